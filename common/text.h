@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+// Text helpers of the main scheduler program. Its field splitter,
+// GetLineField, is not the companion programs' GetField (getfield.h): the two
+// pad their working copy differently and are kept apart on purpose.
+
+/// The FieldNo-th field (1-based) of Line split at Sep, honouring fields that
+/// begin with Quote (a doubled quote inside stands for one). Field numbers of
+/// 0 or less give the first field; a number past the last field gives "".
+/// Text between a closing quote and the next separator is ignored. A quoted
+/// field without its closing quote runs to the end of the line.
+QString GetLineField(const QString& Line, int FieldNo, QChar Quote, QChar Sep);
+
+/// Text with every double quote doubled.
+QString DoubleQuotes(const QString& Text);
+
+/// Text enclosed in double quotes, inner quotes left as they are.
+QString AddQuotes(const QString& Text);
+
+/// The part of Text before the first occurrence of Sub; all of Text when Sub
+/// does not occur. Shared by the scheduler and the companion programs.
+QString LeftOf(const QString& Text, const QString& Sub);
+
+/// The part of Text after the first occurrence of Sub; "" when it does not occur.
+QString RightOf(const QString& Text, const QString& Sub);
+
+/// True when the character mask of Text equals Mask: digits become "0",
+/// letters and the characters ! ? / \ become "A", anything else stays.
+bool MatchCharMask(const QString& Text, const QString& Mask);
+
+/// Appends Text and CR LF to FileName (created when missing) in one write, so
+/// lines of two programs appending at once never interleave. False when the
+/// file cannot be opened or written; nothing is reported here.
+bool AppendLine(const QString& FileName, const QString& Text);
+
+/// The leading decimal number of Text (after blanks, with an optional sign);
+/// a text that is not a number reads as 0 and never fails.
+qint64 Val(const QString& Text);
+
+/// Text padded with blanks or cut to Width characters, as a fixed-width field
+/// holds it. A cut never splits a surrogate pair.
+QString FixedText(const QString& Text, int Width);
+
+/// Every character below a blank (TAB, CR, LF, ...) turned into a blank.
+QString ControlsToBlanks(const QString& Text);
+
+/// Case-insensitive equality of two texts.
+bool SameText(const QString& a, const QString& b);

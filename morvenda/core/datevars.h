@@ -1,0 +1,32 @@
+#pragma once
+
+#include "common/datetime.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+/// Result of a date-variable substitution: the text, or the reason it failed.
+struct SubstResult {
+    bool ok = true;
+    QString text;    // the substituted, trimmed text when ok
+    QString error;   // why it failed when not ok
+};
+
+/// Text with every &NAME& of the job's date variables replaced by its date.
+/// An impossible day or a search that finds no date fails with a reason;
+/// nothing ends the program.
+SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& DateVars, const QString& Frequency);
+
+/// The date a relative-day code names (Base = first day of the target month);
+/// nullopt with *error set when no such date exists.
+std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency, const QString& RelDay,
+                                   QString* error = nullptr);
+
+/// Fills job JobIndex's seven definitions with gDefDateVars when the first is empty.
+void DefaultDateVars(int JobIndex);
+
+/// The code with its "n" replaced by the number the operator enters; "" when
+/// the operator cancels.
+QString RelDayInput(const QString& Code);

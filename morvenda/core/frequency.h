@@ -1,0 +1,38 @@
+#pragma once
+
+#include "common/datetime.h"
+
+#include <QString>
+
+/// The keywords that hold on D, joined by commas, in their fixed order (the
+/// six CDOM/WDOM/weekday-count codes first; a WDOM field is empty on a
+/// non-working day).
+QString DayKeywords(const DateVal& D);
+
+/// True when the blank-separated items of Frequency select RunDate (an empty
+/// frequency selects every date; empty items are ignored).
+bool IsRunDay(const QString& Frequency, const DateVal& RunDate);
+
+/// Monday to Friday and not a public holiday.
+bool IsWeekday(const DateVal& D);
+
+/// One of G.gWorkdays and not a public holiday.
+bool IsWorkday(const DateVal& D);
+
+/// Job JobIndex is skipped on G.gRunDate.
+bool IsSkipDay(int JobIndex);
+
+/// Sets G.gRunDayStart and every job's ForceTrigger, EventIndex and EarlyStart
+/// for G.gRunDate.
+void SetStartTimes();
+
+/// G.gRunDate plus the hour and minute of Text ("hh:mm" or a date-time text);
+/// an empty Text takes the time of G.gRunDayStart.
+DateVal ParseTimeField(const QString& Text);
+
+/// The schedule's present moment: in a dummy run the run date with the
+/// clock's time of day, otherwise the clock's moment.
+DateVal SchedNow();
+
+/// The date as a frequency item: gDateFmtLong with blanks turned into "-".
+QString FrequencyDateItem(const DateVal& D);

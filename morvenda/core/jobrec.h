@@ -1,0 +1,121 @@
+#pragma once
+
+#include "common/datetime.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// One job of a schedule and the table of all of them.
+//
+// Fixed-width texts of the record (group, name, start text, skip-on date,
+// trigger file, description, error texts) are held no longer than their width
+// (see the constants below) but are not padded: every reader trims anyway, and
+// writers that want a padded name pad it where they show it.
+
+/// Widths of the record's fixed texts.
+inline constexpr int kGroupWidth = 8;
+inline constexpr int kJobNameWidth = 8;
+inline constexpr int kEarlyStartWidth = 5;
+inline constexpr int kSkipOnWidth = 11;
+inline constexpr int kSchedFlagWidth = 1;
+inline constexpr int kSpare24Width = 8;
+inline constexpr int kTriggerFileWidth = 100;
+inline constexpr int kJobDescWidth = 150;
+inline constexpr int kErrorTextWidth = 100;
+
+/// Run state of a job (JobState).
+enum JobStateValue : std::uint8_t {
+    jsScheduled = 0,
+    jsRunning = 1,
+    jsCompleted = 2,
+    jsEndForced = 3,
+    jsSubmitFailed = 4,
+    jsNotScheduled = 5,
+    jsAborted = 6,
+    jsUnscheduled = 7,
+};
+
+/// The running job's process as the launcher returned it. On Linux the
+/// process id serves as thread id too; the two handle fields are free, and
+/// the launcher keeps in hProcess the low 32 bits of the process start time so
+/// that a scheduler restarted mid-run never takes a reused pid for the job.
+struct ProcessInfo {
+    std::int32_t hProcess = 0;
+    std::int32_t hThread = 0;
+    std::int32_t dwProcessId = 0;
+    std::int32_t dwThreadId = 0;
+    bool operator==(const ProcessInfo&) const = default;
+};
+
+struct JobRec {
+    QString Group;
+    QString JobName;
+    QString CommandLine;
+    /// Prerequisite job names: dependency k (numbered from 1) is RunAfter[k-1].
+    QStringList RunAfter;
+    /// One letter per RunAfter item: "S" succeed, "F" fail, "U" unconditional.
+    QString RunAfterStatus;
+    /// One letter per RunAfter item: "Y" unschedule when it can never be met.
+    QString RunAfterUnsched;
+    QString WaitForFile;
+    QString EarlyStartText;
+    DateVal EarlyStart;
+    QString Exclusive;
+    bool RunsToday = false;
+    std::uint8_t JobState = jsScheduled;
+    QString Frequency;
+    QString SkipOn;
+    bool DeferRollover = false;
+    DateVal Started;
+    DateVal Completed;
+    bool ForceTrigger = false;
+    /// 0 never, 1 on success, 2 unconditionally, 3 on failure.
+    std::uint8_t AutoResched = 0;
+    std::int32_t JobWindow = 0;
+    DateVal GraceUntil;
+    QString SchedFlag;
+    bool Killed = false;
+    bool EndForced = false;
+    bool SkipToday = false;
+    std::int16_t EventIndex = -1;
+    QString EojTo;
+    QString EojCc;
+    QString AbEojTo;
+    QString AbEojCc;
+    bool DosProgram = false;
+    ProcessInfo ProcInfo;
+    /// 0 the subject, 1 to 4 the body lines.
+    std::array<QString, 5> EojMsg;
+    std::array<QString, 5> AbEojMsg;
+    QString Spare24;
+    std::int16_t Spare25 = 0;
+    std::int32_t LastDuration = 0;
+    /// Items 1 to 4: five "0"/"1" characters each (IsFile, VarSub, Attach,
+    /// Filter, Delete) for the body line of the same number; item 0 unused.
+    std::array<QString, 5> EojFlags;
+    std::array<QString, 5> AbEojFlags;
+    std::int16_t DeferEojMins = 0;
+    QString StatusText;
+    QString TriggerFile;
+    bool DelWaitFile = false;
+    QString JobDesc;
+    bool SubmitOnly = false;
+    std::int32_t Spare34 = 0;
+    bool Critical = false;
+    bool SuppNoBody = false;
+    QString ErrorText;
+    std::int16_t CpuUsage = 0;
+    /// Seven definitions "name,relday,relmonth,format"; empty slots hold none.
+    std::array<QString, 7> DateVars;
+    std::int16_t WinFailed = 0;
+    QString WinErrorText;
+
+    bool operator==(const JobRec&) const = default;
+};
+
+/// The job table: element 0 is the grid's copy buffer, jobs are 1 to n.
+using JobTable = std::vector<JobRec>;

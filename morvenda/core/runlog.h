@@ -1,0 +1,44 @@
+#pragma once
+
+#include "common/datetime.h"
+
+#include <QString>
+
+class QStringListModel;
+
+// The run log, the fatal stop and the execution window's progress list.
+
+/// Path with the date tokens of its file part (after the last "/" or "\")
+/// replaced at their first occurrence, in the order yyyy, yy, mmm, mm, ddd,
+/// dd, by the parts of Today, or by "?" runs in wildcard mode. Tokens are
+/// lower case; each replacement keeps the token's length.
+QString ExpandDateTokens(const QString& Path, bool Wildcards, const DateVal& Today);
+
+/// Today's run log file: LogFile with its tokens expanded by the clock's date.
+QString ExpandDateTokens(const QString& Path, bool Wildcards);
+
+/// The run log line for Text at moment At: "(Dummy Run) " in a dummy run,
+/// the date in gDateFmtLong, two blanks, hh:mm:ss, a blank and Text with its
+/// TABs turned into blanks.
+QString RunLogLine(const QString& Text, const DateVal& At);
+
+/// Appends one run log line to today's file of LogFile. An empty LogFile means
+/// the schedule keeps no run log: nothing is written. When the file cannot be
+/// written, shows "Morvenda Cannot write to file " and the name and ends the
+/// program (throws FatalStop).
+void WriteLog(const QString& LogFile, const QString& Text);
+
+/// Logs Reason (when there is a run log), shows it, logs and shows
+/// "MRV999 Morvenda closing down" and ends the program by throwing FatalStop.
+/// The reason is always shown, even when the run log cannot be written.
+[[noreturn]] void FatalClose(const QString& Reason);
+
+/// Adds Text to the progress list, dropping its oldest lines so that it holds
+/// at most 500; returns the row of the new line (the window selects it).
+int AddLogListLine(QStringListModel& List, const QString& Text);
+
+/// Adds Text to the execution window's progress list when it is open.
+void AddLogListLine(const QString& Text);
+
+/// Most lines the progress list keeps.
+inline constexpr int kProgListMax = 500;

@@ -1,0 +1,5 @@
+#include "morvenda/core/state.h"
+
+MorvendaState G;
+
+void ResetState() { G = MorvendaState(); }
