@@ -11,7 +11,7 @@ constexpr qint64 kDay = 86400;
 
 // Days from 1970-01-01 of a proleptic Gregorian date (months and days already
 // in range), after Howard Hinnant's civil-days algorithm.
-qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d) {
+constexpr qint64 DaysFromCivil(qint64 y, unsigned m, unsigned d) {
     y -= m <= 2;
     const qint64 era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -40,7 +40,7 @@ Civil CivilFromDays(qint64 z) {
 }
 
 // 30 Dec 1899 counted from 1970-01-01.
-const qint64 kEpochDays = DaysFromCivil(1899, 12, 30);
+constexpr qint64 kEpochDays = DaysFromCivil(1899, 12, 30);
 
 qint64 FloorDiv(qint64 a, qint64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 

@@ -73,3 +73,9 @@ ScopedEnv::~ScopedEnv() {
     else
         qunsetenv(name_.constData());
 }
+
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+void PrintTo(const DateVal& d, std::ostream* os) {
+    *os << FormatDate(d, QStringLiteral("dd mmm yyyy hh:nn:ss")).toStdString() << " (" << d.seconds() << ")";
+}

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <ostream>
 #include <optional>
 
 // Helpers for the tests: a clock the test sets, a prompter that answers from a
@@ -88,3 +89,7 @@ private:
 
 /// Text literal for tests: QString from UTF-8.
 inline QString S(const char* utf8) { return QString::fromUtf8(utf8); }
+
+/// Readable test failures for texts and dates.
+void PrintTo(const QString& s, std::ostream* os);
+void PrintTo(const DateVal& d, std::ostream* os);

@@ -1,0 +1,122 @@
+#include "common/ini.h"
+#include "common/settings.h"
+#include "common/textfile.h"
+#include "tests/support/testing.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kSec = S("Morvenda");
+
+TEST(Ini, ReadsKeysWithoutCaseFirstMatchWinsTrimmed) {
+    TempDir dir;
+    const QString f = dir.write(S("a.ini"),
+                                "; comment\r\n[Other]\r\nScheduleName=wrong\r\n[morvenda]\r\n"
+                                "  ScheduleName =  Accounts  \r\nschedulename=second\r\nEmpty=\r\n");
+    EXPECT_EQ(IniGet(kSec, S("SCHEDULENAME"), f), S("Accounts"));
+    EXPECT_EQ(IniGet(kSec, S("Empty"), f), S(""));
+    EXPECT_EQ(IniGet(kSec, S("Missing"), f), S(""));
+    EXPECT_EQ(IniGet(S("Nowhere"), S("ScheduleName"), f), S(""));
+    EXPECT_EQ(IniGet(kSec, S("ScheduleName"), dir.path(S("none.ini"))), S(""));
+}
+
+TEST(Ini, LongValuesComeBackWhole) {
+    TempDir dir;
+    const QString longPath = S("/srv/") + QString(600, QLatin1Char('x')) + S("/sched.sch");
+    const QString f = dir.path(S("long.ini"));
+    ASSERT_TRUE(IniPut(kSec, S("ScheduleFile"), longPath, f));
+    EXPECT_EQ(IniGet(kSec, S("ScheduleFile"), f), longPath);
+}
+
+TEST(Ini, WritingKeepsCommentsAndOrderAndUsesCrLf) {
+    TempDir dir;
+    const QString f = dir.write(S("b.ini"),
+                                "; top comment\n[Morvenda]\nA=1\n; inside\nB=2\n\n[Next]\nC=3\n");
+    ASSERT_TRUE(IniPut(kSec, S("b"), S("20"), f));
+    ASSERT_TRUE(IniPut(kSec, S("New"), S("n"), f));
+    ASSERT_TRUE(IniPut(S("Next"), S("D"), S("4"), f));
+    EXPECT_EQ(dir.read(f), QByteArray("; top comment\r\n[Morvenda]\r\nA=1\r\n; inside\r\nB=20\r\nNew=n\r\n\r\n"
+                                      "[Next]\r\nC=3\r\nD=4\r\n"));
+}
+
+TEST(Ini, CreatesFileAndSectionAndSurvivesNonIniText) {
+    TempDir dir;
+    const QString fresh = dir.path(S("fresh.ini"));
+    ASSERT_TRUE(IniPut(kSec, S("Key"), S("v"), fresh));
+    EXPECT_EQ(dir.read(fresh), QByteArray("[Morvenda]\r\nKey=v\r\n"));
+
+    const QString junk = dir.write(S("junk.ini"), "just some text\nwith = signs\n");
+    EXPECT_EQ(IniGet(kSec, S("with"), junk), S(""));
+    ASSERT_TRUE(IniPut(kSec, S("Key"), S("v"), junk));
+    EXPECT_EQ(dir.read(junk), QByteArray("just some text\r\nwith = signs\r\n[Morvenda]\r\nKey=v\r\n"));
+}
+
+TEST(Ini, ReplacesAtomicallyAndNeverShrinksAnUnreadableFile) {
+    TempDir dir;
+    const QString f = dir.write(S("c.ini"), "[Morvenda]\r\nA=1\r\n");
+    ASSERT_TRUE(IniPut(kSec, S("A"), S("2"), f));
+    // The file was replaced, not rewritten in place: no temporary is left over.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{S("c.ini")});
+
+    if (geteuid() != 0) {  // root reads everything
+        ::chmod(f.toLocal8Bit().constData(), 0200);
+        EXPECT_FALSE(IniPut(kSec, S("B"), S("x"), f));
+        ::chmod(f.toLocal8Bit().constData(), 0600);
+        EXPECT_EQ(dir.read(f), QByteArray("[Morvenda]\r\nA=2\r\n"));
+    }
+    // A folder that cannot be written: the write fails, the old file stays.
+    const QString ro = dir.write(S("ro/d.ini"), "[Morvenda]\r\nA=1\r\n");
+    if (geteuid() != 0) {
+        ::chmod(dir.path(S("ro")).toLocal8Bit().constData(), 0500);
+        EXPECT_FALSE(IniPut(kSec, S("A"), S("9"), ro));
+        ::chmod(dir.path(S("ro")).toLocal8Bit().constData(), 0700);
+        EXPECT_EQ(IniGet(kSec, S("A"), ro), S("1"));
+    }
+}
+
+TEST(Ini, ReadsLatin1Files) {
+    TempDir dir;
+    const QString f = dir.write(S("l.ini"), "[Morvenda]\r\nName=Caf\xe9\r\n");
+    EXPECT_EQ(IniGet(kSec, S("Name"), f), S("Caf\u00e9"));
+}
+
+TEST(Settings, RoundTripUnderATemporaryConfigHome) {
+    TempDir dir;
+    ScopedEnv env("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    EXPECT_EQ(SettingsFilePath(), dir.path(S("Morvenda/settings.ini")));
+    EXPECT_EQ(GetSetting(S("Morvenda"), S("@General"), S("Current"), S("dflt")), S("dflt"));
+    ASSERT_TRUE(SaveSetting(S("Morvenda"), S("@General"), S("Current"), S("/srv/a.ini")));
+    ASSERT_TRUE(SaveSetting(S("Morvenda"), S("@General"), S("MRVEmailIni"), S("/srv/e.ini")));
+    ASSERT_TRUE(SaveSetting(S("MRVChap"), S("@General"), S("Current"), S("other")));
+    EXPECT_EQ(GetSetting(S("morvenda"), S("@general"), S("CURRENT")), S("/srv/a.ini"));
+    EXPECT_EQ(GetSetting(S("MRVChap"), S("@General"), S("Current")), S("other"));
+    const auto all = GetAllSettings(S("Morvenda"), S("@General"));
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_EQ(all[1].first, S("MRVEmailIni"));
+
+    ASSERT_TRUE(DeleteSetting(S("Morvenda"), S("@General"), S("Current")));
+    EXPECT_EQ(GetSetting(S("Morvenda"), S("@General"), S("Current")), S(""));
+    EXPECT_EQ(GetSetting(S("Morvenda"), S("@General"), S("MRVEmailIni")), S("/srv/e.ini"));
+    ASSERT_TRUE(DeleteSetting(S("Morvenda"), S("@General")));
+    EXPECT_TRUE(GetAllSettings(S("Morvenda"), S("@General")).isEmpty());
+    EXPECT_TRUE(DeleteSetting(S("Morvenda"), S("NoSuch"), S("x")));
+}
+
+TEST(TextFiles, LinesAndEncodings) {
+    EXPECT_EQ(SplitLines(S("a\r\nb\nc\rd\r\n")), (QStringList{S("a"), S("b"), S("c"), S("d")}));
+    EXPECT_EQ(SplitLines(S("a\r\n\r\nb")), (QStringList{S("a"), S(""), S("b")}));
+    EXPECT_EQ(DecodeText(QByteArray("\xc2\xac")), QString(QChar(0xac)));
+    EXPECT_EQ(DecodeText(QByteArray("\xac")), QString(QChar(0xac)));
+    EXPECT_EQ(FolderOf(S("/a/b/c.txt")), S("/a/b"));
+    EXPECT_EQ(FileNameOf(S("/a/b/c.txt")), S("c.txt"));
+    EXPECT_EQ(JoinPath(S("/a/"), S("b")), S("/a/b"));
+    EXPECT_EQ(JoinPath(S("/a"), S("b")), S("/a/b"));
+}
+
+}  // namespace

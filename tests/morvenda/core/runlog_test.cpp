@@ -1,0 +1,104 @@
+#include "morvenda/core/runlog.h"
+
+#include "common/fatal.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <QStringListModel>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RunLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetState(); }
+    void TearDown() override { ResetState(); }
+    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 9, 7, 3)};
+    ScriptedPrompter prompts;
+    TempDir dir;
+};
+
+TEST_F(RunLogTest, ExpandsDateTokensOfTheFilePartOnly) {
+    const DateVal d = DateVal::fromDate(2026, 12, 8);
+    struct Case {
+        const char* path;
+        bool wild;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"/srv/Log/yyyymmdd.log", false, "/srv/Log/20261208.log"},
+        {"/srv/Log/yyyymmdd.log", true, "/srv/Log/????????.log"},
+        {"C:\\Log\\yyyymmdd.log", false, "C:\\Log\\20261208.log"},
+        {"/srv/yyyy/Log.log", false, "/srv/yyyy/Log.log"},
+        {"/srv/Log/dd-dd.log", false, "/srv/Log/08-dd.log"},
+        {"/srv/Log/ddd_mmm_yy.log", false, "/srv/Log/Tue_Dec_26.log"},
+        {"/srv/Log/ddd_mmm_yy.log", true, "/srv/Log/???_???_??.log"},
+        {"/srv/Log/YYYY.log", false, "/srv/Log/YYYY.log"},
+        {"run.log", false, "run.log"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ExpandDateTokens(S(c.path), c.wild, d), S(c.want)) << c.path;
+}
+
+TEST_F(RunLogTest, LinesCarryDateTimeDummyPrefixAndNoTabs) {
+    G.gLogFile = dir.path(S("run-yyyymmdd.log"));
+    WriteLog(G.gLogFile, S("JOBA    \tSubmitted"));
+    G.gDummyRun = true;
+    G.gDateFmtLong = S("yyyy mmm dd");
+    WriteLog(G.gLogFile, S("second"));
+    EXPECT_EQ(dir.read(S("run-20261208.log")),
+              QByteArray("08 Dec 2026  09:07:03 JOBA     Submitted\r\n"
+                         "(Dummy Run) 2026 Dec 08  09:07:03 second\r\n"));
+}
+
+TEST_F(RunLogTest, EmptyLogFileMeansNoRunLog) {
+    WriteLog(QString(), S("nothing"));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(RunLogTest, UnwritableLogStopsWithItsMessage) {
+    try {
+        WriteLog(dir.path(S("no/such/folder/x.log")), S("text"));
+        FAIL() << "expected a fatal stop";
+    } catch (const FatalStop&) {
+    }
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + dir.path(S("no/such/folder/x.log")));
+}
+
+TEST_F(RunLogTest, FatalCloseLogsShowsAndStops) {
+    G.gLogFile = dir.path(S("yyyymmdd.log"));
+    try {
+        FatalClose(S("Cannot find INI file: /x.ini"));
+        FAIL() << "expected a fatal stop";
+    } catch (const FatalStop& e) {
+        EXPECT_EQ(e.reason(), S("Cannot find INI file: /x.ini"));
+    }
+    EXPECT_EQ(prompts.messages, (QStringList{S("Cannot find INI file: /x.ini"), S("MRV999 Morvenda closing down")}));
+    EXPECT_EQ(dir.read(S("20261208.log")), QByteArray("08 Dec 2026  09:07:03 Cannot find INI file: /x.ini\r\n"
+                                                      "08 Dec 2026  09:07:03 MRV999 Morvenda closing down\r\n"));
+}
+
+TEST_F(RunLogTest, FatalCloseShowsItsReasonWithoutALog) {
+    for (const QString& log : {QString(), dir.path(S("missing/dir/yyyymmdd.log"))}) {
+        prompts.messages.clear();
+        G.gLogFile = log;
+        EXPECT_THROW(FatalClose(S("Reason")), FatalStop);
+        EXPECT_TRUE(prompts.messages.contains(S("Reason")));
+        EXPECT_EQ(prompts.messages.back(), S("MRV999 Morvenda closing down"));
+    }
+}
+
+TEST_F(RunLogTest, ProgressListKeepsTheNewest500) {
+    QStringListModel list;
+    int row = 0;
+    for (int i = 1; i <= 501; ++i)
+        row = AddLogListLine(list, QString::number(i));
+    EXPECT_EQ(list.rowCount(), 500);
+    EXPECT_EQ(row, 499);
+    EXPECT_EQ(list.stringList().front(), S("2"));
+    EXPECT_EQ(list.stringList().back(), S("501"));
+}
+
+}  // namespace
