@@ -20,7 +20,10 @@ struct SubstResult {
 SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& DateVars, const QString& Frequency);
 
 /// The date a relative-day code names (Base = first day of the target month);
-/// nullopt with *error set when no such date exists.
+/// nullopt with *error set when no such date exists: a DOM code that names no
+/// day of the target month, or a date further than 3660 days (about ten years)
+/// from the run date (a frequency that never selects a date again, a calendar
+/// without working days).
 std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency, const QString& RelDay,
                                    QString* error = nullptr);
 

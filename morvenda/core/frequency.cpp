@@ -1,14 +1,227 @@
 #include "morvenda/core/frequency.h"
 
 #include "common/clock.h"
+#include "common/constants.h"
 #include "morvenda/core/state.h"
 
-QString DayKeywords(const DateVal&) { return QString(); }
-bool IsRunDay(const QString&, const DateVal&) { return true; }
-bool IsWeekday(const DateVal& D) { return D.weekday() >= 2 && D.weekday() <= 6; }
-bool IsWorkday(const DateVal& D) { return IsWeekday(D); }
-bool IsSkipDay(int) { return false; }
-void SetStartTimes() { G.gRunDayStart = G.gRunDate.datePart().addSeconds(G.gDayStart.secondsOfDay()); }
-DateVal ParseTimeField(const QString&) { return G.gRunDayStart; }
-DateVal SchedNow() { return Now(); }
-QString FrequencyDateItem(const DateVal& D) { return FormatDate(D, G.gDateFmtLong).replace(QLatin1Char(' '), QLatin1Char('-')); }
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+// The working-day calendar derived from G.gWorkdays and G.gPubHols. The
+// weekday and working-day tests run once per day during date searches, so the
+// holidays are kept as sorted day numbers and the working days as a weekday
+// mask. The snapshot is compared with the program-wide values on every use and
+// rebuilt when either changed, so a holiday list edited in place is seen too.
+// The program runs its logic on one thread; so does this cache.
+struct Calendar {
+    std::vector<DateVal> srcHols;
+    QString srcWorkdays;
+    bool built = false;
+
+    std::vector<qint64> holidays;      // sorted day numbers
+    std::array<bool, 8> workWeekday{}; // index 1 (Sunday) to 7 (Saturday)
+
+    bool isHoliday(const DateVal& D) const {
+        return std::binary_search(holidays.begin(), holidays.end(), D.dayNumber());
+    }
+    bool isWeekday(const DateVal& D) const {
+        const int w = D.weekday();
+        return w >= 2 && w <= 6 && !isHoliday(D);
+    }
+    bool isWorkday(const DateVal& D) const { return workWeekday[static_cast<size_t>(D.weekday())] && !isHoliday(D); }
+};
+
+const Calendar& Cal() {
+    static Calendar c;
+    if (c.built && c.srcHols == G.gPubHols && c.srcWorkdays == G.gWorkdays)
+        return c;
+    c.srcHols = G.gPubHols;
+    c.srcWorkdays = G.gWorkdays;
+    c.holidays.clear();
+    c.holidays.reserve(c.srcHols.size());
+    for (const DateVal& h : c.srcHols)
+        c.holidays.push_back(h.dayNumber());
+    std::sort(c.holidays.begin(), c.holidays.end());
+    // "Mon,Tue,..." as the configuration holds it; blanks around a name and
+    // its letter case are forgiven.
+    c.workWeekday.fill(false);
+    const QStringList names = c.srcWorkdays.split(QLatin1Char(','));
+    for (int w = 1; w <= 7; ++w) {
+        const QString abbr = DayName(w, true);
+        for (const QString& n : names) {
+            if (n.trimmed().compare(abbr, Qt::CaseInsensitive) == 0) {
+                c.workWeekday[static_cast<size_t>(w)] = true;
+                break;
+            }
+        }
+    }
+    c.built = true;
+    return c;
+}
+
+QString Num(qint64 n) { return QString::number(n); }
+
+// The order of day, month and year in the short display format, for reading
+// numeric dates the way the operator's format writes them.
+DateOrder DisplayDateOrder() {
+    for (const QChar c : G.gDateFmt) {
+        const QChar l = c.toLower();
+        if (l == QLatin1Char('m'))
+            return DateOrder::MDY;
+        if (l == QLatin1Char('y'))
+            return DateOrder::YMD;
+        if (l == QLatin1Char('d'))
+            return DateOrder::DMY;
+    }
+    return DateOrder::DMY;
+}
+
+// Frequency items are separated by blanks; runs of blanks (or other white
+// space) yield no empty items.
+QStringList SplitItems(const QString& text) {
+    QStringList items;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const bool space = i == text.size() || text[i].isSpace();
+        if (space && start >= 0) {
+            items.push_back(text.mid(start, i - start));
+            start = -1;
+        } else if (!space && start < 0) {
+            start = i;
+        }
+    }
+    return items;
+}
+
+}  // namespace
+
+QString FrequencyDateItem(const DateVal& D) {
+    QString s = FormatDate(D.datePart(), G.gDateFmtLong);
+    s.replace(QLatin1Char(' '), QLatin1Char('-'));
+    return s;
+}
+
+QString DayKeywords(const DateVal& Date) {
+    const Calendar& cal = Cal();
+    const DateVal D = Date.datePart();
+    const int d = D.day();
+    const DateVal first = DateVal::fromDate(D.year(), D.month(), 1);
+    const int lastDay = DateVal::fromDate(D.year(), D.month() + 1, 0).day();
+
+    QStringList k;
+    k.reserve(16);
+    k << QLatin1Char('-') + Num(lastDay - d + 1) + QStringLiteral("CDOM");
+    k << QLatin1Char('+') + Num(d) + QStringLiteral("CDOM");
+
+    if (cal.isWorkday(D)) {
+        // D is a working day itself, so counting the working days of the whole
+        // month up to and from D is the same as counting from the month's
+        // first and to its last working day.
+        int upTo = 0;
+        int from = 0;
+        for (int day = 1; day <= lastDay; ++day) {
+            if (!cal.isWorkday(first.addDays(day - 1)))
+                continue;
+            if (day <= d)
+                ++upTo;
+            if (day >= d)
+                ++from;
+        }
+        k << QLatin1Char('-') + Num(from) + QStringLiteral("WDOM");
+        k << QLatin1Char('+') + Num(upTo) + QStringLiteral("WDOM");
+    } else {
+        // The two WDOM fields stay in place (empty), so the first six fields
+        // are always the six codes.
+        k << QString() << QString();
+    }
+
+    const QString ddd = DayName(D.weekday(), true);
+    k << QLatin1Char('-') + Num((lastDay - d) / 7 + 1) + ddd;
+    k << QLatin1Char('+') + Num((d - 1) / 7 + 1) + ddd;
+
+    k << QStringLiteral("Daily") << ddd << FrequencyDateItem(D);
+
+    const int w = D.weekday();
+    k << (w >= 2 && w <= 6 ? QStringLiteral("Weekdays") : QStringLiteral("Weekends"));
+    if (cal.isWorkday(D))
+        k << QStringLiteral("Workdays");
+    if (cal.isWeekday(D.addDays(-1)))
+        k << QStringLiteral("Weekdays+");
+    if (cal.isWeekday(D.addDays(1)))
+        k << QStringLiteral("Weekdays-");
+    if (cal.isWorkday(D.addDays(-1)))
+        k << QStringLiteral("Workdays+");
+    if (cal.isWorkday(D.addDays(1)))
+        k << QStringLiteral("Workdays-");
+    return k.join(QLatin1Char(','));
+}
+
+bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
+    const QString f = Frequency.trimmed();
+    if (f.isEmpty())
+        return true;
+    // Items are compared with whole keywords, so an item can never match part
+    // of one keyword or span two.
+    const QStringList keys = DayKeywords(RunDate).split(QLatin1Char(','));
+    for (const QString& item : SplitItems(f)) {
+        for (const QString& key : keys) {
+            if (!key.isEmpty() && key.compare(item, Qt::CaseInsensitive) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool IsWeekday(const DateVal& D) { return Cal().isWeekday(D); }
+
+bool IsWorkday(const DateVal& D) { return Cal().isWorkday(D); }
+
+bool IsSkipDay(int JobIndex) {
+    if (JobIndex < 0 || JobIndex > JobCount())
+        return false;
+    const QString skip = G.Jobs[static_cast<size_t>(JobIndex)].SkipOn.trimmed();
+    if (skip.isEmpty())
+        return false;
+    if (const auto d = ParseDate(skip, DisplayDateOrder()))
+        return d->sameDay(G.gRunDate);
+    return skip == gSkipKeyword;
+}
+
+void SetStartTimes() {
+    G.gRunDayStart = G.gRunDate.datePart().addSeconds(G.gDayStart.hour() * 3600 + G.gDayStart.minute() * 60);
+    for (int j = 1; j <= JobCount(); ++j) {
+        JobRec& J = G.Jobs[static_cast<size_t>(j)];
+        J.ForceTrigger = false;
+        J.EventIndex = -1;
+        J.EarlyStart = J.EarlyStartText.trimmed().isEmpty() ? G.gRunDayStart : ParseTimeField(J.EarlyStartText);
+    }
+}
+
+DateVal ParseTimeField(const QString& Text) {
+    const QString t = Text.trimmed();
+    std::optional<DateVal> at;
+    if (!t.isEmpty()) {
+        // Only the time of day is used, so a date part in any order will do.
+        for (const DateOrder order : {DisplayDateOrder(), DateOrder::DMY, DateOrder::MDY, DateOrder::YMD}) {
+            at = ParseDate(t, order);
+            if (at)
+                break;
+        }
+    }
+    // An empty text, or one that holds no readable time (a hand-edited
+    // file), starts the job with the run day.
+    const DateVal time = at ? *at : G.gRunDayStart;
+    return G.gRunDate.datePart().addSeconds(time.hour() * 3600 + time.minute() * 60);
+}
+
+DateVal SchedNow() {
+    const DateVal now = Now();
+    if (G.gDummyRun)
+        return G.gRunDate.datePart().addSeconds(now.secondsOfDay());
+    return now;
+}

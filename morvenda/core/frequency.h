@@ -27,7 +27,8 @@ bool IsSkipDay(int JobIndex);
 void SetStartTimes();
 
 /// G.gRunDate plus the hour and minute of Text ("hh:mm" or a date-time text);
-/// an empty Text takes the time of G.gRunDayStart.
+/// an empty Text, or one that holds no readable time, takes the time of
+/// G.gRunDayStart.
 DateVal ParseTimeField(const QString& Text);
 
 /// The schedule's present moment: in a dummy run the run date with the

@@ -98,3 +98,8 @@ void AddLogListLine(const QString& Text) {
     if (G.ProgList)
         AddLogListLine(*G.ProgList, Text);
 }
+
+void LogAndList(const QString& LogFile, const QString& Text) {
+    WriteLog(LogFile, Text);
+    AddLogListLine(Text);
+}

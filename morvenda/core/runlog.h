@@ -40,5 +40,8 @@ int AddLogListLine(QStringListModel& List, const QString& Text);
 /// Adds Text to the execution window's progress list when it is open.
 void AddLogListLine(const QString& Text);
 
+/// WriteLog(LogFile, Text), then AddLogListLine(Text).
+void LogAndList(const QString& LogFile, const QString& Text);
+
 /// Most lines the progress list keeps.
 inline constexpr int kProgListMax = 500;

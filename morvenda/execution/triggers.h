@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// Trigger files let jobs signal each other, also across schedules: a job that
+// ends can write one, another job can wait for it. Tracker files hold each
+// job's latest status for watchers outside the scheduler.
+
+/// Path of job JobName's standard trigger file in the trigger folder.
+QString StdTriggerPath(const QString& JobName);
+
+/// The file job JobIndex writes when it ends: its standard trigger file when
+/// its TriggerFile is the standard marker, else the path it names.
+QString TriggerPathOf(int JobIndex);
+
+/// Writes job JobIndex's trigger file; a failure is logged, nothing else.
+void CrtTrigger(int JobIndex);
+
+/// True when the awaited file exists: ".." and a job name stands for that
+/// job's standard trigger file. Any error while testing gives false.
+bool TrigFileFound(const QString& FileSpec);
+
+/// Deletes the file job JobIndex waited for; a failure is logged.
+void DeleteTrigger(int JobIndex);
+
+/// Replaces job JobName's tracker file with its status line (no tracker
+/// folder: nothing is written).
+void Track(const QString& JobName, const QString& Status);
+
+/// Creates or replaces Path with the single line Text, trying up to 5000
+/// times; when every attempt fails the failure is logged. False then.
+bool WriteFile(const QString& Path, const QString& Text);
+
+/// The job name blank-padded (or cut) to 8 characters, as log lines show it.
+QString PaddedName(int JobIndex);
