@@ -1,0 +1,198 @@
+#include "morvenda/core/startup.h"
+
+#include "common/constants.h"
+#include "common/ini.h"
+#include "common/prompter.h"
+#include "common/settings.h"
+#include "common/text.h"
+#include "common/textfile.h"
+#include "morvenda/core/frequency.h"
+#include "morvenda/core/pubhols.h"
+#include "morvenda/core/runlog.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/state.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace {
+
+const QChar kQuote = QLatin1Char('"');
+
+QString Read(const QString& key) { return IniGet(gAppName, key, G.gIniFile); }
+
+bool YesFlag(const QString& value) { return value.trimmed().left(1).toUpper() == QLatin1String("Y"); }
+
+}  // namespace
+
+SchedulerCommandLine ParseSchedulerCommandLine(const QString& commandLine) {
+    SchedulerCommandLine cl;
+    cl.iniFile = GetLineField(commandLine, 1, kQuote, QLatin1Char(',')).trimmed();
+    cl.temporary = GetLineField(commandLine, 2, kQuote, QLatin1Char(',')).trimmed().compare(
+                       QLatin1String("TEMP"), Qt::CaseInsensitive) == 0;
+    return cl;
+}
+
+QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Marker) {
+    const QString value = Read(Key);
+    if (value.isEmpty()) {
+        MissingList += QStringLiteral(", ") + Key;
+        IniPut(gAppName, Key, Marker, G.gIniFile);
+        return QString();
+    }
+    if (value == Marker)
+        return QString();
+    return value;
+}
+
+bool ValidDateDisplayFormat(const QString& Value) {
+    if (Value.isEmpty() || !QStringLiteral("012").contains(Value))
+        return false;
+    const qint64 v = Val(Value);
+    return v >= 0 && v <= 2;
+}
+
+QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+
+QString ExistingProgram(const QString& path) {
+    if (path.isEmpty())
+        return QString();
+    if (PathExists(path))
+        return path;
+    if (path.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) && PathExists(path.chopped(4)))
+        return path.chopped(4);
+    return QString();
+}
+
+QString InitialRunDateText(const QString& dayStart) {
+    const DateVal now = SchedNow();
+    const DateVal start = ParseDate(dayStart.trimmed()).value_or(DateVal());
+    const DateVal todayStart = now.datePart().addSeconds(start.secondsOfDay());
+    const DateVal runDate = now < todayStart ? now.addDays(-1) : now;
+    return FormatDate(runDate, G.gDateFmt);
+}
+
+StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) {
+    StartupValues out;
+    G.gStartingUp = true;
+    G.gGeniePath = JoinPath(ProgramFolder(), QStringLiteral("MRVGenie"));
+    host.showSplash();
+    G.gProgTitle = QStringLiteral("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
+    G.gDumManFile = true;
+    G.gDumGenMsg = false;
+    G.gGroupFilter = gAllGroups;
+
+    // Which configuration file: the command line at the first start, else the
+    // default of this computer, else the first-run window.
+    const SchedulerCommandLine cl = ParseSchedulerCommandLine(commandLine);
+    if (G.gIniFile.isEmpty())
+        G.gIniFile = cl.iniFile;
+    if (!G.gIniFile.isEmpty())
+        G.gIniTemp = cl.temporary;
+    else
+        G.gIniFile = GetSetting(gAppName, gRegSection, QStringLiteral("Current"));
+    if (G.gIniFile.isEmpty())
+        G.gIniFile = host.firstRunFile();
+    if (G.gIniFile.isEmpty())
+        FatalClose(QStringLiteral("No INI file specified"));
+    if (!PathExists(G.gIniFile))
+        FatalClose(QStringLiteral("Cannot find INI file: ") + G.gIniFile);
+
+    QString missing;
+    G.gSchedName = IniGetWarn(QStringLiteral("ScheduleName"), missing, QString());
+    G.gSchedFile = IniGetWarn(QStringLiteral("ScheduleFile"), missing, QString());
+    if (!missing.isEmpty())
+        FatalClose(QStringLiteral("The following mandatory specifications are missing from the INI file\n\n") +
+                   missing.mid(2));
+
+    missing.clear();
+    G.gLogFile = IniGetWarn(QStringLiteral("LogFile"), missing, gMissingMark);
+    G.gEmailAddrPath = IniGetWarn(QStringLiteral("EmailAddrPath"), missing, gMissingMark);
+    G.gTriggerPath = IniGetWarn(QStringLiteral("TriggerPath"), missing, gMissingMark);
+    G.gTrackerPath = IniGetWarn(QStringLiteral("TrackerPath"), missing, gMissingMark);
+    G.gJobDocPath = IniGetWarn(QStringLiteral("JobDocPath"), missing, gMissingMark);
+    G.gEmailPath = IniGetWarn(QStringLiteral("EmailPath"), missing, gMissingMark);
+    G.gEmailAttPath = IniGetWarn(QStringLiteral("EmailAttPath"), missing, gMissingMark);
+    G.gPubHolsFile = IniGetWarn(QStringLiteral("PubHols"), missing, gMissingMark);
+    if (!missing.isEmpty())
+        MsgBox(QStringLiteral("The following optional specifications are missing from the INI file\n\n") +
+                   missing.mid(2) + QStringLiteral(".\n\nThis warning will not appear again."),
+               MsgButtons::Ok, MsgIcon::Information);
+
+    G.gHelpPath = Read(QStringLiteral("HelpPath"));
+    G.gJobIndexFile = G.gTriggerPath.isEmpty() ? QString() : JoinPath(G.gTriggerPath, QStringLiteral("Triggers.Lst"));
+
+    QString fmt = Read(QStringLiteral("DateDisplayFormat"));
+    if (!ValidDateDisplayFormat(fmt)) {
+        MsgBox(QStringLiteral("Date format specification invalid or not present,  \"d mmm yyyy\" assumed."),
+               MsgButtons::Ok, MsgIcon::Warning);
+        fmt = QStringLiteral("0");
+    }
+    switch (Val(fmt)) {
+    case 1:
+        G.gDateFmt = QStringLiteral("mmm d yyyy");
+        G.gDateFmtLong = QStringLiteral("mmm dd yyyy");
+        break;
+    case 2:
+        G.gDateFmt = QStringLiteral("yyyy mmm dd");
+        G.gDateFmtLong = QStringLiteral("yyyy mmm dd");
+        break;
+    default:
+        G.gDateFmt = QStringLiteral("d mmm yyyy");
+        G.gDateFmtLong = QStringLiteral("dd mmm yyyy");
+        break;
+    }
+
+    if (!G.gPubHolsFile.isEmpty() && !PathExists(G.gPubHolsFile))
+        FatalClose(QStringLiteral("Cannot find Public Holidays File: ") + G.gPubHolsFile);
+
+    G.gWorkdays = Read(QStringLiteral("WorkDays"));
+    if (G.gWorkdays.isEmpty())
+        G.gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri");
+    G.gAllowCritical = Read(QStringLiteral("AllowCritical")).toUpper() == QLatin1String("Y");
+    G.gMinJobLaunch = static_cast<std::int16_t>(
+        std::clamp<qint64>(Val(Read(QStringLiteral("MinJobLaunch"))), -32768, 32767));
+    if (G.gMinJobLaunch == 0)
+        G.gMinJobLaunch = 10;
+    // The key the configuration editor writes takes effect when the one the
+    // scheduler reads first is not set.
+    G.gEmailAddrFormat = Read(QStringLiteral("EmailAddressFormat"));
+    if (G.gEmailAddrFormat.isEmpty())
+        G.gEmailAddrFormat = Read(QStringLiteral("EmailAddressModel"));
+    if (G.gEmailAddrFormat.isEmpty())
+        G.gEmailAddrFormat = QStringLiteral("Address");
+
+    out.startTime = Read(QStringLiteral("DayStart")).trimmed();
+    if (out.startTime.isEmpty())
+        out.startTime = QStringLiteral("00:00");
+    out.runDateText = InitialRunDateText(out.startTime);
+    G.gRunDate = ParseDate(out.runDateText).value_or(SchedNow().datePart()).datePart();
+
+    const qint64 cpu = Val(Read(QStringLiteral("CPULimit")));
+    out.cpuLimit = cpu == 0 ? QStringLiteral("9999") : QString::number(cpu);
+
+    out.schedTooltip = Read(QStringLiteral("ScheduleFile"));
+    out.schedCaption = QStringLiteral("Schedule: ") + G.gSchedName;
+
+    G.gDummyProg = ExistingProgram(Read(QStringLiteral("DummyProg")));
+    if (G.gDummyProg.isEmpty())
+        G.gDummyProg = JoinPath(ProgramFolder(), QStringLiteral("MRVDummy"));
+    G.gDummyModel = Read(QStringLiteral("DummyModel"));
+    if (G.gDummyModel.isEmpty())
+        G.gDummyModel = QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y");
+    G.gLoopCheck = YesFlag(Read(QStringLiteral("LoopCheck")));
+    G.gShowFailedWarn = YesFlag(Read(QStringLiteral("ShowFailedJobsWarning")));
+    G.gRunTimeErrorText = Read(QStringLiteral("RunTimeErrorText")).toUpper();
+
+    // The status decision at load needs the run day's start.
+    G.gDayStart = DateVal::fromSeconds(ParseDate(out.startTime).value_or(DateVal()).secondsOfDay());
+    SetStartTimes();
+
+    CheckPubHolFile();
+    LoadSchedule();
+
+    G.gStartingUp = false;
+    host.hideSplash();
+    return out;
+}

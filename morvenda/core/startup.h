@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+// The scheduler's start-up: which configuration file to use, every key of it
+// with its default and message, and the loading of the public holidays and
+// the schedule.
+
+/// Field 1 of the command line (the configuration file) and whether field 2
+/// says "TEMP" (any case).
+struct SchedulerCommandLine {
+    QString iniFile;
+    bool temporary = false;
+};
+SchedulerCommandLine ParseSchedulerCommandLine(const QString& commandLine);
+
+/// Reads Key of G.gIniFile. An empty value appends ", " & Key to MissingList
+/// and writes Key back with Marker; a value equal to Marker reads as "".
+QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Marker);
+
+/// True when Value is "0", "1", "2" (or "01", ...): not empty, a run of
+/// characters of "012" and numerically 0, 1 or 2.
+bool ValidDateDisplayFormat(const QString& Value);
+
+/// What the start-up sequence hands to the start-up window.
+struct StartupValues {
+    QString runDateText;       // txtRunDate, in gDateFmt
+    QString startTime;         // lblStartTime
+    QString cpuLimit;          // lblCPULimit
+    QString schedCaption;      // "Schedule: " & the schedule name
+    QString schedTooltip;      // the ScheduleFile value
+};
+
+/// What the sequence needs of the windows around it.
+class StartupHost {
+public:
+    virtual ~StartupHost() = default;
+    /// Shows the about box as the splash and lets it paint.
+    virtual void showSplash() = 0;
+    /// Hides and unloads the splash.
+    virtual void hideSplash() = 0;
+    /// Asks the operator for a configuration file when none is known yet;
+    /// "" when there is none (the first-run window).
+    virtual QString firstRunFile() = 0;
+};
+
+/// Runs the start-up sequence for commandLine: finds and checks the
+/// configuration file, reads every key into G, checks and loads the public
+/// holidays and the schedule. Stops the program through FatalClose (throws
+/// FatalStop) when nothing sensible is left to do.
+StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host);
+
+/// The run date start-up shows: yesterday when the moment lies before today's
+/// date plus the day start, else today (both from SchedNow).
+QString InitialRunDateText(const QString& dayStart);
+
+/// Folder of the running program.
+QString ProgramFolder();
+
+/// Path of a program of the system: a configured path ending in ".exe" is also
+/// tried without it; "" when neither exists.
+QString ExistingProgram(const QString& path);

@@ -1,0 +1,594 @@
+#include "morvenda/core/schedulefile.h"
+
+#include "common/constants.h"
+#include "common/fatal.h"
+#include "common/text.h"
+#include "common/textfile.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+const QChar kTab = QLatin1Char('\t');
+
+DateVal At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return DateVal::fromDateTime(y, mo, d, h, mi, s); }
+
+// A job with every saved column set to something other than its default.
+JobRec FullJob() {
+    JobRec J;
+    J.JobName = S("PAYROLL");
+    J.CommandLine = S("payrun.exe \"C:/Pay Data/in.txt\" /mode=full");
+    J.EarlyStartText = S("14:35");
+    J.Frequency = S("WorkDays +1WDOM");
+    J.Exclusive = S("DB1 PRINTER");
+    J.SkipOn = S("25-Dec-2026");
+    J.RunAfter = {S("EXTRACT"), S("LOAD"), S("CHECK")};
+    J.RunAfterStatus = S("SFU");
+    J.RunAfterUnsched = S("YNY");
+    J.DeferRollover = true;
+    J.EojTo = S("ops; finance");
+    J.SchedFlag = S("S");
+    J.Killed = true;
+    J.Started = At(2026, 12, 8, 9, 15, 42);
+    J.Completed = At(2026, 12, 8, 9, 47, 3);
+    J.EndForced = true;
+    J.ProcInfo = {-123456, 7, 40321, -2147483647 - 1};
+    J.EarlyStart = At(2026, 12, 8, 14, 35, 0);
+    J.DosProgram = true;
+    J.EojMsg = {S("Payroll done, &RUNDATE&"), S("Totals in \"out.txt\""), S("C:/pay/out.txt"), S(""),
+                S("last line")};
+    J.WaitForFile = S("..EXTRACT");
+    J.Spare24 = S("SPARE");
+    J.Spare25 = -12;
+    J.LastDuration = 1888;
+    J.EojFlags = {S(""), S("00000"), S("10100"), S("00000"), S("01011")};
+    J.AbEojFlags = {S(""), S("11111"), S("00000"), S("00000"), S("00000")};
+    J.EojCc = S("boss");
+    J.Group = S("FINANCE");
+    J.TriggerFile = gStdTrigger;
+    J.DelWaitFile = true;
+    J.JobDesc = S("Monthly payroll run, Zürich office ¬ \"gross\"");
+    J.Spare34 = 99999;
+    J.AbEojTo = S("oncall");
+    J.AbEojCc = S("ops");
+    J.SuppNoBody = true;
+    J.AbEojMsg = {S("Payroll FAILED"), S("see log, now"), S(""), S(""), S("")};
+    J.CpuUsage = 3;
+    J.Critical = true;
+    J.DateVars = {S("RUNDATE,RunDate,0,yyyymmdd"), S("X,+1WDOM,0,dd"), S("Q,RunDate,-1,\"Q\"q yyyy"), S(""), S(""),
+                  S(""), S("LAST,-1WDOM,-1,dd mmm")};
+    J.SubmitOnly = true;
+    J.DeferEojMins = 15;
+    J.AutoResched = 3;
+    return J;
+}
+
+// The saved columns of a job: what comes back after a save and a load.
+JobRec SavedPart(JobRec J) {
+    const JobRec fresh;
+    J.RunsToday = fresh.RunsToday;
+    J.JobState = fresh.JobState;
+    J.ForceTrigger = fresh.ForceTrigger;
+    J.JobWindow = fresh.JobWindow;
+    J.GraceUntil = fresh.GraceUntil;
+    J.SkipToday = fresh.SkipToday;
+    J.EventIndex = fresh.EventIndex;
+    J.StatusText = fresh.StatusText;
+    J.ErrorText = fresh.ErrorText;
+    J.WinFailed = fresh.WinFailed;
+    J.WinErrorText = fresh.WinErrorText;
+    J.EarlyStart = fresh.EarlyStart;  // recomputed for the run date, checked on its own
+    return J;
+}
+
+JobRec ReadBack(const QString& line, QChar sep = kTab) {
+    JobRec J;
+    QString error;
+    EXPECT_TRUE(ParseScheduleLine(line, sep, &J, &error)) << error.toStdString();
+    return J;
+}
+
+class ScheduleFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        G.gRunDate = At(2026, 12, 10);
+        G.gRunDayStart = At(2026, 12, 10, 6, 0, 0);
+        G.gSchedName = S("ACCOUNTS");
+        G.gSchedFile = dir.path(S("Live.sch"));
+    }
+    void TearDown() override { ResetState(); }
+
+    void SetJobs(const std::vector<JobRec>& jobs) {
+        G.Jobs = JobTable(1);
+        for (const JobRec& j : jobs)
+            G.Jobs.push_back(j);
+    }
+    QStringList FilesInDir() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    TempDir dir;
+    ScriptedPrompter prompts;
+    FakeClock clock{At(2026, 12, 10, 8, 0, 0)};
+};
+
+TEST(ScheduleFields, SplitterAgreesWithGetLineField) {
+    const char* lines[] = {
+        "a\tb\tc",        "\"x\ty\"\tz",      "\"say \"\"hi\"\"\"\t2", "\"ab\"cd\te",   "a\"b\"\"c\td",
+        "",               "\t\t",             "\"\"\tx",               "a\t\"q,\"\"r\"\ts", "tail\t",
+        "\"a\"\"\"\tb",   "x\"\"\ty",
+    };
+    for (const char* l : lines) {
+        const QString line = S(l);
+        QStringList fields;
+        ASSERT_EQ(SplitScheduleFields(line, kTab, &fields), 0) << l;
+        for (int k = 1; k <= fields.size() + 2; ++k) {
+            const QString want = GetLineField(line, k, QLatin1Char('"'), kTab);
+            const QString got = k <= fields.size() ? fields[k - 1] : QString();
+            EXPECT_EQ(got, want) << l << " field " << k;
+        }
+    }
+    QStringList fields;
+    EXPECT_EQ(SplitScheduleFields(S("a\t\"open\tb"), kTab, &fields), 2);
+    EXPECT_EQ(SplitScheduleFields(S("\"never closed"), kTab, &fields), 1);
+}
+
+TEST_F(ScheduleFileTest, EveryColumnSurvivesSaveAndLoad) {
+    JobRec full = FullJob();
+    JobRec plain;
+    plain.JobName = S("A");
+    plain.Group = S("General");
+    plain.LastDuration = 1;
+    plain.DateVars[0] = S("RUNDATE,RunDate,0,yyyymmdd");
+    JobRec tricky = FullJob();
+    tricky.JobName = S("TRICKY");
+    tricky.CommandLine = S("\"/opt/my tools/run\" a,b \"c\"");
+    tricky.SchedFlag = S("U");
+    tricky.Killed = false;
+    tricky.EndForced = false;
+    tricky.Started = DateVal();
+    tricky.Completed = DateVal();
+    tricky.JobDesc = S("tab\tinside, and ¬");
+    tricky.EojMsg = {S("\"quoted start"), S("a,b,c"), S("x\"\"y"), S(","), S("\"")};
+    tricky.RunAfter = {S("ONE")};
+    tricky.RunAfterStatus = S("U");
+    tricky.RunAfterUnsched = S("N");
+    SetJobs({full, plain, tricky});
+
+    ASSERT_TRUE(SaveSchedule());
+    const JobTable saved = G.Jobs;
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 3);
+    for (int k = 1; k <= 3; ++k) {
+        const JobRec& got = G.Jobs[static_cast<size_t>(k)];
+        EXPECT_TRUE(SavedPart(got) == SavedPart(saved[static_cast<size_t>(k)]))
+            << "job " << k << "\nwrote: " << ScheduleLine(saved[static_cast<size_t>(k)]).toStdString()
+            << "\nread:  " << ScheduleLine(got).toStdString();
+    }
+    // The start time keeps its hour and minute, on the run date.
+    EXPECT_EQ(G.Jobs[1].EarlyStart, At(2026, 12, 10, 14, 35, 0));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S(" | ")).toStdString();
+}
+
+TEST_F(ScheduleFileTest, LineLayoutAsWritten) {
+    JobRec J = FullJob();
+    J.Started = DateVal();
+    J.JobDesc = S("  padded desc   ");
+    J.EojTo = S("two\r\nlines");
+    const QString line = ScheduleLine(J);
+    EXPECT_FALSE(line.contains(QLatin1Char('\r')) || line.contains(QLatin1Char('\n')));
+    QStringList f;
+    ASSERT_EQ(SplitScheduleFields(line, kTab, &f), 0);
+    ASSERT_EQ(f.size(), kScheduleColumns);
+    EXPECT_EQ(line.count(kTab), kScheduleColumns - 1);
+    EXPECT_TRUE(line.startsWith(S("PAYROLL\t\"payrun.exe \"\"C:/Pay Data/in.txt\"\" /mode=full\"\t14:35\t")));
+    EXPECT_EQ(f[6], S("EXTRACT,LOAD,CHECK,"));
+    EXPECT_EQ(f[8], S("two  lines"));
+    EXPECT_EQ(f[12], S("30 Dec 1899 00:00:00"));
+    EXPECT_EQ(f[13], S("08 Dec 2026 09:47:03"));
+    EXPECT_EQ(f[19], S("08 Dec 2026 14:35:00"));
+    EXPECT_EQ(f[21], S("\"Payroll done, &RUNDATE&\",\"Totals in \"\"out.txt\"\"\",C:/pay/out.txt,,last line,"));
+    EXPECT_EQ(f[32], S("padded desc"));
+    EXPECT_EQ(f[41], S("RUNDATE¬RunDate¬0¬yyyymmdd,X¬+1WDOM¬0¬dd,\"Q¬RunDate¬-1¬\"\"Q\"\"q yyyy\",,,,"
+                       "LAST¬-1WDOM¬-1¬dd mmm,"));
+    for (int c : {12, 37, 48, 49, 50})
+        EXPECT_TRUE(f[c - 1].isEmpty()) << "column " << c;
+    EXPECT_EQ(ReadBack(line).EojTo, S("two  lines"));
+
+    // Dates are the English "dd mmm yyyy hh:mm:ss" of every month and hour.
+    for (const DateVal d : {At(2026, 1, 1), At(2027, 5, 31, 23, 59, 59), At(1999, 9, 9, 9, 9, 9), At(2100, 12, 31, 12)}) {
+        J.Started = d;
+        QStringList g;
+        SplitScheduleFields(ScheduleLine(J), kTab, &g);
+        EXPECT_EQ(g[12], FormatDate(d, S("dd mmm yyyy hh:mm:ss")));
+    }
+}
+
+// A TAB line with the given columns set and every other column empty.
+QString LineWith(const std::vector<std::pair<int, QString>>& cols) {
+    QStringList f(kScheduleColumns);
+    for (const auto& [c, v] : cols)
+        f[c - 1] = v;
+    return f.join(kTab);
+}
+
+TEST(ScheduleRead, ColumnRulesOnRead) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, QString>> cols;
+        std::function<void(const JobRec&)> check;
+    };
+    const Case cases[] = {
+        {"status 1 reads as U; unsched padded", {{45, S("S1F")}, {46, S("Y")}},
+         [](const JobRec& J) {
+             EXPECT_EQ(J.RunAfterStatus, S("SUF"));
+             EXPECT_EQ(J.RunAfterUnsched, S("Y  "));
+         }},
+        {"unsched cut to the status length", {{45, S("SF")}, {46, S("YNYN")}},
+         [](const JobRec& J) { EXPECT_EQ(J.RunAfterUnsched, S("YN")); }},
+        {"last duration 0 reads as 30", {{26, S("0")}}, [](const JobRec& J) { EXPECT_EQ(J.LastDuration, 30); }},
+        {"last duration junk reads as 30", {{26, S("abc")}}, [](const JobRec& J) { EXPECT_EQ(J.LastDuration, 30); }},
+        {"empty dependency item ends the list", {{7, S("A,,B,")}},
+         [](const JobRec& J) { EXPECT_EQ(J.RunAfter, QStringList{S("A")}); }},
+        {"two dependencies", {{7, S(" A,B, ")}},
+         [](const JobRec& J) { EXPECT_EQ(J.RunAfter, (QStringList{S("A"), S("B")})); }},
+        {"empty group becomes General", {{30, S("   ")}}, [](const JobRec& J) { EXPECT_EQ(J.Group, S("General")); }},
+        {"fixed widths cut", {{1, S("VERYLONGNAME")}, {10, S("SX")}, {3, S("12:345")}},
+         [](const JobRec& J) {
+             EXPECT_EQ(J.JobName, S("VERYLONG"));
+             EXPECT_EQ(J.SchedFlag, S("S"));
+             EXPECT_EQ(J.EarlyStartText, S("12:34"));
+         }},
+        {"flags are any non-zero number", {{8, S("1")}, {11, S("-1")}, {15, S("0")}, {21, S("x")}, {41, S("7")}},
+         [](const JobRec& J) {
+             EXPECT_TRUE(J.DeferRollover);
+             EXPECT_TRUE(J.Killed);
+             EXPECT_FALSE(J.EndForced);
+             EXPECT_FALSE(J.DosProgram);
+             EXPECT_TRUE(J.Critical);
+         }},
+        {"numbers clamp to their width", {{25, S("70000")}, {47, S("300")}, {18, S("99999999999")}, {40, S("-5")}},
+         [](const JobRec& J) {
+             EXPECT_EQ(J.Spare25, 32767);
+             EXPECT_EQ(J.AutoResched, 255);
+             EXPECT_EQ(J.ProcInfo.dwProcessId, 2147483647);
+             EXPECT_EQ(J.CpuUsage, -5);
+         }},
+        {"empty dates read as never, zero date as never", {{13, S("")}, {14, S("30 Dec 1899 00:00:00")}},
+         [](const JobRec& J) {
+             EXPECT_TRUE(J.Started.isZero());
+             EXPECT_TRUE(J.Completed.isZero());
+         }},
+        {"dates in other forms", {{13, S("2026-12-08 10:11:12")}, {14, S("Dec 9 2026 1:05 PM")}},
+         [](const JobRec& J) {
+             EXPECT_EQ(J.Started, At(2026, 12, 8, 10, 11, 12));
+             EXPECT_EQ(J.Completed, At(2026, 12, 9, 13, 5, 0));
+         }},
+        {"short list fields leave the rest empty", {{22, S("Subject only")}, {42, S("A¬B¬0¬dd")}},
+         [](const JobRec& J) {
+             EXPECT_EQ(J.EojMsg[0], S("Subject only"));
+             EXPECT_EQ(J.EojMsg[4], S(""));
+             EXPECT_EQ(J.DateVars[0], S("A,B,0,dd"));
+             EXPECT_EQ(J.DateVars[6], S(""));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.check(ReadBack(LineWith(c.cols)));
+    }
+}
+
+TEST(ScheduleRead, BrokenLinesSayWhatAndWhere) {
+    struct Case {
+        std::vector<std::pair<int, QString>> cols;
+        const char* want;
+    };
+    const Case cases[] = {
+        {{{13, S("31 Foo 2026")}}, "column 13: \"31 Foo 2026\" is not a date"},
+        {{{14, S("yesterday")}}, "column 14: \"yesterday\" is not a date"},
+        {{{33, S("\"no closing quote")}}, "column 33: a quoted text has no closing quote"},
+        {{{22, S("\"open,b,")}}, "column 22: a quoted text has no closing quote"},
+    };
+    for (const Case& c : cases) {
+        JobRec J;
+        QString error;
+        EXPECT_FALSE(ParseScheduleLine(LineWith(c.cols), kTab, &J, &error)) << c.want;
+        EXPECT_EQ(error, S(c.want));
+    }
+}
+
+TEST_F(ScheduleFileTest, LegacyCommaFileLoads) {
+    // Commas separate the columns; "%" stands for a comma of the command line
+    // and blanks separate the dependencies.
+    QStringList f(kScheduleColumns);
+    f[0] = S("OLDJOB");
+    f[1] = S("copy a%b c");
+    f[3] = S("Daily");
+    f[6] = S("FIRST SECOND");
+    f[21] = S("\"Subj,body,,,,\"");
+    f[29] = S("LEGACY");
+    f[44] = S("SS");
+    f[45] = S("YN");
+    dir.write(S("Live.sch"), f.join(QLatin1Char(',')).toLatin1() + "\r\n");
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 1);
+    const JobRec& J = G.Jobs[1];
+    EXPECT_EQ(J.JobName, S("OLDJOB"));
+    EXPECT_EQ(J.CommandLine, S("copy a,b c"));
+    EXPECT_EQ(J.RunAfter, (QStringList{S("FIRST"), S("SECOND")}));
+    EXPECT_EQ(J.EojMsg[0], S("Subj"));
+    EXPECT_EQ(J.EojMsg[1], S("body"));
+    EXPECT_EQ(J.Group, S("LEGACY"));
+    EXPECT_EQ(J.LastDuration, 30);
+
+    // Saved back, it becomes a TAB file that reads the same.
+    ASSERT_TRUE(SaveSchedule());
+    EXPECT_TRUE(dir.read(S("Live.sch")).contains('\t'));
+    const JobRec before = G.Jobs[1];
+    LoadSchedule();
+    EXPECT_TRUE(SavedPart(G.Jobs[1]) == SavedPart(before));
+}
+
+TEST_F(ScheduleFileTest, EmptyFirstLineMeansCommaFile) {
+    dir.write(S("Live.sch"), "\r\nA,B\tC,,Daily\r\n\r\n   \r\nZ,x\r\n");
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 2);
+    EXPECT_EQ(G.Jobs[1].JobName, S("A"));
+    EXPECT_EQ(G.Jobs[1].CommandLine, S("B\tC"));
+    EXPECT_EQ(G.Jobs[1].Frequency, S("Daily"));
+    EXPECT_EQ(G.Jobs[2].JobName, S("Z"));
+}
+
+TEST_F(ScheduleFileTest, OlderLatin1FileAndByteFF) {
+    // Latin-1 bytes: 0xAC is the list comma, 0xE9 an accented letter, 0xFF an
+    // old stand-in for a double quote.
+    QByteArray line = "J1\t\xffprog, x\xff";
+    for (int c = 3; c <= kScheduleColumns; ++c) {
+        line += '\t';
+        if (c == 33)
+            line += "Caf\xe9";
+        if (c == 42)
+            line += "A\xac+1WDOM\xac" "0\xac" "dd,";
+    }
+    dir.write(S("Live.sch"), line + "\n");
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 1);
+    EXPECT_EQ(G.Jobs[1].CommandLine, S("prog, x")) << G.Jobs[1].CommandLine.toStdString();
+    EXPECT_EQ(G.Jobs[1].JobDesc, S("Café"));
+    EXPECT_EQ(G.Jobs[1].DateVars[0], S("A,+1WDOM,0,dd"));
+}
+
+TEST_F(ScheduleFileTest, BrokenHandEditedFileStopsAndIsLeftAlone) {
+    JobRec good = FullJob();
+    const QByteArray goodLine = ScheduleLine(good).toUtf8();
+    QStringList bad(kScheduleColumns);
+    bad[0] = S("BROKEN");
+    bad[12] = S("32 Dec 2026 10:00:00");
+    const QByteArray content = goodLine + "\r\n" + bad.join(kTab).toUtf8() + "\r\n";
+    const QString path = dir.write(S("Live.sch"), content);
+    try {
+        LoadSchedule();
+        FAIL() << "a bad date must stop the load";
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.reason(), S("Schedule file \"%1\", line 2, column 13: \"32 Dec 2026 10:00:00\" is not a date.  "
+                                   "The file has not been changed; correct the line and start again.")
+                                     .arg(path));
+    }
+    EXPECT_EQ(dir.read(S("Live.sch")), content);
+    EXPECT_EQ(JobCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(dir.path(S("Live.bak"))));
+
+    dir.write(S("Live.sch"), goodLine + "\r\n\r\n" + "X\t\"open quote\tmore\r\n");
+    try {
+        LoadSchedule();
+        FAIL() << "an unclosed quote must stop the load";
+    } catch (const FatalStop& stop) {
+        EXPECT_TRUE(stop.reason().contains(S("\", line 3, column 2: a quoted text has no closing quote")))
+            << stop.reason().toStdString();
+    }
+}
+
+TEST_F(ScheduleFileTest, MissingFileCreateOrStop) {
+    prompts.queueAnswer(MsgAnswer::No);
+    try {
+        LoadSchedule();
+        FAIL();
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.reason(), S("Morvenda terminated due to no schedule found"));
+    }
+    EXPECT_EQ(prompts.messages.value(0),
+              S("Schedule file \"%1\" does not exist.  Do you wish to create it?").arg(G.gSchedFile));
+    EXPECT_FALSE(QFileInfo::exists(G.gSchedFile));
+
+    prompts.queueAnswer(MsgAnswer::Yes);
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 1);
+    const JobRec& J = G.Jobs[1];
+    EXPECT_EQ(J.JobName, S("Dummy"));
+    EXPECT_EQ(J.Group, S("Dummy"));
+    EXPECT_EQ(J.Frequency, S("WorkDays"));
+    EXPECT_EQ(J.DateVars, gDefDateVars);
+    EXPECT_TRUE(J.CommandLine.isEmpty() && J.RunAfter.isEmpty() && J.Started.isZero());
+}
+
+TEST_F(ScheduleFileTest, UnreadableFileStops) {
+    QDir().mkpath(G.gSchedFile);  // a folder where the file should be
+    EXPECT_THROW(LoadSchedule(), FatalStop);
+    EXPECT_EQ(prompts.messages.value(0), gPathMsgPrefix + G.gSchedFile + QLatin1Char('"'));
+}
+
+TEST(ScheduleBackup, NameReplacesOnlyTheFileExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/srv/sched/Live.sch", "/srv/sched/Live.bak"},
+        {"/srv/My.Data/Live.sch", "/srv/My.Data/Live.bak"},
+        {"/srv/My.Data/Live", "/srv/My.Data/Live.bak"},
+        {"/srv/a/x.tar.sch", "/srv/a/x.tar.bak"},
+        {"/srv/a/.sched", "/srv/a/.sched.bak"},
+        {"Live.sch", "Live.bak"},
+    };
+    for (const auto& [path, want] : cases)
+        EXPECT_EQ(ScheduleBackupName(S(path)), S(want)) << path;
+}
+
+TEST_F(ScheduleFileTest, SaveKeepsBackupInDottedFolder) {
+    QDir().mkpath(dir.path(S("My.Data")));
+    G.gSchedFile = dir.path(S("My.Data/Live.sch"));
+    JobRec J = FullJob();
+    SetJobs({J});
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray first = dir.read(S("My.Data/Live.sch"));
+    EXPECT_FALSE(QFileInfo::exists(dir.path(S("My.Data/Live.bak"))));  // nothing to back up yet
+    G.Jobs[1].JobName = S("RENAMED");
+    ASSERT_TRUE(SaveSchedule());
+    EXPECT_EQ(dir.read(S("My.Data/Live.bak")), first);
+    EXPECT_TRUE(dir.read(S("My.Data/Live.sch")).startsWith("RENAMED\t"));
+    EXPECT_EQ(FilesInDir(), QStringList());  // nothing beside the folder
+    EXPECT_EQ(QDir(dir.path(S("My.Data"))).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{S("Live.bak"), S("Live.sch")}));
+}
+
+TEST_F(ScheduleFileTest, SavingToBakFileIsRefused) {
+    SetJobs({FullJob()});
+    for (const char* name : {"sched.bak", "SCHED.BAK", "Sched.Bak"}) {
+        prompts.messages.clear();
+        G.gSchedFile = dir.path(S(name));
+        EXPECT_FALSE(SaveSchedule()) << name;
+        EXPECT_EQ(prompts.messages, QStringList{S("Morvenda cannot save to \".BAK\" file")});
+        EXPECT_FALSE(QFileInfo::exists(G.gSchedFile));
+    }
+}
+
+TEST_F(ScheduleFileTest, EmptyDependencyStopsBeforeAnythingIsWritten) {
+    SetJobs({FullJob()});
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray before = dir.read(S("Live.sch"));
+    JobRec bad = FullJob();
+    bad.JobName = S("BADDEP  ");
+    bad.RunAfter = {S("A"), S("  ")};
+    G.Jobs.push_back(bad);
+    try {
+        SaveSchedule();
+        FAIL();
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.reason(), S("Empty RunAfter entry for job BADDEP.  Critical error."));
+    }
+    EXPECT_EQ(dir.read(S("Live.sch")), before);
+    EXPECT_EQ(FilesInDir(), QStringList{S("Live.sch")});
+}
+
+// Lets file writes of this process fail with EFBIG past Limit bytes while alive.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t Limit) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old_;
+        lim.rlim_cur = Limit;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() { lift(); }
+    void lift() {
+        if (lifted_)
+            return;
+        lifted_ = true;
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+    bool lifted_ = false;
+};
+
+std::vector<JobRec> ManyJobs(int n) {
+    std::vector<JobRec> jobs;
+    for (int k = 0; k < n; ++k) {
+        JobRec J = FullJob();
+        J.JobName = S("J%1").arg(k);
+        jobs.push_back(J);
+    }
+    return jobs;
+}
+
+TEST_F(ScheduleFileTest, WriteFailureKeepsScheduleAndBackup) {
+    SetJobs({FullJob()});
+    ASSERT_TRUE(SaveSchedule());
+    G.Jobs[1].JobName = S("SECOND");
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray live = dir.read(S("Live.sch"));
+    const QByteArray backup = dir.read(S("Live.bak"));
+    ASSERT_FALSE(live.isEmpty());
+    ASSERT_NE(live, backup);
+
+    SetJobs(ManyJobs(200));
+    prompts.queueAnswer(MsgAnswer::Cancel);
+    {
+        FileSizeLimit limit(4096);
+        try {
+            SaveSchedule();
+            ADD_FAILURE() << "the save must fail";
+        } catch (const FatalStop& stop) {
+            limit.lift();
+            EXPECT_EQ(stop.reason(), S("Morvenda cancelled due to save error."));
+        }
+    }
+    EXPECT_EQ(prompts.messages.value(0), S("Cannot rename or save schedule.  Retry or Cancel?"));
+    EXPECT_EQ(dir.read(S("Live.sch")), live);
+    EXPECT_EQ(dir.read(S("Live.bak")), backup);
+    EXPECT_EQ(FilesInDir(), (QStringList{S("Live.bak"), S("Live.sch")}));
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 1);
+    EXPECT_EQ(G.Jobs[1].JobName, S("SECOND"));
+}
+
+// Answers the save question with Retry after lifting the size limit.
+class LiftOnRetry : public Prompter {
+public:
+    explicit LiftOnRetry(FileSizeLimit* l) : limit_(l) { setPrompter(this); }
+    ~LiftOnRetry() override { setPrompter(nullptr); }
+    MsgAnswer message(const QString& text, MsgButtons, MsgIcon, const QString&) override {
+        texts << text;
+        limit_->lift();
+        return MsgAnswer::Retry;
+    }
+    QString input(const QString&, const QString&, const QString&) override { return QString(); }
+    QStringList texts;
+
+private:
+    FileSizeLimit* limit_;
+};
+
+TEST_F(ScheduleFileTest, RetryAfterTheCauseIsGoneSaves) {
+    SetJobs({FullJob()});
+    ASSERT_TRUE(SaveSchedule());
+    SetJobs(ManyJobs(200));
+    FileSizeLimit limit(4096);
+    LiftOnRetry answer(&limit);
+    ASSERT_TRUE(SaveSchedule());
+    EXPECT_EQ(answer.texts, QStringList{S("Cannot rename or save schedule.  Retry or Cancel?")});
+    LoadSchedule();
+    EXPECT_EQ(JobCount(), 200);
+}
+
+TEST_F(ScheduleFileTest, BackupBlockedByAFolderKeepsSchedule) {
+    SetJobs({FullJob()});
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray live = dir.read(S("Live.sch"));
+    dir.write(S("Live.bak/in-the-way.txt"), "x");  // a folder holding a file, where the backup goes
+    G.Jobs[1].JobName = S("NEWER");
+    prompts.queueAnswer(MsgAnswer::Cancel);
+    EXPECT_THROW(SaveSchedule(), FatalStop);
+    EXPECT_EQ(dir.read(S("Live.sch")), live);
+    EXPECT_EQ(FilesInDir(), QStringList{S("Live.sch")});
+}
+
+}  // namespace
