@@ -1,0 +1,654 @@
+#include "morvenda/execution/execution.h"
+
+#include "common/clock.h"
+#include "common/constants.h"
+#include "common/fatal.h"
+#include "common/ini.h"
+#include "common/prompter.h"
+#include "common/text.h"
+#include "morvenda/core/datevars.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/frequency.h"
+#include "morvenda/core/jobstatus.h"
+#include "morvenda/core/jobwindows.h"
+#include "morvenda/core/launcher.h"
+#include "morvenda/core/runlog.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/state.h"
+#include "morvenda/execution/message.h"
+#include "morvenda/execution/triggers.h"
+#include "platform/process.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+const QChar kTab = QLatin1Char('\t');
+
+JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+
+QString Hms(const DateVal& d) { return FormatDate(d, QStringLiteral("hh:mm:ss")); }
+
+// The time of day of the schedule's present moment, as log lines show it.
+QString TimeNow() { return Hms(SchedNow()); }
+
+QString Name(int j) { return Job(j).JobName.trimmed(); }
+
+void Log(const QString& text) { LogAndList(G.gLogFile, text); }
+
+std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
+    std::array<QString, 5> out;
+    for (size_t i = 0; i < items.size(); ++i)
+        out[i] = items[i].trimmed();
+    return out;
+}
+
+bool IsDosRunning() {
+    for (int j = 1; j <= JobCount(); ++j)
+        if (Job(j).JobState == jsRunning && Job(j).DosProgram)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+QString SpanHms(qint64 seconds) {
+    if (seconds < 0)
+        seconds = 0;
+    return Hms(DateVal::fromSeconds(seconds % 86400));
+}
+
+Execution::Execution(ExecView& view) : view_(view) {}
+
+void Execution::SetFailed(bool visible) {
+    FailedVisible = visible;
+    view_.SetFailedVisible(visible);
+}
+
+// ---------------------------------------------------------------- the pass
+
+void Execution::cmdKick_Click() {
+    // Rollover: once the schedule is complete, or nothing deferred is pending
+    // and nothing ran at the end of the last full pass, the run date moves on
+    // at the next day's start. The clock decides, also in a dummy run.
+    if (G.gSchedComplete || (G.gDeferredJobsDone && G.gNoJobRunning)) {
+        const DateVal rollover = G.gRunDate.datePart().addDays(1).addSeconds(G.gDayStart.secondsOfDay());
+        if (Now() > rollover) {
+            DoNextDay();
+            return;
+        }
+        if (G.gSchedComplete)
+            return;
+    }
+    if (KickBusy)
+        return;
+    KickBusy = true;
+    view_.HighLightButton(ExecButton::Kick, true);
+
+    G.gSchedComplete = true;
+    G.gDeferredJobsDone = true;
+    QuickKick = 0;
+    bool changed = false;
+    CompletionLoop(changed);
+
+    if (G.gSchedComplete) {
+        if (changed)
+            SaveSchedule();
+        KickBusy = false;
+        IniPut(gAppName, QStringLiteral("LastCompleted"), FormatDate(G.gRunDate, G.gDateFmt), G.gIniFile);
+        const DateVal now = SchedNow();
+        const DateVal rollover = G.gRunDate.datePart().addDays(1).addSeconds(G.gDayStart.secondsOfDay());
+        Log(QStringLiteral("Schedule Completed at ") + Hms(now) +
+            QStringLiteral(".  Time to automatic next day rollover: ") + SpanHms(rollover.seconds() - now.seconds()));
+        view_.ScheduleCompleted(G.gSuspended);
+        view_.ProcessEvents();
+        view_.HighLightButton(ExecButton::Kick, false);
+        if (G.gSuspended)
+            view_.HighLightButton(ExecButton::Suspend, true);
+        return;
+    }
+
+    if (G.gSuspended) {
+        view_.HighLightButton(ExecButton::Suspend, true);
+    } else {
+        SubmissionLoop(changed);
+    }
+
+    view_.HighLightButton(ExecButton::Kick, false);
+    UnsubBuild();
+    SetKickTimer();
+    if (changed)
+        SaveSchedule();
+    KickBusy = false;
+}
+
+void Execution::CompletionLoop(bool& changed) {
+    for (int j = 1; j <= JobCount(); ++j) {
+        JobRec& job = Job(j);
+        if (job.DeferRollover &&
+            (job.JobState == jsScheduled || job.JobState == jsSubmitFailed || job.JobState == jsAborted))
+            G.gDeferredJobsDone = false;
+
+        if (job.JobState == jsEndForced) {
+            DeleteEvent(j);
+            job.WinFailed = 0;
+            Log(Name(j) + kTab + QStringLiteral("Forced completion at ") + TimeNow());
+            EndJob(j, changed);
+        } else if (job.JobState == jsRunning) {
+            bool ended = false;
+            if (job.CommandLine.trimmed().isEmpty() || job.SubmitOnly) {
+                ended = true;
+            } else {
+                ended = JobWindowGone(job.ProcInfo);
+                if (ended)
+                    ended = job.GraceUntil < Now();  // the start-up grace is over
+                else
+                    job.GraceUntil = DateVal();  // the grace ends once the job has been seen
+            }
+            if (!ended) {
+                CheckJobWindows(j);
+                if (job.WinFailed) {
+                    job.GraceUntil = DateVal();
+                    CloseJobWindows(j);
+                    QuickKick = 1;
+                    job.Killed = true;
+                }
+            } else {
+                // A process that ended with a failing status failed, whatever
+                // its windows showed.
+                if (!job.WinFailed && !job.CommandLine.trimmed().isEmpty() && !job.SubmitOnly) {
+                    const JobEnding ending = JobExitStatus(job.ProcInfo);
+                    if (!ending.Succeeded) {
+                        job.WinFailed = 1;
+                        job.WinErrorText = ending.ErrorText;
+                    }
+                }
+                EndJob(j, changed);
+            }
+        }
+        if (job.JobState == jsScheduled || job.JobState == jsRunning)
+            G.gSchedComplete = false;
+    }
+}
+
+void Execution::EndJob(int j, bool& changed) {
+    JobRec& job = Job(j);
+    const bool failed = job.WinFailed != 0;
+    if (failed) {
+        job.ErrorText = FixedText(job.WinErrorText, kErrorTextWidth).trimmed();
+        // Marks the failure in the schedule file, so a restart of the
+        // scheduler never takes the job for completed.
+        job.Killed = true;
+        SetFailed(G.gShowFailedWarn);
+        job.Completed = Now();
+        if (!job.AbEojTo.trimmed().isEmpty())
+            GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical);
+        job.JobState = jsAborted;
+        job.StatusText = QStringLiteral("Failed");
+        QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
+        if (!job.ErrorText.isEmpty())
+            line += QLatin1Char('(') + job.ErrorText + QLatin1Char(')');
+        Log(line);
+    } else {
+        job.StatusText = QStringLiteral("Completed");
+        job.JobState = jsCompleted;
+        job.ErrorText.clear();
+        job.Killed = false;
+    }
+
+    Track(Name(j), job.StatusText);
+    job.Completed = SchedNow();
+    changed = true;
+    const qint64 span = job.Completed.seconds() - job.Started.seconds();
+    const QString line = PaddedName(j) + kTab + job.StatusText.trimmed() + QStringLiteral(" at ") + Hms(job.Completed) +
+                         QStringLiteral(" (Duration ") + SpanHms(span) + QLatin1Char(')');
+    if (!G.gDummyRun) {
+        // A run that never started (no submission time) or lasted beyond
+        // what the field holds has no duration to learn from.
+        if (job.Started.isZero() || span > std::numeric_limits<std::int32_t>::max())
+            job.LastDuration = 32000;
+        else
+            job.LastDuration = static_cast<std::int32_t>(std::max<qint64>(span, 1));
+    }
+    Log(line);
+    if (!failed)
+        DeleteEvent(j);
+    if (!job.EojTo.trimmed().isEmpty() && ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg)))
+        GenMessage(j, job.EojTo, job.EojCc, Trimmed(job.EojMsg), job.EojFlags, false);
+    if (!job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers))
+        CrtTrigger(j);
+    if (job.AutoResched == 2 || (job.AutoResched == 1 && !failed) || (job.AutoResched == 3 && failed)) {
+        job.Started = DateVal();
+        job.Completed = DateVal();
+        job.StatusText = QStringLiteral("Rescheduled");
+        job.JobState = jsScheduled;
+        Log(PaddedName(j) + kTab + job.StatusText + QStringLiteral(" at ") + TimeNow());
+    }
+}
+
+void Execution::SubmissionLoop(bool& changed) {
+    G.gNoJobRunning = true;
+    for (int j = 1; j <= JobCount(); ++j) {
+        JobRec& job = Job(j);
+        if (job.JobState == jsScheduled) {
+            bool ok = true;
+            if (!G.gDummyRun && NextDayIfEarlier(job.EarlyStart) > Now()) {
+                ok = false;
+                job.StatusText = QStringLiteral("Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
+                                 QLatin1Char(')');
+            }
+            if (ok && G.gDOSSerial && job.DosProgram) {
+                ok = CheckDOSSerial(j);
+                if (!ok)
+                    job.StatusText = QStringLiteral("Wait DOS");
+            }
+            if (ok && !job.RunAfter.isEmpty()) {
+                QString unmet;
+                const QString r = CheckDependency(j, unmet, false);
+                if (r == gDepWait) {
+                    ok = false;
+                    job.StatusText = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
+                } else if (r == gDepNever) {
+                    ok = false;
+                    job.Started = SchedNow();
+                    job.Completed = job.Started;
+                    job.StatusText = QStringLiteral("Unscheduled");
+                    job.JobState = jsUnscheduled;
+                    Log(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow());
+                    UnsubBuild();
+                    Track(Name(j), QStringLiteral("Unscheduled"));
+                    changed = true;
+                } else if (r != gDepMet) {
+                    MsgBox(QStringLiteral("Critical Error in CheckDependency Routine"), MsgButtons::Ok,
+                           MsgIcon::Critical);
+                    throw FatalStop(QStringLiteral("Critical Error in CheckDependency Routine"));
+                }
+            }
+            if (ok && !job.Exclusive.trimmed().isEmpty()) {
+                ok = CheckExclusive(j);
+                if (!ok)
+                    job.StatusText = QStringLiteral("Wait Excl (") + job.Exclusive.trimmed() + QLatin1Char(')');
+            }
+            if (ok) {
+                ok = CPUAvailable(j);
+                if (!ok)
+                    job.StatusText = QStringLiteral("Wait CPU");
+            }
+            if (job.SchedFlag.left(1).toUpper() == QLatin1String("S"))
+                ok = true;
+
+            const QString wait = job.WaitForFile.trimmed();
+            if (ok && !wait.isEmpty()) {
+                const bool found = TrigFileFound(wait);
+                const bool autoTrigger = G.gDummyRun && !G.gDumManFile;
+                ok = found || job.ForceTrigger || autoTrigger;
+                if (ok) {
+                    if (job.ForceTrigger)
+                        Log(Name(j) + kTab + QStringLiteral("Forced file trigger at ") + TimeNow());
+                    else if (autoTrigger)
+                        Log(PaddedName(j) + kTab + QStringLiteral("Auto file trigger at ") + TimeNow());
+                    if (job.EventIndex != -1)
+                        DeleteEvent(j);
+                } else {
+                    const bool trigger = job.WaitForFile.startsWith(QLatin1String(".."));
+                    const QString other = job.WaitForFile.mid(2).trimmed();
+                    if (job.EventIndex == -1)
+                        InsertEvent(j, trigger ? QStringLiteral("File Trigger(") + other + QLatin1Char(')')
+                                               : QStringLiteral("File(") + wait + QLatin1Char(')'));
+                    job.StatusText = trigger ? QStringLiteral("Wait Trigger (") + other + QLatin1Char(')')
+                                             : QStringLiteral("Wait File (") + wait + QLatin1Char(')');
+                }
+            }
+            if (ok && Submit(j))
+                changed = true;
+        }
+        if (job.JobState == jsRunning)
+            G.gNoJobRunning = false;
+    }
+}
+
+// Starts job j; true (it always changes the job).
+bool Execution::Submit(int j) {
+    JobRec& job = Job(j);
+    QString line;
+    const SubstResult subst = SubstDateVars(job.CommandLine, job.DateVars, job.Frequency);
+    bool started = true;
+    QString error;
+    if (!subst.ok) {
+        // A date variable that names no date fails this job's submission
+        // alone, with the reason in the log.
+        started = false;
+        error = subst.error;
+    } else if (!job.CommandLine.trimmed().isEmpty()) {
+        QString command = job.DosProgram ? CommandProcessorLine(subst.text) : subst.text;
+        if (G.gDummyRun)
+            command = DummyCmdLine(j, command);
+        started = StartProcess(command, job.ProcInfo, &error);
+    }
+    if (started) {
+        job.GraceUntil = DateVal();
+        if (JobWindowGone(job.ProcInfo))
+            job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
+        Track(Name(j), QStringLiteral("Started"));
+        job.JobState = jsRunning;
+        job.Started = SchedNow();
+        job.Completed = DateVal();
+        job.Killed = false;
+        job.WinFailed = 0;
+        job.StatusText = QStringLiteral("Running");
+        line = PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
+               QStringLiteral("Submitted at ") + Hms(job.Started);
+        if (job.DelWaitFile)
+            DeleteTrigger(j);
+        if (job.SubmitOnly)
+            QuickKick = 1;
+    } else {
+        job.StatusText = QStringLiteral("Submit Failed");
+        job.JobState = jsSubmitFailed;
+        line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
+               QStringLiteral("Submission failed at ") + TimeNow();
+        SetFailed(G.gShowFailedWarn);
+        QuickKick = 1;
+    }
+    Log(line);
+    if (!started && !error.isEmpty())
+        Log(PaddedName(j) + kTab + ControlsToBlanks(error));
+    return true;
+}
+
+// ---------------------------------------------------------------- wait tests
+
+DateVal Execution::NextDayIfEarlier(const DateVal& Moment) const {
+    return Moment < G.gRunDayStart ? Moment.addDays(1) : Moment;
+}
+
+bool Execution::CheckDOSSerial(int) const { return !IsDosRunning(); }
+
+bool Execution::CheckExclusive(int JobIndex) const {
+    const QStringList keywords = Job(JobIndex).Exclusive.trimmed().toUpper().split(QLatin1Char(' '));
+    for (int j = 1; j <= JobCount(); ++j) {
+        if (Job(j).JobState != jsRunning)
+            continue;
+        const QString running = QLatin1Char(' ') + Job(j).Exclusive.toUpper() + QLatin1Char(' ');
+        for (const QString& k : keywords)
+            if (running.contains(k))
+                return false;
+    }
+    return true;
+}
+
+bool Execution::CPUAvailable(int JobIndex) const {
+    if (IgnoreCpuLimit)
+        return true;
+    qint64 sum = Job(JobIndex).CpuUsage;
+    for (int j = 1; j <= JobCount(); ++j)
+        if (Job(j).JobState == jsRunning)
+            sum += Job(j).CpuUsage;
+    return sum <= G.gCPULimit;
+}
+
+QString Execution::DummyCmdLine(int JobIndex, const QString& Command) const {
+    QString t = G.gDummyModel;
+    t.remove(QLatin1Char('"'));
+    t = t.toUpper();
+    QString cmd = Command;
+    cmd.remove(QLatin1Char('"'));
+    t.replace(QStringLiteral("%DUMMYPROG%"), G.gDummyProg);
+    t.replace(QStringLiteral("%JOBNAME%"), Name(JobIndex));
+    t.replace(QStringLiteral("%CMDLINE%"), AddQuotes(cmd));
+    t.replace(QStringLiteral("%FREQ%"), AddQuotes(Job(JobIndex).Frequency));
+    return t;
+}
+
+// ---------------------------------------------------------------- run date
+
+void Execution::InitSchedule() {
+    G.gSchedComplete = false;
+    WriteLog(G.gLogFile, QStringLiteral("Starting"));
+    gTimerSecs = static_cast<int>(std::clamp<qint64>(Val(IniGet(gAppName, QStringLiteral("TimerSecs"), G.gIniFile)),
+                                                      0, 24 * 3600));
+    const QString keywords = DayKeywords(G.gRunDate);
+    QStringList codes;
+    for (int f = 1; f <= 6; ++f)
+        codes << GetLineField(keywords, f, QLatin1Char('"'), QLatin1Char(','));
+    SetStartTimes();
+    QStringList shown;
+    for (int idx : {1, 0, 3, 2, 5, 4})
+        if (!codes[idx].isEmpty())
+            shown << codes[idx];
+    const QString relDays = FormatDate(G.gRunDate, QStringLiteral("dddd")) + QStringLiteral(", ") +
+                            FormatDate(G.gRunDate, G.gDateFmt) + QStringLiteral("\n (") +
+                            shown.join(QStringLiteral(", ")) + QLatin1Char(')');
+    view_.SetRunDateLabels(relDays, FormatDate(G.gDayStart, QStringLiteral("hh:mm")));
+    SchedRun();
+    TimerIntervalMs = gTimerSecs * 1000;
+    view_.SetTimer(TimerIntervalMs);
+    cmdKick_Click();
+}
+
+void Execution::SchedRun() {
+    G.gNoJobRunning = true;
+    SetKickTimer();
+    if (ShowEventsOption)
+        view_.PressShowEvents();
+    SetFailed(false);
+    Log(QStringLiteral("Schedule for ") + FormatDate(G.gRunDate, QStringLiteral("dddd ") + G.gDateFmt) +
+        QStringLiteral(" ----------------------------------------"));
+    for (int j = 1; j <= JobCount(); ++j)
+        SetJobStatus(j);
+    SchedRunList(jsNotScheduled, QString(), QStringLiteral("not scheduled"), QString());
+    const int completed = SchedRunList(jsCompleted, QString(), QStringLiteral("previously completed"), QString());
+    SchedRunList(jsUnscheduled, QString(), QStringLiteral("previously unscheduled"), QString());
+    const int submitted =
+        SchedRunList(jsRunning, QStringLiteral("Force Completion"), QStringLiteral("previously submitted"), QString());
+    const int submitFailed = SchedRunList(jsSubmitFailed, QStringLiteral("Force Completion"),
+                                          QStringLiteral("previous submission failed"), QString());
+    const int failed = SchedRunList(jsAborted, QString(), QStringLiteral("previous execution failed"), QString());
+    SetFailed(submitFailed + failed > 0 && G.gShowFailedWarn);
+    const int scheduled = SchedRunList(jsScheduled, QString(), QStringLiteral("scheduled"), QStringLiteral("Scheduled"));
+    if (completed > 0)
+        Log(QString::number(completed) + QStringLiteral(" Job(s) previously completed."));
+    if (submitted > 0)
+        Log(QString::number(submitted) + QStringLiteral(" Job(s) previously submitted."));
+    if (submitFailed > 0)
+        Log(QString::number(submitFailed) + QStringLiteral(" Job(s) previous submission failed."));
+    if (failed > 0)
+        Log(QString::number(failed) + QStringLiteral(" Job(s) previously failed."));
+    Log(QString::number(scheduled) + QStringLiteral(" Job(s) scheduled."));
+    AddLogListLine(QString());
+}
+
+int Execution::SchedRunList(int State, const QString& EventText, const QString& Description,
+                            const QString& TrackStatus) {
+    int count = 0;
+    for (int j = 1; j <= JobCount(); ++j) {
+        if (Job(j).JobState != State)
+            continue;
+        const QString line = PaddedName(j) + QStringLiteral(" (") + Job(j).Frequency.trimmed() + QLatin1Char(')') +
+                             kTab + Description;
+        if (!EventText.isEmpty())
+            InsertEvent(j, EventText);
+        Log(line);
+        if (!TrackStatus.isEmpty())
+            Track(Name(j), TrackStatus);
+        ++count;
+    }
+    if (count > 0)
+        AddLogListLine(QString());
+    return count;
+}
+
+void Execution::SetKickTimer() {
+    if (G.gNoJobRunning) {
+        KickHalfSecs = 10;
+    } else if (QuickKick != 0) {
+        KickHalfSecs = QuickKick * 2;
+    } else {
+        KickHalfSecs = gTimerSecs * 2;
+        for (int j = 1; j <= JobCount(); ++j) {
+            const JobRec& job = Job(j);
+            if (job.JobState == jsRunning && job.LastDuration >= 1 && job.LastDuration < KickHalfSecs)
+                KickHalfSecs = job.LastDuration;
+        }
+        // A configured interval of 0 while jobs run would stop the passes:
+        // one second is the shortest interval.
+        KickHalfSecs = std::max(KickHalfSecs, 2);
+    }
+    TimerIntervalMs = KickHalfSecs * 500;
+    view_.SetTimer(TimerIntervalMs);
+    view_.SetKickLabel(QString::number(gTimerSecs) + QLatin1Char('/') + QString::number(KickHalfSecs / 2) +
+                       QStringLiteral(" seconds"));
+    view_.ProcessEvents();
+}
+
+void Execution::CmdKickInt_Click() {
+    TimerIntervalMs = TimerIntervalMs < gTimerSecs * 1000 ? gTimerSecs * 1000 : 5000;
+    view_.SetTimer(TimerIntervalMs);
+    view_.SetKickLabel(QString::number(gTimerSecs) + QLatin1Char('/') + QString::number(TimerIntervalMs / 1000) +
+                       QStringLiteral(" seconds"));
+}
+
+void Execution::DoNextDay() {
+    Log(QStringLiteral("End of day for ") + FormatDate(G.gRunDate, QStringLiteral("dddd ") + G.gDateFmt) +
+        QStringLiteral(" ----------------------------------------"));
+    AddLogListLine(QString());
+    G.gRunDate = G.gDummyRun ? Now().datePart() : G.gRunDate.datePart().addDays(1);
+    // The new day's status decision needs the new day's start.
+    SetStartTimes();
+    for (int j = 1; j <= JobCount(); ++j) {
+        Job(j).SchedFlag = QStringLiteral(" ");
+        SetJobStatus(j);
+    }
+    Events.clear();
+    EventsSelected = -1;
+    view_.EventsChanged();
+    InitSchedule();
+}
+
+// ---------------------------------------------------------------- lists
+
+void Execution::InsertEvent(int JobIndex, const QString& Text) {
+    // The counter is kept within the job's 16-bit field; numbers are reused
+    // only after 32767 entries, long after the earlier ones have gone.
+    if (G.gEventCounter >= 32767)
+        G.gEventCounter = -1;
+    ++G.gEventCounter;
+    Events.push_back({PaddedName(JobIndex) + kTab + Text, G.gEventCounter});
+    Job(JobIndex).EventIndex = static_cast<std::int16_t>(G.gEventCounter);
+    view_.EventsChanged();
+}
+
+void Execution::DeleteEvent(int JobIndex) {
+    JobRec& job = Job(JobIndex);
+    for (size_t i = 0; i < Events.size(); ++i) {
+        if (Events[i].data == job.EventIndex) {
+            Events.erase(Events.begin() + static_cast<std::ptrdiff_t>(i));
+            if (EventsSelected == static_cast<int>(i))
+                EventsSelected = -1;
+            else if (EventsSelected > static_cast<int>(i))
+                --EventsSelected;
+            job.EventIndex = -1;
+            break;
+        }
+    }
+    if (Events.empty())
+        G.gEventCounter = -1;
+    view_.EventsChanged();
+    view_.ProcessEvents();
+}
+
+void Execution::UnsubBuild() {
+    const QString selected = UnsubSelected >= 0 && UnsubSelected < static_cast<int>(Unsub.size())
+                                 ? Unsub[static_cast<size_t>(UnsubSelected)].text
+                                 : QString();
+    Unsub.clear();
+    for (int j = 1; j <= JobCount(); ++j)
+        if (Job(j).JobState == jsScheduled)
+            Unsub.push_back({PaddedName(j) + kTab + Job(j).StatusText, j});
+    UnsubSelected = -1;
+    if (!selected.isEmpty()) {
+        for (int i = static_cast<int>(Unsub.size()) - 1; i >= 0; --i) {
+            if (Unsub[static_cast<size_t>(i)].text == selected) {
+                UnsubSelected = i;
+                break;
+            }
+        }
+    }
+    view_.UnsubChanged();
+    view_.ProcessEvents();
+}
+
+void Execution::TriggerSelectedEvent() {
+    const bool hasSelection = EventsSelected >= 0 && EventsSelected < static_cast<int>(Events.size());
+    const QString text = hasSelection ? Events[static_cast<size_t>(EventsSelected)].text : QString();
+    if (!G.gTrigWarned) {
+        G.gTrigWarned = true;
+        const MsgAnswer a = MsgBox(QStringLiteral("Forced triggering will have no effect on the real event.  It will only "
+                                                  "cause the schedule to behave as if the event had occurred.\n\n"
+                                                  "Proceed to trigger the event(") +
+                                       text + QStringLiteral(")?"),
+                                   MsgButtons::YesNo, MsgIcon::Question);
+        if (a == MsgAnswer::No)
+            return;
+    }
+    if (hasSelection) {
+        const int j = FindJob(text.left(8));
+        if (j > 0 && text.startsWith(Name(j))) {
+            const QString upper = text.toUpper();
+            if (upper.contains(QLatin1String("FILE(")) || upper.contains(QLatin1String("FILE TRIGGER(")))
+                Job(j).ForceTrigger = true;
+            else
+                Job(j).JobState = jsEndForced;
+        }
+    }
+    EventsSelected = -1;
+    view_.EventsChanged();
+    cmdKick_Click();
+}
+
+QString Execution::puStatus_Click() {
+    if (UnsubSelected < 0 || UnsubSelected >= static_cast<int>(Unsub.size()))
+        return QString();
+    const int j = Unsub[static_cast<size_t>(UnsubSelected)].data;
+    if (j < 1 || j > JobCount())
+        return QString();
+    const JobRec& job = Job(j);
+    QString reasons;
+    if (NextDayIfEarlier(job.EarlyStart) > Now())
+        reasons += QStringLiteral(",Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
+                   QLatin1Char(')');
+    if (G.gDOSSerial && job.DosProgram && !CheckDOSSerial(j))
+        reasons += QStringLiteral(",Wait DOS");
+    if (!job.RunAfter.isEmpty()) {
+        QString unmet;
+        if (CheckDependency(j, unmet, false) != gDepMet)
+            reasons += QStringLiteral(",Wait Job (") + unmet + QLatin1Char(')');
+    }
+    if (!job.Exclusive.trimmed().isEmpty() && !CheckExclusive(j))
+        reasons += QStringLiteral(",Wait Excl (") + job.Exclusive.trimmed() + QLatin1Char(')');
+    if (!CPUAvailable(j))
+        reasons += QStringLiteral(",Wait CPU");
+    const QString text = reasons.mid(1);
+    MsgBox(QStringLiteral("Job ") + PaddedName(j) + QStringLiteral(" status: ") + text);
+    return text;
+}
+
+void Execution::puForceSub_click() {
+    if (UnsubSelected < 0 || UnsubSelected >= static_cast<int>(Unsub.size()))
+        return;
+    const int j = Unsub[static_cast<size_t>(UnsubSelected)].data;
+    if (j < 1 || j > JobCount())
+        return;
+    JobRec& job = Job(j);
+    if (job.SchedFlag.left(1).toUpper() == QLatin1String("S")) {
+        MsgBox(QStringLiteral("Job ") + Name(j) +
+               QStringLiteral(" already scheduled for forced submission.  Check Events Window."));
+        return;
+    }
+    if (MsgBox(QStringLiteral("Force submit job ") + Name(j) + QLatin1Char('?'), MsgButtons::YesNo,
+               MsgIcon::Question) != MsgAnswer::Yes)
+        return;
+    job.SchedFlag = QStringLiteral("S");
+    Log(QStringLiteral("Job ") + Name(j) + QStringLiteral(" scheduled for forced submission."));
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "common/datetime.h"
+
+#include <QString>
+
+#include <vector>
+
+// The run of a schedule: the kick pass that finds running jobs ended or
+// failed and submits waiting ones, the start of a run date, the rollover to
+// the next one, and the events and unsubmitted-jobs lists. It is plain logic:
+// the execution window (frmSched) implements ExecView to show what it does,
+// and tests drive it with a fake view, a fake clock and real processes.
+
+/// The two buttons the pass lights up while it works.
+enum class ExecButton { Kick, Suspend };
+
+/// What the run needs of its window.
+class ExecView {
+public:
+    virtual ~ExecView() = default;
+    /// Green background on or off; pending window events then run.
+    virtual void HighLightButton(ExecButton button, bool on) = 0;
+    /// Shows or hides lblFailed.
+    virtual void SetFailedVisible(bool visible) = 0;
+    /// The schedule completed: Kick Int disabled, Next Day and its menu item
+    /// enabled; Suspend and its menu item disabled unless suspended.
+    virtual void ScheduleCompleted(bool suspended) = 0;
+    /// Timer disabled, interval set (milliseconds; 0 = no ticks), enabled.
+    virtual void SetTimer(int intervalMs) = 0;
+    /// lblKick's caption.
+    virtual void SetKickLabel(const QString& text) = 0;
+    /// The run date labels: lblRelDays and lblSchedStart.
+    virtual void SetRunDateLabels(const QString& relDays, const QString& schedStart) = 0;
+    /// The events or unsubmitted-jobs list changed (Execution::Events / Unsub).
+    virtual void EventsChanged() = 0;
+    virtual void UnsubChanged() = 0;
+    /// SchedRun found the start-up window's Show Events option ticked.
+    virtual void PressShowEvents() = 0;
+    /// Pending window events run.
+    virtual void ProcessEvents() = 0;
+};
+
+/// One entry of the events or the unsubmitted-jobs list.
+struct ListEntry {
+    QString text;
+    int data = 0;  // events: the entry's number; unsubmitted jobs: the job's index
+    bool operator==(const ListEntry&) const = default;
+};
+
+/// The run of the schedule in G on one execution window.
+class Execution {
+public:
+    explicit Execution(ExecView& view);
+
+    // Window state.
+    bool KickBusy = false;          ///< a pass is in progress
+    int QuickKick = 0;              ///< the next pass should follow after one second
+    int KickHalfSecs = 0;           ///< current kick interval in half-seconds
+    int gTimerSecs = 0;             ///< configured seconds between passes ("TimerSecs")
+    bool IgnoreCpuLimit = false;    ///< chkIgnCPU
+    bool ShowEventsOption = false;  ///< the start-up window's Show Events option
+    bool FailedVisible = false;     ///< lblFailed shown
+    int TimerIntervalMs = 0;        ///< the interval last given to the timer
+
+    /// The events list ("Untriggered Events") and the unsubmitted-jobs list,
+    /// with the selected row of each (-1 none).
+    std::vector<ListEntry> Events;
+    std::vector<ListEntry> Unsub;
+    int EventsSelected = -1;
+    int UnsubSelected = -1;
+
+    /// One kick pass.
+    void cmdKick_Click();
+    /// Starts the run date: log, timer, listing, first pass.
+    void InitSchedule();
+    /// Lists the schedule and the state of every job.
+    void SchedRun();
+    /// Lists the jobs in State; returns how many.
+    int SchedRunList(int State, const QString& EventText, const QString& Description, const QString& TrackStatus);
+    /// Sets the timer from the running jobs.
+    void SetKickTimer();
+    /// Kick Int: toggles between the configured interval and five seconds.
+    void CmdKickInt_Click();
+    /// Ends the run day and starts the next one.
+    void DoNextDay();
+
+    void InsertEvent(int JobIndex, const QString& Text);
+    void DeleteEvent(int JobIndex);
+    void UnsubBuild();
+
+    /// Events list double-click and "Trigger Event": forces the selected
+    /// event after the one-time warning, then runs a pass.
+    void TriggerSelectedEvent();
+    /// Status pop-up: every wait reason of the selected unsubmitted job;
+    /// returns the text shown (also the list's tooltip).
+    QString puStatus_Click();
+    /// Force Submit pop-up for the selected unsubmitted job.
+    void puForceSub_click();
+
+    /// Wait tests of the submission loop.
+    bool CheckDOSSerial(int JobIndex) const;
+    bool CheckExclusive(int JobIndex) const;
+    bool CPUAvailable(int JobIndex) const;
+    /// The dummy job program's command line for the job (G.gDummyModel).
+    QString DummyCmdLine(int JobIndex, const QString& Command) const;
+    /// Moment plus one day when it lies before the run day's start.
+    DateVal NextDayIfEarlier(const DateVal& Moment) const;
+
+private:
+    void CompletionLoop(bool& changed);
+    void EndJob(int j, bool& changed);
+    void SubmissionLoop(bool& changed);
+    bool Submit(int j);
+    void SetFailed(bool visible);
+
+    ExecView& view_;
+};
+
+/// Hours, minutes and seconds of a span of seconds as "hh:mm:ss" (the time of
+/// day part only, as a date shows it: 25 hours read "01:00:00").
+QString SpanHms(qint64 seconds);

@@ -1,0 +1,419 @@
+#include "morvenda/execution/execution.h"
+
+#include "common/constants.h"
+#include "common/ini.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/frequency.h"
+#include "morvenda/core/launcher.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QStringListModel>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeView : public ExecView {
+public:
+    void HighLightButton(ExecButton b, bool on) override {
+        if (b == ExecButton::Suspend)
+            suspendLit = on;
+    }
+    void SetFailedVisible(bool v) override { failedVisible = v; }
+    void ScheduleCompleted(bool) override { ++completedCalls; }
+    void SetTimer(int ms) override { timerMs = ms; }
+    void SetKickLabel(const QString& t) override { kickLabel = t; }
+    void SetRunDateLabels(const QString& rel, const QString& start) override {
+        relDays = rel;
+        schedStart = start;
+    }
+    void EventsChanged() override {}
+    void UnsubChanged() override {}
+    void PressShowEvents() override { ++showEventsPressed; }
+    void ProcessEvents() override {}
+
+    bool suspendLit = false;
+    bool failedVisible = false;
+    int completedCalls = 0;
+    int timerMs = -1;
+    QString kickLabel, relDays, schedStart;
+    int showEventsPressed = 0;
+};
+
+class ExecutionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        JobTableChanged();
+        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
+        G.gSchedFile = dir.path(S("sched.sch"));
+        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        G.gTriggerPath = dir.path(S("trg"));
+        QDir().mkpath(G.gTriggerPath);
+        G.gSchedName = S("TEST");
+        G.gRunDate = DateVal::fromDate(2026, 12, 8);
+        G.gDayStart = DateVal::fromSeconds(6 * 3600);
+        G.gCPULimit = 9999;
+        G.gMinJobLaunch = 10;
+        G.ProgList = &progress;
+        SetStartTimes();
+    }
+    void TearDown() override {
+        G.ProgList = nullptr;
+        ResetState();
+        JobTableChanged();
+    }
+
+    int addJob(const QString& name, const QString& cmd, const QString& after = QString(),
+               const QString& letters = QString()) {
+        JobRec j;
+        j.JobName = name;
+        j.Group = S("General");
+        j.CommandLine = cmd;
+        j.Frequency = S("Daily");
+        j.LastDuration = 30;
+        if (!after.isEmpty()) {
+            j.RunAfter = after.split(QLatin1Char(','));
+            j.RunAfterStatus = letters;
+            j.RunAfterUnsched = QString(letters.size(), QLatin1Char('N'));
+        }
+        G.Jobs.push_back(j);
+        JobTableChanged();
+        return JobCount();
+    }
+    JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+    QString log() const { return QString::fromUtf8(dir.read(S("20261208.log"))); }
+
+    // Waits (real time) until the job's process has ended.
+    void waitGone(int j) {
+        QElapsedTimer t;
+        t.start();
+        while (!JobWindowGone(job(j).ProcInfo) && t.elapsed() < 10000)
+            QThread::msleep(20);
+        ASSERT_TRUE(JobWindowGone(job(j).ProcInfo));
+    }
+    void pass() { exec.cmdKick_Click(); }
+    void passAfterGrace() {
+        clock.advance(G.gMinJobLaunch + 1);
+        pass();
+    }
+
+    TempDir dir;
+    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
+    ScriptedPrompter prompts;
+    QStringListModel progress;
+    FakeView view;
+    Execution exec{view};
+};
+
+TEST_F(ExecutionTest, NullAndSubmitOnlyJobsEndOnTheNextPassWithoutGrace) {
+    const int a = addJob(S("NULLJOB"), QString());
+    const int b = addJob(S("SUBONLY"), S("sleep 30"));
+    job(b).SubmitOnly = true;
+    pass();
+    EXPECT_EQ(job(a).JobState, jsRunning);
+    EXPECT_EQ(exec.QuickKick, 1);
+    EXPECT_EQ(view.timerMs, 1000);
+    pass();
+    EXPECT_EQ(job(a).JobState, jsCompleted);
+    EXPECT_EQ(job(b).JobState, jsCompleted);
+    EXPECT_EQ(job(a).StatusText, S("Completed"));
+    EXPECT_TRUE(log().contains(S("NULLJOB \tCompleted at 10:00:00 (Duration 00:00:00)").replace(QLatin1Char('\t'), QLatin1Char(' '))));
+    EXPECT_TRUE(progress.stringList().contains(S("SUBONLY \tCompleted at 10:00:00 (Duration 00:00:00)")));
+    ::kill(-job(b).ProcInfo.dwProcessId, SIGTERM);
+}
+
+TEST_F(ExecutionTest, ARealJobCompletesAfterItsGraceAndAFailingOneFails) {
+    const int ok = addJob(S("GOOD"), S("/bin/true"));
+    const int bad = addJob(S("BAD"), S("/bin/sh -c \"exit 3\""));
+    job(bad).AutoResched = 3;
+    pass();
+    ASSERT_EQ(job(ok).JobState, jsRunning);
+    EXPECT_TRUE(progress.stringList().contains(S("GOOD     (Daily) \tSubmitted at 10:00:00")));
+    waitGone(ok);
+    waitGone(bad);
+    // The process was seen at submission, so no start-up grace holds it.
+    passAfterGrace();
+    EXPECT_EQ(job(ok).JobState, jsCompleted);
+    EXPECT_FALSE(job(ok).Killed);
+    EXPECT_EQ(job(ok).LastDuration, 11);
+    EXPECT_TRUE(log().contains(S("BAD      Failed(Exit code 3)")));
+    EXPECT_TRUE(log().contains(S("BAD      Failed at 10:00:11 (Duration 00:00:11)")));
+    // AutoResched 3: a failure puts it back to waiting, and the same pass
+    // submits it again.
+    EXPECT_TRUE(log().contains(S("BAD      Rescheduled at 10:00:11")));
+    EXPECT_EQ(job(bad).JobState, jsRunning);
+    EXPECT_FALSE(job(bad).Killed);
+}
+
+TEST_F(ExecutionTest, FailureIsRememberedAcrossARestart) {
+    const int bad = addJob(S("BAD"), S("/bin/false"));
+    pass();
+    waitGone(bad);
+    passAfterGrace();
+    ASSERT_EQ(job(bad).JobState, jsAborted);
+    EXPECT_TRUE(job(bad).Killed);
+    EXPECT_EQ(job(bad).ErrorText, S("Exit code 1"));
+}
+
+TEST_F(ExecutionTest, DependenciesWaitThenSubmit) {
+    const int a = addJob(S("JOBA"), S("/bin/true"));
+    const int b = addJob(S("JOBB"), S("/bin/true"), S("JOBA"), S("S"));
+    const int c = addJob(S("JOBC"), S("/bin/true"), S("JOBA"), S("F"));
+    job(c).RunAfterUnsched = S("Y");
+    pass();
+    EXPECT_EQ(job(b).StatusText, S("Wait Job (JOBA(S) - Running)"));
+    ASSERT_EQ(exec.Unsub.size(), 2u);
+    EXPECT_EQ(exec.Unsub[0].text, S("JOBB    \tWait Job (JOBA(S) - Running)"));
+    waitGone(a);
+    passAfterGrace();
+    EXPECT_EQ(job(a).JobState, jsCompleted);
+    EXPECT_EQ(job(b).JobState, jsRunning);
+    EXPECT_EQ(job(c).JobState, jsUnscheduled);
+    EXPECT_TRUE(log().contains(S("JOBC Unscheduled at 10:00:11")));
+}
+
+TEST_F(ExecutionTest, WaitReasonsInTheirOrder) {
+    const int early = addJob(S("EARLY"), S("/bin/true"));
+    job(early).EarlyStartText = S("14:30");
+    const int morning = addJob(S("NEXTDAY"), S("/bin/true"));
+    job(morning).EarlyStartText = S("05:00");  // before the day start: tomorrow 05:00
+    const int hog = addJob(S("HOG"), S("sleep 30"));
+    job(hog).CpuUsage = 8;
+    job(hog).Exclusive = S("PAYROLLS");
+    const int cpu = addJob(S("CPU"), S("/bin/true"));
+    job(cpu).CpuUsage = 3;
+    const int excl = addJob(S("EXCL"), S("/bin/true"));
+    job(excl).Exclusive = S("ROLL");
+    G.gCPULimit = 10;
+    SetStartTimes();
+    pass();
+    EXPECT_EQ(job(early).StatusText, S("Too early (14:30)"));
+    EXPECT_EQ(job(morning).StatusText, S("Too early (05:00)"));
+    EXPECT_EQ(job(hog).JobState, jsRunning);
+    EXPECT_EQ(job(cpu).StatusText, S("Wait CPU"));
+    EXPECT_EQ(job(excl).StatusText, S("Wait Excl (ROLL)"));
+
+    // A job forced by hand goes past CPU and exclusivity.
+    job(cpu).SchedFlag = S("S");
+    exec.IgnoreCpuLimit = false;
+    pass();
+    EXPECT_EQ(job(cpu).JobState, jsRunning);
+    exec.IgnoreCpuLimit = true;
+    EXPECT_TRUE(exec.CPUAvailable(excl));
+    ::kill(-job(hog).ProcInfo.dwProcessId, SIGTERM);
+}
+
+TEST_F(ExecutionTest, ExclusivityIsASubstringTestOfRunningJobs) {
+    const int run = addJob(S("RUN"), QString());
+    job(run).JobState = jsRunning;
+    job(run).Exclusive = S("payroll disk1");
+    const int w = addJob(S("W"), QString());
+    struct Case {
+        const char* keywords;
+        bool free;
+    };
+    const Case cases[] = {{"ROLL", false}, {"DISK1", false}, {"DISK2", true}, {"TAPE", true}, {"TAPE  X", false}};
+    for (const Case& c : cases) {
+        job(w).Exclusive = S(c.keywords);
+        EXPECT_EQ(exec.CheckExclusive(w), c.free) << c.keywords;
+    }
+}
+
+TEST_F(ExecutionTest, FileWaitsEventsAndForcedTriggers) {
+    const int writer = addJob(S("WRITER"), QString());
+    job(writer).EarlyStartText = S("23:00");
+    job(writer).TriggerFile = gStdTrigger;
+    const int waiter = addJob(S("WAITER"), QString());
+    job(waiter).WaitForFile = S("..WRITER");
+    job(waiter).DelWaitFile = true;
+    const int ext = addJob(S("EXT"), QString());
+    job(ext).WaitForFile = dir.path(S("in.dat"));
+    SetStartTimes();
+    pass();
+    EXPECT_EQ(job(waiter).StatusText, S("Wait Trigger (WRITER)"));
+    EXPECT_EQ(job(ext).StatusText, S("Wait File (") + dir.path(S("in.dat")) + S(")"));
+    ASSERT_EQ(exec.Events.size(), 2u);
+    EXPECT_EQ(exec.Events[0].text, S("WAITER  \tFile Trigger(WRITER)"));
+
+    // The trigger file arrives: the waiter starts and deletes it.
+    dir.write(S("trg/WRITER.trg"), "x\r\n");
+    pass();
+    EXPECT_EQ(job(waiter).JobState, jsRunning);
+    EXPECT_FALSE(QFile::exists(dir.path(S("trg/WRITER.trg"))));
+    ASSERT_EQ(exec.Events.size(), 1u);
+
+    // Forcing the external file's event: the warning is asked once.
+    exec.EventsSelected = 0;
+    exec.TriggerSelectedEvent();
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith(S("Forced triggering will have no effect on the real event.")));
+    EXPECT_EQ(job(ext).JobState, jsRunning);
+    EXPECT_TRUE(log().contains(S("EXT Forced file trigger at 10:00:00")));
+    EXPECT_TRUE(exec.Events.empty());
+}
+
+TEST_F(ExecutionTest, AForcedJobStillWaitsForItsFile) {
+    const int j = addJob(S("FORCED"), QString());
+    job(j).SchedFlag = S("S");
+    job(j).EarlyStartText = S("23:00");
+    job(j).WaitForFile = dir.path(S("never.dat"));
+    SetStartTimes();
+    pass();
+    EXPECT_EQ(job(j).JobState, jsScheduled);
+    EXPECT_EQ(job(j).StatusText, S("Wait File (") + dir.path(S("never.dat")) + S(")"));
+}
+
+TEST_F(ExecutionTest, ForcedCompletionOfAJobLeftRunning) {
+    const int j = addJob(S("LEFT"), S("sleep 30"));
+    job(j).Started = DateVal::fromDateTime(2026, 12, 8, 9, 0, 0);
+    job(j).Completed = DateVal::fromDateTime(2026, 12, 8, 8, 0, 0);
+    ASSERT_TRUE(StartProcess(S("sleep 30"), job(j).ProcInfo));  // still running from before
+    exec.InitSchedule();
+    EXPECT_EQ(job(j).JobState, jsRunning);
+    EXPECT_TRUE(log().contains(S("LEFT     (Daily) previously submitted")));
+    EXPECT_TRUE(log().contains(S("1 Job(s) previously submitted.")));
+    ASSERT_EQ(exec.Events.size(), 1u);
+    EXPECT_EQ(exec.Events[0].text, S("LEFT    \tForce Completion"));
+    prompts.queueAnswer(MsgAnswer::Yes);
+    exec.EventsSelected = 0;
+    exec.TriggerSelectedEvent();
+    EXPECT_EQ(job(j).JobState, jsCompleted);
+    EXPECT_TRUE(log().contains(S("LEFT Forced completion at 10:00:00")));
+    EXPECT_TRUE(log().contains(S("LEFT     Completed at 10:00:00 (Duration 01:00:00)")));
+    ::kill(-job(j).ProcInfo.dwProcessId, SIGTERM);
+}
+
+TEST_F(ExecutionTest, AJobThatEndedWhileTheSchedulerWasDownIsNeverTakenForASuccess) {
+    const int j = addJob(S("GONE"), S("sleep 30"));
+    job(j).Started = DateVal::fromDateTime(2026, 12, 8, 9, 0, 0);
+    job(j).Completed = DateVal::fromDateTime(2026, 12, 8, 8, 0, 0);
+    job(j).ProcInfo.dwProcessId = 999999;
+    job(j).ProcInfo.dwThreadId = 999999;
+    exec.InitSchedule();
+    EXPECT_EQ(job(j).JobState, jsAborted);
+    EXPECT_EQ(job(j).ErrorText, S("Exit status unknown"));
+}
+
+TEST_F(ExecutionTest, CompletionWritesLastCompletedOnceAndRollsOver) {
+    addJob(S("ONLY"), QString());
+    exec.InitSchedule();  // submits
+    EXPECT_EQ(view.relDays, S("Tuesday, 8 Dec 2026\n (+8CDOM, -24CDOM, +6WDOM, -18WDOM, +2Tue, -4Tue)"));
+    EXPECT_EQ(view.schedStart, S("06:00"));
+    pass();  // completes
+    EXPECT_TRUE(G.gSchedComplete);
+    EXPECT_EQ(view.completedCalls, 1);
+    EXPECT_EQ(IniGet(gAppName, S("LastCompleted"), G.gIniFile), S("8 Dec 2026"));
+    EXPECT_TRUE(log().contains(S("Schedule Completed at 10:00:00.  Time to automatic next day rollover: 20:00:00")));
+    pass();
+    EXPECT_EQ(view.completedCalls, 1);
+    clock.set(DateVal::fromDateTime(2026, 12, 9, 6, 0, 1));
+    pass();
+    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
+    EXPECT_EQ(job(1).JobState, jsRunning);  // the new day's first pass ran
+}
+
+TEST_F(ExecutionTest, KickIntervalFollowsTheRunningJobs) {
+    exec.gTimerSecs = 30;
+    G.gNoJobRunning = true;
+    exec.SetKickTimer();
+    EXPECT_EQ(view.timerMs, 5000);
+    EXPECT_EQ(view.kickLabel, S("30/5 seconds"));
+    const int j = addJob(S("RUN"), QString());
+    job(j).JobState = jsRunning;
+    job(j).LastDuration = 20;
+    G.gNoJobRunning = false;
+    exec.SetKickTimer();
+    EXPECT_EQ(view.timerMs, 10000);
+    exec.CmdKickInt_Click();
+    EXPECT_EQ(view.timerMs, 30000);
+    exec.CmdKickInt_Click();
+    EXPECT_EQ(view.timerMs, 5000);
+}
+
+TEST_F(ExecutionTest, SuspendedPassesSubmitNothing) {
+    const int j = addJob(S("WAIT"), QString());
+    G.gSuspended = true;
+    pass();
+    EXPECT_EQ(job(j).JobState, jsScheduled);
+    EXPECT_TRUE(view.suspendLit);
+}
+
+TEST_F(ExecutionTest, DummyRunsStartTheDummyProgram) {
+    G.gDummyRun = true;
+    G.gDummyProg = S("/opt/m/MRVDummy");
+    G.gDummyModel = S("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y");
+    const int j = addJob(S("PAY"), S("run \"a b\""));
+    job(j).Frequency = S("Mon Wed");
+    EXPECT_EQ(exec.DummyCmdLine(j, S("run \"a b\"")),
+              S("/opt/m/MRVDummy JN=PAY,CL=\"run a b\",F=\"Mon Wed\",OTT=ON,RES=S,GO=Y"));
+
+    // No earliest start, and without the file option every file wait clears.
+    job(j).EarlyStartText = S("23:00");
+    job(j).WaitForFile = S("..NOBODY");
+    job(j).CommandLine.clear();
+    G.gDumManFile = false;
+    SetStartTimes();
+    pass();
+    EXPECT_EQ(job(j).JobState, jsRunning);
+    EXPECT_TRUE(log().contains(S("(Dummy Run) 08 Dec 2026  10:00:00 PAY      Auto file trigger at 10:00:00")));
+}
+
+TEST_F(ExecutionTest, CommandProcessorJobsAreSerialised) {
+    ScopedEnv comspec("COMSPEC", "/bin/sh");
+    const int a = addJob(S("DOSA"), S("sleep 30"));
+    job(a).DosProgram = true;
+    const int b = addJob(S("DOSB"), S("exit 0"));
+    job(b).DosProgram = true;
+    G.gDOSSerial = true;
+    pass();
+    EXPECT_EQ(job(a).JobState, jsRunning);
+    EXPECT_EQ(job(b).StatusText, S("Wait DOS"));
+    ::kill(-job(a).ProcInfo.dwProcessId, SIGKILL);
+    waitGone(a);
+    passAfterGrace();
+    EXPECT_EQ(job(a).JobState, jsAborted);  // ended by a signal
+    EXPECT_EQ(job(b).JobState, jsRunning);
+    waitGone(b);
+    passAfterGrace();
+    EXPECT_EQ(job(b).JobState, jsCompleted);
+}
+
+TEST_F(ExecutionTest, SubmissionFailuresAndImpossibleDates) {
+    G.gShowFailedWarn = true;
+    const int missing = addJob(S("MISSING"), S("/no/such/program"));
+    const int dated = addJob(S("DATED"), S("echo &BAD&"));
+    job(dated).DateVars[0] = S("BAD,+25WDOM,0,yyyymmdd");
+    pass();
+    EXPECT_EQ(job(missing).JobState, jsSubmitFailed);
+    EXPECT_EQ(job(missing).StatusText, S("Submit Failed"));
+    EXPECT_TRUE(log().contains(S("MISSING(Daily)  Submission failed at 10:00:00")));
+    EXPECT_EQ(job(dated).JobState, jsSubmitFailed);
+    EXPECT_TRUE(view.failedVisible);
+    EXPECT_EQ(exec.QuickKick, 1);
+}
+
+TEST_F(ExecutionTest, StatusAndForceSubmitFromTheUnsubmittedList) {
+    const int a = addJob(S("RUNNING"), QString());
+    job(a).JobState = jsRunning;
+    job(a).CpuUsage = 9999;
+    const int w = addJob(S("WAITING"), QString(), S("RUNNING"), S("S"));
+    job(w).CpuUsage = 1;
+    exec.UnsubBuild();
+    ASSERT_EQ(exec.Unsub.size(), 1u);
+    exec.UnsubSelected = 0;
+    EXPECT_EQ(exec.puStatus_Click(), S("Wait Job (RUNNING(S) - Running),Wait CPU"));
+    EXPECT_EQ(prompts.messages.back(), S("Job WAITING  status: Wait Job (RUNNING(S) - Running),Wait CPU"));
+    exec.puForceSub_click();
+    EXPECT_EQ(job(w).SchedFlag, S("S"));
+    EXPECT_TRUE(progress.stringList().contains(S("Job WAITING scheduled for forced submission.")));
+    exec.puForceSub_click();
+    EXPECT_EQ(prompts.messages.back(),
+              S("Job WAITING already scheduled for forced submission.  Check Events Window."));
+}
+
+}  // namespace
