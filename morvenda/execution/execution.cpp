@@ -155,6 +155,10 @@ void Execution::CompletionLoop(bool& changed) {
                     job.Killed = true;
                 }
             } else {
+                // A job whose windows were closed for an error text failed,
+                // even when its error box had gone by this pass.
+                if (job.Killed)
+                    job.WinFailed = 1;
                 // A process that ended with a failing status failed, whatever
                 // its windows showed.
                 if (!job.WinFailed && !job.CommandLine.trimmed().isEmpty() && !job.SubmitOnly) {

@@ -1,0 +1,16 @@
+#include "common/cmdline.h"
+
+#include <unistd.h>
+
+QString ProgramCommandLine(const QStringList& Args) {
+    // The launcher tags the variable with the pid of the process it started;
+    // a child of ours inherits the variable but not the pid, so it falls back
+    // to its own arguments.
+    if (qEnvironmentVariableIsSet("MRV_CMDLINE")) {
+        bool ok = false;
+        const qint64 pid = qEnvironmentVariable("MRV_CMDLINE_PID").trimmed().toLongLong(&ok);
+        if (ok && pid == static_cast<qint64>(::getpid()))
+            return qEnvironmentVariable("MRV_CMDLINE");
+    }
+    return Args.join(QLatin1Char(' '));
+}

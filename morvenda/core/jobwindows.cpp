@@ -1,0 +1,127 @@
+#include "morvenda/core/jobwindows.h"
+
+#include "common/text.h"
+#include "morvenda/core/state.h"
+#include "platform/process.h"
+#include "platform/x11.h"
+
+#include <QFile>
+#include <QHash>
+#include <QStringList>
+
+#include <cstdint>
+#include <sys/types.h>
+
+namespace {
+
+// The process group of a process from /proc/<pid>/stat ("pid (comm) state
+// ppid pgrp ..."; comm may hold blanks and parentheses, so fields are counted
+// from the last ")"); -1 when there is no such process.
+pid_t ProcessGroupOf(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.read(4096);
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return -1;
+    const QList<QByteArray> fields = stat.mid(close + 1).simplified().split(' ');
+    bool ok = false;
+    const pid_t group = fields.size() > 2 ? static_cast<pid_t>(fields[2].toLong(&ok)) : -1;
+    return ok ? group : -1;
+}
+
+// The job's recorded pid is still its own process, or gone (the group may
+// outlive its leader); false when a process with another start time now has it.
+bool PidIsTheJobs(const ProcessInfo& p) {
+    std::uint32_t started = 0;
+    return !ProcessStartTime(p.dwProcessId, &started) || started == static_cast<std::uint32_t>(p.hProcess);
+}
+
+QStringList ErrorTextItems(const QString& list) {
+    QStringList items;
+    for (int k = 1; k <= list.size() + 1; ++k) {
+        const QString item = GetLineField(list, k, QLatin1Char('"'), QLatin1Char('|'));
+        if (item.isEmpty())
+            break;
+        items << item;
+    }
+    return items;
+}
+
+// The text as the job record keeps it: trimmed, control characters (a line
+// feed would break the run log line, a TAB the schedule file's columns) as
+// blanks, at most 100 characters and never half a surrogate pair.
+QString ErrorTextForRecord(const QString& text) {
+    QString t = ControlsToBlanks(text.trimmed());
+    if (t.size() > kErrorTextWidth) {
+        t.truncate(kErrorTextWidth);
+        if (t.back().isHighSurrogate())
+            t.chop(1);
+    }
+    return t;
+}
+
+}  // namespace
+
+void CheckJobWindows(int JobIndex) {
+    if (JobIndex < 1 || JobIndex > JobCount())
+        return;
+    JobRec& job = G.Jobs[static_cast<std::size_t>(JobIndex)];
+    const pid_t group = job.ProcInfo.dwProcessId;
+    if (group == 0)
+        return;
+    job.WinFailed = 0;
+    if (group < 0 || !PidIsTheJobs(job.ProcInfo))
+        return;
+    const QStringList items = ErrorTextItems(G.gRunTimeErrorText);
+    if (items.isEmpty())
+        return;
+    XConnection x;
+    if (!x.isOpen())
+        return;
+    QHash<qint64, pid_t> groupOf;  // one /proc read per process, however many windows it has
+    for (const XTopWindow& top : x.topLevelWindows()) {
+        if (top.pid <= 0)
+            continue;
+        auto it = groupOf.find(top.pid);
+        if (it == groupOf.end())
+            it = groupOf.insert(top.pid, ProcessGroupOf(top.pid));
+        if (*it != group)
+            continue;
+        for (const QString& text : x.descendantNames(top.window)) {
+            const QString upper = text.toUpper();
+            for (const QString& item : items) {
+                if (upper.contains(item)) {
+                    job.WinFailed = 1;
+                    job.WinErrorText = ErrorTextForRecord(text);
+                    job.JobWindow = static_cast<std::int32_t>(top.window);
+                    return;
+                }
+            }
+        }
+    }
+}
+
+JobCloseResult CloseJobWindows(int JobIndex) {
+    if (JobIndex < 1 || JobIndex > JobCount())
+        return JobCloseResult::Nothing;
+    JobRec& job = G.Jobs[static_cast<std::size_t>(JobIndex)];
+    const pid_t group = job.ProcInfo.dwProcessId;
+    if (group <= 0)
+        return JobCloseResult::Nothing;
+    const XWindowId window = static_cast<std::uint32_t>(job.JobWindow);
+    if (window != 0 && PidIsTheJobs(job.ProcInfo)) {
+        XConnection x;
+        // X window ids are handed out again once a program has gone: the
+        // window must still be one of the job's before it is asked to close.
+        const qint64 pid = x.windowPid(window);
+        XWindowId last = window;
+        if (pid > 0 && ProcessGroupOf(pid) == group && x.requestClose(window, &last) > 0) {
+            job.JobWindow = static_cast<std::int32_t>(last);
+            return JobCloseResult::WindowsAsked;
+        }
+    }
+    const ProcessStamp stamp{group, static_cast<std::uint32_t>(job.ProcInfo.hProcess)};
+    return TerminateProcessGroup(stamp) ? JobCloseResult::GroupSignalled : JobCloseResult::Nothing;
+}

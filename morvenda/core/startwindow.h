@@ -1,0 +1,46 @@
+#pragma once
+
+#include "common/datetime.h"
+
+#include <QString>
+
+#include <optional>
+
+// What the start-up window does beyond showing values: checking its fields,
+// the circular-dependency check, removing old log extracts, resetting the run
+// values of all jobs, and what it writes back at exit.
+
+/// The run date box's text as a date (any date form the files hold, numeric
+/// forms in the order of gDateFmt); nullopt when it is not a date.
+std::optional<DateVal> RunDateFromText(const QString& text);
+
+/// Checks the window's values in order and shows the first failure's message:
+/// "Invalid schedule run date", "Invalid schedule start time" (start time must
+/// match "00:00"), "Invalid CPU Limit" (the trimmed limit must be a number).
+/// Which field failed comes back so the window can move the focus.
+enum class StartFieldError { None, RunDate, StartTime, CpuLimit };
+StartFieldError ValidateStartFields(const QString& runDate, const QString& startTime, const QString& cpuLimit);
+
+/// True when the jobs' dependencies form a loop. The first loop found (jobs in
+/// table order, each job's entries in list order) is written to the run log as
+/// "Circular dependencies involving jobs S and E". Runs in time linear in jobs
+/// and dependencies.
+bool JobLoops();
+
+/// Deletes the log extracts (".tmp" files named like the run log with "?" for
+/// its date tokens) of the run log's folder whose last change lies more than
+/// one calendar day from today. Files that cannot be deleted are skipped.
+/// Returns how many were deleted.
+int DelOldLogs();
+
+/// Writes DayStart and CPULimit into the configuration file.
+void SaveForExit(const QString& startTime, const QString& cpuLimit);
+
+/// Resets the run values of every job after the operator's confirmations
+/// ("Are you sure ...", then whether standard and non-standard trigger files
+/// are to be deleted) and saves the schedule. False when the operator said No.
+bool ResetRunValues();
+
+/// At exit: offers the configuration file as this computer's default unless
+/// it is temporary or already the default.
+void OfferAsDefault();

@@ -1,0 +1,172 @@
+#include "morvenda/core/startwindow.h"
+
+#include "common/constants.h"
+#include "common/ini.h"
+#include "common/settings.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <utime.h>
+
+namespace {
+
+class StartWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        JobTableChanged();
+        G.gLogFile = dir.path(S("Log/yyyymmdd.log"));
+        QDir().mkpath(dir.path(S("Log")));
+        G.gSchedFile = dir.path(S("sched.sch"));
+        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nDayStart=06:00\r\n");
+        G.gTriggerPath = dir.path(S("trg"));
+        QDir().mkpath(G.gTriggerPath);
+    }
+    void TearDown() override {
+        ResetState();
+        JobTableChanged();
+    }
+    void jobs(const QList<QPair<const char*, const char*>>& table) {
+        for (const auto& [name, after] : table) {
+            JobRec j;
+            j.JobName = S(name);
+            if (*after)
+                j.RunAfter = S(after).split(QLatin1Char(','));
+            G.Jobs.push_back(j);
+        }
+        JobTableChanged();
+    }
+    QString log() const { return QString::fromUtf8(dir.read(S("Log/20261208.log"))); }
+
+    TempDir dir;
+    TempDir config;
+    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
+    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
+    ScriptedPrompter prompts;
+};
+
+TEST_F(StartWindowTest, FieldChecksStopAtTheFirstFailure) {
+    EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S("06:00"), S("12")), StartFieldError::None);
+    EXPECT_EQ(ValidateStartFields(S("31 Feb 2026"), S("6:00"), S("x")), StartFieldError::RunDate);
+    EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S("6:00"), S("x")), StartFieldError::StartTime);
+    EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S("06:00"), S("x")), StartFieldError::CpuLimit);
+    EXPECT_EQ(prompts.messages,
+              (QStringList{S("Invalid schedule run date"), S("Invalid schedule start time"), S("Invalid CPU Limit")}));
+}
+
+TEST_F(StartWindowTest, LoopsAreFoundAndNamed) {
+    struct Case {
+        QList<QPair<const char*, const char*>> table;
+        bool loop;
+        const char* line;
+    };
+    const QList<Case> cases = {
+        {{{"A", "B"}, {"B", "A"}}, true, "Circular dependencies involving jobs A and B"},
+        // B and D run after each other, A after B: the loop is reported from B.
+        {{{"A", "B"}, {"B", "D"}, {"D", "B"}}, true, "Circular dependencies involving jobs B and D"},
+        {{{"A", "A"}}, true, "Circular dependencies involving jobs A and A"},
+        {{{"A", "B,C"}, {"B", "C"}, {"C", "NOSUCH"}}, false, ""},
+        {{{"A", "b"}, {"B", "c"}, {"C", "a"}}, true, "Circular dependencies involving jobs A and b"},
+        {{}, false, ""},
+    };
+    for (const Case& c : cases) {
+        ResetState();
+        G.gLogFile = dir.path(S("Log/yyyymmdd.log"));
+        QFile::remove(dir.path(S("Log/20261208.log")));
+        jobs(c.table);
+        EXPECT_EQ(JobLoops(), c.loop);
+        if (c.loop)
+            EXPECT_TRUE(log().contains(S(c.line))) << c.line << "\n" << log().toStdString();
+        else
+            EXPECT_TRUE(log().isEmpty());
+    }
+}
+
+TEST_F(StartWindowTest, OldLogExtractsGoAfterADay) {
+    auto make = [&](const char* name, int daysOld) {
+        const QString p = dir.write(QStringLiteral("Log/") + S(name), "x");
+        const DateVal when = Now().addDays(-daysOld);
+        struct utimbuf t;
+        t.actime = t.modtime = when.toQDateTime().toSecsSinceEpoch();
+        ::utime(p.toLocal8Bit().constData(), &t);
+        return p;
+    };
+    const QString yesterday = make("20261207.tmp", 1);
+    const QString old = make("20261206.tmp", 2);
+    const QString otherKind = make("20261201.log", 7);
+    const QString otherName = make("notes.tmp", 7);
+    EXPECT_EQ(DelOldLogs(), 1);
+    EXPECT_TRUE(QFile::exists(yesterday));
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_TRUE(QFile::exists(otherKind));
+    EXPECT_TRUE(QFile::exists(otherName));
+
+    // A dotted folder does not change the pattern.
+    QDir().mkpath(dir.path(S("my.logs")));
+    G.gLogFile = dir.path(S("my.logs/yyyymmdd.log"));
+    const QString dotted = dir.write(S("my.logs/20261101.tmp"), "x");
+    struct utimbuf t;
+    t.actime = t.modtime = Now().addDays(-30).toQDateTime().toSecsSinceEpoch();
+    ::utime(dotted.toLocal8Bit().constData(), &t);
+    EXPECT_EQ(DelOldLogs(), 1);
+}
+
+TEST_F(StartWindowTest, ResetClearsRunValuesAndDeletesOnlyWhatWasAskedFor) {
+    jobs({{"STD", ""}, {"EXT", ""}});
+    G.Jobs[1].TriggerFile = gStdTrigger;
+    G.Jobs[2].TriggerFile = dir.path(S("ext.trg"));
+    for (int j = 1; j <= 2; ++j) {
+        G.Jobs[static_cast<size_t>(j)].Started = Now();
+        G.Jobs[static_cast<size_t>(j)].Completed = Now();
+        G.Jobs[static_cast<size_t>(j)].SchedFlag = S("S");
+        G.Jobs[static_cast<size_t>(j)].JobState = jsCompleted;
+    }
+    const QString stdFile = dir.write(S("trg/STD.trg"), "x");
+    const QString extFile = dir.write(S("ext.trg"), "x");
+    prompts.queueAnswer(MsgAnswer::Yes);
+    prompts.queueAnswer(MsgAnswer::No);
+    prompts.queueAnswer(MsgAnswer::No);
+    EXPECT_TRUE(ResetRunValues());
+    EXPECT_TRUE(QFile::exists(stdFile));
+    EXPECT_TRUE(QFile::exists(extFile));
+    EXPECT_TRUE(G.Jobs[1].Started.isZero());
+    EXPECT_EQ(G.Jobs[1].SchedFlag, S(" "));
+    EXPECT_EQ(G.Jobs[1].JobState, jsScheduled);
+    EXPECT_TRUE(QFile::exists(G.gSchedFile));
+
+    prompts.queueAnswer(MsgAnswer::Yes);
+    prompts.queueAnswer(MsgAnswer::Yes);
+    prompts.queueAnswer(MsgAnswer::Yes);
+    EXPECT_TRUE(ResetRunValues());
+    EXPECT_FALSE(QFile::exists(stdFile));
+    EXPECT_FALSE(QFile::exists(extFile));
+
+    prompts.queueAnswer(MsgAnswer::No);
+    EXPECT_FALSE(ResetRunValues());
+}
+
+TEST_F(StartWindowTest, ExitWritesBackAndOffersTheDefault) {
+    SaveForExit(S("07:30"), S("16"));
+    EXPECT_EQ(IniGet(gAppName, S("DayStart"), G.gIniFile), S("07:30"));
+    EXPECT_EQ(IniGet(gAppName, S("CPULimit"), G.gIniFile), S("16"));
+
+    G.gIniTemp = true;
+    OfferAsDefault();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    G.gIniTemp = false;
+    prompts.queueAnswer(MsgAnswer::Yes);
+    OfferAsDefault();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith(S("Do you want the following Ini file\n\n") + G.gIniFile));
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), G.gIniFile);
+    OfferAsDefault();  // already the default: no question
+    EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+}  // namespace
