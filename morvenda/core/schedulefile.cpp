@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "common/textfile.h"
 #include "morvenda/core/datevars.h"
+#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobindex.h"
 #include "morvenda/core/jobstatus.h"
@@ -545,6 +546,7 @@ void LoadSchedule() {
     }
 
     G.Jobs = std::move(jobs);
+    JobTableChanged();
     for (int k = 1; k <= JobCount(); ++k) {
         JobRec& J = G.Jobs[static_cast<size_t>(k)];
         J.RunsToday = true;
@@ -604,6 +606,7 @@ bool SaveSchedule() {
 
 void CreateDefaultSchedule() {
     G.Jobs = JobTable(2);
+    JobTableChanged();
     JobRec& J = G.Jobs[1];
     J.JobName = QStringLiteral("Dummy");
     J.Group = QStringLiteral("Dummy");

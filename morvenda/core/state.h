@@ -85,6 +85,7 @@ struct MorvendaState {
 
     // The job table: element 0 is the grid's copy buffer, jobs are 1 to n.
     JobTable Jobs = JobTable(1);
+    std::uint64_t JobsVersion = 0;  // set by JobTableChanged() when jobs are added, removed, moved, renamed, loaded
 
     // The execution window's progress list while it is open (not owned).
     QStringListModel* ProgList = nullptr;

@@ -19,8 +19,12 @@
 #include "morvenda/execution/triggers.h"
 #include "platform/process.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -44,11 +48,83 @@ std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
     return out;
 }
 
-bool IsDosRunning() {
-    for (int j = 1; j <= JobCount(); ++j)
-        if (Job(j).JobState == jsRunning && Job(j).DosProgram)
+// What the running jobs (state 1) hold, for the wait tests of the submission
+// loop. Each test then costs the same however many jobs there are: taken once
+// per loop (at its first wait test) and brought up to date as the loop starts
+// jobs, instead of a look at every job for every waiting job.
+class RunningTotals {
+public:
+    // Words of a running job's exclusivity list up to this length are kept
+    // as all their pieces, so a keyword is looked up at once; longer ones
+    // (never seen in practice) are searched.
+    static constexpr qsizetype kMaxPieceWord = 32;
+
+    RunningTotals() {
+        for (int j = 1; j <= JobCount(); ++j)
+            if (Job(j).JobState == jsRunning)
+                add(Job(j));
+    }
+
+    // A job of the loop started: it now runs.
+    void add(const JobRec& job) {
+        ++count_;
+        cpu_ += job.CpuUsage;
+        if (job.DosProgram)
+            ++dos_;
+        // A keyword without blanks occurs in " " + list + " " exactly when it
+        // occurs within one of the list's blank-separated words.
+        const QStringList words = job.Exclusive.toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString& w : words) {
+            if (words_.contains(w))
+                continue;
+            words_.insert(w);
+            if (w.size() > kMaxPieceWord) {
+                longWords_ << w;
+                continue;
+            }
+            for (qsizetype from = 0; from < w.size(); ++from)
+                for (qsizetype len = 1; from + len <= w.size(); ++len)
+                    pieces_.insert(w.mid(from, len));
+        }
+    }
+
+    qint64 cpu() const { return cpu_; }
+    bool dosRunning() const { return dos_ > 0; }
+
+    // True when Keyword occurs in a blank + the upper-cased exclusivity list
+    // + a blank of some running job (an empty keyword: when any job runs).
+    bool clashes(const QString& Keyword) const {
+        if (count_ == 0)
+            return false;
+        if (Keyword.isEmpty() || pieces_.contains(Keyword))
             return true;
-    return false;
+        for (const QString& w : longWords_)
+            if (w.contains(Keyword))
+                return true;
+        return false;
+    }
+
+private:
+    int count_ = 0;
+    qint64 cpu_ = 0;
+    int dos_ = 0;
+    QSet<QString> words_;
+    QSet<QString> pieces_;
+    QStringList longWords_;
+};
+
+// The totals of the submission loop in progress; null outside it.
+std::optional<RunningTotals>* g_loopTotals = nullptr;
+
+// Calls Test with the running totals: the loop's (taken at its first test),
+// or, outside the loop, totals taken for this one test.
+template <typename F>
+bool WithTotals(F Test) {
+    if (!g_loopTotals)
+        return Test(RunningTotals());
+    if (!*g_loopTotals)
+        g_loopTotals->emplace();
+    return Test(**g_loopTotals);
 }
 
 }  // namespace
@@ -84,6 +160,8 @@ void Execution::cmdKick_Click() {
     if (KickBusy)
         return;
     KickBusy = true;
+    // The operator may have renamed, added or moved jobs between passes.
+    JobTableChanged();
     view_.HighLightButton(ExecButton::Kick, true);
 
     G.gSchedComplete = true;
@@ -233,6 +311,12 @@ void Execution::EndJob(int j, bool& changed) {
 
 void Execution::SubmissionLoop(bool& changed) {
     G.gNoJobRunning = true;
+    std::optional<RunningTotals> totals;
+    std::optional<RunningTotals>* const outer = std::exchange(g_loopTotals, &totals);
+    struct Restore {
+        std::optional<RunningTotals>* outer;
+        ~Restore() { g_loopTotals = outer; }
+    } restore{outer};
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& job = Job(j);
         if (job.JobState == jsScheduled) {
@@ -304,8 +388,11 @@ void Execution::SubmissionLoop(bool& changed) {
                                              : QStringLiteral("Wait File (") + wait + QLatin1Char(')');
                 }
             }
-            if (ok && Submit(j))
+            if (ok && Submit(j)) {
                 changed = true;
+                if (totals && job.JobState == jsRunning)
+                    totals->add(job);
+            }
         }
         if (job.JobState == jsRunning)
             G.gNoJobRunning = false;
@@ -367,29 +454,25 @@ DateVal Execution::NextDayIfEarlier(const DateVal& Moment) const {
     return Moment < G.gRunDayStart ? Moment.addDays(1) : Moment;
 }
 
-bool Execution::CheckDOSSerial(int) const { return !IsDosRunning(); }
+bool Execution::CheckDOSSerial(int) const {
+    return WithTotals([](const RunningTotals& t) { return !t.dosRunning(); });
+}
 
 bool Execution::CheckExclusive(int JobIndex) const {
     const QStringList keywords = Job(JobIndex).Exclusive.trimmed().toUpper().split(QLatin1Char(' '));
-    for (int j = 1; j <= JobCount(); ++j) {
-        if (Job(j).JobState != jsRunning)
-            continue;
-        const QString running = QLatin1Char(' ') + Job(j).Exclusive.toUpper() + QLatin1Char(' ');
+    return WithTotals([&](const RunningTotals& t) {
         for (const QString& k : keywords)
-            if (running.contains(k))
+            if (t.clashes(k))
                 return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 bool Execution::CPUAvailable(int JobIndex) const {
     if (IgnoreCpuLimit)
         return true;
-    qint64 sum = Job(JobIndex).CpuUsage;
-    for (int j = 1; j <= JobCount(); ++j)
-        if (Job(j).JobState == jsRunning)
-            sum += Job(j).CpuUsage;
-    return sum <= G.gCPULimit;
+    const qint64 own = Job(JobIndex).CpuUsage;
+    return WithTotals([&](const RunningTotals& t) { return own + t.cpu() <= G.gCPULimit; });
 }
 
 QString Execution::DummyCmdLine(int JobIndex, const QString& Command) const {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+// Dependencies between the jobs of the schedule (G.Jobs) and the lookup of a
+// job by its name.
+
+/// Index (1 to n) of the first job whose trimmed name equals the trimmed
+/// JobName without regard to case; 0 when there is none or JobName is blank.
+/// Looks the name up in an index of the table, rebuilt when the table has
+/// changed (see JobTableChanged) and checked against the job it finds, so a
+/// lookup costs O(1) amortised.
+int FindJob(const QString& JobName);
+
+/// Tells FindJob's index that jobs were added, removed, moved, renamed or the
+/// table was loaded anew. Every code that changes a job's name or position in
+/// G.Jobs calls it once it is done (ResetState also makes the index rebuild).
+void JobTableChanged();
+
+/// Evaluates the dependencies of job JobIndex over their whole closure (the
+/// prerequisites, their prerequisites, and so on; each name once, with the
+/// letter and flag it was first reached with). Entries that name no job of the
+/// schedule are met.
+///
+/// FindMode false: returns gDepMet (all met), gDepWait (at least one pending)
+/// or gDepNever (one can never be met and its flag is "Y"), and sets Text to
+/// the wait text, e.g. "PAYROLL(S) - Running, BACKUP(F) - Succeeded".
+/// FindMode true: Text holds a job name; returns gDepFound when a job of that
+/// exact trimmed name is in the closure, else "". Text is left unchanged.
+///
+/// A blank entry in the list of a job reached through the closure stops the
+/// program: FatalClose "Empty RunAfter entry for job NAME.  Critical error."
+/// An index outside 1 to n returns gDepMet with an empty Text (find mode: "").
+QString CheckDependency(int JobIndex, QString& Text, bool FindMode);
+
+/// After a rename (NewName not empty): every RunAfter entry equal to OldName
+/// (trimmed, without regard to case) becomes NewName, and when any did the
+/// operator is told which jobs changed. NewName empty: nothing changes and
+/// NewName receives the list ", JOB1, JOB2" of the jobs that depend on OldName
+/// (one item per matching entry; "" when none). A blank OldName matches nothing.
+void UpdateDependents(const QString& OldName, QString& NewName);
+
+/// After a rename: every WaitForFile equal to ".." & OldName (trimmed, without
+/// regard to case) becomes ".." & NewName, and when any did the operator is
+/// told which jobs changed and that other schedules must be updated by hand.
+/// A blank OldName matches nothing.
+void UpdateTriggerDependents(const QString& OldName, const QString& NewName);

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+#include <cstdint>
+
+// Processes: starting a command line, telling whether a started process still
+// runs, how it ended, and stopping its process group.
+//
+// A process is known by its pid together with the low 32 bits of its start
+// time (clock ticks since boot, field 22 of /proc/<pid>/stat). The start time
+// never changes for the life of a process, so a pid that the system has handed
+// to an unrelated process since is never taken for the one we started, even
+// by a scheduler restarted while its jobs ran.
+
+/// A started process: pid and the low 32 bits of its start time.
+struct ProcessStamp {
+    pid_t pid = 0;
+    std::uint32_t startTime = 0;
+    bool operator==(const ProcessStamp&) const = default;
+};
+
+/// How a process ended.
+struct ProcessExit {
+    enum class How {
+        Unknown,    ///< not (yet) known: still running, not our child, or reaped elsewhere
+        Exited,     ///< ended by exit(): number is the exit code
+        Signalled,  ///< ended by a signal: number is the signal
+    };
+    How how = How::Unknown;
+    int number = 0;
+    /// True only for an exit code of 0; unknown endings are never success.
+    bool succeeded() const { return how == How::Exited && number == 0; }
+    bool operator==(const ProcessExit&) const = default;
+};
+
+/// Splits a command line into the program and its arguments. Blanks and tabs
+/// separate words; a double quote starts or ends a quoted stretch in which
+/// blanks are kept, and inside it two double quotes stand for one; quoted and
+/// unquoted stretches touching each other form one word, and "" alone is an
+/// empty argument. Nothing else is special: no variables, wildcards, tildes
+/// or backslash escapes. A quote left open runs to the end of the line.
+/// An empty or blank line gives an empty list.
+QStringList SplitCommandLine(const QString& cmdLine);
+
+/// The command line's raw text after the program name and the blanks that
+/// follow it, exactly as written (quotes and commas kept); "" when there are
+/// no arguments.
+QString CommandLineTail(const QString& cmdLine);
+
+/// Text as one word of a command line: unchanged when it needs no quotes,
+/// otherwise enclosed in double quotes with its inner quotes doubled, so that
+/// SplitCommandLine gives it back exactly.
+QString QuoteArgument(const QString& text);
+
+/// The command processor: the COMSPEC environment variable when it is set and
+/// not empty, else "/bin/sh".
+QString CommandProcessorPath();
+
+/// The command line that runs Command through the command processor: its path,
+/// "-c" and Command as one argument (quoted with QuoteArgument), so that
+/// SplitCommandLine gives exactly { processor, "-c", Command }.
+QString CommandProcessorLine(const QString& command);
+
+/// Starts cmdLine (split with SplitCommandLine) as a new process in a process
+/// group of its own (process group id = its pid), with standard input from
+/// /dev/null, standard output and error shared with this program, this
+/// program's environment and current folder, and no other open file of ours.
+/// A program name without "/" is looked up on PATH; a name ending in ".exe"
+/// (any case) that is not found is tried again without that ending.
+///
+/// The child's environment carries MRV_CMDLINE = CommandLineTail(cmdLine) and
+/// MRV_CMDLINE_PID = the child's own pid, so our own programs can read their
+/// command line whole. When the first argument is "-c" (a command run through
+/// a command interpreter, which may exec its last command in place and so pass
+/// its pid on) both variables are removed instead, so no program ever reads a
+/// command line meant for the interpreter.
+///
+/// Returns true and fills *started when the program is running. Returns false
+/// when it cannot be started (empty line, program not found, not executable,
+/// fork failure): *started is left unchanged, no child is left behind, and
+/// *error (when given) says what went wrong, e.g.
+/// "Cannot start \"nosuch\": No such file or directory".
+bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error = nullptr);
+
+/// The low 32 bits of the start time of process pid; false when there is no
+/// such process (or /proc cannot be read). A zombie still has its start time.
+bool ProcessStartTime(pid_t pid, std::uint32_t* startTime);
+
+/// True while the process runs. A child started by LaunchProcess is reaped here
+/// once it has ended (waitpid with WNOHANG) and its ending kept for
+/// ProcessExitStatus. Any other process (one carried over from a run of the
+/// scheduler before a restart) runs while a process with that pid exists, is
+/// not a zombie and has the recorded start time. False for pid <= 0.
+bool ProcessRunning(const ProcessStamp& p);
+
+/// How an ended child of LaunchProcess ended, as seen by ProcessRunning (which
+/// this calls first). How::Unknown while it runs, for a process that was not
+/// started by this program run, and for a child reaped by someone else.
+ProcessExit ProcessExitStatus(const ProcessStamp& p);
+
+/// "Exit code N", "Signal N (NAME)" (NAME as SIGTERM, or "unknown"), or for an
+/// unknown ending "Exit status unknown".
+QString ExitStatusText(const ProcessExit& e);
+
+/// Sends SIGTERM to the process group that LaunchProcess made for p (its
+/// process group id is p's pid). Refuses (false, nothing sent) for pid <= 1,
+/// for this program's own process group, and when a process with p's pid
+/// exists with another start time (the pid now belongs to someone else).
+/// False too when no such group exists any longer.
+bool TerminateProcessGroup(const ProcessStamp& p);

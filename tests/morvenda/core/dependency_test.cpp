@@ -1,0 +1,252 @@
+#include "morvenda/core/dependency.h"
+
+#include "common/constants.h"
+#include "common/fatal.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+
+class DependencyTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetState(); }
+    void TearDown() override { ResetState(); }
+
+    // Adds a job; each dependency is "NAME:LETTER:FLAG" (letter and flag optional).
+    int Add(const char* name, std::initializer_list<const char*> deps = {}, std::uint8_t state = jsScheduled) {
+        JobRec j;
+        j.JobName = QString::fromUtf8(name);
+        for (const char* d : deps) {
+            const QStringList parts = QString::fromUtf8(d).split(QLatin1Char(':'));
+            j.RunAfter << parts.value(0);
+            j.RunAfterStatus += parts.value(1, QStringLiteral("S"));
+            j.RunAfterUnsched += parts.value(2, QStringLiteral("N"));
+        }
+        j.JobState = state;
+        G.Jobs.push_back(j);
+        JobTableChanged();
+        return JobCount();
+    }
+
+    JobRec& Job(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(QString::fromUtf8(name)))]; }
+
+    std::pair<QString, QString> Check(int job) {
+        QString text = QStringLiteral("left over");
+        const QString r = CheckDependency(job, text, false);
+        return {r, text};
+    }
+
+    ScriptedPrompter prompter;
+};
+
+TEST_F(DependencyTest, EachLetterAgainstEachState) {
+    // Expected wait word per state 0..7 ("" = met) and whether a "Y" flag
+    // makes it never-met.
+    struct Row {
+        const char* letter;
+        const char* words[8];
+        bool never[8];
+    } rows[] = {
+        {"S",
+         {"Not Started", "Running", "", "", "", "", "Failed", ""},
+         {false, false, false, false, false, false, true, false}},
+        {"F",
+         {"Not Started", "Running", "Succeeded", "", "", "", "", "Succeeded"},
+         {false, false, true, false, false, false, false, true}},
+        {"U",
+         {"Not Started", "Running", "", "", "Submit Failed", "", "", ""},
+         {false, false, false, false, false, false, false, false}},
+    };
+    for (const Row& row : rows) {
+        for (const char* flag : {"Y", "N"}) {
+            for (int state = 0; state < 8; ++state) {
+                ResetState();
+                const QString dep = QStringLiteral("JOBB:%1:%2").arg(QLatin1String(row.letter), QLatin1String(flag));
+                const int a = Add("JOBA", {dep.toUtf8().constData()});
+                Add("JOBB", {}, static_cast<std::uint8_t>(state));
+                const auto [r, text] = Check(a);
+                const QString word = QString::fromUtf8(row.words[state]);
+                const bool never = row.never[state] && QLatin1String(flag) == QLatin1String("Y");
+                const QString expected = never ? gDepNever : word.isEmpty() ? gDepMet : gDepWait;
+                SCOPED_TRACE(std::string(row.letter) + " flag " + flag + " state " + std::to_string(state));
+                EXPECT_EQ(r, expected);
+                EXPECT_EQ(text, word.isEmpty() ? QString()
+                                               : QStringLiteral("JOBB(") + QLatin1String(row.letter) +
+                                                     QStringLiteral(") - ") + word);
+            }
+        }
+    }
+}
+
+TEST_F(DependencyTest, NoDependenciesAndUnknownNamesAreMet) {
+    const int a = Add("JOBA");
+    EXPECT_EQ(Check(a), std::make_pair(gDepMet, QString()));
+    const int b = Add("JOBB", {"ELSEWHERE:S:Y", "  :S:Y"});
+    EXPECT_EQ(Check(b), std::make_pair(gDepMet, QString()));
+}
+
+TEST_F(DependencyTest, ClosureReachesThroughAChainWithFirstLetterKept) {
+    const int a = Add("JOBA", {"JOBB:S"});
+    Add("JOBB", {"JOBC:F"}, jsCompleted);
+    Add("JOBC", {}, jsScheduled);
+    // JOBB is done, but JOBA still waits for JOBC to fail.
+    EXPECT_EQ(Check(a), std::make_pair(gDepWait, QStringLiteral("JOBC(F) - Not Started")));
+    Job("JOBC").JobState = jsAborted;
+    EXPECT_EQ(Check(a).first, gDepMet);
+    Job("JOBC").JobState = jsCompleted;
+    EXPECT_EQ(Check(a), std::make_pair(gDepWait, QStringLiteral("JOBC(F) - Succeeded")));
+
+    // A name reached twice keeps the letter it was first added with: JOBA's
+    // own "S" on JOBC wins over JOBB's "F".
+    Job("JOBA").RunAfter << QStringLiteral("jobc");
+    Job("JOBA").RunAfterStatus += QLatin1Char('S');
+    Job("JOBA").RunAfterUnsched += QLatin1Char('N');
+    EXPECT_EQ(Check(a), std::make_pair(gDepMet, QString()));
+}
+
+TEST_F(DependencyTest, WaitTextListsEveryPendingEntryInOrder) {
+    const int a = Add("JOBA", {"PAYROLL:S", "BACKUP:F", "DONE:S"});
+    Add("PAYROLL", {}, jsRunning);
+    Add("BACKUP", {}, jsCompleted);
+    Add("DONE", {}, jsCompleted);
+    EXPECT_EQ(Check(a), std::make_pair(gDepWait, QStringLiteral("PAYROLL(S) - Running, BACKUP(F) - Succeeded")));
+}
+
+TEST_F(DependencyTest, CycleEndsWithEachNameOnce) {
+    const int a = Add("JOBA", {"JOBB:S"});
+    Add("JOBB", {"JOBA:S"});
+    EXPECT_EQ(Check(a), std::make_pair(gDepWait, QStringLiteral("JOBB(S) - Not Started, JOBA(S) - Not Started")));
+    QString find = QStringLiteral("JOBA");
+    EXPECT_EQ(CheckDependency(a, find, true), gDepFound);
+}
+
+TEST_F(DependencyTest, BlankEntryOfAPrerequisiteStopsTheProgram) {
+    const int a = Add("JOBA", {"JOBB:S"});
+    Add("JOBB", {"JOBC:S", " :S"});
+    Add("JOBC");
+    try {
+        Check(a);
+        FAIL() << "no fatal stop";
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.reason(), QStringLiteral("Empty RunAfter entry for job JOBB.  Critical error."));
+    }
+}
+
+TEST_F(DependencyTest, FindModeLooksThroughTheClosure) {
+    const int a = Add("JOBA", {"JOBB:S", "OUTSIDE:S"});
+    Add("JOBB", {"JOBC:U"}, jsCompleted);
+    Add("JOBC", {}, jsCompleted);
+    Add("JOBD");
+    struct Case {
+        const char* name;
+        QString result;
+    } cases[] = {{"JOBC", gDepFound}, {" JOBB ", gDepFound}, {"JOBD", QString()}, {"OUTSIDE", QString()}};
+    for (const Case& c : cases) {
+        QString text = QString::fromUtf8(c.name);
+        EXPECT_EQ(CheckDependency(a, text, true), c.result) << c.name;
+        EXPECT_EQ(text, QString::fromUtf8(c.name)) << "find mode leaves the name";
+    }
+}
+
+TEST_F(DependencyTest, FindJobIgnoresCaseAndBlanks) {
+    Add("PAYROLL");
+    Add("BACKUP");
+    Add("backup");  // a duplicate: the first one is found
+    EXPECT_EQ(FindJob(QStringLiteral("payroll")), 1);
+    EXPECT_EQ(FindJob(QStringLiteral("  Backup ")), 2);
+    EXPECT_EQ(FindJob(QStringLiteral("NOSUCH")), 0);
+    EXPECT_EQ(FindJob(QString()), 0);
+    EXPECT_EQ(FindJob(QStringLiteral("   ")), 0);
+}
+
+TEST_F(DependencyTest, FindJobFollowsChangesOfTheTable) {
+    Add("JOBA");
+    Add("JOBB");
+    Add("JOBC");
+    EXPECT_EQ(FindJob(QStringLiteral("JOBB")), 2);
+
+    // Renamed and announced.
+    G.Jobs[2].JobName = QStringLiteral("JOBX");
+    JobTableChanged();
+    EXPECT_EQ(FindJob(QStringLiteral("JOBX")), 2);
+    EXPECT_EQ(FindJob(QStringLiteral("JOBB")), 0);
+
+    // Moved without announcement: a stale hit is caught by its check.
+    std::swap(G.Jobs[1], G.Jobs[3]);
+    EXPECT_EQ(FindJob(QStringLiteral("JOBA")), 3);
+    EXPECT_EQ(FindJob(QStringLiteral("JOBC")), 1);
+
+    // Grown without announcement: the new size is noticed.
+    JobRec d;
+    d.JobName = QStringLiteral("JOBD");
+    G.Jobs.push_back(d);
+    EXPECT_EQ(FindJob(QStringLiteral("JOBD")), 4);
+
+    // A fresh state with a table of the same size and other names.
+    ResetState();
+    for (const char* n : {"P1", "P2", "P3", "P4"}) {
+        JobRec j;
+        j.JobName = QString::fromUtf8(n);
+        G.Jobs.push_back(j);
+    }
+    EXPECT_EQ(FindJob(QStringLiteral("JOBD")), 0);
+    EXPECT_EQ(FindJob(QStringLiteral("P3")), 3);
+}
+
+TEST_F(DependencyTest, RenameUpdatesDependentsAndDeleteOnlyReports) {
+    Add("JOBA", {"JOBB:S", "OTHER:S"});
+    Add("JOBB");
+    Add("JOBC", {"jobb :F", "JOBB:U"});
+    Add("JOBE", {"JOBBB:S", ":S"});
+
+    QString none;  // deletion: only the list of dependants
+    UpdateDependents(QStringLiteral("JOBB"), none);
+    EXPECT_EQ(none, QStringLiteral(", JOBA, JOBC, JOBC"));
+    EXPECT_EQ(Job("JOBC").RunAfter, QStringList({QStringLiteral("jobb "), QStringLiteral("JOBB")}));
+    EXPECT_TRUE(prompter.messages.isEmpty());
+
+    QString newName = QStringLiteral("JOBZ");
+    UpdateDependents(QStringLiteral("jobb"), newName);
+    EXPECT_EQ(Job("JOBA").RunAfter, QStringList({QStringLiteral("JOBZ"), QStringLiteral("OTHER")}));
+    EXPECT_EQ(Job("JOBC").RunAfter, QStringList({QStringLiteral("JOBZ"), QStringLiteral("JOBZ")}));
+    EXPECT_EQ(Job("JOBE").RunAfter, QStringList({QStringLiteral("JOBBB"), QString()}));
+    EXPECT_EQ(prompter.messages,
+              QStringList(QStringLiteral("The following job(s): JOBA, JOBC, JOBC  are dependent on this job and their "
+                                         "references have been updated accordingly.")));
+
+    // Nothing depends on it: nothing is shown. A blank old name matches no blank entry.
+    prompter.messages.clear();
+    QString other = QStringLiteral("NEW");
+    UpdateDependents(QStringLiteral("JOBE"), other);
+    UpdateDependents(QString(), other);
+    EXPECT_TRUE(prompter.messages.isEmpty());
+    EXPECT_EQ(Job("JOBE").RunAfter, QStringList({QStringLiteral("JOBBB"), QString()}));
+}
+
+TEST_F(DependencyTest, RenameUpdatesWaitsForTheStandardTriggerFile) {
+    Add("JOBA");
+    Add("JOBB");
+    Add("JOBC");
+    Add("JOBD");
+    Job("JOBA").WaitForFile = QStringLiteral("..JOBB");
+    Job("JOBC").WaitForFile = QStringLiteral(" ..jobb ");
+    Job("JOBD").WaitForFile = QStringLiteral("..JOBBB");
+    UpdateTriggerDependents(QStringLiteral("JOBB"), QStringLiteral("JOBZ"));
+    EXPECT_EQ(Job("JOBA").WaitForFile, QStringLiteral("..JOBZ"));
+    EXPECT_EQ(Job("JOBC").WaitForFile, QStringLiteral("..JOBZ"));
+    EXPECT_EQ(Job("JOBD").WaitForFile, QStringLiteral("..JOBBB"));
+    EXPECT_EQ(prompter.messages,
+              QStringList({QStringLiteral("The following job(s): JOBA, JOBC  are dependent on this job's standard "
+                                          "trigger file and their references have been updated accordingly."),
+                           QStringLiteral("Dependent jobs in other schedules must be updated manually")}));
+
+    prompter.messages.clear();
+    UpdateTriggerDependents(QStringLiteral("NOBODY"), QStringLiteral("X"));
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+}  // namespace

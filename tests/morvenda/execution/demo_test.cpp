@@ -1,0 +1,114 @@
+#include "morvenda/execution/execution.h"
+
+#include "common/textfile.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/startup.h"
+#include "morvenda/core/startwindow.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+// The bundled demo installation, run from start-up to the end of its day with
+// real processes: it must load, hold no loop and end every job as it shows.
+
+namespace {
+
+class QuietHost : public StartupHost {
+public:
+    void showSplash() override {}
+    void hideSplash() override {}
+    QString firstRunFile() override { return QString(); }
+};
+
+class NullView : public ExecView {
+public:
+    void HighLightButton(ExecButton, bool) override {}
+    void SetFailedVisible(bool) override {}
+    void ScheduleCompleted(bool) override {}
+    void SetTimer(int) override {}
+    void SetKickLabel(const QString&) override {}
+    void SetRunDateLabels(const QString&, const QString&) override {}
+    void EventsChanged() override {}
+    void UnsubChanged() override {}
+    void PressShowEvents() override {}
+    void ProcessEvents() override {}
+};
+
+// Copies the demo into dir with every @BASE@ replaced by the copy's folder.
+void InstallDemo(const TempDir& dir) {
+    const QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + QStringLiteral("/examples/demo");
+    QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        QByteArray bytes = dir.read(file);
+        bytes.replace("@BASE@", dir.path().toUtf8());
+        dir.write(file.mid(source.size() + 1), bytes);
+    }
+    for (const char* folder : {"@Trigger", "@Email/Messages", "@Email/Attachments", "DEMO/Log", "DEMO/JobDoc",
+                               "DEMO/Tracker", "DEMO/Output"})
+        QDir().mkpath(dir.path(QString::fromLatin1(folder)));
+}
+
+JobRec& Named(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(QString::fromLatin1(name)))]; }
+
+TEST(Demo, RunsItsDayFromStartToEnd) {
+    TempDir dir;
+    TempDir config;
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    InstallDemo(dir);
+    ResetState();
+    JobTableChanged();
+    FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
+    ScriptedPrompter prompts;
+    QuietHost host;
+    RunStartupSequence(dir.path(QStringLiteral("DEMO/DEMO.ini,TEMP")), host);
+    ASSERT_EQ(JobCount(), 10);
+    EXPECT_FALSE(JobLoops());
+    G.gCPULimit = 8;
+    G.gDayStart = DateVal();
+
+    NullView view;
+    Execution exec(view);
+    exec.InitSchedule();
+    QElapsedTimer t;
+    t.start();
+    // Passes every 200 ms of real time, each a second of schedule time, until
+    // only the job held for 23:30 is waiting.
+    while (t.elapsed() < 60000) {
+        QThread::msleep(200);
+        clock.advance(1);
+        exec.cmdKick_Click();
+        bool busy = false;
+        for (int j = 1; j <= JobCount(); ++j)
+            busy = busy || G.Jobs[static_cast<size_t>(j)].JobState == jsRunning ||
+                   (G.Jobs[static_cast<size_t>(j)].JobState == jsScheduled &&
+                    G.Jobs[static_cast<size_t>(j)].JobName != QLatin1String("NIGHTLY"));
+        if (!busy)
+            break;
+    }
+    for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH"})
+        EXPECT_EQ(Named(done).JobState, jsCompleted) << done << ": " << Named(done).StatusText.toStdString();
+    EXPECT_EQ(Named("BROKEN").JobState, jsAborted);
+    EXPECT_EQ(Named("BROKEN").ErrorText, QStringLiteral("Exit code 2"));
+    EXPECT_EQ(Named("NOTIFY").JobState, jsUnscheduled);
+    EXPECT_EQ(Named("NIGHTLY").JobState, jsScheduled);
+    EXPECT_EQ(Named("NIGHTLY").StatusText, QStringLiteral("Too early (23:30)"));
+    EXPECT_TRUE(QFile::exists(dir.path(QStringLiteral("DEMO/Output/report-20261208.txt"))));
+    EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("@Trigger/ARCHIVE.trg"))));  // PUBLISH took it
+    EXPECT_TRUE(dir.read(QStringLiteral("DEMO/Tracker/PUBLISH.trk")).startsWith("Completed,DEMO,"));
+    const QString log = QString::fromUtf8(dir.read(QStringLiteral("DEMO/Log/20261208.log")));
+    EXPECT_TRUE(log.contains(QStringLiteral("BROKEN   Failed(Exit code 2)")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Wait CPU")) || Named("BIGCPU").Started > Named("EXTRACT").Started);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
+    ResetState();
+    JobTableChanged();
+}
+
+}  // namespace

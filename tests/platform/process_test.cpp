@@ -1,0 +1,354 @@
+#include "platform/process.h"
+
+#include "tests/support/testing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+QStringList L(std::initializer_list<const char*> items) {
+    QStringList l;
+    for (const char* s : items)
+        l << QString::fromUtf8(s);
+    return l;
+}
+
+// Polls until the process has ended; false after five seconds.
+bool WaitEnded(const ProcessStamp& p) {
+    for (int i = 0; i < 500; ++i) {
+        if (!ProcessRunning(p))
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+// Polls until a file has content; its content, "" after five seconds.
+QByteArray WaitFile(const QString& path) {
+    for (int i = 0; i < 500; ++i) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray b = f.readAll();
+            if (b.endsWith('\n'))
+                return b;
+        }
+        QThread::msleep(10);
+    }
+    return QByteArray();
+}
+
+// An executable shell script in the folder.
+QString Script(const TempDir& dir, const QString& name, const QByteArray& body) {
+    const QString path = dir.write(name, "#!/bin/sh\n" + body);
+    ::chmod(QFile::encodeName(path).constData(), 0755);
+    return path;
+}
+
+// State letter of /proc/<pid>/stat; 0 when the process is gone.
+char ProcState(pid_t pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray b = f.readAll();
+    const qsizetype p = b.lastIndexOf(')');
+    return p >= 0 && p + 2 < b.size() ? b.at(p + 2) : 0;
+}
+
+ProcessStamp Launch(const QString& cmdLine) {
+    ProcessStamp p;
+    QString error;
+    EXPECT_TRUE(LaunchProcess(cmdLine, &p, &error)) << error.toStdString();
+    return p;
+}
+
+TEST(SplitCommandLine, WordsQuotesAndNoExpansion) {
+    struct Case {
+        const char* line;
+        QStringList words;
+    } cases[] = {
+        {"prog a b", L({"prog", "a", "b"})},
+        {"  prog \t a   b  ", L({"prog", "a", "b"})},
+        {"\"/opt/my tools/prog\" \"a b\" c", L({"/opt/my tools/prog", "a b", "c"})},
+        {"prog \"say \"\"hi\"\"\" x", L({"prog", "say \"hi\"", "x"})},
+        {"prog a\"b c\"d", L({"prog", "ab cd"})},
+        {"prog \"\" x", L({"prog", "", "x"})},
+        {"prog $HOME *.txt ~ a\\b 'q r'", L({"prog", "$HOME", "*.txt", "~", "a\\b", "'q", "r'"})},
+        {"prog \"open quote", L({"prog", "open quote"})},
+        {"prog JOB=A,CL=\"x, y\"", L({"prog", "JOB=A,CL=x, y"})},
+        {"", QStringList()},
+        {"   ", QStringList()},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SplitCommandLine(QString::fromUtf8(c.line)), c.words) << c.line;
+}
+
+TEST(CommandLineTail, RawTextAfterTheProgram) {
+    struct Case {
+        const char* line;
+        const char* tail;
+    } cases[] = {
+        {"prog a,b \"c d\"", "a,b \"c d\""},
+        {"\"my prog\" x", "x"},
+        {"\"a\"\"b\" y", "y"},
+        {"  prog   x  y  ", "x  y  "},
+        {"prog", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CommandLineTail(QString::fromUtf8(c.line)), QString::fromUtf8(c.tail)) << c.line;
+}
+
+TEST(CommandProcessorLine, SplitsBackIntoProcessorDashCAndTheCommand) {
+    const char* commands[] = {"echo hi", "echo \"a b\" > f", "", "\"", "a\"\"b", "tail\"", "x\ty"};
+    for (const char* comspec : {"", "/opt/my shell/sh", "/bin/bash"}) {
+        ScopedEnv env("COMSPEC", comspec);
+        const QString processor = *comspec ? QString::fromUtf8(comspec) : QStringLiteral("/bin/sh");
+        EXPECT_EQ(CommandProcessorPath(), processor);
+        for (const char* command : commands) {
+            const QString cmd = QString::fromUtf8(command);
+            EXPECT_EQ(SplitCommandLine(CommandProcessorLine(cmd)), QStringList({processor, QStringLiteral("-c"), cmd}))
+                << comspec << " / " << command;
+        }
+    }
+    EXPECT_EQ(SplitCommandLine(QuoteArgument(QStringLiteral("a \"b\""))), QStringList(QStringLiteral("a \"b\"")));
+    EXPECT_EQ(QuoteArgument(QStringLiteral("plain")), QStringLiteral("plain"));
+}
+
+TEST(LaunchProcess, EndingsAreKeptAsExitCodeOrSignal) {
+    struct Case {
+        QString cmdLine;
+        ProcessExit::How how;
+        int number;
+        const char* text;
+    } cases[] = {
+        {QStringLiteral("/bin/true"), ProcessExit::How::Exited, 0, "Exit code 0"},
+        {QStringLiteral("false"), ProcessExit::How::Exited, 1, "Exit code 1"},
+        {CommandProcessorLine(QStringLiteral("exit 3")), ProcessExit::How::Exited, 3, "Exit code 3"},
+        {CommandProcessorLine(QStringLiteral("kill -KILL $$")), ProcessExit::How::Signalled, SIGKILL,
+         "Signal 9 (SIGKILL)"},
+        {CommandProcessorLine(QStringLiteral("kill -TERM $$")), ProcessExit::How::Signalled, SIGTERM,
+         "Signal 15 (SIGTERM)"},
+    };
+    for (const Case& c : cases) {
+        const ProcessStamp p = Launch(c.cmdLine);
+        ASSERT_TRUE(WaitEnded(p)) << c.cmdLine.toStdString();
+        const ProcessExit e = ProcessExitStatus(p);
+        EXPECT_EQ(e.how, c.how) << c.cmdLine.toStdString();
+        EXPECT_EQ(e.number, c.number) << c.cmdLine.toStdString();
+        EXPECT_EQ(e.succeeded(), c.number == 0 && c.how == ProcessExit::How::Exited);
+        EXPECT_EQ(ExitStatusText(e), QString::fromUtf8(c.text));
+        // Asked again, the same ending: it is kept, not lost with the reaping.
+        EXPECT_EQ(ProcessExitStatus(p), e);
+    }
+}
+
+TEST(ExitStatusText, Texts) {
+    using How = ProcessExit::How;
+    EXPECT_EQ(ExitStatusText({How::Exited, 255}), QStringLiteral("Exit code 255"));
+    EXPECT_EQ(ExitStatusText({How::Signalled, SIGSEGV}), QStringLiteral("Signal 11 (SIGSEGV)"));
+    EXPECT_EQ(ExitStatusText({How::Signalled, 200}), QStringLiteral("Signal 200 (unknown)"));
+    EXPECT_EQ(ExitStatusText({How::Unknown, 0}), QStringLiteral("Exit status unknown"));
+    EXPECT_FALSE(ProcessExit{}.succeeded());
+}
+
+TEST(LaunchProcess, ProgramsThatCannotStartLeaveNothingBehind) {
+    TempDir dir;
+    const QString notExec = dir.write(QStringLiteral("notexec"), "#!/bin/sh\nexit 0\n");
+    const QString badFormat = dir.write(QStringLiteral("badformat"), QByteArray("\x01\x02\x03garbage", 10));
+    ::chmod(QFile::encodeName(badFormat).constData(), 0755);
+    struct Case {
+        QString cmdLine;
+        const char* reason;
+    } cases[] = {
+        {QStringLiteral("no-such-program-xyz arg"), "No such file or directory"},
+        {dir.path(QStringLiteral("missing")) + QStringLiteral(" arg"), "No such file or directory"},
+        {notExec, "Permission denied"},  // exec fails in the child: reported through the pipe
+        {badFormat, "Exec format error"},
+        {QStringLiteral("   "), "empty command line"},
+        {QStringLiteral("\"\" x"), "empty command line"},
+    };
+    for (const Case& c : cases) {
+        ProcessStamp p{4242, 77};
+        QString error;
+        EXPECT_FALSE(LaunchProcess(c.cmdLine, &p, &error)) << c.cmdLine.toStdString();
+        EXPECT_EQ(p, (ProcessStamp{4242, 77})) << "left unchanged";
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
+    }
+    // The child whose exec failed was reaped at once: no zombie of ours.
+    QDir proc(QStringLiteral("/proc"));
+    const QString me = QString::number(::getpid());
+    for (const QString& entry : proc.entryList(QDir::Dirs)) {
+        QFile f(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray b = f.readAll();
+        const QList<QByteArray> fields = b.mid(b.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == me.toLatin1()) {
+            EXPECT_NE(fields.at(0), "Z") << "zombie child " << entry.toStdString();
+        }
+    }
+}
+
+TEST(LaunchProcess, ExeEndingIsTriedWithoutIt) {
+    TempDir dir;
+    const QString out = dir.path(QStringLiteral("out"));
+    Script(dir, QStringLiteral("tool"), "echo \"$1\" > \"$2\"\n");
+    const ProcessStamp p = Launch(dir.path(QStringLiteral("tool.EXE")) + QStringLiteral(" direct ") + out);
+    EXPECT_EQ(WaitFile(out), "direct\n");
+    WaitEnded(p);
+
+    QFile::remove(out);
+    ScopedEnv path("PATH", QFile::encodeName(dir.path()) + ":/usr/bin:/bin");
+    const ProcessStamp q = Launch(QStringLiteral("tool.exe viapath ") + out);
+    EXPECT_EQ(WaitFile(out), "viapath\n");
+    WaitEnded(q);
+}
+
+TEST(LaunchProcess, ChildGetsItsCommandLineArgvAndPid) {
+    TempDir dir;
+    const QString out = dir.path(QStringLiteral("out"));
+    const QString script = Script(dir, QStringLiteral("show"),
+                                  "printf '%s|%s|%s|%s|%s\\n' \"$MRV_CMDLINE\" \"$MRV_CMDLINE_PID\" \"$$\" \"$2\" "
+                                  "\"$(env | grep -c '^MRV_CMDLINE')\" > \"$1\"\n");
+    // Values meant for an ancestor must never reach the child.
+    ScopedEnv inherited("MRV_CMDLINE", "meant for the parent");
+    ScopedEnv inheritedPid("MRV_CMDLINE_PID", "1");
+    const QString tail = out + QStringLiteral(" \"a, \"\"b\"\"\" JOB=X,CL=\"c d\"");
+    const ProcessStamp p = Launch(script + QStringLiteral("  ") + tail);
+    const QList<QByteArray> got = WaitFile(out).trimmed().split('|');
+    ASSERT_EQ(got.size(), 5);
+    EXPECT_EQ(QString::fromUtf8(got.at(0)), tail);
+    EXPECT_EQ(got.at(1), QByteArray::number(p.pid));
+    EXPECT_EQ(got.at(2), QByteArray::number(p.pid));
+    EXPECT_EQ(got.at(3), "a, \"b\"");
+    EXPECT_EQ(got.at(4), "2");  // MRV_CMDLINE and MRV_CMDLINE_PID once each
+    WaitEnded(p);
+}
+
+TEST(LaunchProcess, InterpreterCommandsGetNoCommandLineVariables) {
+    // bash runs the last command of "-c" in place (same pid), so a program it
+    // starts must not find the interpreter's line tagged with its own pid.
+    TempDir dir;
+    const QString out = dir.path(QStringLiteral("out"));
+    const QString script = Script(dir, QStringLiteral("show"),
+                                  "printf '%s|%s|%s\\n' \"${MRV_CMDLINE-unset}\" \"${MRV_CMDLINE_PID-unset}\" \"$$\" "
+                                  "> \"$1\"\n");
+    ScopedEnv inherited("MRV_CMDLINE", "meant for the parent");
+    for (const char* shell : {"/bin/sh", "/bin/bash"}) {
+        if (!QFile::exists(QString::fromLatin1(shell)))
+            continue;
+        QFile::remove(out);
+        ScopedEnv comspec("COMSPEC", shell);
+        const ProcessStamp p = Launch(CommandProcessorLine(QuoteArgument(script) + QLatin1Char(' ') + out));
+        const QList<QByteArray> got = WaitFile(out).trimmed().split('|');
+        ASSERT_EQ(got.size(), 3) << shell;
+        EXPECT_EQ(got.at(0), "unset") << shell;
+        EXPECT_EQ(got.at(1), "unset") << shell;
+        WaitEnded(p);
+    }
+}
+
+TEST(LaunchProcess, OwnGroupNullInputAndNoInheritedFiles) {
+    TempDir dir;
+    const QString out = dir.path(QStringLiteral("out"));
+    // A file of ours opened without close-on-exec must not reach the job.
+    const int leaked = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(leaked, 3);
+    const QString script = Script(dir, QStringLiteral("show"),
+                                  "in=$(readlink /proc/$$/fd/0); "
+                                  "if [ -e /proc/$$/fd/$2 ]; then fd=open; else fd=closed; fi; "
+                                  "data=$(cat); echo \"$in|$fd|$data\" > \"$1\"; sleep 30\n");
+    const ProcessStamp p = Launch(QuoteArgument(script) + QLatin1Char(' ') + out + QLatin1Char(' ') +
+                                  QString::number(leaked));
+    ::close(leaked);
+    EXPECT_EQ(WaitFile(out), "/dev/null|closed|\n");
+    EXPECT_EQ(::getpgid(p.pid), p.pid);
+    EXPECT_NE(::getpgid(p.pid), ::getpgrp());
+    EXPECT_TRUE(ProcessRunning(p));
+    EXPECT_TRUE(TerminateProcessGroup(p));
+    ASSERT_TRUE(WaitEnded(p));
+    EXPECT_EQ(ExitStatusText(ProcessExitStatus(p)), QStringLiteral("Signal 15 (SIGTERM)"));
+}
+
+TEST(TerminateProcessGroup, ReachesTheWholeGroupAndRefusesOthers) {
+    TempDir dir;
+    const QString out = dir.path(QStringLiteral("out"));
+    const ProcessStamp p = Launch(CommandProcessorLine(QStringLiteral("sleep 30 & echo $! > ") + out +
+                                                       QStringLiteral("; wait")));
+    const pid_t grandchild = WaitFile(out).trimmed().toInt();
+    ASSERT_GT(grandchild, 0);
+
+    // Refused: no group, everything, our own group, a pid reused by another process.
+    EXPECT_FALSE(TerminateProcessGroup(ProcessStamp{0, 0}));
+    EXPECT_FALSE(TerminateProcessGroup(ProcessStamp{1, 0}));
+    EXPECT_FALSE(TerminateProcessGroup(ProcessStamp{::getpgrp(), 0}));
+    EXPECT_FALSE(TerminateProcessGroup(ProcessStamp{p.pid, p.startTime + 1}));
+    EXPECT_TRUE(ProcessRunning(p));
+
+    EXPECT_TRUE(TerminateProcessGroup(p));
+    ASSERT_TRUE(WaitEnded(p));
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+        const char s = ProcState(grandchild);
+        gone = s == 0 || s == 'Z';
+        if (!gone)
+            QThread::msleep(10);
+    }
+    EXPECT_TRUE(gone) << "the job's own child ended with it";
+}
+
+TEST(ProcessRunning, StartTimeTellsAReusedPidApart) {
+    const ProcessStamp p = Launch(QStringLiteral("sleep 30"));
+    std::uint32_t start = 0;
+    ASSERT_TRUE(ProcessStartTime(p.pid, &start));
+    EXPECT_EQ(start, p.startTime);
+    EXPECT_TRUE(ProcessRunning(p));
+    // Same pid, other start time: a process that merely reuses the pid.
+    EXPECT_FALSE(ProcessRunning(ProcessStamp{p.pid, p.startTime + 1}));
+    EXPECT_EQ(ProcessExitStatus(p).how, ProcessExit::How::Unknown) << "still running";
+
+    // A process we did not start (as after a restart): present while it runs
+    // with the recorded start time.
+    const pid_t parent = ::getppid();
+    std::uint32_t parentStart = 0;
+    ASSERT_TRUE(ProcessStartTime(parent, &parentStart));
+    EXPECT_TRUE(ProcessRunning(ProcessStamp{parent, parentStart}));
+    EXPECT_FALSE(ProcessRunning(ProcessStamp{parent, parentStart ^ 0x5a5a}));
+    EXPECT_EQ(ProcessExitStatus(ProcessStamp{parent, parentStart ^ 0x5a5a}).how, ProcessExit::How::Unknown);
+    EXPECT_FALSE(ProcessRunning(ProcessStamp{0, 0}));
+    EXPECT_FALSE(ProcessRunning(ProcessStamp{-5, 0}));
+
+    ::kill(p.pid, SIGKILL);
+    ASSERT_TRUE(WaitEnded(p));
+    // The pid is free now: nothing runs under it with that start time.
+    std::uint32_t none = 0;
+    EXPECT_FALSE(ProcessStartTime(p.pid, &none) && none == p.startTime);
+}
+
+TEST(LaunchProcess, ChildrenNobodyFollowsAreReaped) {
+    const ProcessStamp p = Launch(QStringLiteral("/bin/true"));
+    // Wait until it has exited and sits unreaped.
+    for (int i = 0; i < 500 && ProcState(p.pid) != 'Z'; ++i)
+        QThread::msleep(10);
+    ASSERT_EQ(ProcState(p.pid), 'Z');
+    // The next start reaps it; its ending is still known.
+    const ProcessStamp q = Launch(QStringLiteral("/bin/true"));
+    EXPECT_NE(ProcState(p.pid), 'Z');
+    EXPECT_TRUE(ProcessExitStatus(p).succeeded());
+    WaitEnded(q);
+}
+
+}  // namespace
