@@ -1,0 +1,50 @@
+#include <QApplication>
+#include <QGuiApplication>
+#include <QStringList>
+#include <cstdio>
+
+#include "common/fatal.h"
+#include "common/gui/qtprompter.h"
+#include "common/prompter.h"
+#include "mrvemail/emailconfig.h"
+#include "mrvemail/frmEmail.h"
+
+// MRVEmail sends the end-of-job message files of one messages folder through
+// the mail server its configuration file names, on a timer.
+
+int main(int argc, char** argv) {
+    // With no display at all the program still runs, on Qt's offscreen
+    // platform; its message boxes then go to standard error.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    // Taken before QApplication removes the options it knows.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("MRVEmail"));
+    QtPrompter boxes;
+    StderrPrompter noBoxes;
+    const QString platform = QGuiApplication::platformName();
+    const bool unseen = platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal");
+    setPrompter(unseen ? static_cast<Prompter*>(&noBoxes) : &boxes);
+
+    int rc = 0;
+    try {
+        frmEmail w;
+        if (const std::optional<int> stop =
+                w.Form_Load(EmailCommandLine(args), QCoreApplication::applicationFilePath())) {
+            rc = *stop;
+        } else {
+            w.show();
+            rc = app.exec();
+        }
+    } catch (const FatalStop& stop) {
+        std::fprintf(stderr, "MRVEmail: %s\n", qPrintable(stop.reason()));
+        rc = 1;
+    }
+    setPrompter(nullptr);
+    return rc;
+}

@@ -1,0 +1,293 @@
+#include "platform/mail.h"
+
+#include <curl/curl.h>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+#include <QUuid>
+#include <mutex>
+
+namespace {
+
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Characters that may not stand in an address part of our simple form.
+bool IsAddressChar(QChar c) {
+    const char16_t u = c.unicode();
+    if (u <= 0x20 || u >= 0x7f) return false;
+    return !QStringLiteral("()<>[],;:\\\"").contains(c);
+}
+
+bool IsUsableAddress(const QString& a) {
+    const qsizetype at = a.lastIndexOf(QLatin1Char('@'));
+    if (at <= 0 || at == a.size() - 1 || a.indexOf(QLatin1Char('@')) != at) return false;
+    for (QChar c : a)
+        if (c != QLatin1Char('@') && !IsAddressChar(c)) return false;
+    return true;
+}
+
+bool IsPlainAscii(const QString& s) {
+    for (QChar c : s)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e) return false;
+    return true;
+}
+
+// Text as RFC 2047 encoded words, each short enough for a header line; a
+// multi-byte character is never split between two words.
+QByteArray EncodedWords(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    qsizetype i = 0;
+    while (i < utf8.size()) {
+        qsizetype n = qMin<qsizetype>(45, utf8.size() - i);
+        while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) --n;
+        if (!out.isEmpty()) out += "\r\n ";
+        out += "=?UTF-8?B?" + utf8.mid(i, n).toBase64() + "?=";
+        i += n;
+    }
+    return out;
+}
+
+// A header value: plain when it is short printable ASCII, else encoded words.
+QByteArray HeaderText(const QString& text) {
+    if (IsPlainAscii(text) && text.size() <= 900) return text.toLatin1();
+    return EncodedWords(text);
+}
+
+// Characters that make a display name a quoted string.
+const QRegularExpression& NameSpecials() {
+    static const QRegularExpression specials(QStringLiteral("[()<>\\[\\]:;@\\\\,.\"]"));
+    return specials;
+}
+
+QByteArray Mailbox(const MailAddress& a) {
+    const QByteArray address = a.address.toLatin1();
+    if (a.name.isEmpty()) return address;
+    QByteArray name;
+    if (!IsPlainAscii(a.name)) {
+        name = EncodedWords(a.name);
+    } else if (a.name.contains(NameSpecials())) {
+        QString q = a.name;
+        q.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+        name = '"' + q.toLatin1() + '"';
+    } else {
+        name = a.name.toLatin1();
+    }
+    return name + " <" + address + ">";
+}
+
+QByteArray MailboxList(const QList<MailAddress>& list) {
+    QByteArray out;
+    for (const MailAddress& a : list) {
+        if (!out.isEmpty()) out += ",\r\n ";
+        out += Mailbox(a);
+    }
+    return out;
+}
+
+// What one transfer leaves behind for the failure text: curl's own message
+// and the last refusal (4xx or 5xx answer line) of the server. Only refusals
+// are kept: the "221" of the closing QUIT must not hide the reason.
+struct Transfer {
+    char errbuf[CURL_ERROR_SIZE] = {};
+    QByteArray refusal;
+    const std::function<void()>* idle = nullptr;
+};
+
+int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    if (type == CURLINFO_HEADER_IN) {
+        auto* t = static_cast<Transfer*>(user);
+        for (const QByteArray& line : QByteArray(data, static_cast<qsizetype>(size)).split('\n')) {
+            const QByteArray l = line.trimmed();
+            if (l.startsWith('4') || l.startsWith('5')) t->refusal = l;
+        }
+    }
+    return 0;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* t = static_cast<Transfer*>(user);
+    if (t->idle && *t->idle) (*t->idle)();
+    return 0;
+}
+
+QByteArray ServerUrl(const SmtpSettings& s) {
+    QString host = s.server.trimmed();
+    if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('[')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    const QString scheme = s.tls == SmtpTls::Ssl ? QStringLiteral("smtps") : QStringLiteral("smtp");
+    return (scheme + QStringLiteral("://") + host + QLatin1Char(':') + QString::number(s.port)).toUtf8();
+}
+
+// The options every connection of a session shares. The byte arrays must
+// outlive the transfer, so the caller keeps them.
+void Configure(CURL* c, const SmtpSettings& s, const QByteArray& url, const QByteArray& user,
+               const QByteArray& password, Transfer& t) {
+    curl_easy_setopt(c, CURLOPT_URL, url.constData());
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, t.errbuf);
+    // The debug hook is how the server's answer lines reach us; curl calls it
+    // only in verbose mode, and it replaces curl's own printing.
+    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &t);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    const long secs = s.timeoutSecs > 0 ? s.timeoutSecs : 60;
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, secs);
+    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, secs);
+    // A transfer that stalls for that long is given up, so a dead server
+    // cannot hold the window for ever.
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, secs);
+    curl_easy_setopt(c, CURLOPT_USE_SSL, s.tls == SmtpTls::StartTls ? CURLUSESSL_ALL : CURLUSESSL_NONE);
+    if (!s.user.isEmpty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+    }
+}
+
+QString FailureText(CURLcode code, const Transfer& t) {
+    QString why = t.errbuf[0] ? QString::fromUtf8(t.errbuf) : QString::fromUtf8(curl_easy_strerror(code));
+    // The server's refusal is what the operator needs to read: it names the
+    // refused recipient or the reason the server gives.
+    if (!t.refusal.isEmpty())
+        return QStringLiteral("The mail server answered \"%1\" (%2)").arg(QString::fromUtf8(t.refusal), why);
+    return why;
+}
+
+}  // namespace
+
+std::optional<MailAddress> ParseMailAddress(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    MailAddress a;
+    if (t.endsWith(QLatin1Char('>'))) {
+        const qsizetype open = t.lastIndexOf(QLatin1Char('<'));
+        if (open < 0) return std::nullopt;
+        a.address = t.mid(open + 1, t.size() - open - 2).trimmed();
+        QString name = t.left(open).trimmed();
+        if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
+            name = name.mid(1, name.size() - 2);
+        for (QChar c : name)
+            if (c.unicode() < 0x20) return std::nullopt;
+        a.name = name;
+    } else {
+        a.address = t;
+    }
+    if (!IsUsableAddress(a.address)) return std::nullopt;
+    return a;
+}
+
+MailSession::MailSession() { InitCurlOnce(); }
+
+MailSession::~MailSession() = default;
+
+MailStatus MailSession::logOn(const SmtpSettings& settings) {
+    logOff();
+    const std::optional<MailAddress> from = ParseMailAddress(settings.from);
+    if (!from)
+        return MailStatus::failure(
+            QStringLiteral("The sender \"%1\" is not a usable e-mail address").arg(settings.from));
+    if (settings.server.trimmed().isEmpty()) return MailStatus::failure(QStringLiteral("No mail server is named"));
+    if (settings.port < 1 || settings.port > 65535)
+        return MailStatus::failure(QStringLiteral("The mail server port %1 is out of range").arg(settings.port));
+
+    CURL* c = curl_easy_init();
+    if (!c) return MailStatus::failure(QStringLiteral("The mail library could not start a session"));
+    Transfer t;
+    t.idle = &idle_;
+    const QByteArray url = ServerUrl(settings), user = settings.user.toUtf8(), password = settings.password.toUtf8();
+    Configure(c, settings, url, user, password, t);
+    // Connect-only runs the greeting, STARTTLS and the authentication, which
+    // is exactly what a log-on has to prove.
+    curl_easy_setopt(c, CURLOPT_CONNECT_ONLY, 1L);
+    const CURLcode rc = curl_easy_perform(c);
+    curl_easy_cleanup(c);
+    if (rc != CURLE_OK) return MailStatus::failure(FailureText(rc, t));
+    settings_ = settings;
+    sender_ = *from;
+    loggedOn_ = true;
+    return MailStatus::success();
+}
+
+void MailSession::logOff() {
+    loggedOn_ = false;
+    settings_ = SmtpSettings();
+    sender_ = MailAddress();
+}
+
+MailStatus MailSession::send(const MailMessage& m) {
+    if (!loggedOn_) return MailStatus::failure(QStringLiteral("The mail session is not logged on"));
+    if (m.to.isEmpty() && m.cc.isEmpty()) return MailStatus::failure(QStringLiteral("The message has no recipients"));
+    for (const MailAttachment& a : m.attachments) {
+        QFile f(a.path);
+        if (!f.open(QIODevice::ReadOnly))
+            return MailStatus::failure(
+                QStringLiteral("Cannot read the attachment %1: %2").arg(a.path, f.errorString()));
+    }
+
+    CURL* c = curl_easy_init();
+    if (!c) return MailStatus::failure(QStringLiteral("The mail library could not start a session"));
+    Transfer t;
+    t.idle = &idle_;
+    const QByteArray url = ServerUrl(settings_), user = settings_.user.toUtf8(), password = settings_.password.toUtf8();
+    Configure(c, settings_, url, user, password, t);
+
+    const QByteArray mailFrom = '<' + sender_.address.toLatin1() + '>';
+    curl_easy_setopt(c, CURLOPT_MAIL_FROM, mailFrom.constData());
+    curl_slist* rcpt = nullptr;
+    for (const QList<MailAddress>* list : {&m.to, &m.cc})
+        for (const MailAddress& a : *list)
+            rcpt = curl_slist_append(rcpt, ('<' + a.address.toLatin1() + '>').constData());
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt);
+
+    QString subject = m.subject;
+    subject.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QString domain = sender_.address.mid(sender_.address.indexOf(QLatin1Char('@')) + 1);
+    const QList<QByteArray> headerLines = {
+        "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1(),
+        "From: " + Mailbox(sender_),
+        m.to.isEmpty() ? QByteArray() : "To: " + MailboxList(m.to),
+        m.cc.isEmpty() ? QByteArray() : "Cc: " + MailboxList(m.cc),
+        "Subject: " + HeaderText(subject),
+        "Message-ID: <" + QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1() + '@' + domain.toLatin1() + '>',
+    };
+    curl_slist* headers = nullptr;
+    for (const QByteArray& h : headerLines)
+        if (!h.isEmpty()) headers = curl_slist_append(headers, h.constData());
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+
+    curl_mime* mime = curl_mime_init(c);
+    // Quoted-printable keeps long lines and non-ASCII text intact; curl
+    // itself doubles a "." that starts a line of the transfer.
+    const QByteArray text = m.text.toUtf8();
+    curl_mimepart* part = curl_mime_addpart(mime);
+    curl_mime_data(part, text.constData(), static_cast<size_t>(text.size()));
+    curl_mime_type(part, "text/plain; charset=UTF-8");
+    curl_mime_encoder(part, "quoted-printable");
+    QList<QByteArray> keep;  // file names and paths must live until the transfer ends
+    for (const MailAttachment& a : m.attachments) {
+        keep << QFile::encodeName(a.path) << a.name.toUtf8();
+        part = curl_mime_addpart(mime);
+        curl_mime_filedata(part, keep[keep.size() - 2].constData());
+        curl_mime_filename(part, keep.last().constData());
+        curl_mime_type(part, "application/octet-stream");
+        curl_mime_encoder(part, "base64");
+    }
+    curl_easy_setopt(c, CURLOPT_MIMEPOST, mime);
+
+    const CURLcode rc = curl_easy_perform(c);
+    curl_easy_cleanup(c);
+    curl_mime_free(mime);
+    curl_slist_free_all(headers);
+    curl_slist_free_all(rcpt);
+    if (rc != CURLE_OK) return MailStatus::failure(FailureText(rc, t));
+    return MailStatus::success();
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// Mail through an SMTP server (libcurl): the e-mailer logs on once, then sends
+// one message per end-of-job message file. Every failure comes back as a value
+// with the reason; nothing here shows a message box.
+
+/// How the connection to the server is protected.
+enum class SmtpTls {
+    None,      ///< plain SMTP
+    StartTls,  ///< plain connection upgraded with STARTTLS, which must succeed
+    Ssl,       ///< TLS from the first byte (smtps)
+};
+
+/// The server and the sender a session uses.
+struct SmtpSettings {
+    QString server = QStringLiteral("localhost");
+    int port = 25;
+    SmtpTls tls = SmtpTls::None;
+    /// The sender, "address" or "Name <address>".
+    QString from;
+    /// Log-on name; empty: no authentication.
+    QString user;
+    QString password;
+    /// Seconds to wait for the connection and for each answer of the server.
+    int timeoutSecs = 60;
+};
+
+/// One mailbox: a display name (may be empty) and its address.
+struct MailAddress {
+    QString name;
+    QString address;
+};
+
+/// Reads "local@domain", "Display Name <local@domain>" or
+/// "\"Display Name\" <local@domain>" (blanks around it ignored). nullopt when
+/// the text is no usable address: no "@", an empty part, blanks, control
+/// characters, characters outside ASCII or any of ()<>[],;:\" in the address.
+std::optional<MailAddress> ParseMailAddress(const QString& text);
+
+/// A file sent with a message; name is the file name the receiver sees.
+struct MailAttachment {
+    QString name;
+    QString path;
+};
+
+/// A message to send: the text goes as a UTF-8 text part (quoted-printable, so
+/// long lines and lines that begin with "." arrive as written), attachments as
+/// base64 parts.
+struct MailMessage {
+    QList<MailAddress> to;
+    QList<MailAddress> cc;
+    QString subject;
+    QString text;
+    QList<MailAttachment> attachments;
+};
+
+/// Outcome of a session operation: ok, or the reason it failed (for a
+/// refusal, with the server's own answer).
+struct MailStatus {
+    bool ok = true;
+    QString message;
+
+    static MailStatus success() { return {}; }
+    static MailStatus failure(const QString& why) { return {false, why}; }
+    explicit operator bool() const { return ok; }
+};
+
+/// A session with one SMTP server. Not copyable; one message at a time.
+class MailSession {
+public:
+    MailSession();
+    ~MailSession();
+    MailSession(const MailSession&) = delete;
+    MailSession& operator=(const MailSession&) = delete;
+
+    /// Connects to the server and authenticates (when a user is set), then
+    /// keeps the settings for send(). Fails with the reason when the sender is
+    /// no usable address, the server cannot be reached, STARTTLS or TLS fails,
+    /// or the server refuses the log-on; the session is then signed off.
+    MailStatus logOn(const SmtpSettings& settings);
+
+    /// True between a successful logOn() and logOff().
+    bool loggedOn() const { return loggedOn_; }
+
+    /// Forgets the settings; send() fails afterwards.
+    void logOff();
+
+    /// Sends one message over a new connection. Fails with the reason when the
+    /// session is not logged on, the message has no recipient, an attachment
+    /// cannot be read, the server cannot be reached, or the server refuses the
+    /// sender, any recipient or the message (the reason then holds the
+    /// server's answer). Nothing is sent to anyone when a recipient is refused.
+    MailStatus send(const MailMessage& message);
+
+    /// Called now and then while the session waits for the server, so a
+    /// window can let its pending events run. Must not use this session.
+    void setIdleCallback(std::function<void()> idle) { idle_ = std::move(idle); }
+
+private:
+    SmtpSettings settings_;
+    MailAddress sender_;
+    bool loggedOn_ = false;
+    std::function<void()> idle_;
+};

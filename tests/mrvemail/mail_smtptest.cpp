@@ -1,0 +1,231 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include "mrvemail/sendpass.h"
+#include "platform/mail.h"
+#include "tests/mrvemail/smtp_fixture.h"
+#include "tests/support/testing.h"
+
+namespace {
+
+SmtpSettings Local(int port) {
+    SmtpSettings s;
+    s.server = S("127.0.0.1");
+    s.port = port;
+    s.from = S("Morvenda Jobs <morvenda@example.org>");
+    s.timeoutSecs = 10;
+    return s;
+}
+
+// A port on 127.0.0.1 that nothing listens on (bound a moment ago, then freed).
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+QByteArray Attachment(const QJsonObject& message, int index, QString* name = nullptr) {
+    const QJsonObject a = message[S("attachments")].toArray()[index].toObject();
+    if (name) *name = a[S("filename")].toString();
+    return QByteArray::fromBase64(a[S("data")].toString().toLatin1());
+}
+
+TEST(MailSession, MessageArrivesIntact) {
+    SmtpServer server;
+    ASSERT_TRUE(server.started());
+    TempDir dir;
+    QByteArray binary;
+    for (int i = 0; i < 3000; ++i) binary += static_cast<char>(i % 256);
+    const QString bin = dir.write(S("data.bin"), binary);
+    const QString txt = dir.write(S("notes file.txt"), "line one\r\n.line two\r\n");
+
+    const QString longLine = QString(1500, QLatin1Char('x')) + S(" end");
+    const QString text =
+        S("Hello\r\n.starts with a dot\r\n..two dots\r\n.\r\n") + longLine + S("\r\nUmlaut: Grüße\r\n\r\n\r\n");
+    MailMessage m;
+    m.to = {{QString(), S("ann@example.org")}, {S("Bob Jones"), S("bob@example.org")}};
+    m.cc = {{S("Ops, Team"), S("ops@example.org")}};
+    m.subject = S("Job PAYROLL ended – Grüße ") + QString(200, QLatin1Char('s'));
+    m.text = text;
+    m.attachments = {{S("data.bin"), bin}, {S("notes file.txt"), txt}};
+
+    MailSession session;
+    ASSERT_TRUE(session.logOn(Local(server.port()))) << session.logOn(Local(server.port())).message.toStdString();
+    const MailStatus sent = session.send(m);
+    ASSERT_TRUE(sent) << sent.message.toStdString();
+
+    const QList<QJsonObject> got = server.messages();
+    ASSERT_EQ(got.size(), 1);
+    const QJsonObject& r = got[0];
+    EXPECT_EQ(r[S("mail_from")].toString(), S("morvenda@example.org"));
+    EXPECT_EQ(r[S("rcpt_tos")].toArray().toVariantList(),
+              QVariantList({S("ann@example.org"), S("bob@example.org"), S("ops@example.org")}));
+    EXPECT_EQ(r[S("to")].toString(), S("ann@example.org, Bob Jones <bob@example.org>"));
+    EXPECT_EQ(r[S("cc")].toString(), S("\"Ops, Team\" <ops@example.org>"));
+    EXPECT_EQ(r[S("from")].toString(), S("Morvenda Jobs <morvenda@example.org>"));
+    EXPECT_EQ(r[S("subject")].toString(), m.subject);
+    EXPECT_EQ(r[S("body")].toString(), text);
+    QString name;
+    EXPECT_EQ(Attachment(r, 0, &name), binary);
+    EXPECT_EQ(name, S("data.bin"));
+    EXPECT_EQ(Attachment(r, 1, &name), QByteArray("line one\r\n.line two\r\n"));
+    EXPECT_EQ(name, S("notes file.txt"));
+}
+
+TEST(MailSession, RefusedRecipientFailsWithTheServersAnswer) {
+    SmtpServer server({S("--refuse"), S("nobody@example.org")});
+    ASSERT_TRUE(server.started());
+    MailSession session;
+    ASSERT_TRUE(session.logOn(Local(server.port())));
+    MailMessage m;
+    m.to = {{QString(), S("ann@example.org")}, {QString(), S("nobody@example.org")}};
+    m.subject = S("x");
+    m.text = S("y");
+    const MailStatus st = session.send(m);
+    EXPECT_FALSE(st);
+    EXPECT_TRUE(st.message.contains(S("550 5.1.1 <nobody@example.org>: Recipient address rejected")))
+        << st.message.toStdString();
+    EXPECT_TRUE(server.messages().isEmpty()) << "no one gets a message with a refused recipient";
+}
+
+TEST(MailSession, LogOnChecksServerAndCredentials) {
+    SmtpServer server({S("--user"), S("ops"), S("--password"), S("secret")});
+    ASSERT_TRUE(server.started());
+    SmtpSettings s = Local(server.port());
+    s.user = S("ops");
+
+    MailSession session;
+    s.password = S("wrong");
+    const MailStatus denied = session.logOn(s);
+    EXPECT_FALSE(denied);
+    EXPECT_TRUE(denied.message.contains(S("535"))) << denied.message.toStdString();
+    EXPECT_FALSE(session.loggedOn());
+
+    s.password = S("secret");
+    ASSERT_TRUE(session.logOn(s));
+    MailMessage m;
+    m.to = {{QString(), S("ann@example.org")}};
+    m.text = S("authenticated");
+    EXPECT_TRUE(session.send(m));
+    EXPECT_EQ(server.messages().size(), 1);
+
+    EXPECT_FALSE(session.logOn(Local(FreePort())));
+    s.from = S("not an address");
+    const MailStatus badFrom = session.logOn(s);
+    EXPECT_EQ(badFrom.message, S("The sender \"not an address\" is not a usable e-mail address"));
+    session.logOff();
+    EXPECT_FALSE(session.send(m));
+}
+
+// The pass end to end: message files in, mail out, files renamed.
+struct PassFixture {
+    SmtpServer server;
+    TempDir dir;
+    EmailConfig cfg;
+    MailSession mail;
+    SendPassState state;
+
+    explicit PassFixture(const QStringList& options = {}) : server(options) {
+        cfg.emailPath = dir.path(S("Messages"));
+        QDir().mkpath(cfg.emailPath);
+    }
+    bool logOn() { return server.started() && mail.logOn(Local(server.port())); }
+    QString msg(const QString& name, const QString& text) { return dir.write(S("Messages/") + name, text.toUtf8()); }
+    bool has(const QString& name) const { return QFileInfo::exists(cfg.emailPath + QLatin1Char('/') + name); }
+};
+
+TEST(SendPassSmtp, MessagesAreSentRenamedAndTheirFilesDeleted) {
+    PassFixture f;
+    ASSERT_TRUE(f.logOn());
+    const QString att = f.dir.write(S("Attach/UFN101530.REPORT.TXT"), "report data");
+    f.dir.write(S("logs/run.log"), "run line 1\r\nrun line 2\r\n");
+    f.msg(S("PAYR0000.eml"), S("TO=ann@example.org;bob@example.org\r\nCC=ops@example.org\r\nSUBJ=Job PAYROLL\r\n"
+                               "SUBJ=completed\r\nBODY=Hello~\r\nBODY=World~\r\nATT=%1,DEL=YES\r\n"
+                               "EMB=%2/logs/*.log,ENV=NO\r\n")
+                                 .arg(att, f.dir.path()));
+    // A second message without files is sent whatever the first asked for;
+    // a third that found no data is not.
+    f.msg(S("PAYR0001.eml"), S("TO=ann@example.org\r\nSUBJ=plain\r\nBODY=text\r\n"));
+    f.msg(S("PAYR0002.eml"), S("TO=ann@example.org\r\nATT=%1/missing.txt,NOF=S\r\n").arg(f.dir.path()));
+
+    const PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.sent, 2);
+    EXPECT_EQ(s.notSent, 1);
+    EXPECT_EQ(s.errors, 0);
+    EXPECT_TRUE(f.has(S("PAYR0000.DON")));
+    EXPECT_TRUE(f.has(S("PAYR0001.DON")));
+    EXPECT_TRUE(f.has(S("PAYR0002.DON")));
+    EXPECT_FALSE(QFileInfo::exists(att)) << "DEL=YES deletes the attachment after sending";
+
+    const QList<QJsonObject> got = f.server.messages();
+    ASSERT_EQ(got.size(), 2);
+    EXPECT_EQ(got[0][S("rcpt_tos")].toArray().size(), 3);
+    EXPECT_EQ(got[0][S("subject")].toString(), S("Job PAYROLL completed"));
+    EXPECT_EQ(got[0][S("body")].toString(), S("Hello\r\n World\r\nrun line 1\r\nrun line 2\r\n\r\n\r\n\r\n"));
+    QString name;
+    EXPECT_EQ(Attachment(got[0], 0, &name), QByteArray("report data"));
+    EXPECT_EQ(name, S("UFN101530.REPORT.TXT"));
+    EXPECT_EQ(got[1][S("subject")].toString(), S("plain"));
+    EXPECT_EQ(got[1][S("body")].toString(), S("text\r\n\r\n\r\n"));
+}
+
+TEST(SendPassSmtp, RefusedRecipientEndsAsErrorWithTheServersText) {
+    FakeClock clock;
+    PassFixture f({S("--refuse"), S("gone@example.org")});
+    ASSERT_TRUE(f.logOn());
+    f.cfg.dateFormat = S("yyyy-mm-dd");
+    const QString att = f.dir.write(S("keep.txt"), "x");
+    f.msg(S("JOBx0000.eml"), S("TO=gone@example.org\r\nBODY=x\r\nATT=%1,DEL=YES\r\n").arg(att));
+    RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_TRUE(f.has(S("JOBx0000.ERR")));
+    EXPECT_TRUE(QFileInfo::exists(att)) << "nothing is deleted for a message that was not sent";
+    const QString log = QString::fromUtf8(f.dir.read(S("Messages/JOBx0000LOG")));
+    EXPECT_TRUE(log.startsWith(S("2026-12-08 10:00 %1/JOBx0000.eml:  \r\nSend failed: ").arg(f.cfg.emailPath)))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(S("550 5.1.1 <gone@example.org>: Recipient address rejected")));
+}
+
+TEST(SendPassSmtp, SentMessageWhoseRenameFailsIsNeverSentAgain) {
+    FakeClock clock;
+    PassFixture f;
+    ASSERT_TRUE(f.logOn());
+    f.msg(S("ONCE0000.eml"), S("TO=ann@example.org\r\nBODY=only once\r\n"));
+    bool fail = true;
+    SendPassHooks hooks;
+    hooks.rename = [&](const QString& from, const QString& to, QString* error) {
+        if (fail) {
+            if (error) *error = S("Read-only file system");
+            return false;
+        }
+        return QFile::rename(from, to);
+    };
+    RunSendPass(f.cfg, f.mail, f.state, hooks);
+    RunSendPass(f.cfg, f.mail, f.state, hooks);
+    EXPECT_TRUE(f.has(S("ONCE0000.eml")));
+    EXPECT_EQ(f.server.messages().size(), 1);
+    const QString log = QString::fromUtf8(f.dir.read(S("Messages/ONCE0000LOG")));
+    EXPECT_TRUE(log.contains(S("The message was sent, but its file could not be renamed to %1/ONCE0000.DON: "
+                               "Read-only file system. It will not be sent again.")
+                                 .arg(f.cfg.emailPath)))
+        << log.toStdString();
+    EXPECT_EQ(log.count(S("\r\n08 Dec")) + (log.startsWith(S("08 Dec")) ? 1 : 0), 1) << "logged once";
+
+    fail = false;
+    RunSendPass(f.cfg, f.mail, f.state, hooks);
+    EXPECT_TRUE(f.has(S("ONCE0000.DON")));
+    EXPECT_EQ(f.server.messages().size(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+"""A real SMTP server for the e-mailer's tests, built on aiosmtpd.
+
+Every message it accepts is decoded with Python's own e-mail parser and saved
+as one JSON file in the output folder, so a test can check what arrived
+without parsing MIME itself. The port it listens on (127.0.0.1, chosen by the
+system) is written to the port file once the server accepts connections.
+
+usage: smtp_server.py OUTDIR PORTFILE [--refuse ADDRESS]... [--user NAME --password WORD]
+"""
+
+import argparse
+import asyncio
+import base64
+import email
+import email.policy
+import json
+import os
+
+from aiosmtpd.smtp import SMTP, AuthResult
+
+
+class SavingHandler:
+    def __init__(self, outdir, refused):
+        self.outdir = outdir
+        self.refused = {a.lower() for a in refused}
+        self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.lower() in self.refused:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        msg = email.message_from_bytes(envelope.content, policy=email.policy.default)
+        body = msg.get_body(preferencelist=("plain",))
+        attachments = []
+        for part in msg.iter_attachments():
+            attachments.append({
+                "filename": part.get_filename(),
+                "data": base64.b64encode(part.get_payload(decode=True) or b"").decode("ascii"),
+            })
+        record = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "from": str(msg.get("From", "")),
+            "to": str(msg.get("To", "")),
+            "cc": str(msg.get("Cc", "")),
+            "subject": str(msg.get("Subject", "")),
+            "body": body.get_content() if body is not None else None,
+            "attachments": attachments,
+            "raw": envelope.content.decode("latin-1"),
+        }
+        self.count += 1
+        name = os.path.join(self.outdir, "msg-%04d.json" % self.count)
+        with open(name + ".tmp", "w", encoding="utf-8") as f:
+            json.dump(record, f)
+        os.replace(name + ".tmp", name)
+        return "250 Message accepted"
+
+
+class PasswordCheck:
+    def __init__(self, user, password):
+        self.user = user.encode()
+        self.password = password.encode()
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = auth_data.login == self.user and auth_data.password == self.password
+        return AuthResult(success=ok, handled=False)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("outdir")
+    parser.add_argument("portfile")
+    parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--user")
+    parser.add_argument("--password", default="")
+    args = parser.parse_args()
+
+    handler = SavingHandler(args.outdir, args.refuse)
+    options = {}
+    if args.user:
+        options = dict(authenticator=PasswordCheck(args.user, args.password),
+                       auth_require_tls=False, auth_required=True)
+
+    loop = asyncio.new_event_loop()
+    asyncio.set_event_loop(loop)
+    server = loop.run_until_complete(
+        loop.create_server(lambda: SMTP(handler, loop=loop, **options), "127.0.0.1", 0))
+    port = server.sockets[0].getsockname()[1]
+    with open(args.portfile + ".tmp", "w") as f:
+        f.write(str(port))
+    os.replace(args.portfile + ".tmp", args.portfile)
+    loop.run_forever()
+
+
+if __name__ == "__main__":
+    main()
