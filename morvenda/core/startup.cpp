@@ -11,6 +11,7 @@
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
 
 #include <QCoreApplication>
 
@@ -79,6 +80,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gGeniePath = JoinPath(ProgramFolder(), QStringLiteral("MRVGenie"));
     host.showSplash();
     G.gProgTitle = QStringLiteral("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
+    G.gFixedDrives = ListDrives();
     G.gDumManFile = true;
     G.gDumGenMsg = false;
     G.gGroupFilter = gAllGroups;

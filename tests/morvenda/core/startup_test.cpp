@@ -5,6 +5,7 @@
 #include "common/ini.h"
 #include "common/settings.h"
 #include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
 #include "tests/support/testing.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,7 @@ TEST_F(StartupTest, ReadsEveryKeyAndShowsTheSplashOnlyWhileStarting) {
     EXPECT_EQ(G.gWorkdays, S("Mon,Tue,Wed,Thu,Fri"));
     EXPECT_EQ(G.gGroupFilter, gAllGroups);
     EXPECT_TRUE(G.gProgTitle.startsWith(S("Morvenda v ")));
+    EXPECT_EQ(G.gFixedDrives, ListDrives());
     EXPECT_EQ(v.runDateText, S("8 Dec 2026"));
     EXPECT_EQ(v.startTime, S("06:00"));
     EXPECT_EQ(v.cpuLimit, S("12"));

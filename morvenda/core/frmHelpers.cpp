@@ -1,0 +1,113 @@
+#include "morvenda/core/frmHelpers.h"
+
+#include "common/constants.h"
+#include "common/gui/grid.h"
+#include "morvenda/core/state.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSet>
+#include <QWidget>
+
+namespace {
+
+// Sets G.gFillingGroups for the life of the object and puts back the value
+// it had, also when filling is left early.
+class FillingGroups {
+public:
+    FillingGroups() : old_(G.gFillingGroups) { G.gFillingGroups = true; }
+    ~FillingGroups() { G.gFillingGroups = old_; }
+    FillingGroups(const FillingGroups&) = delete;
+    FillingGroups& operator=(const FillingGroups&) = delete;
+
+private:
+    bool old_;
+};
+
+// Filters the typed characters of one text box.
+class KeyFilterObject : public QObject {
+public:
+    KeyFilterObject(QLineEdit* box, KeyFilter filter) : QObject(box), filter_(std::move(filter)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (text.isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
+            key->key() == Qt::Key_Backspace)
+            return false;
+        QString out;
+        for (const QChar c : text) {
+            if (c.unicode() < 0x20)
+                return false;  // Enter, Escape, Tab: not typing
+            const QChar kept = filter_(c);
+            if (!kept.isNull())
+                out.append(kept);
+        }
+        if (out == text)
+            return false;
+        if (!out.isEmpty()) {
+            QKeyEvent changed(QEvent::KeyPress, key->key(), key->modifiers(), out, key->isAutoRepeat(),
+                              static_cast<ushort>(key->count()));
+            static_cast<QLineEdit*>(watched)->event(&changed);
+        }
+        return true;
+    }
+
+private:
+    KeyFilter filter_;
+};
+
+}  // namespace
+
+bool FillGroupCombo(QComboBox* Combo) {
+    const FillingGroups filling;
+    Combo->clear();
+    Combo->addItem(gAllGroups);
+    QSet<QString> seen{gAllGroups};
+    for (int j = 1; j <= JobCount(); ++j) {
+        const QString group = G.Jobs[static_cast<size_t>(j)].Group.trimmed();
+        if (seen.contains(group))
+            continue;
+        seen.insert(group);
+        Combo->addItem(group);
+    }
+    const int found = Combo->findText(G.gGroupFilter, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    Combo->setCurrentIndex(found >= 0 ? found : 0);
+    return found >= 0;
+}
+
+void PositionForm(QWidget* Window, const QString& Code) {
+    const QString code = Code.toUpper();
+    const bool centre = code == QLatin1String("CENTRE") || code == QLatin1String("C");
+    const bool topCentre = code == QLatin1String("TOPCENTRE") || code == QLatin1String("TC");
+    if (!centre && !topCentre)
+        return;
+    QScreen* screen = Window->screen() ? Window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = Window->frameGeometry().size();
+    const int x = area.x() + (area.width() - size.width()) / 2;
+    const int y = centre ? area.y() + (area.height() - size.height()) / 2 : area.y();
+    Window->move(x, y);
+}
+
+qint64 GetCellPicture(const Grid& Grid, int Row, int Col) { return Grid.CellPicture(Row, Col); }
+
+bool SetCellPicture(Grid& Grid, int Row, int Col, const QPixmap& Picture) {
+    if (!Grid.SetTextMatrix(Row, Col, QString()))
+        return false;
+    Grid.SetCellPicture(Row, Col, Picture);
+    Grid.SetCellAlignment(Row, Col, GridAlign::Centre);
+    return true;
+}
+
+void InstallKeyFilter(QLineEdit* Box, KeyFilter Filter) {
+    Box->installEventFilter(new KeyFilterObject(Box, std::move(Filter)));
+}

@@ -1,0 +1,152 @@
+#include "morvenda/core/gridcols.h"
+
+#include "common/constants.h"
+#include "common/settings.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Settings in a temporary folder and a fresh program state for each test.
+class GridColsTest : public ::testing::Test {
+protected:
+    GridColsTest() : xdg_("XDG_CONFIG_HOME", config_.path().toUtf8()) {
+        ResetState();
+        DefineGridColumns();
+    }
+    ~GridColsTest() override { ResetState(); }
+
+    static void Store(const QString& profile, const QString& title, const QString& value) {
+        ASSERT_TRUE(SaveSetting(gAppName, gProfPrefix + profile, title, value));
+    }
+
+    TempDir config_;
+    ScopedEnv xdg_;
+};
+
+TEST_F(GridColsTest, DefaultColumns) {
+    struct Case {
+        int id;
+        const char* title;
+        char align;
+        int width;
+        bool hidden;
+    };
+    const Case cases[] = {
+        {0, "Job Name", '<', 800, false},
+        {1, "Group", '^', 500, false},
+        {4, "DOS/CP Prog", '^', 1100, false},
+        {8, "Date Variables", '<', 1400, false},
+        {9, "Early Start", '^', 1100, true},
+        {11, "Dependencies", '<', 2500, true},  // trailing blanks widen the column
+        {16, "Status", '^', 1100, true},
+        {22, "Critical", '^', 800, true},
+    };
+    for (const Case& c : cases) {
+        const GridColumn& col = gGridCols[static_cast<size_t>(c.id)];
+        EXPECT_EQ(col.Title, S(c.title)) << c.id;
+        EXPECT_EQ(col.Align, QLatin1Char(c.align)) << c.id;
+        EXPECT_EQ(col.Width, c.width) << c.id;
+        EXPECT_EQ(col.Hidden, c.hidden) << c.id;
+        EXPECT_EQ(col.Order, c.id);
+    }
+    int shown = 0;
+    for (const GridColumn& col : gGridCols)
+        shown += col.Hidden ? 0 : 1;
+    EXPECT_EQ(shown, 9);
+}
+
+TEST_F(GridColsTest, FreshInstallationKeepsTheDefaults) {
+    G.gCurProfile = S("General");
+    const auto before = gGridCols;
+    ReadColProfile();
+    EXPECT_EQ(gGridCols, before);
+}
+
+TEST_F(GridColsTest, ReadsStoredValues) {
+    struct Case {
+        const char* value;
+        int width;
+        int order;
+        char align;
+        bool hidden;
+    };
+    // Column 3 "Job Description" starts as 1500 wide, position 3, "<", shown.
+    const Case cases[] = {
+        {"1500,3,>,False", 1500, 3, '>', false},
+        {"900,7,^,True", 900, 7, '^', true},
+        {"900,7,^,true", 900, 7, '^', false},  // only exactly "True" hides
+        {"900,7,^", 900, 7, '^', false},
+        {"70000,-40000,>,True", 1500, 3, '>', true},  // numbers that do not fit are not taken
+        {"abc,x,?,False", 1500, 3, '<', false},       // nor texts that are no numbers or marks
+        {"1200", 1200, 3, '<', false},
+        {"", 1500, 3, '<', false},  // no value: unchanged
+    };
+    for (const Case& c : cases) {
+        DefineGridColumns();
+        G.gCurProfile = S("Test");
+        Store(S("Test"), S("Job Description"), S(c.value));
+        ReadColProfile();
+        const GridColumn& col = gGridCols[3];
+        EXPECT_EQ(col.Width, c.width) << c.value;
+        EXPECT_EQ(col.Order, c.order) << c.value;
+        EXPECT_EQ(col.Align, QLatin1Char(c.align)) << c.value;
+        EXPECT_EQ(col.Hidden, c.hidden) << c.value;
+        EXPECT_EQ(gGridCols[2].Width, 1200);  // other columns untouched
+    }
+}
+
+TEST_F(GridColsTest, SavedProfilesRoundTripAndStayApart) {
+    const auto defaults = gGridCols;
+    G.gCurProfile = S("Mine");
+    gGridCols[0].Width = 1234;
+    gGridCols[10].Hidden = false;
+    gGridCols[10].Order = 1;
+    gGridCols[1].Order = 10;
+    gGridCols[16].Align = QLatin1Char('>');
+    const auto mine = gGridCols;
+    ASSERT_TRUE(SaveColProfile());
+    EXPECT_EQ(GetSetting(gAppName, gProfSection, S("Current")), gProfPrefix + S("Mine"));
+    EXPECT_EQ(GetSetting(gAppName, gProfPrefix + S("Mine"), S("Frequency")), S("900,1,^,False"));
+    EXPECT_EQ(GetSetting(gAppName, gProfPrefix + S("Mine"), S("Status")), S("1100,16,>,True"));
+
+    DefineGridColumns();
+    G.gCurProfile = S("Other");
+    ASSERT_TRUE(SaveColProfile());
+    EXPECT_EQ(GetSetting(gAppName, gProfSection, S("Current")), gProfPrefix + S("Other"));
+
+    G.gCurProfile = S("Mine");
+    ReadColProfile();
+    EXPECT_EQ(gGridCols, mine);
+    G.gCurProfile = S("Other");
+    ReadColProfile();  // every column is stored under "Other": nothing of "Mine" is left
+    EXPECT_EQ(gGridCols, defaults);
+}
+
+TEST_F(GridColsTest, AddColProfileNameListsEachNameOnce) {
+    struct Case {
+        const char* list;  // before; nullptr: not stored
+        const char* name;
+        const char* after;
+    };
+    const Case cases[] = {
+        {nullptr, "VP_General", "VP_General"},
+        {"VP_General", "VP_General", "VP_General"},
+        {"VP_General", "VP_Night", "VP_General,VP_Night"},
+        {"VP_General,VP_Night", "VP_night", "VP_General,VP_Night"},  // names are the same in any case
+        {"VP_General", "VP_Gen", "VP_General,VP_Gen"},               // part of a name is another name
+        {"  VP_General  ", "VP_Day", "VP_General,VP_Day"},
+    };
+    for (const Case& c : cases) {
+        if (c.list)
+            ASSERT_TRUE(SaveSetting(gAppName, gProfSection, S("List"), S(c.list)));
+        else
+            ASSERT_TRUE(DeleteSetting(gAppName, gProfSection, S("List")));
+        EXPECT_TRUE(AddColProfileName(S(c.name)));
+        EXPECT_EQ(GetSetting(gAppName, gProfSection, S("List")), S(c.after)) << c.name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include "platform/drives.h"
+
+#include "tests/support/testing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+QString Canonical(const QString& path) { return QFileInfo(path).canonicalFilePath(); }
+
+// The "MAJ:MIN" of the file system that holds path.
+QString DeviceNumber(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    return QStringLiteral("%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
+}
+
+// Mount points as the mount table escapes them.
+QByteArray Escaped(const QString& path) {
+    return QFile::encodeName(path).replace("\\", "\\134").replace(" ", "\\040").replace("\t", "\\011");
+}
+
+struct Fixture {
+    TempDir dir;
+    QString root = Canonical(dir.path());
+    QString disk = root + S("/disk");
+    QString blank = root + S("/my disk");
+    QString net = root + S("/net");
+    QString ram = root + S("/ram");
+    QString mounts;
+    Fixture() {
+        for (const QString& d : {disk, blank, net, ram})
+            QDir().mkpath(d);
+        QByteArray table;
+        table += "proc /proc proc rw,nosuid 0 0\n";
+        table += "sysfs /sys sysfs rw 0 0\n";
+        table += "/dev/sda1 " + Escaped(disk) + " ext4 rw,relatime 0 0\n";
+        table += "/dev/sdb1 " + Escaped(blank) + " vfat rw 0 0\n";
+        table += "server:/export " + Escaped(net) + " nfs4 rw 0 0\n";
+        table += "tmpfs " + Escaped(ram) + " tmpfs rw 0 0\n";
+        table += "/dev/sda1 " + Escaped(disk) + " ext4 rw,relatime 0 0\n";  // mounted twice
+        table += "broken line\n";
+        mounts = dir.write(S("mounts"), table);
+    }
+};
+
+TEST(FixedDrives, KeepsLocalFileSystemsOnce) {
+    Fixture f;
+    TempDir sys;  // no block devices known: nothing is removable
+    EXPECT_EQ(FixedDrivesFrom(f.mounts, sys.path()), (QStringList{f.disk, f.blank, f.ram}));
+    EXPECT_TRUE(FixedDrivesFrom(f.dir.path(S("missing")), sys.path()).isEmpty());
+}
+
+TEST(FixedDrives, LeavesOutRemovableDevices) {
+    // Every fake mount point lies in the temporary folder, so all share its
+    // device number; the fake sysfs says what that device is.
+    struct Case {
+        const char* name;
+        bool partition;    // the device is a partition: the flag is its disk's
+        const char* flag;  // removable flag
+        bool removable;
+    };
+    const Case cases[] = {
+        {"partition of a removable disk", true, "1\n", true},
+        {"partition of a fixed disk", true, "0\n", false},
+        {"removable whole disk", false, "1\n", true},
+        {"fixed whole disk", false, "0", false},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        TempDir sys;
+        const QString diskDir = sys.path(S("devices/sdx"));
+        const QString deviceDir = c.partition ? diskDir + S("/sdx1") : diskDir;
+        QDir().mkpath(deviceDir);
+        QDir().mkpath(sys.path(S("dev/block")));
+        sys.write(S("devices/sdx/removable"), c.flag);
+        if (c.partition)
+            sys.write(S("devices/sdx/sdx1/partition"), "1\n");
+        ASSERT_TRUE(QFile::link(deviceDir, sys.path(S("dev/block/") + DeviceNumber(f.root)))) << c.name;
+        const QStringList drives = FixedDrivesFrom(f.mounts, sys.path());
+        EXPECT_EQ(drives.isEmpty(), c.removable) << c.name << ": " << drives.join(S(",")).toStdString();
+    }
+}
+
+TEST(DriveOf, FindsTheMountPointThatHoldsAPath) {
+    TempDir dir;
+    const QString root = Canonical(dir.path());
+    QDir().mkpath(root + S("/a/b"));
+    QDir().mkpath(root + S("/ab"));
+    QDir().mkpath(root + S("/real"));
+    ASSERT_TRUE(QFile::link(root + S("/a/b"), root + S("/real/link")));
+    QByteArray table = "overlay / overlay rw 0 0\n";
+    table += Escaped(root + S("/a")) + " " + Escaped(root + S("/a")) + " ext4 rw 0 0\n";
+    table += "/dev/x " + Escaped(root + S("/a/b")) + " ext4 rw 0 0\n";
+    table += "/dev/y " + Escaped(root + S("/ab")) + " ext4 rw 0 0\n";
+    const QString mounts = dir.write(S("mounts"), table);
+
+    struct Case {
+        QString path;
+        QString drive;
+    };
+    const Case cases[] = {
+        {root + S("/a/file.txt"), root + S("/a")},
+        {root + S("/a"), root + S("/a")},
+        {root + S("/a/b/not/there/yet.txt"), root + S("/a/b")},
+        {root + S("/ab/x"), root + S("/ab")},
+        {root + S("/abc/x"), S("/")},                      // "/a" is no parent of "/abc"
+        {root + S("/real/link/x.txt"), root + S("/a/b")},  // links are followed
+        {root + S("/a/./b/../file"), root + S("/a")},
+        {S("relative/file.txt"), QString()},
+        {QString(), QString()},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DriveOfFrom(c.path, mounts), c.drive) << c.path.toStdString();
+    EXPECT_EQ(DriveOfFrom(root + S("/a/x"), dir.path(S("missing"))), QString());
+}
+
+TEST(DriveOf, AgreesWithThisComputer) {
+    TempDir dir;
+    const QString path = Canonical(dir.path()) + S("/file.txt");
+    const QString drive = DriveOf(path);
+    ASSERT_FALSE(drive.isEmpty());
+    EXPECT_TRUE(drive == S("/") || path.startsWith(drive + S("/"))) << drive.toStdString();
+    EXPECT_EQ(DriveOf(S("/")), S("/"));
+    EXPECT_FALSE(FixedDrives().contains(S("/proc")));
+}
+
+}  // namespace

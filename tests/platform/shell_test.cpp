@@ -1,0 +1,79 @@
+#include "platform/shell.h"
+
+#include "tests/support/testing.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+// A folder holding a stand-in xdg-open that writes its arguments, one a line,
+// to the file named by MRV_TEST_OPENED.
+struct FakeOpener {
+    TempDir dir;
+    QString record = dir.path(S("opened.txt"));
+    FakeOpener() {
+        const QString script =
+            dir.write(S("bin/xdg-open"),
+                      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$MRV_TEST_OPENED.tmp\"\n"
+                      "mv \"$MRV_TEST_OPENED.tmp\" \"$MRV_TEST_OPENED\"\n");
+        ::chmod(QFile::encodeName(script).constData(), 0755);
+    }
+    QString bin() const { return dir.path(S("bin")); }
+    // The recorded arguments once the detached opener has run; "" after five seconds.
+    QString waitRecord() const {
+        for (int i = 0; i < 500; ++i) {
+            QFile f(record);
+            if (f.open(QIODevice::ReadOnly))
+                return QString::fromUtf8(f.readAll());
+            QThread::msleep(10);
+        }
+        return QString();
+    }
+};
+
+TEST(ShellOpen, PassesTheTargetAsOneArgument) {
+    struct Case {
+        const char* target;
+        const char* recorded;
+    };
+    const Case cases[] = {
+        {"/srv/help/Schedule Update Form.htm", "/srv/help/Schedule Update Form.htm\n"},
+        {"https://example.org/a?b=c&d", "https://example.org/a?b=c&d\n"},
+        {"-odd name.htm", "./-odd name.htm\n"},
+        {"/data/\xc3\xa9t\xc3\xa9 \"q\".txt", "/data/\xc3\xa9t\xc3\xa9 \"q\".txt\n"},
+    };
+    for (const Case& c : cases) {
+        FakeOpener opener;
+        ScopedEnv path("PATH", (opener.bin() + S(":/usr/bin:/bin")).toUtf8());
+        ScopedEnv out("MRV_TEST_OPENED", opener.record.toUtf8());
+        QString error;
+        EXPECT_TRUE(ShellOpen(S(c.target), &error)) << c.target << ": " << error.toStdString();
+        EXPECT_EQ(opener.waitRecord(), S(c.recorded)) << c.target;
+    }
+}
+
+TEST(ShellOpen, FailsWhenNothingCanBeStarted) {
+    TempDir empty;
+    {
+        ScopedEnv path("PATH", empty.path().toUtf8());
+        QString error;
+        EXPECT_FALSE(ShellOpen(S("/tmp/page.htm"), &error));
+        EXPECT_TRUE(error.contains(S("xdg-open"))) << error.toStdString();
+    }
+    {
+        // An xdg-open that is not executable is not started either.
+        empty.write(S("xdg-open"), "#!/bin/sh\n");
+        ScopedEnv path("PATH", empty.path().toUtf8());
+        EXPECT_FALSE(ShellOpen(S("/tmp/page.htm")));
+    }
+    QString error;
+    EXPECT_FALSE(ShellOpen(QString(), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+}  // namespace
