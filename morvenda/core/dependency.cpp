@@ -66,16 +66,31 @@ struct DepEntry {
 
 QString CharAt(const QString& text, qsizetype k) { return k < text.size() ? text.mid(k, 1).toUpper() : QString(); }
 
-void AddEntries(const JobRec& J, std::vector<DepEntry>& list, QSet<QString>& seen, bool checkEmpty) {
+// Jobs whose empty dependency entries were already reported in the run log.
+QSet<QString>& ReportedEmpty() {
+    static QSet<QString> reported;
+    return reported;
+}
+
+void AddEntries(const JobRec& J, std::vector<DepEntry>& list, QSet<QString>& seen, bool ownList) {
     for (qsizetype k = 0; k < J.RunAfter.size(); ++k) {
         const QString name = J.RunAfter.at(k).trimmed();
-        if (checkEmpty && name.isEmpty())
-            FatalClose(QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed() +
-                       QStringLiteral(".  Critical error."));
+        if (name.isEmpty()) {
+            // The editor and the save keep empty entries out; one found here
+            // (a hand-edited file) is skipped, and reported once, rather than
+            // stopping the program in the middle of a run.
+            const QString job = J.JobName.trimmed().toUpper();
+            if (!ReportedEmpty().contains(job)) {
+                ReportedEmpty().insert(job);
+                WriteLog(G.gLogFile, QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed() +
+                                         QStringLiteral(" skipped."));
+            }
+            continue;
+        }
         const QString key = name.toUpper();
         // The job's own list is taken whole; entries reached through it only
         // when their name is new, keeping the letter and flag first seen.
-        if (checkEmpty && seen.contains(key))
+        if (!ownList && seen.contains(key))
             continue;
         seen.insert(key);
         list.push_back(DepEntry{name, CharAt(J.RunAfterStatus, k), CharAt(J.RunAfterUnsched, k), 0});
@@ -87,12 +102,12 @@ void AddEntries(const JobRec& J, std::vector<DepEntry>& list, QSet<QString>& see
 std::vector<DepEntry> Closure(int JobIndex) {
     std::vector<DepEntry> list;
     QSet<QString> seen;
-    AddEntries(G.Jobs[static_cast<size_t>(JobIndex)], list, seen, false);
+    AddEntries(G.Jobs[static_cast<size_t>(JobIndex)], list, seen, true);
     for (size_t i = 0; i < list.size(); ++i) {
         const int p = FindJob(list[i].name);
         list[i].job = p;
         if (p > 0)
-            AddEntries(G.Jobs[static_cast<size_t>(p)], list, seen, true);
+            AddEntries(G.Jobs[static_cast<size_t>(p)], list, seen, false);
     }
     return list;
 }
@@ -114,7 +129,9 @@ QString WaitWord(std::uint8_t state, const DepEntry& e, bool& never) {
         never = never || unsched;
         return QStringLiteral("Succeeded");
     }
-    if (state == jsSubmitFailed && e.letter == QLatin1String("U"))
+    // A prerequisite whose submission failed never ran: it is pending for
+    // every letter until the operator reschedules or forces it.
+    if (state == jsSubmitFailed)
         return QStringLiteral("Submit Failed");
     return QString();
 }

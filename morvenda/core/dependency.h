@@ -28,8 +28,10 @@ void JobTableChanged();
 /// FindMode true: Text holds a job name; returns gDepFound when a job of that
 /// exact trimmed name is in the closure, else "". Text is left unchanged.
 ///
-/// A blank entry in the list of a job reached through the closure stops the
-/// program: FatalClose "Empty RunAfter entry for job NAME.  Critical error."
+/// A blank entry is skipped; the first time a job's blank entry is met, the
+/// run log gets "Empty RunAfter entry for job NAME skipped.". A prerequisite
+/// whose submission failed (state 4) is pending for every letter, with the
+/// word "Submit Failed".
 /// An index outside 1 to n returns gDepMet with an empty Text (find mode: "").
 QString CheckDependency(int JobIndex, QString& Text, bool FindMode);
 

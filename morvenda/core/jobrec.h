@@ -81,7 +81,7 @@ struct JobRec {
     bool Killed = false;
     bool EndForced = false;
     bool SkipToday = false;
-    std::int16_t EventIndex = -1;
+    std::int32_t EventIndex = -1;  // wide enough that the event counter never wraps
     QString EojTo;
     QString EojCc;
     QString AbEojTo;

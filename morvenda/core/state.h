@@ -67,7 +67,7 @@ struct MorvendaState {
     bool gSchedComplete = false;
     bool gDeferredJobsDone = false;
     bool gNoJobRunning = false;
-    int gEventCounter = 0;
+    std::int64_t gEventCounter = 0;
     bool gTrigWarned = false;
 
     // Grid and editors.

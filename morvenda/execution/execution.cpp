@@ -132,7 +132,11 @@ bool WithTotals(F Test) {
 QString SpanHms(qint64 seconds) {
     if (seconds < 0)
         seconds = 0;
-    return Hms(DateVal::fromSeconds(seconds % 86400));
+    // Runs of a day or more show their total hours.
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 Execution::Execution(ExecView& view) : view_(view) {}
@@ -180,7 +184,6 @@ void Execution::cmdKick_Click() {
         Log(QStringLiteral("Schedule Completed at ") + Hms(now) +
             QStringLiteral(".  Time to automatic next day rollover: ") + SpanHms(rollover.seconds() - now.seconds()));
         view_.ScheduleCompleted(G.gSuspended);
-        view_.ProcessEvents();
         view_.HighLightButton(ExecButton::Kick, false);
         if (G.gSuspended)
             view_.HighLightButton(ExecButton::Suspend, true);
@@ -425,8 +428,11 @@ bool Execution::Submit(int j) {
         job.JobState = jsRunning;
         job.Started = SchedNow();
         job.Completed = DateVal();
+        // A rerun is never reported with its previous run's failure.
         job.Killed = false;
         job.WinFailed = 0;
+        job.WinErrorText.clear();
+        job.JobWindow = 0;
         job.StatusText = QStringLiteral("Running");
         line = PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
                QStringLiteral("Submitted at ") + Hms(job.Started);
@@ -439,12 +445,12 @@ bool Execution::Submit(int j) {
         job.JobState = jsSubmitFailed;
         line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
                QStringLiteral("Submission failed at ") + TimeNow();
+        if (!error.isEmpty())
+            line += QStringLiteral(": ") + ControlsToBlanks(error);
         SetFailed(G.gShowFailedWarn);
         QuickKick = 1;
     }
     Log(line);
-    if (!started && !error.isEmpty())
-        Log(PaddedName(j) + kTab + ControlsToBlanks(error));
     return true;
 }
 
@@ -495,6 +501,9 @@ void Execution::InitSchedule() {
     WriteLog(G.gLogFile, QStringLiteral("Starting"));
     gTimerSecs = static_cast<int>(std::clamp<qint64>(Val(IniGet(gAppName, QStringLiteral("TimerSecs"), G.gIniFile)),
                                                       0, 24 * 3600));
+    // A missing, zero or unreadable interval must never stop the passes.
+    if (gTimerSecs < 1)
+        gTimerSecs = kDefaultTimerSecs;
     const QString keywords = DayKeywords(G.gRunDate);
     QStringList codes;
     for (int f = 1; f <= 6; ++f)
@@ -578,15 +587,12 @@ void Execution::SetKickTimer() {
             if (job.JobState == jsRunning && job.LastDuration >= 1 && job.LastDuration < KickHalfSecs)
                 KickHalfSecs = job.LastDuration;
         }
-        // A configured interval of 0 while jobs run would stop the passes:
-        // one second is the shortest interval.
         KickHalfSecs = std::max(KickHalfSecs, 2);
     }
     TimerIntervalMs = KickHalfSecs * 500;
     view_.SetTimer(TimerIntervalMs);
     view_.SetKickLabel(QString::number(gTimerSecs) + QLatin1Char('/') + QString::number(KickHalfSecs / 2) +
                        QStringLiteral(" seconds"));
-    view_.ProcessEvents();
 }
 
 void Execution::CmdKickInt_Click() {
@@ -616,13 +622,10 @@ void Execution::DoNextDay() {
 // ---------------------------------------------------------------- lists
 
 void Execution::InsertEvent(int JobIndex, const QString& Text) {
-    // The counter is kept within the job's 16-bit field; numbers are reused
-    // only after 32767 entries, long after the earlier ones have gone.
-    if (G.gEventCounter >= 32767)
-        G.gEventCounter = -1;
     ++G.gEventCounter;
-    Events.push_back({PaddedName(JobIndex) + kTab + Text, G.gEventCounter});
-    Job(JobIndex).EventIndex = static_cast<std::int16_t>(G.gEventCounter);
+    const int number = static_cast<int>(G.gEventCounter % 2000000000);
+    Events.push_back({PaddedName(JobIndex) + kTab + Text, number});
+    Job(JobIndex).EventIndex = number;
     view_.EventsChanged();
 }
 
@@ -642,7 +645,6 @@ void Execution::DeleteEvent(int JobIndex) {
     if (Events.empty())
         G.gEventCounter = -1;
     view_.EventsChanged();
-    view_.ProcessEvents();
 }
 
 void Execution::UnsubBuild() {
@@ -663,12 +665,13 @@ void Execution::UnsubBuild() {
         }
     }
     view_.UnsubChanged();
-    view_.ProcessEvents();
 }
 
 void Execution::TriggerSelectedEvent() {
-    const bool hasSelection = EventsSelected >= 0 && EventsSelected < static_cast<int>(Events.size());
-    const QString text = hasSelection ? Events[static_cast<size_t>(EventsSelected)].text : QString();
+    // Without a selected entry there is nothing to trigger.
+    if (EventsSelected < 0 || EventsSelected >= static_cast<int>(Events.size()))
+        return;
+    const QString text = Events[static_cast<size_t>(EventsSelected)].text;
     if (!G.gTrigWarned) {
         G.gTrigWarned = true;
         const MsgAnswer a = MsgBox(QStringLiteral("Forced triggering will have no effect on the real event.  It will only "
@@ -679,15 +682,13 @@ void Execution::TriggerSelectedEvent() {
         if (a == MsgAnswer::No)
             return;
     }
-    if (hasSelection) {
-        const int j = FindJob(text.left(8));
-        if (j > 0 && text.startsWith(Name(j))) {
-            const QString upper = text.toUpper();
-            if (upper.contains(QLatin1String("FILE(")) || upper.contains(QLatin1String("FILE TRIGGER(")))
-                Job(j).ForceTrigger = true;
-            else
-                Job(j).JobState = jsEndForced;
-        }
+    const int j = FindJob(text.left(8));
+    if (j > 0 && text.startsWith(Name(j))) {
+        const QString upper = text.toUpper();
+        if (upper.contains(QLatin1String("FILE(")) || upper.contains(QLatin1String("FILE TRIGGER(")))
+            Job(j).ForceTrigger = true;
+        else
+            Job(j).JobState = jsEndForced;
     }
     EventsSelected = -1;
     view_.EventsChanged();

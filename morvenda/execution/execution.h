@@ -19,7 +19,8 @@ enum class ExecButton { Kick, Suspend };
 class ExecView {
 public:
     virtual ~ExecView() = default;
-    /// Green background on or off; pending window events then run.
+    /// Green background on or off. No window events run here: a pass never
+    /// lets another pass (or a rollover) start in its middle.
     virtual void HighLightButton(ExecButton button, bool on) = 0;
     /// Shows or hides lblFailed.
     virtual void SetFailedVisible(bool visible) = 0;
@@ -37,7 +38,7 @@ public:
     virtual void UnsubChanged() = 0;
     /// SchedRun found the start-up window's Show Events option ticked.
     virtual void PressShowEvents() = 0;
-    /// Pending window events run.
+    /// Pending window events run (never called during a pass).
     virtual void ProcessEvents() = 0;
 };
 
@@ -117,6 +118,9 @@ private:
     ExecView& view_;
 };
 
-/// Hours, minutes and seconds of a span of seconds as "hh:mm:ss" (the time of
-/// day part only, as a date shows it: 25 hours read "01:00:00").
+/// A span of seconds as "hh:mm:ss"; a day or more shows its total hours
+/// ("25:00:00"). A negative span reads "00:00:00".
 QString SpanHms(qint64 seconds);
+
+/// Seconds between passes when "TimerSecs" is missing, 0 or not a number.
+inline constexpr int kDefaultTimerSecs = 5;

@@ -11,10 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <QThread>
 
 namespace {
 
@@ -22,26 +19,35 @@ const QChar kQuoteChar = QLatin1Char('"');
 
 QString NowStamp(const QString& timeMask) { return FormatDate(Now(), G.gDateFmt + QLatin1Char(' ') + timeMask); }
 
-// One open-write-close of Path with Text and CR LF; errno is kept on failure.
-bool WriteOnce(const QString& Path, const QByteArray& bytes) {
-    const int fd = ::open(Path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    bool ok = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) == bytes.size();
-    const int saved = errno;
-    if (::close(fd) != 0)
-        ok = false;
-    else
-        errno = saved;
-    return ok;
+constexpr int kWriteAttempts = 3;
+constexpr int kWritePauseMs = 100;
+
+// Writes Path with the single line Text through a temporary file renamed into
+// place, so a reader never sees an empty or half file. A failure is tried
+// again a few times after a short pause; *error holds the last reason.
+bool WriteLineFile(const QString& Path, const QString& Text, QString* error) {
+    const QByteArray bytes = Text.toUtf8() + "\r\n";
+    for (int attempt = 1;; ++attempt) {
+        if (WriteFileAtomic(Path, bytes, error))
+            return true;
+        if (attempt == kWriteAttempts || !QFileInfo(FolderOf(Path)).isDir())
+            return false;  // a missing folder will not appear in a moment
+        QThread::msleep(kWritePauseMs);
+    }
 }
+
+const QString kNoTriggerFolder = QStringLiteral("the trigger folder (\"TriggerPath\") is not set");
 
 }  // namespace
 
 QString PaddedName(int JobIndex) { return FixedText(G.Jobs[static_cast<size_t>(JobIndex)].JobName.trimmed(), 8); }
 
 QString StdTriggerPath(const QString& JobName) {
-    return JoinPath(G.gTriggerPath, JobName.trimmed() + QStringLiteral(".trg"));
+    // Upper case on both sides: writers and ".." waiters agree on a
+    // case-sensitive file system.
+    if (G.gTriggerPath.isEmpty())
+        return QString();
+    return JoinPath(G.gTriggerPath, JobName.trimmed().toUpper() + QStringLiteral(".trg"));
 }
 
 QString TriggerPathOf(int JobIndex) {
@@ -53,9 +59,15 @@ QString TriggerPathOf(int JobIndex) {
 void CrtTrigger(int JobIndex) {
     const JobRec& job = G.Jobs[static_cast<size_t>(JobIndex)];
     const QString path = TriggerPathOf(JobIndex);
+    if (path.isEmpty()) {
+        LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kNoTriggerFolder +
+                                   QStringLiteral(" at end of job ") + PaddedName(JobIndex));
+        return;
+    }
     const QString line = QStringLiteral("Trigger file for job ") + job.JobName.trimmed() + QStringLiteral(" written at ") +
                          NowStamp(QStringLiteral("hh:mm:ss"));
-    if (path.isEmpty() || !WriteOnce(path, line.toUtf8() + "\r\n"))
+    QString error;
+    if (!WriteLineFile(path, line, &error))
         LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kQuoteChar + path + kQuoteChar +
                                    QStringLiteral(" at end of job ") + PaddedName(JobIndex));
 }
@@ -69,8 +81,13 @@ bool TrigFileFound(const QString& FileSpec) {
 
 void DeleteTrigger(int JobIndex) {
     const JobRec& job = G.Jobs[static_cast<size_t>(JobIndex)];
-    const QString path = job.WaitForFile.startsWith(QLatin1String("..")) ? StdTriggerPath(job.WaitForFile.mid(2))
-                                                                         : job.WaitForFile.trimmed();
+    const bool standard = job.WaitForFile.startsWith(QLatin1String(".."));
+    const QString path = standard ? StdTriggerPath(job.WaitForFile.mid(2)) : job.WaitForFile.trimmed();
+    if (path.isEmpty() && standard) {
+        LogAndList(G.gLogFile, QStringLiteral("Could not delete trigger file: ") + kNoTriggerFolder +
+                                   QStringLiteral(" at start of job ") + PaddedName(JobIndex));
+        return;
+    }
     if (path.isEmpty() || !QFile::remove(path))
         LogAndList(G.gLogFile, QStringLiteral("Could not delete trigger file: ") + kQuoteChar + path + kQuoteChar +
                                    QStringLiteral(" at start of job ") + PaddedName(JobIndex));
@@ -85,17 +102,9 @@ void Track(const QString& JobName, const QString& Status) {
 }
 
 bool WriteFile(const QString& Path, const QString& Text) {
-    const QByteArray bytes = Text.toUtf8() + "\r\n";
-    int lastError = 0;
-    // A watcher may hold the file open for a moment: try again at once.
-    for (int attempt = 0; attempt < 5000; ++attempt) {
-        if (WriteOnce(Path, bytes))
-            return true;
-        lastError = errno;
-        if (lastError == ENOENT || lastError == ENOTDIR || lastError == EACCES || lastError == EROFS)
-            break;  // retrying cannot help: the folder is missing or not ours
-    }
-    LogAndList(G.gLogFile, QStringLiteral("Cannot write to file ") + Path + QStringLiteral("\n\n") +
-                               QString::fromLocal8Bit(std::strerror(lastError)));
+    QString error;
+    if (WriteLineFile(Path, Text, &error))
+        return true;
+    LogAndList(G.gLogFile, QStringLiteral("Cannot write to file ") + Path + QStringLiteral("\n\n") + error);
     return false;
 }

@@ -52,10 +52,10 @@ TEST_F(DependencyTest, EachLetterAgainstEachState) {
         bool never[8];
     } rows[] = {
         {"S",
-         {"Not Started", "Running", "", "", "", "", "Failed", ""},
+         {"Not Started", "Running", "", "", "Submit Failed", "", "Failed", ""},
          {false, false, false, false, false, false, true, false}},
         {"F",
-         {"Not Started", "Running", "Succeeded", "", "", "", "", "Succeeded"},
+         {"Not Started", "Running", "Succeeded", "", "Submit Failed", "", "", "Succeeded"},
          {false, false, true, false, false, false, false, true}},
         {"U",
          {"Not Started", "Running", "", "", "Submit Failed", "", "", ""},
@@ -124,16 +124,17 @@ TEST_F(DependencyTest, CycleEndsWithEachNameOnce) {
     EXPECT_EQ(CheckDependency(a, find, true), gDepFound);
 }
 
-TEST_F(DependencyTest, BlankEntryOfAPrerequisiteStopsTheProgram) {
-    const int a = Add("JOBA", {"JOBB:S"});
+TEST_F(DependencyTest, BlankEntriesAreSkippedAndReportedOnce) {
+    TempDir dir;
+    G.gLogFile = dir.path(QStringLiteral("run.log"));
+    const int a = Add("JOBA", {"JOBB:S", " :S"});
     Add("JOBB", {"JOBC:S", " :S"});
-    Add("JOBC");
-    try {
-        Check(a);
-        FAIL() << "no fatal stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.reason(), QStringLiteral("Empty RunAfter entry for job JOBB.  Critical error."));
-    }
+    Add("JOBC", {}, jsRunning);
+    EXPECT_EQ(Check(a), std::make_pair(gDepWait, QStringLiteral("JOBB(S) - Not Started, JOBC(S) - Running")));
+    EXPECT_EQ(Check(a), std::make_pair(gDepWait, QStringLiteral("JOBB(S) - Not Started, JOBC(S) - Running")));
+    const QByteArray log = dir.read(QStringLiteral("run.log"));
+    EXPECT_EQ(log.count("Empty RunAfter entry for job JOBB skipped."), 1);
+    EXPECT_EQ(log.count("Empty RunAfter entry for job JOBA skipped."), 1);
 }
 
 TEST_F(DependencyTest, FindModeLooksThroughTheClosure) {

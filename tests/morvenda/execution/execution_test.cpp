@@ -317,6 +317,55 @@ TEST_F(ExecutionTest, CompletionWritesLastCompletedOnceAndRollsOver) {
     EXPECT_EQ(job(1).JobState, jsRunning);  // the new day's first pass ran
 }
 
+TEST_F(ExecutionTest, DurationsShowTotalHours) {
+    EXPECT_EQ(SpanHms(0), S("00:00:00"));
+    EXPECT_EQ(SpanHms(3661), S("01:01:01"));
+    EXPECT_EQ(SpanHms(25 * 3600), S("25:00:00"));
+    EXPECT_EQ(SpanHms(-5), S("00:00:00"));
+    const int j = addJob(S("LONG"), QString());
+    job(j).JobState = jsEndForced;
+    job(j).Started = DateVal::fromDateTime(2026, 12, 7, 8, 0, 0);
+    pass();
+    EXPECT_TRUE(log().contains(S("LONG     Completed at 10:00:00 (Duration 26:00:00)")));
+}
+
+TEST_F(ExecutionTest, AMissingTimerIntervalNeverStopsThePasses) {
+    for (const char* value : {"0", "", "abc"}) {
+        IniPut(gAppName, S("TimerSecs"), S(value), G.gIniFile);
+        exec.InitSchedule();
+        EXPECT_EQ(exec.gTimerSecs, kDefaultTimerSecs) << value;
+        EXPECT_GT(view.timerMs, 0) << value;
+    }
+}
+
+TEST_F(ExecutionTest, ARerunForgetsThePreviousFailure) {
+    const int j = addJob(S("AGAIN"), S("/bin/true"));
+    job(j).WinFailed = 1;
+    job(j).WinErrorText = S("Run-time error '13': Type mismatch");
+    job(j).JobWindow = 77;
+    job(j).Killed = true;
+    pass();
+    EXPECT_EQ(job(j).JobState, jsRunning);
+    EXPECT_EQ(job(j).WinFailed, 0);
+    EXPECT_TRUE(job(j).WinErrorText.isEmpty());
+    EXPECT_EQ(job(j).JobWindow, 0);
+    waitGone(j);
+    passAfterGrace();
+    EXPECT_EQ(job(j).JobState, jsCompleted);
+}
+
+TEST_F(ExecutionTest, TriggeringWithoutASelectionDoesNothing) {
+    const int j = addJob(S("LEFT"), QString());
+    job(j).JobState = jsRunning;
+    exec.InsertEvent(j, S("Force Completion"));
+    exec.EventsSelected = -1;
+    exec.TriggerSelectedEvent();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(job(j).JobState, jsRunning);
+    EXPECT_EQ(G.Jobs[0].JobState, jsScheduled);
+    EXPECT_EQ(exec.Events.size(), 1u);
+}
+
 TEST_F(ExecutionTest, KickIntervalFollowsTheRunningJobs) {
     exec.gTimerSecs = 30;
     G.gNoJobRunning = true;
@@ -393,6 +442,7 @@ TEST_F(ExecutionTest, SubmissionFailuresAndImpossibleDates) {
     EXPECT_EQ(job(missing).StatusText, S("Submit Failed"));
     EXPECT_TRUE(log().contains(S("MISSING(Daily)  Submission failed at 10:00:00")));
     EXPECT_EQ(job(dated).JobState, jsSubmitFailed);
+    EXPECT_TRUE(log().contains(S("DATED(Daily)  Submission failed at 10:00:00: Invalid relative day number: (\"+25WDOM\")")));
     EXPECT_TRUE(view.failedVisible);
     EXPECT_EQ(exec.QuickKick, 1);
 }

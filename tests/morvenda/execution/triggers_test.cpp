@@ -65,11 +65,31 @@ TEST_F(TriggersTest, FailuresAreLoggedNotFatal) {
     EXPECT_FALSE(TrigFileFound(S("..PAYROLL")));
 }
 
+TEST_F(TriggersTest, StandardNamesAreUpperCaseAndNeedAFolder) {
+    G.Jobs[1].JobName = S("payroll");
+    CrtTrigger(1);
+    EXPECT_FALSE(dir.read(S("@Trigger/PAYROLL.trg")).isEmpty());
+    EXPECT_TRUE(TrigFileFound(S("..Payroll")));
+
+    G.gTriggerPath.clear();
+    CrtTrigger(1);
+    EXPECT_FALSE(TrigFileFound(S("..PAYROLL")));
+    G.Jobs[2].WaitForFile = S("..PAYROLL");
+    DeleteTrigger(2);
+    EXPECT_TRUE(log().contains("Could not create trigger file: the trigger folder (\"TriggerPath\") is not set at end "
+                               "of job payroll "));
+    EXPECT_TRUE(log().contains("Could not delete trigger file: the trigger folder (\"TriggerPath\") is not set at "
+                               "start of job BACKUP  "));
+    EXPECT_FALSE(QFile::exists(S("/PAYROLL.trg")));
+}
+
 TEST_F(TriggersTest, TrackerHoldsOnlyTheLatestStatus) {
     Track(S("PAYROLL "), S("Started"));
     clock.advance(61);
     Track(S("PAYROLL"), S("Completed "));
     EXPECT_EQ(dir.read(S("Tracker/PAYROLL.trk")), QByteArray("Completed,ACCOUNTS,8 Dec 2026 17:05:06\r\n"));
+    // Written through a temporary file renamed into place: nothing else is left.
+    EXPECT_EQ(QDir(dir.path(S("Tracker"))).entryList(QDir::Files), QStringList{S("PAYROLL.trk")});
     G.gTrackerPath.clear();
     Track(S("BACKUP"), S("Started"));
     EXPECT_EQ(QDir(dir.path(S("Tracker"))).entryList(QDir::Files).size(), 1);
