@@ -3,6 +3,7 @@
 #include "common/constants.h"
 #include "common/gui/grid.h"
 #include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -10,6 +11,8 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSet>
+
+#include <algorithm>
 #include <QWidget>
 
 namespace {
@@ -109,5 +112,20 @@ bool SetCellPicture(Grid& Grid, int Row, int Col, const QPixmap& Picture) {
 }
 
 void InstallKeyFilter(QLineEdit* Box, KeyFilter Filter) {
-    Box->installEventFilter(new KeyFilterObject(Box, std::move(Filter)));
+    Box->installEventFilter(new KeyFilterObject(Box, Filter));
+    // Pasted or dropped text never passes through the key filter: the whole
+    // text is filtered after every edit by the operator.
+    QObject::connect(Box, &QLineEdit::textEdited, Box, [Box, Filter](const QString& text) {
+        QString out;
+        for (const QChar c : text) {
+            const QChar kept = c == kBackspace ? QChar() : Filter(c);
+            if (!kept.isNull())
+                out.append(kept);
+        }
+        if (out == text)
+            return;
+        const int cursor = std::max(0, Box->cursorPosition() - static_cast<int>(text.size() - out.size()));
+        Box->setText(out);
+        Box->setCursorPosition(std::min(cursor, static_cast<int>(out.size())));
+    });
 }

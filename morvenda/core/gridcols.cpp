@@ -84,6 +84,20 @@ void ReadColProfile() {
             c.Align = align.at(0);
         c.Hidden = GetLineField(value, 4, quote, comma) == QLatin1String("True");
     }
+    // A stored order that does not place every column exactly once (a
+    // hand-edited or half-written profile) falls back to the default order.
+    std::array<bool, kGridColCount> placed{};
+    bool permutation = true;
+    for (const GridColumn& c : gGridCols) {
+        if (c.Order < 0 || c.Order >= kGridColCount || placed[static_cast<size_t>(c.Order)]) {
+            permutation = false;
+            break;
+        }
+        placed[static_cast<size_t>(c.Order)] = true;
+    }
+    if (!permutation)
+        for (size_t id = 0; id < gGridCols.size(); ++id)
+            gGridCols[id].Order = static_cast<std::int16_t>(id);
 }
 
 bool SaveColProfile() {

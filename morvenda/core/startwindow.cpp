@@ -11,6 +11,7 @@
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/execution/triggers.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,11 +53,16 @@ StartFieldError ValidateStartFields(const QString& runDate, const QString& start
         MsgBox(QStringLiteral("Invalid schedule run date"), MsgButtons::Ok, MsgIcon::Warning);
         return StartFieldError::RunDate;
     }
-    if (!MatchCharMask(startTime, QStringLiteral("00:00"))) {
+    // Hours 00-23 and minutes 00-59 only, and a limit that fits its 16-bit
+    // field: nothing may overflow at launch.
+    if (!MatchCharMask(startTime, QStringLiteral("00:00")) || startTime.left(2).toInt() > 23 ||
+        startTime.mid(3, 2).toInt() > 59) {
         MsgBox(QStringLiteral("Invalid schedule start time"), MsgButtons::Ok, MsgIcon::Warning);
         return StartFieldError::StartTime;
     }
-    if (!IsNumber(cpuLimit.trimmed())) {
+    bool whole = false;
+    const int cpu = cpuLimit.trimmed().toInt(&whole);
+    if (!IsNumber(cpuLimit.trimmed()) || !whole || cpu < 0 || cpu > 32767) {
         MsgBox(QStringLiteral("Invalid CPU Limit"), MsgButtons::Ok, MsgIcon::Warning);
         return StartFieldError::CpuLimit;
     }
@@ -150,11 +156,11 @@ int DelOldLogs() {
     const QString folder = FolderOf(G.gLogFile);
     if (folder.isEmpty())
         return 0;
-    // The pattern is the run log's file name with "?" for its date tokens, cut
-    // after the first "." of the file name (not of the folder) and ending in
-    // "tmp".
+    // The pattern is the run log's own file name with "?" for its date tokens
+    // and "tmp" in place of its last extension; a dotted folder never takes
+    // part in it.
     const QString name = FileNameOf(ExpandDateTokens(G.gLogFile, true));
-    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString pattern = (dot < 0 ? name + QLatin1Char('.') : name.left(dot + 1)) + QStringLiteral("tmp");
     const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
                                 QRegularExpression::CaseInsensitiveOption);
@@ -195,8 +201,10 @@ bool ResetRunValues() {
         job.StatusText.clear();
         const QString trigger = job.TriggerFile.trimmed();
         QString file;
+        // Without a trigger folder there is no standard trigger file to
+        // delete (never one at the root of the file system).
         if (trigger == gStdTrigger && standard)
-            file = JoinPath(G.gTriggerPath, job.JobName.trimmed() + QStringLiteral(".trg"));
+            file = StdTriggerPath(job.JobName);
         else if (!trigger.isEmpty() && trigger != gStdTrigger && other)
             file = trigger;
         if (!file.isEmpty() && QFile::exists(file))

@@ -16,7 +16,8 @@ std::optional<DateVal> RunDateFromText(const QString& text);
 
 /// Checks the window's values in order and shows the first failure's message:
 /// "Invalid schedule run date", "Invalid schedule start time" (start time must
-/// match "00:00"), "Invalid CPU Limit" (the trimmed limit must be a number).
+/// match "00:00" with hours 00-23 and minutes 00-59), "Invalid CPU Limit" (the
+/// trimmed limit must be a whole number from 0 to 32767).
 /// Which field failed comes back so the window can move the focus.
 enum class StartFieldError { None, RunDate, StartTime, CpuLimit };
 StartFieldError ValidateStartFields(const QString& runDate, const QString& startTime, const QString& cpuLimit);

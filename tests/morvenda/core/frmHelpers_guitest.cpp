@@ -151,3 +151,17 @@ TEST(InstallKeyFilter, FiltersTypedCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KeyFilterPaste, PastedTextIsFilteredLikeTypedText) {
+    QLineEdit box;
+    InstallKeyFilter(&box, [](QChar c) { return stdTextKeyPressDigits(c); });
+    box.setFocus();
+    // What a paste does: the operator's edit puts the whole text at once.
+    box.insert(QStringLiteral("12ab3"));
+    emit box.textEdited(box.text());
+    EXPECT_EQ(box.text(), QStringLiteral("123"));
+}
+
+}  // namespace

@@ -58,6 +58,23 @@ TEST_F(GridColsTest, DefaultColumns) {
     EXPECT_EQ(shown, 9);
 }
 
+TEST_F(GridColsTest, StoredOrdersMustPlaceEveryColumnOnce) {
+    DefineGridColumns();
+    G.gCurProfile = S("Swap");
+    Store(S("Swap"), gGridCols[3].Title, S("1500,7,<,False"));
+    Store(S("Swap"), gGridCols[7].Title, QStringLiteral("%1,3,%2,False").arg(gGridCols[7].Width).arg(gGridCols[7].Align));
+    ReadColProfile();
+    EXPECT_EQ(gGridCols[3].Order, 7);
+    EXPECT_EQ(gGridCols[7].Order, 3);
+
+    DefineGridColumns();
+    G.gCurProfile = S("Broken");
+    Store(S("Broken"), gGridCols[3].Title, S("1500,99,<,False"));
+    ReadColProfile();
+    for (int id = 0; id < kGridColCount; ++id)
+        EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
+}
+
 TEST_F(GridColsTest, FreshInstallationKeepsTheDefaults) {
     G.gCurProfile = S("General");
     const auto before = gGridCols;
@@ -76,9 +93,10 @@ TEST_F(GridColsTest, ReadsStoredValues) {
     // Column 3 "Job Description" starts as 1500 wide, position 3, "<", shown.
     const Case cases[] = {
         {"1500,3,>,False", 1500, 3, '>', false},
-        {"900,7,^,True", 900, 7, '^', true},
-        {"900,7,^,true", 900, 7, '^', false},  // only exactly "True" hides
-        {"900,7,^", 900, 7, '^', false},
+        // Order 7 alone would place two columns at 7: the default order stays.
+        {"900,7,^,True", 900, 3, '^', true},
+        {"900,7,^,true", 900, 3, '^', false},  // only exactly "True" hides
+        {"900,7,^", 900, 3, '^', false},
         {"70000,-40000,>,True", 1500, 3, '>', true},  // numbers that do not fit are not taken
         {"abc,x,?,False", 1500, 3, '<', false},       // nor texts that are no numbers or marks
         {"1200", 1200, 3, '<', false},

@@ -58,6 +58,12 @@ TEST_F(StartWindowTest, FieldChecksStopAtTheFirstFailure) {
     EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S("06:00"), S("x")), StartFieldError::CpuLimit);
     EXPECT_EQ(prompts.messages,
               (QStringList{S("Invalid schedule run date"), S("Invalid schedule start time"), S("Invalid CPU Limit")}));
+    for (const char* time : {"24:00", "12:60", "99:99"})
+        EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S(time), S("12")), StartFieldError::StartTime) << time;
+    EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S("23:59"), S("0")), StartFieldError::None);
+    for (const char* cpu : {"32768", "-1", "1.5", "70000"})
+        EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S("06:00"), S(cpu)), StartFieldError::CpuLimit) << cpu;
+    EXPECT_EQ(ValidateStartFields(S("8 Dec 2026"), S("06:00"), S(" 32767 ")), StartFieldError::None);
 }
 
 TEST_F(StartWindowTest, LoopsAreFoundAndNamed) {
@@ -107,7 +113,8 @@ TEST_F(StartWindowTest, OldLogExtractsGoAfterADay) {
     EXPECT_TRUE(QFile::exists(otherKind));
     EXPECT_TRUE(QFile::exists(otherName));
 
-    // A dotted folder does not change the pattern.
+    // A dotted folder does not change the pattern, and a dotted log name
+    // loses only its last extension.
     QDir().mkpath(dir.path(S("my.logs")));
     G.gLogFile = dir.path(S("my.logs/yyyymmdd.log"));
     const QString dotted = dir.write(S("my.logs/20261101.tmp"), "x");
@@ -115,6 +122,15 @@ TEST_F(StartWindowTest, OldLogExtractsGoAfterADay) {
     t.actime = t.modtime = Now().addDays(-30).toQDateTime().toSecsSinceEpoch();
     ::utime(dotted.toLocal8Bit().constData(), &t);
     EXPECT_EQ(DelOldLogs(), 1);
+
+    G.gLogFile = dir.path(S("my.logs/run.yyyymmdd.log"));
+    const QString named = dir.write(S("my.logs/run.20261101.tmp"), "x");
+    const QString other = dir.write(S("my.logs/other.20261101.tmp"), "x");
+    for (const QString& f : {named, other})
+        ::utime(f.toLocal8Bit().constData(), &t);
+    EXPECT_EQ(DelOldLogs(), 1);
+    EXPECT_FALSE(QFile::exists(named));
+    EXPECT_TRUE(QFile::exists(other));
 }
 
 TEST_F(StartWindowTest, ResetClearsRunValuesAndDeletesOnlyWhatWasAskedFor) {
@@ -149,6 +165,14 @@ TEST_F(StartWindowTest, ResetClearsRunValuesAndDeletesOnlyWhatWasAskedFor) {
 
     prompts.queueAnswer(MsgAnswer::No);
     EXPECT_FALSE(ResetRunValues());
+
+    // Without a trigger folder no standard trigger file is named at all.
+    G.gTriggerPath.clear();
+    const QString rootFile = S("/STD.trg");
+    for (int i = 0; i < 3; ++i)
+        prompts.queueAnswer(MsgAnswer::Yes);
+    EXPECT_TRUE(ResetRunValues());
+    EXPECT_FALSE(QFile::exists(rootFile));
 }
 
 TEST_F(StartWindowTest, ExitWritesBackAndOffersTheDefault) {
