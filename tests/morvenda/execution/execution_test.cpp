@@ -366,6 +366,39 @@ TEST_F(ExecutionTest, TriggeringWithoutASelectionDoesNothing) {
     EXPECT_EQ(exec.Events.size(), 1u);
 }
 
+TEST_F(ExecutionTest, RolloverWaitsForDeferredJobsOnly) {
+    const int late = addJob(S("LATE"), QString());
+    job(late).EarlyStartText = S("23:00");
+    job(late).DeferRollover = true;
+    SetStartTimes();
+    pass();
+    EXPECT_FALSE(G.gDeferredJobsDone);
+    clock.set(DateVal::fromDateTime(2026, 12, 9, 7, 0, 0));  // past the next day's start
+    pass();
+    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 8));  // held for LATE, which runs now
+    EXPECT_EQ(job(late).JobState, jsRunning);
+
+    // Without the deferral a waiting job does not hold the rollover.
+    job(late).DeferRollover = false;
+    job(late).JobState = jsScheduled;
+    job(late).EarlyStart = DateVal::fromDateTime(2026, 12, 9, 23, 0, 0);
+    pass();
+    pass();
+    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
+}
+
+TEST_F(ExecutionTest, ADummyRunRollsOverToToday) {
+    G.gDummyRun = true;
+    G.gRunDate = DateVal::fromDate(2026, 11, 2);
+    SetStartTimes();
+    addJob(S("ONLY"), QString());
+    pass();
+    pass();
+    ASSERT_TRUE(G.gSchedComplete);
+    pass();
+    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 8));
+}
+
 TEST_F(ExecutionTest, KickIntervalFollowsTheRunningJobs) {
     exec.gTimerSecs = 30;
     G.gNoJobRunning = true;
