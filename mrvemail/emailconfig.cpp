@@ -1,6 +1,7 @@
 #include "mrvemail/emailconfig.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -98,6 +99,17 @@ std::optional<QString> LoadEmailConfig(const QString& IniFile, EmailConfig* conf
     while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
     if (!QFileInfo(path).isDir())
         return QStringLiteral("The \"EmailPath\" specified in \"%1\" is not a valid drive/directory.").arg(IniFile);
+    // A message file may attach and delete any file this program can reach,
+    // so whoever can write into the folder commands the program: other users
+    // must not be able to. The sticky bit is no help, since it still lets
+    // them add files.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IWOTH))
+        return QStringLiteral(
+                   "The \"EmailPath\" folder \"%1\" specified in \"%2\" can be written by every user of this "
+                   "computer, so any of them could make MRVEmail mail out or delete its files. Remove that "
+                   "permission (chmod o-w \"%1\") and start MRVEmail again.")
+            .arg(path, IniFile);
 
     EmailConfig c;
     c.iniFile = IniFile;

@@ -65,7 +65,9 @@ int ClampKickInterval(const QString& Text);
 QString CheckedDateFormat(const QString& Text);
 
 /// Reads the configuration from IniFile. Fails (returns the message to show,
-/// with *config untouched) when EmailPath is empty or does not name a folder.
+/// with *config untouched) when EmailPath is empty, does not name a folder, or
+/// names a folder that every user may write into (its "other" write
+/// permission is set, with or without the sticky bit).
 /// The mail server keys are read at log-on (ReadSmtpSettings).
 std::optional<QString> LoadEmailConfig(const QString& IniFile, EmailConfig* config);
 

@@ -29,6 +29,8 @@ QString ChooseIniFile(const QString& folder) {
 
 }  // namespace
 
+QString WaitingText(const QString& Reason) { return QStringLiteral("Waiting for the mail server: ") + Reason; }
+
 frmEmail::frmEmail(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmEmail"));
     setWindowTitle(QStringLiteral("MRVEmail - Morvenda Automated Emailer"));
@@ -191,10 +193,21 @@ void frmEmail::cmdKick_Click() {
     SendPassHooks hooks;
     hooks.progress = [this](const QString& text) {
         lblProgress_->setText(text);
+        showingWait_ = false;
         QCoreApplication::processEvents();
     };
     const PassSummary summary = RunSendPass(cfg_, mail_, passState_, hooks);
     lblErrors_->setText(ErrorFilesText(summary.errorFiles, cfg_.emailPath));
+    // Messages the server could not take stay in the folder; the label says
+    // why until a pass gets past the server again.
+    if (!summary.serverFault.isEmpty()) {
+        if (!showingWait_) progressBeforeWait_ = lblProgress_->text();
+        lblProgress_->setText(WaitingText(summary.serverFault));
+        showingWait_ = true;
+    } else if (showingWait_) {
+        lblProgress_->setText(progressBeforeWait_);
+        showingWait_ = false;
+    }
     EndPass();
 }
 

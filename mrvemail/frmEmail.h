@@ -81,4 +81,11 @@ private:
     bool suspended_ = false;
     bool unloaded_ = false;
     QString savedProgress_;
+    /// The progress label shows WaitingText; the text it replaced.
+    bool showingWait_ = false;
+    QString progressBeforeWait_;
 };
+
+/// The progress text after a pass that left messages because the mail server
+/// could not take them: "Waiting for the mail server: " and the reason.
+QString WaitingText(const QString& Reason);

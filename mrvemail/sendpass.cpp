@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTime>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,13 +58,35 @@ QStringList ListMessageFiles(const QString& EmailPath) {
     return QDir(EmailPath).entryList({QStringLiteral("*.eml")}, QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-QString SentFileName(const QString& Path) { return Path.left(Path.size() - 3) + QStringLiteral("DON"); }
-
-QString ErrorBase(const QString& Path) {
-    // Only the file name is cut at its first dot, so a dot in a folder name
-    // never moves the error file or its log into another folder.
+QString MessageBase(const QString& Path) {
+    // Only the file name loses its last extension: a dot in a folder name
+    // never moves an outcome file into another folder, and the parts of the
+    // name before the extension (a deferral stamp) keep two messages of one
+    // job apart.
     const QString name = FileNameOf(Path);
-    return Path.left(Path.size() - name.size()) + LeftOf(name, QStringLiteral("."));
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? Path : Path.left(Path.size() - name.size() + dot);
+}
+
+QString SentFileName(const QString& Path) { return MessageBase(Path) + QStringLiteral(".DON"); }
+
+QString ErrorFileName(const QString& Path) { return MessageBase(Path) + QStringLiteral(".ERR"); }
+
+QString ErrorLogName(const QString& Path) { return MessageBase(Path) + QStringLiteral("LOG"); }
+
+std::optional<DateVal> DeferredUntil(const QString& Path) {
+    const QString base = FileNameOf(MessageBase(Path));
+    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) return std::nullopt;
+    const QString stamp = base.mid(dot + 1);
+    if (stamp.size() != 12) return std::nullopt;
+    for (QChar c : stamp)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    auto part = [&](int from, int length) { return stamp.mid(from, length).toInt(); };
+    const QDate date(part(0, 4), part(4, 2), part(6, 2));
+    const QTime time(part(8, 2), part(10, 2));
+    if (!date.isValid() || !time.isValid()) return std::nullopt;
+    return DateVal::fromDateTime(date.year(), date.month(), date.day(), time.hour(), time.minute(), 0);
 }
 
 QString FreeFileName(const QString& Wanted) {
@@ -102,21 +126,23 @@ void DeleteSentFiles(const QStringList& Files) {
 }
 
 MessageOutcome HandleMessageFile(const QString& Path, const EmailConfig& Config, MailSession& Mail,
-                                 SendPassState& State, const SendPassHooks& Hooks) {
+                                 SendPassState& State, const SendPassHooks& Hooks, QString* Reason) {
     const auto rename = Hooks.rename ? Hooks.rename : RenameNoReplace;
     const QFileInfo info(Path);
     if (!info.exists()) return MessageOutcome::Vanished;
+    // A deferred message waits, untouched, for the first pass at or after
+    // the moment in its name.
+    if (const std::optional<DateVal> until = DeferredUntil(Path); until && Now() < *until) return MessageOutcome::Held;
     const qint64 size = info.size();
     const QDateTime modified = info.lastModified();
-    const QString logFile = ErrorBase(Path) + QStringLiteral("LOG");
+    const QString logFile = ErrorLogName(Path);
 
     // A file handled before whose rename failed: only the rename is tried
     // again, so a sent message never goes out twice. A file that changed
     // since is a new message.
     if (auto it = State.pending.find(Path); it != State.pending.end()) {
         if (it->size == size && it->modified == modified) {
-            const QString target =
-                FreeFileName(it->errors ? ErrorBase(Path) + QStringLiteral(".ERR") : SentFileName(Path));
+            const QString target = FreeFileName(it->errors ? ErrorFileName(Path) : SentFileName(Path));
             if (rename(Path, target, nullptr)) State.pending.erase(it);
             return MessageOutcome::RenameRetried;
         }
@@ -151,11 +177,17 @@ MessageOutcome HandleMessageFile(const QString& Path, const EmailConfig& Config,
         }
         if (errors.isEmpty() && msg.wantsSending()) {
             const MailStatus status = Mail.send(mail);
-            if (!status) {
-                errors += CRLF + QStringLiteral("Send failed: ") + status.message;
-            } else {
+            if (status) {
                 sent = true;
                 DeleteSentFiles(msg.deleteList);
+            } else if (status.fault == MailFault::Message) {
+                errors += CRLF + QStringLiteral("Send failed: ") + status.message;
+            } else {
+                // Nothing is wrong with the message: it stays as it is and a
+                // later pass sends it once the server takes it.
+                if (Reason) *Reason = status.message;
+                return status.fault == MailFault::Connection ? MessageOutcome::ServerUnavailable
+                                                             : MessageOutcome::PutOff;
             }
         }
     }
@@ -175,7 +207,7 @@ MessageOutcome HandleMessageFile(const QString& Path, const EmailConfig& Config,
         return sent ? MessageOutcome::Sent : MessageOutcome::NotSent;
     }
 
-    const QString target = FreeFileName(ErrorBase(Path) + QStringLiteral(".ERR"));
+    const QString target = FreeFileName(ErrorFileName(Path));
     if (!rename(Path, target, &why)) {
         errors += CRLF + QStringLiteral("The message file could not be renamed to %1: %2").arg(target, why);
         State.pending.insert(Path, {size, modified, true});
@@ -191,14 +223,15 @@ PassSummary RunSendPass(const EmailConfig& Config, MailSession& Mail, SendPassSt
     // during the pass go out in it too; a file already met in this pass is
     // never taken a second time, whatever became of it.
     QSet<QString> seen;
-    for (;;) {
+    for (bool serverDown = false; !serverDown;) {
         bool any = false;
         for (const QString& name : ListMessageFiles(Config.emailPath)) {
             const QString path = JoinPath(Config.emailPath, name);
             if (seen.contains(path)) continue;
             seen.insert(path);
             any = true;
-            switch (HandleMessageFile(path, Config, Mail, State, Hooks)) {
+            QString reason;
+            switch (HandleMessageFile(path, Config, Mail, State, Hooks, &reason)) {
                 case MessageOutcome::Sent:
                     ++summary.sent;
                     break;
@@ -208,10 +241,26 @@ PassSummary RunSendPass(const EmailConfig& Config, MailSession& Mail, SendPassSt
                 case MessageOutcome::Errors:
                     ++summary.errors;
                     break;
+                case MessageOutcome::Held:
+                    ++summary.held;
+                    break;
+                case MessageOutcome::PutOff:
+                    ++summary.waiting;
+                    summary.serverFault = reason;
+                    break;
+                case MessageOutcome::ServerUnavailable:
+                    // Every further message would wait for the same server
+                    // (as long as its time-outs, each), so they are left to
+                    // the next pass.
+                    ++summary.waiting;
+                    summary.serverFault = reason;
+                    serverDown = true;
+                    break;
                 case MessageOutcome::Vanished:
                 case MessageOutcome::RenameRetried:
                     break;
             }
+            if (serverDown) break;
         }
         if (!any) break;
     }

@@ -92,22 +92,60 @@ QByteArray MailboxList(const QList<MailAddress>& list) {
 
 // What one transfer leaves behind for the failure text: curl's own message
 // and the last refusal (4xx or 5xx answer line) of the server. Only refusals
-// are kept: the "221" of the closing QUIT must not hide the reason.
+// are kept: the "221" of the closing QUIT must not hide the reason. The
+// commands sent tell where the transfer stood when it was refused or broke.
 struct Transfer {
     char errbuf[CURL_ERROR_SIZE] = {};
     QByteArray refusal;
+    /// The command the refusal answered ("MAIL", "RCPT", "DATA", "AUTH", ...).
+    QByteArray refusalAfter;
+    /// The last command sent (its first word, upper case).
+    QByteArray lastCommand;
+    /// MAIL FROM was sent: the message's own transaction had begun.
+    bool began = false;
     const std::function<void()>* idle = nullptr;
 };
 
 int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
-    if (type == CURLINFO_HEADER_IN) {
-        auto* t = static_cast<Transfer*>(user);
+    auto* t = static_cast<Transfer*>(user);
+    if (type == CURLINFO_HEADER_OUT) {
+        // Only the command word is kept: an AUTH line carries credentials.
+        const QByteArray line(data, static_cast<qsizetype>(size));
+        t->lastCommand = line.trimmed().split(' ').value(0).split(':').value(0).toUpper();
+        if (t->lastCommand == "MAIL") t->began = true;
+    } else if (type == CURLINFO_HEADER_IN) {
         for (const QByteArray& line : QByteArray(data, static_cast<qsizetype>(size)).split('\n')) {
             const QByteArray l = line.trimmed();
-            if (l.startsWith('4') || l.startsWith('5')) t->refusal = l;
+            if (l.startsWith('4') || l.startsWith('5')) {
+                t->refusal = l;
+                t->refusalAfter = t->lastCommand;
+            }
         }
     }
     return 0;
+}
+
+// Where the fault of a failed transfer lies. The server's answer to the
+// message's own envelope or content decides by its class (5xx for good, 4xx
+// for now). A failure before MAIL FROM (no connection, no TLS, log-on
+// refused) has nothing to do with the message. After it, a broken or stalled
+// connection puts the message off; anything else (an attachment that could not
+// be read meanwhile, ...) belongs to the message.
+MailFault FaultOf(CURLcode code, const Transfer& t) {
+    const bool envelope = t.refusalAfter == "MAIL" || t.refusalAfter == "RCPT" || t.refusalAfter == "DATA";
+    if (!t.refusal.isEmpty() && envelope) return t.refusal.startsWith('5') ? MailFault::Message : MailFault::Temporary;
+    if (!t.began) return MailFault::Connection;
+    switch (code) {
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_PARTIAL_FILE:
+            return MailFault::Temporary;
+        default:
+            return MailFault::Message;
+    }
 }
 
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -191,16 +229,19 @@ MailSession::~MailSession() = default;
 
 MailStatus MailSession::logOn(const SmtpSettings& settings) {
     logOff();
+    // Every failure of a log-on is the session's, none a message's.
+    const MailFault fault = MailFault::Connection;
     const std::optional<MailAddress> from = ParseMailAddress(settings.from);
     if (!from)
         return MailStatus::failure(
-            QStringLiteral("The sender \"%1\" is not a usable e-mail address").arg(settings.from));
-    if (settings.server.trimmed().isEmpty()) return MailStatus::failure(QStringLiteral("No mail server is named"));
+            QStringLiteral("The sender \"%1\" is not a usable e-mail address").arg(settings.from), fault);
+    if (settings.server.trimmed().isEmpty())
+        return MailStatus::failure(QStringLiteral("No mail server is named"), fault);
     if (settings.port < 1 || settings.port > 65535)
-        return MailStatus::failure(QStringLiteral("The mail server port %1 is out of range").arg(settings.port));
+        return MailStatus::failure(QStringLiteral("The mail server port %1 is out of range").arg(settings.port), fault);
 
     CURL* c = curl_easy_init();
-    if (!c) return MailStatus::failure(QStringLiteral("The mail library could not start a session"));
+    if (!c) return MailStatus::failure(QStringLiteral("The mail library could not start a session"), fault);
     Transfer t;
     t.idle = &idle_;
     const QByteArray url = ServerUrl(settings), user = settings.user.toUtf8(), password = settings.password.toUtf8();
@@ -210,7 +251,7 @@ MailStatus MailSession::logOn(const SmtpSettings& settings) {
     curl_easy_setopt(c, CURLOPT_CONNECT_ONLY, 1L);
     const CURLcode rc = curl_easy_perform(c);
     curl_easy_cleanup(c);
-    if (rc != CURLE_OK) return MailStatus::failure(FailureText(rc, t));
+    if (rc != CURLE_OK) return MailStatus::failure(FailureText(rc, t), fault);
     settings_ = settings;
     sender_ = *from;
     loggedOn_ = true;
@@ -224,7 +265,8 @@ void MailSession::logOff() {
 }
 
 MailStatus MailSession::send(const MailMessage& m) {
-    if (!loggedOn_) return MailStatus::failure(QStringLiteral("The mail session is not logged on"));
+    if (!loggedOn_)
+        return MailStatus::failure(QStringLiteral("The mail session is not logged on"), MailFault::Connection);
     if (m.to.isEmpty() && m.cc.isEmpty()) return MailStatus::failure(QStringLiteral("The message has no recipients"));
     for (const MailAttachment& a : m.attachments) {
         QFile f(a.path);
@@ -234,7 +276,8 @@ MailStatus MailSession::send(const MailMessage& m) {
     }
 
     CURL* c = curl_easy_init();
-    if (!c) return MailStatus::failure(QStringLiteral("The mail library could not start a session"));
+    if (!c)
+        return MailStatus::failure(QStringLiteral("The mail library could not start a session"), MailFault::Connection);
     Transfer t;
     t.idle = &idle_;
     const QByteArray url = ServerUrl(settings_), user = settings_.user.toUtf8(), password = settings_.password.toUtf8();
@@ -288,6 +331,6 @@ MailStatus MailSession::send(const MailMessage& m) {
     curl_mime_free(mime);
     curl_slist_free_all(headers);
     curl_slist_free_all(rcpt);
-    if (rc != CURLE_OK) return MailStatus::failure(FailureText(rc, t));
+    if (rc != CURLE_OK) return MailStatus::failure(FailureText(rc, t), FaultOf(rc, t));
     return MailStatus::success();
 }

@@ -59,14 +59,30 @@ struct MailMessage {
     QList<MailAttachment> attachments;
 };
 
+/// Where the fault of a failed operation lies, which decides what the caller
+/// does with the message.
+enum class MailFault {
+    None,        ///< nothing failed
+    Message,     ///< the message cannot go: the server refused it for good (a
+                 ///< 5xx answer to its sender, a recipient or its content) or
+                 ///< it cannot be built; sending it again fails again
+    Temporary,   ///< the server put the message off (a 4xx answer) or the
+                 ///< connection broke while the message was being handed
+                 ///< over; the same message may go later
+    Connection,  ///< no message could be handed over: the server cannot be
+                 ///< reached, TLS or the log-on failed, or the session is not
+                 ///< logged on; every message waits until that is over
+};
+
 /// Outcome of a session operation: ok, or the reason it failed (for a
-/// refusal, with the server's own answer).
+/// refusal, with the server's own answer) and where the fault lies.
 struct MailStatus {
     bool ok = true;
     QString message;
+    MailFault fault = MailFault::None;
 
     static MailStatus success() { return {}; }
-    static MailStatus failure(const QString& why) { return {false, why}; }
+    static MailStatus failure(const QString& why, MailFault fault = MailFault::Message) { return {false, why, fault}; }
     explicit operator bool() const { return ok; }
 };
 
@@ -94,7 +110,8 @@ public:
     /// session is not logged on, the message has no recipient, an attachment
     /// cannot be read, the server cannot be reached, or the server refuses the
     /// sender, any recipient or the message (the reason then holds the
-    /// server's answer). Nothing is sent to anyone when a recipient is refused.
+    /// server's answer); the status's fault tells which (see MailFault).
+    /// Nothing is sent to anyone when a recipient is refused.
     MailStatus send(const MailMessage& message);
 
     /// Called now and then while the session waits for the server, so a

@@ -1,6 +1,7 @@
 #include "mrvemail/emailconfig.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -61,6 +62,68 @@ TEST(EmailConfig, LoadChecksTheMessagesFolder) {
     EXPECT_EQ(c.left, 9000);
     EXPECT_EQ(c.top, 4500);
     EXPECT_EQ(IniGet(S("MRVEmail"), S("ProfileName"), ini), S("Office")) << "other keys are kept";
+}
+
+TEST(EmailConfig, KeysAreClampedAsRead) {
+    TempDir dir;
+    const QString messages = dir.path(S("Messages"));
+    QDir().mkpath(messages);
+    const QString ini = dir.path(S("MRVEmail.ini"));
+    struct Case {
+        const char* kick;
+        const char* keep;
+        const char* format;
+        int kickSecs;
+        int keepDays;
+        const char* formatUsed;
+    };
+    const Case cases[] = {
+        {"", "", "", 60, 0, "dd mmm yyyy"},
+        {"0", "0", "yyyy-mm-dd", 60, 0, "yyyy-mm-dd"},
+        {"90", "-4", "nonsense", 60, 0, "dd mmm yyyy"},
+        {"3", "abc", "d mmm yy", 5, 0, "d mmm yy"},
+        {"45", "14", "dd/mm/yyyy", 45, 14, "dd/mm/yyyy"},
+        {"12 seconds", "3 days", "mmmm d, yyyy", 12, 3, "mmmm d, yyyy"},
+    };
+    for (const Case& c : cases) {
+        dir.write(S("MRVEmail.ini"), "[MRVEmail]\r\nEmailPath=" + messages.toUtf8() + "\r\nKickInterval=" + c.kick +
+                                         "\r\nDeleteAfter=" + c.keep + "\r\nDateFormat=" + c.format + "\r\n");
+        EmailConfig cfg;
+        ASSERT_FALSE(LoadEmailConfig(ini, &cfg).has_value()) << c.kick;
+        EXPECT_EQ(cfg.kickInterval, c.kickSecs) << c.kick;
+        EXPECT_EQ(cfg.deleteAfter, c.keepDays) << c.keep;
+        EXPECT_EQ(cfg.dateFormat, S(c.formatUsed)) << c.format;
+    }
+}
+
+TEST(EmailConfig, MessagesFolderWritableByEveryoneIsRefused) {
+    TempDir dir;
+    const QString messages = dir.path(S("Messages"));
+    QDir().mkpath(messages);
+    const QString ini =
+        dir.write(S("MRVEmail.ini"), "[MRVEmail]\r\nEmailPath=" + messages.toUtf8() + "\r\nKickInterval=10\r\n");
+    const QString refusal =
+        S("The \"EmailPath\" folder \"%1\" specified in \"%2\" can be written by every user of this computer, so "
+          "any of them could make MRVEmail mail out or delete its files. Remove that permission (chmod o-w \"%1\") "
+          "and start MRVEmail again.")
+            .arg(messages, ini);
+    const std::pair<mode_t, bool> modes[] = {
+        {0777, true},  {01777, true}, {0703, true},   {0702, true},  {0700, false},
+        {0755, false}, {0775, false}, {01775, false}, {0770, false},
+    };
+    for (const auto& [mode, refused] : modes) {
+        ASSERT_EQ(::chmod(QFile::encodeName(messages).constData(), mode), 0);
+        EmailConfig cfg;
+        EXPECT_EQ(LoadEmailConfig(ini, &cfg), refused ? std::optional<QString>(refusal) : std::nullopt)
+            << std::oct << mode;
+        EXPECT_EQ(cfg.kickInterval, refused ? 60 : 10) << "a refused folder leaves the configuration alone";
+    }
+    // A link to such a folder is judged by the folder.
+    ASSERT_EQ(::chmod(QFile::encodeName(messages).constData(), 0777), 0);
+    ASSERT_TRUE(QFile::link(messages, dir.path(S("link"))));
+    dir.write(S("MRVEmail.ini"), "[MRVEmail]\r\nEmailPath=" + dir.path(S("link")).toUtf8() + "\r\n");
+    EmailConfig cfg;
+    EXPECT_TRUE(LoadEmailConfig(ini, &cfg).has_value());
 }
 
 TEST(EmailConfig, FileIsFoundInOrderOfPlaces) {

@@ -28,6 +28,10 @@ struct Emailer {
     explicit Emailer(const QByteArray& extra = QByteArray()) {
         messages = dir.path(S("Messages"));
         QDir().mkpath(messages);
+        // Closed to other users whatever the umask: the program refuses a
+        // folder that everyone may write into.
+        QFile::setPermissions(messages, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
         ini = dir.write(S("MRVEmail.ini"), EmailIniText(messages, server.port(), extra));
     }
     QString program() const { return dir.path(S("bin/MRVEmail")); }
@@ -52,11 +56,19 @@ TEST(frmEmail, StartUpFailuresShowTheirMessageAndEnd) {
         QString message;
     };
     const QString ini = s.dir.path(S("case.ini"));
+    const QString open = s.dir.path(S("Open"));
+    QDir().mkpath(open);
+    QFile::setPermissions(open, QFile::Permissions(0x7777));
     const Case cases[] = {
         {"[MRVEmail]\r\nKickInterval=5\r\n", 1,
          S("No email file directory (\"EmailPath\") specified in \"%1\"").arg(ini)},
         {"[MRVEmail]\r\nEmailPath=" + s.dir.path(S("none")).toUtf8() + "\r\n", 1,
          S("The \"EmailPath\" specified in \"%1\" is not a valid drive/directory.").arg(ini)},
+        {"[MRVEmail]\r\nEmailPath=" + open.toUtf8() + "\r\n", 1,
+         S("The \"EmailPath\" folder \"%1\" specified in \"%2\" can be written by every user of this computer, so "
+           "any of them could make MRVEmail mail out or delete its files. Remove that permission (chmod o-w \"%1\") "
+           "and start MRVEmail again.")
+             .arg(open, ini)},
         {"[MRVEmail]\r\nEmailPath=" + s.messages.toUtf8() + "\r\nSmtpServer=127.0.0.1\r\nSmtpPort=1\r\n", 1,
          S("Login failed")},
         {"[MRVEmail]\r\nEmailPath=" + s.messages.toUtf8() + "\r\nProfileName=Nowhere\r\n", 1, S("Login failed")},
@@ -162,6 +174,30 @@ TEST(frmEmail, CloseDuringAPassWaitsForItAndSavesThePosition) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(IniGet(S("MRVEmail"), S("Left"), s.ini), S("1500"));
     EXPECT_EQ(IniGet(S("MRVEmail"), S("Top"), s.ini), S("3000"));
+}
+
+TEST(frmEmail, ServerDownLeavesTheMessagesAndSaysWhy) {
+    Emailer s;
+    ASSERT_TRUE(s.server.started());
+    frmEmail w;
+    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
+    w.show();
+    auto* kick = Find<QPushButton>(w, "cmdKick");
+    auto* progress = Find<QLabel>(w, "lblProgress");
+    s.message(S("WAIT0000.eml"), "TO=ann@example.org\r\nBODY=waits\r\n");
+
+    s.server.stop();
+    QTest::mouseClick(kick, Qt::LeftButton);
+    EXPECT_TRUE(s.has(S("WAIT0000.eml")));
+    EXPECT_TRUE(progress->text().startsWith(WaitingText(QString()))) << progress->text().toStdString();
+    EXPECT_TRUE(Find<QLabel>(w, "lblErrors")->text().isEmpty());
+    EXPECT_TRUE(kick->isEnabled());
+
+    ASSERT_TRUE(s.server.start());
+    QTest::mouseClick(kick, Qt::LeftButton);
+    EXPECT_TRUE(s.has(S("WAIT0000.DON")));
+    EXPECT_EQ(s.server.messages().size(), 1);
+    EXPECT_EQ(progress->text(), S("Awaiting First Email")) << "the text before the wait comes back";
 }
 
 TEST(frmEmail, AboutBoxShowsTheEmailersOwnTitle) {

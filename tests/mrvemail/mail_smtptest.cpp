@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 
@@ -95,6 +96,7 @@ TEST(MailSession, RefusedRecipientFailsWithTheServersAnswer) {
     m.text = S("y");
     const MailStatus st = session.send(m);
     EXPECT_FALSE(st);
+    EXPECT_EQ(st.fault, MailFault::Message) << "a refusal for good is the message's fault";
     EXPECT_TRUE(st.message.contains(S("550 5.1.1 <nobody@example.org>: Recipient address rejected")))
         << st.message.toStdString();
     EXPECT_TRUE(server.messages().isEmpty()) << "no one gets a message with a refused recipient";
@@ -111,6 +113,7 @@ TEST(MailSession, LogOnChecksServerAndCredentials) {
     const MailStatus denied = session.logOn(s);
     EXPECT_FALSE(denied);
     EXPECT_TRUE(denied.message.contains(S("535"))) << denied.message.toStdString();
+    EXPECT_EQ(denied.fault, MailFault::Connection);
     EXPECT_FALSE(session.loggedOn());
 
     s.password = S("secret");
@@ -126,7 +129,15 @@ TEST(MailSession, LogOnChecksServerAndCredentials) {
     const MailStatus badFrom = session.logOn(s);
     EXPECT_EQ(badFrom.message, S("The sender \"not an address\" is not a usable e-mail address"));
     session.logOff();
-    EXPECT_FALSE(session.send(m));
+    EXPECT_EQ(session.send(m).fault, MailFault::Connection);
+
+    // A server gone after the log-on: no message could be handed over.
+    s.from = S("morvenda@example.org");
+    ASSERT_TRUE(session.logOn(s));
+    server.stop();
+    const MailStatus down = session.send(m);
+    EXPECT_FALSE(down);
+    EXPECT_EQ(down.fault, MailFault::Connection) << down.message.toStdString();
 }
 
 // The pass end to end: message files in, mail out, files renamed.
@@ -147,36 +158,58 @@ struct PassFixture {
 };
 
 TEST(SendPassSmtp, MessagesAreSentRenamedAndTheirFilesDeleted) {
+    FakeClock clock;
     PassFixture f;
     ASSERT_TRUE(f.logOn());
     const QString att = f.dir.write(S("Attach/UFN101530.REPORT.TXT"), "report data");
-    f.dir.write(S("logs/run.log"), "run line 1\r\nrun line 2\r\n");
-    f.msg(S("PAYR0000.eml"), S("TO=ann@example.org;bob@example.org\r\nCC=ops@example.org\r\nSUBJ=Job PAYROLL\r\n"
-                               "SUBJ=completed\r\nBODY=Hello~\r\nBODY=World~\r\nATT=%1,DEL=YES\r\n"
-                               "EMB=%2/logs/*.log,ENV=NO\r\n")
-                                 .arg(att, f.dir.path()));
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7) % 256);
+    const QString bin = f.dir.write(S("Attach/image.bin"), binary);
+    // Embedded lines that SMTP itself could spoil: a leading ".", a lone ".",
+    // a line of 2,000 characters and text beyond ASCII (the log is Latin-1,
+    // the message file UTF-8).
+    const QString longLine = QString(1996, QLatin1Char('x')) + S(" end");
+    f.dir.write(S("logs/run.log"),
+                "run line 1\r\n.hidden by a dot\r\n.\r\n" + longLine.toLatin1() + "\r\nM\xfcller \xa3\r\n");
+    f.msg(S("PAYR0000.eml"), S("TO=ann@example.org;Bob Jones <bob@example.org>\r\nCC=ops@example.org\r\n"
+                               "SUBJ=Job PAYROLL\r\nSUBJ=completed – Grüße\r\nBODY=Hello~\r\nBODY=.World ✓~\r\n"
+                               "ATT=%1,DEL=YES\r\nATT=%3\r\nEMB=%2/logs/*.log,ENV=NO\r\n")
+                                 .arg(att, f.dir.path(), bin));
     // A second message without files is sent whatever the first asked for;
-    // a third that found no data is not.
+    // a third that found no data is not; a fourth is broken and not sent.
     f.msg(S("PAYR0001.eml"), S("TO=ann@example.org\r\nSUBJ=plain\r\nBODY=text\r\n"));
     f.msg(S("PAYR0002.eml"), S("TO=ann@example.org\r\nATT=%1/missing.txt,NOF=S\r\n").arg(f.dir.path()));
+    f.msg(S("PAYR0003.eml"), S("SUBJ=x\r\nBAD LINE\r\nTO=ann@example.org\r\nMBB=lots\r\n"));
 
     const PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
     EXPECT_EQ(s.sent, 2);
     EXPECT_EQ(s.notSent, 1);
-    EXPECT_EQ(s.errors, 0);
+    EXPECT_EQ(s.errors, 1);
     EXPECT_TRUE(f.has(S("PAYR0000.DON")));
     EXPECT_TRUE(f.has(S("PAYR0001.DON")));
     EXPECT_TRUE(f.has(S("PAYR0002.DON")));
+    EXPECT_TRUE(f.has(S("PAYR0003.ERR")));
+    EXPECT_EQ(QString::fromUtf8(f.dir.read(S("Messages/PAYR0003LOG"))),
+              S("08 Dec 2026 10:00 %1/PAYR0003.eml:  \r\nInvalid command at line 2\r\n"
+                "MAXBODYBYTES value not numeric at line 4\r\n")
+                  .arg(f.cfg.emailPath));
     EXPECT_FALSE(QFileInfo::exists(att)) << "DEL=YES deletes the attachment after sending";
+    EXPECT_TRUE(QFileInfo::exists(bin)) << "without DEL=YES it stays";
 
     const QList<QJsonObject> got = f.server.messages();
     ASSERT_EQ(got.size(), 2);
-    EXPECT_EQ(got[0][S("rcpt_tos")].toArray().size(), 3);
-    EXPECT_EQ(got[0][S("subject")].toString(), S("Job PAYROLL completed"));
-    EXPECT_EQ(got[0][S("body")].toString(), S("Hello\r\n World\r\nrun line 1\r\nrun line 2\r\n\r\n\r\n\r\n"));
+    EXPECT_EQ(got[0][S("rcpt_tos")].toArray().toVariantList(),
+              QVariantList({S("ann@example.org"), S("bob@example.org"), S("ops@example.org")}));
+    EXPECT_EQ(got[0][S("to")].toString(), S("ann@example.org, Bob Jones <bob@example.org>"));
+    EXPECT_EQ(got[0][S("cc")].toString(), S("ops@example.org"));
+    EXPECT_EQ(got[0][S("subject")].toString(), S("Job PAYROLL completed – Grüße"));
+    EXPECT_EQ(got[0][S("body")].toString(), S("Hello\r\n .World ✓\r\nrun line 1\r\n.hidden by a dot\r\n.\r\n") +
+                                                longLine + S("\r\nMüller £\r\n\r\n\r\n\r\n"));
     QString name;
     EXPECT_EQ(Attachment(got[0], 0, &name), QByteArray("report data"));
     EXPECT_EQ(name, S("UFN101530.REPORT.TXT"));
+    EXPECT_EQ(Attachment(got[0], 1, &name), binary) << "attachments arrive byte for byte";
+    EXPECT_EQ(name, S("image.bin"));
     EXPECT_EQ(got[1][S("subject")].toString(), S("plain"));
     EXPECT_EQ(got[1][S("body")].toString(), S("text\r\n\r\n\r\n"));
 }
@@ -226,6 +259,87 @@ TEST(SendPassSmtp, SentMessageWhoseRenameFailsIsNeverSentAgain) {
     RunSendPass(f.cfg, f.mail, f.state, hooks);
     EXPECT_TRUE(f.has(S("ONCE0000.DON")));
     EXPECT_EQ(f.server.messages().size(), 1);
+}
+
+TEST(SendPassSmtp, ServerDownLeavesMessagesForALaterPass) {
+    FakeClock clock;
+    PassFixture f;
+    ASSERT_TRUE(f.logOn());
+    const QString att = f.dir.write(S("Attach/UFN101530.TXT"), "attached");
+    f.msg(S("DOWN0000.eml"), S("TO=ann@example.org\r\nSUBJ=first\r\nATT=%1,DEL=YES\r\n").arg(att));
+    f.msg(S("DOWN0001.eml"), S("TO=bob@example.org\r\nSUBJ=second\r\n"));
+    const QStringList before = QDir(f.cfg.emailPath).entryList(QDir::Files, QDir::Name);
+
+    f.server.stop();
+    PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.waiting, 1) << "the pass ends at the first message once the server cannot be reached";
+    EXPECT_EQ(s.errors, 0);
+    EXPECT_FALSE(s.serverFault.isEmpty());
+    EXPECT_EQ(QDir(f.cfg.emailPath).entryList(QDir::Files, QDir::Name), before) << "no .ERR, no log, nothing renamed";
+    EXPECT_TRUE(QFileInfo::exists(att)) << "nothing is deleted for a message not sent";
+    s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.waiting, 1);
+    EXPECT_EQ(QDir(f.cfg.emailPath).entryList(QDir::Files, QDir::Name), before);
+
+    ASSERT_TRUE(f.server.start());
+    s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.sent, 2);
+    EXPECT_EQ(s.waiting, 0);
+    EXPECT_TRUE(s.serverFault.isEmpty());
+    EXPECT_EQ(QDir(f.cfg.emailPath).entryList(QDir::Files, QDir::Name),
+              QStringList({S("DOWN0000.DON"), S("DOWN0001.DON")}));
+    EXPECT_FALSE(QFileInfo::exists(att));
+    const QList<QJsonObject> got = f.server.messages();
+    ASSERT_EQ(got.size(), 2);
+    EXPECT_EQ(got[0][S("subject")].toString(), S("first"));
+    EXPECT_EQ(Attachment(got[0], 0), QByteArray("attached"));
+    EXPECT_EQ(got[1][S("subject")].toString(), S("second"));
+}
+
+TEST(SendPassSmtp, MessagePutOffByTheServerStaysAndThePassGoesOn) {
+    FakeClock clock;
+    PassFixture f({S("--defer"), S("busy@example.org")});
+    ASSERT_TRUE(f.logOn());
+    f.msg(S("BUSY0000.eml"), S("TO=busy@example.org\r\nSUBJ=later\r\n"));
+    f.msg(S("BUSY0001.eml"), S("TO=ann@example.org\r\nSUBJ=now\r\n"));
+    const PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.waiting, 1);
+    EXPECT_EQ(s.sent, 1);
+    EXPECT_TRUE(s.serverFault.contains(S("451 4.2.0 <busy@example.org>: Mailbox busy"))) << s.serverFault.toStdString();
+    EXPECT_EQ(QDir(f.cfg.emailPath).entryList(QDir::Files, QDir::Name),
+              QStringList({S("BUSY0000.eml"), S("BUSY0001.DON")}));
+    ASSERT_EQ(f.server.messages().size(), 1);
+    EXPECT_EQ(f.server.messages()[0][S("subject")].toString(), S("now"));
+}
+
+TEST(SendPassSmtp, DeferredMessageIsSentOnTheFirstPassAtItsMoment) {
+    FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 15, 0));
+    PassFixture f;
+    ASSERT_TRUE(f.logOn());
+    // As the scheduler names a message deferred by 30 minutes at 10:15.
+    f.msg(S("PAYR0000.202612081045.eml"), S("TO=ann@example.org\r\nSUBJ=deferred\r\n"));
+    f.msg(S("PAYR0001.202612081045x.eml"), S("TO=ann@example.org\r\nSUBJ=no stamp\r\n"));
+    f.msg(S("PAYR0002.202612311260.eml"), S("TO=ann@example.org\r\nSUBJ=bad stamp\r\n"));
+
+    PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.held, 1);
+    EXPECT_EQ(s.sent, 2);
+    EXPECT_TRUE(f.has(S("PAYR0000.202612081045.eml")));
+    EXPECT_TRUE(f.has(S("PAYR0001.202612081045x.DON")));
+    EXPECT_TRUE(f.has(S("PAYR0002.202612311260.DON")));
+
+    clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 44, 59));
+    s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.held, 1);
+    EXPECT_EQ(f.server.messages().size(), 2);
+
+    clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 46, 30));
+    s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.sent, 1);
+    EXPECT_TRUE(f.has(S("PAYR0000.202612081045.DON")));
+    const QList<QJsonObject> got = f.server.messages();
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_EQ(got[2][S("subject")].toString(), S("deferred"));
 }
 
 }  // namespace

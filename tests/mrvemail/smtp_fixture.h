@@ -20,42 +20,60 @@
 
 class SmtpServer {
 public:
-    /// Starts the server with extra options (--refuse ADDRESS, --user NAME
-    /// --password WORD); started() tells whether it listens.
-    explicit SmtpServer(const QStringList& options = {}) {
-        QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR");
-        const QString script =
-            source.isEmpty() ? QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/smtp_server.py")
-                             : source + QStringLiteral("/tests/mrvemail/smtp_server.py");
-        const QString portFile = dir_.path() + QStringLiteral("/port");
+    /// Starts the server with extra options (--refuse ADDRESS, --defer
+    /// ADDRESS, --user NAME --password WORD); started() tells whether it
+    /// listens.
+    explicit SmtpServer(const QStringList& options = {}) : options_(options) {
         QDir().mkpath(outDir());
-        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        // Debian's interpreter: another python3 earlier on PATH may lack aiosmtpd.
-        proc_.start(QStringLiteral("/usr/bin/python3"), QStringList{script, outDir(), portFile} + options);
-        if (!proc_.waitForStarted(5000)) return;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 15000 && proc_.state() == QProcess::Running) {
-            QFile f(portFile);
-            if (f.open(QIODevice::ReadOnly)) {
-                port_ = f.readAll().trimmed().toInt();
-                if (port_ > 0) return;
-            }
-            QThread::msleep(20);
-        }
+        start();
     }
 
-    ~SmtpServer() {
+    ~SmtpServer() { stop(); }
+
+    SmtpServer(const SmtpServer&) = delete;
+    SmtpServer& operator=(const SmtpServer&) = delete;
+
+    /// Stops the server: its port refuses connections until start().
+    void stop() {
         if (proc_.state() != QProcess::NotRunning) {
             proc_.kill();
             proc_.waitForFinished(5000);
         }
     }
 
-    SmtpServer(const SmtpServer&) = delete;
-    SmtpServer& operator=(const SmtpServer&) = delete;
+    /// Starts the server (again) with its options, on its former port when it
+    /// had one. True when it listens.
+    bool start() {
+        stop();
+        QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR");
+        const QString script =
+            source.isEmpty() ? QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/smtp_server.py")
+                             : source + QStringLiteral("/tests/mrvemail/smtp_server.py");
+        const QString portFile = dir_.path() + QStringLiteral("/port");
+        QFile::remove(portFile);
+        QStringList args{script, outDir(), portFile};
+        if (port_ > 0) args << QStringLiteral("--port") << QString::number(port_);
+        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Debian's interpreter: another python3 earlier on PATH may lack aiosmtpd.
+        proc_.start(QStringLiteral("/usr/bin/python3"), args + options_);
+        if (!proc_.waitForStarted(5000)) return false;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 15000 && proc_.state() == QProcess::Running) {
+            QFile f(portFile);
+            if (f.open(QIODevice::ReadOnly)) {
+                const int port = f.readAll().trimmed().toInt();
+                if (port > 0) {
+                    port_ = port;
+                    return true;
+                }
+            }
+            QThread::msleep(20);
+        }
+        return false;
+    }
 
-    bool started() const { return port_ > 0; }
+    bool started() const { return port_ > 0 && proc_.state() == QProcess::Running; }
     int port() const { return port_; }
     QString outDir() const { return dir_.path() + QStringLiteral("/out"); }
 
@@ -71,6 +89,7 @@ public:
     }
 
 private:
+    QStringList options_;
     QTemporaryDir dir_;
     QProcess proc_;
     int port_ = 0;

@@ -5,7 +5,13 @@ as one JSON file in the output folder, so a test can check what arrived
 without parsing MIME itself. The port it listens on (127.0.0.1, chosen by the
 system) is written to the port file once the server accepts connections.
 
-usage: smtp_server.py OUTDIR PORTFILE [--refuse ADDRESS]... [--user NAME --password WORD]
+usage: smtp_server.py OUTDIR PORTFILE [--port N] [--refuse ADDRESS]... [--defer ADDRESS]...
+                     [--user NAME --password WORD]
+
+--refuse answers a recipient with a permanent refusal (550), --defer with a
+temporary one (451). --port listens on that port (a server started again
+after a stop keeps its clients' port); messages already in OUTDIR are counted
+on, never overwritten.
 """
 
 import argparse
@@ -13,6 +19,7 @@ import asyncio
 import base64
 import email
 import email.policy
+import glob
 import json
 import os
 
@@ -20,14 +27,17 @@ from aiosmtpd.smtp import SMTP, AuthResult
 
 
 class SavingHandler:
-    def __init__(self, outdir, refused):
+    def __init__(self, outdir, refused, deferred):
         self.outdir = outdir
         self.refused = {a.lower() for a in refused}
-        self.count = 0
+        self.deferred = {a.lower() for a in deferred}
+        self.count = len(glob.glob(os.path.join(outdir, "msg-*.json")))
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() in self.refused:
             return "550 5.1.1 <%s>: Recipient address rejected" % address
+        if address.lower() in self.deferred:
+            return "451 4.2.0 <%s>: Mailbox busy, try again later" % address
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
@@ -73,12 +83,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("outdir")
     parser.add_argument("portfile")
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--defer", action="append", default=[])
     parser.add_argument("--user")
     parser.add_argument("--password", default="")
     args = parser.parse_args()
 
-    handler = SavingHandler(args.outdir, args.refuse)
+    handler = SavingHandler(args.outdir, args.refuse, args.defer)
     options = {}
     if args.user:
         options = dict(authenticator=PasswordCheck(args.user, args.password),
@@ -87,7 +99,8 @@ def main():
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
     server = loop.run_until_complete(
-        loop.create_server(lambda: SMTP(handler, loop=loop, **options), "127.0.0.1", 0))
+        loop.create_server(lambda: SMTP(handler, loop=loop, **options), "127.0.0.1", args.port,
+                           reuse_address=True))
     port = server.sockets[0].getsockname()[1]
     with open(args.portfile + ".tmp", "w") as f:
         f.write(str(port))
