@@ -232,7 +232,7 @@ QString MessageFileName(const QString& JobName, int DeferMins) {
     // candidate is taken when some file is named by it alone or by it and a
     // "." with anything after. The stamp is left out of the test, so two
     // deferred messages of one job never share the name before their first
-    // dot (the e-mailer builds its error names from that part).
+    // dot, and so never share a sent or error name either.
     QSet<QString> taken;
     const QStringList names =
         QDir(G.gEmailPath).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
