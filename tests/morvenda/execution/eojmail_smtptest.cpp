@@ -128,7 +128,7 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
         if (msg.value(QStringLiteral("subject")).toString() == QLatin1String("Job failed")) {
             EXPECT_TRUE(body.contains(QLatin1String("Error: Exit code 4"))) << body.toStdString();
         } else {
-            EXPECT_TRUE(body.contains(QLatin1String("Job GOOD     ended at "))) << body.toStdString();
+            EXPECT_TRUE(body.contains(QLatin1String("Job GOOD ended at "))) << body.toStdString();
         }
     }
     EXPECT_EQ(QDir(G.gEmailPath).entryList({QStringLiteral("*.DON")}, QDir::Files).size(), 2);
