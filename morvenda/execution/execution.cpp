@@ -347,7 +347,8 @@ void Execution::SubmissionLoop(bool& changed) {
                     job.StatusText = QStringLiteral("Unscheduled");
                     job.JobState = jsUnscheduled;
                     Log(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow());
-                    UnsubBuild();
+                    // The list is rebuilt once at the end of the pass: no
+                    // window shows anything in between.
                     Track(Name(j), QStringLiteral("Unscheduled"));
                     changed = true;
                 } else if (r != gDepMet) {

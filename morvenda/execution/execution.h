@@ -38,8 +38,20 @@ public:
     virtual void UnsubChanged() = 0;
     /// SchedRun found the start-up window's Show Events option ticked.
     virtual void PressShowEvents() = 0;
-    /// Pending window events run (never called during a pass).
-    virtual void ProcessEvents() = 0;
+};
+
+/// A view that shows nothing: for runs without a window (tests, benchmarks).
+class NullExecView : public ExecView {
+public:
+    void HighLightButton(ExecButton, bool) override {}
+    void SetFailedVisible(bool) override {}
+    void ScheduleCompleted(bool) override {}
+    void SetTimer(int) override {}
+    void SetKickLabel(const QString&) override {}
+    void SetRunDateLabels(const QString&, const QString&) override {}
+    void EventsChanged() override {}
+    void UnsubChanged() override {}
+    void PressShowEvents() override {}
 };
 
 /// One entry of the events or the unsubmitted-jobs list.

@@ -27,20 +27,6 @@ public:
     QString firstRunFile() override { return QString(); }
 };
 
-class NullView : public ExecView {
-public:
-    void HighLightButton(ExecButton, bool) override {}
-    void SetFailedVisible(bool) override {}
-    void ScheduleCompleted(bool) override {}
-    void SetTimer(int) override {}
-    void SetKickLabel(const QString&) override {}
-    void SetRunDateLabels(const QString&, const QString&) override {}
-    void EventsChanged() override {}
-    void UnsubChanged() override {}
-    void PressShowEvents() override {}
-    void ProcessEvents() override {}
-};
-
 // Copies the demo into dir with every @BASE@ replaced by the copy's folder.
 void InstallDemo(const TempDir& dir) {
     const QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + QStringLiteral("/examples/demo");
@@ -74,7 +60,7 @@ TEST(Demo, RunsItsDayFromStartToEnd) {
     G.gCPULimit = 8;
     G.gDayStart = DateVal();
 
-    NullView view;
+    NullExecView view;
     Execution exec(view);
     exec.InitSchedule();
     QElapsedTimer t;

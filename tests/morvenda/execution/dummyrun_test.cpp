@@ -18,20 +18,6 @@
 
 namespace {
 
-class QuietView : public ExecView {
-public:
-    void HighLightButton(ExecButton, bool) override {}
-    void SetFailedVisible(bool) override {}
-    void ScheduleCompleted(bool) override {}
-    void SetTimer(int) override {}
-    void SetKickLabel(const QString&) override {}
-    void SetRunDateLabels(const QString&, const QString&) override {}
-    void EventsChanged() override {}
-    void UnsubChanged() override {}
-    void PressShowEvents() override {}
-    void ProcessEvents() override {}
-};
-
 class DummyRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -83,7 +69,7 @@ protected:
     TempDir dir;
     FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
     ScriptedPrompter prompts;
-    QuietView view;
+    NullExecView view;
     Execution exec{view};
 };
 

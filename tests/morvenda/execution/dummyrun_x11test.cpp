@@ -20,20 +20,6 @@
 
 namespace {
 
-class QuietView : public ExecView {
-public:
-    void HighLightButton(ExecButton, bool) override {}
-    void SetFailedVisible(bool) override {}
-    void ScheduleCompleted(bool) override {}
-    void SetTimer(int) override {}
-    void SetKickLabel(const QString&) override {}
-    void SetRunDateLabels(const QString&, const QString&) override {}
-    void EventsChanged() override {}
-    void UnsubChanged() override {}
-    void PressShowEvents() override {}
-    void ProcessEvents() override {}
-};
-
 TEST(DummyRunOnX, TheErrorBoxOfAFailingDummyIsFoundAndClosed) {
     XvfbServer server;
     ASSERT_TRUE(server.ok()) << server.error().toStdString();
@@ -66,7 +52,7 @@ TEST(DummyRunOnX, TheErrorBoxOfAFailingDummyIsFoundAndClosed) {
     }
     JobTableChanged();
 
-    QuietView view;
+    NullExecView view;
     Execution exec(view);
     QElapsedTimer t;
     t.start();

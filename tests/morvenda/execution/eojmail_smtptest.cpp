@@ -23,20 +23,6 @@
 
 namespace {
 
-class QuietView : public ExecView {
-public:
-    void HighLightButton(ExecButton, bool) override {}
-    void SetFailedVisible(bool) override {}
-    void ScheduleCompleted(bool) override {}
-    void SetTimer(int) override {}
-    void SetKickLabel(const QString&) override {}
-    void SetRunDateLabels(const QString&, const QString&) override {}
-    void EventsChanged() override {}
-    void UnsubChanged() override {}
-    void PressShowEvents() override {}
-    void ProcessEvents() override {}
-};
-
 TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     SmtpServer server;
     ASSERT_TRUE(server.started());
@@ -80,7 +66,7 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     G.Jobs.push_back(bad);
     JobTableChanged();
 
-    QuietView view;
+    NullExecView view;
     Execution exec(view);
     QElapsedTimer t;
     t.start();

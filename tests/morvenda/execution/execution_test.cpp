@@ -34,7 +34,6 @@ public:
     void EventsChanged() override {}
     void UnsubChanged() override {}
     void PressShowEvents() override { ++showEventsPressed; }
-    void ProcessEvents() override {}
 
     bool suspendLit = false;
     bool failedVisible = false;

@@ -1,0 +1,307 @@
+#include "morvenda/core/frmMain.h"
+
+#include "common/constants.h"
+#include "common/prompter.h"
+#include "common/text.h"
+#include "common/gui/filedialog.h"
+#include "common/gui/frmAbout.h"
+#include "common/gui/guard.h"
+#include "morvenda/core/frequency.h"
+#include "morvenda/core/startwindow.h"
+#include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
+#include "morvenda/execution/frmSched.h"
+
+#include <QAction>
+
+#include <algorithm>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QAction* MenuItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Morvenda - Windows Scheduler"));
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+
+    lblLogo_ = new QLabel(QStringLiteral("Morvenda"), central);
+    lblLogo_->setObjectName(QStringLiteral("lblLogo"));
+    QFont logoFont = lblLogo_->font();
+    logoFont.setPointSize(logoFont.pointSize() + 6);
+    logoFont.setBold(true);
+    lblLogo_->setFont(logoFont);
+    outer->addWidget(lblLogo_);
+
+    auto* iniRow = new QHBoxLayout;
+    auto* lblIniCaption = new QLabel(QStringLiteral("INI file"), central);
+    lblIniCaption->setObjectName(QStringLiteral("lblINICaption"));
+    lblINIFile_ = new QLabel(central);
+    lblINIFile_->setObjectName(QStringLiteral("lblINIFile"));
+    iniRow->addWidget(lblIniCaption);
+    iniRow->addWidget(lblINIFile_, 1);
+    outer->addLayout(iniRow);
+
+    fraSchedule_ = new QGroupBox(QStringLiteral("Schedule: "), central);
+    fraSchedule_->setObjectName(QStringLiteral("fraSchedule"));
+    auto* grid = new QGridLayout(fraSchedule_);
+    txtRunDate_ = new QLineEdit(fraSchedule_);
+    txtRunDate_->setObjectName(QStringLiteral("txtRunDate"));
+    txtRunDate_->setToolTip(QStringLiteral("Day on which jobs are to be scheduled for submission"));
+    // The up-down control: only its up and down clicks count.
+    updRunDate_ = new QSpinBox(fraSchedule_);
+    updRunDate_->setObjectName(QStringLiteral("updRunDate"));
+    updRunDate_->setRange(-1, 1);
+    updRunDate_->setValue(0);
+    updRunDate_->setFixedWidth(updRunDate_->sizeHint().height());
+    updRunDate_->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    lblDay_ = new QLabel(fraSchedule_);
+    lblDay_->setObjectName(QStringLiteral("lblDay"));
+    auto* lblStartCaption = new QLabel(QStringLiteral("To start at:"), fraSchedule_);
+    lblStartTime_ = new QLabel(fraSchedule_);
+    lblStartTime_->setObjectName(QStringLiteral("lblStartTime"));
+    lblStartTime_->setToolTip(QStringLiteral("Earliest time at which jobs are to be considered for submission.  "
+                                             "Schedule covers a 24 hr period from this time."));
+    auto* lblCpuCaption = new QLabel(QStringLiteral("CPU Limit:"), fraSchedule_);
+    lblCPULimit_ = new QLabel(fraSchedule_);
+    lblCPULimit_->setObjectName(QStringLiteral("lblCPULimit"));
+    lblCPULimit_->setToolTip(QStringLiteral("CPU Limit for concurrently running jobs"));
+    grid->addWidget(txtRunDate_, 0, 0);
+    grid->addWidget(updRunDate_, 0, 1);
+    grid->addWidget(lblDay_, 0, 2);
+    grid->addWidget(lblStartCaption, 1, 0);
+    grid->addWidget(lblStartTime_, 1, 2);
+    grid->addWidget(lblCpuCaption, 2, 0);
+    grid->addWidget(lblCPULimit_, 2, 2);
+
+    chkStartSus_ = new QCheckBox(QStringLiteral("S&tart Suspended"), fraSchedule_);
+    chkStartSus_->setObjectName(QStringLiteral("chkStartSus"));
+    ChkDOS_ = new QCheckBox(QStringLiteral("Serialise &DOS Jobs"), fraSchedule_);
+    ChkDOS_->setObjectName(QStringLiteral("ChkDOS"));
+    chkDummyRun_ = new QCheckBox(QStringLiteral("D&ummy Run"), fraSchedule_);
+    chkDummyRun_->setObjectName(QStringLiteral("chkDummyRun"));
+    chkShowEvents_ = new QCheckBox(QStringLiteral("Show E&vents"), fraSchedule_);
+    chkShowEvents_->setObjectName(QStringLiteral("chkShowEvents"));
+    grid->addWidget(chkStartSus_, 3, 0);
+    grid->addWidget(ChkDOS_, 3, 2);
+    grid->addWidget(chkDummyRun_, 4, 0);
+    grid->addWidget(chkShowEvents_, 4, 2);
+    outer->addWidget(fraSchedule_);
+
+    auto* buttons = new QHBoxLayout;
+    QPushButton* cmdLaunch = Button(central, "cmdLaunch", QStringLiteral("&Launch Schedule"));
+    QPushButton* cmdEdit = Button(central, "cmdEdit", QStringLiteral("&Edit Schedule"));
+    QPushButton* cmdViewLog = Button(central, "cmdViewLog", QStringLiteral("Vie&w Log"));
+    QPushButton* cmdCalendar = Button(central, "cmdCalendar", QStringLiteral("C&alendar"));
+    QPushButton* cmdHelp = Button(central, "cmdHelp", QStringLiteral("&Help"));
+    QPushButton* cmdExit = Button(central, "cmdExit", QStringLiteral("E&xit"));
+    for (QPushButton* b : {cmdLaunch, cmdEdit, cmdViewLog, cmdCalendar, cmdHelp, cmdExit})
+        buttons->addWidget(b);
+    outer->addLayout(buttons);
+    setCentralWidget(central);
+
+    // The schedule grid, the log viewer and the date picker come with later
+    // windows: until then their buttons and menu items stay disabled.
+    cmdEdit->setEnabled(false);
+    cmdViewLog->setEnabled(false);
+    cmdCalendar->setEnabled(false);
+
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    QAction* mnuOpen = MenuItem(mnuFile, "mnuOpen", QStringLiteral("&Open New Schedule"));
+    QAction* mnuExit = MenuItem(mnuFile, "mnuExit", QStringLiteral("E&xit"));
+    QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    QAction* mnuViewLog = MenuItem(mnuView, "mnuViewLog", QStringLiteral("&Log"));
+    mnuViewLog->setEnabled(false);
+    QMenu* mnuSchedule = menuBar()->addMenu(QStringLiteral("&Schedule"));
+    mnuSchedule->setObjectName(QStringLiteral("mnuSchedule"));
+    QAction* mnuLaunch = MenuItem(mnuSchedule, "mnuLaunch", QStringLiteral("&Launch"));
+    QAction* mnuEdit = MenuItem(mnuSchedule, "mnuEdit", QStringLiteral("&Edit"));
+    mnuEdit->setEnabled(false);
+    QAction* mnuReset = MenuItem(mnuSchedule, "mnuReset", QStringLiteral("Re&set"));
+    QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* mnuHelpContents = MenuItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Morvenda Help"));
+    QAction* mnuAbout = MenuItem(mnuHelp, "mnuAbout", QStringLiteral("&About"));
+
+    connect(cmdLaunch, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdLaunch_Click(); }); });
+    connect(mnuLaunch, &QAction::triggered, cmdLaunch, &QPushButton::click);
+    connect(cmdExit, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdExit_Click(); }); });
+    connect(mnuExit, &QAction::triggered, cmdExit, &QPushButton::click);
+    connect(mnuOpen, &QAction::triggered, this, [this] { GuardFatal([this] { mnuOpen_Click(); }); });
+    connect(mnuReset, &QAction::triggered, this, [this] { GuardFatal([this] { mnuReset_Click(); }); });
+    auto help = [] { ShowHelp(QStringLiteral("Startup")); };
+    connect(cmdHelp, &QPushButton::clicked, this, help);
+    connect(mnuHelpContents, &QAction::triggered, this, help);
+    connect(mnuAbout, &QAction::triggered, this, [this] {
+        frmAbout about(this);
+        about.setLogoText(lblLogo_->text());
+        about.exec();
+    });
+    connect(txtRunDate_, &QLineEdit::textChanged, this, [this] { txtRunDate_Change(); });
+    connect(updRunDate_, &QSpinBox::valueChanged, this, [this](int v) {
+        if (v == 0)
+            return;
+        UpDown_Change(v);
+        const QSignalBlocker block(updRunDate_);
+        updRunDate_->setValue(0);
+    });
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::Form_Load(const QString& commandLine) {
+    commandLine_ = commandLine;
+    const StartupValues v = RunStartupSequence(commandLine, *this);
+    ShowStartupValues(v);
+}
+
+void frmMain::ShowStartupValues(const StartupValues& v) {
+    lblINIFile_->setText(G.gIniFile);
+    lblINIFile_->setToolTip(QStringLiteral("INI file location.  View this file to see where the schedule data is stored."));
+    lblStartTime_->setText(v.startTime);
+    lblCPULimit_->setText(v.cpuLimit);
+    fraSchedule_->setTitle(v.schedCaption);
+    fraSchedule_->setToolTip(v.schedTooltip);
+    setRunDateText(v.runDateText);
+}
+
+void frmMain::showSplash() {
+    splash_ = new frmAbout(this);
+    splash_->setStartingUp(&G.gStartingUp);
+    splash_->setLogoText(lblLogo_->text());
+    splash_->show();
+    QCoreApplication::processEvents();
+}
+
+void frmMain::hideSplash() {
+    if (!splash_)
+        return;
+    splash_->hide();
+    splash_->deleteLater();
+    splash_ = nullptr;
+}
+
+QString frmMain::firstRunFile() {
+    // The first-run window comes with a later change; without a file the
+    // start-up stops with "No INI file specified".
+    return QString();
+}
+
+void frmMain::setRunDateText(const QString& text) {
+    txtRunDate_->setText(text);
+    txtRunDate_Change();
+}
+
+void frmMain::txtRunDate_Change() {
+    const auto d = RunDateFromText(txtRunDate_->text());
+    if (!d)
+        return;
+    lblDay_->setText(FormatDate(*d, QStringLiteral("dddd")));
+    G.gRunDate = *d;
+}
+
+void frmMain::UpDown_Change(int step) {
+    const auto d = RunDateFromText(txtRunDate_->text());
+    if (!d)
+        return;
+    setRunDateText(FormatDate(d->addDays(step), G.gDateFmt));
+    SetStartTimes();
+}
+
+bool frmMain::Valid() {
+    lblCPULimit_->setText(lblCPULimit_->text().trimmed());
+    const StartFieldError e = ValidateStartFields(txtRunDate_->text(), lblStartTime_->text(), lblCPULimit_->text());
+    if (e == StartFieldError::RunDate)
+        txtRunDate_->setFocus();
+    return e == StartFieldError::None;
+}
+
+void frmMain::cmdLaunch_Click() {
+    if (!Valid())
+        return;
+    DelOldLogs();
+    G.gLoopCheck = true;
+    if (JobLoops()) {
+        MsgBox(QStringLiteral("Circular job dependencies exist.  See log for details"), MsgButtons::Ok,
+               MsgIcon::Warning);
+        return;
+    }
+    G.gCPULimit = static_cast<std::int16_t>(std::clamp<qint64>(Val(lblCPULimit_->text()), -32768, 32767));
+    G.gSuspended = chkStartSus_->isChecked();
+    G.gDayStart = DateVal::fromSeconds(ParseDate(lblStartTime_->text()).value_or(DateVal()).secondsOfDay());
+    G.gDOSSerial = ChkDOS_->isChecked();
+    G.gDummyRun = chkDummyRun_->isChecked();
+    hide();
+    {
+        frmSched sched(chkShowEvents_->isChecked(), nullptr);
+        sched.exec();
+    }
+    setRunDateText(FormatDate(G.gRunDate, G.gDateFmt));
+    show();
+}
+
+void frmMain::mnuOpen_Click() {
+    if (!Valid())
+        return;
+    SaveForExit(lblStartTime_->text(), lblCPULimit_->text());
+    FileDialog dlg(this);
+    dlg.Filter = QStringLiteral("Ini Files (*.ini)|*.ini");
+    dlg.FileName = G.gIniFile;
+    if (!dlg.ShowOpen() || dlg.FileName.toUpper() == G.gIniFile.toUpper())
+        return;
+    G.gIniFile = dlg.FileName;
+    hide();
+    Form_Load(commandLine_);
+    show();
+}
+
+void frmMain::mnuReset_Click() { ResetRunValues(); }
+
+void frmMain::cmdExit_Click() {
+    exiting_ = true;
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    GuardFatal([this] {
+        // A failed check shows its message; the program ends without saving.
+        if (Valid())
+            SaveForExit(lblStartTime_->text(), lblCPULimit_->text());
+        OfferAsDefault();
+    });
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        chkStartSus_->setChecked(G.gSuspended);
+    QMainWindow::changeEvent(event);
+}

@@ -1,0 +1,713 @@
+#include "morvenda/execution/frmSched.h"
+
+#include "common/clock.h"
+#include "common/constants.h"
+#include "common/datetime.h"
+#include "common/prompter.h"
+#include "common/text.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/runlog.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
+#include <QTextOption>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+// Tab stops of the three lists, in dialog units (a quarter of the average
+// character width each).
+constexpr int kProgListTabStop = 150;
+constexpr int kEventsTabStop = 48;
+constexpr int kUnsubTabStop = 20;
+
+const QString kSuspendCaption = QStringLiteral("&Suspend");
+const QString kUnsuspendCaption = QStringLiteral("Un&suspend");
+const QString kHighLight = QStringLiteral("background-color: rgb(0, 255, 0)");
+
+QString TabsAsBlanks(QString text) { return text.replace(QLatin1Char('\t'), QLatin1Char(' ')); }
+
+// Draws an item's text with a tab stop every so many dialog units, so the
+// run log's name TAB event lines line up in columns.
+class TabStopDelegate : public QStyledItemDelegate {
+public:
+    TabStopDelegate(int dialogUnits, QObject* parent) : QStyledItemDelegate(parent), units_(dialogUnits) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+
+        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
+        layout.setWrapMode(QTextOption::NoWrap);
+        layout.setTabStopDistance(tabStop(opt.fontMetrics));
+        const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (opt.state & QStyle::State_Active) ? QPalette::Active
+                                                                                 : QPalette::Inactive;
+        const QPalette::ColorRole role =
+            (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text;
+        painter->save();
+        painter->setFont(opt.font);
+        painter->setPen(opt.palette.color(group, role));
+        painter->drawText(QRectF(area).adjusted(2, 0, -2, 0), text, layout);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const int width = option.fontMetrics
+                              .size(Qt::TextSingleLine | Qt::TextExpandTabs, text,
+                                    static_cast<int>(tabStop(option.fontMetrics)))
+                              .width();
+        size.setWidth(width + 8);
+        return size;
+    }
+
+private:
+    qreal tabStop(const QFontMetrics& metrics) const { return units_ * metrics.averageCharWidth() / 4.0; }
+
+    int units_;
+};
+
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel* Label(const char* name, const QString& caption, QWidget* parent) {
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    return l;
+}
+
+QAction* Item(QMenu* menu, const char* name, const QString& caption) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+QListWidget* List(const char* name, int tabStop, QWidget* parent) {
+    auto* l = new QListWidget(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    l->setUniformItemSizes(true);
+    l->setItemDelegate(new TabStopDelegate(tabStop, l));
+    return l;
+}
+
+}  // namespace
+
+frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), run_(*this) {
+    setObjectName(QStringLiteral("frmSched"));
+    setModal(true);
+    run_.ShowEventsOption = ShowEventsOption;
+
+    // The status frame: title, run date, start time, kick interval, failures.
+    fraStatus_ = new QGroupBox(QStringLiteral("Schedule Status"), this);
+    fraStatus_->setObjectName(QStringLiteral("fraStatus"));
+    lblTitle_ = Label("lblTitle", QString(), fraStatus_);
+    QFont titleFont = lblTitle_->font();
+    titleFont.setBold(true);
+    lblTitle_->setFont(titleFont);
+    lblRelDays_ = Label("lblRelDays", QString(), fraStatus_);
+    lblSchedStart_ = Label("lblSchedStart", QString(), fraStatus_);
+    lblKick_ = Label("lblKick", QString(), fraStatus_);
+    lblFailed_ = Label("lblFailed", QStringLiteral("One or More Submission/Run Failures"), fraStatus_);
+    lblFailed_->setStyleSheet(QStringLiteral("color: red"));
+    lblFailed_->hide();
+    chkIgnCPU_ = new QCheckBox(QStringLiteral("Ignore CPU Limit"), fraStatus_);
+    chkIgnCPU_->setObjectName(QStringLiteral("chkIgnCPU"));
+    auto* status = new QGridLayout(fraStatus_);
+    status->addWidget(lblTitle_, 0, 0, 1, 2);
+    status->addWidget(Label("lblRunDateCap", QStringLiteral("Run Date"), fraStatus_), 1, 0, Qt::AlignTop);
+    status->addWidget(lblRelDays_, 1, 1);
+    status->addWidget(Label("lblStartTimeCap", QStringLiteral("Start Time"), fraStatus_), 2, 0);
+    status->addWidget(lblSchedStart_, 2, 1);
+    status->addWidget(Label("lblKickCap", QStringLiteral("Max/Next Kick Interval "), fraStatus_), 3, 0);
+    status->addWidget(lblKick_, 3, 1);
+    status->addWidget(lblFailed_, 4, 0, 1, 2);
+    status->addWidget(chkIgnCPU_, 5, 0, 1, 2);
+    status->setColumnStretch(1, 1);
+
+    cmdKick_ = Button("cmdKick", QStringLiteral("&Kick"), this);
+    CmdKickInt_ = Button("CmdKickInt", QStringLiteral("Kick &Int"), this);
+    cmdModSched_ = Button("cmdModSched", QStringLiteral("&Mod Sched"), this);
+    cmdSuspend_ = Button("cmdSuspend", kSuspendCaption, this);
+    cmdNextDay_ = Button("cmdNextDay", QStringLiteral("&Next Day"), this);
+    cmdExit_ = Button("cmdExit", QStringLiteral("E&xit"), this);
+    cmdHelp_ = Button("cmdHelp", QStringLiteral("&Help"), this);
+    cmdShowEvents_ = Button("cmdShowEvents", QStringLiteral("Show E&vents/Unsubmitted Job Status"), this);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(cmdKick_, 0, 0);
+    buttons->addWidget(CmdKickInt_, 0, 1);
+    buttons->addWidget(cmdSuspend_, 1, 0);
+    buttons->addWidget(cmdModSched_, 1, 1);
+    buttons->addWidget(cmdNextDay_, 2, 0);
+    buttons->addWidget(cmdHelp_, 2, 1);
+    buttons->addWidget(cmdExit_, 3, 0, 1, 2);
+    buttons->setRowStretch(4, 1);
+
+    progList_ = new QStringListModel(this);
+    lstProgList_ = new QListView(this);
+    lstProgList_->setObjectName(QStringLiteral("lstProgList"));
+    lstProgList_->setModel(progList_);
+    lstProgList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstProgList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstProgList_->setUniformItemSizes(true);
+    lstProgList_->setItemDelegate(new TabStopDelegate(kProgListTabStop, lstProgList_));
+
+    // The events and unsubmitted-jobs lists, shown by Show Events.
+    lists_ = new QWidget(this);
+    lists_->setObjectName(QStringLiteral("fraLists"));
+    lblEvents_ = Label("lblEvents", QStringLiteral("Untriggered Events"), lists_);
+    lsbEvents_ = List("lsbEvents", kEventsTabStop, lists_);
+    lsbEvents_->setToolTip(QStringLiteral("Double click entry to trigger event"));
+    lblUnsubJob_ = Label("lblUnsubJob", QStringLiteral("Unsubmitted Job Status"), lists_);
+    lsbUnsub_ = List("lsbUnsub", kUnsubTabStop, lists_);
+    lsbUnsub_->setContextMenuPolicy(Qt::PreventContextMenu);
+    lsbUnsub_->viewport()->installEventFilter(this);
+    auto* eventsCol = new QVBoxLayout;
+    eventsCol->addWidget(lblEvents_);
+    eventsCol->addWidget(lsbEvents_);
+    auto* unsubCol = new QVBoxLayout;
+    unsubCol->addWidget(lblUnsubJob_);
+    unsubCol->addWidget(lsbUnsub_);
+    auto* listsRow = new QHBoxLayout(lists_);
+    listsRow->setContentsMargins(0, 0, 0, 0);
+    listsRow->addLayout(eventsCol, 1);
+    listsRow->addLayout(unsubCol, 1);
+    lblEvents_->hide();
+    lblUnsubJob_->hide();
+    lists_->hide();
+
+    // Menus.
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("mnuBar"));
+    mnuExit_ = bar->addAction(QStringLiteral("E&xit"));
+    mnuExit_->setObjectName(QStringLiteral("mnuExit"));
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    mnuViewEvents_ = Item(view, "mnuViewEvents", QStringLiteral("&Events"));
+    mnuViewStatus_ = Item(view, "mnuViewStatus", QStringLiteral("&Status"));
+    mnuViewLog_ = Item(view, "mnuViewLog", QStringLiteral("&Log"));
+    mnuJobDoc_ = Item(view, "mnuJobDoc", QStringLiteral("&Job Documentation"));
+    QMenu* schedule = bar->addMenu(QStringLiteral("Sch&edule"));
+    schedule->setObjectName(QStringLiteral("mnuSchedule"));
+    mnuScheduleSuspend_ = Item(schedule, "mnuScheduleSuspend", QStringLiteral("&Suspend"));
+    mnuScheduleModify_ = Item(schedule, "mnuScheduleModify", QStringLiteral("&Modify"));
+    mnuScheduleKick_ = Item(schedule, "mnuScheduleKick", QStringLiteral("&Kick"));
+    mnuScheduleNext_ = Item(schedule, "mnuScheduleNext", QStringLiteral("&Next Day Rollover"));
+    mnuKickInterval_ = Item(schedule, "mnuKickInterval", QStringLiteral("Kick &Interval"));
+    mnuTrigger_ = bar->addAction(QStringLiteral("&Trigger Event"));
+    mnuTrigger_->setObjectName(QStringLiteral("mnuTrigger"));
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpF1_ = Item(help, "mnuHelpF1", QStringLiteral("&Help"));
+    mnuHelpF1_->setShortcut(QKeySequence(Qt::Key_F1));
+
+    puUnsub_ = new QMenu(QStringLiteral("Unsub"), this);
+    puUnsub_->setObjectName(QStringLiteral("puUnsub"));
+    puStatus_ = Item(puUnsub_, "puStatus", QStringLiteral("&Status"));
+    puForceSub_ = Item(puUnsub_, "puForceSub", QStringLiteral("&Force Submit"));
+
+    tmrKick_ = new QTimer(this);
+    tmrKick_->setObjectName(QStringLiteral("tmrKick"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(fraStatus_, 1);
+    top->addLayout(buttons);
+    auto* all = new QVBoxLayout(this);
+    all->setMenuBar(bar);
+    all->addLayout(top);
+    all->addWidget(lstProgList_, 1);
+    all->addWidget(cmdShowEvents_);
+    all->addWidget(lists_, 1);
+
+    // What the window offers before the run starts: the reschedule dialog,
+    // the log viewer and job documentation are not offered from here yet;
+    // the "Status" item has no action of its own. A run date starts with
+    // Next Day off; the schedule's completion turns it on.
+    SetButton(cmdModSched_, mnuScheduleModify_, false);
+    mnuViewLog_->setEnabled(false);
+    mnuJobDoc_->setEnabled(false);
+    mnuViewStatus_->setEnabled(false);
+    SetButton(cmdNextDay_, mnuScheduleNext_, false);
+    mnuTrigger_->setEnabled(false);
+
+    connect(cmdKick_, &QPushButton::clicked, this, &frmSched::cmdKick_Click);
+    connect(CmdKickInt_, &QPushButton::clicked, this, &frmSched::CmdKickInt_Click);
+    connect(cmdSuspend_, &QPushButton::clicked, this, &frmSched::cmdSuspend_Click);
+    connect(cmdShowEvents_, &QPushButton::clicked, this, &frmSched::cmdShowEvents_Click);
+    connect(cmdNextDay_, &QPushButton::clicked, this, &frmSched::cmdNextDay_Click);
+    connect(cmdExit_, &QPushButton::clicked, this, &frmSched::cmdExit_Click);
+    connect(cmdHelp_, &QPushButton::clicked, this, &frmSched::cmdHelp_Click);
+    connect(tmrKick_, &QTimer::timeout, this, &frmSched::tmrKick_Timer);
+    connect(chkIgnCPU_, &QCheckBox::toggled, this, [this](bool on) { run_.IgnoreCpuLimit = on; });
+
+    // Menu items press their buttons, so a disabled button's item does nothing.
+    const auto press = [this](QAction* item, QPushButton* button) {
+        connect(item, &QAction::triggered, button, &QPushButton::click);
+    };
+    press(mnuExit_, cmdExit_);
+    press(mnuViewEvents_, cmdShowEvents_);
+    press(mnuScheduleSuspend_, cmdSuspend_);
+    press(mnuScheduleModify_, cmdModSched_);
+    press(mnuScheduleKick_, cmdKick_);
+    press(mnuScheduleNext_, cmdNextDay_);
+    press(mnuKickInterval_, CmdKickInt_);
+    press(mnuHelpF1_, cmdHelp_);
+    connect(mnuTrigger_, &QAction::triggered, this, &frmSched::lsbEvents_DblClick);
+
+    connect(lstProgList_, &QListView::clicked, this, &frmSched::lstProgList_Click);
+    // The newest line of the progress list is selected and scrolled into view.
+    connect(progList_, &QAbstractItemModel::rowsInserted, this, [this] { MarkChanged(progDirty_); });
+
+    connect(lsbEvents_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!filling_) {
+            const QList<QListWidgetItem*> sel = lsbEvents_->selectedItems();
+            run_.EventsSelected = sel.isEmpty() ? -1 : lsbEvents_->row(sel.first());
+        }
+    });
+    connect(lsbUnsub_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!filling_) {
+            const QList<QListWidgetItem*> sel = lsbUnsub_->selectedItems();
+            run_.UnsubSelected = sel.isEmpty() ? -1 : lsbUnsub_->row(sel.first());
+        }
+    });
+    connect(lsbEvents_, &QListWidget::itemClicked, this, &frmSched::lsbEvents_Click);
+    connect(lsbEvents_, &QListWidget::itemDoubleClicked, this, &frmSched::lsbEvents_DblClick);
+    connect(lsbUnsub_, &QListWidget::itemClicked, this, &frmSched::lsbUnsub_Click);
+    connect(puStatus_, &QAction::triggered, this, &frmSched::puStatus_Click);
+    connect(puForceSub_, &QAction::triggered, this, &frmSched::puForceSub_click);
+
+    resize(9600 / kTwipsPerPixel, kHeightListsHidden / kTwipsPerPixel);
+
+    // Every line the run logs shows here while the window lives.
+    G.ProgList = progList_;
+}
+
+frmSched::~frmSched() {
+    tmrKick_->stop();
+    // The controls outlive this part of the window while they are destroyed:
+    // nothing they signal then may reach the run.
+    for (QObject* sender : {static_cast<QObject*>(lsbEvents_), static_cast<QObject*>(lsbUnsub_),
+                            static_cast<QObject*>(progList_), static_cast<QObject*>(tmrKick_)})
+        sender->disconnect(this);
+    if (G.ProgList == progList_)
+        G.ProgList = nullptr;
+}
+
+int frmSched::exec() {
+    const int result = QDialog::exec();
+    if (fatal_)
+        throw *fatal_;
+    return result;
+}
+
+// Runs a piece of the run's logic. A fatal stop ends the window at once (its
+// message has been shown and logged); a close asked for while a pass was in
+// progress is carried out once the pass has ended.
+template <typename F>
+void frmSched::Run(F Logic) {
+    if (fatal_)
+        return;
+    ++runDepth_;
+    try {
+        Logic();
+    } catch (const FatalStop& stop) {
+        if (!fatal_)
+            fatal_ = stop;
+    }
+    --runDepth_;
+    RefreshLists();
+    if (fatal_) {
+        tmrKick_->stop();
+        closed_ = true;
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
+    if (closeRequested_ && !run_.KickBusy && runDepth_ == 0) {
+        closeRequested_ = false;
+        close();
+    }
+}
+
+// A window that shows a modal child holds its kick timer meanwhile, and
+// starts it again afterwards unless the run has set it anew.
+template <typename F>
+void frmSched::Held(F Modal) {
+    const bool wasActive = tmrKick_->isActive();
+    tmrKick_->stop();
+    Modal();
+    if (wasActive && !tmrKick_->isActive() && !closed_ && tmrKick_->interval() > 0)
+        tmrKick_->start();
+}
+
+// ---------------------------------------------------------------- load
+
+void frmSched::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (loadQueued_)
+        return;
+    loadQueued_ = true;
+    setWindowTitle(G.gProgTitle);
+    lblTitle_->setText(G.gProgTitle);
+    // The run date starts once the window is up (and, when shown with
+    // exec(), inside its event loop, so a fatal stop can end it).
+    QTimer::singleShot(0, this, &frmSched::Form_Load);
+}
+
+void frmSched::Form_Load() {
+    if (loaded_)
+        return;
+    loaded_ = true;
+    if (parentWidget())
+        setWindowIcon(parentWidget()->windowIcon());
+    ShownHeight = kHeightListsHidden;
+    loadWidth_ = width();
+    ApplyHeight();
+    const DateVal now = Now();
+    fraStatus_->setTitle(QStringLiteral("Started on ") + FormatDate(now, QStringLiteral("dd-mmm-yy")) +
+                         QStringLiteral(" @ ") + FormatDate(now, QStringLiteral("hh:mm:ss")));
+    G.gTrigWarned = false;
+    Run([this] {
+        if (G.gSuspended) {
+            cmdSuspend_->setText(kUnsuspendCaption);
+            HighLightButton(ExecButton::Suspend, true);
+        }
+        run_.InitSchedule();
+    });
+}
+
+void frmSched::ApplyHeight() {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    // The design heights are those of the whole window, its frame included.
+    const int frame = frameGeometry().height() - geometry().height();
+    const QSize wanted(loadWidth_ > 0 ? loadWidth_ : width(), std::max(1, ShownHeight / kTwipsPerPixel - frame));
+    if (size() == wanted)
+        return;
+    sizing_ = true;
+    resize(wanted);
+    sizing_ = false;
+}
+
+void frmSched::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (loaded_ && !sizing_)
+        ApplyHeight();
+}
+
+// ---------------------------------------------------------------- what the run shows
+
+void frmSched::HighLightButton(ExecButton button, bool on) {
+    QPushButton* b = button == ExecButton::Kick ? cmdKick_ : cmdSuspend_;
+    // The colour shows at the next repaint: no window events run in the
+    // middle of a pass.
+    b->setStyleSheet(on ? kHighLight : QString());
+}
+
+void frmSched::SetFailedVisible(bool visible) { lblFailed_->setVisible(visible); }
+
+void frmSched::ScheduleCompleted(bool suspended) {
+    SetButton(CmdKickInt_, mnuKickInterval_, false);
+    SetButton(cmdNextDay_, mnuScheduleNext_, true);
+    if (!suspended)
+        SetButton(cmdSuspend_, mnuScheduleSuspend_, false);
+}
+
+void frmSched::SetTimer(int intervalMs) {
+    tmrKick_->stop();
+    tmrKick_->setInterval(intervalMs);
+    if (intervalMs > 0 && !closed_)
+        tmrKick_->start();
+}
+
+void frmSched::SetKickLabel(const QString& text) { lblKick_->setText(text); }
+
+void frmSched::SetRunDateLabels(const QString& relDays, const QString& schedStart) {
+    lblRelDays_->setText(relDays);
+    lblSchedStart_->setText(schedStart);
+    // A run date starts: what the completion of the previous one turned off
+    // is on again, and Next Day waits for this one's completion.
+    SetButton(CmdKickInt_, mnuKickInterval_, true);
+    SetButton(cmdSuspend_, mnuScheduleSuspend_, true);
+    SetButton(cmdNextDay_, mnuScheduleNext_, false);
+}
+
+// The lists are brought up to date when window events are next let run, or
+// when the run's work returns to the window, whichever comes first: a pass
+// that adds or removes many entries or lines one by one then updates each list
+// once, not once per entry.
+void frmSched::EventsChanged() { MarkChanged(eventsDirty_); }
+
+void frmSched::UnsubChanged() { MarkChanged(unsubDirty_); }
+
+void frmSched::MarkChanged(bool& flag) {
+    flag = true;
+    if (refreshQueued_)
+        return;
+    refreshQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshQueued_ = false;
+        RefreshLists();
+    });
+}
+
+void frmSched::RefreshLists() {
+    if (progDirty_ && progList_->rowCount() > 0) {
+        progDirty_ = false;
+        const QModelIndex newest = progList_->index(progList_->rowCount() - 1);
+        lstProgList_->selectionModel()->setCurrentIndex(newest, QItemSelectionModel::ClearAndSelect);
+        lstProgList_->scrollTo(newest);
+    }
+    if (eventsDirty_) {
+        eventsDirty_ = false;
+        FillList(lsbEvents_, run_.Events, run_.EventsSelected);
+    }
+    if (unsubDirty_) {
+        unsubDirty_ = false;
+        FillList(lsbUnsub_, run_.Unsub, run_.UnsubSelected);
+    }
+}
+
+void frmSched::PressShowEvents() {
+    // The start-up option shows the lists; at a later run date they stay as
+    // the operator left them.
+    if (cmdShowEvents_->text().startsWith(QLatin1Char('S')))
+        cmdShowEvents_->click();
+}
+
+void frmSched::SetButton(QPushButton* button, QAction* item, bool enabled) {
+    button->setEnabled(enabled);
+    item->setEnabled(enabled);
+}
+
+// Brings the list in line with the entries, replacing only what lies between
+// the unchanged start and the unchanged end: the run mostly adds an entry at
+// the end, removes one, or lists the same entries again.
+void frmSched::FillList(QListWidget* list, const std::vector<ListEntry>& entries, int selected) {
+    filling_ = true;
+    const auto same = [&](int row, size_t entry) {
+        const QListWidgetItem* item = list->item(row);
+        return item->data(Qt::UserRole).toInt() == entries[entry].data && item->text() == entries[entry].text;
+    };
+    const int oldCount = list->count();
+    const int newCount = static_cast<int>(entries.size());
+    int head = 0;
+    while (head < oldCount && head < newCount && same(head, static_cast<size_t>(head)))
+        ++head;
+    int tail = 0;
+    while (tail < oldCount - head && tail < newCount - head &&
+           same(oldCount - 1 - tail, static_cast<size_t>(newCount - 1 - tail)))
+        ++tail;
+    for (int row = oldCount - tail - 1; row >= head; --row)
+        delete list->takeItem(row);
+    for (int row = head; row < newCount - tail; ++row) {
+        const ListEntry& e = entries[static_cast<size_t>(row)];
+        auto* item = new QListWidgetItem(e.text);
+        item->setData(Qt::UserRole, e.data);
+        list->insertItem(row, item);
+    }
+    if (selected >= 0 && selected < list->count())
+        list->setCurrentRow(selected);
+    else
+        list->clearSelection();
+    filling_ = false;
+}
+
+// ---------------------------------------------------------------- buttons
+
+void frmSched::cmdKick_Click() {
+    Run([this] { run_.cmdKick_Click(); });
+}
+
+void frmSched::CmdKickInt_Click() {
+    Run([this] { run_.CmdKickInt_Click(); });
+}
+
+void frmSched::tmrKick_Timer() {
+    // A tick while a pass lets window events run waits for the next one.
+    if (!run_.KickBusy)
+        cmdKick_->click();
+}
+
+void frmSched::cmdSuspend_Click() {
+    Run([this] {
+        if (cmdSuspend_->text() == kSuspendCaption) {
+            cmdSuspend_->setText(kUnsuspendCaption);
+            G.gSuspended = true;
+            HighLightButton(ExecButton::Suspend, true);
+        } else {
+            cmdSuspend_->setText(kSuspendCaption);
+            G.gSuspended = false;
+            HighLightButton(ExecButton::Suspend, false);
+        }
+    });
+}
+
+void frmSched::cmdShowEvents_Click() {
+    QString caption = cmdShowEvents_->text();
+    const bool show = caption.startsWith(QLatin1Char('S'));
+    caption.replace(0, 4, show ? QStringLiteral("Hide") : QStringLiteral("Show"));
+    cmdShowEvents_->setText(caption);
+    lblUnsubJob_->setVisible(show);
+    lblEvents_->setVisible(show);
+    lists_->setVisible(show);
+    ShownHeight = show ? kHeightListsShown : kHeightListsHidden;
+    ApplyHeight();
+}
+
+void frmSched::cmdNextDay_Click() {
+    Held([this] {
+        if (MsgBox(QStringLiteral("Are you sure you want to rollover to the next day's schedule?"), MsgButtons::YesNo,
+                   MsgIcon::Question, QStringLiteral("Roll Over")) == MsgAnswer::No)
+            return;
+        Run([this] { run_.DoNextDay(); });
+    });
+}
+
+void frmSched::cmdExit_Click() { close(); }
+
+void frmSched::reject() { close(); }
+
+void frmSched::cmdHelp_Click() {
+    Held([] { ShowHelp(QStringLiteral("Schedule Execution Form")); });
+}
+
+// ---------------------------------------------------------------- closing
+
+bool frmSched::Form_QueryUnload() {
+    if (G.gSchedComplete)
+        return true;
+    bool ok = false;
+    Held([&ok] {
+        ok = MsgBox(QStringLiteral("The Schedule is not yet complete.  It will be resumed from the point of "
+                                   "interruption when next run for the current run date.\nOK to Exit?"),
+                    MsgButtons::OkCancel, MsgIcon::Question, gAppName) != MsgAnswer::Cancel;
+    });
+    return ok;
+}
+
+void frmSched::Form_Unload() {
+    tmrKick_->stop();
+    Run([] {
+        SaveSchedule();
+        WriteLog(G.gLogFile, QStringLiteral("Closing"));
+    });
+}
+
+void frmSched::closeEvent(QCloseEvent* event) {
+    if (closed_) {
+        event->accept();
+        return;
+    }
+    // A pass in progress (letting window events run) ends first; the window
+    // then closes as asked.
+    if (run_.KickBusy || runDepth_ > 0) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    if (!Form_QueryUnload() || closed_) {
+        event->setAccepted(closed_);
+        return;
+    }
+    Form_Unload();
+    if (!closed_) {
+        closed_ = true;
+        QDialog::done(QDialog::Accepted);
+    }
+    event->accept();
+}
+
+// ---------------------------------------------------------------- lists
+
+void frmSched::lstProgList_Click(const QModelIndex& index) {
+    const QString line = index.data(Qt::DisplayRole).toString();
+    const int j = FindJob(LeftOf(line, QStringLiteral("(")).trimmed());
+    const QString desc = j > 0 ? G.Jobs[static_cast<size_t>(j)].JobDesc.trimmed() : QString();
+    lstProgList_->setToolTip(desc.isEmpty() ? TabsAsBlanks(line) : desc);
+}
+
+void frmSched::lsbEvents_Click() { mnuTrigger_->setEnabled(true); }
+
+void frmSched::lsbEvents_DblClick() {
+    Held([this] { Run([this] { run_.TriggerSelectedEvent(); }); });
+    if (run_.EventsSelected < 0)
+        mnuTrigger_->setEnabled(false);
+}
+
+void frmSched::lsbUnsub_Click() {
+    const QList<QListWidgetItem*> sel = lsbUnsub_->selectedItems();
+    if (!sel.isEmpty())
+        lsbUnsub_->setToolTip(TabsAsBlanks(sel.first()->text()));
+}
+
+void frmSched::puStatus_Click() {
+    Held([this] {
+        Run([this] {
+            if (run_.UnsubSelected < 0)
+                return;
+            lsbUnsub_->setToolTip(run_.puStatus_Click());
+        });
+    });
+}
+
+void frmSched::puForceSub_click() {
+    Held([this] { Run([this] { run_.puForceSub_click(); }); });
+}
+
+int frmSched::RowAt(QListWidget* list, const QPoint& pos) const {
+    const QModelIndex index = list->indexAt(pos);
+    return index.isValid() ? index.row() : -1;
+}
+
+bool frmSched::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lsbUnsub_->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* me = static_cast<QMouseEvent*>(event);
+            UnsubDownRow = me->button() == Qt::RightButton ? RowAt(lsbUnsub_, me->position().toPoint()) : -1;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* me = static_cast<QMouseEvent*>(event);
+            const QPoint at = me->position().toPoint();
+            if (UnsubDownRow != -1 && me->button() == Qt::RightButton && RowAt(lsbUnsub_, at) != -1) {
+                lsbUnsub_->setCurrentRow(UnsubDownRow);
+                QCoreApplication::processEvents();
+                puUnsub_->popup(lsbUnsub_->viewport()->mapToGlobal(at));
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,26 @@
+#include "common/cmdline.h"
+#include "common/fatal.h"
+#include "common/gui/qtprompter.h"
+#include "morvenda/core/frmMain.h"
+
+#include <QApplication>
+
+// The scheduler: the start-up window runs the start-up sequence, then waits
+// for the operator.
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Morvenda"));
+    QtPrompter prompter;
+    setPrompter(&prompter);
+    frmMain w;
+    try {
+        w.Form_Load(ProgramCommandLine(args));
+    } catch (const FatalStop&) {
+        return 1;
+    }
+    w.show();
+    return QApplication::exec();
+}

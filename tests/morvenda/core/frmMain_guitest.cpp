@@ -1,0 +1,172 @@
+#include "morvenda/core/frmMain.h"
+
+#include "common/constants.h"
+#include "common/fatal.h"
+#include "common/settings.h"
+#include "common/textfile.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/state.h"
+#include "morvenda/execution/frmSched.h"
+#include "tests/support/testing.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+// The start-up window on a copy of the demo installation.
+
+namespace {
+
+class FrmMainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        JobTableChanged();
+        const QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + QStringLiteral("/examples/demo");
+        QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            QByteArray bytes = dir.read(file);
+            bytes.replace("@BASE@", dir.path().toUtf8());
+            dir.write(file.mid(source.size() + 1), bytes);
+        }
+        for (const char* folder : {"@Trigger", "DEMO/Log", "DEMO/Tracker", "DEMO/Output", "@Email/Messages"})
+            QDir().mkpath(dir.path(QString::fromLatin1(folder)));
+    }
+    void TearDown() override {
+        ResetState();
+        JobTableChanged();
+    }
+    QString ini() const { return dir.path(S("DEMO/DEMO.ini")); }
+    template <typename T>
+    T* child(const char* name) {
+        T* c = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+
+    TempDir dir;
+    TempDir config;
+    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
+    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 23, 20, 0)};
+    ScriptedPrompter prompts;
+    frmMain window;
+};
+
+TEST_F(FrmMainTest, StartsOnTheDemoAndShowsTheSchedule) {
+    window.Form_Load(ini() + S(",TEMP"));
+    EXPECT_EQ(child<QLabel>("lblINIFile")->text(), ini());
+    EXPECT_EQ(child<QGroupBox>("fraSchedule")->title(), S("Schedule: DEMO"));
+    EXPECT_EQ(child<QLineEdit>("txtRunDate")->text(), S("8 Dec 2026"));
+    EXPECT_EQ(child<QLabel>("lblDay")->text(), S("Tuesday"));
+    EXPECT_EQ(child<QLabel>("lblStartTime")->text(), S("00:00"));
+    EXPECT_EQ(child<QLabel>("lblCPULimit")->text(), S("8"));
+    EXPECT_EQ(window.windowTitle(), S("Morvenda - Windows Scheduler"));
+    EXPECT_EQ(JobCount(), 10);
+    EXPECT_FALSE(G.gStartingUp);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
+
+    // The arrows move the run date; a text that is no date changes nothing.
+    window.UpDown_Change(1);
+    EXPECT_EQ(child<QLineEdit>("txtRunDate")->text(), S("9 Dec 2026"));
+    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
+    child<QLineEdit>("txtRunDate")->setText(S("not a date"));
+    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
+    window.UpDown_Change(-1);
+    EXPECT_EQ(child<QLineEdit>("txtRunDate")->text(), S("not a date"));
+}
+
+TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
+    window.Form_Load(ini() + S(",TEMP"));
+    bool sawWindow = false;
+    // Drives the execution window while it is shown modally: a pass every
+    // 200 ms of real time, each twenty seconds of schedule time, until the
+    // schedule completes; then Exit.
+    QTimer::singleShot(0, [&] {
+        auto* sched = qobject_cast<frmSched*>(QApplication::activeModalWidget());
+        ASSERT_NE(sched, nullptr);
+        sawWindow = true;
+        auto* kick = sched->findChild<QPushButton*>(S("cmdKick"));
+        for (int i = 0; i < 300 && !G.gSchedComplete; ++i) {
+            clock.advance(20);
+            kick->click();
+            QTest::qWait(200);
+        }
+        auto* list = sched->findChild<QListView*>(S("lstProgList"));
+        ASSERT_NE(list, nullptr);
+        const QStringList lines = qobject_cast<QStringListModel*>(list->model())->stringList();
+        EXPECT_TRUE(lines.filter(S("Schedule Completed at ")).size() == 1) << lines.join(QLatin1Char('\n')).toStdString();
+        sched->findChild<QPushButton*>(S("cmdExit"))->click();
+    });
+    window.cmdLaunch_Click();
+    ASSERT_TRUE(sawWindow);
+    EXPECT_TRUE(G.gSchedComplete);
+
+    const QString log = QString::fromUtf8(dir.read(S("DEMO/Log/20261208.log")));
+    EXPECT_TRUE(log.contains(S("Schedule for Tuesday 8 Dec 2026 ----------------------------------------")));
+    EXPECT_TRUE(log.contains(S("BROKEN   Failed(Exit code 2)")));
+    EXPECT_TRUE(log.contains(S("NOTIFY Unscheduled at ")));
+    EXPECT_TRUE(log.contains(S("Closing")));
+
+    // The saved schedule holds the final states.
+    ResetState();
+    JobTableChanged();
+    G.gSchedFile = dir.path(S("DEMO/DEMO.sch"));
+    G.gRunDate = DateVal::fromDate(2026, 12, 8);
+    G.gRunDayStart = G.gRunDate;
+    LoadSchedule();
+    auto state = [](const char* name) { return G.Jobs[static_cast<size_t>(FindJob(S(name)))].JobState; };
+    for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH", "NIGHTLY"})
+        EXPECT_EQ(state(done), jsCompleted) << done;
+    EXPECT_EQ(state("BROKEN"), jsAborted);  // its exit status is in the log line above
+}
+
+TEST_F(FrmMainTest, LaunchRefusesLoopsAndBadFields) {
+    window.Form_Load(ini() + S(",TEMP"));
+    child<QLineEdit>("txtRunDate")->setText(S("31 Feb 2026"));
+    window.cmdLaunch_Click();
+    EXPECT_EQ(prompts.messages.back(), S("Invalid schedule run date"));
+    child<QLineEdit>("txtRunDate")->setText(S("8 Dec 2026"));
+
+    // EXTRACT after ARCHIVE closes a circle through LOAD, REPORT and ARCHIVE.
+    G.Jobs[static_cast<size_t>(FindJob(S("EXTRACT")))].RunAfter = QStringList{S("ARCHIVE")};
+    G.Jobs[static_cast<size_t>(FindJob(S("EXTRACT")))].RunAfterStatus = S("S");
+    window.cmdLaunch_Click();
+    EXPECT_EQ(prompts.messages.back(), S("Circular job dependencies exist.  See log for details"));
+    EXPECT_TRUE(dir.read(S("DEMO/Log/20261208.log")).contains("Circular dependencies involving jobs EXTRACT and ARCHIVE"));
+}
+
+TEST_F(FrmMainTest, ExitOffersTheDefaultOnlyWhenItShould) {
+    window.Form_Load(ini() + S(",TEMP"));
+    window.close();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), S(""));
+
+    ResetState();
+    frmMain second;
+    second.Form_Load(ini());
+    prompts.queueAnswer(MsgAnswer::Yes);
+    second.close();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith(S("Do you want the following Ini file")));
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), ini());
+
+    ResetState();
+    frmMain third;
+    third.Form_Load(ini());
+    third.close();
+    EXPECT_EQ(prompts.messages.size(), 1);  // already the default: not asked again
+}
+
+}  // namespace
