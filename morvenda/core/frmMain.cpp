@@ -30,6 +30,15 @@
 
 namespace {
 
+// The run date's up-down arrows: only their clicks count, so no number shows.
+class UpDown : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QString textFromValue(int) const override { return QString(); }
+};
+
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -74,7 +83,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     txtRunDate_->setObjectName(QStringLiteral("txtRunDate"));
     txtRunDate_->setToolTip(QStringLiteral("Day on which jobs are to be scheduled for submission"));
     // The up-down control: only its up and down clicks count.
-    updRunDate_ = new QSpinBox(fraSchedule_);
+    updRunDate_ = new UpDown(fraSchedule_);
     updRunDate_->setObjectName(QStringLiteral("updRunDate"));
     updRunDate_->setRange(-1, 1);
     updRunDate_->setValue(0);
