@@ -1,5 +1,6 @@
 #include "tests/support/testing.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -78,4 +79,18 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 
 void PrintTo(const DateVal& d, std::ostream* os) {
     *os << FormatDate(d, QStringLiteral("dd mmm yyyy hh:nn:ss")).toStdString() << " (" << d.seconds() << ")";
+}
+
+void InstallDemo(const TempDir& Dir) {
+    const QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + QStringLiteral("/examples/demo");
+    QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        QByteArray bytes = Dir.read(file);
+        bytes.replace("@BASE@", Dir.path().toUtf8());
+        Dir.write(file.mid(source.size() + 1), bytes);
+    }
+    for (const char* folder : {"@Trigger", "@Email/Messages", "@Email/Attachments", "DEMO/Log", "DEMO/JobDoc",
+                               "DEMO/Tracker", "DEMO/Output"})
+        QDir().mkpath(Dir.path(QString::fromLatin1(folder)));
 }

@@ -87,6 +87,10 @@ private:
     std::optional<QByteArray> old_;
 };
 
+/// Copies the bundled demo installation (examples/demo) into Dir with every
+/// "@BASE@" replaced by Dir's path, and makes the folders it leaves empty.
+void InstallDemo(const TempDir& Dir);
+
 /// Text literal for tests: QString from UTF-8.
 inline QString S(const char* utf8) { return QString::fromUtf8(utf8); }
 

@@ -33,16 +33,7 @@ protected:
     void SetUp() override {
         ResetState();
         JobTableChanged();
-        const QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + QStringLiteral("/examples/demo");
-        QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString file = it.next();
-            QByteArray bytes = dir.read(file);
-            bytes.replace("@BASE@", dir.path().toUtf8());
-            dir.write(file.mid(source.size() + 1), bytes);
-        }
-        for (const char* folder : {"@Trigger", "DEMO/Log", "DEMO/Tracker", "DEMO/Output", "@Email/Messages"})
-            QDir().mkpath(dir.path(QString::fromLatin1(folder)));
+        InstallDemo(dir);
     }
     void TearDown() override {
         ResetState();

@@ -27,21 +27,6 @@ public:
     QString firstRunFile() override { return QString(); }
 };
 
-// Copies the demo into dir with every @BASE@ replaced by the copy's folder.
-void InstallDemo(const TempDir& dir) {
-    const QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + QStringLiteral("/examples/demo");
-    QDirIterator it(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        QByteArray bytes = dir.read(file);
-        bytes.replace("@BASE@", dir.path().toUtf8());
-        dir.write(file.mid(source.size() + 1), bytes);
-    }
-    for (const char* folder : {"@Trigger", "@Email/Messages", "@Email/Attachments", "DEMO/Log", "DEMO/JobDoc",
-                               "DEMO/Tracker", "DEMO/Output"})
-        QDir().mkpath(dir.path(QString::fromLatin1(folder)));
-}
-
 JobRec& Named(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(QString::fromLatin1(name)))]; }
 
 TEST(Demo, RunsItsDayFromStartToEnd) {
