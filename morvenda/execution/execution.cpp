@@ -23,8 +23,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <optional>
-#include <utility>
 
 namespace {
 
@@ -47,6 +45,8 @@ std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
         out[i] = items[i].trimmed();
     return out;
 }
+
+}  // namespace
 
 // What the running jobs (state 1) hold, for the wait tests of the submission
 // loop. Each test then costs the same however many jobs there are: taken once
@@ -113,22 +113,6 @@ private:
     QStringList longWords_;
 };
 
-// The totals of the submission loop in progress; null outside it.
-std::optional<RunningTotals>* g_loopTotals = nullptr;
-
-// Calls Test with the running totals: the loop's (taken at its first test),
-// or, outside the loop, totals taken for this one test.
-template <typename F>
-bool WithTotals(F Test) {
-    if (!g_loopTotals)
-        return Test(RunningTotals());
-    if (!*g_loopTotals)
-        g_loopTotals->emplace();
-    return Test(**g_loopTotals);
-}
-
-}  // namespace
-
 QString SpanHms(qint64 seconds) {
     if (seconds < 0)
         seconds = 0;
@@ -140,6 +124,19 @@ QString SpanHms(qint64 seconds) {
 }
 
 Execution::Execution(ExecView& view) : view_(view) {}
+
+Execution::~Execution() = default;
+
+// Calls Test with the running totals: the submission loop's (taken at its
+// first test), or, outside the loop, totals taken for this one test.
+template <typename F>
+bool Execution::WithTotals(F Test) const {
+    if (!inLoop_)
+        return Test(RunningTotals());
+    if (!loopTotals_)
+        loopTotals_ = std::make_unique<RunningTotals>();
+    return Test(*loopTotals_);
+}
 
 void Execution::SetFailed(bool visible) {
     FailedVisible = visible;
@@ -314,12 +311,16 @@ void Execution::EndJob(int j, bool& changed) {
 
 void Execution::SubmissionLoop(bool& changed) {
     G.gNoJobRunning = true;
-    std::optional<RunningTotals> totals;
-    std::optional<RunningTotals>* const outer = std::exchange(g_loopTotals, &totals);
-    struct Restore {
-        std::optional<RunningTotals>* outer;
-        ~Restore() { g_loopTotals = outer; }
-    } restore{outer};
+    // The loop's totals are taken at its first wait test and dropped with it.
+    loopTotals_.reset();
+    inLoop_ = true;
+    struct Leave {
+        Execution& e;
+        ~Leave() {
+            e.inLoop_ = false;
+            e.loopTotals_.reset();
+        }
+    } leave{*this};
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& job = Job(j);
         if (job.JobState == jsScheduled) {
@@ -394,8 +395,8 @@ void Execution::SubmissionLoop(bool& changed) {
             }
             if (ok && Submit(j)) {
                 changed = true;
-                if (totals && job.JobState == jsRunning)
-                    totals->add(job);
+                if (loopTotals_ && job.JobState == jsRunning)
+                    loopTotals_->add(job);
             }
         }
         if (job.JobState == jsRunning)

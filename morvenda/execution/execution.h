@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
+
+class RunningTotals;
 
 // The run of a schedule: the kick pass that finds running jobs ended or
 // failed and submits waiting ones, the start of a run date, the rollover to
@@ -65,6 +68,7 @@ struct ListEntry {
 class Execution {
 public:
     explicit Execution(ExecView& view);
+    ~Execution();
 
     // Window state.
     bool KickBusy = false;          ///< a pass is in progress
@@ -127,7 +131,13 @@ private:
     bool Submit(int j);
     void SetFailed(bool visible);
 
+    template <typename F>
+    bool WithTotals(F Test) const;
+
     ExecView& view_;
+    // What the running jobs hold, while the submission loop runs.
+    bool inLoop_ = false;
+    mutable std::unique_ptr<RunningTotals> loopTotals_;
 };
 
 /// A span of seconds as "hh:mm:ss"; a day or more shows its total hours
