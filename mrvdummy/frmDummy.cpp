@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/datetime.h"
+#include "common/gui/controls.h"
 
 #include <QCoreApplication>
 #include <QFormLayout>
@@ -36,12 +37,6 @@ QLineEdit* ReadOnlyBox(const char* name, QWidget* parent) {
     return t;
 }
 
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
 }  // namespace
 
 frmDummy::frmDummy(const QString& CommandLine, QWidget* parent) : QWidget(parent) {
@@ -61,11 +56,11 @@ frmDummy::frmDummy(const QString& CommandLine, QWidget* parent) : QWidget(parent
     lblRejected_->setText(QStringLiteral("Rejected Operands"));
     lblRejectedList_ = NamedLabel("lblRejectedList", this);
     lblRejectedList_->setWordWrap(true);
-    cmdGo_ = Button("cmdGo", QStringLiteral("&Go"), this);
-    CmdTimer_ = Button("CmdTimer", kTimerIsOff, this);
-    cmdErr5_ = Button("cmdErr5", QStringLiteral("Err 5"), this);
-    cmdErr13_ = Button("cmdErr13", QStringLiteral("Err13"), this);
-    cmdExit_ = Button("cmdExit", QStringLiteral("&Exit"), this);
+    cmdGo_ = NamedButton(this, "cmdGo", QStringLiteral("&Go"));
+    CmdTimer_ = NamedButton(this, "CmdTimer", kTimerIsOff);
+    cmdErr5_ = NamedButton(this, "cmdErr5", QStringLiteral("Err 5"));
+    cmdErr13_ = NamedButton(this, "cmdErr13", QStringLiteral("Err13"));
+    cmdExit_ = NamedButton(this, "cmdExit", QStringLiteral("&Exit"));
     tmrZOrder_ = new QTimer(this);
     tmrZOrder_->setObjectName(QStringLiteral("tmrZOrder"));
     tmrZOrder_->setInterval(kTickMs);

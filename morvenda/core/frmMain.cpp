@@ -3,6 +3,7 @@
 #include "common/constants.h"
 #include "common/prompter.h"
 #include "common/text.h"
+#include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
 #include "common/gui/frmAbout.h"
 #include "common/gui/guard.h"
@@ -38,18 +39,6 @@ public:
 protected:
     QString textFromValue(int) const override { return QString(); }
 };
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
-QAction* MenuItem(QMenu* menu, const char* name, const QString& caption) {
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-}
 
 }  // namespace
 
@@ -123,12 +112,12 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     outer->addWidget(fraSchedule_);
 
     auto* buttons = new QHBoxLayout;
-    QPushButton* cmdLaunch = Button(central, "cmdLaunch", QStringLiteral("&Launch Schedule"));
-    QPushButton* cmdEdit = Button(central, "cmdEdit", QStringLiteral("&Edit Schedule"));
-    QPushButton* cmdViewLog = Button(central, "cmdViewLog", QStringLiteral("Vie&w Log"));
-    QPushButton* cmdCalendar = Button(central, "cmdCalendar", QStringLiteral("C&alendar"));
-    QPushButton* cmdHelp = Button(central, "cmdHelp", QStringLiteral("&Help"));
-    QPushButton* cmdExit = Button(central, "cmdExit", QStringLiteral("E&xit"));
+    QPushButton* cmdLaunch = NamedButton(central, "cmdLaunch", QStringLiteral("&Launch Schedule"));
+    QPushButton* cmdEdit = NamedButton(central, "cmdEdit", QStringLiteral("&Edit Schedule"));
+    QPushButton* cmdViewLog = NamedButton(central, "cmdViewLog", QStringLiteral("Vie&w Log"));
+    QPushButton* cmdCalendar = NamedButton(central, "cmdCalendar", QStringLiteral("C&alendar"));
+    QPushButton* cmdHelp = NamedButton(central, "cmdHelp", QStringLiteral("&Help"));
+    QPushButton* cmdExit = NamedButton(central, "cmdExit", QStringLiteral("E&xit"));
     for (QPushButton* b : {cmdLaunch, cmdEdit, cmdViewLog, cmdCalendar, cmdHelp, cmdExit})
         buttons->addWidget(b);
     outer->addLayout(buttons);
@@ -142,22 +131,22 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 
     QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    QAction* mnuOpen = MenuItem(mnuFile, "mnuOpen", QStringLiteral("&Open New Schedule"));
-    QAction* mnuExit = MenuItem(mnuFile, "mnuExit", QStringLiteral("E&xit"));
+    QAction* mnuOpen = NamedMenuItem(mnuFile, "mnuOpen", QStringLiteral("&Open New Schedule"));
+    QAction* mnuExit = NamedMenuItem(mnuFile, "mnuExit", QStringLiteral("E&xit"));
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
-    QAction* mnuViewLog = MenuItem(mnuView, "mnuViewLog", QStringLiteral("&Log"));
+    QAction* mnuViewLog = NamedMenuItem(mnuView, "mnuViewLog", QStringLiteral("&Log"));
     mnuViewLog->setEnabled(false);
     QMenu* mnuSchedule = menuBar()->addMenu(QStringLiteral("&Schedule"));
     mnuSchedule->setObjectName(QStringLiteral("mnuSchedule"));
-    QAction* mnuLaunch = MenuItem(mnuSchedule, "mnuLaunch", QStringLiteral("&Launch"));
-    QAction* mnuEdit = MenuItem(mnuSchedule, "mnuEdit", QStringLiteral("&Edit"));
+    QAction* mnuLaunch = NamedMenuItem(mnuSchedule, "mnuLaunch", QStringLiteral("&Launch"));
+    QAction* mnuEdit = NamedMenuItem(mnuSchedule, "mnuEdit", QStringLiteral("&Edit"));
     mnuEdit->setEnabled(false);
-    QAction* mnuReset = MenuItem(mnuSchedule, "mnuReset", QStringLiteral("Re&set"));
+    QAction* mnuReset = NamedMenuItem(mnuSchedule, "mnuReset", QStringLiteral("Re&set"));
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* mnuHelpContents = MenuItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Morvenda Help"));
-    QAction* mnuAbout = MenuItem(mnuHelp, "mnuAbout", QStringLiteral("&About"));
+    QAction* mnuHelpContents = NamedMenuItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Morvenda Help"));
+    QAction* mnuAbout = NamedMenuItem(mnuHelp, "mnuAbout", QStringLiteral("&About"));
 
     connect(cmdLaunch, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdLaunch_Click(); }); });
     connect(mnuLaunch, &QAction::triggered, cmdLaunch, &QPushButton::click);

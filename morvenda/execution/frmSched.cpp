@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/constants.h"
 #include "common/datetime.h"
+#include "common/gui/controls.h"
 #include "common/prompter.h"
 #include "common/text.h"
 #include "morvenda/core/dependency.h"
@@ -98,9 +99,9 @@ private:
     int units_;
 };
 
+// A button of this dialog: Enter never presses one by default.
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
+    QPushButton* b = NamedButton(parent, name, caption);
     b->setAutoDefault(false);
     return b;
 }
@@ -109,12 +110,6 @@ QLabel* Label(const char* name, const QString& caption, QWidget* parent) {
     auto* l = new QLabel(caption, parent);
     l->setObjectName(QLatin1String(name));
     return l;
-}
-
-QAction* Item(QMenu* menu, const char* name, const QString& caption) {
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    return a;
 }
 
 QListWidget* List(const char* name, int tabStop, QWidget* parent) {
@@ -218,28 +213,28 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     mnuExit_->setObjectName(QStringLiteral("mnuExit"));
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
-    mnuViewEvents_ = Item(view, "mnuViewEvents", QStringLiteral("&Events"));
-    mnuViewStatus_ = Item(view, "mnuViewStatus", QStringLiteral("&Status"));
-    mnuViewLog_ = Item(view, "mnuViewLog", QStringLiteral("&Log"));
-    mnuJobDoc_ = Item(view, "mnuJobDoc", QStringLiteral("&Job Documentation"));
+    mnuViewEvents_ = NamedMenuItem(view, "mnuViewEvents", QStringLiteral("&Events"));
+    mnuViewStatus_ = NamedMenuItem(view, "mnuViewStatus", QStringLiteral("&Status"));
+    mnuViewLog_ = NamedMenuItem(view, "mnuViewLog", QStringLiteral("&Log"));
+    mnuJobDoc_ = NamedMenuItem(view, "mnuJobDoc", QStringLiteral("&Job Documentation"));
     QMenu* schedule = bar->addMenu(QStringLiteral("Sch&edule"));
     schedule->setObjectName(QStringLiteral("mnuSchedule"));
-    mnuScheduleSuspend_ = Item(schedule, "mnuScheduleSuspend", QStringLiteral("&Suspend"));
-    mnuScheduleModify_ = Item(schedule, "mnuScheduleModify", QStringLiteral("&Modify"));
-    mnuScheduleKick_ = Item(schedule, "mnuScheduleKick", QStringLiteral("&Kick"));
-    mnuScheduleNext_ = Item(schedule, "mnuScheduleNext", QStringLiteral("&Next Day Rollover"));
-    mnuKickInterval_ = Item(schedule, "mnuKickInterval", QStringLiteral("Kick &Interval"));
+    mnuScheduleSuspend_ = NamedMenuItem(schedule, "mnuScheduleSuspend", QStringLiteral("&Suspend"));
+    mnuScheduleModify_ = NamedMenuItem(schedule, "mnuScheduleModify", QStringLiteral("&Modify"));
+    mnuScheduleKick_ = NamedMenuItem(schedule, "mnuScheduleKick", QStringLiteral("&Kick"));
+    mnuScheduleNext_ = NamedMenuItem(schedule, "mnuScheduleNext", QStringLiteral("&Next Day Rollover"));
+    mnuKickInterval_ = NamedMenuItem(schedule, "mnuKickInterval", QStringLiteral("Kick &Interval"));
     mnuTrigger_ = bar->addAction(QStringLiteral("&Trigger Event"));
     mnuTrigger_->setObjectName(QStringLiteral("mnuTrigger"));
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelpF1_ = Item(help, "mnuHelpF1", QStringLiteral("&Help"));
+    mnuHelpF1_ = NamedMenuItem(help, "mnuHelpF1", QStringLiteral("&Help"));
     mnuHelpF1_->setShortcut(QKeySequence(Qt::Key_F1));
 
     puUnsub_ = new QMenu(QStringLiteral("Unsub"), this);
     puUnsub_->setObjectName(QStringLiteral("puUnsub"));
-    puStatus_ = Item(puUnsub_, "puStatus", QStringLiteral("&Status"));
-    puForceSub_ = Item(puUnsub_, "puForceSub", QStringLiteral("&Force Submit"));
+    puStatus_ = NamedMenuItem(puUnsub_, "puStatus", QStringLiteral("&Status"));
+    puForceSub_ = NamedMenuItem(puUnsub_, "puForceSub", QStringLiteral("&Force Submit"));
 
     tmrKick_ = new QTimer(this);
     tmrKick_->setObjectName(QStringLiteral("tmrKick"));
