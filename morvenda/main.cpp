@@ -1,7 +1,7 @@
 #include "common/cmdline.h"
 #include "common/fatal.h"
 #include "common/gui/qtprompter.h"
-#include "morvenda/core/frmMain.h"
+#include "morvenda/startup/frmMain.h"
 
 #include <QApplication>
 

@@ -7,7 +7,7 @@ class QMenu;
 class QPushButton;
 class QWidget;
 
-// Controls made with their design name as objectName, so tests find them.
+// Controls made with their control name as objectName, so tests find them.
 
 /// A push button with Caption, owned by Parent.
 QPushButton* NamedButton(QWidget* Parent, const char* Name, const QString& Caption);

@@ -18,7 +18,7 @@ class QWidget;
 
 class FileDialog {
 public:
-    /// Option flags, with the values the design's dialog knows them by, so a
+    /// Option flags, with the values callers know them by, so a
     /// combined value such as 0x2804 keeps its meaning.
     enum Flag : int {
         OverwritePrompt = 0x2,          ///< save: ask before replacing an existing file
@@ -33,7 +33,7 @@ public:
         NoDereferenceLinks = 0x100000,  ///< return a symbolic link itself, not its target
     };
 
-    /// Name is the design name of the dialog (e.g. "cdgFiles"), the
+    /// Name is the control name of the dialog (e.g. "cdgFiles"), the
     /// objectName of every dialog shown; Parent its parent window.
     explicit FileDialog(QWidget* Parent = nullptr, const QString& Name = QStringLiteral("cdgFiles"));
 
@@ -74,7 +74,7 @@ private:
     QString name_;
 };
 
-/// Filter in the design's form ("Description|pattern|...") as Qt name filters
+/// Filter in the form ("Description|pattern|...") as Qt name filters
 /// ("Description (pattern)"). A trailing "(...)" of a description is replaced
 /// by the pattern list; patterns separated by ";" become separated by blanks;
 /// "*.*" (every file, with or without an extension) becomes "*"; a

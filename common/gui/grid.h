@@ -32,7 +32,7 @@ class Grid : public QTableWidget {
 
 public:
     /// A grid with one fixed header row, Rows() == 1 and no columns. Name is
-    /// the control's design name and becomes its objectName.
+    /// the control's name and becomes its objectName.
     explicit Grid(const QString& Name, QWidget* Parent = nullptr);
     ~Grid() override;
 

@@ -5,7 +5,7 @@
 #include "common/prompter.h"
 #include "common/textfile.h"
 #include "morvenda/core/launcher.h"
-#include "morvenda/core/startup.h"
+#include "morvenda/startup/startup.h"
 #include "morvenda/core/state.h"
 #include "platform/drives.h"
 #include "platform/process.h"

@@ -408,7 +408,7 @@ void frmSched::Form_Load() {
 void frmSched::ApplyHeight() {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         return;
-    // The design heights are those of the whole window, its frame included.
+    // The stored heights are those of the whole window, its frame included.
     const int frame = frameGeometry().height() - geometry().height();
     const QSize wanted(loadWidth_ > 0 ? loadWidth_ : width(), std::max(1, ShownHeight / kTwipsPerPixel - frame));
     if (size() == wanted)

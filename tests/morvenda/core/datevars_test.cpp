@@ -144,7 +144,7 @@ TEST_F(DateVars, Substitution) {
         std::array<QString, 7> vars;
         const char* want;
     } cases[] = {
-        {"spec line", "copy x.dat y&DT&.dat", Vars({"DT,RunDate,0,yyyymmdd"}), "copy x.dat y20261207.dat"},
+        {"copy with a date", "copy x.dat y&DT&.dat", Vars({"DT,RunDate,0,yyyymmdd"}), "copy x.dat y20261207.dat"},
         {"any case", "&dt& &Dt& &DT&", Vars({"DT,RunDate,0,yyyymmdd"}), "20261207 20261207 20261207"},
         {"name matched without case", "&Dt&", Vars({"dt ,RunDate,0,dd"}), "07"},
         {"two variables", "a&A&b&B&c", Vars({"A,RUND-1WD,0,ddmm", "", "B,+1WDOM,1,dd mmm yyyy"}),

@@ -1,7 +1,7 @@
 #include "morvenda/core/windowhelpers.h"
 
 #include "common/fatal.h"
-#include "morvenda/core/startup.h"
+#include "morvenda/startup/startup.h"
 #include "morvenda/core/state.h"
 #include "platform/drives.h"
 #include "tests/support/testing.h"

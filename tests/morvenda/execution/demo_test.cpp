@@ -2,8 +2,8 @@
 
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
-#include "morvenda/core/startup.h"
-#include "morvenda/core/startwindow.h"
+#include "morvenda/startup/startup.h"
+#include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
 

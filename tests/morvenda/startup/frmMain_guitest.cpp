@@ -1,4 +1,4 @@
-#include "morvenda/core/frmMain.h"
+#include "morvenda/startup/frmMain.h"
 
 #include "common/constants.h"
 #include "common/fatal.h"

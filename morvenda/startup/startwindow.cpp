@@ -1,4 +1,4 @@
-#include "morvenda/core/startwindow.h"
+#include "morvenda/startup/startwindow.h"
 
 #include "common/clock.h"
 #include "common/constants.h"

@@ -1,4 +1,4 @@
-#include "morvenda/core/frmMain.h"
+#include "morvenda/startup/frmMain.h"
 
 #include "common/constants.h"
 #include "common/prompter.h"
@@ -8,7 +8,7 @@
 #include "common/gui/frmAbout.h"
 #include "common/gui/guard.h"
 #include "morvenda/core/frequency.h"
-#include "morvenda/core/startwindow.h"
+#include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 #include "morvenda/execution/frmSched.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "morvenda/core/startup.h"
+#include "morvenda/startup/startup.h"
 
 #include <QMainWindow>
 

@@ -1,4 +1,4 @@
-#include "morvenda/core/startup.h"
+#include "morvenda/startup/startup.h"
 
 #include "common/constants.h"
 #include "common/ini.h"
