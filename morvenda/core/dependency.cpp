@@ -15,6 +15,43 @@ namespace {
 // The key names are compared by.
 QString NameKey(const QString& name) { return name.trimmed().toUpper(); }
 
+bool Ascii(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+char16_t AsciiUpper(char16_t u) { return u >= u'a' && u <= u'z' ? static_cast<char16_t>(u - 32) : u; }
+
+// NameKey(name) written into buf, which is reused between calls: names are
+// short ASCII texts in practice, so a lookup allocates nothing.
+const QString& KeyInto(const QString& name, QString& buf) {
+    const QStringView t = QStringView(name).trimmed();
+    if (!Ascii(t)) {
+        buf = NameKey(name);
+        return buf;
+    }
+    buf.resize(t.size());
+    QChar* out = buf.data();
+    for (qsizetype i = 0; i < t.size(); ++i)
+        out[i] = QChar(AsciiUpper(t[i].unicode()));
+    return buf;
+}
+
+// NameKey(name) == key, without making the key of name.
+bool HasKey(const QString& name, const QString& key) {
+    const QStringView t = QStringView(name).trimmed();
+    if (!Ascii(t))
+        return NameKey(name) == key;
+    if (t.size() != key.size())
+        return false;
+    for (qsizetype i = 0; i < t.size(); ++i)
+        if (AsciiUpper(t[i].unicode()) != key[i].unicode())
+            return false;
+    return true;
+}
+
 // Name index of G.Jobs. It is valid while G.JobsVersion, the table's size and
 // its storage are those it was built for; JobTableChanged gives the table a
 // version never used before, ResetState a version of 0, which the index never
@@ -56,84 +93,251 @@ bool IndexCurrent(const NameIndex& idx) {
            idx.data == G.Jobs.data();
 }
 
-// One entry of a dependency closure.
-struct DepEntry {
-    QString name;  // trimmed
-    QString letter;
-    QString flag;
-    int job = 0;  // FindJob of the name
+// One prerequisite of a job, resolved to its index in the table. Entries that
+// name no job of the schedule are met and add nothing to a closure, so they
+// are not kept.
+struct Edge {
+    int job = 0;
+    QChar letter;  // upper case; null when the job has no letter for the entry
+    bool unsched = false;
 };
 
-QString CharAt(const QString& text, qsizetype k) { return k < text.size() ? text.mid(k, 1).toUpper() : QString(); }
+// A job's prerequisites as the dependency walk uses them, built from the
+// record and kept while the record's name and lists are unchanged. The
+// copies share the record's text: any change to the record's own value
+// detaches it, so comparing the data pointers tells whether it changed.
+struct JobDeps {
+    QString nameRef;
+    QStringList listRef;
+    QString lettersRef;
+    QString flagsRef;
+    QString name;  // trimmed
+    std::vector<Edge> edges;
+    bool hasEmpty = false;
+    bool built = false;
+};
 
-// Jobs whose empty dependency entries were already reported in the run log.
-QSet<QString>& ReportedEmpty() {
-    static QSet<QString> reported;
-    return reported;
+bool SameData(const QString& a, const QString& b) { return a.constData() == b.constData() && a.size() == b.size(); }
+bool SameData(const QStringList& a, const QStringList& b) {
+    return a.constData() == b.constData() && a.size() == b.size();
 }
 
-void AddEntries(const JobRec& J, std::vector<DepEntry>& list, QSet<QString>& seen, bool ownList) {
+// The prerequisites of every job, and the scratch space of the walks.
+struct DepGraph {
+    std::uint64_t version = 0;  // G.JobsVersion it was built for
+    std::vector<JobDeps> jobs;
+    std::vector<std::uint32_t> seen;      // the walk's stamp: the job is in the closure
+    std::vector<std::uint32_t> expanded;  // the walk's stamp: the job's entries were added
+    std::uint32_t stamp = 0;
+    std::vector<Edge> closure;
+
+    // The kick pass's results. A job's result depends on the jobs of its
+    // closure only, so a change of one job makes the results of the jobs
+    // that reach it (its dependants, through the reverse edges) stale.
+    // `clock` counts the changes; dirty[j] is the clock of the last change
+    // that reached job j; a result computed at a clock not below it stands.
+    std::vector<std::uint8_t> states;  // each job's state when last seen
+    std::vector<QString> names;        // share each job's name, as JobDeps::nameRef
+    std::uint64_t clock = 1;
+    std::vector<std::uint64_t> dirty;
+    struct Result {
+        std::uint64_t at = 0;
+        QString result;  // "" = none yet
+        QString text;
+    };
+    std::vector<Result> results;
+    // Reverse edges as one array: the dependants of job p are
+    // dependants[firstDependant[p] .. firstDependant[p + 1]).
+    std::vector<int> firstDependant;
+    std::vector<int> dependants;
+    bool reverseStale = true;
+    // Prerequisites were rebuilt outside BeginDependencyPass: the dependants
+    // of the jobs concerned are not known, so every result is dropped.
+    bool resultsStale = false;
+    std::vector<std::uint32_t> marked;  // stamp of the dependant walk
+    std::uint32_t markStamp = 0;
+    std::vector<int> queue;
+};
+
+DepGraph& Graph() {
+    static DepGraph g;
+    return g;
+}
+
+bool Fresh(const JobDeps& d, const JobRec& J) {
+    return d.built && SameData(d.nameRef, J.JobName) && SameData(d.listRef, J.RunAfter) &&
+           SameData(d.lettersRef, J.RunAfterStatus) && SameData(d.flagsRef, J.RunAfterUnsched);
+}
+
+void Build(DepGraph& g, JobDeps& d, const JobRec& J) {
+    if (d.built)
+        g.resultsStale = true;
+    g.reverseStale = true;
+    d.nameRef = J.JobName;
+    d.listRef = J.RunAfter;
+    d.lettersRef = J.RunAfterStatus;
+    d.flagsRef = J.RunAfterUnsched;
+    d.name = J.JobName.trimmed();
+    d.edges.clear();
+    d.hasEmpty = false;
     for (qsizetype k = 0; k < J.RunAfter.size(); ++k) {
-        const QString name = J.RunAfter.at(k).trimmed();
-        if (name.isEmpty()) {
-            // The editor and the save keep empty entries out; one found here
-            // (a hand-edited file) is skipped, and reported once, rather than
-            // stopping the program in the middle of a run.
-            const QString job = J.JobName.trimmed().toUpper();
-            if (!ReportedEmpty().contains(job)) {
-                ReportedEmpty().insert(job);
-                WriteLog(G.gLogFile, QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed() +
-                                         QStringLiteral(" skipped."));
-            }
+        const QString& entry = J.RunAfter.at(k);
+        if (QStringView(entry).trimmed().isEmpty()) {
+            d.hasEmpty = true;
             continue;
         }
-        const QString key = name.toUpper();
-        // The job's own list is taken whole; entries reached through it only
-        // when their name is new, keeping the letter and flag first seen.
-        if (!ownList && seen.contains(key))
+        const int p = FindJob(entry);
+        if (p <= 0)
             continue;
-        seen.insert(key);
-        list.push_back(DepEntry{name, CharAt(J.RunAfterStatus, k), CharAt(J.RunAfterUnsched, k), 0});
+        const QChar letter = k < J.RunAfterStatus.size() ? J.RunAfterStatus.at(k).toUpper() : QChar();
+        const bool unsched = k < J.RunAfterUnsched.size() && J.RunAfterUnsched.at(k).toUpper() == QLatin1Char('Y');
+        d.edges.push_back(Edge{p, letter, unsched});
     }
+    d.built = true;
 }
 
-// The job's dependency closure: its own entries, then, walking the list as it
-// grows, the entries of every job it names. Linear in the entries visited.
-std::vector<DepEntry> Closure(int JobIndex) {
-    std::vector<DepEntry> list;
-    QSet<QString> seen;
-    AddEntries(G.Jobs[static_cast<size_t>(JobIndex)], list, seen, true);
-    for (size_t i = 0; i < list.size(); ++i) {
-        const int p = FindJob(list[i].name);
-        list[i].job = p;
-        if (p > 0)
-            AddEntries(G.Jobs[static_cast<size_t>(p)], list, seen, false);
+// Makes the graph fit the table: a new table version, or a table of another
+// size, drops every job's prerequisites (they are built again when reached).
+void Fit(DepGraph& g) {
+    if (G.JobsVersion == 0)
+        JobTableChanged();
+    if (g.version == G.JobsVersion && g.jobs.size() == G.Jobs.size())
+        return;
+    g.version = G.JobsVersion;
+    g.jobs.assign(G.Jobs.size(), JobDeps{});
+    g.seen.assign(G.Jobs.size(), 0);
+    g.expanded.assign(G.Jobs.size(), 0);
+    g.stamp = 0;
+    g.results.assign(G.Jobs.size(), DepGraph::Result{});
+    g.dirty.assign(G.Jobs.size(), 0);
+    g.marked.assign(G.Jobs.size(), 0);
+    g.markStamp = 0;
+    g.reverseStale = true;
+    g.resultsStale = false;
+    ++g.clock;
+}
+
+// Job p's prerequisites, brought up to date. False when the job's name
+// changed without JobTableChanged: every resolved name may then be wrong.
+bool Current(DepGraph& g, int p) {
+    JobDeps& d = g.jobs[static_cast<size_t>(p)];
+    const JobRec& J = G.Jobs[static_cast<size_t>(p)];
+    if (Fresh(d, J))
+        return true;
+    if (d.built && !SameData(d.nameRef, J.JobName))
+        return false;
+    Build(g, d, J);
+    return true;
+}
+
+void ReportEmpty(const JobDeps& d) {
+    // The editor and the save keep empty entries out; one found here (a
+    // hand-edited file) is skipped, and reported once, rather than stopping
+    // the program in the middle of a run.
+    const QString job = d.name.toUpper();
+    if (G.EmptyDepsReported.contains(job))
+        return;
+    G.EmptyDepsReported.insert(job);
+    WriteLog(G.gLogFile, QStringLiteral("Empty RunAfter entry for job ") + d.name + QStringLiteral(" skipped."));
+}
+
+// Walks the closure of JobIndex into g.closure: the job's own entries whole,
+// then, walking the list as it grows, the entries of every job it names that
+// are not yet in the list, with the letter and flag first seen. Each job is
+// expanded once; linear in the entries visited. False when a name changed
+// without JobTableChanged (the caller starts again on a new table version).
+bool WalkClosure(DepGraph& g, int JobIndex) {
+    Fit(g);
+    if (++g.stamp == 0) {
+        std::fill(g.seen.begin(), g.seen.end(), 0);
+        std::fill(g.expanded.begin(), g.expanded.end(), 0);
+        g.stamp = 1;
     }
-    return list;
+    g.closure.clear();
+    if (!Current(g, JobIndex))
+        return false;
+    const JobDeps& own = g.jobs[static_cast<size_t>(JobIndex)];
+    if (own.hasEmpty)
+        ReportEmpty(own);
+    for (const Edge& e : own.edges) {
+        g.closure.push_back(e);
+        g.seen[static_cast<size_t>(e.job)] = g.stamp;
+    }
+    // A job named twice by the own list is expanded once: the second time
+    // would add nothing.
+    for (size_t i = 0; i < g.closure.size(); ++i) {
+        const int p = g.closure[i].job;
+        std::uint32_t& x = g.expanded[static_cast<size_t>(p)];
+        if (x == g.stamp)
+            continue;
+        x = g.stamp;
+        if (!Current(g, p))
+            return false;
+        const JobDeps& d = g.jobs[static_cast<size_t>(p)];
+        if (d.hasEmpty)
+            ReportEmpty(d);
+        for (const Edge& e : d.edges) {
+            std::uint32_t& s = g.seen[static_cast<size_t>(e.job)];
+            if (s == g.stamp)
+                continue;
+            s = g.stamp;
+            g.closure.push_back(e);
+        }
+    }
+    return true;
 }
 
 // The wait word of one entry whose prerequisite is in state `state`; "" when
 // the entry is met. Sets never when the entry can no longer be met and asks
 // for unscheduling.
-QString WaitWord(std::uint8_t state, const DepEntry& e, bool& never) {
-    const bool unsched = e.flag == QLatin1String("Y");
+const QString& WaitWord(std::uint8_t state, const Edge& e, bool& never) {
+    static const QString running = QStringLiteral("Running");
+    static const QString notStarted = QStringLiteral("Not Started");
+    static const QString failed = QStringLiteral("Failed");
+    static const QString succeeded = QStringLiteral("Succeeded");
+    static const QString submitFailed = QStringLiteral("Submit Failed");
+    static const QString met;
     if (state == jsRunning)
-        return QStringLiteral("Running");
+        return running;
     if (state == jsScheduled)
-        return QStringLiteral("Not Started");
-    if (state == jsAborted && e.letter == QLatin1String("S")) {
-        never = never || unsched;
-        return QStringLiteral("Failed");
+        return notStarted;
+    if (state == jsAborted && e.letter == QLatin1Char('S')) {
+        never = never || e.unsched;
+        return failed;
     }
-    if ((state == jsCompleted || state == jsUnscheduled) && e.letter == QLatin1String("F")) {
-        never = never || unsched;
-        return QStringLiteral("Succeeded");
+    if ((state == jsCompleted || state == jsUnscheduled) && e.letter == QLatin1Char('F')) {
+        never = never || e.unsched;
+        return succeeded;
     }
     // A prerequisite whose submission failed never ran: it is pending for
     // every letter until the operator reschedules or forces it.
     if (state == jsSubmitFailed)
-        return QStringLiteral("Submit Failed");
-    return QString();
+        return submitFailed;
+    return met;
+}
+
+// The result and wait text of the closure in g.closure.
+QString Evaluate(const DepGraph& g, QString& Text) {
+    QString text;
+    bool never = false;
+    for (const Edge& e : g.closure) {
+        const QString& word = WaitWord(G.Jobs[static_cast<size_t>(e.job)].JobState, e, never);
+        if (word.isEmpty())
+            continue;
+        const QString& name = g.jobs[static_cast<size_t>(e.job)].name;
+        if (!text.isEmpty())
+            text += QLatin1String(", ");
+        text += name;
+        text += QLatin1Char('(');
+        if (!e.letter.isNull())
+            text += e.letter;
+        text += QLatin1String(") - ");
+        text += word;
+    }
+    Text = text;
+    if (never)
+        return gDepNever;
+    return text.isEmpty() ? gDepMet : gDepWait;
 }
 
 QString JobListText(const QString& list) { return list.mid(2).toUpper(); }
@@ -141,7 +345,8 @@ QString JobListText(const QString& list) { return list.mid(2).toUpper(); }
 }  // namespace
 
 int FindJob(const QString& JobName) {
-    const QString key = NameKey(JobName);
+    static QString buf;
+    const QString& key = KeyInto(JobName, buf);
     if (key.isEmpty())
         return 0;
     NameIndex& idx = Index();
@@ -153,13 +358,27 @@ int FindJob(const QString& JobName) {
     const int i = it.value();
     // A hit is checked against the table, so a change nobody announced cannot
     // return the wrong job.
-    if (i <= JobCount() && NameKey(G.Jobs[static_cast<size_t>(i)].JobName) == key)
+    if (i <= JobCount() && HasKey(G.Jobs[static_cast<size_t>(i)].JobName, key))
         return i;
+    const QString copy = key;  // the index is rebuilt with keys of their own
     RebuildIndex(idx);
-    return idx.first.value(key, 0);
+    return idx.first.value(copy, 0);
 }
 
 void JobTableChanged() { G.JobsVersion = ++VersionCounter(); }
+
+namespace {
+
+// Walks the closure of JobIndex, starting again once on a new table version
+// when a job was renamed without JobTableChanged.
+void Walk(DepGraph& g, int JobIndex) {
+    if (WalkClosure(g, JobIndex))
+        return;
+    JobTableChanged();
+    WalkClosure(g, JobIndex);
+}
+
+}  // namespace
 
 QString CheckDependency(int JobIndex, QString& Text, bool FindMode) {
     if (JobIndex < 1 || JobIndex > JobCount()) {
@@ -168,34 +387,163 @@ QString CheckDependency(int JobIndex, QString& Text, bool FindMode) {
         Text.clear();
         return gDepMet;
     }
-    const std::vector<DepEntry> list = Closure(JobIndex);
+    DepGraph& g = Graph();
+    Walk(g, JobIndex);
 
     if (FindMode) {
-        const QString wanted = Text.trimmed();
-        for (const DepEntry& e : list) {
-            if (e.job > 0 && G.Jobs[static_cast<size_t>(e.job)].JobName.trimmed() == wanted)
+        const QStringView wanted = QStringView(Text).trimmed();
+        for (const Edge& e : g.closure) {
+            if (QStringView(G.Jobs[static_cast<size_t>(e.job)].JobName).trimmed() == wanted)
                 return gDepFound;
         }
         return QString();
     }
+    return Evaluate(g, Text);
+}
 
-    QString text;
-    bool never = false;
-    for (const DepEntry& e : list) {
-        if (e.job <= 0)
-            continue;
-        const JobRec& P = G.Jobs[static_cast<size_t>(e.job)];
-        const QString word = WaitWord(P.JobState, e, never);
-        if (word.isEmpty())
-            continue;
-        if (!text.isEmpty())
-            text += QStringLiteral(", ");
-        text += P.JobName.trimmed() + QLatin1Char('(') + e.letter + QStringLiteral(") - ") + word;
+namespace {
+
+void BuildReverse(DepGraph& g) {
+    const size_t n = G.Jobs.size();
+    g.firstDependant.assign(n + 1, 0);
+    for (size_t j = 1; j < n; ++j)
+        for (const Edge& e : g.jobs[j].edges)
+            ++g.firstDependant[static_cast<size_t>(e.job) + 1];
+    for (size_t p = 0; p < n; ++p)
+        g.firstDependant[p + 1] += g.firstDependant[p];
+    g.dependants.assign(static_cast<size_t>(g.firstDependant[n]), 0);
+    std::vector<int> fill(g.firstDependant.begin(), g.firstDependant.end() - 1);
+    for (size_t j = 1; j < n; ++j)
+        for (const Edge& e : g.jobs[j].edges)
+            g.dependants[static_cast<size_t>(fill[static_cast<size_t>(e.job)]++)] = static_cast<int>(j);
+    g.reverseStale = false;
+}
+
+// Marks every job that reaches job x through its dependencies (x itself
+// only when it lies on a cycle) as changed at the current clock.
+void MarkDependants(DepGraph& g, int x) {
+    if (++g.markStamp == 0) {
+        std::fill(g.marked.begin(), g.marked.end(), 0);
+        g.markStamp = 1;
     }
-    Text = text;
-    if (never)
-        return gDepNever;
-    return text.isEmpty() ? gDepMet : gDepWait;
+    g.queue.clear();
+    g.queue.push_back(x);
+    for (size_t i = 0; i < g.queue.size(); ++i) {
+        const size_t p = static_cast<size_t>(g.queue[i]);
+        for (int k = g.firstDependant[p]; k < g.firstDependant[p + 1]; ++k) {
+            const size_t d = static_cast<size_t>(g.dependants[static_cast<size_t>(k)]);
+            if (g.marked[d] == g.markStamp)
+                continue;
+            g.marked[d] = g.markStamp;
+            g.dirty[d] = g.clock;
+            g.queue.push_back(static_cast<int>(d));
+        }
+    }
+}
+
+void DropResults(DepGraph& g) {
+    g.results.assign(G.Jobs.size(), DepGraph::Result{});
+    g.resultsStale = false;
+    ++g.clock;
+}
+
+}  // namespace
+
+void BeginDependencyPass() {
+    DepGraph& g = Graph();
+    Fit(g);
+    // A job renamed without JobTableChanged: the name index and every
+    // resolved name start again.
+    if (g.names.size() != G.Jobs.size()) {
+        g.names.assign(G.Jobs.size(), QString());
+        for (size_t j = 0; j < G.Jobs.size(); ++j)
+            g.names[j] = G.Jobs[j].JobName;
+    } else {
+        bool renamed = false;
+        for (size_t j = 0; j < G.Jobs.size(); ++j) {
+            if (!SameData(g.names[j], G.Jobs[j].JobName)) {
+                g.names[j] = G.Jobs[j].JobName;
+                renamed = true;
+            }
+        }
+        if (renamed) {
+            JobTableChanged();
+            Fit(g);
+        }
+    }
+    if (g.states.size() != G.Jobs.size())
+        g.states.assign(G.Jobs.size(), 0xFF);
+    // Every job's prerequisites up to date, so the reverse edges are whole;
+    // the jobs whose state or prerequisites changed.
+    std::vector<int> changed;
+    for (size_t j = 1; j < G.Jobs.size(); ++j) {
+        const JobRec& J = G.Jobs[j];
+        JobDeps& d = g.jobs[j];
+        bool change = false;
+        if (!Fresh(d, J)) {
+            // Changed here, where its dependants are marked below: no need to
+            // drop every result.
+            const bool stale = g.resultsStale;
+            Build(g, d, J);
+            g.resultsStale = stale;
+            change = true;
+        }
+        if (g.states[j] != J.JobState) {
+            g.states[j] = J.JobState;
+            change = true;
+        }
+        if (change)
+            changed.push_back(static_cast<int>(j));
+    }
+    if (g.reverseStale)
+        BuildReverse(g);
+    if (g.resultsStale) {
+        DropResults(g);
+        return;
+    }
+    if (changed.empty())
+        return;
+    ++g.clock;
+    for (const int x : changed) {
+        g.dirty[static_cast<size_t>(x)] = g.clock;  // its own closure may have changed
+        MarkDependants(g, x);
+    }
+}
+
+void JobStateChangedInPass(int JobIndex) {
+    DepGraph& g = Graph();
+    if (JobIndex < 1 || static_cast<size_t>(JobIndex) >= g.states.size() || g.reverseStale) {
+        DropResults(g);
+        return;
+    }
+    g.states[static_cast<size_t>(JobIndex)] = G.Jobs[static_cast<size_t>(JobIndex)].JobState;
+    ++g.clock;
+    MarkDependants(g, JobIndex);
+}
+
+QString CheckDependencyInPass(int JobIndex, QString& Text) {
+    if (JobIndex < 1 || JobIndex > JobCount())
+        return CheckDependency(JobIndex, Text, false);
+    DepGraph& g = Graph();
+    Fit(g);
+    if (g.resultsStale || g.reverseStale) {
+        // Prerequisites changed since BeginDependencyPass.
+        if (g.reverseStale)
+            BuildReverse(g);
+        DropResults(g);
+    }
+    const size_t j = static_cast<size_t>(JobIndex);
+    if (!g.results[j].result.isEmpty() && g.dirty[j] <= g.results[j].at) {
+        Text = g.results[j].text;
+        return g.results[j].result;
+    }
+    Walk(g, JobIndex);
+    // The walk may have found the table changed and refitted the graph.
+    DepGraph::Result& fresh = g.results[j];
+    fresh.result = Evaluate(g, fresh.text);
+    fresh.at = g.clock;
+    Text = fresh.text;
+    return fresh.result;
 }
 
 void UpdateDependents(const QString& OldName, QString& NewName) {

@@ -35,6 +35,23 @@ void JobTableChanged();
 /// An index outside 1 to n returns gDepMet with an empty Text (find mode: "").
 QString CheckDependency(int JobIndex, QString& Text, bool FindMode);
 
+/// Brings the kick pass's dependency results up to date with the table: notes
+/// the jobs whose state, name or dependencies changed since the last call (a
+/// job renamed without JobTableChanged makes the name index start again). The
+/// kick pass calls it at its start and before its submission loop.
+void BeginDependencyPass();
+
+/// Tells the kick pass's dependency results that job JobIndex changed state
+/// since BeginDependencyPass.
+void JobStateChangedInPass(int JobIndex);
+
+/// CheckDependency(JobIndex, Text, false) for the kick pass: the same result
+/// and text, given back from the last call for the job when no job of the
+/// schedule changed state, name or dependencies since (see
+/// BeginDependencyPass and JobStateChangedInPass). Text then shares the
+/// earlier text's data, so a caller can tell it is unchanged without comparing.
+QString CheckDependencyInPass(int JobIndex, QString& Text);
+
 /// After a rename (NewName not empty): every RunAfter entry equal to OldName
 /// (trimmed, without regard to case) becomes NewName, and when any did the
 /// operator is told which jobs changed. NewName empty: nothing changes and

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -22,6 +23,7 @@ struct Calendar {
     std::vector<DateVal> srcHols;
     QString srcWorkdays;
     bool built = false;
+    std::uint64_t generation = 0;  // counts the rebuilds
 
     std::vector<qint64> holidays;      // sorted day numbers
     std::array<bool, 8> workWeekday{}; // index 1 (Sunday) to 7 (Saturday)
@@ -61,7 +63,32 @@ const Calendar& Cal() {
         }
     }
     c.built = true;
+    ++c.generation;
     return c;
+}
+
+// The keywords of one date, kept while the date, the calendar and the date
+// format stay the same: a load or a pass asks for the run date's keywords once
+// per job.
+const QStringList& KeywordsOf(const DateVal& Date) {
+    struct Memo {
+        qint64 day = 0;
+        std::uint64_t generation = 0;
+        QString format;
+        QStringList keys;
+        bool valid = false;
+    };
+    static Memo m;
+    const std::uint64_t generation = Cal().generation;
+    const qint64 day = Date.dayNumber();
+    if (!m.valid || m.day != day || m.generation != generation || m.format != G.gDateFmtLong) {
+        m.keys = DayKeywords(Date).split(QLatin1Char(','));
+        m.day = day;
+        m.generation = generation;
+        m.format = G.gDateFmtLong;
+        m.valid = true;
+    }
+    return m.keys;
 }
 
 QString Num(qint64 n) { return QString::number(n); }
@@ -79,23 +106,6 @@ DateOrder DisplayDateOrder() {
             return DateOrder::DMY;
     }
     return DateOrder::DMY;
-}
-
-// Frequency items are separated by blanks; runs of blanks (or other white
-// space) yield no empty items.
-QStringList SplitItems(const QString& text) {
-    QStringList items;
-    qsizetype start = -1;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        const bool space = i == text.size() || text[i].isSpace();
-        if (space && start >= 0) {
-            items.push_back(text.mid(start, i - start));
-            start = -1;
-        } else if (!space && start < 0) {
-            start = i;
-        }
-    }
-    return items;
 }
 
 }  // namespace
@@ -162,16 +172,25 @@ QString DayKeywords(const DateVal& Date) {
 }
 
 bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
-    const QString f = Frequency.trimmed();
+    const QStringView f = QStringView(Frequency).trimmed();
     if (f.isEmpty())
         return true;
     // Items are compared with whole keywords, so an item can never match part
-    // of one keyword or span two.
-    const QStringList keys = DayKeywords(RunDate).split(QLatin1Char(','));
-    for (const QString& item : SplitItems(f)) {
-        for (const QString& key : keys) {
-            if (!key.isEmpty() && key.compare(item, Qt::CaseInsensitive) == 0)
-                return true;
+    // of one keyword or span two. Items are separated by blanks (or other
+    // white space); runs of them yield no empty items.
+    const QStringList& keys = KeywordsOf(RunDate);
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= f.size(); ++i) {
+        const bool space = i == f.size() || f[i].isSpace();
+        if (space && start >= 0) {
+            const QStringView item = f.mid(start, i - start);
+            for (const QString& key : keys) {
+                if (!key.isEmpty() && key.compare(item, Qt::CaseInsensitive) == 0)
+                    return true;
+            }
+            start = -1;
+        } else if (!space && start < 0) {
+            start = i;
         }
     }
     return false;

@@ -3,6 +3,7 @@
 #include "common/datetime.h"
 #include "morvenda/core/jobrec.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -86,6 +87,9 @@ struct MorvendaState {
     // The job table: element 0 is the grid's copy buffer, jobs are 1 to n.
     JobTable Jobs = JobTable(1);
     std::uint64_t JobsVersion = 0;  // set by JobTableChanged() when jobs are added, removed, moved, renamed, loaded
+    // Upper-cased names of the jobs whose empty dependency entries the run
+    // log already reported.
+    QSet<QString> EmptyDepsReported;
 
     // The execution window's progress list while it is open (not owned).
     QStringListModel* ProgList = nullptr;

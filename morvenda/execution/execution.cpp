@@ -145,6 +145,19 @@ void Execution::SetFailed(bool visible) {
 
 // ---------------------------------------------------------------- the pass
 
+// "Wait Job (...)" for job j's unmet dependencies. A text the dependency test
+// gave back unchanged (it shares the earlier text's data) reuses the earlier
+// status: a long dependency chain's texts are not built again each pass.
+QString Execution::WaitJobText(int j, const QString& unmet) {
+    waitTexts_.resize(G.Jobs.size());
+    CachedLine& c = waitTexts_[static_cast<size_t>(j)];
+    if (!SameText(c.status, unmet) || c.line.isEmpty()) {
+        c.status = unmet;
+        c.line = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
+    }
+    return c.line;
+}
+
 void Execution::cmdKick_Click() {
     // Rollover: once the schedule is complete, or nothing deferred is pending
     // and nothing ran at the end of the last full pass, the run date moves on
@@ -161,8 +174,9 @@ void Execution::cmdKick_Click() {
     if (KickBusy)
         return;
     KickBusy = true;
-    // The operator may have renamed, added or moved jobs between passes.
-    JobTableChanged();
+    // The operator may have renamed, added or moved jobs, or changed their
+    // states, between passes.
+    BeginDependencyPass();
     view_.HighLightButton(ExecButton::Kick, true);
 
     G.gSchedComplete = true;
@@ -311,6 +325,10 @@ void Execution::EndJob(int j, bool& changed) {
 
 void Execution::SubmissionLoop(bool& changed) {
     G.gNoJobRunning = true;
+    // The completion loop ended jobs; their dependants see it. The clock is
+    // read once: every job of the loop is tested against the same moment.
+    BeginDependencyPass();
+    const DateVal now = Now();
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
     inLoop_ = true;
@@ -325,7 +343,7 @@ void Execution::SubmissionLoop(bool& changed) {
         JobRec& job = Job(j);
         if (job.JobState == jsScheduled) {
             bool ok = true;
-            if (!G.gDummyRun && NextDayIfEarlier(job.EarlyStart) > Now()) {
+            if (!G.gDummyRun && NextDayIfEarlier(job.EarlyStart) > now) {
                 ok = false;
                 job.StatusText = QStringLiteral("Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                                  QLatin1Char(')');
@@ -337,10 +355,10 @@ void Execution::SubmissionLoop(bool& changed) {
             }
             if (ok && !job.RunAfter.isEmpty()) {
                 QString unmet;
-                const QString r = CheckDependency(j, unmet, false);
+                const QString r = CheckDependencyInPass(j, unmet);
                 if (r == gDepWait) {
                     ok = false;
-                    job.StatusText = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
+                    job.StatusText = WaitJobText(j, unmet);
                 } else if (r == gDepNever) {
                     ok = false;
                     job.Started = SchedNow();
@@ -398,6 +416,8 @@ void Execution::SubmissionLoop(bool& changed) {
                 if (loopTotals_ && job.JobState == jsRunning)
                     loopTotals_->add(job);
             }
+            if (job.JobState != jsScheduled)
+                JobStateChangedInPass(j);
         }
         if (job.JobState == jsRunning)
             G.gNoJobRunning = false;
@@ -654,9 +674,25 @@ void Execution::UnsubBuild() {
                                  ? Unsub[static_cast<size_t>(UnsubSelected)].text
                                  : QString();
     Unsub.clear();
-    for (int j = 1; j <= JobCount(); ++j)
-        if (Job(j).JobState == jsScheduled)
-            Unsub.push_back({PaddedName(j) + kTab + Job(j).StatusText, j});
+    // A job's line is made again only when its name or status text changed.
+    unsubLines_.resize(G.Jobs.size());
+    for (int j = 1; j <= JobCount(); ++j) {
+        const JobRec& job = Job(j);
+        if (job.JobState != jsScheduled)
+            continue;
+        CachedLine& c = unsubLines_[static_cast<size_t>(j)];
+        if (!SameText(c.name, job.JobName)) {
+            c.name = job.JobName;
+            c.prefix = PaddedName(j) + kTab;
+            c.status.clear();
+            c.line.clear();
+        }
+        if (!SameText(c.status, job.StatusText) || c.line.isEmpty()) {
+            c.status = job.StatusText;
+            c.line = c.prefix + job.StatusText;
+        }
+        Unsub.push_back({c.line, j});
+    }
     UnsubSelected = -1;
     if (!selected.isEmpty()) {
         for (int i = static_cast<int>(Unsub.size()) - 1; i >= 0; --i) {

@@ -133,6 +133,21 @@ private:
 
     template <typename F>
     bool WithTotals(F Test) const;
+    QString WaitJobText(int j, const QString& unmet);
+
+    // A text made from others, kept with copies of them: while the copies
+    // share the sources' data, the sources are unchanged and so is the text.
+    struct CachedLine {
+        QString name;
+        QString prefix;  // made from name
+        QString status;
+        QString line;
+    };
+    static bool SameText(const QString& a, const QString& b) {
+        return a.constData() == b.constData() && a.size() == b.size();
+    }
+    std::vector<CachedLine> waitTexts_;   // per job: "Wait Job (...)"
+    std::vector<CachedLine> unsubLines_;  // per job: its unsubmitted-jobs line
 
     ExecView& view_;
     // What the running jobs hold, while the submission loop runs.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <utility>
 
 namespace {
@@ -251,3 +252,73 @@ TEST_F(DependencyTest, RenameUpdatesWaitsForTheStandardTriggerFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// A schedule of random jobs whose dependencies point at random other jobs.
+void RandomSchedule(std::mt19937& rng, int n) {
+    const char* letters = "SFU";
+    for (int k = 1; k <= n; ++k) {
+        JobRec j;
+        j.JobName = QStringLiteral("J%1").arg(k);
+        const int deps = static_cast<int>(rng() % 4);
+        for (int d = 0; d < deps; ++d) {
+            j.RunAfter << QStringLiteral("j%1").arg(1 + rng() % static_cast<unsigned>(n + 2));  // some name no job
+            j.RunAfterStatus += QLatin1Char(letters[rng() % 3]);
+            j.RunAfterUnsched += QLatin1Char(rng() % 2 ? 'Y' : 'N');
+        }
+        j.JobState = static_cast<std::uint8_t>(rng() % 8);
+        G.Jobs.push_back(j);
+    }
+    JobTableChanged();
+}
+
+}  // namespace
+
+TEST_F(DependencyTest, PassResultsFollowEveryChangeOfTheTable) {
+    // The kick pass's results are given back from earlier passes; after any
+    // change between or within passes they must equal a fresh evaluation.
+    std::mt19937 rng(20261208);
+    RandomSchedule(rng, 60);
+    auto Job = [](int k) -> JobRec& { return G.Jobs[static_cast<size_t>(k)]; };
+    for (int round = 0; round < 400; ++round) {
+        const int k = 1 + static_cast<int>(rng() % 60);
+        switch (round % 6) {
+        case 0:  // state changed between passes
+            Job(k).JobState = static_cast<std::uint8_t>(rng() % 8);
+            break;
+        case 1:  // renamed, without JobTableChanged
+            Job(k).JobName = QStringLiteral("J%1").arg(1 + rng() % 62);
+            break;
+        case 2:  // a prerequisite added
+            Job(k).RunAfter << QStringLiteral("J%1").arg(1 + rng() % 60);
+            Job(k).RunAfterStatus += QLatin1Char('S');
+            Job(k).RunAfterUnsched += QLatin1Char('N');
+            break;
+        case 3:  // a letter and a flag changed in place
+            if (!Job(k).RunAfterStatus.isEmpty()) {
+                Job(k).RunAfterStatus[0] = QLatin1Char("SFU"[rng() % 3]);
+                Job(k).RunAfterUnsched[0] = QLatin1Char(rng() % 2 ? 'Y' : 'N');
+            }
+            break;
+        case 4:  // two jobs swapped
+            std::swap(Job(k), Job(1 + static_cast<int>(rng() % 60)));
+            break;
+        case 5:  // nothing changed: the earlier results stand
+            break;
+        }
+        BeginDependencyPass();
+        for (int j = 1; j <= JobCount(); ++j) {
+            // A state changed within the pass, as a submission does.
+            if (j == k && round % 2) {
+                Job(j).JobState = jsRunning;
+                JobStateChangedInPass(j);
+            }
+            QString inPass;
+            QString fresh;
+            const QString r = CheckDependencyInPass(j, inPass);
+            ASSERT_EQ(r, CheckDependency(j, fresh, false)) << "round " << round << " job " << j;
+            ASSERT_EQ(inPass, fresh) << "round " << round << " job " << j;
+        }
+    }
+}
