@@ -10,6 +10,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 #include <sys/types.h>
 
 namespace {
@@ -62,7 +64,73 @@ QString ErrorTextForRecord(const QString& text) {
     return t;
 }
 
+// What the window tests read from the display: the top-level windows with
+// the process group of each and the texts inside them, read once each.
+struct WindowScan {
+    QString errorTexts;  // G.gRunTimeErrorText the items were made from
+    QStringList items;
+    std::unique_ptr<XConnection> x;
+    bool listed = false;
+    struct Top {
+        XTopWindow top;
+        pid_t group = -1;
+        bool named = false;
+        QStringList upperNames;  // descendant names, upper-cased
+        QStringList names;
+    };
+    std::vector<Top> tops;
+
+    const QStringList& Items() {
+        if (items.isEmpty() || errorTexts != G.gRunTimeErrorText) {
+            errorTexts = G.gRunTimeErrorText;
+            items = ErrorTextItems(errorTexts);
+        }
+        return items;
+    }
+
+    // The top-level windows; empty without a display.
+    std::vector<Top>& Tops() {
+        if (listed)
+            return tops;
+        listed = true;
+        x = std::make_unique<XConnection>();
+        if (!x->isOpen())
+            return tops;
+        QHash<qint64, pid_t> groupOf;  // one /proc read per process, however many windows it has
+        for (const XTopWindow& top : x->topLevelWindows()) {
+            if (top.pid <= 0)
+                continue;
+            auto it = groupOf.find(top.pid);
+            if (it == groupOf.end())
+                it = groupOf.insert(top.pid, ProcessGroupOf(top.pid));
+            tops.push_back(Top{top, *it, false, {}, {}});
+        }
+        return tops;
+    }
+
+    void Name(Top& t) {
+        if (t.named)
+            return;
+        t.named = true;
+        t.names = x->descendantNames(t.top.window);
+        for (const QString& n : t.names)
+            t.upperNames << n.toUpper();
+    }
+};
+
+WindowScan*& PassScan() {
+    static WindowScan* scan = nullptr;
+    return scan;
+}
+
 }  // namespace
+
+JobWindowPass::JobWindowPass() { PassScan() = new WindowScan; }
+
+JobWindowPass::~JobWindowPass() {
+    delete PassScan();
+    PassScan() = nullptr;
+}
 
 void CheckJobWindows(int JobIndex) {
     if (JobIndex < 1 || JobIndex > JobCount())
@@ -74,28 +142,26 @@ void CheckJobWindows(int JobIndex) {
     job.WinFailed = 0;
     if (group < 0 || !PidIsTheJobs(job.ProcInfo))
         return;
-    const QStringList items = ErrorTextItems(G.gRunTimeErrorText);
+    // Outside a kick pass, a scan of its own for this one test.
+    std::unique_ptr<WindowScan> own;
+    WindowScan* scan = PassScan();
+    if (!scan) {
+        own = std::make_unique<WindowScan>();
+        scan = own.get();
+    }
+    const QStringList& items = scan->Items();
     if (items.isEmpty())
         return;
-    XConnection x;
-    if (!x.isOpen())
-        return;
-    QHash<qint64, pid_t> groupOf;  // one /proc read per process, however many windows it has
-    for (const XTopWindow& top : x.topLevelWindows()) {
-        if (top.pid <= 0)
+    for (WindowScan::Top& t : scan->Tops()) {
+        if (t.group != group)
             continue;
-        auto it = groupOf.find(top.pid);
-        if (it == groupOf.end())
-            it = groupOf.insert(top.pid, ProcessGroupOf(top.pid));
-        if (*it != group)
-            continue;
-        for (const QString& text : x.descendantNames(top.window)) {
-            const QString upper = text.toUpper();
+        scan->Name(t);
+        for (qsizetype k = 0; k < t.names.size(); ++k) {
             for (const QString& item : items) {
-                if (upper.contains(item)) {
+                if (t.upperNames[k].contains(item)) {
                     job.WinFailed = 1;
-                    job.WinErrorText = ErrorTextForRecord(text);
-                    job.JobWindow = static_cast<std::int32_t>(top.window);
+                    job.WinErrorText = ErrorTextForRecord(t.names[k]);
+                    job.JobWindow = static_cast<std::int32_t>(t.top.window);
                     return;
                 }
             }

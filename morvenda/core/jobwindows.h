@@ -23,6 +23,19 @@
 /// nothing.
 void CheckJobWindows(int JobIndex);
 
+/// While an object of this class lives (the kick pass holds one), the window
+/// tests share one X connection, one list of the top-level windows with the
+/// process group of each, and the texts read from each window, instead of
+/// opening and listing the display for every running job. Nothing is opened
+/// until a test needs it. Only one may live at a time.
+class JobWindowPass {
+public:
+    JobWindowPass();
+    ~JobWindowPass();
+    JobWindowPass(const JobWindowPass&) = delete;
+    JobWindowPass& operator=(const JobWindowPass&) = delete;
+};
+
 /// What CloseJobWindows did.
 enum class JobCloseResult {
     Nothing,         ///< no process id, or nothing left to close or signal

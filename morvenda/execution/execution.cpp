@@ -216,6 +216,8 @@ void Execution::cmdKick_Click() {
 }
 
 void Execution::CompletionLoop(bool& changed) {
+    // The window tests of the loop share one look at the display.
+    const JobWindowPass windows;
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& job = Job(j);
         if (job.DeferRollover &&

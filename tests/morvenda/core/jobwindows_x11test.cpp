@@ -296,3 +296,24 @@ TEST_F(JobWindows, JobWithoutAWindowGetsSigterm) {
 }
 
 }  // namespace
+
+TEST_F(JobWindows, APassLooksAtTheDisplayOnceForEveryJob) {
+    G.Jobs.resize(4);
+    ASSERT_TRUE(start(1, {{"Main", {{1, "Ready"}}}}) && start(2, {kErrorBox}));
+    {
+        const JobWindowPass pass;
+        G.Jobs[1].WinFailed = 1;
+        CheckJobWindows(1);
+        CheckJobWindows(2);
+        EXPECT_EQ(G.Jobs[1].WinFailed, 0);
+        EXPECT_EQ(G.Jobs[2].WinFailed, 1);
+        EXPECT_EQ(G.Jobs[2].WinErrorText, S("Run-time error '13': Type mismatch"));
+        // A window that comes up during the pass is seen by the next one.
+        ASSERT_TRUE(start(3, {kErrorBox}));
+        CheckJobWindows(3);
+        EXPECT_EQ(G.Jobs[3].WinFailed, 0);
+    }
+    const JobWindowPass next;
+    CheckJobWindows(3);
+    EXPECT_EQ(G.Jobs[3].WinFailed, 1);
+}
