@@ -110,11 +110,20 @@ void MRVPubHol::entryChosen(int row) {
 void MRVPubHol::BuildPH() {
     QStringList list;
     QString error;
-    if (!ReadPHFile(path(), gConfg.gDisplayFmt, &list, &error)) {
+    int dropped = 0;
+    if (!ReadPHFile(path(), gConfg.gDisplayFmt, &list, &error, &dropped)) {
         // The list stays as it was; the operator may open or save elsewhere.
         MsgBox(error, MsgButtons::Ok, MsgIcon::Warning, kPubHolTitle);
         return;
     }
+    // Such lines would stop the scheduler; the operator learns that a save
+    // leaves them out before it happens.
+    if (dropped > 0)
+        MsgBox(QStringLiteral("%1 line(s) of \"%2\" hold no valid date. They are not shown, and saving the file "
+                              "leaves them out.")
+                   .arg(dropped)
+                   .arg(path()),
+               MsgButtons::Ok, MsgIcon::Warning, kPubHolTitle);
     setEntries(list);
     entryChosen(-1);
     cmdSavePH_->setEnabled(false);

@@ -39,6 +39,23 @@ inline void CancelDialog() {
     WhenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
 }
 
+/// Cancels the folder chooser (the window "MRVDir") shown next.
+inline void CancelFolderChooser() {
+    WhenShown<QDialog>([](QDialog* d) {
+        EXPECT_EQ(d->objectName(), QStringLiteral("MRVDir"));
+        d->reject();
+    });
+}
+
+/// Chooses Folder in the folder chooser shown next and presses OK.
+inline void ChooseFolder(const QString& Folder) {
+    WhenShown<QFileDialog>([Folder](QFileDialog* d) {
+        EXPECT_EQ(d->objectName(), QStringLiteral("MRVDir"));
+        d->selectFile(Folder);
+        static_cast<QDialog*>(d)->accept();
+    });
+}
+
 /// The control of that name; fails the test when there is none.
 template <typename T>
 T* Find(const QObject& w, const char* name) {

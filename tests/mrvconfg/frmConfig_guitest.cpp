@@ -413,9 +413,9 @@ TEST_F(ConfigWindow, BrowseFillsThePathBoxes) {
     for (const Case& c : cases) {
         trigger->setText(c.before);
         if (c.choose)
-            ChooseInDialog(mixed);
+            ChooseFolder(mixed);
         else
-            CancelDialog();
+            CancelFolderChooser();
         browse(w, kTriggerPath)->click();
         EXPECT_EQ(trigger->text(), c.after);
     }

@@ -198,7 +198,7 @@ TEST_F(PubHolWindow, CloseOpenAndSaveAs) {
     EXPECT_EQ(dir.read(file), before);
 
     // Open: Cancel stops before the dialog; No drops the edits.
-    const QString other = dir.write(S("Other.phf"), "02 Feb 2027,Other\r\n");
+    const QString other = dir.write(S("Other.phf"), "02 Feb 2027,Other\r\n31 Feb 2027,no such day\r\n");
     prompts.messages.clear();
     prompts.queueAnswer(MsgAnswer::Cancel);
     w.cmdOpenPH_Click();
@@ -208,6 +208,9 @@ TEST_F(PubHolWindow, CloseOpenAndSaveAs) {
     w.cmdOpenPH_Click();
     EXPECT_EQ(box.text(), other);
     EXPECT_EQ(entries(w), QStringList{S("02 Feb 2027 (Other)")});
+    EXPECT_EQ(prompts.messages.last(),
+              S("1 line(s) of \"%1\" hold no valid date. They are not shown, and saving the file leaves them out.")
+                  .arg(other));
     EXPECT_EQ(dir.read(file), before);
 
     // Save with no file named goes through Save As and tells where the
