@@ -10,8 +10,7 @@ const QChar kComma = QLatin1Char(',');
 PublicHolidayLine ReadPublicHolidayLine(const QString& line) {
     PublicHolidayLine out;
     out.dateText = GetLineField(line, 1, kQuote, kComma).trimmed();
-    if (out.dateText.isEmpty() || out.dateText.startsWith(QLatin1Char(';')))
-        return out;
+    if (out.dateText.isEmpty() || out.dateText.startsWith(QLatin1Char(';'))) return out;
     out.description = GetLineField(line, 2, kQuote, kComma).trimmed();
     const std::optional<DateVal> d = ParseDate(out.dateText);
     if (!d) {
@@ -24,8 +23,7 @@ PublicHolidayLine ReadPublicHolidayLine(const QString& line) {
 }
 
 QString PublicHolidayLineText(const QString& dateText, const QString& description) {
-    if (description.isEmpty())
-        return dateText;
+    if (description.isEmpty()) return dateText;
     if (description.contains(kComma) || description.contains(kQuote))
         return dateText + kComma + kQuote + DoubleQuotes(description) + kQuote;
     return dateText + kComma + description;

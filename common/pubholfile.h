@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/datetime.h"
-
 #include <QString>
+
+#include "common/datetime.h"
 
 // Lines of the public holidays file, as every program reads and writes them:
 // a comment line begins with ";" (blanks before it allowed), a blank line

@@ -11,10 +11,8 @@ bool ChooseDirectory(QWidget* Parent, const QString& Caption, QString& Path) {
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     dlg.setOption(QFileDialog::ShowDirsOnly, true);
     dlg.setFileMode(QFileDialog::Directory);
-    if (QFileInfo(Path).isDir())
-        dlg.setDirectory(Path);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return false;
+    if (QFileInfo(Path).isDir()) dlg.setDirectory(Path);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
     Path = dlg.selectedFiles().first();
     return true;
 }

@@ -1,14 +1,14 @@
 #include "mrvconfg/config.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
 #include "common/constants.h"
 #include "common/getfield.h"
 #include "common/prompter.h"
 #include "common/text.h"
 #include "common/textfile.h"
 #include "platform/shell.h"
-
-#include <QCoreApplication>
-#include <QFileInfo>
 
 namespace confg {
 
@@ -40,7 +40,9 @@ QString Get(const IniDocument& doc, const QString& key) { return doc.value(gAppN
 
 void Put(IniDocument& doc, const QString& key, const QString& value) { doc.setValue(gAppName, key, value); }
 
-bool YesFlag(const QString& value) { return value.trimmed().left(1).compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0; }
+bool YesFlag(const QString& value) {
+    return value.trimmed().left(1).compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0;
+}
 
 QString Flag(bool on) { return on ? QStringLiteral("Y") : QStringLiteral("N"); }
 
@@ -71,20 +73,20 @@ const QStringList& DateDisplayNames() {
 
 QString DisplayMask(int position) {
     switch (position) {
-    case 0:
-        return QStringLiteral("dd mmm yyyy");
-    case 1:
-        return QStringLiteral("mmm dd yyyy");
-    case 2:
-        return QStringLiteral("yyyy mmm dd");
-    default:
-        return QString();
+        case 0:
+            return QStringLiteral("dd mmm yyyy");
+        case 1:
+            return QStringLiteral("mmm dd yyyy");
+        case 2:
+            return QStringLiteral("yyyy mmm dd");
+        default:
+            return QString();
     }
 }
 
 const QStringList& EmailModelNames() {
-    static const QStringList names = {QStringLiteral("Address"), QStringLiteral("Name"),
-                                      QStringLiteral("Name,Address"), QStringLiteral("Address,Name")};
+    static const QStringList names = {QStringLiteral("Address"), QStringLiteral("Name"), QStringLiteral("Name,Address"),
+                                      QStringLiteral("Address,Name")};
     return names;
 }
 
@@ -97,8 +99,7 @@ ConfigSettings ReadConfigSettings(const IniDocument& doc) {
         const PathKeyInfo& k = PathKeyAt(i);
         QString v = Get(doc, Key(k.key));
         // The marker only says that the scheduler has reported the key once.
-        if (k.optional && v == gMissingMark)
-            v.clear();
+        if (k.optional && v == gMissingMark) v.clear();
         s.paths[static_cast<size_t>(i)] = v;
     }
     // The scheduler takes the first character, so "Yes" is ticked too.
@@ -111,8 +112,7 @@ ConfigSettings ReadConfigSettings(const IniDocument& doc) {
     s.WorkDays = ReadWorkDays(Get(doc, QStringLiteral("Workdays")));
     s.ErrorTexts = ReadErrorTexts(Get(doc, QStringLiteral("RunTimeErrorText")));
     s.EmailAddressModel = Get(doc, QStringLiteral("EmailAddressFormat"));
-    if (s.EmailAddressModel.isEmpty())
-        s.EmailAddressModel = Get(doc, QStringLiteral("EmailAddressModel"));
+    if (s.EmailAddressModel.isEmpty()) s.EmailAddressModel = Get(doc, QStringLiteral("EmailAddressModel"));
     return s;
 }
 
@@ -120,8 +120,7 @@ void WriteSettingKeys(IniDocument& doc, const ConfigSettings& s) {
     const auto path = [&](PathKey k) {
         const PathKeyInfo& info = PathKeyAt(k);
         QString v = s.paths[static_cast<size_t>(k)];
-        if (info.optional && v.trimmed().isEmpty())
-            v = gMissingMark;
+        if (info.optional && v.trimmed().isEmpty()) v = gMissingMark;
         Put(doc, Key(info.key), v);
     };
     Put(doc, QStringLiteral("TimerSecs"), QString::number(Val(s.TimerSecs)));
@@ -151,8 +150,7 @@ void WriteSettingKeys(IniDocument& doc, const ConfigSettings& s) {
 void WriteErrorTexts(IniDocument& doc, const QStringList& texts) {
     QStringList kept;
     for (const QString& t : texts)
-        if (!t.trimmed().isEmpty())
-            kept << t;
+        if (!t.trimmed().isEmpty()) kept << t;
     Put(doc, QStringLiteral("RunTimeErrorText"), kept.join(QLatin1Char('|')));
 }
 
@@ -162,21 +160,17 @@ QStringList ReadErrorTexts(const QString& value) {
     const int fields = static_cast<int>(upper.count(QLatin1Char('|'))) + 1;
     for (int f = 1; f <= fields; ++f) {
         const QString item = GetField(upper, f, kQuote, QLatin1Char('|'));
-        if (!item.trimmed().isEmpty())
-            out << item;
+        if (!item.trimmed().isEmpty()) out << item;
     }
     return out;
 }
 
 QString ErrorTextRefusal(const QString& text) {
-    if (text.trimmed().isEmpty())
-        return QStringLiteral("No change made");
+    if (text.trimmed().isEmpty()) return QStringLiteral("No change made");
     for (const QChar c : {gListComma, QChar(QLatin1Char('|'))}) {
-        if (text.contains(c))
-            return QStringLiteral("Sorry, \"") + c + QStringLiteral("\" characters are not allowed");
+        if (text.contains(c)) return QStringLiteral("Sorry, \"") + c + QStringLiteral("\" characters are not allowed");
     }
-    if (text.contains(kQuote))
-        return QStringLiteral("Sorry, double quote characters are not allowed");
+    if (text.contains(kQuote)) return QStringLiteral("Sorry, double quote characters are not allowed");
     return QString();
 }
 
@@ -186,8 +180,7 @@ std::array<bool, 7> ReadWorkDays(const QString& value) {
     std::array<bool, 7> days{};
     for (const QString& raw : value.split(QLatin1Char(','))) {
         const QString item = raw.trimmed();
-        if (item.isEmpty())
-            continue;
+        if (item.isEmpty()) continue;
         for (size_t d = 0; d < days.size(); ++d) {
             if (WeekDayNames()[d].contains(item, Qt::CaseInsensitive)) {
                 days[d] = true;
@@ -201,8 +194,7 @@ std::array<bool, 7> ReadWorkDays(const QString& value) {
 QString WorkDaysValue(const std::array<bool, 7>& days) {
     QStringList out;
     for (size_t d = 0; d < days.size(); ++d)
-        if (days[d])
-            out << WeekDayNames()[d].left(3);
+        if (days[d]) out << WeekDayNames()[d].left(3);
     return out.join(QLatin1Char(','));
 }
 
@@ -221,13 +213,12 @@ QString CharMask(const QString& s, const QString& Extra) {
 QString ValidTime(QString& t) {
     const QString invalid = QStringLiteral("Schedule Start Time is invalid or is not specified.");
     const qsizetype p = t.indexOf(QLatin1Char(':'));
-    if (p < 1)
-        return invalid;
+    if (p < 1) return invalid;
     const QString h = t.left(p);
     const QString m = t.mid(p + 1);
-    if (h.size() > 2 || m.isEmpty() || m.size() > 2)
-        return invalid;
-    const QString hhmm = h.rightJustified(2, QLatin1Char('0')) + QLatin1Char(':') + m.rightJustified(2, QLatin1Char('0'));
+    if (h.size() > 2 || m.isEmpty() || m.size() > 2) return invalid;
+    const QString hhmm =
+        h.rightJustified(2, QLatin1Char('0')) + QLatin1Char(':') + m.rightJustified(2, QLatin1Char('0'));
     if (CharMask(hhmm) != QLatin1String("00:00") || hhmm.left(2).toInt() > 23 || hhmm.mid(3).toInt() > 59)
         return invalid;
     t = hhmm;
@@ -235,29 +226,21 @@ QString ValidTime(QString& t) {
 }
 
 QString Valid(ConfigSettings& s) {
-    if (s.paths[kScheduleFile].trimmed().isEmpty())
-        return QStringLiteral("Schedule file not specified.");
-    if (s.paths[kLogFile].trimmed().isEmpty())
-        return QStringLiteral("Log file not specified.");
-    if (const QString msg = ValidTime(s.StartTime); !msg.isEmpty())
-        return msg;
-    if (s.TimerSecs.trimmed().isEmpty())
-        s.TimerSecs = QStringLiteral("60");
-    if (!IsNumeric(s.TimerSecs))
-        return QStringLiteral("Invalid Default Kick Interval");
-    if (s.CPULimit.trimmed().isEmpty())
-        s.CPULimit = QStringLiteral("9999");
+    if (s.paths[kScheduleFile].trimmed().isEmpty()) return QStringLiteral("Schedule file not specified.");
+    if (s.paths[kLogFile].trimmed().isEmpty()) return QStringLiteral("Log file not specified.");
+    if (const QString msg = ValidTime(s.StartTime); !msg.isEmpty()) return msg;
+    if (s.TimerSecs.trimmed().isEmpty()) s.TimerSecs = QStringLiteral("60");
+    if (!IsNumeric(s.TimerSecs)) return QStringLiteral("Invalid Default Kick Interval");
+    if (s.CPULimit.trimmed().isEmpty()) s.CPULimit = QStringLiteral("9999");
     // The start-up window takes the same range: the limit is a 16-bit field.
     bool whole = false;
     const int cpu = s.CPULimit.trimmed().toInt(&whole);
-    if (!whole || cpu < 0 || cpu > 32767)
-        return QStringLiteral("Invalid CPU Limit");
+    if (!whole || cpu < 0 || cpu > 32767) return QStringLiteral("Invalid CPU Limit");
     return QString();
 }
 
 QString TrimFolder(const QString& path) {
-    if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        return path.chopped(1);
+    if (path.size() > 1 && path.endsWith(QLatin1Char('/'))) return path.chopped(1);
     return path;
 }
 

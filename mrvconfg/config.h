@@ -1,11 +1,10 @@
 #pragma once
 
-#include "common/ini.h"
-
 #include <QString>
 #include <QStringList>
-
 #include <array>
+
+#include "common/ini.h"
 
 // The configuration editor's logic, without windows: the keys of a schedule
 // configuration file as the editor shows them, their checks and how they are
@@ -80,8 +79,8 @@ struct ConfigSettings {
     int DateDisplayFormat = 0;       ///< list position; -1 = none
     QString MinLaunch;
     QString DummyModel;
-    QString EmailAddressModel;       ///< the address template as shown
-    QStringList ErrorTexts;          ///< run-time error texts, upper case
+    QString EmailAddressModel;  ///< the address template as shown
+    QStringList ErrorTexts;     ///< run-time error texts, upper case
 };
 
 /// Reads every setting from a configuration file's text. Kick interval and

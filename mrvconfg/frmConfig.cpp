@@ -1,15 +1,5 @@
 #include "mrvconfg/frmConfig.h"
 
-#include "common/clock.h"
-#include "common/constants.h"
-#include "common/gui/controls.h"
-#include "common/gui/filedialog.h"
-#include "common/prompter.h"
-#include "common/settings.h"
-#include "common/textfile.h"
-#include "mrvconfg/MRVDir.h"
-#include "mrvconfg/frmPubHol.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,6 +16,16 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include "common/clock.h"
+#include "common/constants.h"
+#include "common/gui/controls.h"
+#include "common/gui/filedialog.h"
+#include "common/prompter.h"
+#include "common/settings.h"
+#include "common/textfile.h"
+#include "mrvconfg/MRVDir.h"
+#include "mrvconfg/frmPubHol.h"
 
 using namespace confg;
 
@@ -150,8 +150,8 @@ void MRVConfig::buildFileTab(QWidget* page) {
         connect(box, &QLineEdit::textChanged, this, changed);
         connect(browse, &QPushButton::clicked, this, [this, i] { cmdBrowse_Click(i); });
     }
-    paths_[kLogFile]->setToolTip(QStringLiteral(
-        "Specify \"dd, ddd, mm, mmm, yy or yyyy as part of the file name for date substitution."));
+    paths_[kLogFile]->setToolTip(
+        QStringLiteral("Specify \"dd, ddd, mm, mmm, yy or yyyy as part of the file name for date substitution."));
 }
 
 void MRVConfig::buildScheduleTab(QWidget* page) {
@@ -172,8 +172,7 @@ void MRVConfig::buildScheduleTab(QWidget* page) {
     txtCPULimit_->setProperty(kAllowedKeys, gDigitChars);
     txtTimerSecs_->setProperty(kAllowedKeys, gDigitChars);
     txtStartTime_->setProperty(kAllowedKeys, gDigitChars + QLatin1Char(':'));
-    for (QLineEdit* box : {txtCPULimit_, txtTimerSecs_, txtStartTime_})
-        box->installEventFilter(this);
+    for (QLineEdit* box : {txtCPULimit_, txtTimerSecs_, txtStartTime_}) box->installEventFilter(this);
     connect(txtDummyModel_, &QLineEdit::textChanged, txtDummyModel_, &QLineEdit::setToolTip);
 
     chkLoop_ = Named(new QCheckBox(QStringLiteral("Check for Schedule Loops"), page), "chkLoop",
@@ -198,8 +197,7 @@ void MRVConfig::buildScheduleTab(QWidget* page) {
     lstWorkDays_ = new QListWidget(page);
     lstWorkDays_->setObjectName(QStringLiteral("lstWorkDays"));
     lstWorkDays_->setSelectionMode(QAbstractItemView::MultiSelection);
-    for (const QString& day : WeekDayNames())
-        lstWorkDays_->addItem(day);
+    for (const QString& day : WeekDayNames()) lstWorkDays_->addItem(day);
     connect(lstWorkDays_, &QListWidget::itemSelectionChanged, this, changed);
 
     QPushButton* cmdPubHols = Button(page, "cmdPubHols", QStringLiteral("Public &Holidays"));
@@ -223,8 +221,7 @@ void MRVConfig::buildScheduleTab(QWidget* page) {
     const auto add = [&](const QString& label, QWidget* w, QWidget* extra = nullptr) {
         grid->addWidget(LabelFor(page, label, w), row, 0);
         grid->addWidget(w, row, 1);
-        if (extra)
-            grid->addWidget(extra, row, 2);
+        if (extra) grid->addWidget(extra, row, 2);
         ++row;
     };
     add(QStringLiteral("Daily Schedule Start Time"), txtStartTime_);
@@ -266,8 +263,7 @@ void MRVConfig::Form_Load(const QString& CommandLine) {
         CurrentIni = GetSetting(gAppName, gRegSection, QStringLiteral("Current"));
         StartIni = CurrentIni;
     }
-    if (CurrentIni.isEmpty())
-        MsgBox(QStringLiteral("No Ini file specification available"));
+    if (CurrentIni.isEmpty()) MsgBox(QStringLiteral("No Ini file specification available"));
     if (CurrentIni.isEmpty() || !QFileInfo(CurrentIni).isFile()) {
         StartIni.clear();
         MsgBox(QStringLiteral("No Ini file ") +
@@ -290,8 +286,7 @@ void MRVConfig::showSettings(const ConfigSettings& s) {
     txtTimerSecs_->setText(s.TimerSecs);
     txtStartTime_->setText(s.StartTime);
     txtCPULimit_->setText(s.CPULimit);
-    for (int i = 0; i < kPathKeyCount; ++i)
-        paths_[static_cast<size_t>(i)]->setText(s.paths[static_cast<size_t>(i)]);
+    for (int i = 0; i < kPathKeyCount; ++i) paths_[static_cast<size_t>(i)]->setText(s.paths[static_cast<size_t>(i)]);
     chkLoop_->setChecked(s.LoopCheck);
     chkShowFailed_->setChecked(s.ShowFailed);
     txtMinLaunch_->setText(s.MinLaunch);
@@ -303,8 +298,7 @@ void MRVConfig::showSettings(const ConfigSettings& s) {
     cboDateDisplayFmt_->setCurrentIndex(s.DateDisplayFormat);
 
     lstWorkDays_->clearSelection();
-    for (size_t d = 0; d < s.WorkDays.size(); ++d)
-        lstWorkDays_->item(static_cast<int>(d))->setSelected(s.WorkDays[d]);
+    for (size_t d = 0; d < s.WorkDays.size(); ++d) lstWorkDays_->item(static_cast<int>(d))->setSelected(s.WorkDays[d]);
     lstWorkDays_->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
 
     lstRunTimeErrorText_->clear();
@@ -315,12 +309,10 @@ void MRVConfig::showSettings(const ConfigSettings& s) {
     cboEmAdrModel_->addItems(EmailModelNames());
     int match = -1;
     for (int i = cboEmAdrModel_->count() - 1; i >= 0 && match < 0; --i)
-        if (cboEmAdrModel_->itemText(i).toUpper() == s.EmailAddressModel.toUpper())
-            match = i;
+        if (cboEmAdrModel_->itemText(i).toUpper() == s.EmailAddressModel.toUpper()) match = i;
     cboEmAdrModel_->setCurrentIndex(match);
     // A template of the operator's own stays as it is.
-    if (match < 0)
-        cboEmAdrModel_->setEditText(s.EmailAddressModel);
+    if (match < 0) cboEmAdrModel_->setEditText(s.EmailAddressModel);
 }
 
 void MRVConfig::LoadIniFile() {
@@ -332,8 +324,7 @@ void MRVConfig::LoadIniFile() {
 
 ConfigSettings MRVConfig::settings() const {
     ConfigSettings s;
-    for (int i = 0; i < kPathKeyCount; ++i)
-        s.paths[static_cast<size_t>(i)] = paths_[static_cast<size_t>(i)]->text();
+    for (int i = 0; i < kPathKeyCount; ++i) s.paths[static_cast<size_t>(i)] = paths_[static_cast<size_t>(i)]->text();
     s.StartTime = txtStartTime_->text();
     s.CPULimit = txtCPULimit_->text();
     s.TimerSecs = txtTimerSecs_->text();
@@ -345,8 +336,7 @@ ConfigSettings MRVConfig::settings() const {
     s.MinLaunch = txtMinLaunch_->text();
     s.DummyModel = txtDummyModel_->text();
     s.EmailAddressModel = cboEmAdrModel_->currentText();
-    for (int i = 0; i < lstRunTimeErrorText_->count(); ++i)
-        s.ErrorTexts << lstRunTimeErrorText_->item(i)->text();
+    for (int i = 0; i < lstRunTimeErrorText_->count(); ++i) s.ErrorTexts << lstRunTimeErrorText_->item(i)->text();
     return s;
 }
 
@@ -354,10 +344,8 @@ void MRVConfig::setAllEnabled(bool on) {
     for (QWidget* w : {static_cast<QWidget*>(tabConfig_), static_cast<QWidget*>(cmdSave_),
                        static_cast<QWidget*>(cmdOpenIni_), static_cast<QWidget*>(cmdClose_)})
         w->setEnabled(on);
-    for (QWidget* w : tabConfig_->findChildren<QWidget*>())
-        w->setEnabled(on);
-    for (QAction* a : menus_)
-        a->setEnabled(on);
+    for (QWidget* w : tabConfig_->findChildren<QWidget*>()) w->setEnabled(on);
+    for (QAction* a : menus_) a->setEnabled(on);
 }
 
 void MRVConfig::DisableControls() {
@@ -378,8 +366,7 @@ void MRVConfig::displayFormatChosen(int position) {
 }
 
 bool MRVConfig::cmdSave_Click() {
-    if (!DataChanged() && !SaveAsPending)
-        return true;
+    if (!DataChanged() && !SaveAsPending) return true;
     ConfigSettings s = settings();
     const QString refusal = Valid(s);
     // Valid fills the defaults and puts a valid time into its normal form.
@@ -396,10 +383,8 @@ bool MRVConfig::cmdSave_Click() {
         MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, kConfgTitle);
         return false;
     }
-    if (SettingsChanged || SaveAsPending)
-        WriteSettingKeys(doc, s);
-    if (TextsChanged || SaveAsPending)
-        WriteErrorTexts(doc, s.ErrorTexts);
+    if (SettingsChanged || SaveAsPending) WriteSettingKeys(doc, s);
+    if (TextsChanged || SaveAsPending) WriteErrorTexts(doc, s.ErrorTexts);
     // All keys in one atomic write: a failure leaves the file as it was and
     // the edits in the window.
     if (!doc.save(CurrentIni, &error)) {
@@ -426,8 +411,7 @@ void MRVConfig::QueryDefault() {
 void MRVConfig::mnuSaveAs_Click() {
     const QString scheduleName = IniGet(gAppName, QStringLiteral("ScheduleName"), CurrentIni);
     txtSaveAs_->setText(CurrentIni);
-    if (!CommonBrowse(txtSaveAs_, QStringLiteral("Morvenda Ini File"), 0, QStringLiteral(".Ini")))
-        return;
+    if (!CommonBrowse(txtSaveAs_, QStringLiteral("Morvenda Ini File"), 0, QStringLiteral(".Ini"))) return;
     const QString target = txtSaveAs_->text();
     const QFileInfo targetInfo(target);
     if (targetInfo.exists()) {
@@ -437,7 +421,8 @@ void MRVConfig::mnuSaveAs_Click() {
     }
     // The new file starts as a copy of the old one, so keys this editor does
     // not know (and comments) go with it.
-    const bool same = targetInfo.exists() && targetInfo.canonicalFilePath() == QFileInfo(CurrentIni).canonicalFilePath();
+    const bool same =
+        targetInfo.exists() && targetInfo.canonicalFilePath() == QFileInfo(CurrentIni).canonicalFilePath();
     if (!same) {
         QString text;
         QString error;
@@ -473,15 +458,13 @@ bool MRVConfig::CommonBrowse(QLineEdit* Field, const QString& Filter, int Flags,
     cdgBrowse_->Filter = Filter + QStringLiteral(" Files(*") + Extension + QStringLiteral(")|*") + Extension;
     // Programs have no ".exe" here: every file can be chosen too.
     const bool program = Extension.compare(QLatin1String(".exe"), Qt::CaseInsensitive) == 0;
-    if (program)
-        cdgBrowse_->Filter += QStringLiteral("|All Files(*.*)|*.*");
+    if (program) cdgBrowse_->Filter += QStringLiteral("|All Files(*.*)|*.*");
     cdgBrowse_->FilterIndex = program ? 2 : 1;
     cdgBrowse_->InitDir = text.isEmpty() ? QString() : FolderOf(text);
     cdgBrowse_->FileName = text.isEmpty() ? QStringLiteral("*") + Extension : text;
     cdgBrowse_->DefaultExt = Extension.mid(1);
     cdgBrowse_->DialogTitle.clear();
-    if (!cdgBrowse_->ShowOpen())
-        return false;
+    if (!cdgBrowse_->ShowOpen()) return false;
     Field->setText(cdgBrowse_->FileName);
     return true;
 }
@@ -489,12 +472,13 @@ bool MRVConfig::CommonBrowse(QLineEdit* Field, const QString& Filter, int Flags,
 void MRVConfig::cmdBrowse_Click(int Index) {
     const PathKeyInfo& k = PathKeyAt(Index);
     if (Index == kLogFile)
-        MsgBox(QStringLiteral("Please note that occurrences of lower case date components in\n"
-                              "Log file names are replaced by date values when the log file is\n"
-                              "written, as follows:\n\n"
-                              "For Wednesday 8 May 2002: dd=08, ddd=Wed, mm=05, mmm=May, yy=02, yyyy=2002"));
-    CommonBrowse(paths_[static_cast<size_t>(Index)], QLatin1String(k.filter), k.mustExist ? FileDialog::FileMustExist : 0,
-                 QLatin1String(k.ext));
+        MsgBox(
+            QStringLiteral("Please note that occurrences of lower case date components in\n"
+                           "Log file names are replaced by date values when the log file is\n"
+                           "written, as follows:\n\n"
+                           "For Wednesday 8 May 2002: dd=08, ddd=Wed, mm=05, mmm=May, yy=02, yyyy=2002"));
+    CommonBrowse(paths_[static_cast<size_t>(Index)], QLatin1String(k.filter),
+                 k.mustExist ? FileDialog::FileMustExist : 0, QLatin1String(k.ext));
 }
 
 void MRVConfig::cmdOpenIni_Click() {
@@ -502,20 +486,18 @@ void MRVConfig::cmdOpenIni_Click() {
     if (DataChanged()) {
         const MsgAnswer a =
             MsgBox(QStringLiteral("Save changed data?"), MsgButtons::YesNoCancel, MsgIcon::Question, kConfgTitle);
-        if (a == MsgAnswer::Cancel || (a == MsgAnswer::Yes && !cmdSave_Click()))
-            return;
+        if (a == MsgAnswer::Cancel || (a == MsgAnswer::Yes && !cmdSave_Click())) return;
     }
     const QString schedule = paths_[kScheduleFile]->text();
     cdgBrowse_->Filter = QStringLiteral("Launcher Ini Files(*.ini)|*.ini");
     cdgBrowse_->FilterIndex = 1;
-    cdgBrowse_->Flags = FileDialog::FileMustExist | FileDialog::HideReadOnly | FileDialog::PathMustExist |
-                        FileDialog::LongNames;
+    cdgBrowse_->Flags =
+        FileDialog::FileMustExist | FileDialog::HideReadOnly | FileDialog::PathMustExist | FileDialog::LongNames;
     cdgBrowse_->InitDir = schedule.isEmpty() ? QString() : FolderOf(schedule);
     cdgBrowse_->FileName = QStringLiteral("*.ini");
     cdgBrowse_->DefaultExt.clear();
     cdgBrowse_->DialogTitle.clear();
-    if (!cdgBrowse_->ShowOpen())
-        return;
+    if (!cdgBrowse_->ShowOpen()) return;
     CurrentIni = cdgBrowse_->FileName;
     lblIniFile_->setText(CurrentIni);
     setWindowTitle(QStringLiteral("Morvenda INI file: ") + CurrentIni);
@@ -524,23 +506,19 @@ void MRVConfig::cmdOpenIni_Click() {
 }
 
 bool MRVConfig::QueryClose() {
-    if (!DataChanged())
-        return true;
+    if (!DataChanged()) return true;
     const MsgAnswer a =
         MsgBox(QStringLiteral("Save changed data?"), MsgButtons::YesNoCancel, MsgIcon::Question, kConfgTitle);
-    if (a == MsgAnswer::Cancel)
-        return false;
+    if (a == MsgAnswer::Cancel) return false;
     // A refused save keeps the window open with the edits in it.
-    if (a == MsgAnswer::Yes && !cmdSave_Click())
-        return false;
+    if (a == MsgAnswer::Yes && !cmdSave_Click()) return false;
     SettingsChanged = false;
     TextsChanged = false;
     return true;
 }
 
 void MRVConfig::cmdClose_Click() {
-    if (!QueryClose())
-        return;
+    if (!QueryClose()) return;
     closing_ = true;
     close();
 }
@@ -618,6 +596,5 @@ void MRVConfig::cmdPubHols_Click() {
 }
 
 void MRVConfig::cmdDumDef_Click() {
-    txtDummyModel_->setText(
-        QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y,RFS=60"));
+    txtDummyModel_->setText(QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y,RFS=60"));
 }

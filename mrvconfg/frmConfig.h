@@ -1,11 +1,10 @@
 #pragma once
 
-#include "mrvconfg/config.h"
-
 #include <QMainWindow>
 #include <QString>
-
 #include <array>
+
+#include "mrvconfg/config.h"
 
 class FileDialog;
 class QAction;

@@ -1,10 +1,10 @@
 #include "mrvconfg/frmDateSel.h"
 
-#include "mrvconfg/config.h"
-
 #include <QCalendarWidget>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+#include "mrvconfg/config.h"
 
 MRVDateSel::MRVDateSel(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("MRVDateSel"));
@@ -18,8 +18,7 @@ MRVDateSel::MRVDateSel(QWidget* parent) : QDialog(parent) {
     // Keys reach the window before the calendar: Enter picks the date shown,
     // Escape cancels.
     MonthView1_->installEventFilter(this);
-    for (QWidget* w : MonthView1_->findChildren<QWidget*>())
-        w->installEventFilter(this);
+    for (QWidget* w : MonthView1_->findChildren<QWidget*>()) w->installEventFilter(this);
 }
 
 int MRVDateSel::exec() {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/datetime.h"
-
 #include <QDialog>
+
+#include "common/datetime.h"
 
 class QCalendarWidget;
 

@@ -1,5 +1,12 @@
 #include "mrvconfg/frmPubHol.h"
 
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 #include "common/clock.h"
 #include "common/constants.h"
 #include "common/gui/controls.h"
@@ -8,13 +15,6 @@
 #include "mrvconfg/config.h"
 #include "mrvconfg/frmDateSel.h"
 #include "mrvconfg/pubholidays.h"
-
-#include <QCloseEvent>
-#include <QGridLayout>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 using namespace confg;
 
@@ -47,8 +47,8 @@ MRVPubHol::MRVPubHol(QLineEdit* txtPubHols, const QString& CurrentIni, QWidget* 
     QPushButton* cmdSaveAsPH = Button(this, "cmdSaveAsPH", QStringLiteral("Save &As"));
     QPushButton* cmdHelp = Button(this, "cmdHelp", QStringLiteral("&Help"));
     cmdClose_ = Button(this, "cmdClose", QStringLiteral("C&lose"));
-    for (QPushButton* b : {cmdAddPH, cmdDelPH_, cmdChgPH_, cmdDelPHYear, cmdOpenPH, cmdSavePH_, cmdSaveAsPH, cmdHelp,
-                           cmdClose_})
+    for (QPushButton* b :
+         {cmdAddPH, cmdDelPH_, cmdChgPH_, cmdDelPHYear, cmdOpenPH, cmdSavePH_, cmdSaveAsPH, cmdHelp, cmdClose_})
         b->setAutoDefault(false);
     cdgBrowse_ = new FileDialog(this, QStringLiteral("cdgBrowse"));
     MRVDateSel_ = new MRVDateSel(this);
@@ -76,8 +76,7 @@ MRVPubHol::MRVPubHol(QLineEdit* txtPubHols, const QString& CurrentIni, QWidget* 
 
     cmdSavePH_->setEnabled(false);
     entryChosen(-1);
-    if (!path().isEmpty())
-        BuildPH();
+    if (!path().isEmpty()) BuildPH();
 }
 
 MRVPubHol::~MRVPubHol() { delete cdgBrowse_; }
@@ -90,8 +89,7 @@ QString MRVPubHol::path() const {
 
 QStringList MRVPubHol::entries() const {
     QStringList out;
-    for (int i = 0; i < lstPubHols_->count(); ++i)
-        out << lstPubHols_->item(i)->text();
+    for (int i = 0; i < lstPubHols_->count(); ++i) out << lstPubHols_->item(i)->text();
     return out;
 }
 
@@ -149,18 +147,15 @@ bool MRVPubHol::PickDate() {
     const std::optional<DateVal> start = ParseDate(EntryDate.trimmed());
     MRVDateSel_->mvDate = start ? *start : Now().datePart();
     MRVDateSel_->exec();
-    if (MRVDateSel_->mvCancelled)
-        return false;
+    if (MRVDateSel_->mvCancelled) return false;
     EntryDate = FormatDate(MRVDateSel_->mvDate, gConfg.gDisplayFmt);
     return true;
 }
 
 void MRVPubHol::cmdAddPH_Click() {
     const int remembered = lstPubHols_->currentRow();
-    if (EntryDate.isEmpty())
-        EntryDate = FormatDate(Now(), gConfg.gDisplayFmt);
-    if (!PickDate())
-        return;
+    if (EntryDate.isEmpty()) EntryDate = FormatDate(Now(), gConfg.gDisplayFmt);
+    if (!PickDate()) return;
     EntryDesc = prompter().input(QStringLiteral("Please enter description as required"), kPubHolTitle, QString());
     QStringList list = entries();
     list << JoinEntry({EntryDate, EntryDesc});
@@ -174,8 +169,8 @@ void MRVPubHol::cmdAddPH_Click() {
 void MRVPubHol::cmdChgPH_Click() {
     const int row = lstPubHols_->currentRow();
     if (row < 0) {
-        MsgBox(QStringLiteral("Please select an entry before requesting change"), MsgButtons::Ok,
-               MsgIcon::Information, kPubHolTitle);
+        MsgBox(QStringLiteral("Please select an entry before requesting change"), MsgButtons::Ok, MsgIcon::Information,
+               kPubHolTitle);
         return;
     }
     QListWidgetItem* item = lstPubHols_->item(row);
@@ -183,8 +178,7 @@ void MRVPubHol::cmdChgPH_Click() {
     const PHParts parts = SplitEntry(item->text());
     EntryDate = parts.EntryDate;
     EntryDesc = parts.EntryDesc;
-    if (!PickDate())
-        return;
+    if (!PickDate()) return;
     EntryDesc = prompter().input(QStringLiteral("Please enter description as required"), kPubHolTitle, EntryDesc);
     item->setText(JoinEntry({EntryDate, EntryDesc}));
     lstPubHols_->setFocus();
@@ -211,12 +205,11 @@ void MRVPubHol::cmdDelPH_Click() {
 
 void MRVPubHol::cmdDelPHYear_Click() {
     QStringList list = entries();
-    if (list.isEmpty())
-        return;
-    const QString answer = prompter().input(QStringLiteral("Please specify year for which all entries are to be deleted"),
-                                            QStringLiteral("Delete Public Holidays"), DelYearDefault(list));
-    if (answer.isEmpty())
-        return;
+    if (list.isEmpty()) return;
+    const QString answer =
+        prompter().input(QStringLiteral("Please specify year for which all entries are to be deleted"),
+                         QStringLiteral("Delete Public Holidays"), DelYearDefault(list));
+    if (answer.isEmpty()) return;
     if (const QString refusal = DelYearRefusal(answer, Now().year()); !refusal.isEmpty()) {
         MsgBox(refusal);
         return;
@@ -226,16 +219,14 @@ void MRVPubHol::cmdDelPHYear_Click() {
     entryChosen(-1);
     MsgBox(QString::number(removed) + QStringLiteral(" Entries removed."), MsgButtons::Ok, MsgIcon::Information,
            kPubHolTitle);
-    if (removed > 0)
-        setDirty();
+    if (removed > 0) setDirty();
 }
 
 void MRVPubHol::cmdOpenPH_Click() {
     if (cmdSavePH_->isEnabled()) {
         const MsgAnswer a = MsgBox(QStringLiteral("Data has changed. Do you wish to save?"), MsgButtons::YesNoCancel,
                                    MsgIcon::Question, kPubHolTitle);
-        if (a == MsgAnswer::Cancel || (a == MsgAnswer::Yes && !cmdSavePH_Click()))
-            return;
+        if (a == MsgAnswer::Cancel || (a == MsgAnswer::Yes && !cmdSavePH_Click())) return;
     }
     cdgBrowse_->Filter = kFilter;
     cdgBrowse_->FilterIndex = 1;
@@ -243,15 +234,13 @@ void MRVPubHol::cmdOpenPH_Click() {
                         FileDialog::NoReadOnlyReturn | FileDialog::LongNames;
     cdgBrowse_->FileName = path();
     cdgBrowse_->DefaultExt.clear();
-    if (!cdgBrowse_->ShowOpen())
-        return;
+    if (!cdgBrowse_->ShowOpen()) return;
     txtPubHols_->setText(cdgBrowse_->FileName);
     BuildPH();
 }
 
 bool MRVPubHol::cmdSavePH_Click() {
-    if (path().isEmpty())
-        return cmdSaveAsPH_Click();
+    if (path().isEmpty()) return cmdSaveAsPH_Click();
     return SavePH();
 }
 
@@ -262,11 +251,9 @@ bool MRVPubHol::cmdSaveAsPH_Click() {
                         FileDialog::NoReadOnlyReturn | FileDialog::NoDereferenceLinks | FileDialog::LongNames;
     cdgBrowse_->FileName = path();
     cdgBrowse_->DefaultExt = QStringLiteral("phf");
-    if (!cdgBrowse_->ShowSave())
-        return false;
+    if (!cdgBrowse_->ShowSave()) return false;
     txtPubHols_->setText(cdgBrowse_->FileName);
-    if (!SavePH())
-        return false;
+    if (!SavePH()) return false;
     MsgBox(QStringLiteral("When saved, file \"") + CurrentIni_ +
                QStringLiteral("\n\" will contain the address of the saved public holidays file."),
            MsgButtons::Ok, MsgIcon::Information, kPubHolTitle);
@@ -281,8 +268,7 @@ void MRVPubHol::cmdClose_Click() {
             MsgBox(QStringLiteral("Data has changed. Do you wish to save it to file \"%1\"?").arg(path()),
                    MsgButtons::YesNoCancel, MsgIcon::Question, kPubHolTitle);
         // Cancel, or a save that did not happen, keeps the window and its list.
-        if (a == MsgAnswer::Cancel || (a == MsgAnswer::Yes && !cmdSavePH_Click()))
-            return;
+        if (a == MsgAnswer::Cancel || (a == MsgAnswer::Yes && !cmdSavePH_Click())) return;
     }
     cmdClose_->setEnabled(false);
     Closing = true;

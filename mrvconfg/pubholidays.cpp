@@ -1,11 +1,11 @@
 #include "mrvconfg/pubholidays.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "common/pubholfile.h"
 #include "common/text.h"
 #include "common/textfile.h"
-
-#include <algorithm>
-#include <vector>
 
 namespace confg {
 
@@ -26,33 +26,28 @@ PHParts SplitEntry(const QString& Entry) {
 
 QString JoinEntry(const PHParts& Parts) {
     QString out = Parts.EntryDate.trimmed();
-    if (!Parts.EntryDesc.trimmed().isEmpty())
-        out += QStringLiteral(" (") + Parts.EntryDesc + QLatin1Char(')');
+    if (!Parts.EntryDesc.trimmed().isEmpty()) out += QStringLiteral(" (") + Parts.EntryDesc + QLatin1Char(')');
     return out;
 }
 
 std::optional<DateVal> EntryDay(const QString& Entry) {
     const std::optional<DateVal> d = ParseDate(SplitEntry(Entry).EntryDate.trimmed());
-    if (!d)
-        return std::nullopt;
+    if (!d) return std::nullopt;
     return d->datePart();
 }
 
 void SortPH(QStringList& Entries) {
     std::vector<std::pair<qint64, QString>> keyed;
     keyed.reserve(static_cast<size_t>(Entries.size()));
-    for (const QString& e : Entries)
-        keyed.emplace_back(EntryDay(e).value_or(DateVal()).dayNumber(), e);
+    for (const QString& e : Entries) keyed.emplace_back(EntryDay(e).value_or(DateVal()).dayNumber(), e);
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     Entries.clear();
-    for (auto& k : keyed)
-        Entries << std::move(k.second);
+    for (auto& k : keyed) Entries << std::move(k.second);
 }
 
 bool ReadPHFile(const QString& Path, const QString& Mask, QStringList* Entries, QString* Error, int* Dropped) {
     QStringList lines;
-    if (!ReadTextLines(Path, &lines, Error))
-        return false;
+    if (!ReadTextLines(Path, &lines, Error)) return false;
     Entries->clear();
     int dropped = 0;
     for (const QString& line : lines) {
@@ -62,8 +57,7 @@ bool ReadPHFile(const QString& Path, const QString& Mask, QStringList* Entries, 
         else if (l.kind == PublicHolidayLine::Kind::BadDate)
             ++dropped;
     }
-    if (Dropped)
-        *Dropped = dropped;
+    if (Dropped) *Dropped = dropped;
     return true;
 }
 
@@ -77,17 +71,14 @@ bool WritePHFile(const QString& Path, const QStringList& Entries, QString* Error
 }
 
 QString DelYearDefault(const QStringList& Entries) {
-    if (Entries.isEmpty())
-        return QString();
+    if (Entries.isEmpty()) return QString();
     const std::optional<DateVal> d = EntryDay(Entries.first());
     return d ? QString::number(d->year() - 1).rightJustified(4, QLatin1Char('0')) : QString();
 }
 
 QString DelYearRefusal(const QString& Answer, int CurrentYear) {
-    if (Answer.size() < 4)
-        return QStringLiteral("Invalid year value.");
-    if (Val(Answer) >= CurrentYear)
-        return QStringLiteral("Can only delete past years.");
+    if (Answer.size() < 4) return QStringLiteral("Invalid year value.");
+    if (Val(Answer) >= CurrentYear) return QStringLiteral("Can only delete past years.");
     return QString();
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "common/datetime.h"
-
 #include <QString>
 #include <QStringList>
-
 #include <optional>
+
+#include "common/datetime.h"
 
 // The public holidays editor's logic: list entries ("08 Dec 2026 (Name)"),
 // the file read into entries and written back, sorting and the deletion of a
@@ -46,8 +45,7 @@ void SortPH(QStringList& Entries);
 /// Comment and blank lines carry nothing; lines whose date is no date are
 /// dropped (*Dropped counts them). False, with *Error naming the file, when
 /// the file cannot be read.
-bool ReadPHFile(const QString& Path, const QString& Mask, QStringList* Entries, QString* Error,
-                int* Dropped = nullptr);
+bool ReadPHFile(const QString& Path, const QString& Mask, QStringList* Entries, QString* Error, int* Dropped = nullptr);
 
 /// Writes entries as a holidays file: the header comment, then one line per
 /// entry. Written atomically; false with *Error when it cannot be.

@@ -1,13 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QObject>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <functional>
 
 // Helpers of the configuration editor's window tests.

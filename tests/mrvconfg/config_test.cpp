@@ -1,13 +1,13 @@
 #include "mrvconfg/config.h"
 
+#include <gtest/gtest.h>
+
 #include "common/constants.h"
 #include "common/ini.h"
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
 #include "mrvconfg/pubholidays.h"
 #include "tests/support/testing.h"
-
-#include <gtest/gtest.h>
 
 using namespace confg;
 
@@ -82,8 +82,7 @@ TEST(ConfgKeys, WorkDaysErrorTextsAndFolders) {
         {"", ""},
         {"Xyz", ""},
     };
-    for (const Days& d : days)
-        EXPECT_EQ(WorkDaysValue(ReadWorkDays(S(d.value))), S(d.saved)) << d.value;
+    for (const Days& d : days) EXPECT_EQ(WorkDaysValue(ReadWorkDays(S(d.value))), S(d.saved)) << d.value;
 
     EXPECT_EQ(ReadErrorTexts(S("run-time error|HAS PERFORMED AN ILLEGAL")),
               (QStringList{S("RUN-TIME ERROR"), S("HAS PERFORMED AN ILLEGAL")}));
@@ -103,8 +102,7 @@ TEST(ConfgKeys, WorkDaysErrorTextsAndFolders) {
         {S("SAY \"NO\""), S("Sorry, double quote characters are not allowed")},
         {S(" fine text "), QString()},
     };
-    for (const Refusal& r : refusals)
-        EXPECT_EQ(ErrorTextRefusal(r.text), r.message) << r.text.toStdString();
+    for (const Refusal& r : refusals) EXPECT_EQ(ErrorTextRefusal(r.text), r.message) << r.text.toStdString();
 
     EXPECT_EQ(MinOf(2, 1), 1);
     EXPECT_EQ(MinOf(0, -1), -1);
@@ -179,7 +177,8 @@ TEST(ConfgKeys, EveryKeyRoundTripsThroughAFile) {
     expected.replace(S("LoopCheck=yes"), S("LoopCheck=Y"));
     expected.replace(S("CPULimit=\r\n"), S("CPULimit=0\r\n"));
     expected.replace(S("RunTimeErrorText=run-time error||Critical"), S("RunTimeErrorText=RUN-TIME ERROR|CRITICAL"));
-    expected.replace(S("LastCompleted=7 Dec 2026\r\n"), S("LastCompleted=7 Dec 2026\r\nEmailAddressFormat=Name,Address\r\n"));
+    expected.replace(S("LastCompleted=7 Dec 2026\r\n"),
+                     S("LastCompleted=7 Dec 2026\r\nEmailAddressFormat=Name,Address\r\n"));
     EXPECT_EQ(QString::fromUtf8(dir.read(ini)), expected);
 
     // What was written reads back the same.

@@ -1,11 +1,4 @@
-#include "mrvconfg/frmConfig.h"
-
-#include "common/constants.h"
-#include "common/ini.h"
-#include "common/settings.h"
-#include "mrvconfg/frmPubHol.h"
-#include "tests/mrvconfg/confg_testing.h"
-#include "tests/support/testing.h"
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,31 +11,37 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include <gtest/gtest.h>
+#include "common/constants.h"
+#include "common/ini.h"
+#include "common/settings.h"
+#include "mrvconfg/frmConfig.h"
+#include "mrvconfg/frmPubHol.h"
+#include "tests/mrvconfg/confg_testing.h"
+#include "tests/support/testing.h"
 
 using namespace confg;
 
 namespace {
 
-const QString kIniText = S(
-    "; the ACCOUNTS schedule\r\n"
-    "[Morvenda]\r\n"
-    "ScheduleName=ACCOUNTS\r\n"
-    "ScheduleFile=@DIR@/ACCOUNTS.sch\r\n"
-    "LogFile=@DIR@/Log/yyyymmdd.log\r\n"
-    "TriggerPath=@DIR@/Trig\r\n"
-    "TrackerPath=*Missing*\r\n"
-    "PubHols=@DIR@/PubHols.phf\r\n"
-    "DayStart=06:00\r\n"
-    "WorkDays=Mon,Wed\r\n"
-    "TimerSecs=45\r\n"
-    "CPULimit=8\r\n"
-    "LoopCheck=Y\r\n"
-    "RunTimeErrorText=run-time error|FATAL|Critical\r\n"
-    "EmailAddressModel=Address,Name\r\n"
-    "DateDisplayFormat=1\r\n"
-    "LastCompleted=7 Dec 2026\r\n"
-    "AllowCritical=Y\r\n");
+const QString kIniText =
+    S("; the ACCOUNTS schedule\r\n"
+      "[Morvenda]\r\n"
+      "ScheduleName=ACCOUNTS\r\n"
+      "ScheduleFile=@DIR@/ACCOUNTS.sch\r\n"
+      "LogFile=@DIR@/Log/yyyymmdd.log\r\n"
+      "TriggerPath=@DIR@/Trig\r\n"
+      "TrackerPath=*Missing*\r\n"
+      "PubHols=@DIR@/PubHols.phf\r\n"
+      "DayStart=06:00\r\n"
+      "WorkDays=Mon,Wed\r\n"
+      "TimerSecs=45\r\n"
+      "CPULimit=8\r\n"
+      "LoopCheck=Y\r\n"
+      "RunTimeErrorText=run-time error|FATAL|Critical\r\n"
+      "EmailAddressModel=Address,Name\r\n"
+      "DateDisplayFormat=1\r\n"
+      "LastCompleted=7 Dec 2026\r\n"
+      "AllowCritical=Y\r\n");
 
 class ConfigWindow : public ::testing::Test {
 protected:
@@ -55,8 +54,7 @@ protected:
     QLineEdit* box(MRVConfig& w, const char* name) { return Find<QLineEdit>(w, name); }
     QPushButton* browse(MRVConfig& w, int index) {
         for (QPushButton* b : w.findChildren<QPushButton*>(S("cmdBrowse")))
-            if (b->property("Index").toInt() == index)
-                return b;
+            if (b->property("Index").toInt() == index) return b;
         ADD_FAILURE() << "no browse button " << index;
         return nullptr;
     }
@@ -93,7 +91,9 @@ TEST_F(ConfigWindow, StartUpFindsTheFileOrSaysWhy) {
         MRVConfig w;
         w.Form_Load(c.commandLine);
         EXPECT_EQ(prompts.messages, c.messages);
-        EXPECT_EQ(Find<QLabel>(w, "lblIniFile")->text(), c.loaded ? good : c.commandLine.trimmed().isEmpty() ? c.current : c.commandLine);
+        EXPECT_EQ(Find<QLabel>(w, "lblIniFile")->text(), c.loaded                            ? good
+                                                         : c.commandLine.trimmed().isEmpty() ? c.current
+                                                                                             : c.commandLine);
         EXPECT_TRUE(Find<QPushButton>(w, "cmdOpenIni")->isEnabled());
         EXPECT_TRUE(Find<QPushButton>(w, "cmdClose")->isEnabled());
         EXPECT_EQ(Find<QPushButton>(w, "cmdSave")->isEnabled(), c.loaded);
@@ -123,8 +123,7 @@ TEST_F(ConfigWindow, ShowsEditsChecksAndSavesTheKeys) {
     EXPECT_FALSE(Find<QCheckBox>(w, "chkShowFailed")->isChecked());
     auto* days = Find<QListWidget>(w, "lstWorkDays");
     QStringList chosen;
-    for (QListWidgetItem* i : days->selectedItems())
-        chosen << i->text();
+    for (QListWidgetItem* i : days->selectedItems()) chosen << i->text();
     EXPECT_EQ(chosen, (QStringList{S("Monday"), S("Wednesday")}));
     EXPECT_EQ(Find<QComboBox>(w, "cboDateDisplayFmt")->currentText(), S("mdy"));
     EXPECT_EQ(gConfg.gDisplayFmt, S("mmm dd yyyy"));
@@ -184,9 +183,8 @@ TEST_F(ConfigWindow, ShowsEditsChecksAndSavesTheKeys) {
     EXPECT_EQ(gConfg.gHelpPath, QString()) << "the saved value, not the edited one";
     prompts.messages.clear();
     Find<QAction>(w, "mnuHelpF1")->trigger();
-    EXPECT_EQ(prompts.messages,
-              QStringList{S("Sorry - cannot find a help file matching \"%1/MRVConfg Sched.htm\"")
-                              .arg(QCoreApplication::applicationDirPath())});
+    EXPECT_EQ(prompts.messages, QStringList{S("Sorry - cannot find a help file matching \"%1/MRVConfg Sched.htm\"")
+                                                .arg(QCoreApplication::applicationDirPath())});
 }
 
 TEST_F(ConfigWindow, RunTimeErrorTexts) {
@@ -199,8 +197,7 @@ TEST_F(ConfigWindow, RunTimeErrorTexts) {
     auto* del = Find<QPushButton>(w, "cmdDelERT");
     const auto texts = [&] {
         QStringList out;
-        for (int i = 0; i < list->count(); ++i)
-            out << list->item(i)->text();
+        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
         return out;
     };
     EXPECT_EQ(texts(), (QStringList{S("RUN-TIME ERROR"), S("FATAL"), S("CRITICAL")}));
@@ -210,10 +207,9 @@ TEST_F(ConfigWindow, RunTimeErrorTexts) {
     prompts.queueInput(S("A|B"));
     w.cmdAddERT_Click();
     w.cmdAddERT_Click();  // the input box cancelled
-    EXPECT_EQ(prompts.messages,
-              (QStringList{S("Please select an entry before requesting change"),
-                           S("Please select an entry before requesting deletion"),
-                           S("Sorry, \"|\" characters are not allowed"), S("No change made")}));
+    EXPECT_EQ(prompts.messages, (QStringList{S("Please select an entry before requesting change"),
+                                             S("Please select an entry before requesting deletion"),
+                                             S("Sorry, \"|\" characters are not allowed"), S("No change made")}));
     EXPECT_FALSE(w.textsChanged());
     prompts.queueInput(S(" has stopped "));
     w.cmdAddERT_Click();
@@ -317,8 +313,7 @@ TEST_F(ConfigWindow, SaveAsCopiesTheFileAndOffersTheDefault) {
     ChooseInDialog(other);
     prompts.queueAnswer(MsgAnswer::No);
     Find<QAction>(w, "mnuSaveAs")->trigger();
-    EXPECT_EQ(prompts.messages,
-              QStringList{S("File \"%1\" already exists.  Do you want to overwrite it?").arg(other)});
+    EXPECT_EQ(prompts.messages, QStringList{S("File \"%1\" already exists.  Do you want to overwrite it?").arg(other)});
     EXPECT_EQ(w.currentIni(), ini);
     EXPECT_EQ(key(other, "ScheduleName"), S("OTHER"));
     EXPECT_EQ(key(ini, "MinJobLaunch"), QString());
@@ -443,8 +438,7 @@ TEST_F(ConfigWindow, EveryControlHasAnAccessibleName) {
         if (!qobject_cast<QLineEdit*>(c) && !qobject_cast<QPushButton*>(c) && !qobject_cast<QCheckBox*>(c) &&
             !qobject_cast<QListWidget*>(c) && !qobject_cast<QComboBox*>(c))
             continue;
-        if (c->objectName().isEmpty())
-            continue;  // the inner parts of a combo box or a list
+        if (c->objectName().isEmpty()) continue;  // the inner parts of a combo box or a list
         const QString name = c->accessibleName();
         EXPECT_FALSE(name.isEmpty()) << c->objectName().toStdString();
         EXPECT_FALSE(name.contains(QLatin1Char('&')) || name.contains(QLatin1Char(':'))) << name.toStdString();

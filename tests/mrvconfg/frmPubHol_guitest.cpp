@@ -1,10 +1,4 @@
-#include "mrvconfg/frmPubHol.h"
-
-#include "mrvconfg/config.h"
-#include "mrvconfg/frmConfig.h"
-#include "mrvconfg/frmDateSel.h"
-#include "tests/mrvconfg/confg_testing.h"
-#include "tests/support/testing.h"
+#include <gtest/gtest.h>
 
 #include <QCalendarWidget>
 #include <QLineEdit>
@@ -12,7 +6,12 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <gtest/gtest.h>
+#include "mrvconfg/config.h"
+#include "mrvconfg/frmConfig.h"
+#include "mrvconfg/frmDateSel.h"
+#include "mrvconfg/frmPubHol.h"
+#include "tests/mrvconfg/confg_testing.h"
+#include "tests/support/testing.h"
 
 using namespace confg;
 
@@ -85,8 +84,8 @@ TEST_F(PubHolWindow, AddChangeDeleteAndSave) {
     MRVPubHol w(&box, ini);
     w.show();
     EXPECT_EQ(w.windowTitle(), S("Public Holidays and Other Non-Working Dates"));
-    EXPECT_EQ(entries(w), (QStringList{S("01 Jan 2026 (New Year's Day)"), S("25 Dec 2026 (Christmas Day)"),
-                                       S("01 May 2026")}));
+    EXPECT_EQ(entries(w),
+              (QStringList{S("01 Jan 2026 (New Year's Day)"), S("25 Dec 2026 (Christmas Day)"), S("01 May 2026")}));
     auto* save = button(w, "cmdSavePH");
     auto* list = Find<QListWidget>(w, "lstPubHols");
     EXPECT_FALSE(save->isEnabled());

@@ -1,15 +1,15 @@
 #include "mrvconfg/pubholidays.h"
 
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
 #include "common/fatal.h"
 #include "morvenda/core/pubhols.h"
 #include "morvenda/core/state.h"
 #include "mrvconfg/config.h"
 #include "tests/support/testing.h"
-
-#include <QDir>
-#include <QFile>
-
-#include <gtest/gtest.h>
 
 using namespace confg;
 
@@ -46,8 +46,8 @@ TEST(PubHolEntries, JoinSplitAndRewriteTheDate) {
 }
 
 TEST(PubHolEntries, SortKeepsEqualDatesInOrder) {
-    QStringList list = {S("25 Dec 2026 (B)"), S("01 Jan 2026"), S("25 Dec 2026 (A)"), S("01 May 2026 (M)"),
-                        S("25 Dec 2026 (C)"), S("01 Jan 2026 (second)")};
+    QStringList list = {S("25 Dec 2026 (B)"), S("01 Jan 2026"),     S("25 Dec 2026 (A)"),
+                        S("01 May 2026 (M)"), S("25 Dec 2026 (C)"), S("01 Jan 2026 (second)")};
     SortPH(list);
     EXPECT_EQ(list, (QStringList{S("01 Jan 2026"), S("01 Jan 2026 (second)"), S("01 May 2026 (M)"),
                                  S("25 Dec 2026 (B)"), S("25 Dec 2026 (A)"), S("25 Dec 2026 (C)")}));
@@ -67,8 +67,8 @@ TEST(PubHolFile, ReadWriteAndEveryDateOrder) {
     QString error;
     int dropped = 0;
     ASSERT_TRUE(ReadPHFile(file, kDmy, &list, &error, &dropped));
-    EXPECT_EQ(list, (QStringList{S("01 Jan 2004 (New Year's Day)"), S("25 Dec 2004 (Christmas, Day)"),
-                                 S("02 Feb 2004")}));
+    EXPECT_EQ(list,
+              (QStringList{S("01 Jan 2004 (New Year's Day)"), S("25 Dec 2004 (Christmas, Day)"), S("02 Feb 2004")}));
     EXPECT_EQ(dropped, 1);
 
     struct Case {
@@ -115,8 +115,7 @@ TEST(PubHolFile, DeleteYear) {
         {"2030", "Can only delete past years."},
         {"2025", ""},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(DelYearRefusal(S(c.answer), 2026), S(c.refusal)) << c.answer;
+    for (const Case& c : cases) EXPECT_EQ(DelYearRefusal(S(c.answer), 2026), S(c.refusal)) << c.answer;
 
     QStringList list = {S("2004 Jan 01 (New Year's Day)"), S("2005 Jan 01"), S("2004 Dec 25")};
     EXPECT_EQ(DelYearDefault(list), S("2003"));
