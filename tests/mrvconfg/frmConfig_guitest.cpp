@@ -259,7 +259,7 @@ TEST_F(ConfigWindow, RunTimeErrorTexts) {
 }
 
 TEST_F(ConfigWindow, ClosingAsksAboutUnsavedEdits) {
-    const QString ini = writeIni();
+    const QString ini = writeIni(S("sub/ACCOUNTS.ini"));
     const QByteArray before = dir.read(ini);
     {
         MRVConfig w;
@@ -287,6 +287,17 @@ TEST_F(ConfigWindow, ClosingAsksAboutUnsavedEdits) {
     Find<QAction>(w, "mnuExit")->trigger();
     EXPECT_TRUE(w.isVisible());
     box(w, "txtCPULimit")->setText(S("20"));
+    // A file that cannot be written is reported, and the window stays.
+    const QString moved = dir.path(S("moved"));
+    ASSERT_TRUE(QDir().rename(dir.path(S("sub")), moved));
+    prompts.messages.clear();
+    prompts.queueAnswer(MsgAnswer::Yes);
+    Find<QAction>(w, "mnuExit")->trigger();
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_EQ(prompts.messages.size(), 2);
+    EXPECT_TRUE(prompts.messages[1].startsWith(S("Cannot write \"%1\"").arg(ini))) << prompts.messages[1].toStdString();
+    EXPECT_TRUE(w.DataChanged());
+    ASSERT_TRUE(QDir().rename(moved, dir.path(S("sub"))));
     prompts.queueAnswer(MsgAnswer::Yes);
     Find<QAction>(w, "mnuExit")->trigger();
     EXPECT_FALSE(w.isVisible());
