@@ -5,7 +5,7 @@
 #include "common/datetime.h"
 #include "common/fatal.h"
 #include "common/prompter.h"
-#include "common/text.h"
+#include "common/pubholfile.h"
 #include "common/textfile.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
@@ -25,14 +25,12 @@ void CheckPubHolFile() {
 
     DateVal latest;
     for (const QString& line : lines) {
-        const QString field = GetLineField(line, 1, QLatin1Char('"'), QLatin1Char(',')).trimmed();
-        if (field.isEmpty() || field.startsWith(QLatin1Char(';')))
+        const PublicHolidayLine entry = ReadPublicHolidayLine(line);
+        if (entry.kind == PublicHolidayLine::Kind::Nothing)
             continue;
-        const std::optional<DateVal> d = ParseDate(field);
-        if (!d)
+        if (entry.kind == PublicHolidayLine::Kind::BadDate)
             FatalClose(QStringLiteral("One or more invalid dates in Public Holidays File: ") + path);
-        // A holiday is a whole day, whatever time the text may carry.
-        const DateVal day = d->datePart();
+        const DateVal day = entry.day;
         G.gPubHols.push_back(day);
         if (day > latest)
             latest = day;

@@ -1,0 +1,266 @@
+#include "mrvconfg/config.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include "common/constants.h"
+#include "common/getfield.h"
+#include "common/prompter.h"
+#include "common/text.h"
+#include "common/textfile.h"
+#include "platform/shell.h"
+
+namespace confg {
+
+ConfgGlobals gConfg;
+
+namespace {
+
+const QChar kQuote = QLatin1Char('"');
+
+// The tab's table: control, label, key, browse filter, extension, whether the
+// file must exist, and whether the scheduler reports the key when missing.
+const std::array<PathKeyInfo, kPathKeyCount> kPathKeys = {{
+    {"txtScheduleFile", "Schedule File", "Schedulefile", "Schedule", ".sch", true, false},
+    {"txtLogFile", "Log File", "LogFile", "Log", ".log", false, true},
+    {"txtPubHols", "Public Holidays File", "PubHols", "Public Holidays", ".phf", true, true},
+    {"txtMsgAddrPath", "Email Address Folder", "EmailAddrPath", "Email Address", "", false, true},
+    {"txtMsgPath", "Email Folder", "EmailPath", "Email", "", false, true},
+    {"txtMsgAttPath", "Attached Files Folder", "EmailAttPath", "Email Attachments", "", false, true},
+    {"txtJobDocPath", "Job Docn. Folder", "JobDocPath", "JobDoc", "", false, true},
+    {"txtTrackerPath", "Tracker Folder", "TrackerPath", "Tracker", "", false, true},
+    {"txtTriggerPath", "Trigger Folder", "TriggerPath", "Trigger", "", false, true},
+    {"txtDummyProg", "Dummy Program", "DummyProg", "EXE", ".exe", true, false},
+    {"txtHelpPath", "Help Files Folder", "HelpPath", "Help", "", false, false},
+}};
+
+QString Key(const char* name) { return QLatin1String(name); }
+
+QString Get(const IniDocument& doc, const QString& key) { return doc.value(gAppName, key).value_or(QString()); }
+
+void Put(IniDocument& doc, const QString& key, const QString& value) { doc.setValue(gAppName, key, value); }
+
+bool YesFlag(const QString& value) {
+    return value.trimmed().left(1).compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0;
+}
+
+QString Flag(bool on) { return on ? QStringLiteral("Y") : QStringLiteral("N"); }
+
+// A number as the scheduler's own checks take it: a decimal number, blanks
+// around it allowed.
+bool IsNumeric(const QString& text) {
+    bool ok = false;
+    text.trimmed().toDouble(&ok);
+    return ok;
+}
+
+}  // namespace
+
+const PathKeyInfo& PathKeyAt(int index) { return kPathKeys.at(static_cast<size_t>(index)); }
+
+const std::array<QString, 7>& WeekDayNames() {
+    static const std::array<QString, 7> names = {
+        QStringLiteral("Sunday"),   QStringLiteral("Monday"), QStringLiteral("Tuesday"),  QStringLiteral("Wednesday"),
+        QStringLiteral("Thursday"), QStringLiteral("Friday"), QStringLiteral("Saturday"),
+    };
+    return names;
+}
+
+const QStringList& DateDisplayNames() {
+    static const QStringList names = {QStringLiteral("dmy"), QStringLiteral("mdy"), QStringLiteral("ymd")};
+    return names;
+}
+
+QString DisplayMask(int position) {
+    switch (position) {
+        case 0:
+            return QStringLiteral("dd mmm yyyy");
+        case 1:
+            return QStringLiteral("mmm dd yyyy");
+        case 2:
+            return QStringLiteral("yyyy mmm dd");
+        default:
+            return QString();
+    }
+}
+
+const QStringList& EmailModelNames() {
+    static const QStringList names = {QStringLiteral("Address"), QStringLiteral("Name"), QStringLiteral("Name,Address"),
+                                      QStringLiteral("Address,Name")};
+    return names;
+}
+
+ConfigSettings ReadConfigSettings(const IniDocument& doc) {
+    ConfigSettings s;
+    s.TimerSecs = QString::number(Val(Get(doc, QStringLiteral("TimerSecs"))));
+    s.StartTime = Get(doc, QStringLiteral("DayStart"));
+    s.CPULimit = QString::number(Val(Get(doc, QStringLiteral("CPULimit"))));
+    for (int i = 0; i < kPathKeyCount; ++i) {
+        const PathKeyInfo& k = PathKeyAt(i);
+        QString v = Get(doc, Key(k.key));
+        // The marker only says that the scheduler has reported the key once.
+        if (k.optional && v == gMissingMark) v.clear();
+        s.paths[static_cast<size_t>(i)] = v;
+    }
+    // The scheduler takes the first character, so "Yes" is ticked too.
+    s.LoopCheck = YesFlag(Get(doc, QStringLiteral("LoopCheck")));
+    s.ShowFailed = YesFlag(Get(doc, QStringLiteral("ShowFailedJobsWarning")));
+    s.MinLaunch = Get(doc, QStringLiteral("MinJobLaunch"));
+    s.DummyModel = Get(doc, QStringLiteral("DummyModel"));
+    const qint64 fmt = Val(Get(doc, QStringLiteral("DateDisplayFormat")));
+    s.DateDisplayFormat = fmt >= 0 && fmt <= 2 ? static_cast<int>(fmt) : -1;
+    s.WorkDays = ReadWorkDays(Get(doc, QStringLiteral("Workdays")));
+    s.ErrorTexts = ReadErrorTexts(Get(doc, QStringLiteral("RunTimeErrorText")));
+    s.EmailAddressModel = Get(doc, QStringLiteral("EmailAddressFormat"));
+    if (s.EmailAddressModel.isEmpty()) s.EmailAddressModel = Get(doc, QStringLiteral("EmailAddressModel"));
+    return s;
+}
+
+void WriteSettingKeys(IniDocument& doc, const ConfigSettings& s) {
+    const auto path = [&](PathKey k) {
+        const PathKeyInfo& info = PathKeyAt(k);
+        QString v = s.paths[static_cast<size_t>(k)];
+        if (info.optional && v.trimmed().isEmpty()) v = gMissingMark;
+        Put(doc, Key(info.key), v);
+    };
+    Put(doc, QStringLiteral("TimerSecs"), QString::number(Val(s.TimerSecs)));
+    Put(doc, QStringLiteral("DayStart"), s.StartTime);
+    Put(doc, QStringLiteral("CPULimit"), s.CPULimit);
+    path(kScheduleFile);
+    path(kDummyProg);
+    Put(doc, QStringLiteral("LoopCheck"), Flag(s.LoopCheck));
+    Put(doc, QStringLiteral("ShowFailedJobsWarning"), Flag(s.ShowFailed));
+    path(kLogFile);
+    path(kPubHols);
+    path(kEmailAddrPath);
+    path(kTriggerPath);
+    path(kTrackerPath);
+    path(kJobDocPath);
+    path(kEmailPath);
+    path(kEmailAttPath);
+    Put(doc, QStringLiteral("MinJobLaunch"), s.MinLaunch);
+    // The key the scheduler reads first.
+    Put(doc, QStringLiteral("EmailAddressFormat"), s.EmailAddressModel);
+    Put(doc, QStringLiteral("DateDisplayFormat"), QString::number(s.DateDisplayFormat));
+    path(kHelpPath);
+    Put(doc, QStringLiteral("DummyModel"), s.DummyModel);
+    Put(doc, QStringLiteral("Workdays"), WorkDaysValue(s.WorkDays));
+}
+
+void WriteErrorTexts(IniDocument& doc, const QStringList& texts) {
+    QStringList kept;
+    for (const QString& t : texts)
+        if (!t.trimmed().isEmpty()) kept << t;
+    Put(doc, QStringLiteral("RunTimeErrorText"), kept.join(QLatin1Char('|')));
+}
+
+QStringList ReadErrorTexts(const QString& value) {
+    const QString upper = value.toUpper();
+    QStringList out;
+    const int fields = static_cast<int>(upper.count(QLatin1Char('|'))) + 1;
+    for (int f = 1; f <= fields; ++f) {
+        const QString item = GetField(upper, f, kQuote, QLatin1Char('|'));
+        if (!item.trimmed().isEmpty()) out << item;
+    }
+    return out;
+}
+
+QString ErrorTextRefusal(const QString& text) {
+    if (text.trimmed().isEmpty()) return QStringLiteral("No change made");
+    for (const QChar c : {gListComma, QChar(QLatin1Char('|'))}) {
+        if (text.contains(c)) return QStringLiteral("Sorry, \"") + c + QStringLiteral("\" characters are not allowed");
+    }
+    if (text.contains(kQuote)) return QStringLiteral("Sorry, double quote characters are not allowed");
+    return QString();
+}
+
+int MinOf(int a, int b) { return b < a ? b : a; }
+
+std::array<bool, 7> ReadWorkDays(const QString& value) {
+    std::array<bool, 7> days{};
+    for (const QString& raw : value.split(QLatin1Char(','))) {
+        const QString item = raw.trimmed();
+        if (item.isEmpty()) continue;
+        for (size_t d = 0; d < days.size(); ++d) {
+            if (WeekDayNames()[d].contains(item, Qt::CaseInsensitive)) {
+                days[d] = true;
+                break;
+            }
+        }
+    }
+    return days;
+}
+
+QString WorkDaysValue(const std::array<bool, 7>& days) {
+    QStringList out;
+    for (size_t d = 0; d < days.size(); ++d)
+        if (days[d]) out << WeekDayNames()[d].left(3);
+    return out.join(QLatin1Char(','));
+}
+
+QString CharMask(const QString& s, const QString& Extra) {
+    QString out = s;
+    for (QChar& c : out) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            c = QLatin1Char('0');
+        else if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                 Extra.contains(c))
+            c = QLatin1Char('A');
+    }
+    return out;
+}
+
+QString ValidTime(QString& t) {
+    const QString invalid = QStringLiteral("Schedule Start Time is invalid or is not specified.");
+    const qsizetype p = t.indexOf(QLatin1Char(':'));
+    if (p < 1) return invalid;
+    const QString h = t.left(p);
+    const QString m = t.mid(p + 1);
+    if (h.size() > 2 || m.isEmpty() || m.size() > 2) return invalid;
+    const QString hhmm =
+        h.rightJustified(2, QLatin1Char('0')) + QLatin1Char(':') + m.rightJustified(2, QLatin1Char('0'));
+    if (CharMask(hhmm) != QLatin1String("00:00") || hhmm.left(2).toInt() > 23 || hhmm.mid(3).toInt() > 59)
+        return invalid;
+    t = hhmm;
+    return QString();
+}
+
+QString Valid(ConfigSettings& s) {
+    if (s.paths[kScheduleFile].trimmed().isEmpty()) return QStringLiteral("Schedule file not specified.");
+    if (s.paths[kLogFile].trimmed().isEmpty()) return QStringLiteral("Log file not specified.");
+    if (const QString msg = ValidTime(s.StartTime); !msg.isEmpty()) return msg;
+    if (s.TimerSecs.trimmed().isEmpty()) s.TimerSecs = QStringLiteral("60");
+    if (!IsNumeric(s.TimerSecs)) return QStringLiteral("Invalid Default Kick Interval");
+    if (s.CPULimit.trimmed().isEmpty()) s.CPULimit = QStringLiteral("9999");
+    // The start-up window takes the same range: the limit is a 16-bit field.
+    bool whole = false;
+    const int cpu = s.CPULimit.trimmed().toInt(&whole);
+    if (!whole || cpu < 0 || cpu > 32767) return QStringLiteral("Invalid CPU Limit");
+    return QString();
+}
+
+QString TrimFolder(const QString& path) {
+    if (path.size() > 1 && path.endsWith(QLatin1Char('/'))) return path.chopped(1);
+    return path;
+}
+
+QString HelpPage(const QString& Topic, const QString& Folder) {
+    const QString folder = gConfg.gHelpPath.isEmpty() ? Folder : gConfg.gHelpPath;
+    return JoinPath(folder, Topic + QStringLiteral(".htm"));
+}
+
+bool ShowHelp(const QString& Topic) {
+    const QString page = HelpPage(Topic, QCoreApplication::applicationDirPath());
+    if (!QFileInfo(page).isFile()) {
+        MsgBox(QStringLiteral("Sorry - cannot find a help file matching \"%1\"").arg(page));
+        return false;
+    }
+    QString error;
+    if (!ShellOpen(page, &error)) {
+        MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace confg
