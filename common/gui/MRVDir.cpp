@@ -104,7 +104,7 @@ MRVDir::MRVDir(QWidget* parent) : QDialog(parent) {
 
 void MRVDir::Start() {
     Cancelled = false;
-    QString folder = ExistingFolder(Path.isEmpty() ? QDir::currentPath() : Path);
+    QString folder = ExistingFolder(Path.isEmpty() ? QDir::currentPath() : QDir(Path).absolutePath());
     if (folder.isEmpty()) folder = QDir::currentPath();
     open_ = folder;
     FillDrives(DriveOfPath(folder));
