@@ -46,6 +46,14 @@ QLabel* GeniePicture(QWidget* parent) {
 
 void Accessible(QPushButton* b) { b->setAccessibleName(b->text().remove(QLatin1Char('&'))); }
 
+// The call-back program as the genie ends; one that cannot be started is
+// said, never passed over in silence.
+void CallBack() {
+    QString error;
+    RunCallBack(&error);
+    if (!error.isEmpty()) MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, gGenieCaption);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- MRVGPage
@@ -108,8 +116,7 @@ void MRVGPage::cmdCancel_Click() {
     if (MsgBox(QStringLiteral("Are you sure you want to cancel?"), MsgButtons::YesNo, MsgIcon::Question,
                gGenieCaption) != MsgAnswer::Yes)
         return;
-    QString error;
-    RunCallBack(&error);
+    CallBack();
     Closing = true;
     genie_->End();
 }
@@ -411,8 +418,7 @@ void MRVGGenerate::Generate() {
 }
 
 void MRVGGenerate::cmdClose_Click() {
-    QString error;
-    RunCallBack(&error);
+    CallBack();
     Closing = true;
     genie_->End();
 }

@@ -309,6 +309,13 @@ TEST(GenieRules, CallBackIsDeletedAndStartedOnlyWhenItExists) {
     EXPECT_EQ(RunCallBack(), S(""));
     EXPECT_EQ(GetSetting(gAppName, gRegSection, gCallBackKey, S("gone")), S("gone"));
 
+    // A file that is no program: forgotten too, and the reason comes back.
+    ASSERT_TRUE(SaveSetting(gAppName, gRegSection, gCallBackKey, dir.write(S("notes.txt"), "text")));
+    QString error;
+    EXPECT_EQ(RunCallBack(&error), S(""));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, gCallBackKey, S("gone")), S("gone"));
+
     const QString marker = dir.path(S("started"));
     const QString program = dir.write(S("call back"), "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n");
     QFile(program).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
