@@ -24,7 +24,7 @@
 #include "common/prompter.h"
 #include "common/settings.h"
 #include "common/textfile.h"
-#include "mrvconfg/MRVDir.h"
+#include "common/gui/MRVDir.h"
 #include "mrvconfg/frmPubHol.h"
 
 using namespace confg;

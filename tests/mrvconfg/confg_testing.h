@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/gui/MRVDir.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -47,11 +49,13 @@ inline void CancelFolderChooser() {
 }
 
 /// Chooses Folder in the folder chooser shown next and presses OK.
+/// The whole file system counts as one fixed drive meanwhile.
 inline void ChooseFolder(const QString& Folder) {
-    WhenShown<QFileDialog>([Folder](QFileDialog* d) {
-        EXPECT_EQ(d->objectName(), QStringLiteral("MRVDir"));
-        d->selectFile(Folder);
-        static_cast<QDialog*>(d)->accept();
+    SetChooserDrives([] { return QStringList{QStringLiteral("/")}; }, [](const QString&) { return QStringLiteral("/"); });
+    WhenShown<MRVDir>([Folder](MRVDir* d) {
+        d->SetFolder(Folder);
+        d->cmdOK_Click();
+        SetChooserDrives({}, {});
     });
 }
 

@@ -1,0 +1,28 @@
+#include <QApplication>
+
+#include "common/gui/qtprompter.h"
+#include "common/prompter.h"
+#include "mrvgenie/MRVGPages.h"
+
+// MRVGenie sets up a new installation: it asks for a base folder, a schedule
+// name, the working days and the date display order, then makes the folders,
+// the configuration files and the settings that point to them.
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("MRVGenie"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtPrompter boxes;
+    setPrompter(&boxes);
+
+    int rc = 0;
+    {
+        MRVGenie genie(QCoreApplication::applicationDirPath());
+        QObject::connect(
+            &genie, &MRVGenie::finished, &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        genie.Start();
+        rc = app.exec();
+    }
+    setPrompter(nullptr);
+    return rc;
+}

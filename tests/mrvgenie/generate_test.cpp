@@ -1,0 +1,329 @@
+#include "mrvgenie/generate.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include "common/constants.h"
+#include "common/ini.h"
+#include "common/settings.h"
+#include "common/textfile.h"
+#include "tests/support/testing.h"
+
+namespace {
+
+class GenerateTest : public ::testing::Test {
+protected:
+    GenerateTest() {
+        QDir().mkpath(prog());
+        A.Base = dir.path(S("Morvenda"));
+        A.Name = S("PAYROLL");
+        A.WorkDays = S("Mon,Tue,Wed,Thu,Fri");
+        A.DateOrder = 0;
+        A.EmailDateFormat = S("dd mmm yyyy");
+    }
+    QString prog() const { return dir.path(S("bin")); }
+    QString base(const char* name = "") const { return JoinPath(A.Base, S(name)); }
+    QString setting(const char* key) const { return GetSetting(gAppName, gRegSection, S(key)); }
+
+    GenerateResult run() {
+        GenieLog log(GenieLogPath(prog(), FormatDate(Now(), S("hhnnss"))), [this](const QString& l) { listed << l; });
+        return DoGenerate(A, prog(), log);
+    }
+    QStringList lines(const QString& path) const {
+        QStringList out;
+        ReadTextLines(path, &out);
+        return out;
+    }
+
+    TempDir dir;
+    TempDir config;
+    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
+    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 11, 12)};
+    ScriptedPrompter prompts;
+    GenieAnswers A;
+    QStringList listed;
+};
+
+TEST_F(GenerateTest, MakesTheTreeTheConfigurationTheSeedsAndTheSettings) {
+    const GenerateResult r = run();
+    EXPECT_TRUE(r.Failures.isEmpty()) << r.Failures.join(S("\n")).toStdString();
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S("\n")).toStdString();
+
+    for (const char* folder : {"", "@Trigger", "@Email", "@Email/Addresses", "@Email/Messages", "@Email/Attachments",
+                               "PAYROLL", "PAYROLL/Log", "PAYROLL/JobDoc", "PAYROLL/Tracker"})
+        EXPECT_TRUE(QFileInfo(base(folder)).isDir()) << folder;
+    EXPECT_EQ(QFileInfo(base("PAYROLL/PAYROLL.sch")).size(), 0);
+
+    // Every key, in order, paths joined with "/".
+    const QString b = A.Base;
+    const QList<QPair<QString, QString>> expected = {
+        {S("ScheduleName"), S("PAYROLL")},
+        {S("ScheduleFile"), b + S("/PAYROLL/PAYROLL.sch")},
+        {S("LogFile"), b + S("/PAYROLL/Log/yyyymmdd.log")},
+        {S("TriggerPath"), b + S("/@Trigger")},
+        {S("TrackerPath"), b + S("/PAYROLL/Tracker")},
+        {S("DummyProg"), prog() + S("/MRVDummy")},
+        {S("DummyModel"), S("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y")},
+        {S("DayStart"), S("00:00")},
+        {S("WorkDays"), S("Mon,Tue,Wed,Thu,Fri")},
+        {S("TimerSecs"), S("60")},
+        {S("LoopCheck"), S("Y")},
+        {S("ShowFailedJobsWarning"), S("Y")},
+        {S("EmailAddrPath"), b + S("/@Email/Addresses")},
+        {S("EmailPath"), b + S("/@Email/Messages")},
+        {S("EmailAttPath"), b + S("/@Email/Attachments")},
+        {S("JobDocPath"), b + S("/PAYROLL/JobDoc")},
+        {S("CPULimit"), S("999")},
+        {S("RunTimeErrorText"), S("RUN-TIME ERROR|HAS PERFORMED AN ILLEGAL|CRITICAL ERROR")},
+        {S("PubHols"), b + S("/PubHols.phf")},
+        {S("MinJobLaunch"), S("10")},
+        {S("EmailAddressModel"), S("Address")},
+        {S("xEmailAddressModel"), S("Name")},
+        {S("yEmailAddressModel"), S("Address,Name")},
+        {S("zEmailAddressModel"), S("Name,Address")},
+        {S("DateDisplayFormat"), S("0")},
+        {S("HelpPath"), prog()},
+    };
+    const QString ini = base("PAYROLL/PAYROLL.ini");
+    EXPECT_EQ(IniDocument::load(ini).entries(S("Morvenda")), expected);
+    EXPECT_EQ(lines(ini).first(), S("[Morvenda]"));
+
+    EXPECT_EQ(lines(base("PubHols.phf")), (QStringList{S(";Public Holidays File"), S("01 jan 2027, New Year's Day"),
+                                                       S("01 jan 2028, New Year's Day")}));
+
+    const QString email = base("@Email/MRVEmail.Ini");
+    const QList<QPair<QString, QString>> emailKeys = {
+        {S("EmailPath"), b + S("/@Email/Messages")},
+        {S("KickInterval"), S("60")},
+        {S("DeleteAfter"), S("3")},
+        {S("DateFormat"), S("dd mmm yyyy")},
+        {S("ProfileName"), S("")},
+        {S("SmtpServer"), S("localhost")},
+        {S("SmtpPort"), S("25")},
+        {S("SmtpTls"), S("none")},
+        {S("SmtpFrom"), S("")},
+        {S("SmtpUser"), S("")},
+        {S("SmtpPassword"), S("")},
+    };
+    EXPECT_EQ(IniDocument::load(email).entries(S("MRVEmail")), emailKeys);
+    EXPECT_EQ(QFile::permissions(email) & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+              QFileDevice::Permissions());
+
+    EXPECT_EQ(setting("Current"), ini);
+    EXPECT_EQ(setting("MRVEmailIni"), email);
+
+    const QStringList readMe = lines(base("ReadMe.txt"));
+    const QStringList block = {
+        S("Morvenda Genie run on 08 Dec 2026 at 10:11:12"),
+        S(""),
+        S("Directory Structure"),
+        S(""),
+        S(".   The Morvenda root directory is \"") + b + S("\"."),
+        S(""),
+        S(".   The names of subdirectories within \"") + b + S("\" which hold data for Morvenda as a whole "),
+        S("    are prefixed with \"@\"."),
+        S(""),
+        S(".   The names of subdirectories which hold data for individual schedules appear within \"") + b + S("\""),
+        S("    with the specified schedule name.  This run of the Morvenda Genie has defined schedule \"") + b +
+            S("/PAYROLL\"."),
+        S(""),
+        S(".   The above naming convention is intended to separately group the two sets of subdirectories"),
+        S("    to facilitate visual navigation during directory browsing."),
+        S(""),
+        S("Following this run, the current subdirectories are defined in \"") + b + S("\"."),
+        S(""),
+        S("        @Email"),
+        S("        @Trigger"),
+        S("        PAYROLL"),
+        S(""),
+        S(""),
+        S(""),
+    };
+    EXPECT_EQ(readMe, block);
+
+    // The log: beside the program, one line per step, the same in the list.
+    const QString logPath = prog() + S("/MRVG101112.log");
+    const QStringList log = lines(logPath);
+    ASSERT_EQ(log.size(), listed.size());
+    EXPECT_EQ(log.first(), S("08 Dec 2026 10:11:12 Morvenda Genie Configuration Log"));
+    EXPECT_EQ(listed.mid(0, 3),
+              (QStringList{S("Morvenda Genie Configuration Log"), S(""), S("Folder ") + b + S(" created.")}));
+    EXPECT_TRUE(listed.contains(S("PAYROLL Ini File created as \"") + ini + S("\"")));
+    EXPECT_TRUE(listed.contains(S("Public Holidays File created as \"") + b + S("/PubHols.phf\"")));
+    EXPECT_TRUE(listed.contains(S("MRVEmail Ini file created as ") + email));
+    EXPECT_EQ(listed.last(), S("This log written to \"") + logPath + S("\""));
+}
+
+TEST_F(GenerateTest, LaterRunsKeepWhatIsThereAndNumberTheOldConfiguration) {
+    run();
+    // The operator's own changes to the shared files stay.
+    dir.write(S("Morvenda/PubHols.phf"), ";mine\r\n25 Dec 2030,Christmas\r\n");
+    IniPut(S("MRVEmail"), S("SmtpServer"), S("mail.example.org"), base("@Email/MRVEmail.Ini"));
+    IniPut(S("Morvenda"), S("CPULimit"), S("7"), base("PAYROLL/PAYROLL.ini"));
+    dir.write(S("Morvenda/PAYROLL/PAYROLL.sch"), "job line\r\n");
+
+    for (const char* ext : {"000", "001"}) {
+        listed.clear();
+        prompts.messages.clear();
+        clock.advance(60);
+        const GenerateResult r = run();
+        EXPECT_TRUE(r.Failures.isEmpty());
+        EXPECT_EQ(r.BackupExt, S(ext));
+        EXPECT_TRUE(r.PubHolsKept);
+        EXPECT_TRUE(r.EmailIniKept);
+        EXPECT_EQ(prompts.messages,
+                  (QStringList{S("An existing ini file for this schedule in the specified location\n\n"
+                                 "has been renamed with an extension of \"") +
+                                   S(ext) + S("\""),
+                               S("An existing Public Holidays File at the specified location has been retained")}));
+        EXPECT_EQ(listed.filter(S(" already exists.")).size(), 10);
+        EXPECT_TRUE(listed.contains(S("Existing Public Holidays File retained")));
+        EXPECT_TRUE(listed.contains(S("Existing MRVEmail Ini File at ") + base("@Email/MRVEmail.Ini") +
+                                    S(" has been retained.")));
+    }
+    EXPECT_EQ(IniGet(S("Morvenda"), S("CPULimit"), base("PAYROLL/PAYROLL.000")), S("7"));
+    EXPECT_EQ(IniGet(S("Morvenda"), S("CPULimit"), base("PAYROLL/PAYROLL.001")), S("999"));
+    EXPECT_EQ(IniGet(S("Morvenda"), S("CPULimit"), base("PAYROLL/PAYROLL.ini")), S("999"));
+    EXPECT_EQ(dir.read(S("Morvenda/PubHols.phf")), QByteArray(";mine\r\n25 Dec 2030,Christmas\r\n"));
+    EXPECT_EQ(dir.read(S("Morvenda/PAYROLL/PAYROLL.sch")), QByteArray("job line\r\n"));
+    EXPECT_EQ(IniGet(S("MRVEmail"), S("SmtpServer"), base("@Email/MRVEmail.Ini")), S("mail.example.org"));
+    EXPECT_EQ(setting("MRVEmailIni"), base("@Email/MRVEmail.Ini"));
+
+    // Three blocks in the ReadMe, the first one unchanged.
+    const QStringList readMe = lines(base("ReadMe.txt"));
+    EXPECT_EQ(readMe.filter(S("Morvenda Genie run on ")),
+              (QStringList{S("Morvenda Genie run on 08 Dec 2026 at 10:11:12"),
+                           S("Morvenda Genie run on 08 Dec 2026 at 10:12:12"),
+                           S("Morvenda Genie run on 08 Dec 2026 at 10:13:12")}));
+}
+
+TEST_F(GenerateTest, EachDisplayOrderAndOnlyPlainFoldersInTheReadMe) {
+    const struct {
+        int order;
+        const char* format;
+    } cases[] = {{0, "dd mmm yyyy"}, {1, "mmm dd yyyy"}, {2, "yyyy mmm dd"}};
+    for (const auto& c : cases) {
+        A.Base = dir.path(S("order%1").arg(c.order));
+        A.DateOrder = c.order;
+        A.EmailDateFormat = OrderEmailFormat(c.order);
+        run();
+        EXPECT_EQ(IniGet(S("Morvenda"), S("DateDisplayFormat"), base("PAYROLL/PAYROLL.ini")), QString::number(c.order));
+        EXPECT_EQ(IniGet(S("MRVEmail"), S("DateFormat"), base("@Email/MRVEmail.Ini")), S(c.format));
+    }
+
+    // A base folder that holds files, a hidden folder and a link to a folder.
+    A.Base = dir.path(S("busy"));
+    dir.write(S("busy/notes.txt"), "x");
+    dir.write(S("busy/.cache/x"), "x");
+    dir.write(S("busy/Old Stuff/x"), "x");
+    QFile::link(dir.path(S("busy/Old Stuff")), dir.path(S("busy/Link")));
+    run();
+    const QStringList readMe = lines(base("ReadMe.txt"));
+    EXPECT_EQ(readMe.filter(S("        ")),
+              (QStringList{S("        @Email"), S("        @Trigger"), S("        Old Stuff"), S("        PAYROLL")}));
+}
+
+TEST_F(GenerateTest, AFailedWriteIsReportedAndNoSettingNamesAMissingFile) {
+    // A file where the e-mail folder belongs: nothing can go into it.
+    dir.write(S("Morvenda/@Email"), "in the way");
+    GenerateResult r = run();
+    EXPECT_TRUE(listed.contains(S("Failed to create folder ") + base("@Email/Messages") + S(".")));
+    EXPECT_EQ(listed.filter(S("Error No: ")).size(), 4);
+    ASSERT_EQ(r.Failures.size(), 1);
+    EXPECT_TRUE(r.Failures[0].startsWith(S("Failed to create the MRVEmail Ini file: "))) << r.Failures[0].toStdString();
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages.value(0).startsWith(S("The Morvenda Genie could not complete the installation:\n\n")));
+    EXPECT_TRUE(r.CurrentSet);
+    EXPECT_FALSE(r.EmailIniSet);
+    EXPECT_EQ(setting("Current"), base("PAYROLL/PAYROLL.ini"));
+    EXPECT_EQ(setting("MRVEmailIni"), S(""));
+
+    // A file where the schedule folder belongs: no configuration, no Current.
+    ASSERT_TRUE(DeleteSetting(gAppName, gRegSection));
+    A.Base = dir.path(S("second"));
+    dir.write(S("second/PAYROLL"), "in the way");
+    prompts.messages.clear();
+    r = run();
+    EXPECT_FALSE(r.CurrentSet);
+    EXPECT_TRUE(r.EmailIniSet);
+    EXPECT_EQ(setting("Current"), S(""));
+    EXPECT_EQ(r.Failures.filter(S("Failed to create the Ini File: ")).size(), 1);
+    EXPECT_EQ(prompts.messages.size(), 1);
+
+    // A read-only base folder (only where permissions bind).
+    if (::geteuid() != 0) {
+        ASSERT_TRUE(DeleteSetting(gAppName, gRegSection));
+        A.Base = dir.path(S("locked"));
+        QDir().mkpath(A.Base);
+        QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        r = run();
+        QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_FALSE(r.Failures.isEmpty());
+        EXPECT_EQ(setting("Current"), S(""));
+        EXPECT_EQ(setting("MRVEmailIni"), S(""));
+    }
+}
+
+TEST(GenieRules, NameKeysOrdersAndWorkingDays) {
+    for (const char* ok : {"a", "Z", "0", "_", "-", "\b"})
+        EXPECT_EQ(FilterNameKey(QChar::fromLatin1(*ok)), QChar::fromLatin1(*ok)) << ok;
+    for (const char* bad : {" ", ".", "/", ",", "\"", "*"})
+        EXPECT_TRUE(FilterNameKey(QChar::fromLatin1(*bad)).isNull()) << bad;
+    EXPECT_TRUE(FilterNameKey(QChar(0x00E9)).isNull());  // é is no file-name-safe letter here
+
+    const struct {
+        const char* format;
+        int order;
+    } probes[] = {{"dd/MM/yyyy", 0},  {"d.M.yy", 0},  {"M/d/yy", 1},    {"MM-dd-yyyy", 1},
+                  {"yyyy-MM-dd", -1}, {"yy/M/d", -1}, {"'d'MM yy", -1}, {"", -1}};
+    for (const auto& p : probes) EXPECT_EQ(ProbeDateOrder(S(p.format)), p.order) << p.format;
+
+    EXPECT_EQ(OrderExample(2), S("Example: 2002 Apr 01"));
+    EXPECT_EQ(OrderExample(-1), S(""));
+
+    EXPECT_EQ(WorkDaysText({5, 1, 2}), S("Mon,Tue,Fri"));
+    EXPECT_EQ(WorkDaysText({0, 6}), S("Sun,Sat"));
+}
+
+TEST(GenieRules, LogBesideTheProgramElseInTheStateFolder) {
+    TempDir dir;
+    ScopedEnv state("XDG_STATE_HOME", dir.path(S("state")).toLocal8Bit());
+    QDir().mkpath(dir.path(S("bin")));
+    EXPECT_EQ(GenieLogPath(dir.path(S("bin")), S("101112")), dir.path(S("bin/MRVG101112.log")));
+    EXPECT_EQ(GenieLogPath(dir.path(S("gone")), S("101112")), dir.path(S("state/Morvenda/MRVG101112.log")));
+    EXPECT_TRUE(QFileInfo(dir.path(S("state/Morvenda"))).isDir());
+}
+
+TEST(GenieRules, CallBackIsDeletedAndStartedOnlyWhenItExists) {
+    TempDir dir;
+    TempDir config;
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    EXPECT_EQ(RunCallBack(), S(""));
+
+    ASSERT_TRUE(SaveSetting(gAppName, gRegSection, gCallBackKey, dir.path(S("missing"))));
+    EXPECT_EQ(RunCallBack(), S(""));
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, gCallBackKey, S("gone")), S("gone"));
+
+    // A file that is no program: forgotten too, and the reason comes back.
+    ASSERT_TRUE(SaveSetting(gAppName, gRegSection, gCallBackKey, dir.write(S("notes.txt"), "text")));
+    QString error;
+    EXPECT_EQ(RunCallBack(&error), S(""));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, gCallBackKey, S("gone")), S("gone"));
+
+    const QString marker = dir.path(S("started"));
+    const QString program = dir.write(S("call back"), "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n");
+    QFile(program).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(SaveSetting(gAppName, gRegSection, gCallBackKey, program));
+    EXPECT_EQ(RunCallBack(), program);
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, gCallBackKey, S("gone")), S("gone"));
+    for (int i = 0; i < 100 && !QFileInfo::exists(marker); ++i) QTest::qWait(50);
+    EXPECT_TRUE(QFileInfo::exists(marker));
+}
+
+}  // namespace
