@@ -15,6 +15,7 @@
 
 #include "common/clock.h"
 #include "common/gui/frmAbout.h"
+#include "common/gui/mnemonics.h"
 #include "common/prompter.h"
 
 namespace {
@@ -102,6 +103,7 @@ frmEmail::frmEmail(QWidget* parent) : QMainWindow(parent) {
     connect(mnuExit_, &QAction::triggered, this, &frmEmail::close);
     connect(mnuAbout_, &QAction::triggered, this, &frmEmail::mnuAbout_Click);
     connect(tmrEmail_, &QTimer::timeout, this, &frmEmail::tmrEmail_Timer);
+    MenuBarWinsMnemonics(this);
 }
 
 frmEmail::~frmEmail() = default;
