@@ -1,7 +1,7 @@
 """A real SMTP server for the e-mailer's tests, built on aiosmtpd.
 
-Every message it accepts is decoded with Python's own e-mail parser and saved
-as one JSON file in the output folder, so a test can check what arrived
+Every message it accepts is saved as received (msg-N.eml) and, decoded with
+Python's own e-mail parser, as one JSON file (msg-N.json) in the output folder, so a test can check what arrived
 without parsing MIME itself. The port it listens on (127.0.0.1, chosen by the
 system) is written to the port file once the server accepts connections.
 
@@ -78,6 +78,8 @@ class SavingHandler:
             "raw": envelope.content.decode("latin-1"),
         }
         self.count += 1
+        with open(os.path.join(self.outdir, "msg-%04d.eml" % self.count), "wb") as f:
+            f.write(envelope.original_content or envelope.content)
         name = os.path.join(self.outdir, "msg-%04d.json" % self.count)
         with open(name + ".tmp", "w", encoding="utf-8") as f:
             json.dump(record, f)
