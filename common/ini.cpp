@@ -159,9 +159,8 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     if (k >= 0) {
         // Keep the key as it was spelled in the file; an unchanged value
         // leaves the line's bytes alone.
-        const QString spelled = *KeyName(lines_[k]) + QLatin1Char('=') + value;
-        if (ValueOf(lines_[k]) != value || lines_[k].trimmed() != spelled)
-            setLine(k, spelled);
+        if (ValueOf(lines_[k]) != value)
+            setLine(k, *KeyName(lines_[k]) + QLatin1Char('=') + value);
         return;
     }
     // After the section's last key, before the blank lines that separate it

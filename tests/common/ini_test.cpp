@@ -67,6 +67,8 @@ TEST(Ini, WritingKeepsTheFilesEncodingAndEveryUntouchedByte) {
         {"mixed line ends: each line keeps its own", "[Morvenda]\r\nA=1\nB=2\r\n", "A", S("9"),
          "[Morvenda]\r\nA=9\r\nB=2\r\n"},
         {"appending after an unterminated line", "[Morvenda]\nA=1", "B", S("2"), "[Morvenda]\nA=1\nB=2\n"},
+        {"an unchanged value leaves its line as it was", "[Morvenda]\r\n  A = 1 \r\n", "A", S("1"),
+         "[Morvenda]\r\n  A = 1 \r\n"},
     };
     TempDir dir;
     for (const Case& c : cases) {
