@@ -134,7 +134,9 @@ int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
 MailFault FaultOf(CURLcode code, const Transfer& t) {
     // A sender refused for good, or a server that wants a log-on first,
     // refuses every message alike: the session is at fault, not the message.
-    if (t.refusal.startsWith("530") || (t.refusalAfter == "MAIL" && t.refusal.startsWith('5')))
+    // A message too large (552 to the size it announced) is its own fault.
+    if (t.refusal.startsWith("530") ||
+        (t.refusalAfter == "MAIL" && t.refusal.startsWith('5') && !t.refusal.startsWith("552")))
         return MailFault::Connection;
     const bool envelope = t.refusalAfter == "MAIL" || t.refusalAfter == "RCPT" || t.refusalAfter == "DATA";
     if (!t.refusal.isEmpty() && envelope) return t.refusal.startsWith('5') ? MailFault::Message : MailFault::Temporary;
