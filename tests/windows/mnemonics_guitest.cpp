@@ -1,17 +1,23 @@
 #include "common/gui/mnemonics.h"
 
+#include "common/gui/MRVDir.h"
 #include "common/gui/frmAbout.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/frmSched.h"
 #include "morvenda/startup/frmMain.h"
+#include "mrvconfg/frmConfig.h"
+#include "mrvconfg/frmDateSel.h"
+#include "mrvconfg/frmPubHol.h"
 #include "mrvdummy/frmDummy.h"
 #include "mrvemail/frmEmail.h"
+#include "mrvgenie/MRVGPages.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -37,6 +43,35 @@ struct WindowFactory {
     std::function<std::unique_ptr<QWidget>()> make;
 };
 
+// A window that owns another program's windows and shows them all.
+class Holder : public QWidget {
+public:
+    std::function<void()> release;
+    ~Holder() override {
+        if (release)
+            release();
+    }
+};
+
+std::unique_ptr<QWidget> GeniePages() {
+    auto holder = std::make_unique<Holder>();
+    auto* genie = new MRVGenie(QDir::tempPath());
+    holder->release = [genie] { delete genie; };
+    for (QWidget* page : std::initializer_list<QWidget*>{genie->Intro(), genie->Base(), genie->Name(), genie->WDays(),
+                                                        genie->Select(), genie->Generate()})
+        page->show();
+    return holder;
+}
+
+std::unique_ptr<QWidget> HolidaysEditor() {
+    auto holder = std::make_unique<Holder>();
+    auto* box = new QLineEdit(holder.get());
+    auto* editor = new MRVPubHol(box, QString());
+    holder->release = [editor] { delete editor; };
+    editor->show();
+    return holder;
+}
+
 std::vector<WindowFactory> Factories() {
     return {
         {"frmMain", [] { return std::make_unique<frmMain>(); }},
@@ -44,6 +79,11 @@ std::vector<WindowFactory> Factories() {
         {"frmAbout", [] { return std::make_unique<frmAbout>(); }},
         {"frmEmail", [] { return std::make_unique<frmEmail>(); }},
         {"frmDummy", [] { return std::make_unique<frmDummy>(S("JN=MNEMO,CL=\"true\"")); }},
+        {"MRVConfig", [] { return std::make_unique<MRVConfig>(); }},
+        {"MRVDateSel", [] { return std::make_unique<MRVDateSel>(); }},
+        {"MRVPubHol", HolidaysEditor},
+        {"MRVDir", [] { return std::make_unique<MRVDir>(); }},
+        {"MRVGenie", GeniePages},
     };
 }
 
