@@ -2,15 +2,23 @@
 
 #include "common/constants.h"
 #include "common/prompter.h"
+#include "common/text.h"
 #include "common/gui/controls.h"
 #include "common/gui/grid.h"
 #include "common/gui/guard.h"
 #include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
+#include "common/gui/filedialog.h"
+#include "morvenda/editing/frmEditDate.h"
 #include "morvenda/editing/frmEditWidgets.h"
+#include "morvenda/editing/frmEdVar.h"
+#include "morvenda/editing/frmIncFile.h"
+#include "morvenda/editing/frmSelAddr.h"
 
 #include <QCheckBox>
+#include <QApplication>
+#include <QCursor>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -65,16 +73,8 @@ frmEdit::frmEdit(QWidget* Parent) : QDialog(Parent), picTick_(TickPicture()), pi
     setModal(true);
     auto* outer = new QVBoxLayout(this);
 
-    auto* menu = new QMenuBar(this);
-    QMenu* mnuFile = menu->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", QStringLiteral("&OK"));
-    QAction* mnuCancel = NamedMenuItem(mnuFile, "mnuCancel", QStringLiteral("&Cancel"));
-    QMenu* mnuHelp = menu->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
-    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
-    outer->setMenuBar(menu);
+    const DialogButtons buttons = MakeDialogButtons(this, QStringLiteral("&OK"));
+    outer->setMenuBar(buttons.Menu);
 
     TabEdit_ = new QTabWidget(this);
     TabEdit_->setObjectName(QStringLiteral("TabEdit"));
@@ -92,27 +92,25 @@ frmEdit::frmEdit(QWidget* Parent) : QDialog(Parent), picTick_(TickPicture()), pi
     BuildEojPage(TabEdit_->widget(pgAbnormalEoj), 1);
     outer->addWidget(TabEdit_, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    QPushButton* cmdOK = NamedButton(this, "cmdOK", QStringLiteral("OK"));
-    QPushButton* cmdCancel = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"));
-    QPushButton* cmdHelp = NamedButton(this, "cmdHelp", QStringLiteral("&Help"));
-    for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    outer->addLayout(buttons);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    QPushButton* cmdOK = buttons.OK;
+    QPushButton* cmdCancel = buttons.Cancel;
+    QPushButton* cmdHelp = buttons.Help;
+    for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp})
+        row->addWidget(b);
+    outer->addLayout(row);
+    // The buttons were made first; they come last in the tab order.
+    setTabOrder(cmdConfigInc_[1][3], cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, cmdHelp);
     NameButtons(this);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmEdit::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmEdit::cmdCancel_Click);
-    connect(mnuOK, &QAction::triggered, cmdOK, &QPushButton::click);
-    connect(mnuCancel, &QAction::triggered, cmdCancel, &QPushButton::click);
     connect(cmdHelp, &QPushButton::clicked, this, [this] { ShowHelp(helpTopic_); });
-    connect(mnuHelpHelp, &QAction::triggered, cmdHelp, &QPushButton::click);
     connect(TabEdit_, &QTabWidget::currentChanged, this, &frmEdit::TabEdit_Click);
-    connect(cmdTryFreq_, &QPushButton::clicked, this, &frmEdit::cmdTryFreq_Click);
-    connect(cmdTry_, &QPushButton::clicked, this, &frmEdit::cmdTry_Click);
+    ConnectHandlers();
     helpTopic_ = QStringLiteral("Job Edit Form - Submission Tab");
 }
 
@@ -416,7 +414,11 @@ void frmEdit::Form_Load() {
     ShowEdit(LoadJobEdit(G.gCurJob));
     for (QLineEdit* box : findChildren<QLineEdit*>())
         box->selectAll();
+    txtJobName_Change();
     loading_ = false;
+    // The handlers are quiet while loading: the states that depend on other
+    // controls are set once, now that every control holds its value.
+    ApplyEnabledStates();
 }
 
 void frmEdit::ShowEdit(const JobEdit& E) {
@@ -568,6 +570,9 @@ void frmEdit::Form_Activate() {
     ApplyWaitKind();
 }
 
+// Visibility by the wait-for kind and the trigger-creation choice. The
+// choices themselves are the operator's: activating the window again never
+// puts the stored ones back.
 void frmEdit::ApplyWaitKind() {
     const int kind = cboFDStdCust_->currentIndex();
     txtWaitForFile_->setVisible(kind == wkExternal);
@@ -622,6 +627,21 @@ void frmEdit::TabEdit_Click() {
     if (page < 0)
         return;
     helpTopic_ = QLatin1String(topics[static_cast<size_t>(page)]);
+    if (loading_)
+        return;
+    if (page == pgDependencies)
+        Candidates_Click();
+    switch (page) {
+    case pgSubstitution:
+        fxgVar_->setFocus();
+        break;
+    case pgTiming:
+        cboKeys_->setFocus();
+        break;
+    default:
+        FocusField(page, QString());
+        break;
+    }
 }
 
 // ---- Try buttons --------------------------------------------------------------
@@ -643,6 +663,7 @@ void frmEdit::cmdTry_Click() {
         txtTryCmdLine_->setToolTip(txtTryCmdLine_->text());
         txtSubsCmdLine_->setToolTip(txtSubsCmdLine_->text());
         txtTryRunDate_->setText(FormatDate(G.gRunDate, QStringLiteral("dddd ") + G.gDateFmt));
+        txtTryRunDate_->show();
         fraTrySubst_->show();
     });
 }
@@ -706,4 +727,359 @@ void frmEdit::Form_Unload() {
     });
     if (saved)
         done(QDialog::Accepted);
+}
+
+// ---- Control handlers -----------------------------------------------------------
+
+void frmEdit::ConnectHandlers() {
+    connect(cmdTryFreq_, &QPushButton::clicked, this, &frmEdit::cmdTryFreq_Click);
+    connect(cmdTry_, &QPushButton::clicked, this, &frmEdit::cmdTry_Click);
+
+    // Submission page.
+    InstallKeyFilter(txtJobName_, NameKeyFilter);
+    InstallKeyFilter(cboGroup_->lineEdit(), NameKeyFilter);
+    connect(txtJobName_, &QLineEdit::textChanged, this, &frmEdit::txtJobName_Change);
+    connect(txtCmdLine_, &QLineEdit::textChanged, this, &frmEdit::txtCmdLine_Change);
+    connect(chkDOSProgram_, &QCheckBox::clicked, this, [this] { autoDos_ = false; });
+    connect(cmdBrowseExe_, &QPushButton::clicked, this, &frmEdit::cmdBrowseExe_Click);
+    txtCmdLine_->installEventFilter(this);
+
+    // Substitution page.
+    connect(cmdEdit_, &QPushButton::clicked, this, &frmEdit::cmdEdit_Click);
+    connect(cmdDefVar_, &QPushButton::clicked, this, &frmEdit::cmdDefVar_Click);
+    connect(fxgVar_, &Grid::DblClick, this, &frmEdit::cmdEdit_Click);
+    for (QPushButton* b : {cmdMinusH_, cmdMinusW_}) {
+        connect(b, &QPushButton::clicked, this, [this, b] {
+            const bool height = b == cmdMinusH_;
+            const int twips = (height ? fxgVar_->height() : fxgVar_->width()) * Grid::kTwipsPerPixel - 20;
+            if (height)
+                fxgVar_->setFixedHeight(twips / Grid::kTwipsPerPixel);
+            else
+                fxgVar_->setFixedWidth(twips / Grid::kTwipsPerPixel);
+            b->setText(QString::number(twips));
+        });
+    }
+
+    // Timing page.
+    txtFrequency_->installEventFilter(this);
+    InstallKeyFilter(txtFrequency_, CommaToBlankFilter);
+    InstallKeyFilter(txtTime_, CommaToBlankFilter);
+    InstallKeyFilter(txtExclusive_, [](QChar c) { return stdTextKeyPressAlphaNum(c, QStringLiteral(" ")); });
+    connect(txtFrequency_, &QLineEdit::textChanged, this,
+            [this] { cmdTry_->setEnabled(!txtFrequency_->text().trimmed().isEmpty()); });
+    connect(cboKeys_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < static_cast<int>(keyDesc_.size()))
+            cboKeys_->setToolTip(keyDesc_[static_cast<size_t>(row)]);
+    });
+    connect(cboKeys_, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { cboKeys_DblClick(cboKeys_->row(item)); });
+    connect(cmdClearFrq_, &QPushButton::clicked, this, &frmEdit::cmdClearFrq_Click);
+    connect(chkSubmitOnly_, &QCheckBox::clicked, this, &frmEdit::ApplyEnabledStates);
+    connect(chkDeferRollOver_, &QCheckBox::clicked, this, &frmEdit::ApplyEnabledStates);
+    connect(cboResched_, &QComboBox::currentIndexChanged, this, [this] {
+        if (!loading_)
+            ApplyEnabledStates();
+    });
+    connect(cboSkipOn_, &QComboBox::activated, this, &frmEdit::cboSkipOn_Click);
+
+    // Dependencies page.
+    connect(fxgDependencies_, &Grid::MouseDown, this,
+            [this](Qt::MouseButton Button, Qt::KeyboardModifiers, int, int) { depButton_ = Button; });
+    connect(fxgDependencies_, &Grid::Click, this, [this] {
+        fxgDependencies_CellClick(fxgDependencies_->Row(), fxgDependencies_->Col(),
+                                  static_cast<Qt::MouseButton>(depButton_));
+    });
+    const std::array<std::pair<const char*, QString>, 3> conds{
+        std::pair{"mnuSuccess", kCondSuccess}, std::pair{"mnuFailure", kCondFailure},
+        std::pair{"mnuUnconditional", kCondUncond}};
+    for (const auto& [name, cond] : conds) {
+        QAction* a = puDepConds_->findChild<QAction*>(QLatin1String(name));
+        connect(a, &QAction::triggered, this, [this, cond] { SetDepCond(cond); });
+    }
+    connect(optThisGrp_, &QRadioButton::clicked, this, &frmEdit::Candidates_Click);
+    connect(optAllGrps_, &QRadioButton::clicked, this, &frmEdit::Candidates_Click);
+    connect(cboFDStdCust_, &QComboBox::currentIndexChanged, this, &frmEdit::cboFDStdCust_Click);
+    connect(cmdBrowseFile_, &QPushButton::clicked, this, &frmEdit::cmdBrowseFile_Click);
+
+    // End-of-job pages.
+    for (int p = 0; p < 2; ++p) {
+        for (int k = 0; k < 4; ++k) {
+            const size_t pp = static_cast<size_t>(p);
+            const size_t kk = static_cast<size_t>(k);
+            QLineEdit* line = txtCont_[pp][kk];
+            InstallKeyFilter(line, MessageKeyFilter);
+            line->installEventFilter(this);
+            connect(line, &QLineEdit::textChanged, this, [this, p, k] {
+                if (!loading_)
+                    SetFileAttrib(p, k);
+            });
+            for (QCheckBox* c : chkLine_[pp][kk]) {
+                connect(c, &QCheckBox::clicked, this, [this, p, k] {
+                    if (!loading_)
+                        SetFileAttrib(p, k);
+                });
+            }
+            connect(cmdConfigInc_[pp][kk], &QPushButton::clicked, this, [this, p, k] { cmdConfigInc_Click(p, k); });
+        }
+        InstallKeyFilter(txtSubj_[static_cast<size_t>(p)], MessageKeyFilter);
+    }
+    for (int i = 0; i < 4; ++i) {
+        txtEmailAddrs_[static_cast<size_t>(i)]->installEventFilter(this);
+        connect(cmdChgAddr_[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdChgAddr_Click(i); });
+    }
+    InstallKeyFilter(txtDeferEOJMsgBy_, [](QChar c) {
+        const QChar k = stdTextKeyPressDigits(c);
+        if (k.isNull())
+            QApplication::beep();
+        return k;
+    });
+    for (QRadioButton* o : {optNoTrig_, optExtTrig_, optInterTrig_})
+        connect(o, &QRadioButton::clicked, this, &frmEdit::TrigOption_Click);
+}
+
+bool frmEdit::eventFilter(QObject* Watched, QEvent* Event) {
+    const QEvent::Type type = Event->type();
+    if (type == QEvent::MouseButtonDblClick) {
+        if (Watched == txtCmdLine_) {
+            cmdBrowseExe_Click();
+            return true;
+        }
+        for (int p = 0; p < 2; ++p) {
+            for (int k = 0; k < 4; ++k) {
+                if (Watched == txtCont_[static_cast<size_t>(p)][static_cast<size_t>(k)]) {
+                    cmdConfigInc_Click(p, k);
+                    return true;
+                }
+            }
+        }
+        for (int i = 0; i < 4; ++i) {
+            if (Watched == txtEmailAddrs_[static_cast<size_t>(i)]) {
+                cmdChgAddr_Click(i);
+                return true;
+            }
+        }
+    } else if (type == QEvent::FocusIn && Watched == txtFrequency_) {
+        // Keywords are entered from the list, not typed.
+        cboKeys_->setFocus();
+    } else if (type == QEvent::FocusIn && Watched == txtCmdLine_) {
+        txtCmdLine_->setToolTip(txtCmdLine_->text().trimmed().isEmpty() ? cmdLineTip_ : txtCmdLine_->text());
+    } else if (type == QEvent::FocusOut && Watched == txtCmdLine_) {
+        txtCmdLine_->setToolTip(cmdLineTip_);
+    }
+    return QDialog::eventFilter(Watched, Event);
+}
+
+void frmEdit::ApplyEnabledStates() {
+    cboResched_->setEnabled(ReschedEnabled(chkSubmitOnly_->isChecked(), chkDeferRollOver_->isChecked()));
+    const bool checks = CompletionChecksEnabled(cboResched_->currentIndex());
+    chkSubmitOnly_->setEnabled(checks);
+    chkDeferRollOver_->setEnabled(checks);
+    cmdTry_->setEnabled(!txtFrequency_->text().trimmed().isEmpty());
+    for (int p = 0; p < 2; ++p) {
+        for (int k = 0; k < 4; ++k)
+            SetFileAttrib(p, k);
+    }
+    ApplyWaitKind();
+}
+
+void frmEdit::SetFileAttrib(int Part, int Line) {
+    const size_t p = static_cast<size_t>(Part);
+    const size_t k = static_cast<size_t>(Line);
+    const std::array<QCheckBox*, 5>& c = chkLine_[p][k];
+    const EojLine line{txtCont_[p][k]->text(), c[0]->isChecked(), c[1]->isChecked(), c[2]->isChecked(),
+                       c[3]->isChecked(), c[4]->isChecked()};
+    const std::array<bool, 5> enabled = EojLineEnabled(line);
+    for (size_t b = 0; b < 5; ++b)
+        c[b]->setEnabled(enabled[b]);
+}
+
+void frmEdit::txtJobName_Change() { setWindowTitle(EditCaption(txtJobName_->text())); }
+
+void frmEdit::txtCmdLine_Change() {
+    const bool needs = NeedsCommandProcessor(txtCmdLine_->text());
+    if (needs && !chkDOSProgram_->isChecked()) {
+        chkDOSProgram_->setChecked(true);
+        autoDos_ = true;
+    } else if (!needs && autoDos_) {
+        // Only a tick the command line made is taken back with it.
+        chkDOSProgram_->setChecked(false);
+        autoDos_ = false;
+    }
+    if (!loading_)
+        txtCmdLine_->setToolTip(txtCmdLine_->text());
+}
+
+QString frmEdit::CommonBrowse(const QString& Path, const QString& Filter) {
+    FileDialog dlg(this, QStringLiteral("cdgFiles"));
+    dlg.Filter = Filter;
+    const QString path = Path.trimmed();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (!path.isEmpty() && slash >= 0) {
+        dlg.InitDir = slash == 0 ? QStringLiteral("/") : path.left(slash);
+        dlg.FileName = path.mid(slash + 1);
+    }
+    dlg.Flags = FileDialog::HideReadOnly | FileDialog::PathMustExist | FileDialog::ShareAware | FileDialog::Explorer;
+    return dlg.ShowOpen() ? dlg.FileName : QString();
+}
+
+void frmEdit::cmdBrowseExe_Click() {
+    const CmdParts parts = SplitCmdLine(txtCmdLine_->text());
+    // Programs here carry no extension of their own: every file is offered.
+    const QString chosen = CommonBrowse(parts.Program, QStringLiteral("Programs|*|Batch and command files|*.sh;*.bat;*.com;*.exe"));
+    const QString cmd = BrowsedCmdLine(chosen, parts.Params);
+    if (!cmd.isEmpty())
+        txtCmdLine_->setText(cmd);
+}
+
+void frmEdit::cmdBrowseFile_Click() {
+    const QString chosen = CommonBrowse(txtWaitForFile_->text(), QStringLiteral("All Files|*.*"));
+    if (!chosen.trimmed().isEmpty())
+        txtWaitForFile_->setText(chosen);
+}
+
+// ---- Timing and substitution ----------------------------------------------------
+
+void frmEdit::cboKeys_DblClick(int Index) {
+    if (Index < 0 || Index >= cboKeys_->count())
+        return;
+    const QString item = RelDaySelect(cboKeys_->item(Index)->text(), [this] { PickEditDate(this); });
+    if (item.isEmpty())
+        return;
+    txtFrequency_->setText(AppendFrequency(txtFrequency_->text(), item));
+    txtFrequency_->setCursorPosition(static_cast<int>(txtFrequency_->text().size()));
+}
+
+void frmEdit::cmdClearFrq_Click() {
+    txtFrequency_->clear();
+    lsbTryRunDates_->hide();
+    lblTryRunDates_->hide();
+    txtTryRunDate_->hide();
+}
+
+void frmEdit::cboSkipOn_Click(int Index) {
+    if (loading_ || Index != 3)
+        return;
+    G.gDateSelText = cboSkipOn_->itemText(1);
+    PickEditDate(this);
+    cboSkipOn_->setItemText(1, G.gDateSelText);
+    cboSkipOn_->setCurrentIndex(1);
+}
+
+void frmEdit::cmdEdit_Click() {
+    const int r = fxgVar_->Row();
+    if (r < 1 || r > 7)
+        return;
+    VarRow& row = edit_.Vars[static_cast<size_t>(r - 1)];
+    DateVarParams params{row.Name, row.Format, row.RelDay, static_cast<int>(Val(row.RelMonth))};
+    if (!ShowEdVar(this, params))
+        return;
+    row = VarRow{params.Name, params.RelDay, QString::number(params.RelMonth), params.Format};
+    fxgVar_->SetTextMatrix(r, 0, row.Name);
+    fxgVar_->SetTextMatrix(r, 1, row.RelDay);
+    fxgVar_->SetTextMatrix(r, 2, row.RelMonth);
+    fxgVar_->SetTextMatrix(r, 3, row.Format);
+    GuardFatal([this, r] { PopulateAsAt(r); });
+    fraTrySubst_->hide();
+}
+
+void frmEdit::cmdDefVar_Click() {
+    for (size_t k = 0; k < 7; ++k)
+        edit_.Vars[k] = VarRowOf(gDefDateVars[k]);
+    GuardFatal([this] { ShowVars(); });
+}
+
+// ---- Dependencies -----------------------------------------------------------------
+
+void frmEdit::fxgDependencies_CellClick(int Row, int Col, Qt::MouseButton Button) {
+    const int row = Row - 1;
+    if (Row < 1 || row >= static_cast<int>(edit_.Deps.size()))
+        return;
+    if (Button == Qt::RightButton) {
+        if (DepCondMenuAllowed(edit_.Deps, row, Col)) {
+            condRow_ = row;
+            puDepConds_->popup(QCursor::pos());
+        }
+        return;
+    }
+    DepLeftClick(edit_.Deps, row, Col);
+    ShowDeps();
+    fxgDependencies_->SetRow(Row);
+    fxgDependencies_->SetCol(Col);
+}
+
+void frmEdit::SetDepCond(const QString& Cond) {
+    DepSetCond(edit_.Deps, condRow_, Cond);
+    ShowDeps();
+}
+
+void frmEdit::Candidates_Click() {
+    if (loading_)
+        return;
+    const QString typed = txtJobName_->text();
+    QStringList own{typed};
+    if (G.gCurJob >= 1 && G.gCurJob <= JobCount())
+        own << G.Jobs[static_cast<size_t>(G.gCurJob)].JobName;
+    DepCandidates(edit_.Deps, own, optAllGrps_->isChecked(), cboGroup_->currentText());
+    ShowDeps();
+}
+
+void frmEdit::cboFDStdCust_Click(int Index) {
+    if (loading_)
+        return;
+    chkDelTrigger_->setChecked(true);
+    if (Index == wkInterschedule)
+        BuildTriggers();
+    ApplyWaitKind();
+    if (Index == wkExternal)
+        txtWaitForFile_->setFocus();
+}
+
+// The trigger list read again; the entry chosen stays when it is still
+// there, else the stored wait is chosen when the list has it.
+void frmEdit::BuildTriggers() {
+    const QString current = cboTriggers_->currentIndex() >= 0 ? cboTriggers_->currentText() : QString();
+    edit_.TriggerList = TriggerListLines();
+    cboTriggers_->clear();
+    cboTriggers_->addItems(edit_.TriggerList);
+    QString chosen = current;
+    if (chosen.isEmpty() || !edit_.TriggerList.contains(chosen)) {
+        const QString stored = G.gCurJob >= 1 && G.gCurJob <= JobCount()
+                                   ? G.Jobs[static_cast<size_t>(G.gCurJob)].WaitForFile
+                                   : QString();
+        chosen = stored.startsWith(QLatin1String("..")) ? TriggerEntryFor(edit_.TriggerList, stored) : QString();
+    }
+    cboTriggers_->setCurrentIndex(static_cast<int>(edit_.TriggerList.lastIndexOf(chosen)));
+}
+
+void frmEdit::TrigOption_Click() {
+    if (optNoTrig_->isChecked())
+        txtExtTrigFile_->clear();
+    ApplyWaitKind();
+}
+
+// ---- End-of-job pages -------------------------------------------------------------
+
+void frmEdit::cmdConfigInc_Click(int Part, int Line) {
+    const size_t p = static_cast<size_t>(Part);
+    const size_t k = static_cast<size_t>(Line);
+    const std::array<QCheckBox*, 5>& c = chkLine_[p][k];
+    IncludeFileParams params{txtCont_[p][k]->text(), c[2]->isChecked(), c[3]->isChecked(), c[1]->isChecked(),
+                             c[4]->isChecked()};
+    if (!ShowIncludeFile(this, params))
+        return;
+    c[0]->setChecked(true);
+    txtCont_[p][k]->setText(params.FileName);
+    c[2]->setChecked(params.Attach);
+    c[3]->setChecked(params.Filter);
+    c[1]->setChecked(params.DateVars);
+    c[4]->setChecked(params.DeleteAfter);
+    SetFileAttrib(Part, Line);
+}
+
+void frmEdit::cmdChgAddr_Click(int Box) {
+    QLineEdit* box = txtEmailAddrs_[static_cast<size_t>(Box)];
+    G.gEmailAddrSel = box->text();
+    ShowSelAddr(this);
+    if (G.gEmailAddrSel != QString(QChar(0)))
+        box->setText(G.gEmailAddrSel);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "morvenda/editing/editcontrols.h"
 #include "morvenda/editing/jobedit.h"
 
 #include <QDialog>
 #include <QPixmap>
 
 #include <array>
+#include <functional>
 
 class Grid;
 class QCheckBox;
@@ -42,7 +44,25 @@ public:
     void cmdTryFreq_Click();
     void cmdTry_Click();
 
+    /// A click on a cell of the dependency grid (Row counts the header as 0).
+    void fxgDependencies_CellClick(int Row, int Col, Qt::MouseButton Button);
+    /// A double-click on entry Index of the keyword list.
+    void cboKeys_DblClick(int Index);
+    void cmdEdit_Click();
+    void cmdDefVar_Click();
+    void cmdClearFrq_Click();
+    void cmdBrowseExe_Click();
+    void cmdBrowseFile_Click();
+    void cmdConfigInc_Click(int Part, int Line);
+    void cmdChgAddr_Click(int Box);
+
+
+    /// The file dialog of the editor preset from Path (folder and name);
+    /// the chosen path, "" when cancelled.
+    QString CommonBrowse(const QString& Path, const QString& Filter);
+
 protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void reject() override;
@@ -63,8 +83,22 @@ private:
     void ShowVars();
     void PopulateAsAt(int Row);
     void ApplyWaitKind();
+    void ApplyEnabledStates();
+    void cboFDStdCust_Click(int Index);
+    void BuildTriggers();
+    void TrigOption_Click();
+    void Candidates_Click();
+    void SetDepCond(const QString& Cond);
+    void SetFileAttrib(int Part, int Line);
+    void cboSkipOn_Click(int Index);
+    void txtJobName_Change();
+    void txtCmdLine_Change();
+    void ConnectHandlers();
 
     int closeMode_ = 0;
+    int depButton_ = 1;   // mouse button of the last press on the dependency grid
+    int condRow_ = -1;    // data row the condition menu was opened on
+    bool autoDos_ = false;  // chkDOSProgram was ticked by the command line, not by hand
     bool loading_ = false;
     bool firstActivate_ = true;
     QString cmdLineTip_;

@@ -1,10 +1,15 @@
 #include "morvenda/editing/frmEditWidgets.h"
 
+#include "common/gui/controls.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 
 QString AccessibleText(const QString& Caption) {
@@ -68,4 +73,23 @@ void NameButtons(QWidget* Window) {
         if (b->accessibleName().isEmpty())
             b->setAccessibleName(AccessibleText(b->text()));
     }
+}
+
+DialogButtons MakeDialogButtons(QWidget* Window, const QString& OkMenuCaption) {
+    DialogButtons d{NamedButton(Window, "cmdOK", QStringLiteral("OK")), NamedButton(Window, "cmdCancel", QStringLiteral("&Cancel")),
+                    NamedButton(Window, "cmdHelp", QStringLiteral("&Help")), new QMenuBar(Window)};
+    QMenu* mnuFile = d.Menu->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", OkMenuCaption);
+    QAction* mnuCancel = NamedMenuItem(mnuFile, "mnuCancel", QStringLiteral("&Cancel"));
+    QMenu* mnuHelp = d.Menu->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    for (QPushButton* b : {d.OK, d.Cancel, d.Help})
+        b->setAutoDefault(false);
+    QObject::connect(mnuOK, &QAction::triggered, d.OK, &QPushButton::click);
+    QObject::connect(mnuCancel, &QAction::triggered, d.Cancel, &QPushButton::click);
+    QObject::connect(mnuHelpHelp, &QAction::triggered, d.Help, &QPushButton::click);
+    return d;
 }

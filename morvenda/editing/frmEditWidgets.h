@@ -37,3 +37,18 @@ QComboBox* EditCombo(QWidget* Parent, const QString& Name, bool Editable, const 
 
 /// Gives every button of Window without an accessible name its caption as one.
 void NameButtons(QWidget* Window);
+
+class QMenuBar;
+class QPushButton;
+
+/// The OK, "&Cancel" and "&Help" buttons of the editor's windows with their
+/// menus "&File" (OK, "&Cancel") and "&Help" ("&Help", F1), each menu item
+/// pressing the button of the same name. The caller places the buttons and
+/// the menu bar (QLayout::setMenuBar) and connects the buttons.
+struct DialogButtons {
+    QPushButton* OK;
+    QPushButton* Cancel;
+    QPushButton* Help;
+    QMenuBar* Menu;
+};
+DialogButtons MakeDialogButtons(QWidget* Window, const QString& OkMenuCaption);

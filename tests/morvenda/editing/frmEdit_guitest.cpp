@@ -5,7 +5,11 @@
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/editing/frmEdVar.h"
 #include "morvenda/editing/frmEditJob.h"
+#include "morvenda/editing/frmIncFile.h"
+#include "morvenda/editing/frmSelAddr.h"
+#include "morvenda/core/windowhelpers.h"
 #include "tests/support/testing.h"
 
 #include <QApplication>
@@ -14,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -79,6 +84,15 @@ protected:
         T* c = w.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(c, nullptr) << name;
         return c;
+    }
+    // Drives the next modal dialog of type T once it is shown.
+    template <typename T>
+    static void WhenShown(const std::function<void(T&)>& Drive) {
+        QTimer::singleShot(0, [Drive] {
+            auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            Drive(*d);
+        });
     }
     static void Type(QWidget& w, const char* name, const QString& text) {
         auto* box = Child<QLineEdit>(w, name);
@@ -199,6 +213,188 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
     LoadAgain();
     EXPECT_EQ(G.Jobs[static_cast<size_t>(FindJob(S("REPORT")))].JobDesc, S("changed"));
     EXPECT_EQ(G.Jobs[static_cast<size_t>(FindJob(S("REPORT")))].RunAfter, QStringList{S("LOAD")});
+}
+
+TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
+    const int k = AppendNew();
+    G.gFixedDrives = ListDrives();
+    G.gEmailAddrPath = dir.path(S("books"));
+    dir.write(S("books/ops.adr"), "ops@corp.example,Operators\r\n");
+    dir.write(S("books/Boss.ADR"), "boss@corp.example,The Boss\r\n");
+    const QString include = dir.path(S("DEMO/out-&RUNDATE&.txt"));
+    const bool fixedDrive = OnFixedDrive(include);
+
+    const bool ok = Edit([&](frmEdit& w) {
+        auto* tabs = Child<QTabWidget>(w, "TabEdit");
+        // Submission: the name filter drops the blank; the caption follows.
+        Child<QComboBox>(w, "cboGroup")->setEditText(S("DEMO"));
+        Type(w, "txtJobName", S("WALK ER"));
+        EXPECT_EQ(Child<QLineEdit>(w, "txtJobName")->text(), S("WALKER"));
+        EXPECT_EQ(w.windowTitle(), S("Edit Job - WALKER"));
+        Type(w, "txtCmdLine", S("backup.com /all"));
+        EXPECT_TRUE(Child<QCheckBox>(w, "chkDOSProgram")->isChecked());
+        Type(w, "txtCmdLine", S("true &RUNDATE&"));
+        EXPECT_FALSE(Child<QCheckBox>(w, "chkDOSProgram")->isChecked());  // the tick the line made goes with it
+        Type(w, "txtCPUUsage", S("3"));
+
+        // Timing: keywords from the list, the completion exclusions.
+        tabs->setCurrentIndex(pgTiming);
+        prompts.queueInput(S("1"));
+        w.cboKeys_DblClick(8);  // +nCDOM
+        EXPECT_EQ(Child<QLineEdit>(w, "txtFrequency")->text(), S("WorkDays +1CDOM"));
+        Child<QCheckBox>(w, "chkDeferRollOver")->click();
+        EXPECT_FALSE(Child<QComboBox>(w, "cboResched")->isEnabled());
+        Child<QCheckBox>(w, "chkDeferRollOver")->click();
+        Child<QComboBox>(w, "cboResched")->setCurrentIndex(3);
+        EXPECT_FALSE(Child<QCheckBox>(w, "chkSubmitOnly")->isEnabled());
+        Type(w, "txtTime", S("07,15"));
+        EXPECT_EQ(Child<QLineEdit>(w, "txtTime")->text(), S("07 15"));
+        Type(w, "txtTime", S("07:15"));
+        Type(w, "txtExclusive", S("db-tape"));
+        EXPECT_EQ(Child<QLineEdit>(w, "txtExclusive")->text(), S("DBTAPE"));
+
+        // Substitution: the date-variable editor writes its row back.
+        tabs->setCurrentIndex(pgSubstitution);
+        auto* vars = Child<Grid>(w, "fxgVar");
+        vars->SetRow(7);
+        WhenShown<frmEdVar>([](frmEdVar& d) {
+            EXPECT_EQ(Child<QLineEdit>(d, "txtName")->text(), S("LASTWDPM"));
+            Child<QLineEdit>(d, "txtName")->setText(S("MONTHEND"));
+            Child<QLineEdit>(d, "txtRelDIM")->setText(S("-1CDOM"));
+            Child<QPushButton>(d, "cmdOK")->click();
+        });
+        w.cmdEdit_Click();
+        EXPECT_EQ(vars->TextMatrix(7, 0), S("MONTHEND"));
+        EXPECT_EQ(vars->TextMatrix(7, 4), S("20261130"));
+
+        // Dependencies: candidates of the group, a tick, a condition, the
+        // unschedule flag; an external file to wait for.
+        tabs->setCurrentIndex(pgDependencies);
+        auto* deps = Child<Grid>(w, "fxgDependencies");
+        EXPECT_EQ(deps->Rows(), 11);  // the ten demo jobs, not the job itself
+        int row = 0;
+        for (int r = 1; r < deps->Rows(); ++r)
+            if (deps->TextMatrix(r, 0) == S("EXTRACT"))
+                row = r;
+        ASSERT_GT(row, 0);
+        w.fxgDependencies_CellClick(row, 2, Qt::LeftButton);
+        EXPECT_EQ(deps->TextMatrix(row, 3), S("Uncond"));
+        w.fxgDependencies_CellClick(row, 3, Qt::RightButton);
+        auto* menu = w.findChild<QMenu*>(S("puDepConds"));
+        ASSERT_NE(menu, nullptr);
+        menu->findChild<QAction*>(S("mnuSuccess"))->trigger();
+        menu->hide();
+        w.fxgDependencies_CellClick(row, 4, Qt::LeftButton);
+        EXPECT_EQ(deps->TextMatrix(row, 3), S("Success"));
+        Child<QComboBox>(w, "cboFDStdCust")->setCurrentIndex(wkExternal);
+        EXPECT_TRUE(Child<QCheckBox>(w, "chkDelTrigger")->isChecked());
+        Child<QLineEdit>(w, "txtWaitForFile")->setText(S("/tmp/walk.flag"));
+        Child<QCheckBox>(w, "chkDelTrigger")->setChecked(false);
+
+        // Normal end of job: an include file, a picked address, a trigger file.
+        tabs->setCurrentIndex(pgNormalEoj);
+        if (fixedDrive) {
+            WhenShown<frmIncFile>([&include](frmIncFile& d) {
+                Child<QLineEdit>(d, "txtFilename")->setText(include);
+                Child<QRadioButton>(d, "optAttach")->click();
+                Child<QCheckBox>(d, "chkDateVar")->setChecked(true);
+                Child<QPushButton>(d, "cmdOK")->click();
+            });
+            w.cmdConfigInc_Click(0, 0);
+            EXPECT_EQ(Child<QLineEdit>(w, "txtNEOJMsgCont_0")->text(), include);
+            EXPECT_FALSE(Child<QCheckBox>(w, "chkFilter_0")->isEnabled());  // attached: no filter
+        }
+        Type(w, "txtEmailAddrs_0", S("OPS,GONE"));
+        WhenShown<frmSelAddr>([](frmSelAddr& d) {
+            auto* list = Child<QListWidget>(d, "lsbEmlAddr");
+            ASSERT_EQ(list->count(), 2);
+            list->item(0)->setSelected(true);  // BOSS
+            Child<QPushButton>(d, "cmdOK")->click();
+        });
+        w.cmdChgAddr_Click(0);
+        EXPECT_EQ(Child<QLineEdit>(w, "txtEmailAddrs_0")->text(), S("BOSS,OPS"));
+        Type(w, "txtNEOJMsgSubj", S("Walk, done"));
+        EXPECT_EQ(Child<QLineEdit>(w, "txtNEOJMsgSubj")->text(), S("Walk done"));
+        Type(w, "txtNEOJMsgCont_3", S("all well"));
+        Type(w, "txtDeferEOJMsgBy", S("-5x"));
+        EXPECT_EQ(Child<QLineEdit>(w, "txtDeferEOJMsgBy")->text(), S("5"));
+        Child<QRadioButton>(w, "optExtTrig")->click();
+        EXPECT_TRUE(Child<QLineEdit>(w, "txtExtTrigFile")->isVisible());
+        Child<QLineEdit>(w, "txtExtTrigFile")->setText(S("/tmp/walk.trg"));
+
+        // Abnormal end of job.
+        tabs->setCurrentIndex(pgAbnormalEoj);
+        Type(w, "txtEmailAddrs_2", S("OPS"));
+        Type(w, "txtAEOJMsgSubj", S("Walk failed"));
+
+        Child<QPushButton>(w, "cmdOK")->click();
+    });
+    ASSERT_TRUE(ok) << prompts.messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(prompts.messages.filter(S("no longer present")).value(0),
+              S("The following email addresses are no longer present:\n\nGONE"));
+    LoadAgain();
+    const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+    EXPECT_EQ(J.JobName, S("WALKER"));
+    EXPECT_EQ(J.CommandLine, S("true &RUNDATE&"));
+    EXPECT_FALSE(J.DosProgram);
+    EXPECT_EQ(J.CpuUsage, 3);
+    EXPECT_EQ(J.Frequency, S("WorkDays +1CDOM"));
+    EXPECT_EQ(J.AutoResched, 3);
+    EXPECT_EQ(J.EarlyStartText, S("07:15"));
+    EXPECT_EQ(J.Exclusive, S("DBTAPE"));
+    EXPECT_EQ(J.DateVars[6], S("MONTHEND,-1CDOM,-1,yyyymmdd"));
+    EXPECT_EQ(J.RunAfter, QStringList{S("EXTRACT")});
+    EXPECT_EQ(J.RunAfterStatus, S("S"));
+    EXPECT_EQ(J.RunAfterUnsched, S("Y"));
+    EXPECT_EQ(J.WaitForFile, S("/tmp/walk.flag"));
+    EXPECT_FALSE(J.DelWaitFile);
+    EXPECT_EQ(J.EojTo, S("BOSS,OPS"));
+    EXPECT_EQ(J.EojMsg[0], S("Walk done"));
+    EXPECT_EQ(J.EojMsg[4], S("all well"));
+    if (fixedDrive) {
+        EXPECT_EQ(J.EojMsg[1], include);
+        EXPECT_EQ(J.EojFlags[1], S("11100"));
+    }
+    EXPECT_EQ(J.DeferEojMins, 5);
+    EXPECT_EQ(J.TriggerFile, S("/tmp/walk.trg"));
+    EXPECT_EQ(J.AbEojTo, S("OPS"));
+    EXPECT_EQ(J.AbEojMsg[0], S("Walk failed"));
+}
+
+TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
+    G.gJobIndexFile = dir.path(S("Triggers.Lst"));
+    dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
+    const int k = FindJob(S("PUBLISH"));
+    G.gCurJob = static_cast<std::int16_t>(k);
+    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..payroll");
+
+    // The later of two entries is chosen.
+    EXPECT_FALSE(Edit([](frmEdit& w) {
+        EXPECT_EQ(Child<QComboBox>(w, "cboFDStdCust")->currentIndex(), wkInterschedule);
+        EXPECT_EQ(Child<QComboBox>(w, "cboTriggers")->currentText(), S("PAYROLL (WEEKLY)"));
+        Child<QPushButton>(w, "cmdCancel")->click();
+    }));
+
+    // A job no longer listed: the message, kind "(None)" in the editor, and
+    // the record untouched by Cancel.
+    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..GONE");
+    EXPECT_FALSE(Edit([](frmEdit& w) {
+        EXPECT_EQ(Child<QComboBox>(w, "cboFDStdCust")->currentIndex(), wkNone);
+        EXPECT_TRUE(Child<QComboBox>(w, "cboTriggers")->isHidden());
+        Child<QPushButton>(w, "cmdCancel")->click();
+    }));
+    EXPECT_EQ(prompts.messages.back(),
+              S("Cannot find job \"GONE\" in interschedule dependency list.  Dependency dropped."));
+    EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..GONE"));
+
+    // Choosing another job and OK stores it.
+    EXPECT_TRUE(Edit([](frmEdit& w) {
+        Child<QComboBox>(w, "cboFDStdCust")->setCurrentIndex(wkInterschedule);
+        EXPECT_FALSE(Child<QComboBox>(w, "cboTriggers")->isHidden());
+        Child<QComboBox>(w, "cboTriggers")->setCurrentIndex(2);
+        Child<QPushButton>(w, "cmdOK")->click();
+    }));
+    EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
 }
 
 }  // namespace
