@@ -194,7 +194,9 @@ void frmEdit::BuildSubstitutionPage(QWidget* Page) {
 }
 
 void frmEdit::BuildTimingPage(QWidget* Page) {
-    auto* g = new QGridLayout(Page);
+    auto* outer = new QHBoxLayout(Page);
+    auto* g = new QGridLayout;
+    outer->addLayout(g, 1);
     txtFrequency_ = EditBox(Page, QStringLiteral("txtFrequency"),
                             QStringLiteral("When the job is to run - see Keyword Formats list."));
     cmdClearFrq_ = NamedButton(Page, "cmdClearFrq", QStringLiteral("Cl&ear"));
@@ -220,10 +222,13 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
     g->addWidget(txtFrequency_, 0, 1, 1, 2);
     g->addWidget(cmdClearFrq_, 0, 3);
     g->addWidget(EditLabel(Page, QStringLiteral("lblKeys"), QStringLiteral("&Keyword Formats"), cboKeys_), 1, 0);
-    g->addWidget(EditLabel(Page, QStringLiteral("lblKeysHint"),
-                           QStringLiteral("(Double-click on entry to select.  Click on entry to see description)")),
-                 1, 1, 1, 3);
-    g->addWidget(cboKeys_, 2, 0, 4, 2);
+    QLabel* hint = EditLabel(Page, QStringLiteral("lblKeysHint"),
+                             QStringLiteral("(Double-click on entry to select.  Click on entry to see description)"));
+    hint->setWordWrap(true);
+    g->addWidget(hint, 1, 1, 1, 3);
+    // The list takes the height the fixed-height boxes beside it leave.
+    g->addWidget(cboKeys_, 2, 0, 5, 2);
+    g->setRowStretch(6, 1);
     g->addWidget(EditLabel(Page, QStringLiteral("lblTime"), QStringLiteral("Earliest &Start Time"), txtTime_), 2, 2);
     g->addWidget(txtTime_, 2, 3);
     g->addWidget(EditLabel(Page, QStringLiteral("lblSkipOn"), QStringLiteral("S&kip On"), cboSkipOn_), 3, 2);
@@ -234,8 +239,8 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
                  5, 2);
     g->addWidget(cboResched_, 5, 3);
     g->addWidget(EditLabel(Page, QStringLiteral("lblExclusive"), QStringLiteral("Exclusivity Key&words"), txtExclusive_),
-                 6, 0);
-    g->addWidget(txtExclusive_, 6, 1, 1, 3);
+                 7, 0);
+    g->addWidget(txtExclusive_, 7, 1, 1, 3);
 
     auto* fra = new QGroupBox(Page);
     fra->setObjectName(QStringLiteral("fraTryRunDates"));
@@ -249,7 +254,7 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
     f->addWidget(lsbTryRunDates_, 1, 0, 1, 2);
     lsbTryRunDates_->hide();
     lblTryRunDates_->hide();
-    g->addWidget(fra, 0, 4, 7, 1);
+    outer->addWidget(fra);
 }
 
 void frmEdit::BuildDependenciesPage(QWidget* Page) {
@@ -331,9 +336,13 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     g->addWidget(txtSubj_[p], 2, 1, 1, 7);
     g->addWidget(EditLabel(fra, normal ? QStringLiteral("lblNBody") : QStringLiteral("lblABody"), QStringLiteral("Message Body")),
                  3, 0);
-    g->addWidget(EditLabel(fra, normal ? QStringLiteral("lblNFlags") : QStringLiteral("lblAFlags"),
-                           QStringLiteral("Fil Var Att Flt Del")),
-                 3, 2, 1, 5);
+    // The heading "Fil Var Att Flt Del", one word over each check-box column.
+    const std::array<const char*, 5> headWords{"Fil", "Var", "Att", "Flt", "Del"};
+    for (int b = 0; b < 5; ++b)
+        g->addWidget(EditLabel(fra, Indexed(normal ? QStringLiteral("lblNFlags") : QStringLiteral("lblAFlags"), b),
+                               QLatin1String(headWords[static_cast<size_t>(b)])),
+                     3, 2 + b);
+    g->setColumnStretch(1, 1);
     const std::array<const char*, 5> chkNames{"chkIsFile", "chkVarSub", "chkAttach", "chkFilter", "chkDelete"};
     const std::array<const char*, 5> chkANames{"chkAIsFile", "chkAVarSub", "chkAAttach", "chkAFilter", "chkADelete"};
     const std::array<const char*, 5> tips{"Entry is file path/name", "Substitute date variables in file name",
@@ -767,10 +776,13 @@ void frmEdit::ConnectHandlers() {
     InstallKeyFilter(txtExclusive_, [](QChar c) { return stdTextKeyPressAlphaNum(c, QStringLiteral(" ")); });
     connect(txtFrequency_, &QLineEdit::textChanged, this,
             [this] { cmdTry_->setEnabled(!txtFrequency_->text().trimmed().isEmpty()); });
-    connect(cboKeys_, &QListWidget::currentRowChanged, this, [this](int row) {
+    auto showDesc = [this](int row) {
         if (row >= 0 && row < static_cast<int>(keyDesc_.size()))
             cboKeys_->setToolTip(keyDesc_[static_cast<size_t>(row)]);
-    });
+    };
+    connect(cboKeys_, &QListWidget::currentRowChanged, this, showDesc);
+    connect(cboKeys_, &QListWidget::itemClicked, this,
+            [this, showDesc](QListWidgetItem* item) { showDesc(cboKeys_->row(item)); });
     connect(cboKeys_, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { cboKeys_DblClick(cboKeys_->row(item)); });
     connect(cmdClearFrq_, &QPushButton::clicked, this, &frmEdit::cmdClearFrq_Click);

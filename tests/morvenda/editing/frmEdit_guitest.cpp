@@ -12,6 +12,7 @@
 #include "morvenda/core/windowhelpers.h"
 #include "tests/support/testing.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -156,6 +157,28 @@ TEST_F(FrmEditTest, NewJobFilledThroughTheControlsIsSavedToTheFile) {
     EXPECT_EQ(J.TriggerFile, gStdTrigger);
     // The trigger question was asked (a new job with a standard trigger).
     EXPECT_TRUE(prompts.messages.filter(S("affects the creation of a trigger file")).size() == 1);
+}
+
+TEST_F(FrmEditTest, EveryControlHasANameAScreenReaderAnnounces) {
+    AppendNew();
+    frmEdit w;
+    w.Form_Load();
+    QStringList unnamed;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c) ||
+                             qobject_cast<QAbstractButton*>(c) || qobject_cast<QListWidget*>(c) ||
+                             qobject_cast<Grid*>(c);
+        // Qt's own parts (tab scroll arrows, the menu bar's extension, a
+        // combo box's line edit) carry no control name and are announced
+        // through their owner.
+        const bool own = !c->objectName().isEmpty() && !c->objectName().startsWith(S("qt_"));
+        if (control && own && !qobject_cast<QComboBox*>(c->parentWidget()) && c->accessibleName().isEmpty())
+            unnamed << c->objectName();
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(S(", ")).toStdString();
+    EXPECT_EQ(w.findChild<QCheckBox*>(S("chkAttach_2"))->accessibleName(), S("Att line 3"));
+    EXPECT_EQ(w.findChild<QPushButton*>(S("cmdBrowseExe"))->accessibleName(), S("Browse"));
+    EXPECT_TRUE(w.findChild<QPushButton*>(S("cmdMinusH"))->isHidden());
 }
 
 TEST_F(FrmEditTest, FailedCheckKeepsTheEditorOpenOnTheField) {
