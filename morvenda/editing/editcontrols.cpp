@@ -1,5 +1,10 @@
 #include "morvenda/editing/editcontrols.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
+
 #include "common/constants.h"
 #include "common/prompter.h"
 #include "common/text.h"
@@ -8,12 +13,6 @@
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QSet>
-
-#include <algorithm>
 
 namespace {
 
@@ -26,12 +25,10 @@ bool InRange(const std::vector<DepRow>& Rows, int Row) { return Row >= 0 && Row 
 }  // namespace
 
 void DepLeftClick(std::vector<DepRow>& Rows, int Row, int Col) {
-    if (!InRange(Rows, Row))
-        return;
+    if (!InRange(Rows, Row)) return;
     DepRow& r = Rows[static_cast<size_t>(Row)];
     if (Col == 4) {
-        if (!r.Wait)
-            return;
+        if (!r.Wait) return;
         if (r.Unsched)
             r.Unsched = false;
         else if (r.Cond != kCondUncond)
@@ -44,8 +41,7 @@ void DepLeftClick(std::vector<DepRow>& Rows, int Row, int Col) {
         r.Unsched = false;
         return;
     }
-    if (r.Wait || Col < 0 || Col > 4)
-        return;
+    if (r.Wait || Col < 0 || Col > 4) return;
     r.Wait = true;
     r.Cond = kCondUncond;
     r.Unsched = false;
@@ -56,28 +52,23 @@ bool DepCondMenuAllowed(const std::vector<DepRow>& Rows, int Row, int Col) {
 }
 
 void DepSetCond(std::vector<DepRow>& Rows, int Row, const QString& Cond) {
-    if (!InRange(Rows, Row))
-        return;
+    if (!InRange(Rows, Row)) return;
     Rows[static_cast<size_t>(Row)].Cond = Cond;
     Rows[static_cast<size_t>(Row)].Unsched = false;
 }
 
 void DepCandidates(std::vector<DepRow>& Rows, const QStringList& OwnNames, bool AllGroups, const QString& Group) {
     QSet<QString> listed;
-    for (const QString& own : OwnNames)
-        listed.insert(own.trimmed().toUpper());
-    for (const DepRow& r : Rows)
-        listed.insert(r.Name.trimmed().toUpper());
+    for (const QString& own : OwnNames) listed.insert(own.trimmed().toUpper());
+    for (const DepRow& r : Rows) listed.insert(r.Name.trimmed().toUpper());
     for (int j = 1; j <= JobCount(); ++j) {
         const JobRec& J = G.Jobs[static_cast<size_t>(j)];
         const QString key = J.JobName.trimmed().toUpper();
-        if (key.isEmpty() || listed.contains(key))
-            continue;
+        if (key.isEmpty() || listed.contains(key)) continue;
         listed.insert(key);
         Rows.push_back(DepRow{J.JobName.trimmed(), J.Group.trimmed(), false, QString(), false});
     }
-    if (AllGroups)
-        return;
+    if (AllGroups) return;
     const QString group = Group.trimmed();
     std::erase_if(Rows, [&group](const DepRow& r) { return !r.Wait && r.Group.trimmed() != group; });
 }
@@ -103,18 +94,17 @@ QChar CommaToBlankFilter(QChar Key) { return Key == kComma ? kBlank : Key; }
 
 QString RelDaySelect(const QString& Keyword, const std::function<void()>& PickDate) {
     QString result = RelDayInput(Keyword);
-    if (result.isEmpty())
-        return QString();
+    if (result.isEmpty()) return QString();
     const qsizetype ddd = result.indexOf(QLatin1String("ddd"));
     if (ddd >= 0) {
         static const QString days = QStringLiteral(" MON TUE WED THU FRI SAT SUN ");
         for (;;) {
             const QString answer =
-                prompter().input(QStringLiteral("Please enter 3 character day name"), QStringLiteral("Day Name Input"))
+                prompter()
+                    .input(QStringLiteral("Please enter 3 character day name"), QStringLiteral("Day Name Input"))
                     .trimmed()
                     .toUpper();
-            if (answer.isEmpty())
-                return QString();
+            if (answer.isEmpty()) return QString();
             // Exactly one day name: "MON TUE" or "ON" would also occur in
             // the list of names.
             if (answer.size() == 3 && days.contains(kBlank + answer + kBlank)) {
@@ -125,25 +115,25 @@ QString RelDaySelect(const QString& Keyword, const std::function<void()>& PickDa
     }
     if (result == QLatin1String("Selected Date")) {
         G.gDateSelText.clear();
-        if (PickDate)
-            PickDate();
+        if (PickDate) PickDate();
         const std::optional<DateVal> picked = ParseDate(G.gDateSelText.trimmed());
         return picked ? FrequencyDateItem(*picked) : QString();
     }
     return result;
 }
 
-QString AppendFrequency(const QString& Frequency, const QString& Item) {
-    return (Frequency + kBlank + Item).trimmed();
-}
+QString AppendFrequency(const QString& Frequency, const QString& Item) { return (Frequency + kBlank + Item).trimmed(); }
 
 QStringList RelDayCodes() {
-    return {QStringLiteral("RunDate"),  QStringLiteral("-nWDOM"),   QStringLiteral("+nWDOM"),   QStringLiteral("-nCDOM"),
-            QStringLiteral("+nCDOM"),   QStringLiteral("-nRUND"),   QStringLiteral("+nRUND"),   QStringLiteral("RUND-nWD"),
-            QStringLiteral("RUND+nWD"), QStringLiteral("RUND-nCD"), QStringLiteral("RUND+nCD")};
+    return {QStringLiteral("RunDate"),  QStringLiteral("-nWDOM"),   QStringLiteral("+nWDOM"),
+            QStringLiteral("-nCDOM"),   QStringLiteral("+nCDOM"),   QStringLiteral("-nRUND"),
+            QStringLiteral("+nRUND"),   QStringLiteral("RUND-nWD"), QStringLiteral("RUND+nWD"),
+            QStringLiteral("RUND-nCD"), QStringLiteral("RUND+nCD")};
 }
 
-bool RelMonthShown(const QString& RelDay) { return RelDay.trimmed().endsWith(QLatin1String("DOM"), Qt::CaseInsensitive); }
+bool RelMonthShown(const QString& RelDay) {
+    return RelDay.trimmed().endsWith(QLatin1String("DOM"), Qt::CaseInsensitive);
+}
 
 QStringList DateVarProblems(const DateVarParams& P, QString* Focus) {
     QStringList out;
@@ -165,8 +155,7 @@ QStringList DateVarProblems(const DateVarParams& P, QString* Focus) {
 CmdParts SplitCmdLine(const QString& CmdLine) {
     CmdParts parts;
     const QString text = CmdLine.trimmed();
-    if (text.isEmpty())
-        return parts;
+    if (text.isEmpty()) return parts;
     parts.Program = GetLineField(text, 1, kQuote, kBlank);
     const QString padded = text + kBlank;
     // A quoted program may hold blanks: its parameters start after the first
@@ -178,11 +167,9 @@ CmdParts SplitCmdLine(const QString& CmdLine) {
 }
 
 QString BrowsedCmdLine(const QString& FileName, const QString& Params) {
-    if (!FileName.contains(QLatin1Char('/')))
-        return QString();
+    if (!FileName.contains(QLatin1Char('/'))) return QString();
     QString program = FileName.trimmed();
-    if (program.contains(kBlank))
-        program = AddQuotes(program);
+    if (program.contains(kBlank)) program = AddQuotes(program);
     return (program + kBlank + Params).trimmed();
 }
 
@@ -198,15 +185,12 @@ QString EditCaption(const QString& JobName) {
 
 QStringList AddressBookEntries(const QString& Folder) {
     QStringList out;
-    if (Folder.trimmed().isEmpty())
-        return out;
+    if (Folder.trimmed().isEmpty()) return out;
     QStringList names = QDir(Folder.trimmed()).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString& file : names) {
-        if (!file.endsWith(QLatin1String(".adr"), Qt::CaseInsensitive) || file.size() <= 4)
-            continue;
+        if (!file.endsWith(QLatin1String(".adr"), Qt::CaseInsensitive) || file.size() <= 4) continue;
         QStringList lines;
-        if (!ReadTextLines(JoinPath(Folder.trimmed(), file), &lines) || lines.isEmpty())
-            continue;
+        if (!ReadTextLines(JoinPath(Folder.trimmed(), file), &lines) || lines.isEmpty()) continue;
         out << file.chopped(4).toUpper() + QLatin1Char('(') + GetLineField(lines.first(), 2, kQuote, kComma) +
                    QLatin1Char(')');
     }
@@ -217,8 +201,7 @@ AddressPreselection PreselectAddresses(const QStringList& Entries, const QString
     AddressPreselection out;
     for (int k = 1;; ++k) {
         const QString name = GetLineField(Selection, k, kQuote, kComma).trimmed();
-        if (name.isEmpty())
-            break;
+        if (name.isEmpty()) break;
         bool found = false;
         for (int e = 0; e < Entries.size(); ++e) {
             if (LeftOf(Entries.at(e), QStringLiteral("(")).toUpper() == name.toUpper()) {
@@ -228,8 +211,7 @@ AddressPreselection PreselectAddresses(const QStringList& Entries, const QString
                 break;
             }
         }
-        if (!found)
-            out.Missing << name;
+        if (!found) out.Missing << name;
     }
     return out;
 }
@@ -239,22 +221,19 @@ QString SelectedAddresses(const QStringList& Entries, const std::vector<int>& Se
     std::sort(sorted.begin(), sorted.end());
     QStringList names;
     for (const int e : sorted) {
-        if (e >= 0 && e < Entries.size())
-            names << LeftOf(Entries.at(e), QStringLiteral("("));
+        if (e >= 0 && e < Entries.size()) names << LeftOf(Entries.at(e), QStringLiteral("("));
     }
     return names.join(kComma);
 }
 
 bool IncludeFileNameValid(const QString& FileName) {
     const QString name = FileName.trimmed();
-    if (name.size() < 4 || !OnFixedDrive(name))
-        return false;
+    if (name.size() < 4 || !OnFixedDrive(name)) return false;
     // The wildcards stand for any name: only the folder must exist.
     const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
     QString plain = name;
     for (qsizetype i = slash + 1; i < plain.size(); ++i) {
-        if (plain[i] == QLatin1Char('*') || plain[i] == QLatin1Char('?'))
-            plain[i] = QLatin1Char('x');
+        if (plain[i] == QLatin1Char('*') || plain[i] == QLatin1Char('?')) plain[i] = QLatin1Char('x');
     }
     return ValidFilePath(plain);
 }

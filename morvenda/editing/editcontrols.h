@@ -1,14 +1,13 @@
 #pragma once
 
-#include "morvenda/editing/jobedit.h"
-
 #include <QChar>
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <functional>
 #include <vector>
+
+#include "morvenda/editing/jobedit.h"
 
 // The rules behind the job editor's controls and its three small dialogs,
 // without widgets: the dependency grid, the end-of-job lines, the frequency

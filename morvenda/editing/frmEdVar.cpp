@@ -1,12 +1,5 @@
 #include "morvenda/editing/frmEdVar.h"
 
-#include "common/prompter.h"
-#include "common/text.h"
-#include "morvenda/core/datevars.h"
-#include "morvenda/core/frmHelpers.h"
-#include "morvenda/core/windowhelpers.h"
-#include "morvenda/editing/frmEditWidgets.h"
-
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -15,6 +8,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
+
+#include "common/prompter.h"
+#include "common/text.h"
+#include "morvenda/core/datevars.h"
+#include "morvenda/core/frmHelpers.h"
+#include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmEditWidgets.h"
 
 namespace {
 // Relative months the spinner offers: ten years either way.
@@ -34,8 +34,8 @@ frmEdVar::frmEdVar(DateVarParams& Params, QWidget* Parent) : QDialog(Parent), pa
                          QStringLiteral("For relative day in month only, the month, relative to the run date month, to "
                                         "be used during substitution.."));
     txtRelDIM_->setReadOnly(true);
-    cboRelDIM_ = EditCombo(this, QStringLiteral("cboRelDIM"), false, QStringLiteral("Click to select relative day value."),
-                           QStringLiteral("Relative Day code"));
+    cboRelDIM_ = EditCombo(this, QStringLiteral("cboRelDIM"), false,
+                           QStringLiteral("Click to select relative day value."), QStringLiteral("Relative Day code"));
     cboRelDIM_->addItems(RelDayCodes());
     cboRelDIM_->setCurrentIndex(-1);
     cboRelDIM_->setEnabled(false);
@@ -52,7 +52,8 @@ frmEdVar::frmEdVar(DateVarParams& Params, QWidget* Parent) : QDialog(Parent), pa
     g->addWidget(txtName_, 0, 1, 1, 2);
     g->addWidget(EditLabel(this, QStringLiteral("lblFormat"), QStringLiteral("Format String"), txtFormat_), 1, 0);
     g->addWidget(txtFormat_, 1, 1, 1, 2);
-    g->addWidget(EditLabel(this, QStringLiteral("lblRelDIM"), QStringLiteral("Relative Day in Month"), txtRelDIM_), 2, 0);
+    g->addWidget(EditLabel(this, QStringLiteral("lblRelDIM"), QStringLiteral("Relative Day in Month"), txtRelDIM_), 2,
+                 0);
     g->addWidget(txtRelDIM_, 2, 1);
     g->addWidget(cboRelDIM_, 2, 2);
     lblRelMonth_ = EditLabel(this, QStringLiteral("lblRelMonth"), QStringLiteral("Relative Month"), txtRelMonth_);
@@ -100,14 +101,11 @@ bool frmEdVar::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void frmEdVar::cboRelDIM_Click(int Index) {
-    if (loading_ || Index < 0)
-        return;
+    if (loading_ || Index < 0) return;
     const QString code = RelDayInput(cboRelDIM_->itemText(Index));
-    if (code.isEmpty())
-        return;
+    if (code.isEmpty()) return;
     txtRelDIM_->setText(code);
-    if (vscRelMonth_->isVisible())
-        vscRelMonth_->setFocus();
+    if (vscRelMonth_->isVisible()) vscRelMonth_->setFocus();
     cboRelDIM_->setEnabled(false);
 }
 
@@ -148,8 +146,7 @@ void frmEdVar::CloseWith(int Result) {
     const QStringList problems = DateVarProblems(entered, &focus);
     if (!problems.isEmpty()) {
         MsgBox(problems.join(QLatin1Char('\n')), MsgButtons::Ok, MsgIcon::Warning);
-        if (QWidget* w = findChild<QWidget*>(focus))
-            w->setFocus();
+        if (QWidget* w = findChild<QWidget*>(focus)) w->setFocus();
         return;
     }
     params_ = entered;

@@ -1,26 +1,10 @@
 #include "morvenda/editing/frmEdit.h"
 
-#include "common/constants.h"
-#include "common/prompter.h"
-#include "common/text.h"
-#include "common/gui/controls.h"
-#include "common/gui/grid.h"
-#include "common/gui/guard.h"
-#include "morvenda/core/frmHelpers.h"
-#include "morvenda/core/state.h"
-#include "morvenda/core/windowhelpers.h"
-#include "common/gui/filedialog.h"
-#include "morvenda/editing/frmEditDate.h"
-#include "morvenda/editing/frmEditWidgets.h"
-#include "morvenda/editing/frmEdVar.h"
-#include "morvenda/editing/frmIncFile.h"
-#include "morvenda/editing/frmSelAddr.h"
-
-#include <QCheckBox>
 #include <QApplication>
-#include <QCursor>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,10 +19,26 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "common/constants.h"
+#include "common/gui/controls.h"
+#include "common/gui/filedialog.h"
+#include "common/gui/grid.h"
+#include "common/gui/guard.h"
+#include "common/prompter.h"
+#include "common/text.h"
+#include "morvenda/core/frmHelpers.h"
+#include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmEdVar.h"
+#include "morvenda/editing/frmEditDate.h"
+#include "morvenda/editing/frmEditWidgets.h"
+#include "morvenda/editing/frmIncFile.h"
+#include "morvenda/editing/frmSelAddr.h"
+
 namespace {
 
-const std::array<const char*, 6> kPageNames{"Submission", "Substitution", "Timing",
-                                            "Dependencies", "Normal EOJ", "Abnormal EOJ"};
+const std::array<const char*, 6> kPageNames{"Submission",   "Substitution", "Timing",
+                                            "Dependencies", "Normal EOJ",   "Abnormal EOJ"};
 
 // Twips of the editor's inner area, as the schedule's windows size themselves.
 constexpr int kInnerWidthTwips = 8595;
@@ -97,8 +97,7 @@ frmEdit::frmEdit(QWidget* Parent) : QDialog(Parent), picTick_(TickPicture()), pi
     QPushButton* cmdOK = buttons.OK;
     QPushButton* cmdCancel = buttons.Cancel;
     QPushButton* cmdHelp = buttons.Help;
-    for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp})
-        row->addWidget(b);
+    for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp}) row->addWidget(b);
     outer->addLayout(row);
     // The buttons were made first; they come last in the tab order.
     setTabOrder(cmdConfigInc_[1][3], cmdOK);
@@ -123,7 +122,9 @@ void frmEdit::BuildSubmissionPage(QWidget* Page) {
     txtJobName_ = EditBox(Page, QStringLiteral("txtJobName"),
                           QStringLiteral("A unique name for the job - preferably same as the program name."));
     txtJobName_->setMaxLength(kJobNameWidth);
-    txtCmdLine_ = EditBox(Page, QStringLiteral("txtCmdLine"), QStringLiteral("Command line including any run time parameters"));
+    cboGroup_->lineEdit()->setMaxLength(kGroupWidth);
+    txtCmdLine_ =
+        EditBox(Page, QStringLiteral("txtCmdLine"), QStringLiteral("Command line including any run time parameters"));
     cmdBrowseExe_ = NamedButton(Page, "cmdBrowseExe", QStringLiteral("B&rowse"));
     cmdBrowseExe_->setToolTip(QStringLiteral("To locate the executable for the job."));
     chkDOSProgram_ = EditCheck(Page, QStringLiteral("chkDOSProgram"), QStringLiteral("DOS/Command Processor Program"),
@@ -153,8 +154,8 @@ void frmEdit::BuildSubstitutionPage(QWidget* Page) {
     auto* g = new QGridLayout(Page);
     fxgVar_ = new Grid(QStringLiteral("fxgVar"), Page);
     fxgVar_->setAccessibleName(QStringLiteral("Date Variables"));
-    fxgVar_->SetFormatString(QStringLiteral(
-        "<Name         |^Rel Day in Month|^Rel Month     |^Format                 |^As at Run Date  "));
+    fxgVar_->SetFormatString(
+        QStringLiteral("<Name         |^Rel Day in Month|^Rel Month     |^Format                 |^As at Run Date  "));
     fxgVar_->SetRows(8);
     cmdEdit_ = NamedButton(Page, "cmdEdit", QStringLiteral("&Edit"));
     cmdDefVar_ = NamedButton(Page, "cmdDefVar", QStringLiteral("Default &Variables"));
@@ -178,8 +179,8 @@ void frmEdit::BuildSubstitutionPage(QWidget* Page) {
     txtTryRunDate_ = EditBox(fraTrySubst_, QStringLiteral("txtTryRunDate"));
     txtSubsCmdLine_ = EditBox(fraTrySubst_, QStringLiteral("txtSubsCmdLine"));
     const std::array<QLineEdit*, 4> boxes{txtTryCmdLine_, txtTryFreq_, txtTryRunDate_, txtSubsCmdLine_};
-    const std::array<const char*, 4> labels{"Command Line:", "and Job Frequency of:", "Based on Run Date of:",
-                                            "Evaluates to:"};
+    const std::array<const char*, 4> labels{
+        "Command Line:", "and Job Frequency of:", "Based on Run Date of:", "Evaluates to:"};
     const std::array<const char*, 4> labelNames{"lblTryCmdLine", "lblTryFreq", "lblTryRunDate", "lblSubsCmdLine"};
     for (int k = 0; k < 4; ++k) {
         boxes[static_cast<size_t>(k)]->setReadOnly(true);
@@ -215,8 +216,9 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
     cboResched_ = EditCombo(Page, QStringLiteral("cboResched"), false);
     cboResched_->addItems({QStringLiteral("(Never)"), QStringLiteral("Success"), QStringLiteral("Unconditionally"),
                            QStringLiteral("Failure")});
-    txtExclusive_ = EditBox(Page, QStringLiteral("txtExclusive"),
-                            QStringLiteral("Jobs with any matching keywords are prevented from running simultaneously."));
+    txtExclusive_ =
+        EditBox(Page, QStringLiteral("txtExclusive"),
+                QStringLiteral("Jobs with any matching keywords are prevented from running simultaneously."));
 
     g->addWidget(EditLabel(Page, QStringLiteral("lblFrequency"), QStringLiteral("&Frequency"), txtFrequency_), 0, 0);
     g->addWidget(txtFrequency_, 0, 1, 1, 2);
@@ -235,11 +237,11 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
     g->addWidget(cboSkipOn_, 3, 3);
     g->addWidget(chkSubmitOnly_, 4, 2);
     g->addWidget(chkDeferRollOver_, 4, 3);
-    g->addWidget(EditLabel(Page, QStringLiteral("lblResched"), QStringLiteral("Reschedule on Completion:"), cboResched_),
-                 5, 2);
+    g->addWidget(
+        EditLabel(Page, QStringLiteral("lblResched"), QStringLiteral("Reschedule on Completion:"), cboResched_), 5, 2);
     g->addWidget(cboResched_, 5, 3);
-    g->addWidget(EditLabel(Page, QStringLiteral("lblExclusive"), QStringLiteral("Exclusivity Key&words"), txtExclusive_),
-                 7, 0);
+    g->addWidget(
+        EditLabel(Page, QStringLiteral("lblExclusive"), QStringLiteral("Exclusivity Key&words"), txtExclusive_), 7, 0);
     g->addWidget(txtExclusive_, 7, 1, 1, 3);
 
     auto* fra = new QGroupBox(Page);
@@ -247,7 +249,8 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
     auto* f = new QGridLayout(fra);
     lsbTryRunDates_ = new QListWidget(fra);
     lsbTryRunDates_->setObjectName(QStringLiteral("lsbTryRunDates"));
-    lblTryRunDates_ = EditLabel(fra, QStringLiteral("lblTryRunDates"), QStringLiteral("Future Run Dates:"), lsbTryRunDates_);
+    lblTryRunDates_ =
+        EditLabel(fra, QStringLiteral("lblTryRunDates"), QStringLiteral("Future Run Dates:"), lsbTryRunDates_);
     cmdTryFreq_ = NamedButton(fra, "cmdTryFreq", QStringLiteral("Tr&y it"));
     f->addWidget(lblTryRunDates_, 0, 0);
     f->addWidget(cmdTryFreq_, 0, 1);
@@ -296,7 +299,8 @@ void frmEdit::BuildDependenciesPage(QWidget* Page) {
     cmdBrowseFile_->setToolTip(QStringLiteral("Browse to find the file, if it exists!!"));
     chkDelTrigger_ = EditCheck(fra, QStringLiteral("chkDelTrigger"), QStringLiteral("Delete File on Job Submission"),
                                QStringLiteral("Set this only if no other jobs are triggered by this file."));
-    w->addWidget(EditLabel(fra, QStringLiteral("lblFDStdCust"), QStringLiteral("On &Creation of"), cboFDStdCust_), 0, 0);
+    w->addWidget(EditLabel(fra, QStringLiteral("lblFDStdCust"), QStringLiteral("On &Creation of"), cboFDStdCust_), 0,
+                 0);
     w->addWidget(cboFDStdCust_, 0, 1);
     w->addWidget(lblStdCust_, 1, 0);
     w->addWidget(cboTriggers_, 1, 1);
@@ -310,8 +314,8 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     const size_t p = static_cast<size_t>(Part);
     const bool normal = Part == 0;
     auto* outer = new QVBoxLayout(Page);
-    auto* fra = new QGroupBox(normal ? QStringLiteral("Message on Job Completion") : QStringLiteral("Abnormal EOJ Message"),
-                              Page);
+    auto* fra = new QGroupBox(
+        normal ? QStringLiteral("Message on Job Completion") : QStringLiteral("Abnormal EOJ Message"), Page);
     fra->setObjectName(normal ? QStringLiteral("fraNEOJ") : QStringLiteral("fraAEOJ"));
     auto* g = new QGridLayout(fra);
     const std::array<const char*, 2> addrCaption{"To:", "Cc:"};
@@ -320,21 +324,23 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
         txtEmailAddrs_[static_cast<size_t>(i)] = EditBox(fra, Indexed(QStringLiteral("txtEmailAddrs"), i));
         cmdChgAddr_[static_cast<size_t>(i)] = NamedButton(fra, "cmdChgAddr", QStringLiteral("Change"));
         cmdChgAddr_[static_cast<size_t>(i)]->setObjectName(Indexed(QStringLiteral("cmdChgAddr"), i));
-        cmdChgAddr_[static_cast<size_t>(i)]->setAccessibleName(QStringLiteral("Change ") +
-                                                               AccessibleText(QLatin1String(addrCaption[static_cast<size_t>(a)])));
-        g->addWidget(EditLabel(fra, Indexed(QStringLiteral("lblEmailAddrs"), i), QLatin1String(addrCaption[static_cast<size_t>(a)]),
-                               txtEmailAddrs_[static_cast<size_t>(i)]),
-                     a, 0);
+        cmdChgAddr_[static_cast<size_t>(i)]->setAccessibleName(
+            QStringLiteral("Change ") + AccessibleText(QLatin1String(addrCaption[static_cast<size_t>(a)])));
+        g->addWidget(
+            EditLabel(fra, Indexed(QStringLiteral("lblEmailAddrs"), i),
+                      QLatin1String(addrCaption[static_cast<size_t>(a)]), txtEmailAddrs_[static_cast<size_t>(i)]),
+            a, 0);
         g->addWidget(txtEmailAddrs_[static_cast<size_t>(i)], a, 1, 1, 6);
         g->addWidget(cmdChgAddr_[static_cast<size_t>(i)], a, 7);
     }
     const QString prefix = normal ? QStringLiteral("txtNEOJMsg") : QStringLiteral("txtAEOJMsg");
     txtSubj_[p] = EditBox(fra, prefix + QStringLiteral("Subj"));
-    g->addWidget(EditLabel(fra, normal ? QStringLiteral("lblNSubj") : QStringLiteral("lblASubj"), QStringLiteral("Subject:"),
-                           txtSubj_[p]),
+    g->addWidget(EditLabel(fra, normal ? QStringLiteral("lblNSubj") : QStringLiteral("lblASubj"),
+                           QStringLiteral("Subject:"), txtSubj_[p]),
                  2, 0);
     g->addWidget(txtSubj_[p], 2, 1, 1, 7);
-    g->addWidget(EditLabel(fra, normal ? QStringLiteral("lblNBody") : QStringLiteral("lblABody"), QStringLiteral("Message Body")),
+    g->addWidget(EditLabel(fra, normal ? QStringLiteral("lblNBody") : QStringLiteral("lblABody"),
+                           QStringLiteral("Message Body")),
                  3, 0);
     // The heading "Fil Var Att Flt Del", one word over each check-box column.
     const std::array<const char*, 5> headWords{"Fil", "Var", "Att", "Flt", "Del"};
@@ -352,14 +358,15 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     for (int k = 0; k < 4; ++k) {
         const size_t kk = static_cast<size_t>(k);
         const QString line = QStringLiteral(" line ") + QString::number(k + 1);
-        QLineEdit* box = EditBox(fra, Indexed(prefix + QStringLiteral("Cont"), k),
-                                 QStringLiteral("Message text or name of file to be copied into message at this point."),
-                                 QStringLiteral("Message Body") + line);
+        QLineEdit* box =
+            EditBox(fra, Indexed(prefix + QStringLiteral("Cont"), k),
+                    QStringLiteral("Message text or name of file to be copied into message at this point."),
+                    QStringLiteral("Message Body") + line);
         txtCont_[p][kk] = box;
         g->addWidget(box, 4 + k, 0, 1, 2);
         for (size_t b = 0; b < 5; ++b) {
-            chkLine_[p][kk][b] = EditCheck(fra, Indexed(QLatin1String(normal ? chkNames[b] : chkANames[b]), k), QString(),
-                                           QLatin1String(tips[b]), QLatin1String(heads[b]) + line);
+            chkLine_[p][kk][b] = EditCheck(fra, Indexed(QLatin1String(normal ? chkNames[b] : chkANames[b]), k),
+                                           QString(), QLatin1String(tips[b]), QLatin1String(heads[b]) + line);
             g->addWidget(chkLine_[p][kk][b], 4 + k, 2 + static_cast<int>(b));
         }
         QPushButton* inc = NamedButton(fra, "cmdConfigInc", QStringLiteral("..."));
@@ -392,7 +399,9 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     optExtTrig_ = EditOption(trig, QStringLiteral("optExtTrig"), QStringLiteral("External"));
     optInterTrig_ = EditOption(trig, QStringLiteral("optInterTrig"), QStringLiteral("Interschedule"));
     txtExtTrigFile_ = EditBox(trig, QStringLiteral("txtExtTrigFile"));
-    lblTrigFile_ = EditLabel(trig, QStringLiteral("lblTrigFile"), QStringLiteral("File Name/Location"), txtExtTrigFile_);
+    txtExtTrigFile_->setMaxLength(kTriggerFileWidth);
+    lblTrigFile_ =
+        EditLabel(trig, QStringLiteral("lblTrigFile"), QStringLiteral("File Name/Location"), txtExtTrigFile_);
     t->addWidget(optNoTrig_, 0, 0);
     t->addWidget(optExtTrig_, 0, 1);
     t->addWidget(optInterTrig_, 0, 2);
@@ -421,9 +430,9 @@ void frmEdit::Form_Load() {
     cboKeys_->setCurrentRow(-1);
 
     ShowEdit(LoadJobEdit(G.gCurJob));
-    for (QLineEdit* box : findChildren<QLineEdit*>())
-        box->selectAll();
+    for (QLineEdit* box : findChildren<QLineEdit*>()) box->selectAll();
     txtJobName_Change();
+    autoDos_ = false;  // the stored tick is the operator's own
     loading_ = false;
     // The handlers are quiet while loading: the states that depend on other
     // controls are set once, now that every control holds its value.
@@ -462,8 +471,7 @@ void frmEdit::ShowEdit(const JobEdit& E) {
             const EojLine& L = part.Lines[k];
             txtCont_[p][k]->setText(L.Text);
             const std::array<bool, 5> bits{L.IsFile, L.VarSub, L.Attach, L.Filter, L.Delete};
-            for (size_t b = 0; b < 5; ++b)
-                chkLine_[p][k][b]->setChecked(bits[b]);
+            for (size_t b = 0; b < 5; ++b) chkLine_[p][k][b]->setChecked(bits[b]);
         }
     }
     txtDeferEOJMsgBy_->setText(E.DeferEojBy);
@@ -498,8 +506,7 @@ JobEdit frmEdit::CurrentEdit() const {
     E.Frequency = txtFrequency_->text();
     E.Exclusive = txtExclusive_->text();
     E.SkipOnList.clear();
-    for (int k = 0; k < cboSkipOn_->count(); ++k)
-        E.SkipOnList << cboSkipOn_->itemText(k);
+    for (int k = 0; k < cboSkipOn_->count(); ++k) E.SkipOnList << cboSkipOn_->itemText(k);
     E.SkipOnIndex = cboSkipOn_->currentIndex();
     E.SubmitOnly = chkSubmitOnly_->isChecked();
     E.DeferRollover = chkDeferRollOver_->isChecked();
@@ -513,8 +520,7 @@ JobEdit frmEdit::CurrentEdit() const {
             EojLine& L = part.Lines[k];
             L.Text = txtCont_[p][k]->text();
             std::array<bool*, 5> bits{&L.IsFile, &L.VarSub, &L.Attach, &L.Filter, &L.Delete};
-            for (size_t b = 0; b < 5; ++b)
-                *bits[b] = chkLine_[p][k][b]->isChecked();
+            for (size_t b = 0; b < 5; ++b) *bits[b] = chkLine_[p][k][b]->isChecked();
         }
     }
     E.DeferEojBy = txtDeferEOJMsgBy_->text();
@@ -598,29 +604,28 @@ void frmEdit::ApplyWaitKind() {
 
 // Focus by page: the named field, or the page's first field.
 void frmEdit::FocusField(int Page, const QString& Field) {
-    if (Page >= 0)
-        TabEdit_->setCurrentIndex(Page);
+    if (Page >= 0) TabEdit_->setCurrentIndex(Page);
     QWidget* w = Field.isEmpty() ? nullptr : findChild<QWidget*>(Field);
     if (!w) {
         switch (TabEdit_->currentIndex()) {
-        case pgSubmission:
-            w = txtJobName_;
-            break;
-        case pgSubstitution:
-            w = cmdTry_;
-            break;
-        case pgTiming:
-            w = cmdClearFrq_;
-            break;
-        case pgDependencies:
-            w = fxgDependencies_;
-            break;
-        case pgNormalEoj:
-            w = txtEmailAddrs_[0];
-            break;
-        default:
-            w = txtEmailAddrs_[2];
-            break;
+            case pgSubmission:
+                w = txtJobName_;
+                break;
+            case pgSubstitution:
+                w = cmdTry_;
+                break;
+            case pgTiming:
+                w = cmdClearFrq_;
+                break;
+            case pgDependencies:
+                w = fxgDependencies_;
+                break;
+            case pgNormalEoj:
+                w = txtEmailAddrs_[0];
+                break;
+            default:
+                w = txtEmailAddrs_[2];
+                break;
         }
     }
     w->setFocus();
@@ -630,26 +635,23 @@ void frmEdit::ShowPage(int Page) { TabEdit_->setCurrentIndex(Page); }
 
 void frmEdit::TabEdit_Click() {
     static const std::array<const char*, 6> topics{
-        "Job Edit Form - Submission Tab", "Job Edit Form - Substitution Tab", "Job Edit Form - Timing Tab",
-        "Job Edit Form - Dependencies Tab", "Job Edit Form - Normal EOJ Tab", "Job Edit Form - Abnormal EOJ Tab"};
+        "Job Edit Form - Submission Tab",   "Job Edit Form - Substitution Tab", "Job Edit Form - Timing Tab",
+        "Job Edit Form - Dependencies Tab", "Job Edit Form - Normal EOJ Tab",   "Job Edit Form - Abnormal EOJ Tab"};
     const int page = TabEdit_->currentIndex();
-    if (page < 0)
-        return;
+    if (page < 0) return;
     helpTopic_ = QLatin1String(topics[static_cast<size_t>(page)]);
-    if (loading_)
-        return;
-    if (page == pgDependencies)
-        Candidates_Click();
+    if (loading_) return;
+    if (page == pgDependencies) Candidates_Click();
     switch (page) {
-    case pgSubstitution:
-        fxgVar_->setFocus();
-        break;
-    case pgTiming:
-        cboKeys_->setFocus();
-        break;
-    default:
-        FocusField(page, QString());
-        break;
+        case pgSubstitution:
+            fxgVar_->setFocus();
+            break;
+        case pgTiming:
+            cboKeys_->setFocus();
+            break;
+        default:
+            FocusField(page, QString());
+            break;
     }
 }
 
@@ -701,14 +703,14 @@ void frmEdit::QueryUnload() {
     if (closeMode_ == 0) {
         switch (MsgBox(QStringLiteral("Do you want to save any changes made to this job?"), MsgButtons::YesNoCancel,
                        MsgIcon::Question, gAppName)) {
-        case MsgAnswer::Yes:
-            closeMode_ = 1;
-            break;
-        case MsgAnswer::No:
-            closeMode_ = 2;
-            break;
-        default:
-            return;
+            case MsgAnswer::Yes:
+                closeMode_ = 1;
+                break;
+            case MsgAnswer::No:
+                closeMode_ = 2;
+                break;
+            default:
+                return;
         }
     }
     Form_Unload();
@@ -728,14 +730,12 @@ void frmEdit::Form_Unload() {
         // A frequency changed to "Daily" by a question stands either way.
         txtFrequency_->setText(E.Frequency);
         if (stop) {
-            if (stop->Page >= 0)
-                FocusField(stop->Page, stop->Field);
+            if (stop->Page >= 0) FocusField(stop->Page, stop->Field);
             return;
         }
         saved = true;
     });
-    if (saved)
-        done(QDialog::Accepted);
+    if (saved) done(QDialog::Accepted);
 }
 
 // ---- Control handlers -----------------------------------------------------------
@@ -789,8 +789,7 @@ void frmEdit::ConnectHandlers() {
     connect(chkSubmitOnly_, &QCheckBox::clicked, this, &frmEdit::ApplyEnabledStates);
     connect(chkDeferRollOver_, &QCheckBox::clicked, this, &frmEdit::ApplyEnabledStates);
     connect(cboResched_, &QComboBox::currentIndexChanged, this, [this] {
-        if (!loading_)
-            ApplyEnabledStates();
+        if (!loading_) ApplyEnabledStates();
     });
     connect(cboSkipOn_, &QComboBox::activated, this, &frmEdit::cboSkipOn_Click);
 
@@ -801,9 +800,9 @@ void frmEdit::ConnectHandlers() {
         fxgDependencies_CellClick(fxgDependencies_->Row(), fxgDependencies_->Col(),
                                   static_cast<Qt::MouseButton>(depButton_));
     });
-    const std::array<std::pair<const char*, QString>, 3> conds{
-        std::pair{"mnuSuccess", kCondSuccess}, std::pair{"mnuFailure", kCondFailure},
-        std::pair{"mnuUnconditional", kCondUncond}};
+    const std::array<std::pair<const char*, QString>, 3> conds{std::pair{"mnuSuccess", kCondSuccess},
+                                                               std::pair{"mnuFailure", kCondFailure},
+                                                               std::pair{"mnuUnconditional", kCondUncond}};
     for (const auto& [name, cond] : conds) {
         QAction* a = puDepConds_->findChild<QAction*>(QLatin1String(name));
         connect(a, &QAction::triggered, this, [this, cond] { SetDepCond(cond); });
@@ -822,13 +821,11 @@ void frmEdit::ConnectHandlers() {
             InstallKeyFilter(line, MessageKeyFilter);
             line->installEventFilter(this);
             connect(line, &QLineEdit::textChanged, this, [this, p, k] {
-                if (!loading_)
-                    SetFileAttrib(p, k);
+                if (!loading_) SetFileAttrib(p, k);
             });
             for (QCheckBox* c : chkLine_[pp][kk]) {
                 connect(c, &QCheckBox::clicked, this, [this, p, k] {
-                    if (!loading_)
-                        SetFileAttrib(p, k);
+                    if (!loading_) SetFileAttrib(p, k);
                 });
             }
             connect(cmdConfigInc_[pp][kk], &QPushButton::clicked, this, [this, p, k] { cmdConfigInc_Click(p, k); });
@@ -841,8 +838,7 @@ void frmEdit::ConnectHandlers() {
     }
     InstallKeyFilter(txtDeferEOJMsgBy_, [](QChar c) {
         const QChar k = stdTextKeyPressDigits(c);
-        if (k.isNull())
-            QApplication::beep();
+        if (k.isNull()) QApplication::beep();
         return k;
     });
     for (QRadioButton* o : {optNoTrig_, optExtTrig_, optInterTrig_})
@@ -888,8 +884,7 @@ void frmEdit::ApplyEnabledStates() {
     chkDeferRollOver_->setEnabled(checks);
     cmdTry_->setEnabled(!txtFrequency_->text().trimmed().isEmpty());
     for (int p = 0; p < 2; ++p) {
-        for (int k = 0; k < 4; ++k)
-            SetFileAttrib(p, k);
+        for (int k = 0; k < 4; ++k) SetFileAttrib(p, k);
     }
     ApplyWaitKind();
 }
@@ -898,11 +893,10 @@ void frmEdit::SetFileAttrib(int Part, int Line) {
     const size_t p = static_cast<size_t>(Part);
     const size_t k = static_cast<size_t>(Line);
     const std::array<QCheckBox*, 5>& c = chkLine_[p][k];
-    const EojLine line{txtCont_[p][k]->text(), c[0]->isChecked(), c[1]->isChecked(), c[2]->isChecked(),
-                       c[3]->isChecked(), c[4]->isChecked()};
+    const EojLine line{txtCont_[p][k]->text(), c[0]->isChecked(), c[1]->isChecked(),
+                       c[2]->isChecked(),      c[3]->isChecked(), c[4]->isChecked()};
     const std::array<bool, 5> enabled = EojLineEnabled(line);
-    for (size_t b = 0; b < 5; ++b)
-        c[b]->setEnabled(enabled[b]);
+    for (size_t b = 0; b < 5; ++b) c[b]->setEnabled(enabled[b]);
 }
 
 void frmEdit::txtJobName_Change() { setWindowTitle(EditCaption(txtJobName_->text())); }
@@ -917,8 +911,7 @@ void frmEdit::txtCmdLine_Change() {
         chkDOSProgram_->setChecked(false);
         autoDos_ = false;
     }
-    if (!loading_)
-        txtCmdLine_->setToolTip(txtCmdLine_->text());
+    if (!loading_) txtCmdLine_->setToolTip(txtCmdLine_->text());
 }
 
 QString frmEdit::CommonBrowse(const QString& Path, const QString& Filter) {
@@ -937,26 +930,23 @@ QString frmEdit::CommonBrowse(const QString& Path, const QString& Filter) {
 void frmEdit::cmdBrowseExe_Click() {
     const CmdParts parts = SplitCmdLine(txtCmdLine_->text());
     // Programs here carry no extension of their own: every file is offered.
-    const QString chosen = CommonBrowse(parts.Program, QStringLiteral("Programs|*|Batch and command files|*.sh;*.bat;*.com;*.exe"));
+    const QString chosen =
+        CommonBrowse(parts.Program, QStringLiteral("Programs|*|Batch and command files|*.sh;*.bat;*.com;*.exe"));
     const QString cmd = BrowsedCmdLine(chosen, parts.Params);
-    if (!cmd.isEmpty())
-        txtCmdLine_->setText(cmd);
+    if (!cmd.isEmpty()) txtCmdLine_->setText(cmd);
 }
 
 void frmEdit::cmdBrowseFile_Click() {
     const QString chosen = CommonBrowse(txtWaitForFile_->text(), QStringLiteral("All Files|*.*"));
-    if (!chosen.trimmed().isEmpty())
-        txtWaitForFile_->setText(chosen);
+    if (!chosen.trimmed().isEmpty()) txtWaitForFile_->setText(chosen);
 }
 
 // ---- Timing and substitution ----------------------------------------------------
 
 void frmEdit::cboKeys_DblClick(int Index) {
-    if (Index < 0 || Index >= cboKeys_->count())
-        return;
+    if (Index < 0 || Index >= cboKeys_->count()) return;
     const QString item = RelDaySelect(cboKeys_->item(Index)->text(), [this] { PickEditDate(this); });
-    if (item.isEmpty())
-        return;
+    if (item.isEmpty()) return;
     txtFrequency_->setText(AppendFrequency(txtFrequency_->text(), item));
     txtFrequency_->setCursorPosition(static_cast<int>(txtFrequency_->text().size()));
 }
@@ -969,8 +959,7 @@ void frmEdit::cmdClearFrq_Click() {
 }
 
 void frmEdit::cboSkipOn_Click(int Index) {
-    if (loading_ || Index != 3)
-        return;
+    if (loading_ || Index != 3) return;
     G.gDateSelText = cboSkipOn_->itemText(1);
     PickEditDate(this);
     cboSkipOn_->setItemText(1, G.gDateSelText);
@@ -979,12 +968,10 @@ void frmEdit::cboSkipOn_Click(int Index) {
 
 void frmEdit::cmdEdit_Click() {
     const int r = fxgVar_->Row();
-    if (r < 1 || r > 7)
-        return;
+    if (r < 1 || r > 7) return;
     VarRow& row = edit_.Vars[static_cast<size_t>(r - 1)];
     DateVarParams params{row.Name, row.Format, row.RelDay, static_cast<int>(Val(row.RelMonth))};
-    if (!ShowEdVar(this, params))
-        return;
+    if (!ShowEdVar(this, params)) return;
     row = VarRow{params.Name, params.RelDay, QString::number(params.RelMonth), params.Format};
     fxgVar_->SetTextMatrix(r, 0, row.Name);
     fxgVar_->SetTextMatrix(r, 1, row.RelDay);
@@ -995,8 +982,7 @@ void frmEdit::cmdEdit_Click() {
 }
 
 void frmEdit::cmdDefVar_Click() {
-    for (size_t k = 0; k < 7; ++k)
-        edit_.Vars[k] = VarRowOf(gDefDateVars[k]);
+    for (size_t k = 0; k < 7; ++k) edit_.Vars[k] = VarRowOf(gDefDateVars[k]);
     GuardFatal([this] { ShowVars(); });
 }
 
@@ -1004,8 +990,7 @@ void frmEdit::cmdDefVar_Click() {
 
 void frmEdit::fxgDependencies_CellClick(int Row, int Col, Qt::MouseButton Button) {
     const int row = Row - 1;
-    if (Row < 1 || row >= static_cast<int>(edit_.Deps.size()))
-        return;
+    if (Row < 1 || row >= static_cast<int>(edit_.Deps.size())) return;
     if (Button == Qt::RightButton) {
         if (DepCondMenuAllowed(edit_.Deps, row, Col)) {
             condRow_ = row;
@@ -1025,25 +1010,20 @@ void frmEdit::SetDepCond(const QString& Cond) {
 }
 
 void frmEdit::Candidates_Click() {
-    if (loading_)
-        return;
+    if (loading_) return;
     const QString typed = txtJobName_->text();
     QStringList own{typed};
-    if (G.gCurJob >= 1 && G.gCurJob <= JobCount())
-        own << G.Jobs[static_cast<size_t>(G.gCurJob)].JobName;
+    if (G.gCurJob >= 1 && G.gCurJob <= JobCount()) own << G.Jobs[static_cast<size_t>(G.gCurJob)].JobName;
     DepCandidates(edit_.Deps, own, optAllGrps_->isChecked(), cboGroup_->currentText());
     ShowDeps();
 }
 
 void frmEdit::cboFDStdCust_Click(int Index) {
-    if (loading_)
-        return;
+    if (loading_) return;
     chkDelTrigger_->setChecked(true);
-    if (Index == wkInterschedule)
-        BuildTriggers();
+    if (Index == wkInterschedule) BuildTriggers();
     ApplyWaitKind();
-    if (Index == wkExternal)
-        txtWaitForFile_->setFocus();
+    if (Index == wkExternal) txtWaitForFile_->setFocus();
 }
 
 // The trigger list read again; the entry chosen stays when it is still
@@ -1055,17 +1035,15 @@ void frmEdit::BuildTriggers() {
     cboTriggers_->addItems(edit_.TriggerList);
     QString chosen = current;
     if (chosen.isEmpty() || !edit_.TriggerList.contains(chosen)) {
-        const QString stored = G.gCurJob >= 1 && G.gCurJob <= JobCount()
-                                   ? G.Jobs[static_cast<size_t>(G.gCurJob)].WaitForFile
-                                   : QString();
+        const QString stored =
+            G.gCurJob >= 1 && G.gCurJob <= JobCount() ? G.Jobs[static_cast<size_t>(G.gCurJob)].WaitForFile : QString();
         chosen = stored.startsWith(QLatin1String("..")) ? TriggerEntryFor(edit_.TriggerList, stored) : QString();
     }
     cboTriggers_->setCurrentIndex(static_cast<int>(edit_.TriggerList.lastIndexOf(chosen)));
 }
 
 void frmEdit::TrigOption_Click() {
-    if (optNoTrig_->isChecked())
-        txtExtTrigFile_->clear();
+    if (optNoTrig_->isChecked()) txtExtTrigFile_->clear();
     ApplyWaitKind();
 }
 
@@ -1077,8 +1055,7 @@ void frmEdit::cmdConfigInc_Click(int Part, int Line) {
     const std::array<QCheckBox*, 5>& c = chkLine_[p][k];
     IncludeFileParams params{txtCont_[p][k]->text(), c[2]->isChecked(), c[3]->isChecked(), c[1]->isChecked(),
                              c[4]->isChecked()};
-    if (!ShowIncludeFile(this, params))
-        return;
+    if (!ShowIncludeFile(this, params)) return;
     c[0]->setChecked(true);
     txtCont_[p][k]->setText(params.FileName);
     c[2]->setChecked(params.Attach);
@@ -1092,6 +1069,5 @@ void frmEdit::cmdChgAddr_Click(int Box) {
     QLineEdit* box = txtEmailAddrs_[static_cast<size_t>(Box)];
     G.gEmailAddrSel = box->text();
     ShowSelAddr(this);
-    if (G.gEmailAddrSel != QString(QChar(0)))
-        box->setText(G.gEmailAddrSel);
+    if (G.gEmailAddrSel != QString(QChar(0))) box->setText(G.gEmailAddrSel);
 }

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "morvenda/editing/editcontrols.h"
-#include "morvenda/editing/jobedit.h"
-
 #include <QDialog>
 #include <QPixmap>
-
 #include <array>
 #include <functional>
+
+#include "morvenda/editing/editcontrols.h"
+#include "morvenda/editing/jobedit.h"
 
 class Grid;
 class QCheckBox;
@@ -56,7 +55,6 @@ public:
     void cmdConfigInc_Click(int Part, int Line);
     void cmdChgAddr_Click(int Box);
 
-
     /// The file dialog of the editor preset from Path (folder and name);
     /// the chosen path, "" when cancelled.
     QString CommonBrowse(const QString& Path, const QString& Filter);
@@ -96,8 +94,8 @@ private:
     void ConnectHandlers();
 
     int closeMode_ = 0;
-    int depButton_ = 1;   // mouse button of the last press on the dependency grid
-    int condRow_ = -1;    // data row the condition menu was opened on
+    int depButton_ = 1;     // mouse button of the last press on the dependency grid
+    int condRow_ = -1;      // data row the condition menu was opened on
     bool autoDos_ = false;  // chkDOSProgram was ticked by the command line, not by hand
     bool loading_ = false;
     bool firstActivate_ = true;

@@ -1,11 +1,11 @@
 #include "morvenda/editing/frmEditDate.h"
 
-#include "common/datetime.h"
-#include "morvenda/core/state.h"
-
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QVBoxLayout>
+
+#include "common/datetime.h"
+#include "morvenda/core/state.h"
 
 void PickEditDate(QWidget* Parent) {
     QDialog dlg(Parent);

@@ -1,7 +1,5 @@
 #include "morvenda/editing/frmEditWidgets.h"
 
-#include "common/gui/controls.h"
-
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +9,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include "common/gui/controls.h"
 
 QString AccessibleText(const QString& Caption) {
     QString s = Caption;
@@ -35,8 +35,7 @@ QLineEdit* EditBox(QWidget* Parent, const QString& Name, const QString& ToolTip,
     auto* b = new QLineEdit(Parent);
     b->setObjectName(Name);
     b->setToolTip(ToolTip);
-    if (!Label.isEmpty())
-        b->setAccessibleName(AccessibleText(Label));
+    if (!Label.isEmpty()) b->setAccessibleName(AccessibleText(Label));
     return b;
 }
 
@@ -63,20 +62,19 @@ QComboBox* EditCombo(QWidget* Parent, const QString& Name, bool Editable, const 
     c->setEditable(Editable);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setToolTip(ToolTip);
-    if (!Label.isEmpty())
-        c->setAccessibleName(AccessibleText(Label));
+    if (!Label.isEmpty()) c->setAccessibleName(AccessibleText(Label));
     return c;
 }
 
 void NameButtons(QWidget* Window) {
     for (QAbstractButton* b : Window->findChildren<QAbstractButton*>()) {
-        if (b->accessibleName().isEmpty())
-            b->setAccessibleName(AccessibleText(b->text()));
+        if (b->accessibleName().isEmpty()) b->setAccessibleName(AccessibleText(b->text()));
     }
 }
 
 DialogButtons MakeDialogButtons(QWidget* Window, const QString& OkMenuCaption) {
-    DialogButtons d{NamedButton(Window, "cmdOK", QStringLiteral("OK")), NamedButton(Window, "cmdCancel", QStringLiteral("&Cancel")),
+    DialogButtons d{NamedButton(Window, "cmdOK", QStringLiteral("OK")),
+                    NamedButton(Window, "cmdCancel", QStringLiteral("&Cancel")),
                     NamedButton(Window, "cmdHelp", QStringLiteral("&Help")), new QMenuBar(Window)};
     QMenu* mnuFile = d.Menu->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
@@ -86,8 +84,7 @@ DialogButtons MakeDialogButtons(QWidget* Window, const QString& OkMenuCaption) {
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
     mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
-    for (QPushButton* b : {d.OK, d.Cancel, d.Help})
-        b->setAutoDefault(false);
+    for (QPushButton* b : {d.OK, d.Cancel, d.Help}) b->setAutoDefault(false);
     QObject::connect(mnuOK, &QAction::triggered, d.OK, &QPushButton::click);
     QObject::connect(mnuCancel, &QAction::triggered, d.Cancel, &QPushButton::click);
     QObject::connect(mnuHelpHelp, &QAction::triggered, d.Help, &QPushButton::click);

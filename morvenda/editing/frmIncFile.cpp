@@ -1,12 +1,5 @@
 #include "morvenda/editing/frmIncFile.h"
 
-#include "common/constants.h"
-#include "common/prompter.h"
-#include "common/gui/controls.h"
-#include "common/gui/filedialog.h"
-#include "morvenda/core/windowhelpers.h"
-#include "morvenda/editing/frmEditWidgets.h"
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -16,6 +9,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "common/constants.h"
+#include "common/gui/controls.h"
+#include "common/gui/filedialog.h"
+#include "common/prompter.h"
+#include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmEditWidgets.h"
+
 frmIncFile::frmIncFile(IncludeFileParams& Params, QWidget* Parent) : QDialog(Parent), params_(Params) {
     setObjectName(QStringLiteral("frmIncFile"));
     setWindowTitle(QStringLiteral("EOJ Message Included File Specification"));
@@ -24,13 +24,15 @@ frmIncFile::frmIncFile(IncludeFileParams& Params, QWidget* Parent) : QDialog(Par
     g->setMenuBar(buttons.Menu);
 
     txtFilename_ = EditBox(this, QStringLiteral("txtFilename"));
-    g->addWidget(EditLabel(this, QStringLiteral("lblFilename"), QStringLiteral("Include File Name"), txtFilename_), 0, 0);
+    g->addWidget(EditLabel(this, QStringLiteral("lblFilename"), QStringLiteral("Include File Name"), txtFilename_), 0,
+                 0);
     g->addWidget(txtFilename_, 1, 0, 1, 2);
     QPushButton* cmdBrowse = NamedButton(this, "cmdBrowse", QStringLiteral("&Browse"));
     g->addWidget(cmdBrowse, 1, 2);
     optCopy_ = EditOption(this, QStringLiteral("optCopy"), QStringLiteral("&Copy the file into the message body"));
     optAttach_ = EditOption(this, QStringLiteral("optAttach"), QStringLiteral("&Attach the File"));
-    chkFilter_ = EditCheck(this, QStringLiteral("chkFilter"), QStringLiteral("Fi&lter the file text (DOS dir display output)"));
+    chkFilter_ =
+        EditCheck(this, QStringLiteral("chkFilter"), QStringLiteral("Fi&lter the file text (DOS dir display output)"));
     chkDateVar_ = EditCheck(this, QStringLiteral("chkDateVar"), QStringLiteral("Filename contains date &variables"));
     chkDelAfter_ = EditCheck(this, QStringLiteral("chkDelAfter"), QStringLiteral("&Delete the file after use"));
     g->addWidget(optCopy_, 2, 0, 1, 3);
@@ -83,8 +85,7 @@ void frmIncFile::cmdBrowse_Click() {
     }
     dlg.Filter = QStringLiteral("All Files (*.*)|*.*");
     dlg.Flags = FileDialog::HideReadOnly | FileDialog::PathMustExist | FileDialog::ShareAware | FileDialog::Explorer;
-    if (dlg.ShowOpen() && !dlg.FileName.trimmed().isEmpty())
-        txtFilename_->setText(dlg.FileName);
+    if (dlg.ShowOpen() && !dlg.FileName.trimmed().isEmpty()) txtFilename_->setText(dlg.FileName);
 }
 
 void frmIncFile::cmdOK_Click() { CloseWith(1); }
@@ -98,16 +99,16 @@ void frmIncFile::closeEvent(QCloseEvent* Event) {
 
 // The close box (and Esc) ask whether to apply what was entered.
 void frmIncFile::reject() {
-    switch (MsgBox(QStringLiteral("Do you want to apply the data entered?"), MsgButtons::YesNoCancel,
-                   MsgIcon::Question, gAppName)) {
-    case MsgAnswer::Yes:
-        CloseWith(1);
-        break;
-    case MsgAnswer::No:
-        CloseWith(2);
-        break;
-    default:
-        break;
+    switch (MsgBox(QStringLiteral("Do you want to apply the data entered?"), MsgButtons::YesNoCancel, MsgIcon::Question,
+                   gAppName)) {
+        case MsgAnswer::Yes:
+            CloseWith(1);
+            break;
+        case MsgAnswer::No:
+            CloseWith(2);
+            break;
+        default:
+            break;
     }
 }
 

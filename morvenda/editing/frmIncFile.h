@@ -1,8 +1,8 @@
 #pragma once
 
-#include "morvenda/editing/editcontrols.h"
-
 #include <QDialog>
+
+#include "morvenda/editing/editcontrols.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -1,17 +1,17 @@
 #include "morvenda/editing/frmSelAddr.h"
 
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+
 #include "common/constants.h"
 #include "common/prompter.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 #include "morvenda/editing/editcontrols.h"
 #include "morvenda/editing/frmEditWidgets.h"
-
-#include <QCloseEvent>
-#include <QGridLayout>
-#include <QListWidget>
-#include <QMenuBar>
-#include <QPushButton>
 
 namespace {
 const QString kCancelled = QString(QChar(0));
@@ -48,8 +48,7 @@ void frmSelAddr::Form_Load() {
     entries_ = AddressBookEntries(G.gEmailAddrPath);
     lsbEmlAddr_->addItems(entries_);
     const AddressPreselection pre = PreselectAddresses(entries_, G.gEmailAddrSel);
-    for (const int e : pre.Selected)
-        lsbEmlAddr_->item(e)->setSelected(true);
+    for (const int e : pre.Selected) lsbEmlAddr_->item(e)->setSelected(true);
     if (!pre.Missing.isEmpty())
         MsgBox(QStringLiteral("The following email addresses are no longer present:\n\n") +
                pre.Missing.join(QLatin1Char(',')));
@@ -58,8 +57,7 @@ void frmSelAddr::Form_Load() {
 void frmSelAddr::cmdOK_Click() {
     std::vector<int> selected;
     for (int k = 0; k < lsbEmlAddr_->count(); ++k) {
-        if (lsbEmlAddr_->item(k)->isSelected())
-            selected.push_back(k);
+        if (lsbEmlAddr_->item(k)->isSelected()) selected.push_back(k);
     }
     G.gEmailAddrSel = SelectedAddresses(entries_, selected);
     done(QDialog::Accepted);

@@ -1,5 +1,10 @@
 #include "morvenda/editing/jobedit.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+
 #include "common/constants.h"
 #include "common/prompter.h"
 #include "common/text.h"
@@ -9,12 +14,6 @@
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
-
-#include <QFileInfo>
-#include <QRegularExpression>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -33,8 +32,7 @@ JobRec& Job(int k) { return G.Jobs[static_cast<size_t>(k)]; }
 
 QString FirstRefused(const QString& Text) {
     for (const QChar c : Text) {
-        if (kNameRefused.contains(c) || c.unicode() < 0x20)
-            return QString(c);
+        if (kNameRefused.contains(c) || c.unicode() < 0x20) return QString(c);
     }
     return QString();
 }
@@ -44,8 +42,7 @@ QString FirstRefused(const QString& Text) {
 double LeadingNumber(const QString& Text, bool* isNumber = nullptr) {
     static const QRegularExpression re(QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+))"));
     const QRegularExpressionMatch m = re.match(Text);
-    if (isNumber)
-        *isNumber = m.hasMatch();
+    if (isNumber) *isNumber = m.hasMatch();
     return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
 }
 
@@ -58,12 +55,10 @@ std::int16_t Count16(const QString& Text) {
 // A count box holds a number from 0 to 32767 (or nothing).
 bool CountInRange(const QString& Text, bool digitsOnly) {
     const QString t = Text.trimmed();
-    if (t.isEmpty())
-        return true;
+    if (t.isEmpty()) return true;
     if (digitsOnly) {
         for (const QChar c : t) {
-            if (!c.isDigit())
-                return false;
+            if (!c.isDigit()) return false;
         }
     }
     bool isNumber = false;
@@ -73,14 +68,14 @@ bool CountInRange(const QString& Text, bool digitsOnly) {
 
 QString CondWord(QChar Letter) {
     switch (Letter.toUpper().unicode()) {
-    case u'S':
-        return kCondSuccess;
-    case u'F':
-        return kCondFailure;
-    case u'U':
-        return kCondUncond;
-    default:
-        return QString();
+        case u'S':
+            return kCondSuccess;
+        case u'F':
+            return kCondFailure;
+        case u'U':
+            return kCondUncond;
+        default:
+            return QString();
     }
 }
 
@@ -110,8 +105,7 @@ QStringList TriggerListLines() {
 QString TriggerEntryFor(const QStringList& Lines, const QString& WaitForFile) {
     const QString wanted = WaitForFile.mid(2).trimmed().toUpper();
     for (qsizetype k = Lines.size() - 1; k >= 0; --k) {
-        if (LeftOf(Lines.at(k), QStringLiteral(" ")).toUpper() == wanted)
-            return Lines.at(k);
+        if (LeftOf(Lines.at(k), QStringLiteral(" ")).toUpper() == wanted) return Lines.at(k);
     }
     return QString();
 }
@@ -147,8 +141,7 @@ QString JobEdit::SkipOn() const {
 }
 
 QString SkipOnDateEntry(const QString& SkipOn) {
-    if (ParseDate(SkipOn.trimmed()))
-        return SkipOn.trimmed();
+    if (ParseDate(SkipOn.trimmed())) return SkipOn.trimmed();
     return FormatDate(G.gRunDate, G.gDateFmt);
 }
 
@@ -159,19 +152,16 @@ VarRow VarRowOf(const QString& Definition) {
 
 JobEdit LoadJobEdit(int JobIndex) {
     JobEdit E;
-    if (JobIndex < 0 || JobIndex > JobCount())
-        return E;
+    if (JobIndex < 0 || JobIndex > JobCount()) return E;
     const JobRec& J = Job(JobIndex);
     QStringList corrected;
 
     for (int i = 1; i <= JobCount(); ++i) {
         const QString g = Job(i).Group.trimmed();
-        if (!E.Groups.contains(g))
-            E.Groups.append(g);
+        if (!E.Groups.contains(g)) E.Groups.append(g);
     }
     E.Group = J.Group.trimmed();
-    if (E.Group.isEmpty() && E.Groups.size() == 1)
-        E.Group = E.Groups.first();
+    if (E.Group.isEmpty() && E.Groups.size() == 1) E.Group = E.Groups.first();
 
     E.JobName = J.JobName.trimmed();
     E.CmdLine = J.CommandLine.trimmed();
@@ -185,8 +175,7 @@ JobEdit LoadJobEdit(int JobIndex) {
 
     E.SkipOnList = QStringList{QString(), SkipOnDateEntry(J.SkipOn), gSkipKeyword, QStringLiteral("Other Date")};
     for (int k = 0; k <= 2; ++k) {
-        if (E.SkipOnList.at(k).trimmed() == J.SkipOn.trimmed())
-            E.SkipOnIndex = k;
+        if (E.SkipOnList.at(k).trimmed() == J.SkipOn.trimmed()) E.SkipOnIndex = k;
     }
 
     const std::array<const std::array<QString, 5>*, 2> msgs{&J.EojMsg, &J.AbEojMsg};
@@ -233,8 +222,7 @@ JobEdit LoadJobEdit(int JobIndex) {
                                        MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes
                                     ? 1
                                     : 2;
-            if (missingAnswer == 2)
-                continue;
+            if (missingAnswer == 2) continue;
         }
         DepRow row;
         row.Name = name;
@@ -251,8 +239,7 @@ JobEdit LoadJobEdit(int JobIndex) {
         E.Deps.push_back(row);
     }
     if (emptyEntry)
-        MsgBox(QStringLiteral("Empty dependency entry of job ") + J.JobName.trimmed() +
-                   QStringLiteral(" dropped."),
+        MsgBox(QStringLiteral("Empty dependency entry of job ") + J.JobName.trimmed() + QStringLiteral(" dropped."),
                MsgButtons::Ok, MsgIcon::Warning);
 
     E.DeferEojBy = J.DeferEojMins == 0 ? QString() : QString::number(J.DeferEojMins);
@@ -286,16 +273,14 @@ JobEdit LoadJobEdit(int JobIndex) {
                    QStringLiteral("\" in interschedule dependency list.  Dependency dropped."));
             E.Wait = wkNone;
         }
-    }
-    else if (!w.isEmpty()) {
+    } else if (!w.isEmpty()) {
         E.Wait = wkExternal;
         E.WaitForFile = J.WaitForFile.trimmed();
     }
     E.DelTrigger = J.DelWaitFile;
     E.JobDesc = J.JobDesc.trimmed();
 
-    for (size_t k = 0; k < 7; ++k)
-        E.Vars[k] = VarRowOf(J.DateVars[k]);
+    for (size_t k = 0; k < 7; ++k) E.Vars[k] = VarRowOf(J.DateVars[k]);
 
     if (!corrected.isEmpty())
         MsgBox(QStringLiteral("Values out of range in the schedule file are shown corrected, and saved so when the "
@@ -338,8 +323,7 @@ std::vector<EditIssue> CheckJobEdit(const JobEdit& E, int CurJob) {
 
     if (!name.isEmpty()) {
         const int k = FindJob(name);
-        if (k > 0 && k != CurJob)
-            add(3, Error, pgSubmission, "txtJobName", QStringLiteral("Duplicate Job Name"));
+        if (k > 0 && k != CurJob) add(3, Error, pgSubmission, "txtJobName", QStringLiteral("Duplicate Job Name"));
     }
 
     if (nullJob && !E.WasNullJob)
@@ -347,7 +331,8 @@ std::vector<EditIssue> CheckJobEdit(const JobEdit& E, int CurJob) {
 
     if (!E.Time.trimmed().isEmpty()) {
         if (!MatchCharMask(E.Time, QStringLiteral("00:00")))
-            add(5, Error, pgTiming, "txtTime", QStringLiteral("Invalid earliest Start Time. Must be empty or \"nn:nn\""));
+            add(5, Error, pgTiming, "txtTime",
+                QStringLiteral("Invalid earliest Start Time. Must be empty or \"nn:nn\""));
         else if (E.Time.left(2).toInt() > 23 || E.Time.mid(3, 2).toInt() > 59)
             add(5, Error, pgTiming, "txtTime", QStringLiteral("Earliest Start Time is not a valid time value"));
     }
@@ -375,8 +360,7 @@ std::vector<EditIssue> CheckJobEdit(const JobEdit& E, int CurJob) {
     for (size_t p = 0; p < 2; ++p) {
         const EojPart& part = E.Eoj[p];
         QString M = part.Subject.trimmed();
-        for (const EojLine& L : part.Lines)
-            M += L.Text.trimmed();
+        for (const EojLine& L : part.Lines) M += L.Text.trimmed();
         const QString A = part.To.trimmed() + part.Cc.trimmed();
         const int page = p == 0 ? pgNormalEoj : pgAbnormalEoj;
         if (!A.isEmpty() && M.isEmpty())
@@ -427,28 +411,26 @@ std::optional<EditIssue> ValidJobEdit(JobEdit& E, int CurJob, const std::functio
     std::vector<EditIssue> issues = CheckJobEdit(E, CurJob);
     for (size_t i = 0; i < issues.size(); ++i) {
         const EditIssue issue = issues[i];
-        if (issue.Step < done)
-            continue;
+        if (issue.Step < done) continue;
         switch (issue.kind) {
-        case EditIssue::Error:
-            MsgBox(issue.Message, MsgButtons::Ok, MsgIcon::Critical, issue.Title);
-            return issue;
-        case EditIssue::Warning:
-            if (issue.Step == 4 && ShowPage)
-                ShowPage(issue.Page);
-            MsgBox(issue.Message, MsgButtons::Ok, MsgIcon::Warning, issue.Title);
-            break;
-        case EditIssue::DailyQuestion:
-            if (MsgBox(issue.Message, MsgButtons::YesNo, MsgIcon::Question, issue.Title) == MsgAnswer::Yes) {
-                E.Frequency = QStringLiteral("Daily");
-                // The new frequency may settle later questions: check again
-                // from the next step on.
-                done = issue.Step + 1;
-                issues = CheckJobEdit(E, CurJob);
-                i = static_cast<size_t>(-1);
-                continue;
-            }
-            break;
+            case EditIssue::Error:
+                MsgBox(issue.Message, MsgButtons::Ok, MsgIcon::Critical, issue.Title);
+                return issue;
+            case EditIssue::Warning:
+                if (issue.Step == 4 && ShowPage) ShowPage(issue.Page);
+                MsgBox(issue.Message, MsgButtons::Ok, MsgIcon::Warning, issue.Title);
+                break;
+            case EditIssue::DailyQuestion:
+                if (MsgBox(issue.Message, MsgButtons::YesNo, MsgIcon::Question, issue.Title) == MsgAnswer::Yes) {
+                    E.Frequency = QStringLiteral("Daily");
+                    // The new frequency may settle later questions: check again
+                    // from the next step on.
+                    done = issue.Step + 1;
+                    issues = CheckJobEdit(E, CurJob);
+                    i = static_cast<size_t>(-1);
+                    continue;
+                }
+                break;
         }
     }
     return std::nullopt;
@@ -475,8 +457,7 @@ void ApplyJobEdit(const JobEdit& E, JobRec& J) {
     J.RunAfterStatus.clear();
     J.RunAfterUnsched.clear();
     for (const DepRow& row : E.Deps) {
-        if (!row.Wait || row.Name.trimmed().isEmpty())
-            continue;
+        if (!row.Wait || row.Name.trimmed().isEmpty()) continue;
         J.RunAfter.append(row.Name.trimmed());
         const QString cond = row.Cond.trimmed();
         J.RunAfterStatus += cond.isEmpty() ? QStringLiteral("U") : cond.left(1).toUpper();
@@ -484,29 +465,29 @@ void ApplyJobEdit(const JobEdit& E, JobRec& J) {
     }
 
     switch (E.Trigger) {
-    case tkInterschedule:
-        J.TriggerFile = gStdTrigger;
-        break;
-    case tkExternal:
-        J.TriggerFile = Fixed(E.ExtTrigFile, kTriggerFileWidth);
-        break;
-    default:
-        J.TriggerFile.clear();
-        break;
+        case tkInterschedule:
+            J.TriggerFile = gStdTrigger;
+            break;
+        case tkExternal:
+            J.TriggerFile = Fixed(E.ExtTrigFile, kTriggerFileWidth);
+            break;
+        default:
+            J.TriggerFile.clear();
+            break;
     }
     switch (E.Wait) {
-    case wkInterschedule:
-        J.WaitForFile = QStringLiteral("..") + LeftOf(E.TriggerEntry.trimmed(), QStringLiteral(" "));
-        J.DelWaitFile = E.DelTrigger;
-        break;
-    case wkExternal:
-        J.WaitForFile = E.WaitForFile.trimmed();
-        J.DelWaitFile = E.DelTrigger;
-        break;
-    default:
-        J.WaitForFile.clear();
-        J.DelWaitFile = false;
-        break;
+        case wkInterschedule:
+            J.WaitForFile = QStringLiteral("..") + LeftOf(E.TriggerEntry.trimmed(), QStringLiteral(" "));
+            J.DelWaitFile = E.DelTrigger;
+            break;
+        case wkExternal:
+            J.WaitForFile = E.WaitForFile.trimmed();
+            J.DelWaitFile = E.DelTrigger;
+            break;
+        default:
+            J.WaitForFile.clear();
+            J.DelWaitFile = false;
+            break;
     }
 
     J.EojTo = E.Eoj[0].To.trimmed();
@@ -531,24 +512,18 @@ void ApplyJobEdit(const JobEdit& E, JobRec& J) {
 
 QString DirChk(const QString& Program) {
     QStringList names{Program};
-    if (Program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
-        names << Program.chopped(4);
+    if (Program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) names << Program.chopped(4);
     for (const QString& name : names) {
         const QFileInfo direct(name);
-        if (direct.isFile())
-            return direct.fileName();
-        if (name.startsWith(QLatin1Char('/')))
-            continue;
+        if (direct.isFile()) return direct.fileName();
+        if (name.startsWith(QLatin1Char('/'))) continue;
         const QString path = qEnvironmentVariable("PATH") + QLatin1Char(':');
         for (int k = 1;; ++k) {
             QString folder = GetLineField(path, k, kQuote, QLatin1Char(':'));
-            if (folder.isEmpty())
-                break;
-            if (!folder.endsWith(QLatin1Char('/')))
-                folder += QLatin1Char('/');
+            if (folder.isEmpty()) break;
+            if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
             const QFileInfo found(folder + name);
-            if (found.isFile())
-                return found.fileName();
+            if (found.isFile()) return found.fileName();
         }
     }
     return QString();
@@ -562,13 +537,11 @@ void SetJobDocRenamer(std::function<void(const QString&, const QString&)> Rename
 // RenameJobDoc(OldName, NewName) of morvenda/core/jobdoc.h once that is part
 // of the program; until then only an installed renamer is called.
 void RenameJobDocument(const QString& OldName, const QString& NewName) {
-    if (DocRenamer())
-        DocRenamer()(OldName, NewName);
+    if (DocRenamer()) DocRenamer()(OldName, NewName);
 }
 
 std::optional<SaveStop> SaveJobEdit(JobEdit& E, int CurJob, const std::function<void(int)>& ShowPage) {
-    if (CurJob < 1 || CurJob > JobCount())
-        return SaveStop{};
+    if (CurJob < 1 || CurJob > JobCount()) return SaveStop{};
     if (const std::optional<EditIssue> issue = ValidJobEdit(E, CurJob, ShowPage))
         return SaveStop{issue->Page, issue->Field};
 
@@ -578,10 +551,10 @@ std::optional<SaveStop> SaveJobEdit(JobEdit& E, int CurJob, const std::function<
     const bool inter = E.Trigger == tkInterschedule;
     const bool renamed = newName != oldName.toUpper();
     if ((renamed && inter) || (!inter && E.ExtTrigFile.trimmed().toUpper() != J.TriggerFile.trimmed().toUpper())) {
-        const QString text =
-            QStringLiteral("A change has been made which affects the creation of a trigger file by this job.\r\n"
-                           "It is important that jobs in other schedules which are dependent on this one are "
-                           "updated accordingly.\r\nPress OK to proceed or Cancel to re-edit the job.");
+        const QString text = QStringLiteral(
+            "A change has been made which affects the creation of a trigger file by this job.\r\n"
+            "It is important that jobs in other schedules which are dependent on this one are "
+            "updated accordingly.\r\nPress OK to proceed or Cancel to re-edit the job.");
         if (MsgBox(text, MsgButtons::OkCancel, MsgIcon::Warning, QStringLiteral("Trigger File Change")) ==
             MsgAnswer::Cancel)
             return SaveStop{};
@@ -621,8 +594,7 @@ QStringList TryRunDates(const QString& Frequency, const QString& SkipOn) {
     const std::optional<DateVal> skipDate = skip.isEmpty() ? std::nullopt : ParseDate(skip);
     DateVal D = G.gRunDate.datePart();
     for (int examined = 0; out.size() < 20 && examined < 350; ++examined, D = D.addDays(1)) {
-        if (!IsRunDay(freq, D))
-            continue;
+        if (!IsRunDay(freq, D)) continue;
         bool skipped = false;
         if (skipDate)
             skipped = skipDate->sameDay(D);
@@ -639,8 +611,7 @@ std::array<QString, 7> VarDefinitions(const std::array<VarRow, 7>& Vars) {
         const VarRow& r = Vars[k];
         const QStringList cols{r.Name.trimmed(), r.RelDay.trimmed(), r.RelMonth.trimmed(), r.Format.trimmed()};
         // An unused row stays an empty slot rather than ",,,".
-        if (cols.join(QString()).isEmpty())
-            continue;
+        if (cols.join(QString()).isEmpty()) continue;
         defs[k] = cols.join(kComma);
     }
     return defs;
@@ -652,8 +623,7 @@ QString TrySubst(const QString& CmdLine, const QString& Frequency, const std::ar
 }
 
 QString AsAtValue(const std::array<VarRow, 7>& Vars, int Row, const QString& Frequency) {
-    if (Row < 0 || Row >= 7 || Vars[static_cast<size_t>(Row)].Name.trimmed().isEmpty())
-        return QString();
+    if (Row < 0 || Row >= 7 || Vars[static_cast<size_t>(Row)].Name.trimmed().isEmpty()) return QString();
     // Without a frequency the substitution assumes "WeekDays" after a
     // notice; the column shows the same value without one notice per row.
     const QString freq = Frequency.trimmed().isEmpty() ? QStringLiteral("WeekDays") : Frequency;

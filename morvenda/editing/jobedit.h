@@ -1,15 +1,14 @@
 #pragma once
 
-#include "common/datetime.h"
-#include "morvenda/core/jobrec.h"
-
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <functional>
 #include <optional>
 #include <vector>
+
+#include "common/datetime.h"
+#include "morvenda/core/jobrec.h"
 
 // The job editor without its window: a value that holds what the editor's
 // controls hold, filled from a job record, checked, and written back into the
@@ -41,9 +40,9 @@ inline const QString kCondUncond = QStringLiteral("Uncond");
 struct DepRow {
     QString Name;
     QString Group;
-    bool Wait = false;    ///< "Wait EOJ" ticked: the row is a dependency
-    QString Cond;         ///< kCondSuccess, kCondFailure, kCondUncond or ""
-    bool Unsched = false; ///< "Auto Unsched" ticked
+    bool Wait = false;     ///< "Wait EOJ" ticked: the row is a dependency
+    QString Cond;          ///< kCondSuccess, kCondFailure, kCondUncond or ""
+    bool Unsched = false;  ///< "Auto Unsched" ticked
     bool operator==(const DepRow&) const = default;
 };
 
@@ -102,7 +101,7 @@ struct JobEdit {
     std::vector<DepRow> Deps;
     bool AllGroups = false;  ///< candidates of every group, else of the job's own group
     int Wait = wkNone;
-    QString WaitForFile;   ///< the external file
+    QString WaitForFile;      ///< the external file
     QStringList TriggerList;  ///< lines of the cross-schedule trigger list
     QString TriggerEntry;     ///< chosen line of the trigger list ("" none)
     bool DelTrigger = false;

@@ -1,10 +1,4 @@
-#include "morvenda/editing/frmEdVar.h"
-#include "morvenda/editing/frmIncFile.h"
-#include "morvenda/editing/frmSelAddr.h"
-
-#include "morvenda/core/state.h"
-#include "morvenda/core/windowhelpers.h"
-#include "tests/support/testing.h"
+#include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +9,12 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include <gtest/gtest.h>
+#include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmEdVar.h"
+#include "morvenda/editing/frmIncFile.h"
+#include "morvenda/editing/frmSelAddr.h"
+#include "tests/support/testing.h"
 
 // The job editor's three small dialogs, driven through their controls.
 
@@ -39,8 +38,7 @@ protected:
 };
 
 TEST_F(EditDialogsTest, IncludeFileChecksTheNameAndAsksAboutVariables) {
-    if (!OnFixedDrive(dir.path()))
-        GTEST_SKIP() << "the temporary folder is not on a fixed drive here";
+    if (!OnFixedDrive(dir.path())) GTEST_SKIP() << "the temporary folder is not on a fixed drive here";
     IncludeFileParams params{S("x"), true, true, false, true};
     frmIncFile dlg(params);
     dlg.show();

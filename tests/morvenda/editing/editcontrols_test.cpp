@@ -1,12 +1,12 @@
 #include "morvenda/editing/editcontrols.h"
 
+#include <gtest/gtest.h>
+
 #include "common/constants.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 #include "tests/support/testing.h"
-
-#include <gtest/gtest.h>
 
 // The rules behind the job editor's controls and dialogs.
 
@@ -48,11 +48,11 @@ TEST_F(EditControlsTest, DependencyGridClicksAndConditions) {
     } cases[] = {
         {{S("A"), S("G"), false, {}, false}, "L2", "A|W|Uncond|-", false},
         {{S("A"), S("G"), false, {}, false}, "L0", "A|W|Uncond|-", false},
-        {{S("A"), S("G"), false, {}, false}, "L4", "A|-||-", false},             // no Wait EOJ: nothing
+        {{S("A"), S("G"), false, {}, false}, "L4", "A|-||-", false},                // no Wait EOJ: nothing
         {{S("A"), S("G"), true, kCondUncond, false}, "L4", "A|W|Uncond|-", false},  // Uncond: nothing
         {{S("A"), S("G"), true, kCondUncond, false}, "S L4", "A|W|Success|Y", false},
         {{S("A"), S("G"), true, kCondSuccess, true}, "L4", "A|W|Success|-", false},
-        {{S("A"), S("G"), true, kCondSuccess, true}, "L2", "A|-||-", false},     // untick clears all
+        {{S("A"), S("G"), true, kCondSuccess, true}, "L2", "A|-||-", false},  // untick clears all
         {{S("A"), S("G"), true, kCondSuccess, true}, "F", "A|W|Failure|-", false},
         {{S("A"), S("G"), true, kCondFailure, false}, "L3", "A|W|Failure|-", true},
         {{S("A"), S("G"), false, {}, false}, "L1", "A|W|Uncond|-", false},
@@ -85,15 +85,13 @@ TEST_F(EditControlsTest, CandidatesOfTheSameOrAllGroups) {
     std::vector<DepRow> rows{DepRow{S("BETA"), S("NIGHT"), true, kCondSuccess, false}};
     DepCandidates(rows, {S("SELF "), S("typed")}, false, S("DAY"));
     QStringList names;
-    for (const DepRow& r : rows)
-        names << r.Name;
+    for (const DepRow& r : rows) names << r.Name;
     EXPECT_EQ(names, (QStringList{S("BETA"), S("ALPHA")}));
     EXPECT_TRUE(rows[0].Wait);
 
     DepCandidates(rows, {S("SELF"), S("TYPED")}, true, S("DAY"));
     names.clear();
-    for (const DepRow& r : rows)
-        names << r.Name;
+    for (const DepRow& r : rows) names << r.Name;
     EXPECT_EQ(names, (QStringList{S("BETA"), S("ALPHA"), S("GAMMA")}));
 
     // Back to the same group: GAMMA goes, the ticked BETA stays.
@@ -111,8 +109,7 @@ TEST_F(EditControlsTest, EndOfJobEnabledStatesAndCompletionChoices) {
         {{S("/f"), true, false, false, false, false}, {true, true, true, true, true}},
         {{S("/f"), true, false, true, false, false}, {true, true, true, false, true}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(EojLineEnabled(c.line), c.enabled) << c.line.Text.toStdString();
+    for (const Case& c : cases) EXPECT_EQ(EojLineEnabled(c.line), c.enabled) << c.line.Text.toStdString();
 
     EXPECT_TRUE(ReschedEnabled(false, false));
     EXPECT_FALSE(ReschedEnabled(true, false));
@@ -146,8 +143,7 @@ TEST_F(EditControlsTest, KeywordsAskForWhatTheyNeed) {
     };
     for (const Case& c : cases) {
         prompts.prompts.clear();
-        for (const char* in : c.inputs)
-            prompts.queueInput(S(in));
+        for (const char* in : c.inputs) prompts.queueInput(S(in));
         EXPECT_EQ(RelDaySelect(S(c.keyword), {}), S(c.result)) << c.keyword;
         EXPECT_EQ(prompts.prompts.size(), c.prompts) << c.keyword;
     }
@@ -238,8 +234,7 @@ TEST_F(EditControlsTest, IncludeFileNames) {
     TempDir dir;
     G.gFixedDrives = ListDrives();
     const QString folder = dir.path();
-    if (!OnFixedDrive(folder))
-        GTEST_SKIP() << "the temporary folder is not on a fixed drive here";
+    if (!OnFixedDrive(folder)) GTEST_SKIP() << "the temporary folder is not on a fixed drive here";
     struct Case {
         QString name;
         bool valid;
@@ -253,8 +248,7 @@ TEST_F(EditControlsTest, IncludeFileNames) {
         {S("out.txt"), false},
         {S("/a"), false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(IncludeFileNameValid(c.name), c.valid) << c.name.toStdString();
+    for (const Case& c : cases) EXPECT_EQ(IncludeFileNameValid(c.name), c.valid) << c.name.toStdString();
 }
 
 }  // namespace

@@ -1,16 +1,4 @@
-#include "morvenda/editing/frmEdit.h"
-
-#include "common/constants.h"
-#include "common/gui/grid.h"
-#include "morvenda/core/dependency.h"
-#include "morvenda/core/schedulefile.h"
-#include "morvenda/core/state.h"
-#include "morvenda/editing/frmEdVar.h"
-#include "morvenda/editing/frmEditJob.h"
-#include "morvenda/editing/frmIncFile.h"
-#include "morvenda/editing/frmSelAddr.h"
-#include "morvenda/core/windowhelpers.h"
-#include "tests/support/testing.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -25,10 +13,20 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+
+#include "common/constants.h"
+#include "common/gui/grid.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/state.h"
+#include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmEdVar.h"
+#include "morvenda/editing/frmEdit.h"
+#include "morvenda/editing/frmEditJob.h"
+#include "morvenda/editing/frmIncFile.h"
+#include "morvenda/editing/frmSelAddr.h"
+#include "tests/support/testing.h"
 
 // The job editor opened through EditJob (the grid's road into it) on the demo
 // schedule, driven through its controls.
@@ -297,10 +295,12 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
         EXPECT_EQ(deps->Rows(), 11);  // the ten demo jobs, not the job itself
         int row = 0;
         for (int r = 1; r < deps->Rows(); ++r)
-            if (deps->TextMatrix(r, 0) == S("EXTRACT"))
-                row = r;
+            if (deps->TextMatrix(r, 0) == S("EXTRACT")) row = r;
         ASSERT_GT(row, 0);
-        w.fxgDependencies_CellClick(row, 2, Qt::LeftButton);
+        // A real click on the "Wait EOJ" cell ticks the row.
+        deps->scrollTo(deps->model()->index(row - 1, 2));
+        QTest::mouseClick(deps->viewport(), Qt::LeftButton, {},
+                          deps->visualRect(deps->model()->index(row - 1, 2)).center());
         EXPECT_EQ(deps->TextMatrix(row, 3), S("Uncond"));
         w.fxgDependencies_CellClick(row, 3, Qt::RightButton);
         auto* menu = w.findChild<QMenu*>(S("puDepConds"));

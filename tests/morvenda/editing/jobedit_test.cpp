@@ -1,12 +1,12 @@
 #include "morvenda/editing/jobedit.h"
 
+#include <gtest/gtest.h>
+
 #include "common/constants.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
-
-#include <gtest/gtest.h>
 
 // The job editor's values: loading, checks, saving through the real schedule
 // file, and the try buttons.
@@ -76,8 +76,12 @@ TEST_F(JobEditTest, ChecksRunInOrderWithTheirPagesAndMessages) {
         const char* message;
     };
     const Case cases[] = {
-        {"no group", [](JobEdit& e) { e.Group = S("  "); e.JobName.clear(); }, EditIssue::Error, pgSubmission,
-         "cboGroup", "Group Name not entered"},
+        {"no group",
+         [](JobEdit& e) {
+             e.Group = S("  ");
+             e.JobName.clear();
+         },
+         EditIssue::Error, pgSubmission, "cboGroup", "Group Name not entered"},
         {"long group", [](JobEdit& e) { e.Group = S("ABCDEFGHI"); }, EditIssue::Error, pgSubmission, "cboGroup",
          "Group Name is longer than 8 characters"},
         {"pasted blank in group", [](JobEdit& e) { e.Group = S("A B"); }, EditIssue::Error, pgSubmission, "cboGroup",
@@ -99,21 +103,50 @@ TEST_F(JobEditTest, ChecksRunInOrderWithTheirPagesAndMessages) {
         {"minute 60", [](JobEdit& e) { e.Time = S("12:60"); }, EditIssue::Error, pgTiming, "txtTime",
          "Earliest Start Time is not a valid time value"},
         {"null job with trigger",
-         [](JobEdit& e) { e.WasNullJob = true; e.CmdLine.clear(); e.Trigger = tkExternal; e.Frequency = S("daily"); },
+         [](JobEdit& e) {
+             e.WasNullJob = true;
+             e.CmdLine.clear();
+             e.Trigger = tkExternal;
+             e.Frequency = S("daily");
+         },
          EditIssue::DailyQuestion, pgTiming, "txtFrequency",
          "Null job creating trigger file - Daily frequency recommended.  Change to \"Daily\"?"},
-        {"external blank", [](JobEdit& e) { e.Wait = wkExternal; e.WaitForFile = S(" "); }, EditIssue::Error,
-         pgDependencies, "txtWaitForFile", "External trigger file not specified"},
-        {"external dots", [](JobEdit& e) { e.Wait = wkExternal; e.WaitForFile = S("../flag.txt"); }, EditIssue::Error,
-         pgDependencies, "txtWaitForFile", "External trigger file specification contains invalid characters"},
-        {"interschedule unchosen", [](JobEdit& e) { e.WasNullJob = true; e.CmdLine.clear(); e.Wait = wkInterschedule; },
+        {"external blank",
+         [](JobEdit& e) {
+             e.Wait = wkExternal;
+             e.WaitForFile = S(" ");
+         },
+         EditIssue::Error, pgDependencies, "txtWaitForFile", "External trigger file not specified"},
+        {"external dots",
+         [](JobEdit& e) {
+             e.Wait = wkExternal;
+             e.WaitForFile = S("../flag.txt");
+         },
+         EditIssue::Error, pgDependencies, "txtWaitForFile",
+         "External trigger file specification contains invalid characters"},
+        {"interschedule unchosen",
+         [](JobEdit& e) {
+             e.WasNullJob = true;
+             e.CmdLine.clear();
+             e.Wait = wkInterschedule;
+         },
          EditIssue::Error, pgDependencies, "cboTriggers", "Interschedule prerequisite job not selected"},
         {"null job waiting",
-         [](JobEdit& e) { e.WasNullJob = true; e.CmdLine.clear(); e.Wait = wkInterschedule; e.TriggerEntry = S("X (S)"); e.Frequency = S("Workdays"); },
+         [](JobEdit& e) {
+             e.WasNullJob = true;
+             e.CmdLine.clear();
+             e.Wait = wkInterschedule;
+             e.TriggerEntry = S("X (S)");
+             e.Frequency = S("Workdays");
+         },
          EditIssue::DailyQuestion, pgTiming, "txtFrequency",
          "Null job with interschedule dependency - Daily frequency recommended.  Change to \"Daily\"?"},
-        {"cc without message", [](JobEdit& e) { e.Eoj[0] = EojPart{}; e.Eoj[0].Cc = S("OPS"); }, EditIssue::Error,
-         pgNormalEoj, "txtNEOJMsgCont_0", "Address specified but no message contents for EOJ Email"},
+        {"cc without message",
+         [](JobEdit& e) {
+             e.Eoj[0] = EojPart{};
+             e.Eoj[0].Cc = S("OPS");
+         },
+         EditIssue::Error, pgNormalEoj, "txtNEOJMsgCont_0", "Address specified but no message contents for EOJ Email"},
         {"subject without To", [](JobEdit& e) { e.Eoj[0].To.clear(); }, EditIssue::Warning, pgNormalEoj, "",
          "Warning no \"To\" address on EOJ Email."},
         {"abnormal To without message", [](JobEdit& e) { e.Eoj[1].To = S("OPS"); }, EditIssue::Error, pgAbnormalEoj,
@@ -128,7 +161,11 @@ TEST_F(JobEditTest, ChecksRunInOrderWithTheirPagesAndMessages) {
          "txtDeferEOJMsgBy", "Defer EOJ message by (mins) must be a number from 0 to 32767"},
         {"comma in subject", [](JobEdit& e) { e.Eoj[0].Subject = S("a,b"); }, EditIssue::Error, pgNormalEoj,
          "txtNEOJMsgSubj", "Normal EOJ message subject may not contain a comma or a double quote"},
-        {"quote in abnormal line", [](JobEdit& e) { e.Eoj[1].To = S("OPS"); e.Eoj[1].Lines[3].Text = S("say \"hi\""); },
+        {"quote in abnormal line",
+         [](JobEdit& e) {
+             e.Eoj[1].To = S("OPS");
+             e.Eoj[1].Lines[3].Text = S("say \"hi\"");
+         },
          EditIssue::Error, pgAbnormalEoj, "txtAEOJMsgCont_3",
          "Abnormal EOJ message body line 4 may not contain a comma or a double quote"},
     };
@@ -222,8 +259,7 @@ TEST_F(JobEditTest, EveryFieldSurvivesSaveAndReload) {
     e.Resched = 0;
     e.Vars[6] = VarRow{S("MONTHEND"), S("-1CDOM"), S("-1"), S("yyyy-mm-dd")};
     e.Deps = {DepRow{S("ALPHA"), S("DAY"), true, kCondSuccess, true},
-              DepRow{S("BETA"), S("NIGHT"), false, QString(), false},
-              DepRow{S(""), S(""), true, kCondUncond, false},
+              DepRow{S("BETA"), S("NIGHT"), false, QString(), false}, DepRow{S(""), S(""), true, kCondUncond, false},
               DepRow{S("BETA"), S("NIGHT"), true, kCondFailure, false}};
     e.Wait = wkExternal;
     e.WaitForFile = S("/tmp/flag file.txt");
@@ -305,7 +341,8 @@ TEST_F(JobEditTest, LoadingDropsReportsAndCorrectsWhatAFileGotWrong) {
     prompts.queueAnswer(MsgAnswer::No);
     JobEdit e = LoadJobEdit(self);
     ASSERT_EQ(prompts.messages.size(), 3);
-    EXPECT_EQ(prompts.messages[0], S("Job has one or more dependencies on jobs which no longer exist.  Do you wish to keep them?"));
+    EXPECT_EQ(prompts.messages[0],
+              S("Job has one or more dependencies on jobs which no longer exist.  Do you wish to keep them?"));
     EXPECT_EQ(prompts.messages[1], S("Empty dependency entry of job SELF dropped."));
     EXPECT_TRUE(prompts.messages[2].contains(S("Reschedule on Completion 7 shown as 3")));
     EXPECT_TRUE(prompts.messages[2].contains(S("Normal EOJ body line 2 flag 2: 9 shown as 1")));
@@ -455,8 +492,7 @@ TEST_F(JobEditTest, TryRunDatesAgainstKnownCalendars) {
     for (const Case& c : cases) {
         const QStringList dates = TryRunDates(S(c.freq), S(c.skip));
         ASSERT_EQ(dates.size(), c.count) << c.freq;
-        if (c.count == 0)
-            continue;
+        if (c.count == 0) continue;
         EXPECT_EQ(dates.first(), S(c.first)) << c.freq;
         EXPECT_EQ(dates.last(), S(c.last)) << c.freq;
     }
@@ -469,8 +505,7 @@ TEST_F(JobEditTest, TryRunDatesAgainstKnownCalendars) {
 
 TEST_F(JobEditTest, TrySubstUsesTheGridAsEdited) {
     std::array<VarRow, 7> vars;
-    for (size_t k = 0; k < 7; ++k)
-        vars[k] = VarRowOf(gDefDateVars[k]);
+    for (size_t k = 0; k < 7; ++k) vars[k] = VarRowOf(gDefDateVars[k]);
     vars[6] = VarRow{S("DT"), S("RunDate"), S("0"), S("dd/mm/yyyy")};
     EXPECT_EQ(TrySubst(S("x &dt& y &DT&"), S("Daily"), vars), S("x 08/12/2026 y 08/12/2026"));
     EXPECT_EQ(TrySubst(S("&NEXTRUN&"), S("Sun"), vars), S("20261213"));
