@@ -1,7 +1,7 @@
 #include "morvenda/editing/frmEditJob.h"
 
-#include "common/prompter.h"
 #include "morvenda/core/state.h"
+#include "morvenda/editing/frmEdit.h"
 
 namespace {
 std::function<bool(QWidget*)>& Override() {
@@ -16,7 +16,7 @@ bool EditJob(QWidget* parent) {
     if (Override()) {
         return Override()(parent);
     }
-    // Until the job editor is part of the program nothing can be edited.
-    G.gEditCancelled = true;
-    return false;
+    frmEdit editor(parent);
+    editor.Form_Load();
+    return editor.exec() == QDialog::Accepted;
 }

@@ -1,0 +1,92 @@
+#include "morvenda/editing/frmEditWidgets.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "common/gui/controls.h"
+
+QString AccessibleText(const QString& Caption) {
+    QString s = Caption;
+    s.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    s.remove(QLatin1Char('&'));
+    s.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    s.remove(QLatin1Char(':'));
+    return s.trimmed();
+}
+
+QLabel* EditLabel(QWidget* Parent, const QString& Name, const QString& Text, QWidget* Buddy) {
+    auto* l = new QLabel(Text, Parent);
+    l->setObjectName(Name);
+    if (Buddy) {
+        l->setBuddy(Buddy);
+        Buddy->setAccessibleName(AccessibleText(Text));
+    }
+    return l;
+}
+
+QLineEdit* EditBox(QWidget* Parent, const QString& Name, const QString& ToolTip, const QString& Label) {
+    auto* b = new QLineEdit(Parent);
+    b->setObjectName(Name);
+    b->setToolTip(ToolTip);
+    if (!Label.isEmpty()) b->setAccessibleName(AccessibleText(Label));
+    return b;
+}
+
+QCheckBox* EditCheck(QWidget* Parent, const QString& Name, const QString& Caption, const QString& ToolTip,
+                     const QString& Accessible) {
+    auto* c = new QCheckBox(Caption, Parent);
+    c->setObjectName(Name);
+    c->setToolTip(ToolTip);
+    c->setAccessibleName(AccessibleText(Accessible.isEmpty() ? Caption : Accessible));
+    return c;
+}
+
+QRadioButton* EditOption(QWidget* Parent, const QString& Name, const QString& Caption) {
+    auto* o = new QRadioButton(Caption, Parent);
+    o->setObjectName(Name);
+    o->setAccessibleName(AccessibleText(Caption));
+    return o;
+}
+
+QComboBox* EditCombo(QWidget* Parent, const QString& Name, bool Editable, const QString& ToolTip,
+                     const QString& Label) {
+    auto* c = new QComboBox(Parent);
+    c->setObjectName(Name);
+    c->setEditable(Editable);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setToolTip(ToolTip);
+    if (!Label.isEmpty()) c->setAccessibleName(AccessibleText(Label));
+    return c;
+}
+
+void NameButtons(QWidget* Window) {
+    for (QAbstractButton* b : Window->findChildren<QAbstractButton*>()) {
+        if (b->accessibleName().isEmpty()) b->setAccessibleName(AccessibleText(b->text()));
+    }
+}
+
+DialogButtons MakeDialogButtons(QWidget* Window, const QString& OkMenuCaption) {
+    DialogButtons d{NamedButton(Window, "cmdOK", QStringLiteral("OK")),
+                    NamedButton(Window, "cmdCancel", QStringLiteral("&Cancel")),
+                    NamedButton(Window, "cmdHelp", QStringLiteral("&Help")), new QMenuBar(Window)};
+    QMenu* mnuFile = d.Menu->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", OkMenuCaption);
+    QAction* mnuCancel = NamedMenuItem(mnuFile, "mnuCancel", QStringLiteral("&Cancel"));
+    QMenu* mnuHelp = d.Menu->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    for (QPushButton* b : {d.OK, d.Cancel, d.Help}) b->setAutoDefault(false);
+    QObject::connect(mnuOK, &QAction::triggered, d.OK, &QPushButton::click);
+    QObject::connect(mnuCancel, &QAction::triggered, d.Cancel, &QPushButton::click);
+    QObject::connect(mnuHelpHelp, &QAction::triggered, d.Help, &QPushButton::click);
+    return d;
+}
