@@ -199,6 +199,7 @@ void frmMRVChap::Run() {
 
 void frmMRVChap::End(int Status, const QString& Message) {
     tmrKeys_->stop();
+    ending_ = true;
     // The box stands while the program has not ended, so the scheduler's
     // window test sees its text; where no one can see it, it goes to
     // standard error and the program ends at once.
@@ -211,7 +212,9 @@ void frmMRVChap::End(int Status, const QString& Message) {
 }
 
 void frmMRVChap::cmdCancel_Click() {
-    if (finished_)
+    // While the box of a fatal end stands the program ends anyway; the
+    // scheduler asks this window to close together with the box.
+    if (finished_ || ending_)
         return;
     if (cmdCancel_->text() == u"&Cancel" && !cmdOK_->isEnabled()) {
         if (MsgBox(QStringLiteral("Are you sure you want to cancel"), MsgButtons::YesNo, MsgIcon::Question,

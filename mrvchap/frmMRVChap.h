@@ -92,6 +92,7 @@ private:
     bool running_ = false;
     bool cancelRequested_ = false;
     bool failed_ = false;  // the script had errors: closing ends with a failure
+    bool ending_ = false;  // a fatal end is showing its box
     bool finished_ = false;
     int status_ = 0;
     int countdown_ = 0;
