@@ -28,11 +28,18 @@ QList<ChapWindow> X11WindowSystem::topWindows() {
     QList<ChapWindow> out;
     XConnection& c = x();
     for (const XTopWindow& w : c.topLevelWindows())
-        out.append({w.window, XWindowOwner(w.pid, w.window), w.title, c.isViewable(w.window)});
+        out.append({w.window, XWindowOwner(w.pid, w.window), w.title, c.isShownWindow(w.window)});
     return out;
 }
 
 bool X11WindowSystem::activate(quint64 Window) { return x().activateWindow(Window); }
+
+bool X11WindowSystem::available(QString* Why) {
+    XConnection& c = x();
+    if (!c.isOpen() && Why)
+        *Why = c.error();
+    return c.isOpen();
+}
 
 bool ToXKeys(const QList<KeyStroke>& Keys, QList<XKeyPress>* Out, QString* Error) {
     Out->clear();

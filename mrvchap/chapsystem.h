@@ -17,6 +17,7 @@ public:
     QList<ChapWindow> allWindows() override;
     QList<ChapWindow> topWindows() override;
     bool activate(quint64 Window) override;
+    bool available(QString* Why) override;
 
     /// The connection (opened now when it is not yet open).
     XConnection& x();

@@ -177,7 +177,12 @@ void frmMRVChap::Run() {
     X11KeySender keys(windows);
     FlockLock lock;
     EventLoopTime time([this] { return cancelRequested_; });
-    WindowFinder finder(windows, static_cast<qint64>(::getpid()));
+    // The chaperone's own windows carry its pid; a window Qt makes without
+    // one is known by the X client it shares with the main window.
+    QList<qint64> own{static_cast<qint64>(::getpid())};
+    if (internalWinId() != 0)
+        own.append(XWindowOwner(0, internalWinId()));
+    WindowFinder finder(windows, own);
     ScriptRunner runner(script_, diag_, finder, keys, lock, time, *this);
     running_ = true;
     try {

@@ -15,6 +15,10 @@ namespace {
 constexpr int kMaxWindowText = 254;
 // The pause after each send, for the target to take the keys in.
 constexpr int kAfterSendMs = 200;
+// How long a send waits for the target's window to be shown: an X program
+// names its window before it maps it, so a wait can find a window that
+// cannot take keys yet.
+constexpr int kActivateWaitMs = 2000;
 
 const QString kCritical = QStringLiteral("MRVChap - Critical error");
 
@@ -43,7 +47,7 @@ private:
 
 bool WindowFinder::find(const QList<ChapWindow>& Windows, const QString& Text) {
     for (const ChapWindow& w : Windows) {
-        if (w.owner == own_ || (gTargetThread != 0 && w.owner != gTargetThread))
+        if (own_.contains(w.owner) || (gTargetThread != 0 && w.owner != gTargetThread))
             continue;
         const QString text = w.text.left(kMaxWindowText);
         if (text.isEmpty() || !text.contains(Text, Qt::CaseSensitive))
@@ -64,7 +68,7 @@ bool WindowFinder::ActivateTargetWindow() {
     if (gTargetThread == 0)
         return false;
     for (const ChapWindow& w : ws_.topWindows()) {
-        if (w.owner == gTargetThread && w.owner != own_ && w.shown)
+        if (w.owner == gTargetThread && w.shown)
             return ws_.activate(w.id);
     }
     return false;
@@ -161,12 +165,19 @@ void ScriptRunner::command(int& Row, const ScriptCommand& C, QString& Keys, bool
             Row = s_.jumpTarget[Row];
     } else if (v == u"exit") {
         Exit = true;
-    } else if (v == u"checkforwindowtext") {
-        found = finder_.FindWindowText(UnQuote(C.value));
-    } else if (v == u"checkforwindowtitle") {
-        found = finder_.FindWindowTitle(UnQuote(C.value));
-    } else if (v == u"waitforwindowtext" || v == u"waitforwindowtitle") {
-        waitFor(Row, C, v == u"waitforwindowtext");
+    } else if (v == u"checkforwindowtext" || v == u"checkforwindowtitle" || v == u"waitforwindowtext" ||
+               v == u"waitforwindowtitle") {
+        // With no display at all nothing can ever be found: a wait without a
+        // time limit would last for ever.
+        QString why;
+        if (!finder_.available(&why))
+            throw ChapStop{kCritical + QStringLiteral(": No windows to search (") + why + u')', 1};
+        if (v == u"checkforwindowtext")
+            found = finder_.FindWindowText(UnQuote(C.value));
+        else if (v == u"checkforwindowtitle")
+            found = finder_.FindWindowTitle(UnQuote(C.value));
+        else
+            waitFor(Row, C, v == u"waitforwindowtext");
     } else if (v == u"lockfile") {
         lockFile = C.value.isEmpty() ? DefaultLockFile() : UnQuote(C.value);
         if (!QFileInfo::exists(lockFile)) {
@@ -228,8 +239,13 @@ void ScriptRunner::sendKeys(const QString& Keys) {
     }
     time_.sleep(delayMs);
     checkCancel();
-    if (!finder_.ActivateTargetWindow())
-        throw ChapStop{kCritical + QStringLiteral(": Cannot find window for keystrokes: ") + Keys, 1};
+    const qint64 start = time_.elapsedMs();
+    while (!finder_.ActivateTargetWindow()) {
+        if (time_.elapsedMs() - start >= kActivateWaitMs)
+            throw ChapStop{kCritical + QStringLiteral(": Cannot find window for keystrokes: ") + Keys, 1};
+        time_.sleep(kMinPollMs);
+        checkCancel();
+    }
     QString error;
     if (!keys_.send(parsed.keys, &error))
         throw ChapStop{kCritical + QStringLiteral(": Keystrokes could not be sent (") + error + QStringLiteral("): ") +

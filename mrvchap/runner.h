@@ -30,6 +30,8 @@ public:
     virtual QList<ChapWindow> topWindows() = 0;
     /// Brings Window to the front with the keyboard focus; true once it has it.
     virtual bool activate(quint64 Window) = 0;
+    /// False (with *Why) when there are no windows to search at all (no display).
+    virtual bool available(QString* Why) = 0;
 };
 
 /// Sends keys to the window that has the keyboard focus.
@@ -91,7 +93,9 @@ constexpr int kMinPollMs = 100;
 /// windows of its owner.
 class WindowFinder {
 public:
-    WindowFinder(WindowSystem& Windows, qint64 OwnOwner) : ws_(Windows), own_(OwnOwner) {}
+    /// Own: the owners that stand for the chaperone itself (its process and
+    /// its X client).
+    WindowFinder(WindowSystem& Windows, QList<qint64> Own) : ws_(Windows), own_(std::move(Own)) {}
     /// True when a window's text contains Text (letter case counts, at most the
     /// first 254 characters of a text are seen; an empty Text matches any text).
     bool FindWindowText(const QString& Text);
@@ -99,6 +103,8 @@ public:
     bool FindWindowTitle(const QString& Title);
     /// Activates the first shown top-level window of the target's owner.
     bool ActivateTargetWindow();
+    /// False (with *Why) when no window can be searched for.
+    bool available(QString* Why) { return ws_.available(Why); }
 
     /// The owner of the first window found; 0 until then.
     qint64 gTargetThread = 0;
@@ -108,7 +114,7 @@ private:
     bool find(const QList<ChapWindow>& Windows, const QString& Text);
 
     WindowSystem& ws_;
-    qint64 own_;
+    QList<qint64> own_;
 };
 
 /// Every "{parm1}" to "{parm5}" of Row (any letter case) replaced by its

@@ -465,6 +465,15 @@ bool XConnection::isViewable(XWindowId Window) {
     return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable;
 }
 
+bool XConnection::isShownWindow(XWindowId Window) {
+    if (!usable() || Window == 0)
+        return false;
+    ErrorTrap trap(display_);
+    XWindowAttributes a{};
+    return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable &&
+           !a.override_redirect;
+}
+
 namespace {
 
 // The child of the root that holds w (w itself when it is one); 0 when w is

@@ -117,6 +117,11 @@ public:
     /// True when the window exists and is mapped with all its ancestors.
     bool isViewable(XWindowId Window);
 
+    /// True when the window is viewable and is a program's window rather
+    /// than a menu or tooltip (which are override-redirect and take no
+    /// focus).
+    bool isShownWindow(XWindowId Window);
+
     /// Gives Window the keyboard focus and raises it: through the window
     /// manager (_NET_ACTIVE_WINDOW) when one runs, else by raising it and
     /// setting the input focus. True once the focus is in Window's top-level

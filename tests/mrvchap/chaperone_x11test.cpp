@@ -2,6 +2,7 @@
 // did not write: xterm running cat into a file, and a bare Xlib window that
 // records the keys it receives.
 
+#include "mrvchap/frmMRVChap.h"
 #include "platform/x11.h"
 #include "tests/support/testing.h"
 #include "tests/support/xvfb.h"
@@ -12,7 +13,9 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +48,15 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, const std::func
         QThread::msleep(20);
     }
     return true;
+}
+
+// The windows of the display with the names inside them, for failure messages.
+std::string DescribeWindows() {
+    XConnection x;
+    QString out;
+    for (const XTopWindow& w : x.topLevelWindows())
+        out += QStringLiteral("%1 \"%2\" [%3]\n").arg(w.pid).arg(w.title, x.descendantNames(w.window).join(u'|'));
+    return out.toStdString();
 }
 
 class ChaperoneOnX : public ::testing::Test {
@@ -95,7 +107,7 @@ protected:
     // exit status.
     int CloseWhenDone(QProcess* chap, const QString& name, const std::function<void()>& meanwhile = {}) {
         EXPECT_TRUE(WaitUntil([&] { return Log(name).contains(S("Ending at")); }, 30000, meanwhile))
-            << Log(name).toStdString();
+            << Log(name).toStdString() << DescribeWindows();
         XConnection x;
         for (const XTopWindow& w : x.topLevelWindows())
             if (w.pid == chap->processId() && w.title == S("Morvenda Job Chaperone"))
@@ -124,6 +136,11 @@ TEST_F(ChaperoneOnX, TypesIntoXtermWithParameters) {
     const QString expected = S("Hello World, A+{}()^%~x\ntab\tend\né ü ✓ xxx\n");
     EXPECT_TRUE(WaitUntil([&] { return QString::fromUtf8(dir.read(out)) == expected; }, 5000))
         << dir.read(out).toStdString();
+    // The key codes borrowed for characters the keyboard lacks are given back.
+    Display* d = XOpenDisplay(server.display().constData());
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(XKeysymToKeycode(d, XKeysymForChar(U'\u2713')), 0);
+    XCloseDisplay(d);
     const QString log = Log(S("cat"));
     EXPECT_TRUE(log.contains(S("Starting at "))) << log.toStdString();
     EXPECT_TRUE(log.contains(S(" Found\r\n"))) << log.toStdString();
@@ -253,6 +270,26 @@ TEST_F(ChaperoneOnX, ATimeoutBoxClosedWithItsWindowEndsInFailure) {
     ASSERT_TRUE(chap->waitForFinished(10000));
     EXPECT_EQ(chap->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(chap->exitCode(), 1);
+}
+
+TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
+    XvfbServer server;
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    TempDir dir;
+    ScopedEnv config("XDG_CONFIG_HOME", dir.path(S("config")).toUtf8());
+    ScriptedPrompter prompts;
+    dir.write(S("s.key"), "[waitforwindowtitle \"No Such Window Anywhere\"]\r\n");
+    frmMRVChap w;
+    QSignalSpy ended(&w, &frmMRVChap::finished);
+    w.Form_Load(dir.path(S("s.key")), dir.path());
+    prompts.queueAnswer(MsgAnswer::No);
+    prompts.queueAnswer(MsgAnswer::Yes);
+    QTimer::singleShot(200, &w, [&] { w.cmdCancel_Click(); });
+    QTimer::singleShot(400, &w, [&] { w.cmdCancel_Click(); });
+    w.cmdOK_Click();
+    EXPECT_EQ(prompts.messages, (QStringList{S("Are you sure you want to cancel"), S("Are you sure you want to cancel")}));
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_EQ(ended[0][0].toInt(), 1);
 }
 
 }  // namespace

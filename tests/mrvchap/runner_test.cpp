@@ -11,12 +11,14 @@
 namespace {
 
 constexpr qint64 kOwnPid = 999;
+constexpr qint64 kOwnClient = -77;  // a window of the chaperone's X client without a pid
 
 // A display whose windows appear at set moments of the fake time.
 struct FakeWindow {
     ChapWindow w;
     qint64 appearsAtMs = 0;
     bool topLevel = true;
+    qint64 shownAtMs = 0;
 };
 
 struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
@@ -28,8 +30,10 @@ struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
     QList<ChapWindow> present(bool topOnly) const {
         QList<ChapWindow> out;
         for (const FakeWindow& f : windows)
-            if (f.appearsAtMs <= now && (f.topLevel || !topOnly))
+            if (f.appearsAtMs <= now && (f.topLevel || !topOnly)) {
                 out.append(f.w);
+                out.back().shown = f.w.shown && now >= f.shownAtMs;
+            }
         return out;
     }
     QList<ChapWindow> allWindows() override {
@@ -39,6 +43,12 @@ struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
     QList<ChapWindow> topWindows() override {
         ++searches;
         return present(true);
+    }
+    bool display = true;
+    bool available(QString* Why) override {
+        if (!display)
+            *Why = S("no display");
+        return display;
     }
     bool activate(quint64 Window) override {
         if (activationWorks)
@@ -109,7 +119,7 @@ class Played {
 public:
     Played(FakeWorld& World, const QStringList& Lines, const QString (&Parms)[5] = kNoParms,
         const std::function<void()>& BeforeRun = {})
-        : finder(World, kOwnPid), runner(script, diag, finder, World, World, World, World) {
+        : finder(World, {kOwnPid, kOwnClient}), runner(script, diag, finder, World, World, World, World) {
         script = CheckScript(Lines, diag);
         EXPECT_FALSE(script.error) << diag.shown().join(u'\n').toStdString();
         if (BeforeRun)
@@ -211,11 +221,11 @@ TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
 
 TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
     FakeWorld world;
-    world.addWindow(5, kOwnPid, "Pay Played - MRVChap");  // the chaperone's own window
+    world.addWindow(5, kOwnPid, "Pay Run - MRVChap");  // the chaperone's own window
     world.addWindow(6, kOwnPid, "OK", 0, false);
     world.addWindow(1, 10, "Pay Run");
     world.addWindow(2, 20, "Ledger");
-    world.addWindow(3, 10, "Pay Played options", 0, true, false);  // not shown: never activated
+    world.addWindow(3, 10, "Pay Run options", 0, true, false);  // not shown: never activated
     Played run(world, {S("[waitforwindowtitle Pay]"), S("[checkforwindowtitle Ledger]"), S("[found other]"),
                     S("[checkforwindowtext OK]"), S("[found own]"), S("a"), S("[exit]"), S("[label other]"),
                     S("other"), S("[exit]"), S("[label own]"), S("own")});
@@ -226,6 +236,7 @@ TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
     // A text search never matches the chaperone's own windows, even first.
     FakeWorld own;
     own.addWindow(6, kOwnPid, "OK", 0, false);
+    own.addWindow(9, kOwnClient, "OK");
     Played first(own, {S("[timeout 1]"), S("[waitforwindowtext OK]")});
     EXPECT_TRUE(first.out.stop.message.contains(S("Timeout waiting for window text")));
     EXPECT_EQ(first.finder.gTargetThread, 0);
@@ -284,6 +295,14 @@ TEST(ScriptRunner, KeysNeedAWindowValidKeysAndTheLock) {
     EXPECT_EQ(world.typed, QStringList{S("x@1 locked")});
     EXPECT_EQ(world.lockEvents, (QStringList{S("try ") + file, S("try ") + file, S("try ") + file, S("unlock")}));
     EXPECT_EQ(world.sleeps, (QList<int>{300, 300, 300, 200}));
+
+    // A window found before it is shown gets a moment to come up.
+    FakeWorld late;
+    late.addWindow(1, 10, "Pay Run");
+    late.windows[0].shownAtMs = 700;
+    Played waited(late, {S("[waitforwindowtitle Pay]"), S("x")});
+    EXPECT_FALSE(waited.out.stopped) << waited.out.stop.message.toStdString();
+    EXPECT_EQ(late.typed, QStringList{S("x@1")});
 
     // A window that cannot be activated ends the run with the lock let go.
     FakeWorld stuck;
@@ -352,6 +371,13 @@ TEST(ScriptRunner, WaitBoxesCancelAndWindowCommands) {
     EXPECT_EQ(cancelled.out.stop.status, 1);
     EXPECT_TRUE(cancelled.out.stop.message.isEmpty());
 
+    // With no display a search ends the run at once instead of waiting for ever.
+    FakeWorld dark;
+    dark.display = false;
+    Played blind(dark, {S("[waitforwindowtitle Pay]")});
+    EXPECT_EQ(blind.out.stop.message, S("MRVChap - Critical error: No windows to search (no display)"));
+    EXPECT_EQ(dark.now, 0);
+
     FakeWorld waiting;
     waiting.cancelAtMs = 500;
     Played stopped(waiting, {S("[waitforwindowtitle Never]")});
@@ -377,7 +403,7 @@ TEST(ScriptRunner, LogAndLongScripts) {
         ASSERT_FALSE(script.error);
         EXPECT_EQ(diag.shown().size(), kMaxDiagRows);
         diag.logPath = dir.path(S("state/Morvenda/MRVChap.pay.log"));
-        WindowFinder finder(*w, kOwnPid);
+        WindowFinder finder(*w, {kOwnPid});
         ScriptRunner runner(script, diag, finder, *w, *w, *w, *w);
         runner.RunScript(Played::kNoParms);
         EXPECT_EQ(world.typed, QStringList{S("last@1")});
