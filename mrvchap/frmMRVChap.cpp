@@ -30,13 +30,15 @@ const QString kApp = QStringLiteral("MRVChap");
 const QString kLocSection = QStringLiteral("WindowLoc");
 const QString kErrorRowsTip = QStringLiteral("Double click here to leave only error rows.");
 constexpr int kCountdownTicks = 30;
+// The position is kept in twips, as the other programs keep theirs.
+constexpr int kTwipsPerPixel = 15;
 
 bool ReadNumber(const QString& text, int* out) {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    if (!ok || v < -100000 || v > 100000)
+    if (!ok || v < -1.0e6 || v > 1.0e6)
         return false;
-    *out = static_cast<int>(v);
+    *out = static_cast<int>(v) / kTwipsPerPixel;
     return true;
 }
 
@@ -160,7 +162,14 @@ void frmMRVChap::cmdOK_Click() {
     if (script_.error) {
         failed_ = true;
         lsbDiag_->setToolTip(kErrorRowsTip);
-        if (!ShowErrorWindow(kApp, QStringLiteral("MRVChap critical error - Error(s) in script input"), this))
+        // The window stays for the operator to read the error rows, unless
+        // no one can see it or it was asked to close while the box stood
+        // (the scheduler closes a failed job's box and the window under it).
+        showingBox_ = true;
+        const bool shown =
+            ShowErrorWindow(kApp, QStringLiteral("MRVChap critical error - Error(s) in script input"), this);
+        showingBox_ = false;
+        if (!shown || closeAsked_)
             End(1);
         return;
     }
@@ -235,7 +244,13 @@ void frmMRVChap::cmdCancel_Click() {
 }
 
 void frmMRVChap::closeEvent(QCloseEvent* e) {
-    if (!finished_)
+    // A script with errors never runs: closing the window ends the program
+    // with its failure, without the question that Cancel asks.
+    if (!finished_ && failed_ && showingBox_)
+        closeAsked_ = true;
+    else if (!finished_ && failed_)
+        CloseDown();
+    else if (!finished_)
         cmdCancel_Click();
     if (finished_)
         e->accept();
@@ -261,8 +276,8 @@ void frmMRVChap::CloseDown() {
     if (finished_)
         return;
     tmrKeys_->stop();
-    SaveSetting(kApp, kLocSection, QStringLiteral("Top"), QString::number(y()));
-    SaveSetting(kApp, kLocSection, QStringLiteral("Left"), QString::number(x()));
+    SaveSetting(kApp, kLocSection, QStringLiteral("Top"), QString::number(y() * kTwipsPerPixel));
+    SaveSetting(kApp, kLocSection, QStringLiteral("Left"), QString::number(x() * kTwipsPerPixel));
     finished_ = true;
     status_ = failed_ ? 1 : 0;
     emit finished(status_);

@@ -92,7 +92,9 @@ private:
     bool running_ = false;
     bool cancelRequested_ = false;
     bool failed_ = false;  // the script had errors: closing ends with a failure
-    bool ending_ = false;  // a fatal end is showing its box
+    bool ending_ = false;      // a fatal end is showing its box
+    bool showingBox_ = false;  // the box of a script with errors stands
+    bool closeAsked_ = false;  // the window was asked to close meanwhile
     bool finished_ = false;
     int status_ = 0;
     int countdown_ = 0;

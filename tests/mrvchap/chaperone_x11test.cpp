@@ -234,42 +234,54 @@ TEST_F(ChaperoneOnX, TwoChaperonesTakeTurnsThroughTheLockFile) {
     EXPECT_EQ(bs, 4);
 }
 
-TEST_F(ChaperoneOnX, ATimeoutBoxClosedWithItsWindowEndsInFailure) {
-    QProcess* chap = StartChap(S("late"), "[timeout 0.5]\r\n[waitforwindowtitle \"Never There\"]\r\n");
-    // The box is found as the scheduler finds it: by the text of a window
-    // inside a top-level window of the program.
-    XConnection x;
-    XWindowId box = 0;
-    QString text;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            for (const XTopWindow& w : x.topLevelWindows()) {
-                if (w.pid != chap->processId())
-                    continue;
-                for (const QString& name : x.descendantNames(w.window)) {
-                    if (name.toUpper().contains(S("CRITICAL ERROR"))) {
-                        box = w.window;
-                        text = name;
+TEST_F(ChaperoneOnX, ACriticalBoxClosedWithItsWindowEndsInFailure) {
+    struct Case {
+        const char* script;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"[timeout 0.5]\r\n[waitforwindowtitle \"Never There\"]\r\n",
+         "MRVChap - Critical error (Timeout waiting for window title \"Never There\""},
+        {"[bogus]\r\n", "MRVChap critical error - Error(s) in script input"},
+    };
+    for (const Case& c : cases) {
+        QProcess* chap = StartChap(S("late"), c.script);
+        // The box is found as the scheduler finds it: by the text of a
+        // window inside a top-level window of the program.
+        XConnection x;
+        XWindowId box = 0;
+        QString text;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                for (const XTopWindow& w : x.topLevelWindows()) {
+                    if (w.pid != chap->processId())
+                        continue;
+                    for (const QString& name : x.descendantNames(w.window)) {
+                        if (name.toUpper().contains(S("CRITICAL ERROR"))) {
+                            box = w.window;
+                            text = name;
+                        }
                     }
                 }
-            }
-            return box != 0;
-        },
-        20000));
-    EXPECT_EQ(text, S("MRVChap - Critical error (Timeout waiting for window title \"Never There\""));
-    // A close request for the window under the box, while the box stands,
-    // asks nothing; closing the box and that window, as the scheduler does,
-    // ends the program with a failure.
-    const XWindowId under = x.transientFor(box);
-    ASSERT_NE(under, 0u);
-    EXPECT_EQ(x.requestClose(under), 1);
-    QThread::msleep(300);
-    for (const XTopWindow& w : x.topLevelWindows())
-        EXPECT_NE(w.title, S("Cancel"));
-    EXPECT_EQ(x.requestClose(box), 2);
-    ASSERT_TRUE(chap->waitForFinished(10000));
-    EXPECT_EQ(chap->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(chap->exitCode(), 1);
+                return box != 0;
+            },
+            20000))
+            << c.script;
+        EXPECT_EQ(text, S(c.text));
+        // A close request for the window under the box, while the box
+        // stands, asks nothing; closing the box and that window, as the
+        // scheduler does, ends the program with a failure.
+        const XWindowId under = x.transientFor(box);
+        ASSERT_NE(under, 0u);
+        EXPECT_EQ(x.requestClose(under), 1);
+        QThread::msleep(300);
+        for (const XTopWindow& w : x.topLevelWindows())
+            EXPECT_NE(w.title, S("Cancel")) << c.script;
+        EXPECT_EQ(x.requestClose(box), 2);
+        ASSERT_TRUE(chap->waitForFinished(10000)) << c.script << DescribeWindows();
+        EXPECT_EQ(chap->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(chap->exitCode(), 1) << c.script;
+    }
 }
 
 TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {

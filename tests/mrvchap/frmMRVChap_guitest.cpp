@@ -79,12 +79,16 @@ TEST_F(ChapWindowTest, ListsScriptsAndStartsTheOnlyOne) {
 }
 
 TEST_F(ChapWindowTest, CountdownHoldAndClose) {
-    dir.write(S("run.key"), "[rem nothing to type]\r\n");
+    // exec starts a program as it is (a path with blanks in double quotes).
+    const QString mark = dir.write(S("my tools/mark.sh"), "#!/bin/sh\necho started > \"$(dirname \"$0\")/marked\"\n");
+    QFile::setPermissions(mark, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    dir.write(S("run.key"), "[rem nothing to type]\r\n[exec \"" + mark.toUtf8() + "\"]\r\n");
     frmMRVChap w;
     w.move(40, 70);
     QSignalSpy ended(&w, &frmMRVChap::finished);
     w.Form_Load(dir.path(S("run.key")), dir.path());
     w.cmdOK_Click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dir.read(S("my tools/marked")).isEmpty(); }, 5000));
     auto* timer = w.findChild<QTimer*>(S("tmrKeys"));
     ASSERT_TRUE(timer->isActive());
     EXPECT_EQ(button(w, "cmdCancel")->text(), S("&Close"));
@@ -100,8 +104,9 @@ TEST_F(ChapWindowTest, CountdownHoldAndClose) {
     ASSERT_EQ(ended.size(), 1);
     EXPECT_EQ(ended[0][0].toInt(), 0);
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Left")), S("40"));
-    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Top")), S("70"));
+    // The position is kept in twips.
+    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Left")), S("600"));
+    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Top")), S("1050"));
 
     // Left alone the countdown closes the window after 30 ticks, at the
     // position saved before.
