@@ -84,7 +84,7 @@ QStringList ListScripts(const QString& Folder, const QString& Pattern) {
 ScriptPlace ScriptPlaceOf(const QString& Script, const QString& ProgramFolder) {
     if (Script.isEmpty())
         return {ProgramFolder, QStringLiteral("*.key")};
-    // Scripts written for the other system name their folders with "\".
+    // A folder may be written with "\" as well as "/".
     const qsizetype slash = qMax(Script.lastIndexOf(u'/'), Script.lastIndexOf(u'\\'));
     if (slash < 0)
         return {ProgramFolder, Script};
