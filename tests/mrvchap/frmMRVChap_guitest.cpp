@@ -3,7 +3,9 @@
 #include "common/settings.h"
 #include "tests/support/testing.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -157,6 +159,27 @@ TEST_F(ChapWindowTest, EveryWayOfEnding) {
             EXPECT_EQ(ended[0][0].toInt(), c.status) << c.what;
         }
     }
+}
+
+TEST_F(ChapWindowTest, BrowseLoadsTheChosenFileAsItIsNamed) {
+    dir.write(S("a.key"), "[rem a]\r\n");
+    const QString chosen = dir.write(S("other/daily.v2.txt"), "[rem chosen]\r\n");
+    frmMRVChap w;
+    w.Form_Load(QString(), dir.path());
+    QString title;
+    QTimer::singleShot(0, &w, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        title = d->windowTitle();
+        d->selectFile(chosen);
+        static_cast<QDialog*>(d)->accept();
+    });
+    w.cmdBrowse_Click();
+    EXPECT_EQ(title, S("Keystroke Files"));
+    EXPECT_EQ(listed(w), QStringList{S("daily.v2")});
+    EXPECT_EQ(w.scriptPath(), chosen);
+    w.cmdOK_Click();
+    EXPECT_EQ(diagRows(w), QStringList{S("[rem chosen]")});
 }
 
 TEST_F(ChapWindowTest, DoubleClickLeavesTheErrorRows) {
