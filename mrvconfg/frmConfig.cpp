@@ -25,6 +25,7 @@
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "common/gui/MRVDir.h"
+#include "common/gui/mnemonics.h"
 #include "mrvconfg/frmPubHol.h"
 
 using namespace confg;
@@ -128,6 +129,8 @@ MRVConfig::MRVConfig(QWidget* parent) : QMainWindow(parent) {
     connect(tabConfig_, &QTabWidget::currentChanged, this, [this](int tab) {
         HelpTopic = tab == 1 ? QStringLiteral("MRVConfg Sched") : QStringLiteral("MRVConfg Files");
     });
+    // "De&fault" shares Alt+F with the File menu, which wins it.
+    MenuBarWinsMnemonics(this);
 }
 
 MRVConfig::~MRVConfig() { delete cdgBrowse_; }

@@ -1,14 +1,20 @@
 #include "platform/x11.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 
 #include <iterator>
+#include <optional>
 #include <vector>
 
 // Xlib last: its macros (None, Bool, Status, KeyPress ...) would clash with Qt's names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -124,6 +130,32 @@ std::vector<Window> ChildrenOf(Display* d, Window w) {
     return out;
 }
 
+// The client inside a window manager's frame is the first window, breadth
+// first, that carries WM_STATE; without a window manager nothing does and the
+// top-level window is the client itself. No error trap of its own.
+Window ClientOf(Display* d, Window top, Atom wmState) {
+    const auto hasState = [&](Window w) {
+        Property p;
+        return p.read(d, w, wmState, 0);
+    };
+    if (hasState(top))
+        return top;
+    std::vector<Window> level = ChildrenOf(d, top);
+    int seen = 0;
+    while (!level.empty() && seen < kMaxWalk) {
+        std::vector<Window> next;
+        for (Window w : level) {
+            if (hasState(w))
+                return w;
+            const std::vector<Window> kids = ChildrenOf(d, w);
+            next.insert(next.end(), kids.begin(), kids.end());
+            ++seen;
+        }
+        level.swap(next);
+    }
+    return top;
+}
+
 }  // namespace
 
 struct XConnection::Atoms {
@@ -235,38 +267,13 @@ QList<XTopWindow> XConnection::topLevelWindows() {
     if (!usable())
         return out;
     ErrorTrap trap(display_);
-    const auto hasState = [&](Window w) {
-        Property p;
-        return p.read(display_, w, atoms_->wmState, 0);
-    };
-    // The client inside a window manager's frame is the first window, breadth
-    // first, that carries WM_STATE; without a window manager nothing does and
-    // the top-level window is the client itself.
-    const auto clientOf = [&](Window top) {
-        if (hasState(top))
-            return top;
-        std::vector<Window> level = ChildrenOf(display_, top);
-        int seen = 0;
-        while (!level.empty() && seen < kMaxWalk) {
-            std::vector<Window> next;
-            for (Window w : level) {
-                if (hasState(w))
-                    return w;
-                const std::vector<Window> kids = ChildrenOf(display_, w);
-                next.insert(next.end(), kids.begin(), kids.end());
-                ++seen;
-            }
-            level.swap(next);
-        }
-        return top;
-    };
     const int screens = XScreenCount(display_);
     for (int s = 0; s < screens && usable(); ++s) {
         for (Window top : ChildrenOf(display_, XRootWindow(display_, s))) {
             if (!usable())
                 break;
             XTopWindow t;
-            t.window = clientOf(top);
+            t.window = ClientOf(display_, top, atoms_->wmState);
             t.pid = ReadPid(display_, t.window, atoms_->netWmPid);
             t.title = ReadName(display_, t.window, atoms_->netWmName, atoms_->utf8String, atoms_->string);
             out.append(t);
@@ -387,4 +394,277 @@ int XConnection::requestClose(XWindowId Window, XWindowId* Last) {
     }
     XFlush(display_);
     return usable() ? count : 0;
+}
+
+qint64 XWindowOwner(qint64 Pid, XWindowId Client) {
+    if (Pid > 0)
+        return Pid;
+    // X servers hand each client ids from its own base: the bits above the
+    // usual 21-bit resource mask tell the client apart.
+    return -1 - static_cast<qint64>(Client >> 21);
+}
+
+unsigned long XKeysymFromName(const QString& Name) {
+    if (Name.isEmpty())
+        return 0;
+    const KeySym k = XStringToKeysym(Name.toLatin1().constData());
+    return k == NoSymbol ? 0 : k;
+}
+
+unsigned long XKeysymForChar(char32_t Ch) {
+    switch (Ch) {
+    case U'\t':
+        return XK_Tab;
+    case U'\n':
+    case U'\r':
+        return XK_Return;
+    case U'\b':
+        return XK_BackSpace;
+    case U'\x1b':
+        return XK_Escape;
+    default:
+        break;
+    }
+    if ((Ch >= 0x20 && Ch <= 0x7e) || (Ch >= 0xa0 && Ch <= 0xff))
+        return Ch;
+    return 0x1000000UL + Ch;
+}
+
+QList<XTreeWindow> XConnection::windowTree() {
+    QList<XTreeWindow> out;
+    if (!usable())
+        return out;
+    ErrorTrap trap(display_);
+    int visited = 0;
+    for (int s = 0; s < XScreenCount(display_) && usable(); ++s) {
+        for (Window top : ChildrenOf(display_, XRootWindow(display_, s))) {
+            if (!usable() || visited >= kMaxWalk)
+                break;
+            const Window client = ClientOf(display_, top, atoms_->wmState);
+            const qint64 owner = XWindowOwner(ReadPid(display_, client, atoms_->netWmPid), client);
+            // Depth first without recursion, the top-level window itself first.
+            std::vector<Window> stack{top};
+            while (!stack.empty() && visited < kMaxWalk && usable()) {
+                const Window w = stack.back();
+                stack.pop_back();
+                ++visited;
+                out.append({w, owner, ReadName(display_, w, atoms_->netWmName, atoms_->utf8String, atoms_->string)});
+                const std::vector<Window> kids = ChildrenOf(display_, w);
+                stack.insert(stack.end(), kids.rbegin(), kids.rend());
+            }
+        }
+    }
+    return usable() ? out : QList<XTreeWindow>();
+}
+
+bool XConnection::isViewable(XWindowId Window) {
+    if (!usable() || Window == 0)
+        return false;
+    ErrorTrap trap(display_);
+    XWindowAttributes a{};
+    return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable;
+}
+
+bool XConnection::isShownWindow(XWindowId Window) {
+    if (!usable() || Window == 0)
+        return false;
+    ErrorTrap trap(display_);
+    XWindowAttributes a{};
+    return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable &&
+           !a.override_redirect;
+}
+
+namespace {
+
+// The child of the root that holds w (w itself when it is one); 0 when w is
+// no window or the root.
+Window TopOf(Display* d, Window w) {
+    for (int depth = 0; w != 0 && depth < 1000; ++depth) {
+        Window root = 0;
+        Window parent = 0;
+        Window* kids = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(d, w, &root, &parent, &kids, &n))
+            return 0;
+        if (kids)
+            XFree(kids);
+        if (w == root)
+            return 0;
+        if (parent == root)
+            return w;
+        w = parent;
+    }
+    return 0;
+}
+
+bool HasFocus(Display* d, Window w) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    if (focus == w)
+        return true;
+    // PointerRoot (1) and None (0) are no window.
+    return focus > 1 && TopOf(d, focus) != 0 && TopOf(d, focus) == TopOf(d, w);
+}
+
+bool WaitForFocus(Display* d, Window w, int timeoutMs) {
+    for (int waited = 0;; waited += 20) {
+        if (HasFocus(d, w))
+            return true;
+        if (waited >= timeoutMs)
+            return false;
+        XSync(d, False);
+        ::usleep(20000);
+    }
+}
+
+}  // namespace
+
+bool XConnection::activateWindow(XWindowId Window, int TimeoutMs) {
+    if (!isViewable(Window))
+        return false;
+    ErrorTrap trap(display_);
+    const ::Window root = XDefaultRootWindow(display_);
+    // A window manager announces itself with _NET_SUPPORTING_WM_CHECK on the
+    // root; it alone may move the focus between its frames, so it is asked first.
+    Property check;
+    if (check.read(display_, root, XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False), 1)) {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = Window;
+        ev.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = 2;  // the request comes from a tool acting for the user
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+        XSync(display_, False);
+        if (WaitForFocus(display_, Window, TimeoutMs / 2))
+            return usable();
+    }
+    XRaiseWindow(display_, Window);
+    XSetInputFocus(display_, Window, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    return WaitForFocus(display_, Window, TimeoutMs) && usable();
+}
+
+bool XConnection::sendKeys(const QList<XKeyPress>& Keys, QString* Error) {
+    const auto fail = [&](const QString& why) {
+        if (Error)
+            *Error = why;
+        return false;
+    };
+    if (!usable())
+        return fail(error().isEmpty() ? QStringLiteral("no display") : error());
+    int event = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(display_, &event, &errorBase, &major, &minor))
+        return fail(QStringLiteral("the X server has no XTest extension"));
+    ErrorTrap trap(display_);
+    int minCode = 0, maxCode = 0, per = 0;
+    XDisplayKeycodes(display_, &minCode, &maxCode);
+    KeySym* map = XGetKeyboardMapping(display_, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &per);
+    if (!map || per < 1)
+        return fail(QStringLiteral("the keyboard map cannot be read"));
+    const auto sym = [&](int code, int level) { return level < per ? map[(code - minCode) * per + level] : NoSymbol; };
+    struct Key {
+        int code = 0;
+        bool shift = false;
+    };
+    // Where a keysym is on the keyboard: on the first level of some key,
+    // else on a shifted level (also a capital that the map leaves implied).
+    const auto lookup = [&](KeySym k) -> std::optional<Key> {
+        for (int c = minCode; c <= maxCode; ++c)
+            if (sym(c, 0) == k)
+                return Key{c, false};
+        for (int c = minCode; c <= maxCode; ++c) {
+            if (sym(c, 1) == k)
+                return Key{c, true};
+            KeySym lower = 0, upper = 0;
+            XConvertCase(sym(c, 0), &lower, &upper);
+            if (sym(c, 1) == NoSymbol && upper == k && lower != upper)
+                return Key{c, true};
+        }
+        return std::nullopt;
+    };
+    std::vector<int> spares;
+    for (int c = maxCode; c >= minCode; --c) {
+        bool empty = true;
+        for (int l = 0; l < per; ++l)
+            empty = empty && sym(c, l) == NoSymbol;
+        if (empty)
+            spares.push_back(c);
+    }
+    const auto modCode = [&](KeySym a, KeySym b) {
+        KeyCode c = XKeysymToKeycode(display_, a);
+        return c ? c : XKeysymToKeycode(display_, b);
+    };
+    const KeyCode shiftCode = modCode(XK_Shift_L, XK_Shift_R);
+    const KeyCode ctrlCode = modCode(XK_Control_L, XK_Control_R);
+    const KeyCode altCode = modCode(XK_Alt_L, XK_Meta_L);
+
+    bool ok = true;
+    qsizetype i = 0;
+    while (ok && i < Keys.size()) {
+        // One round: keys up to the point where the spare codes run out.
+        QHash<KeySym, int> borrowed;
+        std::vector<std::pair<Key, unsigned>> round;
+        for (; i < Keys.size(); ++i) {
+            const KeySym k = Keys[i].keysym;
+            if (k == 0) {
+                ok = fail(QStringLiteral("a key has no keysym"));
+                break;
+            }
+            std::optional<Key> key = lookup(k);
+            if (!key && borrowed.contains(k))
+                key = Key{borrowed.value(k), false};
+            if (!key && borrowed.size() < static_cast<qsizetype>(spares.size())) {
+                const int code = spares[static_cast<std::size_t>(borrowed.size())];
+                std::vector<KeySym> syms(static_cast<std::size_t>(per), NoSymbol);
+                syms[0] = k;
+                if (per > 1)
+                    syms[1] = k;
+                XChangeKeyboardMapping(display_, code, per, syms.data(), 1);
+                borrowed.insert(k, code);
+                key = Key{code, false};
+            }
+            if (!key) {
+                if (round.empty())
+                    ok = fail(QStringLiteral("no free key code for a character missing from the keyboard"));
+                break;
+            }
+            round.emplace_back(*key, Keys[i].mods);
+        }
+        if (!borrowed.isEmpty()) {
+            // Programs read a changed keyboard map when they next look up a
+            // key; give them the moment to see the new one.
+            XSync(display_, False);
+            ::usleep(50000);
+        }
+        for (const auto& [key, mods] : round) {
+            std::vector<KeyCode> held;
+            if ((mods & XKeyCtrl) && ctrlCode)
+                held.push_back(ctrlCode);
+            if ((mods & XKeyAlt) && altCode)
+                held.push_back(altCode);
+            if (((mods & XKeyShift) || key.shift) && shiftCode)
+                held.push_back(shiftCode);
+            for (KeyCode m : held)
+                XTestFakeKeyEvent(display_, m, True, CurrentTime);
+            XTestFakeKeyEvent(display_, static_cast<unsigned>(key.code), True, CurrentTime);
+            XTestFakeKeyEvent(display_, static_cast<unsigned>(key.code), False, CurrentTime);
+            for (auto m = held.rbegin(); m != held.rend(); ++m)
+                XTestFakeKeyEvent(display_, *m, False, CurrentTime);
+        }
+        XSync(display_, False);
+        if (!borrowed.isEmpty()) {
+            // The keys are in the programs' queues; they translate them with
+            // the borrowed map, so it stays a moment longer before it goes.
+            ::usleep(100000);
+            std::vector<KeySym> none(static_cast<std::size_t>(per), NoSymbol);
+            for (int code : borrowed)
+                XChangeKeyboardMapping(display_, code, per, none.data(), 1);
+            XSync(display_, False);
+        }
+    }
+    XFree(map);
+    return ok && usable();
 }

@@ -22,6 +22,36 @@ struct XTopWindow {
     QString title;
 };
 
+/// A window of the display tree with the owner of the top-level window that
+/// holds it (see XWindowOwner) and its name.
+struct XTreeWindow {
+    XWindowId window = 0;
+    qint64 owner = 0;
+    QString name;
+};
+
+/// One key for XConnection::sendKeys: an X keysym and the modifiers held
+/// around it (XKeyShift, XKeyCtrl, XKeyAlt).
+struct XKeyPress {
+    unsigned long keysym = 0;
+    unsigned mods = 0;
+};
+enum : unsigned { XKeyShift = 1, XKeyCtrl = 2, XKeyAlt = 4 };
+
+/// Who owns a top-level client window: Pid (its _NET_WM_PID) when above 0,
+/// else a negative number that stands for the X client that made the window
+/// (taken from the client bits of its id), so windows of one program compare
+/// equal either way.
+qint64 XWindowOwner(qint64 Pid, XWindowId Client);
+
+/// The keysym of an X key name ("Return", "F5", "Prior"); 0 when unknown.
+unsigned long XKeysymFromName(const QString& Name);
+
+/// The keysym that types character Ch: Latin-1 characters are their own
+/// keysym, tab and line ends their keys, every other character its Unicode
+/// keysym (0x1000000 + code).
+unsigned long XKeysymForChar(char32_t Ch);
+
 /// A connection to an X display for one piece of work (a check, a close).
 ///
 /// Without a display (DISPLAY unset or empty, or the server unreachable)
@@ -78,6 +108,33 @@ public:
     /// window and where it would loop. Returns how many windows were asked;
     /// Last (when given) receives the last one asked, or Window when none was.
     int requestClose(XWindowId Window, XWindowId* Last = nullptr);
+
+    /// Every window of every screen: each top-level window and, depth first,
+    /// every window inside it, all with the owner of that top-level window's
+    /// client (XWindowOwner) and their names ("" for a window without one).
+    QList<XTreeWindow> windowTree();
+
+    /// True when the window exists and is mapped with all its ancestors.
+    bool isViewable(XWindowId Window);
+
+    /// True when the window is viewable and is a program's window rather
+    /// than a menu or tooltip (which are override-redirect and take no
+    /// focus).
+    bool isShownWindow(XWindowId Window);
+
+    /// Gives Window the keyboard focus and raises it: through the window
+    /// manager (_NET_ACTIVE_WINDOW) when one runs, else by raising it and
+    /// setting the input focus. True once the focus is in Window's top-level
+    /// window, checked until TimeoutMs have passed; false when the window is
+    /// missing, not viewable, or the focus did not come.
+    bool activateWindow(XWindowId Window, int TimeoutMs = 1000);
+
+    /// Types Keys through the XTest extension into the window that has the
+    /// focus, and returns once the server has processed them. A key missing
+    /// from the keyboard map is typed through a spare key code mapped to it
+    /// for the moment and then restored. False with *Error set when the server
+    /// has no XTest, a keysym is 0, or no key code is free for a missing one.
+    bool sendKeys(const QList<XKeyPress>& Keys, QString* Error);
 
 private:
     struct Atoms;

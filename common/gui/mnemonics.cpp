@@ -83,7 +83,10 @@ QList<Mnemonic> WindowMnemonics(QWidget* Window) {
         }
     }
     for (QWidget* w : Window->findChildren<QWidget*>()) {
-        if (w->window() != Window || qobject_cast<QMenuBar*>(w) || qobject_cast<QMenu*>(w))
+        // A control that is not shown (on another tab page, or hidden) takes
+        // no Alt+letter.
+        if (w->window() != Window || qobject_cast<QMenuBar*>(w) || qobject_cast<QMenu*>(w) ||
+            (Window->isVisible() && !w->isVisible()))
             continue;
         QString caption;
         if (auto* b = qobject_cast<QAbstractButton*>(w))

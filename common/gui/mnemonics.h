@@ -22,7 +22,9 @@ struct Mnemonic {
 };
 
 /// Every Alt+letter claimed in Window: the entries of its menu bar and the
-/// buttons, boxes, group boxes and labels with a buddy among its descendants.
+/// buttons, boxes, group boxes and labels with a buddy among its descendants
+/// (once the window is shown, only those shown: a control on a tab page in
+/// the background takes no Alt+letter).
 QList<Mnemonic> WindowMnemonics(QWidget* Window);
 
 /// Makes Window's menu-bar entries win the Alt+letters they share with its

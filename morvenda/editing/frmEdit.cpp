@@ -223,7 +223,7 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
     g->addWidget(EditLabel(Page, QStringLiteral("lblFrequency"), QStringLiteral("&Frequency"), txtFrequency_), 0, 0);
     g->addWidget(txtFrequency_, 0, 1, 1, 2);
     g->addWidget(cmdClearFrq_, 0, 3);
-    g->addWidget(EditLabel(Page, QStringLiteral("lblKeys"), QStringLiteral("&Keyword Formats"), cboKeys_), 1, 0);
+    g->addWidget(EditLabel(Page, QStringLiteral("lblKeys"), QStringLiteral("Keyword F&ormats"), cboKeys_), 1, 0);
     QLabel* hint = EditLabel(Page, QStringLiteral("lblKeysHint"),
                              QStringLiteral("(Double-click on entry to select.  Click on entry to see description)"));
     hint->setWordWrap(true);
@@ -299,7 +299,7 @@ void frmEdit::BuildDependenciesPage(QWidget* Page) {
     cmdBrowseFile_->setToolTip(QStringLiteral("Browse to find the file, if it exists!!"));
     chkDelTrigger_ = EditCheck(fra, QStringLiteral("chkDelTrigger"), QStringLiteral("Delete File on Job Submission"),
                                QStringLiteral("Set this only if no other jobs are triggered by this file."));
-    w->addWidget(EditLabel(fra, QStringLiteral("lblFDStdCust"), QStringLiteral("On &Creation of"), cboFDStdCust_), 0,
+    w->addWidget(EditLabel(fra, QStringLiteral("lblFDStdCust"), QStringLiteral("On C&reation of"), cboFDStdCust_), 0,
                  0);
     w->addWidget(cboFDStdCust_, 0, 1);
     w->addWidget(lblStdCust_, 1, 0);

@@ -7,10 +7,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "common/gui/controls.h"
+#include "common/gui/mnemonics.h"
 
 QString AccessibleText(const QString& Caption) {
     QString s = Caption;
@@ -88,5 +90,8 @@ DialogButtons MakeDialogButtons(QWidget* Window, const QString& OkMenuCaption) {
     QObject::connect(mnuOK, &QAction::triggered, d.OK, &QPushButton::click);
     QObject::connect(mnuCancel, &QAction::triggered, d.Cancel, &QPushButton::click);
     QObject::connect(mnuHelpHelp, &QAction::triggered, d.Help, &QPushButton::click);
+    // Once the window's controls all exist (its constructor has ended), the
+    // menu bar wins the Alt+letters it shares with them.
+    QTimer::singleShot(0, Window, [Window] { MenuBarWinsMnemonics(Window); });
     return d;
 }

@@ -29,7 +29,7 @@ frmIncFile::frmIncFile(IncludeFileParams& Params, QWidget* Parent) : QDialog(Par
     g->addWidget(txtFilename_, 1, 0, 1, 2);
     QPushButton* cmdBrowse = NamedButton(this, "cmdBrowse", QStringLiteral("&Browse"));
     g->addWidget(cmdBrowse, 1, 2);
-    optCopy_ = EditOption(this, QStringLiteral("optCopy"), QStringLiteral("&Copy the file into the message body"));
+    optCopy_ = EditOption(this, QStringLiteral("optCopy"), QStringLiteral("C&opy the file into the message body"));
     optAttach_ = EditOption(this, QStringLiteral("optAttach"), QStringLiteral("&Attach the File"));
     chkFilter_ =
         EditCheck(this, QStringLiteral("chkFilter"), QStringLiteral("Fi&lter the file text (DOS dir display output)"));

@@ -2,7 +2,8 @@
 
 Each section of README.md between "<!-- help: TOPIC -->" and "<!-- /help -->"
 becomes OUTDIR/TOPIC.htm, so the README and the help pages say the same thing
-from one source. The sections use a small part of Markdown: "## " headings,
+from one source. "<!-- help: A | B -->" writes the same page under each name
+(the tabs of one window share its page). The sections use a small part of Markdown: "## " headings,
 "- " list items (continued on indented lines), paragraphs and `code`.
 
 usage: helppages.py README.md OUTDIR
@@ -61,12 +62,13 @@ def main():
     os.makedirs(outdir, exist_ok=True)
     found = 0
     for m in re.finditer(r"<!-- help: (.+?) -->\n(.*?)<!-- /help -->", text, re.S):
-        topic, body = m.group(1).strip(), m.group(2)
-        target = os.path.join(outdir, topic + ".htm")
-        with open(target + ".tmp", "w", encoding="utf-8") as f:
-            f.write(page(topic, body.splitlines()))
-        os.replace(target + ".tmp", target)
-        found += 1
+        body = m.group(2)
+        for topic in (t.strip() for t in m.group(1).split("|")):
+            target = os.path.join(outdir, topic + ".htm")
+            with open(target + ".tmp", "w", encoding="utf-8") as f:
+                f.write(page(topic, body.splitlines()))
+            os.replace(target + ".tmp", target)
+            found += 1
     if not found:
         sys.exit("no help sections in " + readme)
 

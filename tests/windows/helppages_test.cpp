@@ -18,6 +18,7 @@ TEST(HelpPages, EveryTopicTheWindowsNameHasItsPage) {
     ASSERT_FALSE(source.isEmpty());
     ASSERT_FALSE(build.isEmpty());
     static const QRegularExpression call(QStringLiteral("ShowHelp\\(QStringLiteral\\(\"([^\"]+)\"\\)\\)"));
+    static const QRegularExpression tab(QStringLiteral("\"(Job Edit Form - [A-Za-z ]+ Tab)\""));
     QSet<QString> topics;
     QDirIterator it(source + S("/morvenda"), {S("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -26,9 +27,13 @@ TEST(HelpPages, EveryTopicTheWindowsNameHasItsPage) {
         const QString text = QString::fromUtf8(f.readAll());
         for (auto m = call.globalMatch(text); m.hasNext();)
             topics.insert(m.next().captured(1));
+        // The job editor names its tabs' topics in a table.
+        for (auto m = tab.globalMatch(text); m.hasNext();)
+            topics.insert(m.next().captured(1));
     }
     EXPECT_TRUE(topics.contains(S("Startup")));
     EXPECT_TRUE(topics.contains(S("Schedule Execution Form")));
+    EXPECT_TRUE(topics.contains(S("Job Edit Form - Timing Tab")));
     for (const QString& topic : topics) {
         QFile page(build + S("/morvenda/help/") + topic + S(".htm"));
         ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << topic.toStdString();

@@ -4,8 +4,13 @@
 #include "common/gui/frmAbout.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
+#include "morvenda/editing/frmEdVar.h"
+#include "morvenda/editing/frmEdit.h"
+#include "morvenda/editing/frmIncFile.h"
+#include "morvenda/editing/frmSelAddr.h"
 #include "morvenda/execution/frmSched.h"
 #include "morvenda/startup/frmMain.h"
+#include "mrvchap/frmMRVChap.h"
 #include "mrvconfg/frmConfig.h"
 #include "mrvconfg/frmDateSel.h"
 #include "mrvconfg/frmPubHol.h"
@@ -22,6 +27,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -72,6 +78,19 @@ std::unique_ptr<QWidget> HolidaysEditor() {
     return holder;
 }
 
+// The job editor on a job of its own.
+std::unique_ptr<QWidget> JobEditor() {
+    JobRec job;
+    job.JobName = S("MNEMO");
+    job.Group = S("General");
+    job.Frequency = S("Daily");
+    G.Jobs.resize(1);
+    G.Jobs.push_back(job);
+    JobTableChanged();
+    G.gCurJob = 1;
+    return std::make_unique<frmEdit>();
+}
+
 std::vector<WindowFactory> Factories() {
     return {
         {"frmMain", [] { return std::make_unique<frmMain>(); }},
@@ -84,6 +103,19 @@ std::vector<WindowFactory> Factories() {
         {"MRVPubHol", HolidaysEditor},
         {"MRVDir", [] { return std::make_unique<MRVDir>(); }},
         {"MRVGenie", GeniePages},
+        {"frmEdit", JobEditor},
+        {"frmIncFile",
+         [] {
+             static IncludeFileParams params;
+             return std::make_unique<frmIncFile>(params);
+         }},
+        {"frmSelAddr", [] { return std::make_unique<frmSelAddr>(); }},
+        {"frmEdVar",
+         [] {
+             static DateVarParams params;
+             return std::make_unique<frmEdVar>(params);
+         }},
+        {"frmMRVChap", [] { return std::make_unique<frmMRVChap>(); }},
     };
 }
 
@@ -127,8 +159,25 @@ void ExpectMenuBarActs(QWidget* window, QAction* entry, QChar letter, int claima
     }
 }
 
+void CheckPage(QWidget* window);
+
+// Each page of a window's tabs is checked in front.
 void CheckWindow(QWidget* window) {
     SCOPED_TRACE(window->objectName().toStdString());
+    const QList<QTabWidget*> tabs = window->findChildren<QTabWidget*>();
+    if (tabs.isEmpty()) {
+        CheckPage(window);
+        return;
+    }
+    for (int page = 0; page < tabs.first()->count(); ++page) {
+        SCOPED_TRACE(tabs.first()->tabText(page).toStdString());
+        tabs.first()->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        CheckPage(window);
+    }
+}
+
+void CheckPage(QWidget* window) {
     std::map<char16_t, QList<Mnemonic>> byLetter;
     for (const Mnemonic& m : WindowMnemonics(window))
         byLetter[m.letter.unicode()].append(m);
@@ -140,8 +189,10 @@ void CheckWindow(QWidget* window) {
             if (m.menuBar)
                 entries.append(m);
         const QString who = Describe(claims);
-        ASSERT_EQ(entries.size(), 1) << "Alt+" << QString(QChar(letter)).toStdString()
-                                     << " is claimed by: " << who.toStdString();
+        if (entries.size() != 1) {
+            ADD_FAILURE() << "Alt+" << QString(QChar(letter)).toStdString() << " is claimed by: " << who.toStdString();
+            continue;
+        }
         SCOPED_TRACE((S("Alt+") + QString(QChar(letter)) + S(": ") + who).toStdString());
         ExpectMenuBarActs(window, qobject_cast<QAction*>(entries[0].owner), QChar(letter),
                           static_cast<int>(claims.size()));

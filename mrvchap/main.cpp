@@ -1,0 +1,42 @@
+#include "common/cmdline.h"
+#include "common/gui/qtprompter.h"
+#include "common/prompter.h"
+#include "mrvchap/frmMRVChap.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QStringList>
+
+// MRVChap plays a keystroke script against another program's windows: it
+// waits for the program's window and types into it.
+
+int main(int argc, char** argv) {
+    // With no display the program still starts, on Qt's offscreen platform;
+    // its boxes then go to standard error (it has nothing to type into).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    // Taken before QApplication removes the options it knows.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("MRVChap"));
+    // The window says when the program ends and with which status.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtPrompter boxes;
+    StderrPrompter noBoxes;
+    const QString platform = QGuiApplication::platformName();
+    const bool unseen = platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal");
+    setPrompter(unseen ? static_cast<Prompter*>(&noBoxes) : &boxes);
+
+    frmMRVChap w;
+    QObject::connect(&w, &frmMRVChap::finished, &app, [](int status) { QCoreApplication::exit(status); });
+    w.Form_Load(ProgramCommandLine(args), QCoreApplication::applicationDirPath());
+    w.show();
+    const int rc = app.exec();
+    setPrompter(nullptr);
+    return w.isFinished() ? w.exitStatus() : rc;
+}

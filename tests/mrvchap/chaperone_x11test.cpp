@@ -1,0 +1,307 @@
+// MRVChap run as a real program on a real X server, typing into programs it
+// did not write: xterm running cat into a file, and a bare Xlib window that
+// records the keys it receives.
+
+#include "mrvchap/frmMRVChap.h"
+#include "platform/x11.h"
+#include "tests/support/testing.h"
+#include "tests/support/xvfb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <unistd.h>
+
+namespace {
+
+QString ChapBinary() {
+    QString build = qEnvironmentVariable("MRV_BUILD_DIR");
+    if (build.isEmpty())
+        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    return build + QStringLiteral("/mrvchap/MRVChap");
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, const std::function<void()>& meanwhile = {}) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        if (meanwhile)
+            meanwhile();
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// The windows of the display with the names inside them, for failure messages.
+std::string DescribeWindows() {
+    XConnection x;
+    QString out;
+    for (const XTopWindow& w : x.topLevelWindows())
+        out += QStringLiteral("%1 \"%2\" [%3]\n").arg(w.pid).arg(w.title, x.descendantNames(w.window).join(u'|'));
+    return out.toStdString();
+}
+
+class ChaperoneOnX : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.ok()) << server.error().toStdString(); }
+    void TearDown() override {
+        for (auto& p : processes) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+    }
+
+    QProcessEnvironment Env() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
+        env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
+        env.insert(S("XDG_STATE_HOME"), dir.path(S("state")));
+        env.insert(S("XDG_RUNTIME_DIR"), dir.path());
+        env.remove(S("MRV_CMDLINE"));
+        env.remove(S("MRV_CMDLINE_PID"));
+        return env;
+    }
+    QProcess* Start(const QString& program, const QStringList& args) {
+        processes.push_back(std::make_unique<QProcess>());
+        QProcess* p = processes.back().get();
+        p->setProcessEnvironment(Env());
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(program, args);
+        EXPECT_TRUE(p->waitForStarted(5000)) << program.toStdString();
+        return p;
+    }
+    // Starts xterm with cat writing what it is typed into Out.
+    void StartCat(const QString& title, const QString& out) {
+        ASSERT_FALSE(QStandardPaths::findExecutable(S("xterm")).isEmpty()) << "xterm is missing (scripts/install-deps)";
+        Start(S("xterm"), {S("-T"), title, S("-e"), S("sh"), S("-c"), S("exec cat > \"$0\""), out});
+    }
+    QProcess* StartChap(const QString& name, const QByteArray& script, const QString& parms = QString()) {
+        const QString path = dir.write(name + S(".key"), script);
+        return Start(ChapBinary(), {path + parms});
+    }
+    QString Log(const QString& name) {
+        return QString::fromUtf8(dir.read(dir.path(S("state/Morvenda/MRVChap.") + name + S(".log"))));
+    }
+    // Once its run has ended, closes the chaperone's window as an operator
+    // would (its countdown would do so after 30 seconds) and returns its
+    // exit status.
+    int CloseWhenDone(QProcess* chap, const QString& name, const std::function<void()>& meanwhile = {}) {
+        EXPECT_TRUE(WaitUntil([&] { return Log(name).contains(S("Ending at")); }, 30000, meanwhile))
+            << Log(name).toStdString() << DescribeWindows();
+        XConnection x;
+        for (const XTopWindow& w : x.topLevelWindows())
+            if (w.pid == chap->processId() && w.title == S("Morvenda Job Chaperone"))
+                x.requestClose(w.window);
+        EXPECT_TRUE(chap->waitForFinished(10000));
+        return chap->exitCode();
+    }
+
+    XvfbServer server;
+    TempDir dir;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+TEST_F(ChaperoneOnX, TypesIntoXtermWithParameters) {
+    const QString out = dir.path(S("typed.txt"));
+    StartCat(S("Cat Window"), out);
+    QProcess* chap = StartChap(S("cat"),
+                               "[log]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtitle \"Cat Window\"]\r\n"
+                               "Hello {parm1}, +a{+}{{}{}}{(}{)}{^}{%}{~}(x)~\r\n"
+                               "tab{TAB}end{ENTER}\r\n"
+                               "\xc3\xa9 \xc3\xbc \xe2\x9c\x93 {x 3}~\r\n",
+                               S(",World"));
+    EXPECT_EQ(CloseWhenDone(chap, S("cat")), 0);
+    const QString expected = S("Hello World, A+{}()^%~x\ntab\tend\né ü ✓ xxx\n");
+    EXPECT_TRUE(WaitUntil([&] { return QString::fromUtf8(dir.read(out)) == expected; }, 5000))
+        << dir.read(out).toStdString();
+    // The key codes borrowed for characters the keyboard lacks are given back.
+    Display* d = XOpenDisplay(server.display().constData());
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(XKeysymToKeycode(d, XKeysymForChar(U'\u2713')), 0);
+    XCloseDisplay(d);
+    const QString log = Log(S("cat"));
+    EXPECT_TRUE(log.contains(S("Starting at "))) << log.toStdString();
+    EXPECT_TRUE(log.contains(S(" Found\r\n"))) << log.toStdString();
+}
+
+TEST_F(ChaperoneOnX, WaitsForATextInsideAWindowAndTypesIntoIt) {
+    // A window of this test's own, with the text in a window inside it.
+    Display* d = XOpenDisplay(server.display().constData());
+    ASSERT_NE(d, nullptr);
+    const Window root = XDefaultRootWindow(d);
+    const Window top = XCreateSimpleWindow(d, root, 0, 0, 300, 100, 0, 0, 0);
+    const long pid = ::getpid();
+    XChangeProperty(d, top, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    XStoreName(d, top, "Recorder");
+    const Window inner = XCreateSimpleWindow(d, top, 10, 10, 100, 30, 0, 0, 0);
+    XStoreName(d, inner, "Ready for input");
+    XSelectInput(d, top, KeyPressMask);
+    XSelectInput(d, inner, KeyPressMask);
+    XMapWindow(d, inner);
+    XMapWindow(d, top);
+    XSync(d, False);
+
+    QStringList received;
+    const auto record = [&] {
+        while (XPending(d)) {
+            XEvent ev;
+            XNextEvent(d, &ev);
+            if (ev.type != KeyPress)
+                continue;
+            char text[16] = {};
+            KeySym sym = 0;
+            const int n = XLookupString(&ev.xkey, text, sizeof text - 1, &sym, nullptr);
+            if (IsModifierKey(sym))
+                continue;
+            if (ev.xkey.state & ControlMask)
+                received << S("^") + QString::fromLatin1(XKeysymToString(sym));
+            else if (n > 0 && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7f)
+                received << QString::fromLatin1(text, n);
+            else
+                received << u'<' + QString::fromLatin1(XKeysymToString(sym)) + u'>';
+        }
+    };
+    QProcess* chap = StartChap(S("rec"),
+                               "[log]\r\n"
+                               "[checkforwindowtitle \"Ready for input\"]\r\n"
+                               "[found wrong]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtext \"Ready for input\"]\r\n"
+                               "Ok+1{BS}{TAB}{F5}^a{LEFT 2}~\r\n"
+                               "[exit]\r\n"
+                               "[label wrong]\r\n");
+    EXPECT_EQ(CloseWhenDone(chap, S("rec"), record), 0);
+    record();
+    EXPECT_EQ(received, (QStringList{S("O"), S("k"), S("!"), S("<BackSpace>"), S("<Tab>"), S("<F5>"), S("^a"),
+                                     S("<Left>"), S("<Left>"), S("<Return>")}));
+    XCloseDisplay(d);
+}
+
+TEST_F(ChaperoneOnX, TwoChaperonesTakeTurnsThroughTheLockFile) {
+    const QString out = dir.path(S("both.txt"));
+    const QString lock = dir.write(S("shared.Lck"), "");
+    StartCat(S("Shared Cat"), out);
+    const auto script = [&](char c) {
+        QByteArray s = "[log]\r\n[lockfile " + lock.toUtf8() + "]\r\n[timeout 20]\r\n[waitforwindowtitle \"Shared Cat\"]\r\n";
+        for (int i = 0; i < 4; ++i)
+            s += QByteArray(60, c) + "~\r\n";
+        return s;
+    };
+    QProcess* a = StartChap(S("a"), script('a'));
+    QProcess* b = StartChap(S("b"), script('b'));
+    EXPECT_EQ(CloseWhenDone(a, S("a")), 0);
+    EXPECT_EQ(CloseWhenDone(b, S("b")), 0);
+    QStringList lines;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            lines = QString::fromUtf8(dir.read(out)).split(u'\n', Qt::SkipEmptyParts);
+            return lines.size() >= 8;
+        },
+        5000))
+        << dir.read(out).toStdString();
+    int as = 0;
+    int bs = 0;
+    for (const QString& line : lines) {
+        // Each row arrives whole: the other chaperone waits for the lock.
+        EXPECT_TRUE(line == QString(60, u'a') || line == QString(60, u'b')) << line.toStdString();
+        as += line.startsWith(u'a') ? 1 : 0;
+        bs += line.startsWith(u'b') ? 1 : 0;
+    }
+    EXPECT_EQ(as, 4);
+    EXPECT_EQ(bs, 4);
+}
+
+TEST_F(ChaperoneOnX, ACriticalBoxClosedWithItsWindowEndsInFailure) {
+    struct Case {
+        const char* script;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"[timeout 0.5]\r\n[waitforwindowtitle \"Never There\"]\r\n",
+         "MRVChap - Critical error (Timeout waiting for window title \"Never There\""},
+        {"[bogus]\r\n", "MRVChap critical error - Error(s) in script input"},
+    };
+    for (const Case& c : cases) {
+        QProcess* chap = StartChap(S("late"), c.script);
+        // The box is found as the scheduler finds it: by the text of a
+        // window inside a top-level window of the program.
+        XConnection x;
+        XWindowId box = 0;
+        QString text;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                for (const XTopWindow& w : x.topLevelWindows()) {
+                    if (w.pid != chap->processId())
+                        continue;
+                    for (const QString& name : x.descendantNames(w.window)) {
+                        if (name.toUpper().contains(S("CRITICAL ERROR"))) {
+                            box = w.window;
+                            text = name;
+                        }
+                    }
+                }
+                return box != 0;
+            },
+            20000))
+            << c.script;
+        EXPECT_EQ(text, S(c.text));
+        // A close request for the window under the box, while the box
+        // stands, asks nothing; closing the box and that window, as the
+        // scheduler does, ends the program with a failure.
+        const XWindowId under = x.transientFor(box);
+        ASSERT_NE(under, 0u);
+        EXPECT_EQ(x.requestClose(under), 1);
+        QThread::msleep(300);
+        for (const XTopWindow& w : x.topLevelWindows())
+            EXPECT_NE(w.title, S("Cancel")) << c.script;
+        EXPECT_EQ(x.requestClose(box), 2);
+        ASSERT_TRUE(chap->waitForFinished(10000)) << c.script << DescribeWindows();
+        EXPECT_EQ(chap->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(chap->exitCode(), 1) << c.script;
+    }
+}
+
+TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
+    XvfbServer server;
+    ASSERT_TRUE(server.ok()) << server.error().toStdString();
+    TempDir dir;
+    ScopedEnv config("XDG_CONFIG_HOME", dir.path(S("config")).toUtf8());
+    ScriptedPrompter prompts;
+    dir.write(S("s.key"), "[waitforwindowtitle \"No Such Window Anywhere\"]\r\n");
+    frmMRVChap w;
+    QSignalSpy ended(&w, &frmMRVChap::finished);
+    w.Form_Load(dir.path(S("s.key")), dir.path());
+    prompts.queueAnswer(MsgAnswer::No);
+    prompts.queueAnswer(MsgAnswer::Yes);
+    QTimer::singleShot(200, &w, [&] { w.cmdCancel_Click(); });
+    QTimer::singleShot(400, &w, [&] { w.cmdCancel_Click(); });
+    w.cmdOK_Click();
+    EXPECT_EQ(prompts.messages, (QStringList{S("Are you sure you want to cancel"), S("Are you sure you want to cancel")}));
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_EQ(ended[0][0].toInt(), 1);
+}
+
+}  // namespace
