@@ -11,6 +11,7 @@
 #include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmLGrid.h"
 #include "morvenda/execution/frmSched.h"
 
 #include <QAction>
@@ -123,9 +124,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     outer->addLayout(buttons);
     setCentralWidget(central);
 
-    // The schedule grid, the log viewer and the date picker come with later
-    // windows: until then their buttons and menu items stay disabled.
-    cmdEdit->setEnabled(false);
+    // The log viewer and the date picker come with later windows: until
+    // then their buttons and menu items stay disabled.
     cmdViewLog->setEnabled(false);
     cmdCalendar->setEnabled(false);
 
@@ -141,7 +141,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     mnuSchedule->setObjectName(QStringLiteral("mnuSchedule"));
     QAction* mnuLaunch = NamedMenuItem(mnuSchedule, "mnuLaunch", QStringLiteral("&Launch"));
     QAction* mnuEdit = NamedMenuItem(mnuSchedule, "mnuEdit", QStringLiteral("&Edit"));
-    mnuEdit->setEnabled(false);
     QAction* mnuReset = NamedMenuItem(mnuSchedule, "mnuReset", QStringLiteral("Re&set"));
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -152,6 +151,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(mnuLaunch, &QAction::triggered, cmdLaunch, &QPushButton::click);
     connect(cmdExit, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdExit_Click(); }); });
     connect(mnuExit, &QAction::triggered, cmdExit, &QPushButton::click);
+    connect(cmdEdit, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdEdit_Click(); }); });
+    connect(mnuEdit, &QAction::triggered, cmdEdit, &QPushButton::click);
     connect(mnuOpen, &QAction::triggered, this, [this] { GuardFatal([this] { mnuOpen_Click(); }); });
     connect(mnuReset, &QAction::triggered, this, [this] { GuardFatal([this] { mnuReset_Click(); }); });
     auto help = [] { ShowHelp(QStringLiteral("Startup")); };
@@ -281,6 +282,12 @@ void frmMain::mnuOpen_Click() {
 }
 
 void frmMain::mnuReset_Click() { ResetRunValues(); }
+
+void frmMain::cmdEdit_Click() {
+    SetStartTimes();
+    frmLGrid grid(this);
+    grid.exec();
+}
 
 void frmMain::cmdExit_Click() {
     exiting_ = true;
