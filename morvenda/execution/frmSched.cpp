@@ -154,6 +154,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     status->addWidget(lblFailed_, 4, 0, 1, 2);
     status->addWidget(chkIgnCPU_, 5, 0, 1, 2);
     status->setColumnStretch(1, 1);
+    fraStatus_->findChild<QLabel*>(QStringLiteral("lblRunDateCap"))->setBuddy(lblRelDays_);
+    fraStatus_->findChild<QLabel*>(QStringLiteral("lblStartTimeCap"))->setBuddy(lblSchedStart_);
+    fraStatus_->findChild<QLabel*>(QStringLiteral("lblKickCap"))->setBuddy(lblKick_);
 
     cmdKick_ = Button("cmdKick", QStringLiteral("&Kick"), this);
     CmdKickInt_ = Button("CmdKickInt", QStringLiteral("Kick &Int"), this);
@@ -202,6 +205,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     listsRow->setContentsMargins(0, 0, 0, 0);
     listsRow->addLayout(eventsCol, 1);
     listsRow->addLayout(unsubCol, 1);
+    lblEvents_->setBuddy(lsbEvents_);
+    lblUnsubJob_->setBuddy(lsbUnsub_);
+    lstProgList_->setAccessibleName(QStringLiteral("Progress"));
     lblEvents_->hide();
     lblUnsubJob_->hide();
     lists_->hide();
@@ -248,6 +254,7 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     all->addWidget(lstProgList_, 1);
     all->addWidget(cmdShowEvents_);
     all->addWidget(lists_, 1);
+    NameControls(this);
 
     // What the window offers before the run starts: the reschedule dialog,
     // the log viewer and job documentation are not offered from here yet;

@@ -90,6 +90,13 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     lblCPULimit_ = new QLabel(fraSchedule_);
     lblCPULimit_->setObjectName(QStringLiteral("lblCPULimit"));
     lblCPULimit_->setToolTip(QStringLiteral("CPU Limit for concurrently running jobs"));
+    // Names for assistive tools: the run date has no label of its own, the
+    // values take the captions beside them.
+    txtRunDate_->setAccessibleName(QStringLiteral("Run Date"));
+    updRunDate_->setAccessibleName(QStringLiteral("Run Date Up Down"));
+    lblIniCaption->setBuddy(lblINIFile_);
+    lblStartCaption->setBuddy(lblStartTime_);
+    lblCpuCaption->setBuddy(lblCPULimit_);
     grid->addWidget(txtRunDate_, 0, 0);
     grid->addWidget(updRunDate_, 0, 1);
     grid->addWidget(lblDay_, 0, 2);
@@ -163,6 +170,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
         about.setLogoText(lblLogo_->text());
         about.exec();
     });
+    NameControls(this);
     connect(txtRunDate_, &QLineEdit::textChanged, this, [this] { txtRunDate_Change(); });
     connect(updRunDate_, &QSpinBox::valueChanged, this, [this](int v) {
         if (v == 0)
