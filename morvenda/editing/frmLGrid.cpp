@@ -21,7 +21,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -72,11 +71,6 @@ GridAlign AlignOf(QChar mark) {
     if (mark == QLatin1Char('>'))
         return GridAlign::Right;
     return GridAlign::Left;
-}
-
-void PutOnClipboard(const QString& text) {
-    if (QClipboard* c = QGuiApplication::clipboard())
-        c->setText(text);
 }
 
 }  // namespace

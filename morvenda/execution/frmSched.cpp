@@ -6,7 +6,10 @@
 #include "common/gui/controls.h"
 #include "common/prompter.h"
 #include "common/text.h"
+#include "common/textfile.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/frmHelpers.h"
+#include "morvenda/core/jobdoc.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
@@ -256,13 +259,12 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     all->addWidget(lists_, 1);
     NameControls(this);
 
-    // What the window offers before the run starts: the reschedule dialog,
-    // the log viewer and job documentation are not offered from here yet;
-    // the "Status" item has no action of its own. A run date starts with
-    // Next Day off; the schedule's completion turns it on.
+    // What the window offers before the run starts: the reschedule dialog
+    // and the log viewer are not offered from here yet; the "Status" item
+    // has no action of its own. A run date starts with Next Day off; the
+    // schedule's completion turns it on.
     SetButton(cmdModSched_, mnuScheduleModify_, false);
     mnuViewLog_->setEnabled(false);
-    mnuJobDoc_->setEnabled(false);
     mnuViewStatus_->setEnabled(false);
     SetButton(cmdNextDay_, mnuScheduleNext_, false);
     mnuTrigger_->setEnabled(false);
@@ -292,6 +294,8 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     connect(mnuTrigger_, &QAction::triggered, this, &frmSched::lsbEvents_DblClick);
 
     connect(lstProgList_, &QListView::clicked, this, &frmSched::lstProgList_Click);
+    connect(lstProgList_, &QListView::doubleClicked, this, &frmSched::lstProgList_DblClick);
+    connect(mnuJobDoc_, &QAction::triggered, this, &frmSched::lstProgList_DblClick);
     // The newest line of the progress list is selected and scrolled into view.
     connect(progList_, &QAbstractItemModel::rowsInserted, this, [this] { MarkChanged(progDirty_); });
 
@@ -661,6 +665,21 @@ void frmSched::lstProgList_Click(const QModelIndex& index) {
     const int j = FindJob(LeftOf(line, QStringLiteral("(")).trimmed());
     const QString desc = j > 0 ? G.Jobs[static_cast<size_t>(j)].JobDesc.trimmed() : QString();
     lstProgList_->setToolTip(desc.isEmpty() ? TabsAsBlanks(line) : desc);
+}
+
+void frmSched::lstProgList_DblClick() {
+    const QString line = lstProgList_->currentIndex().data(Qt::DisplayRole).toString();
+    const QString name = LeftOf(line, QStringLiteral("(")).trimmed();
+    if (name.isEmpty() || FindJob(name) < 1)
+        return;
+    Held([&name] {
+        if (!PathExists(JobDocFile(name)) &&
+            MsgBox(QStringLiteral("There is no runtime documentation file for job ") + name +
+                       QStringLiteral(".  Do you wish to create one?"),
+                   MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Job Documentation")) == MsgAnswer::No)
+            return;
+        OpenJobDoc(name, PutOnClipboard);
+    });
 }
 
 void frmSched::lsbEvents_Click() { mnuTrigger_->setEnabled(true); }
