@@ -182,8 +182,10 @@ public:
     }
 
     void SetCols(int n) {
-        Materialise();
+        // Computed rows take any column; stored rows grow or shrink with it.
         n = std::max(n, 0);
+        if (n == cols_)
+            return;
         if (n > cols_) {
             beginInsertColumns(QModelIndex(), cols_, n - 1);
             Resize(n);

@@ -358,7 +358,8 @@ void frmColSel::DisplayedClick() {
 }
 
 void frmColSel::cmdApplyWidth_Click() {
-    const int c = ColumnOf(lsbDisplayed_->currentItem());
+    const QListWidgetItem* current = lsbDisplayed_->currentItem();
+    const int c = current ? GCSubs(current->text()) : kGridColCount;
     if (c < kGridColCount) {
         GridColumn& col = gGridCols[static_cast<size_t>(c)];
         col.Width = static_cast<std::int16_t>(std::clamp<qint64>(Val(txtColWidth_->text()), 0, 32767));

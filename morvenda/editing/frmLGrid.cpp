@@ -108,10 +108,10 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     cmdSkip_ = NamedButton(fraUpdate, "cmdSkip", QStringLiteral("Skip Today"));
     cmdEditJob_ = NamedButton(fraUpdate, "cmdEditJob", QStringLiteral("Editing"));
     auto* update = new QGridLayout(fraUpdate);
-    const QPushButton* updateOrder[] = {cmdNew_, cmdModify_, cmdDelete_, cmdCopy_,
-                                        cmdPasteNew_, cmdResched_, cmdSkip_, cmdEditJob_};
+    QPushButton* const updateOrder[] = {cmdNew_,      cmdModify_,  cmdDelete_, cmdCopy_,
+                                        cmdPasteNew_, cmdResched_, cmdSkip_,   cmdEditJob_};
     for (int i = 0; i < 8; ++i)
-        update->addWidget(const_cast<QPushButton*>(updateOrder[i]), i / 4, i % 4);
+        update->addWidget(updateOrder[i], i / 4, i % 4);
 
     auto* fraReseq = new QGroupBox(QStringLiteral("Resequencing"), this);
     fraReseq->setObjectName(QStringLiteral("fraReseq"));
@@ -283,7 +283,10 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     tmrGrid_->start();
 }
 
-frmLGrid::~frmLGrid() = default;
+frmLGrid::~frmLGrid() {
+    // The grid's rows are computed from members that go before the grid.
+    fxgSchedGrid_->SetComputedRows(GridRows());
+}
 
 void frmLGrid::DisplayGrid() {
     Grid& g = *fxgSchedGrid_;
