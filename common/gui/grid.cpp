@@ -318,6 +318,8 @@ Grid::Grid(const QString& Name, QWidget* Parent) : QTableView(Parent), model_(ne
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setTabKeyNavigation(false);
+    // One line per row: a long text ends in "..." rather than a second line.
+    setWordWrap(false);
     verticalHeader()->hide();
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
