@@ -269,7 +269,6 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     DefineGridColumns();
     SetProfileNames();
     ReadColProfile();
-    storedHeight_ = height();
     DisplayGrid();
     RowChange();
     const QString gridHeight = GetSetting(gAppName, gRegSection, kGridHeightKey);
@@ -316,15 +315,19 @@ void frmLGrid::DisplayGrid() {
     source.Count = static_cast<int>(rows_.size());
     source.Text = [this](int row, int col) -> QString {
         const int j = FindArrayRow(row);
+        if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size()))
+            return QString();
         const int id = colIds_[static_cast<size_t>(col)];
-        if (j < 1 || IsFlagColumn(id))
+        if (IsFlagColumn(id))
             return QString();
         return GridCellText(G.Jobs[static_cast<size_t>(j)], id);
     };
     source.Picture = [this](int row, int col) -> QPixmap {
         const int j = FindArrayRow(row);
+        if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size()))
+            return QPixmap();
         const int id = colIds_[static_cast<size_t>(col)];
-        if (j < 1 || !IsFlagColumn(id))
+        if (!IsFlagColumn(id))
             return QPixmap();
         return GridCellText(G.Jobs[static_cast<size_t>(j)], id) == QLatin1String("True") ? picTick_ : picNone_;
     };
@@ -369,7 +372,6 @@ void frmLGrid::SizeWindow() {
     layoutBusy_ = true;
     Grid& g = *fxgSchedGrid_;
     if (g.Rows() > 1) {
-        storedHeight_ = height();
         int sum = 0;
         for (int c = 0; c < g.Cols(); ++c)
             sum += g.columnWidth(c);
@@ -456,10 +458,8 @@ void frmLGrid::SetEditJobDesc(int j) {
     editBatch_.clear();
     editName_.clear();
     cmdEditJob_->setToolTip(QStringLiteral("Edit Runtime Documentation File"));
-    if (j < 1 || j > JobCount()) {
-        cmdEditJob_->setProperty(kTag, QStringLiteral("Dis0"));
+    if (j < 1 || j > JobCount())
         return;
-    }
     const JobRec& J = G.Jobs[static_cast<size_t>(j)];
     editBatch_ = JobBatchFile(J);
     editName_ = J.JobName.trimmed();

@@ -108,7 +108,6 @@ private:
     bool layoutBusy_ = false;
     bool unloaded_ = false;
     bool tableChanged_ = false;  // jobs changed in memory since the last save
-    int storedHeight_ = 0;
     SkipMode skipMode_ = SkipMode::Toggle;
     Qt::KeyboardModifiers pressShift_;
     bool pressNoted_ = false;
