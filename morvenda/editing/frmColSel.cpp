@@ -248,7 +248,10 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     SetButtons();
 }
 
-frmColSel::~frmColSel() = default;
+frmColSel::~frmColSel() {
+    // The focus moves while the controls go; by then this dialog is gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 void frmColSel::SetButtons() {
     const int selected = static_cast<int>(lsbUndisplayed_->selectedItems().size());
