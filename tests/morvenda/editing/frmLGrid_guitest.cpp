@@ -188,6 +188,38 @@ TEST_F(FrmLGridTest, NewCopyPasteAndCancel) {
     EXPECT_EQ(saved[6].Group, S("PAY"));
 }
 
+TEST_F(FrmLGridTest, ModifyByButtonOrDoubleClick) {
+    frmLGrid w;
+    w.show();
+    int edits = 0;
+    bool buttonsOffWhileEditing = true;
+    SetEditJobOverride([&](QWidget*) {
+        ++edits;
+        for (QPushButton* b : w.findChildren<QPushButton*>())
+            buttonsOffWhileEditing = buttonsOffWhileEditing && !b->isEnabled();
+        G.Jobs[static_cast<size_t>(G.gCurJob)].JobDesc = S("edited %1").arg(edits);
+        G.gEditCancelled = false;
+        SaveSchedule();
+        return true;
+    });
+    select(w, "Y");
+    button(w, "cmdModify")->click();
+    EXPECT_EQ(edits, 1);
+    EXPECT_TRUE(buttonsOffWhileEditing);
+    EXPECT_EQ(grid(w)->TextMatrix(4, 3), S("edited 1"));
+    EXPECT_EQ(grid(w)->Row(), 4);
+    EXPECT_TRUE(button(w, "cmdModify")->isEnabled());  // the buttons are back
+    EXPECT_FALSE(button(w, "cmdPasteNew")->isEnabled());
+
+    Grid* g = grid(w);
+    const QModelIndex cell = g->model()->index(1, 0);
+    g->scrollTo(cell);
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(cell).center());
+    QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(cell).center());
+    EXPECT_EQ(edits, 2);
+    EXPECT_EQ(reload()[2].JobDesc, S("edited 2"));  // X, the job double-clicked
+}
+
 TEST_F(FrmLGridTest, DeleteAsksAndKeepsDanglingNames) {
     {
         frmLGrid w;
