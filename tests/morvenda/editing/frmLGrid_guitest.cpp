@@ -32,8 +32,8 @@ protected:
         G.gGroupFilter = gAllGroups;
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
         G.gRunDayStart = G.gRunDate;
-        for (const char* spec : {"A PAY", "X GL", "B PAY", "Y GL", "C PAY"}) {
-            const QStringList f = S(spec).split(QLatin1Char(' '));
+        for (const char* nameGroup : {"A PAY", "X GL", "B PAY", "Y GL", "C PAY"}) {
+            const QStringList f = S(nameGroup).split(QLatin1Char(' '));
             JobRec J;
             J.JobName = f[0];
             J.Group = f[1];
