@@ -84,7 +84,9 @@ frmDummy::frmDummy(const QString& CommandLine, QWidget* parent) : QWidget(parent
     for (QPushButton* b : {cmdGo_, CmdTimer_, cmdErr5_, cmdErr13_, cmdExit_})
         buttons->addWidget(b);
     auto* top = new QVBoxLayout(this);
-    top->addWidget(new QLabel(QStringLiteral("Command Line Input to Dummy"), this));
+    auto* lblCmdInput = new QLabel(QStringLiteral("Command Line Input to Dummy"), this);
+    lblCmdInput->setBuddy(txtCmdInput_);
+    top->addWidget(lblCmdInput);
     top->addWidget(txtCmdInput_);
     top->addWidget(fraDetails_);
     top->addWidget(lblRunning_);
@@ -92,6 +94,7 @@ frmDummy::frmDummy(const QString& CommandLine, QWidget* parent) : QWidget(parent
     top->addWidget(lblRejectedList_);
     top->addLayout(buttons);
     setMinimumWidth(480);
+    NameControls(this);
 
     connect(cmdGo_, &QPushButton::clicked, this, &frmDummy::cmdGo_Click);
     connect(CmdTimer_, &QPushButton::clicked, this, &frmDummy::CmdTimer_Click);

@@ -1,6 +1,7 @@
 #include "common/gui/controls.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 
@@ -14,4 +15,36 @@ QAction* NamedMenuItem(QMenu* Menu, const char* Name, const QString& Caption) {
     QAction* a = Menu->addAction(Caption);
     a->setObjectName(QLatin1String(Name));
     return a;
+}
+
+QString AccessibleCaption(const QString& Caption) {
+    QString out;
+    out.reserve(Caption.size());
+    for (qsizetype i = 0; i < Caption.size(); ++i) {
+        const QChar c = Caption.at(i);
+        if (c == QLatin1Char('&')) {
+            // "&&" is a literal "&"; a single "&" only marks the mnemonic.
+            if (i + 1 < Caption.size() && Caption.at(i + 1) == QLatin1Char('&'))
+                out += Caption.at(++i);
+            continue;
+        }
+        if (c != QLatin1Char(':'))
+            out += c;
+    }
+    return out.trimmed();
+}
+
+QLabel* BuddyLabel(QWidget* Parent, const QString& Caption, QWidget* Buddy) {
+    auto* l = new QLabel(Caption, Parent);
+    l->setBuddy(Buddy);
+    Buddy->setAccessibleName(AccessibleCaption(Caption));
+    return l;
+}
+
+void NameControls(QWidget* Window) {
+    for (QLabel* l : Window->findChildren<QLabel*>()) {
+        QWidget* buddy = l->buddy();
+        if (buddy && buddy->accessibleName().isEmpty())
+            buddy->setAccessibleName(AccessibleCaption(l->text()));
+    }
 }

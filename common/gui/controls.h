@@ -3,14 +3,31 @@
 #include <QString>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QWidget;
 
-// Controls made with their control name as objectName, so tests find them.
+// Controls made with their control name as objectName, so tests find them,
+// and the accessible names by which screen readers and assistive tools find
+// them: a control's caption, or its label's text, without "&" and ":".
 
-/// A push button with Caption, owned by Parent.
+/// A push button with Caption, owned by Parent. Its accessible name is the
+/// caption without "&".
 QPushButton* NamedButton(QWidget* Parent, const char* Name, const QString& Caption);
 
 /// A menu item with Caption at the end of Menu.
 QAction* NamedMenuItem(QMenu* Menu, const char* Name, const QString& Caption);
+
+/// The accessible name of a caption: "&" marks removed ("&&" stands for one
+/// "&"), ":" removed, blanks trimmed. "&Group:" gives "Group".
+QString AccessibleCaption(const QString& Caption);
+
+/// A label with Caption for Buddy: the label's mnemonic moves the focus to
+/// Buddy, and Buddy's accessible name becomes AccessibleCaption(Caption).
+QLabel* BuddyLabel(QWidget* Parent, const QString& Caption, QWidget* Buddy);
+
+/// Gives every control inside Window that is a label's buddy and has no
+/// accessible name of its own the label's text as its name (without "&" and
+/// ":"). Windows call it once their controls exist.
+void NameControls(QWidget* Window);

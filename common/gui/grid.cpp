@@ -1,21 +1,22 @@
 #include "common/gui/grid.h"
 
+#include <QAbstractTableModel>
 #include <QApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTableWidgetItem>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
-// Item data of a cell picture: the pixmap to draw and its handle.
+// Item data of a cell picture: the pixmap to draw.
 constexpr int kPictureRole = Qt::UserRole + 1;
-constexpr int kPictureKeyRole = Qt::UserRole + 2;
 
 // Room around a caption when the format string sizes a column.
 constexpr int kCaptionPadding = 8;
@@ -44,7 +45,7 @@ GridAlign FromQtAlignment(int a) {
 }
 
 // Draws a cell that holds a picture and no text with the picture placed by
-// the cell's alignment (the standard drawing would put it at the left).
+// the cell's alignment.
 class PictureDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -72,23 +73,273 @@ public:
 
 }  // namespace
 
-Grid::Grid(const QString& Name, QWidget* Parent) : QTableWidget(Parent) {
+// One cell as the grid keeps it.
+struct GridCell {
+    QString text;
+    QPixmap picture;
+    QColor back;
+    std::optional<GridAlign> align;
+};
+
+// The grid's table: the header cells, the data rows (stored, or computed by
+// a GridRows) and each column's alignment. Rows here are data rows from 0.
+class GridModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : DataRows();
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : cols_;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid())
+            return {};
+        const int r = index.row();
+        const int c = index.column();
+        if (computed_) {
+            switch (role) {
+                case Qt::DisplayRole:
+                    return source_.Text ? source_.Text(r + 1, c) : QString();
+                case Qt::TextAlignmentRole:
+                    return int(QtAlignment(align_[static_cast<size_t>(c)]));
+                case kPictureRole: {
+                    if (!source_.Picture)
+                        return {};
+                    const QPixmap pm = source_.Picture(r + 1, c);
+                    return pm.isNull() ? QVariant() : QVariant(pm);
+                }
+                default:
+                    return {};
+            }
+        }
+        return CellData(rows_[static_cast<size_t>(r)][static_cast<size_t>(c)], c, role, false);
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || section < 0 || section >= cols_)
+            return {};
+        return CellData(header_[static_cast<size_t>(section)], section, role, true);
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+    int DataRows() const { return computed_ ? source_.Count : static_cast<int>(rows_.size()); }
+    int Cols() const { return cols_; }
+    bool Computed() const { return computed_; }
+
+    GridAlign ColAlign(int c) const { return align_[static_cast<size_t>(c)]; }
+    void SetColAlign(int c, GridAlign a) {
+        align_[static_cast<size_t>(c)] = a;
+        header_[static_cast<size_t>(c)].align.reset();
+        for (auto& row : rows_)
+            row[static_cast<size_t>(c)].align.reset();
+        emit headerDataChanged(Qt::Horizontal, c, c);
+        if (DataRows() > 0)
+            emit dataChanged(index(0, c), index(DataRows() - 1, c));
+    }
+
+    // A cell's text, picture and alignment as read by the grid's callers;
+    // DataRow -1 is the header.
+    QString Text(int DataRow, int c) const {
+        if (DataRow < 0)
+            return header_[static_cast<size_t>(c)].text;
+        if (computed_)
+            return source_.Text ? source_.Text(DataRow + 1, c) : QString();
+        return rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)].text;
+    }
+    QPixmap Picture(int DataRow, int c) const {
+        if (DataRow < 0)
+            return header_[static_cast<size_t>(c)].picture;
+        if (computed_)
+            return source_.Picture ? source_.Picture(DataRow + 1, c) : QPixmap();
+        return rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)].picture;
+    }
+    const GridCell* StoredCell(int DataRow, int c) const {
+        if (DataRow < 0)
+            return &header_[static_cast<size_t>(c)];
+        if (computed_)
+            return nullptr;
+        return &rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)];
+    }
+
+    // The cell to change: computed rows become stored ones first.
+    GridCell& Change(int DataRow, int c) {
+        if (DataRow < 0)
+            return header_[static_cast<size_t>(c)];
+        Materialise();
+        return rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)];
+    }
+    void Changed(int DataRow, int c) {
+        if (DataRow < 0)
+            emit headerDataChanged(Qt::Horizontal, c, c);
+        else
+            emit dataChanged(index(DataRow, c), index(DataRow, c));
+    }
+
+    void SetCols(int n) {
+        // Computed rows take any column; stored rows grow or shrink with it.
+        n = std::max(n, 0);
+        if (n == cols_)
+            return;
+        if (n > cols_) {
+            beginInsertColumns(QModelIndex(), cols_, n - 1);
+            Resize(n);
+            endInsertColumns();
+        } else if (n < cols_) {
+            beginRemoveColumns(QModelIndex(), n, cols_ - 1);
+            Resize(n);
+            endRemoveColumns();
+        }
+    }
+
+    void SetDataRows(int n) {
+        Materialise();
+        n = std::max(n, 0);
+        const int old = static_cast<int>(rows_.size());
+        if (n > old) {
+            beginInsertRows(QModelIndex(), old, n - 1);
+            rows_.resize(static_cast<size_t>(n), std::vector<GridCell>(static_cast<size_t>(cols_)));
+            endInsertRows();
+        } else if (n < old) {
+            beginRemoveRows(QModelIndex(), n, old - 1);
+            rows_.resize(static_cast<size_t>(n));
+            endRemoveRows();
+        }
+    }
+
+    void InsertRow(int at, std::vector<GridCell> cells) {
+        Materialise();
+        cells.resize(static_cast<size_t>(cols_));
+        beginInsertRows(QModelIndex(), at, at);
+        rows_.insert(rows_.begin() + at, std::move(cells));
+        endInsertRows();
+    }
+
+    void RemoveRow(int at) {
+        Materialise();
+        beginRemoveRows(QModelIndex(), at, at);
+        rows_.erase(rows_.begin() + at);
+        endRemoveRows();
+    }
+
+    // Row 0 of the data becomes the header (true) or the header a new first
+    // data row (false).
+    void HeaderToRow() {
+        Materialise();
+        beginInsertRows(QModelIndex(), 0, 0);
+        rows_.insert(rows_.begin(), header_);
+        endInsertRows();
+        header_.assign(static_cast<size_t>(cols_), GridCell());
+        emit headerDataChanged(Qt::Horizontal, 0, std::max(cols_ - 1, 0));
+    }
+    void RowToHeader() {
+        Materialise();
+        header_ = rows_.front();
+        beginRemoveRows(QModelIndex(), 0, 0);
+        rows_.erase(rows_.begin());
+        endRemoveRows();
+        emit headerDataChanged(Qt::Horizontal, 0, std::max(cols_ - 1, 0));
+    }
+
+    void SetSource(GridRows source) {
+        beginResetModel();
+        rows_.clear();
+        rows_.shrink_to_fit();
+        source_ = std::move(source);
+        source_.Count = std::max(source_.Count, 0);
+        computed_ = true;
+        endResetModel();
+    }
+
+private:
+    QVariant CellData(const GridCell& cell, int c, int role, bool header) const {
+        switch (role) {
+            case Qt::DisplayRole:
+                return cell.text;
+            case Qt::TextAlignmentRole:
+                return int(QtAlignment(cell.align ? *cell.align : align_[static_cast<size_t>(c)]));
+            case Qt::BackgroundRole:
+                return cell.back.isValid() ? QVariant(QBrush(cell.back)) : QVariant();
+            case Qt::DecorationRole:
+                // The header draws its own sections and knows only icons.
+                return header && !cell.picture.isNull() ? QVariant(QIcon(cell.picture)) : QVariant();
+            case kPictureRole:
+                return cell.picture.isNull() ? QVariant() : QVariant(cell.picture);
+            default:
+                return {};
+        }
+    }
+
+    void Resize(int n) {
+        cols_ = n;
+        align_.resize(static_cast<size_t>(n), GridAlign::Left);
+        header_.resize(static_cast<size_t>(n));
+        for (auto& row : rows_)
+            row.resize(static_cast<size_t>(n));
+    }
+
+    // Computed rows turn into stored ones, without a reset: the rows stay
+    // where they are, only their keeper changes.
+    void Materialise() {
+        if (!computed_)
+            return;
+        std::vector<std::vector<GridCell>> rows(static_cast<size_t>(source_.Count));
+        for (int r = 0; r < source_.Count; ++r) {
+            auto& row = rows[static_cast<size_t>(r)];
+            row.resize(static_cast<size_t>(cols_));
+            for (int c = 0; c < cols_; ++c) {
+                if (source_.Text)
+                    row[static_cast<size_t>(c)].text = source_.Text(r + 1, c);
+                if (source_.Picture)
+                    row[static_cast<size_t>(c)].picture = source_.Picture(r + 1, c);
+            }
+        }
+        rows_ = std::move(rows);
+        source_ = GridRows();
+        computed_ = false;
+    }
+
+    int cols_ = 0;
+    std::vector<GridAlign> align_;
+    std::vector<GridCell> header_;
+    std::vector<std::vector<GridCell>> rows_;
+    GridRows source_;
+    bool computed_ = false;
+};
+
+Grid::Grid(const QString& Name, QWidget* Parent) : QTableView(Parent), model_(new GridModel(this)) {
     setObjectName(Name);
+    setModel(model_);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setTabKeyNavigation(false);
+    // One line per row: a long text ends in "..." rather than a second line.
+    setWordWrap(false);
     verticalHeader()->hide();
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     setItemDelegate(new PictureDelegate(this));
-    connect(this, &QTableWidget::currentCellChanged, this, [this] { NoteCurrentCell(); });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { NoteCurrentCell(); });
 }
 
 Grid::~Grid() {
-    // The table's own teardown may move its current cell; by then the
+    // The view's own teardown may move its current cell; by then the
     // bookkeeping of this class is gone.
-    disconnect(this, &QTableWidget::currentCellChanged, this, nullptr);
+    disconnect(selectionModel(), &QItemSelectionModel::currentChanged, this, nullptr);
+}
+
+int Grid::rowCount() const { return model_->DataRows(); }
+int Grid::currentRow() const { return currentIndex().isValid() ? currentIndex().row() : -1; }
+int Grid::currentColumn() const { return currentIndex().isValid() ? currentIndex().column() : -1; }
+
+void Grid::SetCurrentCell(int DataRow, int Col) {
+    selectionModel()->setCurrentIndex(model_->index(DataRow, Col), QItemSelectionModel::ClearAndSelect);
 }
 
 // ---- Size -------------------------------------------------------------------
@@ -96,22 +347,18 @@ Grid::~Grid() {
 int Grid::Rows() const { return rowCount() + fixedRows_; }
 
 void Grid::SetRows(int Count) {
-    setRowCount(std::max(Count, fixedRows_) - fixedRows_);
+    model_->SetDataRows(std::max(Count, fixedRows_) - fixedRows_);
     EnsureCurrent();
     NoteCurrentCell();
 }
 
-int Grid::Cols() const { return columnCount(); }
+int Grid::Cols() const { return model_->Cols(); }
 
 void Grid::SetCols(int Count) {
-    const int old = columnCount();
-    setColumnCount(std::max(Count, 0));
+    model_->SetCols(Count);
     ResizeColumnState();
-    // A column without a header item would show its number in the header.
-    for (int c = old; c < columnCount(); ++c)
-        setHorizontalHeaderItem(c, NewItem(c));
-    if (lastCol_ >= columnCount())
-        lastCol_ = std::max(columnCount() - 1, 0);
+    if (lastCol_ >= Cols())
+        lastCol_ = std::max(Cols() - 1, 0);
     NoteCurrentCell();
 }
 
@@ -121,23 +368,13 @@ bool Grid::SetFixedRows(int Count) {
     if (Count == fixedRows_)
         return true;
     if (Count == 0 && fixedRows_ == 1) {
-        // The header's cells move into a new first row of the table.
-        insertRow(0);
-        for (int c = 0; c < columnCount(); ++c) {
-            QTableWidgetItem* header = takeHorizontalHeaderItem(c);
-            setItem(0, c, header ? header : NewItem(c));
-            setHorizontalHeaderItem(c, NewItem(c));
-        }
+        model_->HeaderToRow();
         fixedRows_ = 0;
         headerCurrent_ = false;
     } else if (Count == 1 && fixedRows_ == 0) {
         if (rowCount() == 0)
             return false;
-        for (int c = 0; c < columnCount(); ++c) {
-            QTableWidgetItem* first = takeItem(0, c);
-            setHorizontalHeaderItem(c, first ? first : NewItem(c));
-        }
-        removeRow(0);
+        model_->RowToHeader();
         fixedRows_ = 1;
     } else {
         return false;
@@ -161,10 +398,11 @@ bool Grid::SetRow(int Row) {
     if (Row < fixedRows_) {
         lastCol_ = Col();
         headerCurrent_ = true;
-        setCurrentIndex(QModelIndex());
+        selectionModel()->clear();
     } else {
         headerCurrent_ = false;
-        setCurrentCell(Row - fixedRows_, std::max(Col(), 0));
+        if (Cols() > 0)
+            SetCurrentCell(Row - fixedRows_, std::max(Col(), 0));
     }
     NoteCurrentCell();
     return true;
@@ -176,11 +414,11 @@ int Grid::Col() const {
 }
 
 bool Grid::SetCol(int Col) {
-    if (Col < 0 || Col >= columnCount())
+    if (Col < 0 || Col >= Cols())
         return false;
     lastCol_ = Col;
     if (!headerCurrent_ && currentRow() >= 0)
-        setCurrentCell(currentRow(), Col);
+        SetCurrentCell(currentRow(), Col);
     NoteCurrentCell();
     return true;
 }
@@ -195,7 +433,7 @@ int Grid::TopRow() const {
 bool Grid::SetTopRow(int Row) {
     if (Row < fixedRows_ || Row >= Rows())
         return false;
-    scrollTo(model()->index(Row - fixedRows_, 0), QAbstractItemView::PositionAtTop);
+    scrollTo(model_->index(Row - fixedRows_, 0), QAbstractItemView::PositionAtTop);
     return true;
 }
 
@@ -213,113 +451,68 @@ bool Grid::RowIsVisible(int Row) const {
 
 // ---- Cells -------------------------------------------------------------------
 
-bool Grid::ValidCell(int Row, int Col) const { return Row >= 0 && Row < Rows() && Col >= 0 && Col < columnCount(); }
-
-QTableWidgetItem* Grid::NewItem(int Col) const {
-    auto* item = new QTableWidgetItem();
-    const GridAlign align =
-        Col >= 0 && Col < static_cast<int>(colAlign_.size()) ? colAlign_[static_cast<size_t>(Col)] : GridAlign::Left;
-    item->setTextAlignment(QtAlignment(align));
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
-
-QTableWidgetItem* Grid::CellOrNull(int Row, int Col) const {
-    if (!ValidCell(Row, Col))
-        return nullptr;
-    if (Row < fixedRows_)
-        return horizontalHeaderItem(Col);
-    return item(Row - fixedRows_, Col);
-}
-
-QTableWidgetItem* Grid::Cell(int Row, int Col) const {
-    if (!ValidCell(Row, Col))
-        return nullptr;
-    QTableWidgetItem* it = CellOrNull(Row, Col);
-    if (it)
-        return it;
-    // Items are made on first use; the table itself is not changed in
-    // meaning by that, so this stays a const operation for the callers.
-    auto* self = const_cast<Grid*>(this);
-    it = NewItem(Col);
-    if (Row < fixedRows_)
-        self->setHorizontalHeaderItem(Col, it);
-    else
-        self->setItem(Row - fixedRows_, Col, it);
-    return it;
-}
+bool Grid::ValidCell(int Row, int Col) const { return Row >= 0 && Row < Rows() && Col >= 0 && Col < Cols(); }
 
 QString Grid::TextMatrix(int Row, int Col) const {
-    const QTableWidgetItem* it = CellOrNull(Row, Col);
-    return it ? it->text() : QString();
+    return ValidCell(Row, Col) ? model_->Text(Row - fixedRows_, Col) : QString();
 }
 
 bool Grid::SetTextMatrix(int Row, int Col, const QString& Text) {
-    QTableWidgetItem* it = Cell(Row, Col);
-    if (!it)
+    if (!ValidCell(Row, Col))
         return false;
-    it->setText(Text);
+    model_->Change(Row - fixedRows_, Col).text = Text;
+    model_->Changed(Row - fixedRows_, Col);
     return true;
 }
 
 qint64 Grid::CellPicture(int Row, int Col) const {
-    const QTableWidgetItem* it = CellOrNull(Row, Col);
-    return it ? it->data(kPictureKeyRole).toLongLong() : 0;
+    if (!ValidCell(Row, Col))
+        return 0;
+    const QPixmap pm = model_->Picture(Row - fixedRows_, Col);
+    return pm.isNull() ? 0 : pm.cacheKey();
 }
 
 bool Grid::SetCellPicture(int Row, int Col, const QPixmap& Picture) {
-    QTableWidgetItem* it = Cell(Row, Col);
-    if (!it)
+    if (!ValidCell(Row, Col))
         return false;
-    if (Picture.isNull()) {
-        it->setData(kPictureRole, QVariant());
-        it->setData(kPictureKeyRole, QVariant());
-        it->setIcon(QIcon());
-        return true;
-    }
-    it->setData(kPictureRole, Picture);
-    it->setData(kPictureKeyRole, Picture.cacheKey());
-    // The header draws its own sections and knows only icons.
-    if (Row < fixedRows_)
-        it->setIcon(QIcon(Picture));
+    model_->Change(Row - fixedRows_, Col).picture = Picture;
+    model_->Changed(Row - fixedRows_, Col);
     return true;
 }
 
 GridAlign Grid::CellAlignment(int Row, int Col) const {
-    const QTableWidgetItem* it = CellOrNull(Row, Col);
-    return it ? FromQtAlignment(it->textAlignment()) : ColAlignment(Col);
+    if (!ValidCell(Row, Col))
+        return ColAlignment(Col);
+    const GridCell* cell = model_->StoredCell(Row - fixedRows_, Col);
+    return cell && cell->align ? *cell->align : ColAlignment(Col);
 }
 
 bool Grid::SetCellAlignment(int Row, int Col, GridAlign Align) {
-    QTableWidgetItem* it = Cell(Row, Col);
-    if (!it)
+    if (!ValidCell(Row, Col))
         return false;
-    it->setTextAlignment(QtAlignment(Align));
+    model_->Change(Row - fixedRows_, Col).align = Align;
+    model_->Changed(Row - fixedRows_, Col);
     return true;
 }
 
 QColor Grid::CellBackColor(int Row, int Col) const {
-    const QTableWidgetItem* it = CellOrNull(Row, Col);
-    if (!it || it->background().style() == Qt::NoBrush)
+    if (!ValidCell(Row, Col))
         return QColor();
-    return it->background().color();
+    const GridCell* cell = model_->StoredCell(Row - fixedRows_, Col);
+    return cell ? cell->back : QColor();
 }
 
 bool Grid::SetCellBackColor(int Row, int Col, const QColor& Color) {
-    QTableWidgetItem* it = Cell(Row, Col);
-    if (!it)
+    if (!ValidCell(Row, Col))
         return false;
-    it->setBackground(Color.isValid() ? QBrush(Color) : QBrush());
+    model_->Change(Row - fixedRows_, Col).back = Color;
+    model_->Changed(Row - fixedRows_, Col);
     return true;
 }
 
 // ---- Columns -----------------------------------------------------------------
 
-void Grid::ResizeColumnState() {
-    const auto n = static_cast<size_t>(columnCount());
-    colAlign_.resize(n, GridAlign::Left);
-    colTwips_.resize(n, -1);
-}
+void Grid::ResizeColumnState() { colTwips_.resize(static_cast<size_t>(Cols()), -1); }
 
 void Grid::SetFormatString(const QString& Format) {
     format_ = Format;
@@ -348,7 +541,7 @@ void Grid::SetFormatString(const QString& Format) {
 QString Grid::FormatString() const { return format_; }
 
 int Grid::ColWidth(int Col) const {
-    if (Col < 0 || Col >= columnCount())
+    if (Col < 0 || Col >= Cols())
         return 0;
     const int px = columnWidth(Col);
     const int set = colTwips_[static_cast<size_t>(Col)];
@@ -360,7 +553,7 @@ int Grid::ColWidth(int Col) const {
 }
 
 bool Grid::SetColWidth(int Col, int Twips) {
-    if (Col < 0 || Col >= columnCount() || Twips < 0)
+    if (Col < 0 || Col >= Cols() || Twips < 0)
         return false;
     setColumnWidth(Col, ToPixels(Twips));
     colTwips_[static_cast<size_t>(Col)] = Twips;
@@ -368,33 +561,39 @@ bool Grid::SetColWidth(int Col, int Twips) {
 }
 
 GridAlign Grid::ColAlignment(int Col) const {
-    if (Col < 0 || Col >= static_cast<int>(colAlign_.size()))
+    if (Col < 0 || Col >= Cols())
         return GridAlign::Left;
-    return colAlign_[static_cast<size_t>(Col)];
+    return model_->ColAlign(Col);
 }
 
 bool Grid::SetColAlignment(int Col, GridAlign Align) {
-    if (Col < 0 || Col >= columnCount())
+    if (Col < 0 || Col >= Cols())
         return false;
-    colAlign_[static_cast<size_t>(Col)] = Align;
-    for (int r = 0; r < Rows(); ++r) {
-        if (QTableWidgetItem* it = CellOrNull(r, Col))
-            it->setTextAlignment(QtAlignment(Align));
-    }
+    model_->SetColAlign(Col, Align);
     return true;
 }
 
 // ---- Rows --------------------------------------------------------------------
 
 void Grid::AddItem(const QString& Text) {
-    const int r = rowCount();
-    insertRow(r);
     const QStringList cells = Text.split(QLatin1Char('\t'));
-    for (int c = 0; c < columnCount() && c < static_cast<int>(cells.size()); ++c) {
-        QTableWidgetItem* it = NewItem(c);
-        it->setText(cells[c]);
-        setItem(r, c, it);
+    std::vector<GridCell> row(static_cast<size_t>(Cols()));
+    for (int c = 0; c < Cols() && c < static_cast<int>(cells.size()); ++c)
+        row[static_cast<size_t>(c)].text = cells[c];
+    model_->InsertRow(rowCount(), std::move(row));
+    EnsureCurrent();
+    NoteCurrentCell();
+}
+
+void Grid::SetComputedRows(GridRows Rows) {
+    model_->SetSource(std::move(Rows));
+    // A reset forgets the widths of the columns: they are put back.
+    for (int c = 0; c < Cols(); ++c) {
+        const int set = colTwips_[static_cast<size_t>(c)];
+        if (set >= 0)
+            setColumnWidth(c, ToPixels(set));
     }
+    headerCurrent_ = false;
     EnsureCurrent();
     NoteCurrentCell();
 }
@@ -402,7 +601,7 @@ void Grid::AddItem(const QString& Text) {
 bool Grid::RemoveItem(int Row) {
     if (Row < fixedRows_ || Row >= Rows() || Rows() - fixedRows_ <= 1)
         return false;
-    removeRow(Row - fixedRows_);
+    model_->RemoveRow(Row - fixedRows_);
     NoteCurrentCell();
     return true;
 }
@@ -450,8 +649,8 @@ void Grid::ApplyHeaderVisibility() { horizontalHeader()->setVisible(fixedRows_ =
 void Grid::EnsureCurrent() {
     // Like a fresh grid, one with data rows has its first data row current
     // until the program or the user chooses another (or the header).
-    if (currentRow() < 0 && !headerCurrent_ && rowCount() > 0 && columnCount() > 0)
-        setCurrentCell(0, std::min(lastCol_, columnCount() - 1));
+    if (currentRow() < 0 && !headerCurrent_ && rowCount() > 0 && Cols() > 0)
+        SetCurrentCell(0, std::min(lastCol_, Cols() - 1));
 }
 
 void Grid::NoteCurrentCell() {
@@ -476,7 +675,7 @@ void Grid::NotePointer(const QPoint& ViewportPos) {
 }
 
 void Grid::mousePressEvent(QMouseEvent* Event) {
-    QTableWidget::mousePressEvent(Event);
+    QTableView::mousePressEvent(Event);
     const QPoint pos = Event->position().toPoint();
     NotePointer(pos);
     pressed_ = true;
@@ -485,7 +684,7 @@ void Grid::mousePressEvent(QMouseEvent* Event) {
 }
 
 void Grid::mouseReleaseEvent(QMouseEvent* Event) {
-    QTableWidget::mouseReleaseEvent(Event);
+    QTableView::mouseReleaseEvent(Event);
     const bool click = pressed_ && !swallowRelease_;
     pressed_ = false;
     swallowRelease_ = false;
@@ -494,7 +693,7 @@ void Grid::mouseReleaseEvent(QMouseEvent* Event) {
 }
 
 void Grid::mouseDoubleClickEvent(QMouseEvent* Event) {
-    QTableWidget::mouseDoubleClickEvent(Event);
+    QTableView::mouseDoubleClickEvent(Event);
     NotePointer(Event->position().toPoint());
     pressed_ = true;
     swallowRelease_ = true;

@@ -3,11 +3,12 @@
 #include <QColor>
 #include <QPixmap>
 #include <QString>
-#include <QTableWidget>
+#include <QTableView>
 
+#include <functional>
 #include <vector>
 
-class QTableWidgetItem;
+class GridModel;
 
 // The grid control of the windows: rows and columns of text cells with an
 // optional fixed header row, addressed the way the windows think of them.
@@ -23,11 +24,24 @@ class QTableWidgetItem;
 // pixmap set (copies of a pixmap share the handle), 0 for none.
 //
 // The grid is not editable; the current cell follows the mouse and the keys.
+//
+// The cells are held by the grid's own table model, or, for a large table
+// shown read-only, computed when they are drawn (SetComputedRows): the grid
+// then keeps no text of its own and a rebuild costs nothing per cell.
 
 /// Alignment of a column or cell; each is vertically centred.
 enum class GridAlign { Left, Centre, Right };
 
-class Grid : public QTableWidget {
+/// Data rows whose cells are computed when they are needed. Row is the grid's
+/// row number (1 = first data row), Col the column.
+struct GridRows {
+    int Count = 0;
+    std::function<QString(int Row, int Col)> Text;
+    /// The cell's picture (a null pixmap: none); may be left empty.
+    std::function<QPixmap(int Row, int Col)> Picture;
+};
+
+class Grid : public QTableView {
     Q_OBJECT
 
 public:
@@ -113,6 +127,12 @@ public:
     /// TAB characters (cells beyond the last column are dropped, missing
     /// cells stay empty).
     void AddItem(const QString& Text);
+    /// Replaces every data row by Rows, computed when drawn or read. The
+    /// header row, the columns, their widths and alignments stay; the current
+    /// row becomes the first data row (none when Rows.Count is 0). A later
+    /// change of a data row's cells (SetTextMatrix, AddItem, ...) first turns
+    /// the computed rows into stored ones.
+    void SetComputedRows(GridRows Rows);
     /// Removes a row. Refuses (false, nothing changed) a fixed row, a row
     /// that does not exist and the last non-fixed row, so a grid always keeps
     /// at least one data row.
@@ -141,6 +161,11 @@ public:
     /// Twips per pixel.
     static constexpr int kTwipsPerPixel = 15;
 
+    // Row and column terms of the table beneath (data rows from 0).
+    int rowCount() const;
+    int currentRow() const;
+    int currentColumn() const;
+
 signals:
     /// A mouse button was pressed on the cells. X and Y are the pointer's
     /// position in twips from the grid's top left corner (header included);
@@ -161,23 +186,19 @@ protected:
 
 private:
     bool ValidCell(int Row, int Col) const;
-    /// The item that holds a cell (the header item for row 0 when fixed),
-    /// created on first use; null when the cell does not exist.
-    QTableWidgetItem* Cell(int Row, int Col) const;
-    QTableWidgetItem* CellOrNull(int Row, int Col) const;
-    QTableWidgetItem* NewItem(int Col) const;
+    void SetCurrentCell(int DataRow, int Col);
     void EnsureCurrent();
     void NoteCurrentCell();
     void NotePointer(const QPoint& ViewportPos);
     void ResizeColumnState();
     void ApplyHeaderVisibility();
 
+    GridModel* model_;
     int fixedRows_ = 1;
     bool headerCurrent_ = false;  // row 0 made current by the program while fixed
     int lastCol_ = 0;             // current column while no cell is current
     int notedRow_ = -1;
     int notedCol_ = -1;
-    std::vector<GridAlign> colAlign_;
     std::vector<int> colTwips_;  // width last set, -1 when none
     QString format_;
     int gridLineWidth_ = 1;

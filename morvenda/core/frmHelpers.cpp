@@ -5,6 +5,7 @@
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -109,6 +110,11 @@ bool SetCellPicture(Grid& Grid, int Row, int Col, const QPixmap& Picture) {
     Grid.SetCellPicture(Row, Col, Picture);
     Grid.SetCellAlignment(Row, Col, GridAlign::Centre);
     return true;
+}
+
+void PutOnClipboard(const QString& Text) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(Text);
 }
 
 void InstallKeyFilter(QLineEdit* Box, KeyFilter Filter) {

@@ -37,6 +37,10 @@ qint64 GetCellPicture(const Grid& Grid, int Row, int Col);
 /// current cell is not moved. False when the cell does not exist.
 bool SetCellPicture(Grid& Grid, int Row, int Col, const QPixmap& Picture);
 
+/// Puts Text on the desktop's clipboard, replacing what it held (the
+/// clipboard offer of OpenJobDoc).
+void PutOnClipboard(const QString& Text);
+
 /// A key filter: the character to insert for a typed character, or QChar(0)
 /// to drop the key (stdTextKeyPressDigits and its companions fit).
 using KeyFilter = std::function<QChar(QChar)>;

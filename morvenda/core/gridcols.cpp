@@ -84,10 +84,12 @@ void ReadColProfile() {
             c.Align = align.at(0);
         c.Hidden = GetLineField(value, 4, quote, comma) == QLatin1String("True");
     }
-    // A stored order that does not place every column exactly once (a
-    // hand-edited or half-written profile) falls back to the default order.
+    // A stored order that does not place every column exactly once, or moves
+    // the job name from the first place (a hand-edited or half-written
+    // profile), falls back to the default order. The job name is always shown.
+    gGridCols[0].Hidden = false;
     std::array<bool, kGridColCount> placed{};
-    bool permutation = true;
+    bool permutation = gGridCols[0].Order == 0;
     for (const GridColumn& c : gGridCols) {
         if (c.Order < 0 || c.Order >= kGridColCount || placed[static_cast<size_t>(c.Order)]) {
             permutation = false;

@@ -80,6 +80,7 @@ struct MorvendaState {
     QString gDateSelText;
     QString gEmailAddrSel;
     bool gFillingGroups = false;
+    bool gJobCopied = false;        // a job was copied into element 0 of Jobs
 
     // Public holidays, numbered from 1 in file order: holiday k is gPubHols[k-1].
     std::vector<DateVal> gPubHols;

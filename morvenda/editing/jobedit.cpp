@@ -11,6 +11,7 @@
 #include "common/textfile.h"
 #include "morvenda/core/datevars.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/jobdoc.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
@@ -533,11 +534,13 @@ void SetJobDocRenamer(std::function<void(const QString&, const QString&)> Rename
     DocRenamer() = std::move(Renamer);
 }
 
-// The one call point of the documentation rename. Connect it to
-// RenameJobDoc(OldName, NewName) of morvenda/core/jobdoc.h once that is part
-// of the program; until then only an installed renamer is called.
+// The documentation file follows the job's new name (a test may put a
+// renamer of its own in place).
 void RenameJobDocument(const QString& OldName, const QString& NewName) {
-    if (DocRenamer()) DocRenamer()(OldName, NewName);
+    if (DocRenamer())
+        DocRenamer()(OldName, NewName);
+    else
+        RenameJobDoc(OldName, NewName);
 }
 
 std::optional<SaveStop> SaveJobEdit(JobEdit& E, int CurJob, const std::function<void(int)>& ShowPage) {

@@ -293,6 +293,9 @@ void Execution::EndJob(int j, bool& changed) {
         job.JobState = jsCompleted;
         job.ErrorText.clear();
         job.Killed = false;
+        // A forced end, once carried out, is a completion: a reload must not
+        // find it forced again and end it a second time.
+        job.EndForced = false;
     }
 
     Track(Name(j), job.StatusText);

@@ -7,7 +7,10 @@
 #include "common/gui/mnemonics.h"
 #include "common/prompter.h"
 #include "common/text.h"
+#include "common/textfile.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/frmHelpers.h"
+#include "morvenda/core/jobdoc.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
@@ -161,6 +164,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     status->addWidget(lblFailed_, 4, 0, 1, 2);
     status->addWidget(chkIgnCPU_, 5, 0, 1, 2);
     status->setColumnStretch(1, 1);
+    fraStatus_->findChild<QLabel*>(QStringLiteral("lblRunDateCap"))->setBuddy(lblRelDays_);
+    fraStatus_->findChild<QLabel*>(QStringLiteral("lblStartTimeCap"))->setBuddy(lblSchedStart_);
+    fraStatus_->findChild<QLabel*>(QStringLiteral("lblKickCap"))->setBuddy(lblKick_);
 
     cmdKick_ = Button("cmdKick", QStringLiteral("&Kick"), this);
     CmdKickInt_ = Button("CmdKickInt", QStringLiteral("Kick &Int"), this);
@@ -217,6 +223,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     listsRow->setContentsMargins(0, 0, 0, 0);
     listsRow->addLayout(eventsCol, 1);
     listsRow->addLayout(unsubCol, 1);
+    lblEvents_->setBuddy(lsbEvents_);
+    lblUnsubJob_->setBuddy(lsbUnsub_);
+    lstProgList_->setAccessibleName(QStringLiteral("Progress"));
     lblEvents_->hide();
     lblUnsubJob_->hide();
     lists_->hide();
@@ -263,14 +272,14 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     all->addWidget(lstProgList_, 1);
     all->addWidget(cmdShowEvents_);
     all->addWidget(lists_, 1);
+    NameControls(this);
 
-    // What the window offers before the run starts: the reschedule dialog,
-    // the log viewer and job documentation are not offered from here yet;
-    // the "Status" item has no action of its own. A run date starts with
-    // Next Day off; the schedule's completion turns it on.
+    // What the window offers before the run starts: the reschedule dialog
+    // and the log viewer are not offered from here yet; the "Status" item
+    // has no action of its own. A run date starts with Next Day off; the
+    // schedule's completion turns it on.
     SetButton(cmdModSched_, mnuScheduleModify_, false);
     mnuViewLog_->setEnabled(false);
-    mnuJobDoc_->setEnabled(false);
     mnuViewStatus_->setEnabled(false);
     SetButton(cmdNextDay_, mnuScheduleNext_, false);
     mnuTrigger_->setEnabled(false);
@@ -300,6 +309,8 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     connect(mnuTrigger_, &QAction::triggered, this, &frmSched::lsbEvents_DblClick);
 
     connect(lstProgList_, &QListView::clicked, this, &frmSched::lstProgList_Click);
+    connect(lstProgList_, &QListView::doubleClicked, this, &frmSched::lstProgList_DblClick);
+    connect(mnuJobDoc_, &QAction::triggered, this, &frmSched::lstProgList_DblClick);
     // The newest line of the progress list is selected and scrolled into view.
     connect(progList_, &QAbstractItemModel::rowsInserted, this, [this] { MarkChanged(progDirty_); });
 
@@ -672,6 +683,21 @@ void frmSched::lstProgList_Click(const QModelIndex& index) {
     const int j = FindJob(LeftOf(line, QStringLiteral("(")).trimmed());
     const QString desc = j > 0 ? G.Jobs[static_cast<size_t>(j)].JobDesc.trimmed() : QString();
     lstProgList_->setToolTip(desc.isEmpty() ? TabsAsBlanks(line) : desc);
+}
+
+void frmSched::lstProgList_DblClick() {
+    const QString line = lstProgList_->currentIndex().data(Qt::DisplayRole).toString();
+    const QString name = LeftOf(line, QStringLiteral("(")).trimmed();
+    if (name.isEmpty() || FindJob(name) < 1)
+        return;
+    Held([&name] {
+        if (!PathExists(JobDocFile(name)) &&
+            MsgBox(QStringLiteral("There is no runtime documentation file for job ") + name +
+                       QStringLiteral(".  Do you wish to create one?"),
+                   MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Job Documentation")) == MsgAnswer::No)
+            return;
+        OpenJobDoc(name, PutOnClipboard);
+    });
 }
 
 void frmSched::lsbEvents_Click() { mnuTrigger_->setEnabled(true); }

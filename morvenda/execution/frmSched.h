@@ -97,6 +97,9 @@ public slots:
     void tmrKick_Timer();
     /// The list's tooltip: the clicked line's job description, else the line.
     void lstProgList_Click(const QModelIndex& index);
+    /// Opens the documentation of the current line's job (asking first when
+    /// it has none yet); also the "Job Documentation" menu item.
+    void lstProgList_DblClick();
     /// Enables "Trigger Event".
     void lsbEvents_Click();
     /// Forces the selected event (the warning the first time), then a pass.

@@ -12,6 +12,7 @@
 #include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmLGrid.h"
 #include "morvenda/execution/frmSched.h"
 
 #include <QAction>
@@ -91,6 +92,13 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     lblCPULimit_ = new QLabel(fraSchedule_);
     lblCPULimit_->setObjectName(QStringLiteral("lblCPULimit"));
     lblCPULimit_->setToolTip(QStringLiteral("CPU Limit for concurrently running jobs"));
+    // Names for assistive tools: the run date has no label of its own, the
+    // values take the captions beside them.
+    txtRunDate_->setAccessibleName(QStringLiteral("Run Date"));
+    updRunDate_->setAccessibleName(QStringLiteral("Run Date Up Down"));
+    lblIniCaption->setBuddy(lblINIFile_);
+    lblStartCaption->setBuddy(lblStartTime_);
+    lblCpuCaption->setBuddy(lblCPULimit_);
     grid->addWidget(txtRunDate_, 0, 0);
     grid->addWidget(updRunDate_, 0, 1);
     grid->addWidget(lblDay_, 0, 2);
@@ -125,9 +133,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     outer->addLayout(buttons);
     setCentralWidget(central);
 
-    // The schedule grid, the log viewer and the date picker come with later
-    // windows: until then their buttons and menu items stay disabled.
-    cmdEdit->setEnabled(false);
+    // The log viewer and the date picker come with later windows: until
+    // then their buttons and menu items stay disabled.
     cmdViewLog->setEnabled(false);
     cmdCalendar->setEnabled(false);
 
@@ -143,7 +150,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     mnuSchedule->setObjectName(QStringLiteral("mnuSchedule"));
     QAction* mnuLaunch = NamedMenuItem(mnuSchedule, "mnuLaunch", QStringLiteral("&Launch"));
     QAction* mnuEdit = NamedMenuItem(mnuSchedule, "mnuEdit", QStringLiteral("&Edit"));
-    mnuEdit->setEnabled(false);
     QAction* mnuReset = NamedMenuItem(mnuSchedule, "mnuReset", QStringLiteral("Re&set"));
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -154,6 +160,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(mnuLaunch, &QAction::triggered, cmdLaunch, &QPushButton::click);
     connect(cmdExit, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdExit_Click(); }); });
     connect(mnuExit, &QAction::triggered, cmdExit, &QPushButton::click);
+    connect(cmdEdit, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdEdit_Click(); }); });
+    connect(mnuEdit, &QAction::triggered, cmdEdit, &QPushButton::click);
     connect(mnuOpen, &QAction::triggered, this, [this] { GuardFatal([this] { mnuOpen_Click(); }); });
     connect(mnuReset, &QAction::triggered, this, [this] { GuardFatal([this] { mnuReset_Click(); }); });
     auto help = [] { ShowHelp(QStringLiteral("Startup")); };
@@ -164,6 +172,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
         about.setLogoText(lblLogo_->text());
         about.exec();
     });
+    NameControls(this);
     connect(txtRunDate_, &QLineEdit::textChanged, this, [this] { txtRunDate_Change(); });
     connect(updRunDate_, &QSpinBox::valueChanged, this, [this](int v) {
         if (v == 0)
@@ -288,6 +297,12 @@ void frmMain::mnuOpen_Click() {
 }
 
 void frmMain::mnuReset_Click() { ResetRunValues(); }
+
+void frmMain::cmdEdit_Click() {
+    SetStartTimes();
+    frmLGrid grid(this);
+    grid.exec();
+}
 
 void frmMain::cmdExit_Click() {
     exiting_ = true;

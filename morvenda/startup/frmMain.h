@@ -38,6 +38,8 @@ public:
     void cmdLaunch_Click();
     void mnuOpen_Click();
     void mnuReset_Click();
+    /// Opens the schedule grid modally.
+    void cmdEdit_Click();
     void cmdExit_Click();
     void UpDown_Change(int step);
 

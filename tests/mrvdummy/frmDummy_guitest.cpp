@@ -1,5 +1,6 @@
 #include "mrvdummy/frmDummy.h"
 
+#include "tests/support/accessible.h"
 #include "tests/support/testing.h"
 
 #include <QApplication>
@@ -181,6 +182,17 @@ TEST(frmDummy, QuitTimerCountsTheRunTimeDown) {
     EXPECT_TRUE(w.isVisible());
     w.tmrQuit_Timer();
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST(frmDummy, ControlsAreFoundByTheirNames) {
+    frmDummy w(S("OTT=ON,GO=Y"));
+    const std::vector<AccessibleControl> found = AccessibleControls(&w);
+    for (const char* name : {"Go", "Err 5", "Err13", "Exit"})
+        EXPECT_NE(FindAccessible(found, QAccessible::PushButton, S(name)), nullptr) << name;
+    for (const char* name : {"Command Line Input to Dummy", "Command Line"})
+        EXPECT_NE(FindAccessible(found, QAccessible::EditableText, S(name)), nullptr) << name;
+    for (const AccessibleControl& c : found)
+        EXPECT_FALSE(c.name.isEmpty() || c.name.contains(QLatin1Char('&'))) << c.objectName.toStdString();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "common/ini.h"
 #include "mrvemail/frmEmail.h"
 #include "tests/mrvemail/smtp_fixture.h"
+#include "tests/support/accessible.h"
 #include "tests/support/testing.h"
 
 namespace {
@@ -247,6 +248,15 @@ TEST(frmEmail, AboutBoxShowsTheEmailersOwnTitle) {
     EXPECT_EQ(logo, Find<QLabel>(w, "lblLogo")->text());
     EXPECT_TRUE(timerStopped);
     EXPECT_TRUE(Find<QTimer>(w, "tmrEmail")->isActive());
+}
+
+TEST(frmEmail, ControlsAreFoundByTheirNames) {
+    frmEmail w;
+    const std::vector<AccessibleControl> found = AccessibleControls(&w);
+    for (const char* name : {"Kick", "Suspend", "Close"})
+        EXPECT_NE(FindAccessible(found, QAccessible::PushButton, S(name)), nullptr) << name;
+    for (const AccessibleControl& c : found)
+        EXPECT_FALSE(c.name.isEmpty() || c.name.contains(QLatin1Char('&'))) << c.objectName.toStdString();
 }
 
 }  // namespace

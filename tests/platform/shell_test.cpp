@@ -2,39 +2,9 @@
 
 #include "tests/support/testing.h"
 
-#include <QFile>
-#include <QThread>
-
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace {
-
-// A folder holding a stand-in xdg-open that writes its arguments, one a line,
-// to the file named by MRV_TEST_OPENED.
-struct FakeOpener {
-    TempDir dir;
-    QString record = dir.path(S("opened.txt"));
-    FakeOpener() {
-        const QString script =
-            dir.write(S("bin/xdg-open"),
-                      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$MRV_TEST_OPENED.tmp\"\n"
-                      "mv \"$MRV_TEST_OPENED.tmp\" \"$MRV_TEST_OPENED\"\n");
-        ::chmod(QFile::encodeName(script).constData(), 0755);
-    }
-    QString bin() const { return dir.path(S("bin")); }
-    // The recorded arguments once the detached opener has run; "" after five seconds.
-    QString waitRecord() const {
-        for (int i = 0; i < 500; ++i) {
-            QFile f(record);
-            if (f.open(QIODevice::ReadOnly))
-                return QString::fromUtf8(f.readAll());
-            QThread::msleep(10);
-        }
-        return QString();
-    }
-};
 
 TEST(ShellOpen, PassesTheTargetAsOneArgument) {
     struct Case {

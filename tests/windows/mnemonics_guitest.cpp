@@ -4,9 +4,11 @@
 #include "common/gui/frmAbout.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
+#include "morvenda/editing/frmColSel.h"
 #include "morvenda/editing/frmEdVar.h"
 #include "morvenda/editing/frmEdit.h"
 #include "morvenda/editing/frmIncFile.h"
+#include "morvenda/editing/frmLGrid.h"
 #include "morvenda/editing/frmSelAddr.h"
 #include "morvenda/execution/frmSched.h"
 #include "morvenda/startup/frmMain.h"
@@ -104,6 +106,12 @@ std::vector<WindowFactory> Factories() {
         {"MRVDir", [] { return std::make_unique<MRVDir>(); }},
         {"MRVGenie", GeniePages},
         {"frmEdit", JobEditor},
+        {"frmLGrid",
+         [] {
+             JobEditor();
+             return std::make_unique<frmLGrid>();
+         }},
+        {"frmColSel", [] { return std::make_unique<frmColSel>(); }},
         {"frmIncFile",
          [] {
              static IncludeFileParams params;

@@ -64,7 +64,7 @@ TEST(Grid, CellTextsComeBackUnchanged) {
     }
     EXPECT_TRUE(g.SetTextMatrix(0, 2, S("Header")));
     EXPECT_EQ(g.TextMatrix(0, 2), S("Header"));
-    EXPECT_EQ(g.horizontalHeaderItem(2)->text(), S("Header"));  // row 0 is the header
+    EXPECT_EQ(g.model()->headerData(2, Qt::Horizontal).toString(), S("Header"));  // row 0 is the header
 
     struct Bad {
         int row;
@@ -90,7 +90,7 @@ TEST(Grid, RowAndColumnCounts) {
     g.SetCols(4);
     EXPECT_EQ(g.Cols(), 4);
     EXPECT_EQ(g.TextMatrix(0, 3), QString());
-    EXPECT_EQ(g.horizontalHeaderItem(3)->text(), QString());  // no column numbers in the header
+    EXPECT_EQ(g.model()->headerData(3, Qt::Horizontal).toString(), QString());  // no column numbers in the header
 }
 
 TEST(Grid, RemoveItemKeepsOneDataRow) {
@@ -180,7 +180,7 @@ TEST(Grid, ColumnWidthsAndAlignments) {
     EXPECT_EQ(g.CellAlignment(0, 2), GridAlign::Right);
     g.AddItem(S("d\te\tf"));
     EXPECT_EQ(g.CellAlignment(2, 2), GridAlign::Right);
-    EXPECT_EQ(g.item(1, 2)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
+    EXPECT_EQ(g.model()->index(1, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
     EXPECT_TRUE(g.SetCellAlignment(2, 2, GridAlign::Centre));
     EXPECT_EQ(g.CellAlignment(2, 2), GridAlign::Centre);
     EXPECT_EQ(g.CellAlignment(1, 2), GridAlign::Right);
@@ -344,6 +344,51 @@ TEST(Grid, MouseEvents) {
     QTest::mouseDClick(g.viewport(), Qt::LeftButton, {}, CellCentre(g, 1, 0));
     EXPECT_EQ(doubles.count(), 1);
     EXPECT_EQ(g.Row(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Grid, ComputedRowsReadLikeStoredOnes) {
+    Grid g(S("fxg"));
+    g.SetFormatString(S("Name|^Flag"));
+    g.SetColWidth(1, 1200);
+    g.AddItem(S("old\trow"));
+    const QPixmap tick = Picture(Qt::black);
+    int asked = 0;
+    GridRows rows;
+    rows.Count = 1000;
+    rows.Text = [&asked](int r, int c) {
+        ++asked;
+        return c == 0 ? QStringLiteral("job%1").arg(r) : QString();
+    };
+    rows.Picture = [tick](int r, int c) { return c == 1 && r % 2 ? tick : QPixmap(); };
+    g.SetComputedRows(rows);
+    EXPECT_EQ(asked, 0);  // nothing is computed before it is wanted
+    EXPECT_EQ(g.Rows(), 1001);
+    EXPECT_EQ(g.Row(), 1);
+    EXPECT_EQ(g.TextMatrix(0, 1), S("Flag"));  // the header stays
+    EXPECT_EQ(g.ColWidth(1), 1200);            // and so do the widths
+    EXPECT_EQ(g.TextMatrix(999, 0), S("job999"));
+    EXPECT_EQ(g.CellPicture(999, 1), tick.cacheKey());
+    EXPECT_EQ(g.CellPicture(998, 1), 0);
+    EXPECT_EQ(g.CellAlignment(5, 1), GridAlign::Centre);
+    EXPECT_TRUE(g.SetRow(1000));
+    EXPECT_EQ(g.Row(), 1000);
+
+    // A change turns the rows into stored ones, texts and pictures kept.
+    EXPECT_TRUE(g.SetTextMatrix(3, 0, S("changed")));
+    EXPECT_EQ(g.TextMatrix(3, 0), S("changed"));
+    EXPECT_EQ(g.TextMatrix(4, 0), S("job4"));
+    EXPECT_EQ(g.CellPicture(5, 1), tick.cacheKey());
+    EXPECT_TRUE(g.RemoveItem(1));
+    EXPECT_EQ(g.TextMatrix(1, 0), S("job2"));
+    EXPECT_EQ(g.Row(), 999);
+
+    g.SetComputedRows(GridRows());
+    EXPECT_EQ(g.Rows(), 1);
+    EXPECT_EQ(g.Row(), 0);
 }
 
 }  // namespace

@@ -73,6 +73,16 @@ TEST_F(GridColsTest, StoredOrdersMustPlaceEveryColumnOnce) {
     ReadColProfile();
     for (int id = 0; id < kGridColCount; ++id)
         EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
+
+    // The job name stays first and shown, whatever a profile says.
+    DefineGridColumns();
+    G.gCurProfile = S("NameMoved");
+    Store(S("NameMoved"), gGridCols[0].Title, S("800,1,<,True"));
+    Store(S("NameMoved"), gGridCols[1].Title, S("500,0,^,False"));
+    ReadColProfile();
+    EXPECT_FALSE(gGridCols[0].Hidden);
+    for (int id = 0; id < kGridColCount; ++id)
+        EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
 }
 
 TEST_F(GridColsTest, FreshInstallationKeepsTheDefaults) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "common/constants.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
@@ -392,20 +394,25 @@ TEST_F(JobEditTest, RenameReachesDependantsWaitsAndDocumentation) {
     Job(dep).RunAfterUnsched = S("N");
     const int waiter = Add(S("WAITER"));
     Job(waiter).WaitForFile = S("..PAYROLL");
-    QStringList renames;
-    SetJobDocRenamer([&](const QString& o, const QString& n) { renames << o + S(">") + n; });
+    TempDir docs;
+    G.gJobDocPath = docs.path();
+    docs.write(S("PAYROLL.rtd"), "how to rerun the payroll");
 
     // Only the case changes: no rename.
     JobEdit e = LoadJobEdit(self);
     e.JobName = S("payroll");
     ASSERT_FALSE(SaveJobEdit(e, self));
-    EXPECT_TRUE(renames.isEmpty());
+    EXPECT_TRUE(QFile::exists(docs.path(S("PAYROLL.rtd"))));
     EXPECT_EQ(Job(self).JobName, S("PAYROLL"));
 
+    // The documentation file follows the new name.
     e = LoadJobEdit(self);
     e.JobName = S("Payrl2");
     ASSERT_FALSE(SaveJobEdit(e, self));
-    EXPECT_EQ(renames, QStringList{S("PAYROLL>PAYRL2")});
+    EXPECT_FALSE(QFile::exists(docs.path(S("PAYROLL.rtd"))));
+    EXPECT_EQ(docs.read(S("PAYRL2.rtd")), QByteArray("how to rerun the payroll"));
+    QStringList renames;
+    SetJobDocRenamer([&](const QString& o, const QString& n) { renames << o + S(">") + n; });
     const JobRec d = Reloaded(dep);
     EXPECT_EQ(d.RunAfter, QStringList{S("PAYRL2")});
     EXPECT_EQ(Job(waiter).WaitForFile, S("..PAYRL2"));

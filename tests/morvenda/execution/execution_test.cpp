@@ -5,6 +5,7 @@
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/launcher.h"
+#include "morvenda/core/jobstatus.h"
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
 
@@ -330,6 +331,22 @@ TEST_F(ExecutionTest, DurationsShowTotalHours) {
     pass();
     EXPECT_TRUE(log().contains(S("LONG     Completed at 10:00:00 (Duration 26:00:00)")));
     EXPECT_TRUE(log().contains(S("NEVER    Completed at 10:00:00 (Duration 00:00:00)")));
+}
+
+TEST_F(ExecutionTest, AnEndForcedInTheGridIsCarriedOutOnce) {
+    // Afterwards the saved fields read back as a completion, so a reload
+    // never ends the job a second time.
+    const int g = addJob(S("GRIDEND"), QString());
+    job(g).Started = DateVal::fromDateTime(2026, 12, 8, 9, 0, 0);
+    job(g).Completed = job(g).Started;
+    job(g).EndForced = true;
+    SetJobStatus(g);
+    ASSERT_EQ(job(g).JobState, jsEndForced);
+    pass();
+    EXPECT_EQ(job(g).JobState, jsCompleted);
+    EXPECT_TRUE(log().contains(S("GRIDEND Forced completion at 10:00:00")));
+    SetJobStatus(g);
+    EXPECT_EQ(job(g).JobState, jsCompleted);
 }
 
 TEST_F(ExecutionTest, AMissingTimerIntervalNeverStopsThePasses) {

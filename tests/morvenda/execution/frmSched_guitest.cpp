@@ -461,6 +461,43 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
     EXPECT_EQ(G.ProgList, nullptr);
 }
 
+TEST_F(frmSchedTest, ProgressListOpensTheJobsDocumentation) {
+    FakeOpener opener;
+    ScopedEnv path("PATH", (opener.bin() + S(":/usr/bin:/bin")).toUtf8());
+    ScopedEnv out("MRV_TEST_OPENED", opener.record.toUtf8());
+    G.gJobDocPath = dir.path(S("docs"));
+    QDir().mkpath(G.gJobDocPath);
+    addJob(S("PAY"));
+    auto w = open();
+    auto* list = Find<QListView>(*w, "lstProgList");
+    auto openFrom = [&](const char* line, bool byMenu) {
+        const QModelIndex index = G.ProgList->index(static_cast<int>(progress().indexOf(S(line))));
+        list->scrollTo(index);
+        list->setCurrentIndex(index);
+        if (byMenu)
+            Find<QAction>(*w, "mnuJobDoc")->trigger();
+        else {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        }
+    };
+
+    // No document yet: asked first; No opens nothing.
+    prompts.queueAnswer(MsgAnswer::No);
+    openFrom("PAY      (Daily)\tscheduled", false);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], S("There is no runtime documentation file for job PAY.  Do you wish to create one?"));
+    EXPECT_FALSE(QFile::exists(dir.path(S("docs/PAY.rtd"))));
+    openFrom("PAY      (Daily)\tscheduled", true);
+    EXPECT_EQ(opener.waitRecord(), dir.path(S("docs/PAY.rtd\n")));
+    // Once it exists it opens at once; a line naming no job does nothing.
+    prompts.messages.clear();
+    openFrom("PAY      (Daily)\tscheduled", false);
+    EXPECT_EQ(opener.waitRecord(), dir.path(S("docs/PAY.rtd\n")));
+    openFrom("1 Job(s) scheduled.", true);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
 TEST_F(frmSchedTest, HelpShowsItsPage) {
     auto w = open();
     Find<QAction>(*w, "mnuHelpF1")->trigger();

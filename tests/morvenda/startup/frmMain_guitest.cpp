@@ -7,9 +7,11 @@
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/editing/frmLGrid.h"
 #include "morvenda/execution/frmSched.h"
 #include "tests/support/testing.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDirIterator>
@@ -142,6 +144,23 @@ TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
     for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH", "NIGHTLY"})
         EXPECT_EQ(state(done), jsCompleted) << done;
     EXPECT_EQ(state("BROKEN"), jsAborted);  // its exit status is in the log line above
+}
+
+TEST_F(FrmMainTest, EditScheduleOpensTheGrid) {
+    window.Form_Load(ini() + S(",TEMP"));
+    bool sawGrid = false;
+    QTimer::singleShot(0, [&] {
+        auto* grid = qobject_cast<frmLGrid*>(QApplication::activeModalWidget());
+        ASSERT_NE(grid, nullptr);
+        sawGrid = true;
+        EXPECT_EQ(grid->windowTitle(), S("Schedule Update"));
+        grid->findChild<QPushButton*>(S("cmdClose"))->click();
+    });
+    auto* mnuEdit = window.findChild<QAction*>(S("mnuEdit"));
+    ASSERT_TRUE(mnuEdit->isEnabled());
+    mnuEdit->trigger();
+    EXPECT_TRUE(sawGrid);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(FrmMainTest, LaunchRefusesLoopsAndBadFields) {

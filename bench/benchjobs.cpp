@@ -1,0 +1,48 @@
+#include "bench/benchjobs.h"
+
+#include "common/constants.h"
+
+JobTable BenchJobs(int n) {
+    JobTable jobs(1);
+    jobs.reserve(static_cast<size_t>(n) + 1);
+    const DateVal day = DateVal::fromDate(2026, 12, 8);
+    for (int k = 1; k <= n; ++k) {
+        JobRec J;
+        J.JobName = QStringLiteral("J%1").arg(k, 6, 10, QLatin1Char('0'));
+        J.Group = QStringLiteral("GRP%1").arg(k % 12);
+        J.CommandLine = QStringLiteral("/opt/batch/run.sh \"--input=/data/in %1.csv\" --date=&RUNDATE& --mode=full").arg(k);
+        J.EarlyStartText = QStringLiteral("%1:%2").arg(k % 24, 2, 10, QLatin1Char('0')).arg(k % 60, 2, 10, QLatin1Char('0'));
+        J.EarlyStart = day.addSeconds((k % 1440) * 60);
+        J.Frequency = QStringLiteral("WorkDays -1WDOM Mon");
+        J.Exclusive = k % 5 == 0 ? QStringLiteral("DB1 PRINTER") : QString();
+        // One to three prerequisites among the jobs before it.
+        QString status, unsched;
+        for (int d = 1; d <= 1 + k % 3 && k - d * 7 >= 1; ++d) {
+            J.RunAfter << QStringLiteral("J%1").arg(k - d * 7, 6, 10, QLatin1Char('0'));
+            status += QLatin1Char("SFU"[d % 3]);
+            unsched += QLatin1Char(d % 2 ? 'Y' : 'N');
+        }
+        J.RunAfterStatus = status;
+        J.RunAfterUnsched = unsched;
+        J.EojTo = QStringLiteral("ops; finance; oncall");
+        J.EojCc = QStringLiteral("audit");
+        J.AbEojTo = QStringLiteral("oncall");
+        J.EojMsg = {QStringLiteral("Job %1 done, &RUNDATE&").arg(k), QStringLiteral("/data/out/report.txt"),
+                    QStringLiteral("Totals attached"), QString(), QString()};
+        J.AbEojMsg = {QStringLiteral("Job %1 FAILED").arg(k), QStringLiteral("see the run log"), QString(), QString(),
+                      QString()};
+        J.EojFlags = {QString(), QStringLiteral("10100"), QStringLiteral("00000"), QStringLiteral("00000"),
+                      QStringLiteral("00000")};
+        J.AbEojFlags = J.EojFlags;
+        J.DateVars = gDefDateVars;
+        J.Started = day.addSeconds(3600 + k);
+        J.Completed = day.addSeconds(3700 + k);
+        J.LastDuration = 100 + k % 500;
+        J.ProcInfo = {k, 0, 10000 + k, 10000 + k};
+        J.TriggerFile = k % 10 == 0 ? gStdTrigger : QString();
+        J.JobDesc = QStringLiteral("Nightly batch step %1 of the ledger, with its checks").arg(k);
+        J.CpuUsage = static_cast<std::int16_t>(1 + k % 4);
+        jobs.push_back(J);
+    }
+    return jobs;
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "morvenda/core/jobrec.h"
+
+/// A job table of N jobs with realistic fields: twelve groups, one to three
+/// dependencies each, end-of-job messages, date variables, times and
+/// trigger files (element 0 empty).
+JobTable BenchJobs(int N);
