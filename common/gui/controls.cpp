@@ -1,6 +1,9 @@
 #include "common/gui/controls.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 
@@ -14,4 +17,39 @@ QAction* NamedMenuItem(QMenu* Menu, const char* Name, const QString& Caption) {
     QAction* a = Menu->addAction(Caption);
     a->setObjectName(QLatin1String(Name));
     return a;
+}
+
+QString AccessibleCaption(const QString& Caption) {
+    QString out;
+    for (qsizetype i = 0; i < Caption.size(); ++i) {
+        const QChar c = Caption.at(i);
+        if (c == QLatin1Char('&')) {
+            if (i + 1 < Caption.size() && Caption.at(i + 1) == QLatin1Char('&'))
+                out += Caption.at(++i);
+            continue;
+        }
+        if (c != QLatin1Char(':'))
+            out += c;
+    }
+    return out.trimmed();
+}
+
+void NameControlsForAccess(QWidget* Root) {
+    const auto name = [](QWidget* w, const QString& caption) {
+        if (w->accessibleName().isEmpty() && !AccessibleCaption(caption).isEmpty())
+            w->setAccessibleName(AccessibleCaption(caption));
+    };
+    const QList<QWidget*> all = Root->findChildren<QWidget*>();
+    // Labels first: a labelled control reads as its label.
+    for (QWidget* w : all)
+        if (auto* l = qobject_cast<QLabel*>(w); l && l->buddy())
+            name(l->buddy(), l->text());
+    for (QWidget* w : all) {
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            name(b, b->text());
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            name(g, g->title());
+        else if (auto* l = qobject_cast<QLabel*>(w))
+            name(l, l->text());
+    }
 }

@@ -40,10 +40,14 @@ public:
     void mnuReset_Click();
     void cmdExit_Click();
     void UpDown_Change(int step);
+    void cmdViewLog_Click();
+    void cmdCalendar_Click();
+    void chkDummyRun_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showSplash() override;
