@@ -5,6 +5,7 @@
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "tests/morvenda/editing/statusjobs.h"
 #include "tests/support/testing.h"
 
 #include <QStringListModel>
@@ -37,26 +38,9 @@ protected:
         JobTableChanged();
     }
 
-    // A job whose state the status decision derives from its times and flags.
     int add(const char* name, const char* group, const char* freq, const char* flag = " ", DateVal started = {},
             DateVal completed = {}, bool killed = false, const char* after = nullptr) {
-        JobRec j;
-        j.JobName = S(name);
-        j.Group = S(group);
-        j.Frequency = S(freq);
-        j.SchedFlag = S(flag);
-        j.Started = started;
-        j.Completed = completed;
-        j.Killed = killed;
-        if (after) {
-            j.RunAfter = QStringList{S(after)};
-            j.RunAfterStatus = S("S");
-            j.RunAfterUnsched = S("N");
-        }
-        G.Jobs.push_back(j);
-        JobTableChanged();
-        SetJobStatus(JobCount());
-        return JobCount();
+        return AddStatusJob({name, group, freq, flag, started, completed, killed, after});
     }
     JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
     static QStringList names(const std::vector<int>& jobs) {
