@@ -8,6 +8,7 @@
 #include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -102,35 +103,59 @@ TEST_F(StartDialogsTest, DummyRunOptionsOpenWhenTickedAndOnlyOKCopiesThem) {
     EXPECT_TRUE(G.gDumCrtTriggers);
 }
 
-TEST_F(StartDialogsTest, CalendarAndDoubleClickPickTheRunDate) {
+TEST_F(StartDialogsTest, CalendarPicksTheRunDate) {
+    enum class Act { Click, Enter, Esc, CloseBox };
+    struct Case {
+        const char* box;
+        const char* format;
+        Act act;
+        QDate target;  // the date clicked, or made current before Enter
+        QDate wantShown;
+        const char* wantBox;
+    };
+    const QDate today(2026, 12, 8);
+    const Case cases[] = {
+        {"8 Dec 2026", "d mmm yyyy", Act::Click, QDate(2026, 12, 24), today, "24 Dec 2026"},
+        {"24 Dec 2026", "d mmm yyyy", Act::Enter, QDate(2027, 1, 5), QDate(2026, 12, 24), "5 Jan 2027"},
+        {"8 Dec 2026", "d mmm yyyy", Act::Esc, QDate(2026, 12, 1), today, "8 Dec 2026"},
+        {"8 Dec 2026", "d mmm yyyy", Act::CloseBox, QDate(2026, 12, 1), today, "8 Dec 2026"},
+        {"someday", "d mmm yyyy", Act::Click, today, today, "8 Dec 2026"},  // no date: today
+        {"31 Feb 2026", "d mmm yyyy", Act::Esc, today, today, "31 Feb 2026"},
+        {"2026 Dec 08", "yyyy mmm dd", Act::Enter, QDate(2027, 1, 5), today, "2027 Jan 05"},
+    };
     auto* date = child<QLineEdit>("txtRunDate");
-    ASSERT_TRUE(child<QPushButton>("cmdCalendar")->isEnabled());
-    WhenShown<frmDateSel>([](frmDateSel* d) {
-        auto* cal = d->findChild<QCalendarWidget*>(S("MonthView1"));
-        EXPECT_EQ(cal->selectedDate(), QDate(2026, 12, 8));
-        emit cal->clicked(QDate(2026, 12, 24));
-    });
-    child<QPushButton>("cmdCalendar")->click();
-    EXPECT_EQ(date->text(), S("24 Dec 2026"));
-    EXPECT_EQ(child<QLabel>("lblDay")->text(), S("Thursday"));
-    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 24));
+    for (const Case& c : cases) {
+        G.gDateFmt = S(c.format);
+        date->setText(S(c.box));
+        QDate shown;
+        WhenShown<frmDateSel>([&](frmDateSel* d) {
+            ExpectAccessibleNames(d);
+            auto* cal = d->findChild<QCalendarWidget*>(S("MonthView1"));
+            shown = cal->selectedDate();
+            cal->setSelectedDate(c.target);
+            if (c.act == Act::Click)
+                emit cal->clicked(c.target);
+            else if (c.act == Act::CloseBox)
+                d->close();
+            else
+                QTest::keyClick(cal->findChild<QAbstractItemView*>(),
+                                c.act == Act::Enter ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        child<QPushButton>("cmdCalendar")->click();
+        EXPECT_EQ(shown, c.wantShown) << c.box;
+        EXPECT_EQ(date->text(), S(c.wantBox)) << c.box;
+    }
+    EXPECT_EQ(G.gRunDate, DateVal::fromDate(2027, 1, 5));
+    EXPECT_EQ(child<QLabel>("lblDay")->text(), S("Tuesday"));
 
-    // Double-click on the box, Esc: the date stays.
-    WhenShown<frmDateSel>([](frmDateSel* d) { d->reject(); });
-    QTest::mouseDClick(date, Qt::LeftButton);
-    EXPECT_EQ(date->text(), S("24 Dec 2026"));
-
-    // A box without a date: the picker opens on today.
-    date->setText(S("someday"));
-    QDate shown;
+    // A double-click on the box opens the picker too.
+    bool opened = false;
     WhenShown<frmDateSel>([&](frmDateSel* d) {
-        auto* cal = d->findChild<QCalendarWidget*>(S("MonthView1"));
-        shown = cal->selectedDate();
-        emit cal->clicked(cal->selectedDate());
+        opened = true;
+        d->reject();
     });
-    child<QPushButton>("cmdCalendar")->click();
-    EXPECT_EQ(shown, QDate(2026, 12, 8));
-    EXPECT_EQ(date->text(), S("8 Dec 2026"));
+    QTest::mouseDClick(date, Qt::LeftButton);
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(StartDialogsTest, ViewLogOpensTheViewerOnTheSchedulesLogs) {

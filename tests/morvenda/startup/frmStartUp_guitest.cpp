@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -60,8 +61,14 @@ void PickFile(const QString& Path, std::function<void()> Then = {}) {
         if (Path.isEmpty()) {
             d->reject();
         } else {
-            d->selectFile(Path);
+            // selectFile() leaves the name box alone while it has the focus,
+            // which it may have taken by now: the path is typed in.
+            d->findChild<QLineEdit*>(S("fileNameEdit"))->setText(Path);
             static_cast<QDialog*>(d)->accept();
+            if (d->isVisible()) {
+                ADD_FAILURE() << "the file dialog did not take " << Path.toStdString();
+                d->reject();
+            }
         }
         // Only now: the dialog just closed must not be taken for the next.
         if (Then)
