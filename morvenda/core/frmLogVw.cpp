@@ -19,7 +19,7 @@ frmLogVw::frmLogVw(QWidget* parent) : QDialog(parent) {
     if (parent)
         setWindowIcon(parent->windowIcon());
 
-    auto* lblLogFiles = new QLabel(QStringLiteral("Log &file:"), this);
+    auto* lblLogFiles = new QLabel(QStringLiteral("&Log file:"), this);
     lblLogFiles->setObjectName(QStringLiteral("lblLogFiles"));
     cboLogFiles_ = new QComboBox(this);
     cboLogFiles_->setObjectName(QStringLiteral("cboLogFiles"));
