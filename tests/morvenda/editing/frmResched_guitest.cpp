@@ -193,18 +193,6 @@ TEST_F(frmReschedTest, CloseBoxAsksAndOnlyApplyChangesAnything) {
     EXPECT_EQ(job(2).JobState, jsCompleted);
     EXPECT_TRUE(G.gSchedModified);
     EXPECT_TRUE(QFile::exists(G.gSchedFile));
-
-    // Cancel discards; No discards.
-    G.gSchedModified = false;
-    open();
-    WhenShown<frmResched>([](frmResched* d) {
-        d->findChild<QRadioButton*>(S("OptReschedule"))->click();
-        d->findChild<QListWidget*>(S("lsbResched"))->item(0)->setSelected(true);
-        d->findChild<QPushButton*>(S("cmdCancel"))->click();
-    });
-    dialog->exec();
-    EXPECT_EQ(job(2).JobState, jsCompleted);
-    EXPECT_FALSE(G.gSchedModified);
 }
 
 TEST_F(frmReschedTest, ExecutionWindowReschedulesAndKicksAPass) {
