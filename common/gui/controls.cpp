@@ -1,6 +1,8 @@
 #include "common/gui/controls.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -42,9 +44,21 @@ QLabel* BuddyLabel(QWidget* Parent, const QString& Caption, QWidget* Buddy) {
 }
 
 void NameControls(QWidget* Window) {
-    for (QLabel* l : Window->findChildren<QLabel*>()) {
-        QWidget* buddy = l->buddy();
-        if (buddy && buddy->accessibleName().isEmpty())
-            buddy->setAccessibleName(AccessibleCaption(l->text()));
+    const auto name = [](QWidget* w, const QString& caption) {
+        if (w->accessibleName().isEmpty() && !AccessibleCaption(caption).isEmpty())
+            w->setAccessibleName(AccessibleCaption(caption));
+    };
+    const QList<QWidget*> all = Window->findChildren<QWidget*>();
+    // Labels first: a labelled control reads as its label.
+    for (QWidget* w : all)
+        if (auto* l = qobject_cast<QLabel*>(w); l && l->buddy())
+            name(l->buddy(), l->text());
+    for (QWidget* w : all) {
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            name(b, b->text());
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            name(g, g->title());
+        else if (auto* l = qobject_cast<QLabel*>(w))
+            name(l, l->text());
     }
 }

@@ -27,7 +27,10 @@ QString AccessibleCaption(const QString& Caption);
 /// Buddy, and Buddy's accessible name becomes AccessibleCaption(Caption).
 QLabel* BuddyLabel(QWidget* Parent, const QString& Caption, QWidget* Buddy);
 
-/// Gives every control inside Window that is a label's buddy and has no
-/// accessible name of its own the label's text as its name (without "&" and
-/// ":"). Windows call it once their controls exist.
+/// Gives every control under Window that has no accessible name yet the name
+/// a screen reader should read: a label's buddy the label's text, a button or
+/// check box its caption, a group box its title, a label its text (each
+/// through AccessibleCaption). Controls without a caption of their own and
+/// without a label keep what they have; the window names them itself.
+/// Windows call it once their controls exist.
 void NameControls(QWidget* Window);

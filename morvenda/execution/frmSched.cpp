@@ -11,10 +11,12 @@
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/jobdoc.h"
+#include "morvenda/core/frmLogVw.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
+#include "morvenda/editing/frmResched.h"
 
 #include <QAction>
 #include <QApplication>
@@ -274,12 +276,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     all->addWidget(lists_, 1);
     NameControls(this);
 
-    // What the window offers before the run starts: the reschedule dialog
-    // and the log viewer are not offered from here yet; the "Status" item
-    // has no action of its own. A run date starts with Next Day off; the
-    // schedule's completion turns it on.
-    SetButton(cmdModSched_, mnuScheduleModify_, false);
-    mnuViewLog_->setEnabled(false);
+    // What the window offers before the run starts: the "Status" item has no
+    // action of its own. A run date starts with Next Day off; the schedule's
+    // completion turns it on.
     mnuViewStatus_->setEnabled(false);
     SetButton(cmdNextDay_, mnuScheduleNext_, false);
     mnuTrigger_->setEnabled(false);
@@ -291,6 +290,8 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     connect(cmdNextDay_, &QPushButton::clicked, this, &frmSched::cmdNextDay_Click);
     connect(cmdExit_, &QPushButton::clicked, this, &frmSched::cmdExit_Click);
     connect(cmdHelp_, &QPushButton::clicked, this, &frmSched::cmdHelp_Click);
+    connect(cmdModSched_, &QPushButton::clicked, this, &frmSched::cmdModSched_Click);
+    connect(mnuViewLog_, &QAction::triggered, this, &frmSched::mnuViewLog_Click);
     connect(tmrKick_, &QTimer::timeout, this, &frmSched::tmrKick_Timer);
     connect(chkIgnCPU_, &QCheckBox::toggled, this, [this](bool on) { run_.IgnoreCpuLimit = on; });
 
@@ -628,6 +629,29 @@ void frmSched::reject() { close(); }
 
 void frmSched::cmdHelp_Click() {
     Held([] { ShowHelp(QStringLiteral("Schedule Execution Form")); });
+}
+
+void frmSched::cmdModSched_Click() {
+    Held([this] {
+        Run([this] {
+            frmResched dialog([this] { run_.UnsubBuild(); }, this);
+            dialog.exec();
+        });
+    });
+    if (G.gSchedModified) {
+        G.gSchedModified = false;
+        SetButton(CmdKickInt_, mnuKickInterval_, true);
+        cmdKick_->click();
+    }
+    if (!G.gSuspended)
+        SetButton(cmdSuspend_, mnuScheduleSuspend_, true);
+}
+
+void frmSched::mnuViewLog_Click() {
+    cmdKick_->setEnabled(false);
+    frmLogVw viewer(this);
+    viewer.exec();
+    cmdKick_->setEnabled(true);
 }
 
 // ---------------------------------------------------------------- closing

@@ -93,6 +93,11 @@ public slots:
     void cmdExit_Click();
     /// The help page "Schedule Execution Form".
     void cmdHelp_Click();
+    /// The reschedule dialog with the kick timer held; a pass at once when
+    /// it rescheduled jobs.
+    void cmdModSched_Click();
+    /// The log viewer, with Kick disabled meanwhile.
+    void mnuViewLog_Click();
     /// Presses Kick unless a pass is in progress.
     void tmrKick_Timer();
     /// The list's tooltip: the clicked line's job description, else the line.

@@ -9,6 +9,10 @@
 #include "common/gui/guard.h"
 #include "common/gui/mnemonics.h"
 #include "morvenda/core/frequency.h"
+#include "morvenda/core/frmDateSel.h"
+#include "morvenda/core/frmLogVw.h"
+#include "morvenda/startup/frmDumOp.h"
+#include "morvenda/startup/frmStartUp.h"
 #include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
@@ -133,10 +137,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     outer->addLayout(buttons);
     setCentralWidget(central);
 
-    // The log viewer and the date picker come with later windows: until
-    // then their buttons and menu items stay disabled.
-    cmdViewLog->setEnabled(false);
-    cmdCalendar->setEnabled(false);
 
     QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
@@ -145,7 +145,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
     QAction* mnuViewLog = NamedMenuItem(mnuView, "mnuViewLog", QStringLiteral("&Log"));
-    mnuViewLog->setEnabled(false);
     QMenu* mnuSchedule = menuBar()->addMenu(QStringLiteral("&Schedule"));
     mnuSchedule->setObjectName(QStringLiteral("mnuSchedule"));
     QAction* mnuLaunch = NamedMenuItem(mnuSchedule, "mnuLaunch", QStringLiteral("&Launch"));
@@ -164,6 +163,15 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(mnuEdit, &QAction::triggered, cmdEdit, &QPushButton::click);
     connect(mnuOpen, &QAction::triggered, this, [this] { GuardFatal([this] { mnuOpen_Click(); }); });
     connect(mnuReset, &QAction::triggered, this, [this] { GuardFatal([this] { mnuReset_Click(); }); });
+    connect(cmdViewLog, &QPushButton::clicked, this, &frmMain::cmdViewLog_Click);
+    connect(mnuViewLog, &QAction::triggered, cmdViewLog, &QPushButton::click);
+    connect(cmdCalendar, &QPushButton::clicked, this, &frmMain::cmdCalendar_Click);
+    txtRunDate_->installEventFilter(this);
+    connect(chkDummyRun_, &QCheckBox::toggled, this, [this](bool on) {
+        // Ticking opens the options, except while start-up runs.
+        if (on && !G.gStartingUp)
+            chkDummyRun_Click();
+    });
     auto help = [] { ShowHelp(QStringLiteral("Startup")); };
     connect(cmdHelp, &QPushButton::clicked, this, help);
     connect(mnuHelpContents, &QAction::triggered, this, help);
@@ -222,10 +230,23 @@ void frmMain::hideSplash() {
     splash_ = nullptr;
 }
 
-QString frmMain::firstRunFile() {
-    // The first-run window comes with a later change; without a file the
-    // start-up stops with "No INI file specified".
-    return QString();
+QString frmMain::firstRunFile() { return RunFirstRun(this); }
+
+void frmMain::cmdViewLog_Click() {
+    frmLogVw viewer(this);
+    viewer.exec();
+}
+
+void frmMain::cmdCalendar_Click() {
+    // The picker opens on the run date, or on today when the box holds none.
+    QString text = RunDateFromText(txtRunDate_->text()) ? txtRunDate_->text() : QString();
+    if (PickDate(this, text))
+        setRunDateText(text);
+}
+
+void frmMain::chkDummyRun_Click() {
+    frmDumOp options(this);
+    options.exec();
 }
 
 void frmMain::setRunDateText(const QString& text) {
@@ -321,8 +342,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A double-click on the configuration-file label opens another file; one
+    // on the run date opens the date picker.
     if (watched == lblINIFile_ && event->type() == QEvent::MouseButtonDblClick) {
         GuardFatal([this] { mnuOpen_Click(); });
+        return true;
+    }
+    if (watched == txtRunDate_ && event->type() == QEvent::MouseButtonDblClick) {
+        cmdCalendar_Click();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -42,6 +42,9 @@ public:
     void cmdEdit_Click();
     void cmdExit_Click();
     void UpDown_Change(int step);
+    void cmdViewLog_Click();
+    void cmdCalendar_Click();
+    void chkDummyRun_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "morvenda/startup/startup.h"
 
 #include "common/constants.h"
+#include "common/fatal.h"
 #include "common/ini.h"
 #include "common/prompter.h"
 #include "common/settings.h"
@@ -112,10 +113,16 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
         G.gIniTemp = cl.temporary;
     else
         G.gIniFile = GetSetting(gAppName, gRegSection, QStringLiteral("Current"));
-    if (G.gIniFile.isEmpty())
+    // A file found through the first-run window becomes this computer's
+    // default only once it has passed every check below: a broken file must
+    // not stop every later start.
+    bool firstRun = false;
+    if (G.gIniFile.isEmpty()) {
         G.gIniFile = host.firstRunFile();
-    if (G.gIniFile.isEmpty())
-        FatalClose(QStringLiteral("No INI file specified"));
+        firstRun = true;
+        if (G.gIniFile.isEmpty())
+            throw FatalStop(QStringLiteral("No configuration file chosen"));
+    }
     if (!PathExists(G.gIniFile))
         FatalClose(QStringLiteral("Cannot find INI file: ") + G.gIniFile);
     CheckScheduleIni(G.gIniFile);
@@ -212,6 +219,8 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
 
     CheckPubHolFile();
     LoadSchedule();
+    if (firstRun)
+        SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), G.gIniFile);
 
     G.gStartingUp = false;
     host.hideSplash();

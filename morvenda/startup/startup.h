@@ -43,15 +43,18 @@ public:
     virtual void showSplash() = 0;
     /// Hides and unloads the splash.
     virtual void hideSplash() = 0;
-    /// Asks the operator for a configuration file when none is known yet;
-    /// "" when there is none (the first-run window).
+    /// Asks the operator for a configuration file when none is known yet
+    /// (the first-run window); returns it, or ends the program by throwing
+    /// FatalStop ("" ends it too).
     virtual QString firstRunFile() = 0;
 };
 
 /// Runs the start-up sequence for commandLine: finds and checks the
 /// configuration file, reads every key into G, checks and loads the public
 /// holidays and the schedule. Stops the program through FatalClose (throws
-/// FatalStop) when nothing sensible is left to do.
+/// FatalStop) when nothing sensible is left to do. A file that came from the
+/// first-run window is stored as this computer's default ("Current") once
+/// the whole sequence has passed.
 StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host);
 
 /// The run date start-up shows: yesterday when the moment lies before today's

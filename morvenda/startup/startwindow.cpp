@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/logview.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
@@ -159,9 +160,7 @@ int DelOldLogs() {
     // The pattern is the run log's own file name with "?" for its date tokens
     // and "tmp" in place of its last extension; a dotted folder never takes
     // part in it.
-    const QString name = FileNameOf(ExpandDateTokens(G.gLogFile, true));
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString pattern = (dot < 0 ? name + QLatin1Char('.') : name.left(dot + 1)) + QStringLiteral("tmp");
+    const QString pattern = ExtractName(ExpandDateTokens(G.gLogFile, true));
     const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
                                 QRegularExpression::CaseInsensitiveOption);
     const qint64 today = Now().dayNumber();

@@ -4,14 +4,19 @@
 #include "common/gui/frmAbout.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
+#include "morvenda/core/frmDateSel.h"
+#include "morvenda/core/frmLogVw.h"
 #include "morvenda/editing/frmColSel.h"
 #include "morvenda/editing/frmEdVar.h"
 #include "morvenda/editing/frmEdit.h"
 #include "morvenda/editing/frmIncFile.h"
 #include "morvenda/editing/frmLGrid.h"
+#include "morvenda/editing/frmResched.h"
 #include "morvenda/editing/frmSelAddr.h"
 #include "morvenda/execution/frmSched.h"
+#include "morvenda/startup/frmDumOp.h"
 #include "morvenda/startup/frmMain.h"
+#include "morvenda/startup/frmStartUp.h"
 #include "mrvchap/frmMRVChap.h"
 #include "mrvconfg/frmConfig.h"
 #include "mrvconfg/frmDateSel.h"
@@ -112,6 +117,15 @@ std::vector<WindowFactory> Factories() {
              return std::make_unique<frmLGrid>();
          }},
         {"frmColSel", [] { return std::make_unique<frmColSel>(); }},
+        {"frmResched",
+         [] {
+             JobEditor();
+             return std::make_unique<frmResched>([] {});
+         }},
+        {"frmLogVw", [] { return std::make_unique<frmLogVw>(); }},
+        {"frmStartUp", [] { return std::make_unique<frmStartUp>(); }},
+        {"frmDumOp", [] { return std::make_unique<frmDumOp>(); }},
+        {"frmDateSel", [] { return std::make_unique<frmDateSel>(); }},
         {"frmIncFile",
          [] {
              static IncludeFileParams params;

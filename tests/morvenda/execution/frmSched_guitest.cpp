@@ -130,8 +130,8 @@ TEST_F(frmSchedTest, LoadListsTheRunDateAndRunsTheFirstPass) {
     EXPECT_EQ(w->frameGeometry().height(), frmSched::kHeightListsHidden / 15);  // frame included
 
     EXPECT_FALSE(Find<QPushButton>(*w, "cmdNextDay")->isEnabled());
-    EXPECT_FALSE(Find<QPushButton>(*w, "cmdModSched")->isEnabled());
-    EXPECT_FALSE(Find<QAction>(*w, "mnuViewLog")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(*w, "cmdModSched")->isEnabled());
+    EXPECT_TRUE(Find<QAction>(*w, "mnuViewLog")->isEnabled());
     EXPECT_FALSE(Find<QAction>(*w, "mnuTrigger")->isEnabled());
     EXPECT_TRUE(Find<QPushButton>(*w, "cmdHelp")->isEnabled());
     EXPECT_TRUE(Find<QLabel>(*w, "lblFailed")->isHidden());

@@ -122,6 +122,27 @@ TEST_F(StartupTest, FindsTheFileThroughTheDefaultOrTheFirstRunWindow) {
     run(QString());
     EXPECT_EQ(host.events.first(2), (QStringList{S("show"), S("firstrun")}));
     EXPECT_EQ(G.gIniFile, ini);
+    // Found through the first-run window and started well: the default now.
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), ini);
+}
+
+TEST_F(StartupTest, FirstRunFileBecomesTheDefaultOnlyAfterAGoodStart) {
+    // A file without ScheduleFile stops the start-up: it must not become the
+    // default, or every later start would stop on it.
+    host.firstRunAnswer = writeIni({S("ScheduleFile")});
+    EXPECT_THROW(run(QString()), FatalStop);
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), S(""));
+
+    // The same with a public holidays file that does not exist.
+    ResetState();
+    host.firstRunAnswer = writeIni({}, {{S("PubHols"), dir.path(S("none.phf"))}});
+    EXPECT_THROW(run(QString()), FatalStop);
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), S(""));
+
+    // A file named on the command line never becomes the default here.
+    ResetState();
+    run(writeIni());
+    EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), S(""));
 }
 
 TEST_F(StartupTest, StopsWithoutAUsableFile) {
@@ -129,7 +150,9 @@ TEST_F(StartupTest, StopsWithoutAUsableFile) {
         run(QString());
         FAIL();
     } catch (const FatalStop& e) {
-        EXPECT_EQ(e.reason(), S("No INI file specified"));
+        // The first-run window ends the program itself; nothing more is shown.
+        EXPECT_EQ(e.reason(), S("No configuration file chosen"));
+        EXPECT_TRUE(prompts.messages.isEmpty());
     }
     ResetState();
     try {

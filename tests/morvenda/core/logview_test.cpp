@@ -1,0 +1,213 @@
+#include "morvenda/core/logview.h"
+
+#include "common/textfile.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/state.h"
+#include "morvenda/execution/execution.h"
+#include "morvenda/startup/startup.h"
+#include "tests/support/testing.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+
+// Log extracts, checked against the run log that a real run of the demo's
+// day writes. The demo is changed a little first: BIGCPU becomes LOADBIG (a
+// name that begins with LOAD) whose program does not exist, so its
+// submission fails, and LOAD and LOADBIG form the group LOADS.
+
+namespace {
+
+class QuietHost : public StartupHost {
+public:
+    void showSplash() override {}
+    void hideSplash() override {}
+    QString firstRunFile() override { return QString(); }
+};
+
+JobRec& Named(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(S(name)))]; }
+
+// Each line's event: the text after "08 Dec 2026  hh:mm:ss " with any
+// " at hh:mm:ss" (which depends on timing) cut off.
+QStringList Events(const QStringList& lines) {
+    QStringList out;
+    for (const QString& l : lines) {
+        QString e = l.mid(22);
+        const qsizetype at = e.indexOf(S(" at "));
+        out << (at < 0 ? e : e.left(at));
+    }
+    return out;
+}
+
+// Runs the changed demo day in Base and returns its run log's lines; G then
+// holds the schedule as the run left it.
+QStringList RunDemoDay(const TempDir& Base) {
+    InstallDemo(Base);
+    ResetState();
+    JobTableChanged();
+    FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
+    ScriptedPrompter prompts;
+    QuietHost host;
+    RunStartupSequence(Base.path(S("DEMO/DEMO.ini,TEMP")), host);
+    JobRec& big = Named("BIGCPU");
+    big.JobName = S("LOADBIG");
+    big.CommandLine = S("no-such-program-of-the-demo");
+    JobTableChanged();
+    Named("LOAD").Group = S("LOADS");
+    Named("LOADBIG").Group = S("LOADS");
+    G.gCPULimit = 8;
+    G.gDayStart = DateVal();
+
+    NullExecView view;
+    Execution exec(view);
+    exec.InitSchedule();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 60000) {
+        QThread::msleep(200);
+        clock.advance(1);
+        exec.cmdKick_Click();
+        bool busy = false;
+        for (int j = 1; j <= JobCount(); ++j) {
+            const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+            busy = busy || J.JobState == jsRunning || (J.JobState == jsScheduled && J.JobName != S("NIGHTLY"));
+        }
+        if (!busy)
+            break;
+    }
+    EXPECT_EQ(Named("LOADBIG").JobState, jsSubmitFailed);
+    EXPECT_EQ(Named("BROKEN").JobState, jsAborted);
+    QStringList log;
+    EXPECT_TRUE(ReadTextLines(Base.path(S("DEMO/Log/20261208.log")), &log));
+    return log;
+}
+
+TEST(LogView, ExtractsOfARealRun) {
+    TempDir base;
+    TempDir config;
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const QStringList log = RunDemoDay(base);
+    const QString logPath = base.path(S("DEMO/Log/20261208.log"));
+    const QString out = base.path(S("DEMO/Log/20261208.tmp"));
+    const auto extract = [&](LogSel sel, const QStringList& names) {
+        QString error;
+        EXPECT_TRUE(WriteLogExtract(logPath, out, sel, names, &error)) << error.toStdString();
+        QStringList lines;
+        EXPECT_TRUE(ReadTextLines(out, &lines));
+        return lines;
+    };
+
+    // All entries: the whole log.
+    ASSERT_GT(log.size(), 25);
+    EXPECT_EQ(extract(LogSel::All, {}), log);
+
+    // One job: LOAD's own lines, never LOADBIG's, in the order of the log.
+    EXPECT_EQ(Events(extract(LogSel::Job, {S("load")})),
+              (QStringList{S("LOAD     (Daily) scheduled"), S("LOAD     (Daily)  Submitted"), S("LOAD     Completed")}));
+    EXPECT_EQ(Events(extract(LogSel::Job, {S("LOADBIG")})),
+              (QStringList{S("LOADBIG  (Daily) scheduled"), S("LOADBIG(Daily)  Submission failed")}));
+
+    // Several jobs: each line of either, in log order.
+    const QStringList both = extract(LogSel::Job, {S("EXTRACT"), S("BROKEN")});
+    EXPECT_EQ(Events(both), (QStringList{S("EXTRACT  (Daily) scheduled"), S("BROKEN   (Daily) scheduled"),
+                                         S("EXTRACT  (Daily)  Submitted"), S("BROKEN   (Daily)  Submitted"),
+                                         S("BROKEN   Failed(Exit code 2)"), S("BROKEN   Failed"),
+                                         S("EXTRACT  Completed")}));
+
+    // A group: the lines of its jobs.
+    const QStringList names = GroupJobNames(S("LOADS"));
+    EXPECT_EQ(names, (QStringList{S("LOAD"), S("LOADBIG")}));
+    EXPECT_EQ(Events(extract(LogSel::Group, names)),
+              (QStringList{S("LOAD     (Daily) scheduled"), S("LOADBIG  (Daily) scheduled"),
+                           S("LOAD     (Daily)  Submitted"), S("LOAD     Completed"),
+                           S("LOADBIG(Daily)  Submission failed")}));
+    EXPECT_TRUE(extract(LogSel::Group, GroupJobNames(S("NOSUCH"))).isEmpty());
+    EXPECT_EQ(LogGroups(), (QStringList{S("DEMO"), S("LOADS")}));
+    EXPECT_EQ(LogJobNames().first(3), (QStringList{S("ARCHIVE"), S("BROKEN"), S("CLEANUP")}));
+
+    // Failures: the run's failure and its ending, and the failed submission.
+    EXPECT_EQ(Events(extract(LogSel::Failed, {})),
+              (QStringList{S("BROKEN   Failed(Exit code 2)"), S("BROKEN   Failed"),
+                           S("LOADBIG(Daily)  Submission failed")}));
+
+    // The log files of the folder, sorted by name, with their extracts.
+    base.write(S("DEMO/Log/20261207.log"), "x\r\n");
+    base.write(S("DEMO/Log/20261130.LOG"), "x\r\n");
+    base.write(S("DEMO/Log/20261209.txt"), "x\r\n");
+    base.write(S("DEMO/Log/notes.log"), "x\r\n");
+    const std::vector<LogFileEntry> files = ListLogFiles();
+    QStringList entries;
+    for (const LogFileEntry& f : files)
+        entries << f.entry;
+    EXPECT_EQ(entries, (QStringList{S("20261130"), S("20261207"), S("20261208")}));
+    EXPECT_EQ(files.back().path, logPath);
+    EXPECT_EQ(files.back().extract, out);
+
+    // A log named without date tokens is its only entry; no log, no entries.
+    G.gLogFile = base.path(S("DEMO/Log/notes.log"));
+    ASSERT_EQ(ListLogFiles().size(), 1u);
+    EXPECT_EQ(ListLogFiles().front().entry, S("notes"));
+    G.gLogFile.clear();
+    EXPECT_TRUE(ListLogFiles().empty());
+    ResetState();
+    JobTableChanged();
+}
+
+TEST(LogLine, MatchesEveryShape) {
+    struct Case {
+        const char* line;
+        LogSel sel;
+        QStringList names;
+        bool want;
+    };
+    const QStringList job{S("JOB")};
+    const Case cases[] = {
+        {"08 Dec 2026  10:00:00 JOB      Completed at 10:00:05", LogSel::Job, job, true},
+        {"08 Dec 2026  10:00:00 JOB", LogSel::Job, job, true},
+        {"08 Dec 2026  10:00:00 JOB(Daily)  Submission failed at 10:00:00", LogSel::Job, job, true},
+        {"08 Dec 2026  10:00:00 JOB\tx", LogSel::Job, job, true},
+        {"08 Dec 2026  10:00:00 JOBA     Completed at 10:00:05", LogSel::Job, job, false},
+        {"08 Dec 2026  10:00:00 job      completed", LogSel::Job, job, true},
+        {"(Dummy Run) 2026 Dec 08  10:00:00 JOB      Completed", LogSel::Job, job, true},
+        {"Dec 08 2026  10:00:00 XJOB     Completed", LogSel::Job, job, false},
+        {"no time: JOB", LogSel::Job, job, false},
+        {"no time at all", LogSel::All, {}, true},
+        {"no time at all FAILED", LogSel::Failed, {}, false},
+        {"08 Dec 2026  10:00:00 JOB      Failed(Exit code 1)", LogSel::Failed, {}, true},
+        {"08 Dec 2026  10:00:00 JOB      failed", LogSel::Failed, {}, true},
+        {"08 Dec 2026  10:00:00 JOB(Every Mon)  Submission failed at 10:00:01: Cannot start", LogSel::Failed, {}, true},
+        {"08 Dec 2026  10:00:00 JOB      (Daily) previous execution failed", LogSel::Failed, {}, false},
+        {"08 Dec 2026  10:00:00 JOB      Completed", LogSel::Failed, {}, false},
+        {"08 Dec 2026  10:00:00 JOB      Completed", LogSel::Group, {}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LogLineMatches(S(c.line), c.sel, c.names), c.want) << c.line;
+}
+
+TEST(LogExtract, NamedFromTheLogsOwnName) {
+    struct Case {
+        const char* log;
+        const char* extract;
+    };
+    const Case cases[] = {
+        {"/srv/a.b/Log/20261208.log", "20261208.tmp"},
+        {"/srv/a.b/Log/20261208", "20261208.tmp"},
+        {"/srv/Log/run.2026.log", "run.2026.tmp"},
+        {"20261208.log", "20261208.tmp"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ExtractName(S(c.log)), S(c.extract)) << c.log;
+}
+
+TEST(LogExtract, AMissingLogIsReportedAndWritesNothing) {
+    TempDir dir;
+    QString error;
+    EXPECT_FALSE(WriteLogExtract(dir.path(S("none.log")), dir.path(S("none.tmp")), LogSel::All, {}, &error));
+    EXPECT_TRUE(error.contains(S("none.log"))) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.path(S("none.tmp"))));
+}
+
+}  // namespace
