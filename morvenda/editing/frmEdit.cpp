@@ -26,11 +26,11 @@
 #include "common/gui/guard.h"
 #include "common/prompter.h"
 #include "common/text.h"
+#include "morvenda/core/frmDateSel.h"
 #include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 #include "morvenda/editing/frmEdVar.h"
-#include "morvenda/editing/frmEditDate.h"
 #include "morvenda/editing/frmEditWidgets.h"
 #include "morvenda/editing/frmIncFile.h"
 #include "morvenda/editing/frmSelAddr.h"
@@ -61,6 +61,13 @@ QPixmap NonePicture() {
     QPixmap p(16, 16);
     p.fill(Qt::transparent);
     return p;
+}
+
+// The date picker on G.gDateSelText, which receives the date picked (and
+// stays as it was when the picker is cancelled).
+void PickIntoDateSel(QWidget* Parent) {
+    QString text = G.gDateSelText;
+    PickDate(Parent, text);
 }
 
 QString Indexed(const QString& Name, int Index) { return Name + QLatin1Char('_') + QString::number(Index); }
@@ -945,7 +952,7 @@ void frmEdit::cmdBrowseFile_Click() {
 
 void frmEdit::cboKeys_DblClick(int Index) {
     if (Index < 0 || Index >= cboKeys_->count()) return;
-    const QString item = RelDaySelect(cboKeys_->item(Index)->text(), [this] { PickEditDate(this); });
+    const QString item = RelDaySelect(cboKeys_->item(Index)->text(), [this] { PickIntoDateSel(this); });
     if (item.isEmpty()) return;
     txtFrequency_->setText(AppendFrequency(txtFrequency_->text(), item));
     txtFrequency_->setCursorPosition(static_cast<int>(txtFrequency_->text().size()));
@@ -961,7 +968,7 @@ void frmEdit::cmdClearFrq_Click() {
 void frmEdit::cboSkipOn_Click(int Index) {
     if (loading_ || Index != 3) return;
     G.gDateSelText = cboSkipOn_->itemText(1);
-    PickEditDate(this);
+    PickIntoDateSel(this);
     cboSkipOn_->setItemText(1, G.gDateSelText);
     cboSkipOn_->setCurrentIndex(1);
 }

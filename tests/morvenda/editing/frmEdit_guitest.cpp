@@ -18,6 +18,7 @@
 #include "common/constants.h"
 #include "common/gui/grid.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/frmDateSel.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
@@ -263,6 +264,13 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
         prompts.queueInput(S("1"));
         w.cboKeys_DblClick(8);  // +nCDOM
         EXPECT_EQ(Child<QLineEdit>(w, "txtFrequency")->text(), S("WorkDays +1CDOM"));
+        // "Selected Date" through the program's date picker writes the
+        // date item the frequency matches.
+        const auto keys = Child<QListWidget>(w, "cboKeys")->findItems(S("Selected Date"), Qt::MatchExactly);
+        ASSERT_EQ(keys.size(), 1);
+        WhenShown<frmDateSel>([](frmDateSel& d) { d.MonthView1_DateClick(QDate(2026, 12, 24)); });
+        w.cboKeys_DblClick(Child<QListWidget>(w, "cboKeys")->row(keys.first()));
+        EXPECT_EQ(Child<QLineEdit>(w, "txtFrequency")->text(), S("WorkDays +1CDOM 24-Dec-2026"));
         Child<QCheckBox>(w, "chkDeferRollOver")->click();
         EXPECT_FALSE(Child<QComboBox>(w, "cboResched")->isEnabled());
         Child<QCheckBox>(w, "chkDeferRollOver")->click();
@@ -361,7 +369,7 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
     EXPECT_EQ(J.CommandLine, S("true &RUNDATE&"));
     EXPECT_FALSE(J.DosProgram);
     EXPECT_EQ(J.CpuUsage, 3);
-    EXPECT_EQ(J.Frequency, S("WorkDays +1CDOM"));
+    EXPECT_EQ(J.Frequency, S("WorkDays +1CDOM 24-Dec-2026"));
     EXPECT_EQ(J.AutoResched, 3);
     EXPECT_EQ(J.EarlyStartText, S("07:15"));
     EXPECT_EQ(J.Exclusive, S("DBTAPE"));
