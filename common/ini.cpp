@@ -2,6 +2,9 @@
 
 #include "common/textfile.h"
 
+#include <QFile>
+#include <QStringDecoder>
+
 namespace {
 
 // "[name]" -> name (trimmed); nullopt for any other line.
@@ -30,27 +33,82 @@ QString ValueOf(const QString& line) { return line.mid(line.indexOf(QLatin1Char(
 
 }  // namespace
 
-IniDocument::IniDocument(QStringList lines) : lines_(std::move(lines)) {}
+IniDocument::IniDocument(QStringList lines) : lines_(std::move(lines)), origin_(lines_.size(), -1) {}
 
 IniDocument IniDocument::fromText(const QString& text) { return IniDocument(SplitLines(text)); }
 
+IniDocument IniDocument::fromBytes(const QByteArray& bytes) {
+    IniDocument doc;
+    QByteArrayView rest(bytes);
+    if (rest.startsWith("\xEF\xBB\xBF")) {
+        doc.bom_ = QByteArrayLiteral("\xEF\xBB\xBF");
+        rest = rest.sliced(3);
+    }
+    // The whole file decides the encoding of the lines written anew.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString probe = utf8.decode(rest);  // decoding happens on conversion
+    doc.latin1_ = utf8.hasError();
+    bool endSeen = false;
+    qsizetype start = 0;
+    const qsizetype n = rest.size();
+    // Split at CR LF, LF or a lone CR, as SplitLines does, keeping each end.
+    for (qsizetype i = 0; i <= n; ++i) {
+        const bool atEnd = i == n;
+        if (!atEnd && rest[i] != '\n' && rest[i] != '\r')
+            continue;
+        if (atEnd && start == n)
+            break;
+        qsizetype endLen = atEnd ? 0 : (rest[i] == '\r' && i + 1 < n && rest[i + 1] == '\n' ? 2 : 1);
+        RawLine raw{rest.sliced(start, i - start).toByteArray(), rest.sliced(i, endLen).toByteArray()};
+        if (!endSeen && endLen > 0) {
+            doc.lineEnd_ = raw.end;
+            endSeen = true;
+        }
+        // Line by line: a line written in UTF-8 into an older Latin-1 file
+        // (a character Latin-1 lacks) reads back as written.
+        doc.lines_ << DecodeText(raw.bytes);
+        doc.origin_ << static_cast<int>(doc.raw_.size());
+        doc.raw_ << raw;
+        start = i + endLen;
+        i = start - 1;
+    }
+    return doc;
+}
+
 IniDocument IniDocument::load(const QString& path) {
-    QString text;
-    if (!ReadTextFile(path, &text))
-        return IniDocument();
-    return fromText(text);
+    IniDocument doc;
+    loadForUpdate(path, &doc);
+    return doc;
 }
 
 bool IniDocument::loadForUpdate(const QString& path, IniDocument* doc, QString* error) {
-    if (!PathExists(path)) {
-        *doc = IniDocument();
+    *doc = IniDocument();
+    if (!PathExists(path))
         return true;
-    }
-    QString text;
-    if (!ReadTextFile(path, &text, error))
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, f.errorString());
         return false;
-    *doc = fromText(text);
+    }
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QStringLiteral("Cannot read \"%1\": %2").arg(path, f.errorString());
+        return false;
+    }
+    *doc = fromBytes(bytes);
     return true;
+}
+
+void IniDocument::setLine(int i, const QString& text) {
+    lines_[i] = text;
+    origin_[i] = -1;
+}
+
+void IniDocument::insertLine(int i, const QString& text) {
+    lines_.insert(i, text);
+    origin_.insert(i, -1);
 }
 
 int IniDocument::findSection(const QString& section) const {
@@ -93,13 +151,16 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     const QString line = key + QLatin1Char('=') + value;
     int h = findSection(section);
     if (h < 0) {
-        lines_ << QLatin1Char('[') + section + QLatin1Char(']') << line;
+        insertLine(static_cast<int>(lines_.size()), QLatin1Char('[') + section + QLatin1Char(']'));
+        insertLine(static_cast<int>(lines_.size()), line);
         return;
     }
     const int k = findKey(h, key);
     if (k >= 0) {
-        // Keep the key as it was spelled in the file.
-        lines_[k] = *KeyName(lines_[k]) + QLatin1Char('=') + value;
+        // Keep the key as it was spelled in the file; an unchanged value
+        // leaves the line's bytes alone.
+        if (ValueOf(lines_[k]) != value)
+            setLine(k, *KeyName(lines_[k]) + QLatin1Char('=') + value);
         return;
     }
     // After the section's last key, before the blank lines that separate it
@@ -107,7 +168,7 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     int at = sectionEnd(h);
     while (at > h + 1 && lines_[at - 1].trimmed().isEmpty())
         --at;
-    lines_.insert(at, line);
+    insertLine(at, line);
 }
 
 bool IniDocument::removeKey(const QString& section, const QString& key) {
@@ -118,6 +179,7 @@ bool IniDocument::removeKey(const QString& section, const QString& key) {
     if (k < 0)
         return false;
     lines_.removeAt(k);
+    origin_.removeAt(k);
     return true;
 }
 
@@ -127,6 +189,7 @@ bool IniDocument::removeSection(const QString& section) {
         return false;
     const int end = sectionEnd(h);
     lines_.remove(h, end - h);
+    origin_.remove(h, end - h);
     return true;
 }
 
@@ -149,9 +212,32 @@ QList<QPair<QString, QString>> IniDocument::entries(const QString& section) cons
     return out;
 }
 
-bool IniDocument::save(const QString& path, QString* error) const {
-    return WriteFileAtomic(path, EncodeLines(lines_), error);
+QByteArray IniDocument::toBytes() const {
+    QByteArray out = bom_;
+    const qsizetype n = lines_.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const int o = origin_[i];
+        QByteArray end;
+        if (o >= 0) {
+            out += raw_[o].bytes;
+            end = raw_[o].end;
+        } else {
+            const QString& text = lines_[i];
+            // A Latin-1 file stays Latin-1 as long as the text allows it.
+            bool fitsLatin1 = latin1_;
+            for (qsizetype c = 0; fitsLatin1 && c < text.size(); ++c)
+                fitsLatin1 = text[c].unicode() <= 0xff;
+            out += fitsLatin1 ? text.toLatin1() : text.toUtf8();
+        }
+        // A last line without a line end keeps it so; any other line ends.
+        if (end.isEmpty() && (o < 0 || i + 1 < n))
+            end = lineEnd_;
+        out += end;
+    }
+    return out;
 }
+
+bool IniDocument::save(const QString& path, QString* error) const { return WriteFileAtomic(path, toBytes(), error); }
 
 QString IniGet(const QString& Section, const QString& Key, const QString& IniFile) {
     return IniDocument::load(IniFile).value(Section, Key).value_or(QString());

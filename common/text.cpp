@@ -97,6 +97,26 @@ qint64 Val(const QString& Text) {
     return negative ? -v : v;
 }
 
+qint64 RoundedVal(const QString& Text) {
+    const qint64 whole = Val(Text);
+    // The first digit of the fraction decides: only halves and more round up.
+    const qsizetype dot = Text.indexOf(QLatin1Char('.'));
+    if (dot < 0 || dot + 1 >= Text.size() || Text[dot + 1] < QLatin1Char('5') || Text[dot + 1] > QLatin1Char('9'))
+        return whole;
+    // The dot must end the leading number itself ("12.7", not "12 .7").
+    qsizetype i = 0;
+    while (i < dot && (Text[i] == QLatin1Char(' ') || Text[i] == QLatin1Char('\t')))
+        ++i;
+    const bool negative = i < dot && Text[i] == QLatin1Char('-');
+    if (i < dot && (Text[i] == QLatin1Char('-') || Text[i] == QLatin1Char('+')))
+        ++i;
+    for (qsizetype k = i; k < dot; ++k) {
+        if (Text[k] < QLatin1Char('0') || Text[k] > QLatin1Char('9'))
+            return whole;
+    }
+    return negative ? whole - 1 : whole + 1;
+}
+
 QString FixedText(const QString& Text, int Width) {
     if (Text.size() <= Width)
         return Text + QString(Width - Text.size(), QLatin1Char(' '));

@@ -39,6 +39,11 @@ bool AppendLine(const QString& FileName, const QString& Text);
 /// a text that is not a number reads as 0 and never fails.
 qint64 Val(const QString& Text);
 
+/// The leading decimal number of Text with its fraction ("2.6", "-1.5e"),
+/// rounded to a whole number, halves away from zero ("2.6" and "2.5" give 3).
+/// A text that is not a number reads as 0.
+qint64 RoundedVal(const QString& Text);
+
 /// Text padded with blanks or cut to Width characters, as a fixed-width field
 /// holds it. A cut never splits a surrogate pair.
 QString FixedText(const QString& Text, int Width);

@@ -251,16 +251,7 @@ QString HelpPage(const QString& Topic, const QString& Folder) {
 
 bool ShowHelp(const QString& Topic) {
     const QString page = HelpPage(Topic, QCoreApplication::applicationDirPath());
-    if (!QFileInfo(page).isFile()) {
-        MsgBox(QStringLiteral("Sorry - cannot find a help file matching \"%1\"").arg(page));
-        return false;
-    }
-    QString error;
-    if (!ShellOpen(page, &error)) {
-        MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
-        return false;
-    }
-    return true;
+    return ShowHelpPage(page, page);
 }
 
 }  // namespace confg

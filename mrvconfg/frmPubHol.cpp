@@ -44,7 +44,7 @@ MRVPubHol::MRVPubHol(QLineEdit* txtPubHols, const QString& CurrentIni, QWidget* 
     cmdDelPHYear->setToolTip(QStringLiteral("Delete all entries for a specified year."));
     QPushButton* cmdOpenPH = Button(this, "cmdOpenPH", QStringLiteral("&Open"));
     cmdSavePH_ = Button(this, "cmdSavePH", QStringLiteral("&Save"));
-    QPushButton* cmdSaveAsPH = Button(this, "cmdSaveAsPH", QStringLiteral("Save &As"));
+    QPushButton* cmdSaveAsPH = Button(this, "cmdSaveAsPH", QStringLiteral("Sa&ve As"));
     QPushButton* cmdHelp = Button(this, "cmdHelp", QStringLiteral("&Help"));
     cmdClose_ = Button(this, "cmdClose", QStringLiteral("C&lose"));
     for (QPushButton* b :

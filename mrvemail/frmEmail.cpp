@@ -15,6 +15,7 @@
 
 #include "common/clock.h"
 #include "common/gui/frmAbout.h"
+#include "common/gui/mnemonics.h"
 #include "common/prompter.h"
 
 namespace {
@@ -96,12 +97,15 @@ frmEmail::frmEmail(QWidget* parent) : QMainWindow(parent) {
     connect(cmdSuspend_, &QPushButton::clicked, this, &frmEmail::cmdSuspend_Click);
     connect(cmdClose_, &QPushButton::clicked, this, &frmEmail::cmdClose_Click);
     // Menu items press their buttons; pressing a button that a pass has
-    // disabled does nothing, so no menu item can start or suspend meanwhile.
+    // disabled does nothing, so no second pass can start meanwhile.
     connect(mnuKick_, &QAction::triggered, cmdKick_, &QPushButton::click);
-    connect(mnuSuspend_, &QAction::triggered, cmdSuspend_, &QPushButton::click);
+    // Suspend from the menu works during a pass too, while the button is
+    // disabled: the pass stops after the message in hand.
+    connect(mnuSuspend_, &QAction::triggered, this, &frmEmail::cmdSuspend_Click);
     connect(mnuExit_, &QAction::triggered, this, &frmEmail::close);
     connect(mnuAbout_, &QAction::triggered, this, &frmEmail::mnuAbout_Click);
     connect(tmrEmail_, &QTimer::timeout, this, &frmEmail::tmrEmail_Timer);
+    MenuBarWinsMnemonics(this);
 }
 
 frmEmail::~frmEmail() = default;
@@ -166,6 +170,7 @@ void frmEmail::tmrEmail_Timer() {
 
 void frmEmail::BeginPass() {
     passRunning_ = true;
+    stopPass_ = false;
     for (QWidget* w :
          {static_cast<QWidget*>(cmdKick_), static_cast<QWidget*>(cmdSuspend_), static_cast<QWidget*>(cmdClose_)})
         w->setEnabled(false);
@@ -196,17 +201,23 @@ void frmEmail::cmdKick_Click() {
         showingWait_ = false;
         QCoreApplication::processEvents();
     };
+    hooks.stop = [this] { return stopPass_; };
     const PassSummary summary = RunSendPass(cfg_, mail_, passState_, hooks);
     lblErrors_->setText(ErrorFilesText(summary.errorFiles, cfg_.emailPath));
     // Messages the server could not take stay in the folder; the label says
     // why until a pass gets past the server again.
     if (!summary.serverFault.isEmpty()) {
+        // Written once while it lasts, not once per pass or per message.
+        if (summary.serverFault != loggedFault_)
+            std::fprintf(stderr, "MRVEmail: messages wait for the mail server: %s\n", qPrintable(summary.serverFault));
+        loggedFault_ = summary.serverFault;
         if (!showingWait_) progressBeforeWait_ = lblProgress_->text();
         lblProgress_->setText(WaitingText(summary.serverFault));
         showingWait_ = true;
     } else if (showingWait_) {
         lblProgress_->setText(progressBeforeWait_);
         showingWait_ = false;
+        loggedFault_.clear();
     }
     EndPass();
 }
@@ -214,6 +225,7 @@ void frmEmail::cmdKick_Click() {
 void frmEmail::cmdSuspend_Click() {
     if (!suspended_) {
         suspended_ = true;
+        stopPass_ = passRunning_;
         savedProgress_ = lblProgress_->text();
         tmrEmail_->stop();
         cmdSuspend_->setText(QStringLiteral("Re&sume"));
@@ -243,6 +255,7 @@ void frmEmail::closeEvent(QCloseEvent* event) {
     closeRequested_ = true;
     // A pass in progress finishes its message first; its end closes the window.
     if (passRunning_) {
+        stopPass_ = true;
         event->ignore();
         return;
     }

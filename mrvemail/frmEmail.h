@@ -79,6 +79,12 @@ private:
     bool passRunning_ = false;
     bool closeRequested_ = false;
     bool suspended_ = false;
+    // Suspend or close was asked for while a pass ran: it ends after the
+    // message in hand.
+    bool stopPass_ = false;
+    // The mail server's fault last written to standard error, so a fault
+    // that lasts is written once.
+    QString loggedFault_;
     bool unloaded_ = false;
     QString savedProgress_;
     /// The progress label shows WaitingText; the text it replaced.

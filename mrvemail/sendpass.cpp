@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 
+#include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSysInfo>
 #include <QTime>
 #include <cerrno>
 #include <cstdio>
@@ -106,6 +108,15 @@ QString ErrorLogLine(const QString& DateFormat, const QString& Path, const QStri
            Errors;
 }
 
+QString MessageIdOf(const QString& Path, const QDateTime& Modified) {
+    // The folder and the computer tell apart messages of the same name and
+    // minute written elsewhere.
+    const QByteArray where = QSysInfo::machineHostName().toUtf8() + '\n' + QFileInfo(Path).absolutePath().toUtf8();
+    const QString tag = QString::fromLatin1(QCryptographicHash::hash(where, QCryptographicHash::Sha1).toHex().left(8));
+    return FileNameOf(MessageBase(Path)) + QLatin1Char('.') + Modified.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")) +
+           QLatin1Char('.') + tag;
+}
+
 int CountErrorFiles(const QString& EmailPath) {
     return static_cast<int>(QDir(EmailPath).entryList({QStringLiteral("*.err")}, QDir::Files | QDir::Hidden).size());
 }
@@ -162,8 +173,15 @@ MessageOutcome HandleMessageFile(const QString& Path, const EmailConfig& Config,
     }
 
     bool sent = false;
+    // The sent name is given as soon as the server has taken the message,
+    // before the session is closed: a crash after that point can no longer
+    // send the message a second time.
+    bool renameTried = false;
+    bool renamed = false;
+    QString sentTarget;
     if (errors.isEmpty()) {
         MailMessage mail;
+        mail.messageId = MessageIdOf(Path, modified);
         mail.to = msg.to;
         mail.cc = msg.cc;
         mail.subject = msg.subjectText();
@@ -176,7 +194,11 @@ MessageOutcome HandleMessageFile(const QString& Path, const EmailConfig& Config,
             mail.attachments.append({FileNameOf(a.file), a.file});
         }
         if (errors.isEmpty() && msg.wantsSending()) {
-            const MailStatus status = Mail.send(mail);
+            const MailStatus status = Mail.send(mail, [&] {
+                renameTried = true;
+                sentTarget = FreeFileName(SentFileName(Path));
+                renamed = rename(Path, sentTarget, &why);
+            });
             if (status) {
                 sent = true;
                 DeleteSentFiles(msg.deleteList);
@@ -193,8 +215,8 @@ MessageOutcome HandleMessageFile(const QString& Path, const EmailConfig& Config,
     }
 
     if (errors.isEmpty()) {
-        const QString target = FreeFileName(SentFileName(Path));
-        if (!rename(Path, target, &why)) {
+        const QString target = renameTried ? sentTarget : FreeFileName(SentFileName(Path));
+        if (!(renameTried ? renamed : rename(Path, target, &why))) {
             const QString text =
                 sent ? QStringLiteral(
                            "The message was sent, but its file could not be renamed to %1: "
@@ -223,11 +245,16 @@ PassSummary RunSendPass(const EmailConfig& Config, MailSession& Mail, SendPassSt
     // during the pass go out in it too; a file already met in this pass is
     // never taken a second time, whatever became of it.
     QSet<QString> seen;
-    for (bool serverDown = false; !serverDown;) {
+    for (bool endPass = false; !endPass;) {
         bool any = false;
         for (const QString& name : ListMessageFiles(Config.emailPath)) {
             const QString path = JoinPath(Config.emailPath, name);
             if (seen.contains(path)) continue;
+            if (Hooks.stop && Hooks.stop()) {
+                summary.stopped = true;
+                endPass = true;
+                break;
+            }
             seen.insert(path);
             any = true;
             QString reason;
@@ -254,13 +281,13 @@ PassSummary RunSendPass(const EmailConfig& Config, MailSession& Mail, SendPassSt
                     // the next pass.
                     ++summary.waiting;
                     summary.serverFault = reason;
-                    serverDown = true;
+                    endPass = true;
                     break;
                 case MessageOutcome::Vanished:
                 case MessageOutcome::RenameRetried:
                     break;
             }
-            if (serverDown) break;
+            if (endPass) break;
         }
         if (!any) break;
     }

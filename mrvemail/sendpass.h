@@ -58,6 +58,9 @@ struct SendPassHooks {
     /// Renames a file without replacing another; false with *error set when
     /// it fails. Unset: the file system's rename.
     std::function<bool(const QString& from, const QString& to, QString* error)> rename;
+    /// Asked before each message: true ends the pass there (the operator
+    /// suspended or closed the window meanwhile). Unset: never.
+    std::function<bool()> stop;
 };
 
 /// Counts of one pass.
@@ -71,14 +74,17 @@ struct PassSummary {
     int waiting = 0;
     /// Why the last of those was left ("" when none was).
     QString serverFault;
+    /// The pass ended early because Hooks.stop asked for it.
+    bool stopped = false;
     /// Error files in the messages folder when the pass ended.
     int errorFiles = 0;
 };
 
 /// Runs one pass over Config.emailPath with Mail (logged on). Never throws and
 /// never stops on one message's failure; it ends early only when the mail
-/// server cannot be reached, leaving the messages not yet tried for a later
-/// pass.
+/// server cannot be reached or refuses the whole session (the sender, a
+/// log-on it asks for), leaving the messages not yet tried for a later pass,
+/// or when Hooks.stop asks for it.
 PassSummary RunSendPass(const EmailConfig& Config, MailSession& Mail, SendPassState& State,
                         const SendPassHooks& Hooks = {});
 
@@ -121,6 +127,12 @@ QString FreeFileName(const QString& Wanted);
 /// and " hh:nn", a blank, the file's path, ":  " and the errors (each of
 /// which begins with CR LF).
 QString ErrorLogLine(const QString& DateFormat, const QString& Path, const QString& Errors);
+
+/// The part before "@" of the Message-ID of the message in the file Path last
+/// changed at Modified: its base name, that moment and a short tag of the
+/// computer and folder. A message sent again after a crash carries the same
+/// id, so its receivers can drop the second copy.
+QString MessageIdOf(const QString& Path, const QDateTime& Modified);
 
 /// The number of "*.err" files of a folder (any letter case).
 int CountErrorFiles(const QString& EmailPath);

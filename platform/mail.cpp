@@ -132,6 +132,12 @@ int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
 // connection puts the message off; anything else (an attachment that could not
 // be read meanwhile, ...) belongs to the message.
 MailFault FaultOf(CURLcode code, const Transfer& t) {
+    // A sender refused for good, or a server that wants a log-on first,
+    // refuses every message alike: the session is at fault, not the message.
+    // A message too large (552 to the size it announced) is its own fault.
+    if (t.refusal.startsWith("530") ||
+        (t.refusalAfter == "MAIL" && t.refusal.startsWith('5') && !t.refusal.startsWith("552")))
+        return MailFault::Connection;
     const bool envelope = t.refusalAfter == "MAIL" || t.refusalAfter == "RCPT" || t.refusalAfter == "DATA";
     if (!t.refusal.isEmpty() && envelope) return t.refusal.startsWith('5') ? MailFault::Message : MailFault::Temporary;
     if (!t.began) return MailFault::Connection;
@@ -152,6 +158,24 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* t = static_cast<Transfer*>(user);
     if (t->idle && *t->idle) (*t->idle)();
     return 0;
+}
+
+// The left part of a Message-ID: dot-separated runs of the characters an
+// address may hold unquoted; any other character becomes "_".
+QByteArray IdText(const QString& id) {
+    static const QByteArray allowed = "!#$%&'*+-/=?^_`{|}~";
+    QByteArray out;
+    for (QChar c : id) {
+        const char16_t u = c.unicode();
+        const bool plain = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+                           (u < 0x80 && allowed.contains(static_cast<char>(u)));
+        if (u == u'.' && !out.isEmpty() && !out.endsWith('.'))
+            out += '.';
+        else if (u != u'.')
+            out += plain ? static_cast<char>(u) : '_';
+    }
+    while (out.endsWith('.')) out.chop(1);
+    return out.isEmpty() ? QByteArrayLiteral("_") : out;
 }
 
 QByteArray ServerUrl(const SmtpSettings& s) {
@@ -264,7 +288,7 @@ void MailSession::logOff() {
     sender_ = MailAddress();
 }
 
-MailStatus MailSession::send(const MailMessage& m) {
+MailStatus MailSession::send(const MailMessage& m, const std::function<void()>& accepted) {
     if (!loggedOn_)
         return MailStatus::failure(QStringLiteral("The mail session is not logged on"), MailFault::Connection);
     if (m.to.isEmpty() && m.cc.isEmpty()) return MailStatus::failure(QStringLiteral("The message has no recipients"));
@@ -300,7 +324,10 @@ MailStatus MailSession::send(const MailMessage& m) {
         m.to.isEmpty() ? QByteArray() : "To: " + MailboxList(m.to),
         m.cc.isEmpty() ? QByteArray() : "Cc: " + MailboxList(m.cc),
         "Subject: " + HeaderText(subject),
-        "Message-ID: <" + QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1() + '@' + domain.toLatin1() + '>',
+        "Message-ID: <" +
+            (m.messageId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1()
+                                   : IdText(m.messageId)) +
+            '@' + domain.toLatin1() + '>',
     };
     curl_slist* headers = nullptr;
     for (const QByteArray& h : headerLines)
@@ -327,6 +354,9 @@ MailStatus MailSession::send(const MailMessage& m) {
     curl_easy_setopt(c, CURLOPT_MIMEPOST, mime);
 
     const CURLcode rc = curl_easy_perform(c);
+    // The transfer ends with the server's answer to the message; the QUIT of
+    // the connection goes out only at the cleanup below.
+    if (rc == CURLE_OK && accepted) accepted();
     curl_easy_cleanup(c);
     curl_mime_free(mime);
     curl_slist_free_all(headers);

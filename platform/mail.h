@@ -57,6 +57,10 @@ struct MailMessage {
     QString subject;
     QString text;
     QList<MailAttachment> attachments;
+    /// The part of the Message-ID before its "@" (the sender's domain follows
+    /// it). A message sent again carries the same id, so its receivers can
+    /// drop the second copy. Empty: an id of its own for every sending.
+    QString messageId;
 };
 
 /// Where the fault of a failed operation lies, which decides what the caller
@@ -64,14 +68,15 @@ struct MailMessage {
 enum class MailFault {
     None,        ///< nothing failed
     Message,     ///< the message cannot go: the server refused it for good (a
-                 ///< 5xx answer to its sender, a recipient or its content) or
-                 ///< it cannot be built; sending it again fails again
+                 ///< 5xx answer to a recipient or to its content) or it
+                 ///< cannot be built; sending it again fails again
     Temporary,   ///< the server put the message off (a 4xx answer) or the
                  ///< connection broke while the message was being handed
                  ///< over; the same message may go later
     Connection,  ///< no message could be handed over: the server cannot be
-                 ///< reached, TLS or the log-on failed, or the session is not
-                 ///< logged on; every message waits until that is over
+                 ///< reached, TLS or the log-on failed, the session is not
+                 ///< logged on, the server refuses the sender or asks for
+                 ///< authentication; every message waits until that is over
 };
 
 /// Outcome of a session operation: ok, or the reason it failed (for a
@@ -111,8 +116,11 @@ public:
     /// cannot be read, the server cannot be reached, or the server refuses the
     /// sender, any recipient or the message (the reason then holds the
     /// server's answer); the status's fault tells which (see MailFault).
-    /// Nothing is sent to anyone when a recipient is refused.
-    MailStatus send(const MailMessage& message);
+    /// Nothing is sent to anyone when a recipient is refused. Accepted, when
+    /// given, is called as soon as the server has taken the message for
+    /// delivery, before the connection is closed (a crash after it cannot
+    /// make the caller send the message again).
+    MailStatus send(const MailMessage& message, const std::function<void()>& accepted = {});
 
     /// Called now and then while the session waits for the server, so a
     /// window can let its pending events run. Must not use this session.

@@ -126,8 +126,10 @@ QString DateVarsField(const std::array<QString, 7>& vars) {
 
 // Appends one field of a line: CR and LF become blanks (they would split the
 // line), then a field holding a comma, a quote or a TAB is quoted so that it
-// cannot shift the columns. One scan decides both.
-void AppendField(QString& line, const QString& field) {
+// cannot shift the columns. One scan decides both. Trim false keeps leading
+// and trailing blanks, which carry meaning in the one-letter-per-dependency
+// columns.
+void AppendField(QString& line, const QString& field, bool trim = true) {
     bool quote = false;
     bool lineEnds = false;
     for (const QChar c : field) {
@@ -147,7 +149,8 @@ void AppendField(QString& line, const QString& field) {
         }
         v = cleaned;
     }
-    v = TrimBlanks(v);
+    if (trim)
+        v = TrimBlanks(v);
     if (!quote) {
         line += v;
         return;
@@ -190,6 +193,10 @@ bool ReadItems(const QString& field, std::array<QString, N>* items) {
         (*items)[k] = static_cast<qsizetype>(k) < parts.size() ? parts[static_cast<qsizetype>(k)] : QString();
     return true;
 }
+
+// Columns holding one letter per dependency: a blank is a letter there.
+constexpr int kRunAfterStatusColumn = 45;
+constexpr int kRunAfterUnschedColumn = 46;
 
 QString UnclosedQuote(int column) {
     return QStringLiteral("column %1: a quoted text has no closing quote").arg(column);
@@ -359,7 +366,7 @@ QString ScheduleLine(const JobRec& J) {
     for (int c = 0; c < kScheduleColumns; ++c) {
         if (c > 0)
             line += kTab;
-        AppendField(line, fields[c]);
+        AppendField(line, fields[c], c + 1 != kRunAfterStatusColumn && c + 1 != kRunAfterUnschedColumn);
     }
     return line;
 }
@@ -370,8 +377,28 @@ bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error
         *error = UnclosedQuote(bad);
         return false;
     }
-    while (f.size() < kScheduleColumns)
-        f.append(QString());
+    // A line that is not a job (a stray text, a line cut short or run
+    // together with the next) must not be taken for one.
+    if (f.size() < kScheduleColumns) {
+        *error = QStringLiteral("column %1: the line ends after %2 of its %3 columns")
+                     .arg(f.size() + 1)
+                     .arg(f.size())
+                     .arg(kScheduleColumns);
+        return false;
+    }
+    if (f.size() > kScheduleColumns) {
+        *error = QStringLiteral("column %1: the line has %2 columns, not %3")
+                     .arg(kScheduleColumns + 1)
+                     .arg(f.size())
+                     .arg(kScheduleColumns);
+        return false;
+    }
+    if (const QString name = f.at(0).trimmed(); name.size() > kJobNameWidth) {
+        *error = QStringLiteral("column 1: the job name \"%1\" is longer than %2 characters")
+                     .arg(name)
+                     .arg(kJobNameWidth);
+        return false;
+    }
     auto col = [&f](int c) -> const QString& { return f.at(c - 1); };
     const bool tabFile = Sep == kTab;
 
@@ -476,9 +503,9 @@ bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error
         v.replace(gListComma, kComma);
     J->SubmitOnly = FlagOf(col(43));
     J->DeferEojMins = NumAs<std::int16_t>(col(44));
-    J->RunAfterStatus = col(45);
+    J->RunAfterStatus = col(kRunAfterStatusColumn);
     J->RunAfterStatus.replace(QLatin1Char('1'), QLatin1Char('U'));
-    J->RunAfterUnsched = col(46).leftJustified(J->RunAfterStatus.size(), kBlank, true);
+    J->RunAfterUnsched = col(kRunAfterUnschedColumn).leftJustified(J->RunAfterStatus.size(), kBlank, true);
     J->AutoResched = NumAs<std::uint8_t>(col(47));
     return true;
 }

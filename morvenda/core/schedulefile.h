@@ -17,8 +17,9 @@ inline constexpr int kScheduleColumns = 50;
 /// every job its default date variables and its run state. A missing file
 /// asks whether to create it (Yes: CreateDefaultSchedule; No: FatalClose). An
 /// unreadable file shows a message and ends the program (throws FatalStop);
-/// a line with an unclosed quote or a start or end time that is not a date
-/// ends it through FatalClose with a message naming the file, the line and the
+/// a line that is not a job (not exactly 50 columns, a job name longer than 8
+/// characters), with an unclosed quote or with a start or end time that is not
+/// a date ends it through FatalClose with a message naming the file, the line and the
 /// column. The file itself is never changed by a failed load.
 void LoadSchedule();
 
@@ -37,7 +38,8 @@ bool SaveSchedule();
 void CreateDefaultSchedule();
 
 /// The schedule-file line of one job (without its line end): 50 fields joined
-/// by TABs, each trimmed, a field holding a comma, a double quote or a TAB
+/// by TABs, each trimmed (but columns 45 and 46, one letter per dependency,
+/// where a blank counts), a field holding a comma, a double quote or a TAB
 /// enclosed in double quotes with its inner quotes doubled; CR and LF are
 /// written as blanks.
 QString ScheduleLine(const JobRec& J);
@@ -45,8 +47,10 @@ QString ScheduleLine(const JobRec& J);
 /// Fills J from one schedule-file line whose fields are separated by Sep (TAB,
 /// or "," for an older file). Fields that are not saved keep the values J
 /// already has. False, with *error set to what is wrong and in which column
-/// (for example: column 13: "31 Foo 2026" is not a date), when a quoted field
-/// has no closing quote or a start or end time is not a date.
+/// (for example: column 13: "31 Foo 2026" is not a date), when the line does
+/// not hold exactly kScheduleColumns fields, its job name is longer than 8
+/// characters, a quoted field has no closing quote or a start or end time is
+/// not a date.
 bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error);
 
 /// Splits Line at Sep into all its fields, read as GetLineField reads each of

@@ -63,21 +63,7 @@ QString HelpPagePath(const QString& Topic) {
     return JoinPath(JoinPath(folder, QStringLiteral("help")), Topic + QStringLiteral(".htm"));
 }
 
-bool ShowHelp(const QString& Topic) {
-    const QString page = HelpPagePath(Topic);
-    if (!QFileInfo(page).isFile()) {
-        MsgBox(QStringLiteral("Sorry - cannot find a help file matching \"%1\"").arg(Topic));
-        return false;
-    }
-    // A page that exists but cannot be opened is reported too, so that a
-    // help button never silently does nothing.
-    QString error;
-    if (!ShellOpen(page, &error)) {
-        MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
-        return false;
-    }
-    return true;
-}
+bool ShowHelp(const QString& Topic) { return ShowHelpPage(HelpPagePath(Topic), Topic); }
 
 void RunGenieAndEnd() {
     const QString genie = ExistingProgram(G.gGeniePath);

@@ -298,7 +298,9 @@ void Execution::EndJob(int j, bool& changed) {
     Track(Name(j), job.StatusText);
     job.Completed = SchedNow();
     changed = true;
-    const qint64 span = job.Completed.seconds() - job.Started.seconds();
+    // A job that never started (its end forced before a submission) has
+    // no duration.
+    const qint64 span = job.Started.isZero() ? 0 : job.Completed.seconds() - job.Started.seconds();
     const QString line = PaddedName(j) + kTab + job.StatusText.trimmed() + QStringLiteral(" at ") + Hms(job.Completed) +
                          QStringLiteral(" (Duration ") + SpanHms(span) + QLatin1Char(')');
     if (!G.gDummyRun) {
@@ -509,11 +511,11 @@ QString Execution::DummyCmdLine(int JobIndex, const QString& Command) const {
     QString t = G.gDummyModel;
     t.remove(QLatin1Char('"'));
     t = t.toUpper();
-    QString cmd = Command;
-    cmd.remove(QLatin1Char('"'));
     t.replace(QStringLiteral("%DUMMYPROG%"), G.gDummyProg);
     t.replace(QStringLiteral("%JOBNAME%"), Name(JobIndex));
-    t.replace(QStringLiteral("%CMDLINE%"), AddQuotes(cmd));
+    // The command keeps its own quotes, doubled inside the quoted field, so
+    // the dummy program shows the command line as the job holds it.
+    t.replace(QStringLiteral("%CMDLINE%"), AddQuotes(DoubleQuotes(Command)));
     t.replace(QStringLiteral("%FREQ%"), AddQuotes(Job(JobIndex).Frequency));
     return t;
 }
@@ -523,7 +525,7 @@ QString Execution::DummyCmdLine(int JobIndex, const QString& Command) const {
 void Execution::InitSchedule() {
     G.gSchedComplete = false;
     WriteLog(G.gLogFile, QStringLiteral("Starting"));
-    gTimerSecs = static_cast<int>(std::clamp<qint64>(Val(IniGet(gAppName, QStringLiteral("TimerSecs"), G.gIniFile)),
+    gTimerSecs = static_cast<int>(std::clamp<qint64>(RoundedVal(IniGet(gAppName, QStringLiteral("TimerSecs"), G.gIniFile)),
                                                       0, 24 * 3600));
     // A missing, zero or unreadable interval must never stop the passes.
     if (gTimerSecs < 1)

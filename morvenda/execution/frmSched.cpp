@@ -4,6 +4,7 @@
 #include "common/constants.h"
 #include "common/datetime.h"
 #include "common/gui/controls.h"
+#include "common/gui/mnemonics.h"
 #include "common/prompter.h"
 #include "common/text.h"
 #include "morvenda/core/dependency.h"
@@ -27,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
 #include <QTextOption>
@@ -136,6 +138,11 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     titleFont.setBold(true);
     lblTitle_->setFont(titleFont);
     lblRelDays_ = Label("lblRelDays", QString(), fraStatus_);
+    // The run date's text differs from day to day; the window keeps one
+    // width: the label has room for the longest text any date gives.
+    lblRelDays_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblRelDays_->setMinimumWidth(lblRelDays_->fontMetrics().horizontalAdvance(
+        QStringLiteral(" (+31CDOM, -31CDOM, +23WDOM, -23WDOM, +5Wed, -5Wed)W")));
     lblSchedStart_ = Label("lblSchedStart", QString(), fraStatus_);
     lblKick_ = Label("lblKick", QString(), fraStatus_);
     lblFailed_ = Label("lblFailed", QStringLiteral("One or More Submission/Run Failures"), fraStatus_);
@@ -179,8 +186,16 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     lstProgList_->setModel(progList_);
     lstProgList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstProgList_->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstProgList_->setUniformItemSizes(true);
+    // Every line is measured, so a long one brings the horizontal scroll bar
+    // instead of being cut.
+    lstProgList_->setUniformItemSizes(false);
+    lstProgList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lstProgList_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     lstProgList_->setItemDelegate(new TabStopDelegate(kProgListTabStop, lstProgList_));
+    // The newest line stays whole in view whatever changes the list's room:
+    // the window's first layout, the lists shown or hidden, a scroll bar.
+    connect(lstProgList_->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            [this](int, int max) { lstProgList_->verticalScrollBar()->setValue(max); });
 
     // The events and unsubmitted-jobs lists, shown by Show Events.
     lists_ = new QWidget(this);
@@ -307,6 +322,10 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     connect(puForceSub_, &QAction::triggered, this, &frmSched::puForceSub_click);
 
     resize(9600 / kTwipsPerPixel, kHeightListsHidden / kTwipsPerPixel);
+
+    // Alt+X, Alt+V, Alt+H: the menu-bar entries, not the buttons that share
+    // their letters.
+    MenuBarWinsMnemonics(this);
 
     // Every line the run logs shows here while the window lives.
     G.ProgList = progList_;
@@ -455,10 +474,9 @@ void frmSched::SetRunDateLabels(const QString& relDays, const QString& schedStar
     lblRelDays_->setText(relDays);
     lblSchedStart_->setText(schedStart);
     // A run date starts: what the completion of the previous one turned off
-    // is on again, and Next Day waits for this one's completion.
+    // is on again. Next Day, once offered, stays offered.
     SetButton(CmdKickInt_, mnuKickInterval_, true);
     SetButton(cmdSuspend_, mnuScheduleSuspend_, true);
-    SetButton(cmdNextDay_, mnuScheduleNext_, false);
 }
 
 // The lists are brought up to date when window events are next let run, or

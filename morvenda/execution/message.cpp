@@ -1,5 +1,6 @@
 #include "morvenda/execution/message.h"
 
+#include "common/clock.h"
 #include "common/constants.h"
 #include "common/datetime.h"
 #include "common/text.h"
@@ -224,8 +225,10 @@ QString DirFilter(const QString& Line) {
 QString MessageFileName(const QString& JobName, int DeferMins) {
     QString stamp;
     if (DeferMins > 0)
+        // The e-mailer holds the message until this moment by its own clock,
+        // so it is the real present moment, also in a dummy run.
         stamp = QLatin1Char('.') +
-                FormatDate(SchedNow().addSeconds(qint64(DeferMins) * 60), QStringLiteral("yyyymmddhhnn"));
+                FormatDate(Now().addSeconds(qint64(DeferMins) * 60), QStringLiteral("yyyymmddhhnn"));
     const QString stem = JobName.trimmed().left(4).leftJustified(4, QLatin1Char('x'));
 
     // Every name a file of the folder takes, cut at each of its dots: a

@@ -7,6 +7,7 @@
 #include "common/gui/filedialog.h"
 #include "common/gui/frmAbout.h"
 #include "common/gui/guard.h"
+#include "common/gui/mnemonics.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
@@ -61,6 +62,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     lblIniCaption->setObjectName(QStringLiteral("lblINICaption"));
     lblINIFile_ = new QLabel(central);
     lblINIFile_->setObjectName(QStringLiteral("lblINIFile"));
+    lblINIFile_->installEventFilter(this);
     iniRow->addWidget(lblIniCaption);
     iniRow->addWidget(lblINIFile_, 1);
     outer->addLayout(iniRow);
@@ -170,6 +172,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
         const QSignalBlocker block(updRunDate_);
         updRunDate_->setValue(0);
     });
+    // Alt+H, Alt+V: the Help and View menus, not the button and box that
+    // share their letters.
+    MenuBarWinsMnemonics(this);
 }
 
 frmMain::~frmMain() = default;
@@ -181,8 +186,10 @@ void frmMain::Form_Load(const QString& commandLine) {
 }
 
 void frmMain::ShowStartupValues(const StartupValues& v) {
+    // The whole path shows in the tooltip too, where a long one is cut off
+    // in the label.
     lblINIFile_->setText(G.gIniFile);
-    lblINIFile_->setToolTip(QStringLiteral("INI file location.  View this file to see where the schedule data is stored."));
+    lblINIFile_->setToolTip(G.gIniFile);
     lblStartTime_->setText(v.startTime);
     lblCPULimit_->setText(v.cpuLimit);
     fraSchedule_->setTitle(v.schedCaption);
@@ -296,6 +303,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
     });
     event->accept();
     QCoreApplication::quit();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblINIFile_ && event->type() == QEvent::MouseButtonDblClick) {
+        GuardFatal([this] { mnuOpen_Click(); });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::changeEvent(QEvent* event) {

@@ -44,6 +44,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    /// A double-click on the configuration-file label opens another file.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showSplash() override;

@@ -14,6 +14,7 @@
 #include "morvenda/core/windowhelpers.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -45,6 +46,23 @@ QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Mark
     if (value == Marker)
         return QString();
     return value;
+}
+
+void CheckScheduleIni(const QString& Path) {
+    // Missing keys are written back only into a file that is a schedule
+    // configuration file: any other file named by mistake (a schedule file, a
+    // binary file) is left exactly as it is.
+    IniDocument doc;
+    QString reason;
+    if (!QFileInfo(Path).isFile()) {
+        reason = QStringLiteral("it is not a file");
+    } else if (!IniDocument::loadForUpdate(Path, &doc, &reason)) {
+        // reason says why it cannot be read
+    } else if (!doc.hasSection(gAppName)) {
+        reason = QStringLiteral("it has no \"[") + gAppName + QStringLiteral("]\" section");
+    }
+    if (!reason.isEmpty())
+        FatalClose(kQuote + Path + QStringLiteral("\" is not a Morvenda configuration file: ") + reason);
 }
 
 bool ValidDateDisplayFormat(const QString& Value) {
@@ -100,6 +118,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
         FatalClose(QStringLiteral("No INI file specified"));
     if (!PathExists(G.gIniFile))
         FatalClose(QStringLiteral("Cannot find INI file: ") + G.gIniFile);
+    CheckScheduleIni(G.gIniFile);
 
     QString missing;
     G.gSchedName = IniGetWarn(QStringLiteral("ScheduleName"), missing, QString());
@@ -154,7 +173,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
         G.gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri");
     G.gAllowCritical = Read(QStringLiteral("AllowCritical")).toUpper() == QLatin1String("Y");
     G.gMinJobLaunch = static_cast<std::int16_t>(
-        std::clamp<qint64>(Val(Read(QStringLiteral("MinJobLaunch"))), -32768, 32767));
+        std::clamp<qint64>(RoundedVal(Read(QStringLiteral("MinJobLaunch"))), -32768, 32767));
     if (G.gMinJobLaunch == 0)
         G.gMinJobLaunch = 10;
     // The key the configuration editor writes takes effect when the one the

@@ -18,6 +18,10 @@ SchedulerCommandLine ParseSchedulerCommandLine(const QString& commandLine);
 /// and writes Key back with Marker; a value equal to Marker reads as "".
 QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Marker);
 
+/// Stops the program through FatalClose, naming Path, when Path is not a
+/// readable file with a "[Morvenda]" section; nothing is written to it.
+void CheckScheduleIni(const QString& Path);
+
 /// True when Value is "0", "1", "2" (or "01", ...): not empty, a run of
 /// characters of "012" and numerically 0, 1 or 2.
 bool ValidDateDisplayFormat(const QString& Value);

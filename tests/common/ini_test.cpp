@@ -34,15 +34,50 @@ TEST(Ini, LongValuesComeBackWhole) {
     EXPECT_EQ(IniGet(kSec, S("ScheduleFile"), f), longPath);
 }
 
-TEST(Ini, WritingKeepsCommentsAndOrderAndUsesCrLf) {
+TEST(Ini, WritingKeepsCommentsAndOrderAndTheFilesLineEnds) {
     TempDir dir;
     const QString f = dir.write(S("b.ini"),
                                 "; top comment\n[Morvenda]\nA=1\n; inside\nB=2\n\n[Next]\nC=3\n");
     ASSERT_TRUE(IniPut(kSec, S("b"), S("20"), f));
     ASSERT_TRUE(IniPut(kSec, S("New"), S("n"), f));
     ASSERT_TRUE(IniPut(S("Next"), S("D"), S("4"), f));
-    EXPECT_EQ(dir.read(f), QByteArray("; top comment\r\n[Morvenda]\r\nA=1\r\n; inside\r\nB=20\r\nNew=n\r\n\r\n"
-                                      "[Next]\r\nC=3\r\nD=4\r\n"));
+    EXPECT_EQ(dir.read(f), QByteArray("; top comment\n[Morvenda]\nA=1\n; inside\nB=20\nNew=n\n\n"
+                                      "[Next]\nC=3\nD=4\n"));
+}
+
+TEST(Ini, WritingKeepsTheFilesEncodingAndEveryUntouchedByte) {
+    struct Case {
+        const char* what;
+        QByteArray before;
+        const char* key;
+        QString value;
+        QByteArray after;
+    };
+    const Case cases[] = {
+        {"Latin-1 stays Latin-1", "[Morvenda]\r\nName=Caf\xe9\r\n", "Owner", S("M\u00fcller"),
+         "[Morvenda]\r\nName=Caf\xe9\r\nOwner=M\xfcller\r\n"},
+        {"a character Latin-1 lacks goes as UTF-8 on its own line", "[Morvenda]\nName=Caf\xe9\n", "Cost",
+         S("5 \u20ac"), "[Morvenda]\nName=Caf\xe9\nCost=5 \xe2\x82\xac\n"},
+        {"UTF-8 stays UTF-8", "[Morvenda]\r\nName=Caf\xc3\xa9\r\n", "Name", S("Th\u00e9"),
+         "[Morvenda]\r\nName=Th\xc3\xa9\r\n"},
+        {"byte order mark and CR line ends kept", "\xef\xbb\xbf[Morvenda]\rA=1\r", "B", S("2"),
+         "\xef\xbb\xbf[Morvenda]\rA=1\rB=2\r"},
+        {"a last line without a line end gets one only when a line follows", "[Morvenda]\r\nA=1", "A", S("1"),
+         "[Morvenda]\r\nA=1"},
+        {"mixed line ends: each line keeps its own", "[Morvenda]\r\nA=1\nB=2\r\n", "A", S("9"),
+         "[Morvenda]\r\nA=9\r\nB=2\r\n"},
+        {"appending after an unterminated line", "[Morvenda]\nA=1", "B", S("2"), "[Morvenda]\nA=1\nB=2\n"},
+        {"an unchanged value leaves its line as it was", "[Morvenda]\r\n  A = 1 \r\n", "A", S("1"),
+         "[Morvenda]\r\n  A = 1 \r\n"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString f = dir.write(S("enc.ini"), c.before);
+        ASSERT_TRUE(IniPut(kSec, S(c.key), c.value, f));
+        EXPECT_EQ(dir.read(f), c.after);
+        EXPECT_EQ(IniGet(kSec, S(c.key), f), c.value);
+    }
 }
 
 TEST(Ini, CreatesFileAndSectionAndSurvivesNonIniText) {
@@ -54,7 +89,7 @@ TEST(Ini, CreatesFileAndSectionAndSurvivesNonIniText) {
     const QString junk = dir.write(S("junk.ini"), "just some text\nwith = signs\n");
     EXPECT_EQ(IniGet(kSec, S("with"), junk), S(""));
     ASSERT_TRUE(IniPut(kSec, S("Key"), S("v"), junk));
-    EXPECT_EQ(dir.read(junk), QByteArray("just some text\r\nwith = signs\r\n[Morvenda]\r\nKey=v\r\n"));
+    EXPECT_EQ(dir.read(junk), QByteArray("just some text\nwith = signs\n[Morvenda]\nKey=v\n"));
 }
 
 TEST(Ini, ReplacesAtomicallyAndNeverShrinksAnUnreadableFile) {

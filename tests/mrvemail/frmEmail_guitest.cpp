@@ -176,6 +176,30 @@ TEST(frmEmail, CloseDuringAPassWaitsForItAndSavesThePosition) {
     EXPECT_EQ(IniGet(S("MRVEmail"), S("Top"), s.ini), S("3000"));
 }
 
+TEST(frmEmail, SuspendFromTheMenuDuringAPassEndsItAfterTheMessageInHand) {
+    Emailer s;
+    ASSERT_TRUE(s.server.started());
+    for (const char* name : {"SUSP0000.eml", "SUSP0001.eml", "SUSP0002.eml"})
+        s.message(S(name), "TO=ann@example.org\r\nSUBJ=One of three\r\n");
+    frmEmail w;
+    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
+    w.show();
+    auto* suspend = Find<QPushButton>(w, "cmdSuspend");
+    bool duringPass = false;
+    QTimer::singleShot(0, &w, [&] {
+        duringPass = w.isPassRunning();
+        Find<QAction>(w, "mnuSuspend")->trigger();
+    });
+    QTest::mouseClick(Find<QPushButton>(w, "cmdKick"), Qt::LeftButton);
+    EXPECT_TRUE(duringPass);
+    EXPECT_TRUE(w.isSuspended());
+    EXPECT_EQ(suspend->text(), S("Re&sume"));
+    EXPECT_FALSE(Find<QTimer>(w, "tmrEmail")->isActive());
+    EXPECT_EQ(s.server.messages().size(), 1);
+    EXPECT_TRUE(s.has(S("SUSP0000.DON")));
+    EXPECT_TRUE(s.has(S("SUSP0001.eml")) && s.has(S("SUSP0002.eml")));
+}
+
 TEST(frmEmail, ServerDownLeavesTheMessagesAndSaysWhy) {
     Emailer s;
     ASSERT_TRUE(s.server.started());

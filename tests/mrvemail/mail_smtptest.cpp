@@ -214,6 +214,74 @@ TEST(SendPassSmtp, MessagesAreSentRenamedAndTheirFilesDeleted) {
     EXPECT_EQ(got[1][S("body")].toString(), S("text\r\n\r\n\r\n"));
 }
 
+TEST(SendPassSmtp, SentMessageIsRenamedBeforeTheSessionClosesAndKeepsItsIdWhenSentAgain) {
+    FakeClock clock;
+    PassFixture f;
+    ASSERT_TRUE(f.logOn());
+    const int quitsBefore = f.server.quits();
+    const QString path = f.msg(S("CRSH0000.eml"), S("TO=ann@example.org\r\nSUBJ=once\r\n"));
+    const QFileInfo written(path);
+    const QDateTime modified = written.lastModified();
+    int quitsAtRename = -1;
+    int receivedAtRename = -1;
+    SendPassHooks hooks;
+    hooks.rename = [&](const QString& from, const QString& to, QString*) {
+        quitsAtRename = f.server.quits();
+        receivedAtRename = static_cast<int>(f.server.messages().size());
+        return QFile::rename(from, to);
+    };
+    RunSendPass(f.cfg, f.mail, f.state, hooks);
+    // Renamed once the server had the message, before the QUIT of its session.
+    EXPECT_EQ(receivedAtRename, 1);
+    EXPECT_EQ(quitsAtRename, quitsBefore);
+    EXPECT_TRUE(f.has(S("CRSH0000.DON")));
+
+    // A crash before the rename would leave the file to be sent again: the
+    // second copy carries the same Message-ID; another message has its own.
+    QFile::rename(f.cfg.emailPath + S("/CRSH0000.DON"), path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    f.msg(S("OTHR0000.eml"), S("TO=ann@example.org\r\nSUBJ=other\r\n"));
+    SendPassState fresh;
+    RunSendPass(f.cfg, f.mail, fresh);
+    const QList<QJsonObject> got = f.server.messages();
+    ASSERT_EQ(got.size(), 3);
+    const auto idOf = [](const QJsonObject& m) {
+        const QString raw = m[S("raw")].toString();
+        const qsizetype at = raw.indexOf(S("Message-ID: <"));
+        return at < 0 ? QString() : raw.mid(at, raw.indexOf(QLatin1Char('>'), at) - at + 1);
+    };
+    EXPECT_TRUE(idOf(got[0]).startsWith(S("Message-ID: <CRSH0000."))) << idOf(got[0]).toStdString();
+    EXPECT_TRUE(idOf(got[0]).endsWith(S("@example.org>")));
+    QStringList ids{idOf(got[1]), idOf(got[2])};
+    ids.sort();
+    EXPECT_EQ(ids.filter(S("<CRSH0000.")).value(0), idOf(got[0]));
+    EXPECT_NE(ids.filter(S("<OTHR0000.")).value(0), idOf(got[0]));
+}
+
+TEST(SendPassSmtp, ARefusedSessionEndsThePassAndLeavesEveryMessageForLater) {
+    // The server refuses the sender, or wants a log-on the session does not
+    // make: no message is at fault, none becomes an error file.
+    const QStringList servers[] = {{S("--refuse-sender")}, {S("--user"), S("jobs"), S("--password"), S("pw")}};
+    for (const QStringList& options : servers) {
+        SCOPED_TRACE(options.join(QLatin1Char(' ')).toStdString());
+        FakeClock clock;
+        PassFixture f(options);
+        ASSERT_TRUE(f.logOn());
+        for (const char* name : {"SESS0000.eml", "SESS0001.eml", "SESS0002.eml"})
+            f.msg(S(name), S("TO=ann@example.org\r\nSUBJ=waits\r\n"));
+        const PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
+        EXPECT_EQ(s.waiting, 1) << "the pass ends at the first message";
+        EXPECT_EQ(s.errors, 0);
+        EXPECT_FALSE(s.serverFault.isEmpty());
+        EXPECT_EQ(ListMessageFiles(f.cfg.emailPath).size(), 3);
+        EXPECT_EQ(QDir(f.cfg.emailPath).entryList({S("*LOG"), S("*.ERR")}, QDir::Files).size(), 0);
+        EXPECT_TRUE(f.server.messages().isEmpty());
+    }
+}
+
 TEST(SendPassSmtp, RefusedRecipientEndsAsErrorWithTheServersText) {
     FakeClock clock;
     PassFixture f({S("--refuse"), S("gone@example.org")});

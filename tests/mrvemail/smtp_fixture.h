@@ -77,6 +77,9 @@ public:
     int port() const { return port_; }
     QString outDir() const { return dir_.path() + QStringLiteral("/out"); }
 
+    /// The number of QUIT commands received so far.
+    int quits() const { return static_cast<int>(QDir(outDir()).entryList({QStringLiteral("quit-*")}, QDir::Files).size()); }
+
     /// Every message received so far, in order of arrival.
     QList<QJsonObject> messages() const {
         QList<QJsonObject> out;

@@ -1,15 +1,17 @@
 """A real SMTP server for the e-mailer's tests, built on aiosmtpd.
 
-Every message it accepts is decoded with Python's own e-mail parser and saved
-as one JSON file in the output folder, so a test can check what arrived
+Every message it accepts is saved as received (msg-N.eml) and, decoded with
+Python's own e-mail parser, as one JSON file (msg-N.json) in the output folder, so a test can check what arrived
 without parsing MIME itself. The port it listens on (127.0.0.1, chosen by the
 system) is written to the port file once the server accepts connections.
 
 usage: smtp_server.py OUTDIR PORTFILE [--port N] [--refuse ADDRESS]... [--defer ADDRESS]...
-                     [--user NAME --password WORD]
+                     [--refuse-sender] [--user NAME --password WORD]
 
 --refuse answers a recipient with a permanent refusal (550), --defer with a
-temporary one (451). --port listens on that port (a server started again
+temporary one (451); --refuse-sender refuses every sender (550). Every QUIT
+received leaves a file quit-N in OUTDIR before it is answered, so a test can
+tell what a client did before it closed its session. --port listens on that port (a server started again
 after a stop keeps its clients' port); messages already in OUTDIR are counted
 on, never overwritten.
 """
@@ -27,11 +29,25 @@ from aiosmtpd.smtp import SMTP, AuthResult
 
 
 class SavingHandler:
-    def __init__(self, outdir, refused, deferred):
+    def __init__(self, outdir, refused, deferred, refuse_sender=False):
         self.outdir = outdir
+        self.refuse_sender = refuse_sender
+        self.quits = len(glob.glob(os.path.join(outdir, "quit-*")))
         self.refused = {a.lower() for a in refused}
         self.deferred = {a.lower() for a in deferred}
         self.count = len(glob.glob(os.path.join(outdir, "msg-*.json")))
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if self.refuse_sender:
+            return "550 5.7.1 <%s>: Sender address rejected" % address
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
+    async def handle_QUIT(self, server, session, envelope):
+        self.quits += 1
+        open(os.path.join(self.outdir, "quit-%04d" % self.quits), "w").close()
+        return "221 Bye"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() in self.refused:
@@ -62,6 +78,8 @@ class SavingHandler:
             "raw": envelope.content.decode("latin-1"),
         }
         self.count += 1
+        with open(os.path.join(self.outdir, "msg-%04d.eml" % self.count), "wb") as f:
+            f.write(envelope.original_content or envelope.content)
         name = os.path.join(self.outdir, "msg-%04d.json" % self.count)
         with open(name + ".tmp", "w", encoding="utf-8") as f:
             json.dump(record, f)
@@ -86,11 +104,12 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--defer", action="append", default=[])
+    parser.add_argument("--refuse-sender", action="store_true")
     parser.add_argument("--user")
     parser.add_argument("--password", default="")
     args = parser.parse_args()
 
-    handler = SavingHandler(args.outdir, args.refuse, args.defer)
+    handler = SavingHandler(args.outdir, args.refuse, args.defer, args.refuse_sender)
     options = {}
     if args.user:
         options = dict(authenticator=PasswordCheck(args.user, args.password),

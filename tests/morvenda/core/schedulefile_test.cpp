@@ -232,6 +232,11 @@ TEST(ScheduleRead, ColumnRulesOnRead) {
              EXPECT_EQ(J.RunAfterStatus, S("SUF"));
              EXPECT_EQ(J.RunAfterUnsched, S("Y  "));
          }},
+        {"a leading blank of the letter columns is a letter", {{45, S(" S")}, {46, S(" Y")}},
+         [](const JobRec& J) {
+             EXPECT_EQ(J.RunAfterStatus, S(" S"));
+             EXPECT_EQ(J.RunAfterUnsched, S(" Y"));
+         }},
         {"unsched cut to the status length", {{45, S("SF")}, {46, S("YNYN")}},
          [](const JobRec& J) { EXPECT_EQ(J.RunAfterUnsched, S("YN")); }},
         {"last duration 0 reads as 30", {{26, S("0")}}, [](const JobRec& J) { EXPECT_EQ(J.LastDuration, 30); }},
@@ -241,9 +246,9 @@ TEST(ScheduleRead, ColumnRulesOnRead) {
         {"two dependencies", {{7, S(" A,B, ")}},
          [](const JobRec& J) { EXPECT_EQ(J.RunAfter, (QStringList{S("A"), S("B")})); }},
         {"empty group becomes General", {{30, S("   ")}}, [](const JobRec& J) { EXPECT_EQ(J.Group, S("General")); }},
-        {"fixed widths cut", {{1, S("VERYLONGNAME")}, {10, S("SX")}, {3, S("12:345")}},
+        {"fixed widths cut", {{1, S(" EIGHTCHR ")}, {10, S("SX")}, {3, S("12:345")}},
          [](const JobRec& J) {
-             EXPECT_EQ(J.JobName, S("VERYLONG"));
+             EXPECT_EQ(J.JobName, S(" EIGHTCH"));
              EXPECT_EQ(J.SchedFlag, S("S"));
              EXPECT_EQ(J.EarlyStartText, S("12:34"));
          }},
@@ -296,6 +301,7 @@ TEST(ScheduleRead, BrokenLinesSayWhatAndWhere) {
         {{{14, S("yesterday")}}, "column 14: \"yesterday\" is not a date"},
         {{{33, S("\"no closing quote")}}, "column 33: a quoted text has no closing quote"},
         {{{22, S("\"open,b,")}}, "column 22: a quoted text has no closing quote"},
+        {{{1, S("NINECHARS")}}, "column 1: the job name \"NINECHARS\" is longer than 8 characters"},
     };
     for (const Case& c : cases) {
         JobRec J;
@@ -303,6 +309,37 @@ TEST(ScheduleRead, BrokenLinesSayWhatAndWhere) {
         EXPECT_FALSE(ParseScheduleLine(LineWith(c.cols), kTab, &J, &error)) << c.want;
         EXPECT_EQ(error, S(c.want));
     }
+    // Lines that are no job at all: a stray text, a line cut short, two lines
+    // run together. An older comma line counts its columns the same way.
+    const struct {
+        QString line;
+        QChar sep;
+        const char* want;
+    } shapes[] = {
+        {S("THIS IS A GARBAGE LINE, not a job at all"), kTab, "column 2: the line ends after 1 of its 50 columns"},
+        {LineWith({{1, S("JOB")}}).section(kTab, 0, 40), kTab, "column 42: the line ends after 41 of its 50 columns"},
+        {LineWith({{1, S("A")}}) + kTab + LineWith({{1, S("B")}}), kTab, "column 51: the line has 100 columns, not 50"},
+        {S("THIS IS A GARBAGE LINE, not a job at all"), QLatin1Char(','),
+         "column 3: the line ends after 2 of its 50 columns"},
+    };
+    for (const auto& c : shapes) {
+        JobRec J;
+        QString error;
+        EXPECT_FALSE(ParseScheduleLine(c.line, c.sep, &J, &error)) << c.want;
+        EXPECT_EQ(error, S(c.want));
+    }
+}
+
+TEST(ScheduleWrite, LetterColumnsKeepTheirBlanks) {
+    // One condition letter and one unschedule flag per dependency: a blank
+    // for the first dependency must not move the second one's letter.
+    JobRec J = FullJob();
+    J.RunAfter = {S("A"), S("B"), S("C")};
+    J.RunAfterStatus = S(" S ");
+    J.RunAfterUnsched = S(" Y ");
+    const JobRec back = ReadBack(ScheduleLine(J));
+    EXPECT_EQ(back.RunAfterStatus, S(" S "));
+    EXPECT_EQ(back.RunAfterUnsched, S(" Y "));
 }
 
 TEST_F(ScheduleFileTest, LegacyCommaFileLoads) {
@@ -338,7 +375,8 @@ TEST_F(ScheduleFileTest, LegacyCommaFileLoads) {
 }
 
 TEST_F(ScheduleFileTest, EmptyFirstLineMeansCommaFile) {
-    dir.write(S("Live.sch"), "\r\nA,B\tC,,Daily\r\n\r\n   \r\nZ,x\r\n");
+    const QByteArray rest(kScheduleColumns - 4, ',');
+    dir.write(S("Live.sch"), "\r\nA,B\tC,,Daily" + rest + "\r\n\r\n   \r\nZ,x,," + rest + "\r\n");
     LoadSchedule();
     ASSERT_EQ(JobCount(), 2);
     EXPECT_EQ(G.Jobs[1].JobName, S("A"));

@@ -324,16 +324,26 @@ TEST_F(ExecutionTest, DurationsShowTotalHours) {
     const int j = addJob(S("LONG"), QString());
     job(j).JobState = jsEndForced;
     job(j).Started = DateVal::fromDateTime(2026, 12, 7, 8, 0, 0);
+    // A job whose end was forced before it ever started has no duration.
+    const int never = addJob(S("NEVER"), QString());
+    job(never).JobState = jsEndForced;
     pass();
     EXPECT_TRUE(log().contains(S("LONG     Completed at 10:00:00 (Duration 26:00:00)")));
+    EXPECT_TRUE(log().contains(S("NEVER    Completed at 10:00:00 (Duration 00:00:00)")));
 }
 
 TEST_F(ExecutionTest, AMissingTimerIntervalNeverStopsThePasses) {
-    for (const char* value : {"0", "", "abc"}) {
+    for (const char* value : {"0", "", "abc", "0.4"}) {
         IniPut(gAppName, S("TimerSecs"), S(value), G.gIniFile);
         exec.InitSchedule();
         EXPECT_EQ(exec.gTimerSecs, kDefaultTimerSecs) << value;
         EXPECT_GT(view.timerMs, 0) << value;
+    }
+    // A fraction rounds to the nearest whole second.
+    for (const auto& [value, secs] : {std::pair{"2.6", 3}, {"2.4", 2}, {"7.5", 8}, {"0.5", 1}}) {
+        IniPut(gAppName, S("TimerSecs"), S(value), G.gIniFile);
+        exec.InitSchedule();
+        EXPECT_EQ(exec.gTimerSecs, secs) << value;
     }
 }
 
@@ -431,7 +441,7 @@ TEST_F(ExecutionTest, DummyRunsStartTheDummyProgram) {
     const int j = addJob(S("PAY"), S("run \"a b\""));
     job(j).Frequency = S("Mon Wed");
     EXPECT_EQ(exec.DummyCmdLine(j, S("run \"a b\"")),
-              S("/opt/m/MRVDummy JN=PAY,CL=\"run a b\",F=\"Mon Wed\",OTT=ON,RES=S,GO=Y"));
+              S("/opt/m/MRVDummy JN=PAY,CL=\"run \"\"a b\"\"\",F=\"Mon Wed\",OTT=ON,RES=S,GO=Y"));
 
     // No earliest start, and without the file option every file wait clears.
     job(j).EarlyStartText = S("23:00");

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringListModel>
 #include <QTest>
 #include <QTimer>
@@ -291,6 +292,7 @@ TEST_F(frmSchedTest, NextDayAsksThenRollsTheDateAndStartsItsFirstPass) {
     ASSERT_TRUE(G.gSchedComplete);
     auto* nextDay = Find<QPushButton>(*w, "cmdNextDay");
     ASSERT_TRUE(nextDay->isEnabled());
+    const int width = w->width();
 
     prompts.queueAnswer(MsgAnswer::No);
     nextDay->click();
@@ -305,9 +307,17 @@ TEST_F(frmSchedTest, NextDayAsksThenRollsTheDateAndStartsItsFirstPass) {
     // The new day's first pass: its day has not started yet.
     EXPECT_EQ(job(j).JobState, jsScheduled);
     EXPECT_EQ(job(j).StatusText, S("Too early (06:00)"));
-    // The new run date starts with what the completion had turned off on.
-    EXPECT_FALSE(nextDay->isEnabled());
+    // The new run date starts with what the completion had turned off on;
+    // Next Day stays offered, and the window keeps its width.
+    EXPECT_TRUE(nextDay->isEnabled());
+    EXPECT_TRUE(Find<QAction>(*w, "mnuScheduleNext")->isEnabled());
     EXPECT_TRUE(Find<QPushButton>(*w, "cmdSuspend")->isEnabled());
+    for (int day = 10; day < 20; ++day) {
+        prompts.queueAnswer(MsgAnswer::Yes);
+        nextDay->click();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w->width(), width) << day;
+    }
     EXPECT_TRUE(Find<QPushButton>(*w, "CmdKickInt")->isEnabled());
     // The lists stay shown at the new run date.
     EXPECT_EQ(Find<QPushButton>(*w, "cmdShowEvents")->text(), S("Hide E&vents/Unsubmitted Job Status"));
@@ -430,6 +440,21 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return list->selectionModel()->currentIndex().row() == kProgListMax - 1; }));
     EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
     EXPECT_EQ(list->currentIndex().data().toString(), S("line 599"));
+
+    // The newest line is always whole in view: after the window's first
+    // layout, with the lists shown, and with a line too long for the list,
+    // which brings a horizontal scroll bar instead of being cut.
+    const auto newestWhole = [&] {
+        QCoreApplication::processEvents();
+        const QRect r = list->visualRect(G.ProgList->index(G.ProgList->rowCount() - 1));
+        return r.isValid() && list->viewport()->rect().contains(QRect(0, r.top(), 1, r.height()));
+    };
+    EXPECT_TRUE(QTest::qWaitFor(newestWhole));
+    Find<QPushButton>(*w, "cmdShowEvents")->click();
+    EXPECT_TRUE(QTest::qWaitFor(newestWhole));
+    AddLogListLine(S("LONGLINE\t") + QString(400, QLatin1Char('x')));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->horizontalScrollBar()->maximum() > 0; }));
+    EXPECT_TRUE(QTest::qWaitFor(newestWhole));
 
     // The window gives the progress list back when it goes.
     w.reset();

@@ -257,6 +257,14 @@ TEST_F(MessageTest, NamesMessagesAfterTheJobPastEveryTakenName) {
             tmp.write(S("msgs/") + f, "x");
         EXPECT_EQ(MessageFileName(QString::fromLatin1(c.job), c.defer), QString::fromLatin1(c.expected));
     }
+    // A dummy run dated weeks ahead stamps the real present moment: the
+    // e-mailer holds the message by its own clock.
+    G.gDummyRun = true;
+    G.gRunDate = DateVal::fromDate(2027, 1, 20);
+    QDir(G.gEmailPath).removeRecursively();
+    QDir().mkpath(G.gEmailPath);
+    EXPECT_EQ(MessageFileName(S("PAYROLL"), 30), S("PAYR0000.202612081045"));
+    G.gDummyRun = false;
 }
 
 TEST_F(MessageTest, TwoDeferredMessagesOfOneJobNeverShareTheirErrorName) {

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDirIterator>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,6 +77,26 @@ TEST_F(FrmMainTest, StartsOnTheDemoAndShowsTheSchedule) {
     EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
     window.UpDown_Change(-1);
     EXPECT_EQ(child<QLineEdit>("txtRunDate")->text(), S("not a date"));
+}
+
+TEST_F(FrmMainTest, TheConfigurationFileLabelNamesTheFileAndOpensAnother) {
+    window.Form_Load(ini() + S(",TEMP"));
+    auto* label = child<QLabel>("lblINIFile");
+    EXPECT_EQ(label->text(), ini());
+    EXPECT_EQ(label->toolTip(), ini());
+    // A double-click offers another file, starting at this one; cancelled,
+    // nothing changes.
+    QString shownFolder;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        shownFolder = dlg->directory().absolutePath();
+        dlg->reject();
+    });
+    window.show();
+    QTest::mouseDClick(label, Qt::LeftButton);
+    EXPECT_EQ(shownFolder, dir.path(S("DEMO")));
+    EXPECT_EQ(G.gIniFile, ini());
 }
 
 TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {

@@ -8,6 +8,8 @@
 #include "morvenda/core/windowhelpers.h"
 #include "tests/support/testing.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -150,6 +152,39 @@ TEST_F(StartupTest, MissingMandatoryKeysStopAndAreWrittenBackEmpty) {
     EXPECT_EQ(IniDocument::load(ini).value(gAppName, S("ScheduleName")), std::optional<QString>(S("")));
 }
 
+TEST_F(StartupTest, AFileThatIsNoConfigurationFileStopsAndIsLeftAsItWas) {
+    // The schedule file named by mistake, a binary file, an older text file
+    // without the section, a folder: each stops with its path named, and not
+    // one byte of it changes.
+    QByteArray binary;
+    for (int i = 0; i < 512; ++i)
+        binary += static_cast<char>((i * 37) % 256);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } files[] = {
+        {"sched.sch", "EXTRACT\t\"sh -c \"\"echo x\"\"\"\t\tDaily\r\nLOAD\tsleep 3\t\tDaily\r\n"},
+        {"data.bin", binary},
+        {"notes.ini", "[Other]\nScheduleName=Caf\xe9\n"},
+        {"empty.ini", ""},
+    };
+    for (const auto& f : files) {
+        ResetState();
+        const QString path = dir.write(S(f.name), f.bytes);
+        try {
+            run(path);
+            FAIL() << f.name;
+        } catch (const FatalStop& e) {
+            EXPECT_TRUE(e.reason().startsWith(S("\"%1\" is not a Morvenda configuration file: ").arg(path)))
+                << e.reason().toStdString();
+        }
+        EXPECT_EQ(dir.read(S(f.name)), f.bytes) << f.name;
+    }
+    ResetState();
+    QDir().mkpath(dir.path(S("folder.ini")));
+    EXPECT_THROW(run(dir.path(S("folder.ini"))), FatalStop);
+}
+
 TEST_F(StartupTest, MissingOptionalKeysAreReportedOnce) {
     const QString ini = writeIni({S("LogFile"), S("PubHols")});
     run(ini);
@@ -190,6 +225,8 @@ TEST_F(StartupTest, NumbersAndFormatsFallBackToTheirDefaults) {
         {"abc", "0", "2", "9999", 10, "yyyy mmm dd", "yyyy mmm dd", false},
         {"0", "", "1", "9999", 10, "mmm d yyyy", "mmm dd yyyy", false},
         {"7", "20", "01", "7", 20, "mmm d yyyy", "mmm dd yyyy", false},
+        {"7", "2.6", "0", "7", 3, "d mmm yyyy", "dd mmm yyyy", false},
+        {"7", "12.49", "0", "7", 12, "d mmm yyyy", "dd mmm yyyy", false},
         {"7", "20", "3", "7", 20, "d mmm yyyy", "dd mmm yyyy", true},
         {"7", "20", "12", "7", 20, "d mmm yyyy", "dd mmm yyyy", true},
         {"7", "20", "", "7", 20, "d mmm yyyy", "dd mmm yyyy", true},

@@ -1,0 +1,231 @@
+#include "common/gui/mnemonics.h"
+
+#include "common/gui/MRVDir.h"
+#include "common/gui/frmAbout.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/state.h"
+#include "morvenda/execution/frmSched.h"
+#include "morvenda/startup/frmMain.h"
+#include "mrvconfg/frmConfig.h"
+#include "mrvconfg/frmDateSel.h"
+#include "mrvconfg/frmPubHol.h"
+#include "mrvdummy/frmDummy.h"
+#include "mrvemail/frmEmail.h"
+#include "mrvgenie/MRVGPages.h"
+#include "tests/support/testing.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+// Every window of every program, checked for its Alt+letters: a letter may be
+// claimed twice only by one menu-bar entry and controls, and then pressing it
+// must make the menu-bar entry act, every time. A window added to a program
+// is checked by adding its factory to the list below.
+
+namespace {
+
+struct WindowFactory {
+    const char* name;
+    std::function<std::unique_ptr<QWidget>()> make;
+};
+
+// A window that owns another program's windows and shows them all.
+class Holder : public QWidget {
+public:
+    std::function<void()> release;
+    ~Holder() override {
+        if (release)
+            release();
+    }
+};
+
+std::unique_ptr<QWidget> GeniePages() {
+    auto holder = std::make_unique<Holder>();
+    auto* genie = new MRVGenie(QDir::tempPath());
+    holder->release = [genie] { delete genie; };
+    for (QWidget* page : std::initializer_list<QWidget*>{genie->Intro(), genie->Base(), genie->Name(), genie->WDays(),
+                                                        genie->Select(), genie->Generate()})
+        page->show();
+    return holder;
+}
+
+std::unique_ptr<QWidget> HolidaysEditor() {
+    auto holder = std::make_unique<Holder>();
+    auto* box = new QLineEdit(holder.get());
+    auto* editor = new MRVPubHol(box, QString());
+    holder->release = [editor] { delete editor; };
+    editor->show();
+    return holder;
+}
+
+std::vector<WindowFactory> Factories() {
+    return {
+        {"frmMain", [] { return std::make_unique<frmMain>(); }},
+        {"frmSched", [] { return std::make_unique<frmSched>(false); }},
+        {"frmAbout", [] { return std::make_unique<frmAbout>(); }},
+        {"frmEmail", [] { return std::make_unique<frmEmail>(); }},
+        {"frmDummy", [] { return std::make_unique<frmDummy>(S("JN=MNEMO,CL=\"true\"")); }},
+        {"MRVConfig", [] { return std::make_unique<MRVConfig>(); }},
+        {"MRVDateSel", [] { return std::make_unique<MRVDateSel>(); }},
+        {"MRVPubHol", HolidaysEditor},
+        {"MRVDir", [] { return std::make_unique<MRVDir>(); }},
+        {"MRVGenie", GeniePages},
+    };
+}
+
+QMenuBar* BarOf(QWidget* w) {
+    for (QMenuBar* bar : w->findChildren<QMenuBar*>())
+        if (bar->window() == w)
+            return bar;
+    return nullptr;
+}
+
+QString Describe(const QList<Mnemonic>& claims) {
+    QStringList out;
+    for (const Mnemonic& m : claims)
+        out << (m.owner->objectName().isEmpty() ? m.caption : m.owner->objectName()) + S(" \"") + m.caption + S("\"");
+    return out.join(S(", "));
+}
+
+// Presses Alt+letter as often as there are claimants and once more, so that
+// each of them would have had its turn; the menu-bar entry must act on every
+// press.
+void ExpectMenuBarActs(QWidget* window, QAction* entry, QChar letter, int claimants) {
+    QMenuBar* bar = BarOf(window);
+    ASSERT_NE(bar, nullptr);
+    // The entry's own effects (closing the window, ...) are not wanted here.
+    QObject::disconnect(entry, &QAction::triggered, nullptr, nullptr);
+    QSignalSpy triggered(entry, &QAction::triggered);
+    const auto key = static_cast<Qt::Key>(Qt::Key_A + (letter.unicode() - u'A'));
+    for (int press = 1; press <= claimants + 1; ++press) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, key, Qt::AltModifier);
+        QCoreApplication::processEvents();
+        if (entry->menu()) {
+            EXPECT_EQ(bar->activeAction(), entry) << "press " << press;
+            entry->menu()->hide();
+            bar->setActiveAction(nullptr);
+            QCoreApplication::processEvents();
+        } else {
+            EXPECT_EQ(triggered.count(), press);
+        }
+    }
+}
+
+void CheckWindow(QWidget* window) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    std::map<char16_t, QList<Mnemonic>> byLetter;
+    for (const Mnemonic& m : WindowMnemonics(window))
+        byLetter[m.letter.unicode()].append(m);
+    for (const auto& [letter, claims] : byLetter) {
+        if (claims.size() < 2)
+            continue;
+        QList<Mnemonic> entries;
+        for (const Mnemonic& m : claims)
+            if (m.menuBar)
+                entries.append(m);
+        const QString who = Describe(claims);
+        ASSERT_EQ(entries.size(), 1) << "Alt+" << QString(QChar(letter)).toStdString()
+                                     << " is claimed by: " << who.toStdString();
+        SCOPED_TRACE((S("Alt+") + QString(QChar(letter)) + S(": ") + who).toStdString());
+        ExpectMenuBarActs(window, qobject_cast<QAction*>(entries[0].owner), QChar(letter),
+                          static_cast<int>(claims.size()));
+    }
+}
+
+class MnemonicsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        JobTableChanged();
+        // What the execution window needs to start its run date.
+        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
+        G.gSchedFile = dir.path(S("sched.sch"));
+        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        G.gRunDate = DateVal::fromDate(2026, 12, 8);
+        G.gCPULimit = 9999;
+        G.gMinJobLaunch = 10;
+    }
+    void TearDown() override {
+        ResetState();
+        JobTableChanged();
+    }
+
+    TempDir dir;
+    TempDir config;
+    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
+    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
+    ScriptedPrompter prompts;
+};
+
+TEST_F(MnemonicsTest, EveryAltLetterOfEveryWindowDoesOneThing) {
+    int checked = 0;
+    for (const WindowFactory& f : Factories()) {
+        SCOPED_TRACE(f.name);
+        const QWidgetList before = QApplication::topLevelWidgets();
+        std::unique_ptr<QWidget> w = f.make();
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        // The window and any other window it opened itself.
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (before.contains(top) || !top->isVisible() || qobject_cast<QMenu*>(top))
+                continue;
+            CheckWindow(top);
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, static_cast<int>(Factories().size()));
+}
+
+TEST_F(MnemonicsTest, ClashesAreFound) {
+    // A window where two buttons share a letter, and one where a button
+    // shares the menu bar's letter without the menu bar winning.
+    QWidget plain;
+    plain.setObjectName(S("plain"));
+    auto* bar = new QMenuBar(&plain);
+    bar->addMenu(S("&File"));
+    new QPushButton(S("&Fetch"), &plain);
+    new QPushButton(S("&Go"), &plain);
+    new QPushButton(S("&Gone"), &plain);
+    std::map<char16_t, int> count;
+    for (const Mnemonic& m : WindowMnemonics(&plain))
+        ++count[m.letter.unicode()];
+    EXPECT_EQ(count[u'F'], 2);
+    EXPECT_EQ(count[u'G'], 2);
+
+    // Without the helper the button steals a press; with it the menu opens.
+    plain.show();
+    plain.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&plain));
+    QAction* file = bar->actions().first();
+    int opened = 0;
+    for (int press = 0; press < 2; ++press) {
+        QTest::keyClick(&plain, Qt::Key_F, Qt::AltModifier);
+        QCoreApplication::processEvents();
+        opened += bar->activeAction() == file;
+        file->menu()->hide();
+        bar->setActiveAction(nullptr);
+        plain.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&plain));
+    }
+    EXPECT_LT(opened, 2);
+    MenuBarWinsMnemonics(&plain);
+    ExpectMenuBarActs(&plain, file, QLatin1Char('F'), 2);
+}
+
+}  // namespace
