@@ -1,6 +1,8 @@
 // Time to load and to save a schedule of 1,000 and 10,000 jobs with realistic
 // fields: dependencies, end-of-job messages, date variables, times, and a
 // trigger list beside it. Both should grow linearly with the number of jobs.
+// LoadedMemory: resident memory of a fresh process of this program before and
+// after it loads the schedule (counters rss_mb and per_job_kb).
 
 #include "bench/benchjobs.h"
 #include "common/constants.h"
@@ -12,6 +14,12 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <QFile>
+#include <QProcess>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -47,13 +55,59 @@ void BM_LoadSchedule(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// VmRSS of this process in kB.
+long RssKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// In a fresh process: loads the schedule File and prints "before after" (kB).
+int MeasureLoad(const char* file) {
+    const long before = RssKb();
+    ResetState();
+    G.gSchedFile = QString::fromLocal8Bit(file);
+    G.gRunDate = DateVal::fromDate(2026, 12, 8);
+    G.gRunDayStart = G.gRunDate.addSeconds(6 * 3600);
+    LoadSchedule();
+    std::printf("%ld %ld\n", before, RssKb());
+    return 0;
+}
+
+void BM_LoadedMemory(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Fixture f(n);
+    double total = 0;
+    double perJob = 0;
+    for (auto _ : state) {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--measure-load"), G.gSchedFile});
+        if (!p.waitForFinished(60000)) {
+            state.SkipWithError("the measuring process did not end");
+            break;
+        }
+        const QList<QByteArray> kb = p.readAllStandardOutput().trimmed().split(' ');
+        total = kb.value(1).toDouble() / 1024.0;
+        perJob = (kb.value(1).toDouble() - kb.value(0).toDouble()) / n;
+    }
+    state.counters["rss_mb"] = total;
+    state.counters["per_job_kb"] = perJob;
+}
+
 BENCHMARK(BM_SaveSchedule)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadSchedule)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadedMemory)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--measure-load") == 0)
+        return MeasureLoad(argv[2]);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -79,7 +79,7 @@ bool AppendLine(const QString& FileName, const QString& Text) {
     return ok;
 }
 
-qint64 Val(const QString& Text) {
+qint64 Val(QStringView Text) {
     qsizetype i = 0;
     while (i < Text.size() && (Text[i] == QLatin1Char(' ') || Text[i] == QLatin1Char('\t')))
         ++i;

@@ -37,7 +37,7 @@ bool AppendLine(const QString& FileName, const QString& Text);
 
 /// The leading decimal number of Text (after blanks, with an optional sign);
 /// a text that is not a number reads as 0 and never fails.
-qint64 Val(const QString& Text);
+qint64 Val(QStringView Text);
 
 /// The leading decimal number of Text with its fraction ("2.6", "-1.5e"),
 /// rounded to a whole number, halves away from zero ("2.6" and "2.5" give 3).

@@ -235,8 +235,10 @@ DateVal ParseTimeField(const QString& Text) {
     // An empty text, or one that holds no readable time (a hand-edited
     // file), starts the job with the run day.
     const DateVal time = at ? *at : G.gRunDayStart;
-    return G.gRunDate.datePart().addSeconds(time.hour() * 3600 + time.minute() * 60);
+    return TimeOnRunDate(time.hour(), time.minute());
 }
+
+DateVal TimeOnRunDate(int Hour, int Minute) { return G.gRunDate.datePart().addSeconds(Hour * 3600 + Minute * 60); }
 
 DateVal SchedNow() {
     const DateVal now = Now();

@@ -31,6 +31,9 @@ void SetStartTimes();
 /// G.gRunDayStart.
 DateVal ParseTimeField(const QString& Text);
 
+/// G.gRunDate at Hour:Minute (the time part of ParseTimeField).
+DateVal TimeOnRunDate(int Hour, int Minute);
+
 /// The schedule's present moment: in a dummy run the run date with the
 /// clock's time of day, otherwise the clock's moment.
 DateVal SchedNow();

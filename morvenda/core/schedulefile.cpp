@@ -18,7 +18,12 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <QVarLengthArray>
+
 #include <algorithm>
+#include <charconv>
+#include <optional>
+#include <vector>
 #include <array>
 #include <cerrno>
 #include <functional>
@@ -39,43 +44,6 @@ const QString kSaveRetry = QStringLiteral("Cannot rename or save schedule.  Retr
 const QString kSaveCancelled = QStringLiteral("Morvenda cancelled due to save error.");
 
 // ---- writing ---------------------------------------------------------------
-
-QString Flag(bool b) { return b ? QStringLiteral("-1") : QStringLiteral("0"); }
-
-QString Num(qint64 n) { return QString::number(n); }
-
-// "dd mmm yyyy hh:mm:ss" with English month names, built directly: the
-// general date formatter would parse its mask again for every date of every
-// job, which dominated the time of a save.
-QString DateText(const DateVal& d) {
-    const int y = d.year();
-    if (y < 1000 || y > 9999)
-        return FormatDate(d, kDateMask);
-    static const std::array<QString, 12> months = [] {
-        std::array<QString, 12> m;
-        for (int k = 0; k < 12; ++k)
-            m[static_cast<size_t>(k)] = MonthName(k + 1, true);
-        return m;
-    }();
-    auto two = [](QChar* p, int v) {
-        p[0] = QLatin1Char(static_cast<char>('0' + v / 10));
-        p[1] = QLatin1Char(static_cast<char>('0' + v % 10));
-    };
-    const QString& mon = months[static_cast<size_t>(d.month() - 1)];
-    QString out(17 + mon.size(), kBlank);
-    QChar* p = out.data();
-    two(p, d.day());
-    std::copy(mon.cbegin(), mon.cend(), p + 3);
-    p += 3 + mon.size() + 1;
-    two(p, y / 100);
-    two(p + 2, y % 100);
-    two(p + 5, d.hour());
-    p[7] = QLatin1Char(':');
-    two(p + 8, d.minute());
-    p[10] = QLatin1Char(':');
-    two(p + 11, d.second());
-    return out;
-}
 
 // The text without its leading and trailing blanks (only blanks: a TAB at
 // either end is kept, inside quotes).
@@ -124,12 +92,27 @@ QString DateVarsField(const std::array<QString, 7>& vars) {
     return out;
 }
 
+// Appends text to a UTF-8 buffer; ASCII, the usual case, byte by byte.
+void PutText(QByteArray& out, QStringView v) {
+    for (const QChar c : v) {
+        if (c.unicode() >= 0x80) {
+            out += v.toUtf8();
+            return;
+        }
+    }
+    const qsizetype at = out.size();
+    out.resize(at + v.size());
+    char* p = out.data() + at;
+    for (const QChar c : v)
+        *p++ = static_cast<char>(c.unicode());
+}
+
 // Appends one field of a line: CR and LF become blanks (they would split the
 // line), then a field holding a comma, a quote or a TAB is quoted so that it
 // cannot shift the columns. One scan decides both. Trim false keeps leading
 // and trailing blanks, which carry meaning in the one-letter-per-dependency
 // columns.
-void AppendField(QString& line, const QString& field, bool trim = true) {
+void PutField(QByteArray& out, QStringView field, bool trim = true) {
     bool quote = false;
     bool lineEnds = false;
     for (const QChar c : field) {
@@ -142,7 +125,7 @@ void AppendField(QString& line, const QString& field, bool trim = true) {
     QString cleaned;
     QStringView v = field;
     if (lineEnds) {
-        cleaned = field;
+        cleaned = field.toString();
         for (QChar& c : cleaned) {
             if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
                 c = kBlank;
@@ -152,46 +135,208 @@ void AppendField(QString& line, const QString& field, bool trim = true) {
     if (trim)
         v = TrimBlanks(v);
     if (!quote) {
-        line += v;
+        PutText(out, v);
         return;
     }
-    line += kQuote;
-    for (const QChar c : v) {
-        if (c == kQuote)
-            line += kQuote;
-        line += c;
+    out += '"';
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        if (v[i] == kQuote) {
+            PutText(out, v.mid(run, i + 1 - run));
+            out += '"';
+            run = i + 1;
+        }
     }
-    line += kQuote;
+    PutText(out, v.mid(run));
+    out += '"';
+}
+
+void PutNum(QByteArray& out, qint64 n) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, end - digits);
+}
+
+void PutFlag(QByteArray& out, bool b) { out += b ? "-1" : "0"; }
+
+// "dd mmm yyyy hh:mm:ss" with English month names, written directly: the
+// general date formatter would parse its mask again for every date of every
+// job, which dominated the time of a save.
+void PutDate(QByteArray& out, const DateVal& d) {
+    const int y = d.year();
+    if (y < 1000 || y > 9999) {
+        PutText(out, FormatDate(d, kDateMask));
+        return;
+    }
+    static const std::array<QByteArray, 12> months = [] {
+        std::array<QByteArray, 12> m;
+        for (int k = 0; k < 12; ++k)
+            m[static_cast<size_t>(k)] = MonthName(k + 1, true).toUtf8();
+        return m;
+    }();
+    auto two = [&out](int v) {
+        out += static_cast<char>('0' + v / 10);
+        out += static_cast<char>('0' + v % 10);
+    };
+    two(d.day());
+    out += ' ';
+    out += months[static_cast<size_t>(d.month() - 1)];
+    out += ' ';
+    two(y / 100);
+    two(y % 100);
+    out += ' ';
+    two(d.hour());
+    out += ':';
+    two(d.minute());
+    out += ':';
+    two(d.second());
 }
 
 // ---- reading ---------------------------------------------------------------
 
-// A fixed-width text as the record holds it: cut to its width, no padding.
-QString Fixed(const QString& text, int width) {
-    QString s = text.size() > width ? FixedText(text, width) : text;
-    while (!s.isEmpty() && s.back() == kBlank)
-        s.chop(1);
-    return s;
+// A fixed-width text as the record holds it: cut to its width (never in the
+// middle of a character), no padding.
+QStringView Fixed(QStringView text, int width) {
+    if (text.size() > width) {
+        text = text.left(width);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    while (!text.isEmpty() && text.back() == kBlank)
+        text.chop(1);
+    return text;
 }
 
 template <typename T>
-T NumAs(const QString& text) {
+T NumAs(QStringView text) {
     const qint64 v = Val(text);
     return static_cast<T>(std::clamp<qint64>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 
-bool FlagOf(const QString& text) { return Val(text) != 0; }
+bool FlagOf(QStringView text) { return Val(text) != 0; }
+
+// The fields of a line as views into it: a quoted field is the text between
+// its quotes; one with doubled quotes is unescaped into a text of its own,
+// kept in `owned` (a QString's characters stay where they are when the
+// vector grows, so the views stay valid).
+struct FieldViews {
+    QVarLengthArray<QStringView, 64> views;
+    std::vector<QString> owned;
+};
+
+// Splits line at sep as SplitScheduleFields does. Returns 0, or the number
+// of the first field whose quote is never closed (the last view).
+int SplitViews(QStringView line, QChar sep, FieldViews& out) {
+    out.views.clear();
+    const qsizetype n = line.size();
+    qsizetype pos = 0;
+    int fieldNo = 1;
+    for (;;) {
+        qsizetype next;
+        if (pos < n && line[pos] == kQuote) {
+            qsizetype run = pos + 1;
+            qsizetype close = -1;
+            QString* f = nullptr;  // made at the first doubled quote
+            for (;;) {
+                const qsizetype q = line.indexOf(kQuote, run);
+                if (q < 0)
+                    break;
+                if (q + 1 < n && line[q + 1] == kQuote) {
+                    if (!f) {
+                        out.owned.emplace_back();
+                        f = &out.owned.back();
+                        *f = line.mid(pos + 1, q + 1 - (pos + 1)).toString();
+                    } else {
+                        *f += line.mid(run, q + 1 - run);
+                    }
+                    run = q + 2;
+                    continue;
+                }
+                close = q;
+                break;
+            }
+            const qsizetype end = close < 0 ? n : close;
+            if (f) {
+                *f += line.mid(std::min(run, n), end - std::min(run, n));
+                out.views.append(*f);
+            } else {
+                out.views.append(line.mid(pos + 1, end - (pos + 1)));
+            }
+            if (close < 0)
+                return fieldNo;
+            next = line.indexOf(sep, close + 1);
+        } else {
+            next = line.indexOf(sep, pos);
+            out.views.append(next < 0 ? line.mid(pos) : line.mid(pos, next - pos));
+        }
+        if (next < 0)
+            return 0;
+        pos = next + 1;
+        ++fieldNo;
+    }
+}
+
+// Sets text to view, sharing like's characters when like holds the same text
+// (jobs of a schedule repeat many of their texts: groups, frequencies,
+// message flags, date variables), so a large schedule keeps one copy.
+void Take(QString& text, QStringView view, const QString* like) {
+    if (like && QStringView(*like) == view)
+        text = *like;
+    else
+        text = view.toString();
+}
 
 // The items of a list field (split at "," honouring quotes): exactly N of
 // them, missing ones empty. False when an item's quote is never closed.
 template <size_t N>
-bool ReadItems(const QString& field, std::array<QString, N>* items) {
-    QStringList parts;
-    if (SplitScheduleFields(field, kComma, &parts) != 0)
+bool ReadItems(QStringView field, std::array<QString, N>* items, const std::array<QString, N>* like) {
+    FieldViews parts;
+    if (SplitViews(field, kComma, parts) != 0)
         return false;
-    for (size_t k = 0; k < N; ++k)
-        (*items)[k] = static_cast<qsizetype>(k) < parts.size() ? parts[static_cast<qsizetype>(k)] : QString();
+    for (size_t k = 0; k < N; ++k) {
+        const QStringView v = static_cast<qsizetype>(k) < parts.views.size() ? parts.views[static_cast<qsizetype>(k)]
+                                                                              : QStringView();
+        Take((*items)[k], v, like ? &(*like)[k] : nullptr);
+    }
     return true;
+}
+
+// A date as the writer writes it ("dd mmm yyyy hh:mm:ss", English month
+// abbreviation), read directly; nothing for any other text, which the
+// general parser then reads.
+std::optional<DateVal> WrittenDate(QStringView t) {
+    if (t.size() != 20 || t[2] != kBlank || t[6] != kBlank || t[11] != kBlank || t[14] != QLatin1Char(':') ||
+        t[17] != QLatin1Char(':'))
+        return std::nullopt;
+    auto two = [t](qsizetype i) {
+        const char16_t a = t[i].unicode();
+        const char16_t b = t[i + 1].unicode();
+        if (a < u'0' || a > u'9' || b < u'0' || b > u'9')
+            return -1;
+        return (a - u'0') * 10 + (b - u'0');
+    };
+    const int d = two(0);
+    const int c = two(7);
+    const int yy = two(9);
+    const int h = two(12);
+    const int n = two(15);
+    const int sec = two(18);
+    if (d < 1 || c < 10 || yy < 0 || h < 0 || h > 23 || n < 0 || n > 59 || sec < 0 || sec > 59)
+        return std::nullopt;
+    static const std::array<QString, 12> months = [] {
+        std::array<QString, 12> m;
+        for (int k = 0; k < 12; ++k)
+            m[static_cast<size_t>(k)] = MonthName(k + 1, true);
+        return m;
+    }();
+    int m = 0;
+    for (int k = 0; k < 12 && m == 0; ++k)
+        if (t.mid(3, 3) == QStringView(months[static_cast<size_t>(k)]))
+            m = k + 1;
+    const int y = c * 100 + yy;
+    if (m == 0 || d > DateVal::fromDate(y, m + 1, 0).day())
+        return std::nullopt;
+    return DateVal::fromDateTime(y, m, d, h, n, sec);
 }
 
 // Columns holding one letter per dependency: a blank is a letter there.
@@ -266,189 +411,181 @@ bool MakeBackup(const QString& path, const QString& backup) {
 // ---- public ------------------------------------------------------------------
 
 int SplitScheduleFields(const QString& Line, QChar Sep, QStringList* Fields) {
+    FieldViews f;
+    const int bad = SplitViews(Line, Sep, f);
     Fields->clear();
-    Fields->reserve(kScheduleColumns);
-    const QStringView line = Line;
-    const qsizetype n = line.size();
-    qsizetype pos = 0;
-    int fieldNo = 1;
-    for (;;) {
-        qsizetype next;
-        if (pos < n && line[pos] == kQuote) {
-            // Copied in runs between quotes; a doubled quote keeps one.
-            QString f;
-            qsizetype run = pos + 1;
-            qsizetype close = -1;
-            for (;;) {
-                const qsizetype q = line.indexOf(kQuote, run);
-                if (q < 0)
-                    break;
-                if (q + 1 < n && line[q + 1] == kQuote) {
-                    f += line.mid(run, q + 1 - run);
-                    run = q + 2;
-                    continue;
-                }
-                f += line.mid(run, q - run);
-                close = q;
-                break;
-            }
-            if (close < 0) {
-                f += line.mid(std::min(run, n));
-                Fields->append(f);
-                return fieldNo;
-            }
-            Fields->append(f);
-            next = line.indexOf(Sep, close + 1);
-        } else {
-            next = line.indexOf(Sep, pos);
-            Fields->append(next < 0 ? Line.mid(pos) : Line.mid(pos, next - pos));
-        }
-        if (next < 0)
-            return 0;
-        pos = next + 1;
-        ++fieldNo;
-    }
+    Fields->reserve(f.views.size());
+    for (const QStringView v : f.views)
+        Fields->append(v.toString());
+    return bad;
+}
+
+void AppendScheduleLine(QByteArray& out, const JobRec& J) {
+    auto text = [&out](const QString& field) {
+        PutField(out, field);
+        out += '\t';
+    };
+    auto num = [&out](qint64 n) {
+        PutNum(out, n);
+        out += '\t';
+    };
+    auto flag = [&out](bool b) {
+        PutFlag(out, b);
+        out += '\t';
+    };
+    auto date = [&out](const DateVal& d) {
+        PutDate(out, d);
+        out += '\t';
+    };
+    text(J.JobName);                        // 1
+    text(J.CommandLine);                    // 2
+    text(J.EarlyStartText);                 // 3
+    text(J.Frequency);                      // 4
+    text(J.Exclusive);                      // 5
+    text(J.SkipOn);                         // 6
+    text(RunAfterField(J.RunAfter));        // 7
+    flag(J.DeferRollover);                  // 8
+    text(J.EojTo);                          // 9
+    text(J.SchedFlag);                      // 10
+    flag(J.Killed);                         // 11
+    out += '\t';                            // 12
+    date(J.Started);                        // 13
+    date(J.Completed);                      // 14
+    flag(J.EndForced);                      // 15
+    num(J.ProcInfo.hProcess);               // 16
+    num(J.ProcInfo.hThread);                // 17
+    num(J.ProcInfo.dwProcessId);            // 18
+    num(J.ProcInfo.dwThreadId);             // 19
+    date(J.EarlyStart);                     // 20
+    flag(J.DosProgram);                     // 21
+    text(ListField(J.EojMsg, true));        // 22
+    text(J.WaitForFile);                    // 23
+    text(J.Spare24);                        // 24
+    num(J.Spare25);                         // 25
+    num(J.LastDuration);                    // 26
+    text(ListField(J.EojFlags, false));     // 27
+    text(ListField(J.AbEojFlags, false));   // 28
+    text(J.EojCc);                          // 29
+    text(J.Group);                          // 30
+    text(J.TriggerFile);                    // 31
+    flag(J.DelWaitFile);                    // 32
+    text(J.JobDesc);                        // 33
+    num(J.Spare34);                         // 34
+    text(J.AbEojTo);                        // 35
+    text(J.AbEojCc);                        // 36
+    out += '\t';                            // 37
+    flag(J.SuppNoBody);                     // 38
+    text(ListField(J.AbEojMsg, true));      // 39
+    num(J.CpuUsage);                        // 40
+    flag(J.Critical);                       // 41
+    text(DateVarsField(J.DateVars));        // 42
+    flag(J.SubmitOnly);                     // 43
+    num(J.DeferEojMins);                    // 44
+    // One letter per dependency: a blank is a letter there.
+    PutField(out, J.RunAfterStatus, false);  // 45
+    out += '\t';
+    PutField(out, J.RunAfterUnsched, false);  // 46
+    out += '\t';
+    PutNum(out, J.AutoResched);             // 47
+    out += "\t\t\t";                        // 48 to 50
 }
 
 QString ScheduleLine(const JobRec& J) {
-    const QString fields[kScheduleColumns] = {
-        J.JobName,                                          // 1
-        J.CommandLine,                                      // 2
-        J.EarlyStartText,                                   // 3
-        J.Frequency,                                        // 4
-        J.Exclusive,                                        // 5
-        J.SkipOn,                                           // 6
-        RunAfterField(J.RunAfter),                          // 7
-        Flag(J.DeferRollover),                              // 8
-        J.EojTo,                                            // 9
-        J.SchedFlag,                                        // 10
-        Flag(J.Killed),                                     // 11
-        QString(),                                          // 12
-        DateText(J.Started),                                // 13
-        DateText(J.Completed),                              // 14
-        Flag(J.EndForced),                                  // 15
-        Num(J.ProcInfo.hProcess),                           // 16
-        Num(J.ProcInfo.hThread),                            // 17
-        Num(J.ProcInfo.dwProcessId),                        // 18
-        Num(J.ProcInfo.dwThreadId),                         // 19
-        DateText(J.EarlyStart),                             // 20
-        Flag(J.DosProgram),                                 // 21
-        ListField(J.EojMsg, true),                          // 22
-        J.WaitForFile,                                      // 23
-        J.Spare24,                                          // 24
-        Num(J.Spare25),                                     // 25
-        Num(J.LastDuration),                                // 26
-        ListField(J.EojFlags, false),                       // 27
-        ListField(J.AbEojFlags, false),                     // 28
-        J.EojCc,                                            // 29
-        J.Group,                                            // 30
-        J.TriggerFile,                                      // 31
-        Flag(J.DelWaitFile),                                // 32
-        J.JobDesc,                                          // 33
-        Num(J.Spare34),                                     // 34
-        J.AbEojTo,                                          // 35
-        J.AbEojCc,                                          // 36
-        QString(),                                          // 37
-        Flag(J.SuppNoBody),                                 // 38
-        ListField(J.AbEojMsg, true),                        // 39
-        Num(J.CpuUsage),                                    // 40
-        Flag(J.Critical),                                   // 41
-        DateVarsField(J.DateVars),                          // 42
-        Flag(J.SubmitOnly),                                 // 43
-        Num(J.DeferEojMins),                                // 44
-        J.RunAfterStatus,                                   // 45
-        J.RunAfterUnsched,                                  // 46
-        Num(J.AutoResched),                                 // 47
-        QString(), QString(), QString(),                    // 48 to 50
-    };
-    QString line;
-    line.reserve(512);
-    for (int c = 0; c < kScheduleColumns; ++c) {
-        if (c > 0)
-            line += kTab;
-        AppendField(line, fields[c], c + 1 != kRunAfterStatusColumn && c + 1 != kRunAfterUnschedColumn);
-    }
-    return line;
+    QByteArray bytes;
+    AppendScheduleLine(bytes, J);
+    return QString::fromUtf8(bytes);
 }
 
-bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error) {
-    QStringList f;
-    if (const int bad = SplitScheduleFields(Line, Sep, &f); bad != 0) {
+bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
+    FieldViews f;
+    if (const int bad = SplitViews(Line, Sep, f); bad != 0) {
         *error = UnclosedQuote(bad);
         return false;
     }
     // A line that is not a job (a stray text, a line cut short or run
     // together with the next) must not be taken for one.
-    if (f.size() < kScheduleColumns) {
+    const qsizetype count = f.views.size();
+    if (count < kScheduleColumns) {
         *error = QStringLiteral("column %1: the line ends after %2 of its %3 columns")
-                     .arg(f.size() + 1)
-                     .arg(f.size())
+                     .arg(count + 1)
+                     .arg(count)
                      .arg(kScheduleColumns);
         return false;
     }
-    if (f.size() > kScheduleColumns) {
+    if (count > kScheduleColumns) {
         *error = QStringLiteral("column %1: the line has %2 columns, not %3")
                      .arg(kScheduleColumns + 1)
-                     .arg(f.size())
+                     .arg(count)
                      .arg(kScheduleColumns);
         return false;
     }
-    if (const QString name = f.at(0).trimmed(); name.size() > kJobNameWidth) {
+    if (const QStringView name = f.views[0].trimmed(); name.size() > kJobNameWidth) {
         *error = QStringLiteral("column 1: the job name \"%1\" is longer than %2 characters")
-                     .arg(name)
+                     .arg(name.toString())
                      .arg(kJobNameWidth);
         return false;
     }
-    auto col = [&f](int c) -> const QString& { return f.at(c - 1); };
+    auto col = [&f](int c) { return f.views[c - 1]; };
     const bool tabFile = Sep == kTab;
+    // A text that equals the one of the job before shares its characters.
+    auto take = [J, Like, &col](QString JobRec::*field, QStringView v) {
+        Take(J->*field, v, Like ? &(Like->*field) : nullptr);
+    };
+    auto takeCol = [&take, &col](QString JobRec::*field, int c) { take(field, col(c)); };
 
     auto readDate = [&](int c, DateVal* out) {
-        const QString t = col(c).trimmed();
+        const QStringView t = col(c).trimmed();
         if (t.isEmpty()) {
             *out = DateVal();
             return true;
         }
-        const std::optional<DateVal> d = ParseDate(t);
+        std::optional<DateVal> d = WrittenDate(t);
+        if (!d)
+            d = ParseDate(t.toString());
         if (!d) {
-            *error = QStringLiteral("column %1: \"%2\" is not a date").arg(QString::number(c), t);
+            *error = QStringLiteral("column %1: \"%2\" is not a date").arg(QString::number(c), t.toString());
             return false;
         }
         *out = *d;
         return true;
     };
 
-    J->JobName = Fixed(col(1), kJobNameWidth);
-    J->CommandLine = col(2);
+    take(&JobRec::JobName, Fixed(col(1), kJobNameWidth));
+    takeCol(&JobRec::CommandLine, 2);
     if (!tabFile)
         J->CommandLine.replace(QLatin1Char('%'), kComma);
-    J->EarlyStartText = Fixed(col(3), kEarlyStartWidth);
-    J->Frequency = col(4);
-    J->Exclusive = col(5);
-    J->SkipOn = Fixed(col(6), kSkipOnWidth);
+    take(&JobRec::EarlyStartText, Fixed(col(3), kEarlyStartWidth));
+    takeCol(&JobRec::Frequency, 4);
+    takeCol(&JobRec::Exclusive, 5);
+    take(&JobRec::SkipOn, Fixed(col(6), kSkipOnWidth));
 
     // Dependencies: the first empty item ends the list (so does the trailing
     // comma). Older comma-separated files separate the names by blanks.
-    QString deps = col(7);
-    if (tabFile)
+    QString commaDeps;
+    QStringView deps = col(7);
+    if (tabFile) {
         deps = deps.trimmed();
-    else
-        deps.replace(kBlank, kComma);
-    QStringList items;
-    if (SplitScheduleFields(deps, kComma, &items) != 0) {
+    } else {
+        commaDeps = deps.toString();
+        commaDeps.replace(kBlank, kComma);
+        deps = commaDeps;
+    }
+    FieldViews items;
+    if (SplitViews(deps, kComma, items) != 0) {
         *error = UnclosedQuote(7);
         return false;
     }
     J->RunAfter.clear();
-    for (const QString& item : items) {
-        const QString name = item.trimmed();
+    for (const QStringView item : items.views) {
+        const QStringView name = item.trimmed();
         if (name.isEmpty())
             break;
-        J->RunAfter.append(name);
+        J->RunAfter.append(name.toString());
     }
 
     J->DeferRollover = FlagOf(col(8));
-    J->EojTo = col(9);
-    J->SchedFlag = Fixed(col(10), kSchedFlagWidth);
+    takeCol(&JobRec::EojTo, 9);
+    take(&JobRec::SchedFlag, Fixed(col(10), kSchedFlagWidth));
     J->Killed = FlagOf(col(11));
     if (!readDate(13, &J->Started) || !readDate(14, &J->Completed))
         return false;
@@ -458,54 +595,65 @@ bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error
     J->ProcInfo.dwProcessId = NumAs<std::int32_t>(col(18));
     J->ProcInfo.dwThreadId = NumAs<std::int32_t>(col(19));
     // Only the hour and minute count: they are put on the current run date.
-    J->EarlyStart = ParseTimeField(col(20).trimmed());
+    if (const std::optional<DateVal> at = WrittenDate(col(20).trimmed()))
+        J->EarlyStart = TimeOnRunDate(at->hour(), at->minute());
+    else
+        J->EarlyStart = ParseTimeField(col(20).trimmed().toString());
     J->DosProgram = FlagOf(col(21));
-    if (!ReadItems(col(22), &J->EojMsg)) {
+    if (!ReadItems(col(22), &J->EojMsg, Like ? &Like->EojMsg : nullptr)) {
         *error = UnclosedQuote(22);
         return false;
     }
-    J->WaitForFile = col(23);
-    J->Spare24 = Fixed(col(24), kSpare24Width);
+    takeCol(&JobRec::WaitForFile, 23);
+    take(&JobRec::Spare24, Fixed(col(24), kSpare24Width));
     J->Spare25 = NumAs<std::int16_t>(col(25));
     J->LastDuration = NumAs<std::int32_t>(col(26));
     if (J->LastDuration == 0)
         J->LastDuration = 30;
-    if (!ReadItems(col(27), &J->EojFlags)) {
+    if (!ReadItems(col(27), &J->EojFlags, Like ? &Like->EojFlags : nullptr)) {
         *error = UnclosedQuote(27);
         return false;
     }
-    if (!ReadItems(col(28), &J->AbEojFlags)) {
+    // The abnormal ending's flags are most often the normal ending's.
+    if (!ReadItems(col(28), &J->AbEojFlags, &J->EojFlags)) {
         *error = UnclosedQuote(28);
         return false;
     }
-    J->EojCc = col(29);
-    J->Group = Fixed(col(30), kGroupWidth);
+    takeCol(&JobRec::EojCc, 29);
+    take(&JobRec::Group, Fixed(col(30), kGroupWidth));
     if (J->Group.trimmed().isEmpty())
         J->Group = QStringLiteral("General");
-    J->TriggerFile = Fixed(col(31), kTriggerFileWidth);
+    take(&JobRec::TriggerFile, Fixed(col(31), kTriggerFileWidth));
     J->DelWaitFile = FlagOf(col(32));
-    J->JobDesc = Fixed(col(33), kJobDescWidth);
+    take(&JobRec::JobDesc, Fixed(col(33), kJobDescWidth));
     J->Spare34 = NumAs<std::int32_t>(col(34));
-    J->AbEojTo = col(35);
-    J->AbEojCc = col(36);
+    takeCol(&JobRec::AbEojTo, 35);
+    takeCol(&JobRec::AbEojCc, 36);
     J->SuppNoBody = FlagOf(col(38));
-    if (!ReadItems(col(39), &J->AbEojMsg)) {
+    if (!ReadItems(col(39), &J->AbEojMsg, Like ? &Like->AbEojMsg : nullptr)) {
         *error = UnclosedQuote(39);
         return false;
     }
     J->CpuUsage = NumAs<std::int16_t>(col(40));
     J->Critical = FlagOf(col(41));
-    if (!ReadItems(col(42), &J->DateVars)) {
+    // Date variables are most often the defaults.
+    if (!ReadItems(col(42), &J->DateVars, Like ? &Like->DateVars : &gDefDateVars)) {
         *error = UnclosedQuote(42);
         return false;
     }
     for (QString& v : J->DateVars)
-        v.replace(gListComma, kComma);
+        if (v.contains(gListComma))
+            v.replace(gListComma, kComma);
     J->SubmitOnly = FlagOf(col(43));
     J->DeferEojMins = NumAs<std::int16_t>(col(44));
-    J->RunAfterStatus = col(kRunAfterStatusColumn);
-    J->RunAfterStatus.replace(QLatin1Char('1'), QLatin1Char('U'));
-    J->RunAfterUnsched = col(kRunAfterUnschedColumn).leftJustified(J->RunAfterStatus.size(), kBlank, true);
+    takeCol(&JobRec::RunAfterStatus, kRunAfterStatusColumn);
+    if (J->RunAfterStatus.contains(QLatin1Char('1')))
+        J->RunAfterStatus.replace(QLatin1Char('1'), QLatin1Char('U'));
+    const QStringView flags = col(kRunAfterUnschedColumn);
+    if (flags.size() == J->RunAfterStatus.size())
+        take(&JobRec::RunAfterUnsched, flags);
+    else
+        J->RunAfterUnsched = flags.toString().leftJustified(J->RunAfterStatus.size(), kBlank, true);
     J->AutoResched = NumAs<std::uint8_t>(col(47));
     return true;
 }
@@ -564,7 +712,7 @@ void LoadSchedule() {
             continue;
         JobRec job;
         QString error;
-        if (!ParseScheduleLine(line, sep, &job, &error)) {
+        if (!ParseScheduleLine(line, sep, &job, &error, jobs.size() > 1 ? &jobs.back() : nullptr)) {
             FatalClose(QStringLiteral("Schedule file \"%1\", line %2, %3.  The file has not been changed; "
                                       "correct the line and start again.")
                            .arg(path, QString::number(i + 1), error));
@@ -606,7 +754,7 @@ bool SaveSchedule() {
     QByteArray bytes;
     bytes.reserve(static_cast<qsizetype>(n) * 400);
     for (int k = 1; k <= n; ++k) {
-        bytes += ScheduleLine(G.Jobs[static_cast<size_t>(k)]).toUtf8();
+        AppendScheduleLine(bytes, G.Jobs[static_cast<size_t>(k)]);
         bytes += "\r\n";
     }
 

@@ -44,14 +44,18 @@ void CreateDefaultSchedule();
 /// written as blanks.
 QString ScheduleLine(const JobRec& J);
 
+/// Appends ScheduleLine(J) to Out as UTF-8 (without its line end).
+void AppendScheduleLine(QByteArray& Out, const JobRec& J);
+
 /// Fills J from one schedule-file line whose fields are separated by Sep (TAB,
 /// or "," for an older file). Fields that are not saved keep the values J
 /// already has. False, with *error set to what is wrong and in which column
 /// (for example: column 13: "31 Foo 2026" is not a date), when the line does
 /// not hold exactly kScheduleColumns fields, its job name is longer than 8
 /// characters, a quoted field has no closing quote or a start or end time is
-/// not a date.
-bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error);
+/// not a date. A text of the line equal to the same text of Like (the job read
+/// before, when given) shares Like's characters instead of a copy of its own.
+bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like = nullptr);
 
 /// Splits Line at Sep into all its fields, read as GetLineField reads each of
 /// them (a field beginning with a double quote runs to its closing quote, a
