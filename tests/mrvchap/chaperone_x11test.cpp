@@ -256,8 +256,10 @@ TEST_F(ChaperoneOnX, ACriticalBoxClosedWithItsWindowEndsInFailure) {
                 for (const XTopWindow& w : x.topLevelWindows()) {
                     if (w.pid != chap->processId())
                         continue;
+                    // The box names its text before it says which window
+                    // it stands over: both are waited for.
                     for (const QString& name : x.descendantNames(w.window)) {
-                        if (name.toUpper().contains(S("CRITICAL ERROR"))) {
+                        if (name.toUpper().contains(S("CRITICAL ERROR")) && x.transientFor(w.window) != 0) {
                             box = w.window;
                             text = name;
                         }
