@@ -6,6 +6,7 @@
 #include "common/ini.h"
 #include "common/prompter.h"
 #include "common/text.h"
+#include "common/textfile.h"
 #include "morvenda/core/datevars.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
@@ -15,6 +16,7 @@
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/execution/journal.h"
 #include "morvenda/execution/message.h"
 #include "morvenda/execution/triggers.h"
 #include "platform/process.h"
@@ -151,7 +153,9 @@ void Execution::cmdKick_Click() {
     // at the next day's start. The clock decides, also in a dummy run.
     if (G.gSchedComplete || (G.gDeferredJobsDone && G.gNoJobRunning)) {
         const DateVal rollover = G.gRunDate.datePart().addDays(1).addSeconds(G.gDayStart.secondsOfDay());
-        if (Now() > rollover) {
+        // The first time the clock shows the moment: in an hour repeated by a
+        // clock change the run date moves on once.
+        if (NowReal() > FirstReal(rollover)) {
             DoNextDay();
             return;
         }
@@ -179,7 +183,7 @@ void Execution::cmdKick_Click() {
         const DateVal now = SchedNow();
         const DateVal rollover = G.gRunDate.datePart().addDays(1).addSeconds(G.gDayStart.secondsOfDay());
         Log(QStringLiteral("Schedule Completed at ") + Hms(now) +
-            QStringLiteral(".  Time to automatic next day rollover: ") + SpanHms(rollover.seconds() - now.seconds()));
+            QStringLiteral(".  Time to automatic next day rollover: ") + SpanHms(FirstReal(rollover) - NowReal()));
         view_.ScheduleCompleted(G.gSuspended);
         view_.HighLightButton(ExecButton::Kick, false);
         if (G.gSuspended)
@@ -263,28 +267,18 @@ void Execution::EndJob(int j, bool& changed) {
         // scheduler never takes the job for completed.
         job.Killed = true;
         SetFailed(G.gShowFailedWarn);
-        job.Completed = Now();
-        if (!job.AbEojTo.trimmed().isEmpty())
-            GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical);
         job.JobState = jsAborted;
         job.StatusText = QStringLiteral("Failed");
-        QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
-        if (!job.ErrorText.isEmpty())
-            line += QLatin1Char('(') + job.ErrorText + QLatin1Char(')');
-        Log(line);
     } else {
         job.StatusText = QStringLiteral("Completed");
         job.JobState = jsCompleted;
         job.ErrorText.clear();
         job.Killed = false;
     }
-
-    Track(Name(j), job.StatusText);
     job.Completed = SchedNow();
+    job.CompletedReal = NowReal();
     changed = true;
-    const qint64 span = job.Completed.seconds() - job.Started.seconds();
-    const QString line = PaddedName(j) + kTab + job.StatusText.trimmed() + QStringLiteral(" at ") + Hms(job.Completed) +
-                         QStringLiteral(" (Duration ") + SpanHms(span) + QLatin1Char(')');
+    const qint64 span = RunSeconds(job);
     if (!G.gDummyRun) {
         // A run that never started (no submission time) or lasted beyond
         // what the field holds has no duration to learn from.
@@ -293,20 +287,84 @@ void Execution::EndJob(int j, bool& changed) {
         else
             job.LastDuration = static_cast<std::int32_t>(std::max<qint64>(span, 1));
     }
-    Log(line);
+    JobEndRecord r;
+    r.Failed = failed;
+    r.Resched = job.AutoResched == 2 || (job.AutoResched == 1 && !failed) || (job.AutoResched == 3 && failed);
+    r.Completed = job.Completed;
+    r.CompletedReal = job.CompletedReal;
+    r.Span = span;
+    r.LastDuration = job.LastDuration;
+    r.ErrorText = job.ErrorText;
+    // The outcome is on the disk before anything is done about it; only then
+    // may the keeper's record of it go.
+    QString error;
+    if (JournalEnding(j, r, &error))
+        ForgetJobEnding(job.ProcInfo);
+    else
+        Log(error);
     if (!failed)
         DeleteEvent(j);
-    if (!job.EojTo.trimmed().isEmpty() && ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg)))
+    RunEndEffects(j, r, 0);
+}
+
+void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
+    JobRec& job = Job(j);
+    const bool failed = r.Failed;
+    auto due = [StepsDone](EndStep s) { return static_cast<int>(s) > StepsDone; };
+    if (failed && due(EndStep::AbnormalMessage) && !job.AbEojTo.trimmed().isEmpty()) {
+        GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical);
+        JournalStep(j, EndStep::AbnormalMessage);
+    }
+    if (failed && due(EndStep::FailedLine)) {
+        QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
+        if (!r.ErrorText.isEmpty())
+            line += QLatin1Char('(') + r.ErrorText + QLatin1Char(')');
+        Log(line);
+        JournalStep(j, EndStep::FailedLine);
+    }
+    const QString status = failed ? QStringLiteral("Failed") : QStringLiteral("Completed");
+    if (due(EndStep::TrackerFile) && !G.gTrackerPath.isEmpty()) {
+        Track(Name(j), status);
+        JournalStep(j, EndStep::TrackerFile);
+    }
+    if (due(EndStep::CompletionLine)) {
+        Log(PaddedName(j) + kTab + status + QStringLiteral(" at ") + Hms(r.Completed) + QStringLiteral(" (Duration ") +
+            SpanHms(r.Span) + QLatin1Char(')'));
+        JournalStep(j, EndStep::CompletionLine);
+    }
+    if (due(EndStep::NormalMessage) && !job.EojTo.trimmed().isEmpty() &&
+        ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg))) {
         GenMessage(j, job.EojTo, job.EojCc, Trimmed(job.EojMsg), job.EojFlags, false);
-    if (!job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers))
+        JournalStep(j, EndStep::NormalMessage);
+    }
+    if (due(EndStep::TriggerFile) && !job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers)) {
         CrtTrigger(j);
-    if (job.AutoResched == 2 || (job.AutoResched == 1 && !failed) || (job.AutoResched == 3 && failed)) {
+        JournalStep(j, EndStep::TriggerFile);
+    }
+    if (due(EndStep::Reschedule) && r.Resched) {
         job.Started = DateVal();
         job.Completed = DateVal();
+        job.StartedReal = 0;
+        job.CompletedReal = 0;
         job.StatusText = QStringLiteral("Rescheduled");
         job.JobState = jsScheduled;
         Log(PaddedName(j) + kTab + job.StatusText + QStringLiteral(" at ") + TimeNow());
+        JournalStep(j, EndStep::Reschedule);
     }
+}
+
+void RecoverRun() {
+    const std::vector<PendingEnding> pending = ReplayRunJournal();
+    for (int j = 1; j <= JobCount(); ++j)
+        SetJobStatus(j);
+    for (const PendingEnding& p : pending)
+        RunEndEffects(p.Job, p.Record, p.StepsDone);
+    TidyJobEnds();
+    // Trigger and tracker folders may be shared with schedulers still
+    // running: only files left for a while are a crash's leftovers.
+    constexpr int kLeftoverSecs = 60;
+    RemoveLeftoverTemps(G.gTriggerPath, QString(), kLeftoverSecs);
+    RemoveLeftoverTemps(G.gTrackerPath, QString(), kLeftoverSecs);
 }
 
 void Execution::SubmissionLoop(bool& changed) {
@@ -325,7 +383,10 @@ void Execution::SubmissionLoop(bool& changed) {
         JobRec& job = Job(j);
         if (job.JobState == jsScheduled) {
             bool ok = true;
-            if (!G.gDummyRun && NextDayIfEarlier(job.EarlyStart) > Now()) {
+            // Come once the clock first shows it: a time in the hour a clock
+            // change skips comes at the change, one in a repeated hour at its
+            // first showing.
+            if (!G.gDummyRun && FirstReal(NextDayIfEarlier(job.EarlyStart)) > NowReal()) {
                 ok = false;
                 job.StatusText = QStringLiteral("Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                                  QLatin1Char(')');
@@ -345,6 +406,7 @@ void Execution::SubmissionLoop(bool& changed) {
                     ok = false;
                     job.Started = SchedNow();
                     job.Completed = job.Started;
+                    job.StartedReal = job.CompletedReal = NowReal();
                     job.StatusText = QStringLiteral("Unscheduled");
                     job.JobState = jsUnscheduled;
                     Log(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow());
@@ -410,6 +472,8 @@ bool Execution::Submit(int j) {
     QString line;
     const SubstResult subst = SubstDateVars(job.CommandLine, job.DateVars, job.Frequency);
     bool started = true;
+    bool held = false;
+    HeldJob process;
     QString error;
     if (!subst.ok) {
         // A date variable that names no date fails this job's submission
@@ -420,7 +484,32 @@ bool Execution::Submit(int j) {
         QString command = job.DosProgram ? CommandProcessorLine(subst.text) : subst.text;
         if (G.gDummyRun)
             command = DummyCmdLine(j, command);
-        started = StartProcess(command, job.ProcInfo, &error);
+        started = held = PrepareJob(command, job.ProcInfo, process, &error);
+    }
+    if (started) {
+        // The submission is on the disk before the job's program runs: a
+        // scheduler killed from here on finds the job submitted after its
+        // restart and never starts it again.
+        const DateVal prevStarted = job.Started;
+        const DateVal prevCompleted = job.Completed;
+        job.Started = SchedNow();
+        job.StartedReal = NowReal();
+        job.Completed = DateVal();
+        job.CompletedReal = 0;
+        if (!JournalSubmission(j, prevStarted, prevCompleted, &error)) {
+            if (held)
+                AbandonJob(process);
+            started = false;
+        } else if (held && !ReleaseJob(process, &error)) {
+            QString ignored;
+            JournalCancelled(j, &ignored);
+            started = false;
+        }
+        if (!started) {
+            job.Started = prevStarted;
+            job.Completed = prevCompleted;
+            job.StartedReal = 0;
+        }
     }
     if (started) {
         job.GraceUntil = DateVal();
@@ -428,8 +517,6 @@ bool Execution::Submit(int j) {
             job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
         Track(Name(j), QStringLiteral("Started"));
         job.JobState = jsRunning;
-        job.Started = SchedNow();
-        job.Completed = DateVal();
         // A rerun is never reported with its previous run's failure.
         job.Killed = false;
         job.WinFailed = 0;
@@ -705,7 +792,7 @@ QString Execution::puStatus_Click() {
         return QString();
     const JobRec& job = Job(j);
     QString reasons;
-    if (NextDayIfEarlier(job.EarlyStart) > Now())
+    if (FirstReal(NextDayIfEarlier(job.EarlyStart)) > NowReal())
         reasons += QStringLiteral(",Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                    QLatin1Char(')');
     if (G.gDOSSerial && job.DosProgram && !CheckDOSSerial(j))

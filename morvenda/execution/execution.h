@@ -140,6 +140,20 @@ private:
     mutable std::unique_ptr<RunningTotals> loopTotals_;
 };
 
+struct JobEndRecord;
+
+/// Carries out the effects of job j's ending (G.Jobs) that come after step
+/// StepsDone (0: all of them), each recorded in the run journal once done:
+/// the end-of-job messages, the run log lines, the tracker and trigger files
+/// and the automatic reschedule.
+void RunEndEffects(int j, const JobEndRecord& Record, int StepsDone);
+
+/// After the schedule is loaded at start-up: lays the run journal over the
+/// jobs (ReplayRunJournal), decides every job's state again, finishes the
+/// effects of an ending that a crash interrupted, and tidies the keepers'
+/// folder.
+void RecoverRun();
+
 /// A span of seconds as "hh:mm:ss"; a day or more shows its total hours
 /// ("25:00:00"). A negative span reads "00:00:00".
 QString SpanHms(qint64 seconds);

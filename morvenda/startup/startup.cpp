@@ -1,5 +1,6 @@
 #include "morvenda/startup/startup.h"
 
+#include "common/clock.h"
 #include "common/constants.h"
 #include "common/ini.h"
 #include "common/prompter.h"
@@ -12,6 +13,7 @@
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
+#include "morvenda/execution/execution.h"
 
 #include <QCoreApplication>
 
@@ -70,7 +72,9 @@ QString InitialRunDateText(const QString& dayStart) {
     const DateVal now = SchedNow();
     const DateVal start = ParseDate(dayStart.trimmed()).value_or(DateVal());
     const DateVal todayStart = now.datePart().addSeconds(start.secondsOfDay());
-    const DateVal runDate = now < todayStart ? now.addDays(-1) : now;
+    // Today's run day has begun once the clock first showed its start: a
+    // restart in the hour an autumn clock change repeats keeps the run date.
+    const DateVal runDate = NowReal() < FirstReal(todayStart) ? now.addDays(-1) : now;
     return FormatDate(runDate, G.gDateFmt);
 }
 
@@ -193,6 +197,8 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
 
     CheckPubHolFile();
     LoadSchedule();
+    // What the run journal holds since the last save belongs to the schedule.
+    RecoverRun();
 
     G.gStartingUp = false;
     host.hideSplash();

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-FakeClock::FakeClock(DateVal at) : at_(at) { setClock(this); }
+FakeClock::FakeClock(DateVal at) {
+    set(at);
+    setClock(this);
+}
 FakeClock::~FakeClock() { setClock(nullptr); }
 
 ScriptedPrompter::ScriptedPrompter() { setPrompter(this); }
