@@ -38,7 +38,7 @@ JobEnding JobExitStatus(const ProcessInfo& ProcInfo) {
         e = ProcessExitStatus(StampOf(ProcInfo));
     if (e.succeeded())
         return JobEnding{true, QString()};
-    return JobEnding{false, ExitStatusText(e)};
+    return JobEnding{false, ExitStatusText(e), e.how == ProcessExit::How::NotStarted};
 }
 
 QString JobEndsFolder() { return G.gSchedFile + QStringLiteral(".ends"); }

@@ -32,6 +32,9 @@ struct JobEnding {
     /// "" on success, else "Exit code N", "Signal N (NAME)" or
     /// "Exit status unknown".
     QString ErrorText;
+    /// Its keeper held it and never let its program run (the scheduler
+    /// stopped between starting and releasing it): it has not run at all.
+    bool NeverRan = false;
 };
 
 /// The ending of a job whose process has gone (JobWindowGone true). An exit

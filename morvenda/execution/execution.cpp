@@ -245,6 +245,11 @@ void Execution::CompletionLoop(bool& changed) {
                 // its windows showed.
                 if (!job.WinFailed && !job.CommandLine.trimmed().isEmpty() && !job.SubmitOnly) {
                     const JobEnding ending = JobExitStatus(job.ProcInfo);
+                    if (ending.NeverRan) {
+                        Resubmit(j);
+                        changed = true;
+                        continue;
+                    }
                     if (!ending.Succeeded) {
                         job.WinFailed = 1;
                         job.WinErrorText = ending.ErrorText;
@@ -305,6 +310,26 @@ void Execution::EndJob(int j, bool& changed) {
     if (!failed)
         DeleteEvent(j);
     RunEndEffects(j, r, 0);
+}
+
+// The scheduler stopped after recording the job's submission and before its
+// keeper let the program run: it has not run, so it waits to be submitted.
+void Execution::Resubmit(int j) {
+    JobRec& job = Job(j);
+    job.Started = DateVal();
+    job.Completed = DateVal();
+    job.StartedReal = 0;
+    job.CompletedReal = 0;
+    QString error;
+    if (JournalCancelled(j, &error))
+        ForgetJobEnding(job.ProcInfo);
+    else
+        Log(error);
+    job.JobState = jsScheduled;
+    job.StatusText = JobStateText(jsScheduled);
+    G.gSchedComplete = false;
+    Log(PaddedName(j) + kTab + QStringLiteral("Not started before the scheduler stopped; scheduled again at ") +
+        TimeNow());
 }
 
 void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
@@ -501,6 +526,8 @@ bool Execution::Submit(int j) {
                 AbandonJob(process);
             started = false;
         } else if (held && !ReleaseJob(process, &error)) {
+            job.Started = prevStarted;
+            job.Completed = prevCompleted;
             QString ignored;
             JournalCancelled(j, &ignored);
             started = false;

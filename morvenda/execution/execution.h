@@ -127,6 +127,7 @@ public:
 private:
     void CompletionLoop(bool& changed);
     void EndJob(int j, bool& changed);
+    void Resubmit(int j);
     void SubmissionLoop(bool& changed);
     bool Submit(int j);
     void SetFailed(bool visible);

@@ -90,6 +90,14 @@ bool Append(const QString& line, bool sync, QString* error) {
 
 QString NameOf(int j) { return Field(Job(j).JobName.trimmed()); }
 
+void (*gObserver)(char) = nullptr;
+
+bool Recorded(bool ok, char kind) {
+    if (ok && gObserver)
+        gObserver(kind);
+    return ok;
+}
+
 }  // namespace
 
 QString RunJournalPath() { return G.gSchedFile + QStringLiteral(".journal"); }
@@ -105,11 +113,12 @@ bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCom
                         Num(job.ProcInfo.hThread),
                         Num(PrevStarted.seconds()),
                         Num(PrevCompleted.seconds())};
-    return Append(f.join(kTab), true, error);
+    return Recorded(Append(f.join(kTab), true, error), 'S');
 }
 
 bool JournalCancelled(int j, QString* error) {
-    return Append(QStringLiteral("C") + kTab + NameOf(j), true, error);
+    const QStringList f{QStringLiteral("C"), NameOf(j), Num(Job(j).Started.seconds()), Num(Job(j).Completed.seconds())};
+    return Recorded(Append(f.join(kTab), true, error), 'C');
 }
 
 bool JournalEnding(int j, const JobEndRecord& r, QString* error) {
@@ -122,7 +131,7 @@ bool JournalEnding(int j, const JobEndRecord& r, QString* error) {
                         Num(r.Span),
                         Num(r.LastDuration),
                         Field(r.ErrorText)};
-    return Append(f.join(kTab), true, error);
+    return Recorded(Append(f.join(kTab), true, error), 'E');
 }
 
 void JournalStep(int j, EndStep Step) {
@@ -149,6 +158,8 @@ void EmptyRunJournal() {
     }
 }
 
+void SetJournalObserver(void (*Observer)(char)) { gObserver = Observer; }
+
 void CloseRunJournal() {
     JournalFile& jf = Journal();
     if (jf.fd >= 0)
@@ -165,13 +176,7 @@ std::vector<PendingEnding> ReplayRunJournal() {
     const QByteArray all = f.readAll();
     f.close();
 
-    struct Before {
-        DateVal started;
-        DateVal completed;
-    };
-    std::map<int, Before> before;       // job -> Started, Completed before its latest submission
-    std::map<int, size_t> openEnding;   // job -> its entry in pending
-    QSet<int> touched;
+    std::map<int, size_t> openEnding;  // job -> its latest ending in pending
 
     qsizetype pos = 0;
     while (pos < all.size()) {
@@ -188,7 +193,6 @@ std::vector<PendingEnding> ReplayRunJournal() {
         JobRec& job = G.Jobs[static_cast<size_t>(j)];
         const QString& kind = f[0];
         if (kind == QLatin1String("S") && f.size() == 9) {
-            before[j] = {DateVal::fromSeconds(f[7].toLongLong()), DateVal::fromSeconds(f[8].toLongLong())};
             job.Started = DateVal::fromSeconds(f[2].toLongLong());
             job.StartedReal = f[3].toLongLong();
             job.ProcInfo.dwProcessId = f[4].toInt();
@@ -199,16 +203,12 @@ std::vector<PendingEnding> ReplayRunJournal() {
             job.CompletedReal = 0;
             job.Killed = false;
             openEnding.erase(j);
-            touched.insert(j);
-        } else if (kind == QLatin1String("C") && f.size() == 2) {
-            auto it = before.find(j);
-            if (it != before.end()) {
-                job.Started = it->second.started;
-                job.Completed = it->second.completed;
-                job.StartedReal = 0;
-                job.CompletedReal = 0;
-            }
-            touched.insert(j);
+        } else if (kind == QLatin1String("C") && f.size() == 4) {
+            job.Started = DateVal::fromSeconds(f[2].toLongLong());
+            job.Completed = DateVal::fromSeconds(f[3].toLongLong());
+            job.StartedReal = 0;
+            job.CompletedReal = 0;
+            openEnding.erase(j);
         } else if (kind == QLatin1String("E") && f.size() == 9) {
             PendingEnding p;
             p.Job = j;
@@ -227,7 +227,6 @@ std::vector<PendingEnding> ReplayRunJournal() {
                 job.LastDuration = p.Record.LastDuration;
             openEnding[j] = pending.size();
             pending.push_back(p);
-            touched.insert(j);
         } else if (kind == QLatin1String("X") && f.size() == 3) {
             auto it = openEnding.find(j);
             if (it == openEnding.end())

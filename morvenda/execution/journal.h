@@ -13,7 +13,8 @@
 // (fdatasync) before the step it announces:
 //
 //   S  a submission, before the job's program runs (its keeper holds it);
-//   C  a held submission whose program never ran;
+//   C  a submission whose program never ran, with the Started and Completed
+//      the job has again;
 //   E  a job's ending with its outcome, before the run log line, tracker and
 //      trigger files, end-of-job messages and dependants' submissions;
 //   X  one effect of the latest ending done (appended without a flush: it
@@ -60,7 +61,8 @@ QString RunJournalPath();
 /// the record could not be written and flushed: the job must not run then.
 bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCompleted, QString* error);
 
-/// Records that job j's held submission never ran.
+/// Records that job j's submission never ran; the job has its Started and
+/// Completed of before again.
 bool JournalCancelled(int j, QString* error);
 
 /// Records job j's ending, before any of its effects.
@@ -86,3 +88,7 @@ std::vector<PendingEnding> ReplayRunJournal();
 /// Removes the keepers' records of endings that no running job of G.Jobs
 /// refers to any longer, and temporary files a crash left in that folder.
 void TidyJobEnds();
+
+/// Called with the record's letter ('S', 'C', 'E') after each flushed record;
+/// lets a test stop the scheduler at exactly that moment. Null: none.
+void SetJournalObserver(void (*Observer)(char Kind));
