@@ -12,6 +12,7 @@
 #include "morvenda/execution/execution.h"
 #include "morvenda/execution/journal.h"
 #include "morvenda/startup/startup.h"
+#include "tests/support/quiethost.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -21,13 +22,6 @@
 #include <cstdlib>
 
 namespace {
-
-class QuietHost : public StartupHost {
-public:
-    void showSplash() override {}
-    void hideSplash() override {}
-    QString firstRunFile() override { return QString(); }
-};
 
 char gKillKind = 0;
 int gKillCount = 0;
