@@ -613,6 +613,32 @@ void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p) {
         ::unlink(EndRecordPath(endsFolder, p).constData());
 }
 
+qint64 ProcessStartMoment(std::uint32_t startTime) {
+    static const qint64 bootTime = [] {
+        QFile stat(QStringLiteral("/proc/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            return qint64(0);
+        for (const QByteArray& line : stat.readAll().split('\n'))
+            if (line.startsWith("btime "))
+                return line.mid(6).trimmed().toLongLong();
+        return qint64(0);
+    }();
+    const long hz = ::sysconf(_SC_CLK_TCK);
+    QFile uptimeFile(QStringLiteral("/proc/uptime"));
+    if (bootTime <= 0 || hz <= 0 || !uptimeFile.open(QIODevice::ReadOnly))
+        return 0;
+    const double uptime = uptimeFile.readAll().split(' ').value(0).toDouble();
+    const auto nowTicks = static_cast<qint64>(uptime * static_cast<double>(hz));
+    // Only the low 32 bits are kept: the start lies within 2^32 ticks before now.
+    constexpr qint64 kWrap = qint64(1) << 32;
+    qint64 ticks = (nowTicks & ~(kWrap - 1)) + startTime;
+    if (ticks > nowTicks)
+        ticks -= kWrap;
+    if (ticks < 0)
+        return 0;
+    return bootTime + ticks / hz;
+}
+
 bool ProcessStartTime(pid_t pid, std::uint32_t* startTime) {
     ProcStat st;
     if (!ReadProcStat(pid, &st))

@@ -92,6 +92,12 @@ bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error
 /// such process (or /proc cannot be read). A zombie still has its start time.
 bool ProcessStartTime(pid_t pid, std::uint32_t* startTime);
 
+/// The real moment (seconds since 1970) at which a process of this boot with
+/// that start time (the low 32 bits of its clock ticks since boot) started,
+/// whether or not it still runs; 0 when it cannot be told (no /proc, or a
+/// start time later than the present uptime: another boot).
+qint64 ProcessStartMoment(std::uint32_t startTime);
+
 /// True while the process runs. A child started by LaunchProcess is reaped here
 /// once it has ended (waitpid with WNOHANG) and its ending kept for
 /// ProcessExitStatus. Any other process (one carried over from a run of the

@@ -2,7 +2,10 @@
 
 #include "common/clock.h"
 #include "morvenda/core/frequency.h"
+#include "morvenda/core/launcher.h"
 #include "morvenda/core/state.h"
+
+#include <cstdlib>
 
 QString JobStateText(int state) {
     switch (state) {
@@ -65,7 +68,22 @@ void SetJobStatus(int JobIndex) {
         J.StatusText = JobStateText(state);
 }
 
-qint64 StartedRealOf(const JobRec& J) { return J.StartedReal != 0 ? J.StartedReal : PastReal(J.Started, NowReal()); }
+qint64 StartedRealOf(const JobRec& J) {
+    if (J.StartedReal != 0)
+        return J.StartedReal;
+    // A submission in an hour that a clock change repeated: the job's process
+    // started within moments of it, and its start time tells which reading.
+    const RealSpan readings = RealOf(J.Started, currentClock().zone());
+    if (readings.first != readings.last) {
+        constexpr qint64 kNear = 120;
+        const qint64 process = JobStartMoment(J.ProcInfo);
+        if (process != 0 && std::llabs(process - readings.first) <= kNear)
+            return readings.first;
+        if (process != 0 && std::llabs(process - readings.last) <= kNear)
+            return readings.last;
+    }
+    return PastReal(J.Started, NowReal());
+}
 
 qint64 CompletedRealOf(const JobRec& J) {
     if (J.CompletedReal != 0)

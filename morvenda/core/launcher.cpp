@@ -68,3 +68,9 @@ void ForgetJobEnding(const ProcessInfo& ProcInfo) {
     if (ProcInfo.dwProcessId > 0 && ProcInfo.hThread > 0)
         RemoveKeptExit(JobEndsFolder(), StampOf(ProcInfo));
 }
+
+qint64 JobStartMoment(const ProcessInfo& ProcInfo) {
+    if (ProcInfo.dwProcessId <= 0)
+        return 0;
+    return ProcessStartMoment(static_cast<std::uint32_t>(ProcInfo.hProcess));
+}

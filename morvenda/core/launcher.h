@@ -73,3 +73,8 @@ qint64 JobEndedAt(const ProcessInfo& ProcInfo);
 
 /// Deletes the keeper's record of the job's ending, once the outcome is kept.
 void ForgetJobEnding(const ProcessInfo& ProcInfo);
+
+/// The real moment (seconds since 1970) at which the job's process started,
+/// from its recorded start time; 0 when there is no process or it cannot be
+/// told (see ProcessStartMoment).
+qint64 JobStartMoment(const ProcessInfo& ProcInfo);

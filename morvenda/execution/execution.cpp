@@ -41,6 +41,10 @@ QString Name(int j) { return Job(j).JobName.trimmed(); }
 
 void Log(const QString& text) { LogAndList(G.gLogFile, text); }
 
+// The real moment to keep beside a Started or Completed: none in a dummy run,
+// whose times lie on the run date rather than at the present moment.
+qint64 RealNowOfRun() { return G.gDummyRun ? 0 : NowReal(); }
+
 std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
     std::array<QString, 5> out;
     for (size_t i = 0; i < items.size(); ++i)
@@ -281,7 +285,7 @@ void Execution::EndJob(int j, bool& changed) {
         job.Killed = false;
     }
     job.Completed = SchedNow();
-    job.CompletedReal = NowReal();
+    job.CompletedReal = RealNowOfRun();
     changed = true;
     const qint64 span = RunSeconds(job);
     if (!G.gDummyRun) {
@@ -431,7 +435,7 @@ void Execution::SubmissionLoop(bool& changed) {
                     ok = false;
                     job.Started = SchedNow();
                     job.Completed = job.Started;
-                    job.StartedReal = job.CompletedReal = NowReal();
+                    job.StartedReal = job.CompletedReal = RealNowOfRun();
                     job.StatusText = QStringLiteral("Unscheduled");
                     job.JobState = jsUnscheduled;
                     Log(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow());
@@ -518,7 +522,7 @@ bool Execution::Submit(int j) {
         const DateVal prevStarted = job.Started;
         const DateVal prevCompleted = job.Completed;
         job.Started = SchedNow();
-        job.StartedReal = NowReal();
+        job.StartedReal = RealNowOfRun();
         job.Completed = DateVal();
         job.CompletedReal = 0;
         if (!JournalSubmission(j, prevStarted, prevCompleted, &error)) {

@@ -157,18 +157,20 @@ protected:
 
 TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     const int kills = KillCount();
-    WriteSchedule(1.0 * kills / 20.0);
+    WriteSchedule(kills <= 20 ? 1.0 : 1.5 * kills / 20.0);
     QRandomGenerator rng(qEnvironmentVariableIntValue("MRV_KILL_SEED") + 12);
     std::map<QChar, int> killed;
     int done = 0;
     while (done < kills) {
         QString kill;
-        // Each kill after an ending record uses up one ending of the 28, so
-        // a long run has fewer of them.
+        // A kill after a record waits for the next submission or ending, and
+        // the schedule has only 28 endings: a long run has mostly kills at
+        // random moments.
         const double draw = rng.generateDouble();
-        if (draw < 0.33)
+        const double afterSubmission = std::min(0.33, 20.0 / kills);
+        if (draw < afterSubmission)
             kill = QStringLiteral("S%1").arg(rng.bounded(1, 3));
-        else if (draw < 0.33 + std::min(0.33, 20.0 / kills))
+        else if (draw < afterSubmission + std::min(0.33, 15.0 / kills))
             kill = QStringLiteral("E1");
         else
             kill = QStringLiteral("T%1").arg(rng.bounded(20, 150));
