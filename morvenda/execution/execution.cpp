@@ -21,6 +21,9 @@
 #include "morvenda/execution/triggers.h"
 #include "platform/process.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -394,6 +397,14 @@ void RecoverRun() {
     constexpr int kLeftoverSecs = 60;
     RemoveLeftoverTemps(G.gTriggerPath, QString(), kLeftoverSecs);
     RemoveLeftoverTemps(G.gTrackerPath, QString(), kLeftoverSecs);
+    // A message file is written as "<name>.$$$" and renamed when complete.
+    if (!G.gEmailPath.isEmpty()) {
+        QDir messages(G.gEmailPath);
+        const QDateTime limit = QDateTime::currentDateTimeUtc().addSecs(-kLeftoverSecs);
+        for (const QFileInfo& f : messages.entryInfoList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden))
+            if (!f.isSymLink() && f.lastModified().toUTC() <= limit)
+                messages.remove(f.fileName());
+    }
 }
 
 void Execution::SubmissionLoop(bool& changed) {

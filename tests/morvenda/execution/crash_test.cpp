@@ -8,7 +8,9 @@
 #include "morvenda/execution/journal.h"
 #include "tests/support/testing.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -287,9 +289,24 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     ::kill(-orphan.dwProcessId, SIGKILL);
     QThread::msleep(1500);
 
+    // Files a crash left half-written long ago go; fresh ones of a scheduler
+    // still running beside this one stay.
+    G.gTriggerPath = dir.path(S("trg"));
+    G.gEmailPath = dir.path(S("eml"));
+    const QStringList old{dir.write(S("trg/.A.trg.Xy12Zz.tmp"), "half"), dir.write(S("eml/A_1.$$$"), "half")};
+    for (const QString& path : old) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-600), QFileDevice::FileModificationTime);
+    }
+    dir.write(S("trg/.B.trg.Xy12Zz.tmp"), "being written");
+    dir.write(S("eml/B_1.$$$"), "being written");
     ScriptedPrompter prompts;
     LoadSchedule();
     RecoverRun();
+    EXPECT_EQ(QDir(dir.path(S("trg"))).entryList(QDir::Files | QDir::Hidden), QStringList{S(".B.trg.Xy12Zz.tmp")});
+    EXPECT_EQ(QDir(dir.path(S("eml"))).entryList(QDir::Files | QDir::Hidden), QStringList{S("B_1.$$$")});
+    EXPECT_EQ(dir.read(S("eml/B_1.$$$")), QByteArray("being written"));
     for (int j = 1; j <= 3; ++j)
         ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
     NullExecView view;
