@@ -109,6 +109,16 @@ void ReapEndedChildren() {
         PollChild(t, pid, rec);
 }
 
+// Reaps one child of ours (a keeper) once it has ended; one look, whatever the
+// number of children.
+void ReapChild(pid_t pid) {
+    ChildTable& t = Children();
+    std::lock_guard lock(t.mu);
+    auto it = t.children.find(pid);
+    if (it != t.children.end())
+        PollChild(t, pid, it->second);
+}
+
 // ---- starting --------------------------------------------------------------
 
 bool EndsWithExe(const QString& name) { return name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive); }
@@ -596,7 +606,7 @@ ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* e
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper) {
     if (p.pid <= 0)
         return false;
-    ReapEndedChildren();
+    ReapChild(keeper);
     if (::access(EndRecordPath(endsFolder, p).constData(), F_OK) == 0)
         return false;
     ProcStat st;
