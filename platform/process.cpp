@@ -641,8 +641,10 @@ qint64 ProcessStartMoment(std::uint32_t startTime) {
     const auto nowTicks = static_cast<qint64>(uptime * static_cast<double>(hz));
     // Only the low 32 bits are kept: the start lies within 2^32 ticks before now.
     constexpr qint64 kWrap = qint64(1) << 32;
+    // /proc/uptime is rounded to hundredths: a process started this moment
+    // may seem to start a tick after it.
     qint64 ticks = (nowTicks & ~(kWrap - 1)) + startTime;
-    if (ticks > nowTicks)
+    if (ticks > nowTicks + hz)
         ticks -= kWrap;
     if (ticks < 0)
         return 0;

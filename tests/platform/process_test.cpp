@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -412,7 +413,10 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     // The keeper killed too: the ending is not known.
     ASSERT_TRUE(LaunchHeld(QStringLiteral("sleep 30"), ends, &h));
     ASSERT_TRUE(ReleaseHeld(&h));
+    // The keeper first, gone before its job ends, so it cannot write.
     ::kill(h.keeper, SIGKILL);
+    while (::waitpid(h.keeper, nullptr, 0) < 0 && errno == EINTR) {
+    }
     ::kill(-h.stamp.pid, SIGKILL);
     ASSERT_TRUE(WaitKept(ends, h));
     EXPECT_EQ(ExitStatusText(KeptExit(ends, h.stamp)), QStringLiteral("Exit status unknown"));

@@ -18,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <sys/wait.h>
 #include <algorithm>
 #include <map>
 
@@ -285,7 +287,10 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     CloseRunJournal();
     const ProcessInfo orphan = G.Jobs[3].ProcInfo;
     setUp();
+    // Its keeper first, gone before its job ends, so it cannot write.
     ::kill(orphan.hThread, SIGKILL);
+    while (::waitpid(orphan.hThread, nullptr, 0) < 0 && errno == EINTR) {
+    }
     ::kill(-orphan.dwProcessId, SIGKILL);
     QThread::msleep(1500);
 
