@@ -21,7 +21,6 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/wait.h>
-#include <algorithm>
 #include <map>
 
 // The scheduler killed with SIGKILL at random moments and restarted each time
@@ -127,31 +126,31 @@ protected:
     }
 
     // Runs the driver; kill is "" (run to the end), "S<n>"/"E<n>" (it kills
-    // itself after that record) or "T<ms>" (the test kills it after ms).
-    // Returns true when the driver was killed.
-    bool Round(const QString& kill) {
+    // itself after that record, else the test kills it after 1.5 seconds) or
+    // "T<ms>" (the test kills it after ms). Returns the letter of the kill
+    // that happened (S, E or T), 0 when the driver ended by itself.
+    char Round(const QString& kill) {
         QProcess driver;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
-        if (kill.startsWith(QLatin1Char('S')) || kill.startsWith(QLatin1Char('E')))
+        const bool self = kill.startsWith(QLatin1Char('S')) || kill.startsWith(QLatin1Char('E'));
+        if (self)
             env.insert(S("MRV_KILL_AFTER"), kill);
         driver.setProcessEnvironment(env);
         driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         driver.start(QStringLiteral(MRV_KILLDRIVER), {ini});
         EXPECT_TRUE(driver.waitForStarted());
-        if (kill.startsWith(QLatin1Char('T'))) {
-            if (!driver.waitForFinished(kill.mid(1).toInt())) {
-                ::kill(static_cast<pid_t>(driver.processId()), SIGKILL);
-                driver.waitForFinished();
-                return true;
-            }
-        } else {
-            EXPECT_TRUE(driver.waitForFinished(120000));
+        const int wait = kill.isEmpty() ? 120000 : self ? 1500 : kill.mid(1).toInt();
+        if (!driver.waitForFinished(wait)) {
+            EXPECT_FALSE(kill.isEmpty()) << "the driver did not finish";
+            ::kill(static_cast<pid_t>(driver.processId()), SIGKILL);
+            driver.waitForFinished();
+            return 'T';
         }
         if (driver.exitStatus() == QProcess::CrashExit)
-            return true;
+            return kill.at(0).toLatin1();
         EXPECT_EQ(driver.exitCode(), 0) << "the driver stopped with a fault";
-        return false;
+        return 0;
     }
 
     TempDir dir;
@@ -161,29 +160,26 @@ protected:
 
 TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     const int kills = KillCount();
-    WriteSchedule(kills <= 20 ? 1.0 : 1.5 * kills / 20.0);
+    WriteSchedule(kills <= 20 ? 1.5 : 2.0 * kills / 20.0);
     QRandomGenerator rng(qEnvironmentVariableIntValue("MRV_KILL_SEED") + 12);
     std::map<QChar, int> killed;
     int done = 0;
     while (done < kills) {
         QString kill;
-        // A kill after a record waits for the next submission or ending, and
-        // the schedule has only 28 endings: a long run has mostly kills at
-        // random moments.
         const double draw = rng.generateDouble();
-        const double afterSubmission = std::min(0.33, 20.0 / kills);
-        if (draw < afterSubmission)
+        if (draw < 0.33)
             kill = QStringLiteral("S%1").arg(rng.bounded(1, 3));
-        else if (draw < afterSubmission + std::min(0.33, 15.0 / kills))
+        else if (draw < 0.66)
             kill = QStringLiteral("E1");
         else
             kill = QStringLiteral("T%1").arg(rng.bounded(20, 150));
-        if (!Round(kill))
+        const char how = Round(kill);
+        if (how == 0)
             break;  // the schedule completed: nothing is left to kill
-        ++killed[kill.at(0)];
+        ++killed[QLatin1Char(how)];
         ++done;
     }
-    ASSERT_FALSE(Round(QString())) << "the last run must end by itself";
+    ASSERT_EQ(Round(QString()), 0) << "the last run must end by itself";
     std::printf("kills: %d after a submission record, %d after an ending record, %d at random moments\n",
                 killed[QLatin1Char('S')], killed[QLatin1Char('E')], killed[QLatin1Char('T')]);
     EXPECT_EQ(done, kills) << "the schedule completed before every kill";
