@@ -74,15 +74,16 @@ qint64 StartedRealOf(const JobRec& J) {
     // A submission in an hour that a clock change repeated: the job's process
     // started within moments of it, and its start time tells which reading.
     const RealSpan readings = RealOf(J.Started, currentClock().zone());
-    if (readings.first != readings.last) {
-        constexpr qint64 kNear = 120;
-        const qint64 process = JobStartMoment(J.ProcInfo);
-        if (process != 0 && std::llabs(process - readings.first) <= kNear)
-            return readings.first;
-        if (process != 0 && std::llabs(process - readings.last) <= kNear)
-            return readings.last;
-    }
-    return PastReal(J.Started, NowReal());
+    if (readings.first == readings.last)
+        return readings.first;
+    constexpr qint64 kNear = 120;
+    const qint64 process = JobStartMoment(J.ProcInfo);
+    if (process != 0 && std::llabs(process - readings.first) <= kNear)
+        return readings.first;
+    if (process != 0 && std::llabs(process - readings.last) <= kNear)
+        return readings.last;
+    // Else the later reading, when it has come.
+    return readings.last <= NowReal() ? readings.last : readings.first;
 }
 
 qint64 CompletedRealOf(const JobRec& J) {

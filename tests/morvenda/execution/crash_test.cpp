@@ -139,7 +139,10 @@ protected:
         driver.setProcessEnvironment(env);
         driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         driver.start(QStringLiteral(MRV_KILLDRIVER), {ini});
-        EXPECT_TRUE(driver.waitForStarted());
+        if (!driver.waitForStarted() || driver.processId() <= 0) {
+            ADD_FAILURE() << "the driver did not start";
+            return 0;
+        }
         const int wait = kill.isEmpty() ? 120000 : self ? 1500 : kill.mid(1).toInt();
         if (!driver.waitForFinished(wait)) {
             EXPECT_FALSE(kill.isEmpty()) << "the driver did not finish";
