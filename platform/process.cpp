@@ -404,6 +404,14 @@ pid_t Spawn(const QByteArray& path, std::vector<QByteArray>& args, std::vector<Q
         ::close(devNull);
         return 0;
     }
+    // The error pipe must outlive the child's dup2 onto 3 and 4.
+    if ((reportFd >= 0 || goFd >= 0) && errPipe[1] <= 4) {
+        const int high = ::fcntl(errPipe[1], F_DUPFD_CLOEXEC, 10);
+        if (high >= 0) {
+            ::close(errPipe[1]);
+            errPipe[1] = high;
+        }
+    }
     // Copies above 4, so the child can put them on 3 and 4 whatever numbers
     // the originals have.
     const int report = reportFd >= 0 ? ::fcntl(reportFd, F_DUPFD_CLOEXEC, 10) : -1;
