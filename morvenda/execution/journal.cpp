@@ -7,11 +7,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QSet>
 
 #include <cerrno>
-#include <cstring>
+#include <algorithm>
 #include <map>
 
 #include <fcntl.h>

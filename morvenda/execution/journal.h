@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 // The run journal: what the kick pass did since the schedule file was last
