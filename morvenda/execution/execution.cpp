@@ -339,6 +339,16 @@ void Execution::Resubmit(int j) {
         TimeNow());
 }
 
+void RunSubmitEffects(int j) {
+    JobRec& job = Job(j);
+    Track(Name(j), QStringLiteral("Started"));
+    if (job.DelWaitFile)
+        DeleteTrigger(j);
+    Log(PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
+        QStringLiteral("Submitted at ") + Hms(job.Started));
+    JournalSubmitted(j);
+}
+
 void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
     JobRec& job = Job(j);
     const bool failed = r.Failed;
@@ -386,10 +396,12 @@ void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
 }
 
 void RecoverRun() {
-    const std::vector<PendingEnding> pending = ReplayRunJournal();
+    const PendingWork pending = ReplayRunJournal();
     for (int j = 1; j <= JobCount(); ++j)
         SetJobStatus(j);
-    for (const PendingEnding& p : pending)
+    for (int j : pending.Submissions)
+        RunSubmitEffects(j);
+    for (const PendingEnding& p : pending.Endings)
         RunEndEffects(p.Job, p.Record, p.StepsDone);
     TidyJobEnds();
     // Trigger and tracker folders may be shared with schedulers still
@@ -509,7 +521,6 @@ void Execution::SubmissionLoop(bool& changed) {
 // Starts job j; true (it always changes the job).
 bool Execution::Submit(int j) {
     JobRec& job = Job(j);
-    QString line;
     const SubstResult subst = SubstDateVars(job.CommandLine, job.DateVars, job.Frequency);
     bool started = true;
     bool held = false;
@@ -557,7 +568,6 @@ bool Execution::Submit(int j) {
         job.GraceUntil = DateVal();
         if (JobWindowGone(job.ProcInfo))
             job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
-        Track(Name(j), QStringLiteral("Started"));
         job.JobState = jsRunning;
         // A rerun is never reported with its previous run's failure.
         job.Killed = false;
@@ -565,22 +575,19 @@ bool Execution::Submit(int j) {
         job.WinErrorText.clear();
         job.JobWindow = 0;
         job.StatusText = QStringLiteral("Running");
-        line = PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
-               QStringLiteral("Submitted at ") + Hms(job.Started);
-        if (job.DelWaitFile)
-            DeleteTrigger(j);
+        RunSubmitEffects(j);
         if (job.SubmitOnly)
             QuickKick = 1;
-    } else {
-        job.StatusText = QStringLiteral("Submit Failed");
-        job.JobState = jsSubmitFailed;
-        line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
-               QStringLiteral("Submission failed at ") + TimeNow();
-        if (!error.isEmpty())
-            line += QStringLiteral(": ") + ControlsToBlanks(error);
-        SetFailed(G.gShowFailedWarn);
-        QuickKick = 1;
+        return true;
     }
+    job.StatusText = QStringLiteral("Submit Failed");
+    job.JobState = jsSubmitFailed;
+    QString line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
+                   QStringLiteral("Submission failed at ") + TimeNow();
+    if (!error.isEmpty())
+        line += QStringLiteral(": ") + ControlsToBlanks(error);
+    SetFailed(G.gShowFailedWarn);
+    QuickKick = 1;
     Log(line);
     return true;
 }

@@ -133,6 +133,8 @@ bool JournalEnding(int j, const JobEndRecord& r, QString* error) {
     return Recorded(Append(f.join(kTab), true, error), 'E');
 }
 
+void JournalSubmitted(int j) { Append(QStringLiteral("P") + kTab + NameOf(j), false, nullptr); }
+
 void JournalStep(int j, EndStep Step) {
     // Not flushed: losing it to a crash of the machine costs one repeated
     // effect, never an outcome.
@@ -167,15 +169,18 @@ void CloseRunJournal() {
     jf.path.clear();
 }
 
-std::vector<PendingEnding> ReplayRunJournal() {
+PendingWork ReplayRunJournal() {
+    PendingWork work;
     std::vector<PendingEnding> pending;
     QFile f(RunJournalPath());
     if (!f.open(QIODevice::ReadOnly))
-        return pending;
+        return work;
     const QByteArray all = f.readAll();
     f.close();
 
     std::map<int, size_t> openEnding;  // job -> its latest ending in pending
+    std::vector<int> submitted;        // jobs whose latest submission's effects are not done, in order
+    auto settle = [&submitted](int j) { submitted.erase(std::remove(submitted.begin(), submitted.end(), j), submitted.end()); };
 
     qsizetype pos = 0;
     while (pos < all.size()) {
@@ -202,12 +207,17 @@ std::vector<PendingEnding> ReplayRunJournal() {
             job.CompletedReal = 0;
             job.Killed = false;
             openEnding.erase(j);
+            settle(j);
+            submitted.push_back(j);
+        } else if (kind == QLatin1String("P") && f.size() == 2) {
+            settle(j);
         } else if (kind == QLatin1String("C") && f.size() == 4) {
             job.Started = DateVal::fromSeconds(f[2].toLongLong());
             job.Completed = DateVal::fromSeconds(f[3].toLongLong());
             job.StartedReal = 0;
             job.CompletedReal = 0;
             openEnding.erase(j);
+            settle(j);
         } else if (kind == QLatin1String("E") && f.size() == 9) {
             PendingEnding p;
             p.Job = j;
@@ -241,13 +251,13 @@ std::vector<PendingEnding> ReplayRunJournal() {
             }
         }
     }
-    std::vector<PendingEnding> open;
     for (size_t i = 0; i < pending.size(); ++i) {
         auto it = openEnding.find(pending[i].Job);
         if (it != openEnding.end() && it->second == i && pending[i].StepsDone < kLastEndStep)
-            open.push_back(pending[i]);
+            work.Endings.push_back(pending[i]);
     }
-    return open;
+    work.Submissions = submitted;
+    return work;
 }
 
 void TidyJobEnds() {

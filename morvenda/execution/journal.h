@@ -18,8 +18,10 @@
 //      the job has again;
 //   E  a job's ending with its outcome, before the run log line, tracker and
 //      trigger files, end-of-job messages and dependants' submissions;
-//   X  one effect of the latest ending done (appended without a flush: it
-//      only spares a repeat of that effect after a crash).
+//   P  the effects of the latest submission done: its run log line, tracker
+//      file and the deletion of the file it waited for;
+//   X  one effect of the latest ending done (P and X are appended without a
+//      flush: they only spare a repeat of that effect after a crash).
 //
 // SaveSchedule empties it once the schedule file is safely replaced. At the
 // next start-up ReplayRunJournal lays it over the loaded schedule.
@@ -69,6 +71,9 @@ bool JournalCancelled(int j, QString* error);
 /// Records job j's ending, before any of its effects.
 bool JournalEnding(int j, const JobEndRecord& Record, QString* error);
 
+/// Records that the effects of job j's latest submission are done.
+void JournalSubmitted(int j);
+
 /// Records that one effect of job j's latest ending is done.
 void JournalStep(int j, EndStep Step);
 
@@ -78,13 +83,20 @@ void EmptyRunJournal();
 /// Closes the journal file (it is opened again by the next record).
 void CloseRunJournal();
 
+/// What a crash left undone.
+struct PendingWork {
+    std::vector<int> Submissions;       ///< jobs whose latest submission's effects were not done
+    std::vector<PendingEnding> Endings;  ///< endings whose effects were not all done, in journal order
+    bool empty() const { return Submissions.empty() && Endings.empty(); }
+};
+
 /// Reads the journal of G.gSchedFile and lays its records over G.Jobs in
 /// order: submissions set Started, ProcInfo and clear Completed; endings set
 /// Completed, the failure mark and LastDuration; a done reschedule clears
 /// Started and Completed. Records of jobs no longer in the schedule and broken
-/// lines (a record cut short by a crash) are skipped. Returns the endings whose
-/// effects were not all done, in journal order. A missing journal gives none.
-std::vector<PendingEnding> ReplayRunJournal();
+/// lines (a record cut short by a crash) are skipped. Returns what was left
+/// undone. A missing journal gives nothing.
+PendingWork ReplayRunJournal();
 
 /// Removes the keepers' records of endings that no running job of G.Jobs
 /// refers to any longer, and temporary files a crash left in that folder.

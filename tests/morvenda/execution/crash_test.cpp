@@ -229,8 +229,12 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
             continue;
         const QString ending = p.exitCode ? S(" Failed at ") : S(" Completed at ");
         EXPECT_TRUE(log.contains(p.name.leftJustified(8) + ending)) << p.name.toStdString();
+        EXPECT_TRUE(log.contains(p.name.leftJustified(8) + S(" (Daily)  Submitted at "))) << p.name.toStdString();
     }
     EXPECT_TRUE(log.contains(S("J08      Failed(Exit code 3)")));
+    // The trigger files were taken by the jobs that waited for them.
+    EXPECT_FALSE(QFile::exists(dir.path(S("trg/J06.trg"))));
+    EXPECT_FALSE(QFile::exists(dir.path(S("trg/external.flag"))));
     EXPECT_FALSE(log.contains(S("Exit status unknown")));
     const QRegularExpression whole(S("^\\d\\d \\w{3} \\d{4}  \\d\\d:\\d\\d:\\d\\d \\S"));
     for (const QString& line : SplitLines(log))
