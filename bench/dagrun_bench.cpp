@@ -58,11 +58,15 @@ double ChildrenCpuMs() {
 // start-up grace is over at the next pass, however fast the machine.
 class SteppingClock : public Clock {
 public:
-    DateVal now() const override { return base_.addSeconds(step_ * 60); }
+    DateVal now() const override { return WallOf(real(), zone()); }
+    qint64 nowReal() const override { return real(); }
+    QTimeZone zone() const override { return system_.zone(); }
     void step() { ++step_; }
 
 private:
-    DateVal base_ = DateVal::currentLocal();
+    qint64 real() const { return base_ + step_ * 60; }
+    SystemClock system_;
+    qint64 base_ = SystemClock().nowReal();
     qint64 step_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QTime>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -495,4 +496,48 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
     if (hour >= 0)
         d = d.addSeconds(static_cast<qint64>(hour) * 3600 + minute * 60 + second);
     return d;
+}
+
+namespace {
+
+qint64 OffsetAt(qint64 real, const QTimeZone& zone) {
+    return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(real, QTimeZone::utc()));
+}
+
+}  // namespace
+
+DateVal WallOf(qint64 Real, const QTimeZone& Zone) {
+    const qint64 offset = Zone == QTimeZone::utc() ? 0 : OffsetAt(Real, Zone);
+    return DateVal::fromSeconds(Real + offset + kUnixEpochShift);
+}
+
+RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone) {
+    const qint64 w = Wall.seconds() - kUnixEpochShift;
+    if (Zone == QTimeZone::utc())
+        return {w, w};
+    // The offsets a day before and after cover every change near Wall.
+    const qint64 before = OffsetAt(w - 86400, Zone);
+    const qint64 after = OffsetAt(w + 86400, Zone);
+    qint64 r1 = w - before;
+    qint64 r2 = w - after;
+    const bool ok1 = OffsetAt(r1, Zone) == before;
+    const bool ok2 = OffsetAt(r2, Zone) == after;
+    if (ok1 && ok2)
+        return {std::min(r1, r2), std::max(r1, r2)};
+    if (ok1)
+        return {r1, r1};
+    if (ok2)
+        return {r2, r2};
+    // Skipped by a change: find the moment of the change between the two.
+    qint64 lo = std::min(r1, r2);
+    qint64 hi = std::max(r1, r2);
+    const qint64 offLo = OffsetAt(lo, Zone);
+    while (hi - lo > 1) {
+        const qint64 mid = lo + (hi - lo) / 2;
+        if (OffsetAt(mid, Zone) == offLo)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return {hi, hi};
 }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QTimeZone>
 
 #include <compare>
 #include <optional>
@@ -89,3 +90,28 @@ enum class DateOrder { DMY, MDY, YMD };
 /// (which lies on 30 Dec 1899). Two-digit years 00-29 are 20xx, 30-99 19xx.
 /// nullopt when the text is not such a date or names an impossible day.
 std::optional<DateVal> ParseDate(const QString& text, DateOrder order = DateOrder::DMY);
+
+// ---- wall-clock values and real moments ------------------------------------
+//
+// A DateVal is what a clock on the wall shows. Across a clock change two
+// DateVals can be an hour further apart or closer than the real time between
+// them, and in the autumn an hour of them occurs twice; real moments (seconds
+// since 1 Jan 1970 UTC) are used wherever elapsed time or the order of events
+// matters.
+
+/// Seconds from 30 Dec 1899 to 1 Jan 1970.
+inline constexpr qint64 kUnixEpochShift = 2209161600;
+
+/// The wall-clock value that zone's clocks show at the real moment Real.
+DateVal WallOf(qint64 Real, const QTimeZone& Zone);
+
+/// The real moments at which zone's clocks show a wall-clock value.
+struct RealSpan {
+    qint64 first = 0;  ///< the first moment (the earlier reading of a repeated hour)
+    qint64 last = 0;   ///< the last moment (the later reading; = first outside a repeated hour)
+};
+
+/// The real moments at which Zone's clocks show Wall. A value that a clock
+/// change skips (the missing hour of spring) comes at the moment of the
+/// change: first and last are both that moment.
+RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone);

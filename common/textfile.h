@@ -5,9 +5,10 @@
 #include <QStringList>
 
 // Text files of the system: UTF-8 written with CR LF line ends; readers take
-// LF too, and bytes that are not valid UTF-8 are read as Latin-1 (older files).
+// LF too, and a line that is not valid UTF-8 is read as Latin-1 (older files).
 
-/// Bytes decoded as UTF-8 when they are valid UTF-8, else as Latin-1.
+/// Bytes decoded line by line: a line (up to and with its LF) that is valid
+/// UTF-8 as UTF-8, any other line as Latin-1.
 QString DecodeText(const QByteArray& bytes);
 
 /// Text split into lines at CR LF, LF or a lone CR; a final line end adds no
@@ -29,6 +30,26 @@ QByteArray EncodeLines(const QStringList& lines);
 /// a file. False (with *error set) when any step fails; the old file is then
 /// untouched.
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+/// Replaces the file at path with bytes: a temporary file in the same folder
+/// ("." + name + ".XXXXXX.tmp", created new, never through a link) is written,
+/// flushed to the disk, given mode (default rw-r--r--) and renamed over path,
+/// and the folder is flushed. A symbolic link planted at path is replaced by
+/// the file, never followed. False, with *error naming the file and the
+/// reason, when a step fails: the old file is then untouched and no temporary
+/// file is left.
+bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr, int mode = 0644);
+
+/// The file that path leads to through its symbolic links (path itself when
+/// it is no link): the target of a link, relative targets taken from the
+/// link's folder, also when the target does not exist yet. A loop of links
+/// gives the last name reached.
+QString FollowLinks(const QString& path);
+
+/// Removes the temporary files that ReplaceFile left in folder when a crash
+/// came between writing and renaming: those for forName (every name when
+/// empty) last changed at least minAgeSecs seconds ago. Returns how many.
+int RemoveLeftoverTemps(const QString& folder, const QString& forName, int minAgeSecs);
 
 /// The folder part of a path ("" for a bare name), without its final "/".
 QString FolderOf(const QString& path);

@@ -1,7 +1,10 @@
 #include "platform/process.h"
 
+#include "platform/procstat.h"
+
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -30,67 +33,6 @@ const char kCmdLineVar[] = "MRV_CMDLINE";
 const char kCmdLinePidVar[] = "MRV_CMDLINE_PID";
 
 bool IsBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
-
-// ---- /proc -----------------------------------------------------------------
-
-struct ProcStat {
-    char state = 0;
-    std::uint64_t startTime = 0;
-};
-
-// Reads state (field 3) and start time (field 22) of /proc/<pid>/stat. The
-// command name (field 2) may hold blanks and parentheses, so fields are counted
-// from the last ")".
-bool ReadProcStat(pid_t pid, ProcStat* out) {
-    if (pid <= 0)
-        return false;
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    char buf[2048];
-    ssize_t total = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd, buf + total, sizeof(buf) - 1 - static_cast<size_t>(total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        total += n;
-        if (static_cast<size_t>(total) >= sizeof(buf) - 1)
-            break;
-    }
-    ::close(fd);
-    buf[total] = '\0';
-    const char* p = std::strrchr(buf, ')');
-    if (!p)
-        return false;
-    ++p;
-    // Field 3 is the first one after ")".
-    int field = 2;
-    const char* tokenStart = nullptr;
-    for (;;) {
-        while (*p == ' ')
-            ++p;
-        if (!*p)
-            return false;
-        ++field;
-        tokenStart = p;
-        while (*p && *p != ' ')
-            ++p;
-        if (field == 3)
-            out->state = *tokenStart;
-        if (field == 22)
-            break;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long v = std::strtoull(tokenStart, &end, 10);
-    if (errno != 0 || end == tokenStart)
-        return false;
-    out->startTime = v;
-    return true;
-}
 
 // ---- our own children ------------------------------------------------------
 
@@ -167,6 +109,16 @@ void ReapEndedChildren() {
         PollChild(t, pid, rec);
 }
 
+// Reaps one child of ours (a keeper) once it has ended; one look, whatever the
+// number of children.
+void ReapChild(pid_t pid) {
+    ChildTable& t = Children();
+    std::lock_guard lock(t.mu);
+    auto it = t.children.find(pid);
+    if (it != t.children.end())
+        PollChild(t, pid, it->second);
+}
+
 // ---- starting --------------------------------------------------------------
 
 bool EndsWithExe(const QString& name) { return name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive); }
@@ -226,8 +178,9 @@ char* WriteDecimal(char* out, unsigned long n) {
 
 // The child's side between fork and exec: only async-signal-safe calls, no
 // allocation. On failure the errno goes back through the error pipe.
+// ReportFd and GoFd (-1: none) become descriptors 3 and 4 of the program.
 [[noreturn]] void RunChild(const char* path, char* const* argv, char* const* envp, char* pidSlot, int devNull,
-                           int errWrite) {
+                           int errWrite, int reportFd, int goFd) {
     ::setpgid(0, 0);
     sigset_t none;
     sigemptyset(&none);
@@ -248,6 +201,12 @@ char* WriteDecimal(char* out, unsigned long n) {
     // error pipe must stay open until the exec itself).
     ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
 #endif
+    // Both sit above 4 (see Spawn), so dup2 never meets itself and the copies
+    // stay open across the exec.
+    if (reportFd >= 0)
+        ::dup2(reportFd, 3);
+    if (goFd >= 0)
+        ::dup2(goFd, 4);
     ::execve(path, argv, envp);
     const int err = errno;
     ssize_t w;
@@ -348,18 +307,25 @@ QString CommandProcessorLine(const QString& command) {
     return QuoteArgument(CommandProcessorPath()) + QStringLiteral(" -c \"") + s + QLatin1Char('"');
 }
 
-bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error) {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    ReapEndedChildren();
+namespace {
 
+// A program ready to start: everything the child needs is built before the
+// fork, since the child may not allocate.
+struct LaunchPlan {
+    QString shownName;  // the program as the command line names it
+    QByteArray path;
+    std::vector<QByteArray> args;
+    std::vector<QByteArray> env;
+    bool setPid = false;  // MRV_CMDLINE is set: MRV_CMDLINE_PID must be the child's pid
+};
+
+bool PlanLaunch(const QString& cmdLine, LaunchPlan* plan, QString* error) {
     const QStringList words = SplitCommandLine(cmdLine);
-    if (words.isEmpty() || words.first().isEmpty())
-        return fail(QStringLiteral("Cannot start an empty command line"));
-
+    if (words.isEmpty() || words.first().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Cannot start an empty command line");
+        return false;
+    }
     // The program: as written, else (for a name ending in ".exe") without it.
     QString program = words.first();
     QByteArray path;
@@ -371,71 +337,102 @@ bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error
             err = 0;
         }
     }
-    if (err != 0)
-        return fail(CannotStart(words.first(), err));
-
-    // Everything the child needs is built before the fork: the child may not
-    // allocate.
-    std::vector<QByteArray> argStore;
-    argStore.reserve(static_cast<size_t>(words.size()));
-    argStore.push_back(QFile::encodeName(program));
+    if (err != 0) {
+        if (error)
+            *error = CannotStart(words.first(), err);
+        return false;
+    }
+    plan->shownName = words.first();
+    plan->path = path;
+    plan->args.clear();
+    plan->args.reserve(static_cast<size_t>(words.size()));
+    plan->args.push_back(QFile::encodeName(program));
     for (qsizetype i = 1; i < words.size(); ++i)
-        argStore.push_back(words.at(i).toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& a : argStore)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+        plan->args.push_back(words.at(i).toLocal8Bit());
 
     const bool viaInterpreter = words.size() > 1 && words.at(1) == QLatin1String("-c");
-    std::vector<QByteArray> envStore;
     auto isOurVar = [](const char* entry, const char* name) {
         const size_t len = std::strlen(name);
         return std::strncmp(entry, name, len) == 0 && entry[len] == '=';
     };
+    plan->env.clear();
     for (char** e = environ; e && *e; ++e) {
         if (isOurVar(*e, kCmdLineVar) || isOurVar(*e, kCmdLinePidVar))
             continue;
-        envStore.emplace_back(*e);
+        plan->env.emplace_back(*e);
     }
-    size_t pidIndex = 0;
-    qsizetype pidOffset = 0;
-    if (!viaInterpreter) {
-        envStore.push_back(QByteArray(kCmdLineVar) + '=' + CommandLineTail(cmdLine).toLocal8Bit());
-        pidOffset = static_cast<qsizetype>(std::strlen(kCmdLinePidVar)) + 1;
-        QByteArray pidVar = QByteArray(kCmdLinePidVar) + '=';
-        pidVar.append(QByteArray(24, '\0'));
-        pidIndex = envStore.size();
-        envStore.push_back(pidVar);
-    }
-    std::vector<char*> envp;
-    for (QByteArray& e : envStore)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char* pidSlot = viaInterpreter ? nullptr : envStore[pidIndex].data() + pidOffset;
+    plan->setPid = !viaInterpreter;
+    if (plan->setPid)
+        plan->env.push_back(QByteArray(kCmdLineVar) + '=' + CommandLineTail(cmdLine).toLocal8Bit());
+    return true;
+}
 
+std::vector<char*> Pointers(std::vector<QByteArray>& store) {
+    std::vector<char*> out;
+    out.reserve(store.size() + 1);
+    for (QByteArray& a : store)
+        out.push_back(a.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+// Starts path with args and env in a process group of its own, stdin from
+// /dev/null. With pidVar the child's pid is written into that environment
+// entry; reportFd and goFd (or -1) become its descriptors 3 and 4. Returns the
+// pid, or 0 with *err set when the program could not be started (the child is
+// then reaped).
+pid_t Spawn(const QByteArray& path, std::vector<QByteArray>& args, std::vector<QByteArray>& env, bool pidVar,
+            int reportFd, int goFd, int* err) {
+    char* pidSlot = nullptr;
+    if (pidVar) {
+        QByteArray v = QByteArray(kCmdLinePidVar) + '=';
+        const qsizetype offset = v.size();
+        v.append(QByteArray(24, '\0'));
+        env.push_back(v);
+        pidSlot = env.back().data() + offset;
+    }
+    std::vector<char*> argv = Pointers(args);
+    std::vector<char*> envp = Pointers(env);
     const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (devNull < 0)
-        return fail(CannotStart(words.first(), errno));
+    if (devNull < 0) {
+        *err = errno;
+        return 0;
+    }
     int errPipe[2];
     if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-        const int e = errno;
+        *err = errno;
         ::close(devNull);
-        return fail(CannotStart(words.first(), e));
+        return 0;
     }
-
+    // The error pipe must outlive the child's dup2 onto 3 and 4.
+    if ((reportFd >= 0 || goFd >= 0) && errPipe[1] <= 4) {
+        const int high = ::fcntl(errPipe[1], F_DUPFD_CLOEXEC, 10);
+        if (high >= 0) {
+            ::close(errPipe[1]);
+            errPipe[1] = high;
+        }
+    }
+    // Copies above 4, so the child can put them on 3 and 4 whatever numbers
+    // the originals have.
+    const int report = reportFd >= 0 ? ::fcntl(reportFd, F_DUPFD_CLOEXEC, 10) : -1;
+    const int go = goFd >= 0 ? ::fcntl(goFd, F_DUPFD_CLOEXEC, 10) : -1;
     const pid_t pid = ::fork();
     if (pid == 0)
-        RunChild(path.constData(), argv.data(), envp.data(), pidSlot, devNull, errPipe[1]);
+        RunChild(path.constData(), argv.data(), envp.data(), pidSlot, devNull, errPipe[1], report, go);
     const int forkErr = errno;
     ::close(errPipe[1]);
     ::close(devNull);
+    if (report >= 0)
+        ::close(report);
+    if (go >= 0)
+        ::close(go);
     if (pid < 0) {
         ::close(errPipe[0]);
-        return fail(CannotStart(words.first(), forkErr));
+        *err = forkErr;
+        return 0;
     }
     // Also from this side, so the group exists before anyone signals it.
     ::setpgid(pid, pid);
-
     // The pipe closes on a successful exec; otherwise it carries the errno.
     int childErr = 0;
     ssize_t got;
@@ -448,22 +445,218 @@ bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error
         do {
             r = ::waitpid(pid, nullptr, 0);
         } while (r < 0 && errno == EINTR);
-        return fail(CannotStart(words.first(), childErr));
+        *err = childErr;
+        return 0;
     }
+    return pid;
+}
 
-    // Not reaped yet, so even a child that has already ended still has its
-    // /proc entry and start time.
+void RememberChild(pid_t pid, std::uint32_t startTime) {
+    ChildTable& t = Children();
+    std::lock_guard lock(t.mu);
+    t.children[pid] = ChildRecord{startTime, false, ProcessExit{}};
+}
+
+std::uint32_t StartTimeOf(pid_t pid) {
     ProcStat st;
     ReadProcStat(pid, &st);
-    const auto startTime = static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu);
-    {
-        ChildTable& t = Children();
-        std::lock_guard lock(t.mu);
-        t.children[pid] = ChildRecord{startTime, false, ProcessExit{}};
+    return static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu);
+}
+
+bool ReadAll(int fd, void* data, size_t size) { return ReadUpTo(fd, data, size) == size; }
+
+void CloseFd(int* fd) {
+    if (*fd >= 0)
+        ::close(*fd);
+    *fd = -1;
+}
+
+QByteArray EndRecordPath(const QString& folder, const ProcessStamp& p) {
+    char name[64];
+    EndRecordName(p.pid, p.startTime, name, sizeof name);
+    return QFile::encodeName(folder) + '/' + name;
+}
+
+}  // namespace
+
+bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error) {
+    ReapEndedChildren();
+    LaunchPlan plan;
+    if (!PlanLaunch(cmdLine, &plan, error))
+        return false;
+    int err = 0;
+    const pid_t pid = Spawn(plan.path, plan.args, plan.env, plan.setPid, -1, -1, &err);
+    if (pid == 0) {
+        if (error)
+            *error = CannotStart(plan.shownName, err);
+        return false;
     }
+    // Not reaped yet, so even a child that has already ended still has its
+    // /proc entry and start time.
+    const std::uint32_t startTime = StartTimeOf(pid);
+    RememberChild(pid, startTime);
     if (started)
         *started = ProcessStamp{pid, startTime};
     return true;
+}
+
+QString KeeperProgram() {
+    const QString own = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString beside = QFileInfo(own).absolutePath() + QStringLiteral("/MRVKeep");
+    if (::access(QFile::encodeName(beside).constData(), X_OK) == 0)
+        return beside;
+#ifdef MRV_KEEPER_DEFAULT
+    return QStringLiteral(MRV_KEEPER_DEFAULT);
+#else
+    return beside;
+#endif
+}
+
+bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* held, QString* error) {
+    ReapEndedChildren();
+    LaunchPlan plan;
+    if (!PlanLaunch(cmdLine, &plan, error))
+        return false;
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = QStringLiteral("Cannot start \"") + plan.shownName + QStringLiteral("\": ") + why;
+        return false;
+    };
+    if (::mkdir(QFile::encodeName(endsFolder).constData(), 0755) != 0 && errno != EEXIST)
+        return fail(QStringLiteral("cannot make the folder \"") + endsFolder + QStringLiteral("\": ") +
+                    qt_error_string(errno));
+    const QString keeper = KeeperProgram();
+    std::vector<QByteArray> args{QFile::encodeName(keeper), QFile::encodeName(endsFolder), plan.path};
+    args.insert(args.end(), plan.args.begin(), plan.args.end());
+    int report[2];
+    int go[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return fail(qt_error_string(errno));
+    if (::pipe2(go, O_CLOEXEC) != 0) {
+        const int e = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return fail(qt_error_string(e));
+    }
+    int err = 0;
+    const pid_t keeperPid = Spawn(QFile::encodeName(keeper), args, plan.env, false, report[1], go[0], &err);
+    ::close(report[1]);
+    ::close(go[0]);
+    if (keeperPid == 0) {
+        ::close(report[0]);
+        ::close(go[1]);
+        return fail(QStringLiteral("cannot start the job keeper \"") + keeper + QStringLiteral("\": ") +
+                    qt_error_string(err));
+    }
+    RememberChild(keeperPid, StartTimeOf(keeperPid));
+    std::int32_t rep[3] = {0, 0, 0};
+    if (!ReadAll(report[0], rep, sizeof rep) || rep[0] != 0 || rep[1] <= 0) {
+        ::close(report[0]);
+        ::close(go[1]);
+        return fail(QStringLiteral("the job keeper failed: ") +
+                    qt_error_string(rep[0] != 0 ? rep[0] : EPIPE));
+    }
+    held->stamp = ProcessStamp{static_cast<pid_t>(rep[1]), static_cast<std::uint32_t>(rep[2])};
+    held->keeper = keeperPid;
+    held->shownName = plan.shownName;
+    held->goFd = go[1];
+    held->reportFd = report[0];
+    return true;
+}
+
+bool ReleaseHeld(HeldProcess* held, QString* error) {
+    const char go = 'G';
+    ssize_t w;
+    do {
+        w = ::write(held->goFd, &go, 1);
+    } while (w < 0 && errno == EINTR);
+    CloseFd(&held->goFd);
+    std::int32_t result = EPIPE;
+    const bool got = ReadAll(held->reportFd, &result, sizeof result);
+    CloseFd(&held->reportFd);
+    if (w == 1 && got && result == 0)
+        return true;
+    if (error)
+        *error = CannotStart(held->shownName, result > 0 ? result : EPIPE);
+    return false;
+}
+
+void AbandonHeld(HeldProcess* held) {
+    CloseFd(&held->goFd);
+    CloseFd(&held->reportFd);
+}
+
+ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt) {
+    ProcessExit e;
+    QFile f(QString::fromLocal8Bit(EndRecordPath(endsFolder, p)));
+    if (p.pid <= 0 || !f.open(QIODevice::ReadOnly))
+        return e;
+    const QList<QByteArray> words = f.readLine(200).trimmed().split(' ');
+    if (words.size() < 2)
+        return e;
+    const QByteArray& how = words[0];
+    if (how == "exited")
+        e.how = ProcessExit::How::Exited;
+    else if (how == "signalled")
+        e.how = ProcessExit::How::Signalled;
+    else if (how == "notstarted")
+        e.how = ProcessExit::How::NotStarted;
+    else if (how == "startfailed")
+        e.how = ProcessExit::How::StartFailed;
+    else
+        return e;
+    e.number = words[1].toInt();
+    if (endedAt && words.size() > 2)
+        *endedAt = words[2].toLongLong();
+    return e;
+}
+
+bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper) {
+    if (p.pid <= 0)
+        return false;
+    ReapChild(keeper);
+    if (::access(EndRecordPath(endsFolder, p).constData(), F_OK) == 0)
+        return false;
+    ProcStat st;
+    if (!ReadProcStat(p.pid, &st) || static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu) != p.startTime)
+        return false;
+    // Ended but not yet released: its keeper is writing the record.
+    if (st.state == 'Z' || st.state == 'X')
+        return keeper > 0 && st.parent == keeper;
+    return true;
+}
+
+void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p) {
+    if (p.pid > 0)
+        ::unlink(EndRecordPath(endsFolder, p).constData());
+}
+
+qint64 ProcessStartMoment(std::uint32_t startTime) {
+    static const qint64 bootTime = [] {
+        QFile stat(QStringLiteral("/proc/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            return qint64(0);
+        for (const QByteArray& line : stat.readAll().split('\n'))
+            if (line.startsWith("btime "))
+                return line.mid(6).trimmed().toLongLong();
+        return qint64(0);
+    }();
+    const long hz = ::sysconf(_SC_CLK_TCK);
+    QFile uptimeFile(QStringLiteral("/proc/uptime"));
+    if (bootTime <= 0 || hz <= 0 || !uptimeFile.open(QIODevice::ReadOnly))
+        return 0;
+    const double uptime = uptimeFile.readAll().split(' ').value(0).toDouble();
+    const auto nowTicks = static_cast<qint64>(uptime * static_cast<double>(hz));
+    // Only the low 32 bits are kept: the start lies within 2^32 ticks before now.
+    constexpr qint64 kWrap = qint64(1) << 32;
+    // /proc/uptime is rounded to hundredths: a process started this moment
+    // may seem to start a tick after it.
+    qint64 ticks = (nowTicks & ~(kWrap - 1)) + startTime;
+    if (ticks > nowTicks + hz)
+        ticks -= kWrap;
+    if (ticks < 0)
+        return 0;
+    return bootTime + ticks / hz;
 }
 
 bool ProcessStartTime(pid_t pid, std::uint32_t* startTime) {
@@ -515,6 +708,10 @@ QString ExitStatusText(const ProcessExit& e) {
         return QStringLiteral("Signal ") + QString::number(e.number) + QStringLiteral(" (") + name +
                QLatin1Char(')');
     }
+    case ProcessExit::How::NotStarted:
+        return QStringLiteral("Not started: the scheduler stopped while submitting it");
+    case ProcessExit::How::StartFailed:
+        return QStringLiteral("Cannot start: ") + qt_error_string(e.number);
     case ProcessExit::How::Unknown:
         break;
     }

@@ -29,6 +29,8 @@ struct ProcessExit {
         Unknown,    ///< not (yet) known: still running, not our child, or reaped elsewhere
         Exited,     ///< ended by exit(): number is the exit code
         Signalled,  ///< ended by a signal: number is the signal
+        NotStarted,   ///< held by its keeper and never released (the scheduler stopped)
+        StartFailed,  ///< released, but its program could not be run: number is the errno
     };
     How how = How::Unknown;
     int number = 0;
@@ -90,6 +92,12 @@ bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error
 /// such process (or /proc cannot be read). A zombie still has its start time.
 bool ProcessStartTime(pid_t pid, std::uint32_t* startTime);
 
+/// The real moment (seconds since 1970) at which a process of this boot with
+/// that start time (the low 32 bits of its clock ticks since boot) started,
+/// whether or not it still runs; 0 when it cannot be told (no /proc, or a
+/// start time later than the present uptime: another boot).
+qint64 ProcessStartMoment(std::uint32_t startTime);
+
 /// True while the process runs. A child started by LaunchProcess is reaped here
 /// once it has ended (waitpid with WNOHANG) and its ending kept for
 /// ProcessExitStatus. Any other process (one carried over from a run of the
@@ -102,8 +110,9 @@ bool ProcessRunning(const ProcessStamp& p);
 /// started by this program run, and for a child reaped by someone else.
 ProcessExit ProcessExitStatus(const ProcessStamp& p);
 
-/// "Exit code N", "Signal N (NAME)" (NAME as SIGTERM, or "unknown"), or for an
-/// unknown ending "Exit status unknown".
+/// "Exit code N", "Signal N (NAME)" (NAME as SIGTERM, or "unknown"),
+/// "Not started: the scheduler stopped while submitting it", "Cannot start:
+/// <reason>", or for an unknown ending "Exit status unknown".
 QString ExitStatusText(const ProcessExit& e);
 
 /// Sends SIGTERM to the process group that LaunchProcess made for p (its
@@ -112,3 +121,55 @@ QString ExitStatusText(const ProcessExit& e);
 /// exists with another start time (the pid now belongs to someone else).
 /// False too when no such group exists any longer.
 bool TerminateProcessGroup(const ProcessStamp& p);
+
+// ---- jobs under a keeper ----------------------------------------------------
+//
+// A job is started under a keeper: the small program MRVKeep (found beside the
+// running executable) forks the job at once and holds it before its program
+// runs, so the caller can record the submission durably first; then the
+// caller releases it. The keeper waits for the job and writes a record of how
+// it ended into a folder the caller names, flushed to the disk, before the
+// job's exit status is released; so a caller restarted in the meantime still
+// learns the true outcome. The job itself is as LaunchProcess makes it: its
+// own pid, process group, stdin, environment and MRV_CMDLINE tag.
+
+/// A job started under a keeper and not yet released.
+struct HeldProcess {
+    ProcessStamp stamp;  ///< the job's own pid and start time
+    pid_t keeper = 0;    ///< the keeper's pid
+    QString shownName;
+    int goFd = -1;
+    int reportFd = -1;
+};
+
+/// The keeper program: MRVKeep beside the running executable, else the one
+/// this build made.
+QString KeeperProgram();
+
+/// Starts cmdLine held under a keeper that records its ending in endsFolder
+/// (made when missing). False, with *error as LaunchProcess gives it (or
+/// naming the keeper or the folder), when the program or the keeper cannot be
+/// started; nothing is left running then.
+bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* held, QString* error = nullptr);
+
+/// Lets the held job's program run. False, with *error ("Cannot start
+/// \"prog\": reason"), when it could not be run: the keeper then records a
+/// StartFailed ending.
+bool ReleaseHeld(HeldProcess* held, QString* error = nullptr);
+
+/// Lets the held job go without running its program: its keeper records a
+/// NotStarted ending. The same happens when the caller dies before releasing.
+void AbandonHeld(HeldProcess* held);
+
+/// True while the job p under keeper `keeper` has not ended: its process runs,
+/// or has ended and its keeper has not written the record yet. False once the
+/// record is there, or when the process is gone and no keeper holds it.
+bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper);
+
+/// The ending its keeper recorded for job p in endsFolder; How::Unknown when
+/// there is no record (the keeper was killed too). *endedAt (when given)
+/// receives the moment of the ending in seconds since 1970.
+ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt = nullptr);
+
+/// Deletes the ending record of job p (once its outcome is kept elsewhere).
+void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p);

@@ -42,7 +42,8 @@ enum JobStateValue : std::uint8_t {
 /// The running job's process as the launcher returned it. On Linux the
 /// process id serves as thread id too; the two handle fields are free, and
 /// the launcher keeps in hProcess the low 32 bits of the process start time so
-/// that a scheduler restarted mid-run never takes a reused pid for the job.
+/// that a scheduler restarted mid-run never takes a reused pid for the job;
+/// hThread holds the pid of the job's keeper (0 for a process without one).
 struct ProcessInfo {
     std::int32_t hProcess = 0;
     std::int32_t hThread = 0;
@@ -113,6 +114,11 @@ struct JobRec {
     std::array<QString, 7> DateVars;
     std::int16_t WinFailed = 0;
     QString WinErrorText;
+    /// Real moments (seconds since 1970; 0 unknown) of Started and Completed,
+    /// kept while the scheduler runs and in the run journal: the schedule file
+    /// holds only the wall-clock times, which a clock change makes ambiguous.
+    qint64 StartedReal = 0;
+    qint64 CompletedReal = 0;
 
     bool operator==(const JobRec&) const = default;
 };

@@ -1,7 +1,11 @@
 #include "morvenda/core/jobstatus.h"
 
+#include "common/clock.h"
 #include "morvenda/core/frequency.h"
+#include "morvenda/core/launcher.h"
 #include "morvenda/core/state.h"
+
+#include <cstdlib>
 
 QString JobStateText(int state) {
     switch (state) {
@@ -28,16 +32,20 @@ void SetJobStatus(int JobIndex) {
     const QChar flag = J.SchedFlag.isEmpty() ? QChar() : J.SchedFlag.at(0).toUpper();
     const bool byHandU = flag == QLatin1Char('U');
     const bool byHandS = flag == QLatin1Char('S');
-    const DateVal& dayStart = G.gRunDayStart;
-    const bool startedToday = J.Started >= dayStart;
-    const bool endedToday = startedToday && J.Completed >= J.Started;
+    // Compared as real moments: on the day the clocks go back a job started
+    // at 01:40 before the change and ended at 01:10 after it has ended, and a
+    // run day that began at the first 01:30 has begun.
+    const qint64 dayStart = FirstReal(G.gRunDayStart);
+    const qint64 started = StartedRealOf(J);
+    const bool startedToday = started >= dayStart;
+    const bool endedToday = startedToday && CompletedRealOf(J) >= started;
 
     int state = J.JobState;
-    if (!byHandU && !J.SkipToday && J.Started < dayStart && J.RunsToday)
+    if (!byHandU && !J.SkipToday && started < dayStart && J.RunsToday)
         state = jsScheduled;
-    else if (byHandS && J.Started <= dayStart)
+    else if (byHandS && started <= dayStart)
         state = jsScheduled;
-    else if (startedToday && J.Completed < J.Started)
+    else if (startedToday && !endedToday)
         state = jsRunning;
     else if (endedToday && !J.Killed && !J.EndForced)
         state = jsCompleted;
@@ -58,4 +66,34 @@ void SetJobStatus(int JobIndex) {
     // State 4 keeps the text the kick pass gave it.
     if (state != jsSubmitFailed)
         J.StatusText = JobStateText(state);
+}
+
+qint64 StartedRealOf(const JobRec& J) {
+    if (J.StartedReal != 0)
+        return J.StartedReal;
+    // A submission in an hour that a clock change repeated: the job's process
+    // started within moments of it, and its start time tells which reading.
+    const RealSpan readings = RealOf(J.Started, currentClock().zone());
+    if (readings.first == readings.last)
+        return readings.first;
+    constexpr qint64 kNear = 120;
+    const qint64 process = JobStartMoment(J.ProcInfo);
+    if (process != 0 && std::llabs(process - readings.first) <= kNear)
+        return readings.first;
+    if (process != 0 && std::llabs(process - readings.last) <= kNear)
+        return readings.last;
+    // Else the later reading, when it has come.
+    return readings.last <= NowReal() ? readings.last : readings.first;
+}
+
+qint64 CompletedRealOf(const JobRec& J) {
+    if (J.CompletedReal != 0)
+        return J.CompletedReal;
+    return RealOf(J.Completed, currentClock().zone()).last;
+}
+
+qint64 RunSeconds(const JobRec& J) {
+    const qint64 done = CompletedRealOf(J);
+    const qint64 started = J.StartedReal != 0 ? J.StartedReal : PastReal(J.Started, done);
+    return done - started;
 }

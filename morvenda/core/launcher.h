@@ -1,6 +1,7 @@
 #pragma once
 
 #include "morvenda/core/jobrec.h"
+#include "platform/process.h"
 
 #include <QString>
 
@@ -10,7 +11,8 @@
 // ProcessInfo as the launcher fills it: dwProcessId and dwThreadId both hold
 // the pid, hProcess the low 32 bits of the process start time (so a pid reused
 // by another process is never taken for the job, also after a restart of the
-// scheduler), hThread 0.
+// scheduler), hThread 0 or, for a job started under a keeper (PrepareJob), the
+// keeper's pid.
 
 /// Starts CmdLine (see LaunchProcess in platform/process.h: argv split with
 /// double quotes, no shell, own process group, stdin from /dev/null). True when
@@ -30,13 +32,49 @@ struct JobEnding {
     /// "" on success, else "Exit code N", "Signal N (NAME)" or
     /// "Exit status unknown".
     QString ErrorText;
+    /// Its keeper held it and never let its program run (the scheduler
+    /// stopped between starting and releasing it): it has not run at all.
+    bool NeverRan = false;
 };
 
 /// The ending of a job whose process has gone (JobWindowGone true). An exit
-/// code other than 0 or an end by a signal is a failure with its text. When
-/// the ending cannot be known (a job carried over from before a restart of the
-/// scheduler, whose exit status went to another parent; a process still
-/// running; no process at all) the job is failed with "Exit status unknown":
-/// a failure is never reported as success, and the operator can release the
-/// job by hand once it is checked.
+/// code other than 0 or an end by a signal is a failure with its text. A job
+/// under a keeper has its ending from the keeper's record, also when it ended
+/// while the scheduler was down. When the ending cannot be known (its keeper
+/// was killed too; a process started without a keeper before a restart; a
+/// process still running; no process at all) the job is failed with "Exit
+/// status unknown": a failure is never reported as success, and the operator
+/// can release the job by hand once it is checked.
 JobEnding JobExitStatus(const ProcessInfo& ProcInfo);
+
+/// The folder beside the schedule file in which keepers record how jobs
+/// ended: G.gSchedFile followed by ".ends".
+QString JobEndsFolder();
+
+/// A job started and held by its keeper (PrepareJob), not yet running.
+struct HeldJob {
+    HeldProcess Held;
+};
+
+/// Starts CmdLine held under a keeper (LaunchHeld): the process exists, with
+/// its pid and start time in ProcInfo and the keeper's pid in its hThread, but
+/// its program runs only once ReleaseJob is called. False as StartProcess.
+bool PrepareJob(const QString& CmdLine, ProcessInfo& ProcInfo, HeldJob& Held, QString* Error = nullptr);
+
+/// Runs the held job's program; false with Error when it cannot be run.
+bool ReleaseJob(HeldJob& Held, QString* Error = nullptr);
+
+/// Lets the held job go without running it.
+void AbandonJob(HeldJob& Held);
+
+/// The end of a job's run as its keeper recorded it, in seconds since 1970;
+/// 0 when unknown.
+qint64 JobEndedAt(const ProcessInfo& ProcInfo);
+
+/// Deletes the keeper's record of the job's ending, once the outcome is kept.
+void ForgetJobEnding(const ProcessInfo& ProcInfo);
+
+/// The real moment (seconds since 1970) at which the job's process started,
+/// from its recorded start time; 0 when there is no process or it cannot be
+/// told (see ProcessStartMoment).
+qint64 JobStartMoment(const ProcessInfo& ProcInfo);

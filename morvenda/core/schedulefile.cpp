@@ -13,6 +13,7 @@
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "morvenda/execution/journal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +29,8 @@
 #include <cerrno>
 #include <functional>
 #include <limits>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -350,23 +353,47 @@ QString UnclosedQuote(int column) {
 // ---- saving steps ----------------------------------------------------------
 
 // Repeats Step until it succeeds or the operator cancels; Cancel runs Cleanup
-// and ends the program.
-void WithRetry(const std::function<bool()>& Step, const std::function<void()>& Cleanup) {
-    while (!Step()) {
-        if (MsgBox(kSaveRetry, MsgButtons::RetryCancel, MsgIcon::Critical) != MsgAnswer::Retry) {
+// and ends the program. A reason the step gives is shown before the question.
+void WithRetry(const std::function<bool(QString*)>& Step, const std::function<void()>& Cleanup) {
+    QString why;
+    while (!Step(&why)) {
+        const QString text = why.isEmpty() ? kSaveRetry : why + QStringLiteral("\n\n") + kSaveRetry;
+        why.clear();
+        if (MsgBox(text, MsgButtons::RetryCancel, MsgIcon::Critical) != MsgAnswer::Retry) {
             Cleanup();
             FatalClose(kSaveCancelled);
         }
     }
 }
 
+// A schedule file without write permission is left as it is: the operator
+// made it read-only.
+bool Writable(const QString& path, QString* why) {
+    struct stat st;
+    const QByteArray p = QFile::encodeName(path);
+    if (::stat(p.constData(), &st) != 0)
+        return true;  // not there yet
+    if ((st.st_mode & 0222) != 0 && ::access(p.constData(), W_OK) == 0)
+        return true;
+    *why = QStringLiteral("Schedule file \"") + path +
+           QStringLiteral("\" is read-only (it has no write permission), so it is not replaced.");
+    return false;
+}
+
 // Writes the whole new schedule to a fresh file beside the live one, flushed
-// to the disk. On failure nothing of it is left behind.
-bool WriteTemporary(const QString& path, const QByteArray& bytes, QString* tmpPath) {
-    QTemporaryFile f(path + QStringLiteral(".XXXXXX"));
+// to the disk. On failure nothing of it is left behind. Its name is the one
+// ReplaceFile uses, so a crash's leftover is found and removed at the next
+// load.
+bool WriteTemporary(const QString& path, const QByteArray& bytes, QString* tmpPath, QString* why) {
+    QTemporaryFile f(JoinPath(FolderOf(path), QLatin1Char('.') + FileNameOf(path) + QStringLiteral(".XXXXXX.tmp")));
     f.setAutoRemove(false);
-    if (!f.open())
+    if (!f.open()) {
+        const QString folder = FolderOf(path).isEmpty() ? QStringLiteral(".") : FolderOf(path);
+        *why = QStringLiteral("Cannot create a file in the folder \"") + folder +
+               QStringLiteral("\" of the schedule file: ") + f.errorString() +
+               (QFileInfo(folder).isWritable() ? QString() : QStringLiteral(" (the folder is read-only)"));
         return false;
+    }
     *tmpPath = f.fileName();
     bool ok = f.write(bytes) == bytes.size() && f.flush() && ::fsync(f.handle()) == 0;
     // Keep the live file's permissions; a first save gets rw-r--r--.
@@ -670,6 +697,9 @@ QString ScheduleBackupName(const QString& Path) {
 void LoadSchedule() {
     const QString path = G.gSchedFile;
     G.Jobs = JobTable(1);
+    // A save that a crash interrupted may have left its temporary file.
+    const QString target = FollowLinks(path);
+    RemoveLeftoverTemps(FolderOf(target), FileNameOf(target), 0);
 
     if (!QFileInfo::exists(path)) {
         const QString ask = QStringLiteral("Schedule file \"") + path +
@@ -733,8 +763,7 @@ void LoadSchedule() {
 }
 
 bool SaveSchedule() {
-    const QString path = G.gSchedFile;
-    if (path.right(3).compare(QLatin1String("bak"), Qt::CaseInsensitive) == 0) {
+    if (G.gSchedFile.right(3).compare(QLatin1String("bak"), Qt::CaseInsensitive) == 0) {
         MsgBox(QStringLiteral("Morvenda cannot save to \".BAK\" file"), MsgButtons::Ok, MsgIcon::Critical);
         return false;
     }
@@ -761,19 +790,34 @@ bool SaveSchedule() {
     // The new schedule goes to a file of its own first; only when it is
     // complete does the old file become the backup and the new one take its
     // name, so a failure at any point leaves a readable schedule.
+    // A schedule file that is a symbolic link is saved through it: the file
+    // it leads to is replaced, in its own folder, and the link stays.
+    const QString path = FollowLinks(G.gSchedFile);
     QString tmp;
     auto removeTmp = [&tmp] {
         if (!tmp.isEmpty())
             QFile::remove(tmp);
     };
-    WithRetry([&] { return WriteTemporary(path, bytes, &tmp); }, removeTmp);
+    WithRetry([&](QString* why) { return Writable(path, why); }, removeTmp);
+    WithRetry([&](QString* why) { return WriteTemporary(path, bytes, &tmp, why); }, removeTmp);
     if (QFileInfo::exists(path)) {
         const QString backup = ScheduleBackupName(path);
-        WithRetry([&] { return MakeBackup(path, backup); }, removeTmp);
+        WithRetry([&](QString*) { return MakeBackup(path, backup); }, removeTmp);
     }
     WithRetry(
-        [&] { return ::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0; },
+        [&](QString*) {
+            return ::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0;
+        },
         removeTmp);
+    // The new file's name is on the disk before the run journal, whose
+    // records it now holds, is emptied.
+    const int dir = ::open(QFile::encodeName(FolderOf(path).isEmpty() ? QStringLiteral(".") : FolderOf(path)).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    EmptyRunJournal();
 
     UpdateJobIndexFile();
     return true;

@@ -6,6 +6,7 @@
 #include "common/ini.h"
 #include "common/prompter.h"
 #include "common/text.h"
+#include "common/textfile.h"
 #include "morvenda/core/datevars.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
@@ -15,10 +16,14 @@
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/execution/journal.h"
 #include "morvenda/execution/message.h"
 #include "morvenda/execution/triggers.h"
 #include "platform/process.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -38,6 +43,10 @@ QString TimeNow() { return Hms(SchedNow()); }
 QString Name(int j) { return Job(j).JobName.trimmed(); }
 
 void Log(const QString& text) { LogAndList(G.gLogFile, text); }
+
+// The real moment to keep beside a Started or Completed: none in a dummy run,
+// whose times lie on the run date rather than at the present moment.
+qint64 RealNowOfRun() { return G.gDummyRun ? 0 : NowReal(); }
 
 std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
     std::array<QString, 5> out;
@@ -164,7 +173,9 @@ void Execution::cmdKick_Click() {
     // at the next day's start. The clock decides, also in a dummy run.
     if (G.gSchedComplete || (G.gDeferredJobsDone && G.gNoJobRunning)) {
         const DateVal rollover = G.gRunDate.datePart().addDays(1).addSeconds(G.gDayStart.secondsOfDay());
-        if (Now() > rollover) {
+        // The first time the clock shows the moment: in an hour repeated by a
+        // clock change the run date moves on once.
+        if (NowReal() > FirstReal(rollover)) {
             DoNextDay();
             return;
         }
@@ -193,7 +204,7 @@ void Execution::cmdKick_Click() {
         const DateVal now = SchedNow();
         const DateVal rollover = G.gRunDate.datePart().addDays(1).addSeconds(G.gDayStart.secondsOfDay());
         Log(QStringLiteral("Schedule Completed at ") + Hms(now) +
-            QStringLiteral(".  Time to automatic next day rollover: ") + SpanHms(rollover.seconds() - now.seconds()));
+            QStringLiteral(".  Time to automatic next day rollover: ") + SpanHms(FirstReal(rollover) - NowReal()));
         view_.ScheduleCompleted(G.gSuspended);
         view_.HighLightButton(ExecButton::Kick, false);
         if (G.gSuspended)
@@ -257,6 +268,11 @@ void Execution::CompletionLoop(bool& changed) {
                 // its windows showed.
                 if (!job.WinFailed && !job.CommandLine.trimmed().isEmpty() && !job.SubmitOnly) {
                     const JobEnding ending = JobExitStatus(job.ProcInfo);
+                    if (ending.NeverRan) {
+                        Resubmit(j);
+                        changed = true;
+                        continue;
+                    }
                     if (!ending.Succeeded) {
                         job.WinFailed = 1;
                         job.WinErrorText = ending.ErrorText;
@@ -279,15 +295,8 @@ void Execution::EndJob(int j, bool& changed) {
         // scheduler never takes the job for completed.
         job.Killed = true;
         SetFailed(G.gShowFailedWarn);
-        job.Completed = Now();
-        if (!job.AbEojTo.trimmed().isEmpty())
-            GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical);
         job.JobState = jsAborted;
         job.StatusText = QStringLiteral("Failed");
-        QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
-        if (!job.ErrorText.isEmpty())
-            line += QLatin1Char('(') + job.ErrorText + QLatin1Char(')');
-        Log(line);
     } else {
         job.StatusText = QStringLiteral("Completed");
         job.JobState = jsCompleted;
@@ -297,15 +306,12 @@ void Execution::EndJob(int j, bool& changed) {
         // find it forced again and end it a second time.
         job.EndForced = false;
     }
-
-    Track(Name(j), job.StatusText);
     job.Completed = SchedNow();
+    job.CompletedReal = RealNowOfRun();
     changed = true;
-    // A job that never started (its end forced before a submission) has
-    // no duration.
-    const qint64 span = job.Started.isZero() ? 0 : job.Completed.seconds() - job.Started.seconds();
-    const QString line = PaddedName(j) + kTab + job.StatusText.trimmed() + QStringLiteral(" at ") + Hms(job.Completed) +
-                         QStringLiteral(" (Duration ") + SpanHms(span) + QLatin1Char(')');
+    // A job that never started (its end forced before a submission) has no
+    // duration.
+    const qint64 span = job.Started.isZero() ? 0 : RunSeconds(job);
     if (!G.gDummyRun) {
         // A run that never started (no submission time) or lasted beyond
         // what the field holds has no duration to learn from.
@@ -314,19 +320,123 @@ void Execution::EndJob(int j, bool& changed) {
         else
             job.LastDuration = static_cast<std::int32_t>(std::max<qint64>(span, 1));
     }
-    Log(line);
+    JobEndRecord r;
+    r.Failed = failed;
+    r.Resched = job.AutoResched == 2 || (job.AutoResched == 1 && !failed) || (job.AutoResched == 3 && failed);
+    r.Completed = job.Completed;
+    r.CompletedReal = job.CompletedReal;
+    r.Span = span;
+    r.LastDuration = job.LastDuration;
+    r.ErrorText = job.ErrorText;
+    // The outcome is on the disk before anything is done about it; only then
+    // may the keeper's record of it go.
+    QString error;
+    if (JournalEnding(j, r, &error))
+        ForgetJobEnding(job.ProcInfo);
+    else
+        Log(error);
     if (!failed)
         DeleteEvent(j);
-    if (!job.EojTo.trimmed().isEmpty() && ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg)))
+    RunEndEffects(j, r, 0);
+}
+
+// The scheduler stopped after recording the job's submission and before its
+// keeper let the program run: it has not run, so it waits to be submitted.
+void Execution::Resubmit(int j) {
+    JobRec& job = Job(j);
+    job.Started = DateVal();
+    job.Completed = DateVal();
+    job.StartedReal = 0;
+    job.CompletedReal = 0;
+    QString error;
+    if (JournalCancelled(j, &error))
+        ForgetJobEnding(job.ProcInfo);
+    else
+        Log(error);
+    job.JobState = jsScheduled;
+    job.StatusText = JobStateText(jsScheduled);
+    G.gSchedComplete = false;
+    Log(PaddedName(j) + kTab + QStringLiteral("Not started before the scheduler stopped; scheduled again at ") +
+        TimeNow());
+}
+
+void RunSubmitEffects(int j) {
+    JobRec& job = Job(j);
+    Track(Name(j), QStringLiteral("Started"));
+    if (job.DelWaitFile)
+        DeleteTrigger(j);
+    Log(PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
+        QStringLiteral("Submitted at ") + Hms(job.Started));
+    JournalSubmitted(j);
+}
+
+void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
+    JobRec& job = Job(j);
+    const bool failed = r.Failed;
+    auto due = [StepsDone](EndStep s) { return static_cast<int>(s) > StepsDone; };
+    if (failed && due(EndStep::AbnormalMessage) && !job.AbEojTo.trimmed().isEmpty()) {
+        GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical);
+        JournalStep(j, EndStep::AbnormalMessage);
+    }
+    if (failed && due(EndStep::FailedLine)) {
+        QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
+        if (!r.ErrorText.isEmpty())
+            line += QLatin1Char('(') + r.ErrorText + QLatin1Char(')');
+        Log(line);
+        JournalStep(j, EndStep::FailedLine);
+    }
+    const QString status = failed ? QStringLiteral("Failed") : QStringLiteral("Completed");
+    if (due(EndStep::TrackerFile) && !G.gTrackerPath.isEmpty()) {
+        Track(Name(j), status);
+        JournalStep(j, EndStep::TrackerFile);
+    }
+    if (due(EndStep::CompletionLine)) {
+        Log(PaddedName(j) + kTab + status + QStringLiteral(" at ") + Hms(r.Completed) + QStringLiteral(" (Duration ") +
+            SpanHms(r.Span) + QLatin1Char(')'));
+        JournalStep(j, EndStep::CompletionLine);
+    }
+    if (due(EndStep::NormalMessage) && !job.EojTo.trimmed().isEmpty() &&
+        ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg))) {
         GenMessage(j, job.EojTo, job.EojCc, Trimmed(job.EojMsg), job.EojFlags, false);
-    if (!job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers))
+        JournalStep(j, EndStep::NormalMessage);
+    }
+    if (due(EndStep::TriggerFile) && !job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers)) {
         CrtTrigger(j);
-    if (job.AutoResched == 2 || (job.AutoResched == 1 && !failed) || (job.AutoResched == 3 && failed)) {
+        JournalStep(j, EndStep::TriggerFile);
+    }
+    if (due(EndStep::Reschedule) && r.Resched) {
         job.Started = DateVal();
         job.Completed = DateVal();
+        job.StartedReal = 0;
+        job.CompletedReal = 0;
         job.StatusText = QStringLiteral("Rescheduled");
         job.JobState = jsScheduled;
         Log(PaddedName(j) + kTab + job.StatusText + QStringLiteral(" at ") + TimeNow());
+        JournalStep(j, EndStep::Reschedule);
+    }
+}
+
+void RecoverRun() {
+    const PendingWork pending = ReplayRunJournal();
+    for (int j = 1; j <= JobCount(); ++j)
+        SetJobStatus(j);
+    for (int j : pending.Submissions)
+        RunSubmitEffects(j);
+    for (const PendingEnding& p : pending.Endings)
+        RunEndEffects(p.Job, p.Record, p.StepsDone);
+    TidyJobEnds();
+    // Trigger and tracker folders may be shared with schedulers still
+    // running: only files left for a while are a crash's leftovers.
+    constexpr int kLeftoverSecs = 60;
+    RemoveLeftoverTemps(G.gTriggerPath, QString(), kLeftoverSecs);
+    RemoveLeftoverTemps(G.gTrackerPath, QString(), kLeftoverSecs);
+    // A message file is written as "<name>.$$$" and renamed when complete.
+    if (!G.gEmailPath.isEmpty()) {
+        QDir messages(G.gEmailPath);
+        const QDateTime limit = QDateTime::currentDateTimeUtc().addSecs(-kLeftoverSecs);
+        for (const QFileInfo& f : messages.entryInfoList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden))
+            if (!f.isSymLink() && f.lastModified().toUTC() <= limit)
+                messages.remove(f.fileName());
     }
 }
 
@@ -335,7 +445,7 @@ void Execution::SubmissionLoop(bool& changed) {
     // The completion loop ended jobs; their dependants see it. The clock is
     // read once: every job of the loop is tested against the same moment.
     BeginDependencyPass();
-    const DateVal now = Now();
+    const qint64 nowReal = NowReal();
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
     inLoop_ = true;
@@ -350,7 +460,10 @@ void Execution::SubmissionLoop(bool& changed) {
         JobRec& job = Job(j);
         if (job.JobState == jsScheduled) {
             bool ok = true;
-            if (!G.gDummyRun && NextDayIfEarlier(job.EarlyStart) > now) {
+            // Come once the clock first shows it: a time in the hour a clock
+            // change skips comes at the change, one in a repeated hour at its
+            // first showing.
+            if (!G.gDummyRun && FirstReal(NextDayIfEarlier(job.EarlyStart)) > nowReal) {
                 ok = false;
                 job.StatusText = QStringLiteral("Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                                  QLatin1Char(')');
@@ -370,6 +483,7 @@ void Execution::SubmissionLoop(bool& changed) {
                     ok = false;
                     job.Started = SchedNow();
                     job.Completed = job.Started;
+                    job.StartedReal = job.CompletedReal = RealNowOfRun();
                     job.StatusText = QStringLiteral("Unscheduled");
                     job.JobState = jsUnscheduled;
                     Log(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow());
@@ -434,9 +548,10 @@ void Execution::SubmissionLoop(bool& changed) {
 // Starts job j; true (it always changes the job).
 bool Execution::Submit(int j) {
     JobRec& job = Job(j);
-    QString line;
     const SubstResult subst = SubstDateVars(job.CommandLine, job.DateVars, job.Frequency);
     bool started = true;
+    bool held = false;
+    HeldJob process;
     QString error;
     if (!subst.ok) {
         // A date variable that names no date fails this job's submission
@@ -447,38 +562,59 @@ bool Execution::Submit(int j) {
         QString command = job.DosProgram ? CommandProcessorLine(subst.text) : subst.text;
         if (G.gDummyRun)
             command = DummyCmdLine(j, command);
-        started = StartProcess(command, job.ProcInfo, &error);
+        started = held = PrepareJob(command, job.ProcInfo, process, &error);
+    }
+    if (started) {
+        // The submission is on the disk before the job's program runs: a
+        // scheduler killed from here on finds the job submitted after its
+        // restart and never starts it again.
+        const DateVal prevStarted = job.Started;
+        const DateVal prevCompleted = job.Completed;
+        job.Started = SchedNow();
+        job.StartedReal = RealNowOfRun();
+        job.Completed = DateVal();
+        job.CompletedReal = 0;
+        if (!JournalSubmission(j, prevStarted, prevCompleted, &error)) {
+            if (held)
+                AbandonJob(process);
+            started = false;
+        } else if (held && !ReleaseJob(process, &error)) {
+            job.Started = prevStarted;
+            job.Completed = prevCompleted;
+            QString ignored;
+            JournalCancelled(j, &ignored);
+            started = false;
+        }
+        if (!started) {
+            job.Started = prevStarted;
+            job.Completed = prevCompleted;
+            job.StartedReal = 0;
+        }
     }
     if (started) {
         job.GraceUntil = DateVal();
         if (JobWindowGone(job.ProcInfo))
             job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
-        Track(Name(j), QStringLiteral("Started"));
         job.JobState = jsRunning;
-        job.Started = SchedNow();
-        job.Completed = DateVal();
         // A rerun is never reported with its previous run's failure.
         job.Killed = false;
         job.WinFailed = 0;
         job.WinErrorText.clear();
         job.JobWindow = 0;
         job.StatusText = QStringLiteral("Running");
-        line = PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
-               QStringLiteral("Submitted at ") + Hms(job.Started);
-        if (job.DelWaitFile)
-            DeleteTrigger(j);
+        RunSubmitEffects(j);
         if (job.SubmitOnly)
             QuickKick = 1;
-    } else {
-        job.StatusText = QStringLiteral("Submit Failed");
-        job.JobState = jsSubmitFailed;
-        line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
-               QStringLiteral("Submission failed at ") + TimeNow();
-        if (!error.isEmpty())
-            line += QStringLiteral(": ") + ControlsToBlanks(error);
-        SetFailed(G.gShowFailedWarn);
-        QuickKick = 1;
+        return true;
     }
+    job.StatusText = QStringLiteral("Submit Failed");
+    job.JobState = jsSubmitFailed;
+    QString line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
+                   QStringLiteral("Submission failed at ") + TimeNow();
+    if (!error.isEmpty())
+        line += QStringLiteral(": ") + ControlsToBlanks(error);
+    SetFailed(G.gShowFailedWarn);
+    QuickKick = 1;
     Log(line);
     return true;
 }
@@ -748,7 +884,7 @@ QString Execution::puStatus_Click() {
         return QString();
     const JobRec& job = Job(j);
     QString reasons;
-    if (NextDayIfEarlier(job.EarlyStart) > Now())
+    if (FirstReal(NextDayIfEarlier(job.EarlyStart)) > NowReal())
         reasons += QStringLiteral(",Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                    QLatin1Char(')');
     if (G.gDOSSerial && job.DosProgram && !CheckDOSSerial(j))

@@ -127,6 +127,7 @@ public:
 private:
     void CompletionLoop(bool& changed);
     void EndJob(int j, bool& changed);
+    void Resubmit(int j);
     void SubmissionLoop(bool& changed);
     bool Submit(int j);
     void SetFailed(bool visible);
@@ -154,6 +155,25 @@ private:
     bool inLoop_ = false;
     mutable std::unique_ptr<RunningTotals> loopTotals_;
 };
+
+struct JobEndRecord;
+
+/// Carries out the effects of job j's submission (G.Jobs): its tracker file,
+/// its "Submitted at" run log line and the deletion of the file it waited for
+/// (DelWaitFile), then records them as done in the run journal.
+void RunSubmitEffects(int j);
+
+/// Carries out the effects of job j's ending (G.Jobs) that come after step
+/// StepsDone (0: all of them), each recorded in the run journal once done:
+/// the end-of-job messages, the run log lines, the tracker and trigger files
+/// and the automatic reschedule.
+void RunEndEffects(int j, const JobEndRecord& Record, int StepsDone);
+
+/// After the schedule is loaded at start-up: lays the run journal over the
+/// jobs (ReplayRunJournal), decides every job's state again, finishes the
+/// effects of a submission or an ending that a crash interrupted, and tidies
+/// the keepers' folder and half-written files.
+void RecoverRun();
 
 /// A span of seconds as "hh:mm:ss"; a day or more shows its total hours
 /// ("25:00:00"). A negative span reads "00:00:00".

@@ -7,8 +7,10 @@
 #include "common/textfile.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobrec.h"
+#include "morvenda/core/jobstatus.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "morvenda/execution/execution.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,16 +45,6 @@ QString NotGeneratedLine(const QString& JobName, const QString& Why) {
     return QStringLiteral("EOJ message not generated for job ") + JobName + QStringLiteral(".  ") + Why;
 }
 
-// Elapsed time as hh:mm:ss with the hours counted in full, so a run of 25
-// hours reads 25:00:00 rather than a time of day.
-QString DurationText(const DateVal& From, const DateVal& To) {
-    const qint64 secs = std::max<qint64>(0, To.seconds() - From.seconds());
-    return QStringLiteral("%1:%2:%3")
-        .arg(secs / 3600, 2, 10, QLatin1Char('0'))
-        .arg((secs / 60) % 60, 2, 10, QLatin1Char('0'))
-        .arg(secs % 60, 2, 10, QLatin1Char('0'));
-}
-
 // Every placeholder of a body line in its order of replacement. Values are
 // cleared of control characters, so nothing taken from the job can end a
 // line of the message file; only %NL% does that, and it always starts a new
@@ -84,7 +76,7 @@ void ReplacePlaceholders(QString& Line, const JobRec& J) {
         {"%CRITICAL%", "%CR%", J.Critical ? QStringLiteral("Yes") : QStringLiteral("No")},
         {"%SUBMISSIONTIME%", "%ST%", FormatDate(J.Started, hms)},
         {"%COMPLETIONTIME%", "%CT%", FormatDate(J.Completed, hms)},
-        {"%DURATION%", "%DU%", DurationText(J.Started, J.Completed)},
+        {"%DURATION%", "%DU%", SpanHms(RunSeconds(J))},
         {"%JOBDESC%", "%JD%", ControlsToBlanks(FixedText(J.JobDesc, kJobDescWidth))},
         {"%NEWLINE%", "%NL%", kNewBodyLine},
     };

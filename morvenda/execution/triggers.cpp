@@ -23,12 +23,13 @@ constexpr int kWriteAttempts = 3;
 constexpr int kWritePauseMs = 100;
 
 // Writes Path with the single line Text through a temporary file renamed into
-// place, so a reader never sees an empty or half file. A failure is tried
+// place, so a reader never sees an empty or half file; a symbolic link planted
+// at Path is replaced, never written through. A failure is tried
 // again a few times after a short pause; *error holds the last reason.
 bool WriteLineFile(const QString& Path, const QString& Text, QString* error) {
     const QByteArray bytes = Text.toUtf8() + "\r\n";
     for (int attempt = 1;; ++attempt) {
-        if (WriteFileAtomic(Path, bytes, error))
+        if (ReplaceFile(Path, bytes, error))
             return true;
         if (attempt == kWriteAttempts || !QFileInfo(FolderOf(Path)).isDir())
             return false;  // a missing folder will not appear in a moment

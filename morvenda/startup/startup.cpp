@@ -1,5 +1,6 @@
 #include "morvenda/startup/startup.h"
 
+#include "common/clock.h"
 #include "common/constants.h"
 #include "common/fatal.h"
 #include "common/ini.h"
@@ -13,6 +14,7 @@
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
+#include "morvenda/execution/execution.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -89,7 +91,9 @@ QString InitialRunDateText(const QString& dayStart) {
     const DateVal now = SchedNow();
     const DateVal start = ParseDate(dayStart.trimmed()).value_or(DateVal());
     const DateVal todayStart = now.datePart().addSeconds(start.secondsOfDay());
-    const DateVal runDate = now < todayStart ? now.addDays(-1) : now;
+    // Today's run day has begun once the clock first showed its start: a
+    // restart in the hour an autumn clock change repeats keeps the run date.
+    const DateVal runDate = NowReal() < FirstReal(todayStart) ? now.addDays(-1) : now;
     return FormatDate(runDate, G.gDateFmt);
 }
 
@@ -219,6 +223,8 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
 
     CheckPubHolFile();
     LoadSchedule();
+    // What the run journal holds since the last save belongs to the schedule.
+    RecoverRun();
     if (firstRun)
         SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), G.gIniFile);
 

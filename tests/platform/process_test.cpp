@@ -2,6 +2,7 @@
 
 #include "tests/support/testing.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QThread>
@@ -10,9 +11,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -349,6 +352,74 @@ TEST(LaunchProcess, ChildrenNobodyFollowsAreReaped) {
     EXPECT_NE(ProcState(p.pid), 'Z');
     EXPECT_TRUE(ProcessExitStatus(p).succeeded());
     WaitEnded(q);
+}
+
+// Polls until the keeper has recorded the job's ending; false after five seconds.
+bool WaitKept(const QString& folder, const HeldProcess& h) {
+    for (int i = 0; i < 500; ++i) {
+        if (!KeptProcessRunning(folder, h.stamp, h.keeper))
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+// A job under its keeper is the program itself (own pid and group, its
+// command line tagged with its pid, /dev/null for input) and runs only once
+// released; the keeper records every kind of ending, and nothing when it is
+// killed itself.
+TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
+    TempDir dir;
+    const QString ends = dir.path(QStringLiteral("ends"));
+    const QString out = dir.path(QStringLiteral("out"));
+    const QString script = Script(dir, QStringLiteral("show"),
+                                  "echo \"$MRV_CMDLINE|$MRV_CMDLINE_PID|$$|$(readlink /proc/$$/fd/0)\" > \"$1\"; "
+                                  "exit 5\n");
+    HeldProcess h;
+    QString error;
+    ASSERT_TRUE(LaunchHeld(script + QLatin1Char(' ') + out, ends, &h, &error)) << error.toStdString();
+    EXPECT_NE(h.keeper, h.stamp.pid);
+    EXPECT_EQ(::getpgid(h.stamp.pid), h.stamp.pid);
+    EXPECT_LE(std::llabs(ProcessStartMoment(h.stamp.startTime) - QDateTime::currentSecsSinceEpoch()), 2);
+    QThread::msleep(200);
+    EXPECT_FALSE(QFile::exists(out)) << "a held job must not run";
+    EXPECT_TRUE(KeptProcessRunning(ends, h.stamp, h.keeper));
+    ASSERT_TRUE(ReleaseHeld(&h, &error)) << error.toStdString();
+    EXPECT_EQ(WaitFile(out), out.toUtf8() + '|' + QByteArray::number(h.stamp.pid) + '|' +
+                                 QByteArray::number(h.stamp.pid) + "|/dev/null\n");
+    ASSERT_TRUE(WaitKept(ends, h));
+    qint64 at = 0;
+    EXPECT_EQ(KeptExit(ends, h.stamp, &at), (ProcessExit{ProcessExit::How::Exited, 5}));
+    EXPECT_LE(std::llabs(at - QDateTime::currentSecsSinceEpoch()), 5);
+    RemoveKeptExit(ends, h.stamp);
+    EXPECT_EQ(KeptExit(ends, h.stamp).how, ProcessExit::How::Unknown);
+
+    // Let go without running: it never ran.
+    QFile::remove(out);
+    ASSERT_TRUE(LaunchHeld(script + QLatin1Char(' ') + out, ends, &h));
+    AbandonHeld(&h);
+    ASSERT_TRUE(WaitKept(ends, h));
+    EXPECT_EQ(KeptExit(ends, h.stamp).how, ProcessExit::How::NotStarted);
+    EXPECT_FALSE(QFile::exists(out));
+
+    // A file that is not executable cannot be run.
+    const QString plain = dir.write(QStringLiteral("plain"), "not a program");
+    ASSERT_TRUE(LaunchHeld(plain, ends, &h));
+    EXPECT_FALSE(ReleaseHeld(&h, &error));
+    EXPECT_EQ(error, QStringLiteral("Cannot start \"") + plain + QStringLiteral("\": Permission denied"));
+    ASSERT_TRUE(WaitKept(ends, h));
+    EXPECT_EQ(KeptExit(ends, h.stamp), (ProcessExit{ProcessExit::How::StartFailed, EACCES}));
+
+    // The keeper killed too: the ending is not known.
+    ASSERT_TRUE(LaunchHeld(QStringLiteral("sleep 30"), ends, &h));
+    ASSERT_TRUE(ReleaseHeld(&h));
+    // The keeper first, gone before its job ends, so it cannot write.
+    ::kill(h.keeper, SIGKILL);
+    while (::waitpid(h.keeper, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    ::kill(-h.stamp.pid, SIGKILL);
+    ASSERT_TRUE(WaitKept(ends, h));
+    EXPECT_EQ(ExitStatusText(KeptExit(ends, h.stamp)), QStringLiteral("Exit status unknown"));
 }
 
 }  // namespace

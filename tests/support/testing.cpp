@@ -7,7 +7,10 @@
 
 #include <sys/stat.h>
 
-FakeClock::FakeClock(DateVal at) : at_(at) { setClock(this); }
+FakeClock::FakeClock(DateVal at) {
+    set(at);
+    setClock(this);
+}
 FakeClock::~FakeClock() { setClock(nullptr); }
 
 ScriptedPrompter::ScriptedPrompter() { setPrompter(this); }

@@ -18,6 +18,8 @@
 // script and records every text, temporary folders and files.
 
 /// A clock that shows whatever the test sets. Installs itself while alive.
+/// Its zone is UTC unless the test gives another (setZone), so by default
+/// wall-clock and real time run alike.
 class FakeClock : public Clock {
 public:
     explicit FakeClock(DateVal at = DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
@@ -25,12 +27,25 @@ public:
     FakeClock(const FakeClock&) = delete;
     FakeClock& operator=(const FakeClock&) = delete;
 
-    DateVal now() const override { return at_; }
-    void set(DateVal at) { at_ = at; }
-    void advance(qint64 seconds) { at_ = at_.addSeconds(seconds); }
+    DateVal now() const override { return WallOf(real_, zone_); }
+    qint64 nowReal() const override { return real_; }
+    QTimeZone zone() const override { return zone_; }
+    /// The first moment the zone's clocks show At.
+    void set(DateVal at) { real_ = RealOf(at, zone_).first; }
+    /// A real moment (seconds since 1970).
+    void setReal(qint64 real) { real_ = real; }
+    /// Real seconds pass (the wall clock follows, changes included).
+    void advance(qint64 seconds) { real_ += seconds; }
+    /// Another zone; the wall clock keeps its time.
+    void setZone(const QTimeZone& zone) {
+        const DateVal wall = now();
+        zone_ = zone;
+        set(wall);
+    }
 
 private:
-    DateVal at_;
+    qint64 real_ = 0;
+    QTimeZone zone_ = QTimeZone::utc();
 };
 
 /// A prompter that records every message and input prompt and answers from

@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -627,6 +628,92 @@ TEST_F(ScheduleFileTest, BackupBlockedByAFolderKeepsSchedule) {
     EXPECT_THROW(SaveSchedule(), FatalStop);
     EXPECT_EQ(dir.read(S("Live.sch")), live);
     EXPECT_EQ(FilesInDir(), QStringList{S("Live.sch")});
+}
+
+// A line of an older program with one Latin-1 byte spoils nothing else: the
+// other lines keep their UTF-8, and the save writes UTF-8 throughout.
+TEST_F(ScheduleFileTest, AStrayByteSpoilsOnlyItsOwnLine) {
+    JobRec first;
+    first.JobName = S("OLD");
+    first.JobDesc = S("Caf\u00e9 report");
+    JobRec second;
+    second.JobName = S("NEW");
+    second.JobDesc = S("Na\u00efve \u00ac note");
+    second.DateVars = {S("X,+1WDOM,0,dd"), S(""), S(""), S(""), S(""), S(""), S("")};
+    QByteArray bytes = ScheduleLine(first).toLatin1() + "\r\n" + ScheduleLine(second).toUtf8() + "\r\n";
+    ASSERT_TRUE(bytes.contains("Caf\xe9 report"));
+    dir.write(S("Live.sch"), bytes);
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 2);
+    EXPECT_EQ(G.Jobs[1].JobDesc.trimmed(), S("Caf\u00e9 report"));
+    EXPECT_EQ(G.Jobs[2].JobDesc.trimmed(), S("Na\u00efve \u00ac note"));
+    EXPECT_EQ(G.Jobs[2].DateVars[0], S("X,+1WDOM,0,dd"));
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray saved = dir.read(S("Live.sch"));
+    EXPECT_EQ(saved, (ScheduleLine(G.Jobs[1]) + S("\r\n") + ScheduleLine(G.Jobs[2]) + S("\r\n")).toUtf8());
+    EXPECT_TRUE(saved.contains("Caf\xc3\xa9 report"));
+}
+
+// A schedule file reached through a symbolic link is saved through it: the
+// link stays, the file it leads to gets the new schedule and its backup.
+TEST_F(ScheduleFileTest, SaveGoesThroughASymbolicLink) {
+    QDir().mkpath(dir.path(S("real")));
+    SetJobs({FullJob()});
+    G.gSchedFile = dir.path(S("real/Live.sch"));
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray before = dir.read(S("real/Live.sch"));
+    ASSERT_TRUE(QFile::link(S("real/Live.sch"), dir.path(S("Link.sch"))));  // relative target
+    G.gSchedFile = dir.path(S("Link.sch"));
+    G.Jobs[1].JobName = S("LINKED");
+    ASSERT_TRUE(SaveSchedule());
+    EXPECT_TRUE(QFileInfo(dir.path(S("Link.sch"))).isSymLink());
+    EXPECT_TRUE(dir.read(S("real/Live.sch")).startsWith("LINKED\t"));
+    EXPECT_EQ(dir.read(S("real/Live.bak")), before);
+    LoadSchedule();
+    EXPECT_EQ(G.Jobs[1].JobName, S("LINKED"));
+}
+
+// A schedule file without write permission is not replaced; the message says
+// why. (A read-only folder can only be shown to a user other than root.)
+TEST_F(ScheduleFileTest, AReadOnlyScheduleIsNotReplaced) {
+    SetJobs({FullJob()});
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray before = dir.read(S("Live.sch"));
+    QFile::setPermissions(dir.path(S("Live.sch")), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    G.Jobs[1].JobName = S("CHANGED");
+    prompts.queueAnswer(MsgAnswer::Cancel);
+    EXPECT_THROW(SaveSchedule(), FatalStop);
+    EXPECT_EQ(prompts.messages.value(0),
+              S("Schedule file \"") + dir.path(S("Live.sch")) +
+                  S("\" is read-only (it has no write permission), so it is not replaced.\n\n"
+                    "Cannot rename or save schedule.  Retry or Cancel?"));
+    EXPECT_EQ(dir.read(S("Live.sch")), before);
+    EXPECT_EQ(FilesInDir(), (QStringList{S("Live.sch")}));
+
+    if (::geteuid() != 0) {
+        QFile::setPermissions(dir.path(S("Live.sch")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        prompts.queueAnswer(MsgAnswer::Cancel);
+        EXPECT_THROW(SaveSchedule(), FatalStop);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_TRUE(prompts.messages.value(1).contains(S("(the folder is read-only)")));
+        EXPECT_EQ(dir.read(S("Live.sch")), before);
+    }
+}
+
+// The temporary file of a save cut short by a crash goes at the next load;
+// files that only look alike stay.
+TEST_F(ScheduleFileTest, LoadRemovesATemporaryFileLeftByACrash) {
+    SetJobs({FullJob()});
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray live = dir.read(S("Live.sch"));
+    dir.write(S(".Live.sch.Ab12Cd.tmp"), "half a sched");
+    dir.write(S(".Other.sch.Ab12Cd.tmp"), "another schedule's");
+    dir.write(S("Live.sch.notes"), "notes");
+    LoadSchedule();
+    EXPECT_EQ(FilesInDir(), (QStringList{S(".Other.sch.Ab12Cd.tmp"), S("Live.sch"), S("Live.sch.notes")}));
+    EXPECT_EQ(dir.read(S("Live.sch")), live);
+    EXPECT_EQ(dir.read(S("Live.sch.notes")), QByteArray("notes"));
 }
 
 }  // namespace

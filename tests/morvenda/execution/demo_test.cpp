@@ -3,6 +3,7 @@
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/startup/startup.h"
+#include "tests/support/quiethost.h"
 #include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
@@ -19,13 +20,6 @@
 // real processes: it must load, hold no loop and end every job as it shows.
 
 namespace {
-
-class QuietHost : public StartupHost {
-public:
-    void showSplash() override {}
-    void hideSplash() override {}
-    QString firstRunFile() override { return QString(); }
-};
 
 JobRec& Named(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(QString::fromLatin1(name)))]; }
 

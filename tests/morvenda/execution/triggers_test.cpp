@@ -5,6 +5,8 @@
 #include "tests/support/testing.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,21 @@ TEST_F(TriggersTest, TrackerHoldsOnlyTheLatestStatus) {
 TEST_F(TriggersTest, WriteFileGivesUpOnAMissingFolderWithOneLogLine) {
     EXPECT_FALSE(WriteFile(dir.path(S("gone/x.trk")), S("x")));
     EXPECT_EQ(log().count("Cannot write to file "), 1);
+}
+
+// A trigger or tracker file name planted as a symbolic link in its folder is
+// replaced by the file; what the link pointed at is left alone.
+TEST_F(TriggersTest, APlantedLinkIsReplacedNotFollowed) {
+    const QString victim = dir.write(S("victim.txt"), "keep me\n");
+    ASSERT_TRUE(QFile::link(victim, dir.path(S("@Trigger/PAYROLL.trg"))));
+    ASSERT_TRUE(QFile::link(victim, dir.path(S("Tracker/PAYROLL.trk"))));
+    CrtTrigger(1);
+    Track(S("PAYROLL"), S("Completed"));
+    EXPECT_EQ(dir.read(victim), QByteArray("keep me\n"));
+    for (const char* f : {"@Trigger/PAYROLL.trg", "Tracker/PAYROLL.trk"})
+        EXPECT_FALSE(QFileInfo(dir.path(S(f))).isSymLink()) << f;
+    EXPECT_EQ(dir.read(S("@Trigger/PAYROLL.trg")), QByteArray("Trigger file for job PAYROLL written at 8 Dec 2026 17:04:05\r\n"));
+    EXPECT_EQ(dir.read(S("Tracker/PAYROLL.trk")), QByteArray("Completed,ACCOUNTS,8 Dec 2026 17:04:05\r\n"));
 }
 
 }  // namespace

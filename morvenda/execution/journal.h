@@ -1,0 +1,107 @@
+#pragma once
+
+#include "common/datetime.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// The run journal: what the kick pass did since the schedule file was last
+// saved, written ahead of its effects so that a scheduler killed at any moment
+// runs no job twice and loses no outcome. It lies beside the schedule file
+// (RunJournalPath), one line per record, each appended and flushed to the disk
+// (fdatasync) before the step it announces:
+//
+//   S  a submission, before the job's program runs (its keeper holds it);
+//   C  a submission whose program never ran, with the Started and Completed
+//      the job has again;
+//   E  a job's ending with its outcome, before the run log line, tracker and
+//      trigger files, end-of-job messages and dependants' submissions;
+//   P  the effects of the latest submission done: its run log line, tracker
+//      file and the deletion of the file it waited for;
+//   X  one effect of the latest ending done (P and X are appended without a
+//      flush: they only spare a repeat of that effect after a crash).
+//
+// SaveSchedule empties it once the schedule file is safely replaced. At the
+// next start-up ReplayRunJournal lays it over the loaded schedule.
+
+/// The effects of an ending, in the order the kick pass carries them out.
+enum class EndStep {
+    AbnormalMessage = 1,  ///< end-of-job message of a failure
+    FailedLine,           ///< "Failed(...)" run log line
+    TrackerFile,          ///< tracker file
+    CompletionLine,       ///< "... at hh:mm:ss (Duration ...)" run log line
+    NormalMessage,        ///< normal end-of-job message
+    TriggerFile,          ///< trigger file
+    Reschedule,           ///< automatic reschedule and its log line
+};
+inline constexpr int kLastEndStep = static_cast<int>(EndStep::Reschedule);
+
+/// A job's ending as the journal keeps it.
+struct JobEndRecord {
+    bool Failed = false;
+    bool Resched = false;       ///< the automatic reschedule rule holds
+    DateVal Completed;
+    qint64 CompletedReal = 0;
+    qint64 Span = 0;            ///< real seconds from submission to end
+    std::int32_t LastDuration = 0;
+    QString ErrorText;
+};
+
+/// An ending whose effects were not all done when the scheduler stopped.
+struct PendingEnding {
+    int Job = 0;                ///< index in G.Jobs
+    JobEndRecord Record;
+    int StepsDone = 0;          ///< the last EndStep done (0: none)
+};
+
+/// The journal of G.gSchedFile: its path followed by ".journal".
+QString RunJournalPath();
+
+/// Records job j's submission (its Started, StartedReal and ProcInfo as now
+/// set) and the Started and Completed it had before. False, with *error, when
+/// the record could not be written and flushed: the job must not run then.
+bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCompleted, QString* error);
+
+/// Records that job j's submission never ran; the job has its Started and
+/// Completed of before again.
+bool JournalCancelled(int j, QString* error);
+
+/// Records job j's ending, before any of its effects.
+bool JournalEnding(int j, const JobEndRecord& Record, QString* error);
+
+/// Records that the effects of job j's latest submission are done.
+void JournalSubmitted(int j);
+
+/// Records that one effect of job j's latest ending is done.
+void JournalStep(int j, EndStep Step);
+
+/// Empties the journal (the schedule file now holds everything in it).
+void EmptyRunJournal();
+
+/// Closes the journal file (it is opened again by the next record).
+void CloseRunJournal();
+
+/// What a crash left undone.
+struct PendingWork {
+    std::vector<int> Submissions;       ///< jobs whose latest submission's effects were not done
+    std::vector<PendingEnding> Endings;  ///< endings whose effects were not all done, in journal order
+    bool empty() const { return Submissions.empty() && Endings.empty(); }
+};
+
+/// Reads the journal of G.gSchedFile and lays its records over G.Jobs in
+/// order: submissions set Started, ProcInfo and clear Completed; endings set
+/// Completed, the failure mark and LastDuration; a done reschedule clears
+/// Started and Completed. Records of jobs no longer in the schedule and broken
+/// lines (a record cut short by a crash) are skipped. Returns what was left
+/// undone. A missing journal gives nothing.
+PendingWork ReplayRunJournal();
+
+/// Removes the keepers' records of endings that no running job of G.Jobs
+/// refers to any longer, and temporary files a crash left in that folder.
+void TidyJobEnds();
+
+/// Called with the record's letter ('S', 'C', 'E') after each flushed record;
+/// lets a test stop the scheduler at exactly that moment. Null: none.
+void SetJournalObserver(void (*Observer)(char Kind));

@@ -1,0 +1,173 @@
+// MRVKeep: runs one job for the scheduler and keeps how it ended.
+//
+//   MRVKeep <folder> <program path> <argv[0]> [<argv[1]> ...]
+//
+// File descriptor 3 carries reports to the scheduler, 4 the scheduler's go.
+// The keeper forks the job at once (its own pid and process group), reports
+// the job's pid and start time, and holds it until the scheduler, having
+// recorded the submission, writes "G" on 4. Then the job's program runs; an end
+// of file on 4 instead (the scheduler is gone) means it never runs. The keeper
+// reports whether the program could be started, waits for the job, and writes
+// a record of its ending into <folder> (flushed to the disk) before the job's
+// exit status is released, so a scheduler restarted in the meantime reads the
+// true outcome. The keeper has no Qt and copies nothing of the scheduler.
+
+#include "platform/procstat.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kReportFd = 3;
+constexpr int kGoFd = 4;
+// Written by the held job on the exec-error pipe when it was never released.
+constexpr int kNotReleased = -1;
+
+const int kResetSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD, SIGUSR1, SIGUSR2, SIGALRM};
+
+void WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t w = ::write(fd, p, size);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return;
+        p += w;
+        size -= static_cast<size_t>(w);
+    }
+}
+
+// The job's side: wait for the go, then become the program.
+[[noreturn]] void RunJob(const char* path, char** argv, int execErr) {
+    ::setpgid(0, 0);
+    char go = 0;
+    if (ReadUpTo(kGoFd, &go, 1) != 1 || go != 'G') {
+        const int e = kNotReleased;
+        WriteAll(execErr, &e, sizeof e);
+        ::_exit(125);
+    }
+    ::close(kGoFd);
+    ::close(kReportFd);
+    if (::getenv("MRV_CMDLINE"))
+        ::setenv("MRV_CMDLINE_PID", std::to_string(::getpid()).c_str(), 1);
+    for (int s : kResetSignals)
+        ::signal(s, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execv(path, argv);
+    const int e = errno;
+    WriteAll(execErr, &e, sizeof e);
+    ::_exit(127);
+}
+
+// Writes the ending record through a temporary file flushed to the disk and
+// renamed into place, then flushes the folder, so the record is whole or
+// absent whatever happens to the machine.
+void WriteEndRecord(const std::string& folder, pid_t pid, std::uint32_t start, const std::string& text) {
+    char name[64];
+    EndRecordName(pid, start, name, sizeof name);
+    const std::string final = folder + "/" + name;
+    const std::string tmp = folder + "/." + name + ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    WriteAll(fd, text.data(), text.size());
+    ::fsync(fd);
+    ::close(fd);
+    if (::rename(tmp.c_str(), final.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return;
+    }
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "MRVKeep: usage: MRVKeep <folder> <program> <argv0> [args...]\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const char* path = argv[2];
+    char** jobArgv = argv + 3;
+
+    // The keeper outlives the scheduler: a scheduler that is gone must not
+    // take it along by a broken pipe or a hang-up.
+    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGHUP, SIG_IGN);
+    ::setpgid(0, 0);
+    ::fcntl(kReportFd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(kGoFd, F_SETFD, FD_CLOEXEC);
+
+    int execPipe[2];
+    if (::pipe2(execPipe, O_CLOEXEC) != 0) {
+        const std::int32_t report[3] = {errno, 0, 0};
+        WriteAll(kReportFd, report, sizeof report);
+        return 1;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(execPipe[0]);
+        RunJob(path, jobArgv, execPipe[1]);
+    }
+    const int forkErr = errno;
+    ::close(kGoFd);
+    ::close(execPipe[1]);
+    if (child < 0) {
+        const std::int32_t report[3] = {forkErr, 0, 0};
+        WriteAll(kReportFd, report, sizeof report);
+        return 1;
+    }
+    ::setpgid(child, child);
+    ProcStat st;
+    ReadProcStat(child, &st);
+    const auto start = static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu);
+    const std::int32_t report[3] = {0, static_cast<std::int32_t>(child), static_cast<std::int32_t>(start)};
+    WriteAll(kReportFd, report, sizeof report);
+
+    // End of file: the program runs. A number: it never ran (not released,
+    // or exec failed with that errno).
+    std::int32_t execResult = 0;
+    const bool failedToRun = ReadUpTo(execPipe[0], &execResult, sizeof execResult) == sizeof execResult;
+    ::close(execPipe[0]);
+    const std::int32_t started = failedToRun ? execResult : 0;
+    WriteAll(kReportFd, &started, sizeof started);
+    ::close(kReportFd);
+
+    siginfo_t info;
+    std::memset(&info, 0, sizeof info);
+    while (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+    std::string text;
+    if (failedToRun && execResult == kNotReleased)
+        text = "notstarted 0";
+    else if (failedToRun)
+        text = "startfailed " + std::to_string(execResult);
+    else if (info.si_code == CLD_EXITED)
+        text = "exited " + std::to_string(info.si_status);
+    else
+        text = "signalled " + std::to_string(info.si_status);
+    text += " " + std::to_string(static_cast<long long>(std::time(nullptr))) + "\n";
+    WriteEndRecord(folder, child, start, text);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return 0;
+}

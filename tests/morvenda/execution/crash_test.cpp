@@ -1,0 +1,333 @@
+#include "common/constants.h"
+#include "common/textfile.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/frequency.h"
+#include "morvenda/core/state.h"
+#include "morvenda/execution/execution.h"
+#include "morvenda/execution/journal.h"
+#include "tests/support/testing.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/wait.h>
+#include <map>
+
+// The scheduler killed with SIGKILL at random moments and restarted each time
+// (a driver program that runs the kick pass without a window): every job must
+// run exactly once, end as it should, and every file must stay whole.
+// MRV_KILL_COUNT sets the number of kills (20 by default); the job durations
+// grow with it so that the kills keep landing inside the run.
+
+namespace {
+
+struct Plan {
+    QString name;
+    int exitCode = 0;
+    QString after;     // prerequisites
+    QString letters;   // their conditions
+    QString unsched;
+    QString wait;      // file awaited
+    QString trigger;   // trigger file written
+    bool nullJob = false;
+};
+
+// Thirty jobs: six chains of five, a failing job with a job that needs its
+// failure and one that is unscheduled by it, a null job, trigger files of both
+// kinds and two jobs sharing an exclusivity keyword.
+std::vector<Plan> Jobs(const QString& externalTrigger) {
+    std::vector<Plan> plans;
+    for (int k = 1; k <= 30; ++k) {
+        Plan p;
+        p.name = QStringLiteral("J%1").arg(k, 2, 10, QLatin1Char('0'));
+        if (k % 5 != 1) {
+            p.after = QStringLiteral("J%1").arg(k - 1, 2, 10, QLatin1Char('0'));
+            p.letters = QStringLiteral("S");
+            p.unsched = QStringLiteral("N");
+        }
+        plans.push_back(p);
+    }
+    plans[7].exitCode = 3;               // J08 fails
+    plans[8].letters = QStringLiteral("F");  // J09 needs that failure
+    plans[29].after = QStringLiteral("J08");  // J30 needs J08 to succeed: unscheduled
+    plans[29].unsched = QStringLiteral("Y");
+    plans[10].nullJob = true;            // J11 has no command
+    plans[5].trigger = gStdTrigger;      // J06 writes its standard trigger file ...
+    plans[20].wait = QStringLiteral("..J06");  // ... that J21 waits for
+    plans[15].trigger = externalTrigger;  // J16 writes a file J26 waits for
+    plans[25].wait = externalTrigger;
+    return plans;
+}
+
+int KillCount() {
+    const int n = qEnvironmentVariableIntValue("MRV_KILL_COUNT");
+    return n > 0 ? n : 20;
+}
+
+class CrashTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        JobTableChanged();
+        for (const char* f : {"sched", "trg", "trk", "log", "eml", "adr", "att", "doc"})
+            QDir().mkpath(dir.path(QString::fromLatin1(f)));
+        ini = dir.write(S("sched/KILL.ini"),
+                        QStringLiteral("[Morvenda]\r\nScheduleName=KILL\r\nScheduleFile=%1/sched/KILL.sch\r\n"
+                                       "LogFile=%1/log/yyyymmdd.log\r\nTriggerPath=%1/trg\r\nTrackerPath=%1/trk\r\n"
+                                       "EmailAddrPath=%1/adr\r\nEmailPath=%1/eml\r\nEmailAttPath=%1/att\r\n"
+                                       "JobDocPath=%1/doc\r\nPubHols=*Missing*\r\nDayStart=00:00\r\n"
+                                       "MinJobLaunch=1\r\nTimerSecs=1\r\nCPULimit=9999\r\nDateDisplayFormat=0\r\n")
+                            .arg(dir.path())
+                            .toUtf8());
+        ledger = dir.path(S("ledger.txt"));
+    }
+    void TearDown() override {
+        ResetState();
+        JobTableChanged();
+    }
+
+    void WriteSchedule(double secondsPerJob) {
+        G.gSchedFile = dir.path(S("sched/KILL.sch"));
+        G.Jobs = JobTable(1);
+        for (const Plan& p : Jobs(dir.path(S("trg/external.flag")))) {
+            JobRec j;
+            j.JobName = p.name;
+            j.Group = S("KILL");
+            j.Frequency = S("Daily");
+            j.LastDuration = 30;
+            if (!p.nullJob)
+                j.CommandLine = QStringLiteral("/bin/sh -c \"echo %1 $$ >> '%2'; sleep %3; exit %4\"")
+                                    .arg(p.name, ledger, QString::number(secondsPerJob * (1 + p.name.right(1).toInt() % 3)),
+                                         QString::number(p.exitCode));
+            if (!p.after.isEmpty()) {
+                j.RunAfter = QStringList{p.after};
+                j.RunAfterStatus = p.letters;
+                j.RunAfterUnsched = p.unsched;
+            }
+            j.WaitForFile = p.wait;
+            j.DelWaitFile = !p.wait.isEmpty();
+            j.TriggerFile = p.trigger;
+            if (p.name == QLatin1String("J02") || p.name == QLatin1String("J17"))
+                j.Exclusive = S("DB");
+            G.Jobs.push_back(j);
+        }
+        JobTableChanged();
+        ASSERT_TRUE(SaveSchedule());
+    }
+
+    // Runs the driver; kill is "" (run to the end), "S<n>"/"E<n>" (it kills
+    // itself after that record, else the test kills it after 1.5 seconds) or
+    // "T<ms>" (the test kills it after ms). Returns the letter of the kill
+    // that happened (S, E or T), 0 when the driver ended by itself.
+    char Round(const QString& kill) {
+        QProcess driver;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
+        const bool self = kill.startsWith(QLatin1Char('S')) || kill.startsWith(QLatin1Char('E'));
+        if (self)
+            env.insert(S("MRV_KILL_AFTER"), kill);
+        driver.setProcessEnvironment(env);
+        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        driver.start(QStringLiteral(MRV_KILLDRIVER), {ini});
+        if (!driver.waitForStarted() || driver.processId() <= 0) {
+            ADD_FAILURE() << "the driver did not start";
+            return 0;
+        }
+        const int wait = kill.isEmpty() ? 120000 : self ? 1500 : kill.mid(1).toInt();
+        if (!driver.waitForFinished(wait)) {
+            EXPECT_FALSE(kill.isEmpty()) << "the driver did not finish";
+            ::kill(static_cast<pid_t>(driver.processId()), SIGKILL);
+            driver.waitForFinished();
+            return 'T';
+        }
+        if (driver.exitStatus() == QProcess::CrashExit)
+            return kill.at(0).toLatin1();
+        EXPECT_EQ(driver.exitCode(), 0) << "the driver stopped with a fault";
+        return 0;
+    }
+
+    TempDir dir;
+    QString ini;
+    QString ledger;
+};
+
+TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
+    const int kills = KillCount();
+    WriteSchedule(kills <= 20 ? 1.5 : 2.0 * kills / 20.0);
+    QRandomGenerator rng(qEnvironmentVariableIntValue("MRV_KILL_SEED") + 12);
+    std::map<QChar, int> killed;
+    int done = 0;
+    while (done < kills) {
+        QString kill;
+        const double draw = rng.generateDouble();
+        if (draw < 0.33)
+            kill = QStringLiteral("S%1").arg(rng.bounded(1, 3));
+        else if (draw < 0.66)
+            kill = QStringLiteral("E1");
+        else
+            kill = QStringLiteral("T%1").arg(rng.bounded(20, 150));
+        const char how = Round(kill);
+        if (how == 0)
+            break;  // the schedule completed: nothing is left to kill
+        ++killed[QLatin1Char(how)];
+        ++done;
+    }
+    ASSERT_EQ(Round(QString()), 0) << "the last run must end by itself";
+    std::printf("kills: %d after a submission record, %d after an ending record, %d at random moments\n",
+                killed[QLatin1Char('S')], killed[QLatin1Char('E')], killed[QLatin1Char('T')]);
+    EXPECT_EQ(done, kills) << "the schedule completed before every kill";
+
+    // Every job that has a program ran exactly once.
+    std::map<QString, int> runs;
+    for (const QString& line : SplitLines(QString::fromUtf8(dir.read(ledger))))
+        ++runs[line.section(QLatin1Char(' '), 0, 0)];
+    for (const Plan& p : Jobs(QString())) {
+        const int expected = p.nullJob || p.name == QLatin1String("J30") ? 0 : 1;
+        EXPECT_EQ(runs[p.name], expected) << p.name.toStdString();
+    }
+
+    // The schedule file is whole and holds every outcome.
+    G.gSchedFile = dir.path(S("sched/KILL.sch"));
+    G.gRunDate = Now().datePart();
+    G.gDayStart = DateVal();
+    ScriptedPrompter prompts;
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 30);
+    for (const QString& line : SplitLines(QString::fromUtf8(dir.read(G.gSchedFile))))
+        EXPECT_EQ(line.count(QLatin1Char('\t')), kScheduleColumns - 1);
+    for (int j = 1; j <= 30; ++j) {
+        const JobRec& job = G.Jobs[static_cast<size_t>(j)];
+        const QString name = job.JobName.trimmed();
+        const bool failed = name == QLatin1String("J08");
+        const bool unscheduled = name == QLatin1String("J30");
+        // The schedule file keeps an unscheduled job as ended on this day.
+        EXPECT_EQ(job.JobState, failed ? jsAborted : jsCompleted) << name.toStdString();
+        const int expected = failed ? jsAborted : unscheduled ? jsUnscheduled : jsCompleted;
+        const QByteArray tracker = dir.read(QStringLiteral("trk/%1.trk").arg(name));
+        EXPECT_EQ(tracker.count("\r\n"), 1) << name.toStdString();
+        EXPECT_TRUE(tracker.startsWith(expected == jsAborted       ? "Failed,KILL,"
+                                       : expected == jsUnscheduled ? "Unscheduled,KILL,"
+                                                                   : "Completed,KILL,"))
+            << name.toStdString() << ": " << tracker.constData();
+    }
+
+    // Every ending reached the run log, whole lines only.
+    const QString log = QString::fromUtf8(dir.read(dir.path(QStringLiteral("log/%1.log")
+                                                                .arg(FormatDate(Now(), S("yyyymmdd"))))));
+    for (const Plan& p : Jobs(QString())) {
+        if (p.name == QLatin1String("J30"))
+            continue;
+        const QString ending = p.exitCode ? S(" Failed at ") : S(" Completed at ");
+        EXPECT_TRUE(log.contains(p.name.leftJustified(8) + ending)) << p.name.toStdString();
+        EXPECT_TRUE(log.contains(p.name.leftJustified(8) + S(" (Daily)  Submitted at "))) << p.name.toStdString();
+    }
+    EXPECT_TRUE(log.contains(S("J08      Failed(Exit code 3)")));
+    // The trigger files were taken by the jobs that waited for them.
+    EXPECT_FALSE(QFile::exists(dir.path(S("trg/J06.trg"))));
+    EXPECT_FALSE(QFile::exists(dir.path(S("trg/external.flag"))));
+    EXPECT_FALSE(log.contains(S("Exit status unknown")));
+    const QRegularExpression whole(S("^\\d\\d \\w{3} \\d{4}  \\d\\d:\\d\\d:\\d\\d \\S"));
+    for (const QString& line : SplitLines(log))
+        EXPECT_TRUE(whole.match(line).hasMatch()) << line.toStdString();
+
+    // Nothing left behind: the journal is empty, no temporary file, no
+    // keeper's record of a job that is no longer running.
+    EXPECT_EQ(dir.read(S("sched/KILL.sch.journal")), QByteArray());
+    const QStringList left = QDir(dir.path(S("sched"))).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& f : left)
+        EXPECT_FALSE(f.endsWith(QLatin1String(".tmp"))) << f.toStdString();
+    ResetState();
+}
+
+// A restart of the scheduler (its state rebuilt from the files alone) while
+// jobs run: the one that ends while the scheduler is down is reported with
+// its true exit status; only one whose keeper was killed too is unknown.
+TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
+    auto setUp = [&] {
+        ResetState();
+        JobTableChanged();
+        G.gIniFile = ini;
+        G.gSchedName = S("KILL");
+        G.gSchedFile = dir.path(S("sched/KILL.sch"));
+        G.gLogFile = dir.path(S("log/yyyymmdd.log"));
+        G.gRunDate = Now().datePart();
+        G.gCPULimit = 9999;
+        SetStartTimes();
+    };
+    setUp();
+    for (const auto& [name, cmd] : {std::pair{"LATE", "/bin/sh -c \"sleep 0.5; exit 4\""},
+                                    std::pair{"FINE", "/bin/sh -c \"sleep 0.5\""},
+                                    std::pair{"ORPHAN", "sleep 30"}}) {
+        JobRec j;
+        j.JobName = S(name);
+        j.Group = S("KILL");
+        j.Frequency = S("Daily");
+        j.CommandLine = S(cmd);
+        G.Jobs.push_back(j);
+    }
+    JobTableChanged();
+    ASSERT_TRUE(SaveSchedule());
+    LoadSchedule();
+    {
+        NullExecView view;
+        Execution exec(view);
+        exec.cmdKick_Click();
+        for (int j = 1; j <= 3; ++j)
+            ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
+    }
+
+    // The scheduler is gone; the orphan's keeper dies with it.
+    CloseRunJournal();
+    const ProcessInfo orphan = G.Jobs[3].ProcInfo;
+    setUp();
+    // Its keeper first, gone before its job ends, so it cannot write.
+    ::kill(orphan.hThread, SIGKILL);
+    while (::waitpid(orphan.hThread, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    ::kill(-orphan.dwProcessId, SIGKILL);
+    QThread::msleep(1500);
+
+    // Files a crash left half-written long ago go; fresh ones of a scheduler
+    // still running beside this one stay.
+    G.gTriggerPath = dir.path(S("trg"));
+    G.gEmailPath = dir.path(S("eml"));
+    const QStringList old{dir.write(S("trg/.A.trg.Xy12Zz.tmp"), "half"), dir.write(S("eml/A_1.$$$"), "half")};
+    for (const QString& path : old) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-600), QFileDevice::FileModificationTime);
+    }
+    dir.write(S("trg/.B.trg.Xy12Zz.tmp"), "being written");
+    dir.write(S("eml/B_1.$$$"), "being written");
+    ScriptedPrompter prompts;
+    LoadSchedule();
+    RecoverRun();
+    EXPECT_EQ(QDir(dir.path(S("trg"))).entryList(QDir::Files | QDir::Hidden), QStringList{S(".B.trg.Xy12Zz.tmp")});
+    EXPECT_EQ(QDir(dir.path(S("eml"))).entryList(QDir::Files | QDir::Hidden), QStringList{S("B_1.$$$")});
+    EXPECT_EQ(dir.read(S("eml/B_1.$$$")), QByteArray("being written"));
+    for (int j = 1; j <= 3; ++j)
+        ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
+    NullExecView view;
+    Execution exec(view);
+    exec.cmdKick_Click();
+    EXPECT_EQ(G.Jobs[1].JobState, jsAborted);
+    EXPECT_EQ(G.Jobs[1].ErrorText, S("Exit code 4"));
+    EXPECT_EQ(G.Jobs[2].JobState, jsCompleted);
+    EXPECT_EQ(G.Jobs[3].JobState, jsAborted);
+    EXPECT_EQ(G.Jobs[3].ErrorText, S("Exit status unknown"));
+    // The outcomes are kept: the keepers' records are gone.
+    EXPECT_TRUE(QDir(dir.path(S("sched/KILL.sch.ends"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    ResetState();
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#include "morvenda/execution/journal.h"
+
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/state.h"
+#include "tests/support/testing.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A journal written by hand, as a crash leaves it, laid over the schedule.
+TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
+    ResetState();
+    TempDir dir;
+    G.gSchedFile = dir.path(S("Live.sch"));
+    for (const char* name : {"DONE", "FAILED", "HELD", "RERUN", "TORN"}) {
+        JobRec j;
+        j.JobName = S(name);
+        j.Started = DateVal::fromSeconds(1000);
+        j.Completed = DateVal::fromSeconds(1100);
+        j.LastDuration = 30;
+        G.Jobs.push_back(j);
+    }
+    JobTableChanged();
+    dir.write(S("Live.sch.journal"),
+              "S\tDONE\t5000\t77000\t111\t222\t333\t1000\t1100\n"
+              "P\tDONE\n"
+              "E\tDONE\t0\t0\t5060\t77060\t60\t60\t\n"
+              "X\tDONE\t4\n"                                   // effects stopped after the completion line
+              "S\tFAILED\t5000\t77000\t112\t223\t334\t1000\t1100\n"
+              "P\tFAILED\n"
+              "E\tFAILED\t1\t0\t5010\t77010\t10\t10\tExit code 2\n"
+              "X\tFAILED\t1\nX\tFAILED\t2\nX\tFAILED\t4\nX\tFAILED\t7\n"  // all done
+              "S\tHELD\t5000\t77000\t113\t224\t335\t1000\t1100\n"
+              "C\tHELD\t1000\t1100\n"                          // its program never ran
+              "S\tRERUN\t5000\t77000\t114\t225\t336\t1000\t1100\n"
+              "P\tRERUN\n"
+              "E\tRERUN\t0\t1\t5005\t77005\t5\t5\t\n"
+              "X\tRERUN\t7\n"                                  // rescheduled ...
+              "S\tNOSUCH\t5000\t77000\t1\t2\t3\t0\t0\n"         // a job no longer in the schedule
+              "S\tRERUN\t6000\t78000\t116\t227\t337\t0\t0\n"  // submitted again, its effects not done
+              "S\tTORN\t5000\t77000\t115\t226");                // cut short by the crash
+    const PendingWork work = ReplayRunJournal();
+    const std::vector<PendingEnding>& pending = work.Endings;
+    EXPECT_EQ(work.Submissions, std::vector<int>{4});
+
+    const JobRec& done = G.Jobs[1];
+    EXPECT_EQ(done.Started, DateVal::fromSeconds(5000));
+    EXPECT_EQ(done.StartedReal, 77000);
+    EXPECT_EQ(done.Completed, DateVal::fromSeconds(5060));
+    EXPECT_EQ(done.ProcInfo, (ProcessInfo{222, 333, 111, 111}));
+    EXPECT_EQ(done.LastDuration, 60);
+    EXPECT_FALSE(done.Killed);
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_EQ(pending[0].Job, 1);
+    EXPECT_EQ(pending[0].StepsDone, 4);
+    EXPECT_EQ(pending[0].Record.Span, 60);
+
+    EXPECT_TRUE(G.Jobs[2].Killed);
+    EXPECT_EQ(G.Jobs[2].ErrorText, S("Exit code 2"));
+    EXPECT_EQ(G.Jobs[3].Started, DateVal::fromSeconds(1000));
+    EXPECT_EQ(G.Jobs[3].Completed, DateVal::fromSeconds(1100));
+    EXPECT_EQ(G.Jobs[4].Started, DateVal::fromSeconds(6000));
+    EXPECT_TRUE(G.Jobs[4].Completed.isZero());
+    EXPECT_EQ(G.Jobs[5].Started, DateVal::fromSeconds(1000));
+
+    // A save holds it all: the journal is emptied.
+    ScriptedPrompter prompts;
+    ASSERT_TRUE(SaveSchedule());
+    EXPECT_EQ(dir.read(S("Live.sch.journal")), QByteArray());
+    EXPECT_TRUE(ReplayRunJournal().empty());
+    CloseRunJournal();
+    ResetState();
+    JobTableChanged();
+}
+
+}  // namespace
