@@ -1,5 +1,7 @@
 #include "common/clock.h"
 
+#include <chrono>
+
 namespace {
 SystemClock gSystemClock;
 const Clock* gClock = nullptr;
@@ -10,6 +12,19 @@ const Clock& currentClock() { return gClock ? *gClock : gSystemClock; }
 void setClock(const Clock* c) { gClock = c; }
 
 qint64 SystemClock::nowReal() const { return QDateTime::currentSecsSinceEpoch(); }
+
+QTimeZone SystemClock::zone() const {
+    // Looking the zone up reads the system's settings from the disk; a load
+    // or a kick pass asks for it for every job.
+    const qint64 ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+    if (zoneCheckedMs_ < 0 || ms - zoneCheckedMs_ >= 1000) {
+        zone_ = QTimeZone::systemTimeZone();
+        zoneCheckedMs_ = ms;
+    }
+    return zone_;
+}
 
 qint64 FirstReal(const DateVal& Wall) {
     // The kick pass asks this for every waiting job on every pass, mostly for

@@ -20,7 +20,12 @@ class SystemClock : public Clock {
 public:
     DateVal now() const override { return DateVal::currentLocal(); }
     qint64 nowReal() const override;
-    QTimeZone zone() const override { return QTimeZone::systemTimeZone(); }
+    /// The system's zone, looked up again at most once a second.
+    QTimeZone zone() const override;
+
+private:
+    mutable QTimeZone zone_;
+    mutable qint64 zoneCheckedMs_ = -1;
 };
 
 /// The clock in use by this program; never null (the system clock until
