@@ -153,7 +153,7 @@ bool WriteAllTo(int fd, const QByteArray& bytes) {
 
 }  // namespace
 
-bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, int mode) {
+bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, int mode, bool flush) {
     const QString folder = FolderOf(path);
     const QString name = FileNameOf(path);
     QByteArray tmpl = QFile::encodeName(JoinPath(folder, TempPrefix(name) + QStringLiteral("XXXXXX") + kTempSuffix));
@@ -168,7 +168,7 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, i
         return fail(QStringLiteral("cannot create a file in the folder \"%1\": %2")
                         .arg(folder.isEmpty() ? QStringLiteral(".") : folder, qt_error_string(e)));
     }
-    bool ok = WriteAllTo(fd, bytes) && ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && ::fsync(fd) == 0;
+    bool ok = WriteAllTo(fd, bytes) && ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && (!flush || ::fsync(fd) == 0);
     int e = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -182,6 +182,8 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, i
         ::unlink(tmpl.constData());
         return fail(qt_error_string(e));
     }
+    if (!flush)
+        return true;
     const int dir = ::open(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

@@ -37,8 +37,11 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
 /// and the folder is flushed. A symbolic link planted at path is replaced by
 /// the file, never followed. False, with *error naming the file and the
 /// reason, when a step fails: the old file is then untouched and no temporary
-/// file is left.
-bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr, int mode = 0644);
+/// file is left. Flush false leaves out the two flushes (the file is still
+/// replaced whole, but a power failure may keep the old one): for files that
+/// only report a state another file keeps.
+bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr, int mode = 0644,
+                 bool flush = true);
 
 /// The file that path leads to through its symbolic links (path itself when
 /// it is no link): the target of a link, relative targets taken from the

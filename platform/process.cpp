@@ -14,9 +14,13 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +54,7 @@ constexpr size_t kKeepEnded = 4096;
 struct ChildTable {
     std::mutex mu;
     std::unordered_map<pid_t, ChildRecord> children;
+    std::unordered_set<pid_t> running;  // the children not seen ending yet
     std::deque<ProcessStamp> endedOrder;
 };
 
@@ -74,6 +79,7 @@ ProcessExit FromWaitStatus(int status) {
 void MarkEnded(ChildTable& t, pid_t pid, ChildRecord& rec, const ProcessExit& e) {
     rec.ended = true;
     rec.exit = e;
+    t.running.erase(pid);
     t.endedOrder.push_back(ProcessStamp{pid, rec.startTime});
     while (t.endedOrder.size() > kKeepEnded) {
         const ProcessStamp old = t.endedOrder.front();
@@ -105,8 +111,15 @@ void PollChild(ChildTable& t, pid_t pid, ChildRecord& rec) {
 void ReapEndedChildren() {
     ChildTable& t = Children();
     std::lock_guard lock(t.mu);
-    for (auto& [pid, rec] : t.children)
-        PollChild(t, pid, rec);
+    // Only the children still running are asked about, however many ended.
+    const std::vector<pid_t> running(t.running.begin(), t.running.end());
+    for (const pid_t pid : running) {
+        auto it = t.children.find(pid);
+        if (it == t.children.end())
+            t.running.erase(pid);
+        else
+            PollChild(t, pid, it->second);
+    }
 }
 
 // Reaps one child of ours (a keeper) once it has ended; one look, whatever the
@@ -182,13 +195,21 @@ char* WriteDecimal(char* out, unsigned long n) {
 [[noreturn]] void RunChild(const char* path, char* const* argv, char* const* envp, char* pidSlot, int devNull,
                            int errWrite, int reportFd, int goFd) {
     ::setpgid(0, 0);
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // The child shares the scheduler's memory until the exec: no handler of
+    // ours may run here, so every caught signal goes back to its default
+    // before the signals (all blocked by Spawn) are let through.
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        struct sigaction cur;
+        if (::sigaction(sig, nullptr, &cur) == 0 && cur.sa_handler != SIG_DFL && cur.sa_handler != SIG_IGN)
+            ::sigaction(sig, &dfl, nullptr);
+    }
     ::sigaction(SIGPIPE, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     if (pidSlot)
         WriteDecimal(pidSlot, static_cast<unsigned long>(::getpid()));
     if (devNull != STDIN_FILENO) {
@@ -214,6 +235,50 @@ char* WriteDecimal(char* out, unsigned long n) {
         w = ::write(errWrite, &err, sizeof err);
     } while (w < 0 && errno == EINTR);
     ::_exit(127);
+}
+
+// What the child of Spawn gets, on a stack of its own.
+struct ChildArgs {
+    const char* path;
+    char* const* argv;
+    char* const* envp;
+    char* pidSlot;
+    int devNull;
+    int errWrite;
+    int reportFd;
+    int goFd;
+};
+
+int ChildEntry(void* p) {
+    const auto* a = static_cast<const ChildArgs*>(p);
+    RunChild(a->path, a->argv, a->envp, a->pidSlot, a->devNull, a->errWrite, a->reportFd, a->goFd);
+}
+
+// Starts the child without copying the scheduler: it runs in the
+// scheduler's memory (on a stack of its own) until its exec, while the
+// scheduler waits, so the start costs the same however large the schedule
+// is. Signals stay blocked meanwhile. A fork where that cannot be had.
+pid_t StartChild(ChildArgs& args) {
+    sigset_t all;
+    sigset_t old;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &old);
+    constexpr size_t kStack = 64 * 1024;
+    void* stack = ::mmap(nullptr, kStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    pid_t pid;
+    if (stack != MAP_FAILED) {
+        pid = ::clone(ChildEntry, static_cast<char*>(stack) + kStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &args);
+    } else {
+        pid = ::fork();
+        if (pid == 0)
+            ChildEntry(&args);
+    }
+    const int err = errno;
+    if (stack != MAP_FAILED)
+        ::munmap(stack, kStack);
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = err;
+    return pid;
 }
 
 }  // namespace
@@ -416,9 +481,8 @@ pid_t Spawn(const QByteArray& path, std::vector<QByteArray>& args, std::vector<Q
     // the originals have.
     const int report = reportFd >= 0 ? ::fcntl(reportFd, F_DUPFD_CLOEXEC, 10) : -1;
     const int go = goFd >= 0 ? ::fcntl(goFd, F_DUPFD_CLOEXEC, 10) : -1;
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        RunChild(path.constData(), argv.data(), envp.data(), pidSlot, devNull, errPipe[1], report, go);
+    ChildArgs child{path.constData(), argv.data(), envp.data(), pidSlot, devNull, errPipe[1], report, go};
+    const pid_t pid = StartChild(child);
     const int forkErr = errno;
     ::close(errPipe[1]);
     ::close(devNull);
@@ -455,6 +519,7 @@ void RememberChild(pid_t pid, std::uint32_t startTime) {
     ChildTable& t = Children();
     std::lock_guard lock(t.mu);
     t.children[pid] = ChildRecord{startTime, false, ProcessExit{}};
+    t.running.insert(pid);
 }
 
 std::uint32_t StartTimeOf(pid_t pid) {

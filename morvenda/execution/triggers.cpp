@@ -26,10 +26,10 @@ constexpr int kWritePauseMs = 100;
 // place, so a reader never sees an empty or half file; a symbolic link planted
 // at Path is replaced, never written through. A failure is tried
 // again a few times after a short pause; *error holds the last reason.
-bool WriteLineFile(const QString& Path, const QString& Text, QString* error) {
+bool WriteLineFile(const QString& Path, const QString& Text, QString* error, bool flush = true) {
     const QByteArray bytes = Text.toUtf8() + "\r\n";
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFile(Path, bytes, error))
+        if (ReplaceFile(Path, bytes, error, 0644, flush))
             return true;
         if (attempt == kWriteAttempts || !QFileInfo(FolderOf(Path)).isDir())
             return false;  // a missing folder will not appear in a moment
@@ -97,14 +97,18 @@ void DeleteTrigger(int JobIndex) {
 void Track(const QString& JobName, const QString& Status) {
     if (G.gTrackerPath.isEmpty())
         return;
+    // A tracker file only shows the job's latest state, which the schedule
+    // file and the run journal keep: it is replaced whole but not flushed to
+    // the disk, which would cost more than the rest of the job's handling.
     WriteFile(JoinPath(G.gTrackerPath, JobName.trimmed() + QStringLiteral(".trk")),
               Status.trimmed() + QLatin1Char(',') + G.gSchedName.trimmed() + QLatin1Char(',') +
-                  NowStamp(QStringLiteral("hh:nn:ss")));
+                  NowStamp(QStringLiteral("hh:nn:ss")),
+              false);
 }
 
-bool WriteFile(const QString& Path, const QString& Text) {
+bool WriteFile(const QString& Path, const QString& Text, bool Flush) {
     QString error;
-    if (WriteLineFile(Path, Text, &error))
+    if (WriteLineFile(Path, Text, &error, Flush))
         return true;
     LogAndList(G.gLogFile, QStringLiteral("Cannot write to file ") + Path + QStringLiteral("\n\n") + error);
     return false;

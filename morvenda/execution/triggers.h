@@ -24,12 +24,13 @@ bool TrigFileFound(const QString& FileSpec);
 void DeleteTrigger(int JobIndex);
 
 /// Replaces job JobName's tracker file with its status line (no tracker
-/// folder: nothing is written).
+/// folder: nothing is written). The file is replaced whole, not flushed.
 void Track(const QString& JobName, const QString& Status);
 
-/// Creates or replaces Path with the single line Text, trying up to 5000
-/// times; when every attempt fails the failure is logged. False then.
-bool WriteFile(const QString& Path, const QString& Text);
+/// Creates or replaces Path with the single line Text, trying up to 3
+/// times; when every attempt fails the failure is logged. False then. Flush
+/// false: not flushed to the disk (see ReplaceFile).
+bool WriteFile(const QString& Path, const QString& Text, bool Flush = true);
 
 /// The job name blank-padded (or cut) to 8 characters, as log lines show it.
 QString PaddedName(int JobIndex);
