@@ -523,7 +523,17 @@ QString ScheduleLine(const JobRec& J) {
     return QString::fromUtf8(bytes);
 }
 
+namespace {
+bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like);
+}  // namespace
+
 bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
+    return ParseLine(Line, Sep, J, error, Like);
+}
+
+namespace {
+
+bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
     FieldViews f;
     if (const int bad = SplitViews(Line, Sep, f); bad != 0) {
         *error = UnclosedQuote(bad);
@@ -685,6 +695,8 @@ bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error
     return true;
 }
 
+}  // namespace
+
 QString ScheduleBackupName(const QString& Path) {
     const QString name = FileNameOf(Path);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -726,26 +738,36 @@ void LoadSchedule() {
 
     // Byte 0xFF stands for a double quote in old files; it never occurs in
     // UTF-8, so replacing the byte leaves every UTF-8 character alone.
-    bytes.replace('\xff', '"');
-    const QStringList lines = SplitLines(DecodeText(bytes));
+    if (bytes.contains('\xff'))
+        bytes.replace('\xff', '"');
+    const auto lineEnds = std::count(bytes.cbegin(), bytes.cend(), '\n');
+    const QString text = DecodeText(bytes);
+    bytes = QByteArray();
 
     // The whole table is read before it replaces G.Jobs, so a broken line
-    // leaves no half-read schedule behind.
+    // leaves no half-read schedule behind. Lines are read as views of the
+    // text: no copy of each is kept while the jobs are made.
     JobTable jobs(1);
-    jobs.reserve(static_cast<size_t>(lines.size()) + 1);
+    jobs.reserve(static_cast<size_t>(lineEnds) + 2);
     QChar sep = kComma;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString& line = lines[i];
-        if (i == 0)
+    qsizetype lineNo = 0;
+    const qsizetype n = text.size();
+    for (qsizetype start = 0; start < n;) {
+        qsizetype end = start;
+        while (end < n && text[end] != QLatin1Char('\n') && text[end] != QLatin1Char('\r'))
+            ++end;
+        const QStringView line = QStringView(text).mid(start, end - start);
+        start = end + (end + 1 < n && text[end] == QLatin1Char('\r') && text[end + 1] == QLatin1Char('\n') ? 2 : 1);
+        if (++lineNo == 1)
             sep = line.contains(kTab) ? kTab : kComma;
         if (line.trimmed().isEmpty())
             continue;
         JobRec job;
         QString error;
-        if (!ParseScheduleLine(line, sep, &job, &error, jobs.size() > 1 ? &jobs.back() : nullptr)) {
+        if (!ParseLine(line, sep, &job, &error, jobs.size() > 1 ? &jobs.back() : nullptr)) {
             FatalClose(QStringLiteral("Schedule file \"%1\", line %2, %3.  The file has not been changed; "
                                       "correct the line and start again.")
-                           .arg(path, QString::number(i + 1), error));
+                           .arg(path, QString::number(lineNo), error));
         }
         jobs.push_back(std::move(job));
     }
