@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -500,8 +501,36 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
 
 namespace {
 
+// The zone's offset from UTC at a real moment. The span between the two
+// transitions around the moment is kept with its offset: a load or a pass
+// asks for moments close to each other, and asking the zone costs far more
+// than the arithmetic (the logic runs on one thread).
 qint64 OffsetAt(qint64 real, const QTimeZone& zone) {
-    return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(real, QTimeZone::utc()));
+    struct Span {
+        QByteArray zone;
+        qint64 from = 1;  // empty until first set
+        qint64 to = 0;
+        qint64 offset = 0;
+    };
+    static Span cache;
+    const QByteArray id = zone.id();
+    if (real >= cache.from && real < cache.to && cache.zone == id)
+        return cache.offset;
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(real, QTimeZone::utc());
+    const qint64 offset = zone.offsetFromUtc(at);
+    qint64 from = std::numeric_limits<qint64>::min();
+    qint64 to = std::numeric_limits<qint64>::max();
+    if (zone.hasTransitions()) {
+        const QTimeZone::OffsetData before = zone.previousTransition(at.addSecs(1));
+        const QTimeZone::OffsetData after = zone.nextTransition(at);
+        if (before.atUtc.isValid())
+            from = before.atUtc.toSecsSinceEpoch();
+        if (after.atUtc.isValid())
+            to = after.atUtc.toSecsSinceEpoch();
+    }
+    if (from <= real && real < to)
+        cache = Span{id, from, to, offset};
+    return offset;
 }
 
 }  // namespace

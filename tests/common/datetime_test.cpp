@@ -121,3 +121,25 @@ TEST(DateParse, ReadsBackWhatFormattingWrote) {
 }
 
 }  // namespace
+
+TEST(DateZone, WallAndRealAgreeWithTheZoneOnEitherSideOfEveryChange) {
+    // Moments in both directions around the 2026 changes of Europe/London,
+    // visited out of order, against the zone's own answer each time.
+    const QTimeZone london("Europe/London");
+    ASSERT_TRUE(london.isValid());
+    const qint64 spring = QDateTime(QDate(2026, 3, 29), QTime(1, 0), QTimeZone::utc()).toSecsSinceEpoch();
+    const qint64 autumn = QDateTime(QDate(2026, 10, 25), QTime(1, 0), QTimeZone::utc()).toSecsSinceEpoch();
+    for (const qint64 change : {spring, autumn, spring}) {
+        for (const qint64 delta : {-86400LL * 200, -1LL, 0LL, 1LL, -3600LL, 3599LL, 86400LL * 200, -2LL}) {
+            const qint64 real = change + delta;
+            const QDateTime expected = QDateTime::fromSecsSinceEpoch(real, london);
+            const DateVal wall = WallOf(real, london);
+            EXPECT_EQ(wall, DateVal::fromDateTime(expected.date().year(), expected.date().month(), expected.date().day(),
+                                                  expected.time().hour(), expected.time().minute(),
+                                                  expected.time().second()))
+                << real;
+            const RealSpan back = RealOf(wall, london);
+            EXPECT_TRUE(back.first == real || back.last == real) << real;
+        }
+    }
+}
