@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 
 QPushButton* NamedButton(QWidget* Parent, const char* Name, const QString& Caption) {
@@ -61,4 +63,22 @@ void NameControls(QWidget* Window) {
         else if (auto* l = qobject_cast<QLabel*>(w))
             name(l, l->text());
     }
+}
+
+QMenuBar* DialogMenuBar(QWidget* Window, QPushButton* OK, QPushButton* Cancel, QPushButton* Help,
+                        const QString& OkCaption, const char* HelpItem) {
+    auto* bar = new QMenuBar(Window);
+    bar->setObjectName(QStringLiteral("mnuBar"));
+    QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", OkCaption);
+    QAction* mnuCancel = NamedMenuItem(mnuFile, "mnuCancel", QStringLiteral("&Cancel"));
+    QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* help = NamedMenuItem(mnuHelp, HelpItem, QStringLiteral("&Help"));
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    QObject::connect(mnuOK, &QAction::triggered, OK, &QPushButton::click);
+    QObject::connect(mnuCancel, &QAction::triggered, Cancel, &QPushButton::click);
+    QObject::connect(help, &QAction::triggered, Help, &QPushButton::click);
+    return bar;
 }

@@ -5,6 +5,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QPushButton;
 class QWidget;
 
@@ -34,3 +35,10 @@ QLabel* BuddyLabel(QWidget* Parent, const QString& Caption, QWidget* Buddy);
 /// without a label keep what they have; the window names them itself.
 /// Windows call it once their controls exist.
 void NameControls(QWidget* Window);
+
+/// The menu bar of a small dialog: "&File" (mnuFile) with OkCaption (mnuOK)
+/// and "&Cancel" (mnuCancel), and "&Help" (mnuHelp) with "&Help" (named
+/// HelpItem, key F1), each item pressing the button of the same purpose.
+/// The caller places the bar in its layout.
+QMenuBar* DialogMenuBar(QWidget* Window, QPushButton* OK, QPushButton* Cancel, QPushButton* Help,
+                        const QString& OkCaption, const char* HelpItem);

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
 #include <QPushButton>
@@ -77,19 +76,9 @@ void NameButtons(QWidget* Window) {
 DialogButtons MakeDialogButtons(QWidget* Window, const QString& OkMenuCaption) {
     DialogButtons d{NamedButton(Window, "cmdOK", QStringLiteral("OK")),
                     NamedButton(Window, "cmdCancel", QStringLiteral("&Cancel")),
-                    NamedButton(Window, "cmdHelp", QStringLiteral("&Help")), new QMenuBar(Window)};
-    QMenu* mnuFile = d.Menu->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", OkMenuCaption);
-    QAction* mnuCancel = NamedMenuItem(mnuFile, "mnuCancel", QStringLiteral("&Cancel"));
-    QMenu* mnuHelp = d.Menu->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
-    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+                    NamedButton(Window, "cmdHelp", QStringLiteral("&Help")), nullptr};
     for (QPushButton* b : {d.OK, d.Cancel, d.Help}) b->setAutoDefault(false);
-    QObject::connect(mnuOK, &QAction::triggered, d.OK, &QPushButton::click);
-    QObject::connect(mnuCancel, &QAction::triggered, d.Cancel, &QPushButton::click);
-    QObject::connect(mnuHelpHelp, &QAction::triggered, d.Help, &QPushButton::click);
+    d.Menu = DialogMenuBar(Window, d.OK, d.Cancel, d.Help, OkMenuCaption, "mnuHelpHelp");
     // Once the window's controls all exist (its constructor has ended), the
     // menu bar wins the Alt+letters it shares with them.
     QTimer::singleShot(0, Window, [Window] { MenuBarWinsMnemonics(Window); });

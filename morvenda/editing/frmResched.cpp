@@ -8,7 +8,6 @@
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -17,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -75,16 +73,7 @@ frmResched::frmResched(std::function<void()> UnsubBuild, QWidget* parent)
     for (QPushButton* b : {cmdClear, cmdOK_, cmdCancel, cmdHelp})
         b->setAutoDefault(false);
 
-    auto* bar = new QMenuBar(this);
-    bar->setObjectName(QStringLiteral("mnuBar"));
-    QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", QStringLiteral("&OK"));
-    QAction* mnuCancel = NamedMenuItem(mnuFile, "mnuCancel", QStringLiteral("&Cancel"));
-    QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* mnuHelpF1 = NamedMenuItem(mnuHelp, "mnuHelpF1", QStringLiteral("&Help"));
-    mnuHelpF1->setShortcut(QKeySequence(Qt::Key_F1));
+    QMenuBar* bar = DialogMenuBar(this, cmdOK_, cmdCancel, cmdHelp, QStringLiteral("&OK"), "mnuHelpF1");
 
     auto* controls = new QGridLayout;
     controls->addWidget(lblGroup, 0, 0);
@@ -127,9 +116,6 @@ frmResched::frmResched(std::function<void()> UnsubBuild, QWidget* parent)
     connect(cmdCancel, &QPushButton::clicked, this, &frmResched::cmdCancel_Click);
     const auto help = [] { ShowHelp(QStringLiteral("Modify Schedule")); };
     connect(cmdHelp, &QPushButton::clicked, this, help);
-    connect(mnuOK, &QAction::triggered, cmdOK_, &QPushButton::click);
-    connect(mnuCancel, &QAction::triggered, cmdCancel, &QPushButton::click);
-    connect(mnuHelpF1, &QAction::triggered, cmdHelp, &QPushButton::click);
 
     // Loading: the group filter is kept when one of the jobs still has that
     // group; the list stays empty until an option is chosen.

@@ -5,10 +5,8 @@
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -42,16 +40,7 @@ frmDumOp::frmDumOp(QWidget* parent) : QDialog(parent) {
     QPushButton* cmdHelp = NamedButton(this, "cmdHelp", QStringLiteral("&Help"));
     cmdHelp->setAutoDefault(false);
 
-    auto* bar = new QMenuBar(this);
-    bar->setObjectName(QStringLiteral("mnuBar"));
-    QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", QStringLiteral("&OK"));
-    QAction* mnuCancel = NamedMenuItem(mnuFile, "mnuCancel", QStringLiteral("&Cancel"));
-    QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* mnuHelpF1 = NamedMenuItem(mnuHelp, "mnuHelpF1", QStringLiteral("&Help"));
-    mnuHelpF1->setShortcut(QKeySequence(Qt::Key_F1));
+    QMenuBar* bar = DialogMenuBar(this, cmdOK, cmdCancel, cmdHelp, QStringLiteral("&OK"), "mnuHelpF1");
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -68,9 +57,6 @@ frmDumOp::frmDumOp(QWidget* parent) : QDialog(parent) {
     connect(cmdOK, &QPushButton::clicked, this, &frmDumOp::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(cmdHelp, &QPushButton::clicked, this, [] { ShowHelp(QStringLiteral("Dummy Run Options")); });
-    connect(mnuOK, &QAction::triggered, cmdOK, &QPushButton::click);
-    connect(mnuCancel, &QAction::triggered, cmdCancel, &QPushButton::click);
-    connect(mnuHelpF1, &QAction::triggered, cmdHelp, &QPushButton::click);
     NameControls(this);
     // The menu bar wins the Alt+letters it shares with the buttons.
     MenuBarWinsMnemonics(this);
