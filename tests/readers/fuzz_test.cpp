@@ -39,7 +39,8 @@ public:
     explicit Mutator(unsigned seed) : rng_(seed) {}
 
     QByteArray operator()(QByteArray b) {
-        static const QByteArray specials("\"\t,\r\n\0\xff\xac=[];~%&  \\/*?.-:0123456789", 37);
+        static const char kSpecials[] = "\"\t,\r\n\0\xff\xac=[];~%&  \\/*?.-:0123456789";
+        static const QByteArray specials(kSpecials, sizeof kSpecials - 1);
         const int edits = 1 + pick(4);
         for (int e = 0; e < edits; ++e) {
             const int at = b.isEmpty() ? 0 : pick(static_cast<int>(b.size()));
