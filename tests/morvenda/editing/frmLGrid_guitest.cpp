@@ -7,10 +7,13 @@
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/editing/frmEdit.h"
 #include "morvenda/editing/frmEditJob.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -185,6 +188,37 @@ TEST_F(FrmLGridTest, NewCopyPasteAndCancel) {
     const JobTable saved = reload();
     EXPECT_EQ(order(saved), S("XBYCAB2"));
     EXPECT_EQ(saved[6].RunAfter, QStringList{S("A")});
+    EXPECT_EQ(saved[6].Group, S("PAY"));
+}
+
+TEST_F(FrmLGridTest, NewOpensTheJobEditorWhoseJobIsSaved) {
+    // The real editor, opened by New: a job typed into it is in the grid and
+    // in the schedule file once OK is pressed.
+    frmLGrid w;
+    WhenShown<frmEdit>([this](frmEdit* e) {
+        auto type = [e](const char* name, const QString& text) {
+            auto* box = e->findChild<QLineEdit*>(QString::fromLatin1(name));
+            ASSERT_NE(box, nullptr) << name;
+            box->clear();
+            QTest::keyClicks(box, text);
+        };
+        type("txtJobName", S("newjob"));
+        type("txtCmdLine", S("/bin/true"));
+        auto* group = e->findChild<QComboBox*>(S("cboGroup"));
+        ASSERT_NE(group, nullptr);
+        group->lineEdit()->clear();
+        QTest::keyClicks(group->lineEdit(), S("PAY"));
+        e->findChild<QPushButton*>(S("cmdOK"))->click();
+        if (e->isVisible()) {
+            ADD_FAILURE() << "the editor stayed open: " << prompts.messages.join(S(" | ")).toStdString();
+            e->findChild<QPushButton*>(S("cmdCancel"))->click();
+        }
+    });
+    button(w, "cmdNew")->click();
+    EXPECT_EQ(shown(w), S("AXBYCNEWJOB"));
+    const JobTable saved = reload();
+    ASSERT_EQ(order(saved), S("AXBYCNEWJOB"));
+    EXPECT_EQ(saved[6].CommandLine, S("/bin/true"));
     EXPECT_EQ(saved[6].Group, S("PAY"));
 }
 
