@@ -14,3 +14,16 @@ QString ProgramCommandLine(const QStringList& Args) {
     }
     return Args.join(QLatin1Char(' '));
 }
+
+QStringList ProgramArguments(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    return args;
+}
+
+void UseOffscreenWithoutDisplay() {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}

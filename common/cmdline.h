@@ -8,3 +8,11 @@
 /// (MRV_CMDLINE_PID is our own pid), so commas and quotes arrive as written;
 /// otherwise Args (the arguments after the program name) joined with blanks.
 QString ProgramCommandLine(const QStringList& Args);
+
+/// The arguments after the program name, taken before QApplication removes the
+/// options it knows (-style, ...), which may be parts of a job's command line.
+QStringList ProgramArguments(int argc, char** argv);
+
+/// Without any display (and no QT_QPA_PLATFORM chosen) a program runs on Qt's
+/// offscreen platform, so it still starts; its boxes then go to standard error.
+void UseOffscreenWithoutDisplay();

@@ -85,18 +85,9 @@ bool IniDocument::loadForUpdate(const QString& path, IniDocument* doc, QString* 
     *doc = IniDocument();
     if (!PathExists(path))
         return true;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, f.errorString());
+    QByteArray bytes;
+    if (!ReadFileBytes(path, &bytes, error))
         return false;
-    }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Cannot read \"%1\": %2").arg(path, f.errorString());
-        return false;
-    }
     *doc = fromBytes(bytes);
     return true;
 }

@@ -55,19 +55,26 @@ QStringList SplitLines(const QString& text) {
     return lines;
 }
 
-bool ReadTextFile(const QString& path, QString* text, QString* error) {
+bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, f.errorString());
         return false;
     }
-    const QByteArray bytes = f.readAll();
+    *bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
         if (error)
             *error = QStringLiteral("Cannot read \"%1\": %2").arg(path, f.errorString());
         return false;
     }
+    return true;
+}
+
+bool ReadTextFile(const QString& path, QString* text, QString* error) {
+    QByteArray bytes;
+    if (!ReadFileBytes(path, &bytes, error))
+        return false;
     *text = DecodeText(bytes);
     return true;
 }

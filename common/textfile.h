@@ -22,6 +22,10 @@ bool ReadTextFile(const QString& path, QString* text, QString* error = nullptr);
 /// Reads a text file into lines (SplitLines). False as ReadTextFile.
 bool ReadTextLines(const QString& path, QStringList* lines, QString* error = nullptr);
 
+/// The bytes of the file at path. False, with *error ("Cannot open ..." or
+/// "Cannot read ..." and the reason), when it cannot be opened or read.
+bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error = nullptr);
+
 /// Lines joined with CR LF after each line, encoded as UTF-8.
 QByteArray EncodeLines(const QStringList& lines);
 

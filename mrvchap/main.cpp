@@ -11,16 +11,9 @@
 // waits for the program's window and types into it.
 
 int main(int argc, char** argv) {
-    // With no display the program still starts, on Qt's offscreen platform;
-    // its boxes then go to standard error (it has nothing to type into).
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-
+    UseOffscreenWithoutDisplay();
     // Taken before QApplication removes the options it knows.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+    const QStringList args = ProgramArguments(argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVChap"));

@@ -1,6 +1,6 @@
+#include "common/cmdline.h"
 #include "common/gui/errorwindow.h"
 #include "common/gui/qtprompter.h"
-#include "common/cmdline.h"
 #include "mrvdummy/dummyargs.h"
 #include "mrvdummy/frmDummy.h"
 
@@ -12,17 +12,9 @@
 // then the error's number as the exit status).
 
 int main(int argc, char** argv) {
-    // With no display at all the program still runs, on Qt's offscreen
-    // platform, so a dummy run on a machine without a desktop keeps working.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    // Taken before QApplication removes the options it knows (-style, ...),
-    // which could be parts of a job's command line.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+    UseOffscreenWithoutDisplay();
+    // Taken before QApplication removes the options it knows.
+    const QStringList args = ProgramArguments(argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVDummy"));

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "common/cmdline.h"
 #include "common/fatal.h"
 #include "common/gui/qtprompter.h"
 #include "common/prompter.h"
@@ -13,15 +14,9 @@
 // the mail server its configuration file names, on a timer.
 
 int main(int argc, char** argv) {
-    // With no display at all the program still runs, on Qt's offscreen
-    // platform; its message boxes then go to standard error.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-
+    UseOffscreenWithoutDisplay();
     // Taken before QApplication removes the options it knows.
-    QStringList args;
-    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+    const QStringList args = ProgramArguments(argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVEmail"));
