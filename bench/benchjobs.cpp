@@ -1,5 +1,9 @@
 #include "bench/benchjobs.h"
 
+#include "common/prompter.h"
+
+#include <benchmark/benchmark.h>
+
 #include "common/constants.h"
 
 JobTable BenchJobs(int n) {
@@ -45,4 +49,18 @@ JobTable BenchJobs(int n) {
         jobs.push_back(J);
     }
     return jobs;
+}
+
+int RunBenchmarks(int argc, char** argv) {
+    StderrPrompter noBoxes;
+    setPrompter(&noBoxes);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        setPrompter(nullptr);
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    setPrompter(nullptr);
+    return 0;
 }

@@ -6,3 +6,8 @@
 /// dependencies each, end-of-job messages, date variables, times and
 /// trigger files (element 0 empty).
 JobTable BenchJobs(int N);
+
+/// Runs the benchmarks the command line selects (the application object
+/// already made), with message boxes written to standard error instead of
+/// waiting for an answer. Returns main's exit status.
+int RunBenchmarks(int argc, char** argv);

@@ -9,8 +9,8 @@
 //
 // Reported as counters: scheduler_ms_per_job, make_ms_per_job, passes.
 
+#include "bench/benchjobs.h"
 #include "common/clock.h"
-#include "common/prompter.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/state.h"
@@ -196,13 +196,5 @@ BENCHMARK(BM_DagRun)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    StderrPrompter noBoxes;
-    setPrompter(&noBoxes);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    setPrompter(nullptr);
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

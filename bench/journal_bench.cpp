@@ -10,8 +10,8 @@
 // The journal is emptied every 100 records, as the save at the end of a pass
 // empties it. Files are in a temporary folder.
 
+#include "bench/benchjobs.h"
 #include "common/clock.h"
-#include "common/prompter.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
@@ -127,11 +127,5 @@ BENCHMARK(BM_Journal_Replay)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    StderrPrompter noBoxes;
-    setPrompter(&noBoxes);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    setPrompter(nullptr);
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

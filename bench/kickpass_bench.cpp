@@ -21,8 +21,8 @@
 // The schedule, log and trigger folders are in a temporary folder; no process
 // is left behind.
 
+#include "bench/benchjobs.h"
 #include "common/clock.h"
-#include "common/prompter.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/launcher.h"
@@ -238,15 +238,7 @@ BENCHMARK(BM_KickPass_WaitOnChainUnrelated)->Arg(1000)->Arg(2000)->Arg(4000)->Un
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    // No message box can wait for an answer here.
-    StderrPrompter noBoxes;
-    setPrompter(&noBoxes);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = RunBenchmarks(argc, argv);
     StopSleeper();
-    setPrompter(nullptr);
-    return 0;
+    return status;
 }

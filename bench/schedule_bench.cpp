@@ -6,7 +6,6 @@
 
 #include "bench/benchjobs.h"
 #include "common/constants.h"
-#include "common/prompter.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 
@@ -113,10 +112,5 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--measure-load") == 0)
         return MeasureLoad(argv[2]);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

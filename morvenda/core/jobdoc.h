@@ -14,8 +14,8 @@ QString JobDocFile(const QString& JobName);
 /// Opens the documentation file of JobName in the desktop's editor.
 ///
 /// Without a documentation folder (G.gJobDocPath empty or the missing-key
-/// marker) shows "No Runtime Documentation Path specification in " and the
-/// configuration file, and returns false. A missing document is made from
+/// marker) says that the configuration file names no documentation folder,
+/// and returns false. A missing document is made from
 /// the template (a copy that fails leaves an empty file and says so) or, with
 /// no template, made empty; when the job (found with FindJob) has a
 /// description the operator is offered it for the clipboard, and a Yes hands

@@ -566,30 +566,12 @@ void frmLGrid::cmdDelete_Click() {
     Buttons();
 }
 
-void frmLGrid::MoveUpTo(int Target) {
+void frmLGrid::MoveTo(int Target) {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
     if (j < 1)
         return;
     int now = j;
-    if (Target >= 1 && Target < j) {
-        now = MoveJob(j, Target);
-        tableChanged_ = true;
-    }
-    G.gCurJob = static_cast<std::int16_t>(now);
-    DisplayGrid();
-    noRowChange_ = true;
-    SelectJob(now);
-    noRowChange_ = false;
-    RowChange();
-    FocusGrid();
-}
-
-void frmLGrid::MoveDownTo(int Target) {
-    const int j = FindArrayRow(fxgSchedGrid_->Row());
-    if (j < 1)
-        return;
-    int now = j;
-    if (Target > j && Target <= JobCount()) {
+    if (Target >= 1 && Target <= JobCount() && Target != j) {
         now = MoveJob(j, Target);
         tableChanged_ = true;
     }
@@ -604,24 +586,24 @@ void frmLGrid::MoveDownTo(int Target) {
 
 void frmLGrid::cmdTop_Click() {
     if (!rows_.empty())
-        MoveUpTo(rows_.front());
+        MoveTo(rows_.front());
 }
 
 void frmLGrid::cmdUp1_Click() {
     const int row = fxgSchedGrid_->Row();
     if (row >= 2)
-        MoveUpTo(FindArrayRow(row - 1));
+        MoveTo(FindArrayRow(row - 1));
 }
 
 void frmLGrid::cmdDown1_Click() {
     const int row = fxgSchedGrid_->Row();
     if (row >= 1 && row < fxgSchedGrid_->Rows() - 1)
-        MoveDownTo(FindArrayRow(row + 1));
+        MoveTo(FindArrayRow(row + 1));
 }
 
 void frmLGrid::cmdBottom_Click() {
     if (!rows_.empty())
-        MoveDownTo(rows_.back());
+        MoveTo(rows_.back());
 }
 
 void frmLGrid::cmdSkip_Click(Qt::KeyboardModifiers Shift) {

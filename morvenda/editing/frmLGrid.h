@@ -71,8 +71,7 @@ protected:
 private:
     void NewJob(bool Paste);
     void RowChange();
-    void MoveUpTo(int Target);
-    void MoveDownTo(int Target);
+    void MoveTo(int Target);
     void SelectJob(int j);
     void FocusGrid();
     void SyncMenus();

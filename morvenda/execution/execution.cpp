@@ -185,9 +185,6 @@ void Execution::cmdKick_Click() {
     if (KickBusy)
         return;
     KickBusy = true;
-    // The operator may have renamed, added or moved jobs, or changed their
-    // states, between passes.
-    BeginDependencyPass();
     view_.HighLightButton(ExecButton::Kick, true);
 
     G.gSchedComplete = true;
@@ -442,8 +439,10 @@ void RecoverRun() {
 
 void Execution::SubmissionLoop(bool& changed) {
     G.gNoJobRunning = true;
-    // The completion loop ended jobs; their dependants see it. The clock is
-    // read once: every job of the loop is tested against the same moment.
+    // Jobs renamed, added, moved or changed in state since the last loop (by
+    // the operator, or ended by the completion loop just now) are seen by
+    // their dependants. The clock is read once: every job of the loop is
+    // tested against the same moment.
     BeginDependencyPass();
     const qint64 nowReal = NowReal();
     // The loop's totals are taken at its first wait test and dropped with it.
