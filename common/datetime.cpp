@@ -570,3 +570,16 @@ RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone) {
     }
     return {hi, hi};
 }
+
+QString DisplayDateMask(int Order, bool TwoDigitDay) {
+    switch (Order) {
+    case 0:
+        return TwoDigitDay ? QStringLiteral("dd mmm yyyy") : QStringLiteral("d mmm yyyy");
+    case 1:
+        return TwoDigitDay ? QStringLiteral("mmm dd yyyy") : QStringLiteral("mmm d yyyy");
+    case 2:
+        return QStringLiteral("yyyy mmm dd");
+    default:
+        return QString();
+    }
+}

@@ -79,6 +79,13 @@ QString DayName(int weekday, bool abbreviated);
 /// character is copied as it stands.
 QString FormatDate(const DateVal& d, const QString& mask);
 
+/// The date display masks of a display order ("DateDisplayFormat": 0 day
+/// month year, 1 month day year, 2 year month day): the short one ("d mmm
+/// yyyy", "mmm d yyyy", "yyyy mmm dd") or, with TwoDigitDay, the one with a
+/// two-digit day ("dd mmm yyyy", "mmm dd yyyy", "yyyy mmm dd"); "" for any
+/// other order.
+QString DisplayDateMask(int Order, bool TwoDigitDay);
+
 /// Order of day, month and year in an all-numeric date.
 enum class DateOrder { DMY, MDY, YMD };
 

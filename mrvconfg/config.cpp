@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "common/constants.h"
+#include "common/datetime.h"
 #include "common/getfield.h"
 #include "common/prompter.h"
 #include "common/text.h"
@@ -71,18 +72,7 @@ const QStringList& DateDisplayNames() {
     return names;
 }
 
-QString DisplayMask(int position) {
-    switch (position) {
-        case 0:
-            return QStringLiteral("dd mmm yyyy");
-        case 1:
-            return QStringLiteral("mmm dd yyyy");
-        case 2:
-            return QStringLiteral("yyyy mmm dd");
-        default:
-            return QString();
-    }
-}
+QString DisplayMask(int position) { return DisplayDateMask(position, true); }
 
 const QStringList& EmailModelNames() {
     static const QStringList names = {QStringLiteral("Address"), QStringLiteral("Name"), QStringLiteral("Name,Address"),

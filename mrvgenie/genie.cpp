@@ -34,31 +34,9 @@ int ProbeDateOrder(const QString& ShortDateFormat) {
 
 int ProbeSystemDateOrder() { return ProbeDateOrder(QLocale::system().dateFormat(QLocale::ShortFormat)); }
 
-QString OrderExampleFormat(int Order) {
-    switch (Order) {
-        case 0:
-            return QStringLiteral("d mmm yyyy");
-        case 1:
-            return QStringLiteral("mmm d yyyy");
-        case 2:
-            return QStringLiteral("yyyy mmm dd");
-        default:
-            return QString();
-    }
-}
+QString OrderExampleFormat(int Order) { return DisplayDateMask(Order, false); }
 
-QString OrderEmailFormat(int Order) {
-    switch (Order) {
-        case 0:
-            return QStringLiteral("dd mmm yyyy");
-        case 1:
-            return QStringLiteral("mmm dd yyyy");
-        case 2:
-            return QStringLiteral("yyyy mmm dd");
-        default:
-            return QString();
-    }
-}
+QString OrderEmailFormat(int Order) { return DisplayDateMask(Order, true); }
 
 QString OrderExample(int Order) {
     const QString fmt = OrderExampleFormat(Order);

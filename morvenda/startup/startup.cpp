@@ -161,20 +161,9 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
                MsgButtons::Ok, MsgIcon::Warning);
         fmt = QStringLiteral("0");
     }
-    switch (Val(fmt)) {
-    case 1:
-        G.gDateFmt = QStringLiteral("mmm d yyyy");
-        G.gDateFmtLong = QStringLiteral("mmm dd yyyy");
-        break;
-    case 2:
-        G.gDateFmt = QStringLiteral("yyyy mmm dd");
-        G.gDateFmtLong = QStringLiteral("yyyy mmm dd");
-        break;
-    default:
-        G.gDateFmt = QStringLiteral("d mmm yyyy");
-        G.gDateFmtLong = QStringLiteral("dd mmm yyyy");
-        break;
-    }
+    const int order = Val(fmt) == 1 || Val(fmt) == 2 ? static_cast<int>(Val(fmt)) : 0;
+    G.gDateFmt = DisplayDateMask(order, false);
+    G.gDateFmtLong = DisplayDateMask(order, true);
 
     if (!G.gPubHolsFile.isEmpty() && !PathExists(G.gPubHolsFile))
         FatalClose(QStringLiteral("Cannot find Public Holidays File: ") + G.gPubHolsFile);
