@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Text helpers of the main scheduler program. Its field splitter,
 // GetLineField, is not the companion programs' GetField (getfield.h): the two
@@ -53,3 +54,9 @@ QString ControlsToBlanks(const QString& Text);
 
 /// Case-insensitive equality of two texts.
 bool SameText(const QString& a, const QString& b);
+
+/// True when a and b hold the very same characters in memory: one is an
+/// unchanged copy of the other (any change to a copy makes it a text of its
+/// own). A test of "unchanged" that costs the same however long the text.
+bool SameData(const QString& a, const QString& b);
+bool SameData(const QStringList& a, const QStringList& b);

@@ -2,6 +2,7 @@
 
 #include "common/constants.h"
 #include "common/prompter.h"
+#include "common/text.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
 
@@ -117,10 +118,6 @@ struct JobDeps {
     bool built = false;
 };
 
-bool SameData(const QString& a, const QString& b) { return a.constData() == b.constData() && a.size() == b.size(); }
-bool SameData(const QStringList& a, const QStringList& b) {
-    return a.constData() == b.constData() && a.size() == b.size();
-}
 
 // The prerequisites of every job, and the scratch space of the walks.
 struct DepGraph {

@@ -160,7 +160,7 @@ void Execution::SetFailed(bool visible) {
 QString Execution::WaitJobText(int j, const QString& unmet) {
     waitTexts_.resize(G.Jobs.size());
     CachedLine& c = waitTexts_[static_cast<size_t>(j)];
-    if (!SameText(c.status, unmet) || c.line.isEmpty()) {
+    if (!SameData(c.status, unmet) || c.line.isEmpty()) {
         c.status = unmet;
         c.line = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
     }
@@ -823,13 +823,13 @@ void Execution::UnsubBuild() {
         if (job.JobState != jsScheduled)
             continue;
         CachedLine& c = unsubLines_[static_cast<size_t>(j)];
-        if (!SameText(c.name, job.JobName)) {
+        if (!SameData(c.name, job.JobName)) {
             c.name = job.JobName;
             c.prefix = PaddedName(j) + kTab;
             c.status.clear();
             c.line.clear();
         }
-        if (!SameText(c.status, job.StatusText) || c.line.isEmpty()) {
+        if (!SameData(c.status, job.StatusText) || c.line.isEmpty()) {
             c.status = job.StatusText;
             c.line = c.prefix + job.StatusText;
         }

@@ -144,9 +144,6 @@ private:
         QString status;
         QString line;
     };
-    static bool SameText(const QString& a, const QString& b) {
-        return a.constData() == b.constData() && a.size() == b.size();
-    }
     std::vector<CachedLine> waitTexts_;   // per job: "Wait Job (...)"
     std::vector<CachedLine> unsubLines_;  // per job: its unsubmitted-jobs line
 
