@@ -14,8 +14,10 @@ JobTable BenchJobs(int n) {
         JobRec J;
         J.JobName = QStringLiteral("J%1").arg(k, 6, 10, QLatin1Char('0'));
         J.Group = QStringLiteral("GRP%1").arg(k % 12);
-        J.CommandLine = QStringLiteral("/opt/batch/run.sh \"--input=/data/in %1.csv\" --date=&RUNDATE& --mode=full").arg(k);
-        J.EarlyStartText = QStringLiteral("%1:%2").arg(k % 24, 2, 10, QLatin1Char('0')).arg(k % 60, 2, 10, QLatin1Char('0'));
+        J.CommandLine =
+            QStringLiteral("/opt/batch/run.sh \"--input=/data/in %1.csv\" --date=&RUNDATE& --mode=full").arg(k);
+        J.EarlyStartText =
+            QStringLiteral("%1:%2").arg(k % 24, 2, 10, QLatin1Char('0')).arg(k % 60, 2, 10, QLatin1Char('0'));
         J.EarlyStart = day.addSeconds((k % 1440) * 60);
         J.Frequency = QStringLiteral("WorkDays -1WDOM Mon");
         J.Exclusive = k % 5 == 0 ? QStringLiteral("DB1 PRINTER") : QString();

@@ -79,8 +79,7 @@ std::vector<std::vector<int>> MakeDag(int n) {
         const int want = std::min(3, k - 1);
         while (static_cast<int>(d.size()) < want) {
             const int p = 1 + static_cast<int>(rng() % static_cast<unsigned>(k - 1));
-            if (std::find(d.begin(), d.end(), p) == d.end())
-                d.push_back(p);
+            if (std::find(d.begin(), d.end(), p) == d.end()) d.push_back(p);
         }
     }
     return deps;
@@ -91,13 +90,11 @@ QString Name(int k) { return QStringLiteral("J%1").arg(k, 4, 10, QLatin1Char('0'
 // Runs argv and waits for it; its rusage (with its own reaped children).
 rusage RunAndWait(const std::vector<std::string>& args) {
     std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
     rusage r{};
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return r;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return r;
     int status = 0;
     wait4(pid, &status, 0, &r);
     return r;
@@ -155,28 +152,22 @@ void BM_DagRun(benchmark::State& state) {
         }
         schedulerMs = SelfCpuMs() - before;
         setClock(nullptr);
-        if (!G.gSchedComplete)
-            state.SkipWithError("the schedule did not complete");
+        if (!G.gSchedComplete) state.SkipWithError("the schedule did not complete");
 
         // The same DAG for make: what `true` costs as a process, then make.
         const double childrenBefore = ChildrenCpuMs();
-        for (int k = 1; k <= kJobs; ++k)
-            RunAndWait({"/bin/true"});
+        for (int k = 1; k <= kJobs; ++k) RunAndWait({"/bin/true"});
         const double trueMs = ChildrenCpuMs() - childrenBefore;
         QFile mk(root + QStringLiteral("/Makefile"));
-        if (!mk.open(QIODevice::WriteOnly))
-            state.SkipWithError("cannot write the makefile");
+        if (!mk.open(QIODevice::WriteOnly)) state.SkipWithError("cannot write the makefile");
         QByteArray text = ".PHONY: all";
-        for (int k = 1; k <= kJobs; ++k)
-            text += " " + Name(k).toUtf8();
+        for (int k = 1; k <= kJobs; ++k) text += " " + Name(k).toUtf8();
         text += "\nall:";
-        for (int k = 1; k <= kJobs; ++k)
-            text += " " + Name(k).toUtf8();
+        for (int k = 1; k <= kJobs; ++k) text += " " + Name(k).toUtf8();
         text += "\n";
         for (int k = 1; k <= kJobs; ++k) {
             text += Name(k).toUtf8() + ":";
-            for (const int p : deps[static_cast<size_t>(k)])
-                text += " " + Name(p).toUtf8();
+            for (const int p : deps[static_cast<size_t>(k)]) text += " " + Name(p).toUtf8();
             text += "\n\t@/bin/true\n";
         }
         mk.write(text);

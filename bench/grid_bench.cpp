@@ -74,8 +74,7 @@ void BM_ProfileChange(benchmark::State& state) {
     LoadJobs(static_cast<int>(state.range(0)));
     // A second profile that shows every column.
     DefineGridColumns();
-    for (GridColumn& c : gGridCols)
-        c.Hidden = false;
+    for (GridColumn& c : gGridCols) c.Hidden = false;
     G.gCurProfile = QStringLiteral("Wide");
     SaveColProfile();
     AddColProfileName(gProfPrefix + QStringLiteral("Wide"));
@@ -97,8 +96,7 @@ BENCHMARK(BM_ProfileChange)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The view profiles go to a settings file of the benchmark's own.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());

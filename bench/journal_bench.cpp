@@ -70,8 +70,7 @@ void BM_Journal_Submission(benchmark::State& state) {
     QString error;
     for (auto _ : state) {
         j = j % JobCount() + 1;
-        if (!JournalSubmission(j, DateVal(), DateVal(), &error))
-            state.SkipWithError(qPrintable(error));
+        if (!JournalSubmission(j, DateVal(), DateVal(), &error)) state.SkipWithError(qPrintable(error));
         JournalSubmitted(j);
         if (j % 100 == 0) {
             state.PauseTiming();
@@ -88,9 +87,9 @@ void BM_Journal_Ending(benchmark::State& state) {
     QString error;
     for (auto _ : state) {
         j = j % JobCount() + 1;
-        if (!JournalEnding(j, r, &error))
-            state.SkipWithError(qPrintable(error));
-        for (EndStep step : {EndStep::TrackerFile, EndStep::CompletionLine, EndStep::NormalMessage, EndStep::TriggerFile})
+        if (!JournalEnding(j, r, &error)) state.SkipWithError(qPrintable(error));
+        for (EndStep step :
+             {EndStep::TrackerFile, EndStep::CompletionLine, EndStep::NormalMessage, EndStep::TriggerFile})
             JournalStep(j, step);
         if (j % 100 == 0) {
             state.PauseTiming();
@@ -102,8 +101,7 @@ void BM_Journal_Ending(benchmark::State& state) {
 
 void BM_Journal_SaveScheduleInstead(benchmark::State& state) {
     Schedule s(static_cast<int>(state.range(0)));
-    for (auto _ : state)
-        SaveSchedule();
+    for (auto _ : state) SaveSchedule();
 }
 
 void BM_Journal_Replay(benchmark::State& state) {
@@ -114,8 +112,7 @@ void BM_Journal_Replay(benchmark::State& state) {
         JournalEnding(j, r, nullptr);
         JournalStep(j, EndStep::CompletionLine);
     }
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ReplayRunJournal());
+    for (auto _ : state) benchmark::DoNotOptimize(ReplayRunJournal());
 }
 
 }  // namespace

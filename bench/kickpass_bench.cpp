@@ -62,13 +62,11 @@ ProcessInfo SleeperInfo() {
 }
 
 void StopSleeper() {
-    if (!Sleeper())
-        return;
+    if (!Sleeper()) return;
     const ProcessStamp stamp{Sleeper()->dwProcessId, static_cast<std::uint32_t>(Sleeper()->hProcess)};
     TerminateProcessGroup(stamp);
     // ProcessRunning reaps our child once it has ended.
-    for (int k = 0; k < 500 && ProcessRunning(stamp); ++k)
-        ::usleep(10000);
+    for (int k = 0; k < 500 && ProcessRunning(stamp); ++k) ::usleep(10000);
     Sleeper().reset();
 }
 
@@ -124,44 +122,40 @@ struct Fixture {
         for (int k = 1; k <= n; ++k) {
             JobRec J;
             switch (kind) {
-            case Kind::WaitOnRunning:
-                J = k <= kHeld ? RunningJob(k) : BaseJob(k);
-                if (k > kHeld)
-                    DependOn(J, 1, 2, 3);
-                break;
-            case Kind::WaitOnPending:
-                J = BaseJob(k);
-                if (k <= kHeld)
-                    J.EarlyStartText = QStringLiteral("23:59");
-                else
-                    DependOn(J, 1, 2, 3);
-                break;
-            case Kind::WaitOnChain:
-                J = BaseJob(k);
-                if (k <= kHeld)
-                    J.EarlyStartText = QStringLiteral("23:59");
-                else
-                    DependOn(J, k - 1, k - 2, k - 3);
-                break;
-            case Kind::WaitOnResources:
-                J = k <= kHeld ? RunningJob(k) : BaseJob(k);
-                if (k == 1)
-                    J.DosProgram = true;
-                if (k == 2)
-                    J.Exclusive = QStringLiteral("LEDGER PRINTER");
-                if (k == 3)
-                    J.CpuUsage = 9000;
-                if (k > kHeld) {
-                    // A third each: the serialised command processor, a
-                    // keyword of a running job, CPU units.
-                    J.DosProgram = k % 3 == 0;
-                    J.Exclusive = k % 3 == 1 ? QStringLiteral("TAPE PRINTER") : QStringLiteral("DISK%1").arg(k);
-                    J.CpuUsage = 1000;
-                }
-                break;
-            case Kind::AllRunning:
-                J = RunningJob(k);
-                break;
+                case Kind::WaitOnRunning:
+                    J = k <= kHeld ? RunningJob(k) : BaseJob(k);
+                    if (k > kHeld) DependOn(J, 1, 2, 3);
+                    break;
+                case Kind::WaitOnPending:
+                    J = BaseJob(k);
+                    if (k <= kHeld)
+                        J.EarlyStartText = QStringLiteral("23:59");
+                    else
+                        DependOn(J, 1, 2, 3);
+                    break;
+                case Kind::WaitOnChain:
+                    J = BaseJob(k);
+                    if (k <= kHeld)
+                        J.EarlyStartText = QStringLiteral("23:59");
+                    else
+                        DependOn(J, k - 1, k - 2, k - 3);
+                    break;
+                case Kind::WaitOnResources:
+                    J = k <= kHeld ? RunningJob(k) : BaseJob(k);
+                    if (k == 1) J.DosProgram = true;
+                    if (k == 2) J.Exclusive = QStringLiteral("LEDGER PRINTER");
+                    if (k == 3) J.CpuUsage = 9000;
+                    if (k > kHeld) {
+                        // A third each: the serialised command processor, a
+                        // keyword of a running job, CPU units.
+                        J.DosProgram = k % 3 == 0;
+                        J.Exclusive = k % 3 == 1 ? QStringLiteral("TAPE PRINTER") : QStringLiteral("DISK%1").arg(k);
+                        J.CpuUsage = 1000;
+                    }
+                    break;
+                case Kind::AllRunning:
+                    J = RunningJob(k);
+                    break;
             }
             G.Jobs.push_back(J);
         }
@@ -199,9 +193,9 @@ void RunPasses(benchmark::State& state, Kind kind, Change change = Change::None)
         benchmark::DoNotOptimize(f.exec.Unsub.data());
     }
     // Nothing may have started or ended: every pass did the same work.
-    const size_t waiting = kind == Kind::AllRunning    ? 0u
+    const size_t waiting = kind == Kind::AllRunning                                   ? 0u
                            : kind == Kind::WaitOnPending || kind == Kind::WaitOnChain ? static_cast<size_t>(n)
-                                                         : static_cast<size_t>(n - 3);
+                                                                                      : static_cast<size_t>(n - 3);
     const bool firstAside = G.Jobs[1].JobState == jsSubmitFailed && first == jsScheduled;
     if (f.exec.Unsub.size() != waiting - (firstAside ? 1 : 0))
         state.SkipWithError("the schedule changed during the passes");
@@ -219,7 +213,9 @@ void BM_KickPass_WaitOnRunningChanging(benchmark::State& state) {
 void BM_KickPass_WaitOnPendingChanging(benchmark::State& state) {
     RunPasses(state, Kind::WaitOnPending, Change::Everything);
 }
-void BM_KickPass_WaitOnChainChanging(benchmark::State& state) { RunPasses(state, Kind::WaitOnChain, Change::Everything); }
+void BM_KickPass_WaitOnChainChanging(benchmark::State& state) {
+    RunPasses(state, Kind::WaitOnChain, Change::Everything);
+}
 void BM_KickPass_WaitOnChainUnrelated(benchmark::State& state) {
     RunPasses(state, Kind::WaitOnChain, Change::Unrelated);
 }

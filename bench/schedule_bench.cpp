@@ -40,8 +40,7 @@ struct Fixture {
 
 void BM_SaveSchedule(benchmark::State& state) {
     Fixture f(static_cast<int>(state.range(0)));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(SaveSchedule());
+    for (auto _ : state) benchmark::DoNotOptimize(SaveSchedule());
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -62,11 +61,9 @@ void BM_LoadSchedule(benchmark::State& state) {
 // VmRSS of this process in kB.
 long RssKb() {
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
+    if (!f.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
     return 0;
 }
 
@@ -110,7 +107,6 @@ BENCHMARK(BM_LoadedMemory)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], "--measure-load") == 0)
-        return MeasureLoad(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--measure-load") == 0) return MeasureLoad(argv[2]);
     return RunBenchmarks(argc, argv);
 }

@@ -16,9 +16,9 @@ qint64 SystemClock::nowReal() const { return QDateTime::currentSecsSinceEpoch();
 QTimeZone SystemClock::zone() const {
     // Looking the zone up reads the system's settings from the disk; a load
     // or a kick pass asks for it for every job.
-    const qint64 ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
+    const qint64 ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     if (zoneCheckedMs_ < 0 || ms - zoneCheckedMs_ >= 1000) {
         zone_ = QTimeZone::systemTimeZone();
         zoneCheckedMs_ = ms;
@@ -37,8 +37,7 @@ qint64 FirstReal(const DateVal& Wall) {
     };
     static Entry cache[64];
     const QTimeZone zone = currentClock().zone();
-    if (zone == QTimeZone::utc())
-        return RealOf(Wall, zone).first;
+    if (zone == QTimeZone::utc()) return RealOf(Wall, zone).first;
     Entry& e = cache[static_cast<quint64>(Wall.seconds()) % 64];
     const QByteArray id = zone.id();
     if (!e.set || e.wall != Wall.seconds() || e.zone != id) {

@@ -9,16 +9,14 @@ QString ProgramCommandLine(const QStringList& Args) {
     if (qEnvironmentVariableIsSet("MRV_CMDLINE")) {
         bool ok = false;
         const qint64 pid = qEnvironmentVariable("MRV_CMDLINE_PID").trimmed().toLongLong(&ok);
-        if (ok && pid == static_cast<qint64>(::getpid()))
-            return qEnvironmentVariable("MRV_CMDLINE");
+        if (ok && pid == static_cast<qint64>(::getpid())) return qEnvironmentVariable("MRV_CMDLINE");
     }
     return Args.join(QLatin1Char(' '));
 }
 
 QStringList ProgramArguments(int argc, char** argv) {
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
     return args;
 }
 

@@ -36,12 +36,9 @@ inline const QString gDepFound = QStringLiteral("*DepFound*");
 /// Seven default date-variable definitions: name, relative day, relative
 /// month, format.
 inline const std::array<QString, 7> gDefDateVars = {
-    QStringLiteral("RUNDATE,RunDate,0,yyyymmdd"),
-    QStringLiteral("PREVRUN,-1RUND,0,yyyymmdd"),
-    QStringLiteral("NEXTRUN,+1RUND,0,yyyymmdd"),
-    QStringLiteral("PREVWD,RUND-1WD,0,yyyymmdd"),
-    QStringLiteral("NEXTWD,RUND+1WD,0,yyyymmdd"),
-    QStringLiteral("FIRSTWD,+1WDOM,0,yyyymmdd"),
+    QStringLiteral("RUNDATE,RunDate,0,yyyymmdd"),  QStringLiteral("PREVRUN,-1RUND,0,yyyymmdd"),
+    QStringLiteral("NEXTRUN,+1RUND,0,yyyymmdd"),   QStringLiteral("PREVWD,RUND-1WD,0,yyyymmdd"),
+    QStringLiteral("NEXTWD,RUND+1WD,0,yyyymmdd"),  QStringLiteral("FIRSTWD,+1WDOM,0,yyyymmdd"),
     QStringLiteral("LASTWDPM,-1WDOM,-1,yyyymmdd"),
 };
 

@@ -52,8 +52,7 @@ const std::array<const char*, 7> kDays = {"Sunday", "Monday", "Tuesday", "Wednes
 
 int DaysInMonth(int y, int m) {
     static const std::array<int, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0))
-        return 29;
+    if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) return 29;
     return days[static_cast<size_t>(m - 1)];
 }
 
@@ -111,15 +110,13 @@ QDateTime DateVal::toQDateTime() const {
 }
 
 QString MonthName(int month, bool abbreviated) {
-    if (month < 1 || month > 12)
-        return QString();
+    if (month < 1 || month > 12) return QString();
     const QString name = QString::fromLatin1(kMonths[static_cast<size_t>(month - 1)]);
     return abbreviated ? name.left(3) : name;
 }
 
 QString DayName(int weekday, bool abbreviated) {
-    if (weekday < 1 || weekday > 7)
-        return QString();
+    if (weekday < 1 || weekday > 7) return QString();
     const QString name = QString::fromLatin1(kDays[static_cast<size_t>(weekday - 1)]);
     return abbreviated ? name.left(3) : name;
 }
@@ -130,8 +127,8 @@ enum class Tok { Literal, Day, Month, Year, Hour, Minute, Second, Weekday, Quart
 
 struct Token {
     Tok kind;
-    int count = 0;       // run length of the code letter
-    QString text;        // literal text, or the AM/PM form as written
+    int count = 0;  // run length of the code letter
+    QString text;   // literal text, or the AM/PM form as written
 };
 
 std::vector<Token> Tokenize(const QString& mask) {
@@ -154,8 +151,7 @@ std::vector<Token> Tokenize(const QString& mask) {
             continue;
         }
         if (c == QLatin1Char('\\')) {
-            if (i + 1 < n)
-                lit(QString(mask[i + 1]));
+            if (i + 1 < n) lit(QString(mask[i + 1]));
             i += 2;
             continue;
         }
@@ -192,32 +188,27 @@ std::vector<Token> Tokenize(const QString& mask) {
             continue;
         }
         qsizetype j = i;
-        while (j < n && mask[j].toLower() == lc)
-            ++j;
+        while (j < n && mask[j].toLower() == lc) ++j;
         out.push_back({kind, static_cast<int>(j - i), QString()});
         i = j;
     }
     // "m"/"mm" right after an hour code (literals between) or right before a
     // seconds code means minutes.
     for (size_t k = 0; k < out.size(); ++k) {
-        if (out[k].kind != Tok::Month || out[k].count > 2)
-            continue;
+        if (out[k].kind != Tok::Month || out[k].count > 2) continue;
         bool afterHour = false;
         for (size_t b = k; b-- > 0;) {
-            if (out[b].kind == Tok::Literal)
-                continue;
+            if (out[b].kind == Tok::Literal) continue;
             afterHour = out[b].kind == Tok::Hour;
             break;
         }
         bool beforeSecond = false;
         for (size_t a = k + 1; a < out.size(); ++a) {
-            if (out[a].kind == Tok::Literal)
-                continue;
+            if (out[a].kind == Tok::Literal) continue;
             beforeSecond = out[a].kind == Tok::Second;
             break;
         }
-        if (afterHour || beforeSecond)
-            out[k].kind = Tok::Minute;
+        if (afterHour || beforeSecond) out[k].kind = Tok::Minute;
     }
     return out;
 }
@@ -229,77 +220,75 @@ QString Two(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'))
 QString FormatDate(const DateVal& d, const QString& mask) {
     const std::vector<Token> toks = Tokenize(mask);
     bool twelve = false;
-    for (const Token& t : toks)
-        twelve = twelve || t.kind == Tok::AmPm;
+    for (const Token& t : toks) twelve = twelve || t.kind == Tok::AmPm;
     QString out;
     for (const Token& t : toks) {
         switch (t.kind) {
-        case Tok::Literal:
-            out += t.text;
-            break;
-        case Tok::Day:
-            if (t.count == 1)
-                out += QString::number(d.day());
-            else if (t.count == 2)
-                out += Two(d.day());
-            else if (t.count == 3)
-                out += DayName(d.weekday(), true);
-            else
-                out += DayName(d.weekday(), false);
-            break;
-        case Tok::Month:
-            if (t.count == 1)
-                out += QString::number(d.month());
-            else if (t.count == 2)
-                out += Two(d.month());
-            else if (t.count == 3)
-                out += MonthName(d.month(), true);
-            else
-                out += MonthName(d.month(), false);
-            break;
-        case Tok::Year:
-            if (t.count == 1)
-                out += QString::number(d.dayNumber() - DateVal::fromDate(d.year(), 1, 1).dayNumber() + 1);
-            else if (t.count <= 3)
-                out += Two(d.year() % 100);
-            else
-                out += QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
-            break;
-        case Tok::Hour: {
-            int h = d.hour();
-            if (twelve) {
-                h %= 12;
-                if (h == 0)
-                    h = 12;
+            case Tok::Literal:
+                out += t.text;
+                break;
+            case Tok::Day:
+                if (t.count == 1)
+                    out += QString::number(d.day());
+                else if (t.count == 2)
+                    out += Two(d.day());
+                else if (t.count == 3)
+                    out += DayName(d.weekday(), true);
+                else
+                    out += DayName(d.weekday(), false);
+                break;
+            case Tok::Month:
+                if (t.count == 1)
+                    out += QString::number(d.month());
+                else if (t.count == 2)
+                    out += Two(d.month());
+                else if (t.count == 3)
+                    out += MonthName(d.month(), true);
+                else
+                    out += MonthName(d.month(), false);
+                break;
+            case Tok::Year:
+                if (t.count == 1)
+                    out += QString::number(d.dayNumber() - DateVal::fromDate(d.year(), 1, 1).dayNumber() + 1);
+                else if (t.count <= 3)
+                    out += Two(d.year() % 100);
+                else
+                    out += QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
+                break;
+            case Tok::Hour: {
+                int h = d.hour();
+                if (twelve) {
+                    h %= 12;
+                    if (h == 0) h = 12;
+                }
+                out += t.count == 1 ? QString::number(h) : Two(h);
+                break;
             }
-            out += t.count == 1 ? QString::number(h) : Two(h);
-            break;
-        }
-        case Tok::Minute:
-            out += t.count == 1 ? QString::number(d.minute()) : Two(d.minute());
-            break;
-        case Tok::Second:
-            out += t.count == 1 ? QString::number(d.second()) : Two(d.second());
-            break;
-        case Tok::Weekday:
-            out += QString::number(d.weekday());
-            break;
-        case Tok::Quarter:
-            out += QString::number((d.month() - 1) / 3 + 1);
-            break;
-        case Tok::AmPm: {
-            const bool pm = d.hour() >= 12;
-            if (t.count == 5) {
-                const bool lower = t.text[0].isLower();
-                QString s = pm ? QStringLiteral("PM") : QStringLiteral("AM");
-                out += lower ? s.toLower() : s;
-            } else {
-                const bool lower = t.text[0].isLower();
-                QString s = pm ? QStringLiteral("P") : QStringLiteral("A");
-                out += lower ? s.toLower() : s;
+            case Tok::Minute:
+                out += t.count == 1 ? QString::number(d.minute()) : Two(d.minute());
+                break;
+            case Tok::Second:
+                out += t.count == 1 ? QString::number(d.second()) : Two(d.second());
+                break;
+            case Tok::Weekday:
+                out += QString::number(d.weekday());
+                break;
+            case Tok::Quarter:
+                out += QString::number((d.month() - 1) / 3 + 1);
+                break;
+            case Tok::AmPm: {
+                const bool pm = d.hour() >= 12;
+                if (t.count == 5) {
+                    const bool lower = t.text[0].isLower();
+                    QString s = pm ? QStringLiteral("PM") : QStringLiteral("AM");
+                    out += lower ? s.toLower() : s;
+                } else {
+                    const bool lower = t.text[0].isLower();
+                    QString s = pm ? QStringLiteral("P") : QStringLiteral("A");
+                    out += lower ? s.toLower() : s;
+                }
+                break;
             }
-            break;
-        }
         }
     }
     return out;
@@ -315,14 +304,11 @@ struct PTok {
 
 // A month name or its abbreviation (at least three letters): 1..12, else 0.
 int MonthFromWord(const QString& w) {
-    if (w.compare(QLatin1String("Sept"), Qt::CaseInsensitive) == 0)
-        return 9;
-    if (w.size() < 3)
-        return 0;
+    if (w.compare(QLatin1String("Sept"), Qt::CaseInsensitive) == 0) return 9;
+    if (w.size() < 3) return 0;
     for (int m = 1; m <= 12; ++m) {
         const QString name = MonthName(m, false);
-        if (name.startsWith(w, Qt::CaseInsensitive))
-            return m;
+        if (name.startsWith(w, Qt::CaseInsensitive)) return m;
     }
     return 0;
 }
@@ -330,15 +316,13 @@ int MonthFromWord(const QString& w) {
 bool IsDayName(const QString& w) {
     for (int d = 1; d <= 7; ++d) {
         const QString name = DayName(d, false);
-        if (w.size() >= 3 && name.startsWith(w, Qt::CaseInsensitive))
-            return true;
+        if (w.size() >= 3 && name.startsWith(w, Qt::CaseInsensitive)) return true;
     }
     return false;
 }
 
 int FullYear(const QString& digits, int value) {
-    if (digits.size() <= 2)
-        return value < 30 ? 2000 + value : 1900 + value;
+    if (digits.size() <= 2) return value < 30 ? 2000 + value : 1900 + value;
     return value;
 }
 
@@ -349,23 +333,19 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
     // separate the parts of a date.
     std::vector<PTok> toks;
     const QString t = text.trimmed();
-    if (t.isEmpty())
-        return std::nullopt;
+    if (t.isEmpty()) return std::nullopt;
     for (qsizetype i = 0; i < t.size();) {
         const QChar c = t[i];
         if (c.isDigit()) {
             qsizetype j = i;
-            while (j < t.size() && t[j].isDigit())
-                ++j;
+            while (j < t.size() && t[j].isDigit()) ++j;
             const QString digits = t.mid(i, j - i);
-            if (digits.size() > 4 && digits.size() != 8)
-                return std::nullopt;
+            if (digits.size() > 4 && digits.size() != 8) return std::nullopt;
             toks.push_back({PTok::Number, digits, digits.size() > 9 ? 0 : digits.toInt()});
             i = j;
         } else if (c.isLetter()) {
             qsizetype j = i;
-            while (j < t.size() && t[j].isLetter())
-                ++j;
+            while (j < t.size() && t[j].isLetter()) ++j;
             toks.push_back({PTok::Word, t.mid(i, j - i)});
             i = j;
         } else if (c == QLatin1Char(':')) {
@@ -393,8 +373,7 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
         std::vector<int> parts;
         size_t k = timeAt;
         while (k < toks.size() && toks[k].kind == PTok::Number) {
-            if (toks[k].text.size() > 2)
-                return std::nullopt;
+            if (toks[k].text.size() > 2) return std::nullopt;
             parts.push_back(toks[k].value);
             ++k;
             if (k < toks.size() && toks[k].kind == PTok::Colon)
@@ -402,8 +381,7 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
             else
                 break;
         }
-        if (parts.size() < 2 || parts.size() > 3)
-            return std::nullopt;
+        if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
         hour = parts[0];
         minute = parts[1];
         second = parts.size() == 3 ? parts[2] : 0;
@@ -412,16 +390,13 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
             if (w != QLatin1String("AM") && w != QLatin1String("PM") && w != QLatin1String("A") &&
                 w != QLatin1String("P"))
                 return std::nullopt;
-            if (hour < 1 || hour > 12)
-                return std::nullopt;
+            if (hour < 1 || hour > 12) return std::nullopt;
             const bool pm = w.startsWith(QLatin1Char('P'));
             hour = hour % 12 + (pm ? 12 : 0);
             ++k;
         }
-        if (k != toks.size())
-            return std::nullopt;
-        if (hour > 23 || minute > 59 || second > 59)
-            return std::nullopt;
+        if (k != toks.size()) return std::nullopt;
+        if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
     }
 
     // Day names ("Tue 08 Dec 2026") carry nothing.
@@ -434,8 +409,7 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
                 month = m;
                 continue;
             }
-            if (IsDayName(p.text))
-                continue;
+            if (IsDayName(p.text)) continue;
             return std::nullopt;
         }
         parts.push_back(p);
@@ -443,13 +417,11 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
 
     int year = 0, day = 0;
     if (dateToks.empty()) {
-        if (hour < 0)
-            return std::nullopt;
+        if (hour < 0) return std::nullopt;
         return DateVal::fromSeconds(static_cast<qint64>(hour) * 3600 + minute * 60 + second);
     }
     if (month) {
-        if (parts.size() != 2)
-            return std::nullopt;
+        if (parts.size() != 2) return std::nullopt;
         // The number with four digits (or above 31) is the year; otherwise the
         // day comes first.
         const PTok& a = parts[0];
@@ -494,8 +466,7 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
     if (month < 1 || month > 12 || day < 1 || year < 100 || year > 9999 || day > DaysInMonth(year, month))
         return std::nullopt;
     DateVal d = DateVal::fromDate(year, month, day);
-    if (hour >= 0)
-        d = d.addSeconds(static_cast<qint64>(hour) * 3600 + minute * 60 + second);
+    if (hour >= 0) d = d.addSeconds(static_cast<qint64>(hour) * 3600 + minute * 60 + second);
     return d;
 }
 
@@ -514,8 +485,7 @@ qint64 OffsetAt(qint64 real, const QTimeZone& zone) {
     };
     static Span cache;
     const QByteArray id = zone.id();
-    if (real >= cache.from && real < cache.to && cache.zone == id)
-        return cache.offset;
+    if (real >= cache.from && real < cache.to && cache.zone == id) return cache.offset;
     const QDateTime at = QDateTime::fromSecsSinceEpoch(real, QTimeZone::utc());
     const qint64 offset = zone.offsetFromUtc(at);
     qint64 from = std::numeric_limits<qint64>::min();
@@ -523,13 +493,10 @@ qint64 OffsetAt(qint64 real, const QTimeZone& zone) {
     if (zone.hasTransitions()) {
         const QTimeZone::OffsetData before = zone.previousTransition(at.addSecs(1));
         const QTimeZone::OffsetData after = zone.nextTransition(at);
-        if (before.atUtc.isValid())
-            from = before.atUtc.toSecsSinceEpoch();
-        if (after.atUtc.isValid())
-            to = after.atUtc.toSecsSinceEpoch();
+        if (before.atUtc.isValid()) from = before.atUtc.toSecsSinceEpoch();
+        if (after.atUtc.isValid()) to = after.atUtc.toSecsSinceEpoch();
     }
-    if (from <= real && real < to)
-        cache = Span{id, from, to, offset};
+    if (from <= real && real < to) cache = Span{id, from, to, offset};
     return offset;
 }
 
@@ -542,8 +509,7 @@ DateVal WallOf(qint64 Real, const QTimeZone& Zone) {
 
 RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone) {
     const qint64 w = Wall.seconds() - kUnixEpochShift;
-    if (Zone == QTimeZone::utc())
-        return {w, w};
+    if (Zone == QTimeZone::utc()) return {w, w};
     // The offsets a day before and after cover every change near Wall.
     const qint64 before = OffsetAt(w - 86400, Zone);
     const qint64 after = OffsetAt(w + 86400, Zone);
@@ -551,12 +517,9 @@ RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone) {
     qint64 r2 = w - after;
     const bool ok1 = OffsetAt(r1, Zone) == before;
     const bool ok2 = OffsetAt(r2, Zone) == after;
-    if (ok1 && ok2)
-        return {std::min(r1, r2), std::max(r1, r2)};
-    if (ok1)
-        return {r1, r1};
-    if (ok2)
-        return {r2, r2};
+    if (ok1 && ok2) return {std::min(r1, r2), std::max(r1, r2)};
+    if (ok1) return {r1, r1};
+    if (ok2) return {r2, r2};
     // Skipped by a change: find the moment of the change between the two.
     qint64 lo = std::min(r1, r2);
     qint64 hi = std::max(r1, r2);
@@ -573,13 +536,13 @@ RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone) {
 
 QString DisplayDateMask(int Order, bool TwoDigitDay) {
     switch (Order) {
-    case 0:
-        return TwoDigitDay ? QStringLiteral("dd mmm yyyy") : QStringLiteral("d mmm yyyy");
-    case 1:
-        return TwoDigitDay ? QStringLiteral("mmm dd yyyy") : QStringLiteral("mmm d yyyy");
-    case 2:
-        return QStringLiteral("yyyy mmm dd");
-    default:
-        return QString();
+        case 0:
+            return TwoDigitDay ? QStringLiteral("dd mmm yyyy") : QStringLiteral("d mmm yyyy");
+        case 1:
+            return TwoDigitDay ? QStringLiteral("mmm dd yyyy") : QStringLiteral("mmm d yyyy");
+        case 2:
+            return QStringLiteral("yyyy mmm dd");
+        default:
+            return QString();
     }
 }

@@ -17,7 +17,11 @@ public:
     constexpr DateVal() = default;
 
     /// The value with that many seconds since 30 Dec 1899 00:00.
-    static constexpr DateVal fromSeconds(qint64 s) { DateVal d; d.secs_ = s; return d; }
+    static constexpr DateVal fromSeconds(qint64 s) {
+        DateVal d;
+        d.secs_ = s;
+        return d;
+    }
     /// A calendar date at midnight. Month and day out of range roll over as a
     /// date serial does (month 13 is January of the next year, day 0 is the
     /// last day of the previous month).

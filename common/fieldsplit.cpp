@@ -20,21 +20,17 @@ static qsizetype ClosingQuote(const QString& w, qsizetype open, QChar quote) {
 QString TakePaddedField(const QString& w, int fieldNo, QChar quote, QChar sep) {
     qsizetype pos = 0;
     for (int f = 1; f < fieldNo; ++f) {
-        if (pos >= w.size())
-            return QString();
+        if (pos >= w.size()) return QString();
         if (w[pos] == quote) {
             const qsizetype close = ClosingQuote(w, pos, quote);
-            if (close < 0)
-                return QString();  // the unclosed field ran to the end
+            if (close < 0) return QString();  // the unclosed field ran to the end
             pos = close;
         }
         const qsizetype next = w.indexOf(sep, pos);
-        if (next < 0)
-            return QString();
+        if (next < 0) return QString();
         pos = next + 1;
     }
-    if (pos >= w.size())
-        return QString();
+    if (pos >= w.size()) return QString();
     if (w[pos] == quote) {
         QString out;
         qsizetype i = pos + 1;
@@ -52,8 +48,7 @@ QString TakePaddedField(const QString& w, int fieldNo, QChar quote, QChar sep) {
         }
         // Unclosed quote: the field runs to the end of the text, without the
         // separators that padded the copy.
-        while (!out.isEmpty() && out.back() == sep)
-            out.chop(1);
+        while (!out.isEmpty() && out.back() == sep) out.chop(1);
         return out;
     }
     const qsizetype next = w.indexOf(sep, pos);

@@ -10,22 +10,18 @@ namespace {
 // "[name]" -> name (trimmed); nullopt for any other line.
 std::optional<QString> SectionName(const QString& line) {
     const QString t = line.trimmed();
-    if (t.size() < 2 || !t.startsWith(QLatin1Char('[')))
-        return std::nullopt;
+    if (t.size() < 2 || !t.startsWith(QLatin1Char('['))) return std::nullopt;
     const qsizetype close = t.indexOf(QLatin1Char(']'));
-    if (close < 0)
-        return std::nullopt;
+    if (close < 0) return std::nullopt;
     return t.mid(1, close - 1).trimmed();
 }
 
 // The key of a "key=value" line (trimmed); nullopt for comments and others.
 std::optional<QString> KeyName(const QString& line) {
     const QString t = line.trimmed();
-    if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#')))
-        return std::nullopt;
+    if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'))) return std::nullopt;
     const qsizetype eq = t.indexOf(QLatin1Char('='));
-    if (eq <= 0)
-        return std::nullopt;
+    if (eq <= 0) return std::nullopt;
     return t.left(eq).trimmed();
 }
 
@@ -54,10 +50,8 @@ IniDocument IniDocument::fromBytes(const QByteArray& bytes) {
     // Split at CR LF, LF or a lone CR, as SplitLines does, keeping each end.
     for (qsizetype i = 0; i <= n; ++i) {
         const bool atEnd = i == n;
-        if (!atEnd && rest[i] != '\n' && rest[i] != '\r')
-            continue;
-        if (atEnd && start == n)
-            break;
+        if (!atEnd && rest[i] != '\n' && rest[i] != '\r') continue;
+        if (atEnd && start == n) break;
         qsizetype endLen = atEnd ? 0 : (rest[i] == '\r' && i + 1 < n && rest[i + 1] == '\n' ? 2 : 1);
         RawLine raw{rest.sliced(start, i - start).toByteArray(), rest.sliced(i, endLen).toByteArray()};
         if (!endSeen && endLen > 0) {
@@ -83,11 +77,9 @@ IniDocument IniDocument::load(const QString& path) {
 
 bool IniDocument::loadForUpdate(const QString& path, IniDocument* doc, QString* error) {
     *doc = IniDocument();
-    if (!PathExists(path))
-        return true;
+    if (!PathExists(path)) return true;
     QByteArray bytes;
-    if (!ReadFileBytes(path, &bytes, error))
-        return false;
+    if (!ReadFileBytes(path, &bytes, error)) return false;
     *doc = fromBytes(bytes);
     return true;
 }
@@ -105,16 +97,14 @@ void IniDocument::insertLine(int i, const QString& text) {
 int IniDocument::findSection(const QString& section) const {
     for (int i = 0; i < lines_.size(); ++i) {
         const auto name = SectionName(lines_[i]);
-        if (name && name->compare(section, Qt::CaseInsensitive) == 0)
-            return i;
+        if (name && name->compare(section, Qt::CaseInsensitive) == 0) return i;
     }
     return -1;
 }
 
 int IniDocument::sectionEnd(int h) const {
     int i = h + 1;
-    while (i < lines_.size() && !SectionName(lines_[i]))
-        ++i;
+    while (i < lines_.size() && !SectionName(lines_[i])) ++i;
     return i;
 }
 
@@ -122,19 +112,16 @@ int IniDocument::findKey(int h, const QString& key) const {
     const int end = sectionEnd(h);
     for (int i = h + 1; i < end; ++i) {
         const auto k = KeyName(lines_[i]);
-        if (k && k->compare(key, Qt::CaseInsensitive) == 0)
-            return i;
+        if (k && k->compare(key, Qt::CaseInsensitive) == 0) return i;
     }
     return -1;
 }
 
 std::optional<QString> IniDocument::value(const QString& section, const QString& key) const {
     const int h = findSection(section);
-    if (h < 0)
-        return std::nullopt;
+    if (h < 0) return std::nullopt;
     const int k = findKey(h, key);
-    if (k < 0)
-        return std::nullopt;
+    if (k < 0) return std::nullopt;
     return ValueOf(lines_[k]);
 }
 
@@ -150,25 +137,21 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     if (k >= 0) {
         // Keep the key as it was spelled in the file; an unchanged value
         // leaves the line's bytes alone.
-        if (ValueOf(lines_[k]) != value)
-            setLine(k, *KeyName(lines_[k]) + QLatin1Char('=') + value);
+        if (ValueOf(lines_[k]) != value) setLine(k, *KeyName(lines_[k]) + QLatin1Char('=') + value);
         return;
     }
     // After the section's last key, before the blank lines that separate it
     // from the next section.
     int at = sectionEnd(h);
-    while (at > h + 1 && lines_[at - 1].trimmed().isEmpty())
-        --at;
+    while (at > h + 1 && lines_[at - 1].trimmed().isEmpty()) --at;
     insertLine(at, line);
 }
 
 bool IniDocument::removeKey(const QString& section, const QString& key) {
     const int h = findSection(section);
-    if (h < 0)
-        return false;
+    if (h < 0) return false;
     const int k = findKey(h, key);
-    if (k < 0)
-        return false;
+    if (k < 0) return false;
     lines_.removeAt(k);
     origin_.removeAt(k);
     return true;
@@ -176,8 +159,7 @@ bool IniDocument::removeKey(const QString& section, const QString& key) {
 
 bool IniDocument::removeSection(const QString& section) {
     const int h = findSection(section);
-    if (h < 0)
-        return false;
+    if (h < 0) return false;
     const int end = sectionEnd(h);
     lines_.remove(h, end - h);
     origin_.remove(h, end - h);
@@ -187,18 +169,14 @@ bool IniDocument::removeSection(const QString& section) {
 QList<QPair<QString, QString>> IniDocument::entries(const QString& section) const {
     QList<QPair<QString, QString>> out;
     const int h = findSection(section);
-    if (h < 0)
-        return out;
+    if (h < 0) return out;
     const int end = sectionEnd(h);
     for (int i = h + 1; i < end; ++i) {
         const auto k = KeyName(lines_[i]);
-        if (!k)
-            continue;
+        if (!k) continue;
         bool seen = false;
-        for (const auto& e : out)
-            seen = seen || e.first.compare(*k, Qt::CaseInsensitive) == 0;
-        if (!seen)
-            out.append({*k, ValueOf(lines_[i])});
+        for (const auto& e : out) seen = seen || e.first.compare(*k, Qt::CaseInsensitive) == 0;
+        if (!seen) out.append({*k, ValueOf(lines_[i])});
     }
     return out;
 }
@@ -216,13 +194,11 @@ QByteArray IniDocument::toBytes() const {
             const QString& text = lines_[i];
             // A Latin-1 file stays Latin-1 as long as the text allows it.
             bool fitsLatin1 = latin1_;
-            for (qsizetype c = 0; fitsLatin1 && c < text.size(); ++c)
-                fitsLatin1 = text[c].unicode() <= 0xff;
+            for (qsizetype c = 0; fitsLatin1 && c < text.size(); ++c) fitsLatin1 = text[c].unicode() <= 0xff;
             out += fitsLatin1 ? text.toLatin1() : text.toUtf8();
         }
         // A last line without a line end keeps it so; any other line ends.
-        if (end.isEmpty() && (o < 0 || i + 1 < n))
-            end = lineEnd_;
+        if (end.isEmpty() && (o < 0 || i + 1 < n)) end = lineEnd_;
         out += end;
     }
     return out;
@@ -236,8 +212,7 @@ QString IniGet(const QString& Section, const QString& Key, const QString& IniFil
 
 bool IniPut(const QString& Section, const QString& Key, const QString& Value, const QString& IniFile) {
     IniDocument doc;
-    if (!IniDocument::loadForUpdate(IniFile, &doc))
-        return false;
+    if (!IniDocument::loadForUpdate(IniFile, &doc)) return false;
     doc.setValue(Section, Key, Value);
     return doc.save(IniFile);
 }

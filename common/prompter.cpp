@@ -11,14 +11,14 @@ MsgAnswer StderrPrompter::message(const QString& text, MsgButtons buttons, MsgIc
     const QString head = title.isEmpty() ? QString() : title + QStringLiteral(": ");
     std::fprintf(stderr, "%s\n", qPrintable(head + text));
     switch (buttons) {
-    case MsgButtons::Ok:
-    case MsgButtons::OkCancel:
-        return MsgAnswer::Ok;
-    case MsgButtons::YesNo:
-        return MsgAnswer::No;
-    case MsgButtons::YesNoCancel:
-    case MsgButtons::RetryCancel:
-        return MsgAnswer::Cancel;
+        case MsgButtons::Ok:
+        case MsgButtons::OkCancel:
+            return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+            return MsgAnswer::No;
+        case MsgButtons::YesNoCancel:
+        case MsgButtons::RetryCancel:
+            return MsgAnswer::Cancel;
     }
     return MsgAnswer::Ok;
 }

@@ -15,11 +15,10 @@ class Prompter {
 public:
     virtual ~Prompter() = default;
     /// Shows Text with the buttons and waits for the answer.
-    virtual MsgAnswer message(const QString& text, MsgButtons buttons = MsgButtons::Ok,
-                              MsgIcon icon = MsgIcon::None, const QString& title = QString()) = 0;
+    virtual MsgAnswer message(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None,
+                              const QString& title = QString()) = 0;
     /// Asks for a line of text; "" when the operator cancels.
-    virtual QString input(const QString& prompt, const QString& title,
-                          const QString& initial = QString()) = 0;
+    virtual QString input(const QString& prompt, const QString& title, const QString& initial = QString()) = 0;
 };
 
 /// A prompter for programs without windows: writes every message to standard

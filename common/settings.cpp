@@ -19,8 +19,7 @@ class SettingsLock {
 public:
     explicit SettingsLock(const QString& path) {
         fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ >= 0)
-            ::flock(fd_, LOCK_EX);
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
     }
     ~SettingsLock() {
         if (fd_ >= 0) {
@@ -38,14 +37,11 @@ private:
 template <typename Change>
 bool Update(Change change) {
     const QString file = SettingsFilePath();
-    if (!QDir().mkpath(FolderOf(file)))
-        return false;
+    if (!QDir().mkpath(FolderOf(file))) return false;
     SettingsLock lock(file + QStringLiteral(".lock"));
     IniDocument doc;
-    if (!IniDocument::loadForUpdate(file, &doc))
-        return false;
-    if (!change(doc))
-        return true;  // nothing changed
+    if (!IniDocument::loadForUpdate(file, &doc)) return false;
+    if (!change(doc)) return true;  // nothing changed
     return doc.save(file);
 }
 
@@ -53,8 +49,7 @@ bool Update(Change change) {
 
 QString SettingsFilePath() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
+    if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/Morvenda/settings.ini");
 }
 
@@ -71,8 +66,7 @@ bool SaveSetting(const QString& App, const QString& Section, const QString& Key,
 
 bool DeleteSetting(const QString& App, const QString& Section, const QString& Key) {
     return Update([&](IniDocument& doc) {
-        if (Key.isEmpty())
-            return doc.removeSection(SectionOf(App, Section));
+        if (Key.isEmpty()) return doc.removeSection(SectionOf(App, Section));
         return doc.removeKey(SectionOf(App, Section), Key);
     });
 }

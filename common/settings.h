@@ -14,8 +14,7 @@
 QString SettingsFilePath();
 
 /// The stored value; Default when the application, section or key is missing.
-QString GetSetting(const QString& App, const QString& Section, const QString& Key,
-                   const QString& Default = QString());
+QString GetSetting(const QString& App, const QString& Section, const QString& Key, const QString& Default = QString());
 
 /// Stores a value. False when the settings file cannot be written.
 bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value);

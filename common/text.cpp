@@ -4,14 +4,12 @@
 
 #include <QByteArray>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
-
+#include <cerrno>
 
 QString GetLineField(const QString& Line, int FieldNo, QChar Quote, QChar Sep) {
-    if (FieldNo < 1)
-        FieldNo = 1;
+    if (FieldNo < 1) FieldNo = 1;
     // A separator always follows the wanted field.
     const QString w = Line + QString(FieldNo + 2, Sep);
     return TakePaddedField(w, FieldNo, Quote, Sep);
@@ -36,8 +34,7 @@ QString RightOf(const QString& Text, const QString& Sub) {
 }
 
 bool MatchCharMask(const QString& Text, const QString& Mask) {
-    if (Text.size() != Mask.size())
-        return false;
+    if (Text.size() != Mask.size()) return false;
     for (qsizetype i = 0; i < Text.size(); ++i) {
         const QChar c = Text[i];
         QChar m = c;
@@ -46,19 +43,16 @@ bool MatchCharMask(const QString& Text, const QString& Mask) {
         else if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
                  c == QLatin1Char('!') || c == QLatin1Char('?') || c == QLatin1Char('/') || c == QLatin1Char('\\'))
             m = QLatin1Char('A');
-        if (m != Mask[i])
-            return false;
+        if (m != Mask[i]) return false;
     }
     return true;
 }
 
 bool AppendLine(const QString& FileName, const QString& Text) {
     const QByteArray name = FileName.toLocal8Bit();
-    if (name.isEmpty())
-        return false;
+    if (name.isEmpty()) return false;
     const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     // One write of the whole line: appends of other programs cannot land
     // inside it.
     const QByteArray line = Text.toUtf8() + "\r\n";
@@ -67,22 +61,19 @@ bool AppendLine(const QString& FileName, const QString& Text) {
     while (done < line.size()) {
         const ssize_t n = ::write(fd, line.constData() + done, static_cast<size_t>(line.size() - done));
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             ok = false;
             break;
         }
         done += n;
     }
-    if (::close(fd) != 0)
-        ok = false;
+    if (::close(fd) != 0) ok = false;
     return ok;
 }
 
 qint64 Val(QStringView Text) {
     qsizetype i = 0;
-    while (i < Text.size() && (Text[i] == QLatin1Char(' ') || Text[i] == QLatin1Char('\t')))
-        ++i;
+    while (i < Text.size() && (Text[i] == QLatin1Char(' ') || Text[i] == QLatin1Char('\t'))) ++i;
     bool negative = false;
     if (i < Text.size() && (Text[i] == QLatin1Char('-') || Text[i] == QLatin1Char('+'))) {
         negative = Text[i] == QLatin1Char('-');
@@ -90,8 +81,7 @@ qint64 Val(QStringView Text) {
     }
     qint64 v = 0;
     while (i < Text.size() && Text[i] >= QLatin1Char('0') && Text[i] <= QLatin1Char('9')) {
-        if (v < (Q_INT64_C(1) << 58))
-            v = v * 10 + (Text[i].unicode() - '0');
+        if (v < (Q_INT64_C(1) << 58)) v = v * 10 + (Text[i].unicode() - '0');
         ++i;
     }
     return negative ? -v : v;
@@ -105,32 +95,26 @@ qint64 RoundedVal(const QString& Text) {
         return whole;
     // The dot must end the leading number itself ("12.7", not "12 .7").
     qsizetype i = 0;
-    while (i < dot && (Text[i] == QLatin1Char(' ') || Text[i] == QLatin1Char('\t')))
-        ++i;
+    while (i < dot && (Text[i] == QLatin1Char(' ') || Text[i] == QLatin1Char('\t'))) ++i;
     const bool negative = i < dot && Text[i] == QLatin1Char('-');
-    if (i < dot && (Text[i] == QLatin1Char('-') || Text[i] == QLatin1Char('+')))
-        ++i;
+    if (i < dot && (Text[i] == QLatin1Char('-') || Text[i] == QLatin1Char('+'))) ++i;
     for (qsizetype k = i; k < dot; ++k) {
-        if (Text[k] < QLatin1Char('0') || Text[k] > QLatin1Char('9'))
-            return whole;
+        if (Text[k] < QLatin1Char('0') || Text[k] > QLatin1Char('9')) return whole;
     }
     return negative ? whole - 1 : whole + 1;
 }
 
 QString FixedText(const QString& Text, int Width) {
-    if (Text.size() <= Width)
-        return Text + QString(Width - Text.size(), QLatin1Char(' '));
+    if (Text.size() <= Width) return Text + QString(Width - Text.size(), QLatin1Char(' '));
     QString out = Text.left(Width);
-    if (!out.isEmpty() && out.back().isHighSurrogate())
-        out.back() = QLatin1Char(' ');
+    if (!out.isEmpty() && out.back().isHighSurrogate()) out.back() = QLatin1Char(' ');
     return out;
 }
 
 QString ControlsToBlanks(const QString& Text) {
     QString out = Text;
     for (QChar& c : out) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            c = QLatin1Char(' ');
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) c = QLatin1Char(' ');
     }
     return out;
 }

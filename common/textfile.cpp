@@ -18,8 +18,7 @@
 QString DecodeText(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
+    if (!utf8.hasError()) return text;
     // One stray byte spoils only its own line: every other line keeps its
     // UTF-8 characters (an old line in Latin-1 beside new ones in UTF-8).
     text.clear();
@@ -45,27 +44,23 @@ QStringList SplitLines(const QString& text) {
         const QChar c = text[i];
         if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
             lines << text.mid(start, i - start);
-            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
-                ++i;
+            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n')) ++i;
             start = i + 1;
         }
     }
-    if (start < n)
-        lines << text.mid(start);
+    if (start < n) lines << text.mid(start);
     return lines;
 }
 
 bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, f.errorString());
+        if (error) *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, f.errorString());
         return false;
     }
     *bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Cannot read \"%1\": %2").arg(path, f.errorString());
+        if (error) *error = QStringLiteral("Cannot read \"%1\": %2").arg(path, f.errorString());
         return false;
     }
     return true;
@@ -73,16 +68,14 @@ bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error) {
 
 bool ReadTextFile(const QString& path, QString* text, QString* error) {
     QByteArray bytes;
-    if (!ReadFileBytes(path, &bytes, error))
-        return false;
+    if (!ReadFileBytes(path, &bytes, error)) return false;
     *text = DecodeText(bytes);
     return true;
 }
 
 bool ReadTextLines(const QString& path, QStringList* lines, QString* error) {
     QString text;
-    if (!ReadTextFile(path, &text, error))
-        return false;
+    if (!ReadTextFile(path, &text, error)) return false;
     *lines = SplitLines(text);
     return true;
 }
@@ -102,13 +95,11 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
     // read-only folder is an error, never a half-written file.
     f.setDirectWriteFallback(false);
     if (!f.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, f.errorString());
+        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, f.errorString());
         return false;
     }
     if (f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, f.errorString());
+        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, f.errorString());
         f.cancelWriting();
         return false;
     }
@@ -117,8 +108,7 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
 
 QString FolderOf(const QString& path) {
     const qsizetype p = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    if (p < 0)
-        return QString();
+    if (p < 0) return QString();
     return p == 0 ? path.left(1) : path.left(p);
 }
 
@@ -128,10 +118,8 @@ QString FileNameOf(const QString& path) {
 }
 
 QString JoinPath(const QString& folder, const QString& name) {
-    if (folder.isEmpty())
-        return name;
-    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
-        return folder + name;
+    if (folder.isEmpty()) return name;
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))) return folder + name;
     return folder + QLatin1Char('/') + name;
 }
 
@@ -148,10 +136,8 @@ bool WriteAllTo(int fd, const QByteArray& bytes) {
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t w = ::write(fd, p, static_cast<size_t>(left));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
         p += w;
         left -= w;
     }
@@ -165,8 +151,7 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, i
     const QString name = FileNameOf(path);
     QByteArray tmpl = QFile::encodeName(JoinPath(folder, TempPrefix(name) + QStringLiteral("XXXXXX") + kTempSuffix));
     auto fail = [&](const QString& why) {
-        if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, why);
+        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, why);
         return false;
     };
     const int fd = ::mkostemps(tmpl.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
@@ -189,8 +174,7 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, i
         ::unlink(tmpl.constData());
         return fail(qt_error_string(e));
     }
-    if (!flush)
-        return true;
+    if (!flush) return true;
     const int dir = ::open(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
@@ -204,8 +188,7 @@ QString FollowLinks(const QString& path) {
     QString p = path;
     for (int hops = 0; hops < 40; ++hops) {
         const QFileInfo info(p);
-        if (!info.isSymLink())
-            break;
+        if (!info.isSymLink()) break;
         p = info.symLinkTarget();  // absolute, relative targets resolved from the link's folder
     }
     return p;
@@ -213,8 +196,7 @@ QString FollowLinks(const QString& path) {
 
 int RemoveLeftoverTemps(const QString& folder, const QString& forName, int minAgeSecs) {
     QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-    if (folder.isEmpty() || !dir.exists())
-        return 0;
+    if (folder.isEmpty() || !dir.exists()) return 0;
     const QString prefix = forName.isEmpty() ? QStringLiteral(".") : TempPrefix(forName);
     const QDateTime limit = QDateTime::currentDateTimeUtc().addSecs(-minAgeSecs);
     int removed = 0;
@@ -225,10 +207,8 @@ int RemoveLeftoverTemps(const QString& folder, const QString& forName, int minAg
         if (!n.startsWith(prefix) || !n.endsWith(kTempSuffix) || n.size() < prefix.size() + 10 ||
             n.at(n.size() - 11) != QLatin1Char('.') || f.isSymLink())
             continue;
-        if (f.lastModified().toUTC() > limit)
-            continue;
-        if (dir.remove(n))
-            ++removed;
+        if (f.lastModified().toUTC() > limit) continue;
+        if (dir.remove(n)) ++removed;
     }
     return removed;
 }

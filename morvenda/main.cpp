@@ -9,8 +9,7 @@
 // for the operator.
 int main(int argc, char** argv) {
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvenda"));
     QtPrompter prompter;

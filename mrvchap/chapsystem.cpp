@@ -5,22 +5,20 @@
 #include <QFile>
 #include <QThread>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 XConnection& X11WindowSystem::x() {
-    if (!x_ || !x_->isOpen())
-        x_ = std::make_unique<XConnection>();
+    if (!x_ || !x_->isOpen()) x_ = std::make_unique<XConnection>();
     return *x_;
 }
 
 QList<ChapWindow> X11WindowSystem::allWindows() {
     QList<ChapWindow> out;
-    for (const XTreeWindow& w : x().windowTree())
-        out.append({w.window, w.owner, w.name, true});
+    for (const XTreeWindow& w : x().windowTree()) out.append({w.window, w.owner, w.name, true});
     return out;
 }
 
@@ -36,8 +34,7 @@ bool X11WindowSystem::activate(quint64 Window) { return x().activateWindow(Windo
 
 bool X11WindowSystem::available(QString* Why) {
     XConnection& c = x();
-    if (!c.isOpen() && Why)
-        *Why = c.error();
+    if (!c.isOpen() && Why) *Why = c.error();
     return c.isOpen();
 }
 
@@ -49,8 +46,7 @@ bool ToXKeys(const QList<KeyStroke>& Keys, QList<XKeyPress>* Out, QString* Error
                  (k.mods & kModAlt ? XKeyAlt : 0u);
         p.keysym = k.name.isEmpty() ? XKeysymForChar(k.ch) : XKeysymFromName(k.name);
         if (p.keysym == 0) {
-            if (Error)
-                *Error = QStringLiteral("the display knows no key ") + k.name;
+            if (Error) *Error = QStringLiteral("the display knows no key ") + k.name;
             return false;
         }
         Out->append(p);
@@ -70,20 +66,17 @@ ScriptLock::Result FlockLock::tryLock(const QString& Path, QString* Error) {
     const QByteArray name = QFile::encodeName(Path);
     fd_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
-        if (Error)
-            *Error = QStringLiteral("\"%1\": %2").arg(Path, QString::fromLocal8Bit(std::strerror(errno)));
+        if (Error) *Error = QStringLiteral("\"%1\": %2").arg(Path, QString::fromLocal8Bit(std::strerror(errno)));
         return Result::Missing;
     }
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
-        return Result::Locked;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return Result::Locked;
     ::close(fd_);
     fd_ = -1;
     return Result::Busy;
 }
 
 void FlockLock::unlock() {
-    if (fd_ >= 0)
-        ::close(fd_);  // closing the file releases its lock
+    if (fd_ >= 0) ::close(fd_);  // closing the file releases its lock
     fd_ = -1;
 }
 
@@ -92,8 +85,7 @@ void EventLoopTime::sleep(int Ms) {
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         const qint64 left = end - t_.elapsed();
-        if (left <= 0 || (stop_ && stop_()))
-            return;
+        if (left <= 0 || (stop_ && stop_())) return;
         // Short steps keep the window answering while the pause lasts.
         QThread::msleep(static_cast<unsigned long>(qMin<qint64>(left, 20)));
     }

@@ -8,8 +8,7 @@
 #include <QFile>
 
 void DiagList::writeLog(const QString& Text) {
-    if (!logging || logPath.isEmpty())
-        return;
+    if (!logging || logPath.isEmpty()) return;
     QDir().mkpath(FolderOf(logPath));
     QFile f(logPath);
     const QByteArray line =
@@ -25,8 +24,7 @@ void DiagList::LogDiag(const QString& Text) {
         rows_.removeFirst();
         errors_.removeFirst();
         ++first_;
-        if (view_)
-            view_->diagRemovedFirst();
+        if (view_) view_->diagRemovedFirst();
     }
     rows_.append(Text);
     errors_.append(false);
@@ -38,36 +36,29 @@ void DiagList::LogDiag(const QString& Text) {
 }
 
 void DiagList::AppendDiag(const QString& Text) {
-    if (Text.size() > 1)
-        writeLog(Text);
+    if (Text.size() > 1) writeLog(Text);
     const int shown = current_ - first_;
-    if (shown < 0 || shown >= rows_.size())
-        return;
+    if (shown < 0 || shown >= rows_.size()) return;
     QString& r = rows_[shown];
     r += Text;
     if (Text == u"." && r.size() > 100) {
         const qsizetype dot = r.indexOf(u'.', qMax<qsizetype>(r.indexOf(u']'), 0));
-        if (dot >= 0)
-            r.truncate(dot + 1);
+        if (dot >= 0) r.truncate(dot + 1);
     }
-    if (view_)
-        view_->diagChanged(shown, r);
+    if (view_) view_->diagChanged(shown, r);
 }
 
 void DiagList::select(int Row) {
     current_ = Row;
     const int shown = Row - first_;
-    if (view_ && shown >= 0 && shown < rows_.size())
-        view_->diagSelected(shown);
+    if (view_ && shown >= 0 && shown < rows_.size()) view_->diagSelected(shown);
 }
 
 void DiagList::setRow(int Row, const QString& Text) {
     const int shown = Row - first_;
-    if (shown < 0 || shown >= rows_.size())
-        return;
+    if (shown < 0 || shown >= rows_.size()) return;
     rows_[shown] = Text;
-    if (view_)
-        view_->diagChanged(shown, Text);
+    if (view_) view_->diagChanged(shown, Text);
 }
 
 QString DiagList::row(int Row) const {
@@ -77,21 +68,18 @@ QString DiagList::row(int Row) const {
 
 void DiagList::markError(int Row) {
     const int shown = Row - first_;
-    if (shown >= 0 && shown < errors_.size())
-        errors_[shown] = true;
+    if (shown >= 0 && shown < errors_.size()) errors_[shown] = true;
 }
 
 void DiagList::keepErrorRows() {
     QStringList kept;
     for (qsizetype i = 0; i < rows_.size(); ++i)
-        if (errors_[i])
-            kept.append(rows_[i]);
+        if (errors_[i]) kept.append(rows_[i]);
     rows_ = kept;
     errors_ = QList<bool>(kept.size(), true);
     first_ = 0;
     current_ = -1;
-    if (view_)
-        view_->diagReset(rows_);
+    if (view_) view_->diagReset(rows_);
 }
 
 void DiagList::clear() {
@@ -99,6 +87,5 @@ void DiagList::clear() {
     errors_.clear();
     first_ = 0;
     current_ = -1;
-    if (view_)
-        view_->diagReset(rows_);
+    if (view_) view_->diagReset(rows_);
 }

@@ -36,15 +36,15 @@ constexpr int kTwipsPerPixel = 15;
 bool ReadNumber(const QString& text, int* out) {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    if (!ok || v < -1.0e6 || v > 1.0e6)
-        return false;
+    if (!ok || v < -1.0e6 || v > 1.0e6) return false;
     *out = static_cast<int>(v) / kTwipsPerPixel;
     return true;
 }
 
 }  // namespace
 
-frmMRVChap::frmMRVChap(QWidget* parent) : QWidget(parent), cdgKeyFiles_(this, QStringLiteral("cdgKeyFiles")), diag_(this) {
+frmMRVChap::frmMRVChap(QWidget* parent)
+    : QWidget(parent), cdgKeyFiles_(this, QStringLiteral("cdgKeyFiles")), diag_(this) {
     setObjectName(QStringLiteral("frmMRVChap"));
     setWindowTitle(QStringLiteral("Morvenda Job Chaperone"));
     lsbKeyFiles_ = new QComboBox(this);
@@ -86,10 +86,8 @@ frmMRVChap::~frmMRVChap() = default;
 
 void frmMRVChap::Form_Load(const QString& CommandLine, const QString& ProgramFolder) {
     int at = 0;
-    if (ReadNumber(GetSetting(kApp, kLocSection, QStringLiteral("Top")), &at))
-        move(x(), at);
-    if (ReadNumber(GetSetting(kApp, kLocSection, QStringLiteral("Left")), &at))
-        move(at, y());
+    if (ReadNumber(GetSetting(kApp, kLocSection, QStringLiteral("Top")), &at)) move(x(), at);
+    if (ReadNumber(GetSetting(kApp, kLocSection, QStringLiteral("Left")), &at)) move(at, y());
     cmd_ = ParseChaperoneCommandLine(CommandLine);
     const ScriptPlace place = ScriptPlaceOf(cmd_.script, ProgramFolder);
     folder_ = place.folder;
@@ -119,8 +117,7 @@ void frmMRVChap::lsbKeyFiles_Click() {
 
 void frmMRVChap::cmdBrowse_Click() {
     cdgKeyFiles_.InitDir = folder_;
-    if (!cdgKeyFiles_.ShowOpen())
-        return;
+    if (!cdgKeyFiles_.ShowOpen()) return;
     // The chosen file is loaded as it is named; the list shows it alone.
     const QString chosen = cdgKeyFiles_.FileName;
     folder_ = FolderOf(chosen);
@@ -138,13 +135,11 @@ void frmMRVChap::showEvent(QShowEvent* e) {
 }
 
 void frmMRVChap::Form_Activate() {
-    if (lsbKeyFiles_->count() == 1 && cmdOK_->isEnabled())
-        cmdOK_Click();
+    if (lsbKeyFiles_->count() == 1 && cmdOK_->isEnabled()) cmdOK_Click();
 }
 
 void frmMRVChap::cmdOK_Click() {
-    if (finished_)
-        return;
+    if (finished_) return;
     cmdOK_->setEnabled(false);
     if (!cmdOK_->text().contains(QStringLiteral("OK"))) {
         // Hold: the countdown stops and the window stays until closed.
@@ -155,10 +150,8 @@ void frmMRVChap::cmdOK_Click() {
     const QString base = ScriptBaseName(cdgKeyFiles_.FileName);
     diag_.logPath = ScriptLogPath(base);
     script_ = LoadScript(scriptPath(), base, diag_);
-    if (!script_.readError.isEmpty())
-        return End(1, QStringLiteral("MRVChap - Critical error: ") + script_.readError);
-    if (script_.lockMissing)
-        return End(1);
+    if (!script_.readError.isEmpty()) return End(1, QStringLiteral("MRVChap - Critical error: ") + script_.readError);
+    if (script_.lockMissing) return End(1);
     if (script_.error) {
         failed_ = true;
         lsbDiag_->setToolTip(kErrorRowsTip);
@@ -169,8 +162,7 @@ void frmMRVChap::cmdOK_Click() {
         const bool shown =
             ShowErrorWindow(kApp, QStringLiteral("MRVChap critical error - Error(s) in script input"), this);
         showingBox_ = false;
-        if (!shown || closeAsked_)
-            End(1);
+        if (!shown || closeAsked_) End(1);
         return;
     }
     if (script_.validateOnly) {
@@ -189,8 +181,7 @@ void frmMRVChap::Run() {
     // The chaperone's own windows carry its pid; a window Qt makes without
     // one is known by the X client it shares with the main window.
     QList<qint64> own{static_cast<qint64>(::getpid())};
-    if (internalWinId() != 0)
-        own.append(XWindowOwner(0, internalWinId()));
+    if (internalWinId() != 0) own.append(XWindowOwner(0, internalWinId()));
     WindowFinder finder(windows, own);
     ScriptRunner runner(script_, diag_, finder, keys, lock, time, *this);
     running_ = true;
@@ -217,8 +208,7 @@ void frmMRVChap::End(int Status, const QString& Message) {
     // The box stands while the program has not ended, so the scheduler's
     // window test sees its text; where no one can see it, it goes to
     // standard error and the program ends at once.
-    if (!Message.isEmpty())
-        ShowErrorWindow(kApp, Message, this);
+    if (!Message.isEmpty()) ShowErrorWindow(kApp, Message, this);
     finished_ = true;
     status_ = Status;
     emit finished(Status);
@@ -228,8 +218,7 @@ void frmMRVChap::End(int Status, const QString& Message) {
 void frmMRVChap::cmdCancel_Click() {
     // While the box of a fatal end stands the program ends anyway; the
     // scheduler asks this window to close together with the box.
-    if (finished_ || ending_)
-        return;
+    if (finished_ || ending_) return;
     if (cmdCancel_->text() == u"&Cancel" && !cmdOK_->isEnabled()) {
         if (MsgBox(QStringLiteral("Are you sure you want to cancel"), MsgButtons::YesNo, MsgIcon::Question,
                    QStringLiteral("Cancel")) != MsgAnswer::Yes)
@@ -268,13 +257,11 @@ void frmMRVChap::tmrKeys_Timer() {
     --countdown_;
     const int last = diag_.count() - 1;
     diag_.setRow(last, diag_.row(last).chopped(1));
-    if (diag_.row(last).isEmpty())
-        CloseDown();
+    if (diag_.row(last).isEmpty()) CloseDown();
 }
 
 void frmMRVChap::CloseDown() {
-    if (finished_)
-        return;
+    if (finished_) return;
     tmrKeys_->stop();
     SaveSetting(kApp, kLocSection, QStringLiteral("Top"), QString::number(y() * kTwipsPerPixel));
     SaveSetting(kApp, kLocSection, QStringLiteral("Left"), QString::number(x() * kTwipsPerPixel));
@@ -294,19 +281,16 @@ void frmMRVChap::diagAdded(const QString& Text) { lsbDiag_->addItem(Text); }
 void frmMRVChap::diagRemovedFirst() { delete lsbDiag_->takeItem(0); }
 
 void frmMRVChap::diagChanged(int Shown, const QString& Text) {
-    if (QListWidgetItem* item = lsbDiag_->item(Shown))
-        item->setText(Text);
+    if (QListWidgetItem* item = lsbDiag_->item(Shown)) item->setText(Text);
 }
 
 void frmMRVChap::diagSelected(int Shown) {
     lsbDiag_->setCurrentRow(Shown);
-    if (QListWidgetItem* item = lsbDiag_->item(Shown))
-        lsbDiag_->scrollToItem(item);
+    if (QListWidgetItem* item = lsbDiag_->item(Shown)) lsbDiag_->scrollToItem(item);
 }
 
 void frmMRVChap::clearClipboard() {
-    if (QClipboard* c = QGuiApplication::clipboard())
-        c->clear();
+    if (QClipboard* c = QGuiApplication::clipboard()) c->clear();
 }
 
 void frmMRVChap::exec(const QString& Target) {

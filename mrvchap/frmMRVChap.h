@@ -91,7 +91,7 @@ private:
     bool activated_ = false;
     bool running_ = false;
     bool cancelRequested_ = false;
-    bool failed_ = false;  // the script had errors: closing ends with a failure
+    bool failed_ = false;      // the script had errors: closing ends with a failure
     bool ending_ = false;      // a fatal end is showing its box
     bool showingBox_ = false;  // the box of a script with errors stands
     bool closeAsked_ = false;  // the window was asked to close meanwhile

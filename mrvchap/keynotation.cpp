@@ -36,8 +36,7 @@ const QList<QPair<QString, QString>>& Table() {
         add("SCROLLLOCK", "Scroll_Lock");
         add("PRTSC", "Print");
         add("HELP", "Help");
-        for (int f = 1; f <= 16; ++f)
-            t.append({QStringLiteral("F%1").arg(f), QStringLiteral("F%1").arg(f)});
+        for (int f = 1; f <= 16; ++f) t.append({QStringLiteral("F%1").arg(f), QStringLiteral("F%1").arg(f)});
         return t;
     }();
     return table;
@@ -68,38 +67,42 @@ private:
             bool modifier = true;
             while (modifier && pos_ < s_.size()) {
                 switch (s_[pos_].unicode()) {
-                case '+': mods |= kModShift; ++pos_; break;
-                case '^': mods |= kModCtrl; ++pos_; break;
-                case '%': mods |= kModAlt; ++pos_; break;
-                default: modifier = false;
+                    case '+':
+                        mods |= kModShift;
+                        ++pos_;
+                        break;
+                    case '^':
+                        mods |= kModCtrl;
+                        ++pos_;
+                        break;
+                    case '%':
+                        mods |= kModAlt;
+                        ++pos_;
+                        break;
+                    default:
+                        modifier = false;
                 }
             }
             const bool hadModifier = pos_ != start;
             if (pos_ >= s_.size()) {
-                if (hadModifier)
-                    return fail(QStringLiteral("a modifier at the end has no key"));
+                if (hadModifier) return fail(QStringLiteral("a modifier at the end has no key"));
                 break;
             }
             const QChar c = s_[pos_];
             if (c == u')') {
-                if (!inGroup)
-                    return fail(QStringLiteral("\")\" without \"(\""));
-                if (hadModifier)
-                    return fail(QStringLiteral("a modifier before \")\" has no key"));
+                if (!inGroup) return fail(QStringLiteral("\")\" without \"(\""));
+                if (hadModifier) return fail(QStringLiteral("a modifier before \")\" has no key"));
                 ++pos_;
                 return true;
             }
             if (c == u'(') {
                 ++pos_;
-                if (!sequence(mods, keys, true))
-                    return false;
+                if (!sequence(mods, keys, true)) return false;
                 continue;
             }
-            if (c == u'}')
-                return fail(QStringLiteral("\"}\" without \"{\""));
+            if (c == u'}') return fail(QStringLiteral("\"}\" without \"{\""));
             if (c == u'{') {
-                if (!brace(mods, keys))
-                    return false;
+                if (!brace(mods, keys)) return false;
                 continue;
             }
             KeyStroke k;
@@ -112,8 +115,7 @@ private:
             }
             keys.append(k);
         }
-        if (inGroup)
-            return fail(QStringLiteral("\"(\" without \")\""));
+        if (inGroup) return fail(QStringLiteral("\"(\" without \")\""));
         return true;
     }
 
@@ -123,8 +125,7 @@ private:
         // The first character inside may be "}" (as in {}}), so the closing
         // brace is looked for after it.
         const qsizetype close = s_.indexOf(u'}', open + 2);
-        if (open + 1 >= s_.size() || close < 0)
-            return fail(QStringLiteral("\"{\" without \"}\""));
+        if (open + 1 >= s_.size() || close < 0) return fail(QStringLiteral("\"{\" without \"}\""));
         QString inner = s_.mid(open + 1, close - open - 1);
         pos_ = close + 1;
         int count = 1;
@@ -134,8 +135,7 @@ private:
             const QString number = inner.mid(blank + 1);
             count = number.toInt(&ok);
             bool digits = !number.isEmpty();
-            for (QChar d : number)
-                digits = digits && d.isDigit();
+            for (QChar d : number) digits = digits && d.isDigit();
             if (!ok || !digits || count > kMaxKeyRepeat)
                 return fail(QStringLiteral("bad repeat count in {%1}").arg(inner));
             inner.truncate(blank);
@@ -150,8 +150,7 @@ private:
         } else {
             return fail(QStringLiteral("unknown key name {%1}").arg(inner));
         }
-        for (int i = 0; i < count; ++i)
-            keys.append(k);
+        for (int i = 0; i < count; ++i) keys.append(k);
         return true;
     }
 
@@ -177,8 +176,7 @@ private:
 QString NamedKey(const QString& Name) {
     const QString upper = Name.toUpper();
     for (const auto& [name, key] : Table())
-        if (name == upper)
-            return key;
+        if (name == upper) return key;
     return QString();
 }
 

@@ -33,8 +33,7 @@ public:
     LockHold& operator=(const LockHold&) = delete;
     void held() { held_ = true; }
     void release() {
-        if (held_)
-            lock_.unlock();
+        if (held_) lock_.unlock();
         held_ = false;
     }
 
@@ -47,13 +46,10 @@ private:
 
 bool WindowFinder::find(const QList<ChapWindow>& Windows, const QString& Text) {
     for (const ChapWindow& w : Windows) {
-        if (own_.contains(w.owner) || (gTargetThread != 0 && w.owner != gTargetThread))
-            continue;
+        if (own_.contains(w.owner) || (gTargetThread != 0 && w.owner != gTargetThread)) continue;
         const QString text = w.text.left(kMaxWindowText);
-        if (text.isEmpty() || !text.contains(Text, Qt::CaseSensitive))
-            continue;
-        if (gTargetThread == 0)
-            gTargetThread = w.owner;
+        if (text.isEmpty() || !text.contains(Text, Qt::CaseSensitive)) continue;
+        if (gTargetThread == 0) gTargetThread = w.owner;
         foundWindow = w.id;
         return true;
     }
@@ -65,11 +61,9 @@ bool WindowFinder::FindWindowText(const QString& Text) { return find(ws_.allWind
 bool WindowFinder::FindWindowTitle(const QString& Title) { return find(ws_.topWindows(), Title); }
 
 bool WindowFinder::ActivateTargetWindow() {
-    if (gTargetThread == 0)
-        return false;
+    if (gTargetThread == 0) return false;
     for (const ChapWindow& w : ws_.topWindows()) {
-        if (w.owner == gTargetThread && w.shown)
-            return ws_.activate(w.id);
+        if (w.owner == gTargetThread && w.shown) return ws_.activate(w.id);
     }
     return false;
 }
@@ -94,15 +88,13 @@ QString SubstituteParms(const QString& Row, const QString (&Parms)[5]) {
 int SecondsToMs(const QString& Value) {
     bool ok = false;
     const double ms = std::round(Value.trimmed().toDouble(&ok) * 1000.0);
-    if (!ok || !(ms > 0))
-        return 0;
+    if (!ok || !(ms > 0)) return 0;
     constexpr double top = std::numeric_limits<int>::max();
     return ms >= top ? std::numeric_limits<int>::max() : static_cast<int>(ms);
 }
 
 void ScriptRunner::checkCancel() {
-    if (host_.cancelRequested())
-        throw ChapStop{QString(), 1};
+    if (host_.cancelRequested()) throw ChapStop{QString(), 1};
 }
 
 void ScriptRunner::RunScript(const QString (&Parms)[5]) {
@@ -124,8 +116,7 @@ void ScriptRunner::RunScript(const QString (&Parms)[5]) {
             command(row, *c, keys, skip, exit);
         else
             keys = SubstituteParms(line, Parms);
-        if (!keys.isEmpty() && !validateOnly)
-            sendKeys(keys);
+        if (!keys.isEmpty() && !validateOnly) sendKeys(keys);
     }
 }
 
@@ -140,8 +131,9 @@ void ScriptRunner::command(int& Row, const ScriptCommand& C, QString& Keys, bool
     } else if (v == u"wait") {
         QString text;
         if (!warned_)
-            text = QStringLiteral("Warning:  Using \"Wait\" may cause the target application to behave "
-                                  "unexpectedly.\n\n");
+            text = QStringLiteral(
+                "Warning:  Using \"Wait\" may cause the target application to behave "
+                "unexpectedly.\n\n");
         warned_ = true;
         text += C.value.isEmpty() ? QStringLiteral("Press OK to continue") : C.value;
         if (MsgBox(text, MsgButtons::OkCancel, MsgIcon::None, QStringLiteral("MRVChap")) != MsgAnswer::Ok)
@@ -161,8 +153,7 @@ void ScriptRunner::command(int& Row, const ScriptCommand& C, QString& Keys, bool
         host_.setOnTop(v == u"ontop");
     } else if (v == u"goto" || (v == u"found" && found) || (v == u"notfound" && !found)) {
         // The loader refuses a script with an unknown label; a target is always there.
-        if (s_.jumpTarget.value(Row, -1) >= 0)
-            Row = s_.jumpTarget[Row];
+        if (s_.jumpTarget.value(Row, -1) >= 0) Row = s_.jumpTarget[Row];
     } else if (v == u"exit") {
         Exit = true;
     } else if (v == u"checkforwindowtext" || v == u"checkforwindowtitle" || v == u"waitforwindowtext" ||
@@ -205,8 +196,9 @@ void ScriptRunner::waitFor(int Row, const ScriptCommand& C, bool Text) {
         time_.processEvents();
         checkCancel();
         if (timeoutMs > 0 && time_.elapsedMs() - start >= timeoutMs)
-            throw ChapStop{kCritical + (Text ? QStringLiteral(" (Timeout waiting for window text ")
-                                             : QStringLiteral(" (Timeout waiting for window title ")) +
+            throw ChapStop{kCritical +
+                               (Text ? QStringLiteral(" (Timeout waiting for window text ")
+                                     : QStringLiteral(" (Timeout waiting for window title ")) +
                                QLatin1Char('"') + what + QLatin1Char('"'),
                            1};
     }
@@ -220,16 +212,14 @@ void ScriptRunner::sendKeys(const QString& Keys) {
         throw ChapStop{kCritical + QStringLiteral(": Keystrokes cannot be sent until a window has been specified."), 1};
     const KeyParse parsed = ParseKeys(Keys);
     if (!parsed.ok)
-        throw ChapStop{kCritical + QStringLiteral(": The following keystrokes are invalid:  \"") + Keys +
-                           QLatin1Char('"'),
-                       1};
+        throw ChapStop{
+            kCritical + QStringLiteral(": The following keystrokes are invalid:  \"") + Keys + QLatin1Char('"'), 1};
     LockHold hold(lock_);
     if (!lockFile.isEmpty()) {
         for (;;) {
             QString error;
             const ScriptLock::Result r = lock_.tryLock(lockFile, &error);
-            if (r == ScriptLock::Result::Locked)
-                break;
+            if (r == ScriptLock::Result::Locked) break;
             if (r == ScriptLock::Result::Missing)
                 throw ChapStop{kCritical + QStringLiteral(": Cannot open the lock file: ") + error, 1};
             time_.sleep(pause());
@@ -248,9 +238,8 @@ void ScriptRunner::sendKeys(const QString& Keys) {
     }
     QString error;
     if (!keys_.send(parsed.keys, &error))
-        throw ChapStop{kCritical + QStringLiteral(": Keystrokes could not be sent (") + error + QStringLiteral("): ") +
-                           Keys,
-                       1};
+        throw ChapStop{
+            kCritical + QStringLiteral(": Keystrokes could not be sent (") + error + QStringLiteral("): ") + Keys, 1};
     time_.sleep(kAfterSendMs);
     hold.release();
     checkCancel();

@@ -126,8 +126,8 @@ int SecondsToMs(const QString& Value);
 
 class ScriptRunner {
 public:
-    ScriptRunner(const LoadedScript& Script, DiagList& Diag, WindowFinder& Finder, KeySender& Keys,
-                 ScriptLock& Lock, RunTime& Time, RunnerHost& Host)
+    ScriptRunner(const LoadedScript& Script, DiagList& Diag, WindowFinder& Finder, KeySender& Keys, ScriptLock& Lock,
+                 RunTime& Time, RunnerHost& Host)
         : s_(Script), diag_(Diag), finder_(Finder), keys_(Keys), lock_(Lock), time_(Time), host_(Host) {}
 
     /// Plays the script with the parameters; returns at its end or at exit.

@@ -6,66 +6,74 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cmath>
 #include <unistd.h>
+#include <cmath>
 
 ChaperoneCommandLine ParseChaperoneCommandLine(const QString& CommandLine) {
     ChaperoneCommandLine c;
     c.script = GetField(CommandLine, 1, QLatin1Char('"'), QLatin1Char(','));
-    for (int i = 0; i < 5; ++i)
-        c.parms[i] = GetField(CommandLine, i + 2, QLatin1Char('"'), QLatin1Char(','));
+    for (int i = 0; i < 5; ++i) c.parms[i] = GetField(CommandLine, i + 2, QLatin1Char('"'), QLatin1Char(','));
     return c;
 }
 
 QString UnQuote(const QString& Text) {
-    if (Text.size() >= 2 && Text.startsWith(u'"') && Text.endsWith(u'"'))
-        return Text.mid(1, Text.size() - 2);
+    if (Text.size() >= 2 && Text.startsWith(u'"') && Text.endsWith(u'"')) return Text.mid(1, Text.size() - 2);
     return Text;
 }
 
 std::optional<ScriptCommand> ParseCommand(const QString& Row) {
-    if (!Row.startsWith(u'['))
-        return std::nullopt;
+    if (!Row.startsWith(u'[')) return std::nullopt;
     const qsizetype close = Row.indexOf(u']');
-    if (close < 0)
-        return std::nullopt;
+    if (close < 0) return std::nullopt;
     const QString inner = Row.mid(1, close - 1);
     const qsizetype blank = inner.indexOf(u' ');
     ScriptCommand c;
     c.verb = (blank < 0 ? inner : inner.left(blank)).toLower();
-    if (blank >= 0)
-        c.value = inner.mid(blank + 1).trimmed();
+    if (blank >= 0) c.value = inner.mid(blank + 1).trimmed();
     return c;
 }
 
 bool IsNoSkip(const QString& Row) { return Row.trimmed().toLower() == u"[noskip]"; }
 
 const QStringList& ScriptVerbs() {
-    static const QStringList verbs = {
-        QStringLiteral("rem"),           QStringLiteral("validate"),           QStringLiteral("diag"),
-        QStringLiteral("log"),           QStringLiteral("wait"),               QStringLiteral("clearclipboard"),
-        QStringLiteral("copy"),          QStringLiteral("paste"),              QStringLiteral("skip"),
-        QStringLiteral("exec"),          QStringLiteral("ontop"),              QStringLiteral("notontop"),
-        QStringLiteral("label"),         QStringLiteral("goto"),               QStringLiteral("found"),
-        QStringLiteral("notfound"),      QStringLiteral("exit"),               QStringLiteral("checkforwindowtext"),
-        QStringLiteral("waitforwindowtext"), QStringLiteral("checkforwindowtitle"), QStringLiteral("waitforwindowtitle"),
-        QStringLiteral("lockfile"),      QStringLiteral("delay"),              QStringLiteral("timeout")};
+    static const QStringList verbs = {QStringLiteral("rem"),
+                                      QStringLiteral("validate"),
+                                      QStringLiteral("diag"),
+                                      QStringLiteral("log"),
+                                      QStringLiteral("wait"),
+                                      QStringLiteral("clearclipboard"),
+                                      QStringLiteral("copy"),
+                                      QStringLiteral("paste"),
+                                      QStringLiteral("skip"),
+                                      QStringLiteral("exec"),
+                                      QStringLiteral("ontop"),
+                                      QStringLiteral("notontop"),
+                                      QStringLiteral("label"),
+                                      QStringLiteral("goto"),
+                                      QStringLiteral("found"),
+                                      QStringLiteral("notfound"),
+                                      QStringLiteral("exit"),
+                                      QStringLiteral("checkforwindowtext"),
+                                      QStringLiteral("waitforwindowtext"),
+                                      QStringLiteral("checkforwindowtitle"),
+                                      QStringLiteral("waitforwindowtitle"),
+                                      QStringLiteral("lockfile"),
+                                      QStringLiteral("delay"),
+                                      QStringLiteral("timeout")};
     return verbs;
 }
 
 QString DefaultLockFile() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
-        return JoinPath(runtime, QStringLiteral("MRVChap.Lck"));
+    if (!runtime.isEmpty()) return JoinPath(runtime, QStringLiteral("MRVChap.Lck"));
     return JoinPath(QDir::tempPath(), QStringLiteral("MRVChap.%1.Lck").arg(::getuid()));
 }
 
 QString ScriptLogPath(const QString& BaseName) {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty())
-        state = JoinPath(QDir::homePath(), QStringLiteral(".local/state"));
-    return JoinPath(JoinPath(state, QStringLiteral("Morvenda")), QStringLiteral("MRVChap.") + BaseName +
-                                                                     QStringLiteral(".log"));
+    if (state.isEmpty()) state = JoinPath(QDir::homePath(), QStringLiteral(".local/state"));
+    return JoinPath(JoinPath(state, QStringLiteral("Morvenda")),
+                    QStringLiteral("MRVChap.") + BaseName + QStringLiteral(".log"));
 }
 
 QString ScriptBaseName(const QString& FileName) {
@@ -76,18 +84,15 @@ QString ScriptBaseName(const QString& FileName) {
 QStringList ListScripts(const QString& Folder, const QString& Pattern) {
     QStringList names;
     const QStringList files = QDir(Folder).entryList({Pattern}, QDir::Files | QDir::Readable, QDir::Name);
-    for (const QString& f : files)
-        names.append(ScriptBaseName(f));
+    for (const QString& f : files) names.append(ScriptBaseName(f));
     return names;
 }
 
 ScriptPlace ScriptPlaceOf(const QString& Script, const QString& ProgramFolder) {
-    if (Script.isEmpty())
-        return {ProgramFolder, QStringLiteral("*.key")};
+    if (Script.isEmpty()) return {ProgramFolder, QStringLiteral("*.key")};
     // A folder may be written with "\" as well as "/".
     const qsizetype slash = qMax(Script.lastIndexOf(u'/'), Script.lastIndexOf(u'\\'));
-    if (slash < 0)
-        return {ProgramFolder, Script};
+    if (slash < 0) return {ProgramFolder, Script};
     return {slash == 0 ? QStringLiteral("/") : Script.left(slash), Script.mid(slash + 1)};
 }
 
@@ -102,13 +107,11 @@ void Fail(LoadedScript& s, DiagList& diag, int row, const QString& message) {
 }
 
 void CheckNoVal(LoadedScript& s, DiagList& diag, int row, const ScriptCommand& c) {
-    if (!c.value.isEmpty())
-        Fail(s, diag, row, QStringLiteral(" - A value is not allowed") + kErrorMark);
+    if (!c.value.isEmpty()) Fail(s, diag, row, QStringLiteral(" - A value is not allowed") + kErrorMark);
 }
 
 void CheckValStr(LoadedScript& s, DiagList& diag, int row, const ScriptCommand& c) {
-    if (UnQuote(c.value) != c.value)
-        return;
+    if (UnQuote(c.value) != c.value) return;
     if (c.value.contains(u' '))
         Fail(s, diag, row, QStringLiteral(" - Embedded spaces in unenquoted value") + kErrorMark);
 }
@@ -124,8 +127,7 @@ bool IsNumericValue(const QString& Value) {
 namespace {
 
 void CheckValNum(LoadedScript& s, DiagList& diag, int row, const ScriptCommand& c) {
-    if (!IsNumericValue(c.value))
-        Fail(s, diag, row, QStringLiteral(" - Value not numeric") + kErrorMark);
+    if (!IsNumericValue(c.value)) Fail(s, diag, row, QStringLiteral(" - Value not numeric") + kErrorMark);
 }
 
 bool IsJump(const QString& verb) { return verb == u"goto" || verb == u"found" || verb == u"notfound"; }
@@ -146,8 +148,7 @@ LoadedScript CheckScript(const QStringList& Lines, DiagList& Diag) {
             continue;
         }
         const std::optional<ScriptCommand> c = ParseCommand(line);
-        if (!c)
-            continue;
+        if (!c) continue;
         const QString& v = c->verb;
         if (v == u"rem" || v == u"wait") {
         } else if (v == u"validate") {
@@ -165,8 +166,7 @@ LoadedScript CheckScript(const QStringList& Lines, DiagList& Diag) {
             CheckValStr(s, Diag, row, *c);
             const QString name = UnQuote(c->value).toLower();
             bool duplicate = false;
-            for (const auto& label : s.labels)
-                duplicate = duplicate || label.first == name;
+            for (const auto& label : s.labels) duplicate = duplicate || label.first == name;
             if (duplicate)
                 Fail(s, Diag, row, QStringLiteral(" - Duplicate label"));
             else
@@ -186,8 +186,7 @@ LoadedScript CheckScript(const QStringList& Lines, DiagList& Diag) {
     }
     for (int row = 0; row < s.lines.size(); ++row) {
         const std::optional<ScriptCommand> c = ParseCommand(s.lines[row]);
-        if (!c || !IsJump(c->verb))
-            continue;
+        if (!c || !IsJump(c->verb)) continue;
         const QString name = UnQuote(c->value).toLower();
         for (const auto& label : s.labels) {
             if (label.first == name) {
@@ -195,8 +194,7 @@ LoadedScript CheckScript(const QStringList& Lines, DiagList& Diag) {
                 break;
             }
         }
-        if (s.jumpTarget[row] < 0)
-            Fail(s, Diag, row, QStringLiteral(" - Label not found"));
+        if (s.jumpTarget[row] < 0) Fail(s, Diag, row, QStringLiteral(" - Label not found"));
     }
     return s;
 }

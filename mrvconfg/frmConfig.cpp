@@ -19,13 +19,13 @@
 
 #include "common/clock.h"
 #include "common/constants.h"
+#include "common/gui/MRVDir.h"
 #include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
+#include "common/gui/mnemonics.h"
 #include "common/prompter.h"
 #include "common/settings.h"
 #include "common/textfile.h"
-#include "common/gui/MRVDir.h"
-#include "common/gui/mnemonics.h"
 #include "mrvconfg/frmPubHol.h"
 
 using namespace confg;

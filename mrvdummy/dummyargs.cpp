@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 
-
 namespace {
 
 constexpr QChar kQuote = QLatin1Char('"');
@@ -33,8 +32,7 @@ QString ReadQuoted(const QString& s, qsizetype open, qsizetype& close) {
 
 bool OneOf(const QString& s, std::initializer_list<const char*> names) {
     for (const char* n : names)
-        if (s == QLatin1String(n))
-            return true;
+        if (s == QLatin1String(n)) return true;
     return false;
 }
 
@@ -53,8 +51,7 @@ QList<DummyOperand> SplitDummyOperands(const QString& Line) {
         const qsizetype end = delim < 0 ? n : delim;
         // The first "=" of this field only.
         qsizetype eq = QStringView(Line).mid(pos, end - pos).indexOf(QLatin1Char('='));
-        if (eq >= 0)
-            eq += pos;
+        if (eq >= 0) eq += pos;
         if (pos < n && Line[pos] == kQuote) {
             // A field quoted as a whole, read as GetField reads it.
             qsizetype close = -1;
@@ -76,14 +73,11 @@ QList<DummyOperand> SplitDummyOperands(const QString& Line) {
             op.value = RightOf(op.text, QStringLiteral("="));
             after = end;
         }
-        if (op.text.isEmpty())
-            break;
+        if (op.text.isEmpty()) break;
         out.append(op);
-        if (after < 0)
-            break;
+        if (after < 0) break;
         const qsizetype next = Line.indexOf(kDelim, after);
-        if (next < 0)
-            break;
+        if (next < 0) break;
         pos = next + 1;
     }
     return out;
@@ -128,23 +122,23 @@ DummyOperands ParseDummyCommandLine(const QString& Line) {
 
 QString DummyResultText(DummyResult r) {
     switch (r) {
-    case DummyResult::Succeed:
-        return QStringLiteral("Succeed");
-    case DummyResult::Fail:
-        return QStringLiteral("Fail");
-    case DummyResult::None:
-        break;
+        case DummyResult::Succeed:
+            return QStringLiteral("Succeed");
+        case DummyResult::Fail:
+            return QStringLiteral("Fail");
+        case DummyResult::None:
+            break;
     }
     return QString();
 }
 
 QString RunTimeErrorText(int Number) {
     switch (Number) {
-    case 5:
-        return QStringLiteral("Run-time error '5': Invalid procedure call or argument");
-    case 13:
-        return QStringLiteral("Run-time error '13': Type mismatch");
-    default:
-        return QStringLiteral("Run-time error '%1'").arg(Number);
+        case 5:
+            return QStringLiteral("Run-time error '5': Invalid procedure call or argument");
+        case 13:
+            return QStringLiteral("Run-time error '13': Type mismatch");
+        default:
+            return QStringLiteral("Run-time error '%1'").arg(Number);
     }
 }

@@ -70,7 +70,6 @@ QString DummyResultText(DummyResult r);
 /// value meant for an ancestor is never taken), else Args (the arguments after
 /// the program name) joined with blanks.
 
-
 /// The text of the error window for run-time error Number (5 or 13), e.g.
 /// "Run-time error '13': Type mismatch"; it holds the words the scheduler
 /// looks for in a failed job's windows.

@@ -81,8 +81,7 @@ frmDummy::frmDummy(const QString& CommandLine, QWidget* parent) : QWidget(parent
     form->addRow(QStringLiteral("Succed or Fail"), lblResult_);
 
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {cmdGo_, CmdTimer_, cmdErr5_, cmdErr13_, cmdExit_})
-        buttons->addWidget(b);
+    for (QPushButton* b : {cmdGo_, CmdTimer_, cmdErr5_, cmdErr13_, cmdExit_}) buttons->addWidget(b);
     auto* top = new QVBoxLayout(this);
     auto* lblCmdInput = new QLabel(QStringLiteral("Command Line Input to Dummy"), this);
     lblCmdInput->setBuddy(txtCmdInput_);
@@ -127,23 +126,18 @@ frmDummy::frmDummy(const QString& CommandLine, QWidget* parent) : QWidget(parent
 
 void frmDummy::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (shownOnce_)
-        return;
+    if (shownOnce_) return;
     shownOnce_ = true;
     // Pressed once the window is up, so the operator sees it start.
-    if (ops_.startsAtOnce())
-        QTimer::singleShot(0, this, &frmDummy::cmdGo_Click);
+    if (ops_.startsAtOnce()) QTimer::singleShot(0, this, &frmDummy::cmdGo_Click);
 }
 
 void frmDummy::cmdGo_Click() {
-    if (!cmdGo_->isEnabled() || failed())
-        return;
+    if (!cmdGo_->isEnabled() || failed()) return;
     cmdGo_->setEnabled(false);
     tmrZOrder_->setInterval(kZOrderMs);
-    if (CmdTimer_->text() == kTimerIsOn)
-        tmrZOrder_->start();
-    if (ops_.runForSecs > 0)
-        tmrQuit_->start();
+    if (CmdTimer_->text() == kTimerIsOn) tmrZOrder_->start();
+    if (ops_.runForSecs > 0) tmrQuit_->start();
     lblRunning_->setText(QStringLiteral("Running"));
 }
 
@@ -166,8 +160,7 @@ void frmDummy::tmrZOrder_Timer() {
 void frmDummy::tmrQuit_Timer() {
     --remaining_;
     lblRunFor_->setText(QString::number(qMax(remaining_, 0)));
-    if (remaining_ > 0)
-        return;
+    if (remaining_ > 0) return;
     tmrQuit_->stop();
     if (ops_.result == DummyResult::Fail)
         cmdErr13_Click();
@@ -186,14 +179,12 @@ void frmDummy::cmdExit_Click() {
 }
 
 void frmDummy::RaiseRunTimeError(int Number) {
-    if (failed())
-        return;
+    if (failed()) return;
     errorNumber_ = Number;
     // Nothing runs on once the error is raised: the error window has the
     // last word, as an unhandled error would.
     tmrZOrder_->stop();
     tmrQuit_->stop();
-    for (QPushButton* b : {cmdGo_, CmdTimer_, cmdErr5_, cmdErr13_, cmdExit_})
-        b->setEnabled(false);
+    for (QPushButton* b : {cmdGo_, CmdTimer_, cmdErr5_, cmdErr13_, cmdExit_}) b->setEnabled(false);
     emit runTimeError(Number, RunTimeErrorText(Number));
 }

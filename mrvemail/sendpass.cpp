@@ -113,8 +113,8 @@ QString MessageIdOf(const QString& Path, const QDateTime& Modified) {
     // minute written elsewhere.
     const QByteArray where = QSysInfo::machineHostName().toUtf8() + '\n' + QFileInfo(Path).absolutePath().toUtf8();
     const QString tag = QString::fromLatin1(QCryptographicHash::hash(where, QCryptographicHash::Sha1).toHex().left(8));
-    return FileNameOf(MessageBase(Path)) + QLatin1Char('.') + Modified.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")) +
-           QLatin1Char('.') + tag;
+    return FileNameOf(MessageBase(Path)) + QLatin1Char('.') +
+           Modified.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")) + QLatin1Char('.') + tag;
 }
 
 int CountErrorFiles(const QString& EmailPath) {

@@ -74,8 +74,7 @@ QString Unescape(const QByteArray& field) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const QByteArray digits = field.mid(i + 1, 3);
             bool ok = digits.size() == 3;
-            for (char c : digits)
-                ok = ok && c >= '0' && c <= '7';
+            for (char c : digits) ok = ok && c >= '0' && c <= '7';
             if (ok) {
                 out.append(static_cast<char>(digits.toInt(nullptr, 8)));
                 i += 3;
@@ -90,14 +89,12 @@ QString Unescape(const QByteArray& field) {
 // Every entry of the mount table; false when it cannot be read.
 bool ReadMounts(const QString& file, QList<MountEntry>* entries) {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
+    if (!f.open(QIODevice::ReadOnly)) return false;
     // /proc files report no size, so read until the end rather than by size.
     const QByteArray all = f.readAll();
     for (const QByteArray& line : all.split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 3)
-            continue;
+        if (fields.size() < 3) continue;
         entries->append({Unescape(fields[0]), Unescape(fields[1]), Unescape(fields[2])});
     }
     return true;
@@ -105,8 +102,7 @@ bool ReadMounts(const QString& file, QList<MountEntry>* entries) {
 
 QByteArray ReadSmallFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
+    if (!f.open(QIODevice::ReadOnly)) return QByteArray();
     return f.read(64).trimmed();
 }
 
@@ -117,22 +113,18 @@ QByteArray ReadSmallFile(const QString& path) {
 // as not removable.
 bool OnRemovableDevice(const QString& mountPoint, const QString& sysRoot) {
     struct stat st {};
-    if (::stat(QFile::encodeName(mountPoint).constData(), &st) != 0)
-        return false;
+    if (::stat(QFile::encodeName(mountPoint).constData(), &st) != 0) return false;
     const QString link = QStringLiteral("%1/dev/block/%2:%3").arg(sysRoot).arg(major(st.st_dev)).arg(minor(st.st_dev));
     const QString device = QFileInfo(link).canonicalFilePath();
-    if (device.isEmpty())
-        return false;
+    if (device.isEmpty()) return false;
     QString flagFolder = device;
-    if (QFileInfo::exists(device + QStringLiteral("/partition")))
-        flagFolder = QFileInfo(device).path();
+    if (QFileInfo::exists(device + QStringLiteral("/partition"))) flagFolder = QFileInfo(device).path();
     return ReadSmallFile(flagFolder + QStringLiteral("/removable")) == "1";
 }
 
 // True when Folder is Path or one of its parent folders (both absolute and clean).
 bool Holds(const QString& folder, const QString& path) {
-    if (folder == QLatin1String("/"))
-        return true;
+    if (folder == QLatin1String("/")) return true;
     return path == folder || (path.startsWith(folder) && path.at(folder.size()) == QLatin1Char('/'));
 }
 
@@ -144,10 +136,8 @@ QString ResolveExistingPart(const QString& path) {
     QString rest;
     for (;;) {
         const QString real = QFileInfo(head).canonicalFilePath();
-        if (!real.isEmpty())
-            return rest.isEmpty() ? real : QDir::cleanPath(real + QLatin1Char('/') + rest);
-        if (head == QLatin1String("/"))
-            return clean;
+        if (!real.isEmpty()) return rest.isEmpty() ? real : QDir::cleanPath(real + QLatin1Char('/') + rest);
+        if (head == QLatin1String("/")) return clean;
         const int slash = head.lastIndexOf(QLatin1Char('/'));
         const QString name = head.mid(slash + 1);
         rest = rest.isEmpty() ? name : name + QLatin1Char('/') + rest;
@@ -159,32 +149,27 @@ QString ResolveExistingPart(const QString& path) {
 
 QStringList FixedDrivesFrom(const QString& MountsFile, const QString& SysRoot) {
     QList<MountEntry> entries;
-    if (!ReadMounts(MountsFile, &entries))
-        return {};
+    if (!ReadMounts(MountsFile, &entries)) return {};
     QStringList drives;
     for (const MountEntry& m : entries) {
         if (!m.mountPoint.startsWith(QLatin1Char('/')) || PseudoTypes().contains(m.type) ||
             NetworkTypes().contains(m.type) || drives.contains(m.mountPoint))
             continue;
-        if (OnRemovableDevice(m.mountPoint, SysRoot))
-            continue;
+        if (OnRemovableDevice(m.mountPoint, SysRoot)) continue;
         drives.append(m.mountPoint);
     }
     return drives;
 }
 
 QString DriveOfFrom(const QString& Path, const QString& MountsFile) {
-    if (!QDir::isAbsolutePath(Path) || !Path.startsWith(QLatin1Char('/')))
-        return QString();
+    if (!QDir::isAbsolutePath(Path) || !Path.startsWith(QLatin1Char('/'))) return QString();
     QList<MountEntry> entries;
-    if (!ReadMounts(MountsFile, &entries))
-        return QString();
+    if (!ReadMounts(MountsFile, &entries)) return QString();
     const QString path = ResolveExistingPart(Path);
     QString best;
     for (const MountEntry& m : entries) {
         const QString point = QDir::cleanPath(m.mountPoint);
-        if (point.startsWith(QLatin1Char('/')) && Holds(point, path) && point.size() > best.size())
-            best = point;
+        if (point.startsWith(QLatin1Char('/')) && Holds(point, path) && point.size() > best.size()) best = point;
     }
     return best;
 }

@@ -85,22 +85,19 @@ void MarkEnded(ChildTable& t, pid_t pid, ChildRecord& rec, const ProcessExit& e)
         const ProcessStamp old = t.endedOrder.front();
         t.endedOrder.pop_front();
         auto it = t.children.find(old.pid);
-        if (it != t.children.end() && it->second.ended && it->second.startTime == old.startTime)
-            t.children.erase(it);
+        if (it != t.children.end() && it->second.ended && it->second.startTime == old.startTime) t.children.erase(it);
     }
 }
 
 // Polls one child that has not been seen ending; the table's lock is held.
 void PollChild(ChildTable& t, pid_t pid, ChildRecord& rec) {
-    if (rec.ended)
-        return;
+    if (rec.ended) return;
     int status = 0;
     pid_t r;
     do {
         r = ::waitpid(pid, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
-    if (r == 0)
-        return;  // still running
+    if (r == 0) return;  // still running
     // r == pid: it ended and is reaped now. r < 0 (ECHILD): someone else reaped
     // it, so it has ended but its exit status is lost.
     MarkEnded(t, pid, rec, r == pid ? FromWaitStatus(status) : ProcessExit{});
@@ -128,8 +125,7 @@ void ReapChild(pid_t pid) {
     ChildTable& t = Children();
     std::lock_guard lock(t.mu);
     auto it = t.children.find(pid);
-    if (it != t.children.end())
-        PollChild(t, pid, it->second);
+    if (it != t.children.end()) PollChild(t, pid, it->second);
 }
 
 // ---- starting --------------------------------------------------------------
@@ -141,25 +137,21 @@ bool EndsWithExe(const QString& name) { return name.endsWith(QLatin1String(".exe
 // folder. Returns the errno that explains a failure (ENOENT or EACCES), 0 on
 // success.
 int ResolveProgram(const QByteArray& name, QByteArray* path) {
-    if (name.isEmpty())
-        return ENOENT;
+    if (name.isEmpty()) return ENOENT;
     if (name.contains('/')) {
         struct stat st;
-        if (::stat(name.constData(), &st) != 0)
-            return errno;
+        if (::stat(name.constData(), &st) != 0) return errno;
         *path = name;
         return 0;  // exec reports anything else (not executable, bad format)
     }
     QByteArray search = qgetenv("PATH");
-    if (search.isEmpty())
-        search = "/usr/local/bin:/usr/bin:/bin";
+    if (search.isEmpty()) search = "/usr/local/bin:/usr/bin:/bin";
     int err = ENOENT;
     for (const QByteArray& dirRaw : search.split(':')) {
         const QByteArray dir = dirRaw.isEmpty() ? QByteArray(".") : dirRaw;
         const QByteArray candidate = dir + '/' + name;
         struct stat st;
-        if (::stat(candidate.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
+        if (::stat(candidate.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         if (::access(candidate.constData(), X_OK) != 0) {
             err = EACCES;
             continue;
@@ -183,8 +175,7 @@ char* WriteDecimal(char* out, unsigned long n) {
         tmp[len++] = static_cast<char>('0' + n % 10);
         n /= 10;
     } while (n != 0);
-    while (len > 0)
-        *out++ = tmp[--len];
+    while (len > 0) *out++ = tmp[--len];
     *out = '\0';
     return out;
 }
@@ -210,8 +201,7 @@ char* WriteDecimal(char* out, unsigned long n) {
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (pidSlot)
-        WriteDecimal(pidSlot, static_cast<unsigned long>(::getpid()));
+    if (pidSlot) WriteDecimal(pidSlot, static_cast<unsigned long>(::getpid()));
     if (devNull != STDIN_FILENO) {
         ::dup2(devNull, STDIN_FILENO);
     } else {
@@ -224,10 +214,8 @@ char* WriteDecimal(char* out, unsigned long n) {
 #endif
     // Both sit above 4 (see Spawn), so dup2 never meets itself and the copies
     // stay open across the exec.
-    if (reportFd >= 0)
-        ::dup2(reportFd, 3);
-    if (goFd >= 0)
-        ::dup2(goFd, 4);
+    if (reportFd >= 0) ::dup2(reportFd, 3);
+    if (goFd >= 0) ::dup2(goFd, 4);
     ::execve(path, argv, envp);
     const int err = errno;
     ssize_t w;
@@ -263,8 +251,7 @@ pid_t StartChild(ChildArgs& args) {
     // The address sanitizer cannot follow a child on a stack of its own in
     // our memory: a build with it forks.
     const pid_t forked = ::fork();
-    if (forked == 0)
-        ChildEntry(&args);
+    if (forked == 0) ChildEntry(&args);
     return forked;
 #endif
     sigset_t all;
@@ -278,12 +265,10 @@ pid_t StartChild(ChildArgs& args) {
         pid = ::clone(ChildEntry, static_cast<char*>(stack) + kStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &args);
     } else {
         pid = ::fork();
-        if (pid == 0)
-            ChildEntry(&args);
+        if (pid == 0) ChildEntry(&args);
     }
     const int err = errno;
-    if (stack != MAP_FAILED)
-        ::munmap(stack, kStack);
+    if (stack != MAP_FAILED) ::munmap(stack, kStack);
     ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     errno = err;
     return pid;
@@ -324,16 +309,14 @@ QStringList SplitCommandLine(const QString& cmdLine) {
             inWord = true;
         }
     }
-    if (inWord)
-        words << word;
+    if (inWord) words << word;
     return words;
 }
 
 QString CommandLineTail(const QString& cmdLine) {
     const qsizetype n = cmdLine.size();
     qsizetype i = 0;
-    while (i < n && IsBlank(cmdLine.at(i)))
-        ++i;
+    while (i < n && IsBlank(cmdLine.at(i))) ++i;
     // Skip the program word by the same quoting rules as SplitCommandLine.
     bool quoted = false;
     for (; i < n; ++i) {
@@ -347,8 +330,7 @@ QString CommandLineTail(const QString& cmdLine) {
             break;
         }
     }
-    while (i < n && IsBlank(cmdLine.at(i)))
-        ++i;
+    while (i < n && IsBlank(cmdLine.at(i))) ++i;
     return cmdLine.mid(i);
 }
 
@@ -360,8 +342,7 @@ QString QuoteArgument(const QString& text) {
             break;
         }
     }
-    if (!needs)
-        return text;
+    if (!needs) return text;
     QString s = text;
     s.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + s + QLatin1Char('"');
@@ -395,8 +376,7 @@ struct LaunchPlan {
 bool PlanLaunch(const QString& cmdLine, LaunchPlan* plan, QString* error) {
     const QStringList words = SplitCommandLine(cmdLine);
     if (words.isEmpty() || words.first().isEmpty()) {
-        if (error)
-            *error = QStringLiteral("Cannot start an empty command line");
+        if (error) *error = QStringLiteral("Cannot start an empty command line");
         return false;
     }
     // The program: as written, else (for a name ending in ".exe") without it.
@@ -411,8 +391,7 @@ bool PlanLaunch(const QString& cmdLine, LaunchPlan* plan, QString* error) {
         }
     }
     if (err != 0) {
-        if (error)
-            *error = CannotStart(words.first(), err);
+        if (error) *error = CannotStart(words.first(), err);
         return false;
     }
     plan->shownName = words.first();
@@ -420,8 +399,7 @@ bool PlanLaunch(const QString& cmdLine, LaunchPlan* plan, QString* error) {
     plan->args.clear();
     plan->args.reserve(static_cast<size_t>(words.size()));
     plan->args.push_back(QFile::encodeName(program));
-    for (qsizetype i = 1; i < words.size(); ++i)
-        plan->args.push_back(words.at(i).toLocal8Bit());
+    for (qsizetype i = 1; i < words.size(); ++i) plan->args.push_back(words.at(i).toLocal8Bit());
 
     const bool viaInterpreter = words.size() > 1 && words.at(1) == QLatin1String("-c");
     auto isOurVar = [](const char* entry, const char* name) {
@@ -430,21 +408,18 @@ bool PlanLaunch(const QString& cmdLine, LaunchPlan* plan, QString* error) {
     };
     plan->env.clear();
     for (char** e = environ; e && *e; ++e) {
-        if (isOurVar(*e, kCmdLineVar) || isOurVar(*e, kCmdLinePidVar))
-            continue;
+        if (isOurVar(*e, kCmdLineVar) || isOurVar(*e, kCmdLinePidVar)) continue;
         plan->env.emplace_back(*e);
     }
     plan->setPid = !viaInterpreter;
-    if (plan->setPid)
-        plan->env.push_back(QByteArray(kCmdLineVar) + '=' + CommandLineTail(cmdLine).toLocal8Bit());
+    if (plan->setPid) plan->env.push_back(QByteArray(kCmdLineVar) + '=' + CommandLineTail(cmdLine).toLocal8Bit());
     return true;
 }
 
 std::vector<char*> Pointers(std::vector<QByteArray>& store) {
     std::vector<char*> out;
     out.reserve(store.size() + 1);
-    for (QByteArray& a : store)
-        out.push_back(a.data());
+    for (QByteArray& a : store) out.push_back(a.data());
     out.push_back(nullptr);
     return out;
 }
@@ -494,10 +469,8 @@ pid_t Spawn(const QByteArray& path, std::vector<QByteArray>& args, std::vector<Q
     const int forkErr = errno;
     ::close(errPipe[1]);
     ::close(devNull);
-    if (report >= 0)
-        ::close(report);
-    if (go >= 0)
-        ::close(go);
+    if (report >= 0) ::close(report);
+    if (go >= 0) ::close(go);
     if (pid < 0) {
         ::close(errPipe[0]);
         *err = forkErr;
@@ -539,8 +512,7 @@ std::uint32_t StartTimeOf(pid_t pid) {
 bool ReadAll(int fd, void* data, size_t size) { return ReadUpTo(fd, data, size) == size; }
 
 void CloseFd(int* fd) {
-    if (*fd >= 0)
-        ::close(*fd);
+    if (*fd >= 0) ::close(*fd);
     *fd = -1;
 }
 
@@ -555,29 +527,25 @@ QByteArray EndRecordPath(const QString& folder, const ProcessStamp& p) {
 bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error) {
     ReapEndedChildren();
     LaunchPlan plan;
-    if (!PlanLaunch(cmdLine, &plan, error))
-        return false;
+    if (!PlanLaunch(cmdLine, &plan, error)) return false;
     int err = 0;
     const pid_t pid = Spawn(plan.path, plan.args, plan.env, plan.setPid, -1, -1, &err);
     if (pid == 0) {
-        if (error)
-            *error = CannotStart(plan.shownName, err);
+        if (error) *error = CannotStart(plan.shownName, err);
         return false;
     }
     // Not reaped yet, so even a child that has already ended still has its
     // /proc entry and start time.
     const std::uint32_t startTime = StartTimeOf(pid);
     RememberChild(pid, startTime);
-    if (started)
-        *started = ProcessStamp{pid, startTime};
+    if (started) *started = ProcessStamp{pid, startTime};
     return true;
 }
 
 QString KeeperProgram() {
     const QString own = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     const QString beside = QFileInfo(own).absolutePath() + QStringLiteral("/MRVKeep");
-    if (::access(QFile::encodeName(beside).constData(), X_OK) == 0)
-        return beside;
+    if (::access(QFile::encodeName(beside).constData(), X_OK) == 0) return beside;
 #ifdef MRV_KEEPER_DEFAULT
     return QStringLiteral(MRV_KEEPER_DEFAULT);
 #else
@@ -588,11 +556,9 @@ QString KeeperProgram() {
 bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* held, QString* error) {
     ReapEndedChildren();
     LaunchPlan plan;
-    if (!PlanLaunch(cmdLine, &plan, error))
-        return false;
+    if (!PlanLaunch(cmdLine, &plan, error)) return false;
     auto fail = [&](const QString& why) {
-        if (error)
-            *error = QStringLiteral("Cannot start \"") + plan.shownName + QStringLiteral("\": ") + why;
+        if (error) *error = QStringLiteral("Cannot start \"") + plan.shownName + QStringLiteral("\": ") + why;
         return false;
     };
     if (::mkdir(QFile::encodeName(endsFolder).constData(), 0755) != 0 && errno != EEXIST)
@@ -603,8 +569,7 @@ bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* 
     args.insert(args.end(), plan.args.begin(), plan.args.end());
     int report[2];
     int go[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
-        return fail(qt_error_string(errno));
+    if (::pipe2(report, O_CLOEXEC) != 0) return fail(qt_error_string(errno));
     if (::pipe2(go, O_CLOEXEC) != 0) {
         const int e = errno;
         ::close(report[0]);
@@ -626,8 +591,7 @@ bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* 
     if (!ReadAll(report[0], rep, sizeof rep) || rep[0] != 0 || rep[1] <= 0) {
         ::close(report[0]);
         ::close(go[1]);
-        return fail(QStringLiteral("the job keeper failed: ") +
-                    qt_error_string(rep[0] != 0 ? rep[0] : EPIPE));
+        return fail(QStringLiteral("the job keeper failed: ") + qt_error_string(rep[0] != 0 ? rep[0] : EPIPE));
     }
     held->stamp = ProcessStamp{static_cast<pid_t>(rep[1]), static_cast<std::uint32_t>(rep[2])};
     held->keeper = keeperPid;
@@ -647,10 +611,8 @@ bool ReleaseHeld(HeldProcess* held, QString* error) {
     std::int32_t result = EPIPE;
     const bool got = ReadAll(held->reportFd, &result, sizeof result);
     CloseFd(&held->reportFd);
-    if (w == 1 && got && result == 0)
-        return true;
-    if (error)
-        *error = CannotStart(held->shownName, result > 0 ? result : EPIPE);
+    if (w == 1 && got && result == 0) return true;
+    if (error) *error = CannotStart(held->shownName, result > 0 ? result : EPIPE);
     return false;
 }
 
@@ -662,11 +624,9 @@ void AbandonHeld(HeldProcess* held) {
 ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt) {
     ProcessExit e;
     QFile f(QString::fromLocal8Bit(EndRecordPath(endsFolder, p)));
-    if (p.pid <= 0 || !f.open(QIODevice::ReadOnly))
-        return e;
+    if (p.pid <= 0 || !f.open(QIODevice::ReadOnly)) return e;
     const QList<QByteArray> words = f.readLine(200).trimmed().split(' ');
-    if (words.size() < 2)
-        return e;
+    if (words.size() < 2) return e;
     const QByteArray& how = words[0];
     if (how == "exited")
         e.how = ProcessExit::How::Exited;
@@ -679,45 +639,37 @@ ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* e
     else
         return e;
     e.number = words[1].toInt();
-    if (endedAt && words.size() > 2)
-        *endedAt = words[2].toLongLong();
+    if (endedAt && words.size() > 2) *endedAt = words[2].toLongLong();
     return e;
 }
 
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper) {
-    if (p.pid <= 0)
-        return false;
+    if (p.pid <= 0) return false;
     ReapChild(keeper);
-    if (::access(EndRecordPath(endsFolder, p).constData(), F_OK) == 0)
-        return false;
+    if (::access(EndRecordPath(endsFolder, p).constData(), F_OK) == 0) return false;
     ProcStat st;
     if (!ReadProcStat(p.pid, &st) || static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu) != p.startTime)
         return false;
     // Ended but not yet released: its keeper is writing the record.
-    if (st.state == 'Z' || st.state == 'X')
-        return keeper > 0 && st.parent == keeper;
+    if (st.state == 'Z' || st.state == 'X') return keeper > 0 && st.parent == keeper;
     return true;
 }
 
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p) {
-    if (p.pid > 0)
-        ::unlink(EndRecordPath(endsFolder, p).constData());
+    if (p.pid > 0) ::unlink(EndRecordPath(endsFolder, p).constData());
 }
 
 qint64 ProcessStartMoment(std::uint32_t startTime) {
     static const qint64 bootTime = [] {
         QFile stat(QStringLiteral("/proc/stat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            return qint64(0);
+        if (!stat.open(QIODevice::ReadOnly)) return qint64(0);
         for (const QByteArray& line : stat.readAll().split('\n'))
-            if (line.startsWith("btime "))
-                return line.mid(6).trimmed().toLongLong();
+            if (line.startsWith("btime ")) return line.mid(6).trimmed().toLongLong();
         return qint64(0);
     }();
     const long hz = ::sysconf(_SC_CLK_TCK);
     QFile uptimeFile(QStringLiteral("/proc/uptime"));
-    if (bootTime <= 0 || hz <= 0 || !uptimeFile.open(QIODevice::ReadOnly))
-        return 0;
+    if (bootTime <= 0 || hz <= 0 || !uptimeFile.open(QIODevice::ReadOnly)) return 0;
     const double uptime = uptimeFile.readAll().split(' ').value(0).toDouble();
     const auto nowTicks = static_cast<qint64>(uptime * static_cast<double>(hz));
     // Only the low 32 bits are kept: the start lies within 2^32 ticks before now.
@@ -725,24 +677,20 @@ qint64 ProcessStartMoment(std::uint32_t startTime) {
     // /proc/uptime is rounded to hundredths: a process started this moment
     // may seem to start a tick after it.
     qint64 ticks = (nowTicks & ~(kWrap - 1)) + startTime;
-    if (ticks > nowTicks + hz)
-        ticks -= kWrap;
-    if (ticks < 0)
-        return 0;
+    if (ticks > nowTicks + hz) ticks -= kWrap;
+    if (ticks < 0) return 0;
     return bootTime + ticks / hz;
 }
 
 bool ProcessStartTime(pid_t pid, std::uint32_t* startTime) {
     ProcStat st;
-    if (!ReadProcStat(pid, &st))
-        return false;
+    if (!ReadProcStat(pid, &st)) return false;
     *startTime = static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu);
     return true;
 }
 
 bool ProcessRunning(const ProcessStamp& p) {
-    if (p.pid <= 0)
-        return false;
+    if (p.pid <= 0) return false;
     {
         ChildTable& t = Children();
         std::lock_guard lock(t.mu);
@@ -753,52 +701,47 @@ bool ProcessRunning(const ProcessStamp& p) {
         }
     }
     ProcStat st;
-    if (!ReadProcStat(p.pid, &st))
-        return false;
-    if (st.state == 'Z' || st.state == 'X')
-        return false;  // ended, waiting to be reaped by its parent
+    if (!ReadProcStat(p.pid, &st)) return false;
+    if (st.state == 'Z' || st.state == 'X') return false;  // ended, waiting to be reaped by its parent
     return static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu) == p.startTime;
 }
 
 ProcessExit ProcessExitStatus(const ProcessStamp& p) {
-    if (ProcessRunning(p))
-        return ProcessExit{};
+    if (ProcessRunning(p)) return ProcessExit{};
     ChildTable& t = Children();
     std::lock_guard lock(t.mu);
     auto it = t.children.find(p.pid);
-    if (it != t.children.end() && it->second.startTime == p.startTime && it->second.ended)
-        return it->second.exit;
+    if (it != t.children.end() && it->second.startTime == p.startTime && it->second.ended) return it->second.exit;
     return ProcessExit{};
 }
 
 QString ExitStatusText(const ProcessExit& e) {
     switch (e.how) {
-    case ProcessExit::How::Exited:
-        return QStringLiteral("Exit code ") + QString::number(e.number);
-    case ProcessExit::How::Signalled: {
-        const char* abbrev = ::sigabbrev_np(e.number);
-        const QString name = abbrev ? QStringLiteral("SIG") + QString::fromLatin1(abbrev) : QStringLiteral("unknown");
-        return QStringLiteral("Signal ") + QString::number(e.number) + QStringLiteral(" (") + name +
-               QLatin1Char(')');
-    }
-    case ProcessExit::How::NotStarted:
-        return QStringLiteral("Not started: the scheduler stopped while submitting it");
-    case ProcessExit::How::StartFailed:
-        return QStringLiteral("Cannot start: ") + qt_error_string(e.number);
-    case ProcessExit::How::Unknown:
-        break;
+        case ProcessExit::How::Exited:
+            return QStringLiteral("Exit code ") + QString::number(e.number);
+        case ProcessExit::How::Signalled: {
+            const char* abbrev = ::sigabbrev_np(e.number);
+            const QString name =
+                abbrev ? QStringLiteral("SIG") + QString::fromLatin1(abbrev) : QStringLiteral("unknown");
+            return QStringLiteral("Signal ") + QString::number(e.number) + QStringLiteral(" (") + name +
+                   QLatin1Char(')');
+        }
+        case ProcessExit::How::NotStarted:
+            return QStringLiteral("Not started: the scheduler stopped while submitting it");
+        case ProcessExit::How::StartFailed:
+            return QStringLiteral("Cannot start: ") + qt_error_string(e.number);
+        case ProcessExit::How::Unknown:
+            break;
     }
     return QStringLiteral("Exit status unknown");
 }
 
 bool TerminateProcessGroup(const ProcessStamp& p) {
-    if (p.pid <= 1 || p.pid == ::getpgrp())
-        return false;
+    if (p.pid <= 1 || p.pid == ::getpgrp()) return false;
     // The leader still there with another start time: the pid was reused and
     // the group is not ours. The leader gone: the group, if any is left, is
     // ours, since Linux hands out no pid still in use as a group id.
     ProcStat st;
-    if (ReadProcStat(p.pid, &st) && static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu) != p.startTime)
-        return false;
+    if (ReadProcStat(p.pid, &st) && static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu) != p.startTime) return false;
     return ::kill(-p.pid, SIGTERM) == 0;
 }

@@ -26,9 +26,9 @@ struct ProcessStamp {
 /// How a process ended.
 struct ProcessExit {
     enum class How {
-        Unknown,    ///< not (yet) known: still running, not our child, or reaped elsewhere
-        Exited,     ///< ended by exit(): number is the exit code
-        Signalled,  ///< ended by a signal: number is the signal
+        Unknown,      ///< not (yet) known: still running, not our child, or reaped elsewhere
+        Exited,       ///< ended by exit(): number is the exit code
+        Signalled,    ///< ended by a signal: number is the signal
         NotStarted,   ///< held by its keeper and never released (the scheduler stopped)
         StartFailed,  ///< released, but its program could not be run: number is the errno
     };

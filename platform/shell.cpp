@@ -8,16 +8,13 @@
 
 bool ShellOpen(const QString& Target, QString* Error) {
     auto fail = [Error](const QString& why) {
-        if (Error)
-            *Error = why;
+        if (Error) *Error = why;
         return false;
     };
-    if (Target.isEmpty())
-        return fail(QStringLiteral("Nothing to open"));
+    if (Target.isEmpty()) return fail(QStringLiteral("Nothing to open"));
 
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (opener.isEmpty())
-        return fail(QStringLiteral("Cannot open \"%1\": xdg-open not found").arg(Target));
+    if (opener.isEmpty()) return fail(QStringLiteral("Cannot open \"%1\": xdg-open not found").arg(Target));
 
     // A leading "-" would turn a file name into an option of xdg-open.
     const QString argument = Target.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + Target : Target;

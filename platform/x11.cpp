@@ -11,8 +11,8 @@
 // Xlib last: its macros (None, Bool, Status, KeyPress ...) would clash with Qt's names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <unistd.h>
 
@@ -73,8 +73,7 @@ QSet<Display*>& OwnDisplays() {
 XIOErrorHandler previousIOHandler = nullptr;
 
 int QuietForOwnDisplays(Display* d) {
-    if (OwnDisplays().contains(d) || !previousIOHandler)
-        return 0;
+    if (OwnDisplays().contains(d) || !previousIOHandler) return 0;
     return previousIOHandler(d);
 }
 
@@ -100,8 +99,7 @@ struct Property {
     Property(const Property&) = delete;
     Property& operator=(const Property&) = delete;
     ~Property() {
-        if (data)
-            XFree(data);
+        if (data) XFree(data);
     }
     bool read(Display* d, Window w, Atom name, long maxLongs = kMaxPropLongs) {
         unsigned long after = 0;
@@ -123,10 +121,8 @@ std::vector<Window> ChildrenOf(Display* d, Window w) {
     Window* kids = nullptr;
     unsigned int n = 0;
     std::vector<Window> out;
-    if (XQueryTree(d, w, &root, &parent, &kids, &n) && kids)
-        out.assign(kids, kids + n);
-    if (kids)
-        XFree(kids);
+    if (XQueryTree(d, w, &root, &parent, &kids, &n) && kids) out.assign(kids, kids + n);
+    if (kids) XFree(kids);
     return out;
 }
 
@@ -138,15 +134,13 @@ Window ClientOf(Display* d, Window top, Atom wmState) {
         Property p;
         return p.read(d, w, wmState, 0);
     };
-    if (hasState(top))
-        return top;
+    if (hasState(top)) return top;
     std::vector<Window> level = ChildrenOf(d, top);
     int seen = 0;
     while (!level.empty() && seen < kMaxWalk) {
         std::vector<Window> next;
         for (Window w : level) {
-            if (hasState(w))
-                return w;
+            if (hasState(w)) return w;
             const std::vector<Window> kids = ChildrenOf(d, w);
             next.insert(next.end(), kids.begin(), kids.end());
             ++seen;
@@ -214,8 +208,7 @@ bool XConnection::usable() const { return display_ && !lost_; }
 bool XConnection::isOpen() const { return usable(); }
 
 QString XConnection::error() const {
-    if (display_ && lost_)
-        return QStringLiteral("connection to the display lost");
+    if (display_ && lost_) return QStringLiteral("connection to the display lost");
     return error_;
 }
 
@@ -223,12 +216,10 @@ QString XConnection::error() const {
 static QString ReadName(Display* d, Window w, Atom netWmName, Atom utf8String, Atom string) {
     {
         Property p;
-        if (p.read(d, w, netWmName) && p.type == utf8String && p.format == 8)
-            return QString::fromUtf8(p.bytes());
+        if (p.read(d, w, netWmName) && p.type == utf8String && p.format == 8) return QString::fromUtf8(p.bytes());
     }
     XTextProperty tp{};
-    if (!XGetWMName(d, w, &tp) || !tp.value)
-        return QString();
+    if (!XGetWMName(d, w, &tp) || !tp.value) return QString();
     QString out;
     const QByteArray raw(reinterpret_cast<const char*>(tp.value), static_cast<qsizetype>(tp.nitems));
     if (tp.format != 8) {
@@ -242,13 +233,11 @@ static QString ReadName(Display* d, Window w, Atom netWmName, Atom utf8String, A
         char** list = nullptr;
         int n = 0;
         if (Xutf8TextPropertyToTextList(d, &tp, &list, &n) >= Success && list && n > 0) {
-            for (int i = 0; i < n; ++i)
-                out += QString::fromUtf8(list[i]);
+            for (int i = 0; i < n; ++i) out += QString::fromUtf8(list[i]);
         } else {
             out = QString::fromLatin1(raw);
         }
-        if (list)
-            XFreeStringList(list);
+        if (list) XFreeStringList(list);
     }
     XFree(tp.value);
     return out;
@@ -264,14 +253,12 @@ static qint64 ReadPid(Display* d, Window w, Atom netWmPid) {
 
 QList<XTopWindow> XConnection::topLevelWindows() {
     QList<XTopWindow> out;
-    if (!usable())
-        return out;
+    if (!usable()) return out;
     ErrorTrap trap(display_);
     const int screens = XScreenCount(display_);
     for (int s = 0; s < screens && usable(); ++s) {
         for (Window top : ChildrenOf(display_, XRootWindow(display_, s))) {
-            if (!usable())
-                break;
+            if (!usable()) break;
             XTopWindow t;
             t.window = ClientOf(display_, top, atoms_->wmState);
             t.pid = ReadPid(display_, t.window, atoms_->netWmPid);
@@ -284,8 +271,7 @@ QList<XTopWindow> XConnection::topLevelWindows() {
 
 QStringList XConnection::descendantNames(XWindowId Window) {
     QStringList out;
-    if (!usable() || Window == 0)
-        return out;
+    if (!usable() || Window == 0) return out;
     ErrorTrap trap(display_);
     // Depth first without recursion: children pushed in reverse so the first
     // in stacking order is visited first.
@@ -301,83 +287,69 @@ QStringList XConnection::descendantNames(XWindowId Window) {
         stack.pop_back();
         ++visited;
         const QString name = ReadName(display_, w, atoms_->netWmName, atoms_->utf8String, atoms_->string);
-        if (!name.isEmpty())
-            out.append(name);
+        if (!name.isEmpty()) out.append(name);
         pushChildren(w);
     }
     return usable() ? out : QStringList();
 }
 
 QString XConnection::windowName(XWindowId Window) {
-    if (!usable() || Window == 0)
-        return QString();
+    if (!usable() || Window == 0) return QString();
     ErrorTrap trap(display_);
     return ReadName(display_, Window, atoms_->netWmName, atoms_->utf8String, atoms_->string);
 }
 
 bool XConnection::setWindowName(XWindowId Window, const QString& Name) {
-    if (!usable() || Window == 0)
-        return false;
+    if (!usable() || Window == 0) return false;
     ErrorTrap trap(display_);
     const QByteArray utf8 = Name.toUtf8();
     XChangeProperty(display_, Window, atoms_->netWmName, atoms_->utf8String, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.constData()), static_cast<int>(utf8.size()));
     bool latin1 = true;
-    for (QChar c : Name)
-        latin1 = latin1 && c.unicode() <= 0xFF;
+    for (QChar c : Name) latin1 = latin1 && c.unicode() <= 0xFF;
     const QByteArray plain = latin1 ? Name.toLatin1() : utf8;
-    XChangeProperty(display_, Window, atoms_->wmName, latin1 ? atoms_->string : atoms_->utf8String, 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(plain.constData()),
-                    static_cast<int>(plain.size()));
+    XChangeProperty(display_, Window, atoms_->wmName, latin1 ? atoms_->string : atoms_->utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(plain.constData()), static_cast<int>(plain.size()));
     return trap.sync() && usable();
 }
 
 qint64 XConnection::windowPid(XWindowId Window) {
-    if (!usable() || Window == 0)
-        return 0;
+    if (!usable() || Window == 0) return 0;
     ErrorTrap trap(display_);
     return ReadPid(display_, Window, atoms_->netWmPid);
 }
 
 bool XConnection::windowExists(XWindowId Window) {
-    if (!usable() || Window == 0)
-        return false;
+    if (!usable() || Window == 0) return false;
     ErrorTrap trap(display_);
     XWindowAttributes a{};
     return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && usable();
 }
 
 XWindowId XConnection::transientFor(XWindowId Window) {
-    if (!usable() || Window == 0)
-        return 0;
+    if (!usable() || Window == 0) return 0;
     ErrorTrap trap(display_);
     ::Window owner = 0;
-    if (!XGetTransientForHint(display_, Window, &owner))
-        return 0;
+    if (!XGetTransientForHint(display_, Window, &owner)) return 0;
     return owner;
 }
 
 int XConnection::requestClose(XWindowId Window, XWindowId* Last) {
-    if (Last)
-        *Last = Window;
-    if (!usable() || Window == 0)
-        return 0;
+    if (Last) *Last = Window;
+    if (!usable() || Window == 0) return 0;
     ErrorTrap trap(display_);
     QSet<::Window> roots;
-    for (int s = 0; s < XScreenCount(display_); ++s)
-        roots.insert(XRootWindow(display_, s));
+    for (int s = 0; s < XScreenCount(display_); ++s) roots.insert(XRootWindow(display_, s));
     QSet<::Window> asked;
     int count = 0;
     ::Window w = Window;
     while (w != 0 && !roots.contains(w) && !asked.contains(w) && usable()) {
         XWindowAttributes a{};
-        if (!XGetWindowAttributes(display_, w, &a))
-            break;
+        if (!XGetWindowAttributes(display_, w, &a)) break;
         // The owner is read before the window is asked to close: once it has
         // closed, its WM_TRANSIENT_FOR is gone with it.
         ::Window owner = 0;
-        if (!XGetTransientForHint(display_, w, &owner))
-            owner = 0;
+        if (!XGetTransientForHint(display_, w, &owner)) owner = 0;
         XEvent ev{};
         ev.xclient.type = ClientMessage;
         ev.xclient.window = w;
@@ -388,8 +360,7 @@ int XConnection::requestClose(XWindowId Window, XWindowId* Last) {
         XSendEvent(display_, w, False, NoEventMask, &ev);
         asked.insert(w);
         ++count;
-        if (Last)
-            *Last = w;
+        if (Last) *Last = w;
         w = owner;
     }
     XFlush(display_);
@@ -397,49 +368,44 @@ int XConnection::requestClose(XWindowId Window, XWindowId* Last) {
 }
 
 qint64 XWindowOwner(qint64 Pid, XWindowId Client) {
-    if (Pid > 0)
-        return Pid;
+    if (Pid > 0) return Pid;
     // X servers hand each client ids from its own base: the bits above the
     // usual 21-bit resource mask tell the client apart.
     return -1 - static_cast<qint64>(Client >> 21);
 }
 
 unsigned long XKeysymFromName(const QString& Name) {
-    if (Name.isEmpty())
-        return 0;
+    if (Name.isEmpty()) return 0;
     const KeySym k = XStringToKeysym(Name.toLatin1().constData());
     return k == NoSymbol ? 0 : k;
 }
 
 unsigned long XKeysymForChar(char32_t Ch) {
     switch (Ch) {
-    case U'\t':
-        return XK_Tab;
-    case U'\n':
-    case U'\r':
-        return XK_Return;
-    case U'\b':
-        return XK_BackSpace;
-    case U'\x1b':
-        return XK_Escape;
-    default:
-        break;
+        case U'\t':
+            return XK_Tab;
+        case U'\n':
+        case U'\r':
+            return XK_Return;
+        case U'\b':
+            return XK_BackSpace;
+        case U'\x1b':
+            return XK_Escape;
+        default:
+            break;
     }
-    if ((Ch >= 0x20 && Ch <= 0x7e) || (Ch >= 0xa0 && Ch <= 0xff))
-        return Ch;
+    if ((Ch >= 0x20 && Ch <= 0x7e) || (Ch >= 0xa0 && Ch <= 0xff)) return Ch;
     return 0x1000000UL + Ch;
 }
 
 QList<XTreeWindow> XConnection::windowTree() {
     QList<XTreeWindow> out;
-    if (!usable())
-        return out;
+    if (!usable()) return out;
     ErrorTrap trap(display_);
     int visited = 0;
     for (int s = 0; s < XScreenCount(display_) && usable(); ++s) {
         for (Window top : ChildrenOf(display_, XRootWindow(display_, s))) {
-            if (!usable() || visited >= kMaxWalk)
-                break;
+            if (!usable() || visited >= kMaxWalk) break;
             const Window client = ClientOf(display_, top, atoms_->wmState);
             const qint64 owner = XWindowOwner(ReadPid(display_, client, atoms_->netWmPid), client);
             // Depth first without recursion, the top-level window itself first.
@@ -458,16 +424,14 @@ QList<XTreeWindow> XConnection::windowTree() {
 }
 
 bool XConnection::isViewable(XWindowId Window) {
-    if (!usable() || Window == 0)
-        return false;
+    if (!usable() || Window == 0) return false;
     ErrorTrap trap(display_);
     XWindowAttributes a{};
     return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable;
 }
 
 bool XConnection::isShownWindow(XWindowId Window) {
-    if (!usable() || Window == 0)
-        return false;
+    if (!usable() || Window == 0) return false;
     ErrorTrap trap(display_);
     XWindowAttributes a{};
     return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable &&
@@ -484,14 +448,10 @@ Window TopOf(Display* d, Window w) {
         Window parent = 0;
         Window* kids = nullptr;
         unsigned int n = 0;
-        if (!XQueryTree(d, w, &root, &parent, &kids, &n))
-            return 0;
-        if (kids)
-            XFree(kids);
-        if (w == root)
-            return 0;
-        if (parent == root)
-            return w;
+        if (!XQueryTree(d, w, &root, &parent, &kids, &n)) return 0;
+        if (kids) XFree(kids);
+        if (w == root) return 0;
+        if (parent == root) return w;
         w = parent;
     }
     return 0;
@@ -501,18 +461,15 @@ bool HasFocus(Display* d, Window w) {
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(d, &focus, &revert);
-    if (focus == w)
-        return true;
+    if (focus == w) return true;
     // PointerRoot (1) and None (0) are no window.
     return focus > 1 && TopOf(d, focus) != 0 && TopOf(d, focus) == TopOf(d, w);
 }
 
 bool WaitForFocus(Display* d, Window w, int timeoutMs) {
     for (int waited = 0;; waited += 20) {
-        if (HasFocus(d, w))
-            return true;
-        if (waited >= timeoutMs)
-            return false;
+        if (HasFocus(d, w)) return true;
+        if (waited >= timeoutMs) return false;
         XSync(d, False);
         ::usleep(20000);
     }
@@ -521,8 +478,7 @@ bool WaitForFocus(Display* d, Window w, int timeoutMs) {
 }  // namespace
 
 bool XConnection::activateWindow(XWindowId Window, int TimeoutMs) {
-    if (!isViewable(Window))
-        return false;
+    if (!isViewable(Window)) return false;
     ErrorTrap trap(display_);
     const ::Window root = XDefaultRootWindow(display_);
     // A window manager announces itself with _NET_SUPPORTING_WM_CHECK on the
@@ -538,8 +494,7 @@ bool XConnection::activateWindow(XWindowId Window, int TimeoutMs) {
         ev.xclient.data.l[1] = CurrentTime;
         XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
         XSync(display_, False);
-        if (WaitForFocus(display_, Window, TimeoutMs / 2))
-            return usable();
+        if (WaitForFocus(display_, Window, TimeoutMs / 2)) return usable();
     }
     XRaiseWindow(display_, Window);
     XSetInputFocus(display_, Window, RevertToParent, CurrentTime);
@@ -549,12 +504,10 @@ bool XConnection::activateWindow(XWindowId Window, int TimeoutMs) {
 
 bool XConnection::sendKeys(const QList<XKeyPress>& Keys, QString* Error) {
     const auto fail = [&](const QString& why) {
-        if (Error)
-            *Error = why;
+        if (Error) *Error = why;
         return false;
     };
-    if (!usable())
-        return fail(error().isEmpty() ? QStringLiteral("no display") : error());
+    if (!usable()) return fail(error().isEmpty() ? QStringLiteral("no display") : error());
     int event = 0, errorBase = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(display_, &event, &errorBase, &major, &minor))
         return fail(QStringLiteral("the X server has no XTest extension"));
@@ -562,8 +515,7 @@ bool XConnection::sendKeys(const QList<XKeyPress>& Keys, QString* Error) {
     int minCode = 0, maxCode = 0, per = 0;
     XDisplayKeycodes(display_, &minCode, &maxCode);
     KeySym* map = XGetKeyboardMapping(display_, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &per);
-    if (!map || per < 1)
-        return fail(QStringLiteral("the keyboard map cannot be read"));
+    if (!map || per < 1) return fail(QStringLiteral("the keyboard map cannot be read"));
     const auto sym = [&](int code, int level) { return level < per ? map[(code - minCode) * per + level] : NoSymbol; };
     struct Key {
         int code = 0;
@@ -573,25 +525,20 @@ bool XConnection::sendKeys(const QList<XKeyPress>& Keys, QString* Error) {
     // else on a shifted level (also a capital that the map leaves implied).
     const auto lookup = [&](KeySym k) -> std::optional<Key> {
         for (int c = minCode; c <= maxCode; ++c)
-            if (sym(c, 0) == k)
-                return Key{c, false};
+            if (sym(c, 0) == k) return Key{c, false};
         for (int c = minCode; c <= maxCode; ++c) {
-            if (sym(c, 1) == k)
-                return Key{c, true};
+            if (sym(c, 1) == k) return Key{c, true};
             KeySym lower = 0, upper = 0;
             XConvertCase(sym(c, 0), &lower, &upper);
-            if (sym(c, 1) == NoSymbol && upper == k && lower != upper)
-                return Key{c, true};
+            if (sym(c, 1) == NoSymbol && upper == k && lower != upper) return Key{c, true};
         }
         return std::nullopt;
     };
     std::vector<int> spares;
     for (int c = maxCode; c >= minCode; --c) {
         bool empty = true;
-        for (int l = 0; l < per; ++l)
-            empty = empty && sym(c, l) == NoSymbol;
-        if (empty)
-            spares.push_back(c);
+        for (int l = 0; l < per; ++l) empty = empty && sym(c, l) == NoSymbol;
+        if (empty) spares.push_back(c);
     }
     const auto modCode = [&](KeySym a, KeySym b) {
         KeyCode c = XKeysymToKeycode(display_, a);
@@ -614,14 +561,12 @@ bool XConnection::sendKeys(const QList<XKeyPress>& Keys, QString* Error) {
                 break;
             }
             std::optional<Key> key = lookup(k);
-            if (!key && borrowed.contains(k))
-                key = Key{borrowed.value(k), false};
+            if (!key && borrowed.contains(k)) key = Key{borrowed.value(k), false};
             if (!key && borrowed.size() < static_cast<qsizetype>(spares.size())) {
                 const int code = spares[static_cast<std::size_t>(borrowed.size())];
                 std::vector<KeySym> syms(static_cast<std::size_t>(per), NoSymbol);
                 syms[0] = k;
-                if (per > 1)
-                    syms[1] = k;
+                if (per > 1) syms[1] = k;
                 XChangeKeyboardMapping(display_, code, per, syms.data(), 1);
                 borrowed.insert(k, code);
                 key = Key{code, false};
@@ -641,18 +586,13 @@ bool XConnection::sendKeys(const QList<XKeyPress>& Keys, QString* Error) {
         }
         for (const auto& [key, mods] : round) {
             std::vector<KeyCode> held;
-            if ((mods & XKeyCtrl) && ctrlCode)
-                held.push_back(ctrlCode);
-            if ((mods & XKeyAlt) && altCode)
-                held.push_back(altCode);
-            if (((mods & XKeyShift) || key.shift) && shiftCode)
-                held.push_back(shiftCode);
-            for (KeyCode m : held)
-                XTestFakeKeyEvent(display_, m, True, CurrentTime);
+            if ((mods & XKeyCtrl) && ctrlCode) held.push_back(ctrlCode);
+            if ((mods & XKeyAlt) && altCode) held.push_back(altCode);
+            if (((mods & XKeyShift) || key.shift) && shiftCode) held.push_back(shiftCode);
+            for (KeyCode m : held) XTestFakeKeyEvent(display_, m, True, CurrentTime);
             XTestFakeKeyEvent(display_, static_cast<unsigned>(key.code), True, CurrentTime);
             XTestFakeKeyEvent(display_, static_cast<unsigned>(key.code), False, CurrentTime);
-            for (auto m = held.rbegin(); m != held.rend(); ++m)
-                XTestFakeKeyEvent(display_, *m, False, CurrentTime);
+            for (auto m = held.rbegin(); m != held.rend(); ++m) XTestFakeKeyEvent(display_, *m, False, CurrentTime);
         }
         XSync(display_, False);
         if (!borrowed.isEmpty()) {
@@ -660,8 +600,7 @@ bool XConnection::sendKeys(const QList<XKeyPress>& Keys, QString* Error) {
             // the borrowed map, so it stays a moment longer before it goes.
             ::usleep(100000);
             std::vector<KeySym> none(static_cast<std::size_t>(per), NoSymbol);
-            for (int code : borrowed)
-                XChangeKeyboardMapping(display_, code, per, none.data(), 1);
+            for (int code : borrowed) XChangeKeyboardMapping(display_, code, per, none.data(), 1);
             XSync(display_, False);
         }
     }

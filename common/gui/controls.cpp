@@ -28,12 +28,10 @@ QString AccessibleCaption(const QString& Caption) {
         const QChar c = Caption.at(i);
         if (c == QLatin1Char('&')) {
             // "&&" is a literal "&"; a single "&" only marks the mnemonic.
-            if (i + 1 < Caption.size() && Caption.at(i + 1) == QLatin1Char('&'))
-                out += Caption.at(++i);
+            if (i + 1 < Caption.size() && Caption.at(i + 1) == QLatin1Char('&')) out += Caption.at(++i);
             continue;
         }
-        if (c != QLatin1Char(':'))
-            out += c;
+        if (c != QLatin1Char(':')) out += c;
     }
     return out.trimmed();
 }
@@ -53,8 +51,7 @@ void NameControls(QWidget* Window) {
     const QList<QWidget*> all = Window->findChildren<QWidget*>();
     // Labels first: a labelled control reads as its label.
     for (QWidget* w : all)
-        if (auto* l = qobject_cast<QLabel*>(w); l && l->buddy())
-            name(l->buddy(), l->text());
+        if (auto* l = qobject_cast<QLabel*>(w); l && l->buddy()) name(l->buddy(), l->text());
     for (QWidget* w : all) {
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             name(b, b->text());

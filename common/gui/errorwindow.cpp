@@ -2,6 +2,7 @@
 
 #include "platform/x11.h"
 
+#include <QtGui/qguiapplication_platform.h>
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -11,7 +12,6 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <cstdio>
 

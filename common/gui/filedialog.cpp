@@ -66,24 +66,20 @@ QStringList QtNameFilters(const QString& Filter) {
     for (qsizetype i = 0; i < parts.size(); i += 2) {
         QString desc = parts[i].trimmed();
         const QString pattern = i + 1 < parts.size() ? parts[i + 1].trimmed() : QString();
-        if (desc.isEmpty() && pattern.isEmpty())
-            continue;
+        if (desc.isEmpty() && pattern.isEmpty()) continue;
         QStringList patterns;
         for (const QString& p : pattern.split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts)) {
             // "*.*" means every file, also those without an extension.
             patterns << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
         }
-        if (patterns.isEmpty())
-            patterns << QStringLiteral("*");
+        if (patterns.isEmpty()) patterns << QStringLiteral("*");
         // Qt takes the patterns from the description's last "(...)", so the
         // description's own copy of them is replaced by the real list.
         if (desc.endsWith(QLatin1Char(')'))) {
             const qsizetype open = desc.lastIndexOf(QLatin1Char('('));
-            if (open >= 0)
-                desc = desc.left(open).trimmed();
+            if (open >= 0) desc = desc.left(open).trimmed();
         }
-        if (desc.isEmpty())
-            desc = patterns.join(QLatin1Char(' '));
+        if (desc.isEmpty()) desc = patterns.join(QLatin1Char(' '));
         out << QStringLiteral("%1 (%2)").arg(desc, patterns.join(QLatin1Char(' ')));
     }
     return out;
@@ -120,10 +116,8 @@ bool FileDialog::Show(bool Save) {
         dlg.selectNameFilter(filters.value(FilterIndex - 1, filters.first()));
     }
     QString ext = DefaultExt.trimmed();
-    if (ext.startsWith(QLatin1Char('.')))
-        ext.remove(0, 1);
-    if (!ext.isEmpty())
-        dlg.setDefaultSuffix(ext);
+    if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+    if (!ext.isEmpty()) dlg.setDefaultSuffix(ext);
 
     // A folder in the file name wins over the initial folder.
     QString folder;
@@ -133,20 +127,15 @@ bool FileDialog::Show(bool Save) {
         folder = slash == 0 ? QStringLiteral("/") : FileName.left(slash);
         name = FileName.mid(slash + 1);
     }
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = InitDir;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = InitDir;
     dlg.setDirectory(!folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::currentPath());
-    if (!name.isEmpty() && !HasWildcard(name))
-        dlg.selectFile(name);
+    if (!name.isEmpty() && !HasWildcard(name)) dlg.selectFile(name);
 
-    if (dlg.exec() != QDialog::Accepted)
-        return false;
+    if (dlg.exec() != QDialog::Accepted) return false;
     const QStringList chosen = dlg.selectedFiles();
-    if (chosen.isEmpty())
-        return false;
+    if (chosen.isEmpty()) return false;
     FileName = chosen.first();
     const qsizetype index = filters.indexOf(dlg.selectedNameFilter());
-    if (index >= 0)
-        FilterIndex = static_cast<int>(index) + 1;
+    if (index >= 0) FilterIndex = static_cast<int>(index) + 1;
     return true;
 }

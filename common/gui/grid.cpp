@@ -37,10 +37,8 @@ Qt::Alignment QtAlignment(GridAlign a) {
 }
 
 GridAlign FromQtAlignment(int a) {
-    if (a & Qt::AlignHCenter)
-        return GridAlign::Centre;
-    if (a & Qt::AlignRight)
-        return GridAlign::Right;
+    if (a & Qt::AlignHCenter) return GridAlign::Centre;
+    if (a & Qt::AlignRight) return GridAlign::Right;
     return GridAlign::Left;
 }
 
@@ -87,16 +85,11 @@ class GridModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : DataRows();
-    }
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : cols_;
-    }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : DataRows(); }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : cols_; }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid())
-            return {};
+        if (!index.isValid()) return {};
         const int r = index.row();
         const int c = index.column();
         if (computed_) {
@@ -106,8 +99,7 @@ public:
                 case Qt::TextAlignmentRole:
                     return int(QtAlignment(align_[static_cast<size_t>(c)]));
                 case kPictureRole: {
-                    if (!source_.Picture)
-                        return {};
+                    if (!source_.Picture) return {};
                     const QPixmap pm = source_.Picture(r + 1, c);
                     return pm.isNull() ? QVariant() : QVariant(pm);
                 }
@@ -119,8 +111,7 @@ public:
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || section < 0 || section >= cols_)
-            return {};
+        if (orientation != Qt::Horizontal || section < 0 || section >= cols_) return {};
         return CellData(header_[static_cast<size_t>(section)], section, role, true);
     }
 
@@ -136,41 +127,32 @@ public:
     void SetColAlign(int c, GridAlign a) {
         align_[static_cast<size_t>(c)] = a;
         header_[static_cast<size_t>(c)].align.reset();
-        for (auto& row : rows_)
-            row[static_cast<size_t>(c)].align.reset();
+        for (auto& row : rows_) row[static_cast<size_t>(c)].align.reset();
         emit headerDataChanged(Qt::Horizontal, c, c);
-        if (DataRows() > 0)
-            emit dataChanged(index(0, c), index(DataRows() - 1, c));
+        if (DataRows() > 0) emit dataChanged(index(0, c), index(DataRows() - 1, c));
     }
 
     // A cell's text, picture and alignment as read by the grid's callers;
     // DataRow -1 is the header.
     QString Text(int DataRow, int c) const {
-        if (DataRow < 0)
-            return header_[static_cast<size_t>(c)].text;
-        if (computed_)
-            return source_.Text ? source_.Text(DataRow + 1, c) : QString();
+        if (DataRow < 0) return header_[static_cast<size_t>(c)].text;
+        if (computed_) return source_.Text ? source_.Text(DataRow + 1, c) : QString();
         return rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)].text;
     }
     QPixmap Picture(int DataRow, int c) const {
-        if (DataRow < 0)
-            return header_[static_cast<size_t>(c)].picture;
-        if (computed_)
-            return source_.Picture ? source_.Picture(DataRow + 1, c) : QPixmap();
+        if (DataRow < 0) return header_[static_cast<size_t>(c)].picture;
+        if (computed_) return source_.Picture ? source_.Picture(DataRow + 1, c) : QPixmap();
         return rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)].picture;
     }
     const GridCell* StoredCell(int DataRow, int c) const {
-        if (DataRow < 0)
-            return &header_[static_cast<size_t>(c)];
-        if (computed_)
-            return nullptr;
+        if (DataRow < 0) return &header_[static_cast<size_t>(c)];
+        if (computed_) return nullptr;
         return &rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)];
     }
 
     // The cell to change: computed rows become stored ones first.
     GridCell& Change(int DataRow, int c) {
-        if (DataRow < 0)
-            return header_[static_cast<size_t>(c)];
+        if (DataRow < 0) return header_[static_cast<size_t>(c)];
         Materialise();
         return rows_[static_cast<size_t>(DataRow)][static_cast<size_t>(c)];
     }
@@ -184,8 +166,7 @@ public:
     void SetCols(int n) {
         // Computed rows take any column; stored rows grow or shrink with it.
         n = std::max(n, 0);
-        if (n == cols_)
-            return;
+        if (n == cols_) return;
         if (n > cols_) {
             beginInsertColumns(QModelIndex(), cols_, n - 1);
             Resize(n);
@@ -279,24 +260,20 @@ private:
         cols_ = n;
         align_.resize(static_cast<size_t>(n), GridAlign::Left);
         header_.resize(static_cast<size_t>(n));
-        for (auto& row : rows_)
-            row.resize(static_cast<size_t>(n));
+        for (auto& row : rows_) row.resize(static_cast<size_t>(n));
     }
 
     // Computed rows turn into stored ones, without a reset: the rows stay
     // where they are, only their keeper changes.
     void Materialise() {
-        if (!computed_)
-            return;
+        if (!computed_) return;
         std::vector<std::vector<GridCell>> rows(static_cast<size_t>(source_.Count));
         for (int r = 0; r < source_.Count; ++r) {
             auto& row = rows[static_cast<size_t>(r)];
             row.resize(static_cast<size_t>(cols_));
             for (int c = 0; c < cols_; ++c) {
-                if (source_.Text)
-                    row[static_cast<size_t>(c)].text = source_.Text(r + 1, c);
-                if (source_.Picture)
-                    row[static_cast<size_t>(c)].picture = source_.Picture(r + 1, c);
+                if (source_.Text) row[static_cast<size_t>(c)].text = source_.Text(r + 1, c);
+                if (source_.Picture) row[static_cast<size_t>(c)].picture = source_.Picture(r + 1, c);
             }
         }
         rows_ = std::move(rows);
@@ -357,23 +334,20 @@ int Grid::Cols() const { return model_->Cols(); }
 void Grid::SetCols(int Count) {
     model_->SetCols(Count);
     ResizeColumnState();
-    if (lastCol_ >= Cols())
-        lastCol_ = std::max(Cols() - 1, 0);
+    if (lastCol_ >= Cols()) lastCol_ = std::max(Cols() - 1, 0);
     NoteCurrentCell();
 }
 
 int Grid::FixedRows() const { return fixedRows_; }
 
 bool Grid::SetFixedRows(int Count) {
-    if (Count == fixedRows_)
-        return true;
+    if (Count == fixedRows_) return true;
     if (Count == 0 && fixedRows_ == 1) {
         model_->HeaderToRow();
         fixedRows_ = 0;
         headerCurrent_ = false;
     } else if (Count == 1 && fixedRows_ == 0) {
-        if (rowCount() == 0)
-            return false;
+        if (rowCount() == 0) return false;
         model_->RowToHeader();
         fixedRows_ = 1;
     } else {
@@ -387,22 +361,19 @@ bool Grid::SetFixedRows(int Count) {
 // ---- Current cell and scrolling ----------------------------------------------
 
 int Grid::Row() const {
-    if (headerCurrent_ || currentRow() < 0)
-        return 0;
+    if (headerCurrent_ || currentRow() < 0) return 0;
     return currentRow() + fixedRows_;
 }
 
 bool Grid::SetRow(int Row) {
-    if (Row < 0 || Row >= Rows())
-        return false;
+    if (Row < 0 || Row >= Rows()) return false;
     if (Row < fixedRows_) {
         lastCol_ = Col();
         headerCurrent_ = true;
         selectionModel()->clear();
     } else {
         headerCurrent_ = false;
-        if (Cols() > 0)
-            SetCurrentCell(Row - fixedRows_, std::max(Col(), 0));
+        if (Cols() > 0) SetCurrentCell(Row - fixedRows_, std::max(Col(), 0));
     }
     NoteCurrentCell();
     return true;
@@ -414,37 +385,30 @@ int Grid::Col() const {
 }
 
 bool Grid::SetCol(int Col) {
-    if (Col < 0 || Col >= Cols())
-        return false;
+    if (Col < 0 || Col >= Cols()) return false;
     lastCol_ = Col;
-    if (!headerCurrent_ && currentRow() >= 0)
-        SetCurrentCell(currentRow(), Col);
+    if (!headerCurrent_ && currentRow() >= 0) SetCurrentCell(currentRow(), Col);
     NoteCurrentCell();
     return true;
 }
 
 int Grid::TopRow() const {
-    if (rowCount() == 0)
-        return Rows();
+    if (rowCount() == 0) return Rows();
     const int top = rowAt(0);
     return (top < 0 ? 0 : top) + fixedRows_;
 }
 
 bool Grid::SetTopRow(int Row) {
-    if (Row < fixedRows_ || Row >= Rows())
-        return false;
+    if (Row < fixedRows_ || Row >= Rows()) return false;
     scrollTo(model_->index(Row - fixedRows_, 0), QAbstractItemView::PositionAtTop);
     return true;
 }
 
 bool Grid::RowIsVisible(int Row) const {
-    if (Row < 0 || Row >= Rows())
-        return false;
-    if (Row < fixedRows_)
-        return horizontalHeader()->isVisible();
+    if (Row < 0 || Row >= Rows()) return false;
+    if (Row < fixedRows_) return horizontalHeader()->isVisible();
     const int r = Row - fixedRows_;
-    if (isRowHidden(r))
-        return false;
+    if (isRowHidden(r)) return false;
     const int top = rowViewportPosition(r);
     return top >= 0 && top + rowHeight(r) <= viewport()->height();
 }
@@ -458,53 +422,46 @@ QString Grid::TextMatrix(int Row, int Col) const {
 }
 
 bool Grid::SetTextMatrix(int Row, int Col, const QString& Text) {
-    if (!ValidCell(Row, Col))
-        return false;
+    if (!ValidCell(Row, Col)) return false;
     model_->Change(Row - fixedRows_, Col).text = Text;
     model_->Changed(Row - fixedRows_, Col);
     return true;
 }
 
 qint64 Grid::CellPicture(int Row, int Col) const {
-    if (!ValidCell(Row, Col))
-        return 0;
+    if (!ValidCell(Row, Col)) return 0;
     const QPixmap pm = model_->Picture(Row - fixedRows_, Col);
     return pm.isNull() ? 0 : pm.cacheKey();
 }
 
 bool Grid::SetCellPicture(int Row, int Col, const QPixmap& Picture) {
-    if (!ValidCell(Row, Col))
-        return false;
+    if (!ValidCell(Row, Col)) return false;
     model_->Change(Row - fixedRows_, Col).picture = Picture;
     model_->Changed(Row - fixedRows_, Col);
     return true;
 }
 
 GridAlign Grid::CellAlignment(int Row, int Col) const {
-    if (!ValidCell(Row, Col))
-        return ColAlignment(Col);
+    if (!ValidCell(Row, Col)) return ColAlignment(Col);
     const GridCell* cell = model_->StoredCell(Row - fixedRows_, Col);
     return cell && cell->align ? *cell->align : ColAlignment(Col);
 }
 
 bool Grid::SetCellAlignment(int Row, int Col, GridAlign Align) {
-    if (!ValidCell(Row, Col))
-        return false;
+    if (!ValidCell(Row, Col)) return false;
     model_->Change(Row - fixedRows_, Col).align = Align;
     model_->Changed(Row - fixedRows_, Col);
     return true;
 }
 
 QColor Grid::CellBackColor(int Row, int Col) const {
-    if (!ValidCell(Row, Col))
-        return QColor();
+    if (!ValidCell(Row, Col)) return QColor();
     const GridCell* cell = model_->StoredCell(Row - fixedRows_, Col);
     return cell ? cell->back : QColor();
 }
 
 bool Grid::SetCellBackColor(int Row, int Col, const QColor& Color) {
-    if (!ValidCell(Row, Col))
-        return false;
+    if (!ValidCell(Row, Col)) return false;
     model_->Change(Row - fixedRows_, Col).back = Color;
     model_->Changed(Row - fixedRows_, Col);
     return true;
@@ -541,34 +498,29 @@ void Grid::SetFormatString(const QString& Format) {
 QString Grid::FormatString() const { return format_; }
 
 int Grid::ColWidth(int Col) const {
-    if (Col < 0 || Col >= Cols())
-        return 0;
+    if (Col < 0 || Col >= Cols()) return 0;
     const int px = columnWidth(Col);
     const int set = colTwips_[static_cast<size_t>(Col)];
     // The value set comes back as it was as long as the width in pixels is
     // still the one it gave, so widths kept in twips do not drift.
-    if (set >= 0 && ToPixels(set) == px)
-        return set;
+    if (set >= 0 && ToPixels(set) == px) return set;
     return ToTwips(px);
 }
 
 bool Grid::SetColWidth(int Col, int Twips) {
-    if (Col < 0 || Col >= Cols() || Twips < 0)
-        return false;
+    if (Col < 0 || Col >= Cols() || Twips < 0) return false;
     setColumnWidth(Col, ToPixels(Twips));
     colTwips_[static_cast<size_t>(Col)] = Twips;
     return true;
 }
 
 GridAlign Grid::ColAlignment(int Col) const {
-    if (Col < 0 || Col >= Cols())
-        return GridAlign::Left;
+    if (Col < 0 || Col >= Cols()) return GridAlign::Left;
     return model_->ColAlign(Col);
 }
 
 bool Grid::SetColAlignment(int Col, GridAlign Align) {
-    if (Col < 0 || Col >= Cols())
-        return false;
+    if (Col < 0 || Col >= Cols()) return false;
     model_->SetColAlign(Col, Align);
     return true;
 }
@@ -578,8 +530,7 @@ bool Grid::SetColAlignment(int Col, GridAlign Align) {
 void Grid::AddItem(const QString& Text) {
     const QStringList cells = Text.split(QLatin1Char('\t'));
     std::vector<GridCell> row(static_cast<size_t>(Cols()));
-    for (int c = 0; c < Cols() && c < static_cast<int>(cells.size()); ++c)
-        row[static_cast<size_t>(c)].text = cells[c];
+    for (int c = 0; c < Cols() && c < static_cast<int>(cells.size()); ++c) row[static_cast<size_t>(c)].text = cells[c];
     model_->InsertRow(rowCount(), std::move(row));
     EnsureCurrent();
     NoteCurrentCell();
@@ -590,8 +541,7 @@ void Grid::SetComputedRows(GridRows Rows) {
     // A reset forgets the widths of the columns: they are put back.
     for (int c = 0; c < Cols(); ++c) {
         const int set = colTwips_[static_cast<size_t>(c)];
-        if (set >= 0)
-            setColumnWidth(c, ToPixels(set));
+        if (set >= 0) setColumnWidth(c, ToPixels(set));
     }
     headerCurrent_ = false;
     EnsureCurrent();
@@ -599,24 +549,20 @@ void Grid::SetComputedRows(GridRows Rows) {
 }
 
 bool Grid::RemoveItem(int Row) {
-    if (Row < fixedRows_ || Row >= Rows() || Rows() - fixedRows_ <= 1)
-        return false;
+    if (Row < fixedRows_ || Row >= Rows() || Rows() - fixedRows_ <= 1) return false;
     model_->RemoveRow(Row - fixedRows_);
     NoteCurrentCell();
     return true;
 }
 
 int Grid::RowHeight(int Row) const {
-    if (Row < 0 || Row >= Rows())
-        return 0;
-    if (Row < fixedRows_)
-        return ToTwips(horizontalHeader()->height());
+    if (Row < 0 || Row >= Rows()) return 0;
+    if (Row < fixedRows_) return ToTwips(horizontalHeader()->height());
     return ToTwips(rowHeight(Row - fixedRows_));
 }
 
 bool Grid::SetRowHeight(int Row, int Twips) {
-    if (Row < 0 || Row >= Rows() || Twips < 0)
-        return false;
+    if (Row < 0 || Row >= Rows() || Twips < 0) return false;
     if (Row < fixedRows_)
         horizontalHeader()->setFixedHeight(ToPixels(Twips));
     else
@@ -654,14 +600,11 @@ void Grid::EnsureCurrent() {
 }
 
 void Grid::NoteCurrentCell() {
-    if (currentRow() >= 0)
-        headerCurrent_ = false;
-    if (currentColumn() >= 0)
-        lastCol_ = currentColumn();
+    if (currentRow() >= 0) headerCurrent_ = false;
+    if (currentColumn() >= 0) lastCol_ = currentColumn();
     const int row = Row();
     const int col = Col();
-    if (row == notedRow_ && col == notedCol_)
-        return;
+    if (row == notedRow_ && col == notedCol_) return;
     notedRow_ = row;
     notedCol_ = col;
     emit RowColChange();
@@ -688,8 +631,7 @@ void Grid::mouseReleaseEvent(QMouseEvent* Event) {
     const bool click = pressed_ && !swallowRelease_;
     pressed_ = false;
     swallowRelease_ = false;
-    if (click)
-        emit Click();
+    if (click) emit Click();
 }
 
 void Grid::mouseDoubleClickEvent(QMouseEvent* Event) {

@@ -16,19 +16,16 @@ namespace {
 // The letter of a caption's "&" mark, upper case; a null QChar for none.
 QChar LetterOf(const QString& caption) {
     const QKeySequence key = QKeySequence::mnemonic(caption);
-    if (key.isEmpty())
-        return QChar();
+    if (key.isEmpty()) return QChar();
     const int code = key[0].key();
-    if (code <= 0 || code > 0xffff)
-        return QChar();
+    if (code <= 0 || code > 0xffff) return QChar();
     return QChar(code).toUpper();
 }
 
 QMenuBar* MenuBarOf(QWidget* window) {
     // The window's own menu bar, not one of a window inside it.
     for (QMenuBar* bar : window->findChildren<QMenuBar*>()) {
-        if (bar->window() == window)
-            return bar;
+        if (bar->window() == window) return bar;
     }
     return nullptr;
 }
@@ -44,19 +41,16 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Shortcut)
-            return QObject::eventFilter(watched, event);
+        if (event->type() != QEvent::Shortcut) return QObject::eventFilter(watched, event);
         const auto* se = static_cast<QShortcutEvent*>(event);
         const QKeySequence key = se->key();
         if (key.count() != 1 || !(key[0].keyboardModifiers() & Qt::AltModifier))
             return QObject::eventFilter(watched, event);
         const int code = key[0].key();
-        if (code <= 0 || code > 0xffff)
-            return QObject::eventFilter(watched, event);
+        if (code <= 0 || code > 0xffff) return QObject::eventFilter(watched, event);
         const QChar letter = QChar(code).toUpper();
         for (QAction* entry : bar_->actions()) {
-            if (!entry->isVisible() || LetterOf(entry->text()) != letter)
-                continue;
+            if (!entry->isVisible() || LetterOf(entry->text()) != letter) continue;
             if (entry->isEnabled()) {
                 if (entry->menu())
                     bar_->setActiveAction(entry);
@@ -78,8 +72,7 @@ QList<Mnemonic> WindowMnemonics(QWidget* Window) {
     QList<Mnemonic> out;
     if (QMenuBar* bar = MenuBarOf(Window)) {
         for (QAction* entry : bar->actions()) {
-            if (const QChar c = LetterOf(entry->text()); !c.isNull())
-                out.append({c, entry, entry->text(), true});
+            if (const QChar c = LetterOf(entry->text()); !c.isNull()) out.append({c, entry, entry->text(), true});
         }
     }
     for (QWidget* w : Window->findChildren<QWidget*>()) {
@@ -95,16 +88,14 @@ QList<Mnemonic> WindowMnemonics(QWidget* Window) {
             caption = g->title();
         else if (auto* l = qobject_cast<QLabel*>(w); l && l->buddy())
             caption = l->text();
-        if (const QChar c = LetterOf(caption); !c.isNull())
-            out.append({c, w, caption, false});
+        if (const QChar c = LetterOf(caption); !c.isNull()) out.append({c, w, caption, false});
     }
     return out;
 }
 
 void MenuBarWinsMnemonics(QWidget* Window) {
     QMenuBar* bar = MenuBarOf(Window);
-    if (!bar)
-        return;
+    if (!bar) return;
     auto* filter = new MenuBarFirst(bar, Window);
     for (QWidget* w : Window->findChildren<QWidget*>()) {
         if (w->window() == Window && !qobject_cast<QMenuBar*>(w) && !qobject_cast<QMenu*>(w))

@@ -32,8 +32,7 @@ QString TooFar(const QString& code) {
 }
 
 std::optional<DateVal> Fail(QString* error, const QString& why) {
-    if (error)
-        *error = why;
+    if (error) *error = why;
     return std::nullopt;
 }
 
@@ -42,8 +41,7 @@ qint64 NumberAfter(const QString& code, qsizetype pos) {
     qint64 n = 0;
     for (qsizetype i = pos; i < code.size() && IsDigit(code[i]); ++i) {
         n = n * 10 + (code[i].unicode() - '0');
-        if (n > kMaxSearchDays)
-            return kMaxSearchDays + 1;   // no need to read further: it is too far anyway
+        if (n > kMaxSearchDays) return kMaxSearchDays + 1;  // no need to read further: it is too far anyway
     }
     return n;
 }
@@ -63,8 +61,7 @@ std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency
         for (DateVal day = first; day.month() == month; day = day.addDays(1)) {
             const QStringList keys = DayKeywords(day).split(QLatin1Char(','));
             for (const QString& k : keys) {
-                if (!k.isEmpty() && k.compare(code, Qt::CaseInsensitive) == 0)
-                    return day;
+                if (!k.isEmpty() && k.compare(code, Qt::CaseInsensitive) == 0) return day;
             }
         }
         return Fail(error, QStringLiteral("Invalid relative day number: (") + Quoted(code) +
@@ -72,8 +69,7 @@ std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency
     }
 
     const qsizetype p = upper.indexOf(QLatin1String("RUND"));
-    if (p < 0)
-        return D;
+    if (p < 0) return D;
 
     if (p > 0) {
         // "+nRUND" / "-nRUND": the n-th date the job's frequency selects.
@@ -85,8 +81,7 @@ std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency
         for (qint64 i = 0; i < count; ++i) {
             do {
                 D = D.addDays(step);
-                if (++moved > kMaxSearchDays)
-                    return Fail(error, TooFar(code));
+                if (++moved > kMaxSearchDays) return Fail(error, TooFar(code));
             } while (!IsRunDay(Frequency, D));
         }
         return D;
@@ -96,22 +91,17 @@ std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency
     const qsizetype plus = upper.indexOf(QLatin1Char('+'));
     const qsizetype minus = upper.indexOf(QLatin1Char('-'));
     qsizetype sign = plus < 0 ? minus : (minus < 0 ? plus : std::min(plus, minus));
-    if (sign < 0)
-        return D;
+    if (sign < 0) return D;
     const qint64 step = upper[sign] == QLatin1Char('-') ? -1 : 1;
     const qint64 n = NumberAfter(upper, sign + 1);
-    if (n > kMaxSearchDays)
-        return Fail(error, TooFar(code));
-    if (upper.endsWith(QLatin1String("CD")))
-        return D.addDays(step * n);
+    if (n > kMaxSearchDays) return Fail(error, TooFar(code));
+    if (upper.endsWith(QLatin1String("CD"))) return D.addDays(step * n);
     qint64 counted = 0;
     qint64 moved = 0;
     while (counted < n) {
         D = D.addDays(step);
-        if (++moved > kMaxSearchDays)
-            return Fail(error, TooFar(code));
-        if (IsWorkday(D))
-            ++counted;
+        if (++moved > kMaxSearchDays) return Fail(error, TooFar(code));
+        if (IsWorkday(D)) ++counted;
     }
     return D;
 }
@@ -128,20 +118,20 @@ SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& Dat
         const QString name = GetLineField(def, 1, quote, comma).trimmed();
         // A definition without a name holds no variable: "&&" in a command
         // line is the shell's, not ours.
-        if (relDay.isEmpty() || name.isEmpty())
-            continue;
+        if (relDay.isEmpty() || name.isEmpty()) continue;
         const QString token = QLatin1Char('&') + name + QLatin1Char('&');
-        const qint64 relMonth = std::clamp<qint64>(Val(GetLineField(def, 3, quote, comma)), -kMaxRelMonths,
-                                                   kMaxRelMonths);
+        const qint64 relMonth =
+            std::clamp<qint64>(Val(GetLineField(def, 3, quote, comma)), -kMaxRelMonths, kMaxRelMonths);
         const QString format = GetLineField(def, 4, quote, comma);
 
         qsizetype p = W.indexOf(token, 0, Qt::CaseInsensitive);
         while (p >= 0) {
             if (!warned && relDay.contains(QLatin1String("RUND"), Qt::CaseInsensitive) &&
                 frequency.trimmed().isEmpty()) {
-                MsgBox(QStringLiteral("The job does not have a run frequency and one is required for evaluation \n"
-                                      "of one or more computed RunDate variables (+nRUND or -nRUND).\n"
-                                      "\"Weekdays\" assumed."));
+                MsgBox(
+                    QStringLiteral("The job does not have a run frequency and one is required for evaluation \n"
+                                   "of one or more computed RunDate variables (+nRUND or -nRUND).\n"
+                                   "\"Weekdays\" assumed."));
                 frequency = QStringLiteral("WeekDays");
                 warned = true;
             }
@@ -149,8 +139,7 @@ SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& Dat
             const DateVal base = DateVal::fromDate(runMonth.year(), runMonth.month() + static_cast<int>(relMonth), 1);
             QString why;
             const std::optional<DateVal> D = RelativeDay(base, frequency, relDay, &why);
-            if (!D)
-                return {false, Text.trimmed(), why};
+            if (!D) return {false, Text.trimmed(), why};
             const QString value = FormatDate(D->datePart().addSeconds(Now().secondsOfDay()), format);
             W = W.left(p) + value + W.mid(p + token.size());
             // Go on after the value, so a value that holds the token itself is
@@ -162,22 +151,18 @@ SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& Dat
 }
 
 void DefaultDateVars(int JobIndex) {
-    if (JobIndex < 0 || JobIndex > JobCount())
-        return;
+    if (JobIndex < 0 || JobIndex > JobCount()) return;
     JobRec& J = G.Jobs[static_cast<size_t>(JobIndex)];
-    if (J.DateVars[0].trimmed().isEmpty())
-        J.DateVars = gDefDateVars;
+    if (J.DateVars[0].trimmed().isEmpty()) J.DateVars = gDefDateVars;
 }
 
 QString RelDayInput(const QString& Code) {
     qsizetype at = Code.indexOf(QLatin1String("+n"), 0, Qt::CaseInsensitive);
-    if (at < 0)
-        at = Code.indexOf(QLatin1String("-n"), 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return Code;
+    if (at < 0) at = Code.indexOf(QLatin1String("-n"), 0, Qt::CaseInsensitive);
+    if (at < 0) return Code;
 
     const QString trimmed = Code.trimmed();
-    qint64 most = -1;   // no upper bound
+    qint64 most = -1;  // no upper bound
     if (trimmed.endsWith(QLatin1String("ddd"), Qt::CaseInsensitive))
         most = 5;
     else if (trimmed.endsWith(QLatin1String("CDOM"), Qt::CaseInsensitive))
@@ -187,16 +172,16 @@ QString RelDayInput(const QString& Code) {
 
     for (;;) {
         const QString answer =
-            prompter().input(QStringLiteral("Please enter a value for n"), QStringLiteral("Relative Day Input")).trimmed();
-        if (answer.isEmpty())
-            return QString();
+            prompter()
+                .input(QStringLiteral("Please enter a value for n"), QStringLiteral("Relative Day Input"))
+                .trimmed();
+        if (answer.isEmpty()) return QString();
         // Plain digits only; the number is written back without leading
         // zeros, the form in which day keywords hold their numbers.
         const bool digits = std::all_of(answer.begin(), answer.end(), IsDigit);
         bool ok = false;
         const qint64 n = digits ? answer.toLongLong(&ok) : 0;
-        if (!ok || n < 1 || (most > 0 && n > most))
-            continue;
+        if (!ok || n < 1 || (most > 0 && n > most)) continue;
         QString result = Code;
         result.replace(at + 1, 1, QString::number(n));
         return result;

@@ -10,8 +10,8 @@
 /// Result of a date-variable substitution: the text, or the reason it failed.
 struct SubstResult {
     bool ok = true;
-    QString text;    // the substituted, trimmed text when ok
-    QString error;   // why it failed when not ok
+    QString text;   // the substituted, trimmed text when ok
+    QString error;  // why it failed when not ok
 };
 
 /// Text with every &NAME& of the job's date variables replaced by its date.

@@ -18,8 +18,7 @@ QString NameKey(const QString& name) { return name.trimmed().toUpper(); }
 
 bool Ascii(QStringView text) {
     for (const QChar c : text)
-        if (c.unicode() >= 0x80)
-            return false;
+        if (c.unicode() >= 0x80) return false;
     return true;
 }
 
@@ -35,21 +34,17 @@ const QString& KeyInto(const QString& name, QString& buf) {
     }
     buf.resize(t.size());
     QChar* out = buf.data();
-    for (qsizetype i = 0; i < t.size(); ++i)
-        out[i] = QChar(AsciiUpper(t[i].unicode()));
+    for (qsizetype i = 0; i < t.size(); ++i) out[i] = QChar(AsciiUpper(t[i].unicode()));
     return buf;
 }
 
 // NameKey(name) == key, without making the key of name.
 bool HasKey(const QString& name, const QString& key) {
     const QStringView t = QStringView(name).trimmed();
-    if (!Ascii(t))
-        return NameKey(name) == key;
-    if (t.size() != key.size())
-        return false;
+    if (!Ascii(t)) return NameKey(name) == key;
+    if (t.size() != key.size()) return false;
     for (qsizetype i = 0; i < t.size(); ++i)
-        if (AsciiUpper(t[i].unicode()) != key[i].unicode())
-            return false;
+        if (AsciiUpper(t[i].unicode()) != key[i].unicode()) return false;
     return true;
 }
 
@@ -75,8 +70,7 @@ std::uint64_t& VersionCounter() {
 }
 
 void RebuildIndex(NameIndex& idx) {
-    if (G.JobsVersion == 0)
-        G.JobsVersion = ++VersionCounter();
+    if (G.JobsVersion == 0) G.JobsVersion = ++VersionCounter();
     idx.version = G.JobsVersion;
     idx.size = G.Jobs.size();
     idx.data = G.Jobs.data();
@@ -84,14 +78,12 @@ void RebuildIndex(NameIndex& idx) {
     idx.first.reserve(static_cast<qsizetype>(G.Jobs.size()));
     for (int i = 1; i <= JobCount(); ++i) {
         const QString key = NameKey(G.Jobs[static_cast<size_t>(i)].JobName);
-        if (!key.isEmpty() && !idx.first.contains(key))
-            idx.first.insert(key, i);
+        if (!key.isEmpty() && !idx.first.contains(key)) idx.first.insert(key, i);
     }
 }
 
 bool IndexCurrent(const NameIndex& idx) {
-    return G.JobsVersion != 0 && idx.version == G.JobsVersion && idx.size == G.Jobs.size() &&
-           idx.data == G.Jobs.data();
+    return G.JobsVersion != 0 && idx.version == G.JobsVersion && idx.size == G.Jobs.size() && idx.data == G.Jobs.data();
 }
 
 // One prerequisite of a job, resolved to its index in the table. Entries that
@@ -117,7 +109,6 @@ struct JobDeps {
     bool hasEmpty = false;
     bool built = false;
 };
-
 
 // The prerequisites of every job, and the scratch space of the walks.
 struct DepGraph {
@@ -167,8 +158,7 @@ bool Fresh(const JobDeps& d, const JobRec& J) {
 }
 
 void Build(DepGraph& g, JobDeps& d, const JobRec& J) {
-    if (d.built)
-        g.resultsStale = true;
+    if (d.built) g.resultsStale = true;
     g.reverseStale = true;
     d.nameRef = J.JobName;
     d.listRef = J.RunAfter;
@@ -184,8 +174,7 @@ void Build(DepGraph& g, JobDeps& d, const JobRec& J) {
             continue;
         }
         const int p = FindJob(entry);
-        if (p <= 0)
-            continue;
+        if (p <= 0) continue;
         const QChar letter = k < J.RunAfterStatus.size() ? J.RunAfterStatus.at(k).toUpper() : QChar();
         const bool unsched = k < J.RunAfterUnsched.size() && J.RunAfterUnsched.at(k).toUpper() == QLatin1Char('Y');
         d.edges.push_back(Edge{p, letter, unsched});
@@ -196,10 +185,8 @@ void Build(DepGraph& g, JobDeps& d, const JobRec& J) {
 // Makes the graph fit the table: a new table version, or a table of another
 // size, drops every job's prerequisites (they are built again when reached).
 void Fit(DepGraph& g) {
-    if (G.JobsVersion == 0)
-        JobTableChanged();
-    if (g.version == G.JobsVersion && g.jobs.size() == G.Jobs.size())
-        return;
+    if (G.JobsVersion == 0) JobTableChanged();
+    if (g.version == G.JobsVersion && g.jobs.size() == G.Jobs.size()) return;
     g.version = G.JobsVersion;
     g.jobs.assign(G.Jobs.size(), JobDeps{});
     g.seen.assign(G.Jobs.size(), 0);
@@ -219,10 +206,8 @@ void Fit(DepGraph& g) {
 bool Current(DepGraph& g, int p) {
     JobDeps& d = g.jobs[static_cast<size_t>(p)];
     const JobRec& J = G.Jobs[static_cast<size_t>(p)];
-    if (Fresh(d, J))
-        return true;
-    if (d.built && !SameData(d.nameRef, J.JobName))
-        return false;
+    if (Fresh(d, J)) return true;
+    if (d.built && !SameData(d.nameRef, J.JobName)) return false;
     Build(g, d, J);
     return true;
 }
@@ -232,8 +217,7 @@ void ReportEmpty(const JobDeps& d) {
     // hand-edited file) is skipped, and reported once, rather than stopping
     // the program in the middle of a run.
     const QString job = d.name.toUpper();
-    if (G.EmptyDepsReported.contains(job))
-        return;
+    if (G.EmptyDepsReported.contains(job)) return;
     G.EmptyDepsReported.insert(job);
     WriteLog(G.gLogFile, QStringLiteral("Empty RunAfter entry for job ") + d.name + QStringLiteral(" skipped."));
 }
@@ -251,11 +235,9 @@ bool WalkClosure(DepGraph& g, int JobIndex) {
         g.stamp = 1;
     }
     g.closure.clear();
-    if (!Current(g, JobIndex))
-        return false;
+    if (!Current(g, JobIndex)) return false;
     const JobDeps& own = g.jobs[static_cast<size_t>(JobIndex)];
-    if (own.hasEmpty)
-        ReportEmpty(own);
+    if (own.hasEmpty) ReportEmpty(own);
     for (const Edge& e : own.edges) {
         g.closure.push_back(e);
         g.seen[static_cast<size_t>(e.job)] = g.stamp;
@@ -265,18 +247,14 @@ bool WalkClosure(DepGraph& g, int JobIndex) {
     for (size_t i = 0; i < g.closure.size(); ++i) {
         const int p = g.closure[i].job;
         std::uint32_t& x = g.expanded[static_cast<size_t>(p)];
-        if (x == g.stamp)
-            continue;
+        if (x == g.stamp) continue;
         x = g.stamp;
-        if (!Current(g, p))
-            return false;
+        if (!Current(g, p)) return false;
         const JobDeps& d = g.jobs[static_cast<size_t>(p)];
-        if (d.hasEmpty)
-            ReportEmpty(d);
+        if (d.hasEmpty) ReportEmpty(d);
         for (const Edge& e : d.edges) {
             std::uint32_t& s = g.seen[static_cast<size_t>(e.job)];
-            if (s == g.stamp)
-                continue;
+            if (s == g.stamp) continue;
             s = g.stamp;
             g.closure.push_back(e);
         }
@@ -294,10 +272,8 @@ const QString& WaitWord(std::uint8_t state, const Edge& e, bool& never) {
     static const QString succeeded = QStringLiteral("Succeeded");
     static const QString submitFailed = QStringLiteral("Submit Failed");
     static const QString met;
-    if (state == jsRunning)
-        return running;
-    if (state == jsScheduled)
-        return notStarted;
+    if (state == jsRunning) return running;
+    if (state == jsScheduled) return notStarted;
     if (state == jsAborted && e.letter == QLatin1Char('S')) {
         never = never || e.unsched;
         return failed;
@@ -308,8 +284,7 @@ const QString& WaitWord(std::uint8_t state, const Edge& e, bool& never) {
     }
     // A prerequisite whose submission failed never ran: it is pending for
     // every letter until the operator reschedules or forces it.
-    if (state == jsSubmitFailed)
-        return submitFailed;
+    if (state == jsSubmitFailed) return submitFailed;
     return met;
 }
 
@@ -319,21 +294,17 @@ QString Evaluate(const DepGraph& g, QString& Text) {
     bool never = false;
     for (const Edge& e : g.closure) {
         const QString& word = WaitWord(G.Jobs[static_cast<size_t>(e.job)].JobState, e, never);
-        if (word.isEmpty())
-            continue;
+        if (word.isEmpty()) continue;
         const QString& name = g.jobs[static_cast<size_t>(e.job)].name;
-        if (!text.isEmpty())
-            text += QLatin1String(", ");
+        if (!text.isEmpty()) text += QLatin1String(", ");
         text += name;
         text += QLatin1Char('(');
-        if (!e.letter.isNull())
-            text += e.letter;
+        if (!e.letter.isNull()) text += e.letter;
         text += QLatin1String(") - ");
         text += word;
     }
     Text = text;
-    if (never)
-        return gDepNever;
+    if (never) return gDepNever;
     return text.isEmpty() ? gDepMet : gDepWait;
 }
 
@@ -344,19 +315,15 @@ QString JobListText(const QString& list) { return list.mid(2).toUpper(); }
 int FindJob(const QString& JobName) {
     static QString buf;
     const QString& key = KeyInto(JobName, buf);
-    if (key.isEmpty())
-        return 0;
+    if (key.isEmpty()) return 0;
     NameIndex& idx = Index();
-    if (!IndexCurrent(idx))
-        RebuildIndex(idx);
+    if (!IndexCurrent(idx)) RebuildIndex(idx);
     auto it = idx.first.constFind(key);
-    if (it == idx.first.constEnd())
-        return 0;
+    if (it == idx.first.constEnd()) return 0;
     const int i = it.value();
     // A hit is checked against the table, so a change nobody announced cannot
     // return the wrong job.
-    if (i <= JobCount() && HasKey(G.Jobs[static_cast<size_t>(i)].JobName, key))
-        return i;
+    if (i <= JobCount() && HasKey(G.Jobs[static_cast<size_t>(i)].JobName, key)) return i;
     const QString copy = key;  // the index is rebuilt with keys of their own
     RebuildIndex(idx);
     return idx.first.value(copy, 0);
@@ -369,8 +336,7 @@ namespace {
 // Walks the closure of JobIndex, starting again once on a new table version
 // when a job was renamed without JobTableChanged.
 void Walk(DepGraph& g, int JobIndex) {
-    if (WalkClosure(g, JobIndex))
-        return;
+    if (WalkClosure(g, JobIndex)) return;
     JobTableChanged();
     WalkClosure(g, JobIndex);
 }
@@ -379,8 +345,7 @@ void Walk(DepGraph& g, int JobIndex) {
 
 QString CheckDependency(int JobIndex, QString& Text, bool FindMode) {
     if (JobIndex < 1 || JobIndex > JobCount()) {
-        if (FindMode)
-            return QString();
+        if (FindMode) return QString();
         Text.clear();
         return gDepMet;
     }
@@ -390,8 +355,7 @@ QString CheckDependency(int JobIndex, QString& Text, bool FindMode) {
     if (FindMode) {
         const QStringView wanted = QStringView(Text).trimmed();
         for (const Edge& e : g.closure) {
-            if (QStringView(G.Jobs[static_cast<size_t>(e.job)].JobName).trimmed() == wanted)
-                return gDepFound;
+            if (QStringView(G.Jobs[static_cast<size_t>(e.job)].JobName).trimmed() == wanted) return gDepFound;
         }
         return QString();
     }
@@ -404,10 +368,8 @@ void BuildReverse(DepGraph& g) {
     const size_t n = G.Jobs.size();
     g.firstDependant.assign(n + 1, 0);
     for (size_t j = 1; j < n; ++j)
-        for (const Edge& e : g.jobs[j].edges)
-            ++g.firstDependant[static_cast<size_t>(e.job) + 1];
-    for (size_t p = 0; p < n; ++p)
-        g.firstDependant[p + 1] += g.firstDependant[p];
+        for (const Edge& e : g.jobs[j].edges) ++g.firstDependant[static_cast<size_t>(e.job) + 1];
+    for (size_t p = 0; p < n; ++p) g.firstDependant[p + 1] += g.firstDependant[p];
     g.dependants.assign(static_cast<size_t>(g.firstDependant[n]), 0);
     std::vector<int> fill(g.firstDependant.begin(), g.firstDependant.end() - 1);
     for (size_t j = 1; j < n; ++j)
@@ -429,8 +391,7 @@ void MarkDependants(DepGraph& g, int x) {
         const size_t p = static_cast<size_t>(g.queue[i]);
         for (int k = g.firstDependant[p]; k < g.firstDependant[p + 1]; ++k) {
             const size_t d = static_cast<size_t>(g.dependants[static_cast<size_t>(k)]);
-            if (g.marked[d] == g.markStamp)
-                continue;
+            if (g.marked[d] == g.markStamp) continue;
             g.marked[d] = g.markStamp;
             g.dirty[d] = g.clock;
             g.queue.push_back(static_cast<int>(d));
@@ -453,8 +414,7 @@ void BeginDependencyPass() {
     // resolved name start again.
     if (g.names.size() != G.Jobs.size()) {
         g.names.assign(G.Jobs.size(), QString());
-        for (size_t j = 0; j < G.Jobs.size(); ++j)
-            g.names[j] = G.Jobs[j].JobName;
+        for (size_t j = 0; j < G.Jobs.size(); ++j) g.names[j] = G.Jobs[j].JobName;
     } else {
         bool renamed = false;
         for (size_t j = 0; j < G.Jobs.size(); ++j) {
@@ -468,8 +428,7 @@ void BeginDependencyPass() {
             Fit(g);
         }
     }
-    if (g.states.size() != G.Jobs.size())
-        g.states.assign(G.Jobs.size(), 0xFF);
+    if (g.states.size() != G.Jobs.size()) g.states.assign(G.Jobs.size(), 0xFF);
     // Every job's prerequisites up to date, so the reverse edges are whole;
     // the jobs whose state or prerequisites changed.
     std::vector<int> changed;
@@ -489,17 +448,14 @@ void BeginDependencyPass() {
             g.states[j] = J.JobState;
             change = true;
         }
-        if (change)
-            changed.push_back(static_cast<int>(j));
+        if (change) changed.push_back(static_cast<int>(j));
     }
-    if (g.reverseStale)
-        BuildReverse(g);
+    if (g.reverseStale) BuildReverse(g);
     if (g.resultsStale) {
         DropResults(g);
         return;
     }
-    if (changed.empty())
-        return;
+    if (changed.empty()) return;
     ++g.clock;
     for (const int x : changed) {
         g.dirty[static_cast<size_t>(x)] = g.clock;  // its own closure may have changed
@@ -519,14 +475,12 @@ void JobStateChangedInPass(int JobIndex) {
 }
 
 QString CheckDependencyInPass(int JobIndex, QString& Text) {
-    if (JobIndex < 1 || JobIndex > JobCount())
-        return CheckDependency(JobIndex, Text, false);
+    if (JobIndex < 1 || JobIndex > JobCount()) return CheckDependency(JobIndex, Text, false);
     DepGraph& g = Graph();
     Fit(g);
     if (g.resultsStale || g.reverseStale) {
         // Prerequisites changed since BeginDependencyPass.
-        if (g.reverseStale)
-            BuildReverse(g);
+        if (g.reverseStale) BuildReverse(g);
         DropResults(g);
     }
     const size_t j = static_cast<size_t>(JobIndex);
@@ -551,10 +505,8 @@ void UpdateDependents(const QString& OldName, QString& NewName) {
         for (int i = 1; i <= JobCount(); ++i) {
             JobRec& J = G.Jobs[static_cast<size_t>(i)];
             for (QString& entry : J.RunAfter) {
-                if (NameKey(entry) != oldKey)
-                    continue;
-                if (rename)
-                    entry = NewName;
+                if (NameKey(entry) != oldKey) continue;
+                if (rename) entry = NewName;
                 list += QStringLiteral(", ") + J.JobName.trimmed();
             }
         }
@@ -569,19 +521,16 @@ void UpdateDependents(const QString& OldName, QString& NewName) {
 }
 
 void UpdateTriggerDependents(const QString& OldName, const QString& NewName) {
-    if (NameKey(OldName).isEmpty())
-        return;
+    if (NameKey(OldName).isEmpty()) return;
     const QString oldFile = NameKey(QStringLiteral("..") + OldName.trimmed());
     QString list;
     for (int i = 1; i <= JobCount(); ++i) {
         JobRec& J = G.Jobs[static_cast<size_t>(i)];
-        if (NameKey(J.WaitForFile) != oldFile)
-            continue;
+        if (NameKey(J.WaitForFile) != oldFile) continue;
         J.WaitForFile = QStringLiteral("..") + NewName;
         list += QStringLiteral(", ") + J.JobName.trimmed();
     }
-    if (list.isEmpty())
-        return;
+    if (list.isEmpty()) return;
     MsgBox(QStringLiteral("The following job(s): ") + JobListText(list) +
            QStringLiteral("  are dependent on this job's standard trigger file and their references have been updated "
                           "accordingly."));

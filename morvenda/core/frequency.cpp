@@ -25,8 +25,8 @@ struct Calendar {
     bool built = false;
     std::uint64_t generation = 0;  // counts the rebuilds
 
-    std::vector<qint64> holidays;      // sorted day numbers
-    std::array<bool, 8> workWeekday{}; // index 1 (Sunday) to 7 (Saturday)
+    std::vector<qint64> holidays;       // sorted day numbers
+    std::array<bool, 8> workWeekday{};  // index 1 (Sunday) to 7 (Saturday)
 
     bool isHoliday(const DateVal& D) const {
         return std::binary_search(holidays.begin(), holidays.end(), D.dayNumber());
@@ -40,14 +40,12 @@ struct Calendar {
 
 const Calendar& Cal() {
     static Calendar c;
-    if (c.built && c.srcHols == G.gPubHols && c.srcWorkdays == G.gWorkdays)
-        return c;
+    if (c.built && c.srcHols == G.gPubHols && c.srcWorkdays == G.gWorkdays) return c;
     c.srcHols = G.gPubHols;
     c.srcWorkdays = G.gWorkdays;
     c.holidays.clear();
     c.holidays.reserve(c.srcHols.size());
-    for (const DateVal& h : c.srcHols)
-        c.holidays.push_back(h.dayNumber());
+    for (const DateVal& h : c.srcHols) c.holidays.push_back(h.dayNumber());
     std::sort(c.holidays.begin(), c.holidays.end());
     // "Mon,Tue,..." as the configuration holds it; blanks around a name and
     // its letter case are forgiven.
@@ -98,12 +96,9 @@ QString Num(qint64 n) { return QString::number(n); }
 DateOrder DisplayDateOrder() {
     for (const QChar c : G.gDateFmt) {
         const QChar l = c.toLower();
-        if (l == QLatin1Char('m'))
-            return DateOrder::MDY;
-        if (l == QLatin1Char('y'))
-            return DateOrder::YMD;
-        if (l == QLatin1Char('d'))
-            return DateOrder::DMY;
+        if (l == QLatin1Char('m')) return DateOrder::MDY;
+        if (l == QLatin1Char('y')) return DateOrder::YMD;
+        if (l == QLatin1Char('d')) return DateOrder::DMY;
     }
     return DateOrder::DMY;
 }
@@ -135,12 +130,9 @@ QString DayKeywords(const DateVal& Date) {
         int upTo = 0;
         int from = 0;
         for (int day = 1; day <= lastDay; ++day) {
-            if (!cal.isWorkday(first.addDays(day - 1)))
-                continue;
-            if (day <= d)
-                ++upTo;
-            if (day >= d)
-                ++from;
+            if (!cal.isWorkday(first.addDays(day - 1))) continue;
+            if (day <= d) ++upTo;
+            if (day >= d) ++from;
         }
         k << QLatin1Char('-') + Num(from) + QStringLiteral("WDOM");
         k << QLatin1Char('+') + Num(upTo) + QStringLiteral("WDOM");
@@ -158,23 +150,17 @@ QString DayKeywords(const DateVal& Date) {
 
     const int w = D.weekday();
     k << (w >= 2 && w <= 6 ? QStringLiteral("Weekdays") : QStringLiteral("Weekends"));
-    if (cal.isWorkday(D))
-        k << QStringLiteral("Workdays");
-    if (cal.isWeekday(D.addDays(-1)))
-        k << QStringLiteral("Weekdays+");
-    if (cal.isWeekday(D.addDays(1)))
-        k << QStringLiteral("Weekdays-");
-    if (cal.isWorkday(D.addDays(-1)))
-        k << QStringLiteral("Workdays+");
-    if (cal.isWorkday(D.addDays(1)))
-        k << QStringLiteral("Workdays-");
+    if (cal.isWorkday(D)) k << QStringLiteral("Workdays");
+    if (cal.isWeekday(D.addDays(-1))) k << QStringLiteral("Weekdays+");
+    if (cal.isWeekday(D.addDays(1))) k << QStringLiteral("Weekdays-");
+    if (cal.isWorkday(D.addDays(-1))) k << QStringLiteral("Workdays+");
+    if (cal.isWorkday(D.addDays(1))) k << QStringLiteral("Workdays-");
     return k.join(QLatin1Char(','));
 }
 
 bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
     const QStringView f = QStringView(Frequency).trimmed();
-    if (f.isEmpty())
-        return true;
+    if (f.isEmpty()) return true;
     // Items are compared with whole keywords, so an item can never match part
     // of one keyword or span two. Items are separated by blanks (or other
     // white space); runs of them yield no empty items.
@@ -185,8 +171,7 @@ bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
         if (space && start >= 0) {
             const QStringView item = f.mid(start, i - start);
             for (const QString& key : keys) {
-                if (!key.isEmpty() && key.compare(item, Qt::CaseInsensitive) == 0)
-                    return true;
+                if (!key.isEmpty() && key.compare(item, Qt::CaseInsensitive) == 0) return true;
             }
             start = -1;
         } else if (!space && start < 0) {
@@ -201,13 +186,10 @@ bool IsWeekday(const DateVal& D) { return Cal().isWeekday(D); }
 bool IsWorkday(const DateVal& D) { return Cal().isWorkday(D); }
 
 bool IsSkipDay(int JobIndex) {
-    if (JobIndex < 0 || JobIndex > JobCount())
-        return false;
+    if (JobIndex < 0 || JobIndex > JobCount()) return false;
     const QString skip = G.Jobs[static_cast<size_t>(JobIndex)].SkipOn.trimmed();
-    if (skip.isEmpty())
-        return false;
-    if (const auto d = ParseDate(skip, DisplayDateOrder()))
-        return d->sameDay(G.gRunDate);
+    if (skip.isEmpty()) return false;
+    if (const auto d = ParseDate(skip, DisplayDateOrder())) return d->sameDay(G.gRunDate);
     return skip == gSkipKeyword;
 }
 
@@ -228,8 +210,7 @@ DateVal ParseTimeField(const QString& Text) {
         // Only the time of day is used, so a date part in any order will do.
         for (const DateOrder order : {DisplayDateOrder(), DateOrder::DMY, DateOrder::MDY, DateOrder::YMD}) {
             at = ParseDate(t, order);
-            if (at)
-                break;
+            if (at) break;
         }
     }
     // An empty text, or one that holds no readable time (a hand-edited
@@ -242,7 +223,6 @@ DateVal TimeOnRunDate(int Hour, int Minute) { return G.gRunDate.datePart().addSe
 
 DateVal SchedNow() {
     const DateVal now = Now();
-    if (G.gDummyRun)
-        return G.gRunDate.datePart().addSeconds(now.secondsOfDay());
+    if (G.gDummyRun) return G.gRunDate.datePart().addSeconds(now.secondsOfDay());
     return now;
 }

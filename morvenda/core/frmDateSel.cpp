@@ -11,8 +11,7 @@
 frmDateSel::frmDateSel(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDateSel"));
     setWindowTitle(QStringLiteral("Date Selection"));
-    if (parent)
-        setWindowIcon(parent->windowIcon());
+    if (parent) setWindowIcon(parent->windowIcon());
     MonthView1_ = new QCalendarWidget(this);
     MonthView1_->setObjectName(QStringLiteral("MonthView1"));
     MonthView1_->setAccessibleName(QStringLiteral("Date Selection"));
@@ -32,8 +31,7 @@ frmDateSel::frmDateSel(QWidget* parent) : QDialog(parent) {
 }
 
 void frmDateSel::MonthView1_DateClick(const QDate& Date) {
-    if (!Date.isValid())
-        return;
+    if (!Date.isValid()) return;
     G.gDateSelText = FormatDate(DateVal::fromDate(Date.year(), Date.month(), Date.day()), G.gDateFmt);
     accept();
 }
@@ -41,8 +39,7 @@ void frmDateSel::MonthView1_DateClick(const QDate& Date) {
 bool PickDate(QWidget* Parent, QString& DateText) {
     G.gDateSelText = DateText;
     frmDateSel picker(Parent);
-    if (picker.exec() != QDialog::Accepted)
-        return false;
+    if (picker.exec() != QDialog::Accepted) return false;
     DateText = G.gDateSelText;
     return true;
 }

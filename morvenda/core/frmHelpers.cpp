@@ -13,8 +13,8 @@
 #include <QScreen>
 #include <QSet>
 
-#include <algorithm>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -38,8 +38,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
-            return QObject::eventFilter(watched, event);
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
         auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         if (text.isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
@@ -47,14 +46,11 @@ protected:
             return false;
         QString out;
         for (const QChar c : text) {
-            if (c.unicode() < 0x20)
-                return false;  // Enter, Escape, Tab: not typing
+            if (c.unicode() < 0x20) return false;  // Enter, Escape, Tab: not typing
             const QChar kept = filter_(c);
-            if (!kept.isNull())
-                out.append(kept);
+            if (!kept.isNull()) out.append(kept);
         }
-        if (out == text)
-            return false;
+        if (out == text) return false;
         if (!out.isEmpty()) {
             QKeyEvent changed(QEvent::KeyPress, key->key(), key->modifiers(), out, key->isAutoRepeat(),
                               static_cast<ushort>(key->count()));
@@ -76,8 +72,7 @@ bool FillGroupCombo(QComboBox* Combo) {
     QSet<QString> seen{gAllGroups};
     for (int j = 1; j <= JobCount(); ++j) {
         const QString group = G.Jobs[static_cast<size_t>(j)].Group.trimmed();
-        if (seen.contains(group))
-            continue;
+        if (seen.contains(group)) continue;
         seen.insert(group);
         Combo->addItem(group);
     }
@@ -90,11 +85,9 @@ void PositionForm(QWidget* Window, const QString& Code) {
     const QString code = Code.toUpper();
     const bool centre = code == QLatin1String("CENTRE") || code == QLatin1String("C");
     const bool topCentre = code == QLatin1String("TOPCENTRE") || code == QLatin1String("TC");
-    if (!centre && !topCentre)
-        return;
+    if (!centre && !topCentre) return;
     QScreen* screen = Window->screen() ? Window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     const QRect area = screen->availableGeometry();
     const QSize size = Window->frameGeometry().size();
     const int x = area.x() + (area.width() - size.width()) / 2;
@@ -105,16 +98,14 @@ void PositionForm(QWidget* Window, const QString& Code) {
 qint64 GetCellPicture(const Grid& Grid, int Row, int Col) { return Grid.CellPicture(Row, Col); }
 
 bool SetCellPicture(Grid& Grid, int Row, int Col, const QPixmap& Picture) {
-    if (!Grid.SetTextMatrix(Row, Col, QString()))
-        return false;
+    if (!Grid.SetTextMatrix(Row, Col, QString())) return false;
     Grid.SetCellPicture(Row, Col, Picture);
     Grid.SetCellAlignment(Row, Col, GridAlign::Centre);
     return true;
 }
 
 void PutOnClipboard(const QString& Text) {
-    if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(Text);
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(Text);
 }
 
 void InstallKeyFilter(QLineEdit* Box, KeyFilter Filter) {
@@ -125,11 +116,9 @@ void InstallKeyFilter(QLineEdit* Box, KeyFilter Filter) {
         QString out;
         for (const QChar c : text) {
             const QChar kept = c == kBackspace ? QChar() : Filter(c);
-            if (!kept.isNull())
-                out.append(kept);
+            if (!kept.isNull()) out.append(kept);
         }
-        if (out == text)
-            return;
+        if (out == text) return;
         const int cursor = std::max(0, Box->cursorPosition() - static_cast<int>(text.size() - out.size()));
         Box->setText(out);
         Box->setCursorPosition(std::min(cursor, static_cast<int>(out.size())));

@@ -16,8 +16,7 @@
 frmLogVw::frmLogVw(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmLogVw"));
     setWindowTitle(QStringLiteral("Log View Specifications"));
-    if (parent)
-        setWindowIcon(parent->windowIcon());
+    if (parent) setWindowIcon(parent->windowIcon());
 
     auto* lblLogFiles = new QLabel(QStringLiteral("&Log file:"), this);
     lblLogFiles->setObjectName(QStringLiteral("lblLogFiles"));
@@ -70,8 +69,7 @@ frmLogVw::frmLogVw(QWidget* parent) : QDialog(parent) {
     all->addLayout(buttons);
 
     files_ = ListLogFiles();
-    for (const LogFileEntry& f : files_)
-        cboLogFiles_->addItem(f.entry);
+    for (const LogFileEntry& f : files_) cboLogFiles_->addItem(f.entry);
     cboLogFiles_->setCurrentIndex(cboLogFiles_->count() - 1);
 
     optSel_[0]->setChecked(true);
@@ -85,22 +83,22 @@ void frmLogVw::optSel_Click(int Index) {
     lsbLogSpec_->clear();
     lsbLogSpec_->setToolTip(QString());
     switch (Index) {
-    case 1:
-        // A group is chosen alone, however the operator extends the selection.
-        lsbLogSpec_->setSelectionMode(QAbstractItemView::SingleSelection);
-        lsbLogSpec_->addItems(LogGroups());
-        lsbLogSpec_->setEnabled(true);
-        lsbLogSpec_->setToolTip(QStringLiteral("Select a single group name"));
-        break;
-    case 2:
-        lsbLogSpec_->setSelectionMode(QAbstractItemView::MultiSelection);
-        lsbLogSpec_->addItems(LogJobNames());
-        lsbLogSpec_->setEnabled(true);
-        lsbLogSpec_->setToolTip(QStringLiteral("You may select a combination of job names"));
-        break;
-    default:
-        lsbLogSpec_->setEnabled(false);
-        break;
+        case 1:
+            // A group is chosen alone, however the operator extends the selection.
+            lsbLogSpec_->setSelectionMode(QAbstractItemView::SingleSelection);
+            lsbLogSpec_->addItems(LogGroups());
+            lsbLogSpec_->setEnabled(true);
+            lsbLogSpec_->setToolTip(QStringLiteral("Select a single group name"));
+            break;
+        case 2:
+            lsbLogSpec_->setSelectionMode(QAbstractItemView::MultiSelection);
+            lsbLogSpec_->addItems(LogJobNames());
+            lsbLogSpec_->setEnabled(true);
+            lsbLogSpec_->setToolTip(QStringLiteral("You may select a combination of job names"));
+            break;
+        default:
+            lsbLogSpec_->setEnabled(false);
+            break;
     }
 }
 
@@ -118,8 +116,7 @@ void frmLogVw::cmdOK_Click() {
             MsgBox(QStringLiteral("You must select a job name"));
             return;
         }
-        for (const QListWidgetItem* item : chosen)
-            names << item->text();
+        for (const QListWidgetItem* item : chosen) names << item->text();
     }
     const int i = cboLogFiles_->currentIndex();
     if (i < 0 || i >= static_cast<int>(files_.size())) {

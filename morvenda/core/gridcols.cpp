@@ -75,13 +75,11 @@ void ReadColProfile() {
     const QChar comma = QLatin1Char(',');
     for (GridColumn& c : gGridCols) {
         const QString value = GetSetting(gAppName, section, c.Title);
-        if (value.isEmpty())
-            continue;
+        if (value.isEmpty()) continue;
         c.Width = Int16Field(GetLineField(value, 1, quote, comma), c.Width);
         c.Order = Int16Field(GetLineField(value, 2, quote, comma), c.Order);
         const QString align = GetLineField(value, 3, quote, comma);
-        if (!align.isEmpty() && QStringLiteral("<^>").contains(align.at(0)))
-            c.Align = align.at(0);
+        if (!align.isEmpty() && QStringLiteral("<^>").contains(align.at(0))) c.Align = align.at(0);
         c.Hidden = GetLineField(value, 4, quote, comma) == QLatin1String("True");
     }
     // A stored order that does not place every column exactly once, or moves
@@ -98,8 +96,7 @@ void ReadColProfile() {
         placed[static_cast<size_t>(c.Order)] = true;
     }
     if (!permutation)
-        for (size_t id = 0; id < gGridCols.size(); ++id)
-            gGridCols[id].Order = static_cast<std::int16_t>(id);
+        for (size_t id = 0; id < gGridCols.size(); ++id) gGridCols[id].Order = static_cast<std::int16_t>(id);
 }
 
 bool SaveColProfile() {
@@ -126,8 +123,7 @@ bool AddColProfileName(const QString& Name) {
         const QChar comma = QLatin1Char(',');
         const int items = static_cast<int>(list.count(comma)) + 1;
         for (int n = 1; n <= items; ++n) {
-            if (SameText(GetLineField(list, n, quote, comma).trimmed(), Name.trimmed()))
-                return true;
+            if (SameText(GetLineField(list, n, quote, comma).trimmed(), Name.trimmed())) return true;
         }
     }
     const QString updated = list.isEmpty() ? Name : list + QLatin1Char(',') + Name;

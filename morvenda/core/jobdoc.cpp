@@ -33,11 +33,9 @@ bool UsableName(const QString& JobName) {
 // stands under the document's name.
 bool CopyTemplate(const QString& Template, const QString& Doc) {
     QFile in(Template);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
+    if (!in.open(QIODevice::ReadOnly)) return false;
     const QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError)
-        return false;
+    if (in.error() != QFileDevice::NoError) return false;
     return WriteFileAtomic(Doc, bytes);
 }
 
@@ -69,8 +67,7 @@ bool OpenJobDoc(const QString& JobName, const std::function<void(const QString&)
                 msg = QStringLiteral("New Job Documentation file created.");
             } else {
                 msg = QStringLiteral("Failed to create Job Documentation file from template.");
-                if (WriteFileAtomic(doc, QByteArray()))
-                    msg += QStringLiteral("  Empty file created.");
+                if (WriteFileAtomic(doc, QByteArray())) msg += QStringLiteral("  Empty file created.");
                 msg += QStringLiteral("\n\n");
             }
         } else {
@@ -84,8 +81,7 @@ bool OpenJobDoc(const QString& JobName, const std::function<void(const QString&)
         }
         if (!desc.isEmpty()) {
             msg += QStringLiteral("  Would you like the job description putting on the Windows clipboard?");
-            if (msg.startsWith(QLatin1Char(' ')))
-                msg = msg.trimmed();
+            if (msg.startsWith(QLatin1Char(' '))) msg = msg.trimmed();
             if (MsgBox(msg, MsgButtons::YesNo, MsgIcon::Question, kTitle) == MsgAnswer::Yes && PutOnClipboard)
                 PutOnClipboard(desc);
         } else if (!msg.isEmpty()) {
@@ -102,16 +98,13 @@ bool OpenJobDoc(const QString& JobName, const std::function<void(const QString&)
 }
 
 void RenameJobDoc(const QString& OldName, const QString& NewName) {
-    if (!DocFolderSet() || !UsableName(OldName))
-        return;
+    if (!DocFolderSet() || !UsableName(OldName)) return;
     const QString from = JobDocFile(OldName);
     const QString to = JobDocFile(NewName);
-    if (!PathExists(from) || from == to)
-        return;
+    if (!PathExists(from) || from == to) return;
     // QFile::rename never replaces an existing file.
     if (UsableName(NewName) && !PathExists(to) && QFile::rename(from, to))
         MsgBox(QStringLiteral("Job Runtime Documentation file renamed in line with job name change."));
     else
-        MsgBox(QStringLiteral("Attempted Runtime Documentation file rename failed"), MsgButtons::Ok,
-               MsgIcon::Warning);
+        MsgBox(QStringLiteral("Attempted Runtime Documentation file rename failed"), MsgButtons::Ok, MsgIcon::Warning);
 }

@@ -7,10 +7,10 @@
 
 #include <QFile>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace {
 
@@ -21,8 +21,7 @@ class IndexLock {
 public:
     explicit IndexLock(const QString& path) {
         fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd_ < 0)
-            return;
+        if (fd_ < 0) return;
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 ::close(fd_);
@@ -32,8 +31,7 @@ public:
         }
     }
     ~IndexLock() {
-        if (fd_ >= 0)
-            ::close(fd_);  // closing releases the lock
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
     }
     IndexLock(const IndexLock&) = delete;
     IndexLock& operator=(const IndexLock&) = delete;
@@ -51,13 +49,11 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
     QStringList out;
     out.reserve(Existing.size() + static_cast<qsizetype>(Jobs.size()));
     for (const QString& line : Existing) {
-        if (!line.toUpper().contains(marker))
-            out.append(line);
+        if (!line.toUpper().contains(marker)) out.append(line);
     }
     const QString suffix = QStringLiteral(" (") + sched + QLatin1Char(')');
     for (size_t k = 1; k < Jobs.size(); ++k) {
-        if (Jobs[k].TriggerFile.trimmed() == gStdTrigger)
-            out.append(Jobs[k].JobName.trimmed() + suffix);
+        if (Jobs[k].TriggerFile.trimmed() == gStdTrigger) out.append(Jobs[k].JobName.trimmed() + suffix);
     }
     return out;
 }
@@ -65,25 +61,20 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
 bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs,
                          QString* FailedPath) {
     auto fail = [FailedPath](const QString& path) {
-        if (FailedPath)
-            *FailedPath = path;
+        if (FailedPath) *FailedPath = path;
         return false;
     };
     const QString lockPath = IndexFile + QStringLiteral(".lock");
     const IndexLock lock(lockPath);
-    if (!lock.held())
-        return fail(lockPath);
+    if (!lock.held()) return fail(lockPath);
     QStringList existing;
-    if (PathExists(IndexFile) && !ReadTextLines(IndexFile, &existing))
-        return fail(IndexFile);
-    if (!WriteFileAtomic(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs))))
-        return fail(IndexFile);
+    if (PathExists(IndexFile) && !ReadTextLines(IndexFile, &existing)) return fail(IndexFile);
+    if (!WriteFileAtomic(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs)))) return fail(IndexFile);
     return true;
 }
 
 void UpdateJobIndexFile() {
-    if (G.gJobIndexFile.isEmpty())
-        return;
+    if (G.gJobIndexFile.isEmpty()) return;
     QString failed;
     // The trigger list only helps the job editor of other schedules: a
     // failure to rewrite it is reported and the schedule carries on.

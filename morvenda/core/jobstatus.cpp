@@ -9,21 +9,28 @@
 
 QString JobStateText(int state) {
     switch (state) {
-    case jsScheduled: return QStringLiteral("Scheduled");
-    case jsRunning: return QStringLiteral("Running");
-    case jsCompleted: return QStringLiteral("Completed");
-    case jsEndForced: return QStringLiteral("End Forced");
-    case jsNotScheduled: return QStringLiteral("Not Scheduled");
-    case jsAborted: return QStringLiteral("Aborted");
-    case jsUnscheduled: return QStringLiteral("Unscheduled");
-    default: return QString();
+        case jsScheduled:
+            return QStringLiteral("Scheduled");
+        case jsRunning:
+            return QStringLiteral("Running");
+        case jsCompleted:
+            return QStringLiteral("Completed");
+        case jsEndForced:
+            return QStringLiteral("End Forced");
+        case jsNotScheduled:
+            return QStringLiteral("Not Scheduled");
+        case jsAborted:
+            return QStringLiteral("Aborted");
+        case jsUnscheduled:
+            return QStringLiteral("Unscheduled");
+        default:
+            return QString();
     }
 }
 
 void SetJobStatus(int JobIndex) {
     // Element 0 is the grid's copy buffer, never a job.
-    if (JobIndex < 1 || JobIndex > JobCount())
-        return;
+    if (JobIndex < 1 || JobIndex > JobCount()) return;
     JobRec& J = G.Jobs[static_cast<size_t>(JobIndex)];
     J.RunsToday = IsRunDay(J.Frequency, G.gRunDate);
     J.SkipToday = IsSkipDay(JobIndex);
@@ -64,31 +71,25 @@ void SetJobStatus(int JobIndex) {
 
     J.JobState = static_cast<std::uint8_t>(state);
     // State 4 keeps the text the kick pass gave it.
-    if (state != jsSubmitFailed)
-        J.StatusText = JobStateText(state);
+    if (state != jsSubmitFailed) J.StatusText = JobStateText(state);
 }
 
 qint64 StartedRealOf(const JobRec& J) {
-    if (J.StartedReal != 0)
-        return J.StartedReal;
+    if (J.StartedReal != 0) return J.StartedReal;
     // A submission in an hour that a clock change repeated: the job's process
     // started within moments of it, and its start time tells which reading.
     const RealSpan readings = RealOf(J.Started, currentClock().zone());
-    if (readings.first == readings.last)
-        return readings.first;
+    if (readings.first == readings.last) return readings.first;
     constexpr qint64 kNear = 120;
     const qint64 process = JobStartMoment(J.ProcInfo);
-    if (process != 0 && std::llabs(process - readings.first) <= kNear)
-        return readings.first;
-    if (process != 0 && std::llabs(process - readings.last) <= kNear)
-        return readings.last;
+    if (process != 0 && std::llabs(process - readings.first) <= kNear) return readings.first;
+    if (process != 0 && std::llabs(process - readings.last) <= kNear) return readings.last;
     // Else the later reading, when it has come.
     return readings.last <= NowReal() ? readings.last : readings.first;
 }
 
 qint64 CompletedRealOf(const JobRec& J) {
-    if (J.CompletedReal != 0)
-        return J.CompletedReal;
+    if (J.CompletedReal != 0) return J.CompletedReal;
     return RealOf(J.Completed, currentClock().zone()).last;
 }
 

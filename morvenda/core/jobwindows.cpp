@@ -9,10 +9,10 @@
 #include <QHash>
 #include <QStringList>
 
+#include <sys/types.h>
 #include <cstdint>
 #include <memory>
 #include <vector>
-#include <sys/types.h>
 
 namespace {
 
@@ -21,12 +21,10 @@ namespace {
 // from the last ")"); -1 when there is no such process.
 pid_t ProcessGroupOf(qint64 pid) {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
+    if (!f.open(QIODevice::ReadOnly)) return -1;
     const QByteArray stat = f.read(4096);
     const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0)
-        return -1;
+    if (close < 0) return -1;
     const QList<QByteArray> fields = stat.mid(close + 1).simplified().split(' ');
     bool ok = false;
     const pid_t group = fields.size() > 2 ? static_cast<pid_t>(fields[2].toLong(&ok)) : -1;
@@ -44,8 +42,7 @@ QStringList ErrorTextItems(const QString& list) {
     QStringList items;
     for (int k = 1; k <= list.size() + 1; ++k) {
         const QString item = GetLineField(list, k, QLatin1Char('"'), QLatin1Char('|'));
-        if (item.isEmpty())
-            break;
+        if (item.isEmpty()) break;
         items << item;
     }
     return items;
@@ -58,8 +55,7 @@ QString ErrorTextForRecord(const QString& text) {
     QString t = ControlsToBlanks(text.trimmed());
     if (t.size() > kErrorTextWidth) {
         t.truncate(kErrorTextWidth);
-        if (t.back().isHighSurrogate())
-            t.chop(1);
+        if (t.back().isHighSurrogate()) t.chop(1);
     }
     return t;
 }
@@ -90,31 +86,25 @@ struct WindowScan {
 
     // The top-level windows; empty without a display.
     std::vector<Top>& Tops() {
-        if (listed)
-            return tops;
+        if (listed) return tops;
         listed = true;
         x = std::make_unique<XConnection>();
-        if (!x->isOpen())
-            return tops;
+        if (!x->isOpen()) return tops;
         QHash<qint64, pid_t> groupOf;  // one /proc read per process, however many windows it has
         for (const XTopWindow& top : x->topLevelWindows()) {
-            if (top.pid <= 0)
-                continue;
+            if (top.pid <= 0) continue;
             auto it = groupOf.find(top.pid);
-            if (it == groupOf.end())
-                it = groupOf.insert(top.pid, ProcessGroupOf(top.pid));
+            if (it == groupOf.end()) it = groupOf.insert(top.pid, ProcessGroupOf(top.pid));
             tops.push_back(Top{top, *it, false, {}, {}});
         }
         return tops;
     }
 
     void Name(Top& t) {
-        if (t.named)
-            return;
+        if (t.named) return;
         t.named = true;
         t.names = x->descendantNames(t.top.window);
-        for (const QString& n : t.names)
-            t.upperNames << n.toUpper();
+        for (const QString& n : t.names) t.upperNames << n.toUpper();
     }
 };
 
@@ -133,15 +123,12 @@ JobWindowPass::~JobWindowPass() {
 }
 
 void CheckJobWindows(int JobIndex) {
-    if (JobIndex < 1 || JobIndex > JobCount())
-        return;
+    if (JobIndex < 1 || JobIndex > JobCount()) return;
     JobRec& job = G.Jobs[static_cast<std::size_t>(JobIndex)];
     const pid_t group = job.ProcInfo.dwProcessId;
-    if (group == 0)
-        return;
+    if (group == 0) return;
     job.WinFailed = 0;
-    if (group < 0 || !PidIsTheJobs(job.ProcInfo))
-        return;
+    if (group < 0 || !PidIsTheJobs(job.ProcInfo)) return;
     // Outside a kick pass, a scan of its own for this one test.
     std::unique_ptr<WindowScan> own;
     WindowScan* scan = PassScan();
@@ -150,11 +137,9 @@ void CheckJobWindows(int JobIndex) {
         scan = own.get();
     }
     const QStringList& items = scan->Items();
-    if (items.isEmpty())
-        return;
+    if (items.isEmpty()) return;
     for (WindowScan::Top& t : scan->Tops()) {
-        if (t.group != group)
-            continue;
+        if (t.group != group) continue;
         scan->Name(t);
         for (qsizetype k = 0; k < t.names.size(); ++k) {
             for (const QString& item : items) {
@@ -170,12 +155,10 @@ void CheckJobWindows(int JobIndex) {
 }
 
 JobCloseResult CloseJobWindows(int JobIndex) {
-    if (JobIndex < 1 || JobIndex > JobCount())
-        return JobCloseResult::Nothing;
+    if (JobIndex < 1 || JobIndex > JobCount()) return JobCloseResult::Nothing;
     JobRec& job = G.Jobs[static_cast<std::size_t>(JobIndex)];
     const pid_t group = job.ProcInfo.dwProcessId;
-    if (group <= 0)
-        return JobCloseResult::Nothing;
+    if (group <= 0) return JobCloseResult::Nothing;
     const XWindowId window = static_cast<std::uint32_t>(job.JobWindow);
     if (window != 0 && PidIsTheJobs(job.ProcInfo)) {
         XConnection x;

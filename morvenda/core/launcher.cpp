@@ -13,8 +13,7 @@ ProcessStamp StampOf(const ProcessInfo& ProcInfo) {
 
 bool StartProcess(const QString& CmdLine, ProcessInfo& ProcInfo, QString* Error) {
     ProcessStamp started;
-    if (!LaunchProcess(CmdLine, &started, Error))
-        return false;
+    if (!LaunchProcess(CmdLine, &started, Error)) return false;
     ProcInfo.dwProcessId = static_cast<std::int32_t>(started.pid);
     ProcInfo.dwThreadId = static_cast<std::int32_t>(started.pid);
     ProcInfo.hProcess = static_cast<std::int32_t>(started.startTime);
@@ -23,8 +22,7 @@ bool StartProcess(const QString& CmdLine, ProcessInfo& ProcInfo, QString* Error)
 }
 
 bool JobWindowGone(const ProcessInfo& ProcInfo) {
-    if (ProcInfo.dwProcessId <= 0)
-        return true;
+    if (ProcInfo.dwProcessId <= 0) return true;
     if (ProcInfo.hThread > 0)
         return !KeptProcessRunning(JobEndsFolder(), StampOf(ProcInfo), static_cast<pid_t>(ProcInfo.hThread));
     return !ProcessRunning(StampOf(ProcInfo));
@@ -36,16 +34,14 @@ JobEnding JobExitStatus(const ProcessInfo& ProcInfo) {
         e = KeptExit(JobEndsFolder(), StampOf(ProcInfo));
     else if (ProcInfo.dwProcessId > 0)
         e = ProcessExitStatus(StampOf(ProcInfo));
-    if (e.succeeded())
-        return JobEnding{true, QString()};
+    if (e.succeeded()) return JobEnding{true, QString()};
     return JobEnding{false, ExitStatusText(e), e.how == ProcessExit::How::NotStarted};
 }
 
 QString JobEndsFolder() { return G.gSchedFile + QStringLiteral(".ends"); }
 
 bool PrepareJob(const QString& CmdLine, ProcessInfo& ProcInfo, HeldJob& Held, QString* Error) {
-    if (!LaunchHeld(CmdLine, JobEndsFolder(), &Held.Held, Error))
-        return false;
+    if (!LaunchHeld(CmdLine, JobEndsFolder(), &Held.Held, Error)) return false;
     ProcInfo.dwProcessId = static_cast<std::int32_t>(Held.Held.stamp.pid);
     ProcInfo.dwThreadId = static_cast<std::int32_t>(Held.Held.stamp.pid);
     ProcInfo.hProcess = static_cast<std::int32_t>(Held.Held.stamp.startTime);
@@ -59,18 +55,15 @@ void AbandonJob(HeldJob& Held) { AbandonHeld(&Held.Held); }
 
 qint64 JobEndedAt(const ProcessInfo& ProcInfo) {
     qint64 at = 0;
-    if (ProcInfo.dwProcessId > 0 && ProcInfo.hThread > 0)
-        KeptExit(JobEndsFolder(), StampOf(ProcInfo), &at);
+    if (ProcInfo.dwProcessId > 0 && ProcInfo.hThread > 0) KeptExit(JobEndsFolder(), StampOf(ProcInfo), &at);
     return at;
 }
 
 void ForgetJobEnding(const ProcessInfo& ProcInfo) {
-    if (ProcInfo.dwProcessId > 0 && ProcInfo.hThread > 0)
-        RemoveKeptExit(JobEndsFolder(), StampOf(ProcInfo));
+    if (ProcInfo.dwProcessId > 0 && ProcInfo.hThread > 0) RemoveKeptExit(JobEndsFolder(), StampOf(ProcInfo));
 }
 
 qint64 JobStartMoment(const ProcessInfo& ProcInfo) {
-    if (ProcInfo.dwProcessId <= 0)
-        return 0;
+    if (ProcInfo.dwProcessId <= 0) return 0;
     return ProcessStartMoment(static_cast<std::uint32_t>(ProcInfo.hProcess));
 }

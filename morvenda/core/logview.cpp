@@ -21,17 +21,14 @@ bool LessNoCase(const QString& a, const QString& b) {
 // (the one inside the time "hh:mm:ss"); -1 when the line holds no time.
 qsizetype TextStart(const QString& Line) {
     const qsizetype first = Line.indexOf(QLatin1Char(':'));
-    if (first < 0)
-        return -1;
+    if (first < 0) return -1;
     const qsizetype second = Line.indexOf(QLatin1Char(':'), first + 1);
-    if (second < 0 || second + 4 > Line.size())
-        return -1;
+    if (second < 0 || second + 4 > Line.size()) return -1;
     return second + 4;
 }
 
 bool EndsName(const QString& Text, qsizetype At) {
-    if (At >= Text.size())
-        return true;
+    if (At >= Text.size()) return true;
     const QChar c = Text.at(At);
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('(');
 }
@@ -40,8 +37,7 @@ bool EndsName(const QString& Text, qsizetype At) {
 // written right after it, trimmed.
 QString EventOf(const QString& Text) {
     qsizetype p = 0;
-    while (!EndsName(Text, p))
-        ++p;
+    while (!EndsName(Text, p)) ++p;
     if (p < Text.size() && Text.at(p) == QLatin1Char('(')) {
         const qsizetype close = Text.indexOf(QLatin1Char(')'), p);
         p = close < 0 ? Text.size() : close + 1;
@@ -59,8 +55,7 @@ QString ExtractName(const QString& LogName) {
 
 std::vector<LogFileEntry> ListLogFiles() {
     std::vector<LogFileEntry> out;
-    if (G.gLogFile.isEmpty())
-        return out;
+    if (G.gLogFile.isEmpty()) return out;
     const QString pattern = ExpandDateTokens(G.gLogFile, true);
     const QString folder = FolderOf(pattern);
     const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(FileNameOf(pattern)),
@@ -68,8 +63,7 @@ std::vector<LogFileEntry> ListLogFiles() {
     QStringList names = QDir(folder.isEmpty() ? QStringLiteral(".") : folder).entryList(QDir::Files);
     std::sort(names.begin(), names.end(), LessNoCase);
     for (const QString& name : names) {
-        if (!re.match(name).hasMatch())
-            continue;
+        if (!re.match(name).hasMatch()) continue;
         const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
         out.push_back({dot < 0 ? name : name.left(dot), JoinPath(folder, name), JoinPath(folder, ExtractName(name))});
     }
@@ -92,8 +86,7 @@ QStringList LogGroups() {
 
 QStringList LogJobNames() {
     QStringList out;
-    for (int j = 1; j <= JobCount(); ++j)
-        out << G.Jobs[static_cast<size_t>(j)].JobName.trimmed();
+    for (int j = 1; j <= JobCount(); ++j) out << G.Jobs[static_cast<size_t>(j)].JobName.trimmed();
     std::sort(out.begin(), out.end(), LessNoCase);
     return out;
 }
@@ -107,11 +100,9 @@ QStringList GroupJobNames(const QString& Group) {
 }
 
 bool LogLineMatches(const QString& Line, LogSel Sel, const QStringList& Names) {
-    if (Sel == LogSel::All)
-        return true;
+    if (Sel == LogSel::All) return true;
     const qsizetype start = TextStart(Line);
-    if (start < 0)
-        return false;
+    if (start < 0) return false;
     const QString text = Line.mid(start);
     if (Sel == LogSel::Failed) {
         const QString event = EventOf(text);
@@ -119,20 +110,17 @@ bool LogLineMatches(const QString& Line, LogSel Sel, const QStringList& Names) {
                event.startsWith(QLatin1String("SUBMISSION FAILED"), Qt::CaseInsensitive);
     }
     for (const QString& name : Names)
-        if (!name.isEmpty() && text.startsWith(name, Qt::CaseInsensitive) && EndsName(text, name.size()))
-            return true;
+        if (!name.isEmpty() && text.startsWith(name, Qt::CaseInsensitive) && EndsName(text, name.size())) return true;
     return false;
 }
 
 bool WriteLogExtract(const QString& LogPath, const QString& ExtractPath, LogSel Sel, const QStringList& Names,
                      QString* Error) {
     QStringList lines;
-    if (!ReadTextLines(LogPath, &lines, Error))
-        return false;
+    if (!ReadTextLines(LogPath, &lines, Error)) return false;
     QStringList kept;
     for (const QString& line : lines)
-        if (LogLineMatches(line, Sel, Names))
-            kept << line;
+        if (LogLineMatches(line, Sel, Names)) kept << line;
     return WriteFileAtomic(ExtractPath, EncodeLines(kept), Error);
 }
 

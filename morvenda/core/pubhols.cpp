@@ -13,8 +13,7 @@
 void CheckPubHolFile() {
     G.gPubHols.clear();
     const QString path = G.gPubHolsFile;
-    if (path.trimmed().isEmpty())
-        return;  // no public holidays
+    if (path.trimmed().isEmpty()) return;  // no public holidays
 
     QStringList lines;
     if (!ReadTextLines(path, &lines)) {
@@ -26,19 +25,16 @@ void CheckPubHolFile() {
     DateVal latest;
     for (const QString& line : lines) {
         const PublicHolidayLine entry = ReadPublicHolidayLine(line);
-        if (entry.kind == PublicHolidayLine::Kind::Nothing)
-            continue;
+        if (entry.kind == PublicHolidayLine::Kind::Nothing) continue;
         if (entry.kind == PublicHolidayLine::Kind::BadDate)
             FatalClose(QStringLiteral("One or more invalid dates in Public Holidays File: ") + path);
         const DateVal day = entry.day;
         G.gPubHols.push_back(day);
-        if (day > latest)
-            latest = day;
+        if (day > latest) latest = day;
     }
 
     const DateVal today = Now().datePart();
-    if (latest < today)
-        FatalClose(QStringLiteral("Public Holidays file (") + path + QStringLiteral(") has expired"));
+    if (latest < today) FatalClose(QStringLiteral("Public Holidays file (") + path + QStringLiteral(") has expired"));
     if (latest.dayNumber() - today.dayNumber() < 30)
         MsgBox(QStringLiteral("Warning - Public Holidays file will expire on ") + FormatDate(latest, G.gDateFmt),
                MsgButtons::Ok, MsgIcon::Warning);

@@ -1,8 +1,8 @@
 #include "morvenda/core/runlog.h"
 
 #include "common/clock.h"
-#include "common/prompter.h"
 #include "common/fatal.h"
+#include "common/prompter.h"
 #include "common/text.h"
 #include "morvenda/core/state.h"
 
@@ -14,8 +14,7 @@ namespace {
 // the token's length.
 void ReplaceToken(QString& path, qsizetype from, const QString& token, const QString& value) {
     const qsizetype p = path.indexOf(token, from);
-    if (p < 0)
-        return;
+    if (p < 0) return;
     path.replace(p, token.size(), value.left(token.size()).leftJustified(token.size(), QLatin1Char(' ')));
 }
 
@@ -35,10 +34,12 @@ QString ExpandDateTokens(const QString& Path, bool Wildcards, const DateVal& Tod
         const char* token;
         const char* mask;
     };
-    static const Token tokens[] = {{"yyyy", "yyyy"}, {"yy", "yy"}, {"mmm", "mmm"}, {"mm", "mm"}, {"ddd", "ddd"}, {"dd", "dd"}};
+    static const Token tokens[] = {{"yyyy", "yyyy"}, {"yy", "yy"},   {"mmm", "mmm"},
+                                   {"mm", "mm"},     {"ddd", "ddd"}, {"dd", "dd"}};
     for (const Token& t : tokens) {
         const QString token = QString::fromLatin1(t.token);
-        const QString value = Wildcards ? QString(token.size(), QLatin1Char('?')) : FormatDate(Today, QString::fromLatin1(t.mask));
+        const QString value =
+            Wildcards ? QString(token.size(), QLatin1Char('?')) : FormatDate(Today, QString::fromLatin1(t.mask));
         ReplaceToken(path, from, token, value);
     }
     return path;
@@ -48,8 +49,7 @@ QString ExpandDateTokens(const QString& Path, bool Wildcards) { return ExpandDat
 
 QString RunLogLine(const QString& Text, const DateVal& At) {
     QString line;
-    if (G.gDummyRun)
-        line += QStringLiteral("(Dummy Run) ");
+    if (G.gDummyRun) line += QStringLiteral("(Dummy Run) ");
     line += FormatDate(At, G.gDateFmtLong) + QStringLiteral("  ") + FormatDate(At, QStringLiteral("hh:mm:ss"));
     line += QLatin1Char(' ');
     QString text = Text;
@@ -58,11 +58,9 @@ QString RunLogLine(const QString& Text, const DateVal& At) {
 }
 
 void WriteLog(const QString& LogFile, const QString& Text) {
-    if (LogFile.isEmpty())
-        return;  // the schedule keeps no run log
+    if (LogFile.isEmpty()) return;  // the schedule keeps no run log
     QString name;
-    if (WriteLogLine(LogFile, Text, &name))
-        return;
+    if (WriteLogLine(LogFile, Text, &name)) return;
     const QString reason = QStringLiteral("Morvenda Cannot write to file ") + name;
     MsgBox(reason, MsgButtons::Ok, MsgIcon::Critical);
     throw FatalStop(reason);
@@ -79,15 +77,13 @@ void FatalClose(const QString& Reason) {
         logging = false;
     }
     MsgBox(Reason, MsgButtons::Ok, MsgIcon::Critical);
-    if (logging)
-        WriteLogLine(G.gLogFile, closing, &name);
+    if (logging) WriteLogLine(G.gLogFile, closing, &name);
     MsgBox(closing, MsgButtons::Ok, MsgIcon::Critical);
     throw FatalStop(Reason);
 }
 
 int AddLogListLine(QStringListModel& List, const QString& Text) {
-    while (List.rowCount() >= kProgListMax)
-        List.removeRows(0, 1);
+    while (List.rowCount() >= kProgListMax) List.removeRows(0, 1);
     const int row = List.rowCount();
     List.insertRows(row, 1);
     List.setData(List.index(row), Text);
@@ -95,8 +91,7 @@ int AddLogListLine(QStringListModel& List, const QString& Text) {
 }
 
 void AddLogListLine(const QString& Text) {
-    if (G.ProgList)
-        AddLogListLine(*G.ProgList, Text);
+    if (G.ProgList) AddLogListLine(*G.ProgList, Text);
 }
 
 void LogAndList(const QString& LogFile, const QString& Text) {

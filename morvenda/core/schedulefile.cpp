@@ -21,17 +21,17 @@
 
 #include <QVarLengthArray>
 
-#include <algorithm>
-#include <charconv>
-#include <optional>
-#include <vector>
-#include <array>
-#include <cerrno>
-#include <functional>
-#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -51,10 +51,8 @@ const QString kSaveCancelled = QStringLiteral("Morvenda cancelled due to save er
 // The text without its leading and trailing blanks (only blanks: a TAB at
 // either end is kept, inside quotes).
 QStringView TrimBlanks(QStringView v) {
-    while (!v.isEmpty() && v.front() == kBlank)
-        v = v.mid(1);
-    while (!v.isEmpty() && v.back() == kBlank)
-        v.chop(1);
+    while (!v.isEmpty() && v.front() == kBlank) v = v.mid(1);
+    while (!v.isEmpty() && v.back() == kBlank) v.chop(1);
     return v;
 }
 
@@ -74,15 +72,13 @@ void AppendItem(QString& list, const QString& item) {
 template <size_t N>
 QString ListField(const std::array<QString, N>& items, bool trim) {
     QString out;
-    for (const QString& item : items)
-        AppendItem(out, trim ? Trimmed(item) : item);
+    for (const QString& item : items) AppendItem(out, trim ? Trimmed(item) : item);
     return out;
 }
 
 QString RunAfterField(const QStringList& items) {
     QString out;
-    for (const QString& item : items)
-        AppendItem(out, Trimmed(item));
+    for (const QString& item : items) AppendItem(out, Trimmed(item));
     return out;
 }
 
@@ -106,8 +102,7 @@ void PutText(QByteArray& out, QStringView v) {
     const qsizetype at = out.size();
     out.resize(at + v.size());
     char* p = out.data() + at;
-    for (const QChar c : v)
-        *p++ = static_cast<char>(c.unicode());
+    for (const QChar c : v) *p++ = static_cast<char>(c.unicode());
 }
 
 // Appends one field of a line: CR and LF become blanks (they would split the
@@ -130,13 +125,11 @@ void PutField(QByteArray& out, QStringView field, bool trim = true) {
     if (lineEnds) {
         cleaned = field.toString();
         for (QChar& c : cleaned) {
-            if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-                c = kBlank;
+            if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) c = kBlank;
         }
         v = cleaned;
     }
-    if (trim)
-        v = TrimBlanks(v);
+    if (trim) v = TrimBlanks(v);
     if (!quote) {
         PutText(out, v);
         return;
@@ -173,8 +166,7 @@ void PutDate(QByteArray& out, const DateVal& d) {
     }
     static const std::array<QByteArray, 12> months = [] {
         std::array<QByteArray, 12> m;
-        for (int k = 0; k < 12; ++k)
-            m[static_cast<size_t>(k)] = MonthName(k + 1, true).toUtf8();
+        for (int k = 0; k < 12; ++k) m[static_cast<size_t>(k)] = MonthName(k + 1, true).toUtf8();
         return m;
     }();
     auto two = [&out](int v) {
@@ -202,11 +194,9 @@ void PutDate(QByteArray& out, const DateVal& d) {
 QStringView Fixed(QStringView text, int width) {
     if (text.size() > width) {
         text = text.left(width);
-        if (text.back().isHighSurrogate())
-            text.chop(1);
+        if (text.back().isHighSurrogate()) text.chop(1);
     }
-    while (!text.isEmpty() && text.back() == kBlank)
-        text.chop(1);
+    while (!text.isEmpty() && text.back() == kBlank) text.chop(1);
     return text;
 }
 
@@ -242,8 +232,7 @@ int SplitViews(QStringView line, QChar sep, FieldViews& out) {
             QString* f = nullptr;  // made at the first doubled quote
             for (;;) {
                 const qsizetype q = line.indexOf(kQuote, run);
-                if (q < 0)
-                    break;
+                if (q < 0) break;
                 if (q + 1 < n && line[q + 1] == kQuote) {
                     if (!f) {
                         out.owned.emplace_back();
@@ -265,15 +254,13 @@ int SplitViews(QStringView line, QChar sep, FieldViews& out) {
             } else {
                 out.views.append(line.mid(pos + 1, end - (pos + 1)));
             }
-            if (close < 0)
-                return fieldNo;
+            if (close < 0) return fieldNo;
             next = line.indexOf(sep, close + 1);
         } else {
             next = line.indexOf(sep, pos);
             out.views.append(next < 0 ? line.mid(pos) : line.mid(pos, next - pos));
         }
-        if (next < 0)
-            return 0;
+        if (next < 0) return 0;
         pos = next + 1;
         ++fieldNo;
     }
@@ -294,11 +281,10 @@ void Take(QString& text, QStringView view, const QString* like) {
 template <size_t N>
 bool ReadItems(QStringView field, std::array<QString, N>* items, const std::array<QString, N>* like) {
     FieldViews parts;
-    if (SplitViews(field, kComma, parts) != 0)
-        return false;
+    if (SplitViews(field, kComma, parts) != 0) return false;
     for (size_t k = 0; k < N; ++k) {
-        const QStringView v = static_cast<qsizetype>(k) < parts.views.size() ? parts.views[static_cast<qsizetype>(k)]
-                                                                              : QStringView();
+        const QStringView v =
+            static_cast<qsizetype>(k) < parts.views.size() ? parts.views[static_cast<qsizetype>(k)] : QStringView();
         Take((*items)[k], v, like ? &(*like)[k] : nullptr);
     }
     return true;
@@ -314,8 +300,7 @@ std::optional<DateVal> WrittenDate(QStringView t) {
     auto two = [t](qsizetype i) {
         const char16_t a = t[i].unicode();
         const char16_t b = t[i + 1].unicode();
-        if (a < u'0' || a > u'9' || b < u'0' || b > u'9')
-            return -1;
+        if (a < u'0' || a > u'9' || b < u'0' || b > u'9') return -1;
         return (a - u'0') * 10 + (b - u'0');
     };
     const int d = two(0);
@@ -324,21 +309,17 @@ std::optional<DateVal> WrittenDate(QStringView t) {
     const int h = two(12);
     const int n = two(15);
     const int sec = two(18);
-    if (d < 1 || c < 10 || yy < 0 || h < 0 || h > 23 || n < 0 || n > 59 || sec < 0 || sec > 59)
-        return std::nullopt;
+    if (d < 1 || c < 10 || yy < 0 || h < 0 || h > 23 || n < 0 || n > 59 || sec < 0 || sec > 59) return std::nullopt;
     static const std::array<QString, 12> months = [] {
         std::array<QString, 12> m;
-        for (int k = 0; k < 12; ++k)
-            m[static_cast<size_t>(k)] = MonthName(k + 1, true);
+        for (int k = 0; k < 12; ++k) m[static_cast<size_t>(k)] = MonthName(k + 1, true);
         return m;
     }();
     int m = 0;
     for (int k = 0; k < 12 && m == 0; ++k)
-        if (t.mid(3, 3) == QStringView(months[static_cast<size_t>(k)]))
-            m = k + 1;
+        if (t.mid(3, 3) == QStringView(months[static_cast<size_t>(k)])) m = k + 1;
     const int y = c * 100 + yy;
-    if (m == 0 || d > DateVal::fromDate(y, m + 1, 0).day())
-        return std::nullopt;
+    if (m == 0 || d > DateVal::fromDate(y, m + 1, 0).day()) return std::nullopt;
     return DateVal::fromDateTime(y, m, d, h, n, sec);
 }
 
@@ -371,10 +352,8 @@ void WithRetry(const std::function<bool(QString*)>& Step, const std::function<vo
 bool Writable(const QString& path, QString* why) {
     struct stat st;
     const QByteArray p = QFile::encodeName(path);
-    if (::stat(p.constData(), &st) != 0)
-        return true;  // not there yet
-    if ((st.st_mode & 0222) != 0 && ::access(p.constData(), W_OK) == 0)
-        return true;
+    if (::stat(p.constData(), &st) != 0) return true;  // not there yet
+    if ((st.st_mode & 0222) != 0 && ::access(p.constData(), W_OK) == 0) return true;
     *why = QStringLiteral("Schedule file \"") + path +
            QStringLiteral("\" is read-only (it has no write permission), so it is not replaced.");
     return false;
@@ -419,17 +398,14 @@ bool MakeBackup(const QString& path, const QString& backup) {
     const QByteArray link = bak + ".new";
     ::unlink(link.constData());
     if (::link(live.constData(), link.constData()) == 0) {
-        if (::rename(link.constData(), bak.constData()) == 0)
-            return true;
+        if (::rename(link.constData(), bak.constData()) == 0) return true;
         ::unlink(link.constData());
         return false;
     }
     QFile old(path);
-    if (!old.open(QIODevice::ReadOnly))
-        return false;
+    if (!old.open(QIODevice::ReadOnly)) return false;
     const QByteArray bytes = old.readAll();
-    if (old.error() != QFileDevice::NoError)
-        return false;
+    if (old.error() != QFileDevice::NoError) return false;
     return WriteFileAtomic(backup, bytes);
 }
 
@@ -442,8 +418,7 @@ int SplitScheduleFields(const QString& Line, QChar Sep, QStringList* Fields) {
     const int bad = SplitViews(Line, Sep, f);
     Fields->clear();
     Fields->reserve(f.views.size());
-    for (const QStringView v : f.views)
-        Fields->append(v.toString());
+    for (const QStringView v : f.views) Fields->append(v.toString());
     return bad;
 }
 
@@ -464,57 +439,57 @@ void AppendScheduleLine(QByteArray& out, const JobRec& J) {
         PutDate(out, d);
         out += '\t';
     };
-    text(J.JobName);                        // 1
-    text(J.CommandLine);                    // 2
-    text(J.EarlyStartText);                 // 3
-    text(J.Frequency);                      // 4
-    text(J.Exclusive);                      // 5
-    text(J.SkipOn);                         // 6
-    text(RunAfterField(J.RunAfter));        // 7
-    flag(J.DeferRollover);                  // 8
-    text(J.EojTo);                          // 9
-    text(J.SchedFlag);                      // 10
-    flag(J.Killed);                         // 11
-    out += '\t';                            // 12
-    date(J.Started);                        // 13
-    date(J.Completed);                      // 14
-    flag(J.EndForced);                      // 15
-    num(J.ProcInfo.hProcess);               // 16
-    num(J.ProcInfo.hThread);                // 17
-    num(J.ProcInfo.dwProcessId);            // 18
-    num(J.ProcInfo.dwThreadId);             // 19
-    date(J.EarlyStart);                     // 20
-    flag(J.DosProgram);                     // 21
-    text(ListField(J.EojMsg, true));        // 22
-    text(J.WaitForFile);                    // 23
-    text(J.Spare24);                        // 24
-    num(J.Spare25);                         // 25
-    num(J.LastDuration);                    // 26
-    text(ListField(J.EojFlags, false));     // 27
-    text(ListField(J.AbEojFlags, false));   // 28
-    text(J.EojCc);                          // 29
-    text(J.Group);                          // 30
-    text(J.TriggerFile);                    // 31
-    flag(J.DelWaitFile);                    // 32
-    text(J.JobDesc);                        // 33
-    num(J.Spare34);                         // 34
-    text(J.AbEojTo);                        // 35
-    text(J.AbEojCc);                        // 36
-    out += '\t';                            // 37
-    flag(J.SuppNoBody);                     // 38
-    text(ListField(J.AbEojMsg, true));      // 39
-    num(J.CpuUsage);                        // 40
-    flag(J.Critical);                       // 41
-    text(DateVarsField(J.DateVars));        // 42
-    flag(J.SubmitOnly);                     // 43
-    num(J.DeferEojMins);                    // 44
+    text(J.JobName);                       // 1
+    text(J.CommandLine);                   // 2
+    text(J.EarlyStartText);                // 3
+    text(J.Frequency);                     // 4
+    text(J.Exclusive);                     // 5
+    text(J.SkipOn);                        // 6
+    text(RunAfterField(J.RunAfter));       // 7
+    flag(J.DeferRollover);                 // 8
+    text(J.EojTo);                         // 9
+    text(J.SchedFlag);                     // 10
+    flag(J.Killed);                        // 11
+    out += '\t';                           // 12
+    date(J.Started);                       // 13
+    date(J.Completed);                     // 14
+    flag(J.EndForced);                     // 15
+    num(J.ProcInfo.hProcess);              // 16
+    num(J.ProcInfo.hThread);               // 17
+    num(J.ProcInfo.dwProcessId);           // 18
+    num(J.ProcInfo.dwThreadId);            // 19
+    date(J.EarlyStart);                    // 20
+    flag(J.DosProgram);                    // 21
+    text(ListField(J.EojMsg, true));       // 22
+    text(J.WaitForFile);                   // 23
+    text(J.Spare24);                       // 24
+    num(J.Spare25);                        // 25
+    num(J.LastDuration);                   // 26
+    text(ListField(J.EojFlags, false));    // 27
+    text(ListField(J.AbEojFlags, false));  // 28
+    text(J.EojCc);                         // 29
+    text(J.Group);                         // 30
+    text(J.TriggerFile);                   // 31
+    flag(J.DelWaitFile);                   // 32
+    text(J.JobDesc);                       // 33
+    num(J.Spare34);                        // 34
+    text(J.AbEojTo);                       // 35
+    text(J.AbEojCc);                       // 36
+    out += '\t';                           // 37
+    flag(J.SuppNoBody);                    // 38
+    text(ListField(J.AbEojMsg, true));     // 39
+    num(J.CpuUsage);                       // 40
+    flag(J.Critical);                      // 41
+    text(DateVarsField(J.DateVars));       // 42
+    flag(J.SubmitOnly);                    // 43
+    num(J.DeferEojMins);                   // 44
     // One letter per dependency: a blank is a letter there.
     PutField(out, J.RunAfterStatus, false);  // 45
     out += '\t';
     PutField(out, J.RunAfterUnsched, false);  // 46
     out += '\t';
-    PutNum(out, J.AutoResched);             // 47
-    out += "\t\t\t";                        // 48 to 50
+    PutNum(out, J.AutoResched);  // 47
+    out += "\t\t\t";             // 48 to 50
 }
 
 QString ScheduleLine(const JobRec& J) {
@@ -577,8 +552,7 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
             return true;
         }
         std::optional<DateVal> d = WrittenDate(t);
-        if (!d)
-            d = ParseDate(t.toString());
+        if (!d) d = ParseDate(t.toString());
         if (!d) {
             *error = QStringLiteral("column %1: \"%2\" is not a date").arg(QString::number(c), t.toString());
             return false;
@@ -589,8 +563,7 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
 
     take(&JobRec::JobName, Fixed(col(1), kJobNameWidth));
     takeCol(&JobRec::CommandLine, 2);
-    if (!tabFile)
-        J->CommandLine.replace(QLatin1Char('%'), kComma);
+    if (!tabFile) J->CommandLine.replace(QLatin1Char('%'), kComma);
     take(&JobRec::EarlyStartText, Fixed(col(3), kEarlyStartWidth));
     takeCol(&JobRec::Frequency, 4);
     takeCol(&JobRec::Exclusive, 5);
@@ -615,8 +588,7 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
     J->RunAfter.clear();
     for (const QStringView item : items.views) {
         const QStringView name = item.trimmed();
-        if (name.isEmpty())
-            break;
+        if (name.isEmpty()) break;
         J->RunAfter.append(name.toString());
     }
 
@@ -624,8 +596,7 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
     takeCol(&JobRec::EojTo, 9);
     take(&JobRec::SchedFlag, Fixed(col(10), kSchedFlagWidth));
     J->Killed = FlagOf(col(11));
-    if (!readDate(13, &J->Started) || !readDate(14, &J->Completed))
-        return false;
+    if (!readDate(13, &J->Started) || !readDate(14, &J->Completed)) return false;
     J->EndForced = FlagOf(col(15));
     J->ProcInfo.hProcess = NumAs<std::int32_t>(col(16));
     J->ProcInfo.hThread = NumAs<std::int32_t>(col(17));
@@ -645,8 +616,7 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
     take(&JobRec::Spare24, Fixed(col(24), kSpare24Width));
     J->Spare25 = NumAs<std::int16_t>(col(25));
     J->LastDuration = NumAs<std::int32_t>(col(26));
-    if (J->LastDuration == 0)
-        J->LastDuration = 30;
+    if (J->LastDuration == 0) J->LastDuration = 30;
     if (!ReadItems(col(27), &J->EojFlags, Like ? &Like->EojFlags : nullptr)) {
         *error = UnclosedQuote(27);
         return false;
@@ -658,8 +628,7 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
     }
     takeCol(&JobRec::EojCc, 29);
     take(&JobRec::Group, Fixed(col(30), kGroupWidth));
-    if (J->Group.trimmed().isEmpty())
-        J->Group = QStringLiteral("General");
+    if (J->Group.trimmed().isEmpty()) J->Group = QStringLiteral("General");
     take(&JobRec::TriggerFile, Fixed(col(31), kTriggerFileWidth));
     J->DelWaitFile = FlagOf(col(32));
     take(&JobRec::JobDesc, Fixed(col(33), kJobDescWidth));
@@ -679,13 +648,11 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
         return false;
     }
     for (QString& v : J->DateVars)
-        if (v.contains(gListComma))
-            v.replace(gListComma, kComma);
+        if (v.contains(gListComma)) v.replace(gListComma, kComma);
     J->SubmitOnly = FlagOf(col(43));
     J->DeferEojMins = NumAs<std::int16_t>(col(44));
     takeCol(&JobRec::RunAfterStatus, kRunAfterStatusColumn);
-    if (J->RunAfterStatus.contains(QLatin1Char('1')))
-        J->RunAfterStatus.replace(QLatin1Char('1'), QLatin1Char('U'));
+    if (J->RunAfterStatus.contains(QLatin1Char('1'))) J->RunAfterStatus.replace(QLatin1Char('1'), QLatin1Char('U'));
     const QStringView flags = col(kRunAfterUnschedColumn);
     if (flags.size() == J->RunAfterStatus.size())
         take(&JobRec::RunAfterUnsched, flags);
@@ -714,8 +681,8 @@ void LoadSchedule() {
     RemoveLeftoverTemps(FolderOf(target), FileNameOf(target), 0);
 
     if (!QFileInfo::exists(path)) {
-        const QString ask = QStringLiteral("Schedule file \"") + path +
-                            QStringLiteral("\" does not exist.  Do you wish to create it?");
+        const QString ask =
+            QStringLiteral("Schedule file \"") + path + QStringLiteral("\" does not exist.  Do you wish to create it?");
         if (MsgBox(ask, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
             FatalClose(QStringLiteral("Morvenda terminated due to no schedule found"));
         CreateDefaultSchedule();
@@ -738,8 +705,7 @@ void LoadSchedule() {
 
     // Byte 0xFF stands for a double quote in old files; it never occurs in
     // UTF-8, so replacing the byte leaves every UTF-8 character alone.
-    if (bytes.contains('\xff'))
-        bytes.replace('\xff', '"');
+    if (bytes.contains('\xff')) bytes.replace('\xff', '"');
     const auto lineEnds = std::count(bytes.cbegin(), bytes.cend(), '\n');
     const QString text = DecodeText(bytes);
     bytes = QByteArray();
@@ -754,14 +720,11 @@ void LoadSchedule() {
     const qsizetype n = text.size();
     for (qsizetype start = 0; start < n;) {
         qsizetype end = start;
-        while (end < n && text[end] != QLatin1Char('\n') && text[end] != QLatin1Char('\r'))
-            ++end;
+        while (end < n && text[end] != QLatin1Char('\n') && text[end] != QLatin1Char('\r')) ++end;
         const QStringView line = QStringView(text).mid(start, end - start);
         start = end + (end + 1 < n && text[end] == QLatin1Char('\r') && text[end + 1] == QLatin1Char('\n') ? 2 : 1);
-        if (++lineNo == 1)
-            sep = line.contains(kTab) ? kTab : kComma;
-        if (line.trimmed().isEmpty())
-            continue;
+        if (++lineNo == 1) sep = line.contains(kTab) ? kTab : kComma;
+        if (line.trimmed().isEmpty()) continue;
         JobRec job;
         QString error;
         if (!ParseLine(line, sep, &job, &error, jobs.size() > 1 ? &jobs.back() : nullptr)) {
@@ -817,8 +780,7 @@ bool SaveSchedule() {
     const QString path = FollowLinks(G.gSchedFile);
     QString tmp;
     auto removeTmp = [&tmp] {
-        if (!tmp.isEmpty())
-            QFile::remove(tmp);
+        if (!tmp.isEmpty()) QFile::remove(tmp);
     };
     WithRetry([&](QString* why) { return Writable(path, why); }, removeTmp);
     WithRetry([&](QString* why) { return WriteTemporary(path, bytes, &tmp, why); }, removeTmp);
@@ -833,8 +795,9 @@ bool SaveSchedule() {
         removeTmp);
     // The new file's name is on the disk before the run journal, whose
     // records it now holds, is emptied.
-    const int dir = ::open(QFile::encodeName(FolderOf(path).isEmpty() ? QStringLiteral(".") : FolderOf(path)).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(FolderOf(path).isEmpty() ? QStringLiteral(".") : FolderOf(path)).constData(),
+               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -19,14 +19,14 @@ class QStringListModel;
 struct MorvendaState {
     // Configuration file and the values start-up reads from it.
     QString gIniFile;
-    bool gIniTemp = false;          // the file was given with ",TEMP"
-    bool gStartingUp = false;       // start-up sequence running (about box refuses to close)
+    bool gIniTemp = false;     // the file was given with ",TEMP"
+    bool gStartingUp = false;  // start-up sequence running (about box refuses to close)
     QString gGeniePath;
     QString gProgTitle;
     QStringList gFixedDrives;
     QString gSchedName;
     QString gSchedFile;
-    QString gLogFile;               // with its date tokens unexpanded; "" = no run log
+    QString gLogFile;  // with its date tokens unexpanded; "" = no run log
     QString gTriggerPath;
     QString gTrackerPath;
     QString gJobDocPath;
@@ -38,7 +38,7 @@ struct MorvendaState {
     QString gDummyProg;
     QString gDummyModel;
     QString gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri");
-    QString gRunTimeErrorText;      // upper-cased, "|"-separated
+    QString gRunTimeErrorText;  // upper-cased, "|"-separated
     std::int16_t gMinJobLaunch = 10;
     bool gShowFailedWarn = false;
     bool gLoopCheck = false;
@@ -52,7 +52,7 @@ struct MorvendaState {
 
     // Run date and its start.
     DateVal gRunDate;
-    DateVal gDayStart;              // time of day (a value within 30 Dec 1899)
+    DateVal gDayStart;  // time of day (a value within 30 Dec 1899)
     DateVal gRunDayStart;
 
     // Launch options.
@@ -80,7 +80,7 @@ struct MorvendaState {
     QString gDateSelText;
     QString gEmailAddrSel;
     bool gFillingGroups = false;
-    bool gJobCopied = false;        // a job was copied into element 0 of Jobs
+    bool gJobCopied = false;  // a job was copied into element 0 of Jobs
 
     // Public holidays, numbered from 1 in file order: holiday k is gPubHols[k-1].
     std::vector<DateVal> gPubHols;

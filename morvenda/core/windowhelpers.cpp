@@ -5,8 +5,8 @@
 #include "common/prompter.h"
 #include "common/textfile.h"
 #include "morvenda/core/launcher.h"
-#include "morvenda/startup/startup.h"
 #include "morvenda/core/state.h"
+#include "morvenda/startup/startup.h"
 #include "platform/drives.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -15,34 +15,28 @@
 #include <QFileInfo>
 
 QChar stdTextKeyPressDigits(QChar Key) {
-    if (Key == kBackspace || (!Key.isNull() && gDigitChars.contains(Key)))
-        return Key;
+    if (Key == kBackspace || (!Key.isNull() && gDigitChars.contains(Key))) return Key;
     return QChar(0);
 }
 
 QChar stdTextKeyPressAlphaNum(QChar Key, const QString& Extra) {
-    if (Key.isNull())
-        return QChar(0);
+    if (Key.isNull()) return QChar(0);
     if (Key == kBackspace || gAlphaChars.contains(Key) || gDigitChars.contains(Key) || Extra.contains(Key))
         return Key.toUpper();
     return QChar(0);
 }
 
 QChar stdTextKeyPressCustom(QChar Key, const QString& Allowed) {
-    if (Key.isNull())
-        return QChar(0);
-    if (Key == kBackspace || Allowed.toUpper().contains(Key.toUpper()))
-        return Key.toUpper();
+    if (Key.isNull()) return QChar(0);
+    if (Key == kBackspace || Allowed.toUpper().contains(Key.toUpper())) return Key.toUpper();
     return QChar(0);
 }
 
 bool ValidFilePath(const QString& Path) {
     const qsizetype slash = Path.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0 || slash == Path.size() - 1)
-        return false;
+    if (slash < 0 || slash == Path.size() - 1) return false;
     const QString name = Path.mid(slash + 1);
-    if (name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?')))
-        return false;
+    if (name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'))) return false;
     const QString folder = slash == 0 ? QStringLiteral("/") : Path.left(slash);
     return QFileInfo(folder).isDir();
 }
@@ -50,8 +44,7 @@ bool ValidFilePath(const QString& Path) {
 QStringList ListDrives() { return FixedDrives(); }
 
 bool OnFixedDrive(const QString& Path) {
-    if (!QDir::isAbsolutePath(Path))
-        return false;
+    if (!QDir::isAbsolutePath(Path)) return false;
     const QString drive = DriveOf(Path);
     return !drive.isEmpty() && G.gFixedDrives.contains(drive);
 }

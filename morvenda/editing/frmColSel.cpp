@@ -44,8 +44,7 @@ QListWidgetItem* NewEntry(int c) {
 // box's drop-down list is a window of its own).
 bool Inside(const QWidget* w, const QWidget* Inner) {
     for (; w; w = w->parentWidget())
-        if (w == Inner)
-            return true;
+        if (w == Inner) return true;
     return false;
 }
 
@@ -53,23 +52,20 @@ bool Inside(const QWidget* w, const QWidget* Inner) {
 
 int GCSubs(const QString& Title) {
     for (int c = 0; c < kGridColCount; ++c)
-        if (gGridCols[static_cast<size_t>(c)].Title == Title)
-            return c;
+        if (gGridCols[static_cast<size_t>(c)].Title == Title) return c;
     return kGridColCount;
 }
 
 int GCId(int Position) {
     for (int c = 0; c < kGridColCount; ++c)
-        if (gGridCols[static_cast<size_t>(c)].Order == Position)
-            return c;
+        if (gGridCols[static_cast<size_t>(c)].Order == Position) return c;
     return kGridColCount;
 }
 
 frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmColSel"));
     setWindowTitle(QStringLiteral("Edit View Customisation"));
-    if (parent)
-        setWindowIcon(parent->windowIcon());
+    if (parent) setWindowIcon(parent->windowIcon());
 
     lsbDisplayed_ = new QListWidget(this);
     lsbDisplayed_->setObjectName(QStringLiteral("lsbDisplayed"));
@@ -139,8 +135,7 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
 
     auto* moves = new QVBoxLayout;
     moves->addStretch(1);
-    for (QPushButton* b : {cmdSel1_, cmdSelAll_, cmdUnsel1_, cmdUnselAll_})
-        moves->addWidget(b);
+    for (QPushButton* b : {cmdSel1_, cmdSelAll_, cmdUnsel1_, cmdUnselAll_}) moves->addWidget(b);
     moves->addStretch(1);
     auto* undisplayed = new QVBoxLayout;
     undisplayed->addWidget(BuddyLabel(this, QStringLiteral("Undisplayed Fields"), lsbUndisplayed_));
@@ -164,8 +159,7 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     profile->addWidget(cmdDel_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp})
-        buttons->addWidget(b);
+    for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp}) buttons->addWidget(b);
     auto* all = new QVBoxLayout(this);
     all->setMenuBar(bar);
     all->addLayout(lists, 1);
@@ -202,12 +196,10 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     connect(mnuAlign_, &QAction::triggered, this, [this] { cboAlign_->setFocus(); });
 
     connect(lsbDisplayed_, &QListWidget::currentRowChanged, this, [this] {
-        if (!listChanging_)
-            DisplayedClick();
+        if (!listChanging_) DisplayedClick();
     });
     connect(lsbUndisplayed_, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!listChanging_)
-            SetButtons();
+        if (!listChanging_) SetButtons();
     });
     auto pending = [this] {
         cmdApplyWidth_->setEnabled(true);
@@ -222,8 +214,7 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     // Leaving the width or the alignment with a change not applied asks
     // about it; no button is pressed for the operator.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (!old || !(Inside(old, txtColWidth_) || Inside(old, cboAlign_)))
-            return;
+        if (!old || !(Inside(old, txtColWidth_) || Inside(old, cboAlign_))) return;
         if (now && (now == cmdApplyWidth_ || Inside(now, cboAlign_) || Inside(now, cboAlign_->view()) ||
                     Inside(now, txtColWidth_)))
             return;
@@ -235,8 +226,7 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     // Loading: column 0 (Job Name) is always first and never offered.
     for (int k = 1; k < kGridColCount; ++k) {
         const int c = GCId(k);
-        if (c <= 0 || c >= kGridColCount)
-            continue;
+        if (c <= 0 || c >= kGridColCount) continue;
         (gGridCols[static_cast<size_t>(c)].Hidden ? lsbUndisplayed_ : lsbDisplayed_)->addItem(NewEntry(c));
     }
     lsbDisplayed_->setCurrentRow(-1);
@@ -279,16 +269,14 @@ void frmColSel::SetButtons() {
 }
 
 void frmColSel::MoveToDisplayed(bool All) {
-    if (!All && lsbUndisplayed_->currentRow() < 0 && lsbUndisplayed_->selectedItems().isEmpty())
-        return;
+    if (!All && lsbUndisplayed_->currentRow() < 0 && lsbUndisplayed_->selectedItems().isEmpty()) return;
     listChanging_ = true;
     int moved = 0;
     int firstAt = -1;
     for (int i = 0; i < lsbUndisplayed_->count();) {
         if (All || lsbUndisplayed_->item(i)->isSelected()) {
             lsbDisplayed_->addItem(lsbUndisplayed_->takeItem(i));
-            if (firstAt < 0)
-                firstAt = i;
+            if (firstAt < 0) firstAt = i;
             ++moved;
         } else {
             ++i;
@@ -307,8 +295,7 @@ void frmColSel::MoveToDisplayed(bool All) {
 
 void frmColSel::cmdUnsel1_Click() {
     const int row = lsbDisplayed_->currentRow();
-    if (row < 0)
-        return;
+    if (row < 0) return;
     listChanging_ = true;
     lsbUndisplayed_->addItem(lsbDisplayed_->takeItem(row));
     listChanging_ = false;
@@ -328,8 +315,7 @@ void frmColSel::cmdUnselALL_Click() {
 
 void frmColSel::cmdUp_Click() {
     const int row = lsbDisplayed_->currentRow();
-    if (row < 1)
-        return;
+    if (row < 1) return;
     listChanging_ = true;
     lsbDisplayed_->insertItem(row - 1, lsbDisplayed_->takeItem(row));
     lsbDisplayed_->setCurrentRow(row - 1);
@@ -339,8 +325,7 @@ void frmColSel::cmdUp_Click() {
 
 void frmColSel::cmdDown_Click() {
     const int row = lsbDisplayed_->currentRow();
-    if (row < 0 || row >= lsbDisplayed_->count() - 1)
-        return;
+    if (row < 0 || row >= lsbDisplayed_->count() - 1) return;
     listChanging_ = true;
     lsbDisplayed_->insertItem(row + 1, lsbDisplayed_->takeItem(row));
     lsbDisplayed_->setCurrentRow(row + 1);
@@ -355,8 +340,7 @@ void frmColSel::DisplayedClick() {
         txtColWidth_->setText(QString::number(col.Width));
         int found = -1;
         for (int i = 0; i < cboAlign_->count(); ++i)
-            if (cboAlign_->itemText(i).at(0) == col.Align)
-                found = i;
+            if (cboAlign_->itemText(i).at(0) == col.Align) found = i;
         cboAlign_->setCurrentIndex(found);
     }
     cmdApplyWidth_->setEnabled(false);
@@ -372,16 +356,14 @@ void frmColSel::cmdApplyWidth_Click() {
         col.Width = static_cast<std::int16_t>(std::clamp<qint64>(Val(txtColWidth_->text()), 0, 32767));
         txtColWidth_->setText(QString::number(col.Width));
         const QString align = cboAlign_->currentText();
-        if (!align.isEmpty())
-            col.Align = align.at(0);
+        if (!align.isEmpty()) col.Align = align.at(0);
     }
     cmdApplyWidth_->setEnabled(false);
     mnuApply_->setEnabled(false);
 }
 
 void frmColSel::CheckChgAlignWidth() {
-    if (!cmdApplyWidth_->isEnabled())
-        return;
+    if (!cmdApplyWidth_->isEnabled()) return;
     // Disabled first: the question itself moves the focus.
     cmdApplyWidth_->setEnabled(false);
     mnuApply_->setEnabled(false);
@@ -393,8 +375,7 @@ void frmColSel::CheckChgAlignWidth() {
 
 void frmColSel::cmdDel_Click() {
     const QString name = txtProfile_->text().trimmed();
-    if (name.isEmpty())
-        return;
+    if (name.isEmpty()) return;
     if (MsgBox(QStringLiteral("Delete the view profile ") + name + QLatin1Char('?'), MsgButtons::YesNo,
                MsgIcon::Question, gAppName) != MsgAnswer::Yes)
         return;
@@ -406,10 +387,8 @@ void frmColSel::cmdDel_Click() {
         QStringList kept;
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
-            if (item.isEmpty())
-                break;
-            if (!SameText(item.trimmed(), section))
-                kept << item.trimmed();
+            if (item.isEmpty()) break;
+            if (!SameText(item.trimmed(), section)) kept << item.trimmed();
         }
         ok = SaveSetting(gAppName, gProfSection, kListKey, kept.join(QLatin1Char(',')));
         if (SameText(GetSetting(gAppName, gProfSection, kCurrentKey), section))
@@ -417,8 +396,7 @@ void frmColSel::cmdDel_Click() {
                                  : SaveSetting(gAppName, gProfSection, kCurrentKey, kept.front())) &&
                  ok;
     }
-    if (!ok)
-        MsgBox(QStringLiteral("Could not delete edit view profile"));
+    if (!ok) MsgBox(QStringLiteral("Could not delete edit view profile"));
 }
 
 void frmColSel::cmdOK_Click() {
@@ -444,8 +422,7 @@ void frmColSel::closeEvent(QCloseEvent* event) {
     if (result_ == 0) {
         const MsgAnswer a = MsgBox(QStringLiteral("Do you want to save any changes made to this profile?"),
                                    MsgButtons::YesNoCancel, MsgIcon::Question, gAppName);
-        if (a == MsgAnswer::Cancel)
-            return;
+        if (a == MsgAnswer::Cancel) return;
         result_ = a == MsgAnswer::Yes ? 1 : 2;
     }
     Finish();
@@ -461,8 +438,7 @@ void frmColSel::Finish() {
 }
 
 bool frmColSel::SaveOnUnload() {
-    if (result_ == 2)
-        return true;
+    if (result_ == 2) return true;
     const QString name = txtProfile_->text().trimmed();
     if (name.isEmpty()) {
         MsgBox(QStringLiteral("Please enter a profile name for this view."));
@@ -474,7 +450,8 @@ bool frmColSel::SaveOnUnload() {
         MsgBox(QStringLiteral("A profile name may not hold a comma or a double quote."));
         return false;
     }
-    if (!SameText(name, openingName_) && !GetSetting(gAppName, gProfPrefix + name, QStringLiteral("Job Name")).isEmpty()) {
+    if (!SameText(name, openingName_) &&
+        !GetSetting(gAppName, gProfPrefix + name, QStringLiteral("Job Name")).isEmpty()) {
         if (MsgBox(QStringLiteral("A view profile already exists with the name specified.  "
                                   "Do you want to replace it with this one?"),
                    MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {

@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QTimer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "common/gui/controls.h"
 #include "common/gui/mnemonics.h"

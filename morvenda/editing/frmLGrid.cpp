@@ -66,10 +66,8 @@ QPixmap BlankPicture() {
 }
 
 GridAlign AlignOf(QChar mark) {
-    if (mark == QLatin1Char('^'))
-        return GridAlign::Centre;
-    if (mark == QLatin1Char('>'))
-        return GridAlign::Right;
+    if (mark == QLatin1Char('^')) return GridAlign::Centre;
+    if (mark == QLatin1Char('>')) return GridAlign::Right;
     return GridAlign::Left;
 }
 
@@ -78,8 +76,7 @@ GridAlign AlignOf(QChar mark) {
 frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmLGrid"));
     setWindowTitle(QStringLiteral("Schedule Update"));
-    if (parent)
-        setWindowIcon(parent->windowIcon());
+    if (parent) setWindowIcon(parent->windowIcon());
     picTick_ = TickPicture();
     picNone_ = BlankPicture();
 
@@ -110,8 +107,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     auto* update = new QGridLayout(fraUpdate);
     QPushButton* const updateOrder[] = {cmdNew_,      cmdModify_,  cmdDelete_, cmdCopy_,
                                         cmdPasteNew_, cmdResched_, cmdSkip_,   cmdEditJob_};
-    for (int i = 0; i < 8; ++i)
-        update->addWidget(updateOrder[i], i / 4, i % 4);
+    for (int i = 0; i < 8; ++i) update->addWidget(updateOrder[i], i / 4, i % 4);
 
     auto* fraReseq = new QGroupBox(QStringLiteral("Resequencing"), this);
     fraReseq->setObjectName(QStringLiteral("fraReseq"));
@@ -138,8 +134,9 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     cmdCopy_->setToolTip(QStringLiteral("Copy this job for pasting"));
     cmdPasteNew_->setToolTip(QStringLiteral("Create new job by pasting previous copy"));
     cmdResched_->setToolTip(QStringLiteral("Reschedule the job."));
-    cmdSkip_->setToolTip(QStringLiteral("Skip Functions - Unshifted=Toggle Single, Shifted=Unskip All, Ctrl=Skip All, "
-                                        "No change to Skip Always jobs."));
+    cmdSkip_->setToolTip(
+        QStringLiteral("Skip Functions - Unshifted=Toggle Single, Shifted=Unskip All, Ctrl=Skip All, "
+                       "No change to Skip Always jobs."));
     cmdTop_->setToolTip(QStringLiteral("Move job to top of list."));
     cmdUp1_->setToolTip(QStringLiteral("Move job up one position in list."));
     cmdDown1_->setToolTip(QStringLiteral("Move job down one position in list."));
@@ -172,13 +169,17 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
         {NamedMenuItem(mnuReseq, "mnuDown", QStringLiteral("Do&wn")), cmdDown1_},
     };
     QMenu* mnuJobs = bar->addMenu(QStringLiteral("&Jobs"));
-    const std::pair<const char*, const char*> jobItems[] = {
-        {"mnuNew", "&New"}, {"mnuModify", "&Modify"}, {"mnuDelete", "&Delete"}, {"mnuEditing", "&Editing"},
-        {"mnuCopy", "Cop&y"}, {"mnuPasteNew", "&Paste New"}, {"mnuReschedule", "&Reschedule"}};
+    const std::pair<const char*, const char*> jobItems[] = {{"mnuNew", "&New"},
+                                                            {"mnuModify", "&Modify"},
+                                                            {"mnuDelete", "&Delete"},
+                                                            {"mnuEditing", "&Editing"},
+                                                            {"mnuCopy", "Cop&y"},
+                                                            {"mnuPasteNew", "&Paste New"},
+                                                            {"mnuReschedule", "&Reschedule"}};
     QPushButton* jobButtons[] = {cmdNew_, cmdModify_, cmdDelete_, cmdEditJob_, cmdCopy_, cmdPasteNew_, cmdResched_};
     for (size_t i = 0; i < std::size(jobItems); ++i)
-        menuButtons_.emplace_back(
-            NamedMenuItem(mnuJobs, jobItems[i].first, QString::fromLatin1(jobItems[i].second)), jobButtons[i]);
+        menuButtons_.emplace_back(NamedMenuItem(mnuJobs, jobItems[i].first, QString::fromLatin1(jobItems[i].second)),
+                                  jobButtons[i]);
     QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
 
@@ -207,8 +208,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     connect(cmdResched_, &QPushButton::clicked, this, guarded(&frmLGrid::cmdResched_Click));
     // Skip and Editing act by the modifier keys of the press that clicked
     // them, by mouse or by keyboard (none when clicked by the program).
-    for (QPushButton* b : {cmdSkip_, cmdEditJob_})
-        b->installEventFilter(this);
+    for (QPushButton* b : {cmdSkip_, cmdEditJob_}) b->installEventFilter(this);
     connect(cmdSkip_, &QPushButton::clicked, this, [this] {
         const Qt::KeyboardModifiers shift = pressNoted_ ? pressShift_ : Qt::KeyboardModifiers();
         pressNoted_ = false;
@@ -221,24 +221,20 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     });
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     connect(mnuClose, &QAction::triggered, cmdClose_, &QPushButton::click);
-    for (const auto& [action, button] : menuButtons_)
-        connect(action, &QAction::triggered, button, &QPushButton::click);
+    for (const auto& [action, button] : menuButtons_) connect(action, &QAction::triggered, button, &QPushButton::click);
     connect(mnuCustomise, &QAction::triggered, this, guarded(&frmLGrid::mnuCustomise_Click));
     connect(mnuProfile, &QAction::triggered, this, [this] { cboProfile_->setFocus(); });
     connect(mnuHelpHelp, &QAction::triggered, this, [] { ShowHelp(QStringLiteral("Schedule Update Form")); });
 
     connect(cboGroup_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
-        if (G.gFillingGroups)
-            return;
+        if (G.gFillingGroups) return;
         G.gGroupFilter = text;
         GuardFatal([this] { DisplayGrid(); });
-        if (!loading_)
-            FocusGrid();
+        if (!loading_) FocusGrid();
         Buttons();
     });
     connect(cboProfile_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
-        if (profileBusy_ || loading_ || text == G.gCurProfile || text.isEmpty())
-            return;
+        if (profileBusy_ || loading_ || text == G.gCurProfile || text.isEmpty()) return;
         profileBusy_ = true;
         SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + text);
         SetProfileNames();
@@ -247,8 +243,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
         profileBusy_ = false;
     });
     connect(fxgSchedGrid_, &Grid::RowColChange, this, [this] {
-        if (!rebuilding_ && !noRowChange_)
-            RowChange();
+        if (!rebuilding_ && !noRowChange_) RowChange();
     });
     connect(fxgSchedGrid_, &Grid::Click, this, [this] {
         const int j = FindArrayRow(fxgSchedGrid_->Row());
@@ -290,15 +285,13 @@ frmLGrid::~frmLGrid() {
 void frmLGrid::DisplayGrid() {
     Grid& g = *fxgSchedGrid_;
     g.SetRedraw(false);
-    if (!FillGroupCombo(cboGroup_))
-        G.gGroupFilter = gAllGroups;
+    if (!FillGroupCombo(cboGroup_)) G.gGroupFilter = gAllGroups;
     const int remembered = g.Row();
 
     // Grid columns in display order: the shown columns by their position.
     colIds_.clear();
     for (int id = 0; id < kGridColCount; ++id)
-        if (!gGridCols[static_cast<size_t>(id)].Hidden)
-            colIds_.push_back(id);
+        if (!gGridCols[static_cast<size_t>(id)].Hidden) colIds_.push_back(id);
     std::stable_sort(colIds_.begin(), colIds_.end(), [](int a, int b) {
         return gGridCols[static_cast<size_t>(a)].Order < gGridCols[static_cast<size_t>(b)].Order;
     });
@@ -307,28 +300,23 @@ void frmLGrid::DisplayGrid() {
 
     rows_ = GridJobs(G.gGroupFilter);
     constexpr int kDependencies = 11;
-    if (!gGridCols[kDependencies].Hidden)
-        ReportEmptyDependencies(rows_);
+    if (!gGridCols[kDependencies].Hidden) ReportEmptyDependencies(rows_);
 
     // The cells are computed when drawn: a rebuild costs nothing per cell.
     GridRows source;
     source.Count = static_cast<int>(rows_.size());
     source.Text = [this](int row, int col) -> QString {
         const int j = FindArrayRow(row);
-        if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size()))
-            return QString();
+        if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size())) return QString();
         const int id = colIds_[static_cast<size_t>(col)];
-        if (IsFlagColumn(id))
-            return QString();
+        if (IsFlagColumn(id)) return QString();
         return GridCellText(G.Jobs[static_cast<size_t>(j)], id);
     };
     source.Picture = [this](int row, int col) -> QPixmap {
         const int j = FindArrayRow(row);
-        if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size()))
-            return QPixmap();
+        if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size())) return QPixmap();
         const int id = colIds_[static_cast<size_t>(col)];
-        if (!IsFlagColumn(id))
-            return QPixmap();
+        if (!IsFlagColumn(id)) return QPixmap();
         return GridCellText(G.Jobs[static_cast<size_t>(j)], id) == QLatin1String("True") ? picTick_ : picNone_;
     };
     g.SetComputedRows(std::move(source));
@@ -342,48 +330,40 @@ void frmLGrid::DisplayGrid() {
     rebuilding_ = false;
 
     noRowChange_ = true;
-    if (g.Rows() > 1)
-        g.SetRow(std::clamp(remembered, 1, g.Rows() - 1));
+    if (g.Rows() > 1) g.SetRow(std::clamp(remembered, 1, g.Rows() - 1));
     noRowChange_ = false;
     g.SetRedraw(true);
 }
 
 int frmLGrid::FindArrayRow(int Row) const {
-    if (Row < 1 || Row > static_cast<int>(rows_.size()))
-        return 0;
+    if (Row < 1 || Row > static_cast<int>(rows_.size())) return 0;
     const int j = rows_[static_cast<size_t>(Row - 1)];
     return j <= JobCount() ? j : 0;
 }
 
 void frmLGrid::SelectJob(int j) {
     const auto it = std::find(rows_.begin(), rows_.end(), j);
-    if (it != rows_.end())
-        fxgSchedGrid_->SetRow(static_cast<int>(it - rows_.begin()) + 1);
+    if (it != rows_.end()) fxgSchedGrid_->SetRow(static_cast<int>(it - rows_.begin()) + 1);
 }
 
 void frmLGrid::FocusGrid() {
-    if (isVisible())
-        fxgSchedGrid_->setFocus();
+    if (isVisible()) fxgSchedGrid_->setFocus();
 }
 
 void frmLGrid::SizeWindow() {
-    if (layoutBusy_)
-        return;
+    if (layoutBusy_) return;
     layoutBusy_ = true;
     Grid& g = *fxgSchedGrid_;
     if (g.Rows() > 1) {
         int sum = 0;
-        for (int c = 0; c < g.Cols(); ++c)
-            sum += g.columnWidth(c);
+        for (int c = 0; c < g.Cols(); ++c) sum += g.columnWidth(c);
         sum += g.frameWidth() * 2 + 8;
-        if (g.verticalScrollBar()->isVisible())
-            sum += g.verticalScrollBar()->sizeHint().width();
+        if (g.verticalScrollBar()->isVisible()) sum += g.verticalScrollBar()->sizeHint().width();
         const int wanted = std::max(sum + layout()->contentsMargins().left() + layout()->contentsMargins().right(),
                                     layout()->minimumSize().width());
         const QRect avail = screen() ? screen()->availableGeometry() : QRect(0, 0, 4000, 4000);
         const int w = std::min(wanted, avail.width());
-        if (w != width())
-            resize(w, height());
+        if (w != width()) resize(w, height());
         // Widths the operator dragged go back into the column table, to be
         // saved with the profile.
         for (int c = 0; c < g.Cols() && c < static_cast<int>(colIds_.size()); ++c) {
@@ -400,16 +380,14 @@ void frmLGrid::Buttons() {
     // Editing would work on the copy buffer.
     for (QPushButton* b : findChildren<QPushButton*>()) {
         const QString tag = b->property(kTag).toString();
-        if (tag.contains(QLatin1String("Dis0")) || tag.contains(QLatin1String("Dis1")))
-            b->setEnabled(jobShown);
+        if (tag.contains(QLatin1String("Dis0")) || tag.contains(QLatin1String("Dis1"))) b->setEnabled(jobShown);
     }
     cmdPasteNew_->setEnabled(G.gJobCopied);
     SyncMenus();
 }
 
 void frmLGrid::SyncMenus() {
-    for (const auto& [action, button] : menuButtons_)
-        action->setEnabled(button->isEnabled());
+    for (const auto& [action, button] : menuButtons_) action->setEnabled(button->isEnabled());
 }
 
 void frmLGrid::SetProfileNames() {
@@ -422,8 +400,7 @@ void frmLGrid::SetProfileNames() {
         const QString list = GetSetting(gAppName, gProfSection, kListKey);
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
-            if (item.isEmpty())
-                break;
+            if (item.isEmpty()) break;
             cboProfile_->addItem(item.mid(gProfPrefix.size()));
         }
     } else {
@@ -435,8 +412,7 @@ void frmLGrid::SetProfileNames() {
     }
     int found = -1;
     for (int i = cboProfile_->count() - 1; i >= 0 && found < 0; --i)
-        if (SameText(cboProfile_->itemText(i), G.gCurProfile))
-            found = i;
+        if (SameText(cboProfile_->itemText(i), G.gCurProfile)) found = i;
     if (found < 0) {
         cboProfile_->addItem(G.gCurProfile);
         found = cboProfile_->count() - 1;
@@ -458,8 +434,7 @@ void frmLGrid::SetEditJobDesc(int j) {
     editBatch_.clear();
     editName_.clear();
     cmdEditJob_->setToolTip(QStringLiteral("Edit Runtime Documentation File"));
-    if (j < 1 || j > JobCount())
-        return;
+    if (j < 1 || j > JobCount()) return;
     const JobRec& J = G.Jobs[static_cast<size_t>(j)];
     editBatch_ = JobBatchFile(J);
     editName_ = J.JobName.trimmed();
@@ -481,8 +456,7 @@ void frmLGrid::NewJob(bool Paste) {
     else
         RemoveJob(n);
     DisplayGrid();
-    if (ok)
-        SelectJob(n);
+    if (ok) SelectJob(n);
     RowChange();
     FocusGrid();
     Buttons();
@@ -491,14 +465,12 @@ void frmLGrid::NewJob(bool Paste) {
 void frmLGrid::cmdNew_Click() { NewJob(false); }
 
 void frmLGrid::cmdPasteNew_Click() {
-    if (G.gJobCopied)
-        NewJob(true);
+    if (G.gJobCopied) NewJob(true);
 }
 
 void frmLGrid::cmdCopy_Click() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    if (j < 1)
-        return;
+    if (j < 1) return;
     CopyJob(j);
     cmdPasteNew_->setToolTip(QStringLiteral(" (Copy of job \"") + G.Jobs[0].JobName + QStringLiteral("\") "));
     Buttons();
@@ -506,8 +478,7 @@ void frmLGrid::cmdCopy_Click() {
 
 void frmLGrid::cmdModify_Click() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    if (j < 1)
-        return;
+    if (j < 1) return;
     G.gCurJob = static_cast<std::int16_t>(j);
     G.gEditCancelled = false;
     std::vector<std::pair<QPushButton*, bool>> enabled;
@@ -520,22 +491,19 @@ void frmLGrid::cmdModify_Click() {
     tmrGrid_->start();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     SetStartTimes();
-    if (ok)
-        tableChanged_ = false;
+    if (ok) tableChanged_ = false;
     DisplayGrid();
     SelectJob(j);
     RowChange();
     FocusGrid();
-    for (const auto& [b, on] : enabled)
-        b->setEnabled(on);
+    for (const auto& [b, on] : enabled) b->setEnabled(on);
     Buttons();
     QApplication::restoreOverrideCursor();
 }
 
 void frmLGrid::cmdDelete_Click() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    if (j < 1)
-        return;
+    if (j < 1) return;
     G.gCurJob = static_cast<std::int16_t>(j);
     const QString name = G.Jobs[static_cast<size_t>(j)].JobName.trimmed();
     if (MsgBox(QStringLiteral("Delete job ") + name + QLatin1Char('?'), MsgButtons::YesNo, MsgIcon::Question) !=
@@ -543,10 +511,9 @@ void frmLGrid::cmdDelete_Click() {
         return;
     QString dependants;
     UpdateDependents(name, dependants);
-    if (!dependants.isEmpty() &&
-        MsgBox(QStringLiteral("The following jobs:  ") + dependants.mid(2) +
-                   QStringLiteral("  are dependent on this job.  Proceed with deletion?"),
-               MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
+    if (!dependants.isEmpty() && MsgBox(QStringLiteral("The following jobs:  ") + dependants.mid(2) +
+                                            QStringLiteral("  are dependent on this job.  Proceed with deletion?"),
+                                        MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
         return;
     if (JobCount() <= 1) {
         MsgBox(QStringLiteral("Cannot delete last row"));
@@ -568,8 +535,7 @@ void frmLGrid::cmdDelete_Click() {
 
 void frmLGrid::MoveTo(int Target) {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    if (j < 1)
-        return;
+    if (j < 1) return;
     int now = j;
     if (Target >= 1 && Target <= JobCount() && Target != j) {
         now = MoveJob(j, Target);
@@ -585,25 +551,21 @@ void frmLGrid::MoveTo(int Target) {
 }
 
 void frmLGrid::cmdTop_Click() {
-    if (!rows_.empty())
-        MoveTo(rows_.front());
+    if (!rows_.empty()) MoveTo(rows_.front());
 }
 
 void frmLGrid::cmdUp1_Click() {
     const int row = fxgSchedGrid_->Row();
-    if (row >= 2)
-        MoveTo(FindArrayRow(row - 1));
+    if (row >= 2) MoveTo(FindArrayRow(row - 1));
 }
 
 void frmLGrid::cmdDown1_Click() {
     const int row = fxgSchedGrid_->Row();
-    if (row >= 1 && row < fxgSchedGrid_->Rows() - 1)
-        MoveTo(FindArrayRow(row + 1));
+    if (row >= 1 && row < fxgSchedGrid_->Rows() - 1) MoveTo(FindArrayRow(row + 1));
 }
 
 void frmLGrid::cmdBottom_Click() {
-    if (!rows_.empty())
-        MoveTo(rows_.back());
+    if (!rows_.empty()) MoveTo(rows_.back());
 }
 
 void frmLGrid::cmdSkip_Click(Qt::KeyboardModifiers Shift) {
@@ -617,20 +579,17 @@ void frmLGrid::cmdSkip_Click(Qt::KeyboardModifiers Shift) {
     std::vector<int> jobs;
     if (skipMode_ == SkipMode::Toggle) {
         const int j = FindArrayRow(fxgSchedGrid_->Row());
-        if (j < 1)
-            return;
+        if (j < 1) return;
         jobs.push_back(j);
     } else {
-        if (rows_.empty())
-            return;
+        if (rows_.empty()) return;
         jobs = rows_;
-        if (MsgBox(QStringLiteral("Skip/Unskip %1 jobs?").arg(jobs.size()), MsgButtons::YesNo,
-                   MsgIcon::Question) != MsgAnswer::Yes)
+        if (MsgBox(QStringLiteral("Skip/Unskip %1 jobs?").arg(jobs.size()), MsgButtons::YesNo, MsgIcon::Question) !=
+            MsgAnswer::Yes)
             return;
     }
     SkipJobs(jobs, skipMode_);
-    if (SaveSchedule())
-        tableChanged_ = false;
+    if (SaveSchedule()) tableChanged_ = false;
     DisplayGrid();
     RowChange();
     FocusGrid();
@@ -638,8 +597,7 @@ void frmLGrid::cmdSkip_Click(Qt::KeyboardModifiers Shift) {
 
 void frmLGrid::cmdResched_Click() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    if (j < 1)
-        return;
+    if (j < 1) return;
     RescheduleOne(j);
     tableChanged_ = true;
     DisplayGrid();
@@ -649,13 +607,11 @@ void frmLGrid::cmdResched_Click() {
 
 void frmLGrid::cmdEditJob_Click(Qt::KeyboardModifiers Shift) {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    if (j < 1)
-        return;
+    if (j < 1) return;
     SetEditJobDesc(j);
     if (!(Shift & Qt::ShiftModifier) && !editBatch_.isEmpty()) {
         QString error;
-        if (!ShellOpen(editBatch_, &error))
-            MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
+        if (!ShellOpen(editBatch_, &error)) MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
         return;
     }
     tmrGrid_->stop();
@@ -694,19 +650,16 @@ bool frmLGrid::eventFilter(QObject* watched, QEvent* event) {
 
 void frmLGrid::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (!loading_)
-        SizeWindow();
+    if (!loading_) SizeWindow();
 }
 
 void frmLGrid::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        Buttons();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Buttons();
     QDialog::changeEvent(event);
 }
 
 void frmLGrid::Unload() {
-    if (unloaded_)
-        return;
+    if (unloaded_) return;
     unloaded_ = true;
     tmrGrid_->stop();
     SizeWindow();
@@ -714,8 +667,7 @@ void frmLGrid::Unload() {
     SaveSetting(gAppName, gRegSection, kGridHeightKey, QString::number(height() * kTwips));
     // Deletes, moves and one-job reschedules live only in memory until a
     // save: the table is saved here rather than lost at exit.
-    if (tableChanged_ && SaveSchedule())
-        tableChanged_ = false;
+    if (tableChanged_ && SaveSchedule()) tableChanged_ = false;
 }
 
 void frmLGrid::done(int r) {

@@ -42,8 +42,7 @@ frmResched::frmResched(std::function<void()> UnsubBuild, QWidget* parent)
     : QDialog(parent), unsubBuild_(std::move(UnsubBuild)) {
     setObjectName(QStringLiteral("frmResched"));
     setWindowTitle(QStringLiteral("Modify Schedule"));
-    if (parent)
-        setWindowIcon(parent->windowIcon());
+    if (parent) setWindowIcon(parent->windowIcon());
 
     lsbResched_ = new QListWidget(this);
     lsbResched_->setObjectName(QStringLiteral("lsbResched"));
@@ -70,8 +69,7 @@ frmResched::frmResched(std::function<void()> UnsubBuild, QWidget* parent)
     cmdOK_ = NamedButton(this, "cmdOK", QStringLiteral("&OK"));
     QPushButton* cmdCancel = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"));
     QPushButton* cmdHelp = NamedButton(this, "cmdHelp", QStringLiteral("&Help"));
-    for (QPushButton* b : {cmdClear, cmdOK_, cmdCancel, cmdHelp})
-        b->setAutoDefault(false);
+    for (QPushButton* b : {cmdClear, cmdOK_, cmdCancel, cmdHelp}) b->setAutoDefault(false);
 
     QMenuBar* bar = DialogMenuBar(this, cmdOK_, cmdCancel, cmdHelp, QStringLiteral("&OK"), "mnuHelpF1");
 
@@ -105,8 +103,7 @@ frmResched::frmResched(std::function<void()> UnsubBuild, QWidget* parent)
     connect(OptReschedule_, &QRadioButton::clicked, this, &frmResched::OptReschedule_Click);
     connect(chkInclDep_, &QCheckBox::clicked, this, &frmResched::chkInclDep_Click);
     connect(chkInclUnsch_, &QCheckBox::clicked, this, [this] {
-        if (OptReschedule_->isChecked())
-            OptReschedule_Click();
+        if (OptReschedule_->isChecked()) OptReschedule_Click();
     });
     connect(chkSorted_, &QCheckBox::clicked, this, &frmResched::chkSorted_Click);
     connect(cboGroup_, &QComboBox::currentIndexChanged, this, &frmResched::cboGroup_Click);
@@ -119,8 +116,7 @@ frmResched::frmResched(std::function<void()> UnsubBuild, QWidget* parent)
 
     // Loading: the group filter is kept when one of the jobs still has that
     // group; the list stays empty until an option is chosen.
-    if (!FillGroupCombo(cboGroup_))
-        G.gGroupFilter = gAllGroups;
+    if (!FillGroupCombo(cboGroup_)) G.gGroupFilter = gAllGroups;
     cboGroup_->setEnabled(false);
     cmdOK_->setEnabled(false);
     chkInclDep_->setEnabled(false);
@@ -181,8 +177,7 @@ std::vector<bool> frmResched::Selection() const {
 }
 
 void frmResched::lsbResched_Click() {
-    if (selecting_)
-        return;
+    if (selecting_) return;
     cmdOK_->setEnabled(!lsbResched_->selectedItems().isEmpty());
     SelectDeps();
 }
@@ -192,14 +187,11 @@ void frmResched::chkInclDep_Click() { SelectDeps(); }
 void frmResched::SelectDeps() {
     // A cascade box that is disabled (the reschedule list) takes no part,
     // whatever it shows.
-    if (!chkInclDep_->isEnabled() || !chkInclDep_->isChecked())
-        return;
+    if (!chkInclDep_->isEnabled() || !chkInclDep_->isChecked()) return;
     std::vector<bool> sel = Selection();
-    if (!::SelectDeps(listed_, sel))
-        return;
+    if (!::SelectDeps(listed_, sel)) return;
     selecting_ = true;
-    for (size_t row = 0; row < sel.size(); ++row)
-        lsbResched_->item(static_cast<int>(row))->setSelected(sel[row]);
+    for (size_t row = 0; row < sel.size(); ++row) lsbResched_->item(static_cast<int>(row))->setSelected(sel[row]);
     selecting_ = false;
     cmdOK_->setEnabled(true);
 }
@@ -207,8 +199,7 @@ void frmResched::SelectDeps() {
 void frmResched::chkSorted_Click() { ForceRebuild(); }
 
 void frmResched::cboGroup_Click() {
-    if (G.gFillingGroups)
-        return;
+    if (G.gFillingGroups) return;
     G.gGroupFilter = cboGroup_->currentText();
 }
 
@@ -253,14 +244,12 @@ void frmResched::closeEvent(QCloseEvent* event) {
 }
 
 void frmResched::Form_Unload() {
-    if (Result != 1 || applied_)
-        return;
+    if (Result != 1 || applied_) return;
     applied_ = true;
     std::vector<int> chosen;
     const std::vector<bool> sel = Selection();
     for (size_t row = 0; row < sel.size(); ++row)
-        if (sel[row])
-            chosen.push_back(listed_[row]);
+        if (sel[row]) chosen.push_back(listed_[row]);
     const ReschedMode mode = OptReschedule_->isChecked() ? ReschedMode::Reschedule : ReschedMode::Unschedule;
     ApplyResched(mode, chosen, unsubBuild_);
 }

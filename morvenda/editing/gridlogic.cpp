@@ -17,25 +17,42 @@
 namespace {
 
 enum Col {
-    cJobName, cGroup, cCommandLine, cJobDesc, cDosProgram, cSubmitOnly, cAutoResched, cCpuUsage, cDateVars,
-    cEarlyStart, cFrequency, cDependencies, cInterExt, cExclusive, cSkipOn, cDeferRO, cStatus, cStarted,
-    cCompleted, cEojTo, cTrigger, cAbEojTo, cCritical
+    cJobName,
+    cGroup,
+    cCommandLine,
+    cJobDesc,
+    cDosProgram,
+    cSubmitOnly,
+    cAutoResched,
+    cCpuUsage,
+    cDateVars,
+    cEarlyStart,
+    cFrequency,
+    cDependencies,
+    cInterExt,
+    cExclusive,
+    cSkipOn,
+    cDeferRO,
+    cStatus,
+    cStarted,
+    cCompleted,
+    cEojTo,
+    cTrigger,
+    cAbEojTo,
+    cCritical
 };
 
 QString Flag(bool b) { return b ? QStringLiteral("True") : QStringLiteral("False"); }
 
 QString Mail(const QString& to, const QString& cc) {
     QString text;
-    if (!to.trimmed().isEmpty())
-        text = QStringLiteral("To: ") + to.trimmed();
-    if (!cc.trimmed().isEmpty())
-        text += QStringLiteral(" Cc: ") + cc.trimmed();
+    if (!to.trimmed().isEmpty()) text = QStringLiteral("To: ") + to.trimmed();
+    if (!cc.trimmed().isEmpty()) text += QStringLiteral(" Cc: ") + cc.trimmed();
     return text;
 }
 
 QString Time(const JobRec& J, const DateVal& t) {
-    if (J.JobState == jsScheduled || J.JobState == jsNotScheduled)
-        return QStringLiteral("     ");
+    if (J.JobState == jsScheduled || J.JobState == jsNotScheduled) return QStringLiteral("     ");
     return FormatDate(t, QStringLiteral("hh:mm"));
 }
 
@@ -54,28 +71,40 @@ bool IsFlagColumn(int ColId) {
 
 QString GridCellText(const JobRec& J, int ColId) {
     switch (ColId) {
-        case cJobName: return J.JobName.trimmed();
-        case cGroup: return J.Group.trimmed();
-        case cCommandLine: return J.CommandLine.trimmed();
-        case cJobDesc: return J.JobDesc.trimmed();
-        case cDosProgram: return Flag(J.DosProgram);
-        case cSubmitOnly: return Flag(J.SubmitOnly);
+        case cJobName:
+            return J.JobName.trimmed();
+        case cGroup:
+            return J.Group.trimmed();
+        case cCommandLine:
+            return J.CommandLine.trimmed();
+        case cJobDesc:
+            return J.JobDesc.trimmed();
+        case cDosProgram:
+            return Flag(J.DosProgram);
+        case cSubmitOnly:
+            return Flag(J.SubmitOnly);
         case cAutoResched:
             switch (J.AutoResched) {
-                case 1: return QStringLiteral("Success");
-                case 2: return QStringLiteral("Unconditional");
-                case 3: return QStringLiteral("Failure");
-                default: return QString();
+                case 1:
+                    return QStringLiteral("Success");
+                case 2:
+                    return QStringLiteral("Unconditional");
+                case 3:
+                    return QStringLiteral("Failure");
+                default:
+                    return QString();
             }
-        case cCpuUsage: return J.CpuUsage == 0 ? QString() : QString::number(J.CpuUsage);
+        case cCpuUsage:
+            return J.CpuUsage == 0 ? QString() : QString::number(J.CpuUsage);
         case cDateVars: {
             QStringList names;
-            for (const QString& v : J.DateVars)
-                names << GetLineField(v, 1, QLatin1Char('"'), QLatin1Char(','));
+            for (const QString& v : J.DateVars) names << GetLineField(v, 1, QLatin1Char('"'), QLatin1Char(','));
             return names.join(QLatin1Char(','));
         }
-        case cEarlyStart: return FixedText(J.EarlyStartText, kEarlyStartWidth);
-        case cFrequency: return J.Frequency.trimmed();
+        case cEarlyStart:
+            return FixedText(J.EarlyStartText, kEarlyStartWidth);
+        case cFrequency:
+            return J.Frequency.trimmed();
         case cDependencies: {
             QStringList items;
             for (int u = 0; u < J.RunAfter.size(); ++u) {
@@ -95,13 +124,20 @@ QString GridCellText(const JobRec& J, int ColId) {
                 return QStringLiteral("File(") + J.WaitForFile.trimmed() + QLatin1Char(')');
             return QString();
         }
-        case cExclusive: return J.Exclusive.trimmed();
-        case cSkipOn: return J.SkipOn.trimmed();
-        case cDeferRO: return Flag(J.DeferRollover);
-        case cStatus: return J.StatusText;
-        case cStarted: return Time(J, J.Started);
-        case cCompleted: return Time(J, J.Completed);
-        case cEojTo: return Mail(J.EojTo, J.EojCc);
+        case cExclusive:
+            return J.Exclusive.trimmed();
+        case cSkipOn:
+            return J.SkipOn.trimmed();
+        case cDeferRO:
+            return Flag(J.DeferRollover);
+        case cStatus:
+            return J.StatusText;
+        case cStarted:
+            return Time(J, J.Started);
+        case cCompleted:
+            return Time(J, J.Completed);
+        case cEojTo:
+            return Mail(J.EojTo, J.EojCc);
         case cTrigger: {
             const QString t = J.TriggerFile.trimmed();
             // The marker's own stars are not part of what it means.
@@ -112,9 +148,12 @@ QString GridCellText(const JobRec& J, int ColId) {
             }
             return t;
         }
-        case cAbEojTo: return Mail(J.AbEojTo, J.AbEojCc);
-        case cCritical: return Flag(J.Critical);
-        default: return QString();
+        case cAbEojTo:
+            return Mail(J.AbEojTo, J.AbEojCc);
+        case cCritical:
+            return Flag(J.Critical);
+        default:
+            return QString();
     }
 }
 
@@ -125,8 +164,7 @@ std::vector<int> GridJobs(const QString& Filter) {
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& J = Job(j);
         J.Group = J.Group.trimmed();
-        if (all || J.Group == Filter)
-            shown.push_back(j);
+        if (all || J.Group == Filter) shown.push_back(j);
     }
     return shown;
 }
@@ -135,8 +173,7 @@ void ReportEmptyDependencies(const std::vector<int>& Jobs) {
     for (const int j : Jobs) {
         const JobRec& J = Job(j);
         for (const QString& dep : J.RunAfter) {
-            if (!dep.trimmed().isEmpty())
-                continue;
+            if (!dep.trimmed().isEmpty()) continue;
             const QString key = J.JobName.trimmed().toUpper();
             if (!ReportedEmpty().contains(key)) {
                 ReportedEmpty().insert(key);
@@ -148,8 +185,7 @@ void ReportEmptyDependencies(const std::vector<int>& Jobs) {
 }
 
 void CopyJob(int j) {
-    if (j < 1 || j > JobCount())
-        return;
+    if (j < 1 || j > JobCount()) return;
     G.Jobs[0] = Job(j);
     G.Jobs[0].JobName = G.Jobs[0].JobName.trimmed();
     G.gJobCopied = true;
@@ -171,15 +207,13 @@ int AddNewJob(bool Paste) {
 }
 
 void RemoveJob(int j) {
-    if (j < 1 || j > JobCount())
-        return;
+    if (j < 1 || j > JobCount()) return;
     G.Jobs.erase(G.Jobs.begin() + j);
     JobTableChanged();
 }
 
 int MoveJob(int From, int To) {
-    if (From < 1 || From > JobCount() || To < 1 || To > JobCount())
-        return From;
+    if (From < 1 || From > JobCount() || To < 1 || To > JobCount()) return From;
     // The copy buffer (element 0) is never touched.
     while (From > To) {
         std::swap(Job(From), Job(From - 1));
@@ -198,8 +232,7 @@ void SkipJobs(const std::vector<int>& Jobs, SkipMode Mode) {
     for (const int j : Jobs) {
         JobRec& J = Job(j);
         const QString skip = J.SkipOn.trimmed();
-        if (skip == gSkipKeyword)
-            continue;
+        if (skip == gSkipKeyword) continue;
         switch (Mode) {
             case SkipMode::Toggle:
                 J.SkipOn = skip.isEmpty() ? runDate : QString();
@@ -214,13 +247,10 @@ void SkipJobs(const std::vector<int>& Jobs, SkipMode Mode) {
     }
 }
 
-bool ReschedulesInState(int State) {
-    return State == jsCompleted || State == jsAborted || State == jsUnscheduled;
-}
+bool ReschedulesInState(int State) { return State == jsCompleted || State == jsAborted || State == jsUnscheduled; }
 
 void RescheduleOne(int j) {
-    if (j < 1 || j > JobCount())
-        return;
+    if (j < 1 || j > JobCount()) return;
     JobRec& J = Job(j);
     const bool runsToday = IsRunDay(J.Frequency, G.gRunDate);
     const bool skipped = IsSkipDay(j);
@@ -233,8 +263,7 @@ void RescheduleOne(int j) {
         J.ForceTrigger = false;
         J.Killed = false;
         J.EndForced = false;
-        if (flag == QLatin1Char('U') || !runsToday || skipped)
-            J.SchedFlag = QStringLiteral("S");
+        if (flag == QLatin1Char('U') || !runsToday || skipped) J.SchedFlag = QStringLiteral("S");
     } else if (J.JobState == jsRunning) {
         J.Started = SchedNow();
         J.Completed = J.Started;
@@ -243,20 +272,17 @@ void RescheduleOne(int j) {
         // As the reschedule dialog unschedules: a hand "U" where the job
         // would run today; its times stay, so the state read back after a
         // reload is the one shown now.
-        if (flag == QLatin1Char('S') || (runsToday && !skipped))
-            J.SchedFlag = QStringLiteral("U");
+        if (flag == QLatin1Char('S') || (runsToday && !skipped)) J.SchedFlag = QStringLiteral("U");
     }
     SetJobStatus(j);
 }
 
 QString JobBatchFile(const JobRec& J) {
     const QStringList argv = SplitCommandLine(J.CommandLine);
-    if (argv.isEmpty())
-        return QString();
+    if (argv.isEmpty()) return QString();
     const QString program = argv.front();
     for (const QLatin1String ext : {QLatin1String(".sh"), QLatin1String(".bat")}) {
-        if (program.size() > ext.size() && program.endsWith(ext, Qt::CaseInsensitive))
-            return program;
+        if (program.size() > ext.size() && program.endsWith(ext, Qt::CaseInsensitive)) return program;
     }
     return QString();
 }

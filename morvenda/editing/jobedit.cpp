@@ -11,8 +11,8 @@
 #include "common/textfile.h"
 #include "morvenda/core/datevars.h"
 #include "morvenda/core/dependency.h"
-#include "morvenda/core/jobdoc.h"
 #include "morvenda/core/frequency.h"
+#include "morvenda/core/jobdoc.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 

@@ -17,8 +17,7 @@ JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
 QString Padded(int j) { return FixedText(Job(j).JobName.trimmed(), kJobNameWidth); }
 
 bool Listed(ReschedMode Mode, bool InclUnsched, int State) {
-    if (Mode == ReschedMode::Unschedule)
-        return State == jsScheduled || State == jsRunning;
+    if (Mode == ReschedMode::Unschedule) return State == jsScheduled || State == jsRunning;
     return State == jsAborted || State == jsCompleted ||
            (InclUnsched && (State == jsUnscheduled || State == jsNotScheduled));
 }
@@ -48,12 +47,10 @@ bool SelectDeps(const std::vector<int>& Listed, std::vector<bool>& Selected) {
     while (added) {
         added = false;
         for (size_t i = 0; i < Listed.size(); ++i) {
-            if (!Selected[i])
-                continue;
+            if (!Selected[i]) continue;
             QString name = Job(Listed[i]).JobName.trimmed();
             for (size_t k = 0; k < Listed.size(); ++k) {
-                if (k == i || Selected[k])
-                    continue;
+                if (k == i || Selected[k]) continue;
                 if (CheckDependency(Listed[k], name, true) == gDepFound) {
                     Selected[k] = true;
                     added = any = true;
@@ -67,7 +64,8 @@ bool SelectDeps(const std::vector<int>& Listed, std::vector<bool>& Selected) {
 void ApplyResched(ReschedMode Mode, const std::vector<int>& Chosen, const std::function<void()>& UnsubBuild) {
     for (const int j : Chosen) {
         JobRec& J = Job(j);
-        QString line = Padded(j) + QStringLiteral(" (") + J.Frequency.trimmed() + QStringLiteral(")") + QLatin1Char('\t');
+        QString line =
+            Padded(j) + QStringLiteral(" (") + J.Frequency.trimmed() + QStringLiteral(")") + QLatin1Char('\t');
         if (Mode == ReschedMode::Reschedule) {
             J.Started = DateVal();
             J.Completed = DateVal();
@@ -75,18 +73,15 @@ void ApplyResched(ReschedMode Mode, const std::vector<int>& Chosen, const std::f
             // must not decide its state once this run has ended.
             J.Killed = false;
             J.EndForced = false;
-            if (Flag(J) == QLatin1Char('U') || !J.RunsToday || J.SkipToday)
-                J.SchedFlag = QStringLiteral("S");
+            if (Flag(J) == QLatin1Char('U') || !J.RunsToday || J.SkipToday) J.SchedFlag = QStringLiteral("S");
             SetJobStatus(j);
             line += J.StatusText;
             G.gSchedModified = true;
         } else {
-            if (Flag(J) == QLatin1Char('S') || (J.RunsToday && !J.SkipToday))
-                J.SchedFlag = QStringLiteral("U");
+            if (Flag(J) == QLatin1Char('S') || (J.RunsToday && !J.SkipToday)) J.SchedFlag = QStringLiteral("U");
             SetJobStatus(j);
             line += J.StatusText;
-            if (UnsubBuild)
-                UnsubBuild();
+            if (UnsubBuild) UnsubBuild();
         }
         WriteLog(G.gLogFile, line);
         AddLogListLine(line);

@@ -50,8 +50,7 @@ qint64 RealNowOfRun() { return G.gDummyRun ? 0 : NowReal(); }
 
 std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
     std::array<QString, 5> out;
-    for (size_t i = 0; i < items.size(); ++i)
-        out[i] = items[i].trimmed();
+    for (size_t i = 0; i < items.size(); ++i) out[i] = items[i].trimmed();
     return out;
 }
 
@@ -70,30 +69,26 @@ public:
 
     RunningTotals() {
         for (int j = 1; j <= JobCount(); ++j)
-            if (Job(j).JobState == jsRunning)
-                add(Job(j));
+            if (Job(j).JobState == jsRunning) add(Job(j));
     }
 
     // A job of the loop started: it now runs.
     void add(const JobRec& job) {
         ++count_;
         cpu_ += job.CpuUsage;
-        if (job.DosProgram)
-            ++dos_;
+        if (job.DosProgram) ++dos_;
         // A keyword without blanks occurs in " " + list + " " exactly when it
         // occurs within one of the list's blank-separated words.
         const QStringList words = job.Exclusive.toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
         for (const QString& w : words) {
-            if (words_.contains(w))
-                continue;
+            if (words_.contains(w)) continue;
             words_.insert(w);
             if (w.size() > kMaxPieceWord) {
                 longWords_ << w;
                 continue;
             }
             for (qsizetype from = 0; from < w.size(); ++from)
-                for (qsizetype len = 1; from + len <= w.size(); ++len)
-                    pieces_.insert(w.mid(from, len));
+                for (qsizetype len = 1; from + len <= w.size(); ++len) pieces_.insert(w.mid(from, len));
         }
     }
 
@@ -103,13 +98,10 @@ public:
     // True when Keyword occurs in a blank + the upper-cased exclusivity list
     // + a blank of some running job (an empty keyword: when any job runs).
     bool clashes(const QString& Keyword) const {
-        if (count_ == 0)
-            return false;
-        if (Keyword.isEmpty() || pieces_.contains(Keyword))
-            return true;
+        if (count_ == 0) return false;
+        if (Keyword.isEmpty() || pieces_.contains(Keyword)) return true;
         for (const QString& w : longWords_)
-            if (w.contains(Keyword))
-                return true;
+            if (w.contains(Keyword)) return true;
         return false;
     }
 
@@ -123,8 +115,7 @@ private:
 };
 
 QString SpanHms(qint64 seconds) {
-    if (seconds < 0)
-        seconds = 0;
+    if (seconds < 0) seconds = 0;
     // Runs of a day or more show their total hours.
     return QStringLiteral("%1:%2:%3")
         .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
@@ -140,10 +131,8 @@ Execution::~Execution() = default;
 // first test), or, outside the loop, totals taken for this one test.
 template <typename F>
 bool Execution::WithTotals(F Test) const {
-    if (!inLoop_)
-        return Test(RunningTotals());
-    if (!loopTotals_)
-        loopTotals_ = std::make_unique<RunningTotals>();
+    if (!inLoop_) return Test(RunningTotals());
+    if (!loopTotals_) loopTotals_ = std::make_unique<RunningTotals>();
     return Test(*loopTotals_);
 }
 
@@ -179,11 +168,9 @@ void Execution::cmdKick_Click() {
             DoNextDay();
             return;
         }
-        if (G.gSchedComplete)
-            return;
+        if (G.gSchedComplete) return;
     }
-    if (KickBusy)
-        return;
+    if (KickBusy) return;
     KickBusy = true;
     view_.HighLightButton(ExecButton::Kick, true);
 
@@ -194,8 +181,7 @@ void Execution::cmdKick_Click() {
     CompletionLoop(changed);
 
     if (G.gSchedComplete) {
-        if (changed)
-            SaveSchedule();
+        if (changed) SaveSchedule();
         KickBusy = false;
         IniPut(gAppName, QStringLiteral("LastCompleted"), FormatDate(G.gRunDate, G.gDateFmt), G.gIniFile);
         const DateVal now = SchedNow();
@@ -204,8 +190,7 @@ void Execution::cmdKick_Click() {
             QStringLiteral(".  Time to automatic next day rollover: ") + SpanHms(FirstReal(rollover) - NowReal()));
         view_.ScheduleCompleted(G.gSuspended);
         view_.HighLightButton(ExecButton::Kick, false);
-        if (G.gSuspended)
-            view_.HighLightButton(ExecButton::Suspend, true);
+        if (G.gSuspended) view_.HighLightButton(ExecButton::Suspend, true);
         return;
     }
 
@@ -218,8 +203,7 @@ void Execution::cmdKick_Click() {
     view_.HighLightButton(ExecButton::Kick, false);
     UnsubBuild();
     SetKickTimer();
-    if (changed)
-        SaveSchedule();
+    if (changed) SaveSchedule();
     KickBusy = false;
 }
 
@@ -259,8 +243,7 @@ void Execution::CompletionLoop(bool& changed) {
             } else {
                 // A job whose windows were closed for an error text failed,
                 // even when its error box had gone by this pass.
-                if (job.Killed)
-                    job.WinFailed = 1;
+                if (job.Killed) job.WinFailed = 1;
                 // A process that ended with a failing status failed, whatever
                 // its windows showed.
                 if (!job.WinFailed && !job.CommandLine.trimmed().isEmpty() && !job.SubmitOnly) {
@@ -278,8 +261,7 @@ void Execution::CompletionLoop(bool& changed) {
                 EndJob(j, changed);
             }
         }
-        if (job.JobState == jsScheduled || job.JobState == jsRunning)
-            G.gSchedComplete = false;
+        if (job.JobState == jsScheduled || job.JobState == jsRunning) G.gSchedComplete = false;
     }
 }
 
@@ -332,8 +314,7 @@ void Execution::EndJob(int j, bool& changed) {
         ForgetJobEnding(job.ProcInfo);
     else
         Log(error);
-    if (!failed)
-        DeleteEvent(j);
+    if (!failed) DeleteEvent(j);
     RunEndEffects(j, r, 0);
 }
 
@@ -360,8 +341,7 @@ void Execution::Resubmit(int j) {
 void RunSubmitEffects(int j) {
     JobRec& job = Job(j);
     Track(Name(j), QStringLiteral("Started"));
-    if (job.DelWaitFile)
-        DeleteTrigger(j);
+    if (job.DelWaitFile) DeleteTrigger(j);
     Log(PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
         QStringLiteral("Submitted at ") + Hms(job.Started));
     JournalSubmitted(j);
@@ -377,8 +357,7 @@ void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
     }
     if (failed && due(EndStep::FailedLine)) {
         QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
-        if (!r.ErrorText.isEmpty())
-            line += QLatin1Char('(') + r.ErrorText + QLatin1Char(')');
+        if (!r.ErrorText.isEmpty()) line += QLatin1Char('(') + r.ErrorText + QLatin1Char(')');
         Log(line);
         JournalStep(j, EndStep::FailedLine);
     }
@@ -415,12 +394,9 @@ void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
 
 void RecoverRun() {
     const PendingWork pending = ReplayRunJournal();
-    for (int j = 1; j <= JobCount(); ++j)
-        SetJobStatus(j);
-    for (int j : pending.Submissions)
-        RunSubmitEffects(j);
-    for (const PendingEnding& p : pending.Endings)
-        RunEndEffects(p.Job, p.Record, p.StepsDone);
+    for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
+    for (int j : pending.Submissions) RunSubmitEffects(j);
+    for (const PendingEnding& p : pending.Endings) RunEndEffects(p.Job, p.Record, p.StepsDone);
     TidyJobEnds();
     // Trigger and tracker folders may be shared with schedulers still
     // running: only files left for a while are a crash's leftovers.
@@ -432,8 +408,7 @@ void RecoverRun() {
         QDir messages(G.gEmailPath);
         const QDateTime limit = QDateTime::currentDateTimeUtc().addSecs(-kLeftoverSecs);
         for (const QFileInfo& f : messages.entryInfoList({QStringLiteral("*.$$$")}, QDir::Files | QDir::Hidden))
-            if (!f.isSymLink() && f.lastModified().toUTC() <= limit)
-                messages.remove(f.fileName());
+            if (!f.isSymLink() && f.lastModified().toUTC() <= limit) messages.remove(f.fileName());
     }
 }
 
@@ -469,8 +444,7 @@ void Execution::SubmissionLoop(bool& changed) {
             }
             if (ok && G.gDOSSerial && job.DosProgram) {
                 ok = CheckDOSSerial(j);
-                if (!ok)
-                    job.StatusText = QStringLiteral("Wait DOS");
+                if (!ok) job.StatusText = QStringLiteral("Wait DOS");
             }
             if (ok && !job.RunAfter.isEmpty()) {
                 QString unmet;
@@ -498,16 +472,13 @@ void Execution::SubmissionLoop(bool& changed) {
             }
             if (ok && !job.Exclusive.trimmed().isEmpty()) {
                 ok = CheckExclusive(j);
-                if (!ok)
-                    job.StatusText = QStringLiteral("Wait Excl (") + job.Exclusive.trimmed() + QLatin1Char(')');
+                if (!ok) job.StatusText = QStringLiteral("Wait Excl (") + job.Exclusive.trimmed() + QLatin1Char(')');
             }
             if (ok) {
                 ok = CPUAvailable(j);
-                if (!ok)
-                    job.StatusText = QStringLiteral("Wait CPU");
+                if (!ok) job.StatusText = QStringLiteral("Wait CPU");
             }
-            if (job.SchedFlag.left(1).toUpper() == QLatin1String("S"))
-                ok = true;
+            if (job.SchedFlag.left(1).toUpper() == QLatin1String("S")) ok = true;
 
             const QString wait = job.WaitForFile.trimmed();
             if (ok && !wait.isEmpty()) {
@@ -519,8 +490,7 @@ void Execution::SubmissionLoop(bool& changed) {
                         Log(Name(j) + kTab + QStringLiteral("Forced file trigger at ") + TimeNow());
                     else if (autoTrigger)
                         Log(PaddedName(j) + kTab + QStringLiteral("Auto file trigger at ") + TimeNow());
-                    if (job.EventIndex != -1)
-                        DeleteEvent(j);
+                    if (job.EventIndex != -1) DeleteEvent(j);
                 } else {
                     const bool trigger = job.WaitForFile.startsWith(QLatin1String(".."));
                     const QString other = job.WaitForFile.mid(2).trimmed();
@@ -533,14 +503,11 @@ void Execution::SubmissionLoop(bool& changed) {
             }
             if (ok && Submit(j)) {
                 changed = true;
-                if (loopTotals_ && job.JobState == jsRunning)
-                    loopTotals_->add(job);
+                if (loopTotals_ && job.JobState == jsRunning) loopTotals_->add(job);
             }
-            if (job.JobState != jsScheduled)
-                JobStateChangedInPass(j);
+            if (job.JobState != jsScheduled) JobStateChangedInPass(j);
         }
-        if (job.JobState == jsRunning)
-            G.gNoJobRunning = false;
+        if (job.JobState == jsRunning) G.gNoJobRunning = false;
     }
 }
 
@@ -559,8 +526,7 @@ bool Execution::Submit(int j) {
         error = subst.error;
     } else if (!job.CommandLine.trimmed().isEmpty()) {
         QString command = job.DosProgram ? CommandProcessorLine(subst.text) : subst.text;
-        if (G.gDummyRun)
-            command = DummyCmdLine(j, command);
+        if (G.gDummyRun) command = DummyCmdLine(j, command);
         started = held = PrepareJob(command, job.ProcInfo, process, &error);
     }
     if (started) {
@@ -574,8 +540,7 @@ bool Execution::Submit(int j) {
         job.Completed = DateVal();
         job.CompletedReal = 0;
         if (!JournalSubmission(j, prevStarted, prevCompleted, &error)) {
-            if (held)
-                AbandonJob(process);
+            if (held) AbandonJob(process);
             started = false;
         } else if (held && !ReleaseJob(process, &error)) {
             job.Started = prevStarted;
@@ -592,8 +557,7 @@ bool Execution::Submit(int j) {
     }
     if (started) {
         job.GraceUntil = DateVal();
-        if (JobWindowGone(job.ProcInfo))
-            job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
+        if (JobWindowGone(job.ProcInfo)) job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
         job.JobState = jsRunning;
         // A rerun is never reported with its previous run's failure.
         job.Killed = false;
@@ -602,16 +566,14 @@ bool Execution::Submit(int j) {
         job.JobWindow = 0;
         job.StatusText = QStringLiteral("Running");
         RunSubmitEffects(j);
-        if (job.SubmitOnly)
-            QuickKick = 1;
+        if (job.SubmitOnly) QuickKick = 1;
         return true;
     }
     job.StatusText = QStringLiteral("Submit Failed");
     job.JobState = jsSubmitFailed;
     QString line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
                    QStringLiteral("Submission failed at ") + TimeNow();
-    if (!error.isEmpty())
-        line += QStringLiteral(": ") + ControlsToBlanks(error);
+    if (!error.isEmpty()) line += QStringLiteral(": ") + ControlsToBlanks(error);
     SetFailed(G.gShowFailedWarn);
     QuickKick = 1;
     Log(line);
@@ -632,15 +594,13 @@ bool Execution::CheckExclusive(int JobIndex) const {
     const QStringList keywords = Job(JobIndex).Exclusive.trimmed().toUpper().split(QLatin1Char(' '));
     return WithTotals([&](const RunningTotals& t) {
         for (const QString& k : keywords)
-            if (t.clashes(k))
-                return false;
+            if (t.clashes(k)) return false;
         return true;
     });
 }
 
 bool Execution::CPUAvailable(int JobIndex) const {
-    if (IgnoreCpuLimit)
-        return true;
+    if (IgnoreCpuLimit) return true;
     const qint64 own = Job(JobIndex).CpuUsage;
     return WithTotals([&](const RunningTotals& t) { return own + t.cpu() <= G.gCPULimit; });
 }
@@ -663,20 +623,17 @@ QString Execution::DummyCmdLine(int JobIndex, const QString& Command) const {
 void Execution::InitSchedule() {
     G.gSchedComplete = false;
     WriteLog(G.gLogFile, QStringLiteral("Starting"));
-    gTimerSecs = static_cast<int>(std::clamp<qint64>(RoundedVal(IniGet(gAppName, QStringLiteral("TimerSecs"), G.gIniFile)),
-                                                      0, 24 * 3600));
+    gTimerSecs = static_cast<int>(
+        std::clamp<qint64>(RoundedVal(IniGet(gAppName, QStringLiteral("TimerSecs"), G.gIniFile)), 0, 24 * 3600));
     // A missing, zero or unreadable interval must never stop the passes.
-    if (gTimerSecs < 1)
-        gTimerSecs = kDefaultTimerSecs;
+    if (gTimerSecs < 1) gTimerSecs = kDefaultTimerSecs;
     const QString keywords = DayKeywords(G.gRunDate);
     QStringList codes;
-    for (int f = 1; f <= 6; ++f)
-        codes << GetLineField(keywords, f, QLatin1Char('"'), QLatin1Char(','));
+    for (int f = 1; f <= 6; ++f) codes << GetLineField(keywords, f, QLatin1Char('"'), QLatin1Char(','));
     SetStartTimes();
     QStringList shown;
     for (int idx : {1, 0, 3, 2, 5, 4})
-        if (!codes[idx].isEmpty())
-            shown << codes[idx];
+        if (!codes[idx].isEmpty()) shown << codes[idx];
     const QString relDays = FormatDate(G.gRunDate, QStringLiteral("dddd")) + QStringLiteral(", ") +
                             FormatDate(G.gRunDate, G.gDateFmt) + QStringLiteral("\n (") +
                             shown.join(QStringLiteral(", ")) + QLatin1Char(')');
@@ -690,13 +647,11 @@ void Execution::InitSchedule() {
 void Execution::SchedRun() {
     G.gNoJobRunning = true;
     SetKickTimer();
-    if (ShowEventsOption)
-        view_.PressShowEvents();
+    if (ShowEventsOption) view_.PressShowEvents();
     SetFailed(false);
     Log(QStringLiteral("Schedule for ") + FormatDate(G.gRunDate, QStringLiteral("dddd ") + G.gDateFmt) +
         QStringLiteral(" ----------------------------------------"));
-    for (int j = 1; j <= JobCount(); ++j)
-        SetJobStatus(j);
+    for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
     SchedRunList(jsNotScheduled, QString(), QStringLiteral("not scheduled"), QString());
     const int completed = SchedRunList(jsCompleted, QString(), QStringLiteral("previously completed"), QString());
     SchedRunList(jsUnscheduled, QString(), QStringLiteral("previously unscheduled"), QString());
@@ -706,15 +661,12 @@ void Execution::SchedRun() {
                                           QStringLiteral("previous submission failed"), QString());
     const int failed = SchedRunList(jsAborted, QString(), QStringLiteral("previous execution failed"), QString());
     SetFailed(submitFailed + failed > 0 && G.gShowFailedWarn);
-    const int scheduled = SchedRunList(jsScheduled, QString(), QStringLiteral("scheduled"), QStringLiteral("Scheduled"));
-    if (completed > 0)
-        Log(QString::number(completed) + QStringLiteral(" Job(s) previously completed."));
-    if (submitted > 0)
-        Log(QString::number(submitted) + QStringLiteral(" Job(s) previously submitted."));
-    if (submitFailed > 0)
-        Log(QString::number(submitFailed) + QStringLiteral(" Job(s) previous submission failed."));
-    if (failed > 0)
-        Log(QString::number(failed) + QStringLiteral(" Job(s) previously failed."));
+    const int scheduled =
+        SchedRunList(jsScheduled, QString(), QStringLiteral("scheduled"), QStringLiteral("Scheduled"));
+    if (completed > 0) Log(QString::number(completed) + QStringLiteral(" Job(s) previously completed."));
+    if (submitted > 0) Log(QString::number(submitted) + QStringLiteral(" Job(s) previously submitted."));
+    if (submitFailed > 0) Log(QString::number(submitFailed) + QStringLiteral(" Job(s) previous submission failed."));
+    if (failed > 0) Log(QString::number(failed) + QStringLiteral(" Job(s) previously failed."));
     Log(QString::number(scheduled) + QStringLiteral(" Job(s) scheduled."));
     AddLogListLine(QString());
 }
@@ -723,19 +675,15 @@ int Execution::SchedRunList(int State, const QString& EventText, const QString& 
                             const QString& TrackStatus) {
     int count = 0;
     for (int j = 1; j <= JobCount(); ++j) {
-        if (Job(j).JobState != State)
-            continue;
-        const QString line = PaddedName(j) + QStringLiteral(" (") + Job(j).Frequency.trimmed() + QLatin1Char(')') +
-                             kTab + Description;
-        if (!EventText.isEmpty())
-            InsertEvent(j, EventText);
+        if (Job(j).JobState != State) continue;
+        const QString line =
+            PaddedName(j) + QStringLiteral(" (") + Job(j).Frequency.trimmed() + QLatin1Char(')') + kTab + Description;
+        if (!EventText.isEmpty()) InsertEvent(j, EventText);
         Log(line);
-        if (!TrackStatus.isEmpty())
-            Track(Name(j), TrackStatus);
+        if (!TrackStatus.isEmpty()) Track(Name(j), TrackStatus);
         ++count;
     }
-    if (count > 0)
-        AddLogListLine(QString());
+    if (count > 0) AddLogListLine(QString());
     return count;
 }
 
@@ -806,8 +754,7 @@ void Execution::DeleteEvent(int JobIndex) {
             break;
         }
     }
-    if (Events.empty())
-        G.gEventCounter = -1;
+    if (Events.empty()) G.gEventCounter = -1;
     view_.EventsChanged();
 }
 
@@ -820,8 +767,7 @@ void Execution::UnsubBuild() {
     unsubLines_.resize(G.Jobs.size());
     for (int j = 1; j <= JobCount(); ++j) {
         const JobRec& job = Job(j);
-        if (job.JobState != jsScheduled)
-            continue;
+        if (job.JobState != jsScheduled) continue;
         CachedLine& c = unsubLines_[static_cast<size_t>(j)];
         if (!SameData(c.name, job.JobName)) {
             c.name = job.JobName;
@@ -849,18 +795,17 @@ void Execution::UnsubBuild() {
 
 void Execution::TriggerSelectedEvent() {
     // Without a selected entry there is nothing to trigger.
-    if (EventsSelected < 0 || EventsSelected >= static_cast<int>(Events.size()))
-        return;
+    if (EventsSelected < 0 || EventsSelected >= static_cast<int>(Events.size())) return;
     const QString text = Events[static_cast<size_t>(EventsSelected)].text;
     if (!G.gTrigWarned) {
         G.gTrigWarned = true;
-        const MsgAnswer a = MsgBox(QStringLiteral("Forced triggering will have no effect on the real event.  It will only "
-                                                  "cause the schedule to behave as if the event had occurred.\n\n"
-                                                  "Proceed to trigger the event(") +
-                                       text + QStringLiteral(")?"),
-                                   MsgButtons::YesNo, MsgIcon::Question);
-        if (a == MsgAnswer::No)
-            return;
+        const MsgAnswer a =
+            MsgBox(QStringLiteral("Forced triggering will have no effect on the real event.  It will only "
+                                  "cause the schedule to behave as if the event had occurred.\n\n"
+                                  "Proceed to trigger the event(") +
+                       text + QStringLiteral(")?"),
+                   MsgButtons::YesNo, MsgIcon::Question);
+        if (a == MsgAnswer::No) return;
     }
     const int j = FindJob(text.left(8));
     if (j > 0 && text.startsWith(Name(j))) {
@@ -876,18 +821,15 @@ void Execution::TriggerSelectedEvent() {
 }
 
 QString Execution::puStatus_Click() {
-    if (UnsubSelected < 0 || UnsubSelected >= static_cast<int>(Unsub.size()))
-        return QString();
+    if (UnsubSelected < 0 || UnsubSelected >= static_cast<int>(Unsub.size())) return QString();
     const int j = Unsub[static_cast<size_t>(UnsubSelected)].data;
-    if (j < 1 || j > JobCount())
-        return QString();
+    if (j < 1 || j > JobCount()) return QString();
     const JobRec& job = Job(j);
     QString reasons;
     if (FirstReal(NextDayIfEarlier(job.EarlyStart)) > NowReal())
-        reasons += QStringLiteral(",Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
-                   QLatin1Char(')');
-    if (G.gDOSSerial && job.DosProgram && !CheckDOSSerial(j))
-        reasons += QStringLiteral(",Wait DOS");
+        reasons +=
+            QStringLiteral(",Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) + QLatin1Char(')');
+    if (G.gDOSSerial && job.DosProgram && !CheckDOSSerial(j)) reasons += QStringLiteral(",Wait DOS");
     if (!job.RunAfter.isEmpty()) {
         QString unmet;
         if (CheckDependency(j, unmet, false) != gDepMet)
@@ -895,19 +837,16 @@ QString Execution::puStatus_Click() {
     }
     if (!job.Exclusive.trimmed().isEmpty() && !CheckExclusive(j))
         reasons += QStringLiteral(",Wait Excl (") + job.Exclusive.trimmed() + QLatin1Char(')');
-    if (!CPUAvailable(j))
-        reasons += QStringLiteral(",Wait CPU");
+    if (!CPUAvailable(j)) reasons += QStringLiteral(",Wait CPU");
     const QString text = reasons.mid(1);
     MsgBox(QStringLiteral("Job ") + PaddedName(j) + QStringLiteral(" status: ") + text);
     return text;
 }
 
 void Execution::puForceSub_click() {
-    if (UnsubSelected < 0 || UnsubSelected >= static_cast<int>(Unsub.size()))
-        return;
+    if (UnsubSelected < 0 || UnsubSelected >= static_cast<int>(Unsub.size())) return;
     const int j = Unsub[static_cast<size_t>(UnsubSelected)].data;
-    if (j < 1 || j > JobCount())
-        return;
+    if (j < 1 || j > JobCount()) return;
     JobRec& job = Job(j);
     if (job.SchedFlag.left(1).toUpper() == QLatin1String("S")) {
         MsgBox(QStringLiteral("Job ") + Name(j) +

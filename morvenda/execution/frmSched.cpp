@@ -10,8 +10,8 @@
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frmHelpers.h"
-#include "morvenda/core/jobdoc.h"
 #include "morvenda/core/frmLogVw.h"
+#include "morvenda/core/jobdoc.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
@@ -79,7 +79,7 @@ public:
         layout.setTabStopDistance(tabStop(opt.fontMetrics));
         const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
                                            : (opt.state & QStyle::State_Active) ? QPalette::Active
-                                                                                 : QPalette::Inactive;
+                                                                                : QPalette::Inactive;
         const QPalette::ColorRole role =
             (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text;
         painter->save();
@@ -92,10 +92,10 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         const QString text = index.data(Qt::DisplayRole).toString();
-        const int width = option.fontMetrics
-                              .size(Qt::TextSingleLine | Qt::TextExpandTabs, text,
-                                    static_cast<int>(tabStop(option.fontMetrics)))
-                              .width();
+        const int width =
+            option.fontMetrics
+                .size(Qt::TextSingleLine | Qt::TextExpandTabs, text, static_cast<int>(tabStop(option.fontMetrics)))
+                .width();
         size.setWidth(width + 8);
         return size;
     }
@@ -350,14 +350,12 @@ frmSched::~frmSched() {
     for (QObject* sender : {static_cast<QObject*>(lsbEvents_), static_cast<QObject*>(lsbUnsub_),
                             static_cast<QObject*>(progList_), static_cast<QObject*>(tmrKick_)})
         sender->disconnect(this);
-    if (G.ProgList == progList_)
-        G.ProgList = nullptr;
+    if (G.ProgList == progList_) G.ProgList = nullptr;
 }
 
 int frmSched::exec() {
     const int result = QDialog::exec();
-    if (fatal_)
-        throw *fatal_;
+    if (fatal_) throw *fatal_;
     return result;
 }
 
@@ -366,14 +364,12 @@ int frmSched::exec() {
 // progress is carried out once the pass has ended.
 template <typename F>
 void frmSched::Run(F Logic) {
-    if (fatal_)
-        return;
+    if (fatal_) return;
     ++runDepth_;
     try {
         Logic();
     } catch (const FatalStop& stop) {
-        if (!fatal_)
-            fatal_ = stop;
+        if (!fatal_) fatal_ = stop;
     }
     --runDepth_;
     RefreshLists();
@@ -396,16 +392,14 @@ void frmSched::Held(F Modal) {
     const bool wasActive = tmrKick_->isActive();
     tmrKick_->stop();
     Modal();
-    if (wasActive && !tmrKick_->isActive() && !closed_ && tmrKick_->interval() > 0)
-        tmrKick_->start();
+    if (wasActive && !tmrKick_->isActive() && !closed_ && tmrKick_->interval() > 0) tmrKick_->start();
 }
 
 // ---------------------------------------------------------------- load
 
 void frmSched::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (loadQueued_)
-        return;
+    if (loadQueued_) return;
     loadQueued_ = true;
     setWindowTitle(G.gProgTitle);
     lblTitle_->setText(G.gProgTitle);
@@ -415,11 +409,9 @@ void frmSched::showEvent(QShowEvent* event) {
 }
 
 void frmSched::Form_Load() {
-    if (loaded_)
-        return;
+    if (loaded_) return;
     loaded_ = true;
-    if (parentWidget())
-        setWindowIcon(parentWidget()->windowIcon());
+    if (parentWidget()) setWindowIcon(parentWidget()->windowIcon());
     ShownHeight = kHeightListsHidden;
     loadWidth_ = width();
     ApplyHeight();
@@ -437,13 +429,11 @@ void frmSched::Form_Load() {
 }
 
 void frmSched::ApplyHeight() {
-    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
-        return;
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
     // The stored heights are those of the whole window, its frame included.
     const int frame = frameGeometry().height() - geometry().height();
     const QSize wanted(loadWidth_ > 0 ? loadWidth_ : width(), std::max(1, ShownHeight / kTwipsPerPixel - frame));
-    if (size() == wanted)
-        return;
+    if (size() == wanted) return;
     sizing_ = true;
     resize(wanted);
     sizing_ = false;
@@ -451,8 +441,7 @@ void frmSched::ApplyHeight() {
 
 void frmSched::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (loaded_ && !sizing_)
-        ApplyHeight();
+    if (loaded_ && !sizing_) ApplyHeight();
 }
 
 // ---------------------------------------------------------------- what the run shows
@@ -469,15 +458,13 @@ void frmSched::SetFailedVisible(bool visible) { lblFailed_->setVisible(visible);
 void frmSched::ScheduleCompleted(bool suspended) {
     SetButton(CmdKickInt_, mnuKickInterval_, false);
     SetButton(cmdNextDay_, mnuScheduleNext_, true);
-    if (!suspended)
-        SetButton(cmdSuspend_, mnuScheduleSuspend_, false);
+    if (!suspended) SetButton(cmdSuspend_, mnuScheduleSuspend_, false);
 }
 
 void frmSched::SetTimer(int intervalMs) {
     tmrKick_->stop();
     tmrKick_->setInterval(intervalMs);
-    if (intervalMs > 0 && !closed_)
-        tmrKick_->start();
+    if (intervalMs > 0 && !closed_) tmrKick_->start();
 }
 
 void frmSched::SetKickLabel(const QString& text) { lblKick_->setText(text); }
@@ -501,8 +488,7 @@ void frmSched::UnsubChanged() { MarkChanged(unsubDirty_); }
 
 void frmSched::MarkChanged(bool& flag) {
     flag = true;
-    if (refreshQueued_)
-        return;
+    if (refreshQueued_) return;
     refreshQueued_ = true;
     QTimer::singleShot(0, this, [this] {
         refreshQueued_ = false;
@@ -530,8 +516,7 @@ void frmSched::RefreshLists() {
 void frmSched::PressShowEvents() {
     // The start-up option shows the lists; at a later run date they stay as
     // the operator left them.
-    if (cmdShowEvents_->text().startsWith(QLatin1Char('S')))
-        cmdShowEvents_->click();
+    if (cmdShowEvents_->text().startsWith(QLatin1Char('S'))) cmdShowEvents_->click();
 }
 
 void frmSched::SetButton(QPushButton* button, QAction* item, bool enabled) {
@@ -551,14 +536,12 @@ void frmSched::FillList(QListWidget* list, const std::vector<ListEntry>& entries
     const int oldCount = list->count();
     const int newCount = static_cast<int>(entries.size());
     int head = 0;
-    while (head < oldCount && head < newCount && same(head, static_cast<size_t>(head)))
-        ++head;
+    while (head < oldCount && head < newCount && same(head, static_cast<size_t>(head))) ++head;
     int tail = 0;
     while (tail < oldCount - head && tail < newCount - head &&
            same(oldCount - 1 - tail, static_cast<size_t>(newCount - 1 - tail)))
         ++tail;
-    for (int row = oldCount - tail - 1; row >= head; --row)
-        delete list->takeItem(row);
+    for (int row = oldCount - tail - 1; row >= head; --row) delete list->takeItem(row);
     for (int row = head; row < newCount - tail; ++row) {
         const ListEntry& e = entries[static_cast<size_t>(row)];
         auto* item = new QListWidgetItem(e.text);
@@ -584,8 +567,7 @@ void frmSched::CmdKickInt_Click() {
 
 void frmSched::tmrKick_Timer() {
     // A tick while a pass lets window events run waits for the next one.
-    if (!run_.KickBusy)
-        cmdKick_->click();
+    if (!run_.KickBusy) cmdKick_->click();
 }
 
 void frmSched::cmdSuspend_Click() {
@@ -643,8 +625,7 @@ void frmSched::cmdModSched_Click() {
         SetButton(CmdKickInt_, mnuKickInterval_, true);
         cmdKick_->click();
     }
-    if (!G.gSuspended)
-        SetButton(cmdSuspend_, mnuScheduleSuspend_, true);
+    if (!G.gSuspended) SetButton(cmdSuspend_, mnuScheduleSuspend_, true);
 }
 
 void frmSched::mnuViewLog_Click() {
@@ -657,8 +638,7 @@ void frmSched::mnuViewLog_Click() {
 // ---------------------------------------------------------------- closing
 
 bool frmSched::Form_QueryUnload() {
-    if (G.gSchedComplete)
-        return true;
+    if (G.gSchedComplete) return true;
     bool ok = false;
     Held([&ok] {
         ok = MsgBox(QStringLiteral("The Schedule is not yet complete.  It will be resumed from the point of "
@@ -712,8 +692,7 @@ void frmSched::lstProgList_Click(const QModelIndex& index) {
 void frmSched::lstProgList_DblClick() {
     const QString line = lstProgList_->currentIndex().data(Qt::DisplayRole).toString();
     const QString name = LeftOf(line, QStringLiteral("(")).trimmed();
-    if (name.isEmpty() || FindJob(name) < 1)
-        return;
+    if (name.isEmpty() || FindJob(name) < 1) return;
     Held([&name] {
         if (!PathExists(JobDocFile(name)) &&
             MsgBox(QStringLiteral("There is no runtime documentation file for job ") + name +
@@ -728,21 +707,18 @@ void frmSched::lsbEvents_Click() { mnuTrigger_->setEnabled(true); }
 
 void frmSched::lsbEvents_DblClick() {
     Held([this] { Run([this] { run_.TriggerSelectedEvent(); }); });
-    if (run_.EventsSelected < 0)
-        mnuTrigger_->setEnabled(false);
+    if (run_.EventsSelected < 0) mnuTrigger_->setEnabled(false);
 }
 
 void frmSched::lsbUnsub_Click() {
     const QList<QListWidgetItem*> sel = lsbUnsub_->selectedItems();
-    if (!sel.isEmpty())
-        lsbUnsub_->setToolTip(TabsAsBlanks(sel.first()->text()));
+    if (!sel.isEmpty()) lsbUnsub_->setToolTip(TabsAsBlanks(sel.first()->text()));
 }
 
 void frmSched::puStatus_Click() {
     Held([this] {
         Run([this] {
-            if (run_.UnsubSelected < 0)
-                return;
+            if (run_.UnsubSelected < 0) return;
             lsbUnsub_->setToolTip(run_.puStatus_Click());
         });
     });

@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QSet>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
 #include <fcntl.h>
@@ -35,8 +35,7 @@ JournalFile& Journal() {
 QString Field(const QString& text) {
     QString t = text;
     for (QChar& c : t)
-        if (c == kTab || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
-            c = QLatin1Char(' ');
+        if (c == kTab || c == QLatin1Char('\n') || c == QLatin1Char('\r')) c = QLatin1Char(' ');
     return t;
 }
 
@@ -47,13 +46,11 @@ const JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
 bool OpenJournal(QString* error) {
     JournalFile& jf = Journal();
     const QString path = RunJournalPath();
-    if (jf.fd >= 0 && jf.path == path)
-        return true;
+    if (jf.fd >= 0 && jf.path == path) return true;
     CloseRunJournal();
     jf.fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (jf.fd < 0) {
-        if (error)
-            *error = QStringLiteral("Cannot write the run journal \"%1\": %2").arg(path, qt_error_string(errno));
+        if (error) *error = QStringLiteral("Cannot write the run journal \"%1\": %2").arg(path, qt_error_string(errno));
         return false;
     }
     jf.path = path;
@@ -61,15 +58,13 @@ bool OpenJournal(QString* error) {
 }
 
 bool Append(const QString& line, bool sync, QString* error) {
-    if (!OpenJournal(error))
-        return false;
+    if (!OpenJournal(error)) return false;
     const QByteArray bytes = line.toUtf8() + '\n';
     const char* p = bytes.constData();
     size_t left = static_cast<size_t>(bytes.size());
     while (left > 0) {
         const ssize_t w = ::write(Journal().fd, p, left);
-        if (w < 0 && errno == EINTR)
-            continue;
+        if (w < 0 && errno == EINTR) continue;
         if (w <= 0) {
             if (error)
                 *error = QStringLiteral("Cannot write the run journal \"%1\": %2")
@@ -81,7 +76,8 @@ bool Append(const QString& line, bool sync, QString* error) {
     }
     if (sync && ::fdatasync(Journal().fd) != 0) {
         if (error)
-            *error = QStringLiteral("Cannot write the run journal \"%1\": %2").arg(Journal().path, qt_error_string(errno));
+            *error =
+                QStringLiteral("Cannot write the run journal \"%1\": %2").arg(Journal().path, qt_error_string(errno));
         return false;
     }
     return true;
@@ -92,8 +88,7 @@ QString NameOf(int j) { return Field(Job(j).JobName.trimmed()); }
 void (*gObserver)(char) = nullptr;
 
 bool Recorded(bool ok, char kind) {
-    if (ok && gObserver)
-        gObserver(kind);
+    if (ok && gObserver) gObserver(kind);
     return ok;
 }
 
@@ -103,14 +98,10 @@ QString RunJournalPath() { return G.gSchedFile + QStringLiteral(".journal"); }
 
 bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCompleted, QString* error) {
     const JobRec& job = Job(j);
-    const QStringList f{QStringLiteral("S"),
-                        NameOf(j),
-                        Num(job.Started.seconds()),
-                        Num(job.StartedReal),
-                        Num(job.ProcInfo.dwProcessId),
-                        Num(static_cast<std::uint32_t>(job.ProcInfo.hProcess)),
-                        Num(job.ProcInfo.hThread),
-                        Num(PrevStarted.seconds()),
+    const QStringList f{QStringLiteral("S"),           NameOf(j),
+                        Num(job.Started.seconds()),    Num(job.StartedReal),
+                        Num(job.ProcInfo.dwProcessId), Num(static_cast<std::uint32_t>(job.ProcInfo.hProcess)),
+                        Num(job.ProcInfo.hThread),     Num(PrevStarted.seconds()),
                         Num(PrevCompleted.seconds())};
     return Recorded(Append(f.join(kTab), true, error), 'S');
 }
@@ -121,15 +112,9 @@ bool JournalCancelled(int j, QString* error) {
 }
 
 bool JournalEnding(int j, const JobEndRecord& r, QString* error) {
-    const QStringList f{QStringLiteral("E"),
-                        NameOf(j),
-                        Num(r.Failed ? 1 : 0),
-                        Num(r.Resched ? 1 : 0),
-                        Num(r.Completed.seconds()),
-                        Num(r.CompletedReal),
-                        Num(r.Span),
-                        Num(r.LastDuration),
-                        Field(r.ErrorText)};
+    const QStringList f{
+        QStringLiteral("E"),  NameOf(j),   Num(r.Failed ? 1 : 0), Num(r.Resched ? 1 : 0), Num(r.Completed.seconds()),
+        Num(r.CompletedReal), Num(r.Span), Num(r.LastDuration),   Field(r.ErrorText)};
     return Recorded(Append(f.join(kTab), true, error), 'E');
 }
 
@@ -145,13 +130,11 @@ void EmptyRunJournal() {
     JournalFile& jf = Journal();
     const QString path = RunJournalPath();
     if (jf.fd >= 0 && jf.path == path) {
-        if (::ftruncate(jf.fd, 0) == 0)
-            ::fdatasync(jf.fd);
+        if (::ftruncate(jf.fd, 0) == 0) ::fdatasync(jf.fd);
         return;
     }
     const QByteArray p = QFile::encodeName(path);
-    if (::access(p.constData(), F_OK) != 0)
-        return;
+    if (::access(p.constData(), F_OK) != 0) return;
     const int fd = ::open(p.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
     if (fd >= 0) {
         ::fdatasync(fd);
@@ -163,8 +146,7 @@ void SetJournalObserver(void (*Observer)(char)) { gObserver = Observer; }
 
 void CloseRunJournal() {
     JournalFile& jf = Journal();
-    if (jf.fd >= 0)
-        ::close(jf.fd);
+    if (jf.fd >= 0) ::close(jf.fd);
     jf.fd = -1;
     jf.path.clear();
 }
@@ -173,27 +155,25 @@ PendingWork ReplayRunJournal() {
     PendingWork work;
     std::vector<PendingEnding> pending;
     QFile f(RunJournalPath());
-    if (!f.open(QIODevice::ReadOnly))
-        return work;
+    if (!f.open(QIODevice::ReadOnly)) return work;
     const QByteArray all = f.readAll();
     f.close();
 
     std::map<int, size_t> openEnding;  // job -> its latest ending in pending
     std::vector<int> submitted;        // jobs whose latest submission's effects are not done, in order
-    auto settle = [&submitted](int j) { submitted.erase(std::remove(submitted.begin(), submitted.end(), j), submitted.end()); };
+    auto settle = [&submitted](int j) {
+        submitted.erase(std::remove(submitted.begin(), submitted.end(), j), submitted.end());
+    };
 
     qsizetype pos = 0;
     while (pos < all.size()) {
         const qsizetype nl = all.indexOf('\n', pos);
-        if (nl < 0)
-            break;  // cut short by a crash: never acted upon
+        if (nl < 0) break;  // cut short by a crash: never acted upon
         const QStringList f = QString::fromUtf8(all.mid(pos, nl - pos)).split(kTab);
         pos = nl + 1;
-        if (f.size() < 2)
-            continue;
+        if (f.size() < 2) continue;
         const int j = FindJob(f[1]);
-        if (j < 1)
-            continue;
+        if (j < 1) continue;
         JobRec& job = G.Jobs[static_cast<size_t>(j)];
         const QString& kind = f[0];
         if (kind == QLatin1String("S") && f.size() == 9) {
@@ -232,14 +212,12 @@ PendingWork ReplayRunJournal() {
             job.CompletedReal = p.Record.CompletedReal;
             job.Killed = p.Record.Failed;
             job.ErrorText = p.Record.ErrorText;
-            if (p.Record.LastDuration > 0)
-                job.LastDuration = p.Record.LastDuration;
+            if (p.Record.LastDuration > 0) job.LastDuration = p.Record.LastDuration;
             openEnding[j] = pending.size();
             pending.push_back(p);
         } else if (kind == QLatin1String("X") && f.size() == 3) {
             auto it = openEnding.find(j);
-            if (it == openEnding.end())
-                continue;
+            if (it == openEnding.end()) continue;
             PendingEnding& p = pending[it->second];
             const int step = f[2].toInt();
             p.StepsDone = std::max(p.StepsDone, step);
@@ -263,13 +241,11 @@ PendingWork ReplayRunJournal() {
 void TidyJobEnds() {
     const QString folder = JobEndsFolder();
     QDir dir(folder);
-    if (!dir.exists())
-        return;
+    if (!dir.exists()) return;
     QSet<QString> running;
     for (int j = 1; j <= JobCount(); ++j) {
         const ProcessInfo& p = Job(j).ProcInfo;
-        if (Job(j).JobState != jsRunning || p.dwProcessId <= 0)
-            continue;
+        if (Job(j).JobState != jsRunning || p.dwProcessId <= 0) continue;
         char name[64];
         EndRecordName(p.dwProcessId, static_cast<std::uint32_t>(p.hProcess), name, sizeof name);
         running.insert(QString::fromLatin1(name));
@@ -277,11 +253,9 @@ void TidyJobEnds() {
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& n : names) {
         // A keeper's temporary file is "." + its record's name + ".tmp".
-        const QString record = n.startsWith(QLatin1Char('.')) && n.endsWith(QLatin1String(".tmp"))
-                                   ? n.mid(1, n.size() - 5)
-                                   : n;
-        if (!record.endsWith(QLatin1String(".end")) || running.contains(record))
-            continue;
+        const QString record =
+            n.startsWith(QLatin1Char('.')) && n.endsWith(QLatin1String(".tmp")) ? n.mid(1, n.size() - 5) : n;
+        if (!record.endsWith(QLatin1String(".end")) || running.contains(record)) continue;
         dir.remove(n);
     }
 }

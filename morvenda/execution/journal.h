@@ -41,19 +41,19 @@ inline constexpr int kLastEndStep = static_cast<int>(EndStep::Reschedule);
 /// A job's ending as the journal keeps it.
 struct JobEndRecord {
     bool Failed = false;
-    bool Resched = false;       ///< the automatic reschedule rule holds
+    bool Resched = false;  ///< the automatic reschedule rule holds
     DateVal Completed;
     qint64 CompletedReal = 0;
-    qint64 Span = 0;            ///< real seconds from submission to end
+    qint64 Span = 0;  ///< real seconds from submission to end
     std::int32_t LastDuration = 0;
     QString ErrorText;
 };
 
 /// An ending whose effects were not all done when the scheduler stopped.
 struct PendingEnding {
-    int Job = 0;                ///< index in G.Jobs
+    int Job = 0;  ///< index in G.Jobs
     JobEndRecord Record;
-    int StepsDone = 0;          ///< the last EndStep done (0: none)
+    int StepsDone = 0;  ///< the last EndStep done (0: none)
 };
 
 /// The journal of G.gSchedFile: its path followed by ".journal".
@@ -85,7 +85,7 @@ void CloseRunJournal();
 
 /// What a crash left undone.
 struct PendingWork {
-    std::vector<int> Submissions;       ///< jobs whose latest submission's effects were not done
+    std::vector<int> Submissions;        ///< jobs whose latest submission's effects were not done
     std::vector<PendingEnding> Endings;  ///< endings whose effects were not all done, in journal order
     bool empty() const { return Submissions.empty() && Endings.empty(); }
 };

@@ -18,9 +18,9 @@
 #include <QSet>
 #include <QStringList>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -80,8 +80,7 @@ void ReplacePlaceholders(QString& Line, const JobRec& J) {
         {"%JOBDESC%", "%JD%", ControlsToBlanks(FixedText(J.JobDesc, kJobDescWidth))},
         {"%NEWLINE%", "%NL%", kNewBodyLine},
     };
-    for (const Tag& t : tags)
-        ReplaceTag(Line, QLatin1String(t.longTag), QLatin1String(t.shortTag), t.value);
+    for (const Tag& t : tags) ReplaceTag(Line, QLatin1String(t.longTag), QLatin1String(t.shortTag), t.value);
 }
 
 // Replaces every Tag (any case) from the start of Text on; the search goes on
@@ -90,8 +89,7 @@ void ReplaceEvery(QString& Text, const QString& Tag, const QString& Value) {
     qsizetype from = 0;
     for (;;) {
         const qsizetype p = Text.indexOf(Tag, from, Qt::CaseInsensitive);
-        if (p < 0)
-            return;
+        if (p < 0) return;
         Text.replace(p, Tag.size(), Value);
         from = p + Value.size();
     }
@@ -115,8 +113,7 @@ bool WildcardMatch(const QString& Pattern, const QString& Name) {
             return false;
         }
     }
-    while (p < Pattern.size() && Pattern[p] == QLatin1Char('*'))
-        ++p;
+    while (p < Pattern.size() && Pattern[p] == QLatin1Char('*')) ++p;
     return p == Pattern.size();
 }
 
@@ -124,15 +121,13 @@ bool WildcardMatch(const QString& Pattern, const QString& Name) {
 // in name order that its wildcards match; "" when there is none or the folder
 // cannot be read. Folders never match.
 QString FindFirstFile(const QString& Folder, const QString& Pattern) {
-    if (Pattern.isEmpty())
-        return QString();
+    if (Pattern.isEmpty()) return QString();
     if (!Pattern.contains(QLatin1Char('*')) && !Pattern.contains(QLatin1Char('?')))
         return QFileInfo(Folder + Pattern).isFile() ? Pattern : QString();
     const QDir dir(Folder.isEmpty() ? QStringLiteral(".") : Folder);
     const QStringList names = dir.entryList(QDir::Files, QDir::Name);
     for (const QString& name : names) {
-        if (WildcardMatch(Pattern, name))
-            return name;
+        if (WildcardMatch(Pattern, name)) return name;
     }
     return QString();
 }
@@ -143,8 +138,7 @@ QString FindFirstFile(const QString& Folder, const QString& Pattern) {
 // back whole.
 QString AttValue(const QString& Path) {
     const QString p = ControlsToBlanks(Path);
-    if (p.contains(kComma) || p.contains(kQuote) || p != p.trimmed())
-        return AddQuotes(DoubleQuotes(p));
+    if (p.contains(kComma) || p.contains(kQuote) || p != p.trimmed()) return AddQuotes(DoubleQuotes(p));
     return p;
 }
 
@@ -158,12 +152,10 @@ QString AddressBookPath(const QString& Name) {
         return QString();
     const QString wanted = Name + QStringLiteral(".adr");
     const QString exact = JoinPath(G.gEmailAddrPath, wanted);
-    if (QFileInfo(exact).isFile())
-        return exact;
+    if (QFileInfo(exact).isFile()) return exact;
     const QStringList names = QDir(G.gEmailAddrPath).entryList(QDir::Files | QDir::Hidden);
     for (const QString& n : names) {
-        if (SameText(n, wanted))
-            return JoinPath(G.gEmailAddrPath, n);
+        if (SameText(n, wanted)) return JoinPath(G.gEmailAddrPath, n);
     }
     return QString();
 }
@@ -172,16 +164,14 @@ QString AddressBookPath(const QString& Name) {
 // renamed into sight of the e-mailer.
 bool WriteAndClose(QFile& File, const QByteArray& Bytes) {
     bool ok = File.write(Bytes) == Bytes.size() && File.flush();
-    if (ok && ::fsync(File.handle()) != 0)
-        ok = false;
+    if (ok && ::fsync(File.handle()) != 0) ok = false;
     File.close();
     return ok && File.error() == QFileDevice::NoError;
 }
 
 void RemoveFiles(const std::vector<QString>& Files) {
     for (const QString& f : Files) {
-        if (!f.isEmpty())
-            QFile::remove(f);
+        if (!f.isEmpty()) QFile::remove(f);
     }
 }
 
@@ -189,28 +179,22 @@ void RemoveFiles(const std::vector<QString>& Files) {
 
 void ReplaceTag(QString& Text, const QString& LongTag, const QString& ShortTag, const QString& Value) {
     ReplaceEvery(Text, LongTag, Value);
-    if (!ShortTag.isEmpty())
-        ReplaceEvery(Text, ShortTag, Value.trimmed());
+    if (!ShortTag.isEmpty()) ReplaceEvery(Text, ShortTag, Value.trimmed());
 }
 
 QString VarSub(const QString& Name) {
     const qsizetype p = Name.indexOf(QLatin1Char('&'));
-    if (p < 0)
-        return Name;
+    if (p < 0) return Name;
     const qsizetype q = Name.indexOf(QLatin1Char('&'), p + 1);
-    if (q < 0)
-        return Name;  // no closing "&": the name is used as it stands
+    if (q < 0) return Name;  // no closing "&": the name is used as it stands
     return Name.left(p) + FormatDate(SchedNow(), Name.mid(p + 1, q - p - 1)) + Name.mid(q + 1);
 }
 
 QString DirFilter(const QString& Line) {
-    if (Line.contains(QLatin1String("<DIR>")))
-        return QString();
+    if (Line.contains(QLatin1String("<DIR>"))) return QString();
     const qsizetype colon = Line.indexOf(QLatin1Char(':'));
-    if (colon < 0)
-        return QString();
-    if (Line.contains(QLatin1Char('\\')) || Line.contains(QLatin1Char('/')))
-        return Line;  // a heading naming a folder
+    if (colon < 0) return QString();
+    if (Line.contains(QLatin1Char('\\')) || Line.contains(QLatin1Char('/'))) return Line;  // a heading naming a folder
     return Line.mid(colon + 5);
 }
 
@@ -219,8 +203,7 @@ QString MessageFileName(const QString& JobName, int DeferMins) {
     if (DeferMins > 0)
         // The e-mailer holds the message until this moment by its own clock,
         // so it is the real present moment, also in a dummy run.
-        stamp = QLatin1Char('.') +
-                FormatDate(Now().addSeconds(qint64(DeferMins) * 60), QStringLiteral("yyyymmddhhnn"));
+        stamp = QLatin1Char('.') + FormatDate(Now().addSeconds(qint64(DeferMins) * 60), QStringLiteral("yyyymmddhhnn"));
     const QString stem = JobName.trimmed().left(4).leftJustified(4, QLatin1Char('x'));
 
     // Every name a file of the folder takes, cut at each of its dots: a
@@ -249,23 +232,19 @@ QString MessageFileName(const QString& JobName, int DeferMins) {
 QString GetEmailAddr(const QString& Name, int LineNo) {
     const QString failure = QStringLiteral("Could not generate email address for ") + Name + QLatin1Char('.');
     const QString book = AddressBookPath(Name.trimmed());
-    if (book.isEmpty() || LineNo < 1)
-        return failure;
+    if (book.isEmpty() || LineNo < 1) return failure;
     QStringList lines;
-    if (!ReadTextLines(book, &lines))
-        return failure;
+    if (!ReadTextLines(book, &lines)) return failure;
     int counted = 0;
     const QString* bookLine = nullptr;
     for (const QString& l : lines) {
-        if (l.startsWith(QLatin1Char(';')))
-            continue;  // a comment
+        if (l.startsWith(QLatin1Char(';'))) continue;  // a comment
         if (++counted == LineNo) {
             bookLine = &l;
             break;
         }
     }
-    if (!bookLine)
-        return failure;
+    if (!bookLine) return failure;
     const QString address = GetLineField(*bookLine, 1, kQuote, kComma);
     const QString name = GetLineField(*bookLine, 2, kQuote, kComma);
 
@@ -274,24 +253,20 @@ QString GetEmailAddr(const QString& Name, int LineNo) {
     QString r = G.gEmailAddrFormat;
     const qsizetype pa = r.indexOf(QLatin1String("ADDRESS"), 0, Qt::CaseInsensitive);
     const qsizetype pn = r.indexOf(QLatin1String("NAME"), 0, Qt::CaseInsensitive);
-    if (pa < 0 && pn < 0)
-        return failure;
+    if (pa < 0 && pn < 0) return failure;
     // The later word first, so the earlier one's position still holds.
     if (pa > pn) {
         r.replace(pa, 7, address);
-        if (pn >= 0)
-            r.replace(pn, 4, name);
+        if (pn >= 0) r.replace(pn, 4, name);
     } else {
         r.replace(pn, 4, name);
-        if (pa >= 0)
-            r.replace(pa, 7, address);
+        if (pa >= 0) r.replace(pa, 7, address);
     }
     return r;
 }
 
 QString CopyForAtt(const QString& File) {
-    if (G.gEmailAttPath.isEmpty())
-        return QString();  // no folder for copies
+    if (G.gEmailAttPath.isEmpty()) return QString();  // no folder for copies
     const QString base = File.mid(LastSeparator(File) + 1);
     const QString time = FormatDate(SchedNow(), QStringLiteral("hhnnss"));
     // A name already taken gets a counter after the time; waiting for the
@@ -300,20 +275,16 @@ QString CopyForAtt(const QString& File) {
         const QString suffix = k == 1 ? QString() : QLatin1Char('-') + QString::number(k);
         const QString target =
             JoinPath(G.gEmailAttPath, QStringLiteral("UFN") + time + suffix + QLatin1Char('.') + base);
-        if (PathExists(target))
-            continue;
-        if (QFile::copy(File, target))
-            return QFileInfo(target).absoluteFilePath();
-        if (!PathExists(target))
-            return QString();  // the copy failed, not a name taken meanwhile
+        if (PathExists(target)) continue;
+        if (QFile::copy(File, target)) return QFileInfo(target).absoluteFilePath();
+        if (!PathExists(target)) return QString();  // the copy failed, not a name taken meanwhile
     }
     return QString();
 }
 
 void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
                 const std::array<QString, 5>& Flags, bool Critical) {
-    if (JobIndex < 1 || JobIndex > JobCount())
-        return;
+    if (JobIndex < 1 || JobIndex > JobCount()) return;
     const JobRec J = G.Jobs[JobIndex];
     const QString jobName = ControlsToBlanks(J.JobName.trimmed());
 
@@ -330,8 +301,7 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
     std::array<QString, 5> body;
     for (int i = 1; i <= 4; ++i) {
         body[i] = ControlsToBlanks(Msg[i]);
-        if (body[i].contains(QLatin1Char('%')))
-            ReplacePlaceholders(body[i], J);
+        if (body[i].contains(QLatin1Char('%'))) ReplacePlaceholders(body[i], J);
     }
 
     if (G.gEmailPath.isEmpty()) {
@@ -360,20 +330,16 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
     const int bookLine = Critical ? 2 : 1;
     for (int k = 1;; ++k) {
         const QString field = GetLineField(To, k, kQuote, kComma);
-        if (field.isEmpty())
-            break;
+        if (field.isEmpty()) break;
         const QString addr = GetEmailAddr(field, bookLine);
-        if (!addr.isEmpty())
-            lines << QStringLiteral("TO=") + ControlsToBlanks(addr);
+        if (!addr.isEmpty()) lines << QStringLiteral("TO=") + ControlsToBlanks(addr);
     }
     if (!Cc.trimmed().isEmpty()) {
         for (int k = 1;; ++k) {
             const QString field = GetLineField(Cc, k, kQuote, kComma);
-            if (field.isEmpty())
-                break;
+            if (field.isEmpty()) break;
             const QString addr = GetEmailAddr(field, bookLine);
-            if (!addr.isEmpty())
-                lines << QStringLiteral("CC=") + ControlsToBlanks(addr);
+            if (!addr.isEmpty()) lines << QStringLiteral("CC=") + ControlsToBlanks(addr);
         }
     }
     lines << QStringLiteral("SUBJ=") + ControlsToBlanks(Msg[0]);
@@ -381,8 +347,7 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
     bool allEmpty = true;
     bool cancel = false;
     for (int i = 1; i <= 4; ++i) {
-        if (body[i].trimmed().isEmpty())
-            continue;
+        if (body[i].trimmed().isEmpty()) continue;
         const QString& flags = Flags[i];
         if (!FlagOn(flags, fIsFile)) {
             lines << QStringLiteral("BODY=") + body[i] + QLatin1Char('~');
@@ -415,8 +380,7 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
                 if (!copy.isEmpty()) {
                     copies.push_back(copy);
                     lines << QStringLiteral("ATT=") + AttValue(copy) + QStringLiteral(",DEL=YES");
-                    if (del)
-                        deleteList[i] = path;
+                    if (del) deleteList[i] = path;
                 } else {
                     // Without a copy the file itself is sent and kept, so
                     // nothing is lost to a failed copy.
@@ -449,16 +413,13 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
             QString text = ControlsToBlanks(raw);
             if (FlagOn(flags, fFilter)) {
                 text = DirFilter(text);
-                if (text.isEmpty())
-                    continue;
+                if (text.isEmpty()) continue;
             }
             lines << QStringLiteral("BODY=") + text + QLatin1Char('~');
         }
-        if (del)
-            deleteList[i] = path;
+        if (del) deleteList[i] = path;
     }
-    if (J.SuppNoBody && allEmpty)
-        cancel = true;
+    if (J.SuppNoBody && allEmpty) cancel = true;
 
     bool published = false;
     if (cancel) {
@@ -491,10 +452,8 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
     // have delivered stay. A published or cancelled one is done with them.
     if (published || cancel) {
         for (const QString& f : deleteList) {
-            if (!f.isEmpty())
-                QFile::remove(f);
+            if (!f.isEmpty()) QFile::remove(f);
         }
     }
-    for (const QString& line : logLines)
-        WriteLog(G.gLogFile, line);
+    for (const QString& line : logLines) WriteLog(G.gLogFile, line);
 }

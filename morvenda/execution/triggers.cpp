@@ -29,8 +29,7 @@ constexpr int kWritePauseMs = 100;
 bool WriteLineFile(const QString& Path, const QString& Text, QString* error, bool flush = true) {
     const QByteArray bytes = Text.toUtf8() + "\r\n";
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFile(Path, bytes, error, 0644, flush))
-            return true;
+        if (ReplaceFile(Path, bytes, error, 0644, flush)) return true;
         if (attempt == kWriteAttempts || !QFileInfo(FolderOf(Path)).isDir())
             return false;  // a missing folder will not appear in a moment
         QThread::msleep(kWritePauseMs);
@@ -46,8 +45,7 @@ QString PaddedName(int JobIndex) { return FixedText(G.Jobs[static_cast<size_t>(J
 QString StdTriggerPath(const QString& JobName) {
     // Upper case on both sides: writers and ".." waiters agree on a
     // case-sensitive file system.
-    if (G.gTriggerPath.isEmpty())
-        return QString();
+    if (G.gTriggerPath.isEmpty()) return QString();
     return JoinPath(G.gTriggerPath, JobName.trimmed().toUpper() + QStringLiteral(".trg"));
 }
 
@@ -65,8 +63,8 @@ void CrtTrigger(int JobIndex) {
                                    QStringLiteral(" at end of job ") + PaddedName(JobIndex));
         return;
     }
-    const QString line = QStringLiteral("Trigger file for job ") + job.JobName.trimmed() + QStringLiteral(" written at ") +
-                         NowStamp(QStringLiteral("hh:mm:ss"));
+    const QString line = QStringLiteral("Trigger file for job ") + job.JobName.trimmed() +
+                         QStringLiteral(" written at ") + NowStamp(QStringLiteral("hh:mm:ss"));
     QString error;
     if (!WriteLineFile(path, line, &error))
         LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kQuoteChar + path + kQuoteChar +
@@ -75,8 +73,7 @@ void CrtTrigger(int JobIndex) {
 
 bool TrigFileFound(const QString& FileSpec) {
     const QString path = FileSpec.startsWith(QLatin1String("..")) ? StdTriggerPath(FileSpec.mid(2)) : FileSpec;
-    if (path.isEmpty())
-        return false;
+    if (path.isEmpty()) return false;
     return QFileInfo(path).isFile();
 }
 
@@ -95,8 +92,7 @@ void DeleteTrigger(int JobIndex) {
 }
 
 void Track(const QString& JobName, const QString& Status) {
-    if (G.gTrackerPath.isEmpty())
-        return;
+    if (G.gTrackerPath.isEmpty()) return;
     // A tracker file only shows the job's latest state, which the schedule
     // file and the run journal keep: it is replaced whole but not flushed to
     // the disk, which would cost more than the rest of the job's handling.
@@ -108,8 +104,7 @@ void Track(const QString& JobName, const QString& Status) {
 
 bool WriteFile(const QString& Path, const QString& Text, bool Flush) {
     QString error;
-    if (WriteLineFile(Path, Text, &error, Flush))
-        return true;
+    if (WriteLineFile(Path, Text, &error, Flush)) return true;
     LogAndList(G.gLogFile, QStringLiteral("Cannot write to file ") + Path + QStringLiteral("\n\n") + error);
     return false;
 }

@@ -25,8 +25,7 @@ QCheckBox* Box(QWidget* parent, const char* name, const QString& caption, bool c
 frmDumOp::frmDumOp(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDumOp"));
     setWindowTitle(QStringLiteral("Dummy Run Options"));
-    if (parent)
-        setWindowIcon(parent->windowIcon());
+    if (parent) setWindowIcon(parent->windowIcon());
 
     chkManFile_ = Box(this, "chkManFile", QStringLiteral("Wait for Interschedule/External Triggers"), G.gDumManFile);
     chkManFile_->setToolTip(QStringLiteral("Select to specify file creation triggering via Events window"));

@@ -1,27 +1,26 @@
 #include "morvenda/startup/frmMain.h"
 
 #include "common/constants.h"
-#include "common/prompter.h"
-#include "common/text.h"
 #include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
 #include "common/gui/frmAbout.h"
 #include "common/gui/guard.h"
 #include "common/gui/mnemonics.h"
+#include "common/prompter.h"
+#include "common/text.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/frmDateSel.h"
 #include "morvenda/core/frmLogVw.h"
-#include "morvenda/startup/frmDumOp.h"
-#include "morvenda/startup/frmStartUp.h"
-#include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 #include "morvenda/editing/frmLGrid.h"
 #include "morvenda/execution/frmSched.h"
+#include "morvenda/startup/frmDumOp.h"
+#include "morvenda/startup/frmStartUp.h"
+#include "morvenda/startup/startwindow.h"
 
 #include <QAction>
 
-#include <algorithm>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -34,6 +33,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -90,8 +90,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     auto* lblStartCaption = new QLabel(QStringLiteral("To start at:"), fraSchedule_);
     lblStartTime_ = new QLabel(fraSchedule_);
     lblStartTime_->setObjectName(QStringLiteral("lblStartTime"));
-    lblStartTime_->setToolTip(QStringLiteral("Earliest time at which jobs are to be considered for submission.  "
-                                             "Schedule covers a 24 hr period from this time."));
+    lblStartTime_->setToolTip(
+        QStringLiteral("Earliest time at which jobs are to be considered for submission.  "
+                       "Schedule covers a 24 hr period from this time."));
     auto* lblCpuCaption = new QLabel(QStringLiteral("CPU Limit:"), fraSchedule_);
     lblCPULimit_ = new QLabel(fraSchedule_);
     lblCPULimit_->setObjectName(QStringLiteral("lblCPULimit"));
@@ -132,11 +133,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     QPushButton* cmdCalendar = NamedButton(central, "cmdCalendar", QStringLiteral("C&alendar"));
     QPushButton* cmdHelp = NamedButton(central, "cmdHelp", QStringLiteral("&Help"));
     QPushButton* cmdExit = NamedButton(central, "cmdExit", QStringLiteral("E&xit"));
-    for (QPushButton* b : {cmdLaunch, cmdEdit, cmdViewLog, cmdCalendar, cmdHelp, cmdExit})
-        buttons->addWidget(b);
+    for (QPushButton* b : {cmdLaunch, cmdEdit, cmdViewLog, cmdCalendar, cmdHelp, cmdExit}) buttons->addWidget(b);
     outer->addLayout(buttons);
     setCentralWidget(central);
-
 
     QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
@@ -169,8 +168,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     txtRunDate_->installEventFilter(this);
     connect(chkDummyRun_, &QCheckBox::toggled, this, [this](bool on) {
         // Ticking opens the options, except while start-up runs.
-        if (on && !G.gStartingUp)
-            chkDummyRun_Click();
+        if (on && !G.gStartingUp) chkDummyRun_Click();
     });
     auto help = [] { ShowHelp(QStringLiteral("Startup")); };
     connect(cmdHelp, &QPushButton::clicked, this, help);
@@ -183,8 +181,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     NameControls(this);
     connect(txtRunDate_, &QLineEdit::textChanged, this, [this] { txtRunDate_Change(); });
     connect(updRunDate_, &QSpinBox::valueChanged, this, [this](int v) {
-        if (v == 0)
-            return;
+        if (v == 0) return;
         UpDown_Change(v);
         const QSignalBlocker block(updRunDate_);
         updRunDate_->setValue(0);
@@ -223,8 +220,7 @@ void frmMain::showSplash() {
 }
 
 void frmMain::hideSplash() {
-    if (!splash_)
-        return;
+    if (!splash_) return;
     splash_->hide();
     splash_->deleteLater();
     splash_ = nullptr;
@@ -240,8 +236,7 @@ void frmMain::cmdViewLog_Click() {
 void frmMain::cmdCalendar_Click() {
     // The picker opens on the run date, or on today when the box holds none.
     QString text = RunDateFromText(txtRunDate_->text()) ? txtRunDate_->text() : QString();
-    if (PickDate(this, text))
-        setRunDateText(text);
+    if (PickDate(this, text)) setRunDateText(text);
 }
 
 void frmMain::chkDummyRun_Click() {
@@ -256,16 +251,14 @@ void frmMain::setRunDateText(const QString& text) {
 
 void frmMain::txtRunDate_Change() {
     const auto d = RunDateFromText(txtRunDate_->text());
-    if (!d)
-        return;
+    if (!d) return;
     lblDay_->setText(FormatDate(*d, QStringLiteral("dddd")));
     G.gRunDate = *d;
 }
 
 void frmMain::UpDown_Change(int step) {
     const auto d = RunDateFromText(txtRunDate_->text());
-    if (!d)
-        return;
+    if (!d) return;
     setRunDateText(FormatDate(d->addDays(step), G.gDateFmt));
     SetStartTimes();
 }
@@ -273,14 +266,12 @@ void frmMain::UpDown_Change(int step) {
 bool frmMain::Valid() {
     lblCPULimit_->setText(lblCPULimit_->text().trimmed());
     const StartFieldError e = ValidateStartFields(txtRunDate_->text(), lblStartTime_->text(), lblCPULimit_->text());
-    if (e == StartFieldError::RunDate)
-        txtRunDate_->setFocus();
+    if (e == StartFieldError::RunDate) txtRunDate_->setFocus();
     return e == StartFieldError::None;
 }
 
 void frmMain::cmdLaunch_Click() {
-    if (!Valid())
-        return;
+    if (!Valid()) return;
     DelOldLogs();
     G.gLoopCheck = true;
     if (JobLoops()) {
@@ -303,14 +294,12 @@ void frmMain::cmdLaunch_Click() {
 }
 
 void frmMain::mnuOpen_Click() {
-    if (!Valid())
-        return;
+    if (!Valid()) return;
     SaveForExit(lblStartTime_->text(), lblCPULimit_->text());
     FileDialog dlg(this);
     dlg.Filter = QStringLiteral("Ini Files (*.ini)|*.ini");
     dlg.FileName = G.gIniFile;
-    if (!dlg.ShowOpen() || dlg.FileName.toUpper() == G.gIniFile.toUpper())
-        return;
+    if (!dlg.ShowOpen() || dlg.FileName.toUpper() == G.gIniFile.toUpper()) return;
     G.gIniFile = dlg.FileName;
     hide();
     Form_Load(commandLine_);
@@ -333,8 +322,7 @@ void frmMain::cmdExit_Click() {
 void frmMain::closeEvent(QCloseEvent* event) {
     GuardFatal([this] {
         // A failed check shows its message; the program ends without saving.
-        if (Valid())
-            SaveForExit(lblStartTime_->text(), lblCPULimit_->text());
+        if (Valid()) SaveForExit(lblStartTime_->text(), lblCPULimit_->text());
         OfferAsDefault();
     });
     event->accept();
@@ -356,7 +344,6 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        chkStartSus_->setChecked(G.gSuspended);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) chkStartSus_->setChecked(G.gSuspended);
     QMainWindow::changeEvent(event);
 }

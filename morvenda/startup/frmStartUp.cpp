@@ -18,8 +18,7 @@
 frmStartUp::frmStartUp(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmStartUp"));
     setWindowTitle(QStringLiteral("Morvenda Startup"));
-    if (parent)
-        setWindowIcon(parent->windowIcon());
+    if (parent) setWindowIcon(parent->windowIcon());
 
     auto* lblText = new QLabel(QStringLiteral("Morvenda cannot find evidence of having been run on this PC before.  "
                                               "Please select one of the following options:"),
@@ -85,12 +84,10 @@ QString RunFirstRun(QWidget* Parent) {
     {
         frmStartUp window(Parent);
         window.exec();
-        if (window.answer() != frmStartUp::Answer::OK)
-            throw FatalStop(QStringLiteral("First run cancelled"));
+        if (window.answer() != frmStartUp::Answer::OK) throw FatalStop(QStringLiteral("First run cancelled"));
         genie = window.GenieChosen();
     }
-    if (genie)
-        RunGenieAndEnd();
+    if (genie) RunGenieAndEnd();
 
     if (MsgBox(QStringLiteral("Warning:  The same Morvenda schedule cannot be run on more than one computer "
                               "simultaneously.\n\nThe schedule to be executed on this computer should be disabled "
@@ -106,8 +103,7 @@ QString RunFirstRun(QWidget* Parent) {
                     FileDialog::NoReadOnlyReturn | FileDialog::LongNames;
         if (!dlg.ShowOpen() || dlg.FileName.isEmpty() || dlg.FileName == QLatin1String("*.ini"))
             ShutDown(QStringLiteral("No ini file selected.  Morvenda terminated."));
-        if (!IniGet(gAppName, QStringLiteral("ScheduleName"), dlg.FileName).isEmpty())
-            return dlg.FileName;
+        if (!IniGet(gAppName, QStringLiteral("ScheduleName"), dlg.FileName).isEmpty()) return dlg.FileName;
         if (MsgBox(QStringLiteral("That file does not appear to be a Morvenda ini file."), MsgButtons::OkCancel,
                    MsgIcon::Warning) == MsgAnswer::Cancel)
             throw FatalStop(QStringLiteral("First run cancelled"));

@@ -34,8 +34,9 @@ bool YesFlag(const QString& value) { return value.trimmed().left(1).toUpper() ==
 SchedulerCommandLine ParseSchedulerCommandLine(const QString& commandLine) {
     SchedulerCommandLine cl;
     cl.iniFile = GetLineField(commandLine, 1, kQuote, QLatin1Char(',')).trimmed();
-    cl.temporary = GetLineField(commandLine, 2, kQuote, QLatin1Char(',')).trimmed().compare(
-                       QLatin1String("TEMP"), Qt::CaseInsensitive) == 0;
+    cl.temporary = GetLineField(commandLine, 2, kQuote, QLatin1Char(','))
+                       .trimmed()
+                       .compare(QLatin1String("TEMP"), Qt::CaseInsensitive) == 0;
     return cl;
 }
 
@@ -46,8 +47,7 @@ QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Mark
         IniPut(gAppName, Key, Marker, G.gIniFile);
         return QString();
     }
-    if (value == Marker)
-        return QString();
+    if (value == Marker) return QString();
     return value;
 }
 
@@ -69,8 +69,7 @@ void CheckScheduleIni(const QString& Path) {
 }
 
 bool ValidDateDisplayFormat(const QString& Value) {
-    if (Value.isEmpty() || !QStringLiteral("012").contains(Value))
-        return false;
+    if (Value.isEmpty() || !QStringLiteral("012").contains(Value)) return false;
     const qint64 v = Val(Value);
     return v >= 0 && v <= 2;
 }
@@ -78,10 +77,8 @@ bool ValidDateDisplayFormat(const QString& Value) {
 QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
 QString ExistingProgram(const QString& path) {
-    if (path.isEmpty())
-        return QString();
-    if (PathExists(path))
-        return path;
+    if (path.isEmpty()) return QString();
+    if (PathExists(path)) return path;
     if (path.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) && PathExists(path.chopped(4)))
         return path.chopped(4);
     return QString();
@@ -111,8 +108,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     // Which configuration file: the command line at the first start, else the
     // default of this computer, else the first-run window.
     const SchedulerCommandLine cl = ParseSchedulerCommandLine(commandLine);
-    if (G.gIniFile.isEmpty())
-        G.gIniFile = cl.iniFile;
+    if (G.gIniFile.isEmpty()) G.gIniFile = cl.iniFile;
     if (!G.gIniFile.isEmpty())
         G.gIniTemp = cl.temporary;
     else
@@ -124,11 +120,9 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     if (G.gIniFile.isEmpty()) {
         G.gIniFile = host.firstRunFile();
         firstRun = true;
-        if (G.gIniFile.isEmpty())
-            throw FatalStop(QStringLiteral("No configuration file chosen"));
+        if (G.gIniFile.isEmpty()) throw FatalStop(QStringLiteral("No configuration file chosen"));
     }
-    if (!PathExists(G.gIniFile))
-        FatalClose(QStringLiteral("Cannot find INI file: ") + G.gIniFile);
+    if (!PathExists(G.gIniFile)) FatalClose(QStringLiteral("Cannot find INI file: ") + G.gIniFile);
     CheckScheduleIni(G.gIniFile);
 
     QString missing;
@@ -169,24 +163,19 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
         FatalClose(QStringLiteral("Cannot find Public Holidays File: ") + G.gPubHolsFile);
 
     G.gWorkdays = Read(QStringLiteral("WorkDays"));
-    if (G.gWorkdays.isEmpty())
-        G.gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri");
+    if (G.gWorkdays.isEmpty()) G.gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri");
     G.gAllowCritical = Read(QStringLiteral("AllowCritical")).toUpper() == QLatin1String("Y");
-    G.gMinJobLaunch = static_cast<std::int16_t>(
-        std::clamp<qint64>(RoundedVal(Read(QStringLiteral("MinJobLaunch"))), -32768, 32767));
-    if (G.gMinJobLaunch == 0)
-        G.gMinJobLaunch = 10;
+    G.gMinJobLaunch =
+        static_cast<std::int16_t>(std::clamp<qint64>(RoundedVal(Read(QStringLiteral("MinJobLaunch"))), -32768, 32767));
+    if (G.gMinJobLaunch == 0) G.gMinJobLaunch = 10;
     // The key the configuration editor writes takes effect when the one the
     // scheduler reads first is not set.
     G.gEmailAddrFormat = Read(QStringLiteral("EmailAddressFormat"));
-    if (G.gEmailAddrFormat.isEmpty())
-        G.gEmailAddrFormat = Read(QStringLiteral("EmailAddressModel"));
-    if (G.gEmailAddrFormat.isEmpty())
-        G.gEmailAddrFormat = QStringLiteral("Address");
+    if (G.gEmailAddrFormat.isEmpty()) G.gEmailAddrFormat = Read(QStringLiteral("EmailAddressModel"));
+    if (G.gEmailAddrFormat.isEmpty()) G.gEmailAddrFormat = QStringLiteral("Address");
 
     out.startTime = Read(QStringLiteral("DayStart")).trimmed();
-    if (out.startTime.isEmpty())
-        out.startTime = QStringLiteral("00:00");
+    if (out.startTime.isEmpty()) out.startTime = QStringLiteral("00:00");
     out.runDateText = InitialRunDateText(out.startTime);
     G.gRunDate = ParseDate(out.runDateText).value_or(SchedNow().datePart()).datePart();
 
@@ -197,8 +186,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     out.schedCaption = QStringLiteral("Schedule: ") + G.gSchedName;
 
     G.gDummyProg = ExistingProgram(Read(QStringLiteral("DummyProg")));
-    if (G.gDummyProg.isEmpty())
-        G.gDummyProg = JoinPath(ProgramFolder(), QStringLiteral("MRVDummy"));
+    if (G.gDummyProg.isEmpty()) G.gDummyProg = JoinPath(ProgramFolder(), QStringLiteral("MRVDummy"));
     G.gDummyModel = Read(QStringLiteral("DummyModel"));
     if (G.gDummyModel.isEmpty())
         G.gDummyModel = QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y");
@@ -214,8 +202,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     LoadSchedule();
     // What the run journal holds since the last save belongs to the schedule.
     RecoverRun();
-    if (firstRun)
-        SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), G.gIniFile);
+    if (firstRun) SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), G.gIniFile);
 
     G.gStartingUp = false;
     host.hideSplash();

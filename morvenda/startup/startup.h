@@ -28,11 +28,11 @@ bool ValidDateDisplayFormat(const QString& Value);
 
 /// What the start-up sequence hands to the start-up window.
 struct StartupValues {
-    QString runDateText;       // txtRunDate, in gDateFmt
-    QString startTime;         // lblStartTime
-    QString cpuLimit;          // lblCPULimit
-    QString schedCaption;      // "Schedule: " & the schedule name
-    QString schedTooltip;      // the ScheduleFile value
+    QString runDateText;   // txtRunDate, in gDateFmt
+    QString startTime;     // lblStartTime
+    QString cpuLimit;      // lblCPULimit
+    QString schedCaption;  // "Schedule: " & the schedule name
+    QString schedTooltip;  // the ScheduleFile value
 };
 
 /// What the sequence needs of the windows around it.

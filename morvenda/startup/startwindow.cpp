@@ -27,10 +27,8 @@ JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
 
 DateOrder OrderOfShortFormat() {
     const QString f = G.gDateFmt.trimmed().toLower();
-    if (f.startsWith(QLatin1Char('y')))
-        return DateOrder::YMD;
-    if (f.startsWith(QLatin1Char('m')))
-        return DateOrder::MDY;
+    if (f.startsWith(QLatin1Char('y'))) return DateOrder::YMD;
+    if (f.startsWith(QLatin1Char('m'))) return DateOrder::MDY;
     return DateOrder::DMY;
 }
 
@@ -44,8 +42,7 @@ bool IsNumber(const QString& text) {
 
 std::optional<DateVal> RunDateFromText(const QString& text) {
     const auto d = ParseDate(text.trimmed(), OrderOfShortFormat());
-    if (!d)
-        return std::nullopt;
+    if (!d) return std::nullopt;
     return d->datePart();
 }
 
@@ -78,8 +75,7 @@ bool JobLoops() {
     const int n = JobCount();
     std::vector<std::vector<int>> edges(static_cast<size_t>(n) + 1);
     for (int i = 1; i <= n; ++i)
-        for (const QString& entry : Job(i).RunAfter)
-            edges[static_cast<size_t>(i)].push_back(FindJob(entry));
+        for (const QString& entry : Job(i).RunAfter) edges[static_cast<size_t>(i)].push_back(FindJob(entry));
 
     // Tarjan's algorithm without recursion.
     std::vector<int> index(static_cast<size_t>(n) + 1, -1), low(static_cast<size_t>(n) + 1, 0),
@@ -92,8 +88,7 @@ bool JobLoops() {
         size_t next;
     };
     for (int root = 1; root <= n; ++root) {
-        if (index[static_cast<size_t>(root)] >= 0)
-            continue;
+        if (index[static_cast<size_t>(root)] >= 0) continue;
         std::vector<Frame> frames{{root, 0}};
         index[static_cast<size_t>(root)] = low[static_cast<size_t>(root)] = counter++;
         stack.push_back(root);
@@ -103,15 +98,15 @@ bool JobLoops() {
             const auto& out = edges[static_cast<size_t>(f.v)];
             if (f.next < out.size()) {
                 const int w = out[f.next++];
-                if (w <= 0)
-                    continue;
+                if (w <= 0) continue;
                 if (index[static_cast<size_t>(w)] < 0) {
                     index[static_cast<size_t>(w)] = low[static_cast<size_t>(w)] = counter++;
                     stack.push_back(w);
                     onStack[static_cast<size_t>(w)] = 1;
                     frames.push_back({w, 0});
                 } else if (onStack[static_cast<size_t>(w)]) {
-                    low[static_cast<size_t>(f.v)] = std::min(low[static_cast<size_t>(f.v)], index[static_cast<size_t>(w)]);
+                    low[static_cast<size_t>(f.v)] =
+                        std::min(low[static_cast<size_t>(f.v)], index[static_cast<size_t>(w)]);
                 }
                 continue;
             }
@@ -140,12 +135,12 @@ bool JobLoops() {
         const auto& out = edges[static_cast<size_t>(i)];
         for (size_t e = 0; e < out.size(); ++e) {
             const int w = out[e];
-            if (w <= 0)
-                continue;
+            if (w <= 0) continue;
             const int c = comp[static_cast<size_t>(i)];
             if (w == i || (comp[static_cast<size_t>(w)] == c && compSize[static_cast<size_t>(c)] > 1)) {
-                WriteLog(G.gLogFile, QStringLiteral("Circular dependencies involving jobs ") + Job(i).JobName.trimmed() +
-                                         QStringLiteral(" and ") + Job(i).RunAfter[static_cast<int>(e)].trimmed());
+                WriteLog(G.gLogFile, QStringLiteral("Circular dependencies involving jobs ") +
+                                         Job(i).JobName.trimmed() + QStringLiteral(" and ") +
+                                         Job(i).RunAfter[static_cast<int>(e)].trimmed());
                 return true;
             }
         }
@@ -155,8 +150,7 @@ bool JobLoops() {
 
 int DelOldLogs() {
     const QString folder = FolderOf(G.gLogFile);
-    if (folder.isEmpty())
-        return 0;
+    if (folder.isEmpty()) return 0;
     // The pattern is the run log's own file name with "?" for its date tokens
     // and "tmp" in place of its last extension; a dotted folder never takes
     // part in it.
@@ -167,11 +161,9 @@ int DelOldLogs() {
     int deleted = 0;
     const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);
     for (const QFileInfo& fi : files) {
-        if (!re.match(fi.fileName()).hasMatch())
-            continue;
+        if (!re.match(fi.fileName()).hasMatch()) continue;
         const qint64 day = DateVal::fromQDateTime(fi.lastModified()).dayNumber();
-        if (std::abs(today - day) > 1 && QFile::remove(fi.absoluteFilePath()))
-            ++deleted;
+        if (std::abs(today - day) > 1 && QFile::remove(fi.absoluteFilePath())) ++deleted;
     }
     return deleted;
 }
@@ -206,8 +198,7 @@ bool ResetRunValues() {
             file = StdTriggerPath(job.JobName);
         else if (!trigger.isEmpty() && trigger != gStdTrigger && other)
             file = trigger;
-        if (!file.isEmpty() && QFile::exists(file))
-            QFile::remove(file);
+        if (!file.isEmpty() && QFile::exists(file)) QFile::remove(file);
     }
     SaveSchedule();
     return true;
@@ -215,8 +206,7 @@ bool ResetRunValues() {
 
 void OfferAsDefault() {
     const QString current = GetSetting(gAppName, gRegSection, QStringLiteral("Current"));
-    if (G.gIniTemp || current.toUpper() == G.gIniFile.toUpper())
-        return;
+    if (G.gIniTemp || current.toUpper() == G.gIniFile.toUpper()) return;
     if (MsgBox(QStringLiteral("Do you want the following Ini file\n\n") + G.gIniFile +
                    QStringLiteral("\n\nto replace \n\n") + current +
                    QStringLiteral("\n\nas the default schedule on this computer?"),

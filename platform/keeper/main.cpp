@@ -39,10 +39,8 @@ void WriteAll(int fd, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         const ssize_t w = ::write(fd, p, size);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return;
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return;
         p += w;
         size -= static_cast<size_t>(w);
     }
@@ -59,10 +57,8 @@ void WriteAll(int fd, const void* data, size_t size) {
     }
     ::close(kGoFd);
     ::close(kReportFd);
-    if (::getenv("MRV_CMDLINE"))
-        ::setenv("MRV_CMDLINE_PID", std::to_string(::getpid()).c_str(), 1);
-    for (int s : kResetSignals)
-        ::signal(s, SIG_DFL);
+    if (::getenv("MRV_CMDLINE")) ::setenv("MRV_CMDLINE_PID", std::to_string(::getpid()).c_str(), 1);
+    for (int s : kResetSignals) ::signal(s, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -81,8 +77,7 @@ void WriteEndRecord(const std::string& folder, pid_t pid, std::uint32_t start, c
     const std::string final = folder + "/" + name;
     const std::string tmp = folder + "/." + name + ".tmp";
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     WriteAll(fd, text.data(), text.size());
     ::fsync(fd);
     ::close(fd);

@@ -62,8 +62,7 @@ TEST(DateFormat, Masks) {
         {"y q w", "342 4 3"},
         {"mm:ss", "05:09"},
     };
-    for (const FormatCase& c : cases)
-        EXPECT_EQ(FormatDate(kTue, S(c.mask)), S(c.want)) << c.mask;
+    for (const FormatCase& c : cases) EXPECT_EQ(FormatDate(kTue, S(c.mask)), S(c.want)) << c.mask;
     EXPECT_EQ(FormatDate(DateVal(), S("dd mmm yyyy hh:mm:ss")), S("30 Dec 1899 00:00:00"));
 }
 
@@ -104,8 +103,8 @@ TEST(DateParse, FormsTheFilesHold) {
 }
 
 TEST(DateParse, ReadsBackWhatFormattingWrote) {
-    const char* masks[] = {"dd mmm yyyy hh:mm:ss", "d mmm yyyy", "mmm d yyyy", "yyyy mmm dd", "dd mmm yyyy",
-                           "mmm dd yyyy", "dd-mmm-yyyy"};
+    const char* masks[] = {"dd mmm yyyy hh:mm:ss", "d mmm yyyy",  "mmm d yyyy", "yyyy mmm dd",
+                           "dd mmm yyyy",          "mmm dd yyyy", "dd-mmm-yyyy"};
     for (DateVal d = DateVal::fromDateTime(2023, 12, 25, 23, 59, 58); d < DateVal::fromDate(2029, 1, 1);
          d = d.addDays(37)) {
         for (const char* m : masks) {
@@ -134,9 +133,9 @@ TEST(DateZone, WallAndRealAgreeWithTheZoneOnEitherSideOfEveryChange) {
             const qint64 real = change + delta;
             const QDateTime expected = QDateTime::fromSecsSinceEpoch(real, london);
             const DateVal wall = WallOf(real, london);
-            EXPECT_EQ(wall, DateVal::fromDateTime(expected.date().year(), expected.date().month(), expected.date().day(),
-                                                  expected.time().hour(), expected.time().minute(),
-                                                  expected.time().second()))
+            EXPECT_EQ(wall,
+                      DateVal::fromDateTime(expected.date().year(), expected.date().month(), expected.date().day(),
+                                            expected.time().hour(), expected.time().minute(), expected.time().second()))
                 << real;
             const RealSpan back = RealOf(wall, london);
             EXPECT_TRUE(back.first == real || back.last == real) << real;

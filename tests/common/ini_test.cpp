@@ -36,8 +36,7 @@ TEST(Ini, LongValuesComeBackWhole) {
 
 TEST(Ini, WritingKeepsCommentsAndOrderAndTheFilesLineEnds) {
     TempDir dir;
-    const QString f = dir.write(S("b.ini"),
-                                "; top comment\n[Morvenda]\nA=1\n; inside\nB=2\n\n[Next]\nC=3\n");
+    const QString f = dir.write(S("b.ini"), "; top comment\n[Morvenda]\nA=1\n; inside\nB=2\n\n[Next]\nC=3\n");
     ASSERT_TRUE(IniPut(kSec, S("b"), S("20"), f));
     ASSERT_TRUE(IniPut(kSec, S("New"), S("n"), f));
     ASSERT_TRUE(IniPut(S("Next"), S("D"), S("4"), f));
@@ -56,8 +55,8 @@ TEST(Ini, WritingKeepsTheFilesEncodingAndEveryUntouchedByte) {
     const Case cases[] = {
         {"Latin-1 stays Latin-1", "[Morvenda]\r\nName=Caf\xe9\r\n", "Owner", S("M\u00fcller"),
          "[Morvenda]\r\nName=Caf\xe9\r\nOwner=M\xfcller\r\n"},
-        {"a character Latin-1 lacks goes as UTF-8 on its own line", "[Morvenda]\nName=Caf\xe9\n", "Cost",
-         S("5 \u20ac"), "[Morvenda]\nName=Caf\xe9\nCost=5 \xe2\x82\xac\n"},
+        {"a character Latin-1 lacks goes as UTF-8 on its own line", "[Morvenda]\nName=Caf\xe9\n", "Cost", S("5 \u20ac"),
+         "[Morvenda]\nName=Caf\xe9\nCost=5 \xe2\x82\xac\n"},
         {"UTF-8 stays UTF-8", "[Morvenda]\r\nName=Caf\xc3\xa9\r\n", "Name", S("Th\u00e9"),
          "[Morvenda]\r\nName=Th\xc3\xa9\r\n"},
         {"byte order mark and CR line ends kept", "\xef\xbb\xbf[Morvenda]\rA=1\r", "B", S("2"),

@@ -1,5 +1,5 @@
-#include "common/getfield.h"
 #include "common/text.h"
+#include "common/getfield.h"
 #include "tests/support/testing.h"
 
 #include <QFile>
@@ -112,19 +112,16 @@ TEST(AppendLineTest, TwoWritersNeverInterleaveInsideALine) {
     const QString b(2000, QLatin1Char('b'));
     const pid_t child = fork();
     if (child == 0) {
-        for (int i = 0; i < 200; ++i)
-            AppendLine(f, b);
+        for (int i = 0; i < 200; ++i) AppendLine(f, b);
         _exit(0);
     }
-    for (int i = 0; i < 200; ++i)
-        AppendLine(f, a);
+    for (int i = 0; i < 200; ++i) AppendLine(f, a);
     int status = 0;
     waitpid(child, &status, 0);
     const QList<QByteArray> lines = dir.read(f).split('\n');
     int count = 0;
     for (const QByteArray& l : lines) {
-        if (l.isEmpty())
-            continue;
+        if (l.isEmpty()) continue;
         ++count;
         const QByteArray body = l.chopped(1);
         EXPECT_TRUE(body == a.toLatin1() || body == b.toLatin1());

@@ -16,14 +16,15 @@ TEST(TextFile, DecodesLineByLine) {
         QByteArray bytes;
         QString text;
     } cases[] = {
-        {"a\xc2\xac" "b\r\nc\r\n", S("a\u00acb\r\nc\r\n")},
+        {"a\xc2\xac"
+         "b\r\nc\r\n",
+         S("a\u00acb\r\nc\r\n")},
         {"caf\xe9\r\nna\xc3\xafve\r\n", S("caf\u00e9\r\nna\u00efve\r\n")},
         {"\xc2\xac\nx\xac", S("\u00ac\nx\u00ac")},  // the last line without its line end
-        {"\xe2\x82", S("\u00e2\u0082")},             // a character cut short
+        {"\xe2\x82", S("\u00e2\u0082")},            // a character cut short
         {"", QString()},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(DecodeText(c.bytes), c.text) << c.bytes.toHex().toStdString();
+    for (const Case& c : cases) EXPECT_EQ(DecodeText(c.bytes), c.text) << c.bytes.toHex().toStdString();
 }
 
 TEST(TextFile, ReplaceFileAndItsLeftovers) {

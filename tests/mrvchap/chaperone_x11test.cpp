@@ -12,8 +12,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QStandardPaths>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -22,8 +22,8 @@
 #include <functional>
 #include <memory>
 
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <unistd.h>
@@ -32,8 +32,7 @@ namespace {
 
 QString ChapBinary() {
     QString build = qEnvironmentVariable("MRV_BUILD_DIR");
-    if (build.isEmpty())
-        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    if (build.isEmpty()) build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
     return build + QStringLiteral("/mrvchap/MRVChap");
 }
 
@@ -41,10 +40,8 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, const std::func
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        if (meanwhile)
-            meanwhile();
+        if (t.elapsed() > timeoutMs) return false;
+        if (meanwhile) meanwhile();
         QThread::msleep(20);
     }
     return true;
@@ -110,8 +107,7 @@ protected:
             << Log(name).toStdString() << DescribeWindows();
         XConnection x;
         for (const XTopWindow& w : x.topLevelWindows())
-            if (w.pid == chap->processId() && w.title == S("Morvenda Job Chaperone"))
-                x.requestClose(w.window);
+            if (w.pid == chap->processId() && w.title == S("Morvenda Job Chaperone")) x.requestClose(w.window);
         EXPECT_TRUE(chap->waitForFinished(10000));
         return chap->exitCode();
     }
@@ -169,13 +165,11 @@ TEST_F(ChaperoneOnX, WaitsForATextInsideAWindowAndTypesIntoIt) {
         while (XPending(d)) {
             XEvent ev;
             XNextEvent(d, &ev);
-            if (ev.type != KeyPress)
-                continue;
+            if (ev.type != KeyPress) continue;
             char text[16] = {};
             KeySym sym = 0;
             const int n = XLookupString(&ev.xkey, text, sizeof text - 1, &sym, nullptr);
-            if (IsModifierKey(sym))
-                continue;
+            if (IsModifierKey(sym)) continue;
             if (ev.xkey.state & ControlMask)
                 received << S("^") + QString::fromLatin1(XKeysymToString(sym));
             else if (n > 0 && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7f)
@@ -205,9 +199,9 @@ TEST_F(ChaperoneOnX, TwoChaperonesTakeTurnsThroughTheLockFile) {
     const QString lock = dir.write(S("shared.Lck"), "");
     StartCat(S("Shared Cat"), out);
     const auto script = [&](char c) {
-        QByteArray s = "[log]\r\n[lockfile " + lock.toUtf8() + "]\r\n[timeout 20]\r\n[waitforwindowtitle \"Shared Cat\"]\r\n";
-        for (int i = 0; i < 4; ++i)
-            s += QByteArray(60, c) + "~\r\n";
+        QByteArray s =
+            "[log]\r\n[lockfile " + lock.toUtf8() + "]\r\n[timeout 20]\r\n[waitforwindowtitle \"Shared Cat\"]\r\n";
+        for (int i = 0; i < 4; ++i) s += QByteArray(60, c) + "~\r\n";
         return s;
     };
     QProcess* a = StartChap(S("a"), script('a'));
@@ -254,8 +248,7 @@ TEST_F(ChaperoneOnX, ACriticalBoxClosedWithItsWindowEndsInFailure) {
         ASSERT_TRUE(WaitUntil(
             [&] {
                 for (const XTopWindow& w : x.topLevelWindows()) {
-                    if (w.pid != chap->processId())
-                        continue;
+                    if (w.pid != chap->processId()) continue;
                     // The box names its text before it says which window
                     // it stands over: both are waited for.
                     for (const QString& name : x.descendantNames(w.window)) {
@@ -277,8 +270,7 @@ TEST_F(ChaperoneOnX, ACriticalBoxClosedWithItsWindowEndsInFailure) {
         ASSERT_NE(under, 0u);
         EXPECT_EQ(x.requestClose(under), 1);
         QThread::msleep(300);
-        for (const XTopWindow& w : x.topLevelWindows())
-            EXPECT_NE(w.title, S("Cancel")) << c.script;
+        for (const XTopWindow& w : x.topLevelWindows()) EXPECT_NE(w.title, S("Cancel")) << c.script;
         EXPECT_EQ(x.requestClose(box), 2);
         ASSERT_TRUE(chap->waitForFinished(10000)) << c.script << DescribeWindows();
         EXPECT_EQ(chap->exitStatus(), QProcess::NormalExit);
@@ -301,7 +293,8 @@ TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
     QTimer::singleShot(200, &w, [&] { w.cmdCancel_Click(); });
     QTimer::singleShot(400, &w, [&] { w.cmdCancel_Click(); });
     w.cmdOK_Click();
-    EXPECT_EQ(prompts.messages, (QStringList{S("Are you sure you want to cancel"), S("Are you sure you want to cancel")}));
+    EXPECT_EQ(prompts.messages,
+              (QStringList{S("Are you sure you want to cancel"), S("Are you sure you want to cancel")}));
     ASSERT_EQ(ended.size(), 1);
     EXPECT_EQ(ended[0][0].toInt(), 1);
 }

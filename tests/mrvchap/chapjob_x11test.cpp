@@ -39,7 +39,8 @@ TEST(ChaperoneJob, GoodScriptCompletesAndATimeoutFails) {
     G.gRunTimeErrorText = S("RUN-TIME ERROR|HAS PERFORMED AN ILLEGAL|CRITICAL ERROR");
     SetStartTimes();
     const QString chap = qEnvironmentVariable("MRV_BUILD_DIR") + S("/mrvchap/MRVChap");
-    const QString good = dir.write(S("good.key"), "[log]\r\n[checkforwindowtitle \"Nothing Here\"]\r\n[notfound end]\r\nkeys\r\n[label end]\r\n");
+    const QString good = dir.write(
+        S("good.key"), "[log]\r\n[checkforwindowtitle \"Nothing Here\"]\r\n[notfound end]\r\nkeys\r\n[label end]\r\n");
     const QString bad = dir.write(S("bad.key"), "[timeout 1]\r\n[waitforwindowtitle \"Never There\"]\r\n");
     for (const auto& [name, script] : {std::pair{"GOOD", good}, std::pair{"BAD", bad}}) {
         JobRec j;
@@ -60,8 +61,7 @@ TEST(ChaperoneJob, GoodScriptCompletesAndATimeoutFails) {
         QThread::msleep(250);
         clock.advance(1);
         exec.cmdKick_Click();
-        if (G.Jobs[1].JobState != jsRunning && G.Jobs[2].JobState != jsRunning)
-            break;
+        if (G.Jobs[1].JobState != jsRunning && G.Jobs[2].JobState != jsRunning) break;
     }
     // What the display shows when a job is still running, to tell why.
     QString windows;
@@ -73,7 +73,8 @@ TEST(ChaperoneJob, GoodScriptCompletesAndATimeoutFails) {
     EXPECT_EQ(G.Jobs[2].ErrorText, S("MRVChap - Critical error (Timeout waiting for window title \"Never There\""));
     const QString log = QString::fromUtf8(dir.read(S("20261208.log")));
     EXPECT_TRUE(log.contains(S("GOOD     Completed"))) << log.toStdString();
-    EXPECT_TRUE(log.contains(S("BAD      Failed(MRVChap - Critical error (Timeout waiting for window title"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(S("BAD      Failed(MRVChap - Critical error (Timeout waiting for window title")))
+        << log.toStdString();
     const QString chapLog = QString::fromUtf8(dir.read(S("state/Morvenda/MRVChap.good.log")));
     EXPECT_TRUE(chapLog.contains(S("Ending at "))) << chapLog.toStdString();
     ResetState();

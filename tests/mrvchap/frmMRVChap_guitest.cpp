@@ -29,15 +29,13 @@ protected:
     QStringList listed(frmMRVChap& w) {
         QStringList out;
         auto* box = w.findChild<QComboBox*>(S("lsbKeyFiles"));
-        for (int i = 0; i < box->count(); ++i)
-            out << box->itemText(i);
+        for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
         return out;
     }
     QStringList diagRows(frmMRVChap& w) {
         QStringList out;
         auto* list = w.findChild<QListWidget*>(S("lsbDiag"));
-        for (int i = 0; i < list->count(); ++i)
-            out << list->item(i)->text();
+        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
         return out;
     }
 };
@@ -47,7 +45,7 @@ TEST_F(ChapWindowTest, ListsScriptsAndStartsTheOnlyOne) {
         const char* what;
         QString commandLine;
         QStringList listed;
-        QString path;       // the file OK loads
+        QString path;  // the file OK loads
         bool startsByItself;
     };
     const QString keys = dir.path(S("keys"));
@@ -57,13 +55,22 @@ TEST_F(ChapWindowTest, ListsScriptsAndStartsTheOnlyOne) {
     dir.write(S("keys/x.key"), "[rem x]\r\n");
     dir.write(S("prog/own.key"), "[rem own]\r\n");
     const Case cases[] = {
-        {"a folder's scripts wait for OK", keys + S("/*.key"), {S("a"), S("daily.v2"), S("x")}, keys + S("/a.key"),
+        {"a folder's scripts wait for OK",
+         keys + S("/*.key"),
+         {S("a"), S("daily.v2"), S("x")},
+         keys + S("/a.key"),
          false},
-        {"a named script starts by itself", keys + S("/daily.v2.key,p1"), {S("daily.v2")},
-         keys + S("/daily.v2.key"), true},
+        {"a named script starts by itself",
+         keys + S("/daily.v2.key,p1"),
+         {S("daily.v2")},
+         keys + S("/daily.v2.key"),
+         true},
         {"another extension is loaded as .key", keys + S("/x.txt"), {S("x")}, keys + S("/x.key"), true},
-        {"a bare name is looked for in the program's folder", S("own.key"), {S("own")},
-         dir.path(S("prog/own.key")), true},
+        {"a bare name is looked for in the program's folder",
+         S("own.key"),
+         {S("own")},
+         dir.path(S("prog/own.key")),
+         true},
         {"no script lists the program's folder", QString(), {S("own")}, dir.path(S("prog/own.key")), true},
         {"a missing script lists nothing", keys + S("/none.key"), {}, keys + S("/none.key"), false},
     };
@@ -117,8 +124,7 @@ TEST_F(ChapWindowTest, CountdownHoldAndClose) {
     again.Form_Load(dir.path(S("run.key")), dir.path());
     EXPECT_EQ(again.pos(), QPoint(40, 70));
     again.cmdOK_Click();
-    for (int i = 0; i < 30 && closed.isEmpty(); ++i)
-        again.tmrKeys_Timer();
+    for (int i = 0; i < 30 && closed.isEmpty(); ++i) again.tmrKeys_Timer();
     ASSERT_EQ(closed.size(), 1);
     EXPECT_EQ(closed[0][0].toInt(), 0);
 }
@@ -189,8 +195,8 @@ TEST_F(ChapWindowTest, DoubleClickLeavesTheErrorRows) {
     w.cmdOK_Click();
     EXPECT_EQ(w.findChild<QListWidget*>(S("lsbDiag"))->toolTip(), S("Double click here to leave only error rows."));
     w.lsbDiag_DblClick();
-    EXPECT_EQ(diagRows(w), (QStringList{S("[delay x] - Value not numeric  ***************"),
-                                        S("[label a] - Duplicate label")}));
+    EXPECT_EQ(diagRows(w),
+              (QStringList{S("[delay x] - Value not numeric  ***************"), S("[label a] - Duplicate label")}));
 }
 
 }  // namespace

@@ -12,12 +12,9 @@ QString Describe(const QList<KeyStroke>& keys) {
     QStringList out;
     for (const KeyStroke& k : keys) {
         QString mods;
-        if (k.mods & kModShift)
-            mods += u'S';
-        if (k.mods & kModCtrl)
-            mods += u'C';
-        if (k.mods & kModAlt)
-            mods += u'A';
+        if (k.mods & kModShift) mods += u'S';
+        if (k.mods & kModCtrl) mods += u'C';
+        if (k.mods & kModAlt) mods += u'A';
         const QString key = k.name.isEmpty() ? QString::fromUcs4(&k.ch, 1) : u'<' + k.name + u'>';
         out << (mods.isEmpty() ? key : mods + u'-' + key);
     }
@@ -42,7 +39,8 @@ TEST(KeyNotation, ReadsCharactersModifiersBracesAndGroups) {
         {"{[}{]}", "[ ]"},
         // Named keys, any letter case, with aliases.
         {"{ENTER}{tab}{Esc}{BACKSPACE}{BS}{bksp}", "<Return> <Tab> <Escape> <BackSpace> <BackSpace> <BackSpace>"},
-        {"{DELETE}{DEL}{INSERT}{INS}{HOME}{END}{PGUP}{PGDN}", "<Delete> <Delete> <Insert> <Insert> <Home> <End> <Prior> <Next>"},
+        {"{DELETE}{DEL}{INSERT}{INS}{HOME}{END}{PGUP}{PGDN}",
+         "<Delete> <Delete> <Insert> <Insert> <Home> <End> <Prior> <Next>"},
         {"{UP}{DOWN}{LEFT}{RIGHT}{F1}{f12}{F16}", "<Up> <Down> <Left> <Right> <F1> <F12> <F16>"},
         // Repeats of named keys and characters, and of the brace characters.
         {"{TAB 3}", "<Tab> <Tab> <Tab>"},
@@ -66,9 +64,8 @@ TEST(KeyNotation, ReadsCharactersModifiersBracesAndGroups) {
 
 TEST(KeyNotation, RefusesWhatItCannotType) {
     const char* refused[] = {
-        "abc{",       "{ENTER",   "abc}",      "{}",         "(ab",      "ab)",       "+(a))",
-        "{NOSUCHKEY}", "{ab}",     "{TAB x}",   "{TAB -1}",   "{TAB 10001}", "abc+",   "^",
-        "+(a+)",      "%{TAB 1.5}",
+        "abc{", "{ENTER",  "abc}",     "{}",          "(ab",  "ab)", "+(a))", "{NOSUCHKEY}",
+        "{ab}", "{TAB x}", "{TAB -1}", "{TAB 10001}", "abc+", "^",   "+(a+)", "%{TAB 1.5}",
     };
     for (const char* text : refused) {
         const KeyParse p = ParseKeys(S(text));
@@ -82,8 +79,7 @@ TEST(KeyNotation, NamedKeyTableListsEveryFunctionKey) {
     EXPECT_EQ(NamedKey(S("pgdn")), S("Next"));
     EXPECT_EQ(NamedKey(S("F17")), QString());
     int functionKeys = 0;
-    for (const auto& [name, key] : NamedKeyTable())
-        functionKeys += name.startsWith(u'F') && name.size() <= 3 ? 1 : 0;
+    for (const auto& [name, key] : NamedKeyTable()) functionKeys += name.startsWith(u'F') && name.size() <= 3 ? 1 : 0;
     EXPECT_EQ(functionKeys, 16);
 }
 

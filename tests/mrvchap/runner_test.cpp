@@ -46,13 +46,11 @@ struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
     }
     bool display = true;
     bool available(QString* Why) override {
-        if (!display)
-            *Why = S("no display");
+        if (!display) *Why = S("no display");
         return display;
     }
     bool activate(quint64 Window) override {
-        if (activationWorks)
-            focus = Window;
+        if (activationWorks) focus = Window;
         return activationWorks;
     }
     // Keys: what was typed, with the window that had the focus and whether
@@ -60,8 +58,7 @@ struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
     QStringList typed;
     bool send(const QList<KeyStroke>& Keys, QString*) override {
         QString t;
-        for (const KeyStroke& k : Keys)
-            t += k.name.isEmpty() ? QString::fromUcs4(&k.ch, 1) : u'<' + k.name + u'>';
+        for (const KeyStroke& k : Keys) t += k.name.isEmpty() ? QString::fromUcs4(&k.ch, 1) : u'<' + k.name + u'>';
         typed << QStringLiteral("%1@%2%3").arg(t).arg(focus).arg(locked ? QStringLiteral(" locked") : QString());
         return true;
     }
@@ -79,8 +76,7 @@ struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
         return Result::Locked;
     }
     void unlock() override {
-        if (locked)
-            lockEvents << QStringLiteral("unlock");
+        if (locked) lockEvents << QStringLiteral("unlock");
         locked = false;
     }
     // Time.
@@ -90,8 +86,7 @@ struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
     void sleep(int Ms) override {
         sleeps << Ms;
         now += Ms;
-        if (cancelAtMs >= 0 && now >= cancelAtMs)
-            cancel = true;
+        if (cancelAtMs >= 0 && now >= cancelAtMs) cancel = true;
     }
     void processEvents() override {}
     // The chaperone's window.
@@ -100,7 +95,9 @@ struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
     qint64 cancelAtMs = -1;
     void clearClipboard() override { hostEvents << QStringLiteral("clear clipboard"); }
     void exec(const QString& Target) override { hostEvents << QStringLiteral("exec ") + Target; }
-    void setOnTop(bool OnTop) override { hostEvents << (OnTop ? QStringLiteral("on top") : QStringLiteral("not on top")); }
+    void setOnTop(bool OnTop) override {
+        hostEvents << (OnTop ? QStringLiteral("on top") : QStringLiteral("not on top"));
+    }
     bool cancelRequested() override { return cancel; }
 
     void addWindow(quint64 id, qint64 owner, const char* text, qint64 at = 0, bool top = true, bool shown = true) {
@@ -118,12 +115,11 @@ struct Outcome {
 class Played {
 public:
     Played(FakeWorld& World, const QStringList& Lines, const QString (&Parms)[5] = kNoParms,
-        const std::function<void()>& BeforeRun = {})
+           const std::function<void()>& BeforeRun = {})
         : finder(World, {kOwnPid, kOwnClient}), runner(script, diag, finder, World, World, World, World) {
         script = CheckScript(Lines, diag);
         EXPECT_FALSE(script.error) << diag.shown().join(u'\n').toStdString();
-        if (BeforeRun)
-            BeforeRun();
+        if (BeforeRun) BeforeRun();
         try {
             runner.RunScript(Parms);
         } catch (const ChapStop& s) {
@@ -159,7 +155,8 @@ TEST(ScriptRunner, JumpsFollowTheSearches) {
           S("[waitforwindowtext Ready]"), S("ok")},
          {S("ok@1")}},
         {"skip leaves out rows up to noskip",
-         {S("[waitforwindowtitle Pay]"), S("[skip]"), S("skipped"), S("[noskip]"), S("kept")}, {S("kept@1")}},
+         {S("[waitforwindowtitle Pay]"), S("[skip]"), S("skipped"), S("[noskip]"), S("kept")},
+         {S("kept@1")}},
     };
     for (const Case& c : cases) {
         FakeWorld world;
@@ -175,29 +172,41 @@ TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
     struct Case {
         const char* what;
         QStringList lines;
-        qint64 appearsAt;  // of the "Pay Run" window; -1 never
+        qint64 appearsAt;     // of the "Pay Run" window; -1 never
         const char* message;  // "" when the wait succeeds
         const char* row;      // the wait's row afterwards
         qint64 endsAt;        // fake time at the end
     };
     const Case cases[] = {
         {"found at once", {S("[waitforwindowtitle Pay]")}, 0, "", "[waitforwindowtitle Pay] - Found", 0},
-        {"found after three polls", {S("[delay 1]"), S("[waitforwindowtitle Pay]")}, 2500, "",
-         "[waitforwindowtitle Pay] - ...Found", 3000},
+        {"found after three polls",
+         {S("[delay 1]"), S("[waitforwindowtitle Pay]")},
+         2500,
+         "",
+         "[waitforwindowtitle Pay] - ...Found",
+         3000},
         {"timeout 30 with delay 1 gives up after 30 seconds",
-         {S("[timeout 30]"), S("[delay 1]"), S("[waitforwindowtitle Pay]")}, -1,
-         "MRVChap - Critical error (Timeout waiting for window title \"Pay\"", nullptr, 30000},
+         {S("[timeout 30]"), S("[delay 1]"), S("[waitforwindowtitle Pay]")},
+         -1,
+         "MRVChap - Critical error (Timeout waiting for window title \"Pay\"",
+         nullptr,
+         30000},
         {"timeout with no delay still gives up, polling every 100 ms",
-         {S("[timeout 1]"), S("[waitforwindowtext \"Pay Run\"]")}, -1,
-         "MRVChap - Critical error (Timeout waiting for window text \"Pay Run\"", nullptr, 1000},
+         {S("[timeout 1]"), S("[waitforwindowtext \"Pay Run\"]")},
+         -1,
+         "MRVChap - Critical error (Timeout waiting for window text \"Pay Run\"",
+         nullptr,
+         1000},
         {"a timeout shorter than the delay ends after one delay",
-         {S("[timeout 0.5]"), S("[delay 2]"), S("[waitforwindowtitle Pay]")}, -1,
-         "MRVChap - Critical error (Timeout waiting for window title \"Pay\"", nullptr, 2000},
+         {S("[timeout 0.5]"), S("[delay 2]"), S("[waitforwindowtitle Pay]")},
+         -1,
+         "MRVChap - Critical error (Timeout waiting for window title \"Pay\"",
+         nullptr,
+         2000},
     };
     for (const Case& c : cases) {
         FakeWorld world;
-        if (c.appearsAt >= 0)
-            world.addWindow(1, 10, "Pay Run", c.appearsAt);
+        if (c.appearsAt >= 0) world.addWindow(1, 10, "Pay Run", c.appearsAt);
         Played run(world, c.lines);
         EXPECT_EQ(run.out.stop.message, S(c.message)) << c.what;
         EXPECT_EQ(run.out.stopped, *c.message != 0) << c.what;
@@ -205,8 +214,7 @@ TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
             EXPECT_EQ(run.diag.row(static_cast<int>(c.lines.size()) - 1), S(c.row)) << c.what;
         }
         EXPECT_EQ(world.now, c.endsAt) << c.what;
-        for (int ms : world.sleeps)
-            EXPECT_GE(ms, kMinPollMs) << c.what;
+        for (int ms : world.sleeps) EXPECT_GE(ms, kMinPollMs) << c.what;
     }
     // With no delay and no timeout the wait polls on, at the least interval,
     // until the window comes; its row stays short however long it waits.
@@ -227,8 +235,8 @@ TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
     world.addWindow(2, 20, "Ledger");
     world.addWindow(3, 10, "Pay Run options", 0, true, false);  // not shown: never activated
     Played run(world, {S("[waitforwindowtitle Pay]"), S("[checkforwindowtitle Ledger]"), S("[found other]"),
-                    S("[checkforwindowtext OK]"), S("[found own]"), S("a"), S("[exit]"), S("[label other]"),
-                    S("other"), S("[exit]"), S("[label own]"), S("own")});
+                       S("[checkforwindowtext OK]"), S("[found own]"), S("a"), S("[exit]"), S("[label other]"),
+                       S("other"), S("[exit]"), S("[label own]"), S("own")});
     EXPECT_FALSE(run.out.stopped) << run.out.stop.message.toStdString();
     EXPECT_EQ(run.finder.gTargetThread, 10);
     EXPECT_EQ(world.typed, QStringList{S("a@1")});
@@ -247,7 +255,7 @@ TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
     longText.addWindow(7, 30, "", 0, false);
     longText.addWindow(8, 30, (QByteArray(254, 'x') + "TAIL").constData(), 0, false);
     Played empty(longText, {S("[checkforwindowtext TAIL]"), S("[found bad]"), S("[waitforwindowtext]"), S("k"),
-                         S("[exit]"), S("[label bad]")});
+                            S("[exit]"), S("[label bad]")});
     EXPECT_EQ(empty.finder.foundWindow, 8u);
     EXPECT_EQ(longText.typed, QStringList{});  // window 8 is no top-level window to activate
     EXPECT_EQ(empty.out.stop.message, S("MRVChap - Critical error: Cannot find window for keystrokes: k"));
@@ -263,16 +271,27 @@ TEST(ScriptRunner, KeysNeedAWindowValidKeysAndTheLock) {
     };
     const QString lock = S("/run/chap.Lck");
     const Case cases[] = {
-        {"keys before any wait", {S("abc")},
-         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.", {}, {}},
-        {"paste is keys too", {S("[paste]")},
-         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.", {}, {}},
-        {"a successful check is not a wait", {S("[checkforwindowtitle Pay]"), S("abc")},
-         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.", {}, {}},
-        {"invalid keys are refused before the lock is taken", {S("[waitforwindowtitle Pay]"), S("ab{c")},
-         "MRVChap - Critical error: The following keystrokes are invalid:  \"ab{c\"", {}, {}},
-        {"copy and paste", {S("[waitforwindowtitle Pay]"), S("[copy]"), S("[paste]")}, "",
-         {S("c@1"), S("v@1")}, {}},
+        {"keys before any wait",
+         {S("abc")},
+         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.",
+         {},
+         {}},
+        {"paste is keys too",
+         {S("[paste]")},
+         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.",
+         {},
+         {}},
+        {"a successful check is not a wait",
+         {S("[checkforwindowtitle Pay]"), S("abc")},
+         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.",
+         {},
+         {}},
+        {"invalid keys are refused before the lock is taken",
+         {S("[waitforwindowtitle Pay]"), S("ab{c")},
+         "MRVChap - Critical error: The following keystrokes are invalid:  \"ab{c\"",
+         {},
+         {}},
+        {"copy and paste", {S("[waitforwindowtitle Pay]"), S("[copy]"), S("[paste]")}, "", {S("c@1"), S("v@1")}, {}},
     };
     for (const Case& c : cases) {
         FakeWorld world;
@@ -318,7 +337,7 @@ TEST(ScriptRunner, KeysNeedAWindowValidKeysAndTheLock) {
     gone.addWindow(1, 10, "Pay Run");
     const QString removed = dir.write(S("gone.Lck"), "");
     Played missing(gone, {S("[waitforwindowtitle Pay]"), S("[lockfile ") + removed + u']', S("x")}, Played::kNoParms,
-                [&] { QFile::remove(removed); });
+                   [&] { QFile::remove(removed); });
     EXPECT_TRUE(missing.out.stopped);
     EXPECT_EQ(missing.out.stop.status, 1);
     EXPECT_TRUE(missing.diag.row(1).endsWith(S(" Lock file does not exist  ***************")));
@@ -338,8 +357,7 @@ TEST(ScriptRunner, ParametersAreSubstitutedOnce) {
         {"{parm1}", "{parm1}{PARM2}"},  // a parameter's own text is not searched again
         {"{parm3", "{parm3"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SubstituteParms(S(c.row), parms), S(c.sent)) << c.row;
+    for (const Case& c : cases) EXPECT_EQ(SubstituteParms(S(c.row), parms), S(c.sent)) << c.row;
 
     FakeWorld world;
     world.addWindow(1, 10, "Pay Run");
@@ -355,11 +373,12 @@ TEST(ScriptRunner, WaitBoxesCancelAndWindowCommands) {
     FakeWorld world;
     ScriptedPrompter prompts;
     Played run(world, {S("[wait]"), S("[wait Load the paper]"), S("[ontop]"), S("[notontop]"), S("[clearclipboard]"),
-                    S("[exec \"/opt/my app/run\"]")});
+                       S("[exec \"/opt/my app/run\"]")});
     EXPECT_FALSE(run.out.stopped);
     ASSERT_EQ(prompts.messages.size(), 2);
-    EXPECT_EQ(prompts.messages[0],
-              S("Warning:  Using \"Wait\" may cause the target application to behave unexpectedly.\n\nPress OK to continue"));
+    EXPECT_EQ(
+        prompts.messages[0],
+        S("Warning:  Using \"Wait\" may cause the target application to behave unexpectedly.\n\nPress OK to continue"));
     EXPECT_EQ(prompts.messages[1], S("Load the paper"));
     EXPECT_EQ(world.hostEvents,
               (QStringList{S("on top"), S("not on top"), S("clear clipboard"), S("exec /opt/my app/run")}));
@@ -393,8 +412,7 @@ TEST(ScriptRunner, LogAndLongScripts) {
     world.addWindow(1, 10, "Pay Run", 1000);
     // A script longer than the list shows: the rows run are still the script's.
     QStringList lines{S("[log]"), S("[delay 1]"), S("[goto start]")};
-    for (int i = 0; i < 600; ++i)
-        lines << S("[rem filler]");
+    for (int i = 0; i < 600; ++i) lines << S("[rem filler]");
     lines << S("[label start]") << S("[waitforwindowtitle Pay]") << S("last");
     FakeWorld* w = &world;
     {

@@ -51,7 +51,8 @@ inline void CancelFolderChooser() {
 /// Chooses Folder in the folder chooser shown next and presses OK.
 /// The whole file system counts as one fixed drive meanwhile.
 inline void ChooseFolder(const QString& Folder) {
-    SetChooserDrives([] { return QStringList{QStringLiteral("/")}; }, [](const QString&) { return QStringLiteral("/"); });
+    SetChooserDrives([] { return QStringList{QStringLiteral("/")}; },
+                     [](const QString&) { return QStringLiteral("/"); });
     WhenShown<MRVDir>([Folder](MRVDir* d) {
         d->SetFolder(Folder);
         d->cmdOK_Click();

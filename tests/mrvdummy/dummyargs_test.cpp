@@ -1,5 +1,5 @@
-#include "common/cmdline.h"
 #include "mrvdummy/dummyargs.h"
+#include "common/cmdline.h"
 
 #include "common/getfield.h"
 #include "tests/support/testing.h"
@@ -16,16 +16,14 @@ QStringList GetFieldOperands(const QString& line) {
     QStringList out;
     for (int i = 1;; ++i) {
         const QString f = GetField(line, i, QLatin1Char('"'), QLatin1Char(',')).trimmed();
-        if (f.isEmpty())
-            return out;
+        if (f.isEmpty()) return out;
         out.append(f);
     }
 }
 
 QStringList Texts(const QList<DummyOperand>& ops) {
     QStringList out;
-    for (const DummyOperand& op : ops)
-        out.append(op.text);
+    for (const DummyOperand& op : ops) out.append(op.text);
     return out;
 }
 
@@ -45,8 +43,7 @@ TEST(DummyOperands, SplitAgreesWithCompanionSplitterWithoutQuotedValues) {
         "JN=A,",
         "CL=a\"b,c",
     };
-    for (const char* l : lines)
-        EXPECT_EQ(Texts(SplitDummyOperands(S(l))), GetFieldOperands(S(l))) << l;
+    for (const char* l : lines) EXPECT_EQ(Texts(SplitDummyOperands(S(l))), GetFieldOperands(S(l))) << l;
 }
 
 struct QuotedCase {
@@ -83,8 +80,8 @@ TEST(DummyOperands, QuotedValueAfterEqualsArrivesWhole) {
 }
 
 TEST(DummyOperands, SchedulerModelLineArrivesWhole) {
-    const DummyOperands d = ParseDummyCommandLine(
-        S("JN=PAYROLL,CL=\"/bin/sh -c run.sh a,b\",F=\"WD1, WD2\",OTT=ON,RES=S,GO=Y"));
+    const DummyOperands d =
+        ParseDummyCommandLine(S("JN=PAYROLL,CL=\"/bin/sh -c run.sh a,b\",F=\"WD1, WD2\",OTT=ON,RES=S,GO=Y"));
     EXPECT_EQ(d.jobName, S("PAYROLL"));
     EXPECT_EQ(d.cmdLine, S("/bin/sh -c run.sh a,b"));
     EXPECT_EQ(d.frequency, S("WD1, WD2"));
@@ -97,25 +94,20 @@ TEST(DummyOperands, SchedulerModelLineArrivesWhole) {
 
 TEST(DummyOperands, EveryKeywordAndAlias) {
     const char* jobNames[] = {"JOBNAME", "JN", "J", "jn"};
-    for (const char* k : jobNames)
-        EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=Pay01")).jobName, S("Pay01")) << k;
+    for (const char* k : jobNames) EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=Pay01")).jobName, S("Pay01")) << k;
     const char* cmdLines[] = {"CMDLINE", "CL", "C"};
-    for (const char* k : cmdLines)
-        EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=run x")).cmdLine, S("run x")) << k;
+    for (const char* k : cmdLines) EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=run x")).cmdLine, S("run x")) << k;
     const char* freqs[] = {"FREQUENCY", "FREQ", "F"};
-    for (const char* k : freqs)
-        EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=DAILY")).frequency, S("DAILY")) << k;
+    for (const char* k : freqs) EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=DAILY")).frequency, S("DAILY")) << k;
     const char* onTops[] = {"ONTOPTIMER", "ONTOP", "OTT"};
     for (const char* k : onTops) {
         EXPECT_TRUE(ParseDummyCommandLine(S(k) + S("=ON")).onTopTimer) << k;
         EXPECT_FALSE(ParseDummyCommandLine(S(k) + S("=OFF")).onTopTimer) << k;
     }
     const char* runFors[] = {"RUNFORSECS", "RUNFOR", "RUN", "RFS"};
-    for (const char* k : runFors)
-        EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=10")).runForSecs, 10) << k;
+    for (const char* k : runFors) EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=10")).runForSecs, 10) << k;
     const char* results[] = {"RESULT", "RES"};
-    for (const char* k : results)
-        EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=F")).result, DummyResult::Fail) << k;
+    for (const char* k : results) EXPECT_EQ(ParseDummyCommandLine(S(k) + S("=F")).result, DummyResult::Fail) << k;
     EXPECT_FALSE(ParseDummyCommandLine(S("JN=A")).onTopTimer);
 }
 

@@ -46,8 +46,8 @@ TEST(frmDummy, LoadShowsTheOperands) {
          "PAYROLL", "run.sh a,b", "WD1, WD2", "", "Succeed", "Set On &Top Timer Off", ""},
         {"RFS=5000,RES=F,OTT=OFF", "Dummy", "", "", "", "60", "Fail", "Set On &Top Timer On", ""},
         {"", "Dummy", "", "", "", "", "", "Set On &Top Timer On", ""},
-        {"J=X1,XYZ=1,GO=MAYBE,RFS=10", "Dummy Job Representing Job X1", "X1", "", "", "10", "",
-         "Set On &Top Timer On", "XYZ=1, GO=MAYBE"},
+        {"J=X1,XYZ=1,GO=MAYBE,RFS=10", "Dummy Job Representing Job X1", "X1", "", "", "10", "", "Set On &Top Timer On",
+         "XYZ=1, GO=MAYBE"},
     };
     for (const LoadCase& c : cases) {
         frmDummy w(S(c.line));
@@ -136,12 +136,8 @@ struct EndCase {
 
 TEST(frmDummy, Endings) {
     const EndCase cases[] = {
-        {"RES=S,RFS=3,GO=Y", nullptr, 0},
-        {"RFS=2,GO=Y", nullptr, 0},
-        {"RES=F,RFS=3,GO=Y", nullptr, 13},
-        {"RES=F,GO=Y", "cmdExit", 0},
-        {"RES=S,GO=N", "cmdErr13", 13},
-        {"RES=S,GO=Y", "cmdErr5", 5},
+        {"RES=S,RFS=3,GO=Y", nullptr, 0}, {"RFS=2,GO=Y", nullptr, 0},     {"RES=F,RFS=3,GO=Y", nullptr, 13},
+        {"RES=F,GO=Y", "cmdExit", 0},     {"RES=S,GO=N", "cmdErr13", 13}, {"RES=S,GO=Y", "cmdErr5", 5},
     };
     for (const EndCase& c : cases) {
         frmDummy w(S(c.line));
@@ -149,8 +145,7 @@ TEST(frmDummy, Endings) {
         Tmr(w, "tmrQuit")->setInterval(10);
         w.show();
         QTest::qWait(20);
-        if (c.button)
-            Btn(w, c.button)->click();
+        if (c.button) Btn(w, c.button)->click();
         if (c.error == 0) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000)) << c.line;
             EXPECT_EQ(errors.count(), 0) << c.line;

@@ -19,15 +19,14 @@ namespace {
 // where this test program is built.
 QString DummyBinary() {
     QString build = qEnvironmentVariable("MRV_BUILD_DIR");
-    if (build.isEmpty())
-        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    if (build.isEmpty()) build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
     return build + QStringLiteral("/mrvdummy/MRVDummy");
 }
 
 enum class CmdFrom {
-    Args,         // the operands as arguments only
-    OwnPid,       // MRV_CMDLINE tagged with the child's own pid, as the launcher sets it
-    ForeignPid,   // MRV_CMDLINE tagged with another process's pid
+    Args,        // the operands as arguments only
+    OwnPid,      // MRV_CMDLINE tagged with the child's own pid, as the launcher sets it
+    ForeignPid,  // MRV_CMDLINE tagged with another process's pid
 };
 
 struct RunCase {
@@ -70,8 +69,7 @@ TEST(MRVDummyProcess, EndsAsItsOperandsAsk) {
         }
         QProcess p;
         QStringList args;
-        if (*c.args)
-            args.append(S(c.args));
+        if (*c.args) args.append(S(c.args));
         if (c.from == CmdFrom::Args) {
             p.setProgram(bin);
             p.setArguments(args);
@@ -125,8 +123,7 @@ TEST(MRVDummyProcess, StartedByTheLauncher) {
         QString error;
         ASSERT_TRUE(LaunchProcess(QuoteArgument(DummyBinary()) + QLatin1Char(' ') + S(c.operands), &p, &error))
             << error.toStdString();
-        for (int i = 0; i < 150 && ProcessRunning(p); ++i)
-            QThread::msleep(100);
+        for (int i = 0; i < 150 && ProcessRunning(p); ++i) QThread::msleep(100);
         if (ProcessRunning(p)) {
             TerminateProcessGroup(p);
             ADD_FAILURE() << c.operands << ": still running";

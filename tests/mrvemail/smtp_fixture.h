@@ -78,7 +78,9 @@ public:
     QString outDir() const { return dir_.path() + QStringLiteral("/out"); }
 
     /// The number of QUIT commands received so far.
-    int quits() const { return static_cast<int>(QDir(outDir()).entryList({QStringLiteral("quit-*")}, QDir::Files).size()); }
+    int quits() const {
+        return static_cast<int>(QDir(outDir()).entryList({QStringLiteral("quit-*")}, QDir::Files).size());
+    }
 
     /// Every message received so far, in order of arrival.
     QList<QJsonObject> messages() const {

@@ -37,8 +37,7 @@ struct Fixture {
     QString ram = root + S("/ram");
     QString mounts;
     Fixture() {
-        for (const QString& d : {disk, blank, net, ram})
-            QDir().mkpath(d);
+        for (const QString& d : {disk, blank, net, ram}) QDir().mkpath(d);
         QByteArray table;
         table += "proc /proc proc rw,nosuid 0 0\n";
         table += "sysfs /sys sysfs rw 0 0\n";
@@ -82,8 +81,7 @@ TEST(FixedDrives, LeavesOutRemovableDevices) {
         QDir().mkpath(deviceDir);
         QDir().mkpath(sys.path(S("dev/block")));
         sys.write(S("devices/sdx/removable"), c.flag);
-        if (c.partition)
-            sys.write(S("devices/sdx/sdx1/partition"), "1\n");
+        if (c.partition) sys.write(S("devices/sdx/sdx1/partition"), "1\n");
         ASSERT_TRUE(QFile::link(deviceDir, sys.path(S("dev/block/") + DeviceNumber(f.root)))) << c.name;
         const QStringList drives = FixedDrivesFrom(f.mounts, sys.path());
         EXPECT_EQ(drives.isEmpty(), c.removable) << c.name << ": " << drives.join(S(",")).toStdString();
@@ -118,8 +116,7 @@ TEST(DriveOf, FindsTheMountPointThatHoldsAPath) {
         {S("relative/file.txt"), QString()},
         {QString(), QString()},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(DriveOfFrom(c.path, mounts), c.drive) << c.path.toStdString();
+    for (const Case& c : cases) EXPECT_EQ(DriveOfFrom(c.path, mounts), c.drive) << c.path.toStdString();
     EXPECT_EQ(DriveOfFrom(root + S("/a/x"), dir.path(S("missing"))), QString());
 }
 

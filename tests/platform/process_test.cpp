@@ -24,16 +24,14 @@ using namespace std::chrono_literals;
 
 QStringList L(std::initializer_list<const char*> items) {
     QStringList l;
-    for (const char* s : items)
-        l << QString::fromUtf8(s);
+    for (const char* s : items) l << QString::fromUtf8(s);
     return l;
 }
 
 // Polls until the process has ended; false after five seconds.
 bool WaitEnded(const ProcessStamp& p) {
     for (int i = 0; i < 500; ++i) {
-        if (!ProcessRunning(p))
-            return true;
+        if (!ProcessRunning(p)) return true;
         QThread::msleep(10);
     }
     return false;
@@ -45,8 +43,7 @@ QByteArray WaitFile(const QString& path) {
         QFile f(path);
         if (f.open(QIODevice::ReadOnly)) {
             const QByteArray b = f.readAll();
-            if (b.endsWith('\n'))
-                return b;
+            if (b.endsWith('\n')) return b;
         }
         QThread::msleep(10);
     }
@@ -63,8 +60,7 @@ QString Script(const TempDir& dir, const QString& name, const QByteArray& body) 
 // State letter of /proc/<pid>/stat; 0 when the process is gone.
 char ProcState(pid_t pid) {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
+    if (!f.open(QIODevice::ReadOnly)) return 0;
     const QByteArray b = f.readAll();
     const qsizetype p = b.lastIndexOf(')');
     return p >= 0 && p + 2 < b.size() ? b.at(p + 2) : 0;
@@ -94,8 +90,7 @@ TEST(SplitCommandLine, WordsQuotesAndNoExpansion) {
         {"", QStringList()},
         {"   ", QStringList()},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SplitCommandLine(QString::fromUtf8(c.line)), c.words) << c.line;
+    for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(QString::fromUtf8(c.line)), c.words) << c.line;
 }
 
 TEST(CommandLineTail, RawTextAfterTheProgram) {
@@ -103,12 +98,8 @@ TEST(CommandLineTail, RawTextAfterTheProgram) {
         const char* line;
         const char* tail;
     } cases[] = {
-        {"prog a,b \"c d\"", "a,b \"c d\""},
-        {"\"my prog\" x", "x"},
-        {"\"a\"\"b\" y", "y"},
-        {"  prog   x  y  ", "x  y  "},
-        {"prog", ""},
-        {"", ""},
+        {"prog a,b \"c d\"", "a,b \"c d\""}, {"\"my prog\" x", "x"}, {"\"a\"\"b\" y", "y"},
+        {"  prog   x  y  ", "x  y  "},       {"prog", ""},           {"", ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CommandLineTail(QString::fromUtf8(c.line)), QString::fromUtf8(c.tail)) << c.line;
@@ -195,8 +186,7 @@ TEST(LaunchProcess, ProgramsThatCannotStartLeaveNothingBehind) {
     const QString me = QString::number(::getpid());
     for (const QString& entry : proc.entryList(QDir::Dirs)) {
         QFile f(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
+        if (!f.open(QIODevice::ReadOnly)) continue;
         const QByteArray b = f.readAll();
         const QList<QByteArray> fields = b.mid(b.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 1 && fields.at(1) == me.toLatin1()) {
@@ -251,8 +241,7 @@ TEST(LaunchProcess, InterpreterCommandsGetNoCommandLineVariables) {
                                   "> \"$1\"\n");
     ScopedEnv inherited("MRV_CMDLINE", "meant for the parent");
     for (const char* shell : {"/bin/sh", "/bin/bash"}) {
-        if (!QFile::exists(QString::fromLatin1(shell)))
-            continue;
+        if (!QFile::exists(QString::fromLatin1(shell))) continue;
         QFile::remove(out);
         ScopedEnv comspec("COMSPEC", shell);
         const ProcessStamp p = Launch(CommandProcessorLine(QuoteArgument(script) + QLatin1Char(' ') + out));
@@ -274,8 +263,8 @@ TEST(LaunchProcess, OwnGroupNullInputAndNoInheritedFiles) {
                                   "in=$(readlink /proc/$$/fd/0); "
                                   "if [ -e /proc/$$/fd/$2 ]; then fd=open; else fd=closed; fi; "
                                   "data=$(cat); echo \"$in|$fd|$data\" > \"$1\"; sleep 30\n");
-    const ProcessStamp p = Launch(QuoteArgument(script) + QLatin1Char(' ') + out + QLatin1Char(' ') +
-                                  QString::number(leaked));
+    const ProcessStamp p =
+        Launch(QuoteArgument(script) + QLatin1Char(' ') + out + QLatin1Char(' ') + QString::number(leaked));
     ::close(leaked);
     EXPECT_EQ(WaitFile(out), "/dev/null|closed|\n");
     EXPECT_EQ(::getpgid(p.pid), p.pid);
@@ -289,8 +278,8 @@ TEST(LaunchProcess, OwnGroupNullInputAndNoInheritedFiles) {
 TEST(TerminateProcessGroup, ReachesTheWholeGroupAndRefusesOthers) {
     TempDir dir;
     const QString out = dir.path(QStringLiteral("out"));
-    const ProcessStamp p = Launch(CommandProcessorLine(QStringLiteral("sleep 30 & echo $! > ") + out +
-                                                       QStringLiteral("; wait")));
+    const ProcessStamp p =
+        Launch(CommandProcessorLine(QStringLiteral("sleep 30 & echo $! > ") + out + QStringLiteral("; wait")));
     const pid_t grandchild = WaitFile(out).trimmed().toInt();
     ASSERT_GT(grandchild, 0);
 
@@ -307,8 +296,7 @@ TEST(TerminateProcessGroup, ReachesTheWholeGroupAndRefusesOthers) {
     for (int i = 0; i < 500 && !gone; ++i) {
         const char s = ProcState(grandchild);
         gone = s == 0 || s == 'Z';
-        if (!gone)
-            QThread::msleep(10);
+        if (!gone) QThread::msleep(10);
     }
     EXPECT_TRUE(gone) << "the job's own child ended with it";
 }
@@ -344,8 +332,7 @@ TEST(ProcessRunning, StartTimeTellsAReusedPidApart) {
 TEST(LaunchProcess, ChildrenNobodyFollowsAreReaped) {
     const ProcessStamp p = Launch(QStringLiteral("/bin/true"));
     // Wait until it has exited and sits unreaped.
-    for (int i = 0; i < 500 && ProcState(p.pid) != 'Z'; ++i)
-        QThread::msleep(10);
+    for (int i = 0; i < 500 && ProcState(p.pid) != 'Z'; ++i) QThread::msleep(10);
     ASSERT_EQ(ProcState(p.pid), 'Z');
     // The next start reaps it; its ending is still known.
     const ProcessStamp q = Launch(QStringLiteral("/bin/true"));
@@ -357,8 +344,7 @@ TEST(LaunchProcess, ChildrenNobodyFollowsAreReaped) {
 // Polls until the keeper has recorded the job's ending; false after five seconds.
 bool WaitKept(const QString& folder, const HeldProcess& h) {
     for (int i = 0; i < 500; ++i) {
-        if (!KeptProcessRunning(folder, h.stamp, h.keeper))
-            return true;
+        if (!KeptProcessRunning(folder, h.stamp, h.keeper)) return true;
         QThread::msleep(10);
     }
     return false;

@@ -30,8 +30,7 @@ protected:
         root_ = XDefaultRootWindow(d_);
     }
     void TearDown() override {
-        if (d_)
-            XCloseDisplay(d_);
+        if (d_) XCloseDisplay(d_);
     }
 
     Window makeWindow(Window parent) {
@@ -81,8 +80,7 @@ XvfbServer* X11Layer::server_ = nullptr;
 
 const XTopWindow* FindTop(const QList<XTopWindow>& tops, XWindowId w) {
     for (const XTopWindow& t : tops)
-        if (t.window == w)
-            return &t;
+        if (t.window == w) return &t;
     return nullptr;
 }
 

@@ -45,27 +45,25 @@ public:
         for (int e = 0; e < edits; ++e) {
             const int at = b.isEmpty() ? 0 : pick(static_cast<int>(b.size()));
             switch (pick(7)) {
-            case 0:
-            case 1:
-                if (!b.isEmpty())
-                    b[at] = specials[pick(static_cast<int>(specials.size()))];
-                break;
-            case 2:
-                if (!b.isEmpty())
-                    b[at] = static_cast<char>(pick(256));
-                break;
-            case 3:
-                b.remove(at, pick(40));
-                break;
-            case 4:
-                b.insert(at, b.mid(at, pick(200)));
-                break;
-            case 5:
-                b.insert(at, QByteArray(1 + pick(6000), specials[pick(static_cast<int>(specials.size()))]));
-                break;
-            default:
-                b.truncate(at);
-                break;
+                case 0:
+                case 1:
+                    if (!b.isEmpty()) b[at] = specials[pick(static_cast<int>(specials.size()))];
+                    break;
+                case 2:
+                    if (!b.isEmpty()) b[at] = static_cast<char>(pick(256));
+                    break;
+                case 3:
+                    b.remove(at, pick(40));
+                    break;
+                case 4:
+                    b.insert(at, b.mid(at, pick(200)));
+                    break;
+                case 5:
+                    b.insert(at, QByteArray(1 + pick(6000), specials[pick(static_cast<int>(specials.size()))]));
+                    break;
+                default:
+                    b.truncate(at);
+                    break;
             }
         }
         return b;
@@ -84,9 +82,9 @@ QStringList Snapshot(const QString& folder) {
         const QString f = it.next();
         QFile file(f);
         QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-        out << f + QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+        out << f + QLatin1Char(' ') +
+                   QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
     }
     out.sort();
     return out;
@@ -197,14 +195,14 @@ TEST_F(ReaderFuzz, NoReaderCrashesHangsOrWrites) {
                   });
 
     // End-of-job message files, with every keyword and option.
-    const QByteArray message = "TO=ann@example.org;Bob <bob@example.org>\r\nCC=ops@example.org\r\nSUBJ=Job ended\r\n"
-                               "BODY=Hello~\r\nBODY=World\r\nMBB=6000\r\nSIND=YES\r\nATT=" +
-                               demo.path(S("PubHols.phf")).toUtf8() + ",NOF=S,DEL=NO\r\nEMB=" +
-                               demo.path(S("DEMO/*.ini")).toUtf8() + ",ENV=--,EMPTY=R,NOF=E\r\n";
+    const QByteArray message =
+        "TO=ann@example.org;Bob <bob@example.org>\r\nCC=ops@example.org\r\nSUBJ=Job ended\r\n"
+        "BODY=Hello~\r\nBODY=World\r\nMBB=6000\r\nSIND=YES\r\nATT=" +
+        demo.path(S("PubHols.phf")).toUtf8() + ",NOF=S,DEL=NO\r\nEMB=" + demo.path(S("DEMO/*.ini")).toUtf8() +
+        ",ENV=--,EMPTY=R,NOF=E\r\n";
     total += fuzz("message file", {message}, S("MSGx0000.eml"), [](const QString& path, const QByteArray&) {
         QStringList lines;
-        if (ReadTextLines(path, &lines))
-            (void)ParseEojMessage(lines);
+        if (ReadTextLines(path, &lines)) (void)ParseEojMessage(lines);
     });
 
     std::cout << "[ inputs   ] " << total << " damaged inputs tried" << std::endl;

@@ -24,21 +24,18 @@ bool IsControl(QAccessible::Role role) {
 }
 
 void Walk(QAccessibleInterface* node, std::vector<AccessibleControl>& out, int depth) {
-    if (!node || !node->isValid() || depth > 40)
-        return;
+    if (!node || !node->isValid() || depth > 40) return;
     const QAccessible::Role role = node->role();
     if (IsControl(role)) {
         QString label;
         const auto labels = node->relations(QAccessible::Label);
-        if (!labels.isEmpty() && labels.front().first)
-            label = labels.front().first->text(QAccessible::Name);
-        out.push_back({role, node->text(QAccessible::Name), label,
-                       node->object() ? node->object()->objectName() : QString()});
+        if (!labels.isEmpty() && labels.front().first) label = labels.front().first->text(QAccessible::Name);
+        out.push_back(
+            {role, node->text(QAccessible::Name), label, node->object() ? node->object()->objectName() : QString()});
         if (role == QAccessible::List || role == QAccessible::Table || role == QAccessible::ComboBox)
             return;  // their items are not controls of their own
     }
-    for (int i = 0; i < node->childCount(); ++i)
-        Walk(node->child(i), out, depth + 1);
+    for (int i = 0; i < node->childCount(); ++i) Walk(node->child(i), out, depth + 1);
 }
 
 }  // namespace
@@ -52,7 +49,6 @@ std::vector<AccessibleControl> AccessibleControls(QObject* Window) {
 const AccessibleControl* FindAccessible(const std::vector<AccessibleControl>& Controls, QAccessible::Role Role,
                                         const QString& Name) {
     for (const AccessibleControl& c : Controls)
-        if (c.role == Role && (c.name == Name || (!c.label.isEmpty() && AccessibleCaption(c.label) == Name)))
-            return &c;
+        if (c.role == Role && (c.name == Name || (!c.label.isEmpty() && AccessibleCaption(c.label) == Name))) return &c;
     return nullptr;
 }

@@ -40,8 +40,7 @@ inline QMap<QString, QString> ExpectAccessibleNames(QWidget* Window) {
     QMap<QString, QString> names;
     for (QWidget* w : Window->findChildren<QWidget*>()) {
         const QString name = w->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
-            continue;
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
         if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QAbstractItemView*>(w) &&
             !qobject_cast<QComboBox*>(w) && !qobject_cast<QLineEdit*>(w) && !qobject_cast<QCalendarWidget*>(w))
             continue;

@@ -24,14 +24,14 @@ MsgAnswer ScriptedPrompter::message(const QString& text, MsgButtons buttons, Msg
         return a;
     }
     switch (buttons) {
-    case MsgButtons::Ok:
-    case MsgButtons::OkCancel:
-        return MsgAnswer::Ok;
-    case MsgButtons::YesNo:
-    case MsgButtons::YesNoCancel:
-        return MsgAnswer::Yes;
-    case MsgButtons::RetryCancel:
-        return MsgAnswer::Retry;
+        case MsgButtons::Ok:
+        case MsgButtons::OkCancel:
+            return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoCancel:
+            return MsgAnswer::Yes;
+        case MsgButtons::RetryCancel:
+            return MsgAnswer::Retry;
     }
     return MsgAnswer::Ok;
 }
@@ -56,21 +56,18 @@ QString TempDir::write(const QString& name, const QByteArray& bytes) const {
     const QString p = path(name);
     QDir().mkpath(QFileInfo(p).absolutePath());
     QFile f(p);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
     return p;
 }
 
 QByteArray TempDir::read(const QString& nameOrPath) const {
     QFile f(QFileInfo(nameOrPath).isAbsolute() ? nameOrPath : path(nameOrPath));
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
+    if (!f.open(QIODevice::ReadOnly)) return QByteArray();
     return f.readAll();
 }
 
 ScopedEnv::ScopedEnv(const char* name, const QByteArray& value) : name_(name) {
-    if (qEnvironmentVariableIsSet(name))
-        old_ = qgetenv(name);
+    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
     qputenv(name, value);
 }
 

@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 #include <deque>
-#include <ostream>
 #include <optional>
+#include <ostream>
 
 // Helpers for the tests: a clock the test sets, a prompter that answers from a
 // script and records every text, temporary folders and files.

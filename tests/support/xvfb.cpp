@@ -3,13 +3,13 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
 
 XvfbServer::XvfbServer() {
     int fds[2];
@@ -22,8 +22,7 @@ XvfbServer::XvfbServer() {
     if (pid_ == 0) {
         // A test that dies (a crash, a timeout) takes its server with it.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
-            _exit(127);
+        if (getppid() != parent) _exit(127);
         // The server writes its display number to fd 3 (kept open across exec).
         if (fds[1] == 3)
             fcntl(3, F_SETFD, 0);
@@ -48,12 +47,10 @@ XvfbServer::XvfbServer() {
     t.start();
     while (!number.endsWith('\n') && t.elapsed() < 10000) {
         pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-            continue;
+        if (poll(&p, 1, 100) <= 0) continue;
         char buf[16];
         const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n <= 0)
-            break;  // the server ended (or never started)
+        if (n <= 0) break;  // the server ended (or never started)
         number.append(buf, n);
     }
     close(fds[0]);
@@ -63,8 +60,7 @@ XvfbServer::XvfbServer() {
         return;
     }
     display_ = ':' + number.trimmed();
-    if (qEnvironmentVariableIsSet("DISPLAY"))
-        oldDisplay_ = qgetenv("DISPLAY");
+    if (qEnvironmentVariableIsSet("DISPLAY")) oldDisplay_ = qgetenv("DISPLAY");
     qputenv("DISPLAY", display_);
 }
 
@@ -79,8 +75,7 @@ XvfbServer::~XvfbServer() {
 }
 
 void XvfbServer::stop() {
-    if (pid_ <= 0)
-        return;
+    if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
     if (!WaitChild(pid_, 5000)) {
         kill(pid_, SIGKILL);
@@ -95,12 +90,9 @@ std::optional<int> WaitChild(pid_t Pid, int TimeoutMs) {
     for (;;) {
         int status = 0;
         const pid_t r = waitpid(Pid, &status, WNOHANG);
-        if (r == Pid)
-            return status;
-        if (r < 0 && errno != EINTR)
-            return std::nullopt;
-        if (t.elapsed() >= TimeoutMs)
-            return std::nullopt;
+        if (r == Pid) return status;
+        if (r < 0 && errno != EINTR) return std::nullopt;
+        if (t.elapsed() >= TimeoutMs) return std::nullopt;
         QThread::msleep(20);
     }
 }

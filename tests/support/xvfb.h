@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
 #include <sys/types.h>
+#include <optional>
 
 // A private X server for the x11 tests.
 

@@ -25,11 +25,9 @@ TEST(HelpPages, EveryTopicTheWindowsNameHasItsPage) {
         QFile f(it.next());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(f.readAll());
-        for (auto m = call.globalMatch(text); m.hasNext();)
-            topics.insert(m.next().captured(1));
+        for (auto m = call.globalMatch(text); m.hasNext();) topics.insert(m.next().captured(1));
         // The job editor names its tabs' topics in a table.
-        for (auto m = tab.globalMatch(text); m.hasNext();)
-            topics.insert(m.next().captured(1));
+        for (auto m = tab.globalMatch(text); m.hasNext();) topics.insert(m.next().captured(1));
     }
     EXPECT_TRUE(topics.contains(S("Startup")));
     EXPECT_TRUE(topics.contains(S("Schedule Execution Form")));

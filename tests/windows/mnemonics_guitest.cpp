@@ -3,9 +3,9 @@
 #include "common/gui/MRVDir.h"
 #include "common/gui/frmAbout.h"
 #include "morvenda/core/dependency.h"
-#include "morvenda/core/state.h"
 #include "morvenda/core/frmDateSel.h"
 #include "morvenda/core/frmLogVw.h"
+#include "morvenda/core/state.h"
 #include "morvenda/editing/frmColSel.h"
 #include "morvenda/editing/frmEdVar.h"
 #include "morvenda/editing/frmEdit.h"
@@ -61,8 +61,7 @@ class Holder : public QWidget {
 public:
     std::function<void()> release;
     ~Holder() override {
-        if (release)
-            release();
+        if (release) release();
     }
 };
 
@@ -71,7 +70,7 @@ std::unique_ptr<QWidget> GeniePages() {
     auto* genie = new MRVGenie(QDir::tempPath());
     holder->release = [genie] { delete genie; };
     for (QWidget* page : std::initializer_list<QWidget*>{genie->Intro(), genie->Base(), genie->Name(), genie->WDays(),
-                                                        genie->Select(), genie->Generate()})
+                                                         genie->Select(), genie->Generate()})
         page->show();
     return holder;
 }
@@ -143,8 +142,7 @@ std::vector<WindowFactory> Factories() {
 
 QMenuBar* BarOf(QWidget* w) {
     for (QMenuBar* bar : w->findChildren<QMenuBar*>())
-        if (bar->window() == w)
-            return bar;
+        if (bar->window() == w) return bar;
     return nullptr;
 }
 
@@ -201,15 +199,12 @@ void CheckWindow(QWidget* window) {
 
 void CheckPage(QWidget* window) {
     std::map<char16_t, QList<Mnemonic>> byLetter;
-    for (const Mnemonic& m : WindowMnemonics(window))
-        byLetter[m.letter.unicode()].append(m);
+    for (const Mnemonic& m : WindowMnemonics(window)) byLetter[m.letter.unicode()].append(m);
     for (const auto& [letter, claims] : byLetter) {
-        if (claims.size() < 2)
-            continue;
+        if (claims.size() < 2) continue;
         QList<Mnemonic> entries;
         for (const Mnemonic& m : claims)
-            if (m.menuBar)
-                entries.append(m);
+            if (m.menuBar) entries.append(m);
         const QString who = Describe(claims);
         if (entries.size() != 1) {
             ADD_FAILURE() << "Alt+" << QString(QChar(letter)).toStdString() << " is claimed by: " << who.toStdString();
@@ -256,8 +251,7 @@ TEST_F(MnemonicsTest, EveryAltLetterOfEveryWindowDoesOneThing) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
         // The window and any other window it opened itself.
         for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (before.contains(top) || !top->isVisible() || qobject_cast<QMenu*>(top))
-                continue;
+            if (before.contains(top) || !top->isVisible() || qobject_cast<QMenu*>(top)) continue;
             CheckWindow(top);
             ++checked;
         }
@@ -276,8 +270,7 @@ TEST_F(MnemonicsTest, ClashesAreFound) {
     new QPushButton(S("&Go"), &plain);
     new QPushButton(S("&Gone"), &plain);
     std::map<char16_t, int> count;
-    for (const Mnemonic& m : WindowMnemonics(&plain))
-        ++count[m.letter.unicode()];
+    for (const Mnemonic& m : WindowMnemonics(&plain)) ++count[m.letter.unicode()];
     EXPECT_EQ(count[u'F'], 2);
     EXPECT_EQ(count[u'G'], 2);
 

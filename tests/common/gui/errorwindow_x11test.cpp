@@ -56,8 +56,7 @@ const QString kMessage = S("Run-time error '13': Type mismatch");
 QStringList WmNamesBelow(unsigned long top) {
     QStringList names;
     Display* d = XOpenDisplay(nullptr);
-    if (!d)
-        return names;
+    if (!d) return names;
     std::vector<Window> todo{top};
     while (!todo.empty()) {
         Window w = todo.back();
@@ -132,8 +131,7 @@ TEST_F(ErrorWindow, ShownBoxIsSeenAsTheJobsFailure) {
 
     EXPECT_EQ(CloseJobWindows(1), JobCloseResult::WindowsAsked);
     const std::optional<int> status = WaitChild(pid, 10000);
-    if (!status)
-        kill(-pid, SIGKILL);
+    if (!status) kill(-pid, SIGKILL);
     ASSERT_TRUE(status.has_value()) << "the box did not close";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
 }

@@ -49,8 +49,7 @@ TEST(QtNameFilters, ConvertsDesignFilters) {
         {"|*.csv", {S("*.csv (*.csv)")}},
         {"", {}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(QtNameFilters(S(c.filter)), c.qt) << c.filter;
+    for (const Case& c : cases) EXPECT_EQ(QtNameFilters(S(c.filter)), c.qt) << c.filter;
 }
 
 TEST(FileDialog, OpenReturnsTheChosenFile) {
@@ -152,8 +151,7 @@ TEST(FileDialog, OptionChecksAskOrRefuse) {
     };
     for (const Case& c : cases) {
         ScriptedPrompter prompter;
-        if (c.answer)
-            prompter.queueAnswer(*c.answer);
+        if (c.answer) prompter.queueAnswer(*c.answer);
         FileDialog fd(nullptr, S("cdgBrowse"));
         fd.Flags = c.flags;
         fd.DefaultExt = S(c.defaultExt);
@@ -163,8 +161,7 @@ TEST(FileDialog, OptionChecksAskOrRefuse) {
             d->selectFile(c.typed);
             Accept(d);
             stayedOpen = d->isVisible();
-            if (stayedOpen)
-                d->reject();
+            if (stayedOpen) d->reject();
         });
         const bool accepted = c.save ? fd.ShowSave() : fd.ShowOpen();
         EXPECT_EQ(stayedOpen, c.refused) << c.name;
@@ -177,8 +174,7 @@ TEST(FileDialog, OptionChecksAskOrRefuse) {
 }
 
 TEST(FileDialog, RefusesAReadOnlyFileWhenAskedTo) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "every file is writable for root";
+    if (::geteuid() == 0) GTEST_SKIP() << "every file is writable for root";
     TempDir dir;
     const QString file = dir.write(S("locked.ini"), "x");
     ::chmod(QFile::encodeName(file).constData(), 0444);
@@ -189,8 +185,7 @@ TEST(FileDialog, RefusesAReadOnlyFileWhenAskedTo) {
     WhenShown([&](QFileDialog* d) {
         d->selectFile(file);
         Accept(d);
-        if (d->isVisible())
-            d->reject();
+        if (d->isVisible()) d->reject();
     });
     EXPECT_FALSE(fd.ShowOpen());
     ASSERT_EQ(prompter.messages.size(), 1);

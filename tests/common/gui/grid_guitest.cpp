@@ -21,14 +21,12 @@ QPixmap Picture(Qt::GlobalColor color) {
 // A grid of Cols columns with the given data rows (cells separated by TAB).
 void Fill(Grid& g, int cols, const QStringList& rows) {
     g.SetCols(cols);
-    for (const QString& r : rows)
-        g.AddItem(r);
+    for (const QString& r : rows) g.AddItem(r);
 }
 
 QStringList RowTexts(const Grid& g, int row) {
     QStringList out;
-    for (int c = 0; c < g.Cols(); ++c)
-        out << g.TextMatrix(row, c);
+    for (int c = 0; c < g.Cols(); ++c) out << g.TextMatrix(row, c);
     return out;
 }
 
@@ -111,8 +109,7 @@ TEST(Grid, RemoveItemKeepsOneDataRow) {
     for (const Case& c : cases) {
         EXPECT_EQ(g.RemoveItem(c.row), c.removed) << c.row;
         QStringList left;
-        for (int r = 1; r < g.Rows(); ++r)
-            left << g.TextMatrix(r, 0);
+        for (int r = 1; r < g.Rows(); ++r) left << g.TextMatrix(r, 0);
         EXPECT_EQ(left, c.left) << c.row;
     }
 }
@@ -150,8 +147,7 @@ TEST(Grid, FormatStringSetsCaptionsAlignmentsAndWidths) {
     EXPECT_EQ(g.Cols(), 5);
     EXPECT_EQ(RowTexts(g, 0), (QStringList{S("Job Name"), S("Group"), S("Amount"), S("Plain"), S("Left")}));
     const GridAlign aligns[] = {GridAlign::Left, GridAlign::Centre, GridAlign::Right, GridAlign::Left, GridAlign::Left};
-    for (int c = 0; c < 5; ++c)
-        EXPECT_EQ(g.ColAlignment(c), aligns[c]) << c;
+    for (int c = 0; c < 5; ++c) EXPECT_EQ(g.ColAlignment(c), aligns[c]) << c;
     g.AddItem(S("A\tB\tC"));
     EXPECT_EQ(g.CellAlignment(1, 1), GridAlign::Centre);
     EXPECT_EQ(g.CellAlignment(1, 2), GridAlign::Right);
@@ -268,8 +264,7 @@ TEST(Grid, CurrentCellAndItsSignal) {
 TEST(Grid, ScrollingAndVisibleRows) {
     Grid g(S("fxg"));
     g.SetFormatString(S("Name"));
-    for (int i = 1; i <= 60; ++i)
-        g.AddItem(QString::number(i));
+    for (int i = 1; i <= 60; ++i) g.AddItem(QString::number(i));
     g.resize(200, 160);
     g.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));

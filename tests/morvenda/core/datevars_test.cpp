@@ -16,8 +16,7 @@ DateVal Day(int y, int m, int d) { return DateVal::fromDate(y, m, d); }
 std::array<QString, 7> Vars(std::initializer_list<const char*> defs) {
     std::array<QString, 7> out;
     size_t k = 0;
-    for (const char* d : defs)
-        out[k++] = S(d);
+    for (const char* d : defs) out[k++] = S(d);
     return out;
 }
 
@@ -52,7 +51,7 @@ TEST_F(DateVars, EveryRelativeDayCode) {
         {"RunDate", 0, "", Day(2026, 12, 7)},
         {"  runDATE ", 3, "", Day(2026, 12, 7)},
         {"RUND", 0, "", Day(2026, 12, 7)},
-        {"+2Mon", 0, "", Day(2026, 12, 7)},     // no RUND and no DOM: the run date
+        {"+2Mon", 0, "", Day(2026, 12, 7)},  // no RUND and no DOM: the run date
         // Calendar days from the run date; the relative month plays no part.
         {"RUND+3CD", 0, "", Day(2026, 12, 10)},
         {"RUND-7CD", 5, "", Day(2026, 11, 30)},
@@ -74,7 +73,7 @@ TEST_F(DateVars, EveryRelativeDayCode) {
         {"-1RUND", 0, "Workdays", Day(2026, 12, 3)},
         {"+1RUND", 0, "-1WDOM", Day(2026, 12, 31)},
         {"+2RUND", 0, "-1WDOM", Day(2027, 1, 29)},
-        {"-1RUND", 0, "01-Jan-2020", Day(2020, 1, 1)},   // far back, but within reach
+        {"-1RUND", 0, "01-Jan-2020", Day(2020, 1, 1)},  // far back, but within reach
         // Days of the target month.
         {"+1WDOM", 0, "", Day(2026, 12, 1)},
         {"+5WDOM", 0, "", Day(2026, 12, 8)},
@@ -104,14 +103,14 @@ TEST_F(DateVars, ImpossibleDaysAndEndlessSearchesFailWithAReason) {
         const char* code;
         int relMonth;
         const char* frequency;
-        const char* error;   // exact, or "" to check the search bound is named
+        const char* error;  // exact, or "" to check the search bound is named
     } cases[] = {
         {"+21WDOM", 0, "", "Invalid relative day number: (\"+21WDOM\") requested in Dec 2026"},
         {"-21WDOM", 0, "", "Invalid relative day number: (\"-21WDOM\") requested in Dec 2026"},
         {"+31CDOM", 2, "", "Invalid relative day number: (\"+31CDOM\") requested in Feb 2027"},
         {" -0cdom ", 0, "", "Invalid relative day number: (\"-0cdom\") requested in Dec 2026"},
         {"+nWDOM", 0, "", "Invalid relative day number: (\"+nWDOM\") requested in Dec 2026"},
-        {"+1RUND", 0, "01-Jan-2020", ""},   // a date long past is never selected again
+        {"+1RUND", 0, "01-Jan-2020", ""},  // a date long past is never selected again
         {"+1RUND", 0, "Fortnightly", ""},
         {"-9999999999RUND", 0, "Daily", ""},
         {"RUND+99999CD", 0, "", ""},
@@ -147,10 +146,8 @@ TEST_F(DateVars, Substitution) {
         {"copy with a date", "copy x.dat y&DT&.dat", Vars({"DT,RunDate,0,yyyymmdd"}), "copy x.dat y20261207.dat"},
         {"any case", "&dt& &Dt& &DT&", Vars({"DT,RunDate,0,yyyymmdd"}), "20261207 20261207 20261207"},
         {"name matched without case", "&Dt&", Vars({"dt ,RunDate,0,dd"}), "07"},
-        {"two variables", "a&A&b&B&c", Vars({"A,RUND-1WD,0,ddmm", "", "B,+1WDOM,1,dd mmm yyyy"}),
-         "a0312b04 Jan 2027c"},
-        {"time letters show the clock's time", "&T&", Vars({"T,RUND+1CD,0,yyyymmdd hh:nn:ss"}),
-         "20261208 10:15:20"},
+        {"two variables", "a&A&b&B&c", Vars({"A,RUND-1WD,0,ddmm", "", "B,+1WDOM,1,dd mmm yyyy"}), "a0312b04 Jan 2027c"},
+        {"time letters show the clock's time", "&T&", Vars({"T,RUND+1CD,0,yyyymmdd hh:nn:ss"}), "20261208 10:15:20"},
         {"quoted format with a comma", "&D&", Vars({"D,RunDate,0,\"dd mmm, yyyy\""}), "07 Dec, 2026"},
         {"non-numeric relative month reads as 0", "&F&", Vars({"F,+1CDOM,abc,yyyymmdd"}), "20261201"},
         {"result trimmed", "  go &DT&  ", Vars({"DT,RunDate,0,yyyymmdd"}), "go 20261207"},
@@ -172,7 +169,7 @@ TEST_F(DateVars, Substitution) {
 }
 
 TEST_F(DateVars, EmptyFrequencyAssumesWeekdaysWithOneMessagePerSubstitution) {
-    G.gRunDate = Day(2026, 12, 11);   // a Friday
+    G.gRunDate = Day(2026, 12, 11);  // a Friday
     const auto vars = Vars({"P,+1RUND,0,yyyymmdd", "Q,-1RUND,0,yyyymmdd", "R,RunDate,0,yyyymmdd"});
     SubstResult r = SubstDateVars(QStringLiteral("&P& &P& &Q&"), vars, QStringLiteral("  "));
     EXPECT_TRUE(r.ok);
@@ -182,7 +179,7 @@ TEST_F(DateVars, EmptyFrequencyAssumesWeekdaysWithOneMessagePerSubstitution) {
 
     r = SubstDateVars(QStringLiteral("&Q&"), vars, QString());
     EXPECT_EQ(r.text, QStringLiteral("20261210"));
-    EXPECT_EQ(prompts.messages.size(), 2);   // once more for the next substitution
+    EXPECT_EQ(prompts.messages.size(), 2);  // once more for the next substitution
 
     // No message when the job has a frequency, or uses no such variable.
     SubstDateVars(QStringLiteral("&P&"), vars, QStringLiteral("Daily"));
@@ -209,7 +206,7 @@ TEST_F(DateVars, DefaultDefinitionsFillOnlyAnEmptyFirstSlot) {
     G.Jobs[2].DateVars[0] = QStringLiteral("MINE,RunDate,0,yyyy");
     DefaultDateVars(1);
     DefaultDateVars(2);
-    DefaultDateVars(7);   // no such job: nothing happens
+    DefaultDateVars(7);  // no such job: nothing happens
     EXPECT_EQ(G.Jobs[1].DateVars, gDefDateVars);
     EXPECT_EQ(G.Jobs[2].DateVars, Vars({"MINE,RunDate,0,yyyy"}));
 }
@@ -229,19 +226,17 @@ TEST_F(DateVars, RelDayInputAsksUntilTheNumberFits) {
         {"+nRUND", {"400"}, "+400RUND", 1},
         {"RUND-nWD", {"2"}, "RUND-2WD", 1},
         {"RUND+nCD", {"-3", "x", "3"}, "RUND+3CD", 3},
-        {"+nCDOM", {"abc", "1.5", " 07 "}, "+7CDOM", 3},   // written without the leading zero
-        {"+nCDOM", {""}, "", 1},                            // cancel
+        {"+nCDOM", {"abc", "1.5", " 07 "}, "+7CDOM", 3},  // written without the leading zero
+        {"+nCDOM", {""}, "", 1},                          // cancel
         {"+nWDOM", {"99", ""}, "", 2},
         {"RunDate", {}, "RunDate", 0},
     };
     for (const auto& c : cases) {
         ScriptedPrompter p;
-        for (const char* a : c.answers)
-            p.queueInput(S(a));
+        for (const char* a : c.answers) p.queueInput(S(a));
         EXPECT_EQ(RelDayInput(S(c.code)), S(c.want)) << c.code;
         EXPECT_EQ(p.prompts.size(), c.asked) << c.code;
-        for (const QString& prompt : p.prompts)
-            EXPECT_EQ(prompt, QStringLiteral("Please enter a value for n"));
+        for (const QString& prompt : p.prompts) EXPECT_EQ(prompt, QStringLiteral("Please enter a value for n"));
     }
 }
 

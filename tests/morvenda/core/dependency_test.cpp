@@ -284,28 +284,28 @@ TEST_F(DependencyTest, PassResultsFollowEveryChangeOfTheTable) {
     for (int round = 0; round < 400; ++round) {
         const int k = 1 + static_cast<int>(rng() % 60);
         switch (round % 6) {
-        case 0:  // state changed between passes
-            Job(k).JobState = static_cast<std::uint8_t>(rng() % 8);
-            break;
-        case 1:  // renamed, without JobTableChanged
-            Job(k).JobName = QStringLiteral("J%1").arg(1 + rng() % 62);
-            break;
-        case 2:  // a prerequisite added
-            Job(k).RunAfter << QStringLiteral("J%1").arg(1 + rng() % 60);
-            Job(k).RunAfterStatus += QLatin1Char('S');
-            Job(k).RunAfterUnsched += QLatin1Char('N');
-            break;
-        case 3:  // a letter and a flag changed in place
-            if (!Job(k).RunAfterStatus.isEmpty()) {
-                Job(k).RunAfterStatus[0] = QLatin1Char("SFU"[rng() % 3]);
-                Job(k).RunAfterUnsched[0] = QLatin1Char(rng() % 2 ? 'Y' : 'N');
-            }
-            break;
-        case 4:  // two jobs swapped
-            std::swap(Job(k), Job(1 + static_cast<int>(rng() % 60)));
-            break;
-        case 5:  // nothing changed: the earlier results stand
-            break;
+            case 0:  // state changed between passes
+                Job(k).JobState = static_cast<std::uint8_t>(rng() % 8);
+                break;
+            case 1:  // renamed, without JobTableChanged
+                Job(k).JobName = QStringLiteral("J%1").arg(1 + rng() % 62);
+                break;
+            case 2:  // a prerequisite added
+                Job(k).RunAfter << QStringLiteral("J%1").arg(1 + rng() % 60);
+                Job(k).RunAfterStatus += QLatin1Char('S');
+                Job(k).RunAfterUnsched += QLatin1Char('N');
+                break;
+            case 3:  // a letter and a flag changed in place
+                if (!Job(k).RunAfterStatus.isEmpty()) {
+                    Job(k).RunAfterStatus[0] = QLatin1Char("SFU"[rng() % 3]);
+                    Job(k).RunAfterUnsched[0] = QLatin1Char(rng() % 2 ? 'Y' : 'N');
+                }
+                break;
+            case 4:  // two jobs swapped
+                std::swap(Job(k), Job(1 + static_cast<int>(rng() % 60)));
+                break;
+            case 5:  // nothing changed: the earlier results stand
+                break;
         }
         BeginDependencyPass();
         for (int j = 1; j <= JobCount(); ++j) {

@@ -61,20 +61,14 @@ TEST_F(Frequency, KeywordsAcrossMonthEndsAndLeapYears) {
         {Day(2026, 2, 28), "-1CDOM", true},   // Saturday, last day
         {Day(2026, 2, 28), "-1WDOM", false},  // not a working day
         {Day(2026, 2, 27), "-1WDOM", true},   // the Friday before
-        {Day(2026, 2, 27), "+20WDOM", true},
-        {Day(2024, 2, 28), "-2CDOM", true},
-        {Day(2100, 2, 28), "-1CDOM", true},   // 2100 is no leap year
-        {Day(2000, 2, 29), "-1CDOM", true},   // 2000 is
-        {Day(2026, 4, 30), "-1CDOM", true},
-        {Day(2026, 4, 30), "+30CDOM", true},
-        {Day(2026, 4, 1), "-30CDOM", true},
-        {Day(2026, 12, 7), "+1Mon", true},
-        {Day(2026, 12, 28), "-1Mon", true},
-        {Day(2026, 12, 28), "+4Mon", true},
-        {Day(2026, 12, 29), "+5Tue", true},
-        {Day(2026, 12, 29), "-1Tue", true},
-        {Day(2026, 11, 30), "+5Mon", true},
-        {Day(2026, 11, 30), "-1Mon", true},
+        {Day(2026, 2, 27), "+20WDOM", true}, {Day(2024, 2, 28), "-2CDOM", true},
+        {Day(2100, 2, 28), "-1CDOM", true},  // 2100 is no leap year
+        {Day(2000, 2, 29), "-1CDOM", true},  // 2000 is
+        {Day(2026, 4, 30), "-1CDOM", true},  {Day(2026, 4, 30), "+30CDOM", true},
+        {Day(2026, 4, 1), "-30CDOM", true},  {Day(2026, 12, 7), "+1Mon", true},
+        {Day(2026, 12, 28), "-1Mon", true},  {Day(2026, 12, 28), "+4Mon", true},
+        {Day(2026, 12, 29), "+5Tue", true},  {Day(2026, 12, 29), "-1Tue", true},
+        {Day(2026, 11, 30), "+5Mon", true},  {Day(2026, 11, 30), "-1Mon", true},
         {Day(2026, 12, 1), "-5Tue", true},
     };
     for (const auto& c : cases)
@@ -92,7 +86,7 @@ TEST_F(Frequency, HolidaysAndWorkingDays) {
         // New Year's Day is a Thursday holiday: the first working day is Friday 2 January.
         {Day(2026, 1, 1), "+1WDOM", false},
         {Day(2026, 1, 1), "Workdays", false},
-        {Day(2026, 1, 1), "Weekdays", true},   // weekday whatever the holidays
+        {Day(2026, 1, 1), "Weekdays", true},  // weekday whatever the holidays
         {Day(2026, 1, 2), "+1WDOM", true},
         {Day(2026, 1, 2), "Workdays+", false},
         {Day(2026, 1, 2), "Weekdays+", false},
@@ -167,20 +161,19 @@ TEST_F(Frequency, IsRunDayMatchesWholeItemsWithoutCase) {
         {"   ", Day(2026, 12, 12), true},
         {"Foo Bar", tue, false},
         {"Mon Wed", tue, false},
-        {"Mon  Tue", tue, true},      // runs of blanks give no empty items
+        {"Mon  Tue", tue, true},  // runs of blanks give no empty items
         {" Sat Tue ", tue, true},
         {"08-Dec-2026", tue, true},
         {"08-dec-2026", Day(2026, 12, 9), false},
         {"08-Dec-2026", Day(2027, 12, 8), false},
-        {"Tue,Daily", tue, false},    // an item never spans two keywords
-        {"+8CDO", tue, false},        // nor matches part of one
+        {"Tue,Daily", tue, false},  // an item never spans two keywords
+        {"+8CDO", tue, false},      // nor matches part of one
         {"CDOM", tue, false},
         {"-24cdom", tue, true},
         {"Weekends", tue, false},
         {"Weekends", Day(2026, 12, 12), true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsRunDay(S(c.freq), c.d), c.want) << c.freq;
+    for (const auto& c : cases) EXPECT_EQ(IsRunDay(S(c.freq), c.d), c.want) << c.freq;
 }
 
 TEST_F(Frequency, DateItemsFollowTheLongDateFormat) {
@@ -206,12 +199,9 @@ TEST_F(Frequency, SkipDays) {
         DateVal runDate;
         bool want;
     } cases[] = {
-        {"08 Dec 2026", Day(2026, 12, 8), true},
-        {"08 Dec 2026", Day(2026, 12, 9), false},
-        {"8 Dec 2026", Day(2026, 12, 8), true},
-        {"08-Dec-2026", Day(2026, 12, 8), true},
-        {"", Day(2026, 12, 8), false},
-        {"   ", Day(2026, 12, 8), false},
+        {"08 Dec 2026", Day(2026, 12, 8), true}, {"08 Dec 2026", Day(2026, 12, 9), false},
+        {"8 Dec 2026", Day(2026, 12, 8), true},  {"08-Dec-2026", Day(2026, 12, 8), true},
+        {"", Day(2026, 12, 8), false},           {"   ", Day(2026, 12, 8), false},
         {"nonsense", Day(2026, 12, 8), false},
     };
     for (const auto& c : cases) {
@@ -270,8 +260,8 @@ TEST_F(Frequency, ParseTimeFieldPutsTheTimeOnTheRunDate) {
         {"", 6, 45},
         {"  ", 6, 45},
         {"14:30", 14, 30},
-        {"08 Dec 2025 09:15:44", 9, 15},   // seconds dropped, date ignored
-        {"12/31/2025 17:45:00", 17, 45},   // a month-first date still gives its time
+        {"08 Dec 2025 09:15:44", 9, 15},  // seconds dropped, date ignored
+        {"12/31/2025 17:45:00", 17, 45},  // a month-first date still gives its time
         {"2026-01-01", 0, 0},
         {"30 Dec 1899 00:00:00", 0, 0},
         {"3:05:00 PM", 15, 5},

@@ -25,8 +25,7 @@ void AddJob(const char* name, const char* group) {
 
 QStringList Items(const QComboBox& c) {
     QStringList out;
-    for (int i = 0; i < c.count(); ++i)
-        out << c.itemText(i);
+    for (int i = 0; i < c.count(); ++i) out << c.itemText(i);
     return out;
 }
 

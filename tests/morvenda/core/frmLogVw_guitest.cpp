@@ -26,9 +26,10 @@ protected:
     void SetUp() override {
         ResetState();
         G.gLogFile = dir.path(S("Log/yyyymmdd.log"));
-        dir.write(S("Log/20261208.log"), "08 Dec 2026  10:00:00 JOB      (Daily)  Submitted at 10:00:00\r\n"
-                                         "08 Dec 2026  10:00:01 JOBA     Failed(Exit code 1)\r\n"
-                                         "08 Dec 2026  10:00:02 JOB      Completed at 10:00:02\r\n");
+        dir.write(S("Log/20261208.log"),
+                  "08 Dec 2026  10:00:00 JOB      (Daily)  Submitted at 10:00:00\r\n"
+                  "08 Dec 2026  10:00:01 JOBA     Failed(Exit code 1)\r\n"
+                  "08 Dec 2026  10:00:02 JOB      Completed at 10:00:02\r\n");
         dir.write(S("Log/20261206.log"), "x\r\n");
         dir.write(S("Log/20261207.log"), "x\r\n");
         for (const auto& [name, group] : {std::pair{"JOB", "PAY"}, {"JOBA", "GL"}, {"OTHER", "PAY"}}) {
@@ -55,8 +56,7 @@ protected:
     QStringList items() {
         QStringList out;
         auto* list = child<QListWidget>("lsbLogSpec");
-        for (int i = 0; i < list->count(); ++i)
-            out << list->item(i)->text();
+        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
         return out;
     }
     QString extract() const { return QString::fromUtf8(dir.read(S("Log/20261208.tmp"))); }

@@ -53,8 +53,7 @@ TEST_F(GridColsTest, DefaultColumns) {
         EXPECT_EQ(col.Order, c.id);
     }
     int shown = 0;
-    for (const GridColumn& col : gGridCols)
-        shown += col.Hidden ? 0 : 1;
+    for (const GridColumn& col : gGridCols) shown += col.Hidden ? 0 : 1;
     EXPECT_EQ(shown, 9);
 }
 
@@ -62,7 +61,8 @@ TEST_F(GridColsTest, StoredOrdersMustPlaceEveryColumnOnce) {
     DefineGridColumns();
     G.gCurProfile = S("Swap");
     Store(S("Swap"), gGridCols[3].Title, S("1500,7,<,False"));
-    Store(S("Swap"), gGridCols[7].Title, QStringLiteral("%1,3,%2,False").arg(gGridCols[7].Width).arg(gGridCols[7].Align));
+    Store(S("Swap"), gGridCols[7].Title,
+          QStringLiteral("%1,3,%2,False").arg(gGridCols[7].Width).arg(gGridCols[7].Align));
     ReadColProfile();
     EXPECT_EQ(gGridCols[3].Order, 7);
     EXPECT_EQ(gGridCols[7].Order, 3);
@@ -71,8 +71,7 @@ TEST_F(GridColsTest, StoredOrdersMustPlaceEveryColumnOnce) {
     G.gCurProfile = S("Broken");
     Store(S("Broken"), gGridCols[3].Title, S("1500,99,<,False"));
     ReadColProfile();
-    for (int id = 0; id < kGridColCount; ++id)
-        EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
+    for (int id = 0; id < kGridColCount; ++id) EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
 
     // The job name stays first and shown, whatever a profile says.
     DefineGridColumns();
@@ -81,8 +80,7 @@ TEST_F(GridColsTest, StoredOrdersMustPlaceEveryColumnOnce) {
     Store(S("NameMoved"), gGridCols[1].Title, S("500,0,^,False"));
     ReadColProfile();
     EXPECT_FALSE(gGridCols[0].Hidden);
-    for (int id = 0; id < kGridColCount; ++id)
-        EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
+    for (int id = 0; id < kGridColCount; ++id) EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
 }
 
 TEST_F(GridColsTest, FreshInstallationKeepsTheDefaults) {

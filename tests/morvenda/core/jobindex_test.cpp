@@ -41,14 +41,19 @@ TEST(JobIndex, MergeReplacesOnlyThisSchedulesShare) {
          "ACC",
          Table({{"B", stdTrig}, {"NOTRIG", S("/tmp/x.trg")}, {"A", S("  ") + stdTrig + S(" ")}, {"C", QString()}}),
          {S("PAYROLL (ACCOUNTS)"), S("LOAD (STOCK)"), S("B (ACC)"), S("A (ACC)")}},
-        {"no standard-trigger jobs removes our lines", {S("X (ACC)"), S("Y (OTHER)")}, "ACC",
-         Table({{"X", QString()}}), {S("Y (OTHER)")}},
-        {"schedule names compared without case, trimmed", {S("x (acc)"), S("y (Acc)"), S("z (ACCT)")}, " ACC ",
-         Table({{"NEWNAME ", stdTrig}}), {S("z (ACCT)"), S("NEWNAME (ACC)")}},
+        {"no standard-trigger jobs removes our lines",
+         {S("X (ACC)"), S("Y (OTHER)")},
+         "ACC",
+         Table({{"X", QString()}}),
+         {S("Y (OTHER)")}},
+        {"schedule names compared without case, trimmed",
+         {S("x (acc)"), S("y (Acc)"), S("z (ACCT)")},
+         " ACC ",
+         Table({{"NEWNAME ", stdTrig}}),
+         {S("z (ACCT)"), S("NEWNAME (ACC)")}},
         {"empty list", {}, "S1", Table({{"J", stdTrig}}), {S("J (S1)")}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(MergeJobIndexLines(c.existing, S(c.sched), c.jobs), c.want) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(MergeJobIndexLines(c.existing, S(c.sched), c.jobs), c.want) << c.what;
 }
 
 class JobIndexTest : public ::testing::Test {
@@ -115,21 +120,17 @@ TEST_F(JobIndexTest, SchedulesRewritingAtOnceKeepEachOthersLines) {
                 J.TriggerFile = gStdTrigger;
                 jobs.push_back(J);
                 ++ready;
-                while (ready.load() < kSchedules)
-                    std::this_thread::yield();
-                if (!RewriteJobIndexFile(file, QStringLiteral("S%1").arg(s), jobs))
-                    ++failures;
+                while (ready.load() < kSchedules) std::this_thread::yield();
+                if (!RewriteJobIndexFile(file, QStringLiteral("S%1").arg(s), jobs)) ++failures;
             });
         }
-        for (std::thread& t : threads)
-            t.join();
+        for (std::thread& t : threads) t.join();
         ASSERT_EQ(failures.load(), 0);
         QStringList lines;
         ASSERT_TRUE(ReadTextLines(file, &lines));
         lines.sort();
         QStringList want;
-        for (int s = 0; s < kSchedules; ++s)
-            want << QStringLiteral("J%1 (S%1)").arg(s);
+        for (int s = 0; s < kSchedules; ++s) want << QStringLiteral("J%1 (S%1)").arg(s);
         want.sort();
         ASSERT_EQ(lines, want) << "trial " << trial;
     }

@@ -20,7 +20,7 @@ const DateVal kNever;
 struct StatusCase {
     const char* what;
     const char* schedFlag;
-    const char* frequency;   // "Tue" runs today, "Sat" does not
+    const char* frequency;  // "Tue" runs today, "Sat" does not
     const char* skipOn;
     DateVal started;
     DateVal completed;
@@ -92,7 +92,7 @@ TEST_F(JobStatus, DecisionTable) {
         J.Completed = c.completed;
         J.Killed = c.killed;
         J.EndForced = c.endForced;
-        J.JobState = jsScheduled;   // as the loader leaves it
+        J.JobState = jsScheduled;  // as the loader leaves it
         SetJobStatus(1);
         EXPECT_EQ(J.JobState, c.want) << c.what;
         EXPECT_EQ(J.StatusText, S(c.wantText)) << c.what;
@@ -127,10 +127,9 @@ TEST_F(JobStatus, TheCopyBufferAndMissingJobsAreLeftAlone) {
 }
 
 TEST_F(JobStatus, StateTexts) {
-    const char* texts[] = {"Scheduled", "Running", "Completed", "End Forced", "", "Not Scheduled", "Aborted",
-                           "Unscheduled"};
-    for (int s = 0; s < 8; ++s)
-        EXPECT_EQ(JobStateText(s), S(texts[s])) << s;
+    const char* texts[] = {"Scheduled", "Running",       "Completed", "End Forced",
+                           "",          "Not Scheduled", "Aborted",   "Unscheduled"};
+    for (int s = 0; s < 8; ++s) EXPECT_EQ(JobStateText(s), S(texts[s])) << s;
     EXPECT_EQ(JobStateText(8), QString());
 }
 

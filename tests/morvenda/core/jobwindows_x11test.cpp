@@ -41,14 +41,11 @@ struct WindowSpec {
 [[noreturn]] void RunWindows(const std::vector<WindowSpec>& spec, int readyFd) {
     alarm(60);  // never outlive a failed test
     if (spec.empty()) {
-        if (write(readyFd, "R", 1) != 1)
-            _exit(91);
-        for (;;)
-            pause();
+        if (write(readyFd, "R", 1) != 1) _exit(91);
+        for (;;) pause();
     }
     Display* d = XOpenDisplay(nullptr);
-    if (!d)
-        _exit(90);
+    if (!d) _exit(90);
     const Window root = XDefaultRootWindow(d);
     Atom del = XInternAtom(d, "WM_DELETE_WINDOW", False);
     const Atom protocols = XInternAtom(d, "WM_PROTOCOLS", False);
@@ -62,8 +59,7 @@ struct WindowSpec {
         XChangeProperty(d, top, netWmPid, cardinal, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid),
                         1);
         XSetWMProtocols(d, top, &del, 1);
-        if (s.transientForFirst && !tops.empty())
-            XSetTransientForHint(d, top, tops.front());
+        if (s.transientForFirst && !tops.empty()) XSetTransientForHint(d, top, tops.front());
         std::vector<Window> parents{top};
         for (const auto& [depth, name] : s.inside) {
             parents.resize(static_cast<std::size_t>(depth));
@@ -76,8 +72,7 @@ struct WindowSpec {
         tops.push_back(top);
     }
     XSync(d, False);
-    if (write(readyFd, "R", 1) != 1)
-        _exit(91);
+    if (write(readyFd, "R", 1) != 1) _exit(91);
     std::size_t asked = 0;
     while (asked < tops.size()) {
         XEvent ev;
@@ -95,16 +90,14 @@ struct WindowSpec {
 // job's pid once the windows are up; 0 when that failed.
 pid_t StartJob(const std::vector<WindowSpec>& spec, bool viaChild = false) {
     int fds[2];
-    if (pipe(fds) != 0)
-        return 0;
+    if (pipe(fds) != 0) return 0;
     const pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
         close(fds[0]);
         if (viaChild) {
             const pid_t inner = fork();
-            if (inner == 0)
-                RunWindows(spec, fds[1]);
+            if (inner == 0) RunWindows(spec, fds[1]);
             int status = 0;
             waitpid(inner, &status, 0);
             _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 99);
@@ -112,8 +105,7 @@ pid_t StartJob(const std::vector<WindowSpec>& spec, bool viaChild = false) {
         RunWindows(spec, fds[1]);
     }
     close(fds[1]);
-    if (pid > 0)
-        setpgid(pid, pid);
+    if (pid > 0) setpgid(pid, pid);
     pollfd p{fds[0], POLLIN, 0};
     char c = 0;
     const bool ready = poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1;
@@ -145,8 +137,7 @@ protected:
     pid_t start(int job, const std::vector<WindowSpec>& spec, bool viaChild = false) {
         const pid_t pid = StartJob(spec, viaChild);
         EXPECT_NE(pid, 0) << "the job's windows did not come up";
-        if (pid == 0)
-            return 0;
+        if (pid == 0) return 0;
         started_.push_back(pid);
         std::uint32_t startTime = 0;
         EXPECT_TRUE(ProcessStartTime(pid, &startTime));
@@ -174,19 +165,43 @@ TEST_F(JobWindows, ErrorTextsInTheJobsWindows) {
     };
     const std::string longLine(150, 'x');
     const Case cases[] = {
-        {"error box", kDefaultErrors, {{"Main", {{1, "Ready"}}}, kErrorBox}, false, true,
-         S("Run-time error '13': Type mismatch"), "MRVDummy"},
-        {"box of a second process of the group", kDefaultErrors, {kErrorBox}, true, true,
-         S("Run-time error '13': Type mismatch"), "MRVDummy"},
-        {"title alone is not compared", kDefaultErrors, {{"Critical error log", {{1, "Log"}, {1, "Close"}}}}, false,
-         false, QString(), ""},
+        {"error box",
+         kDefaultErrors,
+         {{"Main", {{1, "Ready"}}}, kErrorBox},
+         false,
+         true,
+         S("Run-time error '13': Type mismatch"),
+         "MRVDummy"},
+        {"box of a second process of the group",
+         kDefaultErrors,
+         {kErrorBox},
+         true,
+         true,
+         S("Run-time error '13': Type mismatch"),
+         "MRVDummy"},
+        {"title alone is not compared",
+         kDefaultErrors,
+         {{"Critical error log", {{1, "Log"}, {1, "Close"}}}},
+         false,
+         false,
+         QString(),
+         ""},
         {"empty item ends the list", S("A||B"), {{"W", {{1, "xbx"}}}}, false, false, QString(), ""},
         {"first item still counts", S("A||B"), {{"W", {{1, "xbx"}, {1, "xax"}}}}, false, true, S("xax"), "W"},
-        {"quoted item keeps its bar", S("\"X|Y\"|Z"), {{"W", {{1, "y"}, {1, "1 x|y 2"}}}}, false, true,
-         S("1 x|y 2"), "W"},
-        {"text deep inside, cleaned and cut", kDefaultErrors,
-         {{"W", {{1, "frame"}, {2, "pane"}, {3, "  Critical error:\nline\ttwo " + longLine}}}}, false, true,
-         (S("Critical error: line two ") + QString::fromStdString(longLine)).left(100), "W"},
+        {"quoted item keeps its bar",
+         S("\"X|Y\"|Z"),
+         {{"W", {{1, "y"}, {1, "1 x|y 2"}}}},
+         false,
+         true,
+         S("1 x|y 2"),
+         "W"},
+        {"text deep inside, cleaned and cut",
+         kDefaultErrors,
+         {{"W", {{1, "frame"}, {2, "pane"}, {3, "  Critical error:\nline\ttwo " + longLine}}}},
+         false,
+         true,
+         (S("Critical error: line two ") + QString::fromStdString(longLine)).left(100),
+         "W"},
         {"no error texts configured", QString(), {kErrorBox}, false, false, QString(), ""},
     };
     for (const Case& c : cases) {
@@ -274,8 +289,7 @@ TEST_F(JobWindows, JobWithoutAWindowGetsSigterm) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const pid_t other = start(2, {kErrorBox});
-        const pid_t pid = start(1, c.noDisplay ? std::vector<WindowSpec>{kErrorBox} : std::vector<WindowSpec>{},
-                                true);
+        const pid_t pid = start(1, c.noDisplay ? std::vector<WindowSpec>{kErrorBox} : std::vector<WindowSpec>{}, true);
         ASSERT_TRUE(pid && other);
         CheckJobWindows(2);
         G.Jobs[1].JobWindow = c.otherJobsWindow ? G.Jobs[2].JobWindow : 0;

@@ -17,8 +17,7 @@ namespace {
 
 bool WaitGone(const ProcessInfo& pi) {
     for (int i = 0; i < 500; ++i) {
-        if (JobWindowGone(pi))
-            return true;
+        if (JobWindowGone(pi)) return true;
         QThread::msleep(10);
     }
     return false;

@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-
 // Log extracts, checked against the run log that a real run of the demo's
 // day writes. The demo is changed a little first: BIGCPU becomes LOADBIG (a
 // name that begins with LOAD) whose program does not exist, so its
@@ -75,8 +74,7 @@ QStringList RunDemoDay(const TempDir& Base) {
             const JobRec& J = G.Jobs[static_cast<size_t>(j)];
             busy = busy || J.JobState == jsRunning || (J.JobState == jsScheduled && J.JobName != S("NIGHTLY"));
         }
-        if (!busy)
-            break;
+        if (!busy) break;
     }
     EXPECT_EQ(Named("LOADBIG").JobState, jsSubmitFailed);
     EXPECT_EQ(Named("BROKEN").JobState, jsAborted);
@@ -105,33 +103,33 @@ TEST(LogView, ExtractsOfARealRun) {
     EXPECT_EQ(extract(LogSel::All, {}), log);
 
     // One job: LOAD's own lines, never LOADBIG's, in the order of the log.
-    EXPECT_EQ(Events(extract(LogSel::Job, {S("load")})),
-              (QStringList{S("LOAD     (Daily) scheduled"), S("LOAD     (Daily)  Submitted"), S("LOAD     Completed")}));
+    EXPECT_EQ(
+        Events(extract(LogSel::Job, {S("load")})),
+        (QStringList{S("LOAD     (Daily) scheduled"), S("LOAD     (Daily)  Submitted"), S("LOAD     Completed")}));
     EXPECT_EQ(Events(extract(LogSel::Job, {S("LOADBIG")})),
               (QStringList{S("LOADBIG  (Daily) scheduled"), S("LOADBIG(Daily)  Submission failed")}));
 
     // Several jobs: each line of either, in log order.
     const QStringList both = extract(LogSel::Job, {S("EXTRACT"), S("BROKEN")});
-    EXPECT_EQ(Events(both), (QStringList{S("EXTRACT  (Daily) scheduled"), S("BROKEN   (Daily) scheduled"),
-                                         S("EXTRACT  (Daily)  Submitted"), S("BROKEN   (Daily)  Submitted"),
-                                         S("BROKEN   Failed(Exit code 2)"), S("BROKEN   Failed"),
-                                         S("EXTRACT  Completed")}));
+    EXPECT_EQ(Events(both),
+              (QStringList{S("EXTRACT  (Daily) scheduled"), S("BROKEN   (Daily) scheduled"),
+                           S("EXTRACT  (Daily)  Submitted"), S("BROKEN   (Daily)  Submitted"),
+                           S("BROKEN   Failed(Exit code 2)"), S("BROKEN   Failed"), S("EXTRACT  Completed")}));
 
     // A group: the lines of its jobs.
     const QStringList names = GroupJobNames(S("LOADS"));
     EXPECT_EQ(names, (QStringList{S("LOAD"), S("LOADBIG")}));
-    EXPECT_EQ(Events(extract(LogSel::Group, names)),
-              (QStringList{S("LOAD     (Daily) scheduled"), S("LOADBIG  (Daily) scheduled"),
-                           S("LOAD     (Daily)  Submitted"), S("LOAD     Completed"),
-                           S("LOADBIG(Daily)  Submission failed")}));
+    EXPECT_EQ(
+        Events(extract(LogSel::Group, names)),
+        (QStringList{S("LOAD     (Daily) scheduled"), S("LOADBIG  (Daily) scheduled"), S("LOAD     (Daily)  Submitted"),
+                     S("LOAD     Completed"), S("LOADBIG(Daily)  Submission failed")}));
     EXPECT_TRUE(extract(LogSel::Group, GroupJobNames(S("NOSUCH"))).isEmpty());
     EXPECT_EQ(LogGroups(), (QStringList{S("DEMO"), S("LOADS")}));
     EXPECT_EQ(LogJobNames().first(3), (QStringList{S("ARCHIVE"), S("BROKEN"), S("CLEANUP")}));
 
     // Failures: the run's failure and its ending, and the failed submission.
-    EXPECT_EQ(Events(extract(LogSel::Failed, {})),
-              (QStringList{S("BROKEN   Failed(Exit code 2)"), S("BROKEN   Failed"),
-                           S("LOADBIG(Daily)  Submission failed")}));
+    EXPECT_EQ(Events(extract(LogSel::Failed, {})), (QStringList{S("BROKEN   Failed(Exit code 2)"), S("BROKEN   Failed"),
+                                                                S("LOADBIG(Daily)  Submission failed")}));
 
     // The log files of the folder, sorted by name, with their extracts.
     base.write(S("DEMO/Log/20261207.log"), "x\r\n");
@@ -140,8 +138,7 @@ TEST(LogView, ExtractsOfARealRun) {
     base.write(S("DEMO/Log/notes.log"), "x\r\n");
     const std::vector<LogFileEntry> files = ListLogFiles();
     QStringList entries;
-    for (const LogFileEntry& f : files)
-        entries << f.entry;
+    for (const LogFileEntry& f : files) entries << f.entry;
     EXPECT_EQ(entries, (QStringList{S("20261130"), S("20261207"), S("20261208")}));
     EXPECT_EQ(files.back().path, logPath);
     EXPECT_EQ(files.back().extract, out);
@@ -183,8 +180,7 @@ TEST(LogLine, MatchesEveryShape) {
         {"08 Dec 2026  10:00:00 JOB      Completed", LogSel::Failed, {}, false},
         {"08 Dec 2026  10:00:00 JOB      Completed", LogSel::Group, {}, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(LogLineMatches(S(c.line), c.sel, c.names), c.want) << c.line;
+    for (const Case& c : cases) EXPECT_EQ(LogLineMatches(S(c.line), c.sel, c.names), c.want) << c.line;
 }
 
 TEST(LogExtract, NamedFromTheLogsOwnName) {
@@ -198,8 +194,7 @@ TEST(LogExtract, NamedFromTheLogsOwnName) {
         {"/srv/Log/run.2026.log", "run.2026.tmp"},
         {"20261208.log", "20261208.tmp"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ExtractName(S(c.log)), S(c.extract)) << c.log;
+    for (const Case& c : cases) EXPECT_EQ(ExtractName(S(c.log)), S(c.extract)) << c.log;
 }
 
 TEST(LogExtract, AMissingLogIsReportedAndWritesNothing) {

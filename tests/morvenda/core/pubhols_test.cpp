@@ -46,7 +46,8 @@ TEST_F(PubHolsTest, ReadsDatesInFileOrderSkippingComments) {
                     "  ;indented comment\n"
                     "Feb 1 2027\n"),
               QString());
-    EXPECT_EQ(G.gPubHols, (std::vector<DateVal>{Day(2026, 12, 25), Day(2028, 1, 1), Day(2026, 12, 26), Day(2027, 2, 1)}));
+    EXPECT_EQ(G.gPubHols,
+              (std::vector<DateVal>{Day(2026, 12, 25), Day(2028, 1, 1), Day(2026, 12, 26), Day(2027, 2, 1)}));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 

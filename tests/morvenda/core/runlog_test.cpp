@@ -37,8 +37,7 @@ TEST_F(RunLogTest, ExpandsDateTokensOfTheFilePartOnly) {
         {"/srv/Log/YYYY.log", false, "/srv/Log/YYYY.log"},
         {"run.log", false, "run.log"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ExpandDateTokens(S(c.path), c.wild, d), S(c.want)) << c.path;
+    for (const Case& c : cases) EXPECT_EQ(ExpandDateTokens(S(c.path), c.wild, d), S(c.want)) << c.path;
 }
 
 TEST_F(RunLogTest, LinesCarryDateTimeDummyPrefixAndNoTabs) {
@@ -47,9 +46,8 @@ TEST_F(RunLogTest, LinesCarryDateTimeDummyPrefixAndNoTabs) {
     G.gDummyRun = true;
     G.gDateFmtLong = S("yyyy mmm dd");
     WriteLog(G.gLogFile, S("second"));
-    EXPECT_EQ(dir.read(S("run-20261208.log")),
-              QByteArray("08 Dec 2026  09:07:03 JOBA     Submitted\r\n"
-                         "(Dummy Run) 2026 Dec 08  09:07:03 second\r\n"));
+    EXPECT_EQ(dir.read(S("run-20261208.log")), QByteArray("08 Dec 2026  09:07:03 JOBA     Submitted\r\n"
+                                                          "(Dummy Run) 2026 Dec 08  09:07:03 second\r\n"));
 }
 
 TEST_F(RunLogTest, EmptyLogFileMeansNoRunLog) {
@@ -93,8 +91,7 @@ TEST_F(RunLogTest, FatalCloseShowsItsReasonWithoutALog) {
 TEST_F(RunLogTest, ProgressListKeepsTheNewest500) {
     QStringListModel list;
     int row = 0;
-    for (int i = 1; i <= 501; ++i)
-        row = AddLogListLine(list, QString::number(i));
+    for (int i = 1; i <= 501; ++i) row = AddLogListLine(list, QString::number(i));
     EXPECT_EQ(list.rowCount(), 500);
     EXPECT_EQ(row, 499);
     EXPECT_EQ(list.stringList().front(), S("2"));

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace {
 
@@ -45,8 +45,7 @@ JobRec FullJob() {
     J.ProcInfo = {-123456, 7, 40321, -2147483647 - 1};
     J.EarlyStart = At(2026, 12, 8, 14, 35, 0);
     J.DosProgram = true;
-    J.EojMsg = {S("Payroll done, &RUNDATE&"), S("Totals in \"out.txt\""), S("C:/pay/out.txt"), S(""),
-                S("last line")};
+    J.EojMsg = {S("Payroll done, &RUNDATE&"), S("Totals in \"out.txt\""), S("C:/pay/out.txt"), S(""), S("last line")};
     J.WaitForFile = S("..EXTRACT");
     J.Spare24 = S("SPARE");
     J.Spare25 = -12;
@@ -65,8 +64,9 @@ JobRec FullJob() {
     J.AbEojMsg = {S("Payroll FAILED"), S("see log, now"), S(""), S(""), S("")};
     J.CpuUsage = 3;
     J.Critical = true;
-    J.DateVars = {S("RUNDATE,RunDate,0,yyyymmdd"), S("X,+1WDOM,0,dd"), S("Q,RunDate,-1,\"Q\"q yyyy"), S(""), S(""),
-                  S(""), S("LAST,-1WDOM,-1,dd mmm")};
+    J.DateVars = {
+        S("RUNDATE,RunDate,0,yyyymmdd"), S("X,+1WDOM,0,dd"), S("Q,RunDate,-1,\"Q\"q yyyy"), S(""), S(""), S(""),
+        S("LAST,-1WDOM,-1,dd mmm")};
     J.SubmitOnly = true;
     J.DeferEojMins = 15;
     J.AutoResched = 3;
@@ -111,8 +111,7 @@ protected:
 
     void SetJobs(const std::vector<JobRec>& jobs) {
         G.Jobs = JobTable(1);
-        for (const JobRec& j : jobs)
-            G.Jobs.push_back(j);
+        for (const JobRec& j : jobs) G.Jobs.push_back(j);
     }
     QStringList FilesInDir() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
@@ -123,9 +122,8 @@ protected:
 
 TEST(ScheduleFields, SplitterAgreesWithGetLineField) {
     const char* lines[] = {
-        "a\tb\tc",        "\"x\ty\"\tz",      "\"say \"\"hi\"\"\"\t2", "\"ab\"cd\te",   "a\"b\"\"c\td",
-        "",               "\t\t",             "\"\"\tx",               "a\t\"q,\"\"r\"\ts", "tail\t",
-        "\"a\"\"\"\tb",   "x\"\"\ty",
+        "a\tb\tc", "\"x\ty\"\tz", "\"say \"\"hi\"\"\"\t2", "\"ab\"cd\te", "a\"b\"\"c\td", "",
+        "\t\t",    "\"\"\tx",     "a\t\"q,\"\"r\"\ts",     "tail\t",      "\"a\"\"\"\tb", "x\"\"\ty",
     };
     for (const char* l : lines) {
         const QString line = S(l);
@@ -200,12 +198,12 @@ TEST_F(ScheduleFileTest, LineLayoutAsWritten) {
     EXPECT_EQ(f[32], S("padded desc"));
     EXPECT_EQ(f[41], S("RUNDATE¬RunDate¬0¬yyyymmdd,X¬+1WDOM¬0¬dd,\"Q¬RunDate¬-1¬\"\"Q\"\"q yyyy\",,,,"
                        "LAST¬-1WDOM¬-1¬dd mmm,"));
-    for (int c : {12, 37, 48, 49, 50})
-        EXPECT_TRUE(f[c - 1].isEmpty()) << "column " << c;
+    for (int c : {12, 37, 48, 49, 50}) EXPECT_TRUE(f[c - 1].isEmpty()) << "column " << c;
     EXPECT_EQ(ReadBack(line).EojTo, S("two  lines"));
 
     // Dates are the English "dd mmm yyyy hh:mm:ss" of every month and hour.
-    for (const DateVal d : {At(2026, 1, 1), At(2027, 5, 31, 23, 59, 59), At(1999, 9, 9, 9, 9, 9), At(2100, 12, 31, 12)}) {
+    for (const DateVal d :
+         {At(2026, 1, 1), At(2027, 5, 31, 23, 59, 59), At(1999, 9, 9, 9, 9, 9), At(2100, 12, 31, 12)}) {
         J.Started = d;
         QStringList g;
         SplitScheduleFields(ScheduleLine(J), kTab, &g);
@@ -216,8 +214,7 @@ TEST_F(ScheduleFileTest, LineLayoutAsWritten) {
 // A TAB line with the given columns set and every other column empty.
 QString LineWith(const std::vector<std::pair<int, QString>>& cols) {
     QStringList f(kScheduleColumns);
-    for (const auto& [c, v] : cols)
-        f[c - 1] = v;
+    for (const auto& [c, v] : cols) f[c - 1] = v;
     return f.join(kTab);
 }
 
@@ -228,32 +225,41 @@ TEST(ScheduleRead, ColumnRulesOnRead) {
         std::function<void(const JobRec&)> check;
     };
     const Case cases[] = {
-        {"status 1 reads as U; unsched padded", {{45, S("S1F")}, {46, S("Y")}},
+        {"status 1 reads as U; unsched padded",
+         {{45, S("S1F")}, {46, S("Y")}},
          [](const JobRec& J) {
              EXPECT_EQ(J.RunAfterStatus, S("SUF"));
              EXPECT_EQ(J.RunAfterUnsched, S("Y  "));
          }},
-        {"a leading blank of the letter columns is a letter", {{45, S(" S")}, {46, S(" Y")}},
+        {"a leading blank of the letter columns is a letter",
+         {{45, S(" S")}, {46, S(" Y")}},
          [](const JobRec& J) {
              EXPECT_EQ(J.RunAfterStatus, S(" S"));
              EXPECT_EQ(J.RunAfterUnsched, S(" Y"));
          }},
-        {"unsched cut to the status length", {{45, S("SF")}, {46, S("YNYN")}},
+        {"unsched cut to the status length",
+         {{45, S("SF")}, {46, S("YNYN")}},
          [](const JobRec& J) { EXPECT_EQ(J.RunAfterUnsched, S("YN")); }},
         {"last duration 0 reads as 30", {{26, S("0")}}, [](const JobRec& J) { EXPECT_EQ(J.LastDuration, 30); }},
         {"last duration junk reads as 30", {{26, S("abc")}}, [](const JobRec& J) { EXPECT_EQ(J.LastDuration, 30); }},
-        {"empty dependency item ends the list", {{7, S("A,,B,")}},
+        {"empty dependency item ends the list",
+         {{7, S("A,,B,")}},
          [](const JobRec& J) { EXPECT_EQ(J.RunAfter, QStringList{S("A")}); }},
-        {"two dependencies", {{7, S(" A,B, ")}},
-         [](const JobRec& J) { EXPECT_EQ(J.RunAfter, (QStringList{S("A"), S("B")})); }},
+        {"two dependencies",
+         {{7, S(" A,B, ")}},
+         [](const JobRec& J) {
+             EXPECT_EQ(J.RunAfter, (QStringList{S("A"), S("B")}));
+         }},
         {"empty group becomes General", {{30, S("   ")}}, [](const JobRec& J) { EXPECT_EQ(J.Group, S("General")); }},
-        {"fixed widths cut", {{1, S(" EIGHTCHR ")}, {10, S("SX")}, {3, S("12:345")}},
+        {"fixed widths cut",
+         {{1, S(" EIGHTCHR ")}, {10, S("SX")}, {3, S("12:345")}},
          [](const JobRec& J) {
              EXPECT_EQ(J.JobName, S(" EIGHTCH"));
              EXPECT_EQ(J.SchedFlag, S("S"));
              EXPECT_EQ(J.EarlyStartText, S("12:34"));
          }},
-        {"flags are any non-zero number", {{8, S("1")}, {11, S("-1")}, {15, S("0")}, {21, S("x")}, {41, S("7")}},
+        {"flags are any non-zero number",
+         {{8, S("1")}, {11, S("-1")}, {15, S("0")}, {21, S("x")}, {41, S("7")}},
          [](const JobRec& J) {
              EXPECT_TRUE(J.DeferRollover);
              EXPECT_TRUE(J.Killed);
@@ -261,24 +267,28 @@ TEST(ScheduleRead, ColumnRulesOnRead) {
              EXPECT_FALSE(J.DosProgram);
              EXPECT_TRUE(J.Critical);
          }},
-        {"numbers clamp to their width", {{25, S("70000")}, {47, S("300")}, {18, S("99999999999")}, {40, S("-5")}},
+        {"numbers clamp to their width",
+         {{25, S("70000")}, {47, S("300")}, {18, S("99999999999")}, {40, S("-5")}},
          [](const JobRec& J) {
              EXPECT_EQ(J.Spare25, 32767);
              EXPECT_EQ(J.AutoResched, 255);
              EXPECT_EQ(J.ProcInfo.dwProcessId, 2147483647);
              EXPECT_EQ(J.CpuUsage, -5);
          }},
-        {"empty dates read as never, zero date as never", {{13, S("")}, {14, S("30 Dec 1899 00:00:00")}},
+        {"empty dates read as never, zero date as never",
+         {{13, S("")}, {14, S("30 Dec 1899 00:00:00")}},
          [](const JobRec& J) {
              EXPECT_TRUE(J.Started.isZero());
              EXPECT_TRUE(J.Completed.isZero());
          }},
-        {"dates in other forms", {{13, S("2026-12-08 10:11:12")}, {14, S("Dec 9 2026 1:05 PM")}},
+        {"dates in other forms",
+         {{13, S("2026-12-08 10:11:12")}, {14, S("Dec 9 2026 1:05 PM")}},
          [](const JobRec& J) {
              EXPECT_EQ(J.Started, At(2026, 12, 8, 10, 11, 12));
              EXPECT_EQ(J.Completed, At(2026, 12, 9, 13, 5, 0));
          }},
-        {"short list fields leave the rest empty", {{22, S("Subject only")}, {42, S("A¬B¬0¬dd")}},
+        {"short list fields leave the rest empty",
+         {{22, S("Subject only")}, {42, S("A¬B¬0¬dd")}},
          [](const JobRec& J) {
              EXPECT_EQ(J.EojMsg[0], S("Subject only"));
              EXPECT_EQ(J.EojMsg[4], S(""));
@@ -392,10 +402,12 @@ TEST_F(ScheduleFileTest, OlderLatin1FileAndByteFF) {
     QByteArray line = "J1\t\xffprog, x\xff";
     for (int c = 3; c <= kScheduleColumns; ++c) {
         line += '\t';
-        if (c == 33)
-            line += "Caf\xe9";
+        if (c == 33) line += "Caf\xe9";
         if (c == 42)
-            line += "A\xac+1WDOM\xac" "0\xac" "dd,";
+            line +=
+                "A\xac+1WDOM\xac"
+                "0\xac"
+                "dd,";
     }
     dir.write(S("Live.sch"), line + "\n");
     LoadSchedule();
@@ -466,15 +478,11 @@ TEST_F(ScheduleFileTest, UnreadableFileStops) {
 
 TEST(ScheduleBackup, NameReplacesOnlyTheFileExtension) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/srv/sched/Live.sch", "/srv/sched/Live.bak"},
-        {"/srv/My.Data/Live.sch", "/srv/My.Data/Live.bak"},
-        {"/srv/My.Data/Live", "/srv/My.Data/Live.bak"},
-        {"/srv/a/x.tar.sch", "/srv/a/x.tar.bak"},
-        {"/srv/a/.sched", "/srv/a/.sched.bak"},
-        {"Live.sch", "Live.bak"},
+        {"/srv/sched/Live.sch", "/srv/sched/Live.bak"}, {"/srv/My.Data/Live.sch", "/srv/My.Data/Live.bak"},
+        {"/srv/My.Data/Live", "/srv/My.Data/Live.bak"}, {"/srv/a/x.tar.sch", "/srv/a/x.tar.bak"},
+        {"/srv/a/.sched", "/srv/a/.sched.bak"},         {"Live.sch", "Live.bak"},
     };
-    for (const auto& [path, want] : cases)
-        EXPECT_EQ(ScheduleBackupName(S(path)), S(want)) << path;
+    for (const auto& [path, want] : cases) EXPECT_EQ(ScheduleBackupName(S(path)), S(want)) << path;
 }
 
 TEST_F(ScheduleFileTest, SaveKeepsBackupInDottedFolder) {
@@ -535,8 +543,7 @@ public:
     }
     ~FileSizeLimit() { lift(); }
     void lift() {
-        if (lifted_)
-            return;
+        if (lifted_) return;
         lifted_ = true;
         setrlimit(RLIMIT_FSIZE, &old_);
         std::signal(SIGXFSZ, oldHandler_);

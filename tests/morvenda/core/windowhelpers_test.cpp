@@ -1,8 +1,8 @@
 #include "morvenda/core/windowhelpers.h"
 
 #include "common/fatal.h"
-#include "morvenda/startup/startup.h"
 #include "morvenda/core/state.h"
+#include "morvenda/startup/startup.h"
 #include "platform/drives.h"
 #include "tests/support/testing.h"
 
@@ -26,8 +26,7 @@ QString Exe(const TempDir& dir, const QString& name, const QByteArray& body) {
 QString WaitFor(const QString& path) {
     for (int i = 0; i < 500; ++i) {
         QFile f(path);
-        if (f.open(QIODevice::ReadOnly))
-            return QString::fromUtf8(f.readAll());
+        if (f.open(QIODevice::ReadOnly)) return QString::fromUtf8(f.readAll());
         QThread::msleep(10);
     }
     return QString();
@@ -97,8 +96,7 @@ TEST(ValidFilePath, NeedsAnExistingFolderAndAPlainName) {
         {S("/a*b/report.txt"), false},  // a wildcard before the last "/" leaves a missing folder
         {QString(), false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ValidFilePath(c.path), c.valid) << c.path.toStdString();
+    for (const Case& c : cases) EXPECT_EQ(ValidFilePath(c.path), c.valid) << c.path.toStdString();
 }
 
 TEST(OnFixedDrive, LooksUpThePathsMountPoint) {

@@ -44,8 +44,7 @@ protected:
     }
     static QStringList texts(const QListWidget* l) {
         QStringList out;
-        for (int i = 0; i < l->count(); ++i)
-            out << l->item(i)->text();
+        for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
         return out;
     }
     static QString setting(const QString& section, const char* key) { return GetSetting(gAppName, section, S(key)); }
@@ -107,8 +106,7 @@ TEST_F(FrmColSelTest, MovesBetweenTheLists) {
 
     // Saved with nothing displayed: only the job name is left in the grid.
     child<QPushButton>(d, "cmdOK")->click();
-    for (int c = 1; c < kGridColCount; ++c)
-        EXPECT_TRUE(gGridCols[static_cast<size_t>(c)].Hidden) << c;
+    for (int c = 1; c < kGridColCount; ++c) EXPECT_TRUE(gGridCols[static_cast<size_t>(c)].Hidden) << c;
     EXPECT_EQ(setting(gProfPrefix + S("General"), "Job Name"), S("800,0,<,False"));
     EXPECT_EQ(setting(gProfPrefix + S("General"), "Group").section(QLatin1Char(','), 3), S("True"));
 }

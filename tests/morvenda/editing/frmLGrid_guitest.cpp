@@ -47,8 +47,7 @@ protected:
         G.Jobs[3].RunAfter = QStringList{S("A")};
         G.Jobs[3].RunAfterStatus = S("S");
         G.Jobs[3].RunAfterUnsched = S("N");
-        for (int j = 1; j <= JobCount(); ++j)
-            SetJobStatus(j);
+        for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
         JobTableChanged();
         ASSERT_TRUE(SaveSchedule());
     }
@@ -69,14 +68,12 @@ protected:
     // Job names in grid order.
     QString shown(QWidget& w) {
         QString s;
-        for (int r = 1; r < grid(w)->Rows(); ++r)
-            s += grid(w)->TextMatrix(r, 0);
+        for (int r = 1; r < grid(w)->Rows(); ++r) s += grid(w)->TextMatrix(r, 0);
         return s;
     }
     static QString order(const JobTable& jobs) {
         QString s;
-        for (size_t j = 1; j < jobs.size(); ++j)
-            s += jobs[j].JobName.trimmed();
+        for (size_t j = 1; j < jobs.size(); ++j) s += jobs[j].JobName.trimmed();
         return s;
     }
     // Selects the row that shows job Name.
@@ -137,8 +134,7 @@ TEST_F(FrmLGridTest, ShowsTheGroupChosenWithTheProfilesColumns) {
     EXPECT_EQ(g->Row(), 2);
 
     // Only the job name left: a one-column grid.
-    for (int c = 1; c < kGridColCount; ++c)
-        gGridCols[static_cast<size_t>(c)].Hidden = true;
+    for (int c = 1; c < kGridColCount; ++c) gGridCols[static_cast<size_t>(c)].Hidden = true;
     w.DisplayGrid();
     EXPECT_EQ(g->Cols(), 1);
     EXPECT_EQ(g->TextMatrix(0, 0), S("Job Name"));
@@ -263,7 +259,7 @@ TEST_F(FrmLGridTest, DeleteAsksAndKeepsDanglingNames) {
         prompts.queueAnswer(MsgAnswer::No);
         button(w, "cmdDelete")->click();
         EXPECT_EQ(prompts.messages, (QStringList{S("Delete job A?"), S("The following jobs:  B  are dependent on "
-                                                                        "this job.  Proceed with deletion?")}));
+                                                                       "this job.  Proceed with deletion?")}));
         EXPECT_EQ(shown(w), S("AXBYC"));
         prompts.messages.clear();
         button(w, "cmdDelete")->click();  // Yes to both
@@ -278,8 +274,7 @@ TEST_F(FrmLGridTest, DeleteAsksAndKeepsDanglingNames) {
         select(w, "Y");
         prompts.messages.clear();
         button(w, "cmdDelete")->click();
-        EXPECT_EQ(prompts.messages.back(),
-                  S("Last member of group GL deleted, display option reset to \"(All)\""));
+        EXPECT_EQ(prompts.messages.back(), S("Last member of group GL deleted, display option reset to \"(All)\""));
         EXPECT_EQ(G.gGroupFilter, gAllGroups);
         EXPECT_EQ(shown(w), S("BC"));
         EXPECT_EQ(order(reload()), S("AXBYC"));  // not saved before closing
@@ -310,9 +305,8 @@ TEST_F(FrmLGridTest, MovesUnderAGroupFilterPassOtherGroups) {
             const char* grid;
         };
         const Step steps[] = {
-            {"C", "cmdTop", "CAXBY", "CAB"},    {"C", "cmdDown1", "ACXBY", "ACB"},
-            {"C", "cmdBottom", "AXBCY", "ABC"}, {"C", "cmdUp1", "AXCBY", "ACB"},
-            {"A", "cmdUp1", "AXCBY", "ACB"},    {"B", "cmdDown1", "AXCBY", "ACB"},
+            {"C", "cmdTop", "CAXBY", "CAB"}, {"C", "cmdDown1", "ACXBY", "ACB"}, {"C", "cmdBottom", "AXBCY", "ABC"},
+            {"C", "cmdUp1", "AXCBY", "ACB"}, {"A", "cmdUp1", "AXCBY", "ACB"},   {"B", "cmdDown1", "AXCBY", "ACB"},
         };
         for (const Step& s : steps) {
             select(w, s.job);
@@ -335,8 +329,7 @@ TEST_F(FrmLGridTest, SkipByTheKeysOfEachPress) {
     QPushButton* skip = button(w, "cmdSkip");
     auto skipOn = [this] {
         QStringList s;
-        for (const JobRec& J : reload())
-            s << J.SkipOn;
+        for (const JobRec& J : reload()) s << J.SkipOn;
         return s.mid(1).join(S("|"));
     };
 
@@ -371,8 +364,7 @@ TEST_F(FrmLGridTest, RescheduleAndUnscheduleSurviveAReload) {
     G.Jobs[3].Started = morning;  // B failed today
     G.Jobs[3].Completed = morning.addSeconds(60);
     G.Jobs[3].Killed = true;
-    for (int j = 1; j <= JobCount(); ++j)
-        SetJobStatus(j);
+    for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
     ASSERT_EQ(G.Jobs[3].JobState, jsAborted);
     {
         frmLGrid w;

@@ -68,8 +68,7 @@ protected:
     QStringList entries() {
         QStringList out;
         auto* list = child<QListWidget>("lsbResched");
-        for (int i = 0; i < list->count(); ++i)
-            out << list->item(i)->text();
+        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
         return out;
     }
     QStringList selected() {

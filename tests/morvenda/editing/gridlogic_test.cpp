@@ -45,12 +45,30 @@ JobRec Full() {
 
 TEST(GridCellText, EveryColumn) {
     const JobRec J = Full();
-    const char* const expected[kGridColCount] = {
-        "PAYROLL", "PAY", "/opt/pay/run.sh -x", "Monthly pay", "True", "False", "Unconditional", "30",
-        "RUNDATE,PR,EV,NEXT,,,,", "9:30 ", "WorkDays", "EXTRACT(S),LOAD(F)", "Inter(OTHER)", "DB", "8 Dec 2026",
-        "False", "Completed", "09:05", "10:45", "To: ops Cc: boss", "(Standard)", " Cc: night", "False"};
-    for (int c = 0; c < kGridColCount; ++c)
-        EXPECT_EQ(GridCellText(J, c), S(expected[c])) << "column " << c;
+    const char* const expected[kGridColCount] = {"PAYROLL",
+                                                 "PAY",
+                                                 "/opt/pay/run.sh -x",
+                                                 "Monthly pay",
+                                                 "True",
+                                                 "False",
+                                                 "Unconditional",
+                                                 "30",
+                                                 "RUNDATE,PR,EV,NEXT,,,,",
+                                                 "9:30 ",
+                                                 "WorkDays",
+                                                 "EXTRACT(S),LOAD(F)",
+                                                 "Inter(OTHER)",
+                                                 "DB",
+                                                 "8 Dec 2026",
+                                                 "False",
+                                                 "Completed",
+                                                 "09:05",
+                                                 "10:45",
+                                                 "To: ops Cc: boss",
+                                                 "(Standard)",
+                                                 " Cc: night",
+                                                 "False"};
+    for (int c = 0; c < kGridColCount; ++c) EXPECT_EQ(GridCellText(J, c), S(expected[c])) << "column " << c;
 }
 
 TEST(GridCellText, Variants) {
@@ -68,14 +86,27 @@ TEST(GridCellText, Variants) {
         {"no CPU", [](JobRec& J) { J.CpuUsage = 0; }, 7, ""},
         {"no variables", [](JobRec& J) { J.DateVars = {}; }, 8, ",,,,,,"},
         {"no start", [](JobRec& J) { J.EarlyStartText.clear(); }, 9, "     "},
-        {"no dependency", [](JobRec& J) { J.RunAfter.clear(); J.RunAfterStatus.clear(); }, 11, ""},
-        {"empty entry shown, never fatal", [](JobRec& J) { J.RunAfter = QStringList{S("A"), S(" "), S("B")}; },
+        {"no dependency",
+         [](JobRec& J) {
+             J.RunAfter.clear();
+             J.RunAfterStatus.clear();
+         },
+         11, ""},
+        {"empty entry shown, never fatal",
+         [](JobRec& J) {
+             J.RunAfter = QStringList{S("A"), S(" "), S("B")};
+         },
          11, "A(S),(empty entry),B()"},
         {"file wait", [](JobRec& J) { J.WaitForFile = S(" /data/in.csv "); }, 12, "File(/data/in.csv)"},
         {"no wait", [](JobRec& J) { J.WaitForFile = S("  "); }, 12, ""},
         {"scheduled: no times", [](JobRec& J) { J.JobState = jsScheduled; }, 17, "     "},
         {"not scheduled: no times", [](JobRec& J) { J.JobState = jsNotScheduled; }, 18, "     "},
-        {"running, not ended", [](JobRec& J) { J.JobState = jsRunning; J.Completed = DateVal(); }, 18, "00:00"},
+        {"running, not ended",
+         [](JobRec& J) {
+             J.JobState = jsRunning;
+             J.Completed = DateVal();
+         },
+         18, "00:00"},
         {"only a copy", [](JobRec& J) { J.EojTo.clear(); }, 19, " Cc: boss"},
         {"only a recipient", [](JobRec& J) { J.EojCc = S(" "); }, 19, "To: ops"},
         {"own trigger file", [](JobRec& J) { J.TriggerFile = S(" /t/x.trg "); }, 20, "/t/x.trg"},
@@ -89,8 +120,7 @@ TEST(GridCellText, Variants) {
         EXPECT_EQ(GridCellText(J, c.col), S(c.text)) << c.what;
     }
     // Pictures only for the four flag columns.
-    for (int c = 0; c < kGridColCount; ++c)
-        EXPECT_EQ(IsFlagColumn(c), c == 4 || c == 5 || c == 15 || c == 22) << c;
+    for (int c = 0; c < kGridColCount; ++c) EXPECT_EQ(IsFlagColumn(c), c == 4 || c == 5 || c == 15 || c == 22) << c;
 }
 
 TEST(JobBatchFile, ScriptProgramsOnly) {
@@ -101,8 +131,8 @@ TEST(JobBatchFile, ScriptProgramsOnly) {
     const Case cases[] = {
         {"/opt/pay/run.sh -x", "/opt/pay/run.sh"},
         {"C:\\JOBS\\NIGHT.BAT arg", "C:\\JOBS\\NIGHT.BAT"},
-        {"a.bat", "a.bat"},      // one letter and the extension
-        {".bat x", ""},          // the bare extension
+        {"a.bat", "a.bat"},  // one letter and the extension
+        {".bat x", ""},      // the bare extension
         {".sh", ""},
         {"\"/opt/my jobs/go.SH\" now", "/opt/my jobs/go.SH"},
         {"/usr/bin/backup --to /x.sh", ""},
@@ -136,8 +166,7 @@ protected:
     }
     static QString Order() {
         QString s;
-        for (int j = 1; j <= JobCount(); ++j)
-            s += G.Jobs[static_cast<size_t>(j)].JobName;
+        for (int j = 1; j <= JobCount(); ++j) s += G.Jobs[static_cast<size_t>(j)].JobName;
         return s;
     }
     FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 14, 30, 0)};
@@ -201,12 +230,26 @@ TEST_F(GridOpsTest, RescheduleOneGivesTheStateTheStatusDecisionKeeps) {
     };
     const Case cases[] = {
         {"completed is rescheduled",
-         [&](JobRec& J) { J.Started = morning; J.Completed = noon; }, jsScheduled, ""},
+         [&](JobRec& J) {
+             J.Started = morning;
+             J.Completed = noon;
+         },
+         jsScheduled, ""},
         {"failed is rescheduled",
-         [&](JobRec& J) { J.Started = morning; J.Completed = noon; J.Killed = true; }, jsScheduled, ""},
+         [&](JobRec& J) {
+             J.Started = morning;
+             J.Completed = noon;
+             J.Killed = true;
+         },
+         jsScheduled, ""},
         {"unscheduled is rescheduled", [](JobRec& J) { J.SchedFlag = S("U"); }, jsScheduled, "S"},
         {"a job not due today runs by hand",
-         [&](JobRec& J) { J.Frequency = S("Never"); J.Started = morning; J.Completed = noon; }, jsScheduled, "S"},
+         [&](JobRec& J) {
+             J.Frequency = S("Never");
+             J.Started = morning;
+             J.Completed = noon;
+         },
+         jsScheduled, "S"},
         {"running is ended by force", [&](JobRec& J) { J.Started = morning; }, jsEndForced, ""},
         {"scheduled is unscheduled", [](JobRec&) {}, jsUnscheduled, "U"},
         {"not due today stays as it is", [](JobRec& J) { J.Frequency = S("Never"); }, jsNotScheduled, ""},

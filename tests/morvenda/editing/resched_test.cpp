@@ -45,8 +45,7 @@ protected:
     JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
     static QStringList names(const std::vector<int>& jobs) {
         QStringList out;
-        for (int j : jobs)
-            out << G.Jobs[static_cast<size_t>(j)].JobName;
+        for (int j : jobs) out << G.Jobs[static_cast<size_t>(j)].JobName;
         return out;
     }
 
@@ -57,13 +56,13 @@ protected:
 };
 
 TEST_F(Resched, CandidatesFollowStateGroupAndOrder) {
-    add("SCHED", "PAY", "Tue");                                          // 0 scheduled
-    add("RUNNING", "PAY", "Tue", " ", kStarted);                          // 1 running
-    add("DONE", "GL", "Tue", " ", kStarted, kEnded);                      // 2 completed
-    add("ABORTED", "PAY", "Tue", " ", kStarted, kEnded, true);            // 6 aborted
-    add("NOTTODAY", "GL", "Sat");                                         // 5 not scheduled
-    add("BYHAND", "PAY", "Tue", "U");                                     // 7 unscheduled
-    add("ALPHA", "GL", "Tue");                                            // 0 scheduled
+    add("SCHED", "PAY", "Tue");                                 // 0 scheduled
+    add("RUNNING", "PAY", "Tue", " ", kStarted);                // 1 running
+    add("DONE", "GL", "Tue", " ", kStarted, kEnded);            // 2 completed
+    add("ABORTED", "PAY", "Tue", " ", kStarted, kEnded, true);  // 6 aborted
+    add("NOTTODAY", "GL", "Sat");                               // 5 not scheduled
+    add("BYHAND", "PAY", "Tue", "U");                           // 7 unscheduled
+    add("ALPHA", "GL", "Tue");                                  // 0 scheduled
     ASSERT_EQ(job(6).JobState, jsUnscheduled);
 
     struct Case {
@@ -138,13 +137,10 @@ TEST_F(Resched, ApplySetsFlagsLogsAndSavesStatesThatSurviveAReload) {
         bool timesKept;
     };
     const Want wants[] = {
-        {done, " ", jsScheduled, false},    // runs today anyway: no hand flag needed
-        {doneSat, "S", jsScheduled, false}, // frequency does not select today
-        {aborted, " ", jsScheduled, false},
-        {byHand, "S", jsScheduled, false},
-        {notToday, "S", jsScheduled, false},
-        {sched, "U", jsUnscheduled, true},
-        {running, "U", jsRunning, true},    // runs on until it ends
+        {done, " ", jsScheduled, false},     // runs today anyway: no hand flag needed
+        {doneSat, "S", jsScheduled, false},  // frequency does not select today
+        {aborted, " ", jsScheduled, false},    {byHand, "S", jsScheduled, false}, {notToday, "S", jsScheduled, false},
+        {sched, "U", jsUnscheduled, true},     {running, "U", jsRunning, true},  // runs on until it ends
         {forcedOn, "U", jsNotScheduled, true},  // no longer forced onto a day it does not run
     };
     for (const Want& w : wants) {
@@ -156,9 +152,9 @@ TEST_F(Resched, ApplySetsFlagsLogsAndSavesStatesThatSurviveAReload) {
     EXPECT_FALSE(job(aborted).Killed);
 
     const QStringList wantLines{
-        S("DONE     (Tue)\tScheduled"),     S("DONESAT  (Sat)\tScheduled"), S("ABORTED  (Tue)\tScheduled"),
-        S("BYHAND   (Tue)\tScheduled"),     S("NOTTODAY (Sat)\tScheduled"), S("SCHED    (Tue)\tUnscheduled"),
-        S("RUNNING  (Tue)\tRunning"),       S("FORCEDON (Sat)\tNot Scheduled"),
+        S("DONE     (Tue)\tScheduled"), S("DONESAT  (Sat)\tScheduled"),     S("ABORTED  (Tue)\tScheduled"),
+        S("BYHAND   (Tue)\tScheduled"), S("NOTTODAY (Sat)\tScheduled"),     S("SCHED    (Tue)\tUnscheduled"),
+        S("RUNNING  (Tue)\tRunning"),   S("FORCEDON (Sat)\tNot Scheduled"),
     };
     EXPECT_EQ(progList.stringList(), wantLines);
     QStringList logged;

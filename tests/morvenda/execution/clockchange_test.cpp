@@ -22,13 +22,14 @@ qint64 Utc(int month, int day, int hour, int minute) {
     return DateVal::fromDateTime(2026, month, day, hour, minute, 0).seconds() - kUnixEpochShift;
 }
 
-DateVal Wall(int month, int day, int hour, int minute) { return DateVal::fromDateTime(2026, month, day, hour, minute, 0); }
+DateVal Wall(int month, int day, int hour, int minute) {
+    return DateVal::fromDateTime(2026, month, day, hour, minute, 0);
+}
 
 class ClockChangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!kLondon.isValid())
-            GTEST_SKIP() << "no time zone data for Europe/London";
+        if (!kLondon.isValid()) GTEST_SKIP() << "no time zone data for Europe/London";
         ResetState();
         JobTableChanged();
         clock.setZone(kLondon);
@@ -97,7 +98,7 @@ TEST_F(ClockChangeTest, DurationsAreRealElapsedTime) {
         const char* duration;
         int seconds;
     } cases[] = {
-        {3, 29, Utc(3, 29, 0, 50), Utc(3, 29, 1, 10), "(Duration 00:20:00)", 1200},    // 00:50 GMT to 02:10 BST
+        {3, 29, Utc(3, 29, 0, 50), Utc(3, 29, 1, 10), "(Duration 00:20:00)", 1200},     // 00:50 GMT to 02:10 BST
         {10, 25, Utc(10, 25, 0, 40), Utc(10, 25, 1, 10), "(Duration 00:30:00)", 1800},  // 01:40 BST to 01:10 GMT
     };
     for (const Case& c : cases) {
@@ -132,8 +133,7 @@ TEST_F(ClockChangeTest, StatusDecisionAfterARestartInTheRepeatedHour) {
     JobRec& yesterday = Add(S("OLD"));
     yesterday.Started = Wall(10, 24, 23, 0);
     yesterday.Completed = Wall(10, 24, 23, 30);
-    for (int j = 1; j <= 3; ++j)
-        SetJobStatus(j);
+    for (int j = 1; j <= 3; ++j) SetJobStatus(j);
     EXPECT_EQ(G.Jobs[1].JobState, jsCompleted);
     EXPECT_EQ(G.Jobs[2].JobState, jsRunning);
     EXPECT_EQ(G.Jobs[3].JobState, jsScheduled);

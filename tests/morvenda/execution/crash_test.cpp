@@ -1,8 +1,8 @@
 #include "common/constants.h"
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
-#include "morvenda/core/schedulefile.h"
 #include "morvenda/core/frequency.h"
+#include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/execution.h"
 #include "morvenda/execution/journal.h"
@@ -18,9 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cerrno>
 #include <csignal>
-#include <sys/wait.h>
 #include <map>
 
 // The scheduler killed with SIGKILL at random moments and restarted each time
@@ -34,11 +34,11 @@ namespace {
 struct Plan {
     QString name;
     int exitCode = 0;
-    QString after;     // prerequisites
-    QString letters;   // their conditions
+    QString after;    // prerequisites
+    QString letters;  // their conditions
     QString unsched;
-    QString wait;      // file awaited
-    QString trigger;   // trigger file written
+    QString wait;     // file awaited
+    QString trigger;  // trigger file written
     bool nullJob = false;
 };
 
@@ -57,14 +57,14 @@ std::vector<Plan> Jobs(const QString& externalTrigger) {
         }
         plans.push_back(p);
     }
-    plans[7].exitCode = 3;               // J08 fails
-    plans[8].letters = QStringLiteral("F");  // J09 needs that failure
+    plans[7].exitCode = 3;                    // J08 fails
+    plans[8].letters = QStringLiteral("F");   // J09 needs that failure
     plans[29].after = QStringLiteral("J08");  // J30 needs J08 to succeed: unscheduled
     plans[29].unsched = QStringLiteral("Y");
-    plans[10].nullJob = true;            // J11 has no command
-    plans[5].trigger = gStdTrigger;      // J06 writes its standard trigger file ...
+    plans[10].nullJob = true;                  // J11 has no command
+    plans[5].trigger = gStdTrigger;            // J06 writes its standard trigger file ...
     plans[20].wait = QStringLiteral("..J06");  // ... that J21 waits for
-    plans[15].trigger = externalTrigger;  // J16 writes a file J26 waits for
+    plans[15].trigger = externalTrigger;       // J16 writes a file J26 waits for
     plans[25].wait = externalTrigger;
     return plans;
 }
@@ -106,9 +106,10 @@ protected:
             j.Frequency = S("Daily");
             j.LastDuration = 30;
             if (!p.nullJob)
-                j.CommandLine = QStringLiteral("/bin/sh -c \"echo %1 $$ >> '%2'; sleep %3; exit %4\"")
-                                    .arg(p.name, ledger, QString::number(secondsPerJob * (1 + p.name.right(1).toInt() % 3)),
-                                         QString::number(p.exitCode));
+                j.CommandLine =
+                    QStringLiteral("/bin/sh -c \"echo %1 $$ >> '%2'; sleep %3; exit %4\"")
+                        .arg(p.name, ledger, QString::number(secondsPerJob * (1 + p.name.right(1).toInt() % 3)),
+                             QString::number(p.exitCode));
             if (!p.after.isEmpty()) {
                 j.RunAfter = QStringList{p.after};
                 j.RunAfterStatus = p.letters;
@@ -117,8 +118,7 @@ protected:
             j.WaitForFile = p.wait;
             j.DelWaitFile = !p.wait.isEmpty();
             j.TriggerFile = p.trigger;
-            if (p.name == QLatin1String("J02") || p.name == QLatin1String("J17"))
-                j.Exclusive = S("DB");
+            if (p.name == QLatin1String("J02") || p.name == QLatin1String("J17")) j.Exclusive = S("DB");
             G.Jobs.push_back(j);
         }
         JobTableChanged();
@@ -134,8 +134,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
         const bool self = kill.startsWith(QLatin1Char('S')) || kill.startsWith(QLatin1Char('E'));
-        if (self)
-            env.insert(S("MRV_KILL_AFTER"), kill);
+        if (self) env.insert(S("MRV_KILL_AFTER"), kill);
         driver.setProcessEnvironment(env);
         driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         driver.start(QStringLiteral(MRV_KILLDRIVER), {ini});
@@ -150,8 +149,7 @@ protected:
             driver.waitForFinished();
             return 'T';
         }
-        if (driver.exitStatus() == QProcess::CrashExit)
-            return kill.at(0).toLatin1();
+        if (driver.exitStatus() == QProcess::CrashExit) return kill.at(0).toLatin1();
         EXPECT_EQ(driver.exitCode(), 0) << "the driver stopped with a fault";
         return 0;
     }
@@ -177,8 +175,7 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
         else
             kill = QStringLiteral("T%1").arg(rng.bounded(20, 150));
         const char how = Round(kill);
-        if (how == 0)
-            break;  // the schedule completed: nothing is left to kill
+        if (how == 0) break;  // the schedule completed: nothing is left to kill
         ++killed[QLatin1Char(how)];
         ++done;
     }
@@ -222,11 +219,10 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     }
 
     // Every ending reached the run log, whole lines only.
-    const QString log = QString::fromUtf8(dir.read(dir.path(QStringLiteral("log/%1.log")
-                                                                .arg(FormatDate(Now(), S("yyyymmdd"))))));
+    const QString log =
+        QString::fromUtf8(dir.read(dir.path(QStringLiteral("log/%1.log").arg(FormatDate(Now(), S("yyyymmdd"))))));
     for (const Plan& p : Jobs(QString())) {
-        if (p.name == QLatin1String("J30"))
-            continue;
+        if (p.name == QLatin1String("J30")) continue;
         const QString ending = p.exitCode ? S(" Failed at ") : S(" Completed at ");
         EXPECT_TRUE(log.contains(p.name.leftJustified(8) + ending)) << p.name.toStdString();
         EXPECT_TRUE(log.contains(p.name.leftJustified(8) + S(" (Daily)  Submitted at "))) << p.name.toStdString();
@@ -237,15 +233,13 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     EXPECT_FALSE(QFile::exists(dir.path(S("trg/external.flag"))));
     EXPECT_FALSE(log.contains(S("Exit status unknown")));
     const QRegularExpression whole(S("^\\d\\d \\w{3} \\d{4}  \\d\\d:\\d\\d:\\d\\d \\S"));
-    for (const QString& line : SplitLines(log))
-        EXPECT_TRUE(whole.match(line).hasMatch()) << line.toStdString();
+    for (const QString& line : SplitLines(log)) EXPECT_TRUE(whole.match(line).hasMatch()) << line.toStdString();
 
     // Nothing left behind: the journal is empty, no temporary file, no
     // keeper's record of a job that is no longer running.
     EXPECT_EQ(dir.read(S("sched/KILL.sch.journal")), QByteArray());
     const QStringList left = QDir(dir.path(S("sched"))).entryList(QDir::Files | QDir::Hidden);
-    for (const QString& f : left)
-        EXPECT_FALSE(f.endsWith(QLatin1String(".tmp"))) << f.toStdString();
+    for (const QString& f : left) EXPECT_FALSE(f.endsWith(QLatin1String(".tmp"))) << f.toStdString();
     ResetState();
 }
 
@@ -266,8 +260,7 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     };
     setUp();
     for (const auto& [name, cmd] : {std::pair{"LATE", "/bin/sh -c \"sleep 0.5; exit 4\""},
-                                    std::pair{"FINE", "/bin/sh -c \"sleep 0.5\""},
-                                    std::pair{"ORPHAN", "sleep 30"}}) {
+                                    std::pair{"FINE", "/bin/sh -c \"sleep 0.5\""}, std::pair{"ORPHAN", "sleep 30"}}) {
         JobRec j;
         j.JobName = S(name);
         j.Group = S("KILL");
@@ -282,8 +275,7 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
         NullExecView view;
         Execution exec(view);
         exec.cmdKick_Click();
-        for (int j = 1; j <= 3; ++j)
-            ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
+        for (int j = 1; j <= 3; ++j) ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
     }
 
     // The scheduler is gone; the orphan's keeper dies with it.
@@ -315,8 +307,7 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     EXPECT_EQ(QDir(dir.path(S("trg"))).entryList(QDir::Files | QDir::Hidden), QStringList{S(".B.trg.Xy12Zz.tmp")});
     EXPECT_EQ(QDir(dir.path(S("eml"))).entryList(QDir::Files | QDir::Hidden), QStringList{S("B_1.$$$")});
     EXPECT_EQ(dir.read(S("eml/B_1.$$$")), QByteArray("being written"));
-    for (int j = 1; j <= 3; ++j)
-        ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
+    for (int j = 1; j <= 3; ++j) ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
     NullExecView view;
     Execution exec(view);
     exec.cmdKick_Click();

@@ -2,10 +2,10 @@
 
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
-#include "morvenda/startup/startup.h"
-#include "tests/support/quiethost.h"
-#include "morvenda/startup/startwindow.h"
 #include "morvenda/core/state.h"
+#include "morvenda/startup/startup.h"
+#include "morvenda/startup/startwindow.h"
+#include "tests/support/quiethost.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -55,8 +55,7 @@ TEST(Demo, RunsItsDayFromStartToEnd) {
             busy = busy || G.Jobs[static_cast<size_t>(j)].JobState == jsRunning ||
                    (G.Jobs[static_cast<size_t>(j)].JobState == jsScheduled &&
                     G.Jobs[static_cast<size_t>(j)].JobName != QLatin1String("NIGHTLY"));
-        if (!busy)
-            break;
+        if (!busy) break;
     }
     for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH"})
         EXPECT_EQ(Named(done).JobState, jsCompleted) << done << ": " << Named(done).StatusText.toStdString();

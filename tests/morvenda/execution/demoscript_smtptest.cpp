@@ -71,8 +71,8 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     ASSERT_EQ(JobCount(), 10);
     // NIGHTLY is due a few minutes from now, not at night.
     const JobRec& nightly = G.Jobs[static_cast<size_t>(FindJob(S("NIGHTLY")))];
-    const qint64 dueIn = (ParseDate(nightly.EarlyStartText).value_or(DateVal()).secondsOfDay() -
-                          Now().secondsOfDay() + 86400) % 86400;
+    const qint64 dueIn =
+        (ParseDate(nightly.EarlyStartText).value_or(DateVal()).secondsOfDay() - Now().secondsOfDay() + 86400) % 86400;
     EXPECT_GT(dueIn, 60);
     EXPECT_LE(dueIn, 240);
     // A dummy run of the demo ends by itself: each dummy job has a run time.
@@ -109,7 +109,8 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     const QJsonObject m = QJsonDocument::fromJson(json.readAll()).object();
     EXPECT_EQ(m[S("subject")].toString(), S("Demo: job REPORT has ended"));
     EXPECT_EQ(m[S("to")].toString(), S("operator@localhost"));
-    EXPECT_TRUE(m[S("body")].toString().contains(S("Job REPORT completed at"))) << m[S("body")].toString().toStdString();
+    EXPECT_TRUE(m[S("body")].toString().contains(S("Job REPORT completed at")))
+        << m[S("body")].toString().toStdString();
     EXPECT_TRUE(QFileInfo::exists(run + S("/Mail/msg-0001.eml")));
 
     // Stopping the script stops the server and the e-mailer with it.

@@ -61,8 +61,7 @@ protected:
             bool running = false;
             for (int j = 1; j <= JobCount(); ++j)
                 running = running || G.Jobs[static_cast<size_t>(j)].JobState == jsRunning;
-            if (!running)
-                return;
+            if (!running) return;
         }
     }
 

@@ -63,15 +63,15 @@ TEST(DummyRunOnX, TheErrorBoxOfAFailingDummyIsFoundAndClosed) {
         clock.advance(1);
         exec.cmdKick_Click();
         killed = killed || G.Jobs[2].Killed;
-        if (G.Jobs[1].JobState != jsRunning && G.Jobs[2].JobState != jsRunning)
-            break;
+        if (G.Jobs[1].JobState != jsRunning && G.Jobs[2].JobState != jsRunning) break;
     }
     EXPECT_EQ(G.Jobs[1].JobState, jsCompleted);
     EXPECT_EQ(G.Jobs[2].JobState, jsAborted);
     EXPECT_TRUE(killed);  // its windows were closed by the scheduler
     EXPECT_EQ(G.Jobs[2].ErrorText, QStringLiteral("Run-time error '13': Type mismatch"));
     const QString log = QString::fromUtf8(dir.read(QStringLiteral("20261208.log")));
-    EXPECT_TRUE(log.contains(QStringLiteral("BAD      Failed(Run-time error '13': Type mismatch)"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("BAD      Failed(Run-time error '13': Type mismatch)")))
+        << log.toStdString();
     ResetState();
     JobTableChanged();
 }

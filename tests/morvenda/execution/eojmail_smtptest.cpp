@@ -37,8 +37,7 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     G.gEmailPath = dir.path(QStringLiteral("Messages"));
     G.gEmailAddrPath = dir.path(QStringLiteral("Addresses"));
     G.gEmailAttPath = dir.path(QStringLiteral("Attachments"));
-    for (const QString& folder : {G.gEmailPath, G.gEmailAddrPath, G.gEmailAttPath})
-        QDir().mkpath(folder);
+    for (const QString& folder : {G.gEmailPath, G.gEmailAddrPath, G.gEmailAttPath}) QDir().mkpath(folder);
     ::chmod(G.gEmailPath.toLocal8Bit().constData(), 0755);
     dir.write(QStringLiteral("Addresses/OPERATOR.adr"), "; the night operator\r\nop@example.org\r\n");
     G.gRunDate = DateVal::currentLocal().datePart();
@@ -79,12 +78,13 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     ASSERT_EQ(G.Jobs[2].JobState, jsAborted);
     ASSERT_EQ(QDir(G.gEmailPath).entryList({QStringLiteral("*.eml")}, QDir::Files).size(), 2);
 
-    const QString mailIni = dir.write(QStringLiteral("MRVEmail.ini"),
-                                      QStringLiteral("[MRVEmail]\r\nEmailPath=%1\r\nKickInterval=5\r\n"
-                                                     "SmtpServer=127.0.0.1\r\nSmtpPort=%2\r\nSmtpFrom=morvenda@example.org\r\n")
-                                          .arg(G.gEmailPath)
-                                          .arg(server.port())
-                                          .toUtf8());
+    const QString mailIni =
+        dir.write(QStringLiteral("MRVEmail.ini"),
+                  QStringLiteral("[MRVEmail]\r\nEmailPath=%1\r\nKickInterval=5\r\n"
+                                 "SmtpServer=127.0.0.1\r\nSmtpPort=%2\r\nSmtpFrom=morvenda@example.org\r\n")
+                      .arg(G.gEmailPath)
+                      .arg(server.port())
+                      .toUtf8());
     QProcess mailer;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -94,8 +94,7 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     ASSERT_TRUE(mailer.waitForStarted(5000));
     QElapsedTimer m;
     m.start();
-    while (m.elapsed() < 30000 && server.messages().size() < 2)
-        QThread::msleep(100);
+    while (m.elapsed() < 30000 && server.messages().size() < 2) QThread::msleep(100);
     QThread::msleep(300);  // the renames follow the sending
     mailer.kill();
     mailer.waitForFinished(5000);

@@ -4,8 +4,8 @@
 #include "common/ini.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
-#include "morvenda/core/launcher.h"
 #include "morvenda/core/jobstatus.h"
+#include "morvenda/core/launcher.h"
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
 
@@ -21,8 +21,7 @@ namespace {
 class FakeView : public ExecView {
 public:
     void HighLightButton(ExecButton b, bool on) override {
-        if (b == ExecButton::Suspend)
-            suspendLit = on;
+        if (b == ExecButton::Suspend) suspendLit = on;
     }
     void SetFailedVisible(bool v) override { failedVisible = v; }
     void ScheduleCompleted(bool) override { ++completedCalls; }
@@ -92,8 +91,7 @@ protected:
     void waitGone(int j) {
         QElapsedTimer t;
         t.start();
-        while (!JobWindowGone(job(j).ProcInfo) && t.elapsed() < 10000)
-            QThread::msleep(20);
+        while (!JobWindowGone(job(j).ProcInfo) && t.elapsed() < 10000) QThread::msleep(20);
         ASSERT_TRUE(JobWindowGone(job(j).ProcInfo));
     }
     void pass() { exec.cmdKick_Click(); }
@@ -122,7 +120,8 @@ TEST_F(ExecutionTest, NullAndSubmitOnlyJobsEndOnTheNextPassWithoutGrace) {
     EXPECT_EQ(job(a).JobState, jsCompleted);
     EXPECT_EQ(job(b).JobState, jsCompleted);
     EXPECT_EQ(job(a).StatusText, S("Completed"));
-    EXPECT_TRUE(log().contains(S("NULLJOB \tCompleted at 10:00:00 (Duration 00:00:00)").replace(QLatin1Char('\t'), QLatin1Char(' '))));
+    EXPECT_TRUE(log().contains(
+        S("NULLJOB \tCompleted at 10:00:00 (Duration 00:00:00)").replace(QLatin1Char('\t'), QLatin1Char(' '))));
     EXPECT_TRUE(progress.stringList().contains(S("SUBONLY \tCompleted at 10:00:00 (Duration 00:00:00)")));
     ::kill(-job(b).ProcInfo.dwProcessId, SIGTERM);
 }
@@ -501,7 +500,8 @@ TEST_F(ExecutionTest, SubmissionFailuresAndImpossibleDates) {
     EXPECT_EQ(job(missing).StatusText, S("Submit Failed"));
     EXPECT_TRUE(log().contains(S("MISSING(Daily)  Submission failed at 10:00:00")));
     EXPECT_EQ(job(dated).JobState, jsSubmitFailed);
-    EXPECT_TRUE(log().contains(S("DATED(Daily)  Submission failed at 10:00:00: Invalid relative day number: (\"+25WDOM\")")));
+    EXPECT_TRUE(
+        log().contains(S("DATED(Daily)  Submission failed at 10:00:00: Invalid relative day number: (\"+25WDOM\")")));
     EXPECT_TRUE(view.failedVisible);
     EXPECT_EQ(exec.QuickKick, 1);
 }
@@ -521,8 +521,7 @@ TEST_F(ExecutionTest, StatusAndForceSubmitFromTheUnsubmittedList) {
     EXPECT_EQ(job(w).SchedFlag, S("S"));
     EXPECT_TRUE(progress.stringList().contains(S("Job WAITING scheduled for forced submission.")));
     exec.puForceSub_click();
-    EXPECT_EQ(prompts.messages.back(),
-              S("Job WAITING already scheduled for forced submission.  Check Events Window."));
+    EXPECT_EQ(prompts.messages.back(), S("Job WAITING already scheduled for forced submission.  Check Events Window."));
 }
 
 }  // namespace

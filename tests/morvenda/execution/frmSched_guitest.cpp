@@ -89,8 +89,7 @@ protected:
     static QPoint rowCentre(QListWidget* list, int row) { return list->visualItemRect(list->item(row)).center(); }
     static QStringList texts(QListWidget* list) {
         QStringList out;
-        for (int i = 0; i < list->count(); ++i)
-            out << list->item(i)->text();
+        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
         return out;
     }
 
@@ -233,8 +232,9 @@ TEST_F(frmSchedTest, ShowEventsTogglesCaptionListsAndHeight) {
 }
 
 TEST_F(frmSchedTest, ExitAsksWhileTheScheduleIsIncompleteThenSavesAndLogs) {
-    const QString question = S("The Schedule is not yet complete.  It will be resumed from the point of interruption "
-                               "when next run for the current run date.\nOK to Exit?");
+    const QString question =
+        S("The Schedule is not yet complete.  It will be resumed from the point of interruption "
+          "when next run for the current run date.\nOK to Exit?");
     enum class How { Button, Menu, Escape };
     for (How how : {How::Button, How::Menu, How::Escape}) {
         SCOPED_TRACE(static_cast<int>(how));
@@ -434,8 +434,7 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
     }
 
     // The list keeps its newest 500 lines with the newest selected.
-    for (int k = 0; k < 600; ++k)
-        AddLogListLine(S("line %1").arg(k));
+    for (int k = 0; k < 600; ++k) AddLogListLine(S("line %1").arg(k));
     EXPECT_EQ(G.ProgList->rowCount(), kProgListMax);
     EXPECT_TRUE(QTest::qWaitFor([&] { return list->selectionModel()->currentIndex().row() == kProgListMax - 1; }));
     EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
@@ -486,7 +485,8 @@ TEST_F(frmSchedTest, ProgressListOpensTheJobsDocumentation) {
     prompts.queueAnswer(MsgAnswer::No);
     openFrom("PAY      (Daily)\tscheduled", false);
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_EQ(prompts.messages[0], S("There is no runtime documentation file for job PAY.  Do you wish to create one?"));
+    EXPECT_EQ(prompts.messages[0],
+              S("There is no runtime documentation file for job PAY.  Do you wish to create one?"));
     EXPECT_FALSE(QFile::exists(dir.path(S("docs/PAY.rtd"))));
     openFrom("PAY      (Daily)\tscheduled", true);
     EXPECT_EQ(opener.waitRecord(), dir.path(S("docs/PAY.rtd\n")));
@@ -501,8 +501,7 @@ TEST_F(frmSchedTest, ProgressListOpensTheJobsDocumentation) {
 TEST_F(frmSchedTest, HelpShowsItsPage) {
     auto w = open();
     Find<QAction>(*w, "mnuHelpF1")->trigger();
-    EXPECT_EQ(prompts.messages.back(),
-              S("Sorry - cannot find a help file matching \"Schedule Execution Form\""));
+    EXPECT_EQ(prompts.messages.back(), S("Sorry - cannot find a help file matching \"Schedule Execution Form\""));
 }
 
 TEST_F(frmSchedTest, AFatalStopEndsTheWindowWithoutSavingAndReachesTheCaller) {

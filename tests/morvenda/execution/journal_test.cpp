@@ -27,20 +27,20 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
               "S\tDONE\t5000\t77000\t111\t222\t333\t1000\t1100\n"
               "P\tDONE\n"
               "E\tDONE\t0\t0\t5060\t77060\t60\t60\t\n"
-              "X\tDONE\t4\n"                                   // effects stopped after the completion line
+              "X\tDONE\t4\n"  // effects stopped after the completion line
               "S\tFAILED\t5000\t77000\t112\t223\t334\t1000\t1100\n"
               "P\tFAILED\n"
               "E\tFAILED\t1\t0\t5010\t77010\t10\t10\tExit code 2\n"
               "X\tFAILED\t1\nX\tFAILED\t2\nX\tFAILED\t4\nX\tFAILED\t7\n"  // all done
               "S\tHELD\t5000\t77000\t113\t224\t335\t1000\t1100\n"
-              "C\tHELD\t1000\t1100\n"                          // its program never ran
+              "C\tHELD\t1000\t1100\n"  // its program never ran
               "S\tRERUN\t5000\t77000\t114\t225\t336\t1000\t1100\n"
               "P\tRERUN\n"
               "E\tRERUN\t0\t1\t5005\t77005\t5\t5\t\n"
-              "X\tRERUN\t7\n"                                  // rescheduled ...
-              "S\tNOSUCH\t5000\t77000\t1\t2\t3\t0\t0\n"         // a job no longer in the schedule
+              "X\tRERUN\t7\n"                                 // rescheduled ...
+              "S\tNOSUCH\t5000\t77000\t1\t2\t3\t0\t0\n"       // a job no longer in the schedule
               "S\tRERUN\t6000\t78000\t116\t227\t337\t0\t0\n"  // submitted again, its effects not done
-              "S\tTORN\t5000\t77000\t115\t226");                // cut short by the crash
+              "S\tTORN\t5000\t77000\t115\t226");              // cut short by the crash
     const PendingWork work = ReplayRunJournal();
     const std::vector<PendingEnding>& pending = work.Endings;
     EXPECT_EQ(work.Submissions, std::vector<int>{4});

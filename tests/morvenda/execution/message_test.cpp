@@ -37,10 +37,10 @@ public:
         G.gEmailPath = tmp.path(S("msgs"));
         G.gEmailAttPath = tmp.path(S("att"));
         G.gEmailAddrPath = tmp.path(S("books"));
-        for (const char* d : {"msgs", "att", "books", "data"})
-            QDir().mkpath(tmp.path(QString::fromLatin1(d)));
-        tmp.write(S("books/ops.adr"), "; operations desk\r\nops@example.com,Operations Desk\r\n"
-                                      "; call-out after hours\r\noncall@example.com,Ops On Call\r\n");
+        for (const char* d : {"msgs", "att", "books", "data"}) QDir().mkpath(tmp.path(QString::fromLatin1(d)));
+        tmp.write(S("books/ops.adr"),
+                  "; operations desk\r\nops@example.com,Operations Desk\r\n"
+                  "; call-out after hours\r\noncall@example.com,Ops On Call\r\n");
         tmp.write(S("books/boss.adr"), "boss@example.com,\"Boss, The\"\r\n");
         tmp.write(S("books/smith.adr"), "j.surname@example.com,Jane Surname\r\n");
 
@@ -64,8 +64,7 @@ public:
     void Send(bool abnormal = false) {
         const JobRec& J = Job();
         std::array<QString, 5> msg = abnormal ? J.AbEojMsg : J.EojMsg;
-        for (QString& m : msg)
-            m = m.trimmed();
+        for (QString& m : msg) m = m.trimmed();
         GenMessage(1, abnormal ? J.AbEojTo : J.EojTo, abnormal ? J.AbEojCc : J.EojCc, msg,
                    abnormal ? J.AbEojFlags : J.EojFlags, abnormal && J.Critical);
     }
@@ -105,8 +104,7 @@ void ExpectReadable(const QByteArray& bytes) {
         const QString line = QString::fromUtf8(r.left(r.size() - 1));
         SCOPED_TRACE(line.toStdString());
         EXPECT_FALSE(line.isEmpty());
-        for (QChar c : line)
-            EXPECT_GE(c.unicode(), 0x20) << "control character in line " << n;
+        for (QChar c : line) EXPECT_GE(c.unicode(), 0x20) << "control character in line " << n;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         ASSERT_GT(eq, 0);
         const QString key = line.left(eq);
@@ -167,8 +165,7 @@ const GoldenCase kGoldenCases[] = {
          J.EojTo = S("ops,nobody,,smith");
          J.EojCc = S("boss");
          J.EojMsg = {S("Payroll %JN% done"), S("Job %jobname%[%JN%/%jn%] of %GroupName%"),
-                     S("Critical: %CR%, started %ST%, ended %CT%, took %DU%"), S("   "),
-                     S("Line one%NL%line two")};
+                     S("Critical: %CR%, started %ST%, ended %CT%, took %DU%"), S("   "), S("Line one%NL%line two")};
      },
      false},
     // The abnormal message of a critical job: call-out addresses, %ALL%, and an
@@ -185,11 +182,12 @@ const GoldenCase kGoldenCases[] = {
     // file and an empty one.
     {"include.eml",
      [](MessageTest& t, JobRec& J) {
-         t.tmp.write(S("data/listing.txt"), " Volume in drive C is SYS\r\n Directory of C:\\PAY\r\n\r\n"
-                                            "08/12/2026  10:15    <DIR>          .\r\n"
-                                            "08-12-2026  10:15            1,234 PAY.TXT\r\n"
-                                            "               1 File(s)          1,234 bytes\r\n"
-                                            "/data/pay:\r\n");
+         t.tmp.write(S("data/listing.txt"),
+                     " Volume in drive C is SYS\r\n Directory of C:\\PAY\r\n\r\n"
+                     "08/12/2026  10:15    <DIR>          .\r\n"
+                     "08-12-2026  10:15            1,234 PAY.TXT\r\n"
+                     "               1 File(s)          1,234 bytes\r\n"
+                     "/data/pay:\r\n");
          t.tmp.write(S("data/report_20261208.txt"), "Total\t42~\r\n\r\nend\r\n");
          t.tmp.write(S("data/empty.txt"), "");
          J.EojMsg = {S("Reports"), t.tmp.path(S("data/listing.txt")), t.tmp.path(S("data/report_&yyyymmdd&.txt")),
@@ -253,8 +251,7 @@ TEST_F(MessageTest, NamesMessagesAfterTheJobPastEveryTakenName) {
         SCOPED_TRACE(c.expected);
         QDir(G.gEmailPath).removeRecursively();
         QDir().mkpath(G.gEmailPath);
-        for (const QString& f : c.existing)
-            tmp.write(S("msgs/") + f, "x");
+        for (const QString& f : c.existing) tmp.write(S("msgs/") + f, "x");
         EXPECT_EQ(MessageFileName(QString::fromLatin1(c.job), c.defer), QString::fromLatin1(c.expected));
     }
     // A dummy run dated weeks ahead stamps the real present moment: the
@@ -339,7 +336,8 @@ TEST_F(MessageTest, SubstitutesTheScheduleDateIntoFileNames) {
 }
 
 TEST_F(MessageTest, SuppressesMessagesWithoutIncludedData) {
-    const QString expectedLog = S("EOJ message not generated for job PAYROLL.  All include files empty or non-existent");
+    const QString expectedLog =
+        S("EOJ message not generated for job PAYROLL.  All include files empty or non-existent");
     const QString empty = tmp.write(S("data/empty.txt"), "");
     const QString attachment = tmp.write(S("data/a.txt"), "a");
     struct Case {
@@ -420,8 +418,8 @@ TEST_F(MessageTest, FailedCopyIsLoggedAndTheFileItselfIsSentAndKept) {
     EXPECT_TRUE(text.contains(S("\r\nATT=") + report + S("\r\n"))) << text.toStdString();
     EXPECT_TRUE(QFile::exists(report));
     ASSERT_EQ(LogLines().size(), 1);
-    EXPECT_TRUE(LogLines()[0].contains(S("EOJ message for job PAYROLL: attachment \"") + report +
-                                       S("\" could not be copied")));
+    EXPECT_TRUE(
+        LogLines()[0].contains(S("EOJ message for job PAYROLL: attachment \"") + report + S("\" could not be copied")));
 }
 
 TEST_F(MessageTest, UnwritableMessageFolderIsLoggedWithoutAskingOrDeleting) {

@@ -78,10 +78,12 @@ TEST_F(TriggersTest, StandardNamesAreUpperCaseAndNeedAFolder) {
     EXPECT_FALSE(TrigFileFound(S("..PAYROLL")));
     G.Jobs[2].WaitForFile = S("..PAYROLL");
     DeleteTrigger(2);
-    EXPECT_TRUE(log().contains("Could not create trigger file: the trigger folder (\"TriggerPath\") is not set at end "
-                               "of job payroll "));
-    EXPECT_TRUE(log().contains("Could not delete trigger file: the trigger folder (\"TriggerPath\") is not set at "
-                               "start of job BACKUP  "));
+    EXPECT_TRUE(
+        log().contains("Could not create trigger file: the trigger folder (\"TriggerPath\") is not set at end "
+                       "of job payroll "));
+    EXPECT_TRUE(
+        log().contains("Could not delete trigger file: the trigger folder (\"TriggerPath\") is not set at "
+                       "start of job BACKUP  "));
     EXPECT_FALSE(QFile::exists(S("/PAYROLL.trg")));
 }
 
@@ -113,7 +115,8 @@ TEST_F(TriggersTest, APlantedLinkIsReplacedNotFollowed) {
     EXPECT_EQ(dir.read(victim), QByteArray("keep me\n"));
     for (const char* f : {"@Trigger/PAYROLL.trg", "Tracker/PAYROLL.trk"})
         EXPECT_FALSE(QFileInfo(dir.path(S(f))).isSymLink()) << f;
-    EXPECT_EQ(dir.read(S("@Trigger/PAYROLL.trg")), QByteArray("Trigger file for job PAYROLL written at 8 Dec 2026 17:04:05\r\n"));
+    EXPECT_EQ(dir.read(S("@Trigger/PAYROLL.trg")),
+              QByteArray("Trigger file for job PAYROLL written at 8 Dec 2026 17:04:05\r\n"));
     EXPECT_EQ(dir.read(S("Tracker/PAYROLL.trk")), QByteArray("Completed,ACCOUNTS,8 Dec 2026 17:04:05\r\n"));
 }
 

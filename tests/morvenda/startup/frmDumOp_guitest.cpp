@@ -163,8 +163,7 @@ TEST_F(StartDialogsTest, ViewLogOpensTheViewerOnTheSchedulesLogs) {
     QStringList entries;
     WhenShown<frmLogVw>([&](frmLogVw* d) {
         auto* files = d->findChild<QComboBox*>(S("cboLogFiles"));
-        for (int i = 0; i < files->count(); ++i)
-            entries << files->itemText(i);
+        for (int i = 0; i < files->count(); ++i) entries << files->itemText(i);
         d->findChild<QPushButton*>(S("cmdCancel"))->click();
     });
     child<QAction>("mnuViewLog")->trigger();

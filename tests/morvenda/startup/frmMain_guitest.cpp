@@ -120,7 +120,8 @@ TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
         auto* list = sched->findChild<QListView*>(S("lstProgList"));
         ASSERT_NE(list, nullptr);
         const QStringList lines = qobject_cast<QStringListModel*>(list->model())->stringList();
-        EXPECT_TRUE(lines.filter(S("Schedule Completed at ")).size() == 1) << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(lines.filter(S("Schedule Completed at ")).size() == 1)
+            << lines.join(QLatin1Char('\n')).toStdString();
         sched->findChild<QPushButton*>(S("cmdExit"))->click();
     });
     window.cmdLaunch_Click();
@@ -175,7 +176,8 @@ TEST_F(FrmMainTest, LaunchRefusesLoopsAndBadFields) {
     G.Jobs[static_cast<size_t>(FindJob(S("EXTRACT")))].RunAfterStatus = S("S");
     window.cmdLaunch_Click();
     EXPECT_EQ(prompts.messages.back(), S("Circular job dependencies exist.  See log for details"));
-    EXPECT_TRUE(dir.read(S("DEMO/Log/20261208.log")).contains("Circular dependencies involving jobs EXTRACT and ARCHIVE"));
+    EXPECT_TRUE(
+        dir.read(S("DEMO/Log/20261208.log")).contains("Circular dependencies involving jobs EXTRACT and ARCHIVE"));
 }
 
 TEST_F(FrmMainTest, ExitOffersTheDefaultOnlyWhenItShould) {

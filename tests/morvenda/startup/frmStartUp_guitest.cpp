@@ -71,8 +71,7 @@ void PickFile(const QString& Path, std::function<void()> Then = {}) {
             }
         }
         // Only now: the dialog just closed must not be taken for the next.
-        if (Then)
-            Then();
+        if (Then) Then();
     });
 }
 
@@ -134,26 +133,42 @@ TEST_F(frmStartUpTest, EveryOtherWayOutEndsTheProgram) {
         std::function<void()> drive;
         QStringList messages;
     };
-    const QString warning = S("Warning:  The same Morvenda schedule cannot be run on more than one computer "
-                              "simultaneously.\n\nThe schedule to be executed on this computer should be disabled "
-                              "from execution elsewhere.\n\nPress Cancel to terminate or OK to locate the Morvenda "
-                              "INI file for the required schedule.");
+    const QString warning =
+        S("Warning:  The same Morvenda schedule cannot be run on more than one computer "
+          "simultaneously.\n\nThe schedule to be executed on this computer should be disabled "
+          "from execution elsewhere.\n\nPress Cancel to terminate or OK to locate the Morvenda "
+          "INI file for the required schedule.");
     const Case cases[] = {
-        {"Cancel", [] { WhenShown<frmStartUp>([](frmStartUp* w) { w->findChild<QPushButton*>(S("cmdCancel"))->click(); }); }, {}},
+        {"Cancel",
+         [] { WhenShown<frmStartUp>([](frmStartUp* w) { w->findChild<QPushButton*>(S("cmdCancel"))->click(); }); },
+         {}},
         {"close box", [] { WhenShown<frmStartUp>([](frmStartUp* w) { w->close(); }); }, {S("Morvenda Terminating")}},
-        {"Esc after choosing", [] {
+        {"Esc after choosing",
+         [] {
              WhenShown<frmStartUp>([](frmStartUp* w) {
                  w->findChild<QRadioButton*>(S("optExist"))->click();
                  QTest::keyClick(w, Qt::Key_Escape);
              });
-         }, {S("Morvenda Terminating")}},
-        {"warning cancelled", [this] { Choose("optExist"); prompts.queueAnswer(MsgAnswer::Cancel); }, {warning}},
-        {"file dialog cancelled", [] { Choose("optExist"); PickFile(QString()); },
+         },
+         {S("Morvenda Terminating")}},
+        {"warning cancelled",
+         [this] {
+             Choose("optExist");
+             prompts.queueAnswer(MsgAnswer::Cancel);
+         },
+         {warning}},
+        {"file dialog cancelled",
+         [] {
+             Choose("optExist");
+             PickFile(QString());
+         },
          {warning, S("No ini file selected.  Morvenda terminated.")}},
-        {"not a schedule, then Cancel", [this, notOne] {
+        {"not a schedule, then Cancel",
+         [this, notOne] {
              Choose("optExist");
              PickFile(notOne, [this] { prompts.queueAnswer(MsgAnswer::Cancel); });
-         }, {warning, S("That file does not appear to be a Morvenda ini file.")}},
+         },
+         {warning, S("That file does not appear to be a Morvenda ini file.")}},
     };
     for (const Case& c : cases) {
         ResetState();

@@ -56,10 +56,8 @@ protected:
         };
         IniDocument doc;
         for (const auto& [k, v] : keys)
-            if (!drop.contains(k))
-                doc.setValue(gAppName, k, v);
-        for (const auto& [k, v] : extra)
-            doc.setValue(gAppName, k, v);
+            if (!drop.contains(k)) doc.setValue(gAppName, k, v);
+        for (const auto& [k, v] : extra) doc.setValue(gAppName, k, v);
         const QString path = dir.path(S("sched.ini"));
         EXPECT_TRUE(doc.save(path));
         return path;
@@ -180,8 +178,7 @@ TEST_F(StartupTest, AFileThatIsNoConfigurationFileStopsAndIsLeftAsItWas) {
     // without the section, a folder: each stops with its path named, and not
     // one byte of it changes.
     QByteArray binary;
-    for (int i = 0; i < 512; ++i)
-        binary += static_cast<char>((i * 37) % 256);
+    for (int i = 0; i < 512; ++i) binary += static_cast<char>((i * 37) % 256);
     const struct {
         const char* name;
         QByteArray bytes;
@@ -257,17 +254,17 @@ TEST_F(StartupTest, NumbersAndFormatsFallBackToTheirDefaults) {
     for (const Case& c : cases) {
         ResetState();
         prompts.messages.clear();
-        const QString ini = writeIni({}, {{S("CPULimit"), S(c.cpu)},
-                                          {S("MinJobLaunch"), S(c.minLaunch)},
-                                          {S("DateDisplayFormat"), S(c.dateFmt)}});
+        const QString ini = writeIni(
+            {},
+            {{S("CPULimit"), S(c.cpu)}, {S("MinJobLaunch"), S(c.minLaunch)}, {S("DateDisplayFormat"), S(c.dateFmt)}});
         const StartupValues v = run(ini);
         EXPECT_EQ(v.cpuLimit, S(c.wantCpu)) << c.cpu;
         EXPECT_EQ(G.gMinJobLaunch, c.wantMin) << c.minLaunch;
         EXPECT_EQ(G.gDateFmt, S(c.wantFmt)) << c.dateFmt;
         EXPECT_EQ(G.gDateFmtLong, S(c.wantLong)) << c.dateFmt;
-        EXPECT_EQ(prompts.messages.contains(
-                      S("Date format specification invalid or not present,  \"d mmm yyyy\" assumed.")),
-                  c.warned)
+        EXPECT_EQ(
+            prompts.messages.contains(S("Date format specification invalid or not present,  \"d mmm yyyy\" assumed.")),
+            c.warned)
             << c.dateFmt;
     }
 }
@@ -278,7 +275,8 @@ TEST_F(StartupTest, AddressTemplateAndDummyProgramFallbacks) {
     EXPECT_EQ(G.gEmailAddrFormat, S("Name,Address"));
     EXPECT_EQ(G.gDummyProg, dummy);
     ResetState();
-    run(writeIni({}, {{S("EmailAddressModel"), S("Name")}, {S("EmailAddressFormat"), S("NAME <ADDRESS>")},
+    run(writeIni({}, {{S("EmailAddressModel"), S("Name")},
+                      {S("EmailAddressFormat"), S("NAME <ADDRESS>")},
                       {S("DummyProg"), dir.path(S("gone/MRVDummy"))}}));
     EXPECT_EQ(G.gEmailAddrFormat, S("NAME <ADDRESS>"));
     EXPECT_TRUE(G.gDummyProg.endsWith(S("/MRVDummy")));

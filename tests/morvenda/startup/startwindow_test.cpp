@@ -36,8 +36,7 @@ protected:
         for (const auto& [name, after] : table) {
             JobRec j;
             j.JobName = S(name);
-            if (*after)
-                j.RunAfter = S(after).split(QLatin1Char(','));
+            if (*after) j.RunAfter = S(after).split(QLatin1Char(','));
             G.Jobs.push_back(j);
         }
         JobTableChanged();
@@ -126,8 +125,7 @@ TEST_F(StartWindowTest, OldLogExtractsGoAfterADay) {
     G.gLogFile = dir.path(S("my.logs/run.yyyymmdd.log"));
     const QString named = dir.write(S("my.logs/run.20261101.tmp"), "x");
     const QString other = dir.write(S("my.logs/other.20261101.tmp"), "x");
-    for (const QString& f : {named, other})
-        ::utime(f.toLocal8Bit().constData(), &t);
+    for (const QString& f : {named, other}) ::utime(f.toLocal8Bit().constData(), &t);
     EXPECT_EQ(DelOldLogs(), 1);
     EXPECT_FALSE(QFile::exists(named));
     EXPECT_TRUE(QFile::exists(other));
@@ -169,8 +167,7 @@ TEST_F(StartWindowTest, ResetClearsRunValuesAndDeletesOnlyWhatWasAskedFor) {
     // Without a trigger folder no standard trigger file is named at all.
     G.gTriggerPath.clear();
     const QString rootFile = S("/STD.trg");
-    for (int i = 0; i < 3; ++i)
-        prompts.queueAnswer(MsgAnswer::Yes);
+    for (int i = 0; i < 3; ++i) prompts.queueAnswer(MsgAnswer::Yes);
     EXPECT_TRUE(ResetRunValues());
     EXPECT_FALSE(QFile::exists(rootFile));
 }

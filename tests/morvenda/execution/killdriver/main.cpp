@@ -27,8 +27,7 @@ char gKillKind = 0;
 int gKillCount = 0;
 
 void Observe(char kind) {
-    if (kind == gKillKind && --gKillCount == 0)
-        std::raise(SIGKILL);
+    if (kind == gKillKind && --gKillCount == 0) std::raise(SIGKILL);
 }
 
 }  // namespace
