@@ -1,11 +1,11 @@
 #include "mrvconfg/config.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include "common/constants.h"
 #include "common/datetime.h"
 #include "common/getfield.h"
+#include "common/programfolder.h"
 #include "common/prompter.h"
 #include "common/text.h"
 #include "common/textfile.h"
@@ -240,7 +240,7 @@ QString HelpPage(const QString& Topic, const QString& Folder) {
 }
 
 bool ShowHelp(const QString& Topic) {
-    const QString page = HelpPage(Topic, QCoreApplication::applicationDirPath());
+    const QString page = HelpPage(Topic, HelpFolder());
     return ShowHelpPage(page, page);
 }
 

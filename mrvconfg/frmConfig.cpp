@@ -23,6 +23,7 @@
 #include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
 #include "common/gui/mnemonics.h"
+#include "common/programfolder.h"
 #include "common/prompter.h"
 #include "common/settings.h"
 #include "common/textfile.h"
@@ -261,7 +262,7 @@ bool MRVConfig::eventFilter(QObject* watched, QEvent* event) {
 void MRVConfig::Form_Load(const QString& CommandLine) {
     CurrentIni = CommandLine.trimmed();
     StartIni = CurrentIni;
-    gConfg.gHelpPath = QCoreApplication::applicationDirPath();
+    gConfg.gHelpPath = HelpFolder();
     if (CurrentIni.isEmpty()) {
         CurrentIni = GetSetting(gAppName, gRegSection, QStringLiteral("Current"));
         StartIni = CurrentIni;

@@ -11,6 +11,7 @@
 #include "common/clock.h"
 #include "common/constants.h"
 #include "common/ini.h"
+#include "common/programfolder.h"
 #include "common/prompter.h"
 #include "common/settings.h"
 #include "common/textfile.h"
@@ -121,7 +122,7 @@ QList<QPair<QString, QString>> ScheduleIniKeys(const GenieAnswers& A, const QStr
         {QStringLiteral("yEmailAddressModel"), QStringLiteral("Address,Name")},
         {QStringLiteral("zEmailAddressModel"), QStringLiteral("Name,Address")},
         {QStringLiteral("DateDisplayFormat"), QString::number(A.DateOrder)},
-        {QStringLiteral("HelpPath"), ProgramFolder},
+        {QStringLiteral("HelpPath"), HelpFolderOf(ProgramFolder)},
     };
 }
 

@@ -64,7 +64,9 @@ struct GenerateResult {
 };
 
 /// The keys of the schedule configuration file, in the order written, with
-/// their values (paths joined with "/").
+/// their values (paths joined with "/"). "DummyProg" is the dummy program beside
+/// the genie in ProgramFolder, "HelpPath" the help folder of the programs there
+/// (the installed data folder, or ProgramFolder in the build tree).
 QList<QPair<QString, QString>> ScheduleIniKeys(const GenieAnswers& A, const QString& ProgramFolder);
 
 /// The whole generation. A folder that cannot be created is logged and the

@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "common/gui/qtprompter.h"
+#include "common/programfolder.h"
 #include "common/prompter.h"
 #include "mrvgenie/MRVGPages.h"
 
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
 
     int rc = 0;
     {
-        MRVGenie genie(QCoreApplication::applicationDirPath());
+        MRVGenie genie(ProgramFolder());
         QObject::connect(
             &genie, &MRVGenie::finished, &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
         genie.Start();

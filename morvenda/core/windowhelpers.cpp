@@ -2,6 +2,7 @@
 
 #include "common/constants.h"
 #include "common/fatal.h"
+#include "common/programfolder.h"
 #include "common/prompter.h"
 #include "common/textfile.h"
 #include "morvenda/core/launcher.h"
@@ -50,9 +51,9 @@ bool OnFixedDrive(const QString& Path) {
 }
 
 QString HelpPagePath(const QString& Topic) {
-    // The pages live in a "help" folder under the help path (or beside the
-    // program when no help path is configured).
-    const QString folder = G.gHelpPath.isEmpty() ? ProgramFolder() : G.gHelpPath;
+    // The pages live in a "help" folder under the help path (or under the
+    // programs' help folder when no help path is configured).
+    const QString folder = G.gHelpPath.isEmpty() ? HelpFolder() : G.gHelpPath;
     return JoinPath(JoinPath(folder, QStringLiteral("help")), Topic + QStringLiteral(".htm"));
 }
 

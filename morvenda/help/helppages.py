@@ -1,12 +1,15 @@
-"""Writes the help pages of the scheduler's windows from the README.
+"""Writes the help pages of the programs' windows from the README.
 
 Each section of README.md between "<!-- help: TOPIC -->" and "<!-- /help -->"
-becomes OUTDIR/TOPIC.htm, so the README and the help pages say the same thing
-from one source. "<!-- help: A | B -->" writes the same page under each name
-(the tabs of one window share its page). The sections use a small part of Markdown: "## " headings,
+becomes HELPDIR/help/TOPIC.htm (the scheduler opens "help/TOPIC.htm" in its
+help folder), and each between "<!-- confg help: TOPIC -->" and "<!-- /help -->"
+becomes HELPDIR/TOPIC.htm (the configuration editor opens "TOPIC.htm" in the
+same folder), so the README and the help pages say the same thing from one
+source. "<!-- help: A | B -->" writes the same page under each name
+(the tabs of one window share its page). The sections use a small part of Markdown: "## " to "#### " headings,
 "- " list items (continued on indented lines), paragraphs and `code`.
 
-usage: helppages.py README.md OUTDIR
+usage: helppages.py README.md HELPDIR
 """
 
 import html
@@ -35,9 +38,9 @@ def page(topic, lines):
             items.clear()
 
     for line in lines:
-        if line.startswith("## "):
+        if re.match(r"#{2,4} ", line):
             flush()
-            out.append("<h1>%s</h1>" % inline(line[3:].strip()))
+            out.append("<h1>%s</h1>" % inline(line.lstrip("#").strip()))
         elif line.startswith("- "):
             if para:
                 flush()
@@ -56,14 +59,15 @@ def page(topic, lines):
 
 
 def main():
-    readme, outdir = sys.argv[1], sys.argv[2]
+    readme, helpdir = sys.argv[1], sys.argv[2]
     with open(readme, encoding="utf-8") as f:
         text = f.read()
-    os.makedirs(outdir, exist_ok=True)
     found = 0
-    for m in re.finditer(r"<!-- help: (.+?) -->\n(.*?)<!-- /help -->", text, re.S):
-        body = m.group(2)
-        for topic in (t.strip() for t in m.group(1).split("|")):
+    for m in re.finditer(r"<!-- (confg )?help: (.+?) -->\n(.*?)<!-- /help -->", text, re.S):
+        outdir = helpdir if m.group(1) else os.path.join(helpdir, "help")
+        os.makedirs(outdir, exist_ok=True)
+        body = m.group(3)
+        for topic in (t.strip() for t in m.group(2).split("|")):
             target = os.path.join(outdir, topic + ".htm")
             with open(target + ".tmp", "w", encoding="utf-8") as f:
                 f.write(page(topic, body.splitlines()))

@@ -74,8 +74,6 @@ bool ValidDateDisplayFormat(const QString& Value) {
     return v >= 0 && v <= 2;
 }
 
-QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
-
 QString ExistingProgram(const QString& path) {
     if (path.isEmpty()) return QString();
     if (PathExists(path)) return path;

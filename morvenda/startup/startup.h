@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/programfolder.h"
+
 #include <QString>
 
 // The scheduler's start-up: which configuration file to use, every key of it
@@ -60,9 +62,6 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host);
 /// The run date start-up shows: yesterday when the moment lies before today's
 /// date plus the day start, else today (both from SchedNow).
 QString InitialRunDateText(const QString& dayStart);
-
-/// Folder of the running program.
-QString ProgramFolder();
 
 /// Path of a program of the system: a configured path ending in ".exe" is also
 /// tried without it; "" when neither exists.

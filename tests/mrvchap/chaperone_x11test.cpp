@@ -33,7 +33,7 @@ namespace {
 QString ChapBinary() {
     QString build = qEnvironmentVariable("MRV_BUILD_DIR");
     if (build.isEmpty()) build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    return build + QStringLiteral("/mrvchap/MRVChap");
+    return build + QStringLiteral("/bin/MRVChap");
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, const std::function<void()>& meanwhile = {}) {

@@ -38,7 +38,7 @@ TEST(ChaperoneJob, GoodScriptCompletesAndATimeoutFails) {
     G.gMinJobLaunch = 5;
     G.gRunTimeErrorText = S("RUN-TIME ERROR|HAS PERFORMED AN ILLEGAL|CRITICAL ERROR");
     SetStartTimes();
-    const QString chap = qEnvironmentVariable("MRV_BUILD_DIR") + S("/mrvchap/MRVChap");
+    const QString chap = qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin/MRVChap");
     const QString good = dir.write(
         S("good.key"), "[log]\r\n[checkforwindowtitle \"Nothing Here\"]\r\n[notfound end]\r\nkeys\r\n[label end]\r\n");
     const QString bad = dir.write(S("bad.key"), "[timeout 1]\r\n[waitforwindowtitle \"Never There\"]\r\n");

@@ -20,7 +20,7 @@ namespace {
 QString DummyBinary() {
     QString build = qEnvironmentVariable("MRV_BUILD_DIR");
     if (build.isEmpty()) build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    return build + QStringLiteral("/mrvdummy/MRVDummy");
+    return build + QStringLiteral("/bin/MRVDummy");
 }
 
 enum class CmdFrom {

@@ -299,6 +299,38 @@ TEST(GenieRules, LogBesideTheProgramElseInTheStateFolder) {
     EXPECT_TRUE(QFileInfo(dir.path(S("state/Morvenda"))).isDir());
 }
 
+// The genie writes "DummyProg" and "HelpPath" for the layout it runs from: the
+// build tree (programs and pages in build/bin) or an installation (programs in
+// <prefix>/bin, pages in <prefix>/share/morvenda); both name what exists.
+TEST_F(GenerateTest, DummyProgAndHelpPathNameWhatTheGeniesLayoutHolds) {
+    const QString prefix = dir.path(S("usr"));
+    QDir().mkpath(prefix + S("/bin"));
+    QDir().mkpath(prefix + S("/share/morvenda/help"));
+    QFile::copy(qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin/MRVDummy"), prefix + S("/bin/MRVDummy"));
+    dir.write(S("usr/share/morvenda/help/Startup.htm"), "<h1>Startup</h1>");
+    const struct {
+        const char* layout;
+        QString programs;
+        QString help;
+    } cases[] = {
+        {"build tree", qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin"),
+         qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin")},
+        {"installed", prefix + S("/bin"), prefix + S("/share/morvenda")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.layout);
+        GenieLog log(dir.path(S("genie.log")), [](const QString&) {});
+        ASSERT_TRUE(DoGenerate(A, c.programs, log).Failures.isEmpty());
+        const QString ini = base("PAYROLL/PAYROLL.ini");
+        const QString dummy = IniGet(gAppName, S("DummyProg"), ini);
+        const QString help = IniGet(gAppName, S("HelpPath"), ini);
+        EXPECT_EQ(dummy, c.programs + S("/MRVDummy"));
+        EXPECT_TRUE(QFileInfo(dummy).isExecutable()) << dummy.toStdString();
+        EXPECT_EQ(QDir::cleanPath(help), QDir::cleanPath(c.help));
+        EXPECT_TRUE(QFileInfo::exists(help + S("/help/Startup.htm"))) << help.toStdString();
+    }
+}
+
 TEST(GenieRules, CallBackIsDeletedAndStartedOnlyWhenItExists) {
     TempDir dir;
     TempDir config;

@@ -1,43 +1,124 @@
+#include "common/programfolder.h"
 #include "tests/support/testing.h"
 
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 
 #include <gtest/gtest.h>
 
-// Every help topic a window of the scheduler names has its page where the
-// program looks for it by default: "help/<topic>.htm" beside the program.
+// Every help topic a window names has its page where its program looks for it
+// when no "HelpPath" is set, in the build tree (build/bin) and in an
+// installation made by "cmake --install" (<prefix>/share/morvenda): the
+// scheduler's pages as "help/<topic>.htm", the configuration editor's as
+// "<topic>.htm" in the help folder.
 
 namespace {
 
-TEST(HelpPages, EveryTopicTheWindowsNameHasItsPage) {
-    const QString source = qEnvironmentVariable("MRV_TEST_SOURCE_DIR");
-    const QString build = qEnvironmentVariable("MRV_BUILD_DIR");
-    ASSERT_FALSE(source.isEmpty());
-    ASSERT_FALSE(build.isEmpty());
+// The topics named in the sources of one program folder: every
+// ShowHelp("...") call, and the texts that match Table (topics kept in tables).
+QSet<QString> TopicsIn(const QString& folder, const QRegularExpression& table) {
     static const QRegularExpression call(QStringLiteral("ShowHelp\\(QStringLiteral\\(\"([^\"]+)\"\\)\\)"));
-    static const QRegularExpression tab(QStringLiteral("\"(Job Edit Form - [A-Za-z ]+ Tab)\""));
     QSet<QString> topics;
-    QDirIterator it(source + S("/morvenda"), {S("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + S("/") + folder, {S("*.cpp")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile f(it.next());
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        if (!f.open(QIODevice::ReadOnly)) continue;
         const QString text = QString::fromUtf8(f.readAll());
         for (auto m = call.globalMatch(text); m.hasNext();) topics.insert(m.next().captured(1));
-        // The job editor names its tabs' topics in a table.
-        for (auto m = tab.globalMatch(text); m.hasNext();) topics.insert(m.next().captured(1));
+        for (auto m = table.globalMatch(text); m.hasNext();) topics.insert(m.next().captured(1));
     }
-    EXPECT_TRUE(topics.contains(S("Startup")));
-    EXPECT_TRUE(topics.contains(S("Schedule Execution Form")));
-    EXPECT_TRUE(topics.contains(S("Job Edit Form - Timing Tab")));
-    for (const QString& topic : topics) {
-        QFile page(build + S("/morvenda/help/") + topic + S(".htm"));
-        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << topic.toStdString();
-        const QByteArray html = page.readAll();
-        EXPECT_TRUE(html.contains("<h1>") && html.contains("<li>")) << topic.toStdString();
+    return topics;
+}
+
+class HelpPages : public ::testing::Test {
+protected:
+    // One installation of the data for every test of the suite.
+    static void SetUpTestSuite() {
+        prefix_ = new TempDir;
+        QProcess install;
+        install.start(QStringLiteral(MRV_CMAKE_COMMAND), {S("--install"), qEnvironmentVariable("MRV_BUILD_DIR"),
+                                                          S("--prefix"), prefix_->path(), S("--component"), S("data")});
+        installed_ =
+            install.waitForFinished(60000) && install.exitStatus() == QProcess::NormalExit && install.exitCode() == 0;
+        if (!installed_) installLog_ = install.readAllStandardError() + install.readAllStandardOutput();
     }
+    static void TearDownTestSuite() {
+        delete prefix_;
+        prefix_ = nullptr;
+    }
+    static inline TempDir* prefix_ = nullptr;
+    static inline bool installed_ = false;
+    static inline QByteArray installLog_;
+};
+
+TEST_F(HelpPages, EveryTopicTheWindowsNameHasItsPageInBothLayouts) {
+    ASSERT_TRUE(installed_) << installLog_.toStdString();
+    const QSet<QString> scheduler =
+        TopicsIn(S("morvenda"), QRegularExpression(QStringLiteral("\"(Job Edit Form - [A-Za-z ]+ Tab)\"")));
+    const QSet<QString> confg = TopicsIn(S("mrvconfg"), QRegularExpression(QStringLiteral("\"(MRVConfg [A-Za-z]+)\"")));
+    EXPECT_TRUE(scheduler.contains(S("Startup")));
+    EXPECT_TRUE(scheduler.contains(S("Schedule Execution Form")));
+    EXPECT_TRUE(scheduler.contains(S("Job Edit Form - Timing Tab")));
+    EXPECT_EQ(confg, (QSet<QString>{S("MRVConfg Files"), S("MRVConfg Sched"), S("Public Holidays")}));
+
+    // The help folder each layout's programs find from their own folder.
+    const struct {
+        const char* layout;
+        QString programs;
+        QString help;
+    } layouts[] = {
+        {"build tree", qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin"),
+         qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin")},
+        {"installed", prefix_->path(S("bin")), prefix_->path(S("share/morvenda"))},
+    };
+    for (const auto& l : layouts) {
+        SCOPED_TRACE(l.layout);
+        const QString folder = HelpFolderOf(l.programs);
+        EXPECT_EQ(folder, l.help);
+        auto check = [&](const QString& page) {
+            QFile f(page);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << page.toStdString();
+            const QByteArray html = f.readAll();
+            EXPECT_TRUE(html.contains("<h1>") && html.contains("<li>")) << page.toStdString();
+        };
+        for (const QString& topic : scheduler) check(folder + S("/help/") + topic + S(".htm"));
+        for (const QString& topic : confg) check(folder + S("/") + topic + S(".htm"));
+    }
+}
+
+// The rest of an installation's data: desktop entries that the desktop accepts,
+// each naming a program of the package and the icon, the README, the demo.
+TEST_F(HelpPages, InstalledDataHasValidDesktopEntriesTheIconTheReadmeAndTheDemo) {
+    ASSERT_TRUE(installed_) << installLog_.toStdString();
+    const QDir apps(prefix_->path(S("share/applications")));
+    const QStringList entries = apps.entryList({S("*.desktop")}, QDir::Files, QDir::Name);
+    EXPECT_EQ(entries, (QStringList{S("morvenda-mrvconfg.desktop"), S("morvenda-mrvemail.desktop"),
+                                    S("morvenda-mrvgenie.desktop"), S("morvenda.desktop")}));
+    for (const QString& entry : entries) {
+        const QString path = apps.filePath(entry);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << entry.toStdString();
+        const QString text = QString::fromUtf8(file.readAll());
+        static const QRegularExpression exec(QStringLiteral("^Exec=(\\S+)"), QRegularExpression::MultilineOption);
+        const QString program = exec.match(text).captured(1);
+        EXPECT_TRUE(QFileInfo::exists(qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin/") + program))
+            << entry.toStdString() << " starts " << program.toStdString();
+        EXPECT_TRUE(text.contains(S("\nIcon=morvenda\n"))) << entry.toStdString();
+        if (QFileInfo::exists(S("/usr/bin/desktop-file-validate"))) {
+            QProcess validate;
+            validate.start(S("/usr/bin/desktop-file-validate"), {path});
+            ASSERT_TRUE(validate.waitForFinished(30000));
+            EXPECT_EQ(validate.exitCode(), 0) << entry.toStdString() << ": " << validate.readAll().toStdString();
+        }
+    }
+    EXPECT_TRUE(QFileInfo::exists(prefix_->path(S("share/icons/hicolor/scalable/apps/morvenda.svg"))));
+    EXPECT_TRUE(QFileInfo::exists(prefix_->path(S("share/doc/morvenda/README.md"))));
+    EXPECT_TRUE(QFileInfo::exists(prefix_->path(S("share/morvenda/demo/DEMO/DEMO.ini"))));
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ protected:
         G.gMinJobLaunch = 1;
         G.gDummyRun = true;
         G.gDumManFile = true;
-        G.gDummyProg = qEnvironmentVariable("MRV_BUILD_DIR") + QStringLiteral("/mrvdummy/MRVDummy");
+        G.gDummyProg = qEnvironmentVariable("MRV_BUILD_DIR") + QStringLiteral("/bin/MRVDummy");
         SetStartTimes();
     }
     void TearDown() override {

@@ -38,7 +38,7 @@ TEST(DummyRunOnX, TheErrorBoxOfAFailingDummyIsFoundAndClosed) {
     G.gMinJobLaunch = 5;
     G.gDummyRun = true;
     G.gRunTimeErrorText = QStringLiteral("RUN-TIME ERROR|HAS PERFORMED AN ILLEGAL|CRITICAL ERROR");
-    G.gDummyProg = qEnvironmentVariable("MRV_BUILD_DIR") + QStringLiteral("/mrvdummy/MRVDummy");
+    G.gDummyProg = qEnvironmentVariable("MRV_BUILD_DIR") + QStringLiteral("/bin/MRVDummy");
     // Each job says how its dummy ends: the model takes RES from the command.
     G.gDummyModel = QStringLiteral("%DummyProg% JN=%JobName%,RFS=1,%CmdLine%,GO=Y");
     SetStartTimes();

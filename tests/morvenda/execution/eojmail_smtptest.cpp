@@ -90,7 +90,7 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path(QStringLiteral("config")));
     mailer.setProcessEnvironment(env);
-    mailer.start(qEnvironmentVariable("MRV_BUILD_DIR") + QStringLiteral("/mrvemail/MRVEmail"), {mailIni});
+    mailer.start(qEnvironmentVariable("MRV_BUILD_DIR") + QStringLiteral("/bin/MRVEmail"), {mailIni});
     ASSERT_TRUE(mailer.waitForStarted(5000));
     QElapsedTimer m;
     m.start();
