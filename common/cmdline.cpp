@@ -1,5 +1,7 @@
 #include "common/cmdline.h"
 
+#include <cstdio>
+
 #include <unistd.h>
 
 QString ProgramCommandLine(const QStringList& Args) {
@@ -24,4 +26,18 @@ void UseOffscreenWithoutDisplay() {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+bool AnswerHelpOrVersion(const QStringList& Args, const QString& Program, const QString& Usage) {
+    if (Args.size() != 1) return false;
+    QString text;
+    if (Args.first() == QLatin1String("--help"))
+        text = Usage + QStringLiteral("\n  --help     show this text and end\n  --version  show the version and end\n");
+    else if (Args.first() == QLatin1String("--version"))
+        text = QStringLiteral("%1 %2.%3\n").arg(Program).arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
+    else
+        return false;
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    return true;
 }

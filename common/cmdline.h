@@ -16,3 +16,9 @@ QStringList ProgramArguments(int argc, char** argv);
 /// Without any display (and no QT_QPA_PLATFORM chosen) a program runs on Qt's
 /// offscreen platform, so it still starts; its boxes then go to standard error.
 void UseOffscreenWithoutDisplay();
+
+/// Answers a lone "--help" or "--version" in Args: writes Usage (the program's
+/// command-line forms and what each operand means) or Program and the version
+/// to standard output and gives true, so the program ends with status 0 before
+/// it opens a window or a connection. False for any other command line.
+bool AnswerHelpOrVersion(const QStringList& Args, const QString& Program, const QString& Usage);

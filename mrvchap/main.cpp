@@ -14,6 +14,14 @@ int main(int argc, char** argv) {
     UseOffscreenWithoutDisplay();
     // Taken before QApplication removes the options it knows.
     const QStringList args = ProgramArguments(argc, argv);
+    if (AnswerHelpOrVersion(args, QStringLiteral("MRVChap"),
+                            QStringLiteral("Usage: MRVChap [SCRIPT[,PARM1[,PARM2...,PARM5]]]\n"
+                                           "Plays a keystroke script against another program's windows.\n\n"
+                                           "  SCRIPT     the key script (*.key); a bare name is looked for beside the\n"
+                                           "             program. Without it: the window lists the scripts there.\n"
+                                           "  PARM1-5    up to five parameters, replacing {parm1} to {parm5} in the\n"
+                                           "             script; double quotes group a field that holds commas.\n")))
+        return 0;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVChap"));

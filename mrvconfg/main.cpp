@@ -12,6 +12,14 @@
 // file. Its whole command line is the configuration file's path.
 
 int main(int argc, char** argv) {
+    if (AnswerHelpOrVersion(
+            ProgramArguments(argc, argv), QStringLiteral("MRVConfg"),
+            QStringLiteral("Usage: MRVConfg [CONFIG]\n"
+                           "Edits a schedule configuration file and its public holidays file.\n\n"
+                           "  CONFIG     the schedule configuration file (the whole command line is its\n"
+                           "             path). Without it: this computer's default schedule (the\n"
+                           "             setting \"Current\").\n")))
+        return 0;
     // An editor is of no use without a screen: say so instead of failing
     // inside the window system.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&

@@ -15,6 +15,20 @@ int main(int argc, char** argv) {
     UseOffscreenWithoutDisplay();
     // Taken before QApplication removes the options it knows.
     const QStringList args = ProgramArguments(argc, argv);
+    if (AnswerHelpOrVersion(
+            args, QStringLiteral("MRVDummy"),
+            QStringLiteral("Usage: MRVDummy OPERAND[,OPERAND...]\n"
+                           "Stands in for a job during a dummy run. Operands, separated by commas:\n\n"
+                           "  JN=name              the job's name (JOBNAME=, J=)\n"
+                           "  CL=\"command line\"    the job's command line, inner quotes doubled (CMDLINE=, C=)\n"
+                           "  F=\"frequency\"        the job's frequency (FREQUENCY=, FREQ=)\n"
+                           "  OTT=On|Off           bring the window to the top every 5 seconds, or not\n"
+                           "                       (ONTOPTIMER=, ONTOP=)\n"
+                           "  RFS=seconds          end by itself after that long, 1 to 3600 (RUNFORSECS=,\n"
+                           "                       RUNFOR=, RUN=); without it, wait for the operator\n"
+                           "  RES=S|F              end in success or in failure (RESULT=)\n"
+                           "  GO=Y|N               start at once, or wait for the Go button\n")))
+        return 0;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVDummy"));

@@ -17,6 +17,14 @@ int main(int argc, char** argv) {
     UseOffscreenWithoutDisplay();
     // Taken before QApplication removes the options it knows.
     const QStringList args = ProgramArguments(argc, argv);
+    if (AnswerHelpOrVersion(
+            args, QStringLiteral("MRVEmail"),
+            QStringLiteral("Usage: MRVEmail [CONFIG]\n"
+                           "Sends the end-of-job message files of a messages folder by SMTP.\n\n"
+                           "  CONFIG     the e-mailer's configuration file (MRVEmail.ini). Without it:\n"
+                           "             MRVEmail.ini beside the program, else the setting\n"
+                           "             \"MRVEmailIni\", else it asks for one.\n")))
+        return 0;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVEmail"));

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "common/cmdline.h"
 #include "common/gui/qtprompter.h"
 #include "common/programfolder.h"
 #include "common/prompter.h"
@@ -10,6 +11,11 @@
 // the configuration files and the settings that point to them.
 
 int main(int argc, char** argv) {
+    if (AnswerHelpOrVersion(ProgramArguments(argc, argv), QStringLiteral("MRVGenie"),
+                            QStringLiteral("Usage: MRVGenie\n"
+                                           "Sets up a new installation: base folder, schedule, configuration files\n"
+                                           "and settings. It takes no operands.\n")))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVGenie"));
     QApplication::setQuitOnLastWindowClosed(false);
