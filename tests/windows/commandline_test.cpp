@@ -13,7 +13,9 @@
 namespace {
 
 TEST(ProgramCommandLines, HelpAndVersionAnswerWithoutAWindow) {
-    const QString bin = qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin/");
+    // The build tree's programs, or an installation's (MRV_PROGRAM_DIR).
+    const QString installed = qEnvironmentVariable("MRV_PROGRAM_DIR");
+    const QString bin = (installed.isEmpty() ? qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin") : installed) + S("/");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(S("DISPLAY"));
     env.remove(S("WAYLAND_DISPLAY"));
