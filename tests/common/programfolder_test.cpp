@@ -3,7 +3,6 @@
 #include "tests/support/testing.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -30,14 +29,6 @@ TEST(ProgramFolder, HelpFolderIsTheInstalledDataFolderOnlyWhenItHoldsThePages) {
         EXPECT_EQ(HelpFolderOf(dir.path(S(c.programs))), dir.path(S(c.help)));
     }
     EXPECT_EQ(HelpFolderOf(QString()), QString());
-}
-
-// The running program's folder comes from its executable, not the current
-// folder: the test program lives in the build's tests folder.
-TEST(ProgramFolder, IsTheFolderOfTheRunningExecutable) {
-    const QString folder = ProgramFolder();
-    EXPECT_TRUE(QDir::isAbsolutePath(folder));
-    EXPECT_TRUE(QFileInfo(folder + S("/common_unit_tests")).isExecutable()) << folder.toStdString();
 }
 
 }  // namespace
