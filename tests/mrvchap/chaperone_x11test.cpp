@@ -194,6 +194,84 @@ TEST_F(ChaperoneOnX, WaitsForATextInsideAWindowAndTypesIntoIt) {
     XCloseDisplay(d);
 }
 
+TEST_F(ChaperoneOnX, TypesIntoTheTopOfTwoMatchingWindows) {
+    // Two programs whose titles both match: the one opened last covers the
+    // other and is the one typed into.
+    const QString under = dir.path(S("under.txt"));
+    const QString over = dir.path(S("over.txt"));
+    const auto mapped = [](const QString& title) {
+        return WaitUntil(
+            [&] {
+                XConnection x;
+                for (const XInputWindow& w : x.inputWindows())
+                    if (w.title == title && w.shown) return true;
+                return false;
+            },
+            20000);
+    };
+    StartCat(S("Report Viewer 1"), under);
+    ASSERT_TRUE(mapped(S("Report Viewer 1"))) << DescribeWindows();
+    StartCat(S("Report Viewer 2"), over);
+    ASSERT_TRUE(mapped(S("Report Viewer 2"))) << DescribeWindows();
+    QProcess* chap = StartChap(S("top"),
+                               "[log]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtitle \"Report Viewer\"]\r\n"
+                               "on top~\r\n");
+    EXPECT_EQ(CloseWhenDone(chap, S("top")), 0);
+    EXPECT_TRUE(WaitUntil([&] { return dir.read(over) == "on top\n"; }, 5000)) << dir.read(over).toStdString();
+    EXPECT_EQ(dir.read(under), QByteArray());
+}
+
+TEST_F(ChaperoneOnX, KeysGoToTheModalDialogOverTheWindowFound) {
+    // A program of this test's own: its main window, and a modal dialog
+    // over it; the main window is then raised above the dialog, so only the
+    // dialog's hold on it keeps the keys from going there.
+    Display* d = XOpenDisplay(server.display().constData());
+    ASSERT_NE(d, nullptr);
+    const long pid = ::getpid();
+    const auto make = [&](const char* title) {
+        const Window w = XCreateSimpleWindow(d, XDefaultRootWindow(d), 0, 0, 200, 100, 0, 0, 0);
+        XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
+        XStoreName(d, w, title);
+        XSelectInput(d, w, KeyPressMask);
+        return w;
+    };
+    const Window main = make("Ledger Editor");
+    const Window box = make("Save As");
+    XSetTransientForHint(d, box, main);
+    const Atom modal = XInternAtom(d, "_NET_WM_STATE_MODAL", False);
+    XChangeProperty(d, box, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&modal), 1);
+    XMapWindow(d, main);
+    XMapWindow(d, box);
+    XRaiseWindow(d, main);
+    XSync(d, False);
+
+    QStringList received;  // "window:key"
+    const auto record = [&] {
+        while (XPending(d)) {
+            XEvent ev;
+            XNextEvent(d, &ev);
+            if (ev.type != KeyPress) continue;
+            char text[16] = {};
+            KeySym sym = 0;
+            if (XLookupString(&ev.xkey, text, sizeof text - 1, &sym, nullptr) > 0 && !IsModifierKey(sym))
+                received << (ev.xkey.window == box ? S("box:") : S("main:")) + QString::fromLatin1(text);
+        }
+    };
+    QProcess* chap = StartChap(S("dlg"),
+                               "[log]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtitle \"Ledger Editor\"]\r\n"
+                               "ok\r\n");
+    EXPECT_EQ(CloseWhenDone(chap, S("dlg"), record), 0);
+    record();
+    EXPECT_EQ(received, (QStringList{S("box:o"), S("box:k")})) << DescribeWindows();
+    XCloseDisplay(d);
+}
+
 TEST_F(ChaperoneOnX, TwoChaperonesTakeTurnsThroughTheLockFile) {
     const QString out = dir.path(S("both.txt"));
     const QString lock = dir.write(S("shared.Lck"), "");

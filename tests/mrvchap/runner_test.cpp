@@ -168,6 +168,74 @@ TEST(ScriptRunner, JumpsFollowTheSearches) {
     }
 }
 
+TEST(ScriptRunner, AnUnreadableRowOfKeysStopsTheRunBeforeAnyIsTyped) {
+    struct Case {
+        const char* what;
+        QStringList lines;
+        const char* refused;  // the keys of the message; "" when the run goes through
+    };
+    const Case cases[] = {
+        {"an unknown key name on the last row",
+         {S("[waitforwindowtitle Pay]"), S("abc"), S("{ENTER}"), S("x{FOO}")},
+         "x{FOO}"},
+        {"a parameter that makes a row unreadable", {S("[waitforwindowtitle Pay]"), S("ok"), S("{parm1}")}, "a{"},
+        {"a row the runner never reaches in skip mode is not read",
+         {S("[waitforwindowtitle Pay]"), S("ok"), S("[skip]"), S("{FOO}"), S("[noskip]")},
+         ""},
+        {"the runner's command rule: a row with a command in front is no keys",
+         {S("[waitforwindowtitle Pay]"), S("[rem x] {FOO}"), S("ok")},
+         ""},
+    };
+    const QString parms[5] = {S("a{")};
+    for (const Case& c : cases) {
+        FakeWorld world;
+        world.addWindow(1, 10, "Pay Run");
+        Played run(world, c.lines, parms);
+        if (*c.refused) {
+            EXPECT_TRUE(world.typed.isEmpty()) << c.what;
+            ASSERT_TRUE(run.out.stopped) << c.what;
+            EXPECT_EQ(run.out.stop.message,
+                      S("MRVChap - Critical error: The following keystrokes are invalid:  \"") + S(c.refused) + u'"')
+                << c.what;
+            EXPECT_EQ(run.diag.row(run.diag.current()), c.lines.last()) << c.what;
+        } else {
+            EXPECT_FALSE(run.out.stopped) << c.what << run.out.stop.message.toStdString();
+            EXPECT_EQ(world.typed, QStringList{S("ok@1")}) << c.what;
+        }
+    }
+}
+
+TEST(ScriptRunner, ActivationTakesTheTopShownEnabledWindowOfTheTarget) {
+    struct Case {
+        const char* what;
+        QList<ChapWindow> tops;  // top of the stacking order first
+        const char* typed;       // "" when no window can take the keys
+    };
+    const Case cases[] = {
+        {"the first of two matching titles, from the top",
+         {{1, 10, S("Pay Run A"), true, true}, {2, 20, S("Pay Run B"), true, true}},
+         "ok@1"},
+        {"a main window held by its modal dialog gives way to the dialog",
+         {{1, 10, S("Pay Run"), true, false}, {2, 10, S("Save As"), true, true}},
+         "ok@2"},
+        {"a hidden window of the target is passed over",
+         {{3, 10, S("Tool"), false, true}, {1, 10, S("Pay Run"), true, true}},
+         "ok@1"},
+        {"no window of the target that can take keys", {{1, 10, S("Pay Run"), true, false}}, ""},
+    };
+    for (const Case& c : cases) {
+        FakeWorld world;
+        for (const ChapWindow& w : c.tops) world.windows.append({w, 0, true, 0});
+        Played run(world, {S("[waitforwindowtitle Pay]"), S("ok")});
+        if (*c.typed) {
+            EXPECT_FALSE(run.out.stopped) << c.what;
+            EXPECT_EQ(world.typed, QStringList{S(c.typed)}) << c.what;
+        } else {
+            EXPECT_TRUE(run.out.stop.message.startsWith(S("MRVChap - Critical error: Cannot find window"))) << c.what;
+        }
+    }
+}
+
 TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
     struct Case {
         const char* what;
