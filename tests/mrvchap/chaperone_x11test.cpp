@@ -2,6 +2,7 @@
 // did not write: xterm running cat into a file, and a bare Xlib window that
 // records the keys it receives.
 
+#include "common/settings.h"
 #include "mrvchap/frmMRVChap.h"
 #include "platform/x11.h"
 #include "tests/support/testing.h"
@@ -366,6 +367,7 @@ TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
     frmMRVChap w;
     QSignalSpy ended(&w, &frmMRVChap::finished);
     w.Form_Load(dir.path(S("s.key")), dir.path());
+    w.move(30, 45);
     prompts.queueAnswer(MsgAnswer::No);
     prompts.queueAnswer(MsgAnswer::Yes);
     QTimer::singleShot(200, &w, [&] { w.cmdCancel_Click(); });
@@ -375,6 +377,9 @@ TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
               (QStringList{S("Are you sure you want to cancel"), S("Are you sure you want to cancel")}));
     ASSERT_EQ(ended.size(), 1);
     EXPECT_EQ(ended[0][0].toInt(), 1);
+    // Confirmed, Cancel closes the window as Close does: its place is kept.
+    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Left")), S("450"));
+    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Top")), S("675"));
 }
 
 }  // namespace
