@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSignalSpy>
@@ -271,6 +272,34 @@ TEST_F(ChaperoneOnX, KeysGoToTheModalDialogOverTheWindowFound) {
     record();
     EXPECT_EQ(received, (QStringList{S("box:o"), S("box:k")})) << DescribeWindows();
     XCloseDisplay(d);
+}
+
+TEST_F(ChaperoneOnX, KeysGoToTheDialogOfATkProgram) {
+    // A Tk program with its main window and a transient dialog over it,
+    // each entry writing its text to its own file on Enter.
+    const QString wish = QStandardPaths::findExecutable(S("wish"));
+    ASSERT_FALSE(wish.isEmpty()) << "wish is missing (scripts/install-deps)";
+    const QString mainOut = dir.path(S("main.txt"));
+    const QString dialogOut = dir.path(S("dialog.txt"));
+    const QString program = dir.write(S("ledger.tcl"),
+                                      "lassign $argv mainOut dialogOut\n"
+                                      "proc save {path text} { set f [open $path w]; puts $f $text; close $f }\n"
+                                      "wm title . \"Tk Ledger\"\n"
+                                      "entry .e; pack .e; focus .e\n"
+                                      "bind .e <Return> { save $mainOut [.e get] }\n"
+                                      "toplevel .d; wm title .d \"Tk Save As\"; wm transient .d .\n"
+                                      "entry .d.e; pack .d.e; focus .d.e\n"
+                                      "bind .d.e <Return> { save $dialogOut [.d.e get] }\n");
+    Start(wish, {program, mainOut, dialogOut});
+    QProcess* chap = StartChap(S("tk"),
+                               "[log]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtitle \"Tk Save As\"]\r\n"
+                               "ledger.dat~\r\n");
+    EXPECT_EQ(CloseWhenDone(chap, S("tk")), 0);
+    EXPECT_TRUE(WaitUntil([&] { return dir.read(dialogOut) == "ledger.dat\n"; }, 5000))
+        << dir.read(dialogOut).toStdString() << DescribeWindows();
+    EXPECT_FALSE(QFileInfo::exists(mainOut));
 }
 
 TEST_F(ChaperoneOnX, TwoChaperonesTakeTurnsThroughTheLockFile) {
