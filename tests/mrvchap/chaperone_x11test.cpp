@@ -302,6 +302,30 @@ TEST_F(ChaperoneOnX, KeysGoToTheDialogOfATkProgram) {
     EXPECT_FALSE(QFileInfo::exists(mainOut));
 }
 
+TEST_F(ChaperoneOnX, AnInvalidKeyOnTheLastRowTypesNothing) {
+    // The chaperone without boxes to show (Qt offscreen), its target on the
+    // X display: what it says goes to standard error.
+    const QString out = dir.path(S("typed.txt"));
+    StartCat(S("Entry Form"), out);
+    processes.push_back(std::make_unique<QProcess>());
+    QProcess* chap = processes.back().get();
+    QProcessEnvironment env = Env();
+    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
+    chap->setProcessEnvironment(env);
+    chap->start(ChapBinary(), {dir.write(S("bad.key"),
+                                         "[timeout 20]\r\n"
+                                         "[waitforwindowtitle \"Entry Form\"]\r\n"
+                                         "first row~\r\n"
+                                         "second{TAB}row~\r\n"
+                                         "last {FOO} row~\r\n")});
+    ASSERT_TRUE(chap->waitForFinished(30000));
+    EXPECT_EQ(chap->exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(chap->readAllStandardError())
+                    .contains(S("The following keystrokes are invalid:  \"last {FOO} row~\"")));
+    QThread::msleep(300);
+    EXPECT_EQ(dir.read(out), QByteArray());
+}
+
 TEST_F(ChaperoneOnX, TwoChaperonesTakeTurnsThroughTheLockFile) {
     const QString out = dir.path(S("both.txt"));
     const QString lock = dir.write(S("shared.Lck"), "");
