@@ -205,37 +205,6 @@ TEST(ScriptRunner, AnUnreadableRowOfKeysStopsTheRunBeforeAnyIsTyped) {
     }
 }
 
-TEST(ScriptRunner, ActivationTakesTheTopShownEnabledWindowOfTheTarget) {
-    struct Case {
-        const char* what;
-        QList<ChapWindow> tops;  // top of the stacking order first
-        const char* typed;       // "" when no window can take the keys
-    };
-    const Case cases[] = {
-        {"the first of two matching titles, from the top",
-         {{1, 10, S("Pay Run A"), true, true}, {2, 20, S("Pay Run B"), true, true}},
-         "ok@1"},
-        {"a main window held by its modal dialog gives way to the dialog",
-         {{1, 10, S("Pay Run"), true, false}, {2, 10, S("Save As"), true, true}},
-         "ok@2"},
-        {"a hidden window of the target is passed over",
-         {{3, 10, S("Tool"), false, true}, {1, 10, S("Pay Run"), true, true}},
-         "ok@1"},
-        {"no window of the target that can take keys", {{1, 10, S("Pay Run"), true, false}}, ""},
-    };
-    for (const Case& c : cases) {
-        FakeWorld world;
-        for (const ChapWindow& w : c.tops) world.windows.append({w, 0, true, 0});
-        Played run(world, {S("[waitforwindowtitle Pay]"), S("ok")});
-        if (*c.typed) {
-            EXPECT_FALSE(run.out.stopped) << c.what;
-            EXPECT_EQ(world.typed, QStringList{S(c.typed)}) << c.what;
-        } else {
-            EXPECT_TRUE(run.out.stop.message.startsWith(S("MRVChap - Critical error: Cannot find window"))) << c.what;
-        }
-    }
-}
-
 TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
     struct Case {
         const char* what;

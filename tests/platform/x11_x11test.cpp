@@ -218,29 +218,6 @@ TEST_F(X11Layer, CloseRequestClimbsTheTransientChain) {
     EXPECT_EQ(last, other);
 }
 
-TEST_F(X11Layer, TopLevelWindowsComeTopOfTheStackFirst) {
-    const Window a = makeWindow(0);
-    const Window b = makeWindow(0);
-    const Window c = makeWindow(0);
-    for (Window w : {a, b, c}) XMapWindow(d_, w);
-    XSync(d_, False);
-    XConnection x;
-    const auto order = [&] {
-        QList<XWindowId> seen;
-        for (const XTopWindow& t : x.topLevelWindows())
-            if (t.window == a || t.window == b || t.window == c) seen.append(t.window);
-        QList<XWindowId> inTree;
-        for (const XTreeWindow& t : x.windowTree())
-            if (t.window == a || t.window == b || t.window == c) inTree.append(t.window);
-        EXPECT_EQ(seen, inTree);
-        return seen;
-    };
-    EXPECT_EQ(order(), (QList<XWindowId>{c, b, a}));
-    XRaiseWindow(d_, a);
-    XSync(d_, False);
-    EXPECT_EQ(order(), (QList<XWindowId>{a, c, b}));
-}
-
 TEST_F(X11Layer, InputWindowsSayWhichCanTakeKeys) {
     // Each case makes a main window (pid 500) and whatever stands beside it,
     // then checks whether the main window is shown and can take keys.
