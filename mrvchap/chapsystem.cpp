@@ -24,9 +24,7 @@ QList<ChapWindow> X11WindowSystem::allWindows() {
 
 QList<ChapWindow> X11WindowSystem::topWindows() {
     QList<ChapWindow> out;
-    XConnection& c = x();
-    for (const XTopWindow& w : c.topLevelWindows())
-        out.append({w.window, XWindowOwner(w.pid, w.window), w.title, c.isShownWindow(w.window)});
+    for (const XInputWindow& w : x().inputWindows()) out.append({w.window, w.owner, w.title, w.shown, w.enabled});
     return out;
 }
 

@@ -8,7 +8,13 @@
 #include <QFile>
 
 void DiagList::writeLog(const QString& Text) {
-    if (!logging || logPath.isEmpty()) return;
+    if (logging) writeLine(Text);
+}
+
+void DiagList::LogAlways(const QString& Text) { writeLine(Text); }
+
+void DiagList::writeLine(const QString& Text) {
+    if (logPath.isEmpty()) return;
     QDir().mkpath(FolderOf(logPath));
     QFile f(logPath);
     const QByteArray line =
@@ -20,6 +26,10 @@ void DiagList::writeLog(const QString& Text) {
 
 void DiagList::LogDiag(const QString& Text) {
     writeLog(Text);
+    AddRow(Text);
+}
+
+void DiagList::AddRow(const QString& Text) {
     if (rows_.size() >= kMaxDiagRows) {
         rows_.removeFirst();
         errors_.removeFirst();

@@ -33,6 +33,12 @@ public:
     /// Adds a row and makes it the current row; with logging on it is also
     /// written to the log as one line ("dd mmm yyyy hh:nn:ss text").
     void LogDiag(const QString& Text);
+    /// Adds a row and makes it the current row, never written to the log
+    /// (the closing countdown's row).
+    void AddRow(const QString& Text);
+    /// Writes Text to the log file as LogDiag does, logging on or off (an end
+    /// the operator must be able to find afterwards).
+    void LogAlways(const QString& Text);
     /// Appends Text to the current row; with logging on a Text longer than one
     /// character is written to the log as well. A row that a "." makes longer
     /// than 100 characters is cut after its first "." that follows its "]", so
@@ -63,6 +69,7 @@ public:
 
 private:
     void writeLog(const QString& Text);
+    void writeLine(const QString& Text);
 
     DiagView* view_;
     QStringList rows_;

@@ -16,13 +16,15 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStringListModel>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <unistd.h>
+#include <cstdio>
 
 namespace {
 
@@ -53,8 +55,12 @@ frmMRVChap::frmMRVChap(QWidget* parent)
     cmdOK_ = NamedButton(this, "cmdOK", QStringLiteral("&OK"));
     cmdCancel_ = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"));
     cmdBrowse_ = NamedButton(this, "cmdBrowse", QStringLiteral("&Browse"));
-    lsbDiag_ = new QListWidget(this);
+    lsbDiag_ = new QListView(this);
     lsbDiag_->setObjectName(QStringLiteral("lsbDiag"));
+    diagModel_ = new QStringListModel(this);
+    lsbDiag_->setModel(diagModel_);
+    lsbDiag_->setUniformItemSizes(true);
+    lsbDiag_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lsbDiag_->setAccessibleName(QStringLiteral("Diagnostics"));
     tmrKeys_ = new QTimer(this);
     tmrKeys_->setObjectName(QStringLiteral("tmrKeys"));
@@ -78,7 +84,7 @@ frmMRVChap::frmMRVChap(QWidget* parent)
     connect(cmdOK_, &QPushButton::clicked, this, &frmMRVChap::cmdOK_Click);
     connect(cmdCancel_, &QPushButton::clicked, this, &frmMRVChap::cmdCancel_Click);
     connect(cmdBrowse_, &QPushButton::clicked, this, &frmMRVChap::cmdBrowse_Click);
-    connect(lsbDiag_, &QListWidget::itemDoubleClicked, this, &frmMRVChap::lsbDiag_DblClick);
+    connect(lsbDiag_, &QListView::doubleClicked, this, &frmMRVChap::lsbDiag_DblClick);
     connect(tmrKeys_, &QTimer::timeout, this, &frmMRVChap::tmrKeys_Timer);
 }
 
@@ -111,8 +117,9 @@ void frmMRVChap::BuildList() {
 }
 
 void frmMRVChap::lsbKeyFiles_Click() {
+    // The file as it is there: "UP" listed from "UP.KEY" is loaded from "UP.KEY".
     if (lsbKeyFiles_->currentIndex() >= 0)
-        cdgKeyFiles_.FileName = lsbKeyFiles_->currentText() + QLatin1Char('.') + cdgKeyFiles_.DefaultExt;
+        cdgKeyFiles_.FileName = ScriptFileName(folder_, lsbKeyFiles_->currentText(), cdgKeyFiles_.DefaultExt);
 }
 
 void frmMRVChap::cmdBrowse_Click() {
@@ -149,9 +156,17 @@ void frmMRVChap::cmdOK_Click() {
     cmdBrowse_->setEnabled(false);
     const QString base = ScriptBaseName(cdgKeyFiles_.FileName);
     diag_.logPath = ScriptLogPath(base);
+    loading_ = true;
     script_ = LoadScript(scriptPath(), base, diag_);
+    loading_ = false;
+    ShowDiag();
     if (!script_.readError.isEmpty()) return End(1, QStringLiteral("MRVChap - Critical error: ") + script_.readError);
-    if (script_.lockMissing) return End(1);
+    if (script_.lockMissing) return EndLockMissing(script_.lockFile);
+    // A validation says so whether or not it found errors.
+    if (script_.validateOnly) {
+        cmdCancel_->setText(QStringLiteral("&Close"));
+        lsbDiag_->setToolTip(kErrorRowsTip);
+    }
     if (script_.error) {
         failed_ = true;
         lsbDiag_->setToolTip(kErrorRowsTip);
@@ -165,11 +180,7 @@ void frmMRVChap::cmdOK_Click() {
         if (!shown || closeAsked_) End(1);
         return;
     }
-    if (script_.validateOnly) {
-        cmdCancel_->setText(QStringLiteral("&Close"));
-        lsbDiag_->setToolTip(kErrorRowsTip);
-        return;
-    }
+    if (script_.validateOnly) return;
     Run();
 }
 
@@ -190,6 +201,9 @@ void frmMRVChap::Run() {
     } catch (const ChapStop& stop) {
         running_ = false;
         lock.unlock();
+        // Cancel confirmed during the run closes the window as Close does.
+        if (cancelRequested_) SavePosition();
+        if (!stop.missingLock.isEmpty()) return EndLockMissing(stop.missingLock);
         return End(stop.status, stop.message);
     }
     running_ = false;
@@ -213,6 +227,14 @@ void frmMRVChap::End(int Status, const QString& Message) {
     status_ = Status;
     emit finished(Status);
     hide();
+}
+
+void frmMRVChap::EndLockMissing(const QString& LockFile) {
+    const QString text = QStringLiteral("MRVChap - Lock file does not exist: \"%1\"").arg(LockFile);
+    diag_.LogAlways(text);
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+    End(1);
 }
 
 void frmMRVChap::cmdCancel_Click() {
@@ -251,7 +273,7 @@ void frmMRVChap::lsbDiag_DblClick() { diag_.keepErrorRows(); }
 
 void frmMRVChap::tmrKeys_Timer() {
     if (countdown_ == 0) {
-        diag_.LogDiag(QString(kCountdownTicks, u'*'));
+        diag_.AddRow(QString(kCountdownTicks, u'*'));
         countdown_ = kCountdownTicks;
     }
     --countdown_;
@@ -263,30 +285,50 @@ void frmMRVChap::tmrKeys_Timer() {
 void frmMRVChap::CloseDown() {
     if (finished_) return;
     tmrKeys_->stop();
-    SaveSetting(kApp, kLocSection, QStringLiteral("Top"), QString::number(y() * kTwipsPerPixel));
-    SaveSetting(kApp, kLocSection, QStringLiteral("Left"), QString::number(x() * kTwipsPerPixel));
+    SavePosition();
     finished_ = true;
     status_ = failed_ ? 1 : 0;
     emit finished(status_);
     hide();
 }
 
-void frmMRVChap::diagReset(const QStringList& Rows) {
-    lsbDiag_->clear();
-    lsbDiag_->addItems(Rows);
+void frmMRVChap::SavePosition() {
+    SaveSetting(kApp, kLocSection, QStringLiteral("Top"), QString::number(y() * kTwipsPerPixel));
+    SaveSetting(kApp, kLocSection, QStringLiteral("Left"), QString::number(x() * kTwipsPerPixel));
 }
 
-void frmMRVChap::diagAdded(const QString& Text) { lsbDiag_->addItem(Text); }
+void frmMRVChap::ShowDiag() {
+    diagModel_->setStringList(diag_.shown());
+    const int shown = diag_.current() - (diag_.count() - static_cast<int>(diag_.shown().size()));
+    if (shown >= 0) diagSelected(shown);
+}
 
-void frmMRVChap::diagRemovedFirst() { delete lsbDiag_->takeItem(0); }
+// While a script loads the rows are only counted; ShowDiag shows them once,
+// so a long script is not laid out row by row.
+void frmMRVChap::diagReset(const QStringList& Rows) {
+    if (!loading_) diagModel_->setStringList(Rows);
+}
+
+void frmMRVChap::diagAdded(const QString& Text) {
+    if (loading_) return;
+    const int row = diagModel_->rowCount();
+    diagModel_->insertRows(row, 1);
+    diagModel_->setData(diagModel_->index(row), Text);
+}
+
+void frmMRVChap::diagRemovedFirst() {
+    if (!loading_) diagModel_->removeRows(0, 1);
+}
 
 void frmMRVChap::diagChanged(int Shown, const QString& Text) {
-    if (QListWidgetItem* item = lsbDiag_->item(Shown)) item->setText(Text);
+    if (!loading_) diagModel_->setData(diagModel_->index(Shown), Text);
 }
 
 void frmMRVChap::diagSelected(int Shown) {
-    lsbDiag_->setCurrentRow(Shown);
-    if (QListWidgetItem* item = lsbDiag_->item(Shown)) lsbDiag_->scrollToItem(item);
+    if (loading_) return;
+    const QModelIndex index = diagModel_->index(Shown);
+    lsbDiag_->setCurrentIndex(index);
+    lsbDiag_->scrollTo(index);
 }
 
 void frmMRVChap::clearClipboard() {

@@ -8,8 +8,9 @@
 #include <QWidget>
 
 class QComboBox;
-class QListWidget;
+class QListView;
 class QPushButton;
+class QStringListModel;
 class QTimer;
 
 /// The chaperone's window: the scripts of the chosen folder, OK to load, check
@@ -74,12 +75,21 @@ private:
 
     void Run();
     void End(int Status, const QString& Message = QString());
+    /// Ends the program for a lock file that does not exist, naming it in
+    /// the diagnostics log and on standard error.
+    void EndLockMissing(const QString& LockFile);
+    void SavePosition();
+    /// Shows the rows of the diagnostics list anew (after a load, during
+    /// which the list shows nothing row by row).
+    void ShowDiag();
 
     QComboBox* lsbKeyFiles_;
     QPushButton* cmdOK_;
     QPushButton* cmdCancel_;
     QPushButton* cmdBrowse_;
-    QListWidget* lsbDiag_;
+    // A list that lays out only the rows it shows, whatever the script's length.
+    QListView* lsbDiag_;
+    QStringListModel* diagModel_;
     QTimer* tmrKeys_;
     FileDialog cdgKeyFiles_;
 
@@ -89,6 +99,7 @@ private:
     QString folder_;
     QString pattern_;  // what BuildList lists
     bool activated_ = false;
+    bool loading_ = false;  // the list is not shown row by row while a script loads
     bool running_ = false;
     bool cancelRequested_ = false;
     bool failed_ = false;      // the script had errors: closing ends with a failure

@@ -36,6 +36,10 @@ const QList<QPair<QString, QString>>& Table() {
         add("SCROLLLOCK", "Scroll_Lock");
         add("PRTSC", "Print");
         add("HELP", "Help");
+        add("ADD", "KP_Add");
+        add("SUBTRACT", "KP_Subtract");
+        add("MULTIPLY", "KP_Multiply");
+        add("DIVIDE", "KP_Divide");
         for (int f = 1; f <= 16; ++f) t.append({QStringLiteral("F%1").arg(f), QStringLiteral("F%1").arg(f)});
         return t;
     }();
@@ -97,7 +101,10 @@ private:
             }
             if (c == u'(') {
                 ++pos_;
+                const qsizetype before = keys.size();
                 if (!sequence(mods, keys, true)) return false;
+                if (hadModifier && keys.size() == before)
+                    return fail(QStringLiteral("a modifier before \"()\" has no key"));
                 continue;
             }
             if (c == u'}') return fail(QStringLiteral("\"}\" without \"{\""));

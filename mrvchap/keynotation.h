@@ -37,7 +37,7 @@ constexpr int kMaxKeyRepeat = 10000;
 /// Reads a row in the keystroke notation. Refused: a "{" without its "}", a
 /// "}" or ")" without its opening partner, a "(" left open, an unknown name in
 /// braces, a repeat count that is not a whole number from 0 to kMaxKeyRepeat,
-/// and a modifier with no key after it.
+/// and a modifier with no key after it (also "+()", an empty group).
 KeyParse ParseKeys(const QString& Text);
 
 /// The X key name of a name in braces (any letter case: "enter", "PGDN",

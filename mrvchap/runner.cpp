@@ -22,6 +22,10 @@ constexpr int kActivateWaitMs = 2000;
 
 const QString kCritical = QStringLiteral("MRVChap - Critical error");
 
+QString InvalidKeysMessage(const QString& Keys) {
+    return kCritical + QStringLiteral(": The following keystrokes are invalid:  \"") + Keys + QLatin1Char('"');
+}
+
 QString Stamp() { return FormatDate(Now(), QStringLiteral("yyyy mmm dd hh:nn:ss")); }
 
 // Holds the lock for one send and releases it however the send ends.
@@ -63,7 +67,7 @@ bool WindowFinder::FindWindowTitle(const QString& Title) { return find(ws_.topWi
 bool WindowFinder::ActivateTargetWindow() {
     if (gTargetThread == 0) return false;
     for (const ChapWindow& w : ws_.topWindows()) {
-        if (w.owner == gTargetThread && w.shown) return ws_.activate(w.id);
+        if (w.owner == gTargetThread && w.shown && w.enabled) return ws_.activate(w.id);
     }
     return false;
 }
@@ -97,9 +101,32 @@ void ScriptRunner::checkCancel() {
     if (host_.cancelRequested()) throw ChapStop{QString(), 1};
 }
 
+void ScriptRunner::CheckKeys(const QString (&Parms)[5]) {
+    bool skip = false;
+    for (int row = 0; row < s_.lines.size(); ++row) {
+        const QString& line = s_.lines[row];
+        if (skip) {
+            skip = !IsNoSkip(line);
+            continue;
+        }
+        const std::optional<ScriptCommand> c = ParseCommand(line);
+        if (c) {
+            skip = c->verb == u"skip";
+            continue;
+        }
+        const QString keys = SubstituteParms(line, Parms);
+        if (keys.isEmpty() || ParseKeys(keys).ok) continue;
+        diag_.select(row);
+        throw ChapStop{InvalidKeysMessage(keys), 1};
+    }
+}
+
 void ScriptRunner::RunScript(const QString (&Parms)[5]) {
     lockFile = s_.lockFile;
     validateOnly = s_.validateOnly;
+    // Every row of keys is read before the first is typed: a script that
+    // would stop on a bad row halfway has typed nothing when it stops.
+    CheckKeys(Parms);
     bool skip = false;
     bool exit = false;
     for (int row = 0; row < s_.lines.size() && !exit; ++row) {
@@ -173,7 +200,7 @@ void ScriptRunner::command(int& Row, const ScriptCommand& C, QString& Keys, bool
         lockFile = C.value.isEmpty() ? DefaultLockFile() : UnQuote(C.value);
         if (!QFileInfo::exists(lockFile)) {
             diag_.AppendDiag(QStringLiteral(" Lock file does not exist") + kErrorMark);
-            throw ChapStop{QString(), 1};
+            throw ChapStop{QString(), 1, lockFile};
         }
     } else if (v == u"delay") {
         delayMs = SecondsToMs(C.value);
@@ -211,9 +238,7 @@ void ScriptRunner::sendKeys(const QString& Keys) {
     if (!windowSpecified)
         throw ChapStop{kCritical + QStringLiteral(": Keystrokes cannot be sent until a window has been specified."), 1};
     const KeyParse parsed = ParseKeys(Keys);
-    if (!parsed.ok)
-        throw ChapStop{
-            kCritical + QStringLiteral(": The following keystrokes are invalid:  \"") + Keys + QLatin1Char('"'), 1};
+    if (!parsed.ok) throw ChapStop{InvalidKeysMessage(Keys), 1};
     LockHold hold(lock_);
     if (!lockFile.isEmpty()) {
         for (;;) {

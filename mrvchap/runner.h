@@ -13,20 +13,23 @@
 
 /// A window as the searches see it: its id, its owner (the process that made
 /// it, or the X client when the window names no process), its text (its name)
-/// and, for top-level windows, whether it is shown.
+/// and, for top-level windows, whether it is shown and whether it can take
+/// keys (not held under a modal dialog, not refusing input).
 struct ChapWindow {
     quint64 id = 0;
     qint64 owner = 0;
     QString text;
     bool shown = true;
+    bool enabled = true;
 };
 
 class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
-    /// Every window of the display, top-level windows and the windows inside them.
+    /// Every window of the display, top-level windows and the windows inside
+    /// them, the top-level windows from the top of the stacking order down.
     virtual QList<ChapWindow> allWindows() = 0;
-    /// The top-level windows of the programs.
+    /// The top-level windows of the programs, top of the stacking order first.
     virtual QList<ChapWindow> topWindows() = 0;
     /// Brings Window to the front with the keyboard focus; true once it has it.
     virtual bool activate(quint64 Window) = 0;
@@ -80,8 +83,13 @@ public:
 /// Ends the chaperone: Message (when not empty) is shown in an error box, then
 /// the program ends with Status.
 struct ChapStop {
+    explicit ChapStop(QString Message = QString(), int Status = 1, QString MissingLock = QString())
+        : message(std::move(Message)), status(Status), missingLock(std::move(MissingLock)) {}
     QString message;
     int status = 1;
+    /// The lock file that a lockfile command named and that does not exist
+    /// ("" for every other end).
+    QString missingLock;
 };
 
 /// Pauses shorter than this are taken as this long, so that no wait loop
@@ -101,7 +109,8 @@ public:
     bool FindWindowText(const QString& Text);
     /// As FindWindowText over the titles of top-level windows.
     bool FindWindowTitle(const QString& Title);
-    /// Activates the first shown top-level window of the target's owner.
+    /// Activates the first top-level window, from the top of the stacking
+    /// order, that is shown, enabled and of the target's owner.
     bool ActivateTargetWindow();
     /// False (with *Why) when no window can be searched for.
     bool available(QString* Why) { return ws_.available(Why); }
@@ -131,7 +140,8 @@ public:
         : s_(Script), diag_(Diag), finder_(Finder), keys_(Keys), lock_(Lock), time_(Time), host_(Host) {}
 
     /// Plays the script with the parameters; returns at its end or at exit.
-    /// Throws ChapStop for every fatal end, the lock released.
+    /// Throws ChapStop for every fatal end, the lock released; a row of keys
+    /// that cannot be read stops the run before anything is typed.
     void RunScript(const QString (&Parms)[5]);
 
     /// Run state, for the window and the tests.
@@ -143,6 +153,10 @@ public:
     QString lockFile;
 
 private:
+    /// Reads every row of keys the run may type, with the parameters put in,
+    /// as sending reads it; throws ChapStop with the invalid-keystrokes
+    /// message for the first row it refuses (that row made current).
+    void CheckKeys(const QString (&Parms)[5]);
     void command(int& Row, const ScriptCommand& C, QString& Keys, bool& Skip, bool& Exit);
     void waitFor(int Row, const ScriptCommand& C, bool Text);
     void sendKeys(const QString& Keys);

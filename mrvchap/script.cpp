@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <unistd.h>
 #include <cmath>
@@ -138,6 +139,11 @@ LoadedScript CheckScript(const QStringList& Lines, DiagList& Diag) {
     LoadedScript s;
     Diag.clear();
     bool skipping = false;
+    // Labels by name, so a long script with many labels and jumps loads in
+    // time proportional to its length.
+    QHash<QString, int> labelRows;
+    s.lines.reserve(Lines.size());
+    s.jumpTarget.reserve(Lines.size());
     for (const QString& line : Lines) {
         const int row = static_cast<int>(s.lines.size());
         s.lines.append(line);
@@ -165,12 +171,12 @@ LoadedScript CheckScript(const QStringList& Lines, DiagList& Diag) {
         } else if (v == u"label") {
             CheckValStr(s, Diag, row, *c);
             const QString name = UnQuote(c->value).toLower();
-            bool duplicate = false;
-            for (const auto& label : s.labels) duplicate = duplicate || label.first == name;
-            if (duplicate)
+            if (labelRows.contains(name)) {
                 Fail(s, Diag, row, QStringLiteral(" - Duplicate label"));
-            else
+            } else {
+                labelRows.insert(name, row);
                 s.labels.append({name, row});
+            }
         } else if (v == u"delay" || v == u"timeout") {
             CheckValNum(s, Diag, row, *c);
         } else if (v == u"lockfile") {
@@ -187,22 +193,20 @@ LoadedScript CheckScript(const QStringList& Lines, DiagList& Diag) {
     for (int row = 0; row < s.lines.size(); ++row) {
         const std::optional<ScriptCommand> c = ParseCommand(s.lines[row]);
         if (!c || !IsJump(c->verb)) continue;
-        const QString name = UnQuote(c->value).toLower();
-        for (const auto& label : s.labels) {
-            if (label.first == name) {
-                s.jumpTarget[row] = label.second;
-                break;
-            }
-        }
+        s.jumpTarget[row] = labelRows.value(UnQuote(c->value).toLower(), -1);
         if (s.jumpTarget[row] < 0) Fail(s, Diag, row, QStringLiteral(" - Label not found"));
     }
     return s;
 }
 
 LoadedScript LoadScript(const QString& Path, const QString& BaseName, DiagList& Diag) {
-    QStringList lines;
+    QByteArray bytes;
     QString error;
-    if (!ReadTextLines(Path, &lines, &error)) {
+    // A file with NUL bytes is no text: typed row by row it would send
+    // whatever its bytes happen to spell.
+    if (ReadFileBytes(Path, &bytes, &error) && bytes.contains('\0'))
+        error = QStringLiteral("\"%1\" is not a keystroke script: it holds binary data").arg(Path);
+    if (!error.isEmpty()) {
         Diag.clear();
         LoadedScript s;
         s.baseName = BaseName;
@@ -210,7 +214,18 @@ LoadedScript LoadScript(const QString& Path, const QString& BaseName, DiagList& 
         s.error = true;
         return s;
     }
-    LoadedScript s = CheckScript(lines, Diag);
+    LoadedScript s = CheckScript(SplitLines(DecodeText(bytes)), Diag);
     s.baseName = BaseName;
     return s;
+}
+
+QString ScriptFileName(const QString& Folder, const QString& Listed, const QString& Extension) {
+    const QString exact = Listed + QLatin1Char('.') + Extension;
+    if (QFileInfo(JoinPath(Folder, exact)).isFile()) return exact;
+    const QStringList files = QDir(Folder).entryList(QDir::Files, QDir::Name);
+    for (const QString& f : files)
+        if (f.size() == exact.size() && f.startsWith(Listed) && f.endsWith(Extension, Qt::CaseInsensitive) &&
+            f[Listed.size()] == u'.')
+            return f;
+    return exact;
 }

@@ -63,6 +63,12 @@ QString ScriptBaseName(const QString& FileName);
 /// wildcard such as "*.key"), each up to its last ".", sorted.
 QStringList ListScripts(const QString& Folder, const QString& Pattern);
 
+/// The file to load for a script the list shows as Listed: Listed, "." and
+/// Extension, that extension in any letter case when only such a file is
+/// there ("UP" listed from "UP.KEY" loads "UP.KEY"); Listed.Extension when no
+/// file matches at all.
+QString ScriptFileName(const QString& Folder, const QString& Listed, const QString& Extension);
+
 /// Where a script comes from: the folder and the file name (or pattern), from
 /// field 1 of the command line. A bare name is looked for in ProgramFolder;
 /// an empty one lists every "*.key" there.
@@ -95,7 +101,8 @@ struct LoadedScript {
 
 /// Reads Path into the list (one row per line; the loader's messages appended
 /// to the row they concern, error rows marked) and checks every command.
-/// BaseName names the log. The list is emptied first.
+/// BaseName names the log. The list is emptied first. A file that cannot be
+/// read, or that holds NUL bytes (no text), loads nothing: readError says why.
 LoadedScript LoadScript(const QString& Path, const QString& BaseName, DiagList& Diag);
 
 /// Checks lines already read, as LoadScript does after reading them.

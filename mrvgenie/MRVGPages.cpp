@@ -200,6 +200,12 @@ void MRVGBase::cmdBrowse_Click() {
 }
 
 void MRVGBase::cmdNext_Click() {
+    // No page after this one goes on without a base folder.
+    if (txtBase_->text().isEmpty()) {
+        cmdNext_->setEnabled(false);
+        cmdBrowse_->setFocus();
+        return;
+    }
     genie_->A.Base = txtBase_->text();
     genie_->Show(this, genie_->Name());
 }
@@ -237,6 +243,11 @@ void MRVGName::txtName_Change() {
 }
 
 void MRVGName::cmdNext_Click() {
+    if (txtName_->text().isEmpty()) {
+        cmdNext_->setEnabled(false);
+        txtName_->setFocus();
+        return;
+    }
     genie_->A.Name = txtName_->text();
     genie_->Show(this, genie_->WDays());
 }

@@ -134,6 +134,17 @@ GenerateResult DoGenerate(const GenieAnswers& A, const QString& ProgramFolder, G
     Log.Log(QStringLiteral("Morvenda Genie Configuration Log"));
     Log.Log(QString());
 
+    // Without both, every path below would be a relative one: the files
+    // would land in whatever folder the program was started from.
+    if (A.Base.isEmpty() || A.Name.isEmpty()) {
+        Fail(r, Log,
+             A.Base.isEmpty() ? QStringLiteral("No base folder was chosen: nothing was created")
+                              : QStringLiteral("No schedule name was given: nothing was created"));
+        MsgBox(QStringLiteral("The Morvenda Genie could not complete the installation:\n\n") + r.Failures.first(),
+               MsgButtons::Ok, MsgIcon::Critical);
+        return r;
+    }
+
     for (const QString& folder :
          {p.Base, JoinPath(p.Base, QStringLiteral("@Trigger")), p.EmailFolder,
           JoinPath(p.EmailFolder, QStringLiteral("Addresses")), p.MessagesPath,

@@ -69,7 +69,8 @@ struct GenerateResult {
 /// (the installed data folder, or ProgramFolder in the build tree).
 QList<QPair<QString, QString>> ScheduleIniKeys(const GenieAnswers& A, const QString& ProgramFolder);
 
-/// The whole generation. A folder that cannot be created is logged and the
+/// The whole generation. With an empty base folder or schedule name nothing
+/// is created: the failure is logged, listed and shown. A folder that cannot be created is logged and the
 /// generation goes on; every file written is checked: a failure is logged,
 /// listed in Failures and shown in one message at the end, and a setting is
 /// written only when the file it names was written (or, for the e-mailer's

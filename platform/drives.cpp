@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <sys/stat.h>
@@ -107,15 +108,21 @@ QByteArray ReadSmallFile(const QString& path) {
 }
 
 // The removable flag of the block device that holds the mount point: the
-// device number of the mount point leads to /sys/dev/block/MAJ:MIN; a
+// device named in the mount table (/dev/sdb1 is /sys/class/block/sdb1), else
+// the device number of the mount point itself (/sys/dev/block/MAJ:MIN); a
 // partition keeps the flag in its disk, the folder above it. File systems
 // without a block device (tmpfs, overlay, ...) have no such entry and count
 // as not removable.
-bool OnRemovableDevice(const QString& mountPoint, const QString& sysRoot) {
+bool OnRemovableDevice(const QString& mountPoint, const QString& deviceName, const QString& sysRoot) {
+    QString device;
+    if (deviceName.startsWith(QLatin1String("/dev/")))
+        device = QFileInfo(QStringLiteral("%1/class/block/%2").arg(sysRoot, QFileInfo(deviceName).fileName()))
+                     .canonicalFilePath();
     struct stat st {};
-    if (::stat(QFile::encodeName(mountPoint).constData(), &st) != 0) return false;
-    const QString link = QStringLiteral("%1/dev/block/%2:%3").arg(sysRoot).arg(major(st.st_dev)).arg(minor(st.st_dev));
-    const QString device = QFileInfo(link).canonicalFilePath();
+    if (device.isEmpty() && ::stat(QFile::encodeName(mountPoint).constData(), &st) == 0)
+        device =
+            QFileInfo(QStringLiteral("%1/dev/block/%2:%3").arg(sysRoot).arg(major(st.st_dev)).arg(minor(st.st_dev)))
+                .canonicalFilePath();
     if (device.isEmpty()) return false;
     QString flagFolder = device;
     if (QFileInfo::exists(device + QStringLiteral("/partition"))) flagFolder = QFileInfo(device).path();
@@ -155,7 +162,7 @@ QStringList FixedDrivesFrom(const QString& MountsFile, const QString& SysRoot) {
         if (!m.mountPoint.startsWith(QLatin1Char('/')) || PseudoTypes().contains(m.type) ||
             NetworkTypes().contains(m.type) || drives.contains(m.mountPoint))
             continue;
-        if (OnRemovableDevice(m.mountPoint, SysRoot)) continue;
+        if (OnRemovableDevice(m.mountPoint, m.device, SysRoot)) continue;
         drives.append(m.mountPoint);
     }
     return drives;
@@ -173,6 +180,77 @@ QString DriveOfFrom(const QString& Path, const QString& MountsFile) {
     }
     return best;
 }
+
+DriveKind MountKind(const QString& FsType, const QString& Device, bool RemovableDevice) {
+    if (NetworkTypes().contains(FsType)) return DriveKind::Remote;
+    if (PseudoTypes().contains(FsType)) return DriveKind::Other;
+    // A FUSE file system of a kind not listed is remote when its source names
+    // another computer ("host:/path", "user@host:path").
+    if (FsType.startsWith(QLatin1String("fuse.")) && !Device.startsWith(QLatin1Char('/')) &&
+        Device.contains(QLatin1Char(':')))
+        return DriveKind::Remote;
+    const QString name = Device.startsWith(QLatin1String("/dev/")) ? Device.mid(5) : QString();
+    const auto numbered = [&](QLatin1String prefix) {
+        if (!name.startsWith(prefix) || name.size() == prefix.size()) return false;
+        for (qsizetype i = prefix.size(); i < name.size(); ++i)
+            if (!name[i].isDigit()) return false;
+        return true;
+    };
+    if (FsType == QLatin1String("tmpfs") || FsType == QLatin1String("ramfs") || numbered(QLatin1String("ram")) ||
+        numbered(QLatin1String("zram")))
+        return DriveKind::RamDisk;
+    if (FsType == QLatin1String("iso9660") || FsType == QLatin1String("udf") || numbered(QLatin1String("sr")) ||
+        name == QLatin1String("cdrom"))
+        return DriveKind::CdRom;
+    if (RemovableDevice) return DriveKind::Removable;
+    return DriveKind::Fixed;
+}
+
+namespace {
+
+DriveKind KindOf(const MountEntry& m, const QString& sysRoot) {
+    // A network file system's mount point is never looked up on the disk:
+    // a server that does not answer would hold the window.
+    const DriveKind kind = MountKind(m.type, m.device, false);
+    if (kind != DriveKind::Fixed) return kind;
+    return OnRemovableDevice(m.mountPoint, m.device, sysRoot) ? DriveKind::Removable : DriveKind::Fixed;
+}
+
+}  // namespace
+
+QStringList ChooserDrivesFrom(const QString& MountsFile, const QString& SysRoot) {
+    QList<MountEntry> entries;
+    if (!ReadMounts(MountsFile, &entries)) return {};
+    // Each mount point once, where it first appears, with the file system
+    // mounted there last (the one in force).
+    QStringList points;
+    QHash<QString, MountEntry> last;
+    for (const MountEntry& m : entries) {
+        if (!m.mountPoint.startsWith(QLatin1Char('/'))) continue;
+        if (!last.contains(m.mountPoint)) points.append(m.mountPoint);
+        last.insert(m.mountPoint, m);
+    }
+    QStringList drives;
+    for (const QString& point : points) {
+        const DriveKind kind = KindOf(last.value(point), SysRoot);
+        if (kind == DriveKind::Fixed || kind == DriveKind::Remote) drives.append(point);
+    }
+    return drives;
+}
+
+DriveKind DriveKindFrom(const QString& MountPoint, const QString& MountsFile, const QString& SysRoot) {
+    QList<MountEntry> entries;
+    if (!ReadMounts(MountsFile, &entries)) return DriveKind::Other;
+    const QString point = QDir::cleanPath(MountPoint);
+    // A mount point mounted over again shows the last file system mounted there.
+    for (qsizetype i = entries.size() - 1; i >= 0; --i) {
+        const MountEntry& m = entries[i];
+        if (QDir::cleanPath(m.mountPoint) == point) return KindOf(m, SysRoot);
+    }
+    return DriveKind::Other;
+}
+
+QStringList ChooserDrives() { return ChooserDrivesFrom(kMounts, kSysRoot); }
 
 QStringList FixedDrives() { return FixedDrivesFrom(kMounts, kSysRoot); }
 

@@ -5,7 +5,8 @@
 
 // Drives as the scheduler understands them on Linux: a "fixed drive" is the
 // mount point of a local file system that is not on a removable device; a
-// path's drive is the mount point that holds it. The mount table is
+// path's drive is the mount point that holds it. The directory chooser also
+// accepts remote drives (network file systems). The mount table is
 // /proc/self/mounts, the removable flag that of the block device in sysfs.
 
 /// Mount points of the fixed drives, in mount-table order, each once. Pseudo
@@ -28,3 +29,29 @@ QStringList FixedDrivesFrom(const QString& MountsFile, const QString& SysRoot);
 
 /// DriveOf over a given mount table file (tests).
 QString DriveOfFrom(const QString& Path, const QString& MountsFile);
+
+/// What a mounted file system is as a drive a folder may be chosen on.
+enum class DriveKind {
+    Fixed,      ///< a local file system on a disk that stays
+    Remote,     ///< files on another computer (NFS, SMB/CIFS, GlusterFS, sshfs, ...)
+    Removable,  ///< on a device with the sysfs removable flag (USB sticks, card readers)
+    CdRom,      ///< an optical disc (iso9660, udf, /dev/sr*)
+    RamDisk,    ///< in memory, gone at the next start (tmpfs, ramfs, /dev/ram*, /dev/zram*)
+    Other,      ///< kernel interfaces and placeholders (proc, sysfs, autofs, ...)
+};
+
+/// The kind of a mount table entry from its file system type, its device
+/// (the first field) and the removable flag of that device.
+DriveKind MountKind(const QString& FsType, const QString& Device, bool RemovableDevice);
+
+/// Mount points of the drives a folder may be chosen on: the fixed and the
+/// remote ones, in mount-table order, each once. Empty when the mount table
+/// cannot be read.
+QStringList ChooserDrives();
+
+/// ChooserDrives over a given mount table and sysfs root (tests).
+QStringList ChooserDrivesFrom(const QString& MountsFile, const QString& SysRoot);
+
+/// The kind of the drive mounted at MountPoint (the last entry of the table
+/// for it, the one in force); Other when no entry is there.
+DriveKind DriveKindFrom(const QString& MountPoint, const QString& MountsFile, const QString& SysRoot);

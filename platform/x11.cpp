@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -124,6 +125,13 @@ std::vector<Window> ChildrenOf(Display* d, Window w) {
     if (XQueryTree(d, w, &root, &parent, &kids, &n) && kids) out.assign(kids, kids + n);
     if (kids) XFree(kids);
     return out;
+}
+
+// The children of a window as XQueryTree gives them (bottom of the stacking
+// order first), turned round: the window on top comes first.
+std::vector<Window> TopFirst(std::vector<Window> windows) {
+    std::reverse(windows.begin(), windows.end());
+    return windows;
 }
 
 // The client inside a window manager's frame is the first window, breadth
@@ -257,7 +265,7 @@ QList<XTopWindow> XConnection::topLevelWindows() {
     ErrorTrap trap(display_);
     const int screens = XScreenCount(display_);
     for (int s = 0; s < screens && usable(); ++s) {
-        for (Window top : ChildrenOf(display_, XRootWindow(display_, s))) {
+        for (Window top : TopFirst(ChildrenOf(display_, XRootWindow(display_, s)))) {
             if (!usable()) break;
             XTopWindow t;
             t.window = ClientOf(display_, top, atoms_->wmState);
@@ -404,7 +412,7 @@ QList<XTreeWindow> XConnection::windowTree() {
     ErrorTrap trap(display_);
     int visited = 0;
     for (int s = 0; s < XScreenCount(display_) && usable(); ++s) {
-        for (Window top : ChildrenOf(display_, XRootWindow(display_, s))) {
+        for (Window top : TopFirst(ChildrenOf(display_, XRootWindow(display_, s)))) {
             if (!usable() || visited >= kMaxWalk) break;
             const Window client = ClientOf(display_, top, atoms_->wmState);
             const qint64 owner = XWindowOwner(ReadPid(display_, client, atoms_->netWmPid), client);
@@ -430,12 +438,109 @@ bool XConnection::isViewable(XWindowId Window) {
     return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable;
 }
 
-bool XConnection::isShownWindow(XWindowId Window) {
-    if (!usable() || Window == 0) return false;
+namespace {
+
+// What one top-level client window says about itself, for inputWindows.
+struct InputFacts {
+    XInputWindow w;
+    Window transientFor = 0;
+    bool takesInput = true;
+    bool modal = false;
+    bool modalForOwner = false;  // holds every other window of its owner
+};
+
+// The atoms of a 32-bit atom list property (_NET_WM_STATE); empty when unset.
+std::vector<Atom> AtomList(Display* d, Window w, Atom name) {
+    Property p;
+    std::vector<Atom> out;
+    if (p.read(d, w, name, 64) && p.format == 32 && p.data) {
+        const auto* atoms = reinterpret_cast<const unsigned long*>(p.data);
+        out.assign(atoms, atoms + p.count);
+    }
+    return out;
+}
+
+}  // namespace
+
+QList<XInputWindow> XConnection::inputWindows() {
+    QList<XInputWindow> out;
+    if (!usable()) return out;
     ErrorTrap trap(display_);
-    XWindowAttributes a{};
-    return XGetWindowAttributes(display_, Window, &a) != 0 && trap.sync() && a.map_state == IsViewable &&
-           !a.override_redirect;
+    const Atom netWmState = XInternAtom(display_, "_NET_WM_STATE", False);
+    const Atom stateModal = XInternAtom(display_, "_NET_WM_STATE_MODAL", False);
+    const Atom stateHidden = XInternAtom(display_, "_NET_WM_STATE_HIDDEN", False);
+    const Atom motifHints = XInternAtom(display_, "_MOTIF_WM_HINTS", False);
+    const Atom takeFocus = XInternAtom(display_, "WM_TAKE_FOCUS", False);
+    // The Motif hints: flags, functions, decorations, input mode, status; the
+    // input mode counts when its flag bit is set.
+    constexpr unsigned long kMotifInputModeFlag = 1UL << 2;
+    constexpr long kMotifPrimaryModal = 1;
+
+    QSet<Window> roots;
+    std::vector<InputFacts> facts;
+    for (int s = 0; s < XScreenCount(display_) && usable(); ++s) {
+        roots.insert(XRootWindow(display_, s));
+        for (Window top : TopFirst(ChildrenOf(display_, XRootWindow(display_, s)))) {
+            if (!usable()) break;
+            InputFacts f;
+            const Window client = ClientOf(display_, top, atoms_->wmState);
+            f.w.window = client;
+            f.w.owner = XWindowOwner(ReadPid(display_, client, atoms_->netWmPid), client);
+            f.w.title = ReadName(display_, client, atoms_->netWmName, atoms_->utf8String, atoms_->string);
+            XWindowAttributes a{};
+            const bool viewable =
+                XGetWindowAttributes(display_, client, &a) != 0 && a.map_state == IsViewable && !a.override_redirect;
+            const std::vector<Atom> state = AtomList(display_, client, netWmState);
+            const auto has = [&](Atom x) { return std::find(state.begin(), state.end(), x) != state.end(); };
+            f.w.shown = viewable && !has(stateHidden);
+            if (!XGetTransientForHint(display_, client, &f.transientFor)) f.transientFor = 0;
+            // A window that refuses the input focus and does not ask for it
+            // itself (WM_TAKE_FOCUS) never gets keys.
+            if (XWMHints* hints = XGetWMHints(display_, client)) {
+                if ((hints->flags & InputHint) && !hints->input) {
+                    Atom* protocols = nullptr;
+                    int n = 0;
+                    bool asks = false;
+                    if (XGetWMProtocols(display_, client, &protocols, &n) && protocols)
+                        asks = std::find(protocols, protocols + n, takeFocus) != protocols + n;
+                    if (protocols) XFree(protocols);
+                    f.takesInput = asks;
+                }
+                XFree(hints);
+            }
+            long motifMode = 0;
+            {
+                Property p;
+                if (p.read(display_, client, motifHints, 5) && p.format == 32 && p.count >= 4 && p.data) {
+                    const auto* v = reinterpret_cast<const unsigned long*>(p.data);
+                    if (v[0] & kMotifInputModeFlag) motifMode = static_cast<long>(v[3]);
+                }
+            }
+            f.modal = has(stateModal) || motifMode != 0;
+            f.modalForOwner = f.modal && (f.transientFor == 0 || roots.contains(f.transientFor) ||
+                                          (motifMode != 0 && motifMode != kMotifPrimaryModal));
+            facts.push_back(f);
+        }
+    }
+    if (!usable()) return out;
+    // Windows held by a modal window made for them, and owners held whole
+    // (where only their modal windows stay enabled, so a modal dialog over
+    // an application-modal one still takes keys).
+    QSet<Window> held;
+    QSet<qint64> heldOwners;
+    for (const InputFacts& f : facts) {
+        if (!f.w.shown || !f.modal) continue;
+        if (f.modalForOwner)
+            heldOwners.insert(f.w.owner);
+        else
+            held.insert(f.transientFor);
+    }
+    for (InputFacts& f : facts) {
+        const bool underOwnerModal = heldOwners.contains(f.w.owner) && !f.modal;
+        f.w.enabled = f.w.shown && f.takesInput && !held.contains(f.w.window) && !underOwnerModal;
+        out.append(f.w);
+    }
+    return out;
 }
 
 namespace {

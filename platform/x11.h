@@ -30,6 +30,19 @@ struct XTreeWindow {
     QString name;
 };
 
+/// A top-level window as keyboard input sees it (XConnection::inputWindows).
+struct XInputWindow {
+    XWindowId window = 0;  ///< the client window, as in XTopWindow
+    qint64 owner = 0;      ///< XWindowOwner of the window
+    QString title;
+    /// Mapped with all its ancestors, no menu or tooltip (override-redirect),
+    /// and not minimised (_NET_WM_STATE_HIDDEN).
+    bool shown = false;
+    /// Shown, taking keyboard input (see inputWindows) and not held under a
+    /// modal dialog.
+    bool enabled = false;
+};
+
 /// One key for XConnection::sendKeys: an X keysym and the modifiers held
 /// around it (XKeyShift, XKeyCtrl, XKeyAlt).
 struct XKeyPress {
@@ -77,8 +90,19 @@ public:
     /// Why the connection is not open; "" while it is.
     QString error() const;
 
-    /// The top-level windows of every screen, bottom of the stacking order first.
+    /// The top-level windows of every screen, top of the stacking order first
+    /// (the window that covers the others comes first).
     QList<XTopWindow> topLevelWindows();
+
+    /// The top-level windows as topLevelWindows orders them, with whether each
+    /// is shown and can take keys. A window cannot take keys when its WM_HINTS
+    /// refuse input and it offers no WM_TAKE_FOCUS, or when a modal dialog
+    /// stands over it: a shown window that says it is modal (_NET_WM_STATE_MODAL,
+    /// or a Motif input mode other than modeless) holds the window its
+    /// WM_TRANSIENT_FOR names; one transient for no window (or the root), and
+    /// a Motif application-modal or system-modal one, holds every other window
+    /// of its owner.
+    QList<XInputWindow> inputWindows();
 
     /// The names of all windows below Window, at every depth (depth first, in
     /// stacking order), without Window's own name; windows without a name are
@@ -109,18 +133,13 @@ public:
     /// Last (when given) receives the last one asked, or Window when none was.
     int requestClose(XWindowId Window, XWindowId* Last = nullptr);
 
-    /// Every window of every screen: each top-level window and, depth first,
-    /// every window inside it, all with the owner of that top-level window's
+    /// Every window of every screen: each top-level window (top of the
+    /// stacking order first) and, depth first, every window inside it, all with the owner of that top-level window's
     /// client (XWindowOwner) and their names ("" for a window without one).
     QList<XTreeWindow> windowTree();
 
     /// True when the window exists and is mapped with all its ancestors.
     bool isViewable(XWindowId Window);
-
-    /// True when the window is viewable and is a program's window rather
-    /// than a menu or tooltip (which are override-redirect and take no
-    /// focus).
-    bool isShownWindow(XWindowId Window);
 
     /// Gives Window the keyboard focus and raises it: through the window
     /// manager (_NET_ACTIVE_WINDOW) when one runs, else by raising it and

@@ -27,7 +27,8 @@ std::function<QString(const QString&)>& DriveOfSource() {
     return f;
 }
 
-QStringList ListFixed() { return FixedSource() ? FixedSource()() : FixedDrives(); }
+// The drives a folder may be chosen on: fixed and remote ones.
+QStringList ListFixed() { return FixedSource() ? FixedSource()() : ChooserDrives(); }
 
 QString DriveOfPath(const QString& path) { return DriveOfSource() ? DriveOfSource()(path) : DriveOf(path); }
 
@@ -104,9 +105,11 @@ MRVDir::MRVDir(QWidget* parent) : QDialog(parent) {
 
 void MRVDir::Start() {
     Cancelled = false;
-    QString folder = ExistingFolder(Path.isEmpty() ? QDir::currentPath() : QDir(Path).absolutePath());
-    if (folder.isEmpty()) folder = QDir::currentPath();
+    // With no folder given the operator's own folders come first.
+    QString folder = ExistingFolder(Path.isEmpty() ? QDir::homePath() : QDir(Path).absolutePath());
+    if (folder.isEmpty()) folder = QDir::homePath();
     open_ = folder;
+    startFolder_ = folder;
     FillDrives(DriveOfPath(folder));
     ShowDrive(DriveOfPath(folder));
     FillFolders();
@@ -177,27 +180,26 @@ void MRVDir::FillFolders() {
     dirDir_->setCurrentItem(openItem);
 }
 
-bool MRVDir::DriveTypeFixed() {
-    const QString drive = CurrentDrive();
-    if (!drive.isEmpty() && ListFixed().contains(drive)) return true;
+bool MRVDir::DriveTypeFixed(const QString& Drive) {
+    if (!Drive.isEmpty() && ListFixed().contains(Drive)) return true;
     prompter().message(QStringLiteral("Please select a non-removable drive"), MsgButtons::Ok, MsgIcon::Warning,
                        windowTitle());
     const QSignalBlocker block(drvDrive_);
     drvDrive_->setCurrentIndex(-1);
     drvDrive_->setCurrentIndex(drvDrive_->findText(rememberedDrive_));
     shownDrive_ = rememberedDrive_;
+    // The folder list goes back too when its folder is not on the remembered
+    // drive: to the folder the window opened at, else that drive's root.
+    if (DriveOfPath(open_) != rememberedDrive_) {
+        open_ = DriveOfPath(startFolder_) == rememberedDrive_ && QFileInfo(startFolder_).isDir() ? startFolder_
+                                                                                                 : rememberedDrive_;
+        if (QFileInfo(open_).isDir()) FillFolders();
+    }
     return false;
 }
 
 void MRVDir::drvDrive_Change(int) {
-    if (!DriveTypeFixed()) {
-        // The folder list goes back to the remembered drive too.
-        if (DriveOfPath(open_) != rememberedDrive_ && QFileInfo(rememberedDrive_).isDir()) {
-            open_ = rememberedDrive_;
-            FillFolders();
-        }
-        return;
-    }
+    if (!DriveTypeFixed(CurrentDrive())) return;
     const QString drive = CurrentDrive();
     const QFileInfo info(drive);
     if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
@@ -214,11 +216,18 @@ void MRVDir::drvDrive_Change(int) {
 void MRVDir::dirDir_Activated(QListWidgetItem* Item) {
     if (!Item) return;
     open_ = Item->data(kPathRole).toString();
+    // A folder that is another mount point (reached from "/") shows its
+    // own drive; whether that drive is accepted is checked at OK and New.
+    const QString drive = DriveOfPath(open_);
+    if (!drive.isEmpty() && drive != shownDrive_) {
+        if (drvDrive_->findText(drive) < 0) FillDrives(drive);
+        ShowDrive(drive);
+    }
     FillFolders();
 }
 
 void MRVDir::cmdNew_Click() {
-    if (!DriveTypeFixed()) return;
+    if (!DriveTypeFixed(DriveOfPath(FolderPath()))) return;
     const QString name = prompter().input(QStringLiteral("Please enter new folder name"), QStringLiteral("New Folder"));
     if (name.isEmpty()) return;
     const QString parent = FolderPath();
@@ -232,13 +241,18 @@ void MRVDir::cmdNew_Click() {
                            QStringLiteral("New Folder"));
         return;
     }
-    open_ = folder;
+    // The list stays in the folder it showed, with the new folder among its
+    // siblings, highlighted: OK takes it, a double click opens it.
+    open_ = parent;
     FillFolders();
+    for (int i = 0; i < dirDir_->count(); ++i)
+        if (dirDir_->item(i)->data(kPathRole).toString() == folder) dirDir_->setCurrentItem(dirDir_->item(i));
     cmdOK_->setFocus();
 }
 
 void MRVDir::cmdOK_Click() {
-    if (!DriveTypeFixed()) return;
+    // The folder OK takes is checked wherever it lies, however it was reached.
+    if (!DriveTypeFixed(DriveOfPath(FolderPath()))) return;
     Path = Clean(FolderPath());
     accept();
 }

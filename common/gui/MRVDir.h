@@ -12,14 +12,16 @@ class QListWidgetItem;
 class QPushButton;
 
 /// The directory chooser: a small modal window for choosing, or creating, a
-/// folder on a fixed drive. A "drive" is the mount point of a fixed file
-/// system (platform/drives); the drive list holds the fixed drives and the
-/// drive of the folder the window starts at.
+/// folder on a fixed or remote drive. A "drive" is the mount point of a file
+/// system (platform/drives); the drive list holds the fixed and remote
+/// drives and the drive of the folder shown. Removable media, optical discs
+/// and RAM disks are refused at OK and New, wherever the folder was reached.
 ///
 /// The folder list shows the chain of folders from the drive's mount point
 /// down to the open folder, then the open folder's subfolders. Double-click
 /// (or Enter) opens a folder; the highlighted folder is the list's path,
-/// which OK returns and inside which New creates.
+/// which OK returns and inside which New creates (the new folder is then
+/// highlighted among its siblings).
 ///
 /// Controls (objectName): lblDrive "Drive:", drvDrive, lblDir "Directory:",
 /// dirDir, cmdOK "&OK", cmdCancel "&Cancel", cmdNew "&New".
@@ -35,8 +37,8 @@ public:
     bool Cancelled = false;
 
     /// Fills the drive list with Path's drive and the folder list with Path
-    /// (its nearest existing folder; the current folder when Path is empty),
-    /// clears Cancelled and remembers the drive shown.
+    /// (its nearest existing folder; the operator's home folder when Path is
+    /// empty), clears Cancelled and remembers the drive shown.
     void Start();
 
     /// The folder list's path: the highlighted folder, else the open one.
@@ -48,10 +50,11 @@ public:
     /// Opens Folder in the folder list (the drive list follows it).
     void SetFolder(const QString& Folder);
 
-    /// Whether the drive shown is accepted (a fixed drive). On refusal shows
-    /// "Please select a non-removable drive" with the window's caption as
-    /// title and shows the remembered drive again.
-    bool DriveTypeFixed();
+    /// Whether Drive is accepted (a fixed or a remote drive). On refusal
+    /// shows "Please select a non-removable drive" with the window's caption
+    /// as title and shows the remembered drive again, the folder list back on
+    /// it when its folder lay elsewhere.
+    bool DriveTypeFixed(const QString& Drive);
 
 public slots:
     void drvDrive_Change(int Index);
@@ -78,6 +81,7 @@ private:
     QPushButton* cmdNew_;
     QString open_;
     QString rememberedDrive_;
+    QString startFolder_;
     QString shownDrive_;
     bool filling_ = false;
 };

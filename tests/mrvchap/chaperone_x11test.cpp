@@ -2,6 +2,7 @@
 // did not write: xterm running cat into a file, and a bare Xlib window that
 // records the keys it receives.
 
+#include "common/settings.h"
 #include "mrvchap/frmMRVChap.h"
 #include "platform/x11.h"
 #include "tests/support/testing.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSignalSpy>
@@ -194,6 +196,136 @@ TEST_F(ChaperoneOnX, WaitsForATextInsideAWindowAndTypesIntoIt) {
     XCloseDisplay(d);
 }
 
+TEST_F(ChaperoneOnX, TypesIntoTheTopOfTwoMatchingWindows) {
+    // Two programs whose titles both match: the one opened last covers the
+    // other and is the one typed into.
+    const QString under = dir.path(S("under.txt"));
+    const QString over = dir.path(S("over.txt"));
+    const auto mapped = [](const QString& title) {
+        return WaitUntil(
+            [&] {
+                XConnection x;
+                for (const XInputWindow& w : x.inputWindows())
+                    if (w.title == title && w.shown) return true;
+                return false;
+            },
+            20000);
+    };
+    StartCat(S("Report Viewer 1"), under);
+    ASSERT_TRUE(mapped(S("Report Viewer 1"))) << DescribeWindows();
+    StartCat(S("Report Viewer 2"), over);
+    ASSERT_TRUE(mapped(S("Report Viewer 2"))) << DescribeWindows();
+    QProcess* chap = StartChap(S("top"),
+                               "[log]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtitle \"Report Viewer\"]\r\n"
+                               "on top~\r\n");
+    EXPECT_EQ(CloseWhenDone(chap, S("top")), 0);
+    EXPECT_TRUE(WaitUntil([&] { return dir.read(over) == "on top\n"; }, 5000)) << dir.read(over).toStdString();
+    EXPECT_EQ(dir.read(under), QByteArray());
+}
+
+TEST_F(ChaperoneOnX, KeysGoToTheModalDialogOverTheWindowFound) {
+    // A program of this test's own: its main window, and a modal dialog
+    // over it; the main window is then raised above the dialog, so only the
+    // dialog's hold on it keeps the keys from going there.
+    Display* d = XOpenDisplay(server.display().constData());
+    ASSERT_NE(d, nullptr);
+    const long pid = ::getpid();
+    const auto make = [&](const char* title) {
+        const Window w = XCreateSimpleWindow(d, XDefaultRootWindow(d), 0, 0, 200, 100, 0, 0, 0);
+        XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
+        XStoreName(d, w, title);
+        XSelectInput(d, w, KeyPressMask);
+        return w;
+    };
+    const Window main = make("Ledger Editor");
+    const Window box = make("Save As");
+    XSetTransientForHint(d, box, main);
+    const Atom modal = XInternAtom(d, "_NET_WM_STATE_MODAL", False);
+    XChangeProperty(d, box, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&modal), 1);
+    XMapWindow(d, main);
+    XMapWindow(d, box);
+    XRaiseWindow(d, main);
+    XSync(d, False);
+
+    QStringList received;  // "window:key"
+    const auto record = [&] {
+        while (XPending(d)) {
+            XEvent ev;
+            XNextEvent(d, &ev);
+            if (ev.type != KeyPress) continue;
+            char text[16] = {};
+            KeySym sym = 0;
+            if (XLookupString(&ev.xkey, text, sizeof text - 1, &sym, nullptr) > 0 && !IsModifierKey(sym))
+                received << (ev.xkey.window == box ? S("box:") : S("main:")) + QString::fromLatin1(text);
+        }
+    };
+    QProcess* chap = StartChap(S("dlg"),
+                               "[log]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtitle \"Ledger Editor\"]\r\n"
+                               "ok\r\n");
+    EXPECT_EQ(CloseWhenDone(chap, S("dlg"), record), 0);
+    record();
+    EXPECT_EQ(received, (QStringList{S("box:o"), S("box:k")})) << DescribeWindows();
+    XCloseDisplay(d);
+}
+
+TEST_F(ChaperoneOnX, KeysGoToTheDialogOfATkProgram) {
+    // A Tk program with its main window and a transient dialog over it,
+    // each entry writing its text to its own file on Enter.
+    const QString wish = QStandardPaths::findExecutable(S("wish"));
+    ASSERT_FALSE(wish.isEmpty()) << "wish is missing (scripts/install-deps)";
+    const QString mainOut = dir.path(S("main.txt"));
+    const QString dialogOut = dir.path(S("dialog.txt"));
+    const QString program = dir.write(S("ledger.tcl"),
+                                      "lassign $argv mainOut dialogOut\n"
+                                      "proc save {path text} { set f [open $path w]; puts $f $text; close $f }\n"
+                                      "wm title . \"Tk Ledger\"\n"
+                                      "entry .e; pack .e; focus .e\n"
+                                      "bind .e <Return> { save $mainOut [.e get] }\n"
+                                      "toplevel .d; wm title .d \"Tk Save As\"; wm transient .d .\n"
+                                      "entry .d.e; pack .d.e; focus .d.e\n"
+                                      "bind .d.e <Return> { save $dialogOut [.d.e get] }\n");
+    Start(wish, {program, mainOut, dialogOut});
+    QProcess* chap = StartChap(S("tk"),
+                               "[log]\r\n"
+                               "[timeout 20]\r\n"
+                               "[waitforwindowtitle \"Tk Save As\"]\r\n"
+                               "ledger.dat~\r\n");
+    EXPECT_EQ(CloseWhenDone(chap, S("tk")), 0);
+    EXPECT_TRUE(WaitUntil([&] { return dir.read(dialogOut) == "ledger.dat\n"; }, 5000))
+        << dir.read(dialogOut).toStdString() << DescribeWindows();
+    EXPECT_FALSE(QFileInfo::exists(mainOut));
+}
+
+TEST_F(ChaperoneOnX, AnInvalidKeyOnTheLastRowTypesNothing) {
+    // The chaperone without boxes to show (Qt offscreen), its target on the
+    // X display: what it says goes to standard error.
+    const QString out = dir.path(S("typed.txt"));
+    StartCat(S("Entry Form"), out);
+    processes.push_back(std::make_unique<QProcess>());
+    QProcess* chap = processes.back().get();
+    QProcessEnvironment env = Env();
+    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
+    chap->setProcessEnvironment(env);
+    chap->start(ChapBinary(), {dir.write(S("bad.key"),
+                                         "[timeout 20]\r\n"
+                                         "[waitforwindowtitle \"Entry Form\"]\r\n"
+                                         "first row~\r\n"
+                                         "second{TAB}row~\r\n"
+                                         "last {FOO} row~\r\n")});
+    ASSERT_TRUE(chap->waitForFinished(30000));
+    EXPECT_EQ(chap->exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(chap->readAllStandardError())
+                    .contains(S("The following keystrokes are invalid:  \"last {FOO} row~\"")));
+    QThread::msleep(300);
+    EXPECT_EQ(dir.read(out), QByteArray());
+}
+
 TEST_F(ChaperoneOnX, TwoChaperonesTakeTurnsThroughTheLockFile) {
     const QString out = dir.path(S("both.txt"));
     const QString lock = dir.write(S("shared.Lck"), "");
@@ -288,6 +420,7 @@ TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
     frmMRVChap w;
     QSignalSpy ended(&w, &frmMRVChap::finished);
     w.Form_Load(dir.path(S("s.key")), dir.path());
+    w.move(30, 45);
     prompts.queueAnswer(MsgAnswer::No);
     prompts.queueAnswer(MsgAnswer::Yes);
     QTimer::singleShot(200, &w, [&] { w.cmdCancel_Click(); });
@@ -297,6 +430,9 @@ TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
               (QStringList{S("Are you sure you want to cancel"), S("Are you sure you want to cancel")}));
     ASSERT_EQ(ended.size(), 1);
     EXPECT_EQ(ended[0][0].toInt(), 1);
+    // Confirmed, Cancel closes the window as Close does: its place is kept.
+    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Left")), S("450"));
+    EXPECT_EQ(GetSetting(S("MRVChap"), S("WindowLoc"), S("Top")), S("675"));
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include "common/settings.h"
 #include "tests/support/testing.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QListWidget>
+#include <QListView>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -34,8 +36,8 @@ protected:
     }
     QStringList diagRows(frmMRVChap& w) {
         QStringList out;
-        auto* list = w.findChild<QListWidget*>(S("lsbDiag"));
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+        const QAbstractItemModel* model = w.findChild<QListView*>(S("lsbDiag"))->model();
+        for (int i = 0; i < model->rowCount(); ++i) out << model->index(i, 0).data().toString();
         return out;
     }
 };
@@ -54,6 +56,7 @@ TEST_F(ChapWindowTest, ListsScriptsAndStartsTheOnlyOne) {
     dir.write(S("keys/x.txt"), "");
     dir.write(S("keys/x.key"), "[rem x]\r\n");
     dir.write(S("prog/own.key"), "[rem own]\r\n");
+    dir.write(S("caps/UP.KEY"), "[rem up]\r\n");
     const Case cases[] = {
         {"a folder's scripts wait for OK",
          keys + S("/*.key"),
@@ -73,6 +76,7 @@ TEST_F(ChapWindowTest, ListsScriptsAndStartsTheOnlyOne) {
          true},
         {"no script lists the program's folder", QString(), {S("own")}, dir.path(S("prog/own.key")), true},
         {"a missing script lists nothing", keys + S("/none.key"), {}, keys + S("/none.key"), false},
+        {"a script is opened as it is listed", dir.path(S("caps/*.key")), {S("UP")}, dir.path(S("caps/UP.KEY")), true},
     };
     for (const Case& c : cases) {
         frmMRVChap w;
@@ -91,7 +95,7 @@ TEST_F(ChapWindowTest, CountdownHoldAndClose) {
     // exec starts a program as it is (a path with blanks in double quotes).
     const QString mark = dir.write(S("my tools/mark.sh"), "#!/bin/sh\necho started > \"$(dirname \"$0\")/marked\"\n");
     QFile::setPermissions(mark, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    dir.write(S("run.key"), "[rem nothing to type]\r\n[exec \"" + mark.toUtf8() + "\"]\r\n");
+    dir.write(S("run.key"), "[log]\r\n[rem nothing to type]\r\n[exec \"" + mark.toUtf8() + "\"]\r\n");
     frmMRVChap w;
     w.move(40, 70);
     QSignalSpy ended(&w, &frmMRVChap::finished);
@@ -104,6 +108,10 @@ TEST_F(ChapWindowTest, CountdownHoldAndClose) {
     // Each tick takes one star off the countdown row.
     w.tmrKeys_Timer();
     EXPECT_EQ(diagRows(w).last(), QString(29, u'*'));
+    // The countdown is the window's, not the script's: the log never has it.
+    const QByteArray log = dir.read(S("state/Morvenda/MRVChap.run.log"));
+    EXPECT_TRUE(log.contains("Ending at ")) << log.toStdString();
+    EXPECT_FALSE(log.contains("*")) << log.toStdString();
     // Hold stops the countdown; Close then ends the program in success.
     w.cmdOK_Click();
     EXPECT_FALSE(timer->isActive());
@@ -129,24 +137,32 @@ TEST_F(ChapWindowTest, CountdownHoldAndClose) {
     EXPECT_EQ(closed[0][0].toInt(), 0);
 }
 
+// A script that is no text: NUL bytes after a first line that would pass.
+constexpr char kBinary[] =
+    "[rem]\r\n\x7f"
+    "ELF\x01\x00\x00\r\n";
+
 TEST_F(ChapWindowTest, EveryWayOfEnding) {
     TempDir lockDir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", lockDir.path().toUtf8());
     struct Case {
         const char* what;
-        const char* script;  // nullptr: no such file
+        QByteArray script;   // null: no such file
         int status;          // -1: the window stays, offering Close
+        const char* cancel;  // the caption of cmdCancel after OK
     };
     const Case cases[] = {
-        {"errors in the script", "[bogus]\r\n[goto x]\r\n", 1},
-        {"validation only", "[validate]\r\n[rem]\r\n", -1},
-        {"a script that cannot be read", nullptr, 1},
-        {"a missing lock file", "[lockfile]\r\n", 1},
-        {"keys before a window", "abc\r\n", 1},
-        {"a wait with no display", "[waitforwindowtitle \"No Such Window Anywhere\"]\r\n", 1},
+        {"errors in the script", "[bogus]\r\n[goto x]\r\n", 1, "&Cancel"},
+        {"validation only", "[validate]\r\n[rem]\r\n", -1, "&Close"},
+        {"validation that found errors", "[validate]\r\n[bogus]\r\n", 1, "&Close"},
+        {"a script that cannot be read", QByteArray(), 1, "&Cancel"},
+        {"a binary file", QByteArray(kBinary, sizeof kBinary - 1), 1, "&Cancel"},
+        {"a missing lock file", "[lockfile]\r\n", 1, "&Cancel"},
+        {"keys before a window", "abc\r\n", 1, "&Cancel"},
+        {"a wait with no display", "[waitforwindowtitle \"No Such Window Anywhere\"]\r\n", 1, "&Cancel"},
     };
     for (const Case& c : cases) {
-        if (c.script)
+        if (!c.script.isNull())
             dir.write(S("s.key"), c.script);
         else
             QFile::remove(dir.path(S("s.key")));
@@ -154,9 +170,9 @@ TEST_F(ChapWindowTest, EveryWayOfEnding) {
         QSignalSpy ended(&w, &frmMRVChap::finished);
         w.Form_Load(dir.path(S("s.key")), dir.path());
         w.cmdOK_Click();
+        EXPECT_EQ(button(w, "cmdCancel")->text(), S(c.cancel)) << c.what;
         if (c.status < 0) {
             EXPECT_TRUE(ended.isEmpty()) << c.what;
-            EXPECT_EQ(button(w, "cmdCancel")->text(), S("&Close")) << c.what;
             w.cmdCancel_Click();
             ASSERT_EQ(ended.size(), 1) << c.what;
             EXPECT_EQ(ended[0][0].toInt(), 0) << c.what;
@@ -164,6 +180,43 @@ TEST_F(ChapWindowTest, EveryWayOfEnding) {
             ASSERT_EQ(ended.size(), 1) << c.what;
             EXPECT_EQ(ended[0][0].toInt(), c.status) << c.what;
         }
+    }
+}
+
+TEST_F(ChapWindowTest, TheProgramSaysWhyItRefusedAScript) {
+    // The program itself, where no box can be seen: what it says goes to
+    // standard error before it ends with status 1.
+    const QString lock = dir.path(S("run/MRVChap.Lck"));
+    struct Case {
+        const char* what;
+        QByteArray script;
+        QString said;       // on standard error
+        QByteArray logged;  // in the script's log ("" none)
+    };
+    const Case cases[] = {
+        {"a binary file", QByteArray(kBinary, sizeof kBinary - 1), S("is not a keystroke script: it holds binary data"),
+         ""},
+        {"a missing lock file", "[rem]\r\n[lockfile]\r\n", S("MRVChap - Lock file does not exist: \"") + lock + u'"',
+         "MRVChap - Lock file does not exist: \"" + lock.toUtf8() + '"'},
+    };
+    for (const Case& c : cases) {
+        const QString script = dir.write(S("p.key"), c.script);
+        QProcess chap;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
+        env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
+        env.insert(S("XDG_STATE_HOME"), dir.path(S("state")));
+        env.insert(S("XDG_RUNTIME_DIR"), dir.path(S("run")));
+        env.remove(S("MRV_CMDLINE"));
+        env.remove(S("MRV_CMDLINE_PID"));
+        chap.setProcessEnvironment(env);
+        chap.start(qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin/MRVChap"), {script});
+        ASSERT_TRUE(chap.waitForFinished(20000)) << c.what;
+        EXPECT_EQ(chap.exitCode(), 1) << c.what;
+        const QString said = QString::fromUtf8(chap.readAllStandardError());
+        EXPECT_TRUE(said.contains(c.said)) << c.what << ": " << said.toStdString();
+        const QByteArray log = dir.read(S("state/Morvenda/MRVChap.p.log"));
+        EXPECT_EQ(log.contains(c.logged), !c.logged.isEmpty() || log.isEmpty()) << c.what << ": " << log.toStdString();
     }
 }
 
@@ -193,7 +246,7 @@ TEST_F(ChapWindowTest, DoubleClickLeavesTheErrorRows) {
     frmMRVChap w;
     w.Form_Load(dir.path(S("s.key")), dir.path());
     w.cmdOK_Click();
-    EXPECT_EQ(w.findChild<QListWidget*>(S("lsbDiag"))->toolTip(), S("Double click here to leave only error rows."));
+    EXPECT_EQ(w.findChild<QListView*>(S("lsbDiag"))->toolTip(), S("Double click here to leave only error rows."));
     w.lsbDiag_DblClick();
     EXPECT_EQ(diagRows(w),
               (QStringList{S("[delay x] - Value not numeric  ***************"), S("[label a] - Duplicate label")}));

@@ -42,6 +42,9 @@ TEST(KeyNotation, ReadsCharactersModifiersBracesAndGroups) {
         {"{DELETE}{DEL}{INSERT}{INS}{HOME}{END}{PGUP}{PGDN}",
          "<Delete> <Delete> <Insert> <Insert> <Home> <End> <Prior> <Next>"},
         {"{UP}{DOWN}{LEFT}{RIGHT}{F1}{f12}{F16}", "<Up> <Down> <Left> <Right> <F1> <F12> <F16>"},
+        {"{BREAK}{CAPSLOCK}{NUMLOCK}{SCROLLLOCK}{PRTSC}{HELP}",
+         "<Break> <Caps_Lock> <Num_Lock> <Scroll_Lock> <Print> <Help>"},
+        {"{ADD}{SUBTRACT}{multiply}{Divide}", "<KP_Add> <KP_Subtract> <KP_Multiply> <KP_Divide>"},
         // Repeats of named keys and characters, and of the brace characters.
         {"{TAB 3}", "<Tab> <Tab> <Tab>"},
         {"{x 2}{} 2}", "x x } }"},
@@ -64,8 +67,8 @@ TEST(KeyNotation, ReadsCharactersModifiersBracesAndGroups) {
 
 TEST(KeyNotation, RefusesWhatItCannotType) {
     const char* refused[] = {
-        "abc{", "{ENTER",  "abc}",     "{}",          "(ab",  "ab)", "+(a))", "{NOSUCHKEY}",
-        "{ab}", "{TAB x}", "{TAB -1}", "{TAB 10001}", "abc+", "^",   "+(a+)", "%{TAB 1.5}",
+        "abc{",    "{ENTER",   "abc}",        "{}",   "(ab", "ab)",   "+(a))",      "{NOSUCHKEY}", "{ab}",
+        "{TAB x}", "{TAB -1}", "{TAB 10001}", "abc+", "^",   "+(a+)", "%{TAB 1.5}", "+()",         "a^()b",
     };
     for (const char* text : refused) {
         const KeyParse p = ParseKeys(S(text));

@@ -168,6 +168,43 @@ TEST(ScriptRunner, JumpsFollowTheSearches) {
     }
 }
 
+TEST(ScriptRunner, AnUnreadableRowOfKeysStopsTheRunBeforeAnyIsTyped) {
+    struct Case {
+        const char* what;
+        QStringList lines;
+        const char* refused;  // the keys of the message; "" when the run goes through
+    };
+    const Case cases[] = {
+        {"an unknown key name on the last row",
+         {S("[waitforwindowtitle Pay]"), S("abc"), S("{ENTER}"), S("x{FOO}")},
+         "x{FOO}"},
+        {"a parameter that makes a row unreadable", {S("[waitforwindowtitle Pay]"), S("ok"), S("{parm1}")}, "a{"},
+        {"a row the runner never reaches in skip mode is not read",
+         {S("[waitforwindowtitle Pay]"), S("ok"), S("[skip]"), S("{FOO}"), S("[noskip]")},
+         ""},
+        {"the runner's command rule: a row with a command in front is no keys",
+         {S("[waitforwindowtitle Pay]"), S("[rem x] {FOO}"), S("ok")},
+         ""},
+    };
+    const QString parms[5] = {S("a{")};
+    for (const Case& c : cases) {
+        FakeWorld world;
+        world.addWindow(1, 10, "Pay Run");
+        Played run(world, c.lines, parms);
+        if (*c.refused) {
+            EXPECT_TRUE(world.typed.isEmpty()) << c.what;
+            ASSERT_TRUE(run.out.stopped) << c.what;
+            EXPECT_EQ(run.out.stop.message,
+                      S("MRVChap - Critical error: The following keystrokes are invalid:  \"") + S(c.refused) + u'"')
+                << c.what;
+            EXPECT_EQ(run.diag.row(run.diag.current()), c.lines.last()) << c.what;
+        } else {
+            EXPECT_FALSE(run.out.stopped) << c.what << run.out.stop.message.toStdString();
+            EXPECT_EQ(world.typed, QStringList{S("ok@1")}) << c.what;
+        }
+    }
+}
+
 TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
     struct Case {
         const char* what;

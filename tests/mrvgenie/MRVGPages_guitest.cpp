@@ -261,6 +261,39 @@ TEST_F(GenieTest, PagesFollowTheirRulesAndKeepTheirAnswers) {
     }
 }
 
+TEST_F(GenieTest, NoPageGoesOnAndNothingIsMadeWithoutABaseFolderAndAName) {
+    // Next pressed however it is reached (its shortcut, a test) while the
+    // value is missing leaves the page where it is.
+    MRVGenie genie(dir.path(S("bin")));
+    genie.Start();
+    click(genie.Intro(), "cmdNext");
+    genie.Base()->cmdNext_Click();
+    EXPECT_EQ(genie.Visible(), genie.Base());
+    EXPECT_FALSE(child<QPushButton>(genie.Base(), "cmdNext")->isEnabled());
+    genie.Show(genie.Base(), genie.Name());
+    genie.Name()->cmdNext_Click();
+    EXPECT_EQ(genie.Visible(), genie.Name());
+    EXPECT_TRUE(genie.A.Base.isEmpty() && genie.A.Name.isEmpty());
+
+    // A generation without them writes nothing where the program happens
+    // to run, and says why.
+    TempDir work;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(work.path()));
+    for (const GenieAnswers& a : {GenieAnswers{QString(), S("Pay"), S("Mon"), 0, S("dd mmm yyyy")},
+                                  GenieAnswers{dir.path(S("Base")), QString(), S("Mon"), 0, S("dd mmm yyyy")}}) {
+        prompts.messages.clear();
+        GenieLog log(dir.path(S("genie.log")));
+        const GenerateResult r = DoGenerate(a, dir.path(S("bin")), log);
+        EXPECT_EQ(r.Failures.size(), 1);
+        EXPECT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(QDir(work.path()).isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(dir.path(S("Base"))));
+        EXPECT_TRUE(GetSetting(gAppName, gRegSection, S("Current")).isEmpty());
+    }
+    QDir::setCurrent(before);
+}
+
 TEST_F(GenieTest, CancelAsksFirstAndTheCloseBoxIsCancel) {
     MRVGenie genie(dir.path(S("bin")));
     QSignalSpy ended(&genie, &MRVGenie::finished);

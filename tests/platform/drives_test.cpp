@@ -88,6 +88,62 @@ TEST(FixedDrives, LeavesOutRemovableDevices) {
     }
 }
 
+TEST(ChooserDrives, ClassifiesRealMountTableLines) {
+    // Lines as /proc/self/mounts shows them on machines that have these
+    // file systems; the fake sysfs knows sdb as a removable disk.
+    TempDir sys;
+    QDir().mkpath(sys.path(S("devices/sdb/sdb1")));
+    sys.write(S("devices/sdb/removable"), "1\n");
+    sys.write(S("devices/sdb/sdb1/partition"), "1\n");
+    QDir().mkpath(sys.path(S("class/block")));
+    ASSERT_TRUE(QFile::link(sys.path(S("devices/sdb/sdb1")), sys.path(S("class/block/sdb1"))));
+    struct Case {
+        const char* line;
+        const char* mountPoint;
+        DriveKind kind;
+    };
+    const Case cases[] = {
+        {"fs1.example.net:/export/morvenda /srv/nfs nfs4 "
+         "rw,relatime,vers=4.2,rsize=1048576,wsize=1048576,namlen=255,hard,proto=tcp,timeo=600,retrans=2,sec=sys,"
+         "clientaddr=192.0.2.10,local_lock=none,addr=192.0.2.20 0 0",
+         "/srv/nfs", DriveKind::Remote},
+        {"//fs2/share /srv/smb cifs rw,relatime,vers=3.1.1,cache=strict,username=ops,uid=1000,noforceuid,gid=1000,"
+         "noforcegid,addr=192.0.2.21,file_mode=0755,dir_mode=0755,soft,nounix,serverino,mapposix,rsize=4194304,"
+         "wsize=4194304,bsize=1048576,echo_interval=60,actimeo=1,closetimeo=1 0 0",
+         "/srv/smb", DriveKind::Remote},
+        {"gluster1:/gv0 /srv/gluster fuse.glusterfs "
+         "rw,relatime,user_id=0,group_id=0,default_permissions,allow_other,max_read=131072 0 0",
+         "/srv/gluster", DriveKind::Remote},
+        {"ops@host.example.net:/data /home/ops/remote fuse.sshfs rw,nosuid,nodev,relatime,user_id=1000 0 0",
+         "/home/ops/remote", DriveKind::Remote},
+        {"tmpfs /run/user/1000 tmpfs "
+         "rw,nosuid,nodev,relatime,size=1631388k,nr_inodes=407847,mode=700,uid=1000,gid=1000 0 0",
+         "/run/user/1000", DriveKind::RamDisk},
+        {"/dev/zram0 /var/cache/z ext4 rw,relatime 0 0", "/var/cache/z", DriveKind::RamDisk},
+        {"/dev/sdb1 /media/ops/STICK vfat "
+         "rw,nosuid,nodev,relatime,uid=1000,gid=1000,fmask=0022,dmask=0022,codepage=437,iocharset=ascii,"
+         "shortname=mixed,showexec,utf8,flush,errors=remount-ro,uhelper=udisks2 0 0",
+         "/media/ops/STICK", DriveKind::Removable},
+        {"/dev/sr0 /media/ops/DISC iso9660 ro,nosuid,nodev,relatime,nojoliet,check=relaxed,map=n,blocksize=2048 0 0",
+         "/media/ops/DISC", DriveKind::CdRom},
+        {"/dev/nvme0n1p2 / ext4 rw,relatime,errors=remount-ro 0 0", "/", DriveKind::Fixed},
+        {"/dev/mapper/vg-data /srv/data\\040files xfs rw,relatime,attr2,inode64,logbufs=8,logbsize=32k,noquota 0 0",
+         "/srv/data files", DriveKind::Fixed},
+        {"proc /proc proc rw,nosuid,nodev,noexec,relatime 0 0", "/proc", DriveKind::Other},
+    };
+    TempDir dir;
+    QByteArray table;
+    for (const Case& c : cases) table += QByteArray(c.line) + '\n';
+    const QString mounts = dir.write(S("mounts"), table);
+    QStringList accepted;
+    for (const Case& c : cases) {
+        EXPECT_EQ(DriveKindFrom(S(c.mountPoint), mounts, sys.path()), c.kind) << c.line;
+        if (c.kind == DriveKind::Fixed || c.kind == DriveKind::Remote) accepted << S(c.mountPoint);
+    }
+    EXPECT_EQ(ChooserDrivesFrom(mounts, sys.path()), accepted);
+    EXPECT_EQ(DriveKindFrom(S("/not/mounted"), mounts, sys.path()), DriveKind::Other);
+}
+
 TEST(DriveOf, FindsTheMountPointThatHoldsAPath) {
     TempDir dir;
     const QString root = Canonical(dir.path());

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include <X11/Xlib.h>
@@ -215,6 +216,94 @@ TEST_F(X11Layer, CloseRequestClimbsTheTransientChain) {
     XSync(d_, False);
     EXPECT_EQ(x.requestClose(other, &last), 0);
     EXPECT_EQ(last, other);
+}
+
+TEST_F(X11Layer, InputWindowsSayWhichCanTakeKeys) {
+    // Each case makes a main window (pid 500) and whatever stands beside it,
+    // then checks whether the main window is shown and can take keys.
+    struct Case {
+        const char* what;
+        std::function<void(Window main)> make;
+        bool shown;
+        bool enabled;
+    };
+    const auto dialog = [this](Window transientFor, long pid) {
+        const Window w = makeWindow(0);
+        setCardinal(w, "_NET_WM_PID", pid);
+        if (transientFor) setTransientFor(w, transientFor);
+        XMapWindow(d_, w);
+        return w;
+    };
+    const auto setState = [this](Window w, const char* state) {
+        const long value = static_cast<long>(atom(state));
+        XChangeProperty(d_, w, atom("_NET_WM_STATE"), atom("ATOM"), 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&value), 1);
+    };
+    const auto refuseInput = [this](Window w) {
+        XWMHints hints{};
+        hints.flags = InputHint;
+        hints.input = False;
+        XSetWMHints(d_, w, &hints);
+    };
+    const Case cases[] = {
+        {"a plain window", [](Window) {}, true, true},
+        {"unmapped", [this](Window m) { XUnmapWindow(d_, m); }, false, false},
+        {"minimised", [&](Window m) { setState(m, "_NET_WM_STATE_HIDDEN"); }, false, false},
+        {"refuses input", [&](Window m) { refuseInput(m); }, true, false},
+        {"refuses input but asks for the focus itself",
+         [&](Window m) {
+             refuseInput(m);
+             Atom take = atom("WM_TAKE_FOCUS");
+             XSetWMProtocols(d_, m, &take, 1);
+         },
+         true, true},
+        {"under its modal dialog", [&](Window m) { setState(dialog(m, 500), "_NET_WM_STATE_MODAL"); }, true, false},
+        {"beside a dialog that is not modal", [&](Window m) { dialog(m, 500); }, true, true},
+        {"after its modal dialog closed",
+         [&](Window m) {
+             const Window box = dialog(m, 500);
+             setState(box, "_NET_WM_STATE_MODAL");
+             XUnmapWindow(d_, box);
+         },
+         true, true},
+        {"under an application-modal dialog of its program",
+         [&](Window) { setState(dialog(root_, 500), "_NET_WM_STATE_MODAL"); }, true, false},
+        {"beside an application-modal dialog of another program",
+         [&](Window) { setState(dialog(0, 501), "_NET_WM_STATE_MODAL"); }, true, true},
+        {"under a Motif modal dialog",
+         [&](Window m) {
+             const Window box = dialog(m, 500);
+             const long hints[5] = {1L << 2, 0, 0, 1, 0};
+             XChangeProperty(d_, box, atom("_MOTIF_WM_HINTS"), atom("_MOTIF_WM_HINTS"), 32, PropModeReplace,
+                             reinterpret_cast<const unsigned char*>(hints), 5);
+         },
+         true, false},
+    };
+    for (const Case& c : cases) {
+        const Window main = makeWindow(0);
+        setCardinal(main, "_NET_WM_PID", 500);
+        XMapWindow(d_, main);
+        c.make(main);
+        XSync(d_, False);
+        XConnection x;
+        const QList<XInputWindow> all = x.inputWindows();
+        const XInputWindow* found = nullptr;
+        for (const XInputWindow& w : all)
+            if (w.window == main) found = &w;
+        ASSERT_NE(found, nullptr) << c.what;
+        EXPECT_EQ(found->owner, 500) << c.what;
+        EXPECT_EQ(found->shown, c.shown) << c.what;
+        EXPECT_EQ(found->enabled, c.enabled) << c.what;
+        // The dialogs themselves always take keys.
+        for (const XInputWindow& w : all) {
+            if (w.window != main && w.shown) {
+                EXPECT_TRUE(w.enabled) << c.what;
+            }
+        }
+        // The next case starts on an empty display.
+        for (const XInputWindow& w : all) XDestroyWindow(d_, w.window);
+        XSync(d_, False);
+    }
 }
 
 TEST_F(X11Layer, LostServerDoesNotEndTheProgram) {

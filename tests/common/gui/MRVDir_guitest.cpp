@@ -120,8 +120,10 @@ TEST(MRVDir, NewCreatesOneFolderInsideTheListsFolderAndOpensIt) {
     Click(w, "cmdNew");
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(QFileInfo(d.dir.path(S("Fixed/Data/New Jobs"))).isDir());
-    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data/New Jobs")));
+    // The new folder is highlighted among its siblings.
+    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
     EXPECT_EQ(w.FolderPath(), d.dir.path(S("Fixed/Data/New Jobs")));
+    EXPECT_FALSE(Folders(w)->findItems(S("Sub"), Qt::MatchEndsWith).isEmpty());
     Click(w, "cmdOK");
     EXPECT_EQ(w.Path, d.dir.path(S("Fixed/Data/New Jobs")));
 }
@@ -173,6 +175,46 @@ TEST(MRVDir, RefusedDrivesGiveTheirMessagesAndGoBackToTheRememberedDrive) {
         EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed")));
         EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
     }
+}
+
+TEST(MRVDir, AFolderReachedInsideARefusedMountIsRefused) {
+    // From the root of the fixed drive that holds the others, into the
+    // removable one mounted below it.
+    Drives d;
+    d.fixed = {d.dir.path(), d.dir.path(S("Other"))};
+    d.all.append(d.dir.path());
+    ScriptedPrompter prompts;
+    MRVDir w;
+    w.Path = d.dir.path();
+    w.Start();
+    Open(w, d.dir.path(S("Stick")));
+    EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Stick")));
+    Open(w, d.dir.path(S("Stick/Photos")));
+    Click(w, "cmdNew");
+    EXPECT_TRUE(prompts.prompts.isEmpty());
+    EXPECT_EQ(w.OpenFolder(), d.dir.path());
+    Open(w, d.dir.path(S("Stick")));
+    Open(w, d.dir.path(S("Stick/Photos")));
+    Click(w, "cmdOK");
+    EXPECT_EQ(prompts.messages, QStringList(2, S("Please select a non-removable drive")));
+    EXPECT_NE(w.result(), QDialog::Accepted);
+    EXPECT_EQ(w.Path, d.dir.path());
+    // Back where the window opened, on the drive it showed then.
+    EXPECT_EQ(w.OpenFolder(), d.dir.path());
+    EXPECT_EQ(w.CurrentDrive(), d.dir.path());
+    Open(w, d.dir.path(S("Other")));
+    Click(w, "cmdOK");
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+    EXPECT_EQ(w.Path, d.dir.path(S("Other")));
+}
+
+TEST(MRVDir, WithNoPathItStartsInTheHomeFolder) {
+    Drives d;
+    ScopedEnv home("HOME", d.dir.path(S("Fixed/Data")).toUtf8());
+    MRVDir w;
+    w.Start();
+    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
+    EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed")));
 }
 
 TEST(MRVDir, ChooseDirectoryChangesThePathOnlyOnOk) {
