@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -303,6 +304,14 @@ bool RemoveSharedFile(const QString& path, QString* error) {
     if (e == 0) return true;
     if (error) *error = QStringLiteral("Cannot remove \"%1\": %2").arg(path, qt_error_string(e));
     return false;
+}
+
+void RefreshFolderView(const QString& folder) {
+    DIR* d = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    if (!d) return;
+    while (::readdir(d) != nullptr) {
+    }
+    ::closedir(d);
 }
 
 namespace {

@@ -92,6 +92,13 @@ bool IsRegularFile(const QString& path);
 /// included).
 bool RemoveSharedFile(const QString& path, QString* error = nullptr);
 
+/// Reads the names of folder, and so brings this computer's view of them up
+/// to date: over a network file system (FUSE among them) a name that another
+/// computer replaced may lead, for up to a second, to the file it had before
+/// (its content kept by the client); after a listing it leads to the new one.
+/// Nothing happens for a folder that cannot be read.
+void RefreshFolderView(const QString& folder);
+
 /// What PublishFileNoReplace did.
 enum class PublishResult {
     Published,  ///< finalPath now names the file; tempPath is gone

@@ -46,6 +46,7 @@ bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, con
         return fail(lockPath);
     }
     QStringList existing;
+    RefreshFolderView(FolderOf(IndexFile));
     // The reads retry a list that another computer has just replaced (a
     // stale handle, or the name missing for a moment): taking such a list
     // for a missing one would drop every other schedule's lines.

@@ -680,9 +680,11 @@ void LoadSchedule() {
     const QString target = FollowLinks(path);
     RemoveLeftoverTemps(FolderOf(target), FileNameOf(target), 0);
 
-    // PathExists and ReadFileBytes retry a stale handle: a scheduler started
-    // on this computer after it ran on another must not take its schedule
-    // for a missing one.
+    // PathExists and ReadFileBytes retry a stale handle, and the folder's
+    // names are read first so that they lead to the files as they are now: a
+    // scheduler started on this computer after it ran on another must not
+    // take its schedule for a missing one, nor read an older copy.
+    RefreshFolderView(FolderOf(target));
     if (!PathExists(path)) {
         const QString ask =
             QStringLiteral("Schedule file \"") + path + QStringLiteral("\" does not exist.  Do you wish to create it?");
