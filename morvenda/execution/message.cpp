@@ -340,9 +340,9 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
         tempPath = JoinPath(G.gEmailPath, name + QStringLiteral(".$$$"));
         out.setFileName(tempPath);
         opened = out.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-        // A file that is not there refused for another reason: the folder
-        // will not take one, whatever its name.
         if (opened) break;
+        // A name that no file holds was refused for another reason: the
+        // folder will not take a file, whatever its name.
         if (!PathExists(tempPath)) {
             if (++refused >= 3) break;
             continue;
