@@ -23,14 +23,14 @@ QByteArray HostName() {
 
 }  // namespace
 
-FileLock::FileLock(const QString& path, int waitMs) {
+FileLock::FileLock(const QString& path, int waitMs, int mode) {
     const QByteArray name = QFile::encodeName(path);
     int fd = -1;
     // The lock file may be replaced or its handle go stale on another
     // computer's mount: a stale open is tried again.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
     for (;;) {
-        fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0 || errno != ESTALE || std::chrono::steady_clock::now() >= until) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -11,12 +11,12 @@
 
 class FileLock {
 public:
-    /// Takes the lock on path (the file is created when missing), waiting at
-    /// most waitMs milliseconds while another holds it. held() tells whether
-    /// it was taken; when not, error() says why: that the file could not be
-    /// opened (and the reason), or that it is in use, naming the computer and
-    /// process recorded in it when there is a record.
-    FileLock(const QString& path, int waitMs);
+    /// Takes the lock on path (the file is created with mode when missing),
+    /// waiting at most waitMs milliseconds while another holds it. held()
+    /// tells whether it was taken; when not, error() says why: that the file
+    /// could not be opened (and the reason), or that it is in use, naming the
+    /// computer and process recorded in it when there is a record.
+    FileLock(const QString& path, int waitMs, int mode = 0666);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;

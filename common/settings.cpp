@@ -22,7 +22,7 @@ bool Update(Change change) {
     // The lock keeps two programs changing settings at once from losing each
     // other's values; one kept by another past the wait fails the change
     // rather than risk that.
-    const FileLock lock(file + QStringLiteral(".lock"), kSettingsLockWaitMs);
+    const FileLock lock(file + QStringLiteral(".lock"), kSettingsLockWaitMs, 0600);
     if (lock.busy()) return false;
     IniDocument doc;
     if (!IniDocument::loadForUpdate(file, &doc)) return false;
