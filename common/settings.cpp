@@ -1,44 +1,29 @@
 #include "common/settings.h"
 
+#include "common/filelock.h"
 #include "common/ini.h"
 #include "common/textfile.h"
 
 #include <QDir>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 namespace {
 
 QString SectionOf(const QString& app, const QString& section) { return app + QLatin1Char('\\') + section; }
 
-// Holds an exclusive lock on the settings lock file while alive, so that two
-// programs changing settings at once never lose each other's values.
-class SettingsLock {
-public:
-    explicit SettingsLock(const QString& path) {
-        fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-    }
-    ~SettingsLock() {
-        if (fd_ >= 0) {
-            ::flock(fd_, LOCK_UN);
-            ::close(fd_);
-        }
-    }
-    SettingsLock(const SettingsLock&) = delete;
-    SettingsLock& operator=(const SettingsLock&) = delete;
-
-private:
-    int fd_ = -1;
-};
+// How long a change of settings waits for another program (on this
+// computer, or on another that shares the home folder) that holds the
+// settings lock.
+constexpr int kSettingsLockWaitMs = 10000;
 
 template <typename Change>
 bool Update(Change change) {
     const QString file = SettingsFilePath();
     if (!QDir().mkpath(FolderOf(file))) return false;
-    SettingsLock lock(file + QStringLiteral(".lock"));
+    // The lock keeps two programs changing settings at once from losing each
+    // other's values; one kept by another past the wait fails the change
+    // rather than risk that.
+    const FileLock lock(file + QStringLiteral(".lock"), kSettingsLockWaitMs, 0600);
+    if (lock.busy()) return false;
     IniDocument doc;
     if (!IniDocument::loadForUpdate(file, &doc)) return false;
     if (!change(doc)) return true;  // nothing changed

@@ -8,9 +8,14 @@
 #include <QDateTime>
 #include <QDir>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,18 +57,86 @@ QStringList SplitLines(const QString& text) {
     return lines;
 }
 
-bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, f.errorString());
+namespace {
+
+// Runs op until it succeeds, or fails with an error that again() does not
+// take for a passing one, or kSharedRetryMs have gone by. Returns 0 on
+// success, else the last errno.
+template <typename Op, typename Again>
+int RetryShared(Op op, Again again) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSharedRetryMs);
+    int pauseMs = 5;
+    for (;;) {
+        errno = 0;
+        if (op()) return 0;
+        const int e = errno ? errno : EIO;
+        if (!again(e) || std::chrono::steady_clock::now() >= until) return e;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        pauseMs = std::min(pauseMs * 2, 100);
+    }
+}
+
+bool IsStale(int e) { return e == ESTALE; }
+
+// Reads the whole file into *bytes; false with errno set and *opened telling
+// whether the open or a read failed.
+bool ReadAllOnce(const QByteArray& name, QByteArray* bytes, bool* opened) {
+    *opened = false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = e;
         return false;
     }
-    *bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (error) *error = QStringLiteral("Cannot read \"%1\": %2").arg(path, f.errorString());
-        return false;
+    *opened = true;
+    QByteArray data;
+    if (st.st_size > 0) data.reserve(static_cast<qsizetype>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int e = errno;
+            ::close(fd);
+            errno = e;
+            return false;
+        }
+        if (n == 0) break;
+        data.append(buf, static_cast<qsizetype>(n));
     }
+    ::close(fd);
+    *bytes = std::move(data);
     return true;
+}
+
+}  // namespace
+
+bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error) {
+    const QByteArray name = QFile::encodeName(path);
+    bool opened = false;
+    bool stale = false;
+    // An ENOENT is taken for a replacement in progress when the handle went
+    // stale before, or when the name is still there to stat (another
+    // computer renamed a new file over it and the attributes are cached);
+    // a name that is simply missing fails at once.
+    const int e = RetryShared([&] { return ReadAllOnce(name, bytes, &opened); },
+                              [&](int err) {
+                                  if (err == ESTALE) {
+                                      stale = true;
+                                      return true;
+                                  }
+                                  if (err != ENOENT) return false;
+                                  struct stat st {};
+                                  return stale || ::stat(name.constData(), &st) == 0 || errno == ESTALE;
+                              });
+    if (e == 0) return true;
+    if (error)
+        *error = (opened ? QStringLiteral("Cannot read \"%1\": %2") : QStringLiteral("Cannot open \"%1\": %2"))
+                     .arg(path, qt_error_string(e));
+    return false;
 }
 
 bool ReadTextFile(const QString& path, QString* text, QString* error) {
@@ -123,7 +196,12 @@ QString JoinPath(const QString& folder, const QString& name) {
     return folder + QLatin1Char('/') + name;
 }
 
-bool PathExists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+bool PathExists(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    return RetryShared([&] { return ::stat(name.constData(), &st) == 0; }, IsStale) == 0;
+}
 
 namespace {
 
@@ -211,4 +289,119 @@ int RemoveLeftoverTemps(const QString& folder, const QString& forName, int minAg
         if (dir.remove(n)) ++removed;
     }
     return removed;
+}
+
+bool IsRegularFile(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    return RetryShared([&] { return ::stat(name.constData(), &st) == 0; }, IsStale) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RemoveSharedFile(const QString& path, QString* error) {
+    const QByteArray name = QFile::encodeName(path);
+    const int e = RetryShared([&] { return !name.isEmpty() && ::unlink(name.constData()) == 0; }, IsStale);
+    if (e == 0) return true;
+    if (error) *error = QStringLiteral("Cannot remove \"%1\": %2").arg(path, qt_error_string(e));
+    return false;
+}
+
+void RefreshFolderView(const QString& folder) {
+    DIR* d = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    if (!d) return;
+    while (::readdir(d) != nullptr) {
+    }
+    ::closedir(d);
+}
+
+namespace {
+
+void SyncFolder(const QString& folder) {
+    const int dir = ::open(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+bool SameFile(const QByteArray& a, const QByteArray& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.constData(), &sa) == 0 && ::stat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+PublishResult PublishFileNoReplace(const QString& tempPath, const QString& finalPath, QString* error) {
+    const QByteArray from = QFile::encodeName(tempPath);
+    const QByteArray to = QFile::encodeName(finalPath);
+    auto fail = [&](int e) {
+        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(finalPath, qt_error_string(e));
+        return PublishResult::Failed;
+    };
+    int e = RetryShared([&] { return ::link(from.constData(), to.constData()) == 0; }, IsStale);
+    // A link whose reply was lost and sent again reports EEXIST for the link
+    // it made itself: the final name then leads to our own file.
+    if (e == EEXIST && !SameFile(from, to)) return PublishResult::NameTaken;
+    if (e == EPERM || e == EOPNOTSUPP || e == ENOSYS || e == EMLINK) {
+        // No hard links on this file system (a share without them): a rename
+        // that refuses to replace does the same where it is offered.
+        const int renamed = RetryShared(
+            [&] { return ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0; },
+            IsStale);
+        if (renamed == EEXIST) return PublishResult::NameTaken;
+        if (renamed != 0) return fail(renamed == EINVAL || renamed == ENOSYS ? e : renamed);
+        SyncFolder(FolderOf(finalPath));
+        return PublishResult::Published;
+    }
+    if (e != 0 && e != EEXIST) return fail(e);
+    // The file now has both names: the temporary one goes. Should that fail,
+    // the message is still published whole; the leftover is only a name.
+    RetryShared([&] { return ::unlink(from.constData()) == 0 || errno == ENOENT; }, IsStale);
+    SyncFolder(FolderOf(finalPath));
+    return PublishResult::Published;
+}
+
+QString PublishNewFile(const QString& folder, const QByteArray& bytes, const std::function<QString(int)>& nameFor,
+                       int attempts, QString* error) {
+    const QString first = nameFor(0);
+    QByteArray tmpl = QFile::encodeName(JoinPath(folder, TempPrefix(first) + QStringLiteral("XXXXXX") + kTempSuffix));
+    const int fd = ::mkostemps(tmpl.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        if (error)
+            *error =
+                QStringLiteral("Cannot write \"%1\": cannot create a file in the folder \"%2\": %3")
+                    .arg(JoinPath(folder, first), folder.isEmpty() ? QStringLiteral(".") : folder, qt_error_string(e));
+        return QString();
+    }
+    bool ok = WriteAllTo(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    int e = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        e = errno;
+    }
+    const QString tempPath = QFile::decodeName(tmpl);
+    if (!ok) {
+        ::unlink(tmpl.constData());
+        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(JoinPath(folder, first), qt_error_string(e));
+        return QString();
+    }
+    for (int k = 0; k < attempts; ++k) {
+        const QString target = JoinPath(folder, k == 0 ? first : nameFor(k));
+        switch (PublishFileNoReplace(tempPath, target, error)) {
+            case PublishResult::Published:
+                return target;
+            case PublishResult::NameTaken:
+                continue;
+            case PublishResult::Failed:
+                ::unlink(tmpl.constData());
+                return QString();
+        }
+    }
+    ::unlink(tmpl.constData());
+    if (error) *error = QStringLiteral("Cannot write \"%1\": every free name was taken").arg(JoinPath(folder, first));
+    return QString();
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Text files of the system: UTF-8 written with CR LF line ends; readers take
 // LF too, and a line that is not valid UTF-8 is read as Latin-1 (older files).
 
@@ -69,3 +71,55 @@ QString JoinPath(const QString& folder, const QString& name);
 
 /// True when a file or folder of that name exists.
 bool PathExists(const QString& path);
+
+// Files that other computers sharing the base folder replace or create. Over
+// a network file system a reader may meet ESTALE ("Stale file handle") or,
+// for a moment, ENOENT while another computer renames a new file over the
+// name: both pass once the client's attribute cache expires (about a
+// second). ReadFileBytes, PathExists and the functions below retry them for
+// at most kSharedRetryMs before they report the failure.
+
+/// How long a stale handle, or a name that vanished while it was being
+/// replaced, is retried (milliseconds).
+inline constexpr int kSharedRetryMs = 2000;
+
+/// True when path names a regular file (through links). A stale handle is
+/// retried; any other error gives false.
+bool IsRegularFile(const QString& path);
+
+/// Removes the file at path; a stale handle is retried. False, with *error
+/// naming the file and the reason, when it cannot be removed (a missing file
+/// included).
+bool RemoveSharedFile(const QString& path, QString* error = nullptr);
+
+/// Reads the names of folder, and so brings this computer's view of them up
+/// to date: over a network file system (FUSE among them) a name that another
+/// computer replaced may lead, for up to a second, to the file it had before
+/// (its content kept by the client); after a listing it leads to the new one.
+/// Nothing happens for a folder that cannot be read.
+void RefreshFolderView(const QString& folder);
+
+/// What PublishFileNoReplace did.
+enum class PublishResult {
+    Published,  ///< finalPath now names the file; tempPath is gone
+    NameTaken,  ///< finalPath names another file, which is untouched; tempPath is kept
+    Failed,     ///< neither name changed; *error says why
+};
+
+/// Gives the finished file at tempPath the name finalPath (in the same
+/// folder) without ever replacing a file that holds that name: a hard link
+/// from tempPath to finalPath is made (link() refuses an existing name on
+/// every file system that has links, over the network too), then tempPath is
+/// removed and the folder flushed. Where the file system has no hard links, a
+/// rename that refuses to replace is tried instead. Two programs, or two
+/// computers, publishing under one name at the same moment: one gets
+/// Published, the other NameTaken and tries its next name.
+PublishResult PublishFileNoReplace(const QString& tempPath, const QString& finalPath, QString* error = nullptr);
+
+/// Writes bytes to a new temporary file in folder (flushed to the disk, mode
+/// rw-r--r--) and publishes it with PublishFileNoReplace under the first of
+/// nameFor(0), nameFor(1), ... (at most attempts names) that no file holds.
+/// Returns the path taken; "" when every name was taken or a step failed,
+/// with *error saying why; no temporary file is left then.
+QString PublishNewFile(const QString& folder, const QByteArray& bytes, const std::function<QString(int)>& nameFor,
+                       int attempts, QString* error = nullptr);

@@ -1,45 +1,17 @@
 #include "morvenda/core/jobindex.h"
 
 #include "common/constants.h"
+#include "common/filelock.h"
 #include "common/prompter.h"
 #include "common/textfile.h"
 #include "morvenda/core/state.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#include <cerrno>
-
 namespace {
 
-// Holds an exclusive flock on a lock file for its lifetime. Every schedule
-// takes it before reading the list and keeps it until the new list is in
-// place, so two rewrites never interleave.
-class IndexLock {
-public:
-    explicit IndexLock(const QString& path) {
-        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd_ < 0) return;
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~IndexLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-    }
-    IndexLock(const IndexLock&) = delete;
-    IndexLock& operator=(const IndexLock&) = delete;
-    bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
+// How long a rewrite waits for a schedule on this or another computer that
+// holds the list's lock: a rewrite takes milliseconds, so this much means the
+// holder is stuck.
+constexpr int kIndexLockWaitMs = 10000;
 
 }  // namespace
 
@@ -58,26 +30,41 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
     return out;
 }
 
-bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs,
-                         QString* FailedPath) {
+bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs, QString* FailedPath,
+                         QString* Busy) {
     auto fail = [FailedPath](const QString& path) {
         if (FailedPath) *FailedPath = path;
         return false;
     };
+    // Every schedule, on this computer or another sharing the folder, takes
+    // the lock before it reads the list and keeps it until the new list is in
+    // place, so two rewrites never interleave.
     const QString lockPath = IndexFile + QStringLiteral(".lock");
-    const IndexLock lock(lockPath);
-    if (!lock.held()) return fail(lockPath);
+    const FileLock lock(lockPath, kIndexLockWaitMs);
+    if (!lock.held()) {
+        if (Busy && lock.busy()) *Busy = lock.error();
+        return fail(lockPath);
+    }
     QStringList existing;
+    RefreshFolderView(FolderOf(IndexFile));
+    // The reads retry a list that another computer has just replaced (a
+    // stale handle, or the name missing for a moment): taking such a list
+    // for a missing one would drop every other schedule's lines.
     if (PathExists(IndexFile) && !ReadTextLines(IndexFile, &existing)) return fail(IndexFile);
-    if (!WriteFileAtomic(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs)))) return fail(IndexFile);
+    if (!ReplaceFile(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs)))) return fail(IndexFile);
     return true;
 }
 
 void UpdateJobIndexFile() {
     if (G.gJobIndexFile.isEmpty()) return;
     QString failed;
+    QString busy;
     // The trigger list only helps the job editor of other schedules: a
-    // failure to rewrite it is reported and the schedule carries on.
-    if (!RewriteJobIndexFile(G.gJobIndexFile, G.gSchedName, G.Jobs, &failed))
-        MsgBox(gPathMsgPrefix + failed + QLatin1Char('"'), MsgButtons::Ok, MsgIcon::Warning);
+    // failure to rewrite it is reported and the schedule carries on. A lock
+    // that another program kept past the wait is named with its holder.
+    if (!RewriteJobIndexFile(G.gJobIndexFile, G.gSchedName, G.Jobs, &failed, &busy)) {
+        QString text = gPathMsgPrefix + failed + QLatin1Char('"');
+        if (!busy.isEmpty()) text += QStringLiteral("\n\n") + busy;
+        MsgBox(text, MsgButtons::Ok, MsgIcon::Warning);
+    }
 }

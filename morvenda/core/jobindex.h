@@ -18,14 +18,19 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
 
 /// Rewrites IndexFile with SchedName's share replaced (MergeJobIndexLines),
 /// holding an exclusive lock on IndexFile & ".lock" while it reads and
-/// replaces the file, so schedules saving at the same time keep each other's
-/// lines. The file is created when missing and replaced atomically. False,
-/// with *FailedPath set to the file that could not be opened, read or
-/// written, when any step fails; the list is then as it was.
+/// replaces the file, so schedules saving at the same time, on this computer
+/// or on others sharing the folder, keep each other's lines. A lock held by
+/// another is waited for (ten seconds at most); a list another computer has
+/// just replaced is read again. The file is created when missing and
+/// replaced atomically. False, with *FailedPath set to the file that could
+/// not be locked, read or written, when any step fails; the list is then as
+/// it was. When the lock was kept by another past the wait, *Busy says so,
+/// naming the lock file and the holder's computer where the file records it.
 bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs,
-                         QString* FailedPath = nullptr);
+                         QString* FailedPath = nullptr, QString* Busy = nullptr);
 
 /// Rewrites this schedule's share of G.gJobIndexFile from G.Jobs (nothing when
 /// G.gJobIndexFile is empty). A failure is shown as a message ("Cannot open
-/// file" and the path) and the program goes on.
+/// file" and the path, and who holds the lock when that was the cause) and
+/// the program goes on.
 void UpdateJobIndexFile();

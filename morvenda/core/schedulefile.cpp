@@ -680,7 +680,12 @@ void LoadSchedule() {
     const QString target = FollowLinks(path);
     RemoveLeftoverTemps(FolderOf(target), FileNameOf(target), 0);
 
-    if (!QFileInfo::exists(path)) {
+    // PathExists and ReadFileBytes retry a stale handle, and the folder's
+    // names are read first so that they lead to the files as they are now: a
+    // scheduler started on this computer after it ran on another must not
+    // take its schedule for a missing one, nor read an older copy.
+    RefreshFolderView(FolderOf(target));
+    if (!PathExists(path)) {
         const QString ask =
             QStringLiteral("Schedule file \"") + path + QStringLiteral("\" does not exist.  Do you wish to create it?");
         if (MsgBox(ask, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
@@ -689,19 +694,12 @@ void LoadSchedule() {
         G.Jobs = JobTable(1);
     }
 
-    QFile file(path);
     QByteArray bytes;
-    bool readOk = file.open(QIODevice::ReadOnly);
-    if (readOk) {
-        bytes = file.readAll();
-        readOk = file.error() == QFileDevice::NoError;
-    }
-    if (!readOk) {
+    if (!ReadFileBytes(path, &bytes)) {
         const QString msg = gPathMsgPrefix + path + kQuote;
         MsgBox(msg, MsgButtons::Ok, MsgIcon::Critical);
         throw FatalStop(msg);
     }
-    file.close();
 
     // Byte 0xFF stands for a double quote in old files; it never occurs in
     // UTF-8, so replacing the byte leaves every UTF-8 character alone.

@@ -98,7 +98,7 @@ std::function<void(const QString&, const QString&)>& DocRenamer() {
 
 QStringList TriggerListLines() {
     QStringList lines;
-    if (G.gJobIndexFile.isEmpty() || !QFileInfo(G.gJobIndexFile).isFile() || !ReadTextLines(G.gJobIndexFile, &lines))
+    if (G.gJobIndexFile.isEmpty() || !IsRegularFile(G.gJobIndexFile) || !ReadTextLines(G.gJobIndexFile, &lines))
         return QStringList();
     return lines;
 }

@@ -28,6 +28,10 @@ namespace {
 const QChar kQuote = QLatin1Char('"');
 const QChar kComma = QLatin1Char(',');
 
+// Names tried for one message before it is given up: each try that finds its
+// name taken moves past it, so this bounds only a folder that is full.
+constexpr int kNameAttempts = 1000;
+
 // Ends the current BODY line and starts the next one: what %NL% stands for.
 const QString kNewBodyLine = QStringLiteral("~\r\nBODY=");
 
@@ -152,7 +156,7 @@ QString AddressBookPath(const QString& Name) {
         return QString();
     const QString wanted = Name + QStringLiteral(".adr");
     const QString exact = JoinPath(G.gEmailAddrPath, wanted);
-    if (QFileInfo(exact).isFile()) return exact;
+    if (IsRegularFile(exact)) return exact;
     const QStringList names = QDir(G.gEmailAddrPath).entryList(QDir::Files | QDir::Hidden);
     for (const QString& n : names) {
         if (SameText(n, wanted)) return JoinPath(G.gEmailAddrPath, n);
@@ -198,7 +202,12 @@ QString DirFilter(const QString& Line) {
     return Line.mid(colon + 5);
 }
 
-QString MessageFileName(const QString& JobName, int DeferMins) {
+namespace {
+
+// MessageFileName with the counter starting at First: after a name was
+// found taken, the next try starts past it, also when the folder's listing
+// (cached on a network file system) does not show the file that took it.
+QString MessageFileNameFrom(const QString& JobName, int DeferMins, int First) {
     QString stamp;
     if (DeferMins > 0)
         // The e-mailer holds the message until this moment by its own clock,
@@ -220,7 +229,7 @@ QString MessageFileName(const QString& JobName, int DeferMins) {
         for (qsizetype dot = upper.indexOf(QLatin1Char('.')); dot >= 0; dot = upper.indexOf(QLatin1Char('.'), dot + 1))
             taken.insert(upper.left(dot));
     }
-    int n = 0;
+    int n = First;
     QString base = stem + QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
     while (taken.contains(base.toUpper())) {
         ++n;
@@ -228,6 +237,13 @@ QString MessageFileName(const QString& JobName, int DeferMins) {
     }
     return base + stamp;
 }
+
+// The counter of a name MessageFileName made (the four digits after the stem).
+int CounterOf(const QString& Name) { return Name.mid(4, 4).toInt(); }
+
+}  // namespace
+
+QString MessageFileName(const QString& JobName, int DeferMins) { return MessageFileNameFrom(JobName, DeferMins, 0); }
 
 QString GetEmailAddr(const QString& Name, int LineNo) {
     const QString failure = QStringLiteral("Could not generate email address for ") + Name + QLatin1Char('.');
@@ -269,17 +285,20 @@ QString CopyForAtt(const QString& File) {
     if (G.gEmailAttPath.isEmpty()) return QString();  // no folder for copies
     const QString base = File.mid(LastSeparator(File) + 1);
     const QString time = FormatDate(SchedNow(), QStringLiteral("hhnnss"));
+    QByteArray bytes;
+    if (!ReadFileBytes(File, &bytes)) return QString();
     // A name already taken gets a counter after the time; waiting for the
-    // clock to give another second would hold up the pass.
-    for (int k = 1; k <= 9999; ++k) {
-        const QString suffix = k == 1 ? QString() : QLatin1Char('-') + QString::number(k);
-        const QString target =
-            JoinPath(G.gEmailAttPath, QStringLiteral("UFN") + time + suffix + QLatin1Char('.') + base);
-        if (PathExists(target)) continue;
-        if (QFile::copy(File, target)) return QFileInfo(target).absoluteFilePath();
-        if (!PathExists(target)) return QString();  // the copy failed, not a name taken meanwhile
-    }
-    return QString();
+    // clock to give another second would hold up the pass. The copy is
+    // published without replacing a file, so a copy that another scheduler
+    // sharing the folder makes at the same moment keeps its name.
+    const QString target = PublishNewFile(
+        G.gEmailAttPath, bytes,
+        [&](int k) {
+            const QString suffix = k == 0 ? QString() : QLatin1Char('-') + QString::number(k + 1);
+            return QStringLiteral("UFN") + time + suffix + QLatin1Char('.') + base;
+        },
+        9999);
+    return target.isEmpty() ? QString() : QFileInfo(target).absoluteFilePath();
 }
 
 void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
@@ -315,11 +334,20 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
     QString tempPath;
     QFile out;
     bool opened = false;
-    for (int attempt = 0; attempt < 5 && !opened; ++attempt) {
-        name = MessageFileName(J.JobName, J.DeferEojMins);
+    int refused = 0;
+    for (int attempt = 0, first = 0; attempt < kNameAttempts && !opened; ++attempt) {
+        name = MessageFileNameFrom(J.JobName, J.DeferEojMins, first);
         tempPath = JoinPath(G.gEmailPath, name + QStringLiteral(".$$$"));
         out.setFileName(tempPath);
         opened = out.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        if (opened) break;
+        // A name that no file holds was refused for another reason: the
+        // folder will not take a file, whatever its name.
+        if (!PathExists(tempPath)) {
+            if (++refused >= 3) break;
+            continue;
+        }
+        first = CounterOf(name) + 1;
     }
     if (!opened) {
         WriteLog(G.gLogFile, NotGeneratedLine(jobName, gPathMsgPrefix + tempPath + kQuote));
@@ -435,11 +463,22 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
               << QStringLiteral("BODY=Date:         ") + FormatDate(now, QStringLiteral("dddd ") + G.gDateFmt) +
                      QLatin1Char('~')
               << QStringLiteral("BODY=Time:         ") + FormatDate(now, QStringLiteral("hh:mm:ss")) + QLatin1Char('~');
-        const QString finalPath = JoinPath(G.gEmailPath, name + QStringLiteral(".eml"));
-        // The rename puts the finished file in place of any stale one of the
-        // same name in one step, so the e-mailer sees all of it or nothing.
-        if (!WriteAndClose(out, EncodeLines(lines)) ||
-            std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(finalPath).constData()) != 0) {
+        QString finalPath = JoinPath(G.gEmailPath, name + QStringLiteral(".eml"));
+        // The finished file is linked to its final name, which never replaces
+        // a message of that name: another scheduler sharing the folder may
+        // have published one since this name was chosen (its ".$$$" was gone
+        // by then). The next free name is taken instead.
+        PublishResult result = PublishResult::Failed;
+        if (WriteAndClose(out, EncodeLines(lines))) {
+            for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+                result = PublishFileNoReplace(tempPath, finalPath);
+                if (result != PublishResult::NameTaken) break;
+                finalPath = JoinPath(
+                    G.gEmailPath, MessageFileNameFrom(J.JobName, J.DeferEojMins, CounterOf(FileNameOf(finalPath)) + 1) +
+                                      QStringLiteral(".eml"));
+            }
+        }
+        if (result != PublishResult::Published) {
             QFile::remove(tempPath);
             RemoveFiles(copies);
             logLines << NotGeneratedLine(jobName, QStringLiteral("Cannot write file \"") + finalPath + kQuote);

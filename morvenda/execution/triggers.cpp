@@ -73,8 +73,9 @@ void CrtTrigger(int JobIndex) {
 
 bool TrigFileFound(const QString& FileSpec) {
     const QString path = FileSpec.startsWith(QLatin1String("..")) ? StdTriggerPath(FileSpec.mid(2)) : FileSpec;
-    if (path.isEmpty()) return false;
-    return QFileInfo(path).isFile();
+    // A trigger file written on another computer may meet a stale handle
+    // here: that is retried, not taken for a missing file.
+    return IsRegularFile(path);
 }
 
 void DeleteTrigger(int JobIndex) {
@@ -86,7 +87,7 @@ void DeleteTrigger(int JobIndex) {
                                    QStringLiteral(" at start of job ") + PaddedName(JobIndex));
         return;
     }
-    if (path.isEmpty() || !QFile::remove(path))
+    if (path.isEmpty() || !RemoveSharedFile(path))
         LogAndList(G.gLogFile, QStringLiteral("Could not delete trigger file: ") + kQuoteChar + path + kQuoteChar +
                                    QStringLiteral(" at start of job ") + PaddedName(JobIndex));
 }

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -51,6 +52,54 @@ TEST(TextFile, ReplaceFileAndItsLeftovers) {
 
     EXPECT_FALSE(ReplaceFile(dir.path(S("missing/x.trg")), "x", &error));
     EXPECT_TRUE(error.contains(S("cannot create a file in the folder"))) << error.toStdString();
+}
+
+// Publishing never replaces a file: a name taken is reported and the next
+// one tried, and a missing file is reported at once, not after the retries
+// meant for a file another computer is replacing.
+TEST(TextFile, PublishesWithoutReplacing) {
+    TempDir dir;
+    const QString temp = dir.write(S("a.$$$"), "first");
+    EXPECT_EQ(PublishFileNoReplace(temp, dir.path(S("a.eml"))), PublishResult::Published);
+    EXPECT_FALSE(QFile::exists(temp));
+    EXPECT_EQ(dir.read(S("a.eml")), QByteArray("first"));
+
+    const QString second = dir.write(S("b.$$$"), "second");
+    EXPECT_EQ(PublishFileNoReplace(second, dir.path(S("a.eml"))), PublishResult::NameTaken);
+    EXPECT_EQ(dir.read(S("a.eml")), QByteArray("first"));
+    EXPECT_EQ(dir.read(S("b.$$$")), QByteArray("second"));
+    QString error;
+    EXPECT_EQ(PublishFileNoReplace(dir.path(S("none.$$$")), dir.path(S("c.eml")), &error), PublishResult::Failed);
+    EXPECT_TRUE(error.contains(S("c.eml"))) << error.toStdString();
+
+    // Names 0 and 1 are taken: the third is used, the others stay as they were.
+    dir.write(S("n0"), "zero");
+    dir.write(S("n1"), "one");
+    const QString taken = PublishNewFile(
+        dir.path(), "two", [](int k) { return QStringLiteral("n%1").arg(k); }, 10, &error);
+    EXPECT_EQ(taken, dir.path(S("n2"))) << error.toStdString();
+    EXPECT_EQ(dir.read(S("n0")) + dir.read(S("n1")) + dir.read(S("n2")), QByteArray("zeroonetwo"));
+    EXPECT_TRUE(PublishNewFile(
+                    dir.path(), "x", [](int k) { return QStringLiteral("n%1").arg(k); }, 2, &error)
+                    .isEmpty());
+    EXPECT_TRUE(error.contains(S("every free name was taken"))) << error.toStdString();
+    EXPECT_TRUE(PublishNewFile(
+                    dir.path(S("missing")), "x", [](int) { return S("m"); }, 2, &error)
+                    .isEmpty());
+    // No temporary file is left by any of it.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{S("a.eml"), S("b.$$$"), S("n0"), S("n1"), S("n2")}));
+
+    QElapsedTimer t;
+    t.start();
+    QByteArray bytes;
+    EXPECT_FALSE(ReadFileBytes(dir.path(S("absent")), &bytes, &error));
+    EXPECT_TRUE(error.startsWith(S("Cannot open"))) << error.toStdString();
+    EXPECT_FALSE(ReadFileBytes(dir.path(), &bytes, &error));
+    EXPECT_LT(t.elapsed(), kSharedRetryMs / 2);
+    EXPECT_FALSE(PathExists(dir.path(S("absent"))));
+    EXPECT_FALSE(IsRegularFile(dir.path()));
+    EXPECT_TRUE(IsRegularFile(dir.path(S("n0"))));
 }
 
 }  // namespace
