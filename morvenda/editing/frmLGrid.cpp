@@ -26,6 +26,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -182,6 +183,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
                                   jobButtons[i]);
     QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
 
     auto* all = new QVBoxLayout(this);
     all->setMenuBar(bar);

@@ -20,6 +20,7 @@
 #include "morvenda/startup/startwindow.h"
 
 #include <QAction>
+#include <QKeySequence>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -152,6 +153,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     QAction* mnuHelpContents = NamedMenuItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Morvenda Help"));
+    mnuHelpContents->setShortcut(QKeySequence(Qt::Key_F1));
     QAction* mnuAbout = NamedMenuItem(mnuHelp, "mnuAbout", QStringLiteral("&About"));
 
     connect(cmdLaunch, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdLaunch_Click(); }); });
