@@ -1,5 +1,6 @@
 #include "common/cmdline.h"
 #include "common/fatal.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
 #include "morvenda/startup/frmMain.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvenda"));
+    UseProgramIcon();
     QtPrompter prompter;
     setPrompter(&prompter);
     frmMain w;

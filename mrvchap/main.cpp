@@ -1,4 +1,5 @@
 #include "common/cmdline.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
 #include "common/prompter.h"
 #include "mrvchap/frmMRVChap.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVChap"));
+    UseProgramIcon();
     // The window says when the program ends and with which status.
     QApplication::setQuitOnLastWindowClosed(false);
     QtPrompter boxes;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/cmdline.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
 #include "common/prompter.h"
 #include "mrvconfg/frmConfig.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVConfg"));
+    UseProgramIcon();
     QtPrompter boxes;
     setPrompter(&boxes);
 

@@ -1,5 +1,6 @@
 #include "common/cmdline.h"
 #include "common/gui/errorwindow.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
 #include "mrvdummy/dummyargs.h"
 #include "mrvdummy/frmDummy.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVDummy"));
+    UseProgramIcon();
     QtPrompter prompts;
     setPrompter(&prompts);
 

@@ -5,6 +5,7 @@
 
 #include "common/cmdline.h"
 #include "common/fatal.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
 #include "common/prompter.h"
 #include "mrvemail/emailconfig.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVEmail"));
+    UseProgramIcon();
     QtPrompter boxes;
     StderrPrompter noBoxes;
     const QString platform = QGuiApplication::platformName();

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
 #include "common/prompter.h"
 #include "mrvgenie/MRVGPages.h"
@@ -11,6 +12,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVGenie"));
+    UseProgramIcon();
     QApplication::setQuitOnLastWindowClosed(false);
     QtPrompter boxes;
     setPrompter(&boxes);

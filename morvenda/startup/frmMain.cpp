@@ -218,11 +218,15 @@ void frmMain::showSplash() {
     splash_->setStartingUp(&G.gStartingUp);
     splash_->setLogoText(lblLogo_->text());
     splash_->show();
+    // Any other window the start-up shows (the first-run window, a message
+    // box) takes the splash's place, so it never stands behind them.
+    qApp->installEventFilter(this);
     QCoreApplication::processEvents();
 }
 
 void frmMain::hideSplash() {
     if (!splash_) return;
+    qApp->removeEventFilter(this);
     splash_->hide();
     splash_->deleteLater();
     splash_ = nullptr;
@@ -332,6 +336,10 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (splash_ && event->type() == QEvent::Show && watched != splash_) {
+        const auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->isWindow() && w->windowType() != Qt::Popup && w->windowType() != Qt::ToolTip) hideSplash();
+    }
     // A double-click on the configuration-file label opens another file; one
     // on the run date opens the date picker.
     if (watched == lblINIFile_ && event->type() == QEvent::MouseButtonDblClick) {

@@ -99,6 +99,11 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gStartingUp = true;
     G.gGeniePath = JoinPath(ProgramFolder(), QStringLiteral("MRVGenie"));
     host.showSplash();
+    // A start-up that ends the program takes the splash with it.
+    struct SplashGuard {
+        StartupHost& host;
+        ~SplashGuard() { host.hideSplash(); }
+    } splashGuard{host};
     G.gProgTitle = QStringLiteral("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
     G.gFixedDrives = ListDrives();
     G.gDumManFile = true;

@@ -2,6 +2,7 @@
 
 #include "common/gui/MRVDir.h"
 #include "common/gui/frmAbout.h"
+#include "common/gui/programicon.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frmDateSel.h"
 #include "morvenda/core/frmLogVw.h"
@@ -215,6 +216,26 @@ TEST_F(AllWindowsTest, F1OpensTheHelpPageOfEveryWindowAndPage) {
         EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S(" | ")).toStdString();
         prompts.messages.clear();
     }
+}
+
+// Every window of every program carries the programs' icon once the program
+// gives it to the application, as each program's main does.
+TEST_F(AllWindowsTest, EveryWindowCarriesTheProgramIcon) {
+    ASSERT_FALSE(ProgramIcon().isNull());
+    ASSERT_FALSE(ProgramIcon().pixmap(32, 32).isNull());
+    UseProgramIcon();
+    for (const WindowFactory& f : AllWindows()) {
+        SCOPED_TRACE(f.name);
+        const QWidgetList before = QApplication::topLevelWidgets();
+        std::unique_ptr<QWidget> made = f.make();
+        if (made->objectName() == QLatin1String(f.name)) made->show();
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (before.contains(top) || !top->isVisible()) continue;
+            EXPECT_EQ(top->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey())
+                << top->objectName().toStdString();
+        }
+    }
+    QApplication::setWindowIcon(QIcon());
 }
 
 }  // namespace
