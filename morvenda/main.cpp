@@ -2,6 +2,7 @@
 #include "common/fatal.h"
 #include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "morvenda/startup/frmMain.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvenda"));
     UseProgramIcon();
+    KeepWindowsOnScreen();
     QtPrompter prompter;
     setPrompter(&prompter);
     frmMain w;

@@ -6,6 +6,7 @@
 #include "common/cmdline.h"
 #include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "common/prompter.h"
 #include "mrvconfg/frmConfig.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVConfg"));
     UseProgramIcon();
+    KeepWindowsOnScreen();
     QtPrompter boxes;
     setPrompter(&boxes);
 

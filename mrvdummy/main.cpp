@@ -2,6 +2,7 @@
 #include "common/gui/errorwindow.h"
 #include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "mrvdummy/dummyargs.h"
 #include "mrvdummy/frmDummy.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVDummy"));
     UseProgramIcon();
+    KeepWindowsOnScreen();
     QtPrompter prompts;
     setPrompter(&prompts);
 

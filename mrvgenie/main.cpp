@@ -2,6 +2,7 @@
 
 #include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "common/prompter.h"
 #include "mrvgenie/MRVGPages.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVGenie"));
     UseProgramIcon();
+    KeepWindowsOnScreen();
     QApplication::setQuitOnLastWindowClosed(false);
     QtPrompter boxes;
     setPrompter(&boxes);

@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,6 +35,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -268,9 +270,15 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     ReadColProfile();
     DisplayGrid();
     RowChange();
+    // The grid shows a good number of rows; a remembered height that no
+    // longer fits the screen is cut to it.
+    fxgSchedGrid_->setMinimumHeight(fxgSchedGrid_->horizontalHeader()->sizeHint().height() +
+                                    8 * fxgSchedGrid_->verticalHeader()->defaultSectionSize() +
+                                    2 * fxgSchedGrid_->frameWidth());
     const QString gridHeight = GetSetting(gAppName, gRegSection, kGridHeightKey);
+    const int roomHeight = screen() ? screen()->availableGeometry().height() - 40 : 4000;
     if (!gridHeight.isEmpty() && Val(gridHeight) > 0)
-        resize(width(), static_cast<int>(std::min<qint64>(Val(gridHeight) / kTwips, 4000)));
+        resize(width(), static_cast<int>(std::min<qint64>(Val(gridHeight) / kTwips, std::max(roomHeight, 100))));
     SetEditJobDesc(FindArrayRow(fxgSchedGrid_->Row()));
     SizeWindow();
     PositionForm(this, QStringLiteral("tc"));
@@ -323,10 +331,14 @@ void frmLGrid::DisplayGrid() {
     };
     g.SetComputedRows(std::move(source));
 
+    // A shown column is at least as wide as its title, so no heading is cut.
+    const QFontMetrics headerFont(g.horizontalHeader()->font());
+    const int headerMargin = 2 * g.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, g.horizontalHeader()) + 2;
     for (int c = 0; c < static_cast<int>(colIds_.size()); ++c) {
         const GridColumn& col = gGridCols[static_cast<size_t>(colIds_[static_cast<size_t>(c)])];
         g.SetTextMatrix(0, c, col.Title);
-        g.SetColWidth(c, std::max<int>(col.Width, 0));
+        const int titleTwips = (headerFont.horizontalAdvance(col.Title) + headerMargin) * kTwips;
+        g.SetColWidth(c, col.Width > 0 ? std::max<int>(col.Width, titleTwips) : 0);
         g.SetColAlignment(c, AlignOf(col.Align));
     }
     rebuilding_ = false;

@@ -1,8 +1,11 @@
 #include "tests/windows/allwindows.h"
 
+#include "common/constants.h"
 #include "common/gui/MRVDir.h"
 #include "common/gui/frmAbout.h"
 #include "common/gui/programicon.h"
+#include "common/gui/screenfit.h"
+#include "common/settings.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frmDateSel.h"
 #include "morvenda/core/frmLogVw.h"
@@ -27,9 +30,20 @@
 #include "mrvemail/frmEmail.h"
 #include "mrvgenie/MRVGPages.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -236,6 +250,142 @@ TEST_F(AllWindowsTest, EveryWindowCarriesTheProgramIcon) {
         }
     }
     QApplication::setWindowIcon(QIcon());
+}
+
+// The text a control shows for Caption: mnemonic marks dropped.
+QString Shown(const QString& Caption) {
+    QString out;
+    for (qsizetype i = 0; i < Caption.size(); ++i) {
+        if (Caption[i] == QLatin1Char('&') && i + 1 < Caption.size()) ++i;
+        out += Caption[i];
+    }
+    return out;
+}
+
+int WidestLine(const QFontMetrics& fm, const QString& text) {
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) widest = std::max(widest, fm.horizontalAdvance(line));
+    return widest;
+}
+
+// Every text of Window that is cut: its control, the text, what it needs
+// and the room it has.
+QStringList CutTexts(QWidget* Window) {
+    QStringList cut;
+    const auto report = [&cut](QWidget* w, const QString& text, int need, int room) {
+        if (need > room)
+            cut << QStringLiteral("%1 \"%2\" needs %3, has %4").arg(w->objectName(), text).arg(need).arg(room);
+    };
+    for (QWidget* w : Window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(Window) || w->window() != Window) continue;
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            if (l->text().isEmpty() || l->textFormat() == Qt::RichText || Qt::mightBeRichText(l->text()) ||
+                !l->pixmap().isNull())
+                continue;
+            const QString text = l->buddy() ? Shown(l->text()) : l->text();
+            const QRect room = l->contentsRect().adjusted(l->margin(), l->margin(), -l->margin(), -l->margin());
+            if (l->wordWrap())
+                report(l, text, l->heightForWidth(l->width()), l->height());
+            else
+                report(l, text, WidestLine(l->fontMetrics(), text), room.width());
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            if (b->text().isEmpty()) continue;
+            QStyleOptionButton opt;
+            opt.initFrom(b);
+            opt.text = b->text();
+            QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+            if (qobject_cast<QCheckBox*>(b)) contents = QStyle::SE_CheckBoxContents;
+            if (qobject_cast<QRadioButton*>(b)) contents = QStyle::SE_RadioButtonContents;
+            if (!qobject_cast<QPushButton*>(b) && contents == QStyle::SE_PushButtonContents) continue;
+            const int room = b->style()->subElementRect(contents, &opt, b).width();
+            report(b, Shown(b->text()), WidestLine(b->fontMetrics(), Shown(b->text())), room);
+        } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+            if (!g->title().isEmpty())
+                report(g, g->title(), g->fontMetrics().horizontalAdvance(Shown(g->title())) + 12, g->width());
+        } else if (auto* t = qobject_cast<QTabBar*>(w)) {
+            for (int i = 0; i < t->count(); ++i)
+                report(t, t->tabText(i), t->fontMetrics().horizontalAdvance(Shown(t->tabText(i))),
+                       t->tabRect(i).width() - 8);
+        } else if (auto* h = qobject_cast<QHeaderView*>(w)) {
+            if (h->orientation() != Qt::Horizontal || !h->model()) continue;
+            const int margin = h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
+            for (int i = 0; i < h->count(); ++i) {
+                if (h->isSectionHidden(i) || h->sectionSize(i) == 0) continue;
+                const QString text = h->model()->headerData(i, Qt::Horizontal).toString();
+                if (!text.isEmpty())
+                    report(h, text, h->fontMetrics().horizontalAdvance(text) + 2 * margin, h->sectionSize(i));
+            }
+        }
+    }
+    return cut;
+}
+
+// Run on a real X server (the x11 test starts this with an Xvfb screen of
+// 1280x1024, once bare and once under a window manager): every window of
+// every program opens with its frame inside the screen and no text cut.
+TEST_F(AllWindowsTest, EveryWindowOpensWholeOnTheScreen) {
+    const QByteArray mode = qgetenv("MRV_TEST_SCREEN_FIT");
+    if (mode.isEmpty()) GTEST_SKIP() << "run by the x11 test on a real X server";
+    const bool wm = mode == "wm";
+    // As every program's main does.
+    KeepWindowsOnScreen();
+    std::vector<WindowFactory> windows = AllWindows();
+    // The windows as they grow in use.
+    windows.push_back({"frmEdit", [] {
+                           auto w = std::make_unique<frmEdit>();
+                           w->show();
+                           w->findChild<QTabWidget*>()->setCurrentIndex(1);
+                           w->findChild<QPushButton*>(S("cmdTry"))->click();
+                           return std::unique_ptr<QWidget>(std::move(w));
+                       }});
+    windows.push_back({"frmSched", [] {
+                           auto w = std::make_unique<frmSched>(true);
+                           return std::unique_ptr<QWidget>(std::move(w));
+                       }});
+    // Places and sizes remembered on a larger screen.
+    windows.push_back({"frmMRVChap", [] {
+                           auto w = std::make_unique<frmMRVChap>();
+                           w->move(2400, 1900);
+                           return std::unique_ptr<QWidget>(std::move(w));
+                       }});
+    windows.push_back({"frmLGrid", [] {
+                           SaveSetting(gAppName, gRegSection, S("GridHeight"), S("30000"));
+                           return std::unique_ptr<QWidget>(std::make_unique<frmLGrid>());
+                       }});
+    int checked = 0;
+    for (const WindowFactory& f : windows) {
+        SCOPED_TRACE(f.name);
+        const QWidgetList before = QApplication::topLevelWidgets();
+        std::unique_ptr<QWidget> made = f.make();
+        if (made->objectName() == QLatin1String(f.name)) made->show();
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (before.contains(top) || !top->isVisible() || top->windowType() == Qt::Popup ||
+                top->windowType() == Qt::ToolTip)
+                continue;
+            SCOPED_TRACE(top->objectName().toStdString());
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(top));
+            // A window manager frames the window after it is mapped (most
+            // windows; a frame it never reports counts as none).
+            if (wm) {
+                const bool framed = QTest::qWaitFor([top] { return top->frameGeometry() != top->geometry(); }, 1500);
+                static_cast<void>(framed);
+            }
+            QTest::qWait(50);
+            const QRect screen = top->screen()->geometry();
+            const QRect frame = top->frameGeometry();
+            EXPECT_TRUE(screen.contains(frame))
+                << "frame " << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+            const QStringList cut = CutTexts(top);
+            EXPECT_TRUE(cut.isEmpty()) << cut.join(S("\n")).toStdString();
+            if (wm) {
+                // The title bar shows the whole caption beside its buttons.
+                const int title = QFontMetrics(QApplication::font()).horizontalAdvance(top->windowTitle());
+                EXPECT_GE(frame.width(), title + 100) << top->windowTitle().toStdString();
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, static_cast<int>(windows.size()));
 }
 
 }  // namespace
