@@ -331,14 +331,24 @@ void frmLGrid::DisplayGrid() {
     };
     g.SetComputedRows(std::move(source));
 
-    // A shown column is at least as wide as its title, so no heading is cut.
+    // A shown column is at least as wide as its title, and the name and group
+    // columns as their widest entry, so no heading and no name is cut.
     const QFontMetrics headerFont(g.horizontalHeader()->font());
+    const QFontMetrics cellFont(g.font());
     const int headerMargin = 2 * g.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, g.horizontalHeader()) + 2;
     for (int c = 0; c < static_cast<int>(colIds_.size()); ++c) {
-        const GridColumn& col = gGridCols[static_cast<size_t>(colIds_[static_cast<size_t>(c)])];
+        const int id = colIds_[static_cast<size_t>(c)];
+        const GridColumn& col = gGridCols[static_cast<size_t>(id)];
         g.SetTextMatrix(0, c, col.Title);
-        const int titleTwips = (headerFont.horizontalAdvance(col.Title) + headerMargin) * kTwips;
-        g.SetColWidth(c, col.Width > 0 ? std::max<int>(col.Width, titleTwips) : 0);
+        int needed = headerFont.horizontalAdvance(col.Title) + headerMargin;
+        constexpr int kJobNameCol = 0;
+        constexpr int kGroupCol = 1;
+        if (id == kJobNameCol || id == kGroupCol) {
+            for (const int j : rows_)
+                needed = std::max(needed, cellFont.horizontalAdvance(GridCellText(G.Jobs[static_cast<size_t>(j)], id)) +
+                                              headerMargin);
+        }
+        g.SetColWidth(c, col.Width > 0 ? std::max<int>(col.Width, needed * kTwips) : 0);
         g.SetColAlignment(c, AlignOf(col.Align));
     }
     rebuilding_ = false;
