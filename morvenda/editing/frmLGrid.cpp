@@ -40,6 +40,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace {
@@ -344,9 +345,25 @@ void frmLGrid::DisplayGrid() {
         constexpr int kJobNameCol = 0;
         constexpr int kGroupCol = 1;
         if (id == kJobNameCol || id == kGroupCol) {
-            for (const int j : rows_)
-                needed = std::max(needed, cellFont.horizontalAdvance(GridCellText(G.Jobs[static_cast<size_t>(j)], id)) +
-                                              headerMargin);
+            // Names are short and many: each is measured by its letters'
+            // advances, kept per letter, which a large schedule can afford.
+            std::array<int, 128> advance{};
+            int widest = 0;
+            for (const int j : rows_) {
+                const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+                int w = 0;
+                for (const QChar ch : id == kJobNameCol ? J.JobName : J.Group) {
+                    const char16_t u = ch.unicode();
+                    if (u >= 128) {
+                        w += cellFont.horizontalAdvance(ch);
+                    } else {
+                        if (advance[u] == 0) advance[u] = std::max(1, cellFont.horizontalAdvance(ch));
+                        w += advance[u];
+                    }
+                }
+                widest = std::max(widest, w);
+            }
+            needed = std::max(needed, widest + headerMargin);
         }
         g.SetColWidth(c, col.Width > 0 ? std::max<int>(col.Width, needed * kTwips) : 0);
         g.SetColAlignment(c, AlignOf(col.Align));
