@@ -332,6 +332,9 @@ TEST_F(AllWindowsTest, EveryWindowOpensWholeOnTheScreen) {
     std::vector<WindowFactory> windows = AllWindows();
     // The windows as they grow in use.
     windows.push_back({"frmEdit", [] {
+                           JobEditor();
+                           G.Jobs[1].CommandLine = S("/opt/reports/bin/monthly-report --from &RUNDATE& ") +
+                                                   QString(160, QLatin1Char('x')) + S(" --to &RUNDATE&");
                            auto w = std::make_unique<frmEdit>();
                            w->show();
                            w->findChild<QTabWidget*>()->setCurrentIndex(1);
