@@ -80,7 +80,9 @@ void FitOnScreen(QWidget* Window) {
     int top = inner.top() - frame.top();
     int right = frame.right() - inner.right();
     int bottom = frame.bottom() - inner.bottom();
-    if (frame == inner) {
+    // No frame yet, or one the window system has not reported soundly.
+    const auto unsound = [](int m) { return m < 0 || m > 200; };
+    if (frame == inner || unsound(left) || unsound(top) || unsound(right) || unsound(bottom)) {
         left = right = bottom = kBorder;
         top = kTitleBar;
     }
@@ -99,9 +101,15 @@ void FitOnScreen(QWidget* Window) {
 
     const int outerW = size.width() + left + right;
     const int outerH = size.height() + top + bottom;
-    const int x = std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() + 1 - outerW));
-    const int y = std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() + 1 - outerH));
-    if (x != frame.left() || y != frame.top()) Window->move(x, y);
+    // A window that no one has placed yet is left to the window manager (or,
+    // without one, to the top left corner): only a place the program chose
+    // or one the window has reached is corrected.
+    const bool placed = Window->testAttribute(Qt::WA_Moved) || Window->testAttribute(Qt::WA_Mapped);
+    if (!placed) return;
+    const QPoint at(inner.left() - left, inner.top() - top);
+    const int x = std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - outerW));
+    const int y = std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outerH));
+    if (x != at.x() || y != at.y()) Window->move(x, y);
 }
 
 void KeepWindowsOnScreen() {

@@ -33,6 +33,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
@@ -436,9 +437,13 @@ void frmSched::Form_Load() {
 
 void frmSched::ApplyHeight() {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
-    // The stored heights are those of the whole window, its frame included.
-    const int frame = frameGeometry().height() - geometry().height();
-    const QSize wanted(loadWidth_ > 0 ? loadWidth_ : width(), std::max(1, ShownHeight / kTwipsPerPixel - frame));
+    // The stored heights are those of the whole window, its frame included
+    // (a frame the window manager has not reported yet counts as none), and
+    // never more than the screen holds.
+    const int frame = std::clamp(frameGeometry().height() - geometry().height(), 0, 100);
+    int outer = ShownHeight / kTwipsPerPixel;
+    if (const QScreen* s = screen()) outer = std::min(outer, s->availableGeometry().height());
+    const QSize wanted(loadWidth_ > 0 ? loadWidth_ : width(), std::max(1, outer - frame));
     if (size() == wanted) return;
     sizing_ = true;
     resize(wanted);
