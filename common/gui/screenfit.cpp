@@ -33,7 +33,7 @@ bool Watched(const QWidget* w) {
 }
 
 // Fits each window it sees shown, and again later when the window's own code
-// or a grown layout has moved it past the edges.
+// or a grown layout has taken it past the edges.
 class ScreenKeeper : public QObject {
 public:
     using QObject::QObject;
@@ -41,7 +41,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type type = event->type();
-        if (type != QEvent::Show && type != QEvent::Resize && type != QEvent::Move) return false;
+        // Moves are the operator's business: only a showing and a growth
+        // (a layout that widened, a size set from code) are fitted.
+        if (type != QEvent::Show && type != QEvent::Resize) return false;
         auto* w = qobject_cast<QWidget*>(watched);
         if (!w || !Watched(w)) return false;
         if (type == QEvent::Show) {

@@ -14,6 +14,7 @@ class QWidget;
 void FitOnScreen(QWidget* Window);
 
 /// From now on every top-level window of the program is fitted when it is
-/// shown, and again whenever it grows or moves past the screen's edges.
+/// shown, and again whenever it grows past the screen's edges (a window the
+/// operator moves stays where it is put).
 /// Each program's main calls it once its QApplication exists.
 void KeepWindowsOnScreen();
