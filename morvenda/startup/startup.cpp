@@ -99,7 +99,8 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gStartingUp = true;
     G.gGeniePath = JoinPath(ProgramFolder(), QStringLiteral("MRVGenie"));
     host.showSplash();
-    // A start-up that ends the program takes the splash with it.
+    // The splash is hidden and unloaded when start-up ends, also when it
+    // ends the program.
     struct SplashGuard {
         StartupHost& host;
         ~SplashGuard() { host.hideSplash(); }
@@ -210,6 +211,6 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     if (firstRun) SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), G.gIniFile);
 
     G.gStartingUp = false;
-    host.hideSplash();
+    // The splash goes with the guard, as on every other way out.
     return out;
 }
