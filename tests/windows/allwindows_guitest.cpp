@@ -68,6 +68,10 @@ std::unique_ptr<QWidget> GeniePages() {
     auto holder = std::make_unique<Holder>();
     auto* genie = new MRVGenie(QDir::tempPath());
     holder->release = [genie] { delete genie; };
+    // The last page makes an installation as it shows: in a folder of the
+    // test's own, never in the folder the test runs in.
+    static TempDir base;
+    genie->A.Base = base.path(S("Morvenda"));
     for (QWidget* page : std::initializer_list<QWidget*>{genie->Intro(), genie->Base(), genie->Name(), genie->WDays(),
                                                          genie->Select(), genie->Generate()})
         page->show();
