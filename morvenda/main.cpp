@@ -1,6 +1,8 @@
 #include "common/cmdline.h"
 #include "common/fatal.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "morvenda/startup/frmMain.h"
 
 #include <QApplication>
@@ -23,6 +25,8 @@ int main(int argc, char** argv) {
         return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvenda"));
+    UseProgramIcon();
+    KeepWindowsOnScreen();
     QtPrompter prompter;
     setPrompter(&prompter);
     frmMain w;

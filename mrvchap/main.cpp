@@ -1,5 +1,7 @@
 #include "common/cmdline.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "common/prompter.h"
 #include "mrvchap/frmMRVChap.h"
 
@@ -25,6 +27,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVChap"));
+    UseProgramIcon();
+    KeepWindowsOnScreen();
     // The window says when the program ends and with which status.
     QApplication::setQuitOnLastWindowClosed(false);
     QtPrompter boxes;

@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "common/clock.h"
@@ -70,6 +72,9 @@ MRVPubHol::MRVPubHol(QLineEdit* txtPubHols, const QString& CurrentIni, QWidget* 
     connect(cmdSavePH_, &QPushButton::clicked, this, &MRVPubHol::cmdSavePH_Click);
     connect(cmdSaveAsPH, &QPushButton::clicked, this, &MRVPubHol::cmdSaveAsPH_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &MRVPubHol::cmdHelp_Click);
+    // The window has no menu: F1 presses its Help button.
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, cmdHelp, &QPushButton::click);
     connect(cmdClose_, &QPushButton::clicked, this, &MRVPubHol::cmdClose_Click);
     connect(lstPubHols_, &QListWidget::currentRowChanged, this, &MRVPubHol::entryChosen);
     connect(lstPubHols_, &QListWidget::itemDoubleClicked, cmdChgPH_, &QPushButton::click);

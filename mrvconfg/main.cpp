@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "common/cmdline.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "common/prompter.h"
 #include "mrvconfg/frmConfig.h"
 
@@ -33,6 +35,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVConfg"));
+    UseProgramIcon();
+    KeepWindowsOnScreen();
     QtPrompter boxes;
     setPrompter(&boxes);
 

@@ -1,6 +1,8 @@
 #include "common/cmdline.h"
 #include "common/gui/errorwindow.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "mrvdummy/dummyargs.h"
 #include "mrvdummy/frmDummy.h"
 
@@ -32,6 +34,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVDummy"));
+    UseProgramIcon();
+    KeepWindowsOnScreen();
     QtPrompter prompts;
     setPrompter(&prompts);
 

@@ -5,7 +5,9 @@
 
 #include "common/cmdline.h"
 #include "common/fatal.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "common/prompter.h"
 #include "mrvemail/emailconfig.h"
 #include "mrvemail/frmEmail.h"
@@ -28,6 +30,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVEmail"));
+    UseProgramIcon();
+    KeepWindowsOnScreen();
     QtPrompter boxes;
     StderrPrompter noBoxes;
     const QString platform = QGuiApplication::platformName();

@@ -169,7 +169,11 @@ private:
             m_.subject += QLatin1Char(' ') + TrimBlanks(value);
             if (onSubject_) onSubject_(m_.subjectText());
         } else if (key == QStringLiteral("BODY")) {
-            m_.body = TildesToBreaks(m_.body + QLatin1Char(' ') + TrimBlanks(value));
+            // Lines join with one blank (the note drops the first one), but
+            // a line that begins after a break begins with its own text: a
+            // blank there would indent every line after the first.
+            const bool lineStart = m_.body.endsWith(CRLF);
+            m_.body = TildesToBreaks(m_.body + (lineStart ? QString() : QStringLiteral(" ")) + TrimBlanks(value));
         } else if (key == QStringLiteral("ATTACHMENT") || key == QStringLiteral("ATT")) {
             attach(n, value);
         } else if (key == QStringLiteral("EMBED") || key == QStringLiteral("EMB")) {

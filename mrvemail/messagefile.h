@@ -14,8 +14,9 @@
 //   TO, ADDR, ADDRESSEE       a recipient; several may stand on one line, ";"-separated
 //   CC, CARBONCOPY            a copy recipient, the same way
 //   SUBJ, SUBJECT             subject text; several lines join with one blank
-//   BODY                      body text; lines join with one blank, each "~"
-//                             at the end of the body becomes a line break
+//   BODY                      body text; lines join with one blank (none
+//                             after a break), each "~" at the end of the
+//                             body becomes a line break
 //   ATT, ATTACHMENT           file[,option=value...]: attach the file
 //   EMB, EMBED                file-or-pattern[,option=value...]: copy the
 //                             file's lines into the body
@@ -43,7 +44,8 @@ struct EojMessage {
     QList<MailAddress> cc;
     /// Subject lines joined, each preceded by one blank (as read).
     QString subject;
-    /// Body text, each BODY line preceded by one blank (as read); lines end CR LF.
+    /// Body text, each BODY line preceded by one blank (as read) unless it
+    /// begins after a line break; lines end CR LF.
     QString body;
     qint64 maxBody = kDefaultMaxBody;
     QList<EojAttachment> attachments;

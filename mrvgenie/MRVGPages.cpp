@@ -461,6 +461,9 @@ void MRVGenie::Start() { Intro()->show(); }
 
 void MRVGenie::Show(QWidget* From, QWidget* To) {
     if (From && To) {
+        // The next page takes the place and size of the last one, so the
+        // genie stays one window of one size as the operator goes through.
+        To->resize(From->size().expandedTo(To->minimumSizeHint()));
         To->move(From->pos());
         From->hide();
     }

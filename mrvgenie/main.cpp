@@ -1,7 +1,9 @@
 #include <QApplication>
 
 #include "common/cmdline.h"
+#include "common/gui/programicon.h"
 #include "common/gui/qtprompter.h"
+#include "common/gui/screenfit.h"
 #include "common/programfolder.h"
 #include "common/prompter.h"
 #include "mrvgenie/MRVGPages.h"
@@ -18,6 +20,8 @@ int main(int argc, char** argv) {
         return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MRVGenie"));
+    UseProgramIcon();
+    KeepWindowsOnScreen();
     QApplication::setQuitOnLastWindowClosed(false);
     QtPrompter boxes;
     setPrompter(&boxes);

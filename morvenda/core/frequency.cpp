@@ -111,6 +111,33 @@ QString FrequencyDateItem(const DateVal& D) {
     return s;
 }
 
+bool IsFrequencyItem(QStringView Item) {
+    static const char* const plain[] = {"Daily",     "Weekdays",  "Weekends",  "Workdays",
+                                        "Weekdays+", "Weekdays-", "Workdays+", "Workdays-"};
+    for (const char* k : plain)
+        if (Item.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) return true;
+    QStringList suffixes{QStringLiteral("CDOM"), QStringLiteral("WDOM")};
+    for (int w = 1; w <= 7; ++w) {
+        if (Item.compare(DayName(w, true), Qt::CaseInsensitive) == 0) return true;
+        suffixes << DayName(w, true);
+    }
+    // A counted day: a sign, a number without leading zeros and a suffix.
+    if (Item.size() > 1 && (Item[0] == QLatin1Char('+') || Item[0] == QLatin1Char('-')) &&
+        Item[1] != QLatin1Char('0')) {
+        qsizetype digits = 1;
+        while (digits < Item.size() && Item[digits].isDigit()) ++digits;
+        if (digits > 1 && digits <= 3) {
+            for (const QString& s : suffixes)
+                if (Item.mid(digits).compare(s, Qt::CaseInsensitive) == 0) return true;
+        }
+    }
+    // A date: it must read back as the very item the date gives.
+    QString text = Item.toString();
+    text.replace(QLatin1Char('-'), QLatin1Char(' '));
+    const auto d = ParseDate(text, DisplayDateOrder());
+    return d && FrequencyDateItem(*d).compare(Item, Qt::CaseInsensitive) == 0;
+}
+
 QString DayKeywords(const DateVal& Date) {
     const Calendar& cal = Cal();
     const DateVal D = Date.datePart();

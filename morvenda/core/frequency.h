@@ -40,3 +40,9 @@ DateVal SchedNow();
 
 /// The date as a frequency item: gDateFmtLong with blanks turned into "-".
 QString FrequencyDateItem(const DateVal& D);
+
+/// True when Item (one blank-free item of a frequency) can ever select a
+/// date: a keyword that DayKeywords gives on some date ("Daily", "Tue",
+/// "+2Tue", "-1WDOM", "Workdays+" ..., in any case) or a date written as
+/// FrequencyDateItem writes it. An item that is neither selects no date.
+bool IsFrequencyItem(QStringView Item);

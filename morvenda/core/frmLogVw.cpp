@@ -136,7 +136,10 @@ void frmLogVw::cmdOK_Click() {
     if (!DesktopAvailable())
         MsgBox(QStringLiteral("Log extract written to ") + file.extract, MsgButtons::Ok, MsgIcon::Information);
     else if (!ShellOpen(file.extract, &error))
-        MsgBox(QStringLiteral("Error copying log: ") + error, MsgButtons::Ok, MsgIcon::Warning);
+        // The extract is there; only opening it failed.
+        MsgBox(QStringLiteral("Log extract written to ") + file.extract +
+                   QStringLiteral(", but it cannot be opened: ") + error,
+               MsgButtons::Ok, MsgIcon::Warning);
     accept();
 }
 

@@ -743,6 +743,37 @@ void LoadSchedule() {
         DefaultDateVars(k);
         SetJobStatus(k);
     }
+    ReportUnknownNames(path);
+}
+
+void ReportUnknownNames(const QString& Path) {
+    // A hand-edited file may name what the schedule does not know. The job
+    // still behaves as its fields say (such an item selects no date, such a
+    // dependency takes no part), but the operator hears of it once, here.
+    QStringList notes;
+    for (int k = 1; k <= JobCount(); ++k) {
+        const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+        const QString name = J.JobName.trimmed();
+        for (const QString& item : J.Frequency.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!IsFrequencyItem(item.trimmed()))
+                notes << QStringLiteral("Job %1: frequency item \"%2\" is no keyword or date and selects no day")
+                             .arg(name, item.trimmed());
+        }
+        for (const QString& entry : J.RunAfter) {
+            if (!entry.trimmed().isEmpty() && FindJob(entry) < 1)
+                notes << QStringLiteral("Job %1: dependency \"%2\" names no job of the schedule and is passed over")
+                             .arg(name, entry.trimmed());
+        }
+    }
+    if (notes.isEmpty()) return;
+    for (const QString& note : notes) WriteLog(G.gLogFile, note);
+    // The box lists the first of them; the run log holds them all.
+    constexpr qsizetype kShown = 20;
+    QStringList shown = notes.mid(0, kShown);
+    if (notes.size() > kShown) shown << QStringLiteral("... and %1 more (see the run log)").arg(notes.size() - kShown);
+    MsgBox(QStringLiteral("The schedule file \"%1\" names what the schedule does not know:\n\n%2")
+               .arg(Path, shown.join(QLatin1Char('\n'))),
+           MsgButtons::Ok, MsgIcon::Warning);
 }
 
 bool SaveSchedule() {

@@ -23,6 +23,13 @@ inline constexpr int kScheduleColumns = 50;
 /// column. The file itself is never changed by a failed load.
 void LoadSchedule();
 
+/// Reports, once, what the loaded jobs name that the schedule does not know:
+/// frequency items that are no keyword or date, and dependencies that name
+/// no job of the schedule. One run log line each and one message listing
+/// them (the first twenty); nothing when there are none. LoadSchedule calls
+/// it; Path names the file in the message.
+void ReportUnknownNames(const QString& Path);
+
 /// Writes jobs 1 to n of G.Jobs to G.gSchedFile, keeping the previous file as
 /// its backup (ScheduleBackupName), then rewrites this schedule's share of
 /// the trigger list (UpdateJobIndexFile). Returns false, with a message and

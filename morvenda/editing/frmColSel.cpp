@@ -18,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -132,6 +133,7 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     mnuDel_ = NamedMenuItem(mnuProfile, "mnuDel", QStringLiteral("&Delete"));
     QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
 
     auto* moves = new QVBoxLayout;
     moves->addStretch(1);

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +17,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -130,6 +133,16 @@ void frmEdit::BuildSubmissionPage(QWidget* Page) {
                           QStringLiteral("A unique name for the job - preferably same as the program name."));
     txtJobName_->setMaxLength(kJobNameWidth);
     cboGroup_->lineEdit()->setMaxLength(kGroupWidth);
+    // Room for a whole group name of wide letters, whatever the layout gives.
+    {
+        QStyleOptionComboBox opt;
+        opt.initFrom(cboGroup_);
+        opt.editable = true;
+        const QFontMetrics fm(cboGroup_->font());
+        const QSize text(fm.horizontalAdvance(QString(kGroupWidth, QLatin1Char('W'))), fm.height());
+        cboGroup_->setMinimumWidth(
+            cboGroup_->style()->sizeFromContents(QStyle::CT_ComboBox, &opt, text, cboGroup_).width());
+    }
     txtCmdLine_ =
         EditBox(Page, QStringLiteral("txtCmdLine"), QStringLiteral("Command line including any run time parameters"));
     cmdBrowseExe_ = NamedButton(Page, "cmdBrowseExe", QStringLiteral("B&rowse"));
@@ -155,6 +168,9 @@ void frmEdit::BuildSubmissionPage(QWidget* Page) {
     g->addWidget(txtCPUUsage_, 4, 1);
     g->addWidget(chkCritical_, 4, 2, 1, 2);
     g->setRowStretch(5, 1);
+    // The group was made before the name: Tab goes name, group, command line.
+    setTabOrder(txtJobName_, cboGroup_);
+    setTabOrder(cboGroup_, txtCmdLine_);
 }
 
 void frmEdit::BuildSubstitutionPage(QWidget* Page) {

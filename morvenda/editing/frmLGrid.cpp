@@ -22,10 +22,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -33,10 +35,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace {
@@ -182,6 +186,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
                                   jobButtons[i]);
     QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
+    mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
 
     auto* all = new QVBoxLayout(this);
     all->setMenuBar(bar);
@@ -266,9 +271,15 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     ReadColProfile();
     DisplayGrid();
     RowChange();
+    // The grid shows a good number of rows; a remembered height that no
+    // longer fits the screen is cut to it.
+    fxgSchedGrid_->setMinimumHeight(fxgSchedGrid_->horizontalHeader()->sizeHint().height() +
+                                    8 * fxgSchedGrid_->verticalHeader()->defaultSectionSize() +
+                                    2 * fxgSchedGrid_->frameWidth());
     const QString gridHeight = GetSetting(gAppName, gRegSection, kGridHeightKey);
+    const int roomHeight = screen() ? screen()->availableGeometry().height() - 40 : 4000;
     if (!gridHeight.isEmpty() && Val(gridHeight) > 0)
-        resize(width(), static_cast<int>(std::min<qint64>(Val(gridHeight) / kTwips, 4000)));
+        resize(width(), static_cast<int>(std::min<qint64>(Val(gridHeight) / kTwips, std::max(roomHeight, 100))));
     SetEditJobDesc(FindArrayRow(fxgSchedGrid_->Row()));
     SizeWindow();
     PositionForm(this, QStringLiteral("tc"));
@@ -321,10 +332,40 @@ void frmLGrid::DisplayGrid() {
     };
     g.SetComputedRows(std::move(source));
 
+    // A shown column is at least as wide as its title, and the name and group
+    // columns as their widest entry, so no heading and no name is cut.
+    const QFontMetrics headerFont(g.horizontalHeader()->font());
+    const QFontMetrics cellFont(g.font());
+    const int headerMargin = 2 * g.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, g.horizontalHeader()) + 2;
     for (int c = 0; c < static_cast<int>(colIds_.size()); ++c) {
-        const GridColumn& col = gGridCols[static_cast<size_t>(colIds_[static_cast<size_t>(c)])];
+        const int id = colIds_[static_cast<size_t>(c)];
+        const GridColumn& col = gGridCols[static_cast<size_t>(id)];
         g.SetTextMatrix(0, c, col.Title);
-        g.SetColWidth(c, std::max<int>(col.Width, 0));
+        int needed = headerFont.horizontalAdvance(col.Title) + headerMargin;
+        constexpr int kJobNameCol = 0;
+        constexpr int kGroupCol = 1;
+        if (id == kJobNameCol || id == kGroupCol) {
+            // Names are short and many: each is measured by its letters'
+            // advances, kept per letter, which a large schedule can afford.
+            std::array<int, 128> advance{};
+            int widest = 0;
+            for (const int j : rows_) {
+                const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+                int w = 0;
+                for (const QChar ch : id == kJobNameCol ? J.JobName : J.Group) {
+                    const char16_t u = ch.unicode();
+                    if (u >= 128) {
+                        w += cellFont.horizontalAdvance(ch);
+                    } else {
+                        if (advance[u] == 0) advance[u] = std::max(1, cellFont.horizontalAdvance(ch));
+                        w += advance[u];
+                    }
+                }
+                widest = std::max(widest, w);
+            }
+            needed = std::max(needed, widest + headerMargin);
+        }
+        g.SetColWidth(c, col.Width > 0 ? std::max<int>(col.Width, needed * kTwips) : 0);
         g.SetColAlignment(c, AlignOf(col.Align));
     }
     rebuilding_ = false;

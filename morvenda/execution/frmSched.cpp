@@ -33,6 +33,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
@@ -264,6 +265,10 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
 
     tmrKick_ = new QTimer(this);
     tmrKick_->setObjectName(QStringLiteral("tmrKick"));
+    // The kick interval display counts down to the next pass once a second.
+    tmrCountdown_ = new QTimer(this);
+    tmrCountdown_->setObjectName(QStringLiteral("tmrCountdown"));
+    tmrCountdown_->setInterval(1000);
 
     auto* top = new QHBoxLayout;
     top->addWidget(fraStatus_, 1);
@@ -293,6 +298,7 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     connect(cmdModSched_, &QPushButton::clicked, this, &frmSched::cmdModSched_Click);
     connect(mnuViewLog_, &QAction::triggered, this, &frmSched::mnuViewLog_Click);
     connect(tmrKick_, &QTimer::timeout, this, &frmSched::tmrKick_Timer);
+    connect(tmrCountdown_, &QTimer::timeout, this, &frmSched::ShowCountdown);
     connect(chkIgnCPU_, &QCheckBox::toggled, this, [this](bool on) { run_.IgnoreCpuLimit = on; });
 
     // Menu items press their buttons, so a disabled button's item does nothing.
@@ -345,6 +351,7 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
 
 frmSched::~frmSched() {
     tmrKick_->stop();
+    tmrCountdown_->stop();
     // The controls outlive this part of the window while they are destroyed:
     // nothing they signal then may reach the run.
     for (QObject* sender : {static_cast<QObject*>(lsbEvents_), static_cast<QObject*>(lsbUnsub_),
@@ -430,9 +437,13 @@ void frmSched::Form_Load() {
 
 void frmSched::ApplyHeight() {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
-    // The stored heights are those of the whole window, its frame included.
-    const int frame = frameGeometry().height() - geometry().height();
-    const QSize wanted(loadWidth_ > 0 ? loadWidth_ : width(), std::max(1, ShownHeight / kTwipsPerPixel - frame));
+    // The stored heights are those of the whole window, its frame included
+    // (a frame the window manager has not reported yet counts as none), and
+    // never more than the screen holds.
+    const int frame = std::clamp(frameGeometry().height() - geometry().height(), 0, 100);
+    int outer = ShownHeight / kTwipsPerPixel;
+    if (const QScreen* s = screen()) outer = std::min(outer, s->availableGeometry().height());
+    const QSize wanted(loadWidth_ > 0 ? loadWidth_ : width(), std::max(1, outer - frame));
     if (size() == wanted) return;
     sizing_ = true;
     resize(wanted);
@@ -465,9 +476,26 @@ void frmSched::SetTimer(int intervalMs) {
     tmrKick_->stop();
     tmrKick_->setInterval(intervalMs);
     if (intervalMs > 0 && !closed_) tmrKick_->start();
+    if (tmrKick_->isActive())
+        tmrCountdown_->start();
+    else
+        tmrCountdown_->stop();
 }
 
-void frmSched::SetKickLabel(const QString& text) { lblKick_->setText(text); }
+void frmSched::SetKickLabel(const QString& text) {
+    // "60/5 seconds": the configured seconds, then the seconds to the next
+    // pass, which the countdown brings down.
+    kickMax_ = text.section(QLatin1Char('/'), 0, 0);
+    lblKick_->setText(text);
+}
+
+void frmSched::ShowCountdown() {
+    if (!tmrKick_->isActive() || kickMax_.isEmpty()) return;
+    // The countdown ticks with the kick timer, so its ticks fall on whole
+    // seconds of the interval.
+    const int left = (std::max(0, tmrKick_->remainingTime()) + 500) / 1000;
+    lblKick_->setText(kickMax_ + QLatin1Char('/') + QString::number(left) + QStringLiteral(" seconds"));
+}
 
 void frmSched::SetRunDateLabels(const QString& relDays, const QString& schedStart) {
     lblRelDays_->setText(relDays);

@@ -100,6 +100,9 @@ public slots:
     void mnuViewLog_Click();
     /// Presses Kick unless a pass is in progress.
     void tmrKick_Timer();
+    /// The kick interval display: the configured seconds and the whole
+    /// seconds left to the next pass.
+    void ShowCountdown();
     /// The list's tooltip: the clicked line's job description, else the line.
     void lstProgList_Click(const QModelIndex& index);
     /// Opens the documentation of the current line's job (asking first when
@@ -160,6 +163,8 @@ private:
     QPushButton* cmdExit_;
     QPushButton* cmdHelp_;
     QTimer* tmrKick_;
+    QTimer* tmrCountdown_;
+    QString kickMax_;  // the configured seconds, as the label shows them
     QAction* mnuExit_;
     QAction* mnuViewEvents_;
     QAction* mnuViewStatus_;

@@ -20,6 +20,7 @@
 #include "morvenda/startup/startwindow.h"
 
 #include <QAction>
+#include <QKeySequence>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -152,6 +153,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     QAction* mnuHelpContents = NamedMenuItem(mnuHelp, "mnuHelpContents", QStringLiteral("&Morvenda Help"));
+    mnuHelpContents->setShortcut(QKeySequence(Qt::Key_F1));
     QAction* mnuAbout = NamedMenuItem(mnuHelp, "mnuAbout", QStringLiteral("&About"));
 
     connect(cmdLaunch, &QPushButton::clicked, this, [this] { GuardFatal([this] { cmdLaunch_Click(); }); });
@@ -216,11 +218,15 @@ void frmMain::showSplash() {
     splash_->setStartingUp(&G.gStartingUp);
     splash_->setLogoText(lblLogo_->text());
     splash_->show();
+    // Any other window the start-up shows (the first-run window, a message
+    // box) takes the splash's place, so it never stands behind them.
+    qApp->installEventFilter(this);
     QCoreApplication::processEvents();
 }
 
 void frmMain::hideSplash() {
     if (!splash_) return;
+    qApp->removeEventFilter(this);
     splash_->hide();
     splash_->deleteLater();
     splash_ = nullptr;
@@ -330,6 +336,10 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (splash_ && event->type() == QEvent::Show && watched != splash_) {
+        const auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->isWindow() && w->windowType() != Qt::Popup && w->windowType() != Qt::ToolTip) hideSplash();
+    }
     // A double-click on the configuration-file label opens another file; one
     // on the run date opens the date picker.
     if (watched == lblINIFile_ && event->type() == QEvent::MouseButtonDblClick) {

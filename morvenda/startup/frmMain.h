@@ -49,7 +49,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    /// A double-click on the configuration-file label opens another file.
+    /// A double-click on the configuration-file label opens another file;
+    /// while the splash shows, any other window that shows closes it.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

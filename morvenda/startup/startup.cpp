@@ -97,6 +97,12 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gStartingUp = true;
     G.gGeniePath = JoinPath(ProgramFolder(), QStringLiteral("MRVGenie"));
     host.showSplash();
+    // The splash is hidden and unloaded when start-up ends, also when it
+    // ends the program.
+    struct SplashGuard {
+        StartupHost& host;
+        ~SplashGuard() { host.hideSplash(); }
+    } splashGuard{host};
     G.gProgTitle = QStringLiteral("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
     G.gFixedDrives = ListDrives();
     G.gDumManFile = true;
@@ -203,6 +209,6 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     if (firstRun) SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), G.gIniFile);
 
     G.gStartingUp = false;
-    host.hideSplash();
+    // The splash goes with the guard, as on every other way out.
     return out;
 }

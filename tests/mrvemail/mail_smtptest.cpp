@@ -203,7 +203,7 @@ TEST(SendPassSmtp, MessagesAreSentRenamedAndTheirFilesDeleted) {
     EXPECT_EQ(got[0][S("to")].toString(), S("ann@example.org, Bob Jones <bob@example.org>"));
     EXPECT_EQ(got[0][S("cc")].toString(), S("ops@example.org"));
     EXPECT_EQ(got[0][S("subject")].toString(), S("Job PAYROLL completed – Grüße"));
-    EXPECT_EQ(got[0][S("body")].toString(), S("Hello\r\n .World ✓\r\nrun line 1\r\n.hidden by a dot\r\n.\r\n") +
+    EXPECT_EQ(got[0][S("body")].toString(), S("Hello\r\n.World ✓\r\nrun line 1\r\n.hidden by a dot\r\n.\r\n") +
                                                 longLine + S("\r\nMüller £\r\n\r\n\r\n\r\n"));
     QString name;
     EXPECT_EQ(Attachment(got[0], 0, &name), QByteArray("report data"));

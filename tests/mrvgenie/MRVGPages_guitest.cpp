@@ -83,8 +83,13 @@ TEST_F(GenieTest, AGenieRunLeavesAnInstallationThatMorvendaAndTheEmailerStartOn)
     genie.Start();
     ASSERT_EQ(genie.Visible(), genie.Intro());
     EXPECT_EQ(genie.Intro()->windowTitle(), S("Morvenda Configuration Genie"));
+    // Where the operator put the genie and the size given it: every page
+    // after takes them.
+    genie.Intro()->setGeometry(QRect(100, 80, 620, 420));
+    const QRect place = genie.Intro()->geometry();
     click(genie.Intro(), "cmdNext");
     ASSERT_EQ(genie.Visible(), genie.Base());
+    EXPECT_EQ(genie.Base()->geometry(), place);
 
     // The chooser starts at the genie's folder; a new folder beside it.
     browse(genie, [&](MRVDir& chooser) {
@@ -108,6 +113,7 @@ TEST_F(GenieTest, AGenieRunLeavesAnInstallationThatMorvendaAndTheEmailerStartOn)
     child<QRadioButton>(genie.Select(), "optStandard")->click();
     click(genie.Select(), "cmdFinish");
     ASSERT_EQ(genie.Visible(), genie.Generate());
+    EXPECT_EQ(genie.Generate()->geometry(), place);
 
     // The generation runs once the page is up; Close waits for it.
     auto* close = child<QPushButton>(genie.Generate(), "cmdClose");

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <csignal>
 
-XvfbServer::XvfbServer() {
+XvfbServer::XvfbServer(const char* Screen) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         error_ = QStringLiteral("pipe failed");
@@ -32,7 +32,7 @@ XvfbServer::XvfbServer() {
         dup2(null, 0);
         dup2(null, 1);
         dup2(null, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1024x768x24", "-noreset",
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", Screen, "-noreset",
                static_cast<char*>(nullptr));
         _exit(127);
     }

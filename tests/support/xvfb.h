@@ -12,10 +12,11 @@
 /// through -displayfd; no TCP) and points DISPLAY at it for this process and
 /// the children it starts. The destructor stops the server and restores
 /// DISPLAY. ok() is false, with error() saying why, when Xvfb is missing or
-/// did not come up within ten seconds.
+/// did not come up within ten seconds. Screen is Xvfb's screen size and
+/// depth ("1024x768x24").
 class XvfbServer {
 public:
-    XvfbServer();
+    explicit XvfbServer(const char* Screen = "1024x768x24");
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;

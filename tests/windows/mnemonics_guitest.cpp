@@ -25,6 +25,7 @@
 #include "mrvemail/frmEmail.h"
 #include "mrvgenie/MRVGPages.h"
 #include "tests/support/testing.h"
+#include "tests/windows/allwindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,99 +47,9 @@
 
 // Every window of every program, checked for its Alt+letters: a letter may be
 // claimed twice only by one menu-bar entry and controls, and then pressing it
-// must make the menu-bar entry act, every time. A window added to a program
-// is checked by adding its factory to the list below.
+// must make the menu-bar entry act, every time.
 
 namespace {
-
-struct WindowFactory {
-    const char* name;
-    std::function<std::unique_ptr<QWidget>()> make;
-};
-
-// A window that owns another program's windows and shows them all.
-class Holder : public QWidget {
-public:
-    std::function<void()> release;
-    ~Holder() override {
-        if (release) release();
-    }
-};
-
-std::unique_ptr<QWidget> GeniePages() {
-    auto holder = std::make_unique<Holder>();
-    auto* genie = new MRVGenie(QDir::tempPath());
-    holder->release = [genie] { delete genie; };
-    for (QWidget* page : std::initializer_list<QWidget*>{genie->Intro(), genie->Base(), genie->Name(), genie->WDays(),
-                                                         genie->Select(), genie->Generate()})
-        page->show();
-    return holder;
-}
-
-std::unique_ptr<QWidget> HolidaysEditor() {
-    auto holder = std::make_unique<Holder>();
-    auto* box = new QLineEdit(holder.get());
-    auto* editor = new MRVPubHol(box, QString());
-    holder->release = [editor] { delete editor; };
-    editor->show();
-    return holder;
-}
-
-// The job editor on a job of its own.
-std::unique_ptr<QWidget> JobEditor() {
-    JobRec job;
-    job.JobName = S("MNEMO");
-    job.Group = S("General");
-    job.Frequency = S("Daily");
-    G.Jobs.resize(1);
-    G.Jobs.push_back(job);
-    JobTableChanged();
-    G.gCurJob = 1;
-    return std::make_unique<frmEdit>();
-}
-
-std::vector<WindowFactory> Factories() {
-    return {
-        {"frmMain", [] { return std::make_unique<frmMain>(); }},
-        {"frmSched", [] { return std::make_unique<frmSched>(false); }},
-        {"frmAbout", [] { return std::make_unique<frmAbout>(); }},
-        {"frmEmail", [] { return std::make_unique<frmEmail>(); }},
-        {"frmDummy", [] { return std::make_unique<frmDummy>(S("JN=MNEMO,CL=\"true\"")); }},
-        {"MRVConfig", [] { return std::make_unique<MRVConfig>(); }},
-        {"MRVDateSel", [] { return std::make_unique<MRVDateSel>(); }},
-        {"MRVPubHol", HolidaysEditor},
-        {"MRVDir", [] { return std::make_unique<MRVDir>(); }},
-        {"MRVGenie", GeniePages},
-        {"frmEdit", JobEditor},
-        {"frmLGrid",
-         [] {
-             JobEditor();
-             return std::make_unique<frmLGrid>();
-         }},
-        {"frmColSel", [] { return std::make_unique<frmColSel>(); }},
-        {"frmResched",
-         [] {
-             JobEditor();
-             return std::make_unique<frmResched>([] {});
-         }},
-        {"frmLogVw", [] { return std::make_unique<frmLogVw>(); }},
-        {"frmStartUp", [] { return std::make_unique<frmStartUp>(); }},
-        {"frmDumOp", [] { return std::make_unique<frmDumOp>(); }},
-        {"frmDateSel", [] { return std::make_unique<frmDateSel>(); }},
-        {"frmIncFile",
-         [] {
-             static IncludeFileParams params;
-             return std::make_unique<frmIncFile>(params);
-         }},
-        {"frmSelAddr", [] { return std::make_unique<frmSelAddr>(); }},
-        {"frmEdVar",
-         [] {
-             static DateVarParams params;
-             return std::make_unique<frmEdVar>(params);
-         }},
-        {"frmMRVChap", [] { return std::make_unique<frmMRVChap>(); }},
-    };
-}
 
 QMenuBar* BarOf(QWidget* w) {
     for (QMenuBar* bar : w->findChildren<QMenuBar*>())
@@ -216,34 +127,11 @@ void CheckPage(QWidget* window) {
     }
 }
 
-class MnemonicsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetState();
-        JobTableChanged();
-        // What the execution window needs to start its run date.
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gCPULimit = 9999;
-        G.gMinJobLaunch = 10;
-    }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
-
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
-};
+using MnemonicsTest = AllWindowsTest;
 
 TEST_F(MnemonicsTest, EveryAltLetterOfEveryWindowDoesOneThing) {
     int checked = 0;
-    for (const WindowFactory& f : Factories()) {
+    for (const WindowFactory& f : AllWindows()) {
         SCOPED_TRACE(f.name);
         const QWidgetList before = QApplication::topLevelWidgets();
         std::unique_ptr<QWidget> w = f.make();
@@ -256,7 +144,7 @@ TEST_F(MnemonicsTest, EveryAltLetterOfEveryWindowDoesOneThing) {
             ++checked;
         }
     }
-    EXPECT_GE(checked, static_cast<int>(Factories().size()));
+    EXPECT_GE(checked, static_cast<int>(AllWindows().size()));
 }
 
 TEST_F(MnemonicsTest, ClashesAreFound) {

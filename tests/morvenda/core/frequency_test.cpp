@@ -191,6 +191,20 @@ TEST_F(Frequency, DateItemsFollowTheLongDateFormat) {
     QLocale::setDefault(old);
 }
 
+// Only items that some date can select count as frequency items; the rest
+// are what a hand-edited schedule is warned about.
+TEST_F(Frequency, ItemsThatCanSelectADate) {
+    for (const char* item : {"Daily", "WORKDAYS", "weekdays+", "Workdays-", "Weekends", "Tue", "sat", "+1WDOM",
+                             "-24CDOM", "+31cdom", "-4Tue", "+5thu", "08-Dec-2026", "08-dec-2026", "29-Feb-2028"})
+        EXPECT_TRUE(IsFrequencyItem(S(item))) << item;
+    for (const char* item : {"Workdayz", "Weekday", "Tues", "+0WDOM", "+01CDOM", "1WDOM", "+WDOM", "+1000CDOM",
+                             "-1Tuesday", "31-Feb-2026", "8-Dec-2026", "08 Dec 2026", "Daily+", ""})
+        EXPECT_FALSE(IsFrequencyItem(S(item))) << item;
+    G.gDateFmtLong = QStringLiteral("dd/mm/yyyy");
+    EXPECT_TRUE(IsFrequencyItem(S("08/12/2026")));
+    EXPECT_FALSE(IsFrequencyItem(S("08-Dec-2026")));
+}
+
 TEST_F(Frequency, SkipDays) {
     G.gRunDate = Day(2026, 12, 8);
     G.Jobs.resize(2);

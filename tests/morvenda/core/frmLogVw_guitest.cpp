@@ -132,6 +132,22 @@ TEST_F(frmLogVwTest, OKOpensTheExtractWithTheDesktopsViewer) {
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S("\n")).toStdString();
 }
 
+TEST_F(frmLogVwTest, AnExtractThatCannotBeOpenedIsNamedNotCalledACopyError) {
+    // No opener on PATH: the extract is written all the same.
+    ScopedEnv path("PATH", dir.path(S("nothing")).toLocal8Bit());
+    ScopedEnv display("DISPLAY", ":99");
+    child<QRadioButton>("optSel3")->click();
+    child<QPushButton>("cmdOK")->click();
+    EXPECT_EQ(extract(), S("08 Dec 2026  10:00:01 JOBA     Failed(Exit code 1)\r\n"));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    const QString msg = prompts.messages[0];
+    EXPECT_TRUE(msg.startsWith(S("Log extract written to ") + dir.path(S("Log/20261208.tmp")) +
+                               S(", but it cannot be opened: ")))
+        << msg.toStdString();
+    EXPECT_TRUE(msg.contains(S("xdg-open not found"))) << msg.toStdString();
+    EXPECT_EQ(closedWith, QDialog::Accepted);
+}
+
 TEST_F(frmLogVwTest, AnUnreadableLogIsReportedAndClosesTheViewer) {
     QFile::remove(dir.path(S("Log/20261208.log")));
     child<QPushButton>("cmdOK")->click();

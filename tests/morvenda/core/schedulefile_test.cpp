@@ -174,7 +174,11 @@ TEST_F(ScheduleFileTest, EveryColumnSurvivesSaveAndLoad) {
     }
     // The start time keeps its hour and minute, on the run date.
     EXPECT_EQ(G.Jobs[1].EarlyStart, At(2026, 12, 10, 14, 35, 0));
-    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S(" | ")).toStdString();
+    // The only word of the load is about the dependencies on jobs this
+    // schedule does not hold.
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].contains(S("dependency \"ONE\" names no job")))
+        << prompts.messages[0].toStdString();
 }
 
 TEST_F(ScheduleFileTest, LineLayoutAsWritten) {
@@ -445,6 +449,50 @@ TEST_F(ScheduleFileTest, BrokenHandEditedFileStopsAndIsLeftAlone) {
         EXPECT_TRUE(stop.reason().contains(S("\", line 3, column 2: a quoted text has no closing quote")))
             << stop.reason().toStdString();
     }
+}
+
+// A hand-edited file that names unknown frequency items or jobs loads as it
+// stands, and says so once: one run log line each, one message for all.
+TEST_F(ScheduleFileTest, UnknownNamesAreReportedOnceAtLoad) {
+    G.gLogFile = dir.path(S("run.log"));
+    JobRec a;
+    a.JobName = S("PAYROLL");
+    a.Frequency = S("Workdayz  Mon +1WDOM");
+    a.RunAfter = {S("EXTRACT"), S("GHOST")};
+    a.RunAfterStatus = S("SS");
+    a.RunAfterUnsched = S("NN");
+    JobRec b;
+    b.JobName = S("EXTRACT");
+    b.Frequency = S("Daily 08-Dec-2026 -1tue Weekdays+");
+    SetJobs({a, b});
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray saved = dir.read(S("Live.sch"));
+
+    LoadSchedule();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    const QString msg = prompts.messages[0];
+    EXPECT_TRUE(msg.contains(G.gSchedFile)) << msg.toStdString();
+    EXPECT_TRUE(msg.contains(S("Job PAYROLL: frequency item \"Workdayz\" is no keyword or date"))) << msg.toStdString();
+    EXPECT_TRUE(msg.contains(S("Job PAYROLL: dependency \"GHOST\" names no job of the schedule"))) << msg.toStdString();
+    EXPECT_FALSE(msg.contains(S("EXTRACT\" names"))) << msg.toStdString();
+    EXPECT_FALSE(msg.contains(S("Mon"))) << msg.toStdString();
+    const QString log = QString::fromUtf8(dir.read(S("run.log")));
+    EXPECT_EQ(log.count(S("Job PAYROLL: ")), 2) << log.toStdString();
+    // The jobs and the file are as they were.
+    EXPECT_EQ(G.Jobs[1].Frequency, a.Frequency);
+    EXPECT_EQ(G.Jobs[1].RunAfter, a.RunAfter);
+    EXPECT_EQ(dir.read(S("Live.sch")), saved);
+
+    // A schedule that names nothing unknown says nothing.
+    prompts.messages.clear();
+    a.Frequency = S("Mon");
+    a.RunAfter = {S("EXTRACT")};
+    a.RunAfterStatus = S("S");
+    a.RunAfterUnsched = S("N");
+    SetJobs({a, b});
+    ASSERT_TRUE(SaveSchedule());
+    LoadSchedule();
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S(" | ")).toStdString();
 }
 
 TEST_F(ScheduleFileTest, MissingFileCreateOrStop) {

@@ -105,6 +105,28 @@ protected:
     ScriptedPrompter prompts;
 };
 
+// The group box shows a whole group name and Tab reaches it between the
+// job name and the command line.
+TEST_F(FrmEditTest, GroupShowsItsEightCharactersAndTabReachesIt) {
+    AppendNew();
+    Edit([](frmEdit& w) {
+        auto* group = Child<QComboBox>(w, "cboGroup");
+        group->setEditText(S("WWWWWWWW"));
+        QLineEdit* box = group->lineEdit();
+        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(S("WWWWWWWW")) + 2);
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        auto* name = Child<QLineEdit>(w, "txtJobName");
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_Tab);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_TRUE(group->hasFocus() || box->hasFocus()) << QApplication::focusWidget()->objectName().toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(w, "txtCmdLine"));
+        Child<QPushButton>(w, "cmdCancel")->click();
+    });
+}
+
 TEST_F(FrmEditTest, NewJobFilledThroughTheControlsIsSavedToTheFile) {
     const int k = AppendNew();
     const bool ok = Edit([](frmEdit& w) {

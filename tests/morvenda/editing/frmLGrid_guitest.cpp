@@ -13,6 +13,8 @@
 #include "tests/support/testing.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -147,6 +149,28 @@ TEST_F(FrmLGridTest, ShowsTheGroupChosenWithTheProfilesColumns) {
     EXPECT_EQ(g->TextMatrix(3, 1), S("(empty entry)"));
     const QByteArray log = dir.read(S("run.log"));
     EXPECT_EQ(log.count("Empty RunAfter entry for job B"), 1) << log.toStdString();
+}
+
+// Every heading and every whole job name and group shows in its column,
+// whatever width the profile holds; a hidden column stays hidden.
+TEST_F(FrmLGridTest, HeadingsNamesAndGroupsAreNeverCut) {
+    G.Jobs[1].JobName = S("WWWWWWWW");
+    G.Jobs[2].Group = S("MMMMMMMM");
+    JobTableChanged();
+    frmLGrid w;
+    Grid* g = grid(w);
+    const QFontMetrics header(g->horizontalHeader()->font());
+    const QFontMetrics cells(g->font());
+    for (int c = 0; c < g->Cols(); ++c) {
+        const QString title = g->TextMatrix(0, c);
+        SCOPED_TRACE(title.toStdString());
+        EXPECT_GT(g->columnWidth(c), header.horizontalAdvance(title)) << g->columnWidth(c);
+        if (title == S("Job Name") || title == S("Group")) {
+            for (int r = 1; r < g->Rows(); ++r)
+                EXPECT_GT(g->columnWidth(c), cells.horizontalAdvance(g->TextMatrix(r, c))) << r;
+        }
+    }
+    EXPECT_EQ(g->TextMatrix(1, 0), S("WWWWWWWW"));
 }
 
 TEST_F(FrmLGridTest, NewCopyPasteAndCancel) {

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStringListModel>
 #include <QTest>
 #include <QTimer>
@@ -146,6 +147,18 @@ TEST_F(frmSchedTest, KickIntervalKickAndTimerDriveTheRunToCompletion) {
     Find<QPushButton>(*w, "CmdKickInt")->click();
     EXPECT_EQ(Find<QTimer>(*w, "tmrKick")->interval(), 30000);
     EXPECT_EQ(Find<QLabel>(*w, "lblKick")->text(), S("30/30 seconds"));
+    // Each second the display counts down to the next pass.
+    {
+        auto* countdown = Find<QTimer>(*w, "tmrCountdown");
+        ASSERT_TRUE(countdown->isActive());
+        QSignalSpy ticks(countdown, &QTimer::timeout);
+        ASSERT_TRUE(ticks.wait(3000));
+        const QString shown = Find<QLabel>(*w, "lblKick")->text();
+        ASSERT_TRUE(shown.startsWith(S("30/")) && shown.endsWith(S(" seconds"))) << shown.toStdString();
+        const int left = shown.mid(3).section(QLatin1Char(' '), 0, 0).toInt();
+        EXPECT_GE(left, 1);
+        EXPECT_LT(left, 30);
+    }
 
     // Kick: the first job ends and, in the same pass, the second starts.
     QFile::remove(G.gSchedFile);

@@ -2,6 +2,7 @@
 
 #include "common/constants.h"
 #include "common/fatal.h"
+#include "common/gui/frmAbout.h"
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
@@ -9,6 +10,8 @@
 #include "morvenda/core/state.h"
 #include "morvenda/editing/frmLGrid.h"
 #include "morvenda/execution/frmSched.h"
+#include "morvenda/startup/frmStartUp.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -57,6 +60,35 @@ protected:
     ScriptedPrompter prompts;
     frmMain window;
 };
+
+// The about box stands as the splash while start-up runs, and never behind
+// what start-up shows next or after a start-up that ends the program.
+TEST_F(FrmMainTest, TheSplashGivesWayToTheFirstRunWindowAndEndsWithStartUp) {
+    const auto splashShown = [] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<frmAbout*>(top) && top->isVisible()) return true;
+        return false;
+    };
+    bool splashBehind = true;
+    bool firstRunShown = false;
+    WhenShown<frmStartUp>([&](frmStartUp* w) {
+        firstRunShown = true;
+        splashBehind = splashShown();
+        w->findChild<QPushButton*>(S("cmdCancel"))->click();
+    });
+    EXPECT_THROW(window.Form_Load(QString()), FatalStop);
+    EXPECT_TRUE(firstRunShown);
+    EXPECT_FALSE(splashBehind);
+    EXPECT_FALSE(splashShown());
+
+    // A configuration file that is not there ends start-up with the splash.
+    G.gIniFile.clear();
+    EXPECT_THROW(window.Form_Load(dir.path(S("missing.ini"))), FatalStop);
+    EXPECT_FALSE(splashShown());
+    G.gIniFile.clear();
+    window.Form_Load(ini() + S(",TEMP"));
+    EXPECT_FALSE(splashShown());
+}
 
 TEST_F(FrmMainTest, StartsOnTheDemoAndShowsTheSchedule) {
     window.Form_Load(ini() + S(",TEMP"));
