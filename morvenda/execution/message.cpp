@@ -160,13 +160,15 @@ QString AddressBookPath(const QString& Name) {
     return QString();
 }
 
-// Writes Bytes into the open file and makes them durable before the file is
-// renamed into sight of the e-mailer.
-bool WriteAndClose(QFile& File, const QByteArray& Bytes) {
-    bool ok = File.write(Bytes) == Bytes.size() && File.flush();
-    if (ok && ::fsync(File.handle()) != 0) ok = false;
-    File.close();
-    return ok && File.error() == QFileDevice::NoError;
+// Writes Bytes whole over the reserved (empty) file, flushed to the disk,
+// then renames it into sight of the e-mailer. False with *Why naming the file
+// and the system's reason.
+bool WriteAndPublish(const QString& TempPath, const QString& FinalPath, const QByteArray& Bytes, QString* Why) {
+    if (!WriteFileAtomic(TempPath, Bytes, Why)) return false;
+    if (std::rename(QFile::encodeName(TempPath).constData(), QFile::encodeName(FinalPath).constData()) == 0)
+        return true;
+    *Why = QStringLiteral("Cannot rename \"%1\" to \"%2\": %3").arg(TempPath, FinalPath, qt_error_string(errno));
+    return false;
 }
 
 void RemoveFiles(const std::vector<QString>& Files) {
@@ -322,7 +324,8 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
         opened = out.open(QIODevice::WriteOnly | QIODevice::NewOnly);
     }
     if (!opened) {
-        WriteLog(G.gLogFile, NotGeneratedLine(jobName, gPathMsgPrefix + tempPath + kQuote));
+        WriteLog(G.gLogFile, NotGeneratedLine(jobName, gPathMsgPrefix + tempPath + kQuote + QStringLiteral(": ") +
+                                                           out.errorString()));
         return;
     }
 
@@ -438,11 +441,12 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
         const QString finalPath = JoinPath(G.gEmailPath, name + QStringLiteral(".eml"));
         // The rename puts the finished file in place of any stale one of the
         // same name in one step, so the e-mailer sees all of it or nothing.
-        if (!WriteAndClose(out, EncodeLines(lines)) ||
-            std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(finalPath).constData()) != 0) {
+        out.close();
+        QString why;
+        if (!WriteAndPublish(tempPath, finalPath, EncodeLines(lines), &why)) {
             QFile::remove(tempPath);
             RemoveFiles(copies);
-            logLines << NotGeneratedLine(jobName, QStringLiteral("Cannot write file \"") + finalPath + kQuote);
+            logLines << NotGeneratedLine(jobName, why);
         } else {
             published = true;
         }
