@@ -672,6 +672,8 @@ void LoadSchedule() {
     // A save that a crash interrupted may have left its temporary file.
     const QString target = FollowLinks(path);
     RemoveLeftoverTemps(FolderOf(target), FileNameOf(target), 0);
+    // The new schedule is staged under a temporary name of its own first.
+    RemoveLeftoverTemps(FolderOf(target), QLatin1Char('.') + FileNameOf(target) + QStringLiteral(".staged.tmp"), 0);
 
     if (!QFileInfo::exists(path)) {
         const QString ask =

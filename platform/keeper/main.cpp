@@ -75,15 +75,16 @@ void WriteAll(int fd, const void* data, size_t size) {
 // renamed into place, then the folder flushed), so the record is whole or
 // absent whatever happens to the machine. A record that cannot be written
 // (a full disk, a folder gone or read-only for a while) is tried again after
-// a pause that grows up to a minute, for as long as it takes: the job's exit
+// a pause that grows up to ten seconds, for as long as it takes: the job's exit
 // status is held until then, so the outcome is never lost, and the scheduler
-// sees the job as still running meanwhile.
+// sees the job as still running meanwhile. Only a folder whose parent is gone
+// (the schedule's folder removed) ends the attempts.
 void WriteEndRecord(const std::string& folder, pid_t pid, std::uint32_t start, const std::string& text) {
     char name[64];
     EndRecordName(pid, start, name, sizeof name);
     const std::string final = folder + "/" + name;
     constexpr long kFirstPauseMs = 100;
-    constexpr long kLongestPauseMs = 60000;
+    constexpr long kLongestPauseMs = 10000;
     long pauseMs = kFirstPauseMs;
     bool told = false;
     for (;;) {
@@ -92,7 +93,9 @@ void WriteEndRecord(const std::string& folder, pid_t pid, std::uint32_t start, c
         // A record in place whose folder could not be flushed is still read
         // by a scheduler that runs on.
         if (e == 0 || step == ReplaceStep::Sync) return;
-        if (e == ENOENT) ::mkdir(folder.c_str(), 0755);  // the folder was removed meanwhile
+        // The folder removed meanwhile is made again; with the schedule's
+        // own folder gone too nobody will ever read the record.
+        if (e == ENOENT && ::mkdir(folder.c_str(), 0755) != 0 && errno == ENOENT) return;
         if (!told) {
             std::fprintf(stderr, "MRVKeep: cannot write \"%s\": %s; trying again\n", final.c_str(), std::strerror(e));
             told = true;
