@@ -21,6 +21,7 @@ class IndexLock {
 public:
     explicit IndexLock(const QString& path) {
         fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        error_ = fd_ < 0 ? errno : 0;
         if (fd_ < 0) return;
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
@@ -36,9 +37,11 @@ public:
     IndexLock(const IndexLock&) = delete;
     IndexLock& operator=(const IndexLock&) = delete;
     bool held() const { return fd_ >= 0; }
+    int error() const { return error_; }
 
 private:
     int fd_ = -1;
+    int error_ = 0;
 };
 
 }  // namespace
@@ -58,26 +61,31 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
     return out;
 }
 
-bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs,
-                         QString* FailedPath) {
-    auto fail = [FailedPath](const QString& path) {
+bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs, QString* FailedPath,
+                         QString* Why) {
+    auto fail = [FailedPath, Why](const QString& path, const QString& why) {
         if (FailedPath) *FailedPath = path;
+        if (Why) *Why = why;
         return false;
     };
     const QString lockPath = IndexFile + QStringLiteral(".lock");
     const IndexLock lock(lockPath);
-    if (!lock.held()) return fail(lockPath);
+    if (!lock.held()) return fail(lockPath, qt_error_string(lock.error()));
     QStringList existing;
-    if (PathExists(IndexFile) && !ReadTextLines(IndexFile, &existing)) return fail(IndexFile);
-    if (!WriteFileAtomic(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs)))) return fail(IndexFile);
+    QString error;
+    if (PathExists(IndexFile) && !ReadTextLines(IndexFile, &existing, &error)) return fail(IndexFile, error);
+    if (!WriteFileAtomic(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs)), &error))
+        return fail(IndexFile, error);
     return true;
 }
 
 void UpdateJobIndexFile() {
     if (G.gJobIndexFile.isEmpty()) return;
     QString failed;
+    QString why;
     // The trigger list only helps the job editor of other schedules: a
     // failure to rewrite it is reported and the schedule carries on.
-    if (!RewriteJobIndexFile(G.gJobIndexFile, G.gSchedName, G.Jobs, &failed))
-        MsgBox(gPathMsgPrefix + failed + QLatin1Char('"'), MsgButtons::Ok, MsgIcon::Warning);
+    if (!RewriteJobIndexFile(G.gJobIndexFile, G.gSchedName, G.Jobs, &failed, &why))
+        MsgBox(gPathMsgPrefix + failed + QLatin1Char('"') + QStringLiteral("\n\n") + why, MsgButtons::Ok,
+               MsgIcon::Warning);
 }

@@ -21,11 +21,12 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
 /// replaces the file, so schedules saving at the same time keep each other's
 /// lines. The file is created when missing and replaced atomically. False,
 /// with *FailedPath set to the file that could not be opened, read or
-/// written, when any step fails; the list is then as it was.
+/// written and *Why to the reason, when any step fails; the list is then as
+/// it was.
 bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs,
-                         QString* FailedPath = nullptr);
+                         QString* FailedPath = nullptr, QString* Why = nullptr);
 
 /// Rewrites this schedule's share of G.gJobIndexFile from G.Jobs (nothing when
 /// G.gJobIndexFile is empty). A failure is shown as a message ("Cannot open
-/// file" and the path) and the program goes on.
+/// file" and the path, then the reason) and the program goes on.
 void UpdateJobIndexFile();
