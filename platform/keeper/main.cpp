@@ -10,7 +10,8 @@
 // reports whether the program could be started, waits for the job, and writes
 // a record of its ending into <folder> (flushed to the disk, tried again until
 // it is written) before the job's exit status is released, so a scheduler
-// restarted in the meantime reads the true outcome. The keeper has no Qt and copies nothing of the scheduler.
+// restarted in the meantime reads the true outcome. The keeper has no Qt and
+// copies nothing of the scheduler.
 
 #include "common/atomicfile.h"
 #include "platform/procstat.h"
@@ -75,9 +76,9 @@ void WriteAll(int fd, const void* data, size_t size) {
 // renamed into place, then the folder flushed), so the record is whole or
 // absent whatever happens to the machine. A record that cannot be written
 // (a full disk, a folder gone or read-only for a while) is tried again after
-// a pause that grows up to ten seconds, for as long as it takes: the job's exit
-// status is held until then, so the outcome is never lost, and the scheduler
-// sees the job as still running meanwhile. Only a folder whose parent is gone
+// a pause that grows up to ten seconds, for as long as it takes: the job's
+// exit status is held until then, so the outcome is never lost, and the
+// scheduler sees the job as still running meanwhile. Only a folder whose parent is gone
 // (the schedule's folder removed) ends the attempts.
 void WriteEndRecord(const std::string& folder, pid_t pid, std::uint32_t start, const std::string& text) {
     char name[64];
