@@ -210,9 +210,9 @@ QString IniGet(const QString& Section, const QString& Key, const QString& IniFil
     return IniDocument::load(IniFile).value(Section, Key).value_or(QString());
 }
 
-bool IniPut(const QString& Section, const QString& Key, const QString& Value, const QString& IniFile) {
+bool IniPut(const QString& Section, const QString& Key, const QString& Value, const QString& IniFile, QString* Error) {
     IniDocument doc;
-    if (!IniDocument::loadForUpdate(IniFile, &doc)) return false;
+    if (!IniDocument::loadForUpdate(IniFile, &doc, Error)) return false;
     doc.setValue(Section, Key, Value);
-    return doc.save(IniFile);
+    return doc.save(IniFile, Error);
 }

@@ -104,5 +104,8 @@ private:
 QString IniGet(const QString& Section, const QString& Key, const QString& IniFile);
 
 /// Writes Key=Value into Section of IniFile, creating the file, the section
-/// and the key when missing. False when the file cannot be written.
-bool IniPut(const QString& Section, const QString& Key, const QString& Value, const QString& IniFile);
+/// and the key when missing. False when the file cannot be read or written,
+/// with *Error (when given) naming the file and the reason; the file is then
+/// as it was.
+bool IniPut(const QString& Section, const QString& Key, const QString& Value, const QString& IniFile,
+            QString* Error = nullptr);

@@ -16,18 +16,24 @@ QString SectionOf(const QString& app, const QString& section) { return app + QLa
 constexpr int kSettingsLockWaitMs = 10000;
 
 template <typename Change>
-bool Update(Change change) {
+bool Update(Change change, QString* error = nullptr) {
     const QString file = SettingsFilePath();
-    if (!QDir().mkpath(FolderOf(file))) return false;
+    if (!QDir().mkpath(FolderOf(file))) {
+        if (error) *error = QStringLiteral("Cannot make the folder \"%1\"").arg(FolderOf(file));
+        return false;
+    }
     // The lock keeps two programs changing settings at once from losing each
     // other's values; one kept by another past the wait fails the change
     // rather than risk that.
     const FileLock lock(file + QStringLiteral(".lock"), kSettingsLockWaitMs, 0600);
-    if (lock.busy()) return false;
+    if (!lock.held()) {
+        if (error) *error = lock.error();
+        return false;
+    }
     IniDocument doc;
-    if (!IniDocument::loadForUpdate(file, &doc)) return false;
+    if (!IniDocument::loadForUpdate(file, &doc, error)) return false;
     if (!change(doc)) return true;  // nothing changed
-    return doc.save(file);
+    return doc.save(file, error);
 }
 
 }  // namespace
@@ -42,11 +48,13 @@ QString GetSetting(const QString& App, const QString& Section, const QString& Ke
     return IniDocument::load(SettingsFilePath()).value(SectionOf(App, Section), Key).value_or(Default);
 }
 
-bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value) {
-    return Update([&](IniDocument& doc) {
-        doc.setValue(SectionOf(App, Section), Key, Value);
-        return true;
-    });
+bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value, QString* Error) {
+    return Update(
+        [&](IniDocument& doc) {
+            doc.setValue(SectionOf(App, Section), Key, Value);
+            return true;
+        },
+        Error);
 }
 
 bool DeleteSetting(const QString& App, const QString& Section, const QString& Key) {

@@ -16,8 +16,10 @@ QString SettingsFilePath();
 /// The stored value; Default when the application, section or key is missing.
 QString GetSetting(const QString& App, const QString& Section, const QString& Key, const QString& Default = QString());
 
-/// Stores a value. False when the settings file cannot be written.
-bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value);
+/// Stores a value. False when the settings file cannot be written, with
+/// *Error (when given) naming the file and the reason.
+bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value,
+                 QString* Error = nullptr);
 
 /// Deletes one key, or the whole section when Key is empty. False only when
 /// the settings file cannot be written (a missing key is no failure).

@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -48,27 +49,42 @@ bool MatchCharMask(const QString& Text, const QString& Mask) {
     return true;
 }
 
-bool AppendLine(const QString& FileName, const QString& Text) {
+bool AppendLine(const QString& FileName, const QString& Text, QString* Error) {
     const QByteArray name = FileName.toLocal8Bit();
-    if (name.isEmpty()) return false;
+    auto fail = [&](int e) {
+        if (Error) *Error = QStringLiteral("Cannot write to file \"%1\": %2").arg(FileName, qt_error_string(e));
+        return false;
+    };
+    if (name.isEmpty()) return fail(ENOENT);
     const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) return fail(errno);
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
     // One write of the whole line: appends of other programs cannot land
     // inside it.
     const QByteArray line = Text.toUtf8() + "\r\n";
     qsizetype done = 0;
-    bool ok = true;
+    int e = 0;
     while (done < line.size()) {
         const ssize_t n = ::write(fd, line.constData() + done, static_cast<size_t>(line.size() - done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ok = false;
+            e = errno;
+            break;
+        }
+        if (n == 0) {
+            e = ENOSPC;
             break;
         }
         done += n;
     }
-    if (::close(fd) != 0) ok = false;
-    return ok;
+    // Half a line would join the next one: it goes again, unless another
+    // program has appended after it meanwhile.
+    struct stat after {};
+    if (e != 0 && done > 0 && sized && ::fstat(fd, &after) == 0 && after.st_size == before.st_size + done)
+        ::ftruncate(fd, before.st_size);
+    if (::close(fd) != 0 && e == 0) e = errno;
+    return e == 0 ? true : fail(e);
 }
 
 qint64 Val(QStringView Text) {

@@ -33,8 +33,10 @@ bool MatchCharMask(const QString& Text, const QString& Mask);
 
 /// Appends Text and CR LF to FileName (created when missing) in one write, so
 /// lines of two programs appending at once never interleave. False when the
-/// file cannot be opened or written; nothing is reported here.
-bool AppendLine(const QString& FileName, const QString& Text);
+/// file cannot be opened or written, with *Error (when given) naming the file
+/// and the reason; a line that could be written only in part is taken off
+/// again, so the file never ends in half a line.
+bool AppendLine(const QString& FileName, const QString& Text, QString* Error = nullptr);
 
 /// The leading decimal number of Text (after blanks, with an optional sign);
 /// a text that is not a number reads as 0 and never fails.

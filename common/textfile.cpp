@@ -1,8 +1,9 @@
 #include "common/textfile.h"
 
+#include "common/atomicfile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <QDateTime>
@@ -162,21 +163,46 @@ QByteArray EncodeLines(const QStringList& lines) {
     return out;
 }
 
+namespace {
+
+// The message of a failed replacement: the file, and the system's reason.
+QString ReplaceFailure(const QString& path, ReplaceStep step, int e) {
+    const QString why = qt_error_string(e);
+    switch (step) {
+        case ReplaceStep::Create: {
+            const QString folder = FolderOf(path);
+            return QStringLiteral("Cannot write \"%1\": cannot create a file in the folder \"%2\": %3")
+                .arg(path, folder.isEmpty() ? QStringLiteral(".") : folder, why);
+        }
+        case ReplaceStep::Sync:
+            return QStringLiteral(
+                       "Cannot write \"%1\": the new file is in place but its folder could not be "
+                       "flushed to the disk: %2")
+                .arg(path, why);
+        default:
+            return QStringLiteral("Cannot write \"%1\": %2").arg(path, why);
+    }
+}
+
+bool Replace(const QString& path, const QByteArray& bytes, const ReplaceOptions& options, QString* error) {
+    if (path.isEmpty()) {
+        if (error) *error = QStringLiteral("Cannot write a file without a name");
+        return false;
+    }
+    ReplaceStep step = ReplaceStep::None;
+    const int e = ReplaceWholeFile(QFile::encodeName(path).constData(), bytes.constData(),
+                                   static_cast<std::size_t>(bytes.size()), options, &step);
+    if (e == 0) return true;
+    if (error) *error = ReplaceFailure(path, step, e);
+    return false;
+}
+
+}  // namespace
+
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile f(path);
-    // Writing through a temporary file needs the folder to be writable; a
-    // read-only folder is an error, never a half-written file.
-    f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly)) {
-        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, f.errorString());
-        return false;
-    }
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, f.errorString());
-        f.cancelWriting();
-        return false;
-    }
-    return true;
+    // A file that is a symbolic link is replaced where the link leads, and
+    // the link stays.
+    return Replace(FollowLinks(path), bytes, ReplaceOptions{}, error);
 }
 
 QString FolderOf(const QString& path) {
@@ -209,57 +235,10 @@ QString TempPrefix(const QString& name) { return QLatin1Char('.') + name + QLati
 
 const QLatin1String kTempSuffix(".tmp");
 
-bool WriteAllTo(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t w = ::write(fd, p, static_cast<size_t>(left));
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        left -= w;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, int mode, bool flush) {
-    const QString folder = FolderOf(path);
-    const QString name = FileNameOf(path);
-    QByteArray tmpl = QFile::encodeName(JoinPath(folder, TempPrefix(name) + QStringLiteral("XXXXXX") + kTempSuffix));
-    auto fail = [&](const QString& why) {
-        if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, why);
-        return false;
-    };
-    const int fd = ::mkostemps(tmpl.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
-    if (fd < 0) {
-        const int e = errno;
-        return fail(QStringLiteral("cannot create a file in the folder \"%1\": %2")
-                        .arg(folder.isEmpty() ? QStringLiteral(".") : folder, qt_error_string(e)));
-    }
-    bool ok = WriteAllTo(fd, bytes) && ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && (!flush || ::fsync(fd) == 0);
-    int e = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
-    if (ok && ::rename(tmpl.constData(), QFile::encodeName(path).constData()) != 0) {
-        ok = false;
-        e = errno;
-    }
-    if (!ok) {
-        ::unlink(tmpl.constData());
-        return fail(qt_error_string(e));
-    }
-    if (!flush) return true;
-    const int dir = ::open(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return Replace(path, bytes, ReplaceOptions{mode, flush}, error);
 }
 
 QString FollowLinks(const QString& path) {
@@ -302,7 +281,7 @@ bool RemoveSharedFile(const QString& path, QString* error) {
     const QByteArray name = QFile::encodeName(path);
     const int e = RetryShared([&] { return !name.isEmpty() && ::unlink(name.constData()) == 0; }, IsStale);
     if (e == 0) return true;
-    if (error) *error = QStringLiteral("Cannot remove \"%1\": %2").arg(path, qt_error_string(e));
+    if (error) *error = qt_error_string(e);
     return false;
 }
 
@@ -377,14 +356,14 @@ QString PublishNewFile(const QString& folder, const QByteArray& bytes, const std
                     .arg(JoinPath(folder, first), folder.isEmpty() ? QStringLiteral(".") : folder, qt_error_string(e));
         return QString();
     }
-    bool ok = WriteAllTo(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    int e = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
+    // The new name is taken; the content goes in through the one writer, so
+    // every write and the flush are checked before the file can be published.
+    ::close(fd);
     const QString tempPath = QFile::decodeName(tmpl);
-    if (!ok) {
+    ReplaceOptions options;
+    options.mode = 0644;
+    const int e = ReplaceWholeFile(tmpl.constData(), bytes.constData(), static_cast<std::size_t>(bytes.size()), options);
+    if (e != 0) {
         ::unlink(tmpl.constData());
         if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(JoinPath(folder, first), qt_error_string(e));
         return QString();

@@ -31,21 +31,21 @@ bool ReadFileBytes(const QString& path, QByteArray* bytes, QString* error = null
 /// Lines joined with CR LF after each line, encoded as UTF-8.
 QByteArray EncodeLines(const QStringList& lines);
 
-/// Replaces path atomically with bytes: a temporary file in the same folder is
-/// written, flushed and renamed over the old one, so a crash never leaves half
-/// a file. False (with *error set) when any step fails; the old file is then
-/// untouched.
+/// Replaces path with bytes (ReplaceWholeFile in common/atomicfile.h): a
+/// temporary file in the same folder is written with every write checked,
+/// flushed to the disk (fdatasync), closed, renamed over the old file, and the
+/// folder is flushed. A file that is a symbolic link is replaced where the
+/// link leads. The new file keeps the old one's permissions. False when any
+/// step fails, with *error naming the file and the system's reason ("Cannot
+/// write \"<path>\": No space left on device"); the old file is then left
+/// byte for byte as it was and no temporary file is left.
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
-/// Replaces the file at path with bytes: a temporary file in the same folder
-/// ("." + name + ".XXXXXX.tmp", created new, never through a link) is written,
-/// flushed to the disk, given mode (default rw-r--r--) and renamed over path,
-/// and the folder is flushed. A symbolic link planted at path is replaced by
-/// the file, never followed. False, with *error naming the file and the
-/// reason, when a step fails: the old file is then untouched and no temporary
-/// file is left. Flush false leaves out the two flushes (the file is still
-/// replaced whole, but a power failure may keep the old one): for files that
-/// only report a state another file keeps.
+/// WriteFileAtomic for files whose name others may plant a link at: a
+/// symbolic link at path is replaced by the file, never followed, and the new
+/// file gets mode (default rw-r--r--). Flush false leaves out the two flushes
+/// (the file is still replaced whole, but a power failure may keep the old
+/// one): for files that only report a state another file keeps.
 bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr, int mode = 0644,
                  bool flush = true);
 
@@ -88,8 +88,8 @@ inline constexpr int kSharedRetryMs = 2000;
 bool IsRegularFile(const QString& path);
 
 /// Removes the file at path; a stale handle is retried. False, with *error
-/// naming the file and the reason, when it cannot be removed (a missing file
-/// included).
+/// set to the system's reason ("No such file or directory"), when it cannot
+/// be removed (a missing file included).
 bool RemoveSharedFile(const QString& path, QString* error = nullptr);
 
 /// Reads the names of folder, and so brings this computer's view of them up

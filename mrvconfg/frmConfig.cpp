@@ -383,10 +383,13 @@ bool MRVConfig::cmdSave_Click() {
     }
     IniDocument doc;
     QString error;
-    if (!IniDocument::loadForUpdate(CurrentIni, &doc, &error)) {
+    // A Save As starts from the file it copies, so keys this editor does not
+    // know (and comments) go with it; nothing is written before this save.
+    if (!IniDocument::loadForUpdate(SaveAsPending ? SaveAsSource : CurrentIni, &doc, &error)) {
         MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, kConfgTitle);
         return false;
     }
+    if (SaveAsPending) doc.setValue(gAppName, QStringLiteral("ScheduleName"), SaveAsName);
     if (SettingsChanged || SaveAsPending) WriteSettingKeys(doc, s);
     if (TextsChanged || SaveAsPending) WriteErrorTexts(doc, s.ErrorTexts);
     // All keys in one atomic write: a failure leaves the file as it was and
@@ -408,8 +411,11 @@ bool MRVConfig::cmdSave_Click() {
 void MRVConfig::QueryDefault() {
     if (MsgBox(QStringLiteral("Do you wish to make the schedule for this Inifile the default Morvenda schedule on "
                               "this computer?"),
-               MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes)
-        SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), CurrentIni);
+               MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
+        return;
+    QString error;
+    if (!SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), CurrentIni, &error))
+        MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, kConfgTitle);
 }
 
 void MRVConfig::mnuSaveAs_Click() {
@@ -423,28 +429,17 @@ void MRVConfig::mnuSaveAs_Click() {
                    MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Ini File")) != MsgAnswer::Yes)
             return;
     }
-    // The new file starts as a copy of the old one, so keys this editor does
-    // not know (and comments) go with it.
+    // The new file is written whole by the save below, from the old file
+    // with the edits: a save that is refused or fails leaves both files as
+    // they were, and the next save writes every key again.
     const bool same =
         targetInfo.exists() && targetInfo.canonicalFilePath() == QFileInfo(CurrentIni).canonicalFilePath();
-    if (!same) {
-        QString text;
-        QString error;
-        if (QFileInfo(CurrentIni).isFile() && ReadTextFile(CurrentIni, &text, &error)) {
-            if (!WriteFileAtomic(target, EncodeLines(SplitLines(text)), &error)) {
-                MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, kConfgTitle);
-                return;
-            }
-        } else if (targetInfo.exists()) {
-            // Nothing to copy (the old file is gone): the new file holds the
-            // editor's keys only. A target that cannot be removed is
-            // overwritten key by key.
-            QFile::remove(target);
-        }
-    }
+    // Nothing to copy (the old file is gone): the new file holds the
+    // editor's keys only.
+    SaveAsSource = same ? target : QFileInfo(CurrentIni).isFile() ? CurrentIni : QString();
+    SaveAsName = scheduleName;
     CurrentIni = target;
     lblIniFile_->setText(CurrentIni);
-    IniPut(gAppName, QStringLiteral("ScheduleName"), scheduleName, CurrentIni);
     SaveAsPending = true;
     cmdSave_->click();
 }

@@ -115,6 +115,10 @@ private:
     bool SettingsChanged = false;
     bool TextsChanged = false;
     bool SaveAsPending = false;
+    // What a pending Save As writes: the file it copies ("" for none) and
+    // the "ScheduleName" it keeps.
+    QString SaveAsSource;
+    QString SaveAsName;
     QString HelpTopic = QStringLiteral("MRVConfg Files");
     QString fsTextField;
     bool closing_ = false;

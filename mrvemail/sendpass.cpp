@@ -238,9 +238,40 @@ MessageOutcome HandleMessageFile(const QString& Path, const EmailConfig& Config,
     return MessageOutcome::Errors;
 }
 
+int DeleteFilesOfSentMessages(const QString& EmailPath) {
+    int deleted = 0;
+    const QDir folder(EmailPath);
+    for (const QFileInfo& don : folder.entryInfoList({QStringLiteral("*.don")}, QDir::Files | QDir::Hidden)) {
+        QStringList lines;
+        if (!ReadTextLines(don.filePath(), &lines)) continue;
+        const EojMessage msg = ParseEojMessage(lines);
+        // A message that went unsent for want of data deleted nothing.
+        if (!msg.wantsSending()) continue;
+        // The rename to ".DON" changed the message file's status time: a
+        // file changed after it is a new one of the same name, not this
+        // message's.
+        const QDateTime handled = don.metadataChangeTime();
+        QStringList left;
+        for (const QString& f : msg.deleteList) {
+            const QFileInfo info(f);
+            if (info.isFile() && info.metadataChangeTime() <= handled) left << f;
+        }
+        DeleteSentFiles(left);
+        for (const QString& f : left) deleted += QFileInfo::exists(f) ? 0 : 1;
+    }
+    return deleted;
+}
+
 PassSummary RunSendPass(const EmailConfig& Config, MailSession& Mail, SendPassState& State,
                         const SendPassHooks& Hooks) {
     PassSummary summary;
+    // A stop between a message's rename to ".DON" and the deletion of its
+    // files (a crash, a kill) left those files: the first pass of a session
+    // deletes them.
+    if (!State.sentMessagesTidied) {
+        State.sentMessagesTidied = true;
+        DeleteFilesOfSentMessages(Config.emailPath);
+    }
     // The folder is listed again after each round, so messages published
     // during the pass go out in it too; a file already met in this pass is
     // never taken a second time, whatever became of it.

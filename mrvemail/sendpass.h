@@ -48,6 +48,9 @@ struct PendingRename {
 /// stands in a folder where no marker could be written either).
 struct SendPassState {
     QHash<QString, PendingRename> pending;
+    /// The files of messages already sent have been looked after
+    /// (DeleteFilesOfSentMessages), once per session.
+    bool sentMessagesTidied = false;
 };
 
 /// What the pass needs from its caller.
@@ -139,6 +142,14 @@ int CountErrorFiles(const QString& EmailPath);
 
 /// The errors label: "<n> error files in <EmailPath>", or "" for none.
 QString ErrorFilesText(int Count, const QString& EmailPath);
+
+/// For every sent message of the folder (".DON"), deletes the files it asked
+/// to delete (DEL=YES) that are still there, as DeleteSentFiles does, when
+/// they have not changed since the message was renamed to ".DON": a stop
+/// between the rename and the deletion must not leave them for good, and a
+/// new file of the same name is no file of the old message. Returns how many
+/// went. The first pass of a session calls it.
+int DeleteFilesOfSentMessages(const QString& EmailPath);
 
 /// Deletes the files a sent message asked to delete; failures are ignored. In
 /// the development setting (InDevEnvironment) each gets the name of its

@@ -26,11 +26,14 @@ public:
     const QString& Path() const { return path_; }
     /// True once a line could not be written to the file.
     bool Failed() const { return failed_; }
+    /// Why the first line that failed could not be written.
+    const QString& Error() const { return error_; }
 
 private:
     QString path_;
     std::function<void(const QString&)> listLine_;
     bool failed_ = false;
+    QString error_;
 };
 
 /// The files of an installation, from the base folder and the schedule name.
@@ -61,6 +64,9 @@ struct GenerateResult {
     bool EmailIniSet = false;
     /// What could not be done, one line each (also in the log and shown).
     QStringList Failures;
+    /// The files written (or, for the old configuration file, given its
+    /// numbered name), in order.
+    QStringList Written;
 };
 
 /// The keys of the schedule configuration file, in the order written, with
@@ -70,9 +76,11 @@ struct GenerateResult {
 QList<QPair<QString, QString>> ScheduleIniKeys(const GenieAnswers& A, const QString& ProgramFolder);
 
 /// The whole generation. With an empty base folder or schedule name nothing
-/// is created: the failure is logged, listed and shown. A folder that cannot be created is logged and the
-/// generation goes on; every file written is checked: a failure is logged,
-/// listed in Failures and shown in one message at the end, and a setting is
-/// written only when the file it names was written (or, for the e-mailer's
-/// file, kept).
+/// is created: the failure is logged, listed and shown. A folder that cannot
+/// be created is logged and the generation goes on; the first file that
+/// cannot be written stops it: the failure (with the file and the reason) is
+/// logged, listed in Failures and shown in one closing message with the files
+/// written before it. An existing file is never replaced by one that failed,
+/// and the settings "Current" and "MRVEmailIni" are written only once every
+/// file is whole.
 GenerateResult DoGenerate(const GenieAnswers& A, const QString& ProgramFolder, GenieLog& Log);

@@ -53,10 +53,61 @@ QByteArray EncodedWords(const QString& text) {
     return out;
 }
 
-// A header value: plain when it is short printable ASCII, else encoded words.
+// Text that a mail reader would decode as encoded words if it went plain.
+bool LooksEncoded(const QString& text) { return text.contains(QLatin1String("=?")); }
+
+// A header value: plain when it is short printable ASCII that no reader would
+// take for encoded words, else encoded words, so the receiver reads exactly
+// the text.
 QByteArray HeaderText(const QString& text) {
-    if (IsPlainAscii(text) && text.size() <= 900) return text.toLatin1();
+    if (IsPlainAscii(text) && text.size() <= 900 && !LooksEncoded(text)) return text.toLatin1();
     return EncodedWords(text);
+}
+
+// The two parameters that carry an attachment's file name: name="..." for
+// Content-Type (RFC 2047 encoded words inside the quotes for readers that know
+// no better) and filename*=UTF-8''... for Content-Disposition (RFC 2231,
+// percent-encoded, in continuations of at most 60 characters). A name of
+// plain ASCII that looks like no encoded word goes as a quoted string.
+struct NameParameters {
+    QByteArray type;
+    QByteArray disposition;
+};
+
+NameParameters AttachmentNameParameters(const QString& name) {
+    if (IsPlainAscii(name) && name.size() <= 60 && !LooksEncoded(name)) {
+        QByteArray q = name.toLatin1();
+        q.replace('\\', "\\\\").replace('"', "\\\"");
+        return {"name=\"" + q + '"', "filename=\"" + q + '"'};
+    }
+    QByteArray encoded;
+    for (const char ch : name.toUtf8()) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           QByteArray("!#$&+-.^_`|~").contains(static_cast<char>(c));
+        if (plain)
+            encoded += static_cast<char>(c);
+        else
+            encoded += '%' + QByteArray::number(c, 16).rightJustified(2, '0').toUpper();
+    }
+    QByteArray disposition;
+    if (encoded.size() <= 60) {
+        disposition = "filename*=UTF-8''" + encoded;
+    } else {
+        // Continuations never split a "%XX".
+        int n = 0;
+        for (qsizetype i = 0; i < encoded.size(); ++n) {
+            qsizetype len = qMin<qsizetype>(60, encoded.size() - i);
+            if (i + len < encoded.size()) {
+                const qsizetype pct = encoded.lastIndexOf('%', i + len - 1);
+                if (pct >= i && pct > i + len - 3) len = pct - i;
+            }
+            if (n > 0) disposition += ";\r\n ";
+            disposition += "filename*" + QByteArray::number(n) + "*=" + (n == 0 ? "UTF-8''" : "") + encoded.mid(i, len);
+            i += len;
+        }
+    }
+    return {"name=\"" + EncodedWords(name).replace("\r\n ", " ") + '"', disposition};
 }
 
 // Characters that make a display name a quoted string.
@@ -69,7 +120,7 @@ QByteArray Mailbox(const MailAddress& a) {
     const QByteArray address = a.address.toLatin1();
     if (a.name.isEmpty()) return address;
     QByteArray name;
-    if (!IsPlainAscii(a.name)) {
+    if (!IsPlainAscii(a.name) || LooksEncoded(a.name)) {
         name = EncodedWords(a.name);
     } else if (a.name.contains(NameSpecials())) {
         QString q = a.name;
@@ -342,13 +393,20 @@ MailStatus MailSession::send(const MailMessage& m, const std::function<void()>& 
     curl_mime_data(part, text.constData(), static_cast<size_t>(text.size()));
     curl_mime_type(part, "text/plain; charset=UTF-8");
     curl_mime_encoder(part, "quoted-printable");
-    QList<QByteArray> keep;  // file names and paths must live until the transfer ends
+    QList<QByteArray> keep;  // paths must live until the transfer ends
     for (const MailAttachment& a : m.attachments) {
-        keep << QFile::encodeName(a.path) << a.name.toUtf8();
+        keep << QFile::encodeName(a.path);
         part = curl_mime_addpart(mime);
-        curl_mime_filedata(part, keep[keep.size() - 2].constData());
-        curl_mime_filename(part, keep.last().constData());
-        curl_mime_type(part, "application/octet-stream");
+        curl_mime_filedata(part, keep.last().constData());
+        // The file name goes in headers of our own: curl would put it raw,
+        // 8-bit and unencoded, into the part's header.
+        const NameParameters names = AttachmentNameParameters(a.name);
+        curl_slist* partHeaders = nullptr;
+        partHeaders =
+            curl_slist_append(partHeaders, ("Content-Type: application/octet-stream; " + names.type).constData());
+        partHeaders =
+            curl_slist_append(partHeaders, ("Content-Disposition: attachment; " + names.disposition).constData());
+        curl_mime_headers(part, partHeaders, 1);
         curl_mime_encoder(part, "base64");
     }
     curl_easy_setopt(c, CURLOPT_MIMEPOST, mime);

@@ -621,36 +621,59 @@ void AbandonHeld(HeldProcess* held) {
     CloseFd(&held->reportFd);
 }
 
+namespace {
+
+// Reads the keeper's record of job p: "<how> <number> <moment>" and a line
+// end, as the keeper writes it whole. Anything else (no file, an empty or cut
+// record, an unknown word) is no record: the keeper has not written it yet.
+bool ReadKeptRecord(const QString& endsFolder, const ProcessStamp& p, ProcessExit* e, qint64* endedAt) {
+    if (p.pid <= 0) return false;
+    QFile f(QString::fromLocal8Bit(EndRecordPath(endsFolder, p)));
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray line = f.read(200);
+    if (!line.endsWith('\n') || line.count('\n') != 1) return false;
+    const QList<QByteArray> words = line.trimmed().split(' ');
+    if (words.size() != 3) return false;
+    const QByteArray& how = words[0];
+    ProcessExit r;
+    if (how == "exited")
+        r.how = ProcessExit::How::Exited;
+    else if (how == "signalled")
+        r.how = ProcessExit::How::Signalled;
+    else if (how == "notstarted")
+        r.how = ProcessExit::How::NotStarted;
+    else if (how == "startfailed")
+        r.how = ProcessExit::How::StartFailed;
+    else
+        return false;
+    bool numberOk = false;
+    bool momentOk = false;
+    r.number = words[1].toInt(&numberOk);
+    const qint64 at = words[2].toLongLong(&momentOk);
+    if (!numberOk || !momentOk) return false;
+    *e = r;
+    if (endedAt) *endedAt = at;
+    return true;
+}
+
+}  // namespace
+
 ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt) {
     ProcessExit e;
-    QFile f(QString::fromLocal8Bit(EndRecordPath(endsFolder, p)));
-    if (p.pid <= 0 || !f.open(QIODevice::ReadOnly)) return e;
-    const QList<QByteArray> words = f.readLine(200).trimmed().split(' ');
-    if (words.size() < 2) return e;
-    const QByteArray& how = words[0];
-    if (how == "exited")
-        e.how = ProcessExit::How::Exited;
-    else if (how == "signalled")
-        e.how = ProcessExit::How::Signalled;
-    else if (how == "notstarted")
-        e.how = ProcessExit::How::NotStarted;
-    else if (how == "startfailed")
-        e.how = ProcessExit::How::StartFailed;
-    else
-        return e;
-    e.number = words[1].toInt();
-    if (endedAt && words.size() > 2) *endedAt = words[2].toLongLong();
+    if (!ReadKeptRecord(endsFolder, p, &e, endedAt)) return ProcessExit{};
     return e;
 }
 
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper) {
     if (p.pid <= 0) return false;
     ReapChild(keeper);
-    if (::access(EndRecordPath(endsFolder, p).constData(), F_OK) == 0) return false;
+    ProcessExit recorded;
+    if (ReadKeptRecord(endsFolder, p, &recorded, nullptr)) return false;
     ProcStat st;
     if (!ReadProcStat(p.pid, &st) || static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu) != p.startTime)
         return false;
-    // Ended but not yet released: its keeper is writing the record.
+    // Ended but not yet released: its keeper is writing the record (or
+    // trying again until the disk takes it).
     if (st.state == 'Z' || st.state == 'X') return keeper > 0 && st.parent == keeper;
     return true;
 }

@@ -162,12 +162,14 @@ bool ReleaseHeld(HeldProcess* held, QString* error = nullptr);
 void AbandonHeld(HeldProcess* held);
 
 /// True while the job p under keeper `keeper` has not ended: its process runs,
-/// or has ended and its keeper has not written the record yet. False once the
-/// record is there, or when the process is gone and no keeper holds it.
+/// or has ended and its keeper has not written the record yet (it holds the
+/// exit status and tries again until the record is written). False once a
+/// whole record is there, or when the process is gone and no keeper holds it.
+/// A damaged record (empty, cut short) counts as not yet written.
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper);
 
 /// The ending its keeper recorded for job p in endsFolder; How::Unknown when
-/// there is no record (the keeper was killed too). *endedAt (when given)
+/// there is no whole record (the keeper was killed too). *endedAt (when given)
 /// receives the moment of the ending in seconds since 1970.
 ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt = nullptr);
 

@@ -31,9 +31,10 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
 }
 
 bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs, QString* FailedPath,
-                         QString* Busy) {
-    auto fail = [FailedPath](const QString& path) {
+                         QString* Why) {
+    auto fail = [FailedPath, Why](const QString& path, const QString& why) {
         if (FailedPath) *FailedPath = path;
+        if (Why) *Why = why;
         return false;
     };
     // Every schedule, on this computer or another sharing the folder, takes
@@ -41,30 +42,27 @@ bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, con
     // place, so two rewrites never interleave.
     const QString lockPath = IndexFile + QStringLiteral(".lock");
     const FileLock lock(lockPath, kIndexLockWaitMs);
-    if (!lock.held()) {
-        if (Busy && lock.busy()) *Busy = lock.error();
-        return fail(lockPath);
-    }
+    if (!lock.held()) return fail(lockPath, lock.error());
     QStringList existing;
+    QString error;
     RefreshFolderView(FolderOf(IndexFile));
     // The reads retry a list that another computer has just replaced (a
     // stale handle, or the name missing for a moment): taking such a list
     // for a missing one would drop every other schedule's lines.
-    if (PathExists(IndexFile) && !ReadTextLines(IndexFile, &existing)) return fail(IndexFile);
-    if (!ReplaceFile(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs)))) return fail(IndexFile);
+    if (PathExists(IndexFile) && !ReadTextLines(IndexFile, &existing, &error)) return fail(IndexFile, error);
+    if (!ReplaceFile(IndexFile, EncodeLines(MergeJobIndexLines(existing, SchedName, Jobs)), &error))
+        return fail(IndexFile, error);
     return true;
 }
 
 void UpdateJobIndexFile() {
     if (G.gJobIndexFile.isEmpty()) return;
     QString failed;
-    QString busy;
+    QString why;
     // The trigger list only helps the job editor of other schedules: a
     // failure to rewrite it is reported and the schedule carries on. A lock
     // that another program kept past the wait is named with its holder.
-    if (!RewriteJobIndexFile(G.gJobIndexFile, G.gSchedName, G.Jobs, &failed, &busy)) {
-        QString text = gPathMsgPrefix + failed + QLatin1Char('"');
-        if (!busy.isEmpty()) text += QStringLiteral("\n\n") + busy;
-        MsgBox(text, MsgButtons::Ok, MsgIcon::Warning);
-    }
+    if (!RewriteJobIndexFile(G.gJobIndexFile, G.gSchedName, G.Jobs, &failed, &why))
+        MsgBox(gPathMsgPrefix + failed + QLatin1Char('"') + QStringLiteral("\n\n") + why, MsgButtons::Ok,
+               MsgIcon::Warning);
 }

@@ -23,14 +23,15 @@ QStringList MergeJobIndexLines(const QStringList& Existing, const QString& Sched
 /// another is waited for (ten seconds at most); a list another computer has
 /// just replaced is read again. The file is created when missing and
 /// replaced atomically. False, with *FailedPath set to the file that could
-/// not be locked, read or written, when any step fails; the list is then as
-/// it was. When the lock was kept by another past the wait, *Busy says so,
-/// naming the lock file and the holder's computer where the file records it.
+/// not be locked, read or written and *Why to the reason, when any step
+/// fails; the list is then as it was. When the lock was kept by another past
+/// the wait, *Why says so, naming the holder's computer where the lock file
+/// records it.
 bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, const JobTable& Jobs,
-                         QString* FailedPath = nullptr, QString* Busy = nullptr);
+                         QString* FailedPath = nullptr, QString* Why = nullptr);
 
 /// Rewrites this schedule's share of G.gJobIndexFile from G.Jobs (nothing when
 /// G.gJobIndexFile is empty). A failure is shown as a message ("Cannot open
-/// file" and the path, and who holds the lock when that was the cause) and
-/// the program goes on.
+/// file" and the path, then the reason: who holds the lock when that was the
+/// cause) and the program goes on.
 void UpdateJobIndexFile();

@@ -18,10 +18,18 @@ void ReplaceToken(QString& path, qsizetype from, const QString& token, const QSt
     path.replace(p, token.size(), value.left(token.size()).leftJustified(token.size(), QLatin1Char(' ')));
 }
 
-bool WriteLogLine(const QString& LogFile, const QString& Text, QString* fileName) {
+bool WriteLogLine(const QString& LogFile, const QString& Text, QString* fileName, QString* why) {
     const DateVal now = Now();
     *fileName = ExpandDateTokens(LogFile, false, now);
-    return AppendLine(*fileName, RunLogLine(Text, now));
+    QString error;
+    if (AppendLine(*fileName, RunLogLine(Text, now), &error)) return true;
+    // The reason alone: the message names the file itself.
+    *why = RightOf(error, QStringLiteral("\": "));
+    return false;
+}
+
+QString CannotWriteLog(const QString& name, const QString& why) {
+    return QStringLiteral("Morvenda Cannot write to file ") + name + QStringLiteral(": ") + why;
 }
 
 }  // namespace
@@ -54,14 +62,17 @@ QString RunLogLine(const QString& Text, const DateVal& At) {
     line += QLatin1Char(' ');
     QString text = Text;
     text.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     return line + text;
 }
 
 void WriteLog(const QString& LogFile, const QString& Text) {
     if (LogFile.isEmpty()) return;  // the schedule keeps no run log
     QString name;
-    if (WriteLogLine(LogFile, Text, &name)) return;
-    const QString reason = QStringLiteral("Morvenda Cannot write to file ") + name;
+    QString why;
+    if (WriteLogLine(LogFile, Text, &name, &why)) return;
+    const QString reason = CannotWriteLog(name, why);
     MsgBox(reason, MsgButtons::Ok, MsgIcon::Critical);
     throw FatalStop(reason);
 }
@@ -72,12 +83,13 @@ void FatalClose(const QString& Reason) {
     // is shown once and logging stops, the reason is shown all the same.
     bool logging = !G.gLogFile.isEmpty();
     QString name;
-    if (logging && !WriteLogLine(G.gLogFile, Reason, &name)) {
-        MsgBox(QStringLiteral("Morvenda Cannot write to file ") + name, MsgButtons::Ok, MsgIcon::Critical);
+    QString why;
+    if (logging && !WriteLogLine(G.gLogFile, Reason, &name, &why)) {
+        MsgBox(CannotWriteLog(name, why), MsgButtons::Ok, MsgIcon::Critical);
         logging = false;
     }
     MsgBox(Reason, MsgButtons::Ok, MsgIcon::Critical);
-    if (logging) WriteLogLine(G.gLogFile, closing, &name);
+    if (logging) WriteLogLine(G.gLogFile, closing, &name, &why);
     MsgBox(closing, MsgButtons::Ok, MsgIcon::Critical);
     throw FatalStop(Reason);
 }

@@ -19,13 +19,14 @@ QString ExpandDateTokens(const QString& Path, bool Wildcards);
 
 /// The run log line for Text at moment At: "(Dummy Run) " in a dummy run,
 /// the date in gDateFmtLong, two blanks, hh:mm:ss, a blank and Text with its
-/// TABs turned into blanks.
+/// TABs turned into blanks, and each of its line ends (CR LF, LF or CR) into
+/// one blank, so a line of the log is always one line.
 QString RunLogLine(const QString& Text, const DateVal& At);
 
 /// Appends one run log line to today's file of LogFile. An empty LogFile means
 /// the schedule keeps no run log: nothing is written. When the file cannot be
-/// written, shows "Morvenda Cannot write to file " and the name and ends the
-/// program (throws FatalStop).
+/// written, shows "Morvenda Cannot write to file " with the name and the
+/// system's reason and ends the program (throws FatalStop).
 void WriteLog(const QString& LogFile, const QString& Text);
 
 /// Logs Reason (when there is a run log), shows it, logs and shows

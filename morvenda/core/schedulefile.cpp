@@ -17,7 +17,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <QVarLengthArray>
 
@@ -359,54 +358,48 @@ bool Writable(const QString& path, QString* why) {
     return false;
 }
 
-// Writes the whole new schedule to a fresh file beside the live one, flushed
-// to the disk. On failure nothing of it is left behind. Its name is the one
-// ReplaceFile uses, so a crash's leftover is found and removed at the next
-// load.
-bool WriteTemporary(const QString& path, const QByteArray& bytes, QString* tmpPath, QString* why) {
-    QTemporaryFile f(JoinPath(FolderOf(path), QLatin1Char('.') + FileNameOf(path) + QStringLiteral(".XXXXXX.tmp")));
-    f.setAutoRemove(false);
-    if (!f.open()) {
-        const QString folder = FolderOf(path).isEmpty() ? QStringLiteral(".") : FolderOf(path);
-        *why = QStringLiteral("Cannot create a file in the folder \"") + folder +
-               QStringLiteral("\" of the schedule file: ") + f.errorString() +
-               (QFileInfo(folder).isWritable() ? QString() : QStringLiteral(" (the folder is read-only)"));
-        return false;
-    }
-    *tmpPath = f.fileName();
-    bool ok = f.write(bytes) == bytes.size() && f.flush() && ::fsync(f.handle()) == 0;
-    // Keep the live file's permissions; a first save gets rw-r--r--.
-    const QFileInfo live(path);
-    ok = ok && f.setPermissions(live.exists() ? live.permissions()
-                                              : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    f.close();
-    if (!ok || f.error() != QFileDevice::NoError) {
-        QFile::remove(*tmpPath);
-        tmpPath->clear();
-        return false;
-    }
-    return true;
-}
-
 // Makes the live file the backup while the live name keeps pointing at it: a
 // second link is made and renamed over the backup, so there is never a moment
 // without a schedule file. Where links are not supported the backup is a copy.
-bool MakeBackup(const QString& path, const QString& backup) {
+bool MakeBackup(const QString& path, const QString& backup, QString* why) {
     const QByteArray live = QFile::encodeName(path);
     const QByteArray bak = QFile::encodeName(backup);
     const QByteArray link = bak + ".new";
     ::unlink(link.constData());
     if (::link(live.constData(), link.constData()) == 0) {
         if (::rename(link.constData(), bak.constData()) == 0) return true;
+        const int e = errno;
         ::unlink(link.constData());
+        *why = QStringLiteral("Cannot make the backup \"%1\": %2").arg(backup, qt_error_string(e));
         return false;
     }
-    QFile old(path);
-    if (!old.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = old.readAll();
-    if (old.error() != QFileDevice::NoError) return false;
-    return WriteFileAtomic(backup, bytes);
+    QByteArray bytes;
+    if (!ReadFileBytes(path, &bytes, why)) return false;
+    return WriteFileAtomic(backup, bytes, why);
+}
+
+// Writes the whole new schedule beside the live one, under the name of a
+// temporary file (so a crash's leftover is removed at the next load), with
+// the live file's permissions (rw-r--r-- for a first save).
+bool WriteStaged(const QString& path, const QString& staged, const QByteArray& bytes, QString* why) {
+    if (!WriteFileAtomic(staged, bytes, why)) {
+        // The operator knows the schedule file, not the name it is staged
+        // under.
+        why->replace(staged, path);
+        return false;
+    }
+    const QFileInfo live(path);
+    const bool ok = QFile::setPermissions(staged, live.exists() ? live.permissions()
+                                                                : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                                      QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (!ok) *why = QStringLiteral("Cannot set the permissions of \"%1\"").arg(staged);
+    return ok;
+}
+
+bool PutInPlace(const QString& staged, const QString& path, QString* why) {
+    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(path).constData()) == 0) return true;
+    *why = QStringLiteral("Cannot rename \"%1\" to \"%2\": %3").arg(staged, path, qt_error_string(errno));
+    return false;
 }
 
 }  // namespace
@@ -679,6 +672,8 @@ void LoadSchedule() {
     // A save that a crash interrupted may have left its temporary file.
     const QString target = FollowLinks(path);
     RemoveLeftoverTemps(FolderOf(target), FileNameOf(target), 0);
+    // The new schedule is staged under a temporary name of its own first.
+    RemoveLeftoverTemps(FolderOf(target), QLatin1Char('.') + FileNameOf(target) + QStringLiteral(".staged.tmp"), 0);
 
     // PathExists and ReadFileBytes retry a stale handle, and the folder's
     // names are read first so that they lead to the files as they are now: a
@@ -801,27 +796,23 @@ bool SaveSchedule() {
         bytes += "\r\n";
     }
 
-    // The new schedule goes to a file of its own first; only when it is
-    // complete does the old file become the backup and the new one take its
-    // name, so a failure at any point leaves a readable schedule.
+    // The new schedule is written whole (every write checked, flushed) to a
+    // file of its own first; only when it is complete does the old file
+    // become the backup and the new one take its name, so a failure at any
+    // point leaves a readable schedule and its backup, and says why.
     // A schedule file that is a symbolic link is saved through it: the file
     // it leads to is replaced, in its own folder, and the link stays.
     const QString path = FollowLinks(G.gSchedFile);
-    QString tmp;
-    auto removeTmp = [&tmp] {
-        if (!tmp.isEmpty()) QFile::remove(tmp);
-    };
-    WithRetry([&](QString* why) { return Writable(path, why); }, removeTmp);
-    WithRetry([&](QString* why) { return WriteTemporary(path, bytes, &tmp, why); }, removeTmp);
+    const QString staged =
+        JoinPath(FolderOf(path), QLatin1Char('.') + FileNameOf(path) + QStringLiteral(".staged.tmp"));
+    auto dropStaged = [&] { QFile::remove(staged); };
+    WithRetry([&](QString* why) { return Writable(path, why); }, dropStaged);
+    WithRetry([&](QString* why) { return WriteStaged(path, staged, bytes, why); }, dropStaged);
     if (QFileInfo::exists(path)) {
         const QString backup = ScheduleBackupName(path);
-        WithRetry([&](QString*) { return MakeBackup(path, backup); }, removeTmp);
+        WithRetry([&](QString* why) { return MakeBackup(path, backup, why); }, dropStaged);
     }
-    WithRetry(
-        [&](QString*) {
-            return ::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0;
-        },
-        removeTmp);
+    WithRetry([&](QString* why) { return PutInPlace(staged, path, why); }, dropStaged);
     // The new file's name is on the disk before the run journal, whose
     // records it now holds, is emptied.
     const int dir =

@@ -403,6 +403,7 @@ void RecoverRun() {
     constexpr int kLeftoverSecs = 60;
     RemoveLeftoverTemps(G.gTriggerPath, QString(), kLeftoverSecs);
     RemoveLeftoverTemps(G.gTrackerPath, QString(), kLeftoverSecs);
+    RemoveLeftoverTemps(G.gEmailPath, QString(), kLeftoverSecs);
     // A message file is written as "<name>.$$$" and renamed when complete.
     if (!G.gEmailPath.isEmpty()) {
         QDir messages(G.gEmailPath);

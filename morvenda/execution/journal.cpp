@@ -252,9 +252,10 @@ void TidyJobEnds() {
     }
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& n : names) {
-        // A keeper's temporary file is "." + its record's name + ".tmp".
-        const QString record =
-            n.startsWith(QLatin1Char('.')) && n.endsWith(QLatin1String(".tmp")) ? n.mid(1, n.size() - 5) : n;
+        // A keeper's temporary file is "." + its record's name + "." + six
+        // characters + ".tmp".
+        const bool temporary = n.startsWith(QLatin1Char('.')) && n.endsWith(QLatin1String(".tmp")) && n.size() > 12;
+        const QString record = temporary ? n.mid(1, n.size() - 12) : n;
         if (!record.endsWith(QLatin1String(".end")) || running.contains(record)) continue;
         dir.remove(n);
     }

@@ -164,15 +164,6 @@ QString AddressBookPath(const QString& Name) {
     return QString();
 }
 
-// Writes Bytes into the open file and makes them durable before the file is
-// renamed into sight of the e-mailer.
-bool WriteAndClose(QFile& File, const QByteArray& Bytes) {
-    bool ok = File.write(Bytes) == Bytes.size() && File.flush();
-    if (ok && ::fsync(File.handle()) != 0) ok = false;
-    File.close();
-    return ok && File.error() == QFileDevice::NoError;
-}
-
 void RemoveFiles(const std::vector<QString>& Files) {
     for (const QString& f : Files) {
         if (!f.isEmpty()) QFile::remove(f);
@@ -350,7 +341,8 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
         first = CounterOf(name) + 1;
     }
     if (!opened) {
-        WriteLog(G.gLogFile, NotGeneratedLine(jobName, gPathMsgPrefix + tempPath + kQuote));
+        WriteLog(G.gLogFile, NotGeneratedLine(jobName, gPathMsgPrefix + tempPath + kQuote + QStringLiteral(": ") +
+                                                           out.errorString()));
         return;
     }
 
@@ -464,24 +456,31 @@ void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::a
                      QLatin1Char('~')
               << QStringLiteral("BODY=Time:         ") + FormatDate(now, QStringLiteral("hh:mm:ss")) + QLatin1Char('~');
         QString finalPath = JoinPath(G.gEmailPath, name + QStringLiteral(".eml"));
-        // The finished file is linked to its final name, which never replaces
-        // a message of that name: another scheduler sharing the folder may
-        // have published one since this name was chosen (its ".$$$" was gone
-        // by then). The next free name is taken instead.
+        // The whole message is written to the reserved temporary name first
+        // (every write checked and flushed), then linked to its final name,
+        // which never replaces a message of that name: another scheduler
+        // sharing the folder may have published one since this name was
+        // chosen (its ".$$$" was gone by then). The next free name is taken
+        // instead.
+        out.close();
+        QString why;
         PublishResult result = PublishResult::Failed;
-        if (WriteAndClose(out, EncodeLines(lines))) {
+        if (WriteFileAtomic(tempPath, EncodeLines(lines), &why)) {
             for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-                result = PublishFileNoReplace(tempPath, finalPath);
+                result = PublishFileNoReplace(tempPath, finalPath, &why);
                 if (result != PublishResult::NameTaken) break;
                 finalPath = JoinPath(
                     G.gEmailPath, MessageFileNameFrom(J.JobName, J.DeferEojMins, CounterOf(FileNameOf(finalPath)) + 1) +
                                       QStringLiteral(".eml"));
             }
+            if (result == PublishResult::NameTaken)
+                why = QStringLiteral("Cannot write file \"") + finalPath + kQuote +
+                      QStringLiteral(": every free name was taken");
         }
         if (result != PublishResult::Published) {
             QFile::remove(tempPath);
             RemoveFiles(copies);
-            logLines << NotGeneratedLine(jobName, QStringLiteral("Cannot write file \"") + finalPath + kQuote);
+            logLines << NotGeneratedLine(jobName, why);
         } else {
             published = true;
         }

@@ -38,6 +38,13 @@ bool WriteLineFile(const QString& Path, const QString& Text, QString* error, boo
 
 const QString kNoTriggerFolder = QStringLiteral("the trigger folder (\"TriggerPath\") is not set");
 
+// The system's reason out of a writer's message ("Cannot write \"<path>\":
+// <reason>"), for log lines that name the file themselves.
+QString ReasonOf(const QString& error) {
+    const qsizetype p = error.indexOf(QLatin1String("\": "));
+    return p < 0 ? error : error.mid(p + 3);
+}
+
 }  // namespace
 
 QString PaddedName(int JobIndex) { return FixedText(G.Jobs[static_cast<size_t>(JobIndex)].JobName.trimmed(), 8); }
@@ -68,7 +75,8 @@ void CrtTrigger(int JobIndex) {
     QString error;
     if (!WriteLineFile(path, line, &error))
         LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kQuoteChar + path + kQuoteChar +
-                                   QStringLiteral(" at end of job ") + PaddedName(JobIndex));
+                                   QStringLiteral(" at end of job ") + PaddedName(JobIndex) + QStringLiteral(" (") +
+                                   ReasonOf(error) + QLatin1Char(')'));
 }
 
 bool TrigFileFound(const QString& FileSpec) {
@@ -87,9 +95,11 @@ void DeleteTrigger(int JobIndex) {
                                    QStringLiteral(" at start of job ") + PaddedName(JobIndex));
         return;
     }
-    if (path.isEmpty() || !RemoveSharedFile(path))
+    QString why;
+    if (path.isEmpty() || !RemoveSharedFile(path, &why))
         LogAndList(G.gLogFile, QStringLiteral("Could not delete trigger file: ") + kQuoteChar + path + kQuoteChar +
-                                   QStringLiteral(" at start of job ") + PaddedName(JobIndex));
+                                   QStringLiteral(" at start of job ") + PaddedName(JobIndex) + QStringLiteral(" (") +
+                                   (path.isEmpty() ? QStringLiteral("no file is named") : why) + QLatin1Char(')'));
 }
 
 void Track(const QString& JobName, const QString& Status) {
@@ -106,6 +116,7 @@ void Track(const QString& JobName, const QString& Status) {
 bool WriteFile(const QString& Path, const QString& Text, bool Flush) {
     QString error;
     if (WriteLineFile(Path, Text, &error, Flush)) return true;
-    LogAndList(G.gLogFile, QStringLiteral("Cannot write to file ") + Path + QStringLiteral("\n\n") + error);
+    // One line: the run log and the progress list hold no line breaks.
+    LogAndList(G.gLogFile, QStringLiteral("Cannot write to file ") + Path + QStringLiteral(": ") + ReasonOf(error));
     return false;
 }

@@ -13,14 +13,16 @@ QString StdTriggerPath(const QString& JobName);
 /// its TriggerFile is the standard marker, else the path it names.
 QString TriggerPathOf(int JobIndex);
 
-/// Writes job JobIndex's trigger file; a failure is logged, nothing else.
+/// Writes job JobIndex's trigger file; a failure is logged with its reason,
+/// nothing else.
 void CrtTrigger(int JobIndex);
 
 /// True when the awaited file exists: ".." and a job name stands for that
 /// job's standard trigger file. Any error while testing gives false.
 bool TrigFileFound(const QString& FileSpec);
 
-/// Deletes the file job JobIndex waited for; a failure is logged.
+/// Deletes the file job JobIndex waited for; a failure is logged with its
+/// reason.
 void DeleteTrigger(int JobIndex);
 
 /// Replaces job JobName's tracker file with its status line (no tracker
@@ -28,7 +30,8 @@ void DeleteTrigger(int JobIndex);
 void Track(const QString& JobName, const QString& Status);
 
 /// Creates or replaces Path with the single line Text, trying up to 3
-/// times; when every attempt fails the failure is logged. False then. Flush
+/// times; when every attempt fails, "Cannot write to file <Path>: <reason>"
+/// is logged (one line). False then. Flush
 /// false: not flushed to the disk (see ReplaceFile).
 bool WriteFile(const QString& Path, const QString& Text, bool Flush = true);
 

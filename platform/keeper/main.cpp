@@ -8,12 +8,15 @@
 // recorded the submission, writes "G" on 4. Then the job's program runs; an end
 // of file on 4 instead (the scheduler is gone) means it never runs. The keeper
 // reports whether the program could be started, waits for the job, and writes
-// a record of its ending into <folder> (flushed to the disk) before the job's
-// exit status is released, so a scheduler restarted in the meantime reads the
-// true outcome. The keeper has no Qt and copies nothing of the scheduler.
+// a record of its ending into <folder> (flushed to the disk, tried again until
+// it is written) before the job's exit status is released, so a scheduler
+// restarted in the meantime reads the true outcome. The keeper has no Qt and
+// copies nothing of the scheduler.
 
+#include "common/atomicfile.h"
 #include "platform/procstat.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +26,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,27 +72,41 @@ void WriteAll(int fd, const void* data, size_t size) {
     ::_exit(127);
 }
 
-// Writes the ending record through a temporary file flushed to the disk and
-// renamed into place, then flushes the folder, so the record is whole or
-// absent whatever happens to the machine.
+// Writes the ending record whole (a temporary file flushed to the disk and
+// renamed into place, then the folder flushed), so the record is whole or
+// absent whatever happens to the machine. A record that cannot be written
+// (a full disk, a folder gone or read-only for a while) is tried again after
+// a pause that grows up to ten seconds, for as long as it takes: the job's
+// exit status is held until then, so the outcome is never lost, and the
+// scheduler sees the job as still running meanwhile. Only a folder whose parent is gone
+// (the schedule's folder removed) ends the attempts.
 void WriteEndRecord(const std::string& folder, pid_t pid, std::uint32_t start, const std::string& text) {
     char name[64];
     EndRecordName(pid, start, name, sizeof name);
     const std::string final = folder + "/" + name;
-    const std::string tmp = folder + "/." + name + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    WriteAll(fd, text.data(), text.size());
-    ::fsync(fd);
-    ::close(fd);
-    if (::rename(tmp.c_str(), final.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return;
-    }
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    constexpr long kFirstPauseMs = 100;
+    constexpr long kLongestPauseMs = 10000;
+    long pauseMs = kFirstPauseMs;
+    bool told = false;
+    for (;;) {
+        ReplaceStep step = ReplaceStep::None;
+        const int e = ReplaceWholeFile(final.c_str(), text.data(), text.size(), ReplaceOptions{0644, true}, &step);
+        // A record in place whose folder could not be flushed is still read
+        // by a scheduler that runs on.
+        if (e == 0 || step == ReplaceStep::Sync) return;
+        // The folder removed meanwhile is made again; with the schedule's
+        // own folder gone too nobody will ever read the record.
+        if (e == ENOENT && ::mkdir(folder.c_str(), 0755) != 0 && errno == ENOENT) return;
+        if (!told) {
+            std::fprintf(stderr, "MRVKeep: cannot write \"%s\": %s; trying again\n", final.c_str(), std::strerror(e));
+            told = true;
+        }
+        struct timespec pause {
+            pauseMs / 1000, (pauseMs % 1000) * 1000000L
+        };
+        while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+        }
+        pauseMs = std::min(pauseMs * 2, kLongestPauseMs);
     }
 }
 

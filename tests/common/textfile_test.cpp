@@ -1,11 +1,18 @@
 #include "common/textfile.h"
 
+#include "common/constants.h"
+#include "common/ini.h"
+#include "common/settings.h"
+#include "common/text.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +107,70 @@ TEST(TextFile, PublishesWithoutReplacing) {
     EXPECT_FALSE(PathExists(dir.path(S("absent"))));
     EXPECT_FALSE(IsRegularFile(dir.path()));
     EXPECT_TRUE(IsRegularFile(dir.path(S("n0"))));
+}
+
+// Every writer of the system on a disk that is full or read-only: each fails
+// with the file and the system's reason, and the old file keeps every byte.
+TEST(TextFile, AFailedWriteKeepsTheOldFileAndSaysWhy) {
+    SmallDisk disk(512 * 1024);
+    MRV_NEED_SMALL_DISK(disk);
+    ScopedEnv xdg("XDG_CONFIG_HOME", disk.path(S("config")).toUtf8());
+    const QByteArray oldIni = "; kept\r\n[Morvenda]\r\nScheduleName=ACCOUNTS\r\n";
+    const QByteArray oldLog = "first line\r\n";
+    const QString ini = disk.path(S("a.ini"));
+    const QString log = disk.path(S("run.log"));
+    const QString trk = disk.path(S("a.trk"));
+    ASSERT_TRUE(WriteFileAtomic(ini, oldIni));
+    ASSERT_TRUE(WriteFileAtomic(trk, "Started\r\n"));
+    ASSERT_TRUE(AppendLine(log, S("first line")));
+    ASSERT_TRUE(SaveSetting(gAppName, gRegSection, S("Current"), ini));
+    const QString settings = SettingsFilePath();
+    const QByteArray oldSettings = disk.read(settings);
+    const QByteArray big(96 * 1024, 'x');
+    const QString longLine(20000, QLatin1Char('y'));
+
+    struct Case {
+        const char* what;
+        const char* reason;
+        std::function<void()> prepare;
+    } cases[] = {
+        {"full", "No space left on device", [&] { disk.fill(8192); }},
+        {"read-only", "Read-only file system", [&] { ASSERT_TRUE(disk.setReadOnly(true)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.prepare();
+        QString error;
+        EXPECT_FALSE(WriteFileAtomic(ini, big, &error));
+        EXPECT_EQ(error.left(error.indexOf(S(": "))), S("Cannot write \"") + ini + S("\""));
+        EXPECT_TRUE(error.endsWith(S(c.reason))) << error.toStdString();
+        error.clear();
+        EXPECT_FALSE(ReplaceFile(trk, big, &error, 0644, false));
+        EXPECT_TRUE(error.endsWith(S(c.reason))) << error.toStdString();
+        error.clear();
+        EXPECT_FALSE(IniPut(gAppName, S("Notes"), QString::fromLatin1(big), ini, &error));
+        EXPECT_TRUE(error.contains(ini) && error.endsWith(S(c.reason))) << error.toStdString();
+        error.clear();
+        EXPECT_FALSE(SaveSetting(gAppName, gRegSection, S("Notes"), QString::fromLatin1(big), &error));
+        EXPECT_TRUE(error.contains(settings) && error.endsWith(S(c.reason))) << error.toStdString();
+        error.clear();
+        // Half a line is taken off again.
+        EXPECT_FALSE(AppendLine(log, longLine, &error));
+        EXPECT_EQ(error, S("Cannot write to file \"") + log + S("\": ") + S(c.reason));
+
+        EXPECT_EQ(disk.read(ini), oldIni);
+        EXPECT_EQ(disk.read(trk), QByteArray("Started\r\n"));
+        EXPECT_EQ(disk.read(log), oldLog);
+        EXPECT_EQ(disk.read(settings), oldSettings);
+        EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+                  (QStringList{S(".filler"), S("a.ini"), S("a.trk"), S("run.log")}));
+        disk.setReadOnly(false);
+    }
+    // With room again every writer works.
+    disk.unfill();
+    EXPECT_TRUE(IniPut(gAppName, S("Notes"), S("n"), ini));
+    EXPECT_TRUE(AppendLine(log, S("second")));
+    EXPECT_EQ(disk.read(log), QByteArray("first line\r\nsecond\r\n"));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "mrvconfg/frmConfig.h"
 #include "mrvconfg/frmPubHol.h"
 #include "tests/mrvconfg/confg_testing.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
 using namespace confg;
@@ -356,6 +357,51 @@ TEST_F(ConfigWindow, SaveAsCopiesTheFileAndOffersTheDefault) {
     EXPECT_EQ(prompts.messages.size(), 2);
     EXPECT_EQ(key(copy, "MysteryKey"), S("kept"));
     EXPECT_EQ(key(copy, "ScheduleName"), S("ACCOUNTS"));
+}
+
+// On a full disk Save, Save As and the close question's Yes say why, keep the
+// window open with the edits, and leave every file as it was.
+TEST_F(ConfigWindow, AFailedSaveKeepsTheFileAndTheWindow) {
+    SmallDisk disk(256 * 1024);
+    MRV_NEED_SMALL_DISK(disk);
+    const QString ini = disk.path(S("ACCOUNTS.ini"));
+    ASSERT_TRUE(QFile::copy(writeIni(), ini));
+    const QByteArray before = disk.read(ini);
+    MRVConfig w;
+    w.Form_Load(ini);
+    w.show();
+    box(w, "txtMinLaunch")->setText(S("20"));
+    disk.fill();
+    const QString reason = S("Cannot write \"%1\": No space left on device").arg(ini);
+
+    Find<QPushButton>(w, "cmdSave")->click();
+    EXPECT_EQ(prompts.messages, QStringList{reason});
+    EXPECT_TRUE(w.DataChanged());
+
+    prompts.messages.clear();
+    const QString copy = disk.path(S("Copy.Ini"));
+    ChooseInDialog(copy);
+    Find<QAction>(w, "mnuSaveAs")->trigger();
+    EXPECT_EQ(prompts.messages, QStringList{S("Cannot write \"%1\": No space left on device").arg(copy)});
+    EXPECT_FALSE(QFileInfo::exists(copy));
+
+    prompts.messages.clear();
+    prompts.queueAnswer(MsgAnswer::Yes);
+    Find<QPushButton>(w, "cmdClose")->click();
+    EXPECT_EQ(prompts.messages.size(), 2);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(disk.read(ini), before);
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{S(".filler"), S("ACCOUNTS.ini")}));
+
+    // With room again the pending Save As writes the whole copy.
+    disk.unfill();
+    prompts.messages.clear();
+    prompts.queueAnswer(MsgAnswer::No);
+    Find<QPushButton>(w, "cmdSave")->click();
+    EXPECT_EQ(key(copy, "MinJobLaunch"), S("20"));
+    EXPECT_EQ(key(copy, "AllowCritical"), S("Y"));
+    EXPECT_EQ(disk.read(ini), before);
+    EXPECT_FALSE(w.DataChanged());
 }
 
 TEST_F(ConfigWindow, OpenAsksBeforeDroppingEditsAndOffersTheDefault) {

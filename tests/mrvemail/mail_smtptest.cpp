@@ -214,6 +214,42 @@ TEST(SendPassSmtp, MessagesAreSentRenamedAndTheirFilesDeleted) {
     EXPECT_EQ(got[1][S("body")].toString(), S("text\r\n\r\n\r\n"));
 }
 
+// Text of a job that merely looks like encoded words, and file names beyond
+// ASCII (long ones too), arrive decoded to exactly what the job wrote; the
+// raw message holds no 8-bit header byte.
+TEST(SendPassSmtp, EncodedLookingTextAndForeignFileNamesArriveAsWritten) {
+    FakeClock clock;
+    PassFixture f;
+    ASSERT_TRUE(f.logOn());
+    const QString shortName = S("Größe.txt");
+    const QString longName = S("Monatsbericht für Dezember – Übersicht aller Läufe und Fehler =?x?= (Entwurf).csv");
+    const QString odd = S("=?UTF-8?Q?plain?= \"quoted\".txt");
+    const QString a = f.dir.write(S("Attach/") + shortName, "a");
+    const QString b = f.dir.write(S("Attach/") + longName, "b");
+    const QString c = f.dir.write(S("Attach/") + odd, "c");
+    const QString subject = S("=?UTF-8?B?SGVsbG8=?= and =?ISO-8859-1?Q?Gr=FC=DFe?=");
+    f.msg(S("ENCD0000.eml"), S("TO==?UTF-8?B?Qm9i?= <bob@example.org>\r\nSUBJ=%1\r\nBODY=x\r\n"
+                               "ATT=%2\r\nATT=%3\r\nATT=\"%4\"\r\n")
+                                 .arg(subject, a, b, QString(c).replace(S("\""), S("\"\""))));
+    const PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
+    ASSERT_EQ(s.sent, 1) << f.dir.read(S("Messages/ENCD0000LOG")).toStdString();
+    const QList<QJsonObject> got = f.server.messages();
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_EQ(got[0][S("subject")].toString(), subject);
+    EXPECT_EQ(got[0][S("to")].toString(), S("=?UTF-8?B?Qm9i?= <bob@example.org>"));
+    QString name;
+    EXPECT_EQ(Attachment(got[0], 0, &name), QByteArray("a"));
+    EXPECT_EQ(name, shortName);
+    EXPECT_EQ(Attachment(got[0], 1, &name), QByteArray("b"));
+    EXPECT_EQ(name, longName);
+    EXPECT_EQ(Attachment(got[0], 2, &name), QByteArray("c"));
+    EXPECT_EQ(name, odd);
+    const QString raw = got[0][S("raw")].toString();
+    const QString headers = raw.left(raw.indexOf(S("\r\n\r\n")));
+    for (QChar ch : raw) ASSERT_LT(ch.unicode(), 0x80) << "8-bit byte in the message";
+    EXPECT_FALSE(headers.contains(subject));
+}
+
 TEST(SendPassSmtp, SentMessageIsRenamedBeforeTheSessionClosesAndKeepsItsIdWhenSentAgain) {
     FakeClock clock;
     PassFixture f;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include "tests/support/testing.h"
 
@@ -236,6 +237,34 @@ TEST(SendPass, SentFilesAreDeletedOrMarkedInDevelopment) {
         DeleteSentFiles({dir.path(S("bDEL")), dir.path(S("missing"))});
     }
     EXPECT_FALSE(QFileInfo::exists(dir.path(S("bDEL"))));
+}
+
+// A stop between the rename to ".DON" and the deletion of the files left
+// them: the next session's first pass deletes what the sent message asked
+// for, but neither a file of that name made since nor the files of a message
+// that was not sent.
+TEST(SendPass, FilesOfASentMessageLeftByAStopGoAtTheNextPass) {
+    Folder f;
+    const QString left = f.dir.write(S("att/REPORT.TXT"), "sent, not deleted");
+    const QString embedded = f.dir.write(S("att/run.log"), "embedded");
+    const QString empty = f.dir.write(S("att/empty.log"), "");
+    f.write(S("SENT0000.eml"), QStringLiteral("TO=a@example.org\r\nATT=%1,DEL=YES\r\nEMB=%2,DEL=YES\r\n"
+                                              "ATT=%3/att/NEW.TXT,DEL=YES,NOF=S\r\n")
+                                   .arg(left, embedded, f.dir.path())
+                                   .toUtf8());
+    f.write(S("NONE0000.eml"), QStringLiteral("TO=a@example.org\r\nEMB=%1,DEL=YES,EMPTY=S\r\n").arg(empty).toUtf8());
+    for (const char* m : {"SENT0000", "NONE0000"})
+        ASSERT_TRUE(QFile::rename(f.path(S(m) + S(".eml")), f.path(S(m) + S(".DON"))));
+    QThread::msleep(30);
+    const QString later = f.dir.write(S("att/NEW.TXT"), "a new file of the name");
+
+    const PassSummary s = RunSendPass(f.cfg, f.mail, f.state);
+    EXPECT_EQ(s.sent + s.errors + s.notSent, 0);
+    EXPECT_FALSE(QFileInfo::exists(left));
+    EXPECT_FALSE(QFileInfo::exists(embedded));
+    EXPECT_TRUE(QFileInfo::exists(later));
+    EXPECT_TRUE(QFileInfo::exists(empty));
+    EXPECT_EQ(f.files(), (QStringList{S("NONE0000.DON"), S("SENT0000.DON")}));
 }
 
 }  // namespace

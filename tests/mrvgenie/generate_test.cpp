@@ -12,6 +12,7 @@
 #include "common/ini.h"
 #include "common/settings.h"
 #include "common/textfile.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
 namespace {
@@ -228,7 +229,7 @@ TEST_F(GenerateTest, EachDisplayOrderAndOnlyPlainFoldersInTheReadMe) {
               (QStringList{S("        @Email"), S("        @Trigger"), S("        Old Stuff"), S("        PAYROLL")}));
 }
 
-TEST_F(GenerateTest, AFailedWriteIsReportedAndNoSettingNamesAMissingFile) {
+TEST_F(GenerateTest, AFailedWriteStopsTheGenerationAndNoSettingNamesAMissingFile) {
     // A file where the e-mail folder belongs: nothing can go into it.
     dir.write(S("Morvenda/@Email"), "in the way");
     GenerateResult r = run();
@@ -236,24 +237,27 @@ TEST_F(GenerateTest, AFailedWriteIsReportedAndNoSettingNamesAMissingFile) {
     EXPECT_EQ(listed.filter(S("Error No: ")).size(), 4);
     ASSERT_EQ(r.Failures.size(), 1);
     EXPECT_TRUE(r.Failures[0].startsWith(S("Failed to create the MRVEmail Ini file: "))) << r.Failures[0].toStdString();
-    EXPECT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages.value(0).startsWith(S("The Morvenda Genie could not complete the installation:\n\n")));
-    EXPECT_TRUE(r.CurrentSet);
+    EXPECT_EQ(r.Written, (QStringList{base("PAYROLL/PAYROLL.ini"), base("PAYROLL/PAYROLL.sch"), base("PubHols.phf")}));
+    EXPECT_EQ(prompts.messages, QStringList{S("The Morvenda Genie could not complete the installation:\n\n") +
+                                            r.Failures[0] + S("\n\nFiles written:\n") + r.Written.join(S("\n")) +
+                                            S("\n\nNot changed: the settings \"Current\" and \"MRVEmailIni\".")});
+    EXPECT_FALSE(QFileInfo::exists(base("ReadMe.txt"))) << "nothing after the failure";
+    EXPECT_FALSE(r.CurrentSet);
     EXPECT_FALSE(r.EmailIniSet);
-    EXPECT_EQ(setting("Current"), base("PAYROLL/PAYROLL.ini"));
+    EXPECT_EQ(setting("Current"), S(""));
     EXPECT_EQ(setting("MRVEmailIni"), S(""));
 
-    // A file where the schedule folder belongs: no configuration, no Current.
-    ASSERT_TRUE(DeleteSetting(gAppName, gRegSection));
+    // A file where the schedule folder belongs: no configuration, nothing.
     A.Base = dir.path(S("second"));
     dir.write(S("second/PAYROLL"), "in the way");
     prompts.messages.clear();
     r = run();
     EXPECT_FALSE(r.CurrentSet);
-    EXPECT_TRUE(r.EmailIniSet);
     EXPECT_EQ(setting("Current"), S(""));
     EXPECT_EQ(r.Failures.filter(S("Failed to create the Ini File: ")).size(), 1);
-    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(r.Written.isEmpty());
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].contains(S("\n\nNo file was written.")));
 
     // A read-only base folder (only where permissions bind).
     if (::geteuid() != 0) {
@@ -267,6 +271,41 @@ TEST_F(GenerateTest, AFailedWriteIsReportedAndNoSettingNamesAMissingFile) {
         EXPECT_EQ(setting("Current"), S(""));
         EXPECT_EQ(setting("MRVEmailIni"), S(""));
     }
+}
+
+// Run again over a good installation on a full disk: every old file keeps
+// every byte (the configuration file too, under its own name), the settings
+// still name the old files, and the closing message says what failed and why.
+TEST_F(GenerateTest, AFullDiskNeverReplacesAGoodFile) {
+    SmallDisk disk(1024 * 1024);
+    MRV_NEED_SMALL_DISK(disk);
+    A.Base = disk.path(S("Morvenda"));
+    ASSERT_TRUE(run().Failures.isEmpty());
+    const QStringList files = {base("PAYROLL/PAYROLL.ini"), base("ReadMe.txt"), base("PubHols.phf"),
+                               base("@Email/MRVEmail.Ini"), base("PAYROLL/PAYROLL.sch")};
+    QList<QByteArray> before;
+    for (const QString& f : files) before << disk.read(f);
+    const QString current = setting("Current");
+
+    disk.fill();
+    prompts.messages.clear();
+    const GenerateResult r = run();
+    ASSERT_EQ(r.Failures.size(), 1);
+    EXPECT_EQ(r.Failures[0], S("Failed to create the Ini File: Cannot write \"%1\": No space left on device")
+                                 .arg(base("PAYROLL/PAYROLL.ini")));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].contains(r.Failures[0]));
+    EXPECT_TRUE(r.Written.isEmpty());
+    for (qsizetype i = 0; i < files.size(); ++i) EXPECT_EQ(disk.read(files[i]), before[i]) << files[i].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(base("PAYROLL/PAYROLL.000")));
+    EXPECT_EQ(setting("Current"), current);
+
+    // With room again the old file moves aside and the new one is written.
+    disk.unfill();
+    prompts.messages.clear();
+    EXPECT_TRUE(run().Failures.isEmpty());
+    EXPECT_EQ(disk.read(base("PAYROLL/PAYROLL.000")), before[0]);
+    EXPECT_TRUE(disk.read(base("ReadMe.txt")).startsWith(before[1]));
 }
 
 TEST(GenieRules, NameKeysOrdersAndWorkingDays) {

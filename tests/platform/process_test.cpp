@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/procstat.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
 #include <QDateTime>
@@ -406,6 +408,45 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     ::kill(-h.stamp.pid, SIGKILL);
     ASSERT_TRUE(WaitKept(ends, h));
     EXPECT_EQ(ExitStatusText(KeptExit(ends, h.stamp)), QStringLiteral("Exit status unknown"));
+}
+
+// A keeper that cannot write its record (a full disk) holds the job's exit
+// status and tries again until the disk takes it: meanwhile the job still
+// runs for the scheduler, never "Exit status unknown", and a damaged record
+// planted at its name counts as not yet written.
+TEST(LaunchHeld, AFullDiskDelaysTheRecordButNeverLosesIt) {
+    SmallDisk disk(256 * 1024);
+    MRV_NEED_SMALL_DISK(disk);
+    const QString ends = disk.path(QStringLiteral("ends"));
+    HeldProcess h;
+    QString error;
+    ASSERT_TRUE(LaunchHeld(QStringLiteral("/bin/true"), ends, &h, &error)) << error.toStdString();
+    disk.fill();
+    ASSERT_TRUE(ReleaseHeld(&h, &error)) << error.toStdString();
+    for (int i = 0; i < 500 && ProcState(h.stamp.pid) != 'Z'; ++i) QThread::msleep(10);
+    ASSERT_EQ(ProcState(h.stamp.pid), 'Z') << "the keeper holds the ended job";
+    QThread::msleep(400);  // a few failed attempts
+    EXPECT_TRUE(KeptProcessRunning(ends, h.stamp, h.keeper));
+    char name[64];
+    EndRecordName(h.stamp.pid, h.stamp.startTime, name, sizeof name);
+    const QString record = ends + QLatin1Char('/') + QString::fromLatin1(name);
+    for (const QByteArray& damaged : {QByteArray(), QByteArray("exited 0"), QByteArray("exited x 1\n")}) {
+        disk.unfill();
+        QFile f(record);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(damaged);
+        f.close();
+        disk.fill();
+        EXPECT_TRUE(KeptProcessRunning(ends, h.stamp, h.keeper)) << damaged.toStdString();
+    }
+    EXPECT_EQ(QDir(ends).entryList(QDir::Files | QDir::Hidden), QStringList{QString::fromLatin1(name)})
+        << "no temporary file is left by the failed attempts";
+
+    disk.unfill();
+    ASSERT_TRUE(WaitKept(ends, h));
+    EXPECT_EQ(KeptExit(ends, h.stamp), (ProcessExit{ProcessExit::How::Exited, 0}));
+    for (int i = 0; i < 500 && ProcState(h.stamp.pid) != 0; ++i) QThread::msleep(10);
+    EXPECT_EQ(ProcState(h.stamp.pid), 0) << "released once recorded";
 }
 
 }  // namespace

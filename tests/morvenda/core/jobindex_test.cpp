@@ -97,7 +97,8 @@ TEST_F(JobIndexTest, FailureIsReportedAndSaveGoesOn) {
     G.gJobIndexFile = dir.path(S("no-such-folder/Triggers.Lst"));
     G.Jobs = Table({{"PAY", gStdTrigger}});
     EXPECT_TRUE(SaveSchedule());
-    EXPECT_EQ(prompts.messages, QStringList{gPathMsgPrefix + G.gJobIndexFile + S(".lock\"")});
+    EXPECT_EQ(prompts.messages,
+              QStringList{gPathMsgPrefix + G.gJobIndexFile + S(".lock\"\n\nNo such file or directory")});
     EXPECT_TRUE(QFileInfo::exists(G.gSchedFile));
 }
 

@@ -62,7 +62,8 @@ TEST_F(RunLogTest, UnwritableLogStopsWithItsMessage) {
     } catch (const FatalStop&) {
     }
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + dir.path(S("no/such/folder/x.log")));
+    EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + dir.path(S("no/such/folder/x.log")) +
+                                       S(": No such file or directory"));
 }
 
 TEST_F(RunLogTest, FatalCloseLogsShowsAndStops) {

@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "common/textfile.h"
 #include "morvenda/core/state.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -635,7 +636,9 @@ TEST_F(ScheduleFileTest, WriteFailureKeepsScheduleAndBackup) {
             EXPECT_EQ(stop.reason(), S("Morvenda cancelled due to save error."));
         }
     }
-    EXPECT_EQ(prompts.messages.value(0), S("Cannot rename or save schedule.  Retry or Cancel?"));
+    EXPECT_TRUE(
+        prompts.messages.value(0).endsWith(S(": File too large\n\nCannot rename or save schedule.  Retry or Cancel?")))
+        << prompts.messages.value(0).toStdString();
     EXPECT_EQ(dir.read(S("Live.sch")), live);
     EXPECT_EQ(dir.read(S("Live.bak")), backup);
     EXPECT_EQ(FilesInDir(), (QStringList{S("Live.bak"), S("Live.sch")}));
@@ -668,9 +671,45 @@ TEST_F(ScheduleFileTest, RetryAfterTheCauseIsGoneSaves) {
     FileSizeLimit limit(4096);
     LiftOnRetry answer(&limit);
     ASSERT_TRUE(SaveSchedule());
-    EXPECT_EQ(answer.texts, QStringList{S("Cannot rename or save schedule.  Retry or Cancel?")});
+    ASSERT_EQ(answer.texts.size(), 1);
+    EXPECT_TRUE(answer.texts[0].endsWith(S(": File too large\n\nCannot rename or save schedule.  Retry or Cancel?")));
     LoadSchedule();
     EXPECT_EQ(JobCount(), 200);
+}
+
+// On a full disk the save asks again with the system's reason; the schedule
+// and its backup keep every byte, and Retry once there is room saves.
+TEST_F(ScheduleFileTest, AFullDiskKeepsScheduleAndBackupAndSaysWhy) {
+    SmallDisk disk(256 * 1024);
+    MRV_NEED_SMALL_DISK(disk);
+    G.gSchedFile = disk.path(S("Live.sch"));
+    SetJobs({FullJob()});
+    ASSERT_TRUE(SaveSchedule());
+    G.Jobs[1].JobName = S("SECOND");
+    ASSERT_TRUE(SaveSchedule());
+    const QByteArray live = disk.read(S("Live.sch"));
+    const QByteArray backup = disk.read(S("Live.bak"));
+    SetJobs(ManyJobs(300));
+    disk.fill();
+    prompts.queueAnswer(MsgAnswer::Retry);
+    prompts.queueAnswer(MsgAnswer::Cancel);
+    EXPECT_THROW(SaveSchedule(), FatalStop);
+    ASSERT_EQ(prompts.messages.size(), 4);
+    EXPECT_EQ(prompts.messages[0], S("Cannot write \"%1\": No space left on device\n\n"
+                                     "Cannot rename or save schedule.  Retry or Cancel?")
+                                       .arg(G.gSchedFile));
+    EXPECT_EQ(prompts.messages[1], prompts.messages[0]);
+    EXPECT_EQ(prompts.messages[2], S("Morvenda cancelled due to save error."));
+    EXPECT_EQ(disk.read(S("Live.sch")), live);
+    EXPECT_EQ(disk.read(S("Live.bak")), backup);
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{S(".filler"), S("Live.bak"), S("Live.sch")}));
+
+    disk.unfill();
+    ASSERT_TRUE(SaveSchedule());
+    LoadSchedule();
+    EXPECT_EQ(JobCount(), 300);
+    EXPECT_EQ(disk.read(S("Live.bak")), live);
 }
 
 TEST_F(ScheduleFileTest, BackupBlockedByAFolderKeepsSchedule) {

@@ -4,6 +4,7 @@
 #include "common/textfile.h"
 #include "morvenda/core/state.h"
 #include "platform/mail.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -432,7 +433,28 @@ TEST_F(MessageTest, UnwritableMessageFolderIsLoggedWithoutAskingOrDeleting) {
     EXPECT_TRUE(QFile::exists(inc));
     ASSERT_EQ(LogLines().size(), 1);
     EXPECT_TRUE(LogLines()[0].endsWith(S("EOJ message not generated for job PAYROLL.  Cannot open file \"") +
-                                       tmp.path(S("gone/PAYR0000.$$$")) + S("\"")));
+                                       tmp.path(S("gone/PAYR0000.$$$")) + S("\": No such file or directory")));
+}
+
+// A message folder on a full disk: the run log says which file and why, no
+// part of the message is left for the e-mailer, and the files the message
+// would have deleted stay.
+TEST_F(MessageTest, AFullDiskLeavesNoHalfMessageAndSaysWhy) {
+    SmallDisk disk(256 * 1024);
+    MRV_NEED_SMALL_DISK(disk);
+    const QString inc = tmp.write(S("data/inc.txt"), "hello\r\n");
+    Job().EojMsg = {S("s"), inc, S(""), S(""), S("")};
+    Job().EojFlags = {S(""), S("10001"), S(""), S(""), S("")};
+    G.gEmailPath = disk.path(S("msgs"));
+    QDir().mkpath(G.gEmailPath);
+    disk.fill();
+    Send();
+    ASSERT_EQ(LogLines().size(), 1);
+    EXPECT_TRUE(LogLines()[0].endsWith(S("EOJ message not generated for job PAYROLL.  Cannot write \"") +
+                                       disk.path(S("msgs/PAYR0000.$$$")) + S("\": No space left on device")))
+        << LogLines()[0].toStdString();
+    EXPECT_EQ(QDir(G.gEmailPath).entryList(QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_TRUE(QFile::exists(inc));
 }
 
 TEST_F(MessageTest, DummyRunDatesTheFooterWithTheRunDate) {

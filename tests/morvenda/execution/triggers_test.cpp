@@ -57,11 +57,12 @@ TEST_F(TriggersTest, FailuresAreLoggedNotFatal) {
     G.Jobs[2].TriggerFile = dir.path(S("missing/folder/x.trg"));
     CrtTrigger(2);
     EXPECT_TRUE(log().contains("Could not create trigger file: \"" + dir.path(S("missing/folder/x.trg")).toUtf8() +
-                               "\" at end of job BACKUP  "));
+                               "\" at end of job BACKUP   (cannot create a file in the folder \"" +
+                               dir.path(S("missing/folder")).toUtf8() + "\": No such file or directory)\r\n"));
     G.Jobs[2].WaitForFile = S("..PAYROLL");
     DeleteTrigger(2);
     EXPECT_TRUE(log().contains("Could not delete trigger file: \"" + dir.path(S("@Trigger/PAYROLL.trg")).toUtf8() +
-                               "\" at start of job BACKUP  "));
+                               "\" at start of job BACKUP   (No such file or directory)\r\n"));
     CrtTrigger(1);
     DeleteTrigger(2);
     EXPECT_FALSE(TrigFileFound(S("..PAYROLL")));
@@ -102,6 +103,10 @@ TEST_F(TriggersTest, TrackerHoldsOnlyTheLatestStatus) {
 TEST_F(TriggersTest, WriteFileGivesUpOnAMissingFolderWithOneLogLine) {
     EXPECT_FALSE(WriteFile(dir.path(S("gone/x.trk")), S("x")));
     EXPECT_EQ(log().count("Cannot write to file "), 1);
+    // The reason on the same line: a run log line never holds a line end.
+    EXPECT_TRUE(
+        log().contains("Cannot write to file " + dir.path(S("gone/x.trk")).toUtf8() + ": cannot create a file"));
+    EXPECT_EQ(log().count('\n'), 1);
 }
 
 // A trigger or tracker file name planted as a symbolic link in its folder is

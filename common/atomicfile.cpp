@@ -1,0 +1,95 @@
+#include "common/atomicfile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The process's umask from /proc (umask() itself cannot be read without
+// changing it, which would race with other threads creating files).
+mode_t CurrentUmask() {
+    mode_t mask = 022;
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return mask;
+    char buf[4096];
+    ssize_t n;
+    do {
+        n = ::read(fd, buf, sizeof buf - 1);
+    } while (n < 0 && errno == EINTR);
+    ::close(fd);
+    if (n <= 0) return mask;
+    buf[n] = '\0';
+    if (const char* p = std::strstr(buf, "\nUmask:")) mask = static_cast<mode_t>(std::strtoul(p + 7, nullptr, 8));
+    return mask;
+}
+
+int WriteAll(int fd, const char* p, std::size_t left) {
+    while (left > 0) {
+        const ssize_t w = ::write(fd, p, left);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return errno;
+        if (w == 0) return ENOSPC;  // no progress: the file system takes no more
+        p += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int ReplaceWholeFile(const char* path, const void* data, std::size_t size, const ReplaceOptions& options,
+                     ReplaceStep* step) {
+    auto failed = [step](ReplaceStep s, int e) {
+        if (step) *step = s;
+        return e != 0 ? e : EIO;
+    };
+    if (step) *step = ReplaceStep::None;
+    const std::string target = path;
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name.empty()) return failed(ReplaceStep::Create, EISDIR);
+
+    mode_t mode;
+    struct stat old {};
+    if (options.mode >= 0)
+        mode = static_cast<mode_t>(options.mode);
+    else if (::lstat(path, &old) == 0 && S_ISREG(old.st_mode))
+        mode = old.st_mode & 07777;
+    else
+        mode = 0666 & ~CurrentUmask();
+
+    std::string tmp =
+        (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." + name + ".XXXXXX.tmp";
+    const int fd = ::mkostemps(tmp.data(), 4, O_CLOEXEC);
+    if (fd < 0) return failed(ReplaceStep::Create, errno);
+
+    int e = WriteAll(fd, static_cast<const char*>(data), size);
+    if (e == 0 && ::fchmod(fd, mode) != 0) e = errno;
+    // A file system that allocates late reports a full disk only here.
+    if (e == 0 && options.flush && ::fdatasync(fd) != 0) e = errno;
+    if (::close(fd) != 0 && e == 0) e = errno;
+    if (e != 0) {
+        ::unlink(tmp.c_str());
+        return failed(ReplaceStep::Write, e);
+    }
+    if (::rename(tmp.c_str(), path) != 0) {
+        e = errno;
+        ::unlink(tmp.c_str());
+        return failed(ReplaceStep::Rename, e);
+    }
+    if (!options.flush) return 0;
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return failed(ReplaceStep::Sync, errno);
+    // Some file systems cannot flush a folder at all; nothing is lost then.
+    if (::fsync(dir) != 0 && errno != EINVAL && errno != ENOTSUP) e = errno;
+    ::close(dir);
+    return e == 0 ? 0 : failed(ReplaceStep::Sync, e);
+}
