@@ -35,7 +35,8 @@ FileLock::FileLock(const QString& path, int waitMs, int mode) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     if (fd < 0) {
-        error_ = QStringLiteral("Cannot open \"%1\": %2").arg(path, qt_error_string(errno));
+        reason_ = qt_error_string(errno);
+        error_ = QStringLiteral("Cannot open \"%1\": %2").arg(path, reason_);
         return;
     }
     int pauseMs = 1;
@@ -44,7 +45,8 @@ FileLock::FileLock(const QString& path, int waitMs, int mode) {
         const int e = errno;
         if (e != EWOULDBLOCK && e != EINTR && e != ESTALE) {
             ::close(fd);
-            error_ = QStringLiteral("Cannot lock \"%1\": %2").arg(path, qt_error_string(e));
+            reason_ = qt_error_string(e);
+            error_ = QStringLiteral("Cannot lock \"%1\": %2").arg(path, reason_);
             return;
         }
         if (std::chrono::steady_clock::now() >= until) {
@@ -53,6 +55,7 @@ FileLock::FileLock(const QString& path, int waitMs, int mode) {
             const QString holder = LockHolder(path);
             error_ = QStringLiteral("The file \"%1\" is in use by %2")
                          .arg(path, holder.isEmpty() ? QStringLiteral("another program") : holder);
+            reason_ = error_;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));

@@ -25,11 +25,15 @@ public:
     /// True when the lock was not taken because another kept it past the wait.
     bool busy() const { return busy_; }
     const QString& error() const { return error_; }
+    /// The reason alone, for a message that names the file already: the
+    /// system's error text, or the whole "in use" text when busy().
+    const QString& reason() const { return reason_; }
 
 private:
     int fd_ = -1;
     bool busy_ = false;
     QString error_;
+    QString reason_;
 };
 
 /// The holder recorded in the lock file at path: "computer NAME (process

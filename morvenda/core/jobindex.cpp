@@ -42,7 +42,7 @@ bool RewriteJobIndexFile(const QString& IndexFile, const QString& SchedName, con
     // place, so two rewrites never interleave.
     const QString lockPath = IndexFile + QStringLiteral(".lock");
     const FileLock lock(lockPath, kIndexLockWaitMs);
-    if (!lock.held()) return fail(lockPath, lock.error());
+    if (!lock.held()) return fail(lockPath, lock.reason());
     QStringList existing;
     QString error;
     RefreshFolderView(FolderOf(IndexFile));
