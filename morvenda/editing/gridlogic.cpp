@@ -258,15 +258,14 @@ void RescheduleOne(int j) {
     if (ReschedulesInState(J.JobState)) {
         // As the reschedule dialog does: a hand "S" where the job would
         // otherwise not run today, and no mark of an earlier failure.
-        J.Started = DateVal();
-        J.Completed = DateVal();
+        ClearRunTimes(J);
         J.ForceTrigger = false;
         J.Killed = false;
         J.EndForced = false;
         if (flag == QLatin1Char('U') || !runsToday || skipped) J.SchedFlag = QStringLiteral("S");
     } else if (J.JobState == jsRunning) {
-        J.Started = SchedNow();
-        J.Completed = J.Started;
+        const RunMoment now = RunNow();
+        SetRunTimes(J, now, now);
         J.EndForced = true;
     } else {
         // As the reschedule dialog unschedules: a hand "U" where the job
