@@ -83,6 +83,9 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     fxgSchedGrid_ = new Grid(QStringLiteral("fxgSchedGrid"), this);
     fxgSchedGrid_->setAccessibleName(QStringLiteral("Jobs"));
     fxgSchedGrid_->SetGridLineWidth(1);
+    // One row is one job: the whole row is highlighted, and a screen reader
+    // selects a job by selecting its row.
+    fxgSchedGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
 
     cboGroup_ = new QComboBox(this);
     cboGroup_->setObjectName(QStringLiteral("cboGroup"));

@@ -12,6 +12,7 @@
 #include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -292,6 +293,38 @@ TEST_F(FrmLGridTest, DeleteAsksAndKeepsDanglingNames) {
     button(w, "cmdDelete")->click();
     EXPECT_EQ(prompts.messages.back(), S("Cannot delete last row"));
     EXPECT_EQ(JobCount(), 1);
+}
+
+TEST_F(FrmLGridTest, TheRowSelectedByAnyMeansIsTheOneActedOn) {
+    // A screen reader selects rows through the accessibility interface, a
+    // program through the selection model; either way the highlighted row
+    // is the current one, and Delete removes that job.
+    frmLGrid w;
+    w.show();
+    Grid* g = grid(w);
+    select(w, "A");
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(g);
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    ASSERT_TRUE(table->tableInterface()->selectRow(3));  // Y (data rows from 0)
+    EXPECT_EQ(g->Row(), 4);
+    EXPECT_EQ(table->tableInterface()->selectedRows(), QList<int>{3});
+    prompts.queueAnswer(MsgAnswer::Yes);
+    button(w, "cmdDelete")->click();
+    EXPECT_EQ(prompts.messages, QStringList{S("Delete job Y?")});
+    EXPECT_EQ(shown(w), S("AXBC"));
+
+    g->selectionModel()->select(g->model()->index(1, 0),
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(g->TextMatrix(g->Row(), 0), S("X"));
+    prompts.messages.clear();
+    prompts.queueAnswer(MsgAnswer::Yes);
+    button(w, "cmdDelete")->click();
+    EXPECT_EQ(prompts.messages, QStringList{S("Delete job X?")});
+    EXPECT_EQ(shown(w), S("ABC"));
+    // Moving the current row by the program highlights the whole row.
+    select(w, "C");
+    EXPECT_EQ(table->tableInterface()->selectedRows(), QList<int>{2});
 }
 
 TEST_F(FrmLGridTest, MovesUnderAGroupFilterPassOtherGroups) {
