@@ -392,6 +392,32 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
     EXPECT_EQ(J.AbEojMsg[0], S("Walk failed"));
 }
 
+TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency) {
+    const int k = FindJob(S("PUBLISH"));
+    G.gCurJob = static_cast<std::int16_t>(k);
+    const JobRec before = G.Jobs[static_cast<size_t>(k)];
+    EXPECT_TRUE(Edit([](frmEdit& w) {
+        Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
+        Child<QRadioButton>(w, "optAllGrps")->click();
+        auto* deps = Child<Grid>(w, "fxgDependencies");
+        int row = 0;
+        for (int r = 1; r < deps->Rows(); ++r)
+            if (deps->TextMatrix(r, 3).isEmpty()) row = r;
+        ASSERT_GT(row, 0);
+        for (int col : {0, 1, 3}) {
+            const QModelIndex cell = deps->model()->index(row - 1, col);
+            deps->scrollTo(cell);
+            QTest::mouseClick(deps->viewport(), Qt::LeftButton, {}, deps->visualRect(cell).center());
+            EXPECT_EQ(deps->Row(), row) << col;  // the click selects the row
+            EXPECT_EQ(deps->TextMatrix(row, 3), QString()) << col;
+        }
+        Child<QPushButton>(w, "cmdOK")->click();
+    }));
+    const JobRec& after = G.Jobs[static_cast<size_t>(k)];
+    EXPECT_EQ(after.RunAfter, before.RunAfter);
+    EXPECT_EQ(after.RunAfterStatus, before.RunAfterStatus);
+}
+
 TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
     G.gJobIndexFile = dir.path(S("Triggers.Lst"));
     dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
