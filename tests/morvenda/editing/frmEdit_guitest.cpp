@@ -452,6 +452,22 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
         Child<QPushButton>(w, "cmdOK")->click();
     }));
     EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
+
+    // With no list to read (unset, or no such file) nothing is dropped: the
+    // kind stays, no job is chosen, and OK is refused by the checks.
+    for (const QString& list : {QString(), dir.path(S("NoSuch.Lst"))}) {
+        G.gJobIndexFile = list;
+        prompts.messages.clear();
+        EXPECT_FALSE(Edit([](frmEdit& w) {
+            EXPECT_EQ(Child<QComboBox>(w, "cboFDStdCust")->currentIndex(), wkInterschedule);
+            EXPECT_EQ(Child<QComboBox>(w, "cboTriggers")->currentIndex(), -1);
+            Child<QPushButton>(w, "cmdOK")->click();
+            EXPECT_TRUE(w.isVisible());
+            Child<QPushButton>(w, "cmdCancel")->click();
+        })) << list.toStdString();
+        EXPECT_EQ(prompts.messages, QStringList{S("Interschedule prerequisite job not selected")});
+        EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
+    }
 }
 
 }  // namespace
