@@ -255,6 +255,7 @@ void RescheduleOne(int j) {
     const bool runsToday = IsRunDay(J.Frequency, G.gRunDate);
     const bool skipped = IsSkipDay(j);
     const QChar flag = J.SchedFlag.isEmpty() ? QChar() : J.SchedFlag.at(0).toUpper();
+    const bool unschedule = !ReschedulesInState(J.JobState) && J.JobState != jsRunning;
     if (ReschedulesInState(J.JobState)) {
         // As the reschedule dialog does: a hand "S" where the job would
         // otherwise not run today, and no mark of an earlier failure.
@@ -274,6 +275,12 @@ void RescheduleOne(int j) {
         if (flag == QLatin1Char('S') || (runsToday && !skipped)) J.SchedFlag = QStringLiteral("U");
     }
     SetJobStatus(j);
+    // A job whose end was forced, or that is not scheduled today, is still
+    // taken out of the day by hand: its dependants see it unscheduled.
+    if (unschedule && J.JobState != jsUnscheduled) {
+        J.JobState = jsUnscheduled;
+        J.StatusText = JobStateText(jsUnscheduled);
+    }
 }
 
 QString JobBatchFile(const JobRec& J) {

@@ -54,9 +54,11 @@ enum class SkipMode { Toggle = 0, UnskipAll = 1, SkipAll = 2 };
 void SkipJobs(const std::vector<int>& Jobs, SkipMode Mode);
 
 /// Reschedules job j when it has ended or is unscheduled (states 2, 6, 7),
-/// forces the end of a running job, and unschedules it otherwise. The hand
-/// flag and the failure marks are set so that the state it is given is the
-/// one the status decision gives it again after a reload.
+/// forces the end of a running job, and unschedules it otherwise (state 7,
+/// "Unscheduled", whatever state it had). The hand flag and the failure
+/// marks are set so that the state it is given is the one the status
+/// decision gives it again after a reload, where the flag can say so (a job
+/// that does not run today, or whose end was forced, reads back as such).
 void RescheduleOne(int j);
 
 /// True when a job in State may be rescheduled (the button then reads
