@@ -393,7 +393,7 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
 }
 
 TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency) {
-    const int k = FindJob(S("PUBLISH"));
+    const int k = FindJob(S("REPORT"));
     G.gCurJob = static_cast<std::int16_t>(k);
     const JobRec before = G.Jobs[static_cast<size_t>(k)];
     EXPECT_TRUE(Edit([](frmEdit& w) {
@@ -403,8 +403,9 @@ TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency)
         int row = 0;
         for (int r = 1; r < deps->Rows(); ++r)
             if (deps->TextMatrix(r, 3).isEmpty()) row = r;
-        ASSERT_GT(row, 0);
+        EXPECT_GT(row, 0);
         for (int col : {0, 1, 3}) {
+            if (row == 0) break;
             const QModelIndex cell = deps->model()->index(row - 1, col);
             deps->scrollTo(cell);
             QTest::mouseClick(deps->viewport(), Qt::LeftButton, {}, deps->visualRect(cell).center());
