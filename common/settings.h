@@ -16,7 +16,9 @@ QString SettingsFilePath();
 /// The stored value; Default when the application, section or key is missing.
 QString GetSetting(const QString& App, const QString& Section, const QString& Key, const QString& Default = QString());
 
-/// Stores a value. False when the settings file cannot be written.
+/// Stores a value. False, with nothing written, when the settings file cannot
+/// be written or cannot hold the name or value as given (a section name with
+/// "]", a key with "=", names with blanks around them, line breaks).
 bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value);
 
 /// Deletes one key, or the whole section when Key is empty. False only when

@@ -379,7 +379,7 @@ void frmColSel::cmdDel_Click() {
     if (MsgBox(QStringLiteral("Delete the view profile ") + name + QLatin1Char('?'), MsgButtons::YesNo,
                MsgIcon::Question, gAppName) != MsgAnswer::Yes)
         return;
-    const QString section = gProfPrefix + name;
+    const QString section = ProfileStoredName(name);
     bool ok = !GetAllSettings(gAppName, section).isEmpty() && DeleteSetting(gAppName, section);
     if (ok) {
         // The name leaves the list, and "Current" when it named it.
@@ -444,14 +444,8 @@ bool frmColSel::SaveOnUnload() {
         MsgBox(QStringLiteral("Please enter a profile name for this view."));
         return false;
     }
-    // The list of profiles is a comma list of names: a comma or a double
-    // quote in a name would split or join its items.
-    if (name.contains(QLatin1Char(',')) || name.contains(QLatin1Char('"'))) {
-        MsgBox(QStringLiteral("A profile name may not hold a comma or a double quote."));
-        return false;
-    }
     if (!SameText(name, openingName_) &&
-        !GetSetting(gAppName, gProfPrefix + name, QStringLiteral("Job Name")).isEmpty()) {
+        !GetSetting(gAppName, ProfileStoredName(name), QStringLiteral("Job Name")).isEmpty()) {
         if (MsgBox(QStringLiteral("A view profile already exists with the name specified.  "
                                   "Do you want to replace it with this one?"),
                    MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
@@ -459,7 +453,7 @@ bool frmColSel::SaveOnUnload() {
             return true;
         }
     }
-    AddColProfileName(gProfPrefix + name);
+    AddColProfileName(ProfileStoredName(name));
 
     int order = 0;
     gGridCols[0].Order = 0;
@@ -476,6 +470,6 @@ bool frmColSel::SaveOnUnload() {
     }
     G.gCurProfile = name;
     SaveColProfile();
-    SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + G.gCurProfile);
+    SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
     return true;
 }

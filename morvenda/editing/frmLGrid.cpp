@@ -239,7 +239,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     connect(cboProfile_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (profileBusy_ || loading_ || text == G.gCurProfile || text.isEmpty()) return;
         profileBusy_ = true;
-        SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + text);
+        SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(text));
         SetProfileNames();
         ReadColProfile();
         GuardFatal([this] { DisplayGrid(); });
@@ -399,17 +399,17 @@ void frmLGrid::SetProfileNames() {
     const QString current = GetSetting(gAppName, gProfSection, kCurrentKey);
     cboProfile_->clear();
     if (!current.isEmpty()) {
-        G.gCurProfile = current.mid(gProfPrefix.size());
+        G.gCurProfile = ProfileNameOf(current);
         const QString list = GetSetting(gAppName, gProfSection, kListKey);
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
             if (item.isEmpty()) break;
-            cboProfile_->addItem(item.mid(gProfPrefix.size()));
+            cboProfile_->addItem(ProfileNameOf(item));
         }
     } else {
-        SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + QStringLiteral("General"));
         G.gCurProfile = QStringLiteral("General");
-        AddColProfileName(gProfPrefix + QStringLiteral("General"));
+        SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
+        AddColProfileName(ProfileStoredName(G.gCurProfile));
         cboProfile_->addItem(QStringLiteral("General"));
         SaveColProfile();
     }
