@@ -34,8 +34,19 @@ const QString kListKey = QStringLiteral("List");
 
 int ColumnOf(const QListWidgetItem* item) { return item ? item->data(Qt::UserRole).toInt() : kGridColCount; }
 
+// An entry of the lists; the undisplayed list sorts its entries by their
+// titles without regard to letter case.
+class ColumnEntry : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override {
+        const int byCase = text().compare(other.text(), Qt::CaseInsensitive);
+        return byCase != 0 ? byCase < 0 : text() < other.text();
+    }
+};
+
 QListWidgetItem* NewEntry(int c) {
-    auto* item = new QListWidgetItem(gGridCols[static_cast<size_t>(c)].Title);
+    auto* item = new ColumnEntry(gGridCols[static_cast<size_t>(c)].Title);
     item->setData(Qt::UserRole, c);
     return item;
 }

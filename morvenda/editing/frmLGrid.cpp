@@ -612,7 +612,10 @@ void frmLGrid::cmdEditJob_Click(Qt::KeyboardModifiers Shift) {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
     if (j < 1) return;
     SetEditJobDesc(j);
-    if (!(Shift & Qt::ShiftModifier) && !editBatch_.isEmpty()) {
+    // The script with no modifier key held; with Shift, Ctrl or Alt the
+    // documentation.
+    const bool modified = (Shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) != 0;
+    if (!modified && !editBatch_.isEmpty()) {
         QString error;
         if (!ShellOpen(editBatch_, &error)) MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
         return;

@@ -63,9 +63,12 @@ TEST_F(FrmColSelTest, MovesBetweenTheLists) {
     EXPECT_EQ(texts(shown), (QStringList{S("Group"), S("Command Line"), S("Job Description"), S("DOS/CP Prog"),
                                          S("Submit Only"), S("Auto Reschedule"), S("CPU Usage"), S("Date Variables")}));
     ASSERT_EQ(hidden->count(), 14);
+    // Alphabetical without regard to case: "Early Start" before "EOJ Email To".
     QStringList sorted = texts(hidden);
-    std::sort(sorted.begin(), sorted.end());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     EXPECT_EQ(texts(hidden), sorted);
+    EXPECT_LT(texts(hidden).indexOf(S("Early Start")), texts(hidden).indexOf(S("EOJ Email To")));
     EXPECT_FALSE(sel1->isEnabled());
 
     // One entry moved: its neighbour is selected, so presses move runs.

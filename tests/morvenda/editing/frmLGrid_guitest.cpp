@@ -440,6 +440,8 @@ TEST_F(FrmLGridTest, EditingOpensTheScriptOrTheDocumentation) {
     EXPECT_EQ(opener.waitRecord(), S("/opt/night jobs/run.sh\n"));
     QTest::mouseClick(edit, Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(opener.waitRecord(), dir.path(S("C.rtd")) + S("\n"));
+    QTest::mouseClick(edit, Qt::LeftButton, Qt::ControlModifier);  // any modifier: the documentation
+    EXPECT_EQ(opener.waitRecord(), dir.path(S("C.rtd")) + S("\n"));
     select(w, "A");
     EXPECT_EQ(edit->toolTip(), S("Edit Runtime Documentation File"));
     QTest::keyClick(edit, Qt::Key_Space);
