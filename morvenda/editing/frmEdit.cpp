@@ -582,6 +582,13 @@ void frmEdit::showEvent(QShowEvent* Event) {
     Form_Activate();
 }
 
+// Each time the window becomes active again (back from one of its dialogs or
+// from another program), as when it was first shown.
+void frmEdit::changeEvent(QEvent* Event) {
+    QDialog::changeEvent(Event);
+    if (Event->type() == QEvent::ActivationChange && isVisible() && isActiveWindow() && !loading_) Form_Activate();
+}
+
 void frmEdit::Form_Activate() {
     if (firstActivate_) {
         TabEdit_->setCurrentIndex(pgSubstitution);
@@ -589,6 +596,8 @@ void frmEdit::Form_Activate() {
         firstActivate_ = false;
     }
     FocusField(TabEdit_->currentIndex(), QString());
+    // The trigger list may have changed meanwhile: it is read again.
+    if (cboFDStdCust_->currentIndex() == wkInterschedule) BuildTriggers();
     ApplyWaitKind();
 }
 

@@ -62,6 +62,7 @@ public:
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void reject() override;
 

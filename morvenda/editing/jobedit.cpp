@@ -325,9 +325,15 @@ std::vector<EditIssue> CheckJobEdit(const JobEdit& E, int CurJob) {
         add(2, Error, pgSubmission, "txtJobName",
             QStringLiteral("Job Name may not contain \"") + FirstRefused(name) + QLatin1Char('"'));
 
+    // Every other job counts, not only the first of that name: a schedule
+    // edited by hand may already hold the name twice.
     if (!name.isEmpty()) {
-        const int k = FindJob(name);
-        if (k > 0 && k != CurJob) add(3, Error, pgSubmission, "txtJobName", QStringLiteral("Duplicate Job Name"));
+        for (int k = 1; k <= JobCount(); ++k) {
+            if (k != CurJob && SameText(Job(k).JobName.trimmed(), name)) {
+                add(3, Error, pgSubmission, "txtJobName", QStringLiteral("Duplicate Job Name"));
+                break;
+            }
+        }
     }
 
     if (nullJob && !E.WasNullJob)

@@ -419,6 +419,36 @@ TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency)
     EXPECT_EQ(after.RunAfterStatus, before.RunAfterStatus);
 }
 
+TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain) {
+    G.gJobIndexFile = dir.path(S("Triggers.Lst"));
+    dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\n");
+    const int k = FindJob(S("PUBLISH"));
+    G.gCurJob = static_cast<std::int16_t>(k);
+    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..payroll");
+    EXPECT_FALSE(Edit([this](frmEdit& w) {
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
+        auto* triggers = Child<QComboBox>(w, "cboTriggers");
+        EXPECT_EQ(triggers->count(), 1);
+        dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nLEDGER (MONTHLY)\r\n");
+        Child<QCheckBox>(w, "chkDelTrigger")->setFocus();
+
+        // Another window takes the focus; back in the editor, the page's
+        // field has it and the list is read again, its choice kept.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(other.isActiveWindow());
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        EXPECT_EQ(triggers->count(), 2);
+        EXPECT_EQ(triggers->currentText(), S("PAYROLL (NIGHTLY)"));
+        EXPECT_EQ(QApplication::focusWidget(), Child<Grid>(w, "fxgDependencies"));
+        Child<QPushButton>(w, "cmdCancel")->click();
+    }));
+}
+
 TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
     G.gJobIndexFile = dir.path(S("Triggers.Lst"));
     dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
