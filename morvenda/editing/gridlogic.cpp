@@ -56,11 +56,6 @@ QString Time(const JobRec& J, const DateVal& t) {
     return FormatDate(t, QStringLiteral("hh:mm"));
 }
 
-QSet<QString>& ReportedEmpty() {
-    static QSet<QString> reported;
-    return reported;
-}
-
 JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
 
 }  // namespace
@@ -174,11 +169,7 @@ void ReportEmptyDependencies(const std::vector<int>& Jobs) {
         const JobRec& J = Job(j);
         for (const QString& dep : J.RunAfter) {
             if (!dep.trimmed().isEmpty()) continue;
-            const QString key = J.JobName.trimmed().toUpper();
-            if (!ReportedEmpty().contains(key)) {
-                ReportedEmpty().insert(key);
-                WriteLog(G.gLogFile, QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed());
-            }
+            ReportEmptyDependency(J.JobName);
             break;
         }
     }

@@ -23,9 +23,8 @@ QString GridCellText(const JobRec& J, int ColId);
 /// Filter. Trims each job's Group in place.
 std::vector<int> GridJobs(const QString& Filter);
 
-/// Writes "Empty RunAfter entry for job NAME" to the run log, once per job
-/// for the life of the program, for every job of Jobs with a blank
-/// dependency entry.
+/// Reports every job of Jobs with a blank dependency entry
+/// (ReportEmptyDependency: once per job, however it is met).
 void ReportEmptyDependencies(const std::vector<int>& Jobs);
 
 /// Copies job j into the copy buffer (element 0), its name trimmed, and sets
