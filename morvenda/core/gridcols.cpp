@@ -52,7 +52,7 @@ const QString kListKey = QStringLiteral("List");
 std::int16_t Int16Field(const QString& text, std::int16_t current, bool negativeAllowed) {
     const QString t = text.trimmed();
     const qsizetype digit = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
-    if (digit >= t.size() || !t.at(digit).isDigit() || t.at(digit).unicode() > '9') return current;
+    if (digit >= t.size() || t.at(digit) < QLatin1Char('0') || t.at(digit) > QLatin1Char('9')) return current;
     const qint64 v = Val(t);
     if (v < (negativeAllowed ? std::numeric_limits<std::int16_t>::min() : 0) ||
         v > std::numeric_limits<std::int16_t>::max())
@@ -60,11 +60,6 @@ std::int16_t Int16Field(const QString& text, std::int16_t current, bool negative
     return static_cast<std::int16_t>(v);
 }
 
-// What a profile name may not hold as it is: the settings file ends a section
-// name at "]" and a line at a line break, and the profile list is split at
-// commas with double quotes grouping. A "%" is written as "%25" only where it
-// would otherwise read as an encoded character, so names stored before keep
-// their sections.
 int HexDigit(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9') return u - '0';
@@ -81,6 +76,11 @@ int EncodedAt(const QString& text, qsizetype i) {
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
+// Whether character i of a profile name is stored as it is. The settings file
+// ends a section name at "]" and a line at a line break, and the profile list
+// is split at commas with double quotes grouping. A "%" is written as "%25"
+// only where it would otherwise read as an encoded character, so names stored
+// before keep their sections.
 bool HeldAsIs(const QString& name, qsizetype i) {
     const QChar c = name.at(i);
     if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;

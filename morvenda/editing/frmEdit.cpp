@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -582,11 +583,20 @@ void frmEdit::showEvent(QShowEvent* Event) {
     Form_Activate();
 }
 
-// Each time the window becomes active again (back from one of its dialogs or
-// from another program), as when it was first shown.
+// Each time the window becomes active again after another dialog of the
+// program (the address picker, the include-file dialog, ...), as when it was
+// first shown. A message box is no such dialog: after a refused check the
+// focus stays on the field the check put it in.
 void frmEdit::changeEvent(QEvent* Event) {
     QDialog::changeEvent(Event);
-    if (Event->type() == QEvent::ActivationChange && isVisible() && isActiveWindow() && !loading_) Form_Activate();
+    if (Event->type() != QEvent::ActivationChange || !isVisible()) return;
+    if (!isActiveWindow()) {
+        QWidget* modal = QApplication::activeModalWidget();
+        behindDialog_ = modal && modal != this && !qobject_cast<QMessageBox*>(modal);
+    } else if (behindDialog_) {
+        behindDialog_ = false;
+        if (!loading_) Form_Activate();
+    }
 }
 
 void frmEdit::Form_Activate() {

@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -434,17 +436,31 @@ TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain
         dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nLEDGER (MONTHLY)\r\n");
         Child<QCheckBox>(w, "chkDelTrigger")->setFocus();
 
-        // Another window takes the focus; back in the editor, the page's
-        // field has it and the list is read again, its choice kept.
-        QWidget other;
-        other.show();
-        other.activateWindow();
-        QTRY_VERIFY(other.isActiveWindow());
+        // A dialog of the program takes the focus; back in the editor, the
+        // page's field has it and the list is read again, its choice kept.
+        QDialog other(&w);
+        QTimer::singleShot(0, &other, [&other] {
+            QTRY_VERIFY(other.isActiveWindow());
+            other.accept();
+        });
+        other.exec();
         w.activateWindow();
         QTRY_VERIFY(w.isActiveWindow());
         EXPECT_EQ(triggers->count(), 2);
         EXPECT_EQ(triggers->currentText(), S("PAYROLL (NIGHTLY)"));
         EXPECT_EQ(QApplication::focusWidget(), Child<Grid>(w, "fxgDependencies"));
+
+        // A message box is no such dialog: the focus stays where it was.
+        Child<QCheckBox>(w, "chkDelTrigger")->setFocus();
+        QMessageBox box(QMessageBox::Warning, S("Morvenda"), S("note"), QMessageBox::Ok, &w);
+        QTimer::singleShot(0, &box, [&box] {
+            QTRY_VERIFY(box.isActiveWindow());
+            box.accept();
+        });
+        box.exec();
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        EXPECT_EQ(QApplication::focusWidget(), Child<QCheckBox>(w, "chkDelTrigger"));
         Child<QPushButton>(w, "cmdCancel")->click();
     }));
 }
