@@ -15,6 +15,17 @@ QString SectionOf(const QString& app, const QString& section) { return app + QLa
 // settings lock.
 constexpr int kSettingsLockWaitMs = 10000;
 
+// A section or key the settings file could not give back: a section line
+// ends at its first "]" and a key at its first "=", names are read trimmed,
+// and a line break would split the line. Storing one would add a section or
+// key on every save that no read ever finds.
+bool Holdable(const QString& section, const QString& key) {
+    const auto breaks = [](const QString& t) { return t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\r')); };
+    return !section.contains(QLatin1Char(']')) && section == section.trimmed() && !breaks(section) && !key.isEmpty() &&
+           !key.contains(QLatin1Char('=')) && key == key.trimmed() && !key.startsWith(QLatin1Char('[')) &&
+           !key.startsWith(QLatin1Char(';')) && !key.startsWith(QLatin1Char('#')) && !breaks(key);
+}
+
 template <typename Change>
 bool Update(Change change, QString* error = nullptr) {
     const QString file = SettingsFilePath();
@@ -49,6 +60,11 @@ QString GetSetting(const QString& App, const QString& Section, const QString& Ke
 }
 
 bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value, QString* Error) {
+    if (!Holdable(SectionOf(App, Section), Key) || Value.contains(QLatin1Char('\n')) ||
+        Value.contains(QLatin1Char('\r'))) {
+        if (Error) *Error = QStringLiteral("The settings file cannot hold the name or value as given");
+        return false;
+    }
     return Update(
         [&](IniDocument& doc) {
             doc.setValue(SectionOf(App, Section), Key, Value);

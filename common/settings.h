@@ -16,8 +16,10 @@ QString SettingsFilePath();
 /// The stored value; Default when the application, section or key is missing.
 QString GetSetting(const QString& App, const QString& Section, const QString& Key, const QString& Default = QString());
 
-/// Stores a value. False when the settings file cannot be written, with
-/// *Error (when given) naming the file and the reason.
+/// Stores a value. False, with nothing written, when the settings file cannot
+/// be written, with *Error (when given) naming the file and the reason, or
+/// cannot hold the name or value as given (a section name with "]", a key
+/// with "=", names with blanks around them, line breaks).
 bool SaveSetting(const QString& App, const QString& Section, const QString& Key, const QString& Value,
                  QString* Error = nullptr);
 

@@ -41,9 +41,8 @@ QString Get(const IniDocument& doc, const QString& key) { return doc.value(gAppN
 
 void Put(IniDocument& doc, const QString& key, const QString& value) { doc.setValue(gAppName, key, value); }
 
-bool YesFlag(const QString& value) {
-    return value.trimmed().left(1).compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0;
-}
+// Ticked for "Y" alone (in either case), as the editor writes it.
+bool YesFlag(const QString& value) { return value.trimmed().compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0; }
 
 QString Flag(bool on) { return on ? QStringLiteral("Y") : QStringLiteral("N"); }
 
@@ -92,7 +91,6 @@ ConfigSettings ReadConfigSettings(const IniDocument& doc) {
         if (k.optional && v == gMissingMark) v.clear();
         s.paths[static_cast<size_t>(i)] = v;
     }
-    // The scheduler takes the first character, so "Yes" is ticked too.
     s.LoopCheck = YesFlag(Get(doc, QStringLiteral("LoopCheck")));
     s.ShowFailed = YesFlag(Get(doc, QStringLiteral("ShowFailedJobsWarning")));
     s.MinLaunch = Get(doc, QStringLiteral("MinJobLaunch"));
@@ -168,9 +166,11 @@ int MinOf(int a, int b) { return b < a ? b : a; }
 
 std::array<bool, 7> ReadWorkDays(const QString& value) {
     std::array<bool, 7> days{};
-    for (const QString& raw : value.split(QLatin1Char(','))) {
-        const QString item = raw.trimmed();
-        if (item.isEmpty()) continue;
+    // Fields up to the first empty one.
+    const int fields = static_cast<int>(value.count(QLatin1Char(','))) + 1;
+    for (int f = 1; f <= fields; ++f) {
+        const QString item = GetField(value, f, kQuote, QLatin1Char(',')).trimmed();
+        if (item.isEmpty()) break;
         for (size_t d = 0; d < days.size(); ++d) {
             if (WeekDayNames()[d].contains(item, Qt::CaseInsensitive)) {
                 days[d] = true;
@@ -221,6 +221,8 @@ QString Valid(ConfigSettings& s) {
     if (const QString msg = ValidTime(s.StartTime); !msg.isEmpty()) return msg;
     if (s.TimerSecs.trimmed().isEmpty()) s.TimerSecs = QStringLiteral("60");
     if (!IsNumeric(s.TimerSecs)) return QStringLiteral("Invalid Default Kick Interval");
+    // The box shows what the save writes: the number the text starts with.
+    s.TimerSecs = QString::number(Val(s.TimerSecs));
     if (s.CPULimit.trimmed().isEmpty()) s.CPULimit = QStringLiteral("9999");
     // The start-up window takes the same range: the limit is a 16-bit field.
     bool whole = false;

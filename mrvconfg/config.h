@@ -84,7 +84,8 @@ struct ConfigSettings {
 };
 
 /// Reads every setting from a configuration file's text. Kick interval and
-/// CPU limit become their leading number ("0" when missing); a missing-key
+/// CPU limit become their leading number ("0" when missing); Loop check and
+/// failure warning are ticked for "Y" alone (either case); a missing-key
 /// marker in a path key shows as ""; the address template is
 /// "EmailAddressFormat", else "EmailAddressModel" (what the scheduler reads).
 ConfigSettings ReadConfigSettings(const IniDocument& doc);
@@ -111,8 +112,9 @@ QString ErrorTextRefusal(const QString& text);
 /// The smaller of a and b (a when equal).
 int MinOf(int a, int b);
 
-/// The working days of a "Workdays" value: for each item (trimmed, empty
-/// items skipped) the first day whose name holds it, without regard to case.
+/// The working days of a "Workdays" value: for each field (trimmed), up to
+/// the first empty one, the first day whose name holds it, without regard to
+/// case.
 std::array<bool, 7> ReadWorkDays(const QString& value);
 /// The "Workdays" value: the three-letter names of the chosen days joined
 /// by "," ("" when none).
@@ -129,7 +131,9 @@ QString ValidTime(QString& t);
 
 /// Checks the settings in order and returns the first message ("" when they
 /// may be saved). A valid start time is normalised; a blank kick interval
-/// becomes "60" and a blank CPU limit "9999" on the way.
+/// becomes "60" and a blank CPU limit "9999" on the way, and a kick interval
+/// becomes the whole number it starts with (what the save writes: "2.6" is
+/// "2").
 QString Valid(ConfigSettings& s);
 
 /// The folder text a browse leaves: one trailing "/" removed, except from

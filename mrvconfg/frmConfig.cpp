@@ -307,7 +307,10 @@ void MRVConfig::showSettings(const ConfigSettings& s) {
 
     lstRunTimeErrorText_->clear();
     lstRunTimeErrorText_->addItems(s.ErrorTexts);
-    lstRunTimeErrorText_->setCurrentRow(-1);
+    // No entry is current, and none becomes current by itself when the list
+    // takes the focus (after an Add): Change and Del act only on an entry
+    // the operator chose. The view's own call marks the choice as made.
+    lstRunTimeErrorText_->setCurrentIndex(QModelIndex());
 
     cboEmAdrModel_->clear();
     cboEmAdrModel_->addItems(EmailModelNames());

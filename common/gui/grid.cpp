@@ -303,6 +303,7 @@ Grid::Grid(const QString& Name, QWidget* Parent) : QTableView(Parent), model_(ne
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     setItemDelegate(new PictureDelegate(this));
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { NoteCurrentCell(); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { FollowSelection(); });
 }
 
 Grid::~Grid() {
@@ -316,7 +317,26 @@ int Grid::currentRow() const { return currentIndex().isValid() ? currentIndex().
 int Grid::currentColumn() const { return currentIndex().isValid() ? currentIndex().column() : -1; }
 
 void Grid::SetCurrentCell(int DataRow, int Col) {
-    selectionModel()->setCurrentIndex(model_->index(DataRow, Col), QItemSelectionModel::ClearAndSelect);
+    QItemSelectionModel::SelectionFlags how = QItemSelectionModel::ClearAndSelect;
+    if (selectionBehavior() == QAbstractItemView::SelectRows) how |= QItemSelectionModel::Rows;
+    selectionModel()->setCurrentIndex(model_->index(DataRow, Col), how);
+}
+
+// The highlighted row and the current row are one: a row selected without
+// moving the current cell (by an assistive tool, through the selection
+// model) becomes the current row, so every operation acts on the row shown
+// highlighted.
+void Grid::FollowSelection() {
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return;
+    int first = selected.front().row();
+    for (const QModelIndex& i : selected) {
+        if (i.row() == currentRow()) return;
+        first = std::min(first, i.row());
+    }
+    headerCurrent_ = false;
+    selectionModel()->setCurrentIndex(model_->index(first, std::clamp(Col(), 0, std::max(Cols() - 1, 0))),
+                                      QItemSelectionModel::NoUpdate);
 }
 
 // ---- Size -------------------------------------------------------------------

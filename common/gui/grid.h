@@ -23,7 +23,9 @@ class GridModel;
 // pixels. A cell picture is known by its handle: QPixmap::cacheKey() of the
 // pixmap set (copies of a pixmap share the handle), 0 for none.
 //
-// The grid is not editable; the current cell follows the mouse and the keys.
+// The grid is not editable; the current cell follows the mouse and the keys,
+// and the current row follows a row selected by other means (an assistive
+// tool, the selection model): the highlighted row is always the current row.
 //
 // The cells are held by the grid's own table model, or, for a large table
 // shown read-only, computed when they are drawn (SetComputedRows): the grid
@@ -187,6 +189,7 @@ protected:
 private:
     bool ValidCell(int Row, int Col) const;
     void SetCurrentCell(int DataRow, int Col);
+    void FollowSelection();
     void EnsureCurrent();
     void NoteCurrentCell();
     void NotePointer(const QPoint& ViewportPos);

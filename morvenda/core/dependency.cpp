@@ -212,15 +212,10 @@ bool Current(DepGraph& g, int p) {
     return true;
 }
 
-void ReportEmpty(const JobDeps& d) {
-    // The editor and the save keep empty entries out; one found here (a
-    // hand-edited file) is skipped, and reported once, rather than stopping
-    // the program in the middle of a run.
-    const QString job = d.name.toUpper();
-    if (G.EmptyDepsReported.contains(job)) return;
-    G.EmptyDepsReported.insert(job);
-    WriteLog(G.gLogFile, QStringLiteral("Empty RunAfter entry for job ") + d.name + QStringLiteral(" skipped."));
-}
+// The editor and the save keep empty entries out; one found here (a
+// hand-edited file) is skipped, and reported once, rather than stopping the
+// program in the middle of a run.
+void ReportEmpty(const JobDeps& d) { ReportEmptyDependency(d.name); }
 
 // Walks the closure of JobIndex into g.closure: the job's own entries whole,
 // then, walking the list as it grows, the entries of every job it names that
@@ -342,6 +337,14 @@ void Walk(DepGraph& g, int JobIndex) {
 }
 
 }  // namespace
+
+void ReportEmptyDependency(const QString& JobName) {
+    const QString job = JobName.trimmed().toUpper();
+    if (G.EmptyDepsReported.contains(job)) return;
+    G.EmptyDepsReported.insert(job);
+    WriteLog(G.gLogFile,
+             QStringLiteral("Empty RunAfter entry for job ") + JobName.trimmed() + QStringLiteral(" skipped."));
+}
 
 QString CheckDependency(int JobIndex, QString& Text, bool FindMode) {
     if (JobIndex < 1 || JobIndex > JobCount()) {

@@ -35,6 +35,12 @@ void JobTableChanged();
 /// An index outside 1 to n returns gDepMet with an empty Text (find mode: "").
 QString CheckDependency(int JobIndex, QString& Text, bool FindMode);
 
+/// Writes "Empty RunAfter entry for job NAME skipped." to the run log, the
+/// first time in the program's state (G.EmptyDepsReported, emptied with it)
+/// that job NAME's blank dependency entry is met, by the evaluation or the
+/// grid alike.
+void ReportEmptyDependency(const QString& JobName);
+
 /// Brings the kick pass's dependency results up to date with the table: notes
 /// the jobs whose state, name or dependencies changed since the last call (a
 /// job renamed without JobTableChanged makes the name index start again). The

@@ -41,18 +41,51 @@ const std::array<const char*, kGridColCount> kCaptions = {
 
 constexpr int kLastDefaultShown = 8;
 
-QString ProfileSection() { return gProfPrefix + G.gCurProfile; }
+QString ProfileSection() { return ProfileStoredName(G.gCurProfile); }
 
 const QString kCurrentKey = QStringLiteral("Current");
 const QString kListKey = QStringLiteral("List");
 
-// A stored number that fits the 16-bit field, else the current value.
-std::int16_t Int16Field(const QString& text, std::int16_t current) {
-    bool ok = false;
-    const qlonglong v = text.trimmed().toLongLong(&ok);
-    if (!ok || v < std::numeric_limits<std::int16_t>::min() || v > std::numeric_limits<std::int16_t>::max())
+// A stored number read by its leading digits ("1500tw" is 1500) when it has
+// any and fits the 16-bit field (and is not negative, for a width); else the
+// current value.
+std::int16_t Int16Field(const QString& text, std::int16_t current, bool negativeAllowed) {
+    const QString t = text.trimmed();
+    const qsizetype digit = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (digit >= t.size() || t.at(digit) < QLatin1Char('0') || t.at(digit) > QLatin1Char('9')) return current;
+    const qint64 v = Val(t);
+    if (v < (negativeAllowed ? std::numeric_limits<std::int16_t>::min() : 0) ||
+        v > std::numeric_limits<std::int16_t>::max())
         return current;
     return static_cast<std::int16_t>(v);
+}
+
+int HexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    return -1;
+}
+
+// The character that "%XX" at position i of text encodes, -1 when none does.
+int EncodedAt(const QString& text, qsizetype i) {
+    if (i + 2 >= text.size() || text.at(i) != QLatin1Char('%')) return -1;
+    const int high = HexDigit(text.at(i + 1));
+    const int low = HexDigit(text.at(i + 2));
+    return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+// Whether character i of a profile name is stored as it is. The settings file
+// ends a section name at "]" and a line at a line break, and the profile list
+// is split at commas with double quotes grouping. A "%" is written as "%25"
+// only where it would otherwise read as an encoded character, so names stored
+// before keep their sections.
+bool HeldAsIs(const QString& name, qsizetype i) {
+    const QChar c = name.at(i);
+    if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
+    if (QStringLiteral("[]=,\"").contains(c)) return false;
+    return EncodedAt(name, i) < 0;
 }
 
 }  // namespace
@@ -76,8 +109,8 @@ void ReadColProfile() {
     for (GridColumn& c : gGridCols) {
         const QString value = GetSetting(gAppName, section, c.Title);
         if (value.isEmpty()) continue;
-        c.Width = Int16Field(GetLineField(value, 1, quote, comma), c.Width);
-        c.Order = Int16Field(GetLineField(value, 2, quote, comma), c.Order);
+        c.Width = Int16Field(GetLineField(value, 1, quote, comma), c.Width, false);
+        c.Order = Int16Field(GetLineField(value, 2, quote, comma), c.Order, true);
         const QString align = GetLineField(value, 3, quote, comma);
         if (!align.isEmpty() && QStringLiteral("<^>").contains(align.at(0))) c.Align = align.at(0);
         c.Hidden = GetLineField(value, 4, quote, comma) == QLatin1String("True");
@@ -99,8 +132,34 @@ void ReadColProfile() {
         for (size_t id = 0; id < gGridCols.size(); ++id) gGridCols[id].Order = static_cast<std::int16_t>(id);
 }
 
+QString ProfileStoredName(const QString& Name) {
+    QString out = gProfPrefix;
+    for (qsizetype i = 0; i < Name.size(); ++i) {
+        if (HeldAsIs(Name, i))
+            out += Name.at(i);
+        else
+            out += QStringLiteral("%%1").arg(Name.at(i).unicode(), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return out;
+}
+
+QString ProfileNameOf(const QString& Stored) {
+    const QString name = Stored.mid(gProfPrefix.size());
+    QString out;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const int code = EncodedAt(name, i);
+        if (code >= 0) {
+            out += QChar(code);
+            i += 2;
+        } else {
+            out += name.at(i);
+        }
+    }
+    return out;
+}
+
 bool SaveColProfile() {
-    bool ok = SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + G.gCurProfile);
+    bool ok = SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
     const QString section = ProfileSection();
     for (const GridColumn& c : gGridCols) {
         const QString value = QStringLiteral("%1,%2,%3,%4")

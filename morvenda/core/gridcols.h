@@ -39,10 +39,12 @@ extern std::array<GridColumn, kGridColCount> gGridCols;
 /// hidden, order = id, width 100 twips per character of the default caption.
 void DefineGridColumns();
 
-/// Overlays gGridCols with the values stored for profile G.gCurProfile. A
-/// column without a stored value keeps its settings; so does a stored width
-/// or order that is not a number between -32768 and 32767 and an alignment
-/// that is not '<', '^' or '>' (a hand-edited value never breaks the grid).
+/// Overlays gGridCols with the values stored for profile G.gCurProfile. Width
+/// and order are read by their leading digits ("1500tw" is 1500). A column
+/// without a stored value keeps its settings; so does a stored width or order
+/// that does not start with a number between -32768 and 32767, a negative
+/// width and an alignment that is not '<', '^' or '>' (a hand-edited value
+/// never breaks the grid).
 /// Hidden is true only for exactly "True".
 void ReadColProfile();
 
@@ -50,7 +52,19 @@ void ReadColProfile();
 /// the current profile ("Current"). False when a setting cannot be written.
 bool SaveColProfile();
 
-/// Appends Name to the profile list ("List") unless an item of the list is
-/// already Name (compared without regard to letter case). False when the
-/// list cannot be written.
+/// The name under which profile Name is stored (its settings section, its
+/// item of "List", the value of "Current"): gProfPrefix and Name, with each
+/// character the settings file or the list cannot hold as it is ("[", "]",
+/// "=", ",", the double quote, control characters, and a "%" that reads as
+/// one of these) written as "%" and two hexadecimal digits. Names of plain
+/// characters are stored as they are.
+QString ProfileStoredName(const QString& Name);
+
+/// The profile name of a stored name (ProfileStoredName read back): the text
+/// after the prefix with every "%XX" decoded.
+QString ProfileNameOf(const QString& Stored);
+
+/// Appends Name, a stored name (ProfileStoredName), to the profile list
+/// ("List") unless an item of the list is already Name (compared without
+/// regard to letter case). False when the list cannot be written.
 bool AddColProfileName(const QString& Name);

@@ -93,6 +93,21 @@ qint64 CompletedRealOf(const JobRec& J) {
     return RealOf(J.Completed, currentClock().zone()).last;
 }
 
+RunMoment RunNow() { return RunMoment{SchedNow(), G.gDummyRun ? 0 : NowReal()}; }
+
+RunMoment StartedOf(const JobRec& J) { return RunMoment{J.Started, J.StartedReal}; }
+
+RunMoment CompletedOf(const JobRec& J) { return RunMoment{J.Completed, J.CompletedReal}; }
+
+void SetRunTimes(JobRec& J, const RunMoment& Started, const RunMoment& Completed) {
+    J.Started = Started.Wall;
+    J.StartedReal = Started.Wall.isZero() ? 0 : Started.Real;
+    J.Completed = Completed.Wall;
+    J.CompletedReal = Completed.Wall.isZero() ? 0 : Completed.Real;
+}
+
+void ClearRunTimes(JobRec& J) { SetRunTimes(J, RunMoment{}, RunMoment{}); }
+
 qint64 RunSeconds(const JobRec& J) {
     const qint64 done = CompletedRealOf(J);
     const qint64 started = J.StartedReal != 0 ? J.StartedReal : PastReal(J.Started, done);

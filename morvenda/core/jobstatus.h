@@ -21,6 +21,32 @@ qint64 StartedRealOf(const JobRec& J);
 /// latest reading of the wall-clock Completed.
 qint64 CompletedRealOf(const JobRec& J);
 
+/// One of a job's run times: the wall-clock reading kept in the schedule file
+/// and the real moment (seconds since 1970) kept beside it while the program
+/// runs; Real 0 means "not known: read it from the wall clock".
+struct RunMoment {
+    DateVal Wall;
+    qint64 Real = 0;
+};
+
+/// The schedule's present moment as a run time: SchedNow() with the real
+/// moment, or with none in a dummy run (whose times lie on the run date).
+RunMoment RunNow();
+
+/// The job's Started, or Completed, with its real moment.
+RunMoment StartedOf(const JobRec& J);
+RunMoment CompletedOf(const JobRec& J);
+
+/// Sets (an empty RunMoment: clears) the job's Started and Completed
+/// together with their real moments. Every change of either goes through
+/// here: the status decision compares real moments whenever they are known,
+/// so a wall-clock time changed without its real moment would leave the job
+/// in the state of its earlier run.
+void SetRunTimes(JobRec& J, const RunMoment& Started, const RunMoment& Completed);
+
+/// Clears both run times and their real moments: the job has not run.
+void ClearRunTimes(JobRec& J);
+
 /// Real seconds from the job's submission to its completion, clock changes
 /// in between counted as the time that really passed.
 qint64 RunSeconds(const JobRec& J);

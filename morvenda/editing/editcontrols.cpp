@@ -41,7 +41,9 @@ void DepLeftClick(std::vector<DepRow>& Rows, int Row, int Col) {
         r.Unsched = false;
         return;
     }
-    if (r.Wait || Col < 0 || Col > 4) return;
+    // The name, group and condition columns are not changed by a left click:
+    // it only selects the row.
+    if (Col != 2 || r.Wait) return;
     r.Wait = true;
     r.Cond = kCondUncond;
     r.Unsched = false;

@@ -18,9 +18,9 @@
 
 /// A left click on column Col (0 to 4) of data row Row (0-based) of Rows:
 /// "Wait EOJ" (2) ticks the row as a dependency ("Uncond") or unticks it
-/// (clearing its condition and "Auto Unsched"); the name, group and condition
-/// columns tick an unticked row; "Auto Unsched" (4) toggles only on a ticked
-/// row whose condition is not "Uncond". Rows out of range change nothing.
+/// (clearing its condition and "Auto Unsched"); "Auto Unsched" (4) toggles
+/// only on a ticked row whose condition is not "Uncond"; the name, group and
+/// condition columns (0, 1, 3) change nothing. Rows out of range change nothing.
 void DepLeftClick(std::vector<DepRow>& Rows, int Row, int Col);
 
 /// True when a right click on that cell opens the condition menu: column 3

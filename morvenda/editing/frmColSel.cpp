@@ -35,8 +35,19 @@ const QString kListKey = QStringLiteral("List");
 
 int ColumnOf(const QListWidgetItem* item) { return item ? item->data(Qt::UserRole).toInt() : kGridColCount; }
 
+// An entry of the lists; the undisplayed list sorts its entries by their
+// titles without regard to letter case.
+class ColumnEntry : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override {
+        const int byCase = text().compare(other.text(), Qt::CaseInsensitive);
+        return byCase != 0 ? byCase < 0 : text() < other.text();
+    }
+};
+
 QListWidgetItem* NewEntry(int c) {
-    auto* item = new QListWidgetItem(gGridCols[static_cast<size_t>(c)].Title);
+    auto* item = new ColumnEntry(gGridCols[static_cast<size_t>(c)].Title);
     item->setData(Qt::UserRole, c);
     return item;
 }
@@ -381,7 +392,7 @@ void frmColSel::cmdDel_Click() {
     if (MsgBox(QStringLiteral("Delete the view profile ") + name + QLatin1Char('?'), MsgButtons::YesNo,
                MsgIcon::Question, gAppName) != MsgAnswer::Yes)
         return;
-    const QString section = gProfPrefix + name;
+    const QString section = ProfileStoredName(name);
     bool ok = !GetAllSettings(gAppName, section).isEmpty() && DeleteSetting(gAppName, section);
     if (ok) {
         // The name leaves the list, and "Current" when it named it.
@@ -446,14 +457,8 @@ bool frmColSel::SaveOnUnload() {
         MsgBox(QStringLiteral("Please enter a profile name for this view."));
         return false;
     }
-    // The list of profiles is a comma list of names: a comma or a double
-    // quote in a name would split or join its items.
-    if (name.contains(QLatin1Char(',')) || name.contains(QLatin1Char('"'))) {
-        MsgBox(QStringLiteral("A profile name may not hold a comma or a double quote."));
-        return false;
-    }
     if (!SameText(name, openingName_) &&
-        !GetSetting(gAppName, gProfPrefix + name, QStringLiteral("Job Name")).isEmpty()) {
+        !GetSetting(gAppName, ProfileStoredName(name), QStringLiteral("Job Name")).isEmpty()) {
         if (MsgBox(QStringLiteral("A view profile already exists with the name specified.  "
                                   "Do you want to replace it with this one?"),
                    MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
@@ -461,7 +466,7 @@ bool frmColSel::SaveOnUnload() {
             return true;
         }
     }
-    AddColProfileName(gProfPrefix + name);
+    AddColProfileName(ProfileStoredName(name));
 
     int order = 0;
     gGridCols[0].Order = 0;
@@ -478,6 +483,6 @@ bool frmColSel::SaveOnUnload() {
     }
     G.gCurProfile = name;
     SaveColProfile();
-    SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + G.gCurProfile);
+    SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
     return true;
 }

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -598,6 +599,22 @@ void frmEdit::showEvent(QShowEvent* Event) {
     Form_Activate();
 }
 
+// Each time the window becomes active again after another dialog of the
+// program (the address picker, the include-file dialog, ...), as when it was
+// first shown. A message box is no such dialog: after a refused check the
+// focus stays on the field the check put it in.
+void frmEdit::changeEvent(QEvent* Event) {
+    QDialog::changeEvent(Event);
+    if (Event->type() != QEvent::ActivationChange || !isVisible()) return;
+    if (!isActiveWindow()) {
+        QWidget* modal = QApplication::activeModalWidget();
+        behindDialog_ = modal && modal != this && !qobject_cast<QMessageBox*>(modal);
+    } else if (behindDialog_) {
+        behindDialog_ = false;
+        if (!loading_) Form_Activate();
+    }
+}
+
 void frmEdit::Form_Activate() {
     if (firstActivate_) {
         TabEdit_->setCurrentIndex(pgSubstitution);
@@ -605,6 +622,8 @@ void frmEdit::Form_Activate() {
         firstActivate_ = false;
     }
     FocusField(TabEdit_->currentIndex(), QString());
+    // The trigger list may have changed meanwhile: it is read again.
+    if (cboFDStdCust_->currentIndex() == wkInterschedule) BuildTriggers();
     ApplyWaitKind();
 }
 

@@ -62,6 +62,7 @@ public:
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void reject() override;
 
@@ -98,6 +99,7 @@ private:
     int condRow_ = -1;      // data row the condition menu was opened on
     bool autoDos_ = false;  // chkDOSProgram was ticked by the command line, not by hand
     bool loading_ = false;
+    bool behindDialog_ = false;  // another dialog of the program took the activation
     bool firstActivate_ = true;
     QString cmdLineTip_;
     QString helpTopic_;

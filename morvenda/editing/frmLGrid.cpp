@@ -87,6 +87,9 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     fxgSchedGrid_ = new Grid(QStringLiteral("fxgSchedGrid"), this);
     fxgSchedGrid_->setAccessibleName(QStringLiteral("Jobs"));
     fxgSchedGrid_->SetGridLineWidth(1);
+    // One row is one job: the whole row is highlighted, and a screen reader
+    // selects a job by selecting its row.
+    fxgSchedGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
 
     cboGroup_ = new QComboBox(this);
     cboGroup_->setObjectName(QStringLiteral("cboGroup"));
@@ -241,7 +244,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     connect(cboProfile_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (profileBusy_ || loading_ || text == G.gCurProfile || text.isEmpty()) return;
         profileBusy_ = true;
-        SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + text);
+        SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(text));
         SetProfileNames();
         ReadColProfile();
         GuardFatal([this] { DisplayGrid(); });
@@ -437,17 +440,17 @@ void frmLGrid::SetProfileNames() {
     const QString current = GetSetting(gAppName, gProfSection, kCurrentKey);
     cboProfile_->clear();
     if (!current.isEmpty()) {
-        G.gCurProfile = current.mid(gProfPrefix.size());
+        G.gCurProfile = ProfileNameOf(current);
         const QString list = GetSetting(gAppName, gProfSection, kListKey);
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
             if (item.isEmpty()) break;
-            cboProfile_->addItem(item.mid(gProfPrefix.size()));
+            cboProfile_->addItem(ProfileNameOf(item));
         }
     } else {
-        SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + QStringLiteral("General"));
         G.gCurProfile = QStringLiteral("General");
-        AddColProfileName(gProfPrefix + QStringLiteral("General"));
+        SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
+        AddColProfileName(ProfileStoredName(G.gCurProfile));
         cboProfile_->addItem(QStringLiteral("General"));
         SaveColProfile();
     }
@@ -650,7 +653,10 @@ void frmLGrid::cmdEditJob_Click(Qt::KeyboardModifiers Shift) {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
     if (j < 1) return;
     SetEditJobDesc(j);
-    if (!(Shift & Qt::ShiftModifier) && !editBatch_.isEmpty()) {
+    // The script with no modifier key held; with Shift, Ctrl or Alt the
+    // documentation.
+    const bool modified = (Shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) != 0;
+    if (!modified && !editBatch_.isEmpty()) {
         QString error;
         if (!ShellOpen(editBatch_, &error)) MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
         return;

@@ -56,11 +56,6 @@ QString Time(const JobRec& J, const DateVal& t) {
     return FormatDate(t, QStringLiteral("hh:mm"));
 }
 
-QSet<QString>& ReportedEmpty() {
-    static QSet<QString> reported;
-    return reported;
-}
-
 JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
 
 }  // namespace
@@ -174,11 +169,7 @@ void ReportEmptyDependencies(const std::vector<int>& Jobs) {
         const JobRec& J = Job(j);
         for (const QString& dep : J.RunAfter) {
             if (!dep.trimmed().isEmpty()) continue;
-            const QString key = J.JobName.trimmed().toUpper();
-            if (!ReportedEmpty().contains(key)) {
-                ReportedEmpty().insert(key);
-                WriteLog(G.gLogFile, QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed());
-            }
+            ReportEmptyDependency(J.JobName);
             break;
         }
     }
@@ -255,18 +246,18 @@ void RescheduleOne(int j) {
     const bool runsToday = IsRunDay(J.Frequency, G.gRunDate);
     const bool skipped = IsSkipDay(j);
     const QChar flag = J.SchedFlag.isEmpty() ? QChar() : J.SchedFlag.at(0).toUpper();
+    const bool unschedule = !ReschedulesInState(J.JobState) && J.JobState != jsRunning;
     if (ReschedulesInState(J.JobState)) {
         // As the reschedule dialog does: a hand "S" where the job would
         // otherwise not run today, and no mark of an earlier failure.
-        J.Started = DateVal();
-        J.Completed = DateVal();
+        ClearRunTimes(J);
         J.ForceTrigger = false;
         J.Killed = false;
         J.EndForced = false;
         if (flag == QLatin1Char('U') || !runsToday || skipped) J.SchedFlag = QStringLiteral("S");
     } else if (J.JobState == jsRunning) {
-        J.Started = SchedNow();
-        J.Completed = J.Started;
+        const RunMoment now = RunNow();
+        SetRunTimes(J, now, now);
         J.EndForced = true;
     } else {
         // As the reschedule dialog unschedules: a hand "U" where the job
@@ -275,6 +266,12 @@ void RescheduleOne(int j) {
         if (flag == QLatin1Char('S') || (runsToday && !skipped)) J.SchedFlag = QStringLiteral("U");
     }
     SetJobStatus(j);
+    // A job whose end was forced, or that is not scheduled today, is still
+    // taken out of the day by hand: its dependants see it unscheduled.
+    if (unschedule && J.JobState != jsUnscheduled) {
+        J.JobState = jsUnscheduled;
+        J.StatusText = JobStateText(jsUnscheduled);
+    }
 }
 
 QString JobBatchFile(const JobRec& J) {

@@ -23,9 +23,8 @@ QString GridCellText(const JobRec& J, int ColId);
 /// Filter. Trims each job's Group in place.
 std::vector<int> GridJobs(const QString& Filter);
 
-/// Writes "Empty RunAfter entry for job NAME" to the run log, once per job
-/// for the life of the program, for every job of Jobs with a blank
-/// dependency entry.
+/// Reports every job of Jobs with a blank dependency entry
+/// (ReportEmptyDependency: once per job, however it is met).
 void ReportEmptyDependencies(const std::vector<int>& Jobs);
 
 /// Copies job j into the copy buffer (element 0), its name trimmed, and sets
@@ -54,9 +53,11 @@ enum class SkipMode { Toggle = 0, UnskipAll = 1, SkipAll = 2 };
 void SkipJobs(const std::vector<int>& Jobs, SkipMode Mode);
 
 /// Reschedules job j when it has ended or is unscheduled (states 2, 6, 7),
-/// forces the end of a running job, and unschedules it otherwise. The hand
-/// flag and the failure marks are set so that the state it is given is the
-/// one the status decision gives it again after a reload.
+/// forces the end of a running job, and unschedules it otherwise (state 7,
+/// "Unscheduled", whatever state it had). The hand flag and the failure
+/// marks are set so that the state it is given is the one the status
+/// decision gives it again after a reload, where the flag can say so (a job
+/// that does not run today, or whose end was forced, reads back as such).
 void RescheduleOne(int j);
 
 /// True when a job in State may be rescheduled (the button then reads

@@ -96,11 +96,12 @@ std::function<void(const QString&, const QString&)>& DocRenamer() {
 
 }  // namespace
 
-QStringList TriggerListLines() {
+QStringList TriggerListLines(bool* Read) {
     QStringList lines;
-    if (G.gJobIndexFile.isEmpty() || !IsRegularFile(G.gJobIndexFile) || !ReadTextLines(G.gJobIndexFile, &lines))
-        return QStringList();
-    return lines;
+    const bool read =
+        !G.gJobIndexFile.isEmpty() && IsRegularFile(G.gJobIndexFile) && ReadTextLines(G.gJobIndexFile, &lines);
+    if (Read) *Read = read;
+    return read ? lines : QStringList();
 }
 
 QString TriggerEntryFor(const QStringList& Lines, const QString& WaitForFile) {
@@ -263,13 +264,15 @@ JobEdit LoadJobEdit(int JobIndex) {
     }
 
     const QString w = J.WaitForFile.left(2).trimmed();
-    E.TriggerList = TriggerListLines();
+    bool listRead = false;
+    E.TriggerList = TriggerListLines(&listRead);
     if (w == QLatin1String("..")) {
         E.Wait = wkInterschedule;
         E.TriggerEntry = TriggerEntryFor(E.TriggerList, J.WaitForFile);
         // The wait is dropped in the editor only: the record keeps it until
-        // the job is saved, so Cancel leaves it as it was.
-        if (E.TriggerEntry.isEmpty()) {
+        // the job is saved, so Cancel leaves it as it was. Without a list to
+        // read the wait stays, with no job chosen, for the checks to decide.
+        if (E.TriggerEntry.isEmpty() && listRead) {
             MsgBox(QStringLiteral("Cannot find job \"") + J.WaitForFile.mid(2) +
                    QStringLiteral("\" in interschedule dependency list.  Dependency dropped."));
             E.Wait = wkNone;
@@ -322,9 +325,15 @@ std::vector<EditIssue> CheckJobEdit(const JobEdit& E, int CurJob) {
         add(2, Error, pgSubmission, "txtJobName",
             QStringLiteral("Job Name may not contain \"") + FirstRefused(name) + QLatin1Char('"'));
 
+    // Every other job counts, not only the first of that name: a schedule
+    // edited by hand may already hold the name twice.
     if (!name.isEmpty()) {
-        const int k = FindJob(name);
-        if (k > 0 && k != CurJob) add(3, Error, pgSubmission, "txtJobName", QStringLiteral("Duplicate Job Name"));
+        for (int k = 1; k <= JobCount(); ++k) {
+            if (k != CurJob && SameText(Job(k).JobName.trimmed(), name)) {
+                add(3, Error, pgSubmission, "txtJobName", QStringLiteral("Duplicate Job Name"));
+                break;
+            }
+        }
     }
 
     if (nullJob && !E.WasNullJob)

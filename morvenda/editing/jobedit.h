@@ -121,8 +121,10 @@ struct JobEdit {
 };
 
 /// The lines of the cross-schedule trigger list G.gJobIndexFile (none when
-/// it is unset or cannot be read).
-QStringList TriggerListLines();
+/// it is unset or cannot be read). *Read, when given, tells whether the list
+/// was there to read: an unset or missing list says nothing about the jobs
+/// of other schedules.
+QStringList TriggerListLines(bool* Read = nullptr);
 
 /// The line of Lines that names the job WaitForFile waits for (".." and the
 /// job name): the last line whose text before its first blank equals the

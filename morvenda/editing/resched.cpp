@@ -67,8 +67,7 @@ void ApplyResched(ReschedMode Mode, const std::vector<int>& Chosen, const std::f
         QString line =
             Padded(j) + QStringLiteral(" (") + J.Frequency.trimmed() + QStringLiteral(")") + QLatin1Char('\t');
         if (Mode == ReschedMode::Reschedule) {
-            J.Started = DateVal();
-            J.Completed = DateVal();
+            ClearRunTimes(J);
             // The job runs afresh: a failure or a forced end of its last run
             // must not decide its state once this run has ended.
             J.Killed = false;

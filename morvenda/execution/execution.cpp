@@ -44,10 +44,6 @@ QString Name(int j) { return Job(j).JobName.trimmed(); }
 
 void Log(const QString& text) { LogAndList(G.gLogFile, text); }
 
-// The real moment to keep beside a Started or Completed: none in a dummy run,
-// whose times lie on the run date rather than at the present moment.
-qint64 RealNowOfRun() { return G.gDummyRun ? 0 : NowReal(); }
-
 std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
     std::array<QString, 5> out;
     for (size_t i = 0; i < items.size(); ++i) out[i] = items[i].trimmed();
@@ -285,8 +281,7 @@ void Execution::EndJob(int j, bool& changed) {
         // find it forced again and end it a second time.
         job.EndForced = false;
     }
-    job.Completed = SchedNow();
-    job.CompletedReal = RealNowOfRun();
+    SetRunTimes(job, StartedOf(job), RunNow());
     changed = true;
     // A job that never started (its end forced before a submission) has no
     // duration.
@@ -322,10 +317,7 @@ void Execution::EndJob(int j, bool& changed) {
 // keeper let the program run: it has not run, so it waits to be submitted.
 void Execution::Resubmit(int j) {
     JobRec& job = Job(j);
-    job.Started = DateVal();
-    job.Completed = DateVal();
-    job.StartedReal = 0;
-    job.CompletedReal = 0;
+    ClearRunTimes(job);
     QString error;
     if (JournalCancelled(j, &error))
         ForgetJobEnding(job.ProcInfo);
@@ -381,10 +373,7 @@ void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
         JournalStep(j, EndStep::TriggerFile);
     }
     if (due(EndStep::Reschedule) && r.Resched) {
-        job.Started = DateVal();
-        job.Completed = DateVal();
-        job.StartedReal = 0;
-        job.CompletedReal = 0;
+        ClearRunTimes(job);
         job.StatusText = QStringLiteral("Rescheduled");
         job.JobState = jsScheduled;
         Log(PaddedName(j) + kTab + job.StatusText + QStringLiteral(" at ") + TimeNow());
@@ -455,9 +444,8 @@ void Execution::SubmissionLoop(bool& changed) {
                     job.StatusText = WaitJobText(j, unmet);
                 } else if (r == gDepNever) {
                     ok = false;
-                    job.Started = SchedNow();
-                    job.Completed = job.Started;
-                    job.StartedReal = job.CompletedReal = RealNowOfRun();
+                    const RunMoment now = RunNow();
+                    SetRunTimes(job, now, now);
                     job.StatusText = QStringLiteral("Unscheduled");
                     job.JobState = jsUnscheduled;
                     Log(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow());
@@ -534,27 +522,19 @@ bool Execution::Submit(int j) {
         // The submission is on the disk before the job's program runs: a
         // scheduler killed from here on finds the job submitted after its
         // restart and never starts it again.
-        const DateVal prevStarted = job.Started;
-        const DateVal prevCompleted = job.Completed;
-        job.Started = SchedNow();
-        job.StartedReal = RealNowOfRun();
-        job.Completed = DateVal();
-        job.CompletedReal = 0;
-        if (!JournalSubmission(j, prevStarted, prevCompleted, &error)) {
+        const RunMoment prevStarted = StartedOf(job);
+        const RunMoment prevCompleted = CompletedOf(job);
+        SetRunTimes(job, RunNow(), RunMoment{});
+        if (!JournalSubmission(j, prevStarted.Wall, prevCompleted.Wall, &error)) {
             if (held) AbandonJob(process);
             started = false;
         } else if (held && !ReleaseJob(process, &error)) {
-            job.Started = prevStarted;
-            job.Completed = prevCompleted;
+            SetRunTimes(job, prevStarted, prevCompleted);
             QString ignored;
             JournalCancelled(j, &ignored);
             started = false;
         }
-        if (!started) {
-            job.Started = prevStarted;
-            job.Completed = prevCompleted;
-            job.StartedReal = 0;
-        }
+        if (!started) SetRunTimes(job, prevStarted, prevCompleted);
     }
     if (started) {
         job.GraceUntil = DateVal();

@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/jobstatus.h"
 #include "morvenda/core/logview.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
@@ -184,8 +185,7 @@ bool ResetRunValues() {
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& job = Job(j);
         job.JobState = jsScheduled;
-        job.Started = DateVal();
-        job.Completed = DateVal();
+        ClearRunTimes(job);
         job.Spare34 = 0;
         job.ForceTrigger = false;
         job.SchedFlag = QStringLiteral(" ");

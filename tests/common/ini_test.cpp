@@ -140,6 +140,14 @@ TEST(Settings, RoundTripUnderATemporaryConfigHome) {
     ASSERT_TRUE(DeleteSetting(S("Morvenda"), S("@General")));
     EXPECT_TRUE(GetAllSettings(S("Morvenda"), S("@General")).isEmpty());
     EXPECT_TRUE(DeleteSetting(S("Morvenda"), S("NoSuch"), S("x")));
+
+    // Names the file could not give back are refused and nothing is written.
+    ASSERT_TRUE(SaveSetting(S("Morvenda"), S("Kept"), S("Key"), S("value")));
+    const QByteArray before = dir.read(S("Morvenda/settings.ini"));
+    const char* const refused[][3] = {{"Grid]x", "Key", "v"}, {"Trail ", "Key", "v"},  {"Kept", "a=b", "v"},
+                                      {"Kept", "[Key", "v"},  {"Kept", "Key", "a\nb"}, {"Line\nbreak", "Key", "v"}};
+    for (const auto& r : refused) EXPECT_FALSE(SaveSetting(S("Morvenda"), S(r[0]), S(r[1]), S(r[2]))) << r[0] << r[1];
+    EXPECT_EQ(dir.read(S("Morvenda/settings.ini")), before);
 }
 
 TEST(TextFiles, LinesAndEncodings) {

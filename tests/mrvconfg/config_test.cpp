@@ -42,6 +42,8 @@ TEST(ConfgValidation, StartTimeKickIntervalAndCpuLimit) {
         {"06:00", "30", "32768", "Invalid CPU Limit", "06:00", "30", "32768"},
         {"06:00", "30", "-1", "Invalid CPU Limit", "06:00", "30", "-1"},
         {"06:00", "30", "32767", "", "06:00", "30", "32767"},
+        {"06:00", "2.6", "", "", "06:00", "2", "9999"},  // shown as it is saved
+        {"06:00", " 45 ", "", "", "06:00", "45", "9999"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.time) + " / " + c.timer + " / " + c.cpu);
@@ -77,7 +79,8 @@ TEST(ConfgKeys, WorkDaysErrorTextsAndFolders) {
         {"Mon,Wed", "Mon,Wed"},
         {"mon", "Mon"},
         {" Tue , FRI", "Tue,Fri"},
-        {"Mon,,Wed", "Mon,Wed"},
+        {"Mon,,Wed", "Mon"},  // up to the first empty field
+        {",Mon", ""},
         {"Saturday,Sun", "Sun,Sat"},
         {"", ""},
         {"Xyz", ""},
@@ -112,6 +115,17 @@ TEST(ConfgKeys, WorkDaysErrorTextsAndFolders) {
     EXPECT_EQ(TrimFolder(S("/srv/Trig")), S("/srv/Trig"));
     EXPECT_EQ(TrimFolder(S("/")), S("/"));
     EXPECT_EQ(TrimFolder(QString()), QString());
+
+    // The two flags are ticked for "Y" alone, in either case.
+    TempDir dir;
+    for (const auto& [value, ticked] :
+         {std::pair{"Y", true}, {"y", true}, {" Y ", true}, {"Yes", false}, {"N", false}, {"", false}, {"-1", false}}) {
+        const QString ini = dir.write(S("flags.ini"), QByteArray("[Morvenda]\r\nLoopCheck=") + value +
+                                                          "\r\nShowFailedJobsWarning=" + value + "\r\n");
+        const ConfigSettings f = ReadConfigSettings(IniDocument::load(ini));
+        EXPECT_EQ(f.LoopCheck, ticked) << value;
+        EXPECT_EQ(f.ShowFailed, ticked) << value;
+    }
 }
 
 // Every key goes through a real file and comes back; what the editor does
@@ -137,7 +151,7 @@ TEST(ConfgKeys, EveryKeyRoundTripsThroughAFile) {
         "DayStart=06:30\r\n"
         "WorkDays=mon,Tue,wed\r\n"
         "TimerSecs=45 seconds\r\n"
-        "LoopCheck=yes\r\n"
+        "LoopCheck=y\r\n"
         "ShowFailedJobsWarning=N\r\n"
         "CPULimit=\r\n"
         "RunTimeErrorText=run-time error||Critical\r\n"
@@ -174,7 +188,7 @@ TEST(ConfgKeys, EveryKeyRoundTripsThroughAFile) {
     QString expected = QString::fromUtf8(original);
     expected.replace(S("WorkDays=mon,Tue,wed"), S("WorkDays=Mon,Tue,Wed"));
     expected.replace(S("TimerSecs=45 seconds"), S("TimerSecs=45"));
-    expected.replace(S("LoopCheck=yes"), S("LoopCheck=Y"));
+    expected.replace(S("LoopCheck=y"), S("LoopCheck=Y"));
     expected.replace(S("CPULimit=\r\n"), S("CPULimit=0\r\n"));
     expected.replace(S("RunTimeErrorText=run-time error||Critical"), S("RunTimeErrorText=RUN-TIME ERROR|CRITICAL"));
     expected.replace(S("LastCompleted=7 Dec 2026\r\n"),

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -257,6 +258,23 @@ TEST_F(ConfigWindow, RunTimeErrorTexts) {
     ASSERT_TRUE(w.cmdSave_Click());
     EXPECT_EQ(key(ini, "RunTimeErrorText"), S("ONLY ONE"));
     EXPECT_EQ(key(ini, "TimerSecs"), S("45 by hand"));
+}
+
+TEST_F(ConfigWindow, AnAddedErrorTextIsNotCurrentThoughTheListTakesTheFocus) {
+    MRVConfig w;
+    w.Form_Load(writeIni());
+    w.show();
+    w.activateWindow();
+    QTRY_VERIFY(w.isActiveWindow());
+    Find<QTabWidget>(w, "tabConfig")->setCurrentIndex(1);
+    auto* list = Find<QListWidget>(w, "lstRunTimeErrorText");
+    prompts.queueInput(S("out of memory"));
+    w.cmdAddERT_Click();
+    EXPECT_EQ(QApplication::focusWidget(), list);
+    EXPECT_EQ(list->currentRow(), -1);
+    w.cmdDelERT_Click();
+    EXPECT_EQ(prompts.messages, QStringList{S("Please select an entry before requesting deletion")});
+    EXPECT_EQ(list->count(), 4);
 }
 
 TEST_F(ConfigWindow, ClosingAsksAboutUnsavedEdits) {

@@ -5,7 +5,11 @@
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <iterator>
 
 namespace {
 
@@ -107,6 +111,8 @@ TEST_F(GridColsTest, ReadsStoredValues) {
         {"900,7,^", 900, 3, '^', false},
         {"70000,-40000,>,True", 1500, 3, '>', true},  // numbers that do not fit are not taken
         {"abc,x,?,False", 1500, 3, '<', false},       // nor texts that are no numbers or marks
+        {"1800tw, 3 ,>,False", 1800, 3, '>', false},  // numbers are read by their leading digits
+        {"-200,3,>,False", 1500, 3, '>', false},      // a negative width is refused
         {"1200", 1200, 3, '<', false},
         {"", 1500, 3, '<', false},  // no value: unchanged
     };
@@ -149,6 +155,46 @@ TEST_F(GridColsTest, SavedProfilesRoundTripAndStayApart) {
     G.gCurProfile = S("Other");
     ReadColProfile();  // every column is stored under "Other": nothing of "Mine" is left
     EXPECT_EQ(gGridCols, defaults);
+}
+
+TEST_F(GridColsTest, ProfileNamesRoundTripWhateverTheyHold) {
+    struct Case {
+        const char* name;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"General", "VP_General"},  // plain names as before
+        {"a]b", "VP_a%5Db"},
+        {"[x]", "VP_%5Bx%5D"},
+        {"Day,Night", "VP_Day%2CNight"},
+        {"Say \"hi\"", "VP_Say %22hi%22"},
+        {"k=v", "VP_k%3Dv"},
+        {"50%off", "VP_50%off"},  // a "%" that encodes nothing stays
+        {"%41", "VP_%2541"},
+        {"tab\there", "VP_tab%09here"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ProfileStoredName(S(c.name)), S(c.stored));
+        EXPECT_EQ(ProfileNameOf(S(c.stored)), S(c.name));
+        // Saved three times and read back: one section, the widths kept.
+        DefineGridColumns();
+        G.gCurProfile = S(c.name);
+        gGridCols[3].Width = 2345;
+        for (int k = 0; k < 3; ++k) ASSERT_TRUE(SaveColProfile());
+        ASSERT_TRUE(AddColProfileName(ProfileStoredName(S(c.name))));
+        DefineGridColumns();
+        ReadColProfile();
+        EXPECT_EQ(gGridCols[3].Width, 2345);
+        EXPECT_EQ(ProfileNameOf(GetSetting(gAppName, gProfSection, S("Current"))), S(c.name));
+    }
+    QFile file(SettingsFilePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const Case& c : cases) EXPECT_EQ(text.count(S("[Morvenda\\") + S(c.stored) + S("]")), 1) << c.name;
+    // Every name is one item of the list.
+    const QString list = GetSetting(gAppName, gProfSection, S("List"));
+    EXPECT_EQ(list.count(QLatin1Char(',')), static_cast<qsizetype>(std::size(cases)) - 1);
 }
 
 TEST_F(GridColsTest, AddColProfileNameListsEachNameOnce) {

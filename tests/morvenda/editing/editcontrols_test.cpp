@@ -47,7 +47,9 @@ TEST_F(EditControlsTest, DependencyGridClicksAndConditions) {
         bool menuOpens;
     } cases[] = {
         {{S("A"), S("G"), false, {}, false}, "L2", "A|W|Uncond|-", false},
-        {{S("A"), S("G"), false, {}, false}, "L0", "A|W|Uncond|-", false},
+        // A click on the name, group or condition selects the row only.
+        {{S("A"), S("G"), false, {}, false}, "L0 L1 L3", "A|-||-", false},
+        {{S("A"), S("G"), true, kCondSuccess, true}, "L0 L1 L3", "A|W|Success|Y", false},
         {{S("A"), S("G"), false, {}, false}, "L4", "A|-||-", false},                // no Wait EOJ: nothing
         {{S("A"), S("G"), true, kCondUncond, false}, "L4", "A|W|Uncond|-", false},  // Uncond: nothing
         {{S("A"), S("G"), true, kCondUncond, false}, "S L4", "A|W|Success|Y", false},
@@ -55,7 +57,6 @@ TEST_F(EditControlsTest, DependencyGridClicksAndConditions) {
         {{S("A"), S("G"), true, kCondSuccess, true}, "L2", "A|-||-", false},  // untick clears all
         {{S("A"), S("G"), true, kCondSuccess, true}, "F", "A|W|Failure|-", false},
         {{S("A"), S("G"), true, kCondFailure, false}, "L3", "A|W|Failure|-", true},
-        {{S("A"), S("G"), false, {}, false}, "L1", "A|W|Uncond|-", false},
     };
     for (const Case& c : cases) {
         std::vector<DepRow> rows{c.start};

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -62,9 +63,12 @@ TEST_F(FrmColSelTest, MovesBetweenTheLists) {
     EXPECT_EQ(texts(shown), (QStringList{S("Group"), S("Command Line"), S("Job Description"), S("DOS/CP Prog"),
                                          S("Submit Only"), S("Auto Reschedule"), S("CPU Usage"), S("Date Variables")}));
     ASSERT_EQ(hidden->count(), 14);
+    // Alphabetical without regard to case: "Early Start" before "EOJ Email To".
     QStringList sorted = texts(hidden);
-    std::sort(sorted.begin(), sorted.end());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     EXPECT_EQ(texts(hidden), sorted);
+    EXPECT_LT(texts(hidden).indexOf(S("Early Start")), texts(hidden).indexOf(S("EOJ Email To")));
     EXPECT_FALSE(sel1->isEnabled());
 
     // One entry moved: its neighbour is selected, so presses move runs.
@@ -168,8 +172,6 @@ TEST_F(FrmColSelTest, ProfileNamesAndSaving) {
     };
     const Case refused[] = {
         {"  ", "Please enter a profile name for this view."},
-        {"Day,Night", "A profile name may not hold a comma or a double quote."},
-        {"Say \"hi\"", "A profile name may not hold a comma or a double quote."},
     };
     for (const Case& c : refused) {
         frmColSel d;
@@ -276,7 +278,8 @@ TEST_F(FrmColSelTest, CustomiseFromTheGridShowsTheNewLayout) {
         auto* hidden = child<QListWidget>(*d, "lsbUndisplayed");
         hidden->setCurrentItem(hidden->findItems(S("Status"), Qt::MatchExactly).front());
         child<QPushButton>(*d, "cmdSel1")->click();
-        child<QLineEdit>(*d, "txtProfile")->setText(S("Ops"));
+        // Any character: the name is stored in a form the settings hold.
+        child<QLineEdit>(*d, "txtProfile")->setText(S("Ops]1, \"late\""));
         child<QPushButton>(*d, "cmdOK")->click();
     });
     grid.findChild<QAction*>(S("mnuCustomise"))->trigger();
@@ -284,13 +287,21 @@ TEST_F(FrmColSelTest, CustomiseFromTheGridShowsTheNewLayout) {
     ASSERT_EQ(g->Cols(), 2);
     EXPECT_EQ(g->TextMatrix(0, 1), S("Status"));
     auto* profiles = grid.findChild<QComboBox*>(S("cboProfile"));
-    EXPECT_EQ(profiles->currentText(), S("Ops"));
+    EXPECT_EQ(profiles->currentText(), S("Ops]1, \"late\""));
     EXPECT_EQ(profiles->count(), 2);
 
-    // Back to the first profile by the combo: its columns return.
+    // Back to the first profile by the combo: its columns return; and to
+    // the new one again: its columns, and still one section for it.
     profiles->setCurrentText(S("General"));
     EXPECT_EQ(g->Cols(), 9);
     EXPECT_EQ(setting(gProfSection, "Current"), gProfPrefix + S("General"));
+    profiles->setCurrentText(S("Ops]1, \"late\""));
+    EXPECT_EQ(g->Cols(), 2);
+    grid.close();
+    QFile file(SettingsFilePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(text.count(S("[Morvenda\\") + ProfileStoredName(S("Ops]1, \"late\"")) + S("]")), 1) << text.toStdString();
 }
 
 }  // namespace

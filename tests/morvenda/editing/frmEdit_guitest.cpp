@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -414,6 +416,77 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
     EXPECT_EQ(J.AbEojMsg[0], S("Walk failed"));
 }
 
+TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency) {
+    const int k = FindJob(S("REPORT"));
+    G.gCurJob = static_cast<std::int16_t>(k);
+    const JobRec before = G.Jobs[static_cast<size_t>(k)];
+    EXPECT_TRUE(Edit([](frmEdit& w) {
+        Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
+        Child<QRadioButton>(w, "optAllGrps")->click();
+        auto* deps = Child<Grid>(w, "fxgDependencies");
+        int row = 0;
+        for (int r = 1; r < deps->Rows(); ++r)
+            if (deps->TextMatrix(r, 3).isEmpty()) row = r;
+        EXPECT_GT(row, 0);
+        for (int col : {0, 1, 3}) {
+            if (row == 0) break;
+            const QModelIndex cell = deps->model()->index(row - 1, col);
+            deps->scrollTo(cell);
+            QTest::mouseClick(deps->viewport(), Qt::LeftButton, {}, deps->visualRect(cell).center());
+            EXPECT_EQ(deps->Row(), row) << col;  // the click selects the row
+            EXPECT_EQ(deps->TextMatrix(row, 3), QString()) << col;
+        }
+        Child<QPushButton>(w, "cmdOK")->click();
+    }));
+    const JobRec& after = G.Jobs[static_cast<size_t>(k)];
+    EXPECT_EQ(after.RunAfter, before.RunAfter);
+    EXPECT_EQ(after.RunAfterStatus, before.RunAfterStatus);
+}
+
+TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain) {
+    G.gJobIndexFile = dir.path(S("Triggers.Lst"));
+    dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\n");
+    const int k = FindJob(S("PUBLISH"));
+    G.gCurJob = static_cast<std::int16_t>(k);
+    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..payroll");
+    EXPECT_FALSE(Edit([this](frmEdit& w) {
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
+        auto* triggers = Child<QComboBox>(w, "cboTriggers");
+        EXPECT_EQ(triggers->count(), 1);
+        dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nLEDGER (MONTHLY)\r\n");
+        Child<QCheckBox>(w, "chkDelTrigger")->setFocus();
+
+        // A dialog of the program takes the focus; back in the editor, the
+        // page's field has it and the list is read again, its choice kept.
+        QDialog other(&w);
+        QTimer::singleShot(0, &other, [&other] {
+            QTRY_VERIFY(other.isActiveWindow());
+            other.accept();
+        });
+        other.exec();
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        EXPECT_EQ(triggers->count(), 2);
+        EXPECT_EQ(triggers->currentText(), S("PAYROLL (NIGHTLY)"));
+        EXPECT_EQ(QApplication::focusWidget(), Child<Grid>(w, "fxgDependencies"));
+
+        // A message box is no such dialog: the focus stays where it was.
+        Child<QCheckBox>(w, "chkDelTrigger")->setFocus();
+        QMessageBox box(QMessageBox::Warning, S("Morvenda"), S("note"), QMessageBox::Ok, &w);
+        QTimer::singleShot(0, &box, [&box] {
+            QTRY_VERIFY(box.isActiveWindow());
+            box.accept();
+        });
+        box.exec();
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        EXPECT_EQ(QApplication::focusWidget(), Child<QCheckBox>(w, "chkDelTrigger"));
+        Child<QPushButton>(w, "cmdCancel")->click();
+    }));
+}
+
 TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
     G.gJobIndexFile = dir.path(S("Triggers.Lst"));
     dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
@@ -448,6 +521,22 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
         Child<QPushButton>(w, "cmdOK")->click();
     }));
     EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
+
+    // With no list to read (unset, or no such file) nothing is dropped: the
+    // kind stays, no job is chosen, and OK is refused by the checks.
+    for (const QString& list : {QString(), dir.path(S("NoSuch.Lst"))}) {
+        G.gJobIndexFile = list;
+        prompts.messages.clear();
+        EXPECT_FALSE(Edit([](frmEdit& w) {
+            EXPECT_EQ(Child<QComboBox>(w, "cboFDStdCust")->currentIndex(), wkInterschedule);
+            EXPECT_EQ(Child<QComboBox>(w, "cboTriggers")->currentIndex(), -1);
+            Child<QPushButton>(w, "cmdOK")->click();
+            EXPECT_TRUE(w.isVisible());
+            Child<QPushButton>(w, "cmdCancel")->click();
+        })) << list.toStdString();
+        EXPECT_EQ(prompts.messages, QStringList{S("Interschedule prerequisite job not selected")});
+        EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -147,8 +148,18 @@ TEST_F(FrmLGridTest, ShowsTheGroupChosenWithTheProfilesColumns) {
     group->setCurrentText(gAllGroups);
     w.DisplayGrid();
     EXPECT_EQ(g->TextMatrix(3, 1), S("(empty entry)"));
-    const QByteArray log = dir.read(S("run.log"));
-    EXPECT_EQ(log.count("Empty RunAfter entry for job B"), 1) << log.toStdString();
+    // The grid and the evaluation report it alike, once between them, until
+    // the program's state starts afresh.
+    QString text;
+    CheckDependency(3, text, false);
+    w.DisplayGrid();
+    QByteArray log = dir.read(S("run.log"));
+    EXPECT_EQ(log.count("Empty RunAfter entry for job B skipped."), 1) << log.toStdString();
+    EXPECT_EQ(log.count("Empty RunAfter entry for job"), 1) << log.toStdString();
+    G.EmptyDepsReported.clear();
+    w.DisplayGrid();
+    log = dir.read(S("run.log"));
+    EXPECT_EQ(log.count("Empty RunAfter entry for job B skipped."), 2) << log.toStdString();
 }
 
 // Every heading and every whole job name and group shows in its column,
@@ -318,6 +329,38 @@ TEST_F(FrmLGridTest, DeleteAsksAndKeepsDanglingNames) {
     EXPECT_EQ(JobCount(), 1);
 }
 
+TEST_F(FrmLGridTest, TheRowSelectedByAnyMeansIsTheOneActedOn) {
+    // A screen reader selects rows through the accessibility interface, a
+    // program through the selection model; either way the highlighted row
+    // is the current one, and Delete removes that job.
+    frmLGrid w;
+    w.show();
+    Grid* g = grid(w);
+    select(w, "A");
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(g);
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    ASSERT_TRUE(table->tableInterface()->selectRow(3));  // Y (data rows from 0)
+    EXPECT_EQ(g->Row(), 4);
+    EXPECT_EQ(table->tableInterface()->selectedRows(), QList<int>{3});
+    prompts.queueAnswer(MsgAnswer::Yes);
+    button(w, "cmdDelete")->click();
+    EXPECT_EQ(prompts.messages, QStringList{S("Delete job Y?")});
+    EXPECT_EQ(shown(w), S("AXBC"));
+
+    g->selectionModel()->select(g->model()->index(1, 0),
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(g->TextMatrix(g->Row(), 0), S("X"));
+    prompts.messages.clear();
+    prompts.queueAnswer(MsgAnswer::Yes);
+    button(w, "cmdDelete")->click();
+    EXPECT_EQ(prompts.messages, QStringList{S("Delete job X?")});
+    EXPECT_EQ(shown(w), S("ABC"));
+    // Moving the current row by the program highlights the whole row.
+    select(w, "C");
+    EXPECT_EQ(table->tableInterface()->selectedRows(), QList<int>{2});
+}
+
 TEST_F(FrmLGridTest, MovesUnderAGroupFilterPassOtherGroups) {
     {
         frmLGrid w;
@@ -430,6 +473,8 @@ TEST_F(FrmLGridTest, EditingOpensTheScriptOrTheDocumentation) {
     QTest::mouseClick(edit, Qt::LeftButton);
     EXPECT_EQ(opener.waitRecord(), S("/opt/night jobs/run.sh\n"));
     QTest::mouseClick(edit, Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(opener.waitRecord(), dir.path(S("C.rtd")) + S("\n"));
+    QTest::mouseClick(edit, Qt::LeftButton, Qt::ControlModifier);  // any modifier: the documentation
     EXPECT_EQ(opener.waitRecord(), dir.path(S("C.rtd")) + S("\n"));
     select(w, "A");
     EXPECT_EQ(edit->toolTip(), S("Edit Runtime Documentation File"));

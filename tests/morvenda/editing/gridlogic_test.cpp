@@ -227,6 +227,7 @@ TEST_F(GridOpsTest, RescheduleOneGivesTheStateTheStatusDecisionKeeps) {
         std::function<void(JobRec&)> setup;
         int state;
         const char* flag;
+        int reloaded = -1;  // the state a reload gives, when it differs
     };
     const Case cases[] = {
         {"completed is rescheduled",
@@ -252,7 +253,18 @@ TEST_F(GridOpsTest, RescheduleOneGivesTheStateTheStatusDecisionKeeps) {
          jsScheduled, "S"},
         {"running is ended by force", [&](JobRec& J) { J.Started = morning; }, jsEndForced, ""},
         {"scheduled is unscheduled", [](JobRec&) {}, jsUnscheduled, "U"},
-        {"not due today stays as it is", [](JobRec& J) { J.Frequency = S("Never"); }, jsNotScheduled, ""},
+        // Unscheduled whatever the state; a reload then reads what the
+        // times and flags of the day say.
+        {"not due today is unscheduled", [](JobRec& J) { J.Frequency = S("Never"); }, jsUnscheduled, "",
+         jsNotScheduled},
+        {"skipped today is unscheduled", [](JobRec& J) { J.SkipOn = gSkipKeyword; }, jsUnscheduled, "", jsNotScheduled},
+        {"ended by force is unscheduled",
+         [&](JobRec& J) {
+             J.Started = morning;
+             J.Completed = noon;
+             J.EndForced = true;
+         },
+         jsUnscheduled, "U", jsEndForced},
     };
     for (const Case& c : cases) {
         G.Jobs[1] = JobRec();
@@ -264,10 +276,10 @@ TEST_F(GridOpsTest, RescheduleOneGivesTheStateTheStatusDecisionKeeps) {
         EXPECT_EQ(G.Jobs[1].JobState, c.state) << c.what;
         EXPECT_EQ(G.Jobs[1].SchedFlag, S(c.flag)) << c.what;
         // What a reload (or a launch) decides from the saved fields.
-        const std::uint8_t shown = G.Jobs[1].JobState;
+        EXPECT_EQ(G.Jobs[1].StatusText, JobStateText(c.state)) << c.what;
         G.Jobs[1].JobState = jsScheduled;
         SetJobStatus(1);
-        EXPECT_EQ(G.Jobs[1].JobState, shown) << c.what;
+        EXPECT_EQ(G.Jobs[1].JobState, c.reloaded < 0 ? c.state : c.reloaded) << c.what;
     }
 }
 

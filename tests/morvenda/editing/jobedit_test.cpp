@@ -190,6 +190,16 @@ TEST_F(JobEditTest, ChecksRunInOrderWithTheirPagesAndMessages) {
     own.CpuUsage = S("abc");
     EXPECT_TRUE(CheckJobEdit(own, self).empty());
 
+    // A name a hand-edited schedule holds twice clashes for the first of
+    // them too: every other job counts, not the first one found.
+    const int twin = Add(S("EDITED"));
+    const std::vector<EditIssue> twice = CheckJobEdit(own, self);
+    ASSERT_FALSE(twice.empty());
+    EXPECT_EQ(twice.front().Message, S("Duplicate Job Name"));
+    EXPECT_FALSE(CheckJobEdit(own, twin).empty());
+    G.Jobs.pop_back();
+    JobTableChanged();
+
     // Order: the normal message is reported before the abnormal one, and a
     // subject alone passes with its warning.
     JobEdit both = base;

@@ -6,13 +6,19 @@
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/launcher.h"
+#include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "morvenda/editing/gridlogic.h"
+#include "morvenda/editing/resched.h"
+#include "morvenda/startup/startwindow.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QStringListModel>
 #include <QThread>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -346,6 +352,72 @@ TEST_F(ExecutionTest, AnEndForcedInTheGridIsCarriedOutOnce) {
     EXPECT_TRUE(log().contains(S("GRIDEND Forced completion at 10:00:00")));
     SetJobStatus(g);
     EXPECT_EQ(job(g).JobState, jsCompleted);
+}
+
+TEST_F(ExecutionTest, AJobRescheduledByHandInTheSameRunRunsAgainAndItsDependantWaits) {
+    // JOBA ends (well or badly) in this run of the program, is put back by
+    // hand, and runs again on the next pass; JOBB, held until 11:00, then
+    // waits for JOBA's new outcome rather than taking the old one.
+    struct Case {
+        const char* how;
+        const char* firstRun;
+        std::function<void(Execution&, int)> putBack;
+    };
+    const Case cases[] = {
+        {"dialog, completed", "/bin/true",
+         [](Execution&, int a) { ApplyResched(ReschedMode::Reschedule, {a}, nullptr); }},
+        {"dialog, failed", "/bin/false",
+         [](Execution&, int a) { ApplyResched(ReschedMode::Reschedule, {a}, nullptr); }},
+        {"grid, completed", "/bin/true", [](Execution&, int a) { RescheduleOne(a); }},
+        {"grid, failed", "/bin/false", [](Execution&, int a) { RescheduleOne(a); }},
+        {"reset and launch, completed", "/bin/true",
+         [this](Execution& e, int) {
+             for (int k = 0; k < 3; ++k) prompts.queueAnswer(k == 0 ? MsgAnswer::Yes : MsgAnswer::No);
+             ASSERT_TRUE(ResetRunValues());
+             e.SchedRun();
+         }},
+        {"reset and launch, failed", "/bin/false",
+         [this](Execution& e, int) {
+             for (int k = 0; k < 3; ++k) prompts.queueAnswer(k == 0 ? MsgAnswer::Yes : MsgAnswer::No);
+             ASSERT_TRUE(ResetRunValues());
+             e.SchedRun();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        G.Jobs = JobTable(1);
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
+        const int a = addJob(S("JOBA"), S(c.firstRun));
+        const int b = addJob(S("JOBB"), S("/bin/true"), S("JOBA"), S("S"));
+        job(b).EarlyStartText = S("11:00");
+        SetStartTimes();
+        for (int j = a; j <= b; ++j) SetJobStatus(j);
+        pass();
+        waitGone(a);
+        passAfterGrace();
+        ASSERT_EQ(job(a).JobState, QString::fromLatin1(c.firstRun).endsWith(S("true")) ? jsCompleted : jsAborted);
+        ASSERT_EQ(job(b).JobState, jsScheduled);
+
+        c.putBack(exec, a);
+        EXPECT_EQ(job(a).JobState, jsScheduled);
+        // A restart from here (the grid saves when it closes) finds it
+        // waiting too: nothing of the old run comes back.
+        const JobTable live = G.Jobs;
+        ASSERT_TRUE(SaveSchedule());
+        LoadSchedule();
+        RecoverRun();
+        EXPECT_EQ(job(a).JobState, jsScheduled);
+        G.Jobs = live;
+        JobTableChanged();
+        job(a).CommandLine = S("sleep 30");
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 11, 1, 0));
+        pass();
+        EXPECT_EQ(job(a).JobState, jsRunning);
+        EXPECT_EQ(job(a).Started, DateVal::fromDateTime(2026, 12, 8, 11, 1, 0));
+        EXPECT_EQ(job(b).JobState, jsScheduled);
+        EXPECT_EQ(job(b).StatusText, S("Wait Job (JOBA(S) - Running)"));
+        ::kill(-job(a).ProcInfo.dwProcessId, SIGTERM);
+    }
 }
 
 TEST_F(ExecutionTest, AMissingTimerIntervalNeverStopsThePasses) {
