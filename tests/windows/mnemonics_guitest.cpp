@@ -28,7 +28,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -56,18 +55,24 @@ struct WindowFactory {
     std::function<std::unique_ptr<QWidget>()> make;
 };
 
-// A window that owns another program's windows and shows them all.
+// A window that owns another program's windows and shows them all; what
+// they write goes into its own temporary folder.
 class Holder : public QWidget {
 public:
     std::function<void()> release;
+    TempDir folder;
     ~Holder() override {
         if (release) release();
     }
 };
 
+// The generation page generates as soon as it shows: its program folder (the
+// genie's log) and the answers' base folder lie in the holder's folder.
 std::unique_ptr<QWidget> GeniePages() {
     auto holder = std::make_unique<Holder>();
-    auto* genie = new MRVGenie(QDir::tempPath());
+    auto* genie = new MRVGenie(holder->folder.path());
+    genie->A.Base = holder->folder.path(S("Base"));
+    genie->A.Name = S("MNEMO");
     holder->release = [genie] { delete genie; };
     for (QWidget* page : std::initializer_list<QWidget*>{genie->Intro(), genie->Base(), genie->Name(), genie->WDays(),
                                                          genie->Select(), genie->Generate()})
