@@ -12,6 +12,7 @@
 #include "common/ini.h"
 #include "common/settings.h"
 #include "common/textfile.h"
+#include "tests/support/asuser.h"
 #include "tests/support/testing.h"
 
 namespace {
@@ -229,6 +230,7 @@ TEST_F(GenerateTest, EachDisplayOrderAndOnlyPlainFoldersInTheReadMe) {
 }
 
 TEST_F(GenerateTest, AFailedWriteIsReportedAndNoSettingNamesAMissingFile) {
+    MRV_RUN_AS_USER();
     // A file where the e-mail folder belongs: nothing can go into it.
     dir.write(S("Morvenda/@Email"), "in the way");
     GenerateResult r = run();
@@ -255,18 +257,16 @@ TEST_F(GenerateTest, AFailedWriteIsReportedAndNoSettingNamesAMissingFile) {
     EXPECT_EQ(r.Failures.filter(S("Failed to create the Ini File: ")).size(), 1);
     EXPECT_EQ(prompts.messages.size(), 1);
 
-    // A read-only base folder (only where permissions bind).
-    if (::geteuid() != 0) {
-        ASSERT_TRUE(DeleteSetting(gAppName, gRegSection));
-        A.Base = dir.path(S("locked"));
-        QDir().mkpath(A.Base);
-        QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        r = run();
-        QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        EXPECT_FALSE(r.Failures.isEmpty());
-        EXPECT_EQ(setting("Current"), S(""));
-        EXPECT_EQ(setting("MRVEmailIni"), S(""));
-    }
+    // A read-only base folder.
+    ASSERT_TRUE(DeleteSetting(gAppName, gRegSection));
+    A.Base = dir.path(S("locked"));
+    QDir().mkpath(A.Base);
+    QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    r = run();
+    QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(r.Failures.isEmpty());
+    EXPECT_EQ(setting("Current"), S(""));
+    EXPECT_EQ(setting("MRVEmailIni"), S(""));
 }
 
 TEST(GenieRules, NameKeysOrdersAndWorkingDays) {

@@ -40,7 +40,7 @@ protected:
         }
         JobTableChanged();
         viewer = std::make_unique<frmLogVw>();
-        QObject::connect(viewer.get(), &QDialog::finished, [this](int r) { closedWith = r; });
+        QObject::connect(viewer.get(), &QDialog::finished, viewer.get(), [this](int r) { closedWith = r; });
     }
     void TearDown() override {
         viewer.reset();
