@@ -7,6 +7,9 @@
 // Values shared by every Morvenda program. Each is chosen so that no real entry
 // (a date, a path, a job or group name) can take it by accident.
 
+/// Backspace, the one key code that every key filter lets through.
+inline constexpr QChar kBackspace = QChar(8);
+
 /// Application name of the per-user settings and section name of every
 /// schedule configuration file.
 inline const QString gAppName = QStringLiteral("Morvenda");

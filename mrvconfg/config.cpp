@@ -9,7 +9,6 @@
 #include "common/prompter.h"
 #include "common/text.h"
 #include "common/textfile.h"
-#include "platform/shell.h"
 
 namespace confg {
 
@@ -237,11 +236,6 @@ QString TrimFolder(const QString& path) {
 QString HelpPage(const QString& Topic, const QString& Folder) {
     const QString folder = gConfg.gHelpPath.isEmpty() ? Folder : gConfg.gHelpPath;
     return JoinPath(folder, Topic + QStringLiteral(".htm"));
-}
-
-bool ShowHelp(const QString& Topic) {
-    const QString page = HelpPage(Topic, QCoreApplication::applicationDirPath());
-    return ShowHelpPage(page, page);
 }
 
 }  // namespace confg

@@ -1,6 +1,7 @@
 #include "mrvconfg/frmPubHol.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +12,7 @@
 #include "common/constants.h"
 #include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
+#include "common/gui/help.h"
 #include "common/prompter.h"
 #include "mrvconfg/config.h"
 #include "mrvconfg/frmDateSel.h"
@@ -258,6 +260,11 @@ bool MRVPubHol::cmdSaveAsPH_Click() {
                QStringLiteral("\n\" will contain the address of the saved public holidays file."),
            MsgButtons::Ok, MsgIcon::Information, kPubHolTitle);
     return true;
+}
+
+bool confg::ShowHelp(const QString& Topic) {
+    const QString page = HelpPage(Topic, QCoreApplication::applicationDirPath());
+    return ShowHelpPage(page, page);
 }
 
 void MRVPubHol::cmdHelp_Click() { ShowHelp(QStringLiteral("Public Holidays")); }

@@ -15,8 +15,8 @@
 #include "common/clock.h"
 #include "common/gui/MRVDir.h"
 #include "common/gui/controls.h"
+#include "common/gui/keyfilter.h"
 #include "common/prompter.h"
-#include "morvenda/core/frmHelpers.h"
 
 namespace {
 

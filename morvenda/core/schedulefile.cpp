@@ -11,9 +11,9 @@
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobindex.h"
 #include "morvenda/core/jobstatus.h"
+#include "morvenda/core/journalfile.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
-#include "morvenda/execution/journal.h"
 
 #include <QFile>
 #include <QFileInfo>

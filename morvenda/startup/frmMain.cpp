@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/frmDateSel.h"
+#include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/frmLogVw.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"

@@ -74,16 +74,6 @@ bool ValidDateDisplayFormat(const QString& Value) {
     return v >= 0 && v <= 2;
 }
 
-QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
-
-QString ExistingProgram(const QString& path) {
-    if (path.isEmpty()) return QString();
-    if (PathExists(path)) return path;
-    if (path.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) && PathExists(path.chopped(4)))
-        return path.chopped(4);
-    return QString();
-}
-
 QString InitialRunDateText(const QString& dayStart) {
     const DateVal now = SchedNow();
     const DateVal start = ParseDate(dayStart.trimmed()).value_or(DateVal());

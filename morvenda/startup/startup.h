@@ -1,5 +1,7 @@
 #pragma once
 
+#include "morvenda/core/programfolder.h"
+
 #include <QString>
 
 // The scheduler's start-up: which configuration file to use, every key of it
@@ -61,9 +63,4 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host);
 /// date plus the day start, else today (both from SchedNow).
 QString InitialRunDateText(const QString& dayStart);
 
-/// Folder of the running program.
-QString ProgramFolder();
-
-/// Path of a program of the system: a configured path ending in ".exe" is also
-/// tried without it; "" when neither exists.
-QString ExistingProgram(const QString& path);
+// ProgramFolder and ExistingProgram: morvenda/core/programfolder.h.

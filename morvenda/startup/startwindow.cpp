@@ -25,13 +25,6 @@ namespace {
 
 JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
 
-DateOrder OrderOfShortFormat() {
-    const QString f = G.gDateFmt.trimmed().toLower();
-    if (f.startsWith(QLatin1Char('y'))) return DateOrder::YMD;
-    if (f.startsWith(QLatin1Char('m'))) return DateOrder::MDY;
-    return DateOrder::DMY;
-}
-
 bool IsNumber(const QString& text) {
     bool ok = false;
     text.toDouble(&ok);
@@ -39,12 +32,6 @@ bool IsNumber(const QString& text) {
 }
 
 }  // namespace
-
-std::optional<DateVal> RunDateFromText(const QString& text) {
-    const auto d = ParseDate(text.trimmed(), OrderOfShortFormat());
-    if (!d) return std::nullopt;
-    return d->datePart();
-}
 
 StartFieldError ValidateStartFields(const QString& runDate, const QString& startTime, const QString& cpuLimit) {
     if (!RunDateFromText(runDate)) {
