@@ -44,7 +44,6 @@ public:
     /// The list's entries, top to bottom.
     QStringList entries() const;
     /// The date picker, shown by Add and Change.
-    MRVDateSel* datePicker() const { return MRVDateSel_; }
 
 public slots:
     void cmdAddPH_Click();
