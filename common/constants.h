@@ -10,6 +10,13 @@
 /// Backspace, the one key code that every key filter lets through.
 inline constexpr QChar kBackspace = QChar(8);
 
+/// Sizes stored in twips become pixels at this rate.
+inline constexpr int kTwipsPerPixel = 15;
+
+/// The dummy run's command-line model when the configuration names none.
+inline const QString gDefaultDummyModel =
+    QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y");
+
 /// Application name of the per-user settings and section name of every
 /// schedule configuration file.
 inline const QString gAppName = QStringLiteral("Morvenda");

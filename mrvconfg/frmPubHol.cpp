@@ -26,7 +26,7 @@ const QString kFilter = QStringLiteral("Public Holidays Files(*.phf)|*.phf");
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
     QPushButton* b = NamedButton(parent, name, caption);
-    b->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    b->setAccessibleName(AccessibleCaption(caption));
     return b;
 }
 

@@ -1,5 +1,6 @@
 #include "morvenda/editing/frmColSel.h"
 
+#include "common/checks.h"
 #include "common/constants.h"
 #include "common/gui/controls.h"
 #include "common/gui/mnemonics.h"
@@ -353,7 +354,7 @@ void frmColSel::cmdApplyWidth_Click() {
     const int c = current ? GCSubs(current->text()) : kGridColCount;
     if (c < kGridColCount) {
         GridColumn& col = gGridCols[static_cast<size_t>(c)];
-        col.Width = static_cast<std::int16_t>(std::clamp<qint64>(Val(txtColWidth_->text()), 0, 32767));
+        col.Width = static_cast<std::int16_t>(std::clamp<qint64>(Val(txtColWidth_->text()), 0, kInt16Max));
         txtColWidth_->setText(QString::number(col.Width));
         const QString align = cboAlign_->currentText();
         if (!align.isEmpty()) col.Align = align.at(0);

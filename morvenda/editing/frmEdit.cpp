@@ -332,7 +332,7 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
         cmdChgAddr_[static_cast<size_t>(i)] = NamedButton(fra, "cmdChgAddr", QStringLiteral("Change"));
         cmdChgAddr_[static_cast<size_t>(i)]->setObjectName(Indexed(QStringLiteral("cmdChgAddr"), i));
         cmdChgAddr_[static_cast<size_t>(i)]->setAccessibleName(
-            QStringLiteral("Change ") + AccessibleText(QLatin1String(addrCaption[static_cast<size_t>(a)])));
+            QStringLiteral("Change ") + AccessibleCaption(QLatin1String(addrCaption[static_cast<size_t>(a)])));
         g->addWidget(
             EditLabel(fra, Indexed(QStringLiteral("lblEmailAddrs"), i),
                       QLatin1String(addrCaption[static_cast<size_t>(a)]), txtEmailAddrs_[static_cast<size_t>(i)]),
@@ -350,10 +350,10 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
                            QStringLiteral("Message Body")),
                  3, 0);
     // The heading "Fil Var Att Flt Del", one word over each check-box column.
-    const std::array<const char*, 5> headWords{"Fil", "Var", "Att", "Flt", "Del"};
+    const std::array<const char*, 5> heads{"Fil", "Var", "Att", "Flt", "Del"};
     for (int b = 0; b < 5; ++b)
         g->addWidget(EditLabel(fra, Indexed(normal ? QStringLiteral("lblNFlags") : QStringLiteral("lblAFlags"), b),
-                               QLatin1String(headWords[static_cast<size_t>(b)])),
+                               QLatin1String(heads[static_cast<size_t>(b)])),
                      3, 2 + b);
     g->setColumnStretch(1, 1);
     const std::array<const char*, 5> chkNames{"chkIsFile", "chkVarSub", "chkAttach", "chkFilter", "chkDelete"};
@@ -361,7 +361,6 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     const std::array<const char*, 5> tips{"Entry is file path/name", "Substitute date variables in file name",
                                           "Attach file", "File is directory out put and should be fiktered",
                                           "Delete file after use"};
-    const std::array<const char*, 5> heads{"Fil", "Var", "Att", "Flt", "Del"};
     for (int k = 0; k < 4; ++k) {
         const size_t kk = static_cast<size_t>(k);
         const QString line = QStringLiteral(" line ") + QString::number(k + 1);

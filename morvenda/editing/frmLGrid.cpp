@@ -1,5 +1,6 @@
 #include "morvenda/editing/frmLGrid.h"
 
+#include "common/checks.h"
 #include "common/constants.h"
 #include "common/gui/controls.h"
 #include "common/gui/grid.h"
@@ -142,11 +143,10 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     cmdDown1_->setToolTip(QStringLiteral("Move job down one position in list."));
     cmdBottom_->setToolTip(QStringLiteral("Move job to bottom of list."));
 
-    // Enabling rules kept with the buttons, as Buttons reads them.
-    for (QPushButton* b : {cmdEditJob_, cmdModify_, cmdDelete_, cmdResched_})
-        b->setProperty(kTag, QStringLiteral("Dis0"));
-    for (QPushButton* b : {cmdSkip_, cmdCopy_, cmdTop_, cmdBottom_, cmdDown1_, cmdUp1_})
-        b->setProperty(kTag, QStringLiteral("Dis1"));
+    // The buttons that need a job row carry the tag Buttons reads.
+    for (QPushButton* b : {cmdEditJob_, cmdModify_, cmdDelete_, cmdResched_, cmdSkip_, cmdCopy_, cmdTop_, cmdBottom_,
+                           cmdDown1_, cmdUp1_})
+        b->setProperty(kTag, QStringLiteral("NeedsJob"));
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(fraUpdate);
@@ -368,7 +368,7 @@ void frmLGrid::SizeWindow() {
         // saved with the profile.
         for (int c = 0; c < g.Cols() && c < static_cast<int>(colIds_.size()); ++c) {
             GridColumn& col = gGridCols[static_cast<size_t>(colIds_[static_cast<size_t>(c)])];
-            col.Width = static_cast<std::int16_t>(std::min(g.ColWidth(c), 32767));
+            col.Width = static_cast<std::int16_t>(std::min(g.ColWidth(c), kInt16Max));
         }
     }
     layoutBusy_ = false;
@@ -379,8 +379,7 @@ void frmLGrid::Buttons() {
     // Every rule needs a job row: without one, Modify, Delete, Resched and
     // Editing would work on the copy buffer.
     for (QPushButton* b : findChildren<QPushButton*>()) {
-        const QString tag = b->property(kTag).toString();
-        if (tag.contains(QLatin1String("Dis0")) || tag.contains(QLatin1String("Dis1"))) b->setEnabled(jobShown);
+        if (b->property(kTag).toString() == QLatin1String("NeedsJob")) b->setEnabled(jobShown);
     }
     cmdPasteNew_->setEnabled(G.gJobCopied);
     SyncMenus();

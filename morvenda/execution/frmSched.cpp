@@ -44,8 +44,6 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
 // Tab stops of the three lists, in dialog units (a quarter of the average
 // character width each).
 constexpr int kProgListTabStop = 150;

@@ -1,5 +1,6 @@
 #include "morvenda/startup/startup.h"
 
+#include "common/checks.h"
 #include "common/clock.h"
 #include "common/constants.h"
 #include "common/fatal.h"
@@ -155,8 +156,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gWorkdays = Read(QStringLiteral("WorkDays"));
     if (G.gWorkdays.isEmpty()) G.gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri");
     G.gAllowCritical = Read(QStringLiteral("AllowCritical")).toUpper() == QLatin1String("Y");
-    G.gMinJobLaunch =
-        static_cast<std::int16_t>(std::clamp<qint64>(RoundedVal(Read(QStringLiteral("MinJobLaunch"))), -32768, 32767));
+    G.gMinJobLaunch = ClampToInt16(RoundedVal(Read(QStringLiteral("MinJobLaunch"))));
     if (G.gMinJobLaunch == 0) G.gMinJobLaunch = 10;
     // The key the configuration editor writes takes effect when the one the
     // scheduler reads first is not set.
@@ -178,8 +178,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gDummyProg = ExistingProgram(Read(QStringLiteral("DummyProg")));
     if (G.gDummyProg.isEmpty()) G.gDummyProg = JoinPath(ProgramFolder(), QStringLiteral("MRVDummy"));
     G.gDummyModel = Read(QStringLiteral("DummyModel"));
-    if (G.gDummyModel.isEmpty())
-        G.gDummyModel = QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y");
+    if (G.gDummyModel.isEmpty()) G.gDummyModel = gDefaultDummyModel;
     G.gLoopCheck = YesFlag(Read(QStringLiteral("LoopCheck")));
     G.gShowFailedWarn = YesFlag(Read(QStringLiteral("ShowFailedJobsWarning")));
     G.gRunTimeErrorText = Read(QStringLiteral("RunTimeErrorText")).toUpper();
