@@ -59,6 +59,9 @@ inline const QString gPathMsgPrefix = QStringLiteral("Cannot open file \"");
 /// Settings section and three-character prefix of the grid's view profiles.
 inline const QString gProfSection = QStringLiteral("GridProfiles");
 inline const QString gProfPrefix = QStringLiteral("VP_");
+/// Keys of the profiles section: the profile in use, and the list of all.
+inline const QString gProfCurrentKey = QStringLiteral("Current");
+inline const QString gProfListKey = QStringLiteral("List");
 
 /// Characters the editors' key filters let through.
 inline const QString gDigitChars = QStringLiteral("0123456789");

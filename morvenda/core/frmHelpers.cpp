@@ -37,7 +37,7 @@ bool FillGroupCombo(QComboBox* Combo) {
     Combo->addItem(gAllGroups);
     QSet<QString> seen{gAllGroups};
     for (int j = 1; j <= JobCount(); ++j) {
-        const QString group = G.Jobs[static_cast<size_t>(j)].Group.trimmed();
+        const QString group = Job(j).Group.trimmed();
         if (seen.contains(group)) continue;
         seen.insert(group);
         Combo->addItem(group);

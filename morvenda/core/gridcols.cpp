@@ -43,9 +43,6 @@ constexpr int kLastDefaultShown = 8;
 
 QString ProfileSection() { return gProfPrefix + G.gCurProfile; }
 
-const QString kCurrentKey = QStringLiteral("Current");
-const QString kListKey = QStringLiteral("List");
-
 // A stored number that fits the 16-bit field, else the current value.
 std::int16_t Int16Field(const QString& text, std::int16_t current) {
     bool ok = false;
@@ -100,7 +97,7 @@ void ReadColProfile() {
 }
 
 bool SaveColProfile() {
-    bool ok = SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + G.gCurProfile);
+    bool ok = SaveSetting(gAppName, gProfSection, gProfCurrentKey, gProfPrefix + G.gCurProfile);
     const QString section = ProfileSection();
     for (const GridColumn& c : gGridCols) {
         const QString value = QStringLiteral("%1,%2,%3,%4")
@@ -114,7 +111,7 @@ bool SaveColProfile() {
 }
 
 bool AddColProfileName(const QString& Name) {
-    const QString list = GetSetting(gAppName, gProfSection, kListKey).trimmed();
+    const QString list = GetSetting(gAppName, gProfSection, gProfListKey).trimmed();
     // Whole items are compared: a new name that is only part of a listed one
     // ("Gen" beside "General") must still be listed, or the profile could be
     // saved but never chosen again.
@@ -127,5 +124,5 @@ bool AddColProfileName(const QString& Name) {
         }
     }
     const QString updated = list.isEmpty() ? Name : list + QLatin1Char(',') + Name;
-    return SaveSetting(gAppName, gProfSection, kListKey, updated);
+    return SaveSetting(gAppName, gProfSection, gProfListKey, updated);
 }

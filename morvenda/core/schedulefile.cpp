@@ -738,7 +738,7 @@ void LoadSchedule() {
     G.Jobs = std::move(jobs);
     JobTableChanged();
     for (int k = 1; k <= JobCount(); ++k) {
-        JobRec& J = G.Jobs[static_cast<size_t>(k)];
+        JobRec& J = Job(k);
         J.RunsToday = true;
         J.EventIndex = -1;
         J.JobState = jsScheduled;
@@ -757,7 +757,7 @@ bool SaveSchedule() {
     // entry never leaves a half-written schedule.
     const int n = JobCount();
     for (int k = 1; k <= n; ++k) {
-        const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+        const JobRec& J = Job(k);
         for (const QString& dep : J.RunAfter) {
             if (dep.trimmed().isEmpty())
                 FatalClose(QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed() +
@@ -768,7 +768,7 @@ bool SaveSchedule() {
     QByteArray bytes;
     bytes.reserve(static_cast<qsizetype>(n) * 400);
     for (int k = 1; k <= n; ++k) {
-        AppendScheduleLine(bytes, G.Jobs[static_cast<size_t>(k)]);
+        AppendScheduleLine(bytes, Job(k));
         bytes += "\r\n";
     }
 

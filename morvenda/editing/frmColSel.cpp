@@ -30,9 +30,6 @@
 
 namespace {
 
-const QString kCurrentKey = QStringLiteral("Current");
-const QString kListKey = QStringLiteral("List");
-
 int ColumnOf(const QListWidgetItem* item) { return item ? item->data(Qt::UserRole).toInt() : kGridColCount; }
 
 QListWidgetItem* NewEntry(int c) {
@@ -384,17 +381,17 @@ void frmColSel::cmdDel_Click() {
     bool ok = !GetAllSettings(gAppName, section).isEmpty() && DeleteSetting(gAppName, section);
     if (ok) {
         // The name leaves the list, and "Current" when it named it.
-        const QString list = GetSetting(gAppName, gProfSection, kListKey);
+        const QString list = GetSetting(gAppName, gProfSection, gProfListKey);
         QStringList kept;
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
             if (item.isEmpty()) break;
             if (!SameText(item.trimmed(), section)) kept << item.trimmed();
         }
-        ok = SaveSetting(gAppName, gProfSection, kListKey, kept.join(QLatin1Char(',')));
-        if (SameText(GetSetting(gAppName, gProfSection, kCurrentKey), section))
-            ok = (kept.isEmpty() ? DeleteSetting(gAppName, gProfSection, kCurrentKey)
-                                 : SaveSetting(gAppName, gProfSection, kCurrentKey, kept.front())) &&
+        ok = SaveSetting(gAppName, gProfSection, gProfListKey, kept.join(QLatin1Char(',')));
+        if (SameText(GetSetting(gAppName, gProfSection, gProfCurrentKey), section))
+            ok = (kept.isEmpty() ? DeleteSetting(gAppName, gProfSection, gProfCurrentKey)
+                                 : SaveSetting(gAppName, gProfSection, gProfCurrentKey, kept.front())) &&
                  ok;
     }
     if (!ok) MsgBox(QStringLiteral("Could not delete edit view profile"));
@@ -477,6 +474,6 @@ bool frmColSel::SaveOnUnload() {
     }
     G.gCurProfile = name;
     SaveColProfile();
-    SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + G.gCurProfile);
+    SaveSetting(gAppName, gProfSection, gProfCurrentKey, gProfPrefix + G.gCurProfile);
     return true;
 }

@@ -1019,7 +1019,7 @@ void frmEdit::Candidates_Click() {
     if (loading_) return;
     const QString typed = txtJobName_->text();
     QStringList own{typed};
-    if (G.gCurJob >= 1 && G.gCurJob <= JobCount()) own << G.Jobs[static_cast<size_t>(G.gCurJob)].JobName;
+    if (G.gCurJob >= 1 && G.gCurJob <= JobCount()) own << Job(G.gCurJob).JobName;
     DepCandidates(edit_.Deps, own, optAllGrps_->isChecked(), cboGroup_->currentText());
     ShowDeps();
 }
@@ -1041,8 +1041,7 @@ void frmEdit::BuildTriggers() {
     cboTriggers_->addItems(edit_.TriggerList);
     QString chosen = current;
     if (chosen.isEmpty() || !edit_.TriggerList.contains(chosen)) {
-        const QString stored =
-            G.gCurJob >= 1 && G.gCurJob <= JobCount() ? G.Jobs[static_cast<size_t>(G.gCurJob)].WaitForFile : QString();
+        const QString stored = G.gCurJob >= 1 && G.gCurJob <= JobCount() ? Job(G.gCurJob).WaitForFile : QString();
         chosen = stored.startsWith(QLatin1String("..")) ? TriggerEntryFor(edit_.TriggerList, stored) : QString();
     }
     cboTriggers_->setCurrentIndex(static_cast<int>(edit_.TriggerList.lastIndexOf(chosen)));

@@ -46,8 +46,6 @@ constexpr int kTwips = Grid::kTwipsPerPixel;
 const char* const kTag = "tag";
 
 const QString kGridHeightKey = QStringLiteral("GridHeight");
-const QString kCurrentKey = QStringLiteral("Current");
-const QString kListKey = QStringLiteral("List");
 
 QPixmap TickPicture() {
     QPixmap pm(16, 16);
@@ -236,7 +234,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     connect(cboProfile_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (profileBusy_ || loading_ || text == G.gCurProfile || text.isEmpty()) return;
         profileBusy_ = true;
-        SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + text);
+        SaveSetting(gAppName, gProfSection, gProfCurrentKey, gProfPrefix + text);
         SetProfileNames();
         ReadColProfile();
         GuardFatal([this] { DisplayGrid(); });
@@ -249,7 +247,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
         const int j = FindArrayRow(fxgSchedGrid_->Row());
         QString tip;
         if (j > 0) {
-            const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+            const JobRec& J = Job(j);
             if (!J.JobDesc.trimmed().isEmpty())
                 tip = QStringLiteral("Job ") + J.JobName.trimmed() + QStringLiteral(": ") + J.JobDesc.trimmed();
         }
@@ -310,14 +308,14 @@ void frmLGrid::DisplayGrid() {
         if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size())) return QString();
         const int id = colIds_[static_cast<size_t>(col)];
         if (IsFlagColumn(id)) return QString();
-        return GridCellText(G.Jobs[static_cast<size_t>(j)], id);
+        return GridCellText(Job(j), id);
     };
     source.Picture = [this](int row, int col) -> QPixmap {
         const int j = FindArrayRow(row);
         if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size())) return QPixmap();
         const int id = colIds_[static_cast<size_t>(col)];
         if (!IsFlagColumn(id)) return QPixmap();
-        return GridCellText(G.Jobs[static_cast<size_t>(j)], id) == QLatin1String("True") ? picTick_ : picNone_;
+        return GridCellText(Job(j), id) == QLatin1String("True") ? picTick_ : picNone_;
     };
     g.SetComputedRows(std::move(source));
 
@@ -392,18 +390,18 @@ void frmLGrid::SyncMenus() {
 void frmLGrid::SetProfileNames() {
     const bool busy = profileBusy_;
     profileBusy_ = true;
-    const QString current = GetSetting(gAppName, gProfSection, kCurrentKey);
+    const QString current = GetSetting(gAppName, gProfSection, gProfCurrentKey);
     cboProfile_->clear();
     if (!current.isEmpty()) {
         G.gCurProfile = current.mid(gProfPrefix.size());
-        const QString list = GetSetting(gAppName, gProfSection, kListKey);
+        const QString list = GetSetting(gAppName, gProfSection, gProfListKey);
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
             if (item.isEmpty()) break;
             cboProfile_->addItem(item.mid(gProfPrefix.size()));
         }
     } else {
-        SaveSetting(gAppName, gProfSection, kCurrentKey, gProfPrefix + QStringLiteral("General"));
+        SaveSetting(gAppName, gProfSection, gProfCurrentKey, gProfPrefix + QStringLiteral("General"));
         G.gCurProfile = QStringLiteral("General");
         AddColProfileName(gProfPrefix + QStringLiteral("General"));
         cboProfile_->addItem(QStringLiteral("General"));
@@ -422,7 +420,7 @@ void frmLGrid::SetProfileNames() {
 
 void frmLGrid::RowChange() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    const bool resched = j > 0 && ReschedulesInState(G.Jobs[static_cast<size_t>(j)].JobState);
+    const bool resched = j > 0 && ReschedulesInState(Job(j).JobState);
     cmdResched_->setText(resched ? QStringLiteral("Resched") : QStringLiteral("Unschedule"));
     cmdResched_->setToolTip(resched ? QStringLiteral("Reschedule selected job")
                                     : QStringLiteral("Unschedule selected job"));
@@ -434,7 +432,7 @@ void frmLGrid::SetEditJobDesc(int j) {
     editName_.clear();
     cmdEditJob_->setToolTip(QStringLiteral("Edit Runtime Documentation File"));
     if (j < 1 || j > JobCount()) return;
-    const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+    const JobRec& J = Job(j);
     editBatch_ = JobBatchFile(J);
     editName_ = J.JobName.trimmed();
     if (!editBatch_.isEmpty())
@@ -504,7 +502,7 @@ void frmLGrid::cmdDelete_Click() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
     if (j < 1) return;
     G.gCurJob = static_cast<std::int16_t>(j);
-    const QString name = G.Jobs[static_cast<size_t>(j)].JobName.trimmed();
+    const QString name = Job(j).JobName.trimmed();
     if (MsgBox(QStringLiteral("Delete job ") + name + QLatin1Char('?'), MsgButtons::YesNo, MsgIcon::Question) !=
         MsgAnswer::Yes)
         return;

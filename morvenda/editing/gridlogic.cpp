@@ -61,8 +61,6 @@ QSet<QString>& ReportedEmpty() {
     return reported;
 }
 
-JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
 }  // namespace
 
 bool IsFlagColumn(int ColId) {

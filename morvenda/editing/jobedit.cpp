@@ -30,8 +30,6 @@ const QString kNameRefused = QStringLiteral(" /,\"'()") + gListComma;
 // The largest count the record's 16-bit fields hold.
 constexpr double kMaxCount = kInt16Max;
 
-JobRec& Job(int k) { return G.Jobs[static_cast<size_t>(k)]; }
-
 QString FirstRefused(const QString& Text) {
     for (const QChar c : Text) {
         if (kNameRefused.contains(c) || c.unicode() < 0x20) return QString(c);

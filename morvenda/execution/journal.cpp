@@ -31,8 +31,6 @@ QString Field(const QString& text) {
 
 QString Num(qint64 n) { return QString::number(n); }
 
-const JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
 bool OpenJournal(QString* error) {
     RunJournalFile& jf = Journal();
     const QString path = RunJournalPath();
@@ -139,7 +137,7 @@ PendingWork ReplayRunJournal() {
         if (f.size() < 2) continue;
         const int j = FindJob(f[1]);
         if (j < 1) continue;
-        JobRec& job = G.Jobs[static_cast<size_t>(j)];
+        JobRec& job = Job(j);
         const QString& kind = f[0];
         if (kind == QLatin1String("S") && f.size() == 9) {
             job.Started = DateVal::fromSeconds(f[2].toLongLong());

@@ -22,11 +22,7 @@
 
 #include <vector>
 
-namespace {
-
-JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
-}  // namespace
+namespace {}  // namespace
 
 StartFieldError ValidateStartFields(const QString& runDate, const QString& startTime, const QString& cpuLimit) {
     if (!RunDateFromText(runDate)) {

@@ -168,7 +168,7 @@ TEST_F(ScheduleFileTest, EveryColumnSurvivesSaveAndLoad) {
     LoadSchedule();
     ASSERT_EQ(JobCount(), 3);
     for (int k = 1; k <= 3; ++k) {
-        const JobRec& got = G.Jobs[static_cast<size_t>(k)];
+        const JobRec& got = Job(k);
         EXPECT_TRUE(SavedPart(got) == SavedPart(saved[static_cast<size_t>(k)]))
             << "job " << k << "\nwrote: " << ScheduleLine(saved[static_cast<size_t>(k)]).toStdString()
             << "\nread:  " << ScheduleLine(got).toStdString();

@@ -144,7 +144,7 @@ TEST_F(FrmEditTest, NewJobFilledThroughTheControlsIsSavedToTheFile) {
     EXPECT_TRUE(ok);
     EXPECT_FALSE(G.gEditCancelled);
     LoadAgain();
-    const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+    const JobRec& J = Job(k);
     EXPECT_EQ(J.JobName, S("NEWONE"));
     EXPECT_EQ(J.Group, S("DEMO"));
     EXPECT_EQ(J.CommandLine, S("echo &RUNDATE&"));
@@ -203,7 +203,7 @@ TEST_F(FrmEditTest, FailedCheckKeepsTheEditorOpenOnTheField) {
 
 TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
     G.gCurJob = static_cast<std::int16_t>(FindJob(S("REPORT")));
-    const JobRec before = G.Jobs[static_cast<size_t>(G.gCurJob)];
+    const JobRec before = Job(G.gCurJob);
     const QByteArray file = dir.read(S("DEMO/DEMO.sch"));
 
     // Cancel: nothing written.
@@ -212,7 +212,7 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
         Child<QPushButton>(w, "cmdCancel")->click();
     }));
     EXPECT_TRUE(G.gEditCancelled);
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(G.gCurJob)], before);
+    EXPECT_EQ(Job(G.gCurJob), before);
     EXPECT_EQ(dir.read(S("DEMO/DEMO.sch")), file);
 
     // The close box asks: Cancel stays, No discards.
@@ -225,7 +225,7 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
         EXPECT_EQ(prompts.messages.back(), S("Do you want to save any changes made to this job?"));
         w.close();
     }));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(G.gCurJob)], before);
+    EXPECT_EQ(Job(G.gCurJob), before);
 
     // Yes saves as OK does.
     prompts.queueAnswer(MsgAnswer::Yes);
@@ -234,8 +234,8 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
         w.close();
     }));
     LoadAgain();
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(FindJob(S("REPORT")))].JobDesc, S("changed"));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(FindJob(S("REPORT")))].RunAfter, QStringList{S("LOAD")});
+    EXPECT_EQ(Job(FindJob(S("REPORT"))).JobDesc, S("changed"));
+    EXPECT_EQ(Job(FindJob(S("REPORT"))).RunAfter, QStringList{S("LOAD")});
 }
 
 TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
@@ -367,7 +367,7 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
     EXPECT_EQ(prompts.messages.filter(S("no longer present")).value(0),
               S("The following email addresses are no longer present:\n\nGONE"));
     LoadAgain();
-    const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+    const JobRec& J = Job(k);
     EXPECT_EQ(J.JobName, S("WALKER"));
     EXPECT_EQ(J.CommandLine, S("true &RUNDATE&"));
     EXPECT_FALSE(J.DosProgram);
@@ -398,7 +398,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
     dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
     const int k = FindJob(S("PUBLISH"));
     G.gCurJob = static_cast<std::int16_t>(k);
-    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..payroll");
+    Job(k).WaitForFile = S("..payroll");
 
     // The later of two entries is chosen.
     EXPECT_FALSE(Edit([](frmEdit& w) {
@@ -409,7 +409,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
 
     // A job no longer listed: the message, kind "(None)" in the editor, and
     // the record untouched by Cancel.
-    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..GONE");
+    Job(k).WaitForFile = S("..GONE");
     EXPECT_FALSE(Edit([](frmEdit& w) {
         EXPECT_EQ(Child<QComboBox>(w, "cboFDStdCust")->currentIndex(), wkNone);
         EXPECT_TRUE(Child<QComboBox>(w, "cboTriggers")->isHidden());
@@ -417,7 +417,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
     }));
     EXPECT_EQ(prompts.messages.back(),
               S("Cannot find job \"GONE\" in interschedule dependency list.  Dependency dropped."));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..GONE"));
+    EXPECT_EQ(Job(k).WaitForFile, S("..GONE"));
 
     // Choosing another job and OK stores it.
     EXPECT_TRUE(Edit([](frmEdit& w) {
@@ -426,7 +426,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
         Child<QComboBox>(w, "cboTriggers")->setCurrentIndex(2);
         Child<QPushButton>(w, "cmdOK")->click();
     }));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
+    EXPECT_EQ(Job(k).WaitForFile, S("..OTHER"));
 }
 
 }  // namespace

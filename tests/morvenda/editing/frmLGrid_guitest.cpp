@@ -170,7 +170,7 @@ TEST_F(FrmLGridTest, NewCopyPasteAndCancel) {
     EXPECT_EQ(shown(w), S("XBYCA"));
     QString nameSeen = S("unset");
     SetEditJobOverride([&](QWidget*) {
-        JobRec& J = G.Jobs[static_cast<size_t>(G.gCurJob)];
+        JobRec& J = Job(G.gCurJob);
         nameSeen = J.JobName;
         J.JobName = S("B2");
         G.gEditCancelled = false;
@@ -227,7 +227,7 @@ TEST_F(FrmLGridTest, ModifyByButtonOrDoubleClick) {
         ++edits;
         for (QPushButton* b : w.findChildren<QPushButton*>())
             buttonsOffWhileEditing = buttonsOffWhileEditing && !b->isEnabled();
-        G.Jobs[static_cast<size_t>(G.gCurJob)].JobDesc = S("edited %1").arg(edits);
+        Job(G.gCurJob).JobDesc = S("edited %1").arg(edits);
         G.gEditCancelled = false;
         SaveSchedule();
         return true;

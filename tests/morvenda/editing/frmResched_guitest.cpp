@@ -79,7 +79,7 @@ protected:
         return out;
     }
     void select(int row) { child<QListWidget>("lsbResched")->item(row)->setSelected(true); }
-    JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+    JobRec& job(int j) { return Job(j); }
 
     TempDir dir;
     FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};

@@ -84,7 +84,7 @@ protected:
         JobTableChanged();
         return JobCount();
     }
-    JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+    JobRec& job(int j) { return Job(j); }
     QString log() const { return QString::fromUtf8(dir.read(S("20261208.log"))); }
 
     // Waits (real time) until the job's process has ended.
