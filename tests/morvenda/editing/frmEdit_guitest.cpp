@@ -28,6 +28,7 @@
 #include "morvenda/editing/frmIncFile.h"
 #include "morvenda/editing/frmSelAddr.h"
 #include "platform/drives.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 // The job editor opened through EditJob (the grid's road into it) on the demo
@@ -79,12 +80,6 @@ protected:
         const bool ok = EditJob(nullptr);
         EXPECT_TRUE(driven);
         return ok;
-    }
-    template <typename T>
-    static T* Child(QWidget& w, const char* name) {
-        T* c = w.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
     }
     // Drives the next modal dialog of type T once it is shown.
     template <typename T>

@@ -6,6 +6,7 @@
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -31,9 +32,7 @@ namespace {
 
 template <typename T>
 T* Find(QObject& w, const char* name) {
-    T* c = w.findChild<T*>(S(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return Child<T>(w, name);
 }
 
 class frmSchedTest : public ::testing::Test {
