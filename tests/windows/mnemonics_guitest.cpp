@@ -24,6 +24,7 @@
 #include "mrvdummy/frmDummy.h"
 #include "mrvemail/frmEmail.h"
 #include "mrvgenie/MRVGPages.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -224,14 +225,9 @@ void CheckPage(QWidget* window) {
 class MnemonicsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
+        UseTempScheduler(dir);
         // What the execution window needs to start its run date.
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gCPULimit = 9999;
         G.gMinJobLaunch = 10;
     }
     void TearDown() override {

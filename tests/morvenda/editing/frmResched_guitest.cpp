@@ -7,6 +7,7 @@
 #include "morvenda/execution/frmSched.h"
 #include "tests/morvenda/editing/statusjobs.h"
 #include "tests/support/guitest.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -34,17 +35,12 @@ const DateVal kEnded = DateVal::fromDateTime(2026, 12, 8, 9, 30, 0);
 class frmReschedTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        UseTempScheduler(dir);
         G.gProgTitle = S("Morvenda - TEST");
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
         G.gRunDayStart = DateVal::fromDateTime(2026, 12, 8, 6, 0, 0);
         G.gGroupFilter = gAllGroups;
-        G.gCPULimit = 9999;
     }
     void TearDown() override {
         dialog.reset();

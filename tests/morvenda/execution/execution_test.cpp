@@ -7,6 +7,7 @@
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/launcher.h"
 #include "morvenda/core/state.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -46,17 +47,12 @@ public:
 class ExecutionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        UseTempScheduler(dir);
         G.gTriggerPath = dir.path(S("trg"));
         QDir().mkpath(G.gTriggerPath);
         G.gSchedName = S("TEST");
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
-        G.gCPULimit = 9999;
         G.gMinJobLaunch = 10;
         G.ProgList = &progress;
         SetStartTimes();

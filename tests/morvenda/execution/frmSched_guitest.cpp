@@ -7,6 +7,7 @@
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
 #include "tests/support/guitest.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -38,11 +39,7 @@ T* Find(QObject& w, const char* name) {
 class frmSchedTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        UseTempScheduler(dir);
         G.gTriggerPath = dir.path(S("trg"));
         QDir().mkpath(G.gTriggerPath);
         G.gHelpPath = dir.path(S("help"));
@@ -50,7 +47,6 @@ protected:
         G.gProgTitle = S("Morvenda - TEST");
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
-        G.gCPULimit = 9999;
         G.gMinJobLaunch = 10;
     }
     void TearDown() override {
