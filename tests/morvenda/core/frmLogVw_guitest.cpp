@@ -49,9 +49,7 @@ protected:
     }
     template <typename T>
     T* child(const char* name) {
-        T* c = viewer->findChild<T*>(S(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(*viewer, name);
     }
     QStringList items() {
         QStringList out;

@@ -59,9 +59,7 @@ protected:
 
     template <typename T>
     T* child(QWidget& w, const char* name) {
-        T* c = w.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(w, name);
     }
     Grid* grid(QWidget& w) { return child<Grid>(w, "fxgSchedGrid"); }
     QPushButton* button(QWidget& w, const char* name) { return child<QPushButton>(w, name); }

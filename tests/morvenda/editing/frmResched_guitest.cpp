@@ -57,9 +57,7 @@ protected:
     }
     template <typename T>
     T* child(const char* name) {
-        T* c = dialog->findChild<T*>(S(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(*dialog, name);
     }
     QStringList entries() {
         QStringList out;

@@ -9,6 +9,7 @@
 #include "morvenda/core/state.h"
 #include "morvenda/editing/frmLGrid.h"
 #include "morvenda/execution/frmSched.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -45,9 +46,7 @@ protected:
     QString ini() const { return dir.path(S("DEMO/DEMO.ini")); }
     template <typename T>
     T* child(const char* name) {
-        T* c = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(window, name);
     }
 
     TempDir dir;
