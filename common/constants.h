@@ -7,6 +7,16 @@
 // Values shared by every Morvenda program. Each is chosen so that no real entry
 // (a date, a path, a job or group name) can take it by accident.
 
+/// Backspace, the one key code that every key filter lets through.
+inline constexpr QChar kBackspace = QChar(8);
+
+/// Sizes stored in twips become pixels at this rate.
+inline constexpr int kTwipsPerPixel = 15;
+
+/// The dummy run's command-line model when the configuration names none.
+inline const QString gDefaultDummyModel =
+    QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y");
+
 /// Application name of the per-user settings and section name of every
 /// schedule configuration file.
 inline const QString gAppName = QStringLiteral("Morvenda");
@@ -49,6 +59,9 @@ inline const QString gPathMsgPrefix = QStringLiteral("Cannot open file \"");
 /// Settings section and three-character prefix of the grid's view profiles.
 inline const QString gProfSection = QStringLiteral("GridProfiles");
 inline const QString gProfPrefix = QStringLiteral("VP_");
+/// Keys of the profiles section: the profile in use, and the list of all.
+inline const QString gProfCurrentKey = QStringLiteral("Current");
+inline const QString gProfListKey = QStringLiteral("List");
 
 /// Characters the editors' key filters let through.
 inline const QString gDigitChars = QStringLiteral("0123456789");

@@ -98,7 +98,6 @@ int DateVal::weekday() const {
 }
 
 DateVal DateVal::datePart() const { return fromSeconds(dayNumber() * kDay); }
-DateVal DateVal::timePart() const { return fromSeconds(secondsOfDay()); }
 
 DateVal DateVal::addMonths(int months) const {
     return fromDate(year(), month() + months, day()).addSeconds(secondsOfDay());

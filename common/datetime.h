@@ -52,7 +52,6 @@ public:
     /// The same day at midnight.
     DateVal datePart() const;
     /// The time of day alone (a value within 30 Dec 1899).
-    DateVal timePart() const;
     DateVal addDays(qint64 days) const { return fromSeconds(secs_ + days * 86400); }
     DateVal addSeconds(qint64 s) const { return fromSeconds(secs_ + s); }
     /// Months added as a date serial does (31 Jan + 1 month is 3 Mar; see

@@ -1,5 +1,7 @@
 #include "common/programfolder.h"
 
+#include "common/textfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -20,3 +22,11 @@ QString HelpFolderOf(const QString& Folder) {
 }
 
 QString HelpFolder() { return HelpFolderOf(ProgramFolder()); }
+
+QString ExistingProgram(const QString& path) {
+    if (path.isEmpty()) return QString();
+    if (PathExists(path)) return path;
+    if (path.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) && PathExists(path.chopped(4)))
+        return path.chopped(4);
+    return QString();
+}

@@ -20,3 +20,7 @@ QString HelpFolderOf(const QString& Folder);
 /// HelpFolderOf(ProgramFolder()): the folder a help request uses when no
 /// "HelpPath" names one.
 QString HelpFolder();
+
+/// Path of a program of the system: a configured path ending in ".exe" is also
+/// tried without it; "" when neither exists.
+QString ExistingProgram(const QString& path);

@@ -362,7 +362,8 @@ QString PublishNewFile(const QString& folder, const QByteArray& bytes, const std
     const QString tempPath = QFile::decodeName(tmpl);
     ReplaceOptions options;
     options.mode = 0644;
-    const int e = ReplaceWholeFile(tmpl.constData(), bytes.constData(), static_cast<std::size_t>(bytes.size()), options);
+    const int e =
+        ReplaceWholeFile(tmpl.constData(), bytes.constData(), static_cast<std::size_t>(bytes.size()), options);
     if (e != 0) {
         ::unlink(tmpl.constData());
         if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(JoinPath(folder, first), qt_error_string(e));

@@ -1,6 +1,7 @@
 #include "mrvchap/frmMRVChap.h"
 
 #include "common/clock.h"
+#include "common/constants.h"
 #include "common/datetime.h"
 #include "common/gui/controls.h"
 #include "common/gui/errorwindow.h"
@@ -32,8 +33,8 @@ const QString kApp = QStringLiteral("MRVChap");
 const QString kLocSection = QStringLiteral("WindowLoc");
 const QString kErrorRowsTip = QStringLiteral("Double click here to leave only error rows.");
 constexpr int kCountdownTicks = 30;
-// The position is kept in twips, as the other programs keep theirs.
-constexpr int kTwipsPerPixel = 15;
+// The position is kept in twips (kTwipsPerPixel to the pixel), as the other
+// programs keep theirs.
 
 bool ReadNumber(const QString& text, int* out) {
     bool ok = false;

@@ -36,34 +36,6 @@ std::optional<ScriptCommand> ParseCommand(const QString& Row) {
 
 bool IsNoSkip(const QString& Row) { return Row.trimmed().toLower() == u"[noskip]"; }
 
-const QStringList& ScriptVerbs() {
-    static const QStringList verbs = {QStringLiteral("rem"),
-                                      QStringLiteral("validate"),
-                                      QStringLiteral("diag"),
-                                      QStringLiteral("log"),
-                                      QStringLiteral("wait"),
-                                      QStringLiteral("clearclipboard"),
-                                      QStringLiteral("copy"),
-                                      QStringLiteral("paste"),
-                                      QStringLiteral("skip"),
-                                      QStringLiteral("exec"),
-                                      QStringLiteral("ontop"),
-                                      QStringLiteral("notontop"),
-                                      QStringLiteral("label"),
-                                      QStringLiteral("goto"),
-                                      QStringLiteral("found"),
-                                      QStringLiteral("notfound"),
-                                      QStringLiteral("exit"),
-                                      QStringLiteral("checkforwindowtext"),
-                                      QStringLiteral("waitforwindowtext"),
-                                      QStringLiteral("checkforwindowtitle"),
-                                      QStringLiteral("waitforwindowtitle"),
-                                      QStringLiteral("lockfile"),
-                                      QStringLiteral("delay"),
-                                      QStringLiteral("timeout")};
-    return verbs;
-}
-
 QString DefaultLockFile() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty()) return JoinPath(runtime, QStringLiteral("MRVChap.Lck"));

@@ -41,9 +41,6 @@ std::optional<ScriptCommand> ParseCommand(const QString& Row);
 /// True for the row that ends skip mode: "[noskip]" after trimming, in any case.
 bool IsNoSkip(const QString& Row);
 
-/// The verbs of the language.
-const QStringList& ScriptVerbs();
-
 /// The marker after every loader message but the label messages.
 inline const QString kErrorMark = QStringLiteral("  ***************");
 

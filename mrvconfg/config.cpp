@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "common/checks.h"
 #include "common/constants.h"
 #include "common/datetime.h"
 #include "common/getfield.h"
@@ -9,7 +10,6 @@
 #include "common/prompter.h"
 #include "common/text.h"
 #include "common/textfile.h"
-#include "platform/shell.h"
 
 namespace confg {
 
@@ -209,8 +209,7 @@ QString ValidTime(QString& t) {
     if (h.size() > 2 || m.isEmpty() || m.size() > 2) return invalid;
     const QString hhmm =
         h.rightJustified(2, QLatin1Char('0')) + QLatin1Char(':') + m.rightJustified(2, QLatin1Char('0'));
-    if (CharMask(hhmm) != QLatin1String("00:00") || hhmm.left(2).toInt() > 23 || hhmm.mid(3).toInt() > 59)
-        return invalid;
+    if (!IsClockTime(hhmm)) return invalid;
     t = hhmm;
     return QString();
 }
@@ -225,9 +224,7 @@ QString Valid(ConfigSettings& s) {
     s.TimerSecs = QString::number(Val(s.TimerSecs));
     if (s.CPULimit.trimmed().isEmpty()) s.CPULimit = QStringLiteral("9999");
     // The start-up window takes the same range: the limit is a 16-bit field.
-    bool whole = false;
-    const int cpu = s.CPULimit.trimmed().toInt(&whole);
-    if (!whole || cpu < 0 || cpu > 32767) return QStringLiteral("Invalid CPU Limit");
+    if (!IsCpuLimit(s.CPULimit)) return QStringLiteral("Invalid CPU Limit");
     return QString();
 }
 
@@ -239,11 +236,6 @@ QString TrimFolder(const QString& path) {
 QString HelpPage(const QString& Topic, const QString& Folder) {
     const QString folder = gConfg.gHelpPath.isEmpty() ? Folder : gConfg.gHelpPath;
     return JoinPath(folder, Topic + QStringLiteral(".htm"));
-}
-
-bool ShowHelp(const QString& Topic) {
-    const QString page = HelpPage(Topic, HelpFolder());
-    return ShowHelpPage(page, page);
 }
 
 }  // namespace confg

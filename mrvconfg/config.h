@@ -144,10 +144,4 @@ QString TrimFolder(const QString& path);
 /// Folder when that is empty.
 QString HelpPage(const QString& Topic, const QString& Folder);
 
-/// Opens the help page of a topic with the desktop's program (pages in the
-/// help folder, else in the program's folder). A missing page shows "Sorry -
-/// cannot find a help file matching " and the quoted page path; a page that
-/// cannot be opened shows why. False in both cases.
-bool ShowHelp(const QString& Topic);
-
 }  // namespace confg

@@ -36,24 +36,16 @@ namespace {
 const QString kCaption = QStringLiteral("MRVConfg - Morvenda Configurator");
 const char* const kAllowedKeys = "AllowedKeys";
 
-// A label's text as a screen reader should say it: without "&" and ":".
-QString Spoken(const QString& text) {
-    QString t = text;
-    t.remove(QLatin1Char('&'));
-    t.remove(QLatin1Char(':'));
-    return t.trimmed();
-}
-
 template <typename W>
 W* Named(W* w, const char* name, const QString& spoken) {
     w->setObjectName(QLatin1String(name));
-    w->setAccessibleName(Spoken(spoken));
+    w->setAccessibleName(AccessibleCaption(spoken));
     return w;
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
     QPushButton* b = NamedButton(parent, name, caption);
-    b->setAccessibleName(Spoken(caption));
+    b->setAccessibleName(AccessibleCaption(caption));
     return b;
 }
 
@@ -62,7 +54,7 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
 QLabel* LabelFor(QWidget* parent, const QString& text, QWidget* buddy) {
     auto* l = new QLabel(text, parent);
     l->setBuddy(buddy);
-    buddy->setAccessibleName(Spoken(text));
+    buddy->setAccessibleName(AccessibleCaption(text));
     return l;
 }
 
@@ -598,5 +590,6 @@ void MRVConfig::cmdPubHols_Click() {
 }
 
 void MRVConfig::cmdDumDef_Click() {
-    txtDummyModel_->setText(QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y,RFS=60"));
+    // Start-up's model with a run of 60 seconds for the dummy job.
+    txtDummyModel_->setText(gDefaultDummyModel + QStringLiteral(",RFS=60"));
 }

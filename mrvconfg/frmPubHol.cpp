@@ -1,6 +1,7 @@
 #include "mrvconfg/frmPubHol.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -13,6 +14,8 @@
 #include "common/constants.h"
 #include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
+#include "common/gui/help.h"
+#include "common/programfolder.h"
 #include "common/prompter.h"
 #include "mrvconfg/config.h"
 #include "mrvconfg/frmDateSel.h"
@@ -26,7 +29,7 @@ const QString kFilter = QStringLiteral("Public Holidays Files(*.phf)|*.phf");
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
     QPushButton* b = NamedButton(parent, name, caption);
-    b->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    b->setAccessibleName(AccessibleCaption(caption));
     return b;
 }
 
@@ -263,6 +266,11 @@ bool MRVPubHol::cmdSaveAsPH_Click() {
                QStringLiteral("\n\" will contain the address of the saved public holidays file."),
            MsgButtons::Ok, MsgIcon::Information, kPubHolTitle);
     return true;
+}
+
+bool confg::ShowHelp(const QString& Topic) {
+    const QString page = HelpPage(Topic, HelpFolder());
+    return ShowHelpPage(page, page);
 }
 
 void MRVPubHol::cmdHelp_Click() { ShowHelp(QStringLiteral("Public Holidays")); }

@@ -3,6 +3,16 @@
 #include <QDialog>
 #include <QString>
 
+namespace confg {
+
+/// Opens the help page of a topic with the desktop's program (pages in the
+/// help folder, else in the program's folder). A missing page shows "Sorry -
+/// cannot find a help file matching " and the quoted page path; a page that
+/// cannot be opened shows why. False in both cases.
+bool ShowHelp(const QString& Topic);
+
+}  // namespace confg
+
 class FileDialog;
 class MRVDateSel;
 class QLineEdit;
@@ -34,7 +44,6 @@ public:
     /// The list's entries, top to bottom.
     QStringList entries() const;
     /// The date picker, shown by Add and Change.
-    MRVDateSel* datePicker() const { return MRVDateSel_; }
 
 public slots:
     void cmdAddPH_Click();

@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "common/clock.h"
+#include "common/constants.h"
 #include "common/gui/frmAbout.h"
 #include "common/gui/mnemonics.h"
 #include "common/prompter.h"
@@ -21,7 +22,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("MRVEmail");
-constexpr int kTwipsPerPixel = 15;
 
 QString ChooseIniFile(const QString& folder) {
     return QFileDialog::getOpenFileName(nullptr, QString(), folder + QStringLiteral("/MRVEmail.ini"),

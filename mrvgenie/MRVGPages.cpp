@@ -15,8 +15,8 @@
 #include "common/clock.h"
 #include "common/gui/MRVDir.h"
 #include "common/gui/controls.h"
+#include "common/gui/keyfilter.h"
 #include "common/prompter.h"
-#include "morvenda/core/frmHelpers.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ QLabel* GeniePicture(QWidget* parent) {
     return pic;
 }
 
-void Accessible(QPushButton* b) { b->setAccessibleName(b->text().remove(QLatin1Char('&'))); }
+void Accessible(QPushButton* b) { b->setAccessibleName(AccessibleCaption(b->text())); }
 
 // The call-back program as the genie ends; one that cannot be started is
 // said, never passed over in silence.

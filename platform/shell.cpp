@@ -1,8 +1,5 @@
 #include "platform/shell.h"
 
-#include "common/prompter.h"
-
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -25,18 +22,5 @@ bool ShellOpen(const QString& Target, QString* Error) {
     process.setStandardInputFile(QProcess::nullDevice());
     if (!process.startDetached())
         return fail(QStringLiteral("Cannot open \"%1\": %2").arg(Target, process.errorString()));
-    return true;
-}
-
-bool ShowHelpPage(const QString& Page, const QString& Named) {
-    if (!QFileInfo(Page).isFile()) {
-        MsgBox(QStringLiteral("Sorry - cannot find a help file matching \"%1\"").arg(Named));
-        return false;
-    }
-    QString error;
-    if (!ShellOpen(Page, &error)) {
-        MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
-        return false;
-    }
     return true;
 }

@@ -603,11 +603,6 @@ void Grid::SetRedraw(bool On) { setUpdatesEnabled(On); }
 
 bool Grid::Redraw() const { return updatesEnabled(); }
 
-void Grid::Refresh() {
-    viewport()->update();
-    horizontalHeader()->viewport()->update();
-}
-
 // ---- Current-cell bookkeeping and pointer --------------------------------------
 
 void Grid::ApplyHeaderVisibility() { horizontalHeader()->setVisible(fixedRows_ == 1); }

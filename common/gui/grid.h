@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/constants.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QString>
@@ -150,8 +152,6 @@ public:
     /// Suspends (false) or resumes (true) drawing around bulk changes.
     void SetRedraw(bool On);
     bool Redraw() const;
-    /// Redraws the grid now.
-    void Refresh();
 
     // ---- Pointer -------------------------------------------------------------
     /// Row under the pointer at the last mouse event (0 for the header when
@@ -161,7 +161,7 @@ public:
     int MouseCol() const { return mouseCol_; }
 
     /// Twips per pixel.
-    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int kTwipsPerPixel = ::kTwipsPerPixel;
 
     // Row and column terms of the table beneath (data rows from 0).
     int rowCount() const;

@@ -152,7 +152,7 @@ SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& Dat
 
 void DefaultDateVars(int JobIndex) {
     if (JobIndex < 0 || JobIndex > JobCount()) return;
-    JobRec& J = G.Jobs[static_cast<size_t>(JobIndex)];
+    JobRec& J = Job(JobIndex);
     if (J.DateVars[0].trimmed().isEmpty()) J.DateVars = gDefDateVars;
 }
 

@@ -77,7 +77,7 @@ void RebuildIndex(NameIndex& idx) {
     idx.first.clear();
     idx.first.reserve(static_cast<qsizetype>(G.Jobs.size()));
     for (int i = 1; i <= JobCount(); ++i) {
-        const QString key = NameKey(G.Jobs[static_cast<size_t>(i)].JobName);
+        const QString key = NameKey(Job(i).JobName);
         if (!key.isEmpty() && !idx.first.contains(key)) idx.first.insert(key, i);
     }
 }
@@ -205,7 +205,7 @@ void Fit(DepGraph& g) {
 // changed without JobTableChanged: every resolved name may then be wrong.
 bool Current(DepGraph& g, int p) {
     JobDeps& d = g.jobs[static_cast<size_t>(p)];
-    const JobRec& J = G.Jobs[static_cast<size_t>(p)];
+    const JobRec& J = Job(p);
     if (Fresh(d, J)) return true;
     if (d.built && !SameData(d.nameRef, J.JobName)) return false;
     Build(g, d, J);
@@ -288,7 +288,7 @@ QString Evaluate(const DepGraph& g, QString& Text) {
     QString text;
     bool never = false;
     for (const Edge& e : g.closure) {
-        const QString& word = WaitWord(G.Jobs[static_cast<size_t>(e.job)].JobState, e, never);
+        const QString& word = WaitWord(Job(e.job).JobState, e, never);
         if (word.isEmpty()) continue;
         const QString& name = g.jobs[static_cast<size_t>(e.job)].name;
         if (!text.isEmpty()) text += QLatin1String(", ");
@@ -318,7 +318,7 @@ int FindJob(const QString& JobName) {
     const int i = it.value();
     // A hit is checked against the table, so a change nobody announced cannot
     // return the wrong job.
-    if (i <= JobCount() && HasKey(G.Jobs[static_cast<size_t>(i)].JobName, key)) return i;
+    if (i <= JobCount() && HasKey(Job(i).JobName, key)) return i;
     const QString copy = key;  // the index is rebuilt with keys of their own
     RebuildIndex(idx);
     return idx.first.value(copy, 0);
@@ -358,7 +358,7 @@ QString CheckDependency(int JobIndex, QString& Text, bool FindMode) {
     if (FindMode) {
         const QStringView wanted = QStringView(Text).trimmed();
         for (const Edge& e : g.closure) {
-            if (QStringView(G.Jobs[static_cast<size_t>(e.job)].JobName).trimmed() == wanted) return gDepFound;
+            if (QStringView(Job(e.job).JobName).trimmed() == wanted) return gDepFound;
         }
         return QString();
     }
@@ -472,7 +472,7 @@ void JobStateChangedInPass(int JobIndex) {
         DropResults(g);
         return;
     }
-    g.states[static_cast<size_t>(JobIndex)] = G.Jobs[static_cast<size_t>(JobIndex)].JobState;
+    g.states[static_cast<size_t>(JobIndex)] = Job(JobIndex).JobState;
     ++g.clock;
     MarkDependants(g, JobIndex);
 }
@@ -506,7 +506,7 @@ void UpdateDependents(const QString& OldName, QString& NewName) {
     QString list;
     if (!oldKey.isEmpty()) {
         for (int i = 1; i <= JobCount(); ++i) {
-            JobRec& J = G.Jobs[static_cast<size_t>(i)];
+            JobRec& J = Job(i);
             for (QString& entry : J.RunAfter) {
                 if (NameKey(entry) != oldKey) continue;
                 if (rename) entry = NewName;
@@ -528,7 +528,7 @@ void UpdateTriggerDependents(const QString& OldName, const QString& NewName) {
     const QString oldFile = NameKey(QStringLiteral("..") + OldName.trimmed());
     QString list;
     for (int i = 1; i <= JobCount(); ++i) {
-        JobRec& J = G.Jobs[static_cast<size_t>(i)];
+        JobRec& J = Job(i);
         if (NameKey(J.WaitForFile) != oldFile) continue;
         J.WaitForFile = QStringLiteral("..") + NewName;
         list += QStringLiteral(", ") + J.JobName.trimmed();

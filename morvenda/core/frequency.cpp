@@ -214,7 +214,7 @@ bool IsWorkday(const DateVal& D) { return Cal().isWorkday(D); }
 
 bool IsSkipDay(int JobIndex) {
     if (JobIndex < 0 || JobIndex > JobCount()) return false;
-    const QString skip = G.Jobs[static_cast<size_t>(JobIndex)].SkipOn.trimmed();
+    const QString skip = Job(JobIndex).SkipOn.trimmed();
     if (skip.isEmpty()) return false;
     if (const auto d = ParseDate(skip, DisplayDateOrder())) return d->sameDay(G.gRunDate);
     return skip == gSkipKeyword;
@@ -223,7 +223,7 @@ bool IsSkipDay(int JobIndex) {
 void SetStartTimes() {
     G.gRunDayStart = G.gRunDate.datePart().addSeconds(G.gDayStart.hour() * 3600 + G.gDayStart.minute() * 60);
     for (int j = 1; j <= JobCount(); ++j) {
-        JobRec& J = G.Jobs[static_cast<size_t>(j)];
+        JobRec& J = Job(j);
         J.ForceTrigger = false;
         J.EventIndex = -1;
         J.EarlyStart = J.EarlyStartText.trimmed().isEmpty() ? G.gRunDayStart : ParseTimeField(J.EarlyStartText);

@@ -2,8 +2,8 @@
 
 #include "common/clock.h"
 #include "common/gui/controls.h"
+#include "morvenda/core/rundate.h"
 #include "morvenda/core/state.h"
-#include "morvenda/startup/startwindow.h"
 
 #include <QCalendarWidget>
 #include <QVBoxLayout>

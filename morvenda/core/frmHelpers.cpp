@@ -2,19 +2,17 @@
 
 #include "common/constants.h"
 #include "common/gui/grid.h"
+#include "common/gui/help.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QScreen>
 #include <QSet>
 
 #include <QWidget>
-#include <algorithm>
 
 namespace {
 
@@ -31,38 +29,6 @@ private:
     bool old_;
 };
 
-// Filters the typed characters of one text box.
-class KeyFilterObject : public QObject {
-public:
-    KeyFilterObject(QLineEdit* box, KeyFilter filter) : QObject(box), filter_(std::move(filter)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
-        auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        if (text.isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
-            key->key() == Qt::Key_Backspace)
-            return false;
-        QString out;
-        for (const QChar c : text) {
-            if (c.unicode() < 0x20) return false;  // Enter, Escape, Tab: not typing
-            const QChar kept = filter_(c);
-            if (!kept.isNull()) out.append(kept);
-        }
-        if (out == text) return false;
-        if (!out.isEmpty()) {
-            QKeyEvent changed(QEvent::KeyPress, key->key(), key->modifiers(), out, key->isAutoRepeat(),
-                              static_cast<ushort>(key->count()));
-            static_cast<QLineEdit*>(watched)->event(&changed);
-        }
-        return true;
-    }
-
-private:
-    KeyFilter filter_;
-};
-
 }  // namespace
 
 bool FillGroupCombo(QComboBox* Combo) {
@@ -71,7 +37,7 @@ bool FillGroupCombo(QComboBox* Combo) {
     Combo->addItem(gAllGroups);
     QSet<QString> seen{gAllGroups};
     for (int j = 1; j <= JobCount(); ++j) {
-        const QString group = G.Jobs[static_cast<size_t>(j)].Group.trimmed();
+        const QString group = Job(j).Group.trimmed();
         if (seen.contains(group)) continue;
         seen.insert(group);
         Combo->addItem(group);
@@ -104,23 +70,8 @@ bool SetCellPicture(Grid& Grid, int Row, int Col, const QPixmap& Picture) {
     return true;
 }
 
+bool ShowHelp(const QString& Topic) { return ShowHelpPage(HelpPagePath(Topic), Topic); }
+
 void PutOnClipboard(const QString& Text) {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(Text);
-}
-
-void InstallKeyFilter(QLineEdit* Box, KeyFilter Filter) {
-    Box->installEventFilter(new KeyFilterObject(Box, Filter));
-    // Pasted or dropped text never passes through the key filter: the whole
-    // text is filtered after every edit by the operator.
-    QObject::connect(Box, &QLineEdit::textEdited, Box, [Box, Filter](const QString& text) {
-        QString out;
-        for (const QChar c : text) {
-            const QChar kept = c == kBackspace ? QChar() : Filter(c);
-            if (!kept.isNull()) out.append(kept);
-        }
-        if (out == text) return;
-        const int cursor = std::max(0, Box->cursorPosition() - static_cast<int>(text.size() - out.size()));
-        Box->setText(out);
-        Box->setCursorPosition(std::min(cursor, static_cast<int>(out.size())));
-    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/gui/keyfilter.h"
+
 #include <QChar>
 #include <QString>
 
@@ -41,12 +43,11 @@ bool SetCellPicture(Grid& Grid, int Row, int Col, const QPixmap& Picture);
 /// clipboard offer of OpenJobDoc).
 void PutOnClipboard(const QString& Text);
 
-/// A key filter: the character to insert for a typed character, or QChar(0)
-/// to drop the key (stdTextKeyPressDigits and its companions fit).
-using KeyFilter = std::function<QChar(QChar)>;
+/// Opens the help page of Topic (HelpPagePath) with the desktop's program for
+/// it. When the page does not exist, shows "Sorry - cannot find a help file
+/// matching " followed by the quoted Topic; when it exists but cannot be
+/// opened, shows why. False in both cases.
+bool ShowHelp(const QString& Topic);
 
-/// Runs every character typed into Box through Filter: a dropped key inserts
-/// nothing, a changed one (an upper-cased letter) inserts the new character.
-/// Keys without text (cursor keys, Delete), Backspace and shortcuts with Ctrl
-/// or Alt are left alone. The filter lives as long as Box.
-void InstallKeyFilter(QLineEdit* Box, KeyFilter Filter);
+// Key filters on text boxes: common/gui/keyfilter.h (stdTextKeyPressDigits
+// and its companions fit them).

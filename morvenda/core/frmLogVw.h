@@ -23,7 +23,6 @@ public:
     explicit frmLogVw(QWidget* parent = nullptr);
 
     /// The filter chosen (0 to 3).
-    int SelType() const { return SelType_; }
 
     void optSel_Click(int Index);
     void cmdOK_Click();

@@ -43,9 +43,6 @@ constexpr int kLastDefaultShown = 8;
 
 QString ProfileSection() { return ProfileStoredName(G.gCurProfile); }
 
-const QString kCurrentKey = QStringLiteral("Current");
-const QString kListKey = QStringLiteral("List");
-
 // A stored number read by its leading digits ("1500tw" is 1500) when it has
 // any and fits the 16-bit field (and is not negative, for a width); else the
 // current value.
@@ -159,7 +156,7 @@ QString ProfileNameOf(const QString& Stored) {
 }
 
 bool SaveColProfile() {
-    bool ok = SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
+    bool ok = SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(G.gCurProfile));
     const QString section = ProfileSection();
     for (const GridColumn& c : gGridCols) {
         const QString value = QStringLiteral("%1,%2,%3,%4")
@@ -173,7 +170,7 @@ bool SaveColProfile() {
 }
 
 bool AddColProfileName(const QString& Name) {
-    const QString list = GetSetting(gAppName, gProfSection, kListKey).trimmed();
+    const QString list = GetSetting(gAppName, gProfSection, gProfListKey).trimmed();
     // Whole items are compared: a new name that is only part of a listed one
     // ("Gen" beside "General") must still be listed, or the profile could be
     // saved but never chosen again.
@@ -186,5 +183,5 @@ bool AddColProfileName(const QString& Name) {
         }
     }
     const QString updated = list.isEmpty() ? Name : list + QLatin1Char(',') + Name;
-    return SaveSetting(gAppName, gProfSection, kListKey, updated);
+    return SaveSetting(gAppName, gProfSection, gProfListKey, updated);
 }

@@ -56,7 +56,7 @@ bool OpenJobDoc(const QString& JobName, const std::function<void(const QString&)
         return false;
     }
     const int j = FindJob(JobName);
-    const QString desc = j > 0 ? G.Jobs[static_cast<size_t>(j)].JobDesc.trimmed() : QString();
+    const QString desc = j > 0 ? Job(j).JobDesc.trimmed() : QString();
     const QString doc = JobDocFile(JobName);
 
     if (!PathExists(doc)) {

@@ -31,7 +31,7 @@ QString JobStateText(int state) {
 void SetJobStatus(int JobIndex) {
     // Element 0 is the grid's copy buffer, never a job.
     if (JobIndex < 1 || JobIndex > JobCount()) return;
-    JobRec& J = G.Jobs[static_cast<size_t>(JobIndex)];
+    JobRec& J = Job(JobIndex);
     J.RunsToday = IsRunDay(J.Frequency, G.gRunDate);
     J.SkipToday = IsSkipDay(JobIndex);
 

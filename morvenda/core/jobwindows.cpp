@@ -124,7 +124,7 @@ JobWindowPass::~JobWindowPass() {
 
 void CheckJobWindows(int JobIndex) {
     if (JobIndex < 1 || JobIndex > JobCount()) return;
-    JobRec& job = G.Jobs[static_cast<std::size_t>(JobIndex)];
+    JobRec& job = Job(JobIndex);
     const pid_t group = job.ProcInfo.dwProcessId;
     if (group == 0) return;
     job.WinFailed = 0;
@@ -156,7 +156,7 @@ void CheckJobWindows(int JobIndex) {
 
 JobCloseResult CloseJobWindows(int JobIndex) {
     if (JobIndex < 1 || JobIndex > JobCount()) return JobCloseResult::Nothing;
-    JobRec& job = G.Jobs[static_cast<std::size_t>(JobIndex)];
+    JobRec& job = Job(JobIndex);
     const pid_t group = job.ProcInfo.dwProcessId;
     if (group <= 0) return JobCloseResult::Nothing;
     const XWindowId window = static_cast<std::uint32_t>(job.JobWindow);

@@ -74,7 +74,7 @@ QStringList LogGroups() {
     QStringList out;
     QSet<QString> seen;
     for (int j = 1; j <= JobCount(); ++j) {
-        const QString group = G.Jobs[static_cast<size_t>(j)].Group.trimmed();
+        const QString group = Job(j).Group.trimmed();
         if (!seen.contains(group)) {
             seen.insert(group);
             out << group;
@@ -86,7 +86,7 @@ QStringList LogGroups() {
 
 QStringList LogJobNames() {
     QStringList out;
-    for (int j = 1; j <= JobCount(); ++j) out << G.Jobs[static_cast<size_t>(j)].JobName.trimmed();
+    for (int j = 1; j <= JobCount(); ++j) out << Job(j).JobName.trimmed();
     std::sort(out.begin(), out.end(), LessNoCase);
     return out;
 }
@@ -94,8 +94,7 @@ QStringList LogJobNames() {
 QStringList GroupJobNames(const QString& Group) {
     QStringList out;
     for (int j = 1; j <= JobCount(); ++j)
-        if (G.Jobs[static_cast<size_t>(j)].Group.trimmed() == Group)
-            out << G.Jobs[static_cast<size_t>(j)].JobName.trimmed();
+        if (Job(j).Group.trimmed() == Group) out << Job(j).JobName.trimmed();
     return out;
 }
 

@@ -11,9 +11,9 @@
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobindex.h"
 #include "morvenda/core/jobstatus.h"
+#include "morvenda/core/journalfile.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
-#include "morvenda/execution/journal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -731,7 +731,7 @@ void LoadSchedule() {
     G.Jobs = std::move(jobs);
     JobTableChanged();
     for (int k = 1; k <= JobCount(); ++k) {
-        JobRec& J = G.Jobs[static_cast<size_t>(k)];
+        JobRec& J = Job(k);
         J.RunsToday = true;
         J.EventIndex = -1;
         J.JobState = jsScheduled;
@@ -747,7 +747,7 @@ void ReportUnknownNames(const QString& Path) {
     // dependency takes no part), but the operator hears of it once, here.
     QStringList notes;
     for (int k = 1; k <= JobCount(); ++k) {
-        const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+        const JobRec& J = Job(k);
         const QString name = J.JobName.trimmed();
         for (const QString& item : J.Frequency.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             if (!IsFrequencyItem(item.trimmed()))
@@ -781,7 +781,7 @@ bool SaveSchedule() {
     // entry never leaves a half-written schedule.
     const int n = JobCount();
     for (int k = 1; k <= n; ++k) {
-        const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+        const JobRec& J = Job(k);
         for (const QString& dep : J.RunAfter) {
             if (dep.trimmed().isEmpty())
                 FatalClose(QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed() +
@@ -792,7 +792,7 @@ bool SaveSchedule() {
     QByteArray bytes;
     bytes.reserve(static_cast<qsizetype>(n) * 400);
     for (int k = 1; k <= n; ++k) {
-        AppendScheduleLine(bytes, G.Jobs[static_cast<size_t>(k)]);
+        AppendScheduleLine(bytes, Job(k));
         bytes += "\r\n";
     }
 

@@ -104,3 +104,6 @@ void ResetState();
 
 /// Number of jobs in the table (its last index).
 inline int JobCount() { return static_cast<int>(G.Jobs.size()) - 1; }
+
+/// Job j of the table: 1 to JobCount(), and 0 for the copy buffer.
+inline JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }

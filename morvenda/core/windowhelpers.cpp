@@ -7,7 +7,6 @@
 #include "common/textfile.h"
 #include "morvenda/core/launcher.h"
 #include "morvenda/core/state.h"
-#include "morvenda/startup/startup.h"
 #include "platform/drives.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -56,8 +55,6 @@ QString HelpPagePath(const QString& Topic) {
     const QString folder = G.gHelpPath.isEmpty() ? HelpFolder() : G.gHelpPath;
     return JoinPath(JoinPath(folder, QStringLiteral("help")), Topic + QStringLiteral(".htm"));
 }
-
-bool ShowHelp(const QString& Topic) { return ShowHelpPage(HelpPagePath(Topic), Topic); }
 
 void RunGenieAndEnd() {
     const QString genie = ExistingProgram(G.gGeniePath);

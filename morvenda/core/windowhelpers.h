@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/constants.h"
+
 #include <QChar>
 #include <QString>
 #include <QStringList>
@@ -7,9 +9,6 @@
 // Helpers of the scheduler's windows that need no widgets: key filters for
 // text boxes, file path and drive checks, help pages and the start of the
 // setup genie. Their widget companions are in frmHelpers.h.
-
-/// Backspace, the one key code that every key filter lets through.
-inline constexpr QChar kBackspace = QChar(8);
 
 /// Key filter of number boxes: Key when it is Backspace or a digit
 /// (gDigitChars), else QChar(0) (the key is dropped).
@@ -40,12 +39,6 @@ bool OnFixedDrive(const QString& Path);
 /// The help page of Topic: Topic & ".htm" in G.gHelpPath, or in the
 /// program's folder when G.gHelpPath is empty.
 QString HelpPagePath(const QString& Topic);
-
-/// Opens the help page of Topic with the desktop's program for it. When the
-/// page does not exist, shows "Sorry - cannot find a help file matching "
-/// followed by the quoted Topic; when it exists but cannot be opened, shows
-/// why. False in both cases.
-bool ShowHelp(const QString& Topic);
 
 /// Starts the setup genie (G.gGeniePath, also tried without ".exe") without
 /// arguments and without waiting for it, then ends the program by throwing

@@ -64,7 +64,7 @@ void DepCandidates(std::vector<DepRow>& Rows, const QStringList& OwnNames, bool 
     for (const QString& own : OwnNames) listed.insert(own.trimmed().toUpper());
     for (const DepRow& r : Rows) listed.insert(r.Name.trimmed().toUpper());
     for (int j = 1; j <= JobCount(); ++j) {
-        const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+        const JobRec& J = Job(j);
         const QString key = J.JobName.trimmed().toUpper();
         if (key.isEmpty() || listed.contains(key)) continue;
         listed.insert(key);

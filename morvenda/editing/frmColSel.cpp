@@ -1,5 +1,6 @@
 #include "morvenda/editing/frmColSel.h"
 
+#include "common/checks.h"
 #include "common/constants.h"
 #include "common/gui/controls.h"
 #include "common/gui/mnemonics.h"
@@ -29,9 +30,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString kCurrentKey = QStringLiteral("Current");
-const QString kListKey = QStringLiteral("List");
 
 int ColumnOf(const QListWidgetItem* item) { return item ? item->data(Qt::UserRole).toInt() : kGridColCount; }
 
@@ -366,7 +364,7 @@ void frmColSel::cmdApplyWidth_Click() {
     const int c = current ? GCSubs(current->text()) : kGridColCount;
     if (c < kGridColCount) {
         GridColumn& col = gGridCols[static_cast<size_t>(c)];
-        col.Width = static_cast<std::int16_t>(std::clamp<qint64>(Val(txtColWidth_->text()), 0, 32767));
+        col.Width = static_cast<std::int16_t>(std::clamp<qint64>(Val(txtColWidth_->text()), 0, kInt16Max));
         txtColWidth_->setText(QString::number(col.Width));
         const QString align = cboAlign_->currentText();
         if (!align.isEmpty()) col.Align = align.at(0);
@@ -396,17 +394,17 @@ void frmColSel::cmdDel_Click() {
     bool ok = !GetAllSettings(gAppName, section).isEmpty() && DeleteSetting(gAppName, section);
     if (ok) {
         // The name leaves the list, and "Current" when it named it.
-        const QString list = GetSetting(gAppName, gProfSection, kListKey);
+        const QString list = GetSetting(gAppName, gProfSection, gProfListKey);
         QStringList kept;
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
             if (item.isEmpty()) break;
             if (!SameText(item.trimmed(), section)) kept << item.trimmed();
         }
-        ok = SaveSetting(gAppName, gProfSection, kListKey, kept.join(QLatin1Char(',')));
-        if (SameText(GetSetting(gAppName, gProfSection, kCurrentKey), section))
-            ok = (kept.isEmpty() ? DeleteSetting(gAppName, gProfSection, kCurrentKey)
-                                 : SaveSetting(gAppName, gProfSection, kCurrentKey, kept.front())) &&
+        ok = SaveSetting(gAppName, gProfSection, gProfListKey, kept.join(QLatin1Char(',')));
+        if (SameText(GetSetting(gAppName, gProfSection, gProfCurrentKey), section))
+            ok = (kept.isEmpty() ? DeleteSetting(gAppName, gProfSection, gProfCurrentKey)
+                                 : SaveSetting(gAppName, gProfSection, gProfCurrentKey, kept.front())) &&
                  ok;
     }
     if (!ok) MsgBox(QStringLiteral("Could not delete edit view profile"));
@@ -483,6 +481,6 @@ bool frmColSel::SaveOnUnload() {
     }
     G.gCurProfile = name;
     SaveColProfile();
-    SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
+    SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(G.gCurProfile));
     return true;
 }

@@ -349,7 +349,7 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
         cmdChgAddr_[static_cast<size_t>(i)] = NamedButton(fra, "cmdChgAddr", QStringLiteral("Change"));
         cmdChgAddr_[static_cast<size_t>(i)]->setObjectName(Indexed(QStringLiteral("cmdChgAddr"), i));
         cmdChgAddr_[static_cast<size_t>(i)]->setAccessibleName(
-            QStringLiteral("Change ") + AccessibleText(QLatin1String(addrCaption[static_cast<size_t>(a)])));
+            QStringLiteral("Change ") + AccessibleCaption(QLatin1String(addrCaption[static_cast<size_t>(a)])));
         g->addWidget(
             EditLabel(fra, Indexed(QStringLiteral("lblEmailAddrs"), i),
                       QLatin1String(addrCaption[static_cast<size_t>(a)]), txtEmailAddrs_[static_cast<size_t>(i)]),
@@ -367,10 +367,10 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
                            QStringLiteral("Message Body")),
                  3, 0);
     // The heading "Fil Var Att Flt Del", one word over each check-box column.
-    const std::array<const char*, 5> headWords{"Fil", "Var", "Att", "Flt", "Del"};
+    const std::array<const char*, 5> heads{"Fil", "Var", "Att", "Flt", "Del"};
     for (int b = 0; b < 5; ++b)
         g->addWidget(EditLabel(fra, Indexed(normal ? QStringLiteral("lblNFlags") : QStringLiteral("lblAFlags"), b),
-                               QLatin1String(headWords[static_cast<size_t>(b)])),
+                               QLatin1String(heads[static_cast<size_t>(b)])),
                      3, 2 + b);
     g->setColumnStretch(1, 1);
     const std::array<const char*, 5> chkNames{"chkIsFile", "chkVarSub", "chkAttach", "chkFilter", "chkDelete"};
@@ -378,7 +378,6 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     const std::array<const char*, 5> tips{"Entry is file path/name", "Substitute date variables in file name",
                                           "Attach file", "File is directory out put and should be fiktered",
                                           "Delete file after use"};
-    const std::array<const char*, 5> heads{"Fil", "Var", "Att", "Flt", "Del"};
     for (int k = 0; k < 4; ++k) {
         const size_t kk = static_cast<size_t>(k);
         const QString line = QStringLiteral(" line ") + QString::number(k + 1);
@@ -1055,7 +1054,7 @@ void frmEdit::Candidates_Click() {
     if (loading_) return;
     const QString typed = txtJobName_->text();
     QStringList own{typed};
-    if (G.gCurJob >= 1 && G.gCurJob <= JobCount()) own << G.Jobs[static_cast<size_t>(G.gCurJob)].JobName;
+    if (G.gCurJob >= 1 && G.gCurJob <= JobCount()) own << Job(G.gCurJob).JobName;
     DepCandidates(edit_.Deps, own, optAllGrps_->isChecked(), cboGroup_->currentText());
     ShowDeps();
 }
@@ -1077,8 +1076,7 @@ void frmEdit::BuildTriggers() {
     cboTriggers_->addItems(edit_.TriggerList);
     QString chosen = current;
     if (chosen.isEmpty() || !edit_.TriggerList.contains(chosen)) {
-        const QString stored =
-            G.gCurJob >= 1 && G.gCurJob <= JobCount() ? G.Jobs[static_cast<size_t>(G.gCurJob)].WaitForFile : QString();
+        const QString stored = G.gCurJob >= 1 && G.gCurJob <= JobCount() ? Job(G.gCurJob).WaitForFile : QString();
         chosen = stored.startsWith(QLatin1String("..")) ? TriggerEntryFor(edit_.TriggerList, stored) : QString();
     }
     cboTriggers_->setCurrentIndex(static_cast<int>(edit_.TriggerList.lastIndexOf(chosen)));

@@ -13,21 +13,12 @@
 #include "common/gui/controls.h"
 #include "common/gui/mnemonics.h"
 
-QString AccessibleText(const QString& Caption) {
-    QString s = Caption;
-    s.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-    s.remove(QLatin1Char('&'));
-    s.replace(QStringLiteral("\x01"), QStringLiteral("&"));
-    s.remove(QLatin1Char(':'));
-    return s.trimmed();
-}
-
 QLabel* EditLabel(QWidget* Parent, const QString& Name, const QString& Text, QWidget* Buddy) {
     auto* l = new QLabel(Text, Parent);
     l->setObjectName(Name);
     if (Buddy) {
         l->setBuddy(Buddy);
-        Buddy->setAccessibleName(AccessibleText(Text));
+        Buddy->setAccessibleName(AccessibleCaption(Text));
     }
     return l;
 }
@@ -36,7 +27,7 @@ QLineEdit* EditBox(QWidget* Parent, const QString& Name, const QString& ToolTip,
     auto* b = new QLineEdit(Parent);
     b->setObjectName(Name);
     b->setToolTip(ToolTip);
-    if (!Label.isEmpty()) b->setAccessibleName(AccessibleText(Label));
+    if (!Label.isEmpty()) b->setAccessibleName(AccessibleCaption(Label));
     return b;
 }
 
@@ -45,14 +36,14 @@ QCheckBox* EditCheck(QWidget* Parent, const QString& Name, const QString& Captio
     auto* c = new QCheckBox(Caption, Parent);
     c->setObjectName(Name);
     c->setToolTip(ToolTip);
-    c->setAccessibleName(AccessibleText(Accessible.isEmpty() ? Caption : Accessible));
+    c->setAccessibleName(AccessibleCaption(Accessible.isEmpty() ? Caption : Accessible));
     return c;
 }
 
 QRadioButton* EditOption(QWidget* Parent, const QString& Name, const QString& Caption) {
     auto* o = new QRadioButton(Caption, Parent);
     o->setObjectName(Name);
-    o->setAccessibleName(AccessibleText(Caption));
+    o->setAccessibleName(AccessibleCaption(Caption));
     return o;
 }
 
@@ -63,13 +54,13 @@ QComboBox* EditCombo(QWidget* Parent, const QString& Name, bool Editable, const 
     c->setEditable(Editable);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setToolTip(ToolTip);
-    if (!Label.isEmpty()) c->setAccessibleName(AccessibleText(Label));
+    if (!Label.isEmpty()) c->setAccessibleName(AccessibleCaption(Label));
     return c;
 }
 
 void NameButtons(QWidget* Window) {
     for (QAbstractButton* b : Window->findChildren<QAbstractButton*>()) {
-        if (b->accessibleName().isEmpty()) b->setAccessibleName(AccessibleText(b->text()));
+        if (b->accessibleName().isEmpty()) b->setAccessibleName(AccessibleCaption(b->text()));
     }
 }
 

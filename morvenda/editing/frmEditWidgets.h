@@ -12,10 +12,7 @@ class QWidget;
 // Controls of the job editor and its dialogs, made with their control name as
 // objectName, their tool tip, and the accessible name a screen reader
 // announces: the caption, or the text of the label that names the control,
-// without "&" and ":".
-
-/// Caption without its "&" markers and ":", trimmed.
-QString AccessibleText(const QString& Caption);
+// without "&" and ":" (AccessibleCaption of common/gui/controls.h).
 
 /// A label; with Buddy, the label names Buddy (its accessible name too).
 QLabel* EditLabel(QWidget* Parent, const QString& Name, const QString& Text, QWidget* Buddy = nullptr);

@@ -13,6 +13,7 @@
 #include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
 #include "common/prompter.h"
+#include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/windowhelpers.h"
 #include "morvenda/editing/frmEditWidgets.h"
 

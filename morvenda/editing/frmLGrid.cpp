@@ -1,5 +1,6 @@
 #include "morvenda/editing/frmLGrid.h"
 
+#include "common/checks.h"
 #include "common/constants.h"
 #include "common/gui/controls.h"
 #include "common/gui/grid.h"
@@ -49,8 +50,6 @@ constexpr int kTwips = Grid::kTwipsPerPixel;
 const char* const kTag = "tag";
 
 const QString kGridHeightKey = QStringLiteral("GridHeight");
-const QString kCurrentKey = QStringLiteral("Current");
-const QString kListKey = QStringLiteral("List");
 
 QPixmap TickPicture() {
     QPixmap pm(16, 16);
@@ -149,11 +148,10 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     cmdDown1_->setToolTip(QStringLiteral("Move job down one position in list."));
     cmdBottom_->setToolTip(QStringLiteral("Move job to bottom of list."));
 
-    // Enabling rules kept with the buttons, as Buttons reads them.
-    for (QPushButton* b : {cmdEditJob_, cmdModify_, cmdDelete_, cmdResched_})
-        b->setProperty(kTag, QStringLiteral("Dis0"));
-    for (QPushButton* b : {cmdSkip_, cmdCopy_, cmdTop_, cmdBottom_, cmdDown1_, cmdUp1_})
-        b->setProperty(kTag, QStringLiteral("Dis1"));
+    // The buttons that need a job row carry the tag Buttons reads.
+    for (QPushButton* b : {cmdEditJob_, cmdModify_, cmdDelete_, cmdResched_, cmdSkip_, cmdCopy_, cmdTop_, cmdBottom_,
+                           cmdDown1_, cmdUp1_})
+        b->setProperty(kTag, QStringLiteral("NeedsJob"));
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(fraUpdate);
@@ -244,7 +242,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     connect(cboProfile_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (profileBusy_ || loading_ || text == G.gCurProfile || text.isEmpty()) return;
         profileBusy_ = true;
-        SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(text));
+        SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(text));
         SetProfileNames();
         ReadColProfile();
         GuardFatal([this] { DisplayGrid(); });
@@ -257,7 +255,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
         const int j = FindArrayRow(fxgSchedGrid_->Row());
         QString tip;
         if (j > 0) {
-            const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+            const JobRec& J = Job(j);
             if (!J.JobDesc.trimmed().isEmpty())
                 tip = QStringLiteral("Job ") + J.JobName.trimmed() + QStringLiteral(": ") + J.JobDesc.trimmed();
         }
@@ -324,14 +322,14 @@ void frmLGrid::DisplayGrid() {
         if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size())) return QString();
         const int id = colIds_[static_cast<size_t>(col)];
         if (IsFlagColumn(id)) return QString();
-        return GridCellText(G.Jobs[static_cast<size_t>(j)], id);
+        return GridCellText(Job(j), id);
     };
     source.Picture = [this](int row, int col) -> QPixmap {
         const int j = FindArrayRow(row);
         if (j < 1 || col < 0 || col >= static_cast<int>(colIds_.size())) return QPixmap();
         const int id = colIds_[static_cast<size_t>(col)];
         if (!IsFlagColumn(id)) return QPixmap();
-        return GridCellText(G.Jobs[static_cast<size_t>(j)], id) == QLatin1String("True") ? picTick_ : picNone_;
+        return GridCellText(Job(j), id) == QLatin1String("True") ? picTick_ : picNone_;
     };
     g.SetComputedRows(std::move(source));
 
@@ -353,7 +351,7 @@ void frmLGrid::DisplayGrid() {
             std::array<int, 128> advance{};
             int widest = 0;
             for (const int j : rows_) {
-                const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+                const JobRec& J = Job(j);
                 int w = 0;
                 for (const QChar ch : id == kJobNameCol ? J.JobName : J.Group) {
                     const char16_t u = ch.unicode();
@@ -412,7 +410,7 @@ void frmLGrid::SizeWindow() {
         // saved with the profile.
         for (int c = 0; c < g.Cols() && c < static_cast<int>(colIds_.size()); ++c) {
             GridColumn& col = gGridCols[static_cast<size_t>(colIds_[static_cast<size_t>(c)])];
-            col.Width = static_cast<std::int16_t>(std::min(g.ColWidth(c), 32767));
+            col.Width = static_cast<std::int16_t>(std::min(g.ColWidth(c), kInt16Max));
         }
     }
     layoutBusy_ = false;
@@ -423,8 +421,7 @@ void frmLGrid::Buttons() {
     // Every rule needs a job row: without one, Modify, Delete, Resched and
     // Editing would work on the copy buffer.
     for (QPushButton* b : findChildren<QPushButton*>()) {
-        const QString tag = b->property(kTag).toString();
-        if (tag.contains(QLatin1String("Dis0")) || tag.contains(QLatin1String("Dis1"))) b->setEnabled(jobShown);
+        if (b->property(kTag).toString() == QLatin1String("NeedsJob")) b->setEnabled(jobShown);
     }
     cmdPasteNew_->setEnabled(G.gJobCopied);
     SyncMenus();
@@ -437,11 +434,11 @@ void frmLGrid::SyncMenus() {
 void frmLGrid::SetProfileNames() {
     const bool busy = profileBusy_;
     profileBusy_ = true;
-    const QString current = GetSetting(gAppName, gProfSection, kCurrentKey);
+    const QString current = GetSetting(gAppName, gProfSection, gProfCurrentKey);
     cboProfile_->clear();
     if (!current.isEmpty()) {
         G.gCurProfile = ProfileNameOf(current);
-        const QString list = GetSetting(gAppName, gProfSection, kListKey);
+        const QString list = GetSetting(gAppName, gProfSection, gProfListKey);
         for (int n = 1;; ++n) {
             const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
             if (item.isEmpty()) break;
@@ -449,7 +446,7 @@ void frmLGrid::SetProfileNames() {
         }
     } else {
         G.gCurProfile = QStringLiteral("General");
-        SaveSetting(gAppName, gProfSection, kCurrentKey, ProfileStoredName(G.gCurProfile));
+        SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(G.gCurProfile));
         AddColProfileName(ProfileStoredName(G.gCurProfile));
         cboProfile_->addItem(QStringLiteral("General"));
         SaveColProfile();
@@ -467,7 +464,7 @@ void frmLGrid::SetProfileNames() {
 
 void frmLGrid::RowChange() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
-    const bool resched = j > 0 && ReschedulesInState(G.Jobs[static_cast<size_t>(j)].JobState);
+    const bool resched = j > 0 && ReschedulesInState(Job(j).JobState);
     cmdResched_->setText(resched ? QStringLiteral("Resched") : QStringLiteral("Unschedule"));
     cmdResched_->setToolTip(resched ? QStringLiteral("Reschedule selected job")
                                     : QStringLiteral("Unschedule selected job"));
@@ -479,7 +476,7 @@ void frmLGrid::SetEditJobDesc(int j) {
     editName_.clear();
     cmdEditJob_->setToolTip(QStringLiteral("Edit Runtime Documentation File"));
     if (j < 1 || j > JobCount()) return;
-    const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+    const JobRec& J = Job(j);
     editBatch_ = JobBatchFile(J);
     editName_ = J.JobName.trimmed();
     if (!editBatch_.isEmpty())
@@ -549,7 +546,7 @@ void frmLGrid::cmdDelete_Click() {
     const int j = FindArrayRow(fxgSchedGrid_->Row());
     if (j < 1) return;
     G.gCurJob = static_cast<std::int16_t>(j);
-    const QString name = G.Jobs[static_cast<size_t>(j)].JobName.trimmed();
+    const QString name = Job(j).JobName.trimmed();
     if (MsgBox(QStringLiteral("Delete job ") + name + QLatin1Char('?'), MsgButtons::YesNo, MsgIcon::Question) !=
         MsgAnswer::Yes)
         return;

@@ -8,6 +8,7 @@
 
 #include "common/constants.h"
 #include "common/prompter.h"
+#include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 #include "morvenda/editing/editcontrols.h"

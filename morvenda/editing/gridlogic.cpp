@@ -56,8 +56,6 @@ QString Time(const JobRec& J, const DateVal& t) {
     return FormatDate(t, QStringLiteral("hh:mm"));
 }
 
-JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
 }  // namespace
 
 bool IsFlagColumn(int ColId) {

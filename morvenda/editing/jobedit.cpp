@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/checks.h"
 #include "common/constants.h"
 #include "common/prompter.h"
 #include "common/text.h"
@@ -27,9 +28,7 @@ const QChar kBlank = QLatin1Char(' ');
 const QString kNameRefused = QStringLiteral(" /,\"'()") + gListComma;
 
 // The largest count the record's 16-bit fields hold.
-constexpr double kMaxCount = 32767;
-
-JobRec& Job(int k) { return G.Jobs[static_cast<size_t>(k)]; }
+constexpr double kMaxCount = kInt16Max;
 
 QString FirstRefused(const QString& Text) {
     for (const QChar c : Text) {

@@ -12,8 +12,6 @@
 
 namespace {
 
-JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
 QString Padded(int j) { return FixedText(Job(j).JobName.trimmed(), kJobNameWidth); }
 
 bool Listed(ReschedMode Mode, bool InclUnsched, int State) {

@@ -33,8 +33,6 @@ namespace {
 
 const QChar kTab = QLatin1Char('\t');
 
-JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
 QString Hms(const DateVal& d) { return FormatDate(d, QStringLiteral("hh:mm:ss")); }
 
 // The time of day of the schedule's present moment, as log lines show it.

@@ -45,8 +45,6 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
 // Tab stops of the three lists, in dialog units (a quarter of the average
 // character width each).
 constexpr int kProgListTabStop = 150;
@@ -713,7 +711,7 @@ void frmSched::closeEvent(QCloseEvent* event) {
 void frmSched::lstProgList_Click(const QModelIndex& index) {
     const QString line = index.data(Qt::DisplayRole).toString();
     const int j = FindJob(LeftOf(line, QStringLiteral("(")).trimmed());
-    const QString desc = j > 0 ? G.Jobs[static_cast<size_t>(j)].JobDesc.trimmed() : QString();
+    const QString desc = j > 0 ? Job(j).JobDesc.trimmed() : QString();
     lstProgList_->setToolTip(desc.isEmpty() ? TabsAsBlanks(line) : desc);
 }
 

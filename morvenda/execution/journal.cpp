@@ -20,17 +20,7 @@ namespace {
 
 const QChar kTab = QLatin1Char('\t');
 
-// The journal stays open between records: a record is then one write and one
-// fdatasync, whatever the size of the schedule.
-struct JournalFile {
-    QString path;
-    int fd = -1;
-};
-
-JournalFile& Journal() {
-    static JournalFile j;
-    return j;
-}
+RunJournalFile& Journal() { return TheRunJournal(); }
 
 QString Field(const QString& text) {
     QString t = text;
@@ -41,10 +31,8 @@ QString Field(const QString& text) {
 
 QString Num(qint64 n) { return QString::number(n); }
 
-const JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
 bool OpenJournal(QString* error) {
-    JournalFile& jf = Journal();
+    RunJournalFile& jf = Journal();
     const QString path = RunJournalPath();
     if (jf.fd >= 0 && jf.path == path) return true;
     CloseRunJournal();
@@ -94,8 +82,6 @@ bool Recorded(bool ok, char kind) {
 
 }  // namespace
 
-QString RunJournalPath() { return G.gSchedFile + QStringLiteral(".journal"); }
-
 bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCompleted, QString* error) {
     const JobRec& job = Job(j);
     const QStringList f{QStringLiteral("S"),           NameOf(j),
@@ -126,30 +112,7 @@ void JournalStep(int j, EndStep Step) {
     Append(QStringLiteral("X") + kTab + NameOf(j) + kTab + Num(static_cast<int>(Step)), false, nullptr);
 }
 
-void EmptyRunJournal() {
-    JournalFile& jf = Journal();
-    const QString path = RunJournalPath();
-    if (jf.fd >= 0 && jf.path == path) {
-        if (::ftruncate(jf.fd, 0) == 0) ::fdatasync(jf.fd);
-        return;
-    }
-    const QByteArray p = QFile::encodeName(path);
-    if (::access(p.constData(), F_OK) != 0) return;
-    const int fd = ::open(p.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
-    if (fd >= 0) {
-        ::fdatasync(fd);
-        ::close(fd);
-    }
-}
-
 void SetJournalObserver(void (*Observer)(char)) { gObserver = Observer; }
-
-void CloseRunJournal() {
-    JournalFile& jf = Journal();
-    if (jf.fd >= 0) ::close(jf.fd);
-    jf.fd = -1;
-    jf.path.clear();
-}
 
 PendingWork ReplayRunJournal() {
     PendingWork work;
@@ -174,7 +137,7 @@ PendingWork ReplayRunJournal() {
         if (f.size() < 2) continue;
         const int j = FindJob(f[1]);
         if (j < 1) continue;
-        JobRec& job = G.Jobs[static_cast<size_t>(j)];
+        JobRec& job = Job(j);
         const QString& kind = f[0];
         if (kind == QLatin1String("S") && f.size() == 9) {
             job.Started = DateVal::fromSeconds(f[2].toLongLong());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/datetime.h"
+#include "morvenda/core/journalfile.h"
 
 #include <QString>
 
@@ -56,9 +57,6 @@ struct PendingEnding {
     int StepsDone = 0;  ///< the last EndStep done (0: none)
 };
 
-/// The journal of G.gSchedFile: its path followed by ".journal".
-QString RunJournalPath();
-
 /// Records job j's submission (its Started, StartedReal and ProcInfo as now
 /// set) and the Started and Completed it had before. False, with *error, when
 /// the record could not be written and flushed: the job must not run then.
@@ -76,12 +74,6 @@ void JournalSubmitted(int j);
 
 /// Records that one effect of job j's latest ending is done.
 void JournalStep(int j, EndStep Step);
-
-/// Empties the journal (the schedule file now holds everything in it).
-void EmptyRunJournal();
-
-/// Closes the journal file (it is opened again by the next record).
-void CloseRunJournal();
 
 /// What a crash left undone.
 struct PendingWork {

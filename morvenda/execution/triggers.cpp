@@ -47,7 +47,7 @@ QString ReasonOf(const QString& error) {
 
 }  // namespace
 
-QString PaddedName(int JobIndex) { return FixedText(G.Jobs[static_cast<size_t>(JobIndex)].JobName.trimmed(), 8); }
+QString PaddedName(int JobIndex) { return FixedText(Job(JobIndex).JobName.trimmed(), 8); }
 
 QString StdTriggerPath(const QString& JobName) {
     // Upper case on both sides: writers and ".." waiters agree on a
@@ -57,13 +57,13 @@ QString StdTriggerPath(const QString& JobName) {
 }
 
 QString TriggerPathOf(int JobIndex) {
-    const JobRec& job = G.Jobs[static_cast<size_t>(JobIndex)];
+    const JobRec& job = Job(JobIndex);
     const QString trigger = job.TriggerFile.trimmed();
     return trigger == gStdTrigger ? StdTriggerPath(job.JobName) : trigger;
 }
 
 void CrtTrigger(int JobIndex) {
-    const JobRec& job = G.Jobs[static_cast<size_t>(JobIndex)];
+    const JobRec& job = Job(JobIndex);
     const QString path = TriggerPathOf(JobIndex);
     if (path.isEmpty()) {
         LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kNoTriggerFolder +
@@ -87,7 +87,7 @@ bool TrigFileFound(const QString& FileSpec) {
 }
 
 void DeleteTrigger(int JobIndex) {
-    const JobRec& job = G.Jobs[static_cast<size_t>(JobIndex)];
+    const JobRec& job = Job(JobIndex);
     const bool standard = job.WaitForFile.startsWith(QLatin1String(".."));
     const QString path = standard ? StdTriggerPath(job.WaitForFile.mid(2)) : job.WaitForFile.trimmed();
     if (path.isEmpty() && standard) {

@@ -2,6 +2,7 @@
 
 #include "common/gui/controls.h"
 #include "common/gui/mnemonics.h"
+#include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 

@@ -1,5 +1,6 @@
 #include "morvenda/startup/frmMain.h"
 
+#include "common/checks.h"
 #include "common/constants.h"
 #include "common/gui/controls.h"
 #include "common/gui/filedialog.h"
@@ -10,6 +11,7 @@
 #include "common/text.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/frmDateSel.h"
+#include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/frmLogVw.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
@@ -285,7 +287,7 @@ void frmMain::cmdLaunch_Click() {
                MsgIcon::Warning);
         return;
     }
-    G.gCPULimit = static_cast<std::int16_t>(std::clamp<qint64>(Val(lblCPULimit_->text()), -32768, 32767));
+    G.gCPULimit = ClampToInt16(Val(lblCPULimit_->text()));
     G.gSuspended = chkStartSus_->isChecked();
     G.gDayStart = DateVal::fromSeconds(ParseDate(lblStartTime_->text()).value_or(DateVal()).secondsOfDay());
     G.gDOSSerial = ChkDOS_->isChecked();

@@ -1,5 +1,6 @@
 #include "morvenda/startup/startup.h"
 
+#include "common/checks.h"
 #include "common/clock.h"
 #include "common/constants.h"
 #include "common/fatal.h"
@@ -72,14 +73,6 @@ bool ValidDateDisplayFormat(const QString& Value) {
     if (Value.isEmpty() || !QStringLiteral("012").contains(Value)) return false;
     const qint64 v = Val(Value);
     return v >= 0 && v <= 2;
-}
-
-QString ExistingProgram(const QString& path) {
-    if (path.isEmpty()) return QString();
-    if (PathExists(path)) return path;
-    if (path.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) && PathExists(path.chopped(4)))
-        return path.chopped(4);
-    return QString();
 }
 
 QString InitialRunDateText(const QString& dayStart) {
@@ -169,8 +162,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gWorkdays = Read(QStringLiteral("WorkDays"));
     if (G.gWorkdays.isEmpty()) G.gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri");
     G.gAllowCritical = Read(QStringLiteral("AllowCritical")).toUpper() == QLatin1String("Y");
-    G.gMinJobLaunch =
-        static_cast<std::int16_t>(std::clamp<qint64>(RoundedVal(Read(QStringLiteral("MinJobLaunch"))), -32768, 32767));
+    G.gMinJobLaunch = ClampToInt16(RoundedVal(Read(QStringLiteral("MinJobLaunch"))));
     if (G.gMinJobLaunch == 0) G.gMinJobLaunch = 10;
     // The key the configuration editor writes takes effect when the one the
     // scheduler reads first is not set.
@@ -192,8 +184,7 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gDummyProg = ExistingProgram(Read(QStringLiteral("DummyProg")));
     if (G.gDummyProg.isEmpty()) G.gDummyProg = JoinPath(ProgramFolder(), QStringLiteral("MRVDummy"));
     G.gDummyModel = Read(QStringLiteral("DummyModel"));
-    if (G.gDummyModel.isEmpty())
-        G.gDummyModel = QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,OTT=On,RES=S,GO=Y");
+    if (G.gDummyModel.isEmpty()) G.gDummyModel = gDefaultDummyModel;
     G.gLoopCheck = YesFlag(Read(QStringLiteral("LoopCheck")));
     G.gShowFailedWarn = YesFlag(Read(QStringLiteral("ShowFailedJobsWarning")));
     G.gRunTimeErrorText = Read(QStringLiteral("RunTimeErrorText")).toUpper();

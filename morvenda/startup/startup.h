@@ -63,6 +63,4 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host);
 /// date plus the day start, else today (both from SchedNow).
 QString InitialRunDateText(const QString& dayStart);
 
-/// Path of a program of the system: a configured path ending in ".exe" is also
-/// tried without it; "" when neither exists.
-QString ExistingProgram(const QString& path);
+// ProgramFolder and ExistingProgram: common/programfolder.h.

@@ -1,5 +1,6 @@
 #include "morvenda/startup/startwindow.h"
 
+#include "common/checks.h"
 #include "common/clock.h"
 #include "common/constants.h"
 #include "common/ini.h"
@@ -22,30 +23,7 @@
 
 #include <vector>
 
-namespace {
-
-JobRec& Job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
-
-DateOrder OrderOfShortFormat() {
-    const QString f = G.gDateFmt.trimmed().toLower();
-    if (f.startsWith(QLatin1Char('y'))) return DateOrder::YMD;
-    if (f.startsWith(QLatin1Char('m'))) return DateOrder::MDY;
-    return DateOrder::DMY;
-}
-
-bool IsNumber(const QString& text) {
-    bool ok = false;
-    text.toDouble(&ok);
-    return ok;
-}
-
-}  // namespace
-
-std::optional<DateVal> RunDateFromText(const QString& text) {
-    const auto d = ParseDate(text.trimmed(), OrderOfShortFormat());
-    if (!d) return std::nullopt;
-    return d->datePart();
-}
+namespace {}  // namespace
 
 StartFieldError ValidateStartFields(const QString& runDate, const QString& startTime, const QString& cpuLimit) {
     if (!RunDateFromText(runDate)) {
@@ -54,14 +32,11 @@ StartFieldError ValidateStartFields(const QString& runDate, const QString& start
     }
     // Hours 00-23 and minutes 00-59 only, and a limit that fits its 16-bit
     // field: nothing may overflow at launch.
-    if (!MatchCharMask(startTime, QStringLiteral("00:00")) || startTime.left(2).toInt() > 23 ||
-        startTime.mid(3, 2).toInt() > 59) {
+    if (!IsClockTime(startTime)) {
         MsgBox(QStringLiteral("Invalid schedule start time"), MsgButtons::Ok, MsgIcon::Warning);
         return StartFieldError::StartTime;
     }
-    bool whole = false;
-    const int cpu = cpuLimit.trimmed().toInt(&whole);
-    if (!IsNumber(cpuLimit.trimmed()) || !whole || cpu < 0 || cpu > 32767) {
+    if (!IsCpuLimit(cpuLimit)) {
         MsgBox(QStringLiteral("Invalid CPU Limit"), MsgButtons::Ok, MsgIcon::Warning);
         return StartFieldError::CpuLimit;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/datetime.h"
+#include "morvenda/core/rundate.h"
 
 #include <QString>
 
@@ -10,9 +11,7 @@
 // the circular-dependency check, removing old log extracts, resetting the run
 // values of all jobs, and what it writes back at exit.
 
-/// The run date box's text as a date (any date form the files hold, numeric
-/// forms in the order of gDateFmt); nullopt when it is not a date.
-std::optional<DateVal> RunDateFromText(const QString& text);
+// The run date box's text reads as a date by RunDateFromText (rundate.h).
 
 /// Checks the window's values in order and shows the first failure's message:
 /// "Invalid schedule run date", "Invalid schedule start time" (start time must

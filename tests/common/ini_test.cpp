@@ -1,6 +1,7 @@
 #include "common/ini.h"
 #include "common/settings.h"
 #include "common/textfile.h"
+#include "tests/support/asuser.h"
 #include "tests/support/testing.h"
 
 #include <QFile>
@@ -92,26 +93,23 @@ TEST(Ini, CreatesFileAndSectionAndSurvivesNonIniText) {
 }
 
 TEST(Ini, ReplacesAtomicallyAndNeverShrinksAnUnreadableFile) {
+    MRV_RUN_AS_USER();
     TempDir dir;
     const QString f = dir.write(S("c.ini"), "[Morvenda]\r\nA=1\r\n");
     ASSERT_TRUE(IniPut(kSec, S("A"), S("2"), f));
     // The file was replaced, not rewritten in place: no temporary is left over.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{S("c.ini")});
 
-    if (geteuid() != 0) {  // root reads everything
-        ::chmod(f.toLocal8Bit().constData(), 0200);
-        EXPECT_FALSE(IniPut(kSec, S("B"), S("x"), f));
-        ::chmod(f.toLocal8Bit().constData(), 0600);
-        EXPECT_EQ(dir.read(f), QByteArray("[Morvenda]\r\nA=2\r\n"));
-    }
+    ::chmod(f.toLocal8Bit().constData(), 0200);
+    EXPECT_FALSE(IniPut(kSec, S("B"), S("x"), f));
+    ::chmod(f.toLocal8Bit().constData(), 0600);
+    EXPECT_EQ(dir.read(f), QByteArray("[Morvenda]\r\nA=2\r\n"));
     // A folder that cannot be written: the write fails, the old file stays.
     const QString ro = dir.write(S("ro/d.ini"), "[Morvenda]\r\nA=1\r\n");
-    if (geteuid() != 0) {
-        ::chmod(dir.path(S("ro")).toLocal8Bit().constData(), 0500);
-        EXPECT_FALSE(IniPut(kSec, S("A"), S("9"), ro));
-        ::chmod(dir.path(S("ro")).toLocal8Bit().constData(), 0700);
-        EXPECT_EQ(IniGet(kSec, S("A"), ro), S("1"));
-    }
+    ::chmod(dir.path(S("ro")).toLocal8Bit().constData(), 0500);
+    EXPECT_FALSE(IniPut(kSec, S("A"), S("9"), ro));
+    ::chmod(dir.path(S("ro")).toLocal8Bit().constData(), 0700);
+    EXPECT_EQ(IniGet(kSec, S("A"), ro), S("1"));
 }
 
 TEST(Ini, ReadsLatin1Files) {

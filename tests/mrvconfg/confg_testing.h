@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/gui/MRVDir.h"
+#include "tests/support/guitest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,8 @@
 
 // Helpers of the configuration editor's window tests.
 
-/// Runs Drive on the first modal window of type D once it is shown (the call
-/// that shows it does not return until Drive has closed it).
-template <typename D>
-void WhenShown(std::function<void(D*)> drive) {
-    QTimer::singleShot(0, [drive] {
-        auto* dlg = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (!dlg) {
-            WhenShown<D>(drive);
-            return;
-        }
-        drive(dlg);
-    });
-}
+// Modal windows are driven by WhenShown and controls found by Child
+// (tests/support/guitest.h).
 
 /// Chooses Path in the file or folder dialog shown next and presses OK.
 inline void ChooseInDialog(const QString& Path) {
@@ -63,7 +53,5 @@ inline void ChooseFolder(const QString& Folder) {
 /// The control of that name; fails the test when there is none.
 template <typename T>
 T* Find(const QObject& w, const char* name) {
-    T* c = w.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return Child<T>(w, name);
 }

@@ -1,6 +1,7 @@
 #include "mrvdummy/frmDummy.h"
 
 #include "tests/support/accessible.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 #include <QApplication>
@@ -14,13 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-template <typename T>
-T* Child(const QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
 
 QString LabelText(const QWidget& w, const char* name) { return Child<QLabel>(w, name)->text(); }
 QString BoxText(const QWidget& w, const char* name) { return Child<QLineEdit>(w, name)->text(); }

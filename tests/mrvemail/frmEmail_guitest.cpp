@@ -14,6 +14,7 @@
 #include "mrvemail/frmEmail.h"
 #include "tests/mrvemail/smtp_fixture.h"
 #include "tests/support/accessible.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 namespace {
@@ -42,9 +43,7 @@ struct Emailer {
 
 template <typename T>
 T* Find(QObject& w, const char* name) {
-    T* c = w.findChild<T*>(S(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return Child<T>(w, name);
 }
 
 TEST(frmEmail, StartUpFailuresShowTheirMessageAndEnd) {

@@ -25,6 +25,7 @@
 #include "morvenda/startup/frmMain.h"
 #include "mrvemail/emailconfig.h"
 #include "mrvgenie/MRVGPages.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 namespace {
@@ -47,9 +48,7 @@ protected:
 
     template <typename T>
     static T* child(QWidget* page, const char* name) {
-        T* c = page->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(*page, name);
     }
     static void click(QWidget* page, const char* name) {
         QTest::mouseClick(child<QPushButton>(page, name), Qt::LeftButton);

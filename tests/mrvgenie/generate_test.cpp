@@ -12,6 +12,7 @@
 #include "common/ini.h"
 #include "common/settings.h"
 #include "common/textfile.h"
+#include "tests/support/asuser.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
@@ -230,6 +231,7 @@ TEST_F(GenerateTest, EachDisplayOrderAndOnlyPlainFoldersInTheReadMe) {
 }
 
 TEST_F(GenerateTest, AFailedWriteStopsTheGenerationAndNoSettingNamesAMissingFile) {
+    MRV_RUN_AS_USER();
     // A file where the e-mail folder belongs: nothing can go into it.
     dir.write(S("Morvenda/@Email"), "in the way");
     GenerateResult r = run();
@@ -259,18 +261,16 @@ TEST_F(GenerateTest, AFailedWriteStopsTheGenerationAndNoSettingNamesAMissingFile
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].contains(S("\n\nNo file was written.")));
 
-    // A read-only base folder (only where permissions bind).
-    if (::geteuid() != 0) {
-        ASSERT_TRUE(DeleteSetting(gAppName, gRegSection));
-        A.Base = dir.path(S("locked"));
-        QDir().mkpath(A.Base);
-        QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        r = run();
-        QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        EXPECT_FALSE(r.Failures.isEmpty());
-        EXPECT_EQ(setting("Current"), S(""));
-        EXPECT_EQ(setting("MRVEmailIni"), S(""));
-    }
+    // A read-only base folder.
+    ASSERT_TRUE(DeleteSetting(gAppName, gRegSection));
+    A.Base = dir.path(S("locked"));
+    QDir().mkpath(A.Base);
+    QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    r = run();
+    QFile::setPermissions(A.Base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(r.Failures.isEmpty());
+    EXPECT_EQ(setting("Current"), S(""));
+    EXPECT_EQ(setting("MRVEmailIni"), S(""));
 }
 
 // Run again over a good installation on a full disk: every old file keeps

@@ -161,7 +161,7 @@ TEST_F(ReaderFuzz, NoReaderCrashesHangsOrWrites) {
                       LoadSchedule();
                       // What was read is written the same way again.
                       for (int j = 1; j <= JobCount(); ++j) {
-                          const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+                          const JobRec& J = Job(j);
                           JobRec back;
                           QString error;
                           ASSERT_TRUE(ParseScheduleLine(ScheduleLine(J), QLatin1Char('\t'), &back, &error))

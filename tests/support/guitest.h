@@ -33,6 +33,15 @@ void WhenShown(std::function<void(T*)> Drive, QDeadlineTimer Until = QDeadlineTi
     });
 }
 
+/// The child of W named Name (objectName) of type T; a test failure, and
+/// nullptr, when there is none.
+template <typename T>
+T* Child(const QObject& W, const char* Name) {
+    T* c = W.findChild<T*>(QString::fromLatin1(Name));
+    EXPECT_NE(c, nullptr) << Name;
+    return c;
+}
+
 /// Every named control of Window (buttons, check boxes, options, lists,
 /// combo boxes, text boxes, calendars) has an accessible name; returns them
 /// by objectName.

@@ -24,12 +24,12 @@
 #include "mrvdummy/frmDummy.h"
 #include "mrvemail/frmEmail.h"
 #include "mrvgenie/MRVGPages.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 #include "tests/windows/allwindows.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>

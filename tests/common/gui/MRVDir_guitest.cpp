@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "common/gui/MRVDir.h"
+#include "tests/support/asuser.h"
 #include "tests/support/testing.h"
 
 namespace {
@@ -129,6 +130,7 @@ TEST(MRVDir, NewCreatesOneFolderInsideTheListsFolderAndOpensIt) {
 }
 
 TEST(MRVDir, RefusedDrivesGiveTheirMessagesAndGoBackToTheRememberedDrive) {
+    MRV_RUN_AS_USER();
     Drives d;
     ScriptedPrompter prompts;
 
@@ -170,11 +172,9 @@ TEST(MRVDir, RefusedDrivesGiveTheirMessagesAndGoBackToTheRememberedDrive) {
     DriveList(w)->setCurrentIndex(DriveList(w)->findText(d.dir.path(S("Other"))));
     QFile(d.dir.path(S("Other")))
         .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (::geteuid() != 0) {
-        EXPECT_EQ(prompts.messages, QStringList{S("Cannot access the specified drive")});
-        EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed")));
-        EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
-    }
+    EXPECT_EQ(prompts.messages, QStringList{S("Cannot access the specified drive")});
+    EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed")));
+    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
 }
 
 TEST(MRVDir, AFolderReachedInsideARefusedMountIsRefused) {

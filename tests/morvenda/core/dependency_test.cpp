@@ -33,7 +33,8 @@ protected:
         return JobCount();
     }
 
-    JobRec& Job(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(QString::fromUtf8(name)))]; }
+    JobRec& Job(const char* name) { return ::Job(FindJob(QString::fromUtf8(name))); }
+    JobRec& Job(int k) { return ::Job(k); }
 
     std::pair<QString, QString> Check(int job) {
         QString text = QStringLiteral("left over");
@@ -280,7 +281,6 @@ TEST_F(DependencyTest, PassResultsFollowEveryChangeOfTheTable) {
     // change between or within passes they must equal a fresh evaluation.
     std::mt19937 rng(20261208);
     RandomSchedule(rng, 60);
-    auto Job = [](int k) -> JobRec& { return G.Jobs[static_cast<size_t>(k)]; };
     for (int round = 0; round < 400; ++round) {
         const int k = 1 + static_cast<int>(rng() % 60);
         switch (round % 6) {

@@ -245,8 +245,8 @@ TEST_F(Frequency, StartTimes) {
     G.Jobs[2].EarlyStartText = QStringLiteral("  ");
     G.Jobs[3].EarlyStartText = QStringLiteral("ab:cd");  // a hand-edited file
     for (int j = 1; j <= 3; ++j) {
-        G.Jobs[static_cast<size_t>(j)].ForceTrigger = true;
-        G.Jobs[static_cast<size_t>(j)].EventIndex = 7;
+        Job(j).ForceTrigger = true;
+        Job(j).EventIndex = 7;
     }
     G.Jobs[0].EventIndex = 7;  // the copy buffer is no job
 
@@ -257,8 +257,8 @@ TEST_F(Frequency, StartTimes) {
     EXPECT_EQ(G.Jobs[2].EarlyStart, dayStart);
     EXPECT_EQ(G.Jobs[3].EarlyStart, dayStart);
     for (int j = 1; j <= 3; ++j) {
-        EXPECT_FALSE(G.Jobs[static_cast<size_t>(j)].ForceTrigger);
-        EXPECT_EQ(G.Jobs[static_cast<size_t>(j)].EventIndex, -1);
+        EXPECT_FALSE(Job(j).ForceTrigger);
+        EXPECT_EQ(Job(j).EventIndex, -1);
     }
     EXPECT_EQ(G.Jobs[0].EventIndex, 7);
 }

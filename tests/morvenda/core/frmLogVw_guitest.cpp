@@ -40,7 +40,7 @@ protected:
         }
         JobTableChanged();
         viewer = std::make_unique<frmLogVw>();
-        QObject::connect(viewer.get(), &QDialog::finished, [this](int r) { closedWith = r; });
+        QObject::connect(viewer.get(), &QDialog::finished, viewer.get(), [this](int r) { closedWith = r; });
     }
     void TearDown() override {
         viewer.reset();
@@ -49,9 +49,7 @@ protected:
     }
     template <typename T>
     T* child(const char* name) {
-        T* c = viewer->findChild<T*>(S(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(*viewer, name);
     }
     QStringList items() {
         QStringList out;

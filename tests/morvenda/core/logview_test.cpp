@@ -27,7 +27,7 @@ public:
     QString firstRunFile() override { return QString(); }
 };
 
-JobRec& Named(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(S(name)))]; }
+JobRec& Named(const char* name) { return Job(FindJob(S(name))); }
 
 // Each line's event: the text after "08 Dec 2026  hh:mm:ss " with any
 // " at hh:mm:ss" (which depends on timing) cut off.
@@ -71,7 +71,7 @@ QStringList RunDemoDay(const TempDir& Base) {
         exec.cmdKick_Click();
         bool busy = false;
         for (int j = 1; j <= JobCount(); ++j) {
-            const JobRec& J = G.Jobs[static_cast<size_t>(j)];
+            const JobRec& J = Job(j);
             busy = busy || J.JobState == jsRunning || (J.JobState == jsScheduled && J.JobName != S("NIGHTLY"));
         }
         if (!busy) break;

@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "common/textfile.h"
 #include "morvenda/core/state.h"
+#include "tests/support/asuser.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
@@ -168,7 +169,7 @@ TEST_F(ScheduleFileTest, EveryColumnSurvivesSaveAndLoad) {
     LoadSchedule();
     ASSERT_EQ(JobCount(), 3);
     for (int k = 1; k <= 3; ++k) {
-        const JobRec& got = G.Jobs[static_cast<size_t>(k)];
+        const JobRec& got = Job(k);
         EXPECT_TRUE(SavedPart(got) == SavedPart(saved[static_cast<size_t>(k)]))
             << "job " << k << "\nwrote: " << ScheduleLine(saved[static_cast<size_t>(k)]).toStdString()
             << "\nread:  " << ScheduleLine(got).toStdString();
@@ -770,6 +771,7 @@ TEST_F(ScheduleFileTest, SaveGoesThroughASymbolicLink) {
 // A schedule file without write permission is not replaced; the message says
 // why. (A read-only folder can only be shown to a user other than root.)
 TEST_F(ScheduleFileTest, AReadOnlyScheduleIsNotReplaced) {
+    MRV_RUN_AS_USER();
     SetJobs({FullJob()});
     ASSERT_TRUE(SaveSchedule());
     const QByteArray before = dir.read(S("Live.sch"));
@@ -784,15 +786,16 @@ TEST_F(ScheduleFileTest, AReadOnlyScheduleIsNotReplaced) {
     EXPECT_EQ(dir.read(S("Live.sch")), before);
     EXPECT_EQ(FilesInDir(), (QStringList{S("Live.sch")}));
 
-    if (::geteuid() != 0) {
-        QFile::setPermissions(dir.path(S("Live.sch")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        prompts.queueAnswer(MsgAnswer::Cancel);
-        EXPECT_THROW(SaveSchedule(), FatalStop);
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        EXPECT_TRUE(prompts.messages.value(1).contains(S("(the folder is read-only)")));
-        EXPECT_EQ(dir.read(S("Live.sch")), before);
-    }
+    QFile::setPermissions(dir.path(S("Live.sch")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    prompts.messages.clear();
+    prompts.queueAnswer(MsgAnswer::Cancel);
+    EXPECT_THROW(SaveSchedule(), FatalStop);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(prompts.messages.value(0), S("Cannot create a file in the folder \"") + dir.path() +
+                                             S("\" of the schedule file: Permission denied (the folder is read-only)"
+                                               "\n\nCannot rename or save schedule.  Retry or Cancel?"));
+    EXPECT_EQ(dir.read(S("Live.sch")), before);
 }
 
 // The temporary file of a save cut short by a crash goes at the next load;

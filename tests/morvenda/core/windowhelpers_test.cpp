@@ -1,8 +1,9 @@
 #include "morvenda/core/windowhelpers.h"
 
 #include "common/fatal.h"
+#include "common/programfolder.h"
+#include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/state.h"
-#include "morvenda/startup/startup.h"
 #include "platform/drives.h"
 #include "tests/support/testing.h"
 

@@ -14,6 +14,7 @@
 #include "morvenda/editing/frmEdVar.h"
 #include "morvenda/editing/frmIncFile.h"
 #include "morvenda/editing/frmSelAddr.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 // The job editor's three small dialogs, driven through their controls.
@@ -27,12 +28,6 @@ protected:
         G.gFixedDrives = ListDrives();
     }
     void TearDown() override { ResetState(); }
-    template <typename T>
-    static T* Child(QWidget& w, const char* name) {
-        T* c = w.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
     TempDir dir;
     ScriptedPrompter prompts;
 };

@@ -7,6 +7,7 @@
 #include "morvenda/core/gridcols.h"
 #include "morvenda/core/state.h"
 #include "morvenda/editing/frmLGrid.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -39,9 +40,7 @@ protected:
 
     template <typename T>
     T* child(QWidget& w, const char* name) {
-        T* c = w.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(w, name);
     }
     static QStringList texts(const QListWidget* l) {
         QStringList out;

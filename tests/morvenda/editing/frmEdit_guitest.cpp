@@ -29,6 +29,8 @@
 #include "morvenda/editing/frmEditJob.h"
 #include "morvenda/editing/frmIncFile.h"
 #include "morvenda/editing/frmSelAddr.h"
+#include "platform/drives.h"
+#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
 // The job editor opened through EditJob (the grid's road into it) on the demo
@@ -80,12 +82,6 @@ protected:
         const bool ok = EditJob(nullptr);
         EXPECT_TRUE(driven);
         return ok;
-    }
-    template <typename T>
-    static T* Child(QWidget& w, const char* name) {
-        T* c = w.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
     }
     // Drives the next modal dialog of type T once it is shown.
     template <typename T>
@@ -167,7 +163,7 @@ TEST_F(FrmEditTest, NewJobFilledThroughTheControlsIsSavedToTheFile) {
     EXPECT_TRUE(ok);
     EXPECT_FALSE(G.gEditCancelled);
     LoadAgain();
-    const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+    const JobRec& J = Job(k);
     EXPECT_EQ(J.JobName, S("NEWONE"));
     EXPECT_EQ(J.Group, S("DEMO"));
     EXPECT_EQ(J.CommandLine, S("echo &RUNDATE&"));
@@ -226,7 +222,7 @@ TEST_F(FrmEditTest, FailedCheckKeepsTheEditorOpenOnTheField) {
 
 TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
     G.gCurJob = static_cast<std::int16_t>(FindJob(S("REPORT")));
-    const JobRec before = G.Jobs[static_cast<size_t>(G.gCurJob)];
+    const JobRec before = Job(G.gCurJob);
     const QByteArray file = dir.read(S("DEMO/DEMO.sch"));
 
     // Cancel: nothing written.
@@ -235,7 +231,7 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
         Child<QPushButton>(w, "cmdCancel")->click();
     }));
     EXPECT_TRUE(G.gEditCancelled);
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(G.gCurJob)], before);
+    EXPECT_EQ(Job(G.gCurJob), before);
     EXPECT_EQ(dir.read(S("DEMO/DEMO.sch")), file);
 
     // The close box asks: Cancel stays, No discards.
@@ -248,7 +244,7 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
         EXPECT_EQ(prompts.messages.back(), S("Do you want to save any changes made to this job?"));
         w.close();
     }));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(G.gCurJob)], before);
+    EXPECT_EQ(Job(G.gCurJob), before);
 
     // Yes saves as OK does.
     prompts.queueAnswer(MsgAnswer::Yes);
@@ -257,18 +253,22 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
         w.close();
     }));
     LoadAgain();
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(FindJob(S("REPORT")))].JobDesc, S("changed"));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(FindJob(S("REPORT")))].RunAfter, QStringList{S("LOAD")});
+    EXPECT_EQ(Job(FindJob(S("REPORT"))).JobDesc, S("changed"));
+    EXPECT_EQ(Job(FindJob(S("REPORT"))).RunAfter, QStringList{S("LOAD")});
 }
 
 TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
     const int k = AppendNew();
-    G.gFixedDrives = ListDrives();
     G.gEmailAddrPath = dir.path(S("books"));
     dir.write(S("books/ops.adr"), "ops@corp.example,Operators\r\n");
     dir.write(S("books/Boss.ADR"), "boss@corp.example,The Boss\r\n");
     const QString include = dir.path(S("DEMO/out-&RUNDATE&.txt"));
-    const bool fixedDrive = OnFixedDrive(include);
+    // An include file must lie on a fixed drive: the temporary folder's drive
+    // counts as one wherever it lies (a tmpfs, an overlay), so the include
+    // steps always run.
+    G.gFixedDrives = ListDrives();
+    if (!OnFixedDrive(include)) G.gFixedDrives.append(DriveOf(include));
+    ASSERT_TRUE(OnFixedDrive(include));
 
     const bool ok = Edit([&](frmEdit& w) {
         auto* tabs = Child<QTabWidget>(w, "TabEdit");
@@ -348,17 +348,15 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
 
         // Normal end of job: an include file, a picked address, a trigger file.
         tabs->setCurrentIndex(pgNormalEoj);
-        if (fixedDrive) {
-            WhenShown<frmIncFile>([&include](frmIncFile& d) {
-                Child<QLineEdit>(d, "txtFilename")->setText(include);
-                Child<QRadioButton>(d, "optAttach")->click();
-                Child<QCheckBox>(d, "chkDateVar")->setChecked(true);
-                Child<QPushButton>(d, "cmdOK")->click();
-            });
-            w.cmdConfigInc_Click(0, 0);
-            EXPECT_EQ(Child<QLineEdit>(w, "txtNEOJMsgCont_0")->text(), include);
-            EXPECT_FALSE(Child<QCheckBox>(w, "chkFilter_0")->isEnabled());  // attached: no filter
-        }
+        WhenShown<frmIncFile>([&include](frmIncFile& d) {
+            Child<QLineEdit>(d, "txtFilename")->setText(include);
+            Child<QRadioButton>(d, "optAttach")->click();
+            Child<QCheckBox>(d, "chkDateVar")->setChecked(true);
+            Child<QPushButton>(d, "cmdOK")->click();
+        });
+        w.cmdConfigInc_Click(0, 0);
+        EXPECT_EQ(Child<QLineEdit>(w, "txtNEOJMsgCont_0")->text(), include);
+        EXPECT_FALSE(Child<QCheckBox>(w, "chkFilter_0")->isEnabled());  // attached: no filter
         Type(w, "txtEmailAddrs_0", S("OPS,GONE"));
         WhenShown<frmSelAddr>([](frmSelAddr& d) {
             auto* list = Child<QListWidget>(d, "lsbEmlAddr");
@@ -388,7 +386,7 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
     EXPECT_EQ(prompts.messages.filter(S("no longer present")).value(0),
               S("The following email addresses are no longer present:\n\nGONE"));
     LoadAgain();
-    const JobRec& J = G.Jobs[static_cast<size_t>(k)];
+    const JobRec& J = Job(k);
     EXPECT_EQ(J.JobName, S("WALKER"));
     EXPECT_EQ(J.CommandLine, S("true &RUNDATE&"));
     EXPECT_FALSE(J.DosProgram);
@@ -406,10 +404,8 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
     EXPECT_EQ(J.EojTo, S("BOSS,OPS"));
     EXPECT_EQ(J.EojMsg[0], S("Walk done"));
     EXPECT_EQ(J.EojMsg[4], S("all well"));
-    if (fixedDrive) {
-        EXPECT_EQ(J.EojMsg[1], include);
-        EXPECT_EQ(J.EojFlags[1], S("11100"));
-    }
+    EXPECT_EQ(J.EojMsg[1], include);
+    EXPECT_EQ(J.EojFlags[1], S("11100"));
     EXPECT_EQ(J.DeferEojMins, 5);
     EXPECT_EQ(J.TriggerFile, S("/tmp/walk.trg"));
     EXPECT_EQ(J.AbEojTo, S("OPS"));
@@ -419,7 +415,7 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
 TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency) {
     const int k = FindJob(S("REPORT"));
     G.gCurJob = static_cast<std::int16_t>(k);
-    const JobRec before = G.Jobs[static_cast<size_t>(k)];
+    const JobRec before = Job(k);
     EXPECT_TRUE(Edit([](frmEdit& w) {
         Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
         Child<QRadioButton>(w, "optAllGrps")->click();
@@ -438,7 +434,7 @@ TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency)
         }
         Child<QPushButton>(w, "cmdOK")->click();
     }));
-    const JobRec& after = G.Jobs[static_cast<size_t>(k)];
+    const JobRec& after = Job(k);
     EXPECT_EQ(after.RunAfter, before.RunAfter);
     EXPECT_EQ(after.RunAfterStatus, before.RunAfterStatus);
 }
@@ -448,7 +444,7 @@ TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain
     dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\n");
     const int k = FindJob(S("PUBLISH"));
     G.gCurJob = static_cast<std::int16_t>(k);
-    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..payroll");
+    Job(k).WaitForFile = S("..payroll");
     EXPECT_FALSE(Edit([this](frmEdit& w) {
         w.activateWindow();
         QTRY_VERIFY(w.isActiveWindow());
@@ -492,7 +488,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
     dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
     const int k = FindJob(S("PUBLISH"));
     G.gCurJob = static_cast<std::int16_t>(k);
-    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..payroll");
+    Job(k).WaitForFile = S("..payroll");
 
     // The later of two entries is chosen.
     EXPECT_FALSE(Edit([](frmEdit& w) {
@@ -503,7 +499,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
 
     // A job no longer listed: the message, kind "(None)" in the editor, and
     // the record untouched by Cancel.
-    G.Jobs[static_cast<size_t>(k)].WaitForFile = S("..GONE");
+    Job(k).WaitForFile = S("..GONE");
     EXPECT_FALSE(Edit([](frmEdit& w) {
         EXPECT_EQ(Child<QComboBox>(w, "cboFDStdCust")->currentIndex(), wkNone);
         EXPECT_TRUE(Child<QComboBox>(w, "cboTriggers")->isHidden());
@@ -511,7 +507,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
     }));
     EXPECT_EQ(prompts.messages.back(),
               S("Cannot find job \"GONE\" in interschedule dependency list.  Dependency dropped."));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..GONE"));
+    EXPECT_EQ(Job(k).WaitForFile, S("..GONE"));
 
     // Choosing another job and OK stores it.
     EXPECT_TRUE(Edit([](frmEdit& w) {
@@ -520,7 +516,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
         Child<QComboBox>(w, "cboTriggers")->setCurrentIndex(2);
         Child<QPushButton>(w, "cmdOK")->click();
     }));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
+    EXPECT_EQ(Job(k).WaitForFile, S("..OTHER"));
 
     // With no list to read (unset, or no such file) nothing is dropped: the
     // kind stays, no job is chosen, and OK is refused by the checks.
@@ -535,7 +531,7 @@ TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
             Child<QPushButton>(w, "cmdCancel")->click();
         })) << list.toStdString();
         EXPECT_EQ(prompts.messages, QStringList{S("Interschedule prerequisite job not selected")});
-        EXPECT_EQ(G.Jobs[static_cast<size_t>(k)].WaitForFile, S("..OTHER"));
+        EXPECT_EQ(Job(k).WaitForFile, S("..OTHER"));
     }
 }
 

@@ -62,9 +62,7 @@ protected:
 
     template <typename T>
     T* child(QWidget& w, const char* name) {
-        T* c = w.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(w, name);
     }
     Grid* grid(QWidget& w) { return child<Grid>(w, "fxgSchedGrid"); }
     QPushButton* button(QWidget& w, const char* name) { return child<QPushButton>(w, name); }
@@ -205,7 +203,7 @@ TEST_F(FrmLGridTest, NewCopyPasteAndCancel) {
     EXPECT_EQ(shown(w), S("XBYCA"));
     QString nameSeen = S("unset");
     SetEditJobOverride([&](QWidget*) {
-        JobRec& J = G.Jobs[static_cast<size_t>(G.gCurJob)];
+        JobRec& J = Job(G.gCurJob);
         nameSeen = J.JobName;
         J.JobName = S("B2");
         G.gEditCancelled = false;
@@ -262,7 +260,7 @@ TEST_F(FrmLGridTest, ModifyByButtonOrDoubleClick) {
         ++edits;
         for (QPushButton* b : w.findChildren<QPushButton*>())
             buttonsOffWhileEditing = buttonsOffWhileEditing && !b->isEnabled();
-        G.Jobs[static_cast<size_t>(G.gCurJob)].JobDesc = S("edited %1").arg(edits);
+        Job(G.gCurJob).JobDesc = S("edited %1").arg(edits);
         G.gEditCancelled = false;
         SaveSchedule();
         return true;

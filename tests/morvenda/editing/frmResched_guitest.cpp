@@ -7,6 +7,7 @@
 #include "morvenda/execution/frmSched.h"
 #include "tests/morvenda/editing/statusjobs.h"
 #include "tests/support/guitest.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -34,17 +35,12 @@ const DateVal kEnded = DateVal::fromDateTime(2026, 12, 8, 9, 30, 0);
 class frmReschedTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        UseTempScheduler(dir);
         G.gProgTitle = S("Morvenda - TEST");
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
         G.gRunDayStart = DateVal::fromDateTime(2026, 12, 8, 6, 0, 0);
         G.gGroupFilter = gAllGroups;
-        G.gCPULimit = 9999;
     }
     void TearDown() override {
         dialog.reset();
@@ -61,9 +57,7 @@ protected:
     }
     template <typename T>
     T* child(const char* name) {
-        T* c = dialog->findChild<T*>(S(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(*dialog, name);
     }
     QStringList entries() {
         QStringList out;
@@ -79,7 +73,7 @@ protected:
         return out;
     }
     void select(int row) { child<QListWidget>("lsbResched")->item(row)->setSelected(true); }
-    JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+    JobRec& job(int j) { return Job(j); }
 
     TempDir dir;
     FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};

@@ -166,7 +166,7 @@ protected:
     }
     static QString Order() {
         QString s;
-        for (int j = 1; j <= JobCount(); ++j) s += G.Jobs[static_cast<size_t>(j)].JobName;
+        for (int j = 1; j <= JobCount(); ++j) s += Job(j).JobName;
         return s;
     }
     FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 14, 30, 0)};
@@ -199,8 +199,8 @@ TEST_F(GridOpsTest, CopyAndNew) {
     EXPECT_EQ(G.Jobs[6].JobName, S(""));
     EXPECT_EQ(G.Jobs[6].JobDesc, S("second"));
     const int blank = AddNewJob(false);
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(blank)].Frequency, S("WorkDays"));
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(blank)].DateVars[0], gDefDateVars[0]);
+    EXPECT_EQ(Job(blank).Frequency, S("WorkDays"));
+    EXPECT_EQ(Job(blank).DateVars[0], gDefDateVars[0]);
 }
 
 TEST_F(GridOpsTest, SkipModes) {

@@ -41,7 +41,6 @@ protected:
         JobTableChanged();
         return JobCount();
     }
-    JobRec& Job(int k) { return G.Jobs[static_cast<size_t>(k)]; }
 
     // Saves the table, loads it again from the file and returns job k.
     JobRec Reloaded(int k) {

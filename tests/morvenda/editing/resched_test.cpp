@@ -42,10 +42,10 @@ protected:
             DateVal completed = {}, bool killed = false, const char* after = nullptr) {
         return AddStatusJob({name, group, freq, flag, started, completed, killed, after});
     }
-    JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+    JobRec& job(int j) { return Job(j); }
     static QStringList names(const std::vector<int>& jobs) {
         QStringList out;
-        for (int j : jobs) out << G.Jobs[static_cast<size_t>(j)].JobName;
+        for (int j : jobs) out << Job(j).JobName;
         return out;
     }
 

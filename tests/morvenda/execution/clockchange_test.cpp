@@ -6,6 +6,7 @@
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <gtest/gtest.h>
@@ -30,14 +31,9 @@ class ClockChangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!kLondon.isValid()) GTEST_SKIP() << "no time zone data for Europe/London";
-        ResetState();
-        JobTableChanged();
+        UseTempScheduler(dir);
         clock.setZone(kLondon);
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
         G.gSchedName = S("DST");
-        G.gCPULimit = 9999;
     }
     void TearDown() override {
         ResetState();

@@ -203,7 +203,7 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     for (const QString& line : SplitLines(QString::fromUtf8(dir.read(G.gSchedFile))))
         EXPECT_EQ(line.count(QLatin1Char('\t')), kScheduleColumns - 1);
     for (int j = 1; j <= 30; ++j) {
-        const JobRec& job = G.Jobs[static_cast<size_t>(j)];
+        const JobRec& job = Job(j);
         const QString name = job.JobName.trimmed();
         const bool failed = name == QLatin1String("J08");
         const bool unscheduled = name == QLatin1String("J30");
@@ -275,7 +275,7 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
         NullExecView view;
         Execution exec(view);
         exec.cmdKick_Click();
-        for (int j = 1; j <= 3; ++j) ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
+        for (int j = 1; j <= 3; ++j) ASSERT_EQ(Job(j).JobState, jsRunning);
     }
 
     // The scheduler is gone; the orphan's keeper dies with it.
@@ -307,7 +307,7 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     EXPECT_EQ(QDir(dir.path(S("trg"))).entryList(QDir::Files | QDir::Hidden), QStringList{S(".B.trg.Xy12Zz.tmp")});
     EXPECT_EQ(QDir(dir.path(S("eml"))).entryList(QDir::Files | QDir::Hidden), QStringList{S("B_1.$$$")});
     EXPECT_EQ(dir.read(S("eml/B_1.$$$")), QByteArray("being written"));
-    for (int j = 1; j <= 3; ++j) ASSERT_EQ(G.Jobs[static_cast<size_t>(j)].JobState, jsRunning);
+    for (int j = 1; j <= 3; ++j) ASSERT_EQ(Job(j).JobState, jsRunning);
     NullExecView view;
     Execution exec(view);
     exec.cmdKick_Click();

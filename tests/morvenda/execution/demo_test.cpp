@@ -21,7 +21,7 @@
 
 namespace {
 
-JobRec& Named(const char* name) { return G.Jobs[static_cast<size_t>(FindJob(QString::fromLatin1(name)))]; }
+JobRec& Named(const char* name) { return Job(FindJob(QString::fromLatin1(name))); }
 
 TEST(Demo, RunsItsDayFromStartToEnd) {
     TempDir dir;
@@ -52,9 +52,8 @@ TEST(Demo, RunsItsDayFromStartToEnd) {
         exec.cmdKick_Click();
         bool busy = false;
         for (int j = 1; j <= JobCount(); ++j)
-            busy = busy || G.Jobs[static_cast<size_t>(j)].JobState == jsRunning ||
-                   (G.Jobs[static_cast<size_t>(j)].JobState == jsScheduled &&
-                    G.Jobs[static_cast<size_t>(j)].JobName != QLatin1String("NIGHTLY"));
+            busy = busy || Job(j).JobState == jsRunning ||
+                   (Job(j).JobState == jsScheduled && Job(j).JobName != QLatin1String("NIGHTLY"));
         if (!busy) break;
     }
     for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH"})

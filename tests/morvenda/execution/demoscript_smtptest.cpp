@@ -70,7 +70,7 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     RunStartupSequence(run + S("/DEMO/DEMO.ini,TEMP"), host);
     ASSERT_EQ(JobCount(), 10);
     // NIGHTLY is due a few minutes from now, not at night.
-    const JobRec& nightly = G.Jobs[static_cast<size_t>(FindJob(S("NIGHTLY")))];
+    const JobRec& nightly = Job(FindJob(S("NIGHTLY")));
     const qint64 dueIn =
         (ParseDate(nightly.EarlyStartText).value_or(DateVal()).secondsOfDay() - Now().secondsOfDay() + 86400) % 86400;
     EXPECT_GT(dueIn, 60);

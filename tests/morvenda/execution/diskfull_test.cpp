@@ -123,7 +123,7 @@ TEST(DiskFullRun, EveryJobRunsOnceAndEndsRightAcrossAFullDisk) {
     LoadSchedule();
     ASSERT_EQ(JobCount(), static_cast<int>(std::size(kSteps)));
     for (int j = 1; j <= JobCount(); ++j) {
-        const JobRec& job = G.Jobs[static_cast<size_t>(j)];
+        const JobRec& job = Job(j);
         const bool failed = job.JobName.trimmed() == QLatin1String("B1");
         EXPECT_EQ(job.JobState, failed ? jsAborted : jsCompleted) << job.JobName.toStdString();
     }

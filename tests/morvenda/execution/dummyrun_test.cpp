@@ -59,8 +59,7 @@ protected:
             clock.advance(1);
             exec.cmdKick_Click();
             bool running = false;
-            for (int j = 1; j <= JobCount(); ++j)
-                running = running || G.Jobs[static_cast<size_t>(j)].JobState == jsRunning;
+            for (int j = 1; j <= JobCount(); ++j) running = running || Job(j).JobState == jsRunning;
             if (!running) return;
         }
     }
@@ -77,14 +76,14 @@ TEST_F(DummyRunTest, TheDummyStandsInForEveryJob) {
     G.gDummyModel = QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,RFS=1,RES=S,GO=Y");
     const int a = addJob("PAYROLL", "sh -c \"echo a,b > /should/not/run\"");
     const int b = addJob("BACKUP", "rm -rf /should/not/run");
-    G.Jobs[static_cast<size_t>(b)].RunAfter = QStringList{QStringLiteral("PAYROLL")};
-    G.Jobs[static_cast<size_t>(b)].RunAfterStatus = QStringLiteral("S");
-    G.Jobs[static_cast<size_t>(b)].RunAfterUnsched = QStringLiteral("N");
+    Job(b).RunAfter = QStringList{QStringLiteral("PAYROLL")};
+    Job(b).RunAfterStatus = QStringLiteral("S");
+    Job(b).RunAfterUnsched = QStringLiteral("N");
     runOut();  // BACKUP is submitted by the pass that completes PAYROLL
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(a)].JobState, jsCompleted);
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(b)].JobState, jsCompleted);
+    EXPECT_EQ(Job(a).JobState, jsCompleted);
+    EXPECT_EQ(Job(b).JobState, jsCompleted);
     // SchedNow in a dummy run is the run date with the clock's time.
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(a)].Started.datePart(), DateVal::fromDate(2026, 12, 1));
+    EXPECT_EQ(Job(a).Started.datePart(), DateVal::fromDate(2026, 12, 1));
     const QString log = QString::fromUtf8(dir.read(QStringLiteral("20261208.log")));
     EXPECT_TRUE(log.contains(QStringLiteral("(Dummy Run) ")));
     EXPECT_FALSE(QFile::exists(QStringLiteral("/should/not/run")));
@@ -94,8 +93,8 @@ TEST_F(DummyRunTest, AFailingDummyFailsItsJob) {
     G.gDummyModel = QStringLiteral("%DummyProg% JN=%JobName%,CL=%CmdLine%,F=%Freq%,RFS=1,RES=F,GO=Y");
     const int a = addJob("PAYROLL", "true");
     runOut();
-    EXPECT_EQ(G.Jobs[static_cast<size_t>(a)].JobState, jsAborted);
-    EXPECT_FALSE(G.Jobs[static_cast<size_t>(a)].ErrorText.isEmpty());
+    EXPECT_EQ(Job(a).JobState, jsAborted);
+    EXPECT_FALSE(Job(a).ErrorText.isEmpty());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "morvenda/editing/gridlogic.h"
 #include "morvenda/editing/resched.h"
 #include "morvenda/startup/startwindow.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -52,17 +53,12 @@ public:
 class ExecutionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        UseTempScheduler(dir);
         G.gTriggerPath = dir.path(S("trg"));
         QDir().mkpath(G.gTriggerPath);
         G.gSchedName = S("TEST");
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
-        G.gCPULimit = 9999;
         G.gMinJobLaunch = 10;
         G.ProgList = &progress;
         SetStartTimes();
@@ -90,7 +86,7 @@ protected:
         JobTableChanged();
         return JobCount();
     }
-    JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+    JobRec& job(int j) { return Job(j); }
     QString log() const { return QString::fromUtf8(dir.read(S("20261208.log"))); }
 
     // Waits (real time) until the job's process has ended.

@@ -6,6 +6,8 @@
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "tests/support/guitest.h"
+#include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
 #include <QAction>
@@ -32,19 +34,13 @@ namespace {
 
 template <typename T>
 T* Find(QObject& w, const char* name) {
-    T* c = w.findChild<T*>(S(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return Child<T>(w, name);
 }
 
 class frmSchedTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
-        G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-        G.gSchedFile = dir.path(S("sched.sch"));
-        G.gLogFile = dir.path(S("yyyymmdd.log"));
+        UseTempScheduler(dir);
         G.gTriggerPath = dir.path(S("trg"));
         QDir().mkpath(G.gTriggerPath);
         G.gHelpPath = dir.path(S("help"));
@@ -52,7 +48,6 @@ protected:
         G.gProgTitle = S("Morvenda - TEST");
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
-        G.gCPULimit = 9999;
         G.gMinJobLaunch = 10;
     }
     void TearDown() override {
@@ -76,7 +71,7 @@ protected:
         JobTableChanged();
         return JobCount();
     }
-    JobRec& job(int j) { return G.Jobs[static_cast<size_t>(j)]; }
+    JobRec& job(int j) { return Job(j); }
     QString log() const { return QString::fromUtf8(dir.read(S("20261208.log"))); }
     QStringList progress() const { return G.ProgList ? G.ProgList->stringList() : QStringList(); }
 

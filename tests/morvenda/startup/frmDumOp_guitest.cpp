@@ -40,9 +40,7 @@ protected:
     }
     template <typename T>
     T* child(const char* name) {
-        T* c = window.findChild<T*>(S(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(window, name);
     }
 
     TempDir dir;

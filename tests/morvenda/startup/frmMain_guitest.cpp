@@ -48,9 +48,7 @@ protected:
     QString ini() const { return dir.path(S("DEMO/DEMO.ini")); }
     template <typename T>
     T* child(const char* name) {
-        T* c = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return Child<T>(window, name);
     }
 
     TempDir dir;
@@ -173,7 +171,7 @@ TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
     G.gRunDate = DateVal::fromDate(2026, 12, 8);
     G.gRunDayStart = G.gRunDate;
     LoadSchedule();
-    auto state = [](const char* name) { return G.Jobs[static_cast<size_t>(FindJob(S(name)))].JobState; };
+    auto state = [](const char* name) { return Job(FindJob(S(name))).JobState; };
     for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH", "NIGHTLY"})
         EXPECT_EQ(state(done), jsCompleted) << done;
     EXPECT_EQ(state("BROKEN"), jsAborted);  // its exit status is in the log line above
@@ -204,8 +202,8 @@ TEST_F(FrmMainTest, LaunchRefusesLoopsAndBadFields) {
     child<QLineEdit>("txtRunDate")->setText(S("8 Dec 2026"));
 
     // EXTRACT after ARCHIVE closes a circle through LOAD, REPORT and ARCHIVE.
-    G.Jobs[static_cast<size_t>(FindJob(S("EXTRACT")))].RunAfter = QStringList{S("ARCHIVE")};
-    G.Jobs[static_cast<size_t>(FindJob(S("EXTRACT")))].RunAfterStatus = S("S");
+    Job(FindJob(S("EXTRACT"))).RunAfter = QStringList{S("ARCHIVE")};
+    Job(FindJob(S("EXTRACT"))).RunAfterStatus = S("S");
     window.cmdLaunch_Click();
     EXPECT_EQ(prompts.messages.back(), S("Circular job dependencies exist.  See log for details"));
     EXPECT_TRUE(

@@ -136,10 +136,10 @@ TEST_F(StartWindowTest, ResetClearsRunValuesAndDeletesOnlyWhatWasAskedFor) {
     G.Jobs[1].TriggerFile = gStdTrigger;
     G.Jobs[2].TriggerFile = dir.path(S("ext.trg"));
     for (int j = 1; j <= 2; ++j) {
-        G.Jobs[static_cast<size_t>(j)].Started = Now();
-        G.Jobs[static_cast<size_t>(j)].Completed = Now();
-        G.Jobs[static_cast<size_t>(j)].SchedFlag = S("S");
-        G.Jobs[static_cast<size_t>(j)].JobState = jsCompleted;
+        Job(j).Started = Now();
+        Job(j).Completed = Now();
+        Job(j).SchedFlag = S("S");
+        Job(j).JobState = jsCompleted;
     }
     const QString stdFile = dir.write(S("trg/STD.trg"), "x");
     const QString extFile = dir.write(S("ext.trg"), "x");

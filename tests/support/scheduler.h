@@ -1,0 +1,9 @@
+#pragma once
+
+#include "tests/support/testing.h"
+
+/// A fresh scheduler state whose files lie in Dir: the configuration
+/// "sched.ini" (TimerSecs=30), the schedule "sched.sch" and the run log
+/// "yyyymmdd.log", with a CPU limit of 9999. Fixtures set what else they need
+/// after it.
+void UseTempScheduler(const TempDir& Dir);
