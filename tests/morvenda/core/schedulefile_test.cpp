@@ -792,9 +792,10 @@ TEST_F(ScheduleFileTest, AReadOnlyScheduleIsNotReplaced) {
     prompts.queueAnswer(MsgAnswer::Cancel);
     EXPECT_THROW(SaveSchedule(), FatalStop);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(prompts.messages.value(0), S("Cannot create a file in the folder \"") + dir.path() +
-                                             S("\" of the schedule file: Permission denied (the folder is read-only)"
-                                               "\n\nCannot rename or save schedule.  Retry or Cancel?"));
+    EXPECT_EQ(prompts.messages.value(0), S("Cannot write \"") + dir.path(S("Live.sch")) +
+                                             S("\": cannot create a file in the folder \"") + dir.path() +
+                                             S("\": Permission denied\n\nCannot rename or save schedule.  Retry or "
+                                               "Cancel?"));
     EXPECT_EQ(dir.read(S("Live.sch")), before);
 }
 
