@@ -8,6 +8,10 @@
 
 #include <QStringListModel>
 
+#include <exception>
+#include <utility>
+#include <vector>
+
 namespace {
 
 // Writes value over the first occurrence of token at or after `from`, cut to
@@ -22,6 +26,32 @@ bool WriteLogLine(const QString& LogFile, const QString& Text, QString* fileName
     const DateVal now = Now();
     *fileName = ExpandDateTokens(LogFile, false, now);
     return AppendLine(*fileName, RunLogLine(Text, now));
+}
+
+// The lines a RunLogBatch keeps: runs of lines for one file, in order.
+struct PendingLog {
+    int depth = 0;
+    struct Run {
+        QString file;
+        QStringList lines;
+    };
+    std::vector<Run> runs;
+    // The file name of the last line's second, so a pass's lines expand the
+    // log file's date tokens once.
+    QString logFile;
+    qint64 second = -1;
+    QString expanded;
+};
+
+PendingLog& Pending() {
+    static PendingLog p;
+    return p;
+}
+
+[[noreturn]] void CannotWrite(const QString& name) {
+    const QString reason = QStringLiteral("Morvenda Cannot write to file ") + name;
+    MsgBox(reason, MsgButtons::Ok, MsgIcon::Critical);
+    throw FatalStop(reason);
 }
 
 }  // namespace
@@ -59,11 +89,48 @@ QString RunLogLine(const QString& Text, const DateVal& At) {
 
 void WriteLog(const QString& LogFile, const QString& Text) {
     if (LogFile.isEmpty()) return;  // the schedule keeps no run log
+    PendingLog& p = Pending();
+    if (p.depth > 0) {
+        const DateVal now = Now();
+        if (now.seconds() != p.second || LogFile != p.logFile) {
+            p.second = now.seconds();
+            p.logFile = LogFile;
+            p.expanded = ExpandDateTokens(LogFile, false, now);
+        }
+        if (p.runs.empty() || p.runs.back().file != p.expanded) p.runs.push_back({p.expanded, {}});
+        p.runs.back().lines << RunLogLine(Text, now);
+        return;
+    }
     QString name;
-    if (WriteLogLine(LogFile, Text, &name)) return;
-    const QString reason = QStringLiteral("Morvenda Cannot write to file ") + name;
-    MsgBox(reason, MsgButtons::Ok, MsgIcon::Critical);
-    throw FatalStop(reason);
+    if (!WriteLogLine(LogFile, Text, &name)) CannotWrite(name);
+}
+
+RunLogBatch::RunLogBatch() { ++Pending().depth; }
+
+RunLogBatch::~RunLogBatch() noexcept(false) {
+    PendingLog& p = Pending();
+    if (--p.depth > 0) return;
+    if (std::uncaught_exceptions() == 0) {
+        FlushRunLog();
+        return;
+    }
+    // A stop already unwinds: what can be written is, without a second stop.
+    try {
+        FlushRunLog();
+    } catch (const FatalStop&) {
+    }
+}
+
+void FlushRunLog() {
+    PendingLog& p = Pending();
+    if (p.runs.empty()) return;
+    std::vector<PendingLog::Run> runs = std::exchange(p.runs, {});
+    QString failed;
+    for (const PendingLog::Run& r : runs)
+        // One write of all the lines: appends of other programs cannot land
+        // inside them.
+        if (!AppendLine(r.file, r.lines.join(QStringLiteral("\r\n"))) && failed.isEmpty()) failed = r.file;
+    if (!failed.isEmpty()) CannotWrite(failed);
 }
 
 void FatalClose(const QString& Reason) {
@@ -71,6 +138,11 @@ void FatalClose(const QString& Reason) {
     // A run log that cannot be written must not hide the reason: the failure
     // is shown once and logging stops, the reason is shown all the same.
     bool logging = !G.gLogFile.isEmpty();
+    try {
+        FlushRunLog();  // the lines before the reason come before it
+    } catch (const FatalStop&) {
+        logging = false;
+    }
     QString name;
     if (logging && !WriteLogLine(G.gLogFile, Reason, &name)) {
         MsgBox(QStringLiteral("Morvenda Cannot write to file ") + name, MsgButtons::Ok, MsgIcon::Critical);
