@@ -154,7 +154,8 @@ bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* 
 
 /// Lets the held job's program run. False, with *error ("Cannot start
 /// \"prog\": reason"), when it could not be run: the keeper then records a
-/// StartFailed ending.
+/// StartFailed ending. On success the keeper's report pipe is kept (until
+/// RemoveKeptExit) to tell when the job ends.
 bool ReleaseHeld(HeldProcess* held, QString* error = nullptr);
 
 /// Lets the held job go without running its program: its keeper records a
@@ -163,7 +164,10 @@ void AbandonHeld(HeldProcess* held);
 
 /// True while the job p under keeper `keeper` has not ended: its process runs,
 /// or has ended and its keeper has not written the record yet. False once the
-/// record is there, or when the process is gone and no keeper holds it.
+/// record is there, or when the process is gone and no keeper holds it. A job
+/// released by this program is known from its keeper's report pipe, which
+/// stays open until the record is written: while it is open nothing else is
+/// looked at (a job that ended is seen within a millisecond of its record).
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper);
 
 /// The ending its keeper recorded for job p in endsFolder; How::Unknown when
@@ -171,5 +175,6 @@ bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t 
 /// receives the moment of the ending in seconds since 1970.
 ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt = nullptr);
 
-/// Deletes the ending record of job p (once its outcome is kept elsewhere).
+/// Deletes the ending record of job p (once its outcome is kept elsewhere) and
+/// stops watching its keeper.
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p);
