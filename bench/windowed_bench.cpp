@@ -14,7 +14,7 @@
 // rss_after_10_mb (after ten), rss_peak_mb, passes (of the first run date).
 //
 // BM_WindowedLoad: resident memory with 10,000 jobs of realistic fields loaded
-// and the window showing their run date (rss_mb). Run each benchmark alone
+// (rss_loaded_mb) and the window showing their run date (rss_mb). Run each benchmark alone
 // (--benchmark_filter), since the memory figures are the whole process's.
 
 #include "bench/benchjobs.h"
@@ -184,6 +184,7 @@ void BM_WindowedLoad(benchmark::State& state) {
     for (auto _ : state) {
         QTemporaryDir dir;
         Install(dir.path(), BenchJobs(n));
+        state.counters["rss_loaded_mb"] = StatusMb("VmRSS:");
         frmSched w(false);
         w.show();
         QCoreApplication::processEvents();  // the run date listed, its first pass
