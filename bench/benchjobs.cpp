@@ -6,6 +6,9 @@
 
 #include "common/constants.h"
 
+#include <algorithm>
+#include <random>
+
 JobTable BenchJobs(int n) {
     JobTable jobs(1);
     jobs.reserve(static_cast<size_t>(n) + 1);
@@ -51,6 +54,20 @@ JobTable BenchJobs(int n) {
         jobs.push_back(J);
     }
     return jobs;
+}
+
+std::vector<std::vector<int>> MakeDag(int n) {
+    std::mt19937 rng(1000);
+    std::vector<std::vector<int>> deps(static_cast<size_t>(n) + 1);
+    for (int k = 2; k <= n; ++k) {
+        std::vector<int>& d = deps[static_cast<size_t>(k)];
+        const int want = std::min(3, k - 1);
+        while (static_cast<int>(d.size()) < want) {
+            const int p = 1 + static_cast<int>(rng() % static_cast<unsigned>(k - 1));
+            if (std::find(d.begin(), d.end(), p) == d.end()) d.push_back(p);
+        }
+    }
+    return deps;
 }
 
 int RunBenchmarks(int argc, char** argv) {

@@ -2,10 +2,16 @@
 
 #include "morvenda/core/jobrec.h"
 
+#include <vector>
+
 /// A job table of N jobs with realistic fields: twelve groups, one to three
 /// dependencies each, end-of-job messages, date variables, times and
 /// trigger files (element 0 empty).
 JobTable BenchJobs(int N);
+
+/// Prerequisites of jobs 1 to N of a DAG (element 0 empty): up to three
+/// distinct earlier jobs each, drawn from a fixed seed.
+std::vector<std::vector<int>> MakeDag(int N);
 
 /// Runs the benchmarks the command line selects (the application object
 /// already made), with message boxes written to standard error instead of

@@ -70,21 +70,6 @@ private:
     qint64 step_ = 0;
 };
 
-// Prerequisites of job k (1-based): up to three distinct earlier jobs.
-std::vector<std::vector<int>> MakeDag(int n) {
-    std::mt19937 rng(1000);
-    std::vector<std::vector<int>> deps(static_cast<size_t>(n) + 1);
-    for (int k = 2; k <= n; ++k) {
-        std::vector<int>& d = deps[static_cast<size_t>(k)];
-        const int want = std::min(3, k - 1);
-        while (static_cast<int>(d.size()) < want) {
-            const int p = 1 + static_cast<int>(rng() % static_cast<unsigned>(k - 1));
-            if (std::find(d.begin(), d.end(), p) == d.end()) d.push_back(p);
-        }
-    }
-    return deps;
-}
-
 QString Name(int k) { return QStringLiteral("J%1").arg(k, 4, 10, QLatin1Char('0')); }
 
 // Runs argv and waits for it; its rusage (with its own reaped children).

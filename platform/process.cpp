@@ -20,9 +20,12 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/epoll.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #if __has_include(<linux/close_range.h>)
@@ -126,6 +129,133 @@ void ReapChild(pid_t pid) {
     std::lock_guard lock(t.mu);
     auto it = t.children.find(pid);
     if (it != t.children.end()) PollChild(t, pid, it->second);
+}
+
+// ---- keepers watched through their pipes -------------------------------------
+//
+// A released keeper keeps its report pipe open until it has recorded its job's
+// ending and exits; the read end is kept here, in one epoll set. A job whose
+// pipe is still open is running, and is known to be without a look at /proc
+// or at the ends folder: the pipe's closing is the event that it ended.
+
+struct KeeperWatch {
+    std::uint32_t startTime = 0;
+    pid_t keeper = 0;
+    int fd = -1;
+    bool ended = false;
+};
+
+struct WatchTable {
+    int epoll = -1;
+    size_t maxWatches = 0;                        // pipes kept at most, well within the open-file limit
+    std::unordered_map<pid_t, KeeperWatch> jobs;  // by the job's pid
+    size_t open = 0;                              // watches whose pipe is still open
+    std::int64_t lastDrainNs = -1;
+};
+
+WatchTable& Watches() {
+    static WatchTable w;
+    if (w.epoll < 0 && w.maxWatches == 0) {
+        w.epoll = ::epoll_create1(EPOLL_CLOEXEC);
+        // Every running job holds one descriptor: the soft limit is raised
+        // to the hard one, and a quarter of it is left for everything else.
+        rlimit lim{};
+        if (::getrlimit(RLIMIT_NOFILE, &lim) == 0) {
+            if (lim.rlim_cur < lim.rlim_max) {
+                rlimit raised = lim;
+                raised.rlim_cur = lim.rlim_max == RLIM_INFINITY ? 1 << 20 : lim.rlim_max;
+                if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) lim = raised;
+            }
+            w.maxWatches = lim.rlim_cur == RLIM_INFINITY ? 1 << 19 : static_cast<size_t>(lim.rlim_cur) * 3 / 4;
+        }
+        if (w.epoll < 0) w.maxWatches = 1;  // no watching: never used
+    }
+    return w;
+}
+
+std::uint64_t WatchKey(pid_t pid, std::uint32_t startTime) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(pid)) << 32) | startTime;
+}
+
+void CloseWatch(WatchTable& w, KeeperWatch& k) {
+    if (k.fd < 0) return;
+    ::close(k.fd);  // also leaves the epoll set
+    k.fd = -1;
+    --w.open;
+}
+
+// Takes the endings the pipes announced. A look costs one system call for all
+// the jobs; within a millisecond of the last one nothing new is asked, so a
+// pass over many running jobs looks a few times, not once per job.
+void DrainKeeperEvents() {
+    WatchTable& w = Watches();
+    if (w.open == 0) return;
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    const std::int64_t now = static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    if (w.lastDrainNs >= 0 && now - w.lastDrainNs < 1000000) return;
+    w.lastDrainNs = now;
+    epoll_event events[256];
+    int n;
+    do {
+        do {
+            n = ::epoll_wait(w.epoll, events, 256, 0);
+        } while (n < 0 && errno == EINTR);
+        for (int i = 0; i < n; ++i) {
+            const pid_t pid = static_cast<pid_t>(events[i].data.u64 >> 32);
+            auto it = w.jobs.find(pid);
+            if (it == w.jobs.end() || it->second.startTime != static_cast<std::uint32_t>(events[i].data.u64)) continue;
+            KeeperWatch& k = it->second;
+            CloseWatch(w, k);
+            k.ended = true;
+            // The keeper is exiting: it is reaped with the other children.
+            ChildTable& t = Children();
+            std::lock_guard lock(t.mu);
+            if (t.children.count(k.keeper)) t.running.insert(k.keeper);
+        }
+    } while (n == 256);
+}
+
+// Keeps a released keeper's report pipe. False when it cannot be watched
+// (too many, or no epoll): the caller closes it, and the job's presence is
+// then looked up as for a job carried over from before a restart.
+bool WatchKeeper(const ProcessStamp& job, pid_t keeper, int fd) {
+    WatchTable& w = Watches();
+    if (w.epoll < 0 || w.open >= w.maxWatches) return false;
+    epoll_event ev{};
+    ev.events = EPOLLIN | EPOLLRDHUP;
+    ev.data.u64 = WatchKey(job.pid, job.startTime);
+    if (::epoll_ctl(w.epoll, EPOLL_CTL_ADD, fd, &ev) != 0) return false;
+    auto it = w.jobs.find(job.pid);
+    if (it != w.jobs.end()) CloseWatch(w, it->second);
+    w.jobs[job.pid] = KeeperWatch{job.startTime, keeper, fd, false};
+    ++w.open;
+    // While its pipe is open the keeper runs: it need not be asked.
+    ChildTable& t = Children();
+    std::lock_guard lock(t.mu);
+    t.running.erase(keeper);
+    return true;
+}
+
+// The watch of job p; null when it has none.
+KeeperWatch* WatchOf(const ProcessStamp& p) {
+    WatchTable& w = Watches();
+    auto it = w.jobs.find(p.pid);
+    return it != w.jobs.end() && it->second.startTime == p.startTime ? &it->second : nullptr;
+}
+
+void ForgetWatch(const ProcessStamp& p) {
+    WatchTable& w = Watches();
+    auto it = w.jobs.find(p.pid);
+    if (it == w.jobs.end() || it->second.startTime != p.startTime) return;
+    if (it->second.fd >= 0) {
+        // Still open: its keeper runs on and is asked about with the others.
+        ChildTable& t = Children();
+        std::lock_guard lock(t.mu);
+        if (t.children.count(it->second.keeper)) t.running.insert(it->second.keeper);
+    }
+    CloseWatch(w, it->second);
+    w.jobs.erase(it);
 }
 
 // ---- starting --------------------------------------------------------------
@@ -610,8 +740,15 @@ bool ReleaseHeld(HeldProcess* held, QString* error) {
     CloseFd(&held->goFd);
     std::int32_t result = EPIPE;
     const bool got = ReadAll(held->reportFd, &result, sizeof result);
+    if (w == 1 && got && result == 0) {
+        // The pipe stays open until the keeper has recorded the ending.
+        if (WatchKeeper(held->stamp, held->keeper, held->reportFd))
+            held->reportFd = -1;
+        else
+            CloseFd(&held->reportFd);
+        return true;
+    }
     CloseFd(&held->reportFd);
-    if (w == 1 && got && result == 0) return true;
     if (error) *error = CannotStart(held->shownName, result > 0 ? result : EPIPE);
     return false;
 }
@@ -666,6 +803,12 @@ ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* e
 
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper) {
     if (p.pid <= 0) return false;
+    if (const KeeperWatch* w = WatchOf(p)) {
+        DrainKeeperEvents();
+        if (!w->ended) return true;
+        // Ended: its record is there, unless the keeper was killed (and the
+        // job may run on), which the look below tells.
+    }
     ReapChild(keeper);
     ProcessExit recorded;
     if (ReadKeptRecord(endsFolder, p, &recorded, nullptr)) return false;
@@ -679,7 +822,9 @@ bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t 
 }
 
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p) {
-    if (p.pid > 0) ::unlink(EndRecordPath(endsFolder, p).constData());
+    if (p.pid <= 0) return;
+    ForgetWatch(p);
+    ::unlink(EndRecordPath(endsFolder, p).constData());
 }
 
 qint64 ProcessStartMoment(std::uint32_t startTime) {

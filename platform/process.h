@@ -154,7 +154,8 @@ bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* 
 
 /// Lets the held job's program run. False, with *error ("Cannot start
 /// \"prog\": reason"), when it could not be run: the keeper then records a
-/// StartFailed ending.
+/// StartFailed ending. On success the keeper's report pipe is kept (until
+/// RemoveKeptExit) to tell when the job ends.
 bool ReleaseHeld(HeldProcess* held, QString* error = nullptr);
 
 /// Lets the held job go without running its program: its keeper records a
@@ -165,7 +166,10 @@ void AbandonHeld(HeldProcess* held);
 /// or has ended and its keeper has not written the record yet (it holds the
 /// exit status and tries again until the record is written). False once a
 /// whole record is there, or when the process is gone and no keeper holds it.
-/// A damaged record (empty, cut short) counts as not yet written.
+/// A damaged record (empty, cut short) counts as not yet written. A job
+/// released by this program is known from its keeper's report pipe, which
+/// stays open until the record is written: while it is open nothing else is
+/// looked at (a job that ended is seen within a millisecond of its record).
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper);
 
 /// The ending its keeper recorded for job p in endsFolder; How::Unknown when
@@ -173,5 +177,6 @@ bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t 
 /// receives the moment of the ending in seconds since 1970.
 ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt = nullptr);
 
-/// Deletes the ending record of job p (once its outcome is kept elsewhere).
+/// Deletes the ending record of job p (once its outcome is kept elsewhere) and
+/// stops watching its keeper.
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p);

@@ -128,7 +128,7 @@ void CheckJobWindows(int JobIndex) {
     const pid_t group = job.ProcInfo.dwProcessId;
     if (group == 0) return;
     job.WinFailed = 0;
-    if (group < 0 || !PidIsTheJobs(job.ProcInfo)) return;
+    if (group < 0) return;
     // Outside a kick pass, a scan of its own for this one test.
     std::unique_ptr<WindowScan> own;
     WindowScan* scan = PassScan();
@@ -138,8 +138,14 @@ void CheckJobWindows(int JobIndex) {
     }
     const QStringList& items = scan->Items();
     if (items.isEmpty()) return;
+    bool isTheJobs = false;
     for (WindowScan::Top& t : scan->Tops()) {
         if (t.group != group) continue;
+        // Whether the pid is still the job's is asked only of a job that
+        // shows a window: a pass over many running jobs reads no process
+        // entry for each of them.
+        if (!isTheJobs && !PidIsTheJobs(job.ProcInfo)) return;
+        isTheJobs = true;
         scan->Name(t);
         for (qsizetype k = 0; k < t.names.size(); ++k) {
             for (const QString& item : items) {

@@ -1,16 +1,24 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The run journal's file, as far as the schedule file needs it: where it is,
-// and emptying it once a save holds everything it recorded. Its records are
-// written and read by morvenda/execution/journal.h.
+// what waits to be written to it, and emptying it once a save holds
+// everything it recorded. Its records are made and read by
+// morvenda/execution/journal.h.
 
 /// The journal file kept open between records: a record is then one write
 /// and one fdatasync, whatever the size of the schedule. fd is -1 while closed.
+/// Records wait in `pending`, in their order, until a durable record (or the
+/// end of a group, or a flush of the steps) writes them out.
 struct RunJournalFile {
     QString path;
     int fd = -1;
+    QByteArray pending;
+    bool group = false;
+    qsizetype groupStart = 0;  ///< where the open group's records begin in pending
+    QByteArray groupKinds;     ///< the letters of its S, C and E records, in order
 };
 
 /// The one open journal file of the program.
@@ -19,8 +27,17 @@ RunJournalFile& TheRunJournal();
 /// The journal of G.gSchedFile: its path followed by ".journal".
 QString RunJournalPath();
 
-/// Empties the journal (the schedule file now holds everything in it).
+/// Appends what waits in memory, flushed to the disk when sync is set. The run
+/// log lines kept in memory go first, so a record of an effect never reaches
+/// the disk ahead of the line it stands for. False, with *error naming the
+/// journal and the reason, when the open, a write or the flush failed.
+bool WriteRunJournalPending(bool sync, QString* error);
+
+/// Empties the journal (the schedule file now holds everything in it); the
+/// records still waiting in memory are dropped and the run log lines they
+/// follow written.
 void EmptyRunJournal();
 
-/// Closes the journal file (it is opened again by the next record).
+/// Writes the records waiting outside a group (without a flush) and closes
+/// the journal file (it is opened again by the next record).
 void CloseRunJournal();

@@ -53,6 +53,12 @@ bool ReleaseJob(HeldJob& Held, QString* Error) { return ReleaseHeld(&Held.Held, 
 
 void AbandonJob(HeldJob& Held) { AbandonHeld(&Held.Held); }
 
+qint64 JobEndedAt(const ProcessInfo& ProcInfo) {
+    qint64 at = 0;
+    if (ProcInfo.dwProcessId > 0 && ProcInfo.hThread > 0) KeptExit(JobEndsFolder(), StampOf(ProcInfo), &at);
+    return at;
+}
+
 void ForgetJobEnding(const ProcessInfo& ProcInfo) {
     if (ProcInfo.dwProcessId > 0 && ProcInfo.hThread > 0) RemoveKeptExit(JobEndsFolder(), StampOf(ProcInfo));
 }

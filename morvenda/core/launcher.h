@@ -67,6 +67,10 @@ bool ReleaseJob(HeldJob& Held, QString* Error = nullptr);
 /// Lets the held job go without running it.
 void AbandonJob(HeldJob& Held);
 
+/// The end of a job's run as its keeper recorded it, in seconds since 1970;
+/// 0 when unknown.
+qint64 JobEndedAt(const ProcessInfo& ProcInfo);
+
 /// Deletes the keeper's record of the job's ending, once the outcome is kept.
 void ForgetJobEnding(const ProcessInfo& ProcInfo);
 

@@ -8,6 +8,10 @@
 
 #include <QStringListModel>
 
+#include <exception>
+#include <utility>
+#include <vector>
+
 namespace {
 
 // Writes value over the first occurrence of token at or after `from`, cut to
@@ -30,6 +34,32 @@ bool WriteLogLine(const QString& LogFile, const QString& Text, QString* fileName
 
 QString CannotWriteLog(const QString& name, const QString& why) {
     return QStringLiteral("Morvenda Cannot write to file ") + name + QStringLiteral(": ") + why;
+}
+
+// The lines a RunLogBatch keeps: runs of lines for one file, in order.
+struct PendingLog {
+    int depth = 0;
+    struct Run {
+        QString file;
+        QStringList lines;
+    };
+    std::vector<Run> runs;
+    // The file name of the last line's second, so a pass's lines expand the
+    // log file's date tokens once.
+    QString logFile;
+    qint64 second = -1;
+    QString expanded;
+};
+
+PendingLog& Pending() {
+    static PendingLog p;
+    return p;
+}
+
+[[noreturn]] void CannotWrite(const QString& name, const QString& why) {
+    const QString reason = CannotWriteLog(name, why);
+    MsgBox(reason, MsgButtons::Ok, MsgIcon::Critical);
+    throw FatalStop(reason);
 }
 
 }  // namespace
@@ -69,12 +99,56 @@ QString RunLogLine(const QString& Text, const DateVal& At) {
 
 void WriteLog(const QString& LogFile, const QString& Text) {
     if (LogFile.isEmpty()) return;  // the schedule keeps no run log
+    PendingLog& p = Pending();
+    if (p.depth > 0) {
+        const DateVal now = Now();
+        if (now.seconds() != p.second || LogFile != p.logFile) {
+            p.second = now.seconds();
+            p.logFile = LogFile;
+            p.expanded = ExpandDateTokens(LogFile, false, now);
+        }
+        if (p.runs.empty() || p.runs.back().file != p.expanded) p.runs.push_back({p.expanded, {}});
+        p.runs.back().lines << RunLogLine(Text, now);
+        return;
+    }
     QString name;
     QString why;
-    if (WriteLogLine(LogFile, Text, &name, &why)) return;
-    const QString reason = CannotWriteLog(name, why);
-    MsgBox(reason, MsgButtons::Ok, MsgIcon::Critical);
-    throw FatalStop(reason);
+    if (!WriteLogLine(LogFile, Text, &name, &why)) CannotWrite(name, why);
+}
+
+RunLogBatch::RunLogBatch() { ++Pending().depth; }
+
+RunLogBatch::~RunLogBatch() noexcept(false) {
+    PendingLog& p = Pending();
+    if (--p.depth > 0) return;
+    if (std::uncaught_exceptions() == 0) {
+        FlushRunLog();
+        return;
+    }
+    // A stop already unwinds: what can be written is, without a second stop.
+    try {
+        FlushRunLog();
+    } catch (const FatalStop&) {
+    }
+}
+
+void FlushRunLog() {
+    PendingLog& p = Pending();
+    if (p.runs.empty()) return;
+    std::vector<PendingLog::Run> runs = std::exchange(p.runs, {});
+    QString failed;
+    QString why;
+    for (const PendingLog::Run& r : runs) {
+        // One write of all the lines: appends of other programs cannot land
+        // inside them.
+        QString error;
+        if (!AppendLine(r.file, r.lines.join(QStringLiteral("\r\n")), &error) && failed.isEmpty()) {
+            failed = r.file;
+            // The reason alone: the message names the file itself.
+            why = RightOf(error, QStringLiteral("\": "));
+        }
+    }
+    if (!failed.isEmpty()) CannotWrite(failed, why);
 }
 
 void FatalClose(const QString& Reason) {
@@ -82,6 +156,11 @@ void FatalClose(const QString& Reason) {
     // A run log that cannot be written must not hide the reason: the failure
     // is shown once and logging stops, the reason is shown all the same.
     bool logging = !G.gLogFile.isEmpty();
+    try {
+        FlushRunLog();  // the lines before the reason come before it
+    } catch (const FatalStop&) {
+        logging = false;
+    }
     QString name;
     QString why;
     if (logging && !WriteLogLine(G.gLogFile, Reason, &name, &why)) {

@@ -29,6 +29,25 @@ QString RunLogLine(const QString& Text, const DateVal& At);
 /// system's reason and ends the program (throws FatalStop).
 void WriteLog(const QString& LogFile, const QString& Text);
 
+/// While an object of this class lives, WriteLog keeps its lines in memory
+/// (each with the moment and the file it was written for) instead of
+/// appending each at once; FlushRunLog appends them, the lines of one file in
+/// one open and one write. Its end flushes what is left. Batches nest.
+class RunLogBatch {
+public:
+    RunLogBatch();
+    /// Flushes (FlushRunLog, which may throw FatalStop unless a stop is
+    /// already under way).
+    ~RunLogBatch() noexcept(false);
+    RunLogBatch(const RunLogBatch&) = delete;
+    RunLogBatch& operator=(const RunLogBatch&) = delete;
+};
+
+/// Appends the lines a RunLogBatch kept. When a file cannot be written, shows
+/// "Morvenda Cannot write to file " and the name and ends the program (throws
+/// FatalStop), as WriteLog does; the lines of other files are written first.
+void FlushRunLog();
+
 /// Logs Reason (when there is a run log), shows it, logs and shows
 /// "MRV999 Morvenda closing down" and ends the program by throwing FatalStop.
 /// The reason is always shown, even when the run log cannot be written.

@@ -28,10 +28,16 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
+
+#include <malloc.h>
 
 namespace {
 
 const QChar kTab = QLatin1Char('\t');
+
+// Most submissions of one journal group (see SubmissionLoop).
+constexpr size_t kMaxHeldSubmissions = 200;
 
 QString Hms(const DateVal& d) { return FormatDate(d, QStringLiteral("hh:mm:ss")); }
 
@@ -166,6 +172,9 @@ void Execution::cmdKick_Click() {
     }
     if (KickBusy) return;
     KickBusy = true;
+    // The pass's run log lines are appended together, at the moments its
+    // records need them on the disk and at its end.
+    const RunLogBatch lines;
     view_.HighLightButton(ExecButton::Kick, true);
 
     G.gSchedComplete = true;
@@ -176,6 +185,7 @@ void Execution::cmdKick_Click() {
 
     if (G.gSchedComplete) {
         if (changed) SaveSchedule();
+        FlushJournalSteps();
         KickBusy = false;
         IniPut(gAppName, QStringLiteral("LastCompleted"), FormatDate(G.gRunDate, G.gDateFmt), G.gIniFile);
         const DateVal now = SchedNow();
@@ -198,12 +208,28 @@ void Execution::cmdKick_Click() {
     UnsubBuild();
     SetKickTimer();
     if (changed) SaveSchedule();
+    FlushJournalSteps();
+    // A pass that changed jobs made and dropped many small texts (lines,
+    // records, the lists' entries) in among the ones that stay: the pages
+    // they leave free inside the heap are given back, or the run's memory
+    // would only grow. A quarter of a millisecond when there is nothing to
+    // give back.
+    if (changed) ::malloc_trim(0);
     KickBusy = false;
 }
 
 void Execution::CompletionLoop(bool& changed) {
     // The window tests of the loop share one look at the display.
     const JobWindowPass windows;
+    // The endings the loop finds are recorded together and made durable with
+    // one flush; only then is anything done about them.
+    std::vector<std::pair<int, JobEndRecord>> endings;
+    std::vector<ProcessInfo> cancelled;  // keepers' records of jobs that never ran
+    BeginJournalGroup();
+    // A fatal stop inside the loop: none of its records took effect.
+    struct Discard {
+        ~Discard() { DiscardJournalGroup(); }
+    } discard;
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& job = Job(j);
         if (job.DeferRollover &&
@@ -213,8 +239,7 @@ void Execution::CompletionLoop(bool& changed) {
         if (job.JobState == jsEndForced) {
             DeleteEvent(j);
             job.WinFailed = 0;
-            Log(Name(j) + kTab + QStringLiteral("Forced completion at ") + TimeNow());
-            EndJob(j, changed);
+            endings.emplace_back(j, DecideEnding(j, true));
         } else if (job.JobState == jsRunning) {
             bool ended = false;
             if (job.CommandLine.trimmed().isEmpty() || job.SubmitOnly) {
@@ -243,6 +268,7 @@ void Execution::CompletionLoop(bool& changed) {
                 if (!job.WinFailed && !job.CommandLine.trimmed().isEmpty() && !job.SubmitOnly) {
                     const JobEnding ending = JobExitStatus(job.ProcInfo);
                     if (ending.NeverRan) {
+                        cancelled.push_back(job.ProcInfo);
                         Resubmit(j);
                         changed = true;
                         continue;
@@ -252,14 +278,31 @@ void Execution::CompletionLoop(bool& changed) {
                         job.WinErrorText = ending.ErrorText;
                     }
                 }
-                EndJob(j, changed);
+                endings.emplace_back(j, DecideEnding(j, false));
             }
         }
         if (job.JobState == jsScheduled || job.JobState == jsRunning) G.gSchedComplete = false;
     }
+    if (!endings.empty()) changed = true;
+
+    QString error;
+    const bool durable = CommitJournalGroup(&error);
+    if (!durable) Log(error);
+    // The outcomes are on the disk: the keepers' records of them may go.
+    if (durable)
+        for (const ProcessInfo& p : cancelled) ForgetJobEnding(p);
+    for (const auto& [j, r] : endings) {
+        if (durable) ForgetJobEnding(Job(j).ProcInfo);
+        if (!r.Failed) DeleteEvent(j);
+        RunEndEffects(j, r, 0);
+        // Rescheduled: it waits again.
+        if (Job(j).JobState == jsScheduled) G.gSchedComplete = false;
+    }
 }
 
-void Execution::EndJob(int j, bool& changed) {
+// Job j ended (forced: by the operator): its new state and the record of its
+// ending for the journal, which is kept in the journal's group.
+JobEndRecord Execution::DecideEnding(int j, bool forced) {
     JobRec& job = Job(j);
     const bool failed = job.WinFailed != 0;
     if (failed) {
@@ -279,8 +322,17 @@ void Execution::EndJob(int j, bool& changed) {
         // find it forced again and end it a second time.
         job.EndForced = false;
     }
-    SetRunTimes(job, StartedOf(job), RunNow());
-    changed = true;
+    RunMoment end = RunNow();
+    if (!forced && !G.gDummyRun) {
+        // The job ended when its keeper saw it end, not when this pass
+        // noticed: a pass may come a whole kick interval later. A moment
+        // outside the run (before its start, after the present) is not the
+        // job's.
+        const qint64 ended = JobEndedAt(job.ProcInfo);
+        if (ended > 0 && ended <= end.Real && (job.StartedReal == 0 || ended >= job.StartedReal))
+            end = RunMoment{WallOf(ended, currentClock().zone()), ended};
+    }
+    SetRunTimes(job, StartedOf(job), end);
     // A job that never started (its end forced before a submission) has no
     // duration.
     const qint64 span = job.Started.isZero() ? 0 : RunSeconds(job);
@@ -294,33 +346,28 @@ void Execution::EndJob(int j, bool& changed) {
     }
     JobEndRecord r;
     r.Failed = failed;
+    r.Forced = forced;
     r.Resched = job.AutoResched == 2 || (job.AutoResched == 1 && !failed) || (job.AutoResched == 3 && failed);
     r.Completed = job.Completed;
     r.CompletedReal = job.CompletedReal;
     r.Span = span;
     r.LastDuration = job.LastDuration;
     r.ErrorText = job.ErrorText;
-    // The outcome is on the disk before anything is done about it; only then
-    // may the keeper's record of it go.
+    // The outcome goes to the disk before anything is done about it; only
+    // then may the keeper's record of it go.
     QString error;
-    if (JournalEnding(j, r, &error))
-        ForgetJobEnding(job.ProcInfo);
-    else
-        Log(error);
-    if (!failed) DeleteEvent(j);
-    RunEndEffects(j, r, 0);
+    if (!JournalEnding(j, r, &error)) Log(error);
+    return r;
 }
 
 // The scheduler stopped after recording the job's submission and before its
 // keeper let the program run: it has not run, so it waits to be submitted.
+// The keeper's record goes once the cancellation is on the disk.
 void Execution::Resubmit(int j) {
     JobRec& job = Job(j);
     ClearRunTimes(job);
     QString error;
-    if (JournalCancelled(j, &error))
-        ForgetJobEnding(job.ProcInfo);
-    else
-        Log(error);
+    if (!JournalCancelled(j, &error)) Log(error);
     job.JobState = jsScheduled;
     job.StatusText = JobStateText(jsScheduled);
     G.gSchedComplete = false;
@@ -335,16 +382,31 @@ void RunSubmitEffects(int j) {
     Log(PaddedName(j) + QStringLiteral(" (") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
         QStringLiteral("Submitted at ") + Hms(job.Started));
     JournalSubmitted(j);
+    // A deleted file cannot be deleted again: its record is not left waiting.
+    if (job.DelWaitFile) FlushJournalSteps();
 }
 
-void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
+void RunEndEffects(int j, const JobEndRecord& r, int StepsDone, bool ForcedLineDone) {
     JobRec& job = Job(j);
     const bool failed = r.Failed;
     auto due = [StepsDone](EndStep s) { return static_cast<int>(s) > StepsDone; };
-    if (failed && due(EndStep::AbnormalMessage) && !job.AbEojTo.trimmed().isEmpty()) {
-        GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical);
-        JournalStep(j, EndStep::AbnormalMessage);
+    // Run log lines and their records may wait in memory (a repeat after a
+    // crash costs a line); a message or a trigger file is another program's
+    // to take, so everything before it is written first and its record right
+    // after it.
+    auto once = [j](EndStep step, auto effect) {
+        FlushJournalSteps();
+        effect();
+        JournalStep(j, step);
+        FlushJournalSteps();
+    };
+    if (r.Forced && StepsDone == 0 && !ForcedLineDone) {
+        Log(Name(j) + kTab + QStringLiteral("Forced completion at ") + TimeNow());
+        JournalStep(j, EndStep::ForcedLine);
     }
+    if (failed && due(EndStep::AbnormalMessage) && !job.AbEojTo.trimmed().isEmpty())
+        once(EndStep::AbnormalMessage,
+             [&] { GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical); });
     if (failed && due(EndStep::FailedLine)) {
         QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
         if (!r.ErrorText.isEmpty()) line += QLatin1Char('(') + r.ErrorText + QLatin1Char(')');
@@ -362,14 +424,11 @@ void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
         JournalStep(j, EndStep::CompletionLine);
     }
     if (due(EndStep::NormalMessage) && !job.EojTo.trimmed().isEmpty() &&
-        ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg))) {
-        GenMessage(j, job.EojTo, job.EojCc, Trimmed(job.EojMsg), job.EojFlags, false);
-        JournalStep(j, EndStep::NormalMessage);
-    }
-    if (due(EndStep::TriggerFile) && !job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers)) {
-        CrtTrigger(j);
-        JournalStep(j, EndStep::TriggerFile);
-    }
+        ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg)))
+        once(EndStep::NormalMessage,
+             [&] { GenMessage(j, job.EojTo, job.EojCc, Trimmed(job.EojMsg), job.EojFlags, false); });
+    if (due(EndStep::TriggerFile) && !job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers))
+        once(EndStep::TriggerFile, [&] { CrtTrigger(j); });
     if (due(EndStep::Reschedule) && r.Resched) {
         ClearRunTimes(job);
         job.StatusText = QStringLiteral("Rescheduled");
@@ -382,8 +441,17 @@ void RunEndEffects(int j, const JobEndRecord& r, int StepsDone) {
 void RecoverRun() {
     const PendingWork pending = ReplayRunJournal();
     for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
-    for (int j : pending.Submissions) RunSubmitEffects(j);
-    for (const PendingEnding& p : pending.Endings) RunEndEffects(p.Job, p.Record, p.StepsDone);
+    for (int j : pending.Submissions) {
+        // A submission whose keeper never let the program run (the scheduler
+        // stopped between its record and the release) has no effects: the
+        // first pass submits the job again, and the file it waits for must
+        // still be there then.
+        const ProcessInfo& p = Job(j).ProcInfo;
+        if (JobWindowGone(p) && JobExitStatus(p).NeverRan) continue;
+        RunSubmitEffects(j);
+    }
+    for (const PendingEnding& p : pending.Endings) RunEndEffects(p.Job, p.Record, p.StepsDone, p.ForcedLineDone);
+    FlushJournalSteps();
     TidyJobEnds();
     // Trigger and tracker folders may be shared with schedulers still
     // running: only files left for a while are a crash's leftovers.
@@ -411,9 +479,11 @@ void Execution::SubmissionLoop(bool& changed) {
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
     inLoop_ = true;
+    BeginJournalGroup();
     struct Leave {
         Execution& e;
         ~Leave() {
+            e.AbandonSubmissions();
             e.inLoop_ = false;
             e.loopTotals_.reset();
         }
@@ -493,18 +563,37 @@ void Execution::SubmissionLoop(bool& changed) {
                 if (loopTotals_ && job.JobState == jsRunning) loopTotals_->add(job);
             }
             if (job.JobState != jsScheduled) JobStateChangedInPass(j);
+            // Every held job keeps two pipes open: a large pass commits its
+            // submissions in groups of this many.
+            if (held_.size() >= kMaxHeldSubmissions) {
+                ReleaseSubmissions();
+                BeginJournalGroup();
+            }
         }
         if (job.JobState == jsRunning) G.gNoJobRunning = false;
     }
+    ReleaseSubmissions();
 }
 
-// Starts job j; true (it always changes the job).
+// A submission recorded in the journal's open group: its keeper holds the
+// program until the group is on the disk.
+struct HeldSubmission {
+    int job = 0;
+    bool held = false;  // a keeper holds a program (a job without a command has none)
+    HeldJob process;
+    RunMoment prevStarted;  // the times it had, restored when it cannot run
+    RunMoment prevCompleted;
+};
+
+// Starts job j: records its submission in the journal's group and counts it
+// as running for the rest of the loop; its program runs once the group is
+// on the disk (ReleaseSubmissions). True (it always changes the job).
 bool Execution::Submit(int j) {
     JobRec& job = Job(j);
     const SubstResult subst = SubstDateVars(job.CommandLine, job.DateVars, job.Frequency);
+    HeldSubmission s;
+    s.job = j;
     bool started = true;
-    bool held = false;
-    HeldJob process;
     QString error;
     if (!subst.ok) {
         // A date variable that names no date fails this job's submission
@@ -514,40 +603,28 @@ bool Execution::Submit(int j) {
     } else if (!job.CommandLine.trimmed().isEmpty()) {
         QString command = job.DosProgram ? CommandProcessorLine(subst.text) : subst.text;
         if (G.gDummyRun) command = DummyCmdLine(j, command);
-        started = held = PrepareJob(command, job.ProcInfo, process, &error);
+        started = s.held = PrepareJob(command, job.ProcInfo, s.process, &error);
     }
     if (started) {
-        // The submission is on the disk before the job's program runs: a
-        // scheduler killed from here on finds the job submitted after its
-        // restart and never starts it again.
-        const RunMoment prevStarted = StartedOf(job);
-        const RunMoment prevCompleted = CompletedOf(job);
+        s.prevStarted = StartedOf(job);
+        s.prevCompleted = CompletedOf(job);
         SetRunTimes(job, RunNow(), RunMoment{});
-        if (!JournalSubmission(j, prevStarted.Wall, prevCompleted.Wall, &error)) {
-            if (held) AbandonJob(process);
-            started = false;
-        } else if (held && !ReleaseJob(process, &error)) {
-            SetRunTimes(job, prevStarted, prevCompleted);
-            QString ignored;
-            JournalCancelled(j, &ignored);
-            started = false;
+        if (JournalSubmission(j, s.prevStarted.Wall, s.prevCompleted.Wall, &error)) {
+            job.JobState = jsRunning;
+            job.StatusText = QStringLiteral("Running");
+            if (job.SubmitOnly) QuickKick = 1;
+            held_.push_back(std::move(s));
+            return true;
         }
-        if (!started) SetRunTimes(job, prevStarted, prevCompleted);
+        if (s.held) AbandonJob(s.process);
+        SetRunTimes(job, s.prevStarted, s.prevCompleted);
     }
-    if (started) {
-        job.GraceUntil = DateVal();
-        if (JobWindowGone(job.ProcInfo)) job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
-        job.JobState = jsRunning;
-        // A rerun is never reported with its previous run's failure.
-        job.Killed = false;
-        job.WinFailed = 0;
-        job.WinErrorText.clear();
-        job.JobWindow = 0;
-        job.StatusText = QStringLiteral("Running");
-        RunSubmitEffects(j);
-        if (job.SubmitOnly) QuickKick = 1;
-        return true;
-    }
+    SubmitFailed(j, error);
+    return true;
+}
+
+void Execution::SubmitFailed(int j, const QString& error) {
+    JobRec& job = Job(j);
     job.StatusText = QStringLiteral("Submit Failed");
     job.JobState = jsSubmitFailed;
     QString line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
@@ -556,7 +633,50 @@ bool Execution::Submit(int j) {
     SetFailed(G.gShowFailedWarn);
     QuickKick = 1;
     Log(line);
-    return true;
+}
+
+// Commits the journal's group of submissions (one flush for all of them):
+// only then are the keepers released, so a scheduler killed at any moment
+// finds every job that may have run recorded. A group that could not be made
+// durable runs none of its jobs.
+void Execution::ReleaseSubmissions() {
+    QString error;
+    const bool durable = CommitJournalGroup(&error);
+    std::vector<HeldSubmission> batch = std::exchange(held_, {});
+    for (HeldSubmission& s : batch) {
+        JobRec& job = Job(s.job);
+        QString why = error;
+        bool started = durable;
+        if (!durable) {
+            if (s.held) AbandonJob(s.process);
+        } else if (s.held && !ReleaseJob(s.process, &why)) {
+            QString ignored;
+            JournalCancelled(s.job, &ignored);
+            started = false;
+        }
+        if (!started) {
+            SetRunTimes(job, s.prevStarted, s.prevCompleted);
+            SubmitFailed(s.job, why);
+            if (inLoop_) JobStateChangedInPass(s.job);
+            continue;
+        }
+        job.GraceUntil = DateVal();
+        if (JobWindowGone(job.ProcInfo)) job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
+        // A rerun is never reported with its previous run's failure.
+        job.Killed = false;
+        job.WinFailed = 0;
+        job.WinErrorText.clear();
+        job.JobWindow = 0;
+        RunSubmitEffects(s.job);
+    }
+}
+
+// A pass that stops before its group is committed runs none of its jobs.
+void Execution::AbandonSubmissions() {
+    DiscardJournalGroup();
+    for (HeldSubmission& s : held_)
+        if (s.held) AbandonJob(s.process);
+    held_.clear();
 }
 
 // ---------------------------------------------------------------- wait tests

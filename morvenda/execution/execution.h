@@ -8,6 +8,8 @@
 #include <vector>
 
 class RunningTotals;
+struct HeldSubmission;
+struct JobEndRecord;
 
 // The run of a schedule: the kick pass that finds running jobs ended or
 // failed and submits waiting ones, the start of a run date, the rollover to
@@ -126,10 +128,13 @@ public:
 
 private:
     void CompletionLoop(bool& changed);
-    void EndJob(int j, bool& changed);
+    JobEndRecord DecideEnding(int j, bool forced);
     void Resubmit(int j);
     void SubmissionLoop(bool& changed);
     bool Submit(int j);
+    void ReleaseSubmissions();
+    void AbandonSubmissions();
+    void SubmitFailed(int j, const QString& error);
     void SetFailed(bool visible);
 
     template <typename F>
@@ -148,12 +153,13 @@ private:
     std::vector<CachedLine> unsubLines_;  // per job: its unsubmitted-jobs line
 
     ExecView& view_;
+    // Submissions recorded in the journal's open group, whose programs run
+    // once the group is on the disk.
+    std::vector<HeldSubmission> held_;
     // What the running jobs hold, while the submission loop runs.
     bool inLoop_ = false;
     mutable std::unique_ptr<RunningTotals> loopTotals_;
 };
-
-struct JobEndRecord;
 
 /// Carries out the effects of job j's submission (G.Jobs): its tracker file,
 /// its "Submitted at" run log line and the deletion of the file it waited for
@@ -162,9 +168,10 @@ void RunSubmitEffects(int j);
 
 /// Carries out the effects of job j's ending (G.Jobs) that come after step
 /// StepsDone (0: all of them), each recorded in the run journal once done:
-/// the end-of-job messages, the run log lines, the tracker and trigger files
-/// and the automatic reschedule.
-void RunEndEffects(int j, const JobEndRecord& Record, int StepsDone);
+/// the forced-completion line of a forced end (unless ForcedLineDone), the
+/// end-of-job messages, the run log lines, the tracker and trigger files and
+/// the automatic reschedule.
+void RunEndEffects(int j, const JobEndRecord& Record, int StepsDone, bool ForcedLineDone = false);
 
 /// After the schedule is loaded at start-up: lays the run journal over the
 /// jobs (ReplayRunJournal), decides every job's state again, finishes the

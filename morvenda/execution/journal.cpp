@@ -2,6 +2,7 @@
 
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/launcher.h"
+#include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
 #include "platform/procstat.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -31,54 +33,26 @@ QString Field(const QString& text) {
 
 QString Num(qint64 n) { return QString::number(n); }
 
-bool OpenJournal(QString* error) {
-    RunJournalFile& jf = Journal();
-    const QString path = RunJournalPath();
-    if (jf.fd >= 0 && jf.path == path) return true;
-    CloseRunJournal();
-    jf.fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (jf.fd < 0) {
-        if (error) *error = QStringLiteral("Cannot write the run journal \"%1\": %2").arg(path, qt_error_string(errno));
-        return false;
-    }
-    jf.path = path;
-    return true;
-}
-
-bool Append(const QString& line, bool sync, QString* error) {
-    if (!OpenJournal(error)) return false;
-    const QByteArray bytes = line.toUtf8() + '\n';
-    const char* p = bytes.constData();
-    size_t left = static_cast<size_t>(bytes.size());
-    while (left > 0) {
-        const ssize_t w = ::write(Journal().fd, p, left);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            if (error)
-                *error = QStringLiteral("Cannot write the run journal \"%1\": %2")
-                             .arg(Journal().path, qt_error_string(errno));
-            return false;
-        }
-        p += w;
-        left -= static_cast<size_t>(w);
-    }
-    if (sync && ::fdatasync(Journal().fd) != 0) {
-        if (error)
-            *error =
-                QStringLiteral("Cannot write the run journal \"%1\": %2").arg(Journal().path, qt_error_string(errno));
-        return false;
-    }
-    return true;
-}
-
-QString NameOf(int j) { return Field(Job(j).JobName.trimmed()); }
-
 void (*gObserver)(char) = nullptr;
 
-bool Recorded(bool ok, char kind) {
+// Keeps a record. S, C and E records must be on the disk before they take
+// effect: outside a group they are written and flushed at once (with what
+// waited before them); P and X records wait.
+bool Append(const QString& line, char kind, QString* error) {
+    RunJournalFile& jf = Journal();
+    jf.pending += line.toUtf8();
+    jf.pending += '\n';
+    if (kind == 'P' || kind == 'X') return true;
+    if (jf.group) {
+        jf.groupKinds += kind;
+        return true;
+    }
+    const bool ok = WriteRunJournalPending(true, error);
     if (ok && gObserver) gObserver(kind);
     return ok;
 }
+
+QString NameOf(int j) { return Field(Job(j).JobName.trimmed()); }
 
 }  // namespace
 
@@ -89,27 +63,60 @@ bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCom
                         Num(job.ProcInfo.dwProcessId), Num(static_cast<std::uint32_t>(job.ProcInfo.hProcess)),
                         Num(job.ProcInfo.hThread),     Num(PrevStarted.seconds()),
                         Num(PrevCompleted.seconds())};
-    return Recorded(Append(f.join(kTab), true, error), 'S');
+    return Append(f.join(kTab), 'S', error);
 }
 
 bool JournalCancelled(int j, QString* error) {
     const QStringList f{QStringLiteral("C"), NameOf(j), Num(Job(j).Started.seconds()), Num(Job(j).Completed.seconds())};
-    return Recorded(Append(f.join(kTab), true, error), 'C');
+    return Append(f.join(kTab), 'C', error);
 }
 
 bool JournalEnding(int j, const JobEndRecord& r, QString* error) {
     const QStringList f{
         QStringLiteral("E"),  NameOf(j),   Num(r.Failed ? 1 : 0), Num(r.Resched ? 1 : 0), Num(r.Completed.seconds()),
-        Num(r.CompletedReal), Num(r.Span), Num(r.LastDuration),   Field(r.ErrorText)};
-    return Recorded(Append(f.join(kTab), true, error), 'E');
+        Num(r.CompletedReal), Num(r.Span), Num(r.LastDuration),   Field(r.ErrorText),     Num(r.Forced ? 1 : 0)};
+    return Append(f.join(kTab), 'E', error);
 }
 
-void JournalSubmitted(int j) { Append(QStringLiteral("P") + kTab + NameOf(j), false, nullptr); }
+void JournalSubmitted(int j) { Append(QStringLiteral("P") + kTab + NameOf(j), 'P', nullptr); }
 
 void JournalStep(int j, EndStep Step) {
     // Not flushed: losing it to a crash of the machine costs one repeated
     // effect, never an outcome.
-    Append(QStringLiteral("X") + kTab + NameOf(j) + kTab + Num(static_cast<int>(Step)), false, nullptr);
+    Append(QStringLiteral("X") + kTab + NameOf(j) + kTab + Num(static_cast<int>(Step)), 'X', nullptr);
+}
+
+void BeginJournalGroup() {
+    RunJournalFile& jf = Journal();
+    if (jf.group) return;
+    jf.group = true;
+    jf.groupStart = jf.pending.size();
+    jf.groupKinds.clear();
+}
+
+bool CommitJournalGroup(QString* error) {
+    RunJournalFile& jf = Journal();
+    jf.group = false;
+    const QByteArray kinds = std::exchange(jf.groupKinds, QByteArray());
+    if (kinds.isEmpty()) return true;
+    if (!WriteRunJournalPending(true, error)) return false;
+    if (gObserver)
+        for (const char k : kinds) gObserver(k);
+    return true;
+}
+
+void DiscardJournalGroup() {
+    RunJournalFile& jf = Journal();
+    if (!jf.group) return;
+    jf.pending.truncate(jf.groupStart);
+    jf.group = false;
+    jf.groupKinds.clear();
+}
+
+void FlushJournalSteps() {
+    RunJournalFile& jf = Journal();
+    if (jf.group) return;  // the group's commit writes them
+    WriteRunJournalPending(false, nullptr);
 }
 
 void SetJournalObserver(void (*Observer)(char)) { gObserver = Observer; }
@@ -161,7 +168,7 @@ PendingWork ReplayRunJournal() {
             job.CompletedReal = 0;
             openEnding.erase(j);
             settle(j);
-        } else if (kind == QLatin1String("E") && f.size() == 9) {
+        } else if (kind == QLatin1String("E") && (f.size() == 9 || f.size() == 10)) {
             PendingEnding p;
             p.Job = j;
             p.Record.Failed = f[2] == QLatin1String("1");
@@ -171,10 +178,13 @@ PendingWork ReplayRunJournal() {
             p.Record.Span = f[6].toLongLong();
             p.Record.LastDuration = f[7].toInt();
             p.Record.ErrorText = f[8];
+            p.Record.Forced = f.size() == 10 && f[9] == QLatin1String("1");
             job.Completed = p.Record.Completed;
             job.CompletedReal = p.Record.CompletedReal;
             job.Killed = p.Record.Failed;
             job.ErrorText = p.Record.ErrorText;
+            // The end is carried out: a forced end is not forced again.
+            job.EndForced = false;
             if (p.Record.LastDuration > 0) job.LastDuration = p.Record.LastDuration;
             openEnding[j] = pending.size();
             pending.push_back(p);
@@ -183,6 +193,11 @@ PendingWork ReplayRunJournal() {
             if (it == openEnding.end()) continue;
             PendingEnding& p = pending[it->second];
             const int step = f[2].toInt();
+            if (step == static_cast<int>(EndStep::ForcedLine)) {
+                p.ForcedLineDone = true;
+                continue;
+            }
+            if (step < 1 || step > kLastEndStep) continue;
             p.StepsDone = std::max(p.StepsDone, step);
             if (step == static_cast<int>(EndStep::Reschedule) && p.Record.Resched) {
                 job.Started = DateVal();

@@ -24,6 +24,13 @@
 //   X  one effect of the latest ending done (P and X are appended without a
 //      flush: they only spare a repeat of that effect after a crash).
 //
+// A kick pass commits its records as a group: between BeginJournalGroup and
+// CommitJournalGroup the S, C and E records are kept in memory, then appended
+// in one write and flushed with one fdatasync, before any of them takes
+// effect (a keeper released, an ending's effects carried out). P and X
+// records wait in memory too, behind the run log lines they follow, and
+// reach the file with the next write of the journal or FlushJournalSteps.
+//
 // SaveSchedule empties it once the schedule file is safely replaced. At the
 // next start-up ReplayRunJournal lays it over the loaded schedule.
 
@@ -36,6 +43,7 @@ enum class EndStep {
     NormalMessage,        ///< normal end-of-job message
     TriggerFile,          ///< trigger file
     Reschedule,           ///< automatic reschedule and its log line
+    ForcedLine,           ///< "Forced completion at" run log line: done before all the others
 };
 inline constexpr int kLastEndStep = static_cast<int>(EndStep::Reschedule);
 
@@ -43,6 +51,7 @@ inline constexpr int kLastEndStep = static_cast<int>(EndStep::Reschedule);
 struct JobEndRecord {
     bool Failed = false;
     bool Resched = false;  ///< the automatic reschedule rule holds
+    bool Forced = false;   ///< the end was forced by the operator
     DateVal Completed;
     qint64 CompletedReal = 0;
     qint64 Span = 0;  ///< real seconds from submission to end
@@ -54,12 +63,32 @@ struct JobEndRecord {
 struct PendingEnding {
     int Job = 0;  ///< index in G.Jobs
     JobEndRecord Record;
-    int StepsDone = 0;  ///< the last EndStep done (0: none)
+    int StepsDone = 0;            ///< the last EndStep up to Reschedule done (0: none)
+    bool ForcedLineDone = false;  ///< the forced-completion line is written
 };
+
+/// Starts a group of records: the S, C and E records that follow are kept in
+/// memory until CommitJournalGroup. A group already open stays open.
+void BeginJournalGroup();
+
+/// Appends the group's records in one write, flushes them to the disk with
+/// one fdatasync and ends the group. True when there was nothing to write.
+/// False, with *error, when the write or the flush failed: none of the
+/// group's records may take effect then (they are dropped).
+bool CommitJournalGroup(QString* error);
+
+/// Drops the records of an open group and ends it (a pass that stopped
+/// before committing them: nothing of it took effect).
+void DiscardJournalGroup();
+
+/// Appends the P and X records kept in memory, without a flush (the run log
+/// lines written before them are appended first).
+void FlushJournalSteps();
 
 /// Records job j's submission (its Started, StartedReal and ProcInfo as now
 /// set) and the Started and Completed it had before. False, with *error, when
 /// the record could not be written and flushed: the job must not run then.
+/// Within a group the record is only kept (true): the group's commit decides.
 bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCompleted, QString* error);
 
 /// Records that job j's submission never ran; the job has its Started and

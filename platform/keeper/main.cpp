@@ -10,8 +10,10 @@
 // reports whether the program could be started, waits for the job, and writes
 // a record of its ending into <folder> (flushed to the disk, tried again until
 // it is written) before the job's exit status is released, so a scheduler
-// restarted in the meantime reads the true outcome. The keeper has no Qt and
-// copies nothing of the scheduler.
+// restarted in the meantime reads the true outcome. Descriptor 3 stays open
+// until the keeper exits, after the record: its end of file is the
+// scheduler's news that the job ended. The keeper has no Qt and copies
+// nothing of the scheduler.
 
 #include "common/atomicfile.h"
 #include "platform/procstat.h"
@@ -162,7 +164,8 @@ int main(int argc, char** argv) {
     ::close(execPipe[0]);
     const std::int32_t started = failedToRun ? execResult : 0;
     WriteAll(kReportFd, &started, sizeof started);
-    ::close(kReportFd);
+    // The report pipe stays open until the ending is recorded: its closing,
+    // when the keeper exits, tells the scheduler at once that the job ended.
 
     siginfo_t info;
     std::memset(&info, 0, sizeof info);

@@ -376,6 +376,14 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     EXPECT_EQ(WaitFile(out), out.toUtf8() + '|' + QByteArray::number(h.stamp.pid) + '|' +
                                  QByteArray::number(h.stamp.pid) + "|/dev/null\n");
     ASSERT_TRUE(WaitKept(ends, h));
+    // Its keeper, which kept the report pipe open until now, leaves no zombie.
+    for (int k = 0; k < 100 && ::waitpid(h.keeper, nullptr, WNOHANG) == 0; ++k) {
+        KeptProcessRunning(ends, h.stamp, h.keeper);
+        QThread::msleep(20);
+    }
+    errno = 0;
+    EXPECT_EQ(::waitpid(h.keeper, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
     qint64 at = 0;
     EXPECT_EQ(KeptExit(ends, h.stamp, &at), (ProcessExit{ProcessExit::How::Exited, 5}));
     EXPECT_LE(std::llabs(at - QDateTime::currentSecsSinceEpoch()), 5);
@@ -405,6 +413,9 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     ::kill(h.keeper, SIGKILL);
     while (::waitpid(h.keeper, nullptr, 0) < 0 && errno == EINTR) {
     }
+    // Its pipe closed with it, but the job runs on: still running.
+    QThread::msleep(50);
+    EXPECT_TRUE(KeptProcessRunning(ends, h.stamp, h.keeper));
     ::kill(-h.stamp.pid, SIGKILL);
     ASSERT_TRUE(WaitKept(ends, h));
     EXPECT_EQ(ExitStatusText(KeptExit(ends, h.stamp)), QStringLiteral("Exit status unknown"));

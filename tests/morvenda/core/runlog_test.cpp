@@ -4,6 +4,7 @@
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
 
+#include <QFile>
 #include <QStringListModel>
 
 #include <gtest/gtest.h>
@@ -48,6 +49,41 @@ TEST_F(RunLogTest, LinesCarryDateTimeDummyPrefixAndNoTabs) {
     WriteLog(G.gLogFile, S("second"));
     EXPECT_EQ(dir.read(S("run-20261208.log")), QByteArray("08 Dec 2026  09:07:03 JOBA     Submitted\r\n"
                                                           "(Dummy Run) 2026 Dec 08  09:07:03 second\r\n"));
+}
+
+// A batch keeps its lines, each with its own moment and day's file, until it
+// is flushed; the lines of one file arrive in their order. A file that cannot
+// be written stops the program as a single line would, after the others.
+TEST_F(RunLogTest, ABatchAppendsItsLinesTogetherWhenFlushed) {
+    G.gLogFile = dir.path(S("run-yyyymmdd.log"));
+    {
+        const RunLogBatch batch;
+        WriteLog(G.gLogFile, S("first"));
+        clock.advance(1);
+        WriteLog(G.gLogFile, S("second"));
+        EXPECT_FALSE(QFile::exists(dir.path(S("run-20261208.log"))));
+        clock.set(DateVal::fromDateTime(2026, 12, 9, 0, 0, 1));
+        WriteLog(G.gLogFile, S("next day"));
+        FlushRunLog();
+        EXPECT_EQ(dir.read(S("run-20261208.log")),
+                  QByteArray("08 Dec 2026  09:07:03 first\r\n08 Dec 2026  09:07:04 second\r\n"));
+        WriteLog(G.gLogFile, S("at the end"));
+    }
+    EXPECT_EQ(dir.read(S("run-20261209.log")),
+              QByteArray("09 Dec 2026  00:00:01 next day\r\n09 Dec 2026  00:00:01 at the end\r\n"));
+
+    const QString bad = dir.path(S("no/such/folder/x.log"));
+    try {
+        const RunLogBatch batch;
+        WriteLog(bad, S("lost"));
+        WriteLog(G.gLogFile, S("kept"));
+        FlushRunLog();
+        FAIL() << "expected a fatal stop";
+    } catch (const FatalStop&) {
+    }
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + bad);
+    EXPECT_TRUE(dir.read(S("run-20261209.log")).endsWith("kept\r\n"));
 }
 
 TEST_F(RunLogTest, EmptyLogFileMeansNoRunLog) {

@@ -2,6 +2,7 @@
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
+#include "morvenda/core/jobstatus.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/execution.h"
@@ -94,6 +95,23 @@ protected:
     void TearDown() override {
         ResetState();
         JobTableChanged();
+    }
+
+    // A schedule of the given jobs (group KILL, daily), saved.
+    void SaveJobs(const std::vector<JobRec>& jobs) {
+        G.gSchedFile = dir.path(S("sched/KILL.sch"));
+        G.Jobs = JobTable(1);
+        for (JobRec j : jobs) {
+            j.Group = S("KILL");
+            j.Frequency = S("Daily");
+            G.Jobs.push_back(j);
+        }
+        JobTableChanged();
+        ASSERT_TRUE(SaveSchedule());
+    }
+    QString Log() const {
+        return QString::fromUtf8(
+            dir.read(dir.path(QStringLiteral("log/%1.log").arg(FormatDate(Now(), S("yyyymmdd"))))));
     }
 
     void WriteSchedule(double secondsPerJob) {
@@ -241,6 +259,66 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     const QStringList left = QDir(dir.path(S("sched"))).entryList(QDir::Files | QDir::Hidden);
     for (const QString& f : left) EXPECT_FALSE(f.endsWith(QLatin1String(".tmp"))) << f.toStdString();
     ResetState();
+}
+
+// The submissions of a pass are on the disk together before any keeper lets
+// its program run: killed right after they became durable, the scheduler
+// leaves every job of the pass recorded and none run; after the restart each
+// runs exactly once.
+TEST_F(CrashTest, APassRecordsAllItsSubmissionsBeforeAnyJobRuns) {
+    std::vector<JobRec> jobs;
+    for (const char* name : {"ONE", "TWO", "THREE"}) {
+        JobRec j;
+        j.JobName = S(name);
+        j.CommandLine = QStringLiteral("/bin/sh -c \"echo %1 >> '%2'\"").arg(S(name), ledger);
+        jobs.push_back(j);
+    }
+    SaveJobs(jobs);
+    ASSERT_EQ(Round(S("S1")), 'S');
+    const QStringList records = SplitLines(QString::fromUtf8(dir.read(S("sched/KILL.sch.journal"))));
+    EXPECT_EQ(records.filter(QRegularExpression(S("^S\t"))).size(), 3) << records.join(S("\n")).toStdString();
+    QThread::msleep(300);  // a released program would have written by now
+    EXPECT_FALSE(QFile::exists(ledger));
+
+    ASSERT_EQ(Round(QString()), 0);
+    QStringList runs = SplitLines(QString::fromUtf8(dir.read(ledger)));
+    runs.sort();
+    EXPECT_EQ(runs, (QStringList{S("ONE"), S("THREE"), S("TWO")}));
+    EXPECT_EQ(Log().count(S("Not started before the scheduler stopped")), 3);
+}
+
+// An end forced in the grid whose ending record reached the disk just before
+// the scheduler died: after the restart it has one forced-completion line, one
+// completion line, one tracker line and its trigger file, and is completed.
+TEST_F(CrashTest, AForcedEndIsCarriedOutOnceWhenTheSchedulerDiesAfterItsRecord) {
+    JobRec j;
+    j.JobName = S("FORCE");
+    j.CommandLine = S("sleep 30");
+    j.Started = Now();
+    j.Completed = j.Started;
+    j.EndForced = true;
+    j.TriggerFile = gStdTrigger;
+    SaveJobs({j});
+    ASSERT_EQ(Round(S("E1")), 'E');
+    ASSERT_EQ(Round(QString()), 0);
+    const QString log = Log();
+    EXPECT_EQ(log.count(S("FORCE Forced completion at ")), 1) << log.toStdString();
+    EXPECT_EQ(log.count(S("FORCE    Completed at ")), 1) << log.toStdString();
+    const QByteArray tracker = dir.read(S("trk/FORCE.trk"));
+    EXPECT_EQ(tracker.count("\r\n"), 1);
+    EXPECT_TRUE(tracker.startsWith("Completed,KILL,")) << tracker.constData();
+    EXPECT_TRUE(QFile::exists(dir.path(S("trg/FORCE.trg"))));
+    G.gRunDate = Now().datePart();
+    G.gDayStart = DateVal();
+    SetStartTimes();
+    // As a third start would find it.
+    ScriptedPrompter prompts;
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 1);
+    ReplayRunJournal();
+    SetJobStatus(1);
+    EXPECT_EQ(G.Jobs[1].JobState, jsCompleted);
+    EXPECT_FALSE(G.Jobs[1].EndForced);
 }
 
 // A restart of the scheduler (its state rebuilt from the files alone) while

@@ -6,6 +6,7 @@
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/launcher.h"
+#include "morvenda/core/runlog.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/editing/gridlogic.h"
@@ -14,8 +15,10 @@
 #include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QStringListModel>
 #include <QThread>
 
@@ -414,6 +417,48 @@ TEST_F(ExecutionTest, AJobRescheduledByHandInTheSameRunRunsAgainAndItsDependantW
         EXPECT_EQ(job(b).StatusText, S("Wait Job (JOBA(S) - Running)"));
         ::kill(-job(a).ProcInfo.dwProcessId, SIGTERM);
     }
+}
+
+// The pass that notices an ended job may come a whole kick interval later:
+// its completion and duration are the moment its keeper saw it end. A dummy
+// run keeps its times on the run date.
+TEST_F(ExecutionTest, AJobEndsWhenItsKeeperSawItEndNotWhenAPassNoticed) {
+    IniPut(gAppName, S("TimerSecs"), S("60"), G.gIniFile);
+    const qint64 start = QDateTime::currentSecsSinceEpoch();
+    clock.setReal(start);
+    G.gRunDate = Now().datePart();
+    G.gDayStart = DateVal();
+    G.gMinJobLaunch = 1;
+    SetStartTimes();
+    const int j = addJob(S("INSTANT"), S("/bin/true"));
+    pass();
+    ASSERT_EQ(job(j).JobState, jsRunning);
+    waitGone(j);
+    clock.setReal(QDateTime::currentSecsSinceEpoch() + 60);  // the next timer's pass
+    pass();
+    ASSERT_EQ(job(j).JobState, jsCompleted);
+    EXPECT_LT(job(j).CompletedReal - start, 2 + 1);
+    EXPECT_LE(job(j).LastDuration, 2);
+    EXPECT_EQ(job(j).Completed, WallOf(job(j).CompletedReal, clock.zone()));
+    const QString text = QString::fromUtf8(dir.read(ExpandDateTokens(G.gLogFile, false, Now())));
+    EXPECT_TRUE(text.contains(QRegularExpression(S("INSTANT  Completed at \\S+ \\(Duration 00:00:0[012]\\)"))))
+        << text.toStdString();
+
+    // A dummy run: the run date with the clock's time of day, as before.
+    G.gDummyRun = true;
+    G.gDummyProg = S("/bin/true");
+    G.gDummyModel = S("%DummyProg%");
+    G.gRunDate = DateVal::fromDate(2026, 12, 8);
+    SetStartTimes();
+    const int d = addJob(S("DUMMY"), S("anything"));
+    pass();
+    ASSERT_EQ(job(d).JobState, jsRunning);
+    waitGone(d);
+    clock.advance(60);
+    pass();
+    ASSERT_EQ(job(d).JobState, jsCompleted);
+    EXPECT_EQ(job(d).Completed, SchedNow());
+    EXPECT_EQ(job(d).Completed.datePart(), G.gRunDate);
 }
 
 TEST_F(ExecutionTest, AMissingTimerIntervalNeverStopsThePasses) {

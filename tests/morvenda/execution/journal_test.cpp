@@ -14,12 +14,13 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
     ResetState();
     TempDir dir;
     G.gSchedFile = dir.path(S("Live.sch"));
-    for (const char* name : {"DONE", "FAILED", "HELD", "RERUN", "TORN"}) {
+    for (const char* name : {"DONE", "FAILED", "HELD", "RERUN", "TORN", "FORCED"}) {
         JobRec j;
         j.JobName = S(name);
         j.Started = DateVal::fromSeconds(1000);
         j.Completed = DateVal::fromSeconds(1100);
         j.LastDuration = 30;
+        j.EndForced = QByteArray(name) == "FORCED";
         G.Jobs.push_back(j);
     }
     JobTableChanged();
@@ -40,6 +41,8 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
               "X\tRERUN\t7\n"                                 // rescheduled ...
               "S\tNOSUCH\t5000\t77000\t1\t2\t3\t0\t0\n"       // a job no longer in the schedule
               "S\tRERUN\t6000\t78000\t116\t227\t337\t0\t0\n"  // submitted again, its effects not done
+              "E\tFORCED\t0\t0\t5070\t77070\t70\t70\t\t1\n"   // a forced end ...
+              "X\tFORCED\t8\n"                                // ... its forced-completion line written
               "S\tTORN\t5000\t77000\t115\t226");              // cut short by the crash
     const PendingWork work = ReplayRunJournal();
     const std::vector<PendingEnding>& pending = work.Endings;
@@ -52,10 +55,17 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
     EXPECT_EQ(done.ProcInfo, (ProcessInfo{222, 333, 111, 111}));
     EXPECT_EQ(done.LastDuration, 60);
     EXPECT_FALSE(done.Killed);
-    ASSERT_EQ(pending.size(), 1u);
+    ASSERT_EQ(pending.size(), 2u);
     EXPECT_EQ(pending[0].Job, 1);
     EXPECT_EQ(pending[0].StepsDone, 4);
     EXPECT_EQ(pending[0].Record.Span, 60);
+    EXPECT_FALSE(pending[0].Record.Forced);
+    // A recorded forced end is an ending: never forced again.
+    EXPECT_EQ(pending[1].Job, 6);
+    EXPECT_TRUE(pending[1].Record.Forced);
+    EXPECT_TRUE(pending[1].ForcedLineDone);
+    EXPECT_EQ(pending[1].StepsDone, 0);
+    EXPECT_FALSE(G.Jobs[6].EndForced);
 
     EXPECT_TRUE(G.Jobs[2].Killed);
     EXPECT_EQ(G.Jobs[2].ErrorText, S("Exit code 2"));

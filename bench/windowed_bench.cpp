@@ -1,0 +1,207 @@
+// The scheduler as the operator runs it: the execution window (on the display
+// Qt is given, e.g. Xvfb's, else offscreen) runs a DAG of 1,000 jobs that each
+// run `true` and wait for up to three earlier jobs, from its first pass to
+// "Schedule Completed", with a run log, tracker files and the schedule saved
+// as in a real run; then nine more run dates (Next Day) of the same schedule.
+// Kick is pressed every 2 ms of real time (the timer's passes come as well);
+// the clock moves on by two seconds at each press, so every job's start-up
+// grace is over at the next one, and to the next day for each Next Day.
+//
+// Counters: scheduler_ms_per_job (this process's own CPU over the first run
+// date per job, its children the jobs excluded), rss_loaded_mb (after the
+// schedule is loaded), rss_shown_mb (the window shown and its first pass
+// done), rss_end_mb (at the end of the first run date),
+// rss_after_10_mb (after ten), rss_peak_mb, passes (of the first run date).
+//
+// BM_WindowedLoad: resident memory with 10,000 jobs of realistic fields loaded
+// (rss_loaded_mb) and the window showing their run date (rss_mb). Run each benchmark alone
+// (--benchmark_filter), since the memory figures are the whole process's.
+
+#include "bench/benchjobs.h"
+#include "common/clock.h"
+#include "morvenda/core/dependency.h"
+#include "morvenda/core/frequency.h"
+#include "morvenda/core/schedulefile.h"
+#include "morvenda/core/state.h"
+#include "morvenda/execution/frmSched.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kJobs = 1000;
+
+// Ten run dates, unless MRV_BENCH_RUN_DATES says how many.
+int RunDates() {
+    const int n = qEnvironmentVariableIntValue("MRV_BENCH_RUN_DATES");
+    return n > 0 ? n : 10;
+}
+
+double SelfCpuMs() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
+}
+
+// A figure of /proc/self/status in megabytes (its value is in kB).
+double StatusMb(const char* key) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(static_cast<qsizetype>(qstrlen(key))).trimmed().split(' ')[0].toDouble() / 1024.0;
+    return 0;
+}
+
+class SteppingClock : public Clock {
+public:
+    DateVal now() const override { return WallOf(real(), zone()); }
+    qint64 nowReal() const override { return real(); }
+    QTimeZone zone() const override { return system_.zone(); }
+    void step() { ++step_; }
+    /// On to a real moment (the next run date's morning).
+    void jumpTo(qint64 real) {
+        base_ = real;
+        step_ = 0;
+    }
+
+private:
+    qint64 real() const { return base_ + step_ * 2; }
+    SystemClock system_;
+    qint64 base_ = SystemClock().nowReal();
+    qint64 step_ = 0;
+};
+
+QString Name(int k) { return QStringLiteral("J%1").arg(k, 4, 10, QLatin1Char('0')); }
+
+// The schedule's files in root; the jobs saved, then loaded as at start-up.
+void Install(const QString& root, const JobTable& jobs) {
+    ResetState();
+    G.gSchedName = QStringLiteral("DAG");
+    G.gSchedFile = root + QStringLiteral("/DAG.sch");
+    G.gIniFile = root + QStringLiteral("/DAG.ini");
+    G.gLogFile = root + QStringLiteral("/DAG_yyyymmdd.log");
+    G.gTriggerPath = root;
+    G.gTrackerPath = root;
+    G.gRunDate = Now().datePart();
+    G.gDayStart = DateVal();
+    G.gMinJobLaunch = 1;
+    G.gCPULimit = 9999;
+    QFile ini(G.gIniFile);
+    if (ini.open(QIODevice::WriteOnly)) ini.write("[Morvenda]\r\nTimerSecs=1\r\n");
+    ini.close();
+    SetStartTimes();
+    G.Jobs = jobs;
+    JobTableChanged();
+    SaveSchedule();
+    G.Jobs = JobTable(1);
+    JobTableChanged();
+    LoadSchedule();
+}
+
+int RunDate(frmSched& w, SteppingClock& clock) {
+    int passes = 0;
+    while (!G.gSchedComplete && passes < 100000) {
+        w.cmdKick_Click();
+        QCoreApplication::processEvents();
+        ++passes;
+        clock.step();
+        ::usleep(2000);
+    }
+    return passes;
+}
+
+void BM_WindowedRun(benchmark::State& state) {
+    const std::vector<std::vector<int>> deps = MakeDag(kJobs);
+    JobTable jobs(1);
+    for (int k = 1; k <= kJobs; ++k) {
+        JobRec J;
+        J.JobName = Name(k);
+        J.Group = QStringLiteral("DAG");
+        J.CommandLine = QStringLiteral("true");
+        J.Frequency = QStringLiteral("Daily");
+        J.LastDuration = 1;
+        for (const int p : deps[static_cast<size_t>(k)]) {
+            J.RunAfter << Name(p);
+            J.RunAfterStatus += QLatin1Char('S');
+            J.RunAfterUnsched += QLatin1Char('N');
+        }
+        jobs.push_back(J);
+    }
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        SteppingClock clock;
+        setClock(&clock);
+        Install(dir.path(), jobs);
+        const double loaded = StatusMb("VmRSS:");
+        double cpuMs = 0;
+        int passes = 0;
+        double end = 0;
+        {
+            frmSched w(false);
+            const double before = SelfCpuMs();
+            w.show();
+            QCoreApplication::processEvents();  // the window's first pass
+            state.counters["rss_shown_mb"] = StatusMb("VmRSS:");
+            passes = RunDate(w, clock);
+            cpuMs = SelfCpuMs() - before;
+            end = StatusMb("VmRSS:");
+            if (!G.gSchedComplete) state.SkipWithError("the schedule did not complete");
+            for (int d = 1; d < RunDates() && G.gSchedComplete; ++d) {
+                // The next run date comes in its own day, an hour after its start.
+                clock.jumpTo(FirstReal(G.gRunDate.datePart().addDays(1)) + 3600);
+                w.execution().DoNextDay();
+                QCoreApplication::processEvents();
+                const int more = RunDate(w, clock);
+                if (qEnvironmentVariableIsSet("MRV_BENCH_TRACE"))
+                    std::fprintf(stderr, "date %d: %d passes, %.1f MB\n", d + 1, more, StatusMb("VmRSS:"));
+            }
+            state.counters["rss_after_10_mb"] = StatusMb("VmRSS:");
+            w.hide();
+        }
+        state.counters["scheduler_ms_per_job"] = cpuMs / kJobs;
+        state.counters["rss_loaded_mb"] = loaded;
+        state.counters["rss_end_mb"] = end;
+        state.counters["rss_peak_mb"] = StatusMb("VmHWM:");
+        state.counters["passes"] = passes;
+        setClock(nullptr);
+        ResetState();
+    }
+}
+
+void BM_WindowedLoad(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        Install(dir.path(), BenchJobs(n));
+        state.counters["rss_loaded_mb"] = StatusMb("VmRSS:");
+        frmSched w(false);
+        w.show();
+        QCoreApplication::processEvents();  // the run date listed, its first pass
+        state.counters["rss_mb"] = StatusMb("VmRSS:");
+        w.hide();
+        ResetState();
+    }
+}
+
+BENCHMARK(BM_WindowedRun)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowedLoad)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RunBenchmarks(argc, argv);
+}
