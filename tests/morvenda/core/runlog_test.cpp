@@ -82,7 +82,7 @@ TEST_F(RunLogTest, ABatchAppendsItsLinesTogetherWhenFlushed) {
     } catch (const FatalStop&) {
     }
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + bad);
+    EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + bad + S(": No such file or directory"));
     EXPECT_TRUE(dir.read(S("run-20261209.log")).endsWith("kept\r\n"));
 }
 
