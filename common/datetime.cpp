@@ -325,14 +325,10 @@ int FullYear(const QString& digits, int value) {
     return value;
 }
 
-}  // namespace
-
-std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
-    // Split into numbers, words and colons; blanks, commas, "/", "-" and "."
-    // separate the parts of a date.
+// Splits into numbers, words and colons; blanks, commas, "/", "-" and "."
+// separate the parts of a date.
+std::optional<std::vector<PTok>> SplitDateText(const QString& t) {
     std::vector<PTok> toks;
-    const QString t = text.trimmed();
-    if (t.isEmpty()) return std::nullopt;
     for (qsizetype i = 0; i < t.size();) {
         const QChar c = t[i];
         if (c.isDigit()) {
@@ -357,68 +353,59 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
             return std::nullopt;
         }
     }
+    return toks;
+}
 
-    // The time: a number followed by ":" (the first one), with AM/PM after it.
-    int hour = -1, minute = 0, second = 0;
-    size_t timeAt = toks.size();
-    for (size_t k = 0; k + 1 < toks.size(); ++k) {
-        if (toks[k].kind == PTok::Number && toks[k + 1].kind == PTok::Colon) {
-            timeAt = k;
+// A time of day read from a date's text.
+struct ClockTime {
+    int hour;
+    int minute;
+    int second;
+};
+
+// The time starting at toks[timeAt]: hours, minutes, perhaps seconds,
+// perhaps AM/PM, and nothing after it.
+std::optional<ClockTime> ReadTime(const std::vector<PTok>& toks, size_t timeAt) {
+    int hour = 0, minute = 0, second = 0;
+    std::vector<int> parts;
+    size_t k = timeAt;
+    while (k < toks.size() && toks[k].kind == PTok::Number) {
+        if (toks[k].text.size() > 2) return std::nullopt;
+        parts.push_back(toks[k].value);
+        ++k;
+        if (k < toks.size() && toks[k].kind == PTok::Colon)
+            ++k;
+        else
             break;
-        }
     }
-    std::vector<PTok> dateToks(toks.begin(), toks.begin() + static_cast<std::ptrdiff_t>(timeAt));
-    if (timeAt < toks.size()) {
-        std::vector<int> parts;
-        size_t k = timeAt;
-        while (k < toks.size() && toks[k].kind == PTok::Number) {
-            if (toks[k].text.size() > 2) return std::nullopt;
-            parts.push_back(toks[k].value);
-            ++k;
-            if (k < toks.size() && toks[k].kind == PTok::Colon)
-                ++k;
-            else
-                break;
-        }
-        if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
-        hour = parts[0];
-        minute = parts[1];
-        second = parts.size() == 3 ? parts[2] : 0;
-        if (k < toks.size() && toks[k].kind == PTok::Word) {
-            const QString w = toks[k].text.toUpper();
-            if (w != QLatin1String("AM") && w != QLatin1String("PM") && w != QLatin1String("A") &&
-                w != QLatin1String("P"))
-                return std::nullopt;
-            if (hour < 1 || hour > 12) return std::nullopt;
-            const bool pm = w.startsWith(QLatin1Char('P'));
-            hour = hour % 12 + (pm ? 12 : 0);
-            ++k;
-        }
-        if (k != toks.size()) return std::nullopt;
-        if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    }
-
-    // Day names ("Tue 08 Dec 2026") carry nothing.
-    std::vector<PTok> parts;
-    int month = 0;
-    for (const PTok& p : dateToks) {
-        if (p.kind == PTok::Word) {
-            const int m = MonthFromWord(p.text);
-            if (m && !month) {
-                month = m;
-                continue;
-            }
-            if (IsDayName(p.text)) continue;
+    if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
+    hour = parts[0];
+    minute = parts[1];
+    second = parts.size() == 3 ? parts[2] : 0;
+    if (k < toks.size() && toks[k].kind == PTok::Word) {
+        const QString w = toks[k].text.toUpper();
+        if (w != QLatin1String("AM") && w != QLatin1String("PM") && w != QLatin1String("A") && w != QLatin1String("P"))
             return std::nullopt;
-        }
-        parts.push_back(p);
+        if (hour < 1 || hour > 12) return std::nullopt;
+        const bool pm = w.startsWith(QLatin1Char('P'));
+        hour = hour % 12 + (pm ? 12 : 0);
+        ++k;
     }
+    if (k != toks.size()) return std::nullopt;
+    if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return ClockTime{hour, minute, second};
+}
 
+// The year, month and day a date's parts give (the month already found
+// when it is written as a word).
+struct YearMonthDay {
+    int year;
+    int month;
+    int day;
+};
+
+std::optional<YearMonthDay> DateOfParts(const std::vector<PTok>& parts, int month, DateOrder order) {
     int year = 0, day = 0;
-    if (dateToks.empty()) {
-        if (hour < 0) return std::nullopt;
-        return DateVal::fromSeconds(static_cast<qint64>(hour) * 3600 + minute * 60 + second);
-    }
     if (month) {
         if (parts.size() != 2) return std::nullopt;
         // The number with four digits (or above 31) is the year; otherwise the
@@ -462,6 +449,61 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
     } else {
         return std::nullopt;
     }
+    return YearMonthDay{year, month, day};
+}
+
+}  // namespace
+
+std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    const std::optional<std::vector<PTok>> split = SplitDateText(t);
+    if (!split) return std::nullopt;
+    const std::vector<PTok>& toks = *split;
+
+    // The time: a number followed by ":" (the first one), with AM/PM after it.
+    int hour = -1, minute = 0, second = 0;
+    size_t timeAt = toks.size();
+    for (size_t k = 0; k + 1 < toks.size(); ++k) {
+        if (toks[k].kind == PTok::Number && toks[k + 1].kind == PTok::Colon) {
+            timeAt = k;
+            break;
+        }
+    }
+    std::vector<PTok> dateToks(toks.begin(), toks.begin() + static_cast<std::ptrdiff_t>(timeAt));
+    if (timeAt < toks.size()) {
+        const std::optional<ClockTime> time = ReadTime(toks, timeAt);
+        if (!time) return std::nullopt;
+        hour = time->hour;
+        minute = time->minute;
+        second = time->second;
+    }
+
+    // Day names ("Tue 08 Dec 2026") carry nothing.
+    std::vector<PTok> parts;
+    int month = 0;
+    for (const PTok& p : dateToks) {
+        if (p.kind == PTok::Word) {
+            const int m = MonthFromWord(p.text);
+            if (m && !month) {
+                month = m;
+                continue;
+            }
+            if (IsDayName(p.text)) continue;
+            return std::nullopt;
+        }
+        parts.push_back(p);
+    }
+
+    if (dateToks.empty()) {
+        if (hour < 0) return std::nullopt;
+        return DateVal::fromSeconds(static_cast<qint64>(hour) * 3600 + minute * 60 + second);
+    }
+    const std::optional<YearMonthDay> date = DateOfParts(parts, month, order);
+    if (!date) return std::nullopt;
+    const int year = date->year;
+    month = date->month;
+    const int day = date->day;
     if (month < 1 || month > 12 || day < 1 || year < 100 || year > 9999 || day > DaysInMonth(year, month))
         return std::nullopt;
     DateVal d = DateVal::fromDate(year, month, day);

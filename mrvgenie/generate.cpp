@@ -128,6 +128,210 @@ QList<QPair<QString, QString>> ScheduleIniKeys(const GenieAnswers& A, const QStr
     };
 }
 
+namespace {
+
+// The schedule's configuration file; an existing one is kept under a
+// numbered name.
+bool WriteScheduleIni(const GenieAnswers& A, const QString& ProgramFolder, const GeniePaths& p, GenerateResult& r,
+                      GenieLog& Log, QString& error) {
+    // An existing configuration file is never overwritten: it keeps its
+    // content under the first free numbered name. It gets that name as a
+    // second link first, so that a new file that cannot be written leaves
+    // the old one where it was.
+    QString backup;
+    bool linked = false;
+    if (QFileInfo::exists(p.IniFile)) {
+        QString ext;
+        for (int n = 0; n < 1000 && backup.isEmpty(); ++n) {
+            ext = QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+            const QString candidate = JoinPath(p.SchedFolder, A.Name + QLatin1Char('.') + ext);
+            if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink()) backup = candidate;
+        }
+        const QByteArray from = QFile::encodeName(p.IniFile);
+        const QByteArray to = QFile::encodeName(backup);
+        linked = !backup.isEmpty() && ::link(from.constData(), to.constData()) == 0;
+        if (!linked && (backup.isEmpty() || ::rename(from.constData(), to.constData()) != 0)) {
+            const QString why = backup.isEmpty() ? QStringLiteral("no free name .000 to .999 is left")
+                                                 : QString::fromLocal8Bit(std::strerror(errno));
+            Fail(r, Log,
+                 QStringLiteral("Failed to rename the existing Ini File ") + Quoted(p.IniFile) + QStringLiteral(" (") +
+                     why + QStringLiteral("); it has been left as it is."));
+            return false;
+        }
+        r.BackupExt = ext;
+        r.Written << backup;
+    }
+    IniDocument ini;
+    for (const auto& [key, value] : ScheduleIniKeys(A, ProgramFolder)) ini.setValue(gAppName, key, value);
+    if (!ini.save(p.IniFile, &error)) {
+        Fail(r, Log, QStringLiteral("Failed to create the Ini File: ") + error);
+        // The old file stays as it was, under its own name.
+        if (!backup.isEmpty()) {
+            if (linked)
+                QFile::remove(backup);
+            else
+                QFile::rename(backup, p.IniFile);
+            r.Written.removeAll(backup);
+            r.BackupExt.clear();
+        }
+        return false;
+    }
+    r.Written << p.IniFile;
+    Log.Log(A.Name + QStringLiteral(" Ini File created as ") + Quoted(p.IniFile));
+    return true;
+}
+
+bool WriteScheduleFile(const GeniePaths& p, GenerateResult& r, GenieLog& Log, QString& error) {
+    // An empty schedule, so the scheduler starts on the new file without
+    // asking to create one; an existing schedule is kept.
+    if (!QFileInfo::exists(p.SchedFile)) {
+        if (!WriteFileAtomic(p.SchedFile, QByteArray(), &error)) {
+            Fail(r, Log, QStringLiteral("Failed to create the Schedule File: ") + error);
+            return false;
+        }
+        r.Written << p.SchedFile;
+        Log.Log(QStringLiteral("Schedule File created as ") + Quoted(p.SchedFile));
+    } else {
+        Log.Log(QStringLiteral("Existing Schedule File retained"));
+    }
+    return true;
+}
+
+bool WritePubHolsFile(const GeniePaths& p, GenerateResult& r, GenieLog& Log, QString& error) {
+    // The seed holds New Year's Day of the next two years, so the
+    // scheduler has at least a year before it asks for a new holidays
+    // file.
+    if (!QFileInfo::exists(p.PubHolsFile)) {
+        const int year = FormatDate(Now(), QStringLiteral("yyyy")).toInt();
+        const QStringList lines = {
+            QStringLiteral(";Public Holidays File"),
+            QStringLiteral("01 jan %1, New Year's Day").arg(year + 1),
+            QStringLiteral("01 jan %1, New Year's Day").arg(year + 2),
+        };
+        if (!WriteFileAtomic(p.PubHolsFile, EncodeLines(lines), &error)) {
+            Fail(r, Log, QStringLiteral("Failed to create the Public Holidays File: ") + error);
+            return false;
+        }
+        r.Written << p.PubHolsFile;
+        Log.Log(QStringLiteral("Public Holidays File created as ") + Quoted(p.PubHolsFile));
+    } else {
+        r.PubHolsKept = true;
+        Log.Log(QStringLiteral("Existing Public Holidays File retained"));
+    }
+    return true;
+}
+
+bool WriteEmailIni(const GenieAnswers& A, const GeniePaths& p, GenerateResult& r, GenieLog& Log, QString& error) {
+    if (!QFileInfo::exists(p.EmailIni)) {
+        IniDocument ini;
+        const QList<QPair<QString, QString>> keys = {
+            {QStringLiteral("EmailPath"), p.MessagesPath},
+            {QStringLiteral("KickInterval"), QStringLiteral("60")},
+            {QStringLiteral("DeleteAfter"), QStringLiteral("3")},
+            {QStringLiteral("DateFormat"), A.EmailDateFormat},
+            {QStringLiteral("ProfileName"), QString()},
+            {QStringLiteral("SmtpServer"), QStringLiteral("localhost")},
+            {QStringLiteral("SmtpPort"), QStringLiteral("25")},
+            {QStringLiteral("SmtpTls"), QStringLiteral("none")},
+            {QStringLiteral("SmtpFrom"), QString()},
+            {QStringLiteral("SmtpUser"), QString()},
+            {QStringLiteral("SmtpPassword"), QString()},
+        };
+        for (const auto& [key, value] : keys) ini.setValue(gEmailSection, key, value);
+        if (!ini.save(p.EmailIni, &error)) {
+            Fail(r, Log, QStringLiteral("Failed to create the MRVEmail Ini file: ") + error);
+            return false;
+        }
+        // It will hold the mail server's password.
+        QFile::setPermissions(p.EmailIni, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        r.Written << p.EmailIni;
+        Log.Log(QStringLiteral("MRVEmail Ini file created as ") + p.EmailIni);
+    } else {
+        r.EmailIniKept = true;
+        Log.Log(QStringLiteral("Existing MRVEmail Ini File at ") + p.EmailIni + QStringLiteral(" has been retained."));
+    }
+    return true;
+}
+
+bool WriteReadMe(const GeniePaths& p, GenerateResult& r, GenieLog& Log, QString& error) {
+    const DateVal now = Now();
+    QStringList readMe = {
+        QStringLiteral("Morvenda Genie run on ") + FormatDate(now, QStringLiteral("dd mmm yyyy")) +
+            QStringLiteral(" at ") + FormatDate(now, QStringLiteral("hh:nn:ss")),
+        QString(),
+        QStringLiteral("Directory Structure"),
+        QString(),
+        QStringLiteral(".   The Morvenda root directory is ") + Quoted(p.Base) + QLatin1Char('.'),
+        QString(),
+        QStringLiteral(".   The names of subdirectories within ") + Quoted(p.Base) +
+            QStringLiteral(" which hold data for Morvenda as a whole "),
+        QStringLiteral("    are prefixed with \"@\"."),
+        QString(),
+        QStringLiteral(".   The names of subdirectories which hold data for individual schedules appear within ") +
+            Quoted(p.Base),
+        QStringLiteral("    with the specified schedule name.  This run of the Morvenda Genie has defined schedule ") +
+            Quoted(p.SchedFolder) + QLatin1Char('.'),
+        QString(),
+        QStringLiteral(
+            ".   The above naming convention is intended to separately group the two sets of subdirectories"),
+        QStringLiteral("    to facilitate visual navigation during directory browsing."),
+        QString(),
+        QStringLiteral("Following this run, the current subdirectories are defined in ") + Quoted(p.Base) +
+            QLatin1Char('.'),
+        QString(),
+    };
+    // Plain folders only: no links, nothing hidden.
+    for (const QFileInfo& f : QDir(p.Base).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                                                         QDir::Name | QDir::IgnoreCase))
+        if (!f.fileName().startsWith(QLatin1Char('.'))) readMe.append(QStringLiteral("        ") + f.fileName());
+    readMe << QString() << QString() << QString();
+    if (!AppendLines(p.ReadMeFile, readMe, &error)) {
+        Fail(r, Log, QStringLiteral("Failed to write the ReadMe file: ") + error);
+        return false;
+    }
+    r.Written << p.ReadMeFile;
+    return true;
+}
+
+bool SaveSettings(const GeniePaths& p, GenerateResult& r, GenieLog& Log, QString& error) {
+    // The settings name only files that are whole.
+    r.CurrentSet = SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), p.IniFile, &error);
+    if (!r.CurrentSet) {
+        Fail(r, Log, QStringLiteral("Failed to write the setting Current: ") + error);
+        return false;
+    }
+    r.EmailIniSet = SaveSetting(gAppName, gRegSection, QStringLiteral("MRVEmailIni"), p.EmailIni, &error);
+    if (!r.EmailIniSet) {
+        Fail(r, Log, QStringLiteral("Failed to write the setting MRVEmailIni: ") + error);
+        return false;
+    }
+    return true;
+}
+
+// The closing message of a generation that did not complete.
+void ReportFailures(GenerateResult& r, GenieLog& Log, bool complete) {
+    if (Log.Failed())
+        r.Failures.append(QStringLiteral("The log could not be written to ") + Quoted(Log.Path()) +
+                          QStringLiteral(": ") + Log.Error());
+    if (!r.Failures.isEmpty()) {
+        QString text = QStringLiteral("The Morvenda Genie could not complete the installation:\n\n") +
+                       r.Failures.join(QLatin1Char('\n'));
+        text += r.Written.isEmpty() ? QStringLiteral("\n\nNo file was written.")
+                                    : QStringLiteral("\n\nFiles written:\n") + r.Written.join(QLatin1Char('\n'));
+        if (!complete) {
+            QStringList unset;
+            if (!r.CurrentSet) unset << QStringLiteral("\"Current\"");
+            if (!r.EmailIniSet) unset << QStringLiteral("\"MRVEmailIni\"");
+            text += QStringLiteral("\n\nNot changed: the setting") +
+                    (unset.size() > 1 ? QStringLiteral("s ") : QStringLiteral(" ")) +
+                    unset.join(QStringLiteral(" and ")) + QLatin1Char('.');
+        }
+        MsgBox(text, MsgButtons::Ok, MsgIcon::Critical);
+    }
+}
+
+}  // namespace
+
 GenerateResult DoGenerate(const GenieAnswers& A, const QString& ProgramFolder, GenieLog& Log) {
     GenerateResult r;
     const GeniePaths p(A.Base, A.Name);
@@ -159,114 +363,10 @@ GenerateResult DoGenerate(const GenieAnswers& A, const QString& ProgramFolder, G
     // generation, so nothing after it (the settings last) names or relies on
     // a file that is not whole.
     const bool complete = [&] {
-        // An existing configuration file is never overwritten: it keeps its
-        // content under the first free numbered name. It gets that name as a
-        // second link first, so that a new file that cannot be written leaves
-        // the old one where it was.
-        QString backup;
-        bool linked = false;
-        if (QFileInfo::exists(p.IniFile)) {
-            QString ext;
-            for (int n = 0; n < 1000 && backup.isEmpty(); ++n) {
-                ext = QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
-                const QString candidate = JoinPath(p.SchedFolder, A.Name + QLatin1Char('.') + ext);
-                if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink()) backup = candidate;
-            }
-            const QByteArray from = QFile::encodeName(p.IniFile);
-            const QByteArray to = QFile::encodeName(backup);
-            linked = !backup.isEmpty() && ::link(from.constData(), to.constData()) == 0;
-            if (!linked && (backup.isEmpty() || ::rename(from.constData(), to.constData()) != 0)) {
-                const QString why = backup.isEmpty() ? QStringLiteral("no free name .000 to .999 is left")
-                                                     : QString::fromLocal8Bit(std::strerror(errno));
-                Fail(r, Log,
-                     QStringLiteral("Failed to rename the existing Ini File ") + Quoted(p.IniFile) +
-                         QStringLiteral(" (") + why + QStringLiteral("); it has been left as it is."));
-                return false;
-            }
-            r.BackupExt = ext;
-            r.Written << backup;
-        }
-        IniDocument ini;
-        for (const auto& [key, value] : ScheduleIniKeys(A, ProgramFolder)) ini.setValue(gAppName, key, value);
-        if (!ini.save(p.IniFile, &error)) {
-            Fail(r, Log, QStringLiteral("Failed to create the Ini File: ") + error);
-            // The old file stays as it was, under its own name.
-            if (!backup.isEmpty()) {
-                if (linked)
-                    QFile::remove(backup);
-                else
-                    QFile::rename(backup, p.IniFile);
-                r.Written.removeAll(backup);
-                r.BackupExt.clear();
-            }
-            return false;
-        }
-        r.Written << p.IniFile;
-        Log.Log(A.Name + QStringLiteral(" Ini File created as ") + Quoted(p.IniFile));
-
-        // An empty schedule, so the scheduler starts on the new file without
-        // asking to create one; an existing schedule is kept.
-        if (!QFileInfo::exists(p.SchedFile)) {
-            if (!WriteFileAtomic(p.SchedFile, QByteArray(), &error)) {
-                Fail(r, Log, QStringLiteral("Failed to create the Schedule File: ") + error);
-                return false;
-            }
-            r.Written << p.SchedFile;
-            Log.Log(QStringLiteral("Schedule File created as ") + Quoted(p.SchedFile));
-        } else {
-            Log.Log(QStringLiteral("Existing Schedule File retained"));
-        }
-
-        // The seed holds New Year's Day of the next two years, so the
-        // scheduler has at least a year before it asks for a new holidays
-        // file.
-        if (!QFileInfo::exists(p.PubHolsFile)) {
-            const int year = FormatDate(Now(), QStringLiteral("yyyy")).toInt();
-            const QStringList lines = {
-                QStringLiteral(";Public Holidays File"),
-                QStringLiteral("01 jan %1, New Year's Day").arg(year + 1),
-                QStringLiteral("01 jan %1, New Year's Day").arg(year + 2),
-            };
-            if (!WriteFileAtomic(p.PubHolsFile, EncodeLines(lines), &error)) {
-                Fail(r, Log, QStringLiteral("Failed to create the Public Holidays File: ") + error);
-                return false;
-            }
-            r.Written << p.PubHolsFile;
-            Log.Log(QStringLiteral("Public Holidays File created as ") + Quoted(p.PubHolsFile));
-        } else {
-            r.PubHolsKept = true;
-            Log.Log(QStringLiteral("Existing Public Holidays File retained"));
-        }
-
-        if (!QFileInfo::exists(p.EmailIni)) {
-            IniDocument ini;
-            const QList<QPair<QString, QString>> keys = {
-                {QStringLiteral("EmailPath"), p.MessagesPath},
-                {QStringLiteral("KickInterval"), QStringLiteral("60")},
-                {QStringLiteral("DeleteAfter"), QStringLiteral("3")},
-                {QStringLiteral("DateFormat"), A.EmailDateFormat},
-                {QStringLiteral("ProfileName"), QString()},
-                {QStringLiteral("SmtpServer"), QStringLiteral("localhost")},
-                {QStringLiteral("SmtpPort"), QStringLiteral("25")},
-                {QStringLiteral("SmtpTls"), QStringLiteral("none")},
-                {QStringLiteral("SmtpFrom"), QString()},
-                {QStringLiteral("SmtpUser"), QString()},
-                {QStringLiteral("SmtpPassword"), QString()},
-            };
-            for (const auto& [key, value] : keys) ini.setValue(gEmailSection, key, value);
-            if (!ini.save(p.EmailIni, &error)) {
-                Fail(r, Log, QStringLiteral("Failed to create the MRVEmail Ini file: ") + error);
-                return false;
-            }
-            // It will hold the mail server's password.
-            QFile::setPermissions(p.EmailIni, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            r.Written << p.EmailIni;
-            Log.Log(QStringLiteral("MRVEmail Ini file created as ") + p.EmailIni);
-        } else {
-            r.EmailIniKept = true;
-            Log.Log(QStringLiteral("Existing MRVEmail Ini File at ") + p.EmailIni +
-                    QStringLiteral(" has been retained."));
-        }
+        if (!WriteScheduleIni(A, ProgramFolder, p, r, Log, error)) return false;
+        if (!WriteScheduleFile(p, r, Log, error)) return false;
+        if (!WritePubHolsFile(p, r, Log, error)) return false;
+        if (!WriteEmailIni(A, p, r, Log, error)) return false;
 
         Log.Log(QStringLiteral("This log written to ") + Quoted(Log.Path()));
 
@@ -279,75 +379,10 @@ GenerateResult DoGenerate(const GenieAnswers& A, const QString& ProgramFolder, G
             MsgBox(QStringLiteral("An existing Public Holidays File at the specified location has been retained"),
                    MsgButtons::Ok, MsgIcon::Information);
 
-        const DateVal now = Now();
-        QStringList readMe = {
-            QStringLiteral("Morvenda Genie run on ") + FormatDate(now, QStringLiteral("dd mmm yyyy")) +
-                QStringLiteral(" at ") + FormatDate(now, QStringLiteral("hh:nn:ss")),
-            QString(),
-            QStringLiteral("Directory Structure"),
-            QString(),
-            QStringLiteral(".   The Morvenda root directory is ") + Quoted(p.Base) + QLatin1Char('.'),
-            QString(),
-            QStringLiteral(".   The names of subdirectories within ") + Quoted(p.Base) +
-                QStringLiteral(" which hold data for Morvenda as a whole "),
-            QStringLiteral("    are prefixed with \"@\"."),
-            QString(),
-            QStringLiteral(".   The names of subdirectories which hold data for individual schedules appear within ") +
-                Quoted(p.Base),
-            QStringLiteral(
-                "    with the specified schedule name.  This run of the Morvenda Genie has defined schedule ") +
-                Quoted(p.SchedFolder) + QLatin1Char('.'),
-            QString(),
-            QStringLiteral(
-                ".   The above naming convention is intended to separately group the two sets of subdirectories"),
-            QStringLiteral("    to facilitate visual navigation during directory browsing."),
-            QString(),
-            QStringLiteral("Following this run, the current subdirectories are defined in ") + Quoted(p.Base) +
-                QLatin1Char('.'),
-            QString(),
-        };
-        // Plain folders only: no links, nothing hidden.
-        for (const QFileInfo& f : QDir(p.Base).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
-                                                             QDir::Name | QDir::IgnoreCase))
-            if (!f.fileName().startsWith(QLatin1Char('.'))) readMe.append(QStringLiteral("        ") + f.fileName());
-        readMe << QString() << QString() << QString();
-        if (!AppendLines(p.ReadMeFile, readMe, &error)) {
-            Fail(r, Log, QStringLiteral("Failed to write the ReadMe file: ") + error);
-            return false;
-        }
-        r.Written << p.ReadMeFile;
-
-        // The settings name only files that are whole.
-        r.CurrentSet = SaveSetting(gAppName, gRegSection, QStringLiteral("Current"), p.IniFile, &error);
-        if (!r.CurrentSet) {
-            Fail(r, Log, QStringLiteral("Failed to write the setting Current: ") + error);
-            return false;
-        }
-        r.EmailIniSet = SaveSetting(gAppName, gRegSection, QStringLiteral("MRVEmailIni"), p.EmailIni, &error);
-        if (!r.EmailIniSet) {
-            Fail(r, Log, QStringLiteral("Failed to write the setting MRVEmailIni: ") + error);
-            return false;
-        }
-        return true;
+        if (!WriteReadMe(p, r, Log, error)) return false;
+        return SaveSettings(p, r, Log, error);
     }();
 
-    if (Log.Failed())
-        r.Failures.append(QStringLiteral("The log could not be written to ") + Quoted(Log.Path()) +
-                          QStringLiteral(": ") + Log.Error());
-    if (!r.Failures.isEmpty()) {
-        QString text = QStringLiteral("The Morvenda Genie could not complete the installation:\n\n") +
-                       r.Failures.join(QLatin1Char('\n'));
-        text += r.Written.isEmpty() ? QStringLiteral("\n\nNo file was written.")
-                                    : QStringLiteral("\n\nFiles written:\n") + r.Written.join(QLatin1Char('\n'));
-        if (!complete) {
-            QStringList unset;
-            if (!r.CurrentSet) unset << QStringLiteral("\"Current\"");
-            if (!r.EmailIniSet) unset << QStringLiteral("\"MRVEmailIni\"");
-            text += QStringLiteral("\n\nNot changed: the setting") +
-                    (unset.size() > 1 ? QStringLiteral("s ") : QStringLiteral(" ")) +
-                    unset.join(QStringLiteral(" and ")) + QLatin1Char('.');
-        }
-        MsgBox(text, MsgButtons::Ok, MsgIcon::Critical);
-    }
+    ReportFailures(r, Log, complete);
     return r;
 }

@@ -501,12 +501,9 @@ bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error
 
 namespace {
 
-bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
-    FieldViews f;
-    if (const int bad = SplitViews(Line, Sep, f); bad != 0) {
-        *error = UnclosedQuote(bad);
-        return false;
-    }
+// The column count and the job name's width, checked before any column is
+// read.
+bool CheckColumns(const FieldViews& f, QString* error) {
     // A line that is not a job (a stray text, a line cut short or run
     // together with the next) must not be taken for one.
     const qsizetype count = f.views.size();
@@ -530,30 +527,46 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
                      .arg(kJobNameWidth);
         return false;
     }
-    auto col = [&f](int c) { return f.views[c - 1]; };
-    const bool tabFile = Sep == kTab;
-    // A text that equals the one of the job before shares its characters.
-    auto take = [J, Like, &col](QString JobRec::*field, QStringView v) {
-        Take(J->*field, v, Like ? &(Like->*field) : nullptr);
-    };
-    auto takeCol = [&take, &col](QString JobRec::*field, int c) { take(field, col(c)); };
+    return true;
+}
 
-    auto readDate = [&](int c, DateVal* out) {
-        const QStringView t = col(c).trimmed();
-        if (t.isEmpty()) {
-            *out = DateVal();
-            return true;
-        }
-        std::optional<DateVal> d = WrittenDate(t);
-        if (!d) d = ParseDate(t.toString());
-        if (!d) {
-            *error = QStringLiteral("column %1: \"%2\" is not a date").arg(QString::number(c), t.toString());
-            return false;
-        }
-        *out = *d;
+// Reads the columns of one split line into a job. A text that equals the one
+// of the job before (Like) shares its characters.
+struct LineReader {
+    const FieldViews& f;
+    JobRec* J;
+    const JobRec* Like;
+    QString* error;
+    bool tabFile;
+
+    QStringView col(int c) const { return f.views[c - 1]; }
+    void take(QString JobRec::*field, QStringView v) const { Take(J->*field, v, Like ? &(Like->*field) : nullptr); }
+    void takeCol(QString JobRec::*field, int c) const { take(field, col(c)); }
+    bool readDate(int c, DateVal* out) const;
+
+    bool ReadJobAndDependencies() const;
+    bool ReadRunState() const;
+    bool ReadMessagesAndOptions() const;
+};
+
+bool LineReader::readDate(int c, DateVal* out) const {
+    const QStringView t = col(c).trimmed();
+    if (t.isEmpty()) {
+        *out = DateVal();
         return true;
-    };
+    }
+    std::optional<DateVal> d = WrittenDate(t);
+    if (!d) d = ParseDate(t.toString());
+    if (!d) {
+        *error = QStringLiteral("column %1: \"%2\" is not a date").arg(QString::number(c), t.toString());
+        return false;
+    }
+    *out = *d;
+    return true;
+}
 
+// Columns 1 to 7: the job, its command, times and dependencies.
+bool LineReader::ReadJobAndDependencies() const {
     take(&JobRec::JobName, Fixed(col(1), kJobNameWidth));
     takeCol(&JobRec::CommandLine, 2);
     if (!tabFile) J->CommandLine.replace(QLatin1Char('%'), kComma);
@@ -584,7 +597,11 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
         if (name.isEmpty()) break;
         J->RunAfter.append(name.toString());
     }
+    return true;
+}
 
+// Columns 8 to 22: the run's state as the last save left it.
+bool LineReader::ReadRunState() const {
     J->DeferRollover = FlagOf(col(8));
     takeCol(&JobRec::EojTo, 9);
     take(&JobRec::SchedFlag, Fixed(col(10), kSchedFlagWidth));
@@ -605,6 +622,11 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
         *error = UnclosedQuote(22);
         return false;
     }
+    return true;
+}
+
+// Columns 23 to 47: messages, group, trigger and the job's options.
+bool LineReader::ReadMessagesAndOptions() const {
     takeCol(&JobRec::WaitForFile, 23);
     take(&JobRec::Spare24, Fixed(col(24), kSpare24Width));
     J->Spare25 = NumAs<std::int16_t>(col(25));
@@ -653,6 +675,17 @@ bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const Job
         J->RunAfterUnsched = flags.toString().leftJustified(J->RunAfterStatus.size(), kBlank, true);
     J->AutoResched = NumAs<std::uint8_t>(col(47));
     return true;
+}
+
+bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
+    FieldViews f;
+    if (const int bad = SplitViews(Line, Sep, f); bad != 0) {
+        *error = UnclosedQuote(bad);
+        return false;
+    }
+    if (!CheckColumns(f, error)) return false;
+    const LineReader read{f, J, Like, error, Sep == kTab};
+    return read.ReadJobAndDependencies() && read.ReadRunState() && read.ReadMessagesAndOptions();
 }
 
 }  // namespace

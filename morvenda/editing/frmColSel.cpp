@@ -77,6 +77,30 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Edit View Customisation"));
     if (parent) setWindowIcon(parent->windowIcon());
 
+    BuildListsAndMoves();
+
+    QGroupBox* fraWidth = BuildWidthFrame();
+
+    txtProfile_ = new QLineEdit(this);
+    txtProfile_->setObjectName(QStringLiteral("txtProfile"));
+    cmdDel_ = NamedButton(this, "cmdDel", QStringLiteral("De&lete"));
+    QPushButton* cmdOK = NamedButton(this, "cmdOK", QStringLiteral("&OK"));
+    QPushButton* cmdCancel = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"));
+    QPushButton* cmdHelp = NamedButton(this, "cmdHelp", QStringLiteral("&Help"));
+    cmdOK->setAutoDefault(false);
+
+    const MenuItems menu = BuildMenus();
+
+    LayOutControls(menu.bar, fraWidth, cmdOK, cmdCancel, cmdHelp);
+
+    ConnectButtonsAndMenus(menu, cmdOK, cmdCancel, cmdHelp);
+    ConnectListsAndFields();
+    NameControls(this);
+
+    LoadColumns();
+}
+
+void frmColSel::BuildListsAndMoves() {
     lsbDisplayed_ = new QListWidget(this);
     lsbDisplayed_->setObjectName(QStringLiteral("lsbDisplayed"));
     lsbDisplayed_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -100,7 +124,9 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     cmdSelAll_->setAccessibleName(QStringLiteral("All to Displayed"));
     cmdUnsel1_->setAccessibleName(QStringLiteral("Selected to Undisplayed"));
     cmdUnselAll_->setAccessibleName(QStringLiteral("All to Undisplayed"));
+}
 
+QGroupBox* frmColSel::BuildWidthFrame() {
     auto* fraWidth = new QGroupBox(QStringLiteral("Width/Alignment"), this);
     fraWidth->setObjectName(QStringLiteral("fraWidth"));
     txtColWidth_ = new QLineEdit(fraWidth);
@@ -116,15 +142,10 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     width->addWidget(BuddyLabel(fraWidth, QStringLiteral("Al&ignment"), cboAlign_), 1, 0);
     width->addWidget(cboAlign_, 1, 1);
     width->addWidget(cmdApplyWidth_, 2, 1);
+    return fraWidth;
+}
 
-    txtProfile_ = new QLineEdit(this);
-    txtProfile_->setObjectName(QStringLiteral("txtProfile"));
-    cmdDel_ = NamedButton(this, "cmdDel", QStringLiteral("De&lete"));
-    QPushButton* cmdOK = NamedButton(this, "cmdOK", QStringLiteral("&OK"));
-    QPushButton* cmdCancel = NamedButton(this, "cmdCancel", QStringLiteral("&Cancel"));
-    QPushButton* cmdHelp = NamedButton(this, "cmdHelp", QStringLiteral("&Help"));
-    cmdOK->setAutoDefault(false);
-
+frmColSel::MenuItems frmColSel::BuildMenus() {
     auto* bar = new QMenuBar(this);
     QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
     QAction* mnuOK = NamedMenuItem(mnuFile, "mnuOK", QStringLiteral("&OK"));
@@ -143,7 +164,11 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
     mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    return {bar, mnuOK, mnuCancel, mnuHelpHelp};
+}
 
+void frmColSel::LayOutControls(QMenuBar* bar, QGroupBox* fraWidth, QPushButton* cmdOK, QPushButton* cmdCancel,
+                               QPushButton* cmdHelp) {
     auto* moves = new QVBoxLayout;
     moves->addStretch(1);
     for (QPushButton* b : {cmdSel1_, cmdSelAll_, cmdUnsel1_, cmdUnselAll_}) moves->addWidget(b);
@@ -177,7 +202,10 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     all->addWidget(fraWidth);
     all->addLayout(profile);
     all->addLayout(buttons);
+}
 
+void frmColSel::ConnectButtonsAndMenus(const MenuItems& menu, QPushButton* cmdOK, QPushButton* cmdCancel,
+                                       QPushButton* cmdHelp) {
     InstallKeyFilter(txtColWidth_, stdTextKeyPressDigits);
     connect(cmdSel1_, &QPushButton::clicked, this, [this] {
         MoveToDisplayed(false);
@@ -194,9 +222,9 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     connect(cmdCancel, &QPushButton::clicked, this, &frmColSel::cmdCancel_Click);
     auto help = [] { ShowHelp(QStringLiteral("Customise View")); };
     connect(cmdHelp, &QPushButton::clicked, this, help);
-    connect(mnuHelpHelp, &QAction::triggered, this, help);
-    connect(mnuOK, &QAction::triggered, cmdOK, &QPushButton::click);
-    connect(mnuCancel, &QAction::triggered, cmdCancel, &QPushButton::click);
+    connect(menu.help, &QAction::triggered, this, help);
+    connect(menu.ok, &QAction::triggered, cmdOK, &QPushButton::click);
+    connect(menu.cancel, &QAction::triggered, cmdCancel, &QPushButton::click);
     connect(mnuSel1_, &QAction::triggered, cmdSel1_, &QPushButton::click);
     connect(mnuSelAll_, &QAction::triggered, cmdSelAll_, &QPushButton::click);
     connect(mnuUnsel1_, &QAction::triggered, cmdUnsel1_, &QPushButton::click);
@@ -205,7 +233,9 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
     connect(mnuDel_, &QAction::triggered, cmdDel_, &QPushButton::click);
     connect(mnuWidth_, &QAction::triggered, this, [this] { txtColWidth_->setFocus(); });
     connect(mnuAlign_, &QAction::triggered, this, [this] { cboAlign_->setFocus(); });
+}
 
+void frmColSel::ConnectListsAndFields() {
     connect(lsbDisplayed_, &QListWidget::currentRowChanged, this, [this] {
         if (!listChanging_) DisplayedClick();
     });
@@ -231,9 +261,9 @@ frmColSel::frmColSel(QWidget* parent) : QDialog(parent) {
             return;
         CheckChgAlignWidth();
     });
+}
 
-    NameControls(this);
-
+void frmColSel::LoadColumns() {
     // Loading: column 0 (Job Name) is always first and never offered.
     for (int k = 1; k < kGridColCount; ++k) {
         const int c = GCId(k);

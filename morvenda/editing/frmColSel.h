@@ -6,8 +6,10 @@
 class QAction;
 class QCloseEvent;
 class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QListWidget;
+class QMenuBar;
 class QPushButton;
 
 /// Index in gGridCols of the first column titled Title; 23 when none.
@@ -52,6 +54,24 @@ protected:
     void reject() override;
 
 private:
+    // The menu bar and the items the constructor connects once it is built.
+    struct MenuItems {
+        QMenuBar* bar;
+        QAction* ok;
+        QAction* cancel;
+        QAction* help;
+    };
+    // The window's set-up, in the order the constructor takes it.
+    void BuildListsAndMoves();
+    QGroupBox* BuildWidthFrame();
+    MenuItems BuildMenus();
+    void LayOutControls(QMenuBar* bar, QGroupBox* fraWidth, QPushButton* cmdOK, QPushButton* cmdCancel,
+                        QPushButton* cmdHelp);
+    void ConnectButtonsAndMenus(const MenuItems& menu, QPushButton* cmdOK, QPushButton* cmdCancel,
+                                QPushButton* cmdHelp);
+    void ConnectListsAndFields();
+    void LoadColumns();
+
     void DisplayedClick();
     /// Saves the layout unless discarding; false keeps the dialog open.
     bool SaveOnUnload();

@@ -90,6 +90,49 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     // selects a job by selecting its row.
     fxgSchedGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
 
+    QHBoxLayout* choices = BuildChoices();
+    QHBoxLayout* bottom = BuildButtons();
+    const MenuItems menu = BuildMenus();
+
+    auto* all = new QVBoxLayout(this);
+    all->setMenuBar(menu.bar);
+    all->addLayout(choices);
+    all->addWidget(fxgSchedGrid_, 1);
+    all->addLayout(bottom);
+
+    tmrGrid_ = new QTimer(this);
+    tmrGrid_->setObjectName(QStringLiteral("tmrGrid"));
+    tmrGrid_->setInterval(500);
+
+    ConnectButtonsAndMenus(menu);
+    ConnectChoicesAndGrid();
+
+    NameControls(this);
+
+    // Loading.
+    DefineGridColumns();
+    SetProfileNames();
+    ReadColProfile();
+    DisplayGrid();
+    RowChange();
+    // The grid shows a good number of rows; a remembered height that no
+    // longer fits the screen is cut to it.
+    fxgSchedGrid_->setMinimumHeight(fxgSchedGrid_->horizontalHeader()->sizeHint().height() +
+                                    8 * fxgSchedGrid_->verticalHeader()->defaultSectionSize() +
+                                    2 * fxgSchedGrid_->frameWidth());
+    const QString gridHeight = GetSetting(gAppName, gRegSection, kGridHeightKey);
+    const int roomHeight = screen() ? screen()->availableGeometry().height() - 40 : 4000;
+    if (!gridHeight.isEmpty() && Val(gridHeight) > 0)
+        resize(width(), static_cast<int>(std::min<qint64>(Val(gridHeight) / kTwips, std::max(roomHeight, 100))));
+    SetEditJobDesc(FindArrayRow(fxgSchedGrid_->Row()));
+    SizeWindow();
+    PositionForm(this, QStringLiteral("tc"));
+    Buttons();
+    loading_ = false;
+    tmrGrid_->start();
+}
+
+QHBoxLayout* frmLGrid::BuildChoices() {
     cboGroup_ = new QComboBox(this);
     cboGroup_->setObjectName(QStringLiteral("cboGroup"));
     cboProfile_ = new QComboBox(this);
@@ -99,7 +142,10 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     choices->addWidget(cboGroup_, 1);
     choices->addWidget(BuddyLabel(this, QStringLiteral("View Profile"), cboProfile_));
     choices->addWidget(cboProfile_, 1);
+    return choices;
+}
 
+QHBoxLayout* frmLGrid::BuildButtons() {
     auto* fraUpdate = new QGroupBox(QStringLiteral("Update"), this);
     fraUpdate->setObjectName(QStringLiteral("fraUpdate"));
     cmdNew_ = NamedButton(fraUpdate, "cmdNew", QStringLiteral("New"));
@@ -158,7 +204,10 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     bottom->addWidget(fraReseq);
     bottom->addWidget(fraWindow);
     bottom->addStretch(1);
+    return bottom;
+}
 
+frmLGrid::MenuItems frmLGrid::BuildMenus() {
     auto* bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("mnuBar"));
     QMenu* mnuFile = bar->addMenu(QStringLiteral("&File"));
@@ -188,17 +237,10 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
     QAction* mnuHelpHelp = NamedMenuItem(mnuHelp, "mnuHelpHelp", QStringLiteral("&Help"));
     mnuHelpHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    return {bar, mnuClose, mnuCustomise, mnuProfile, mnuHelpHelp};
+}
 
-    auto* all = new QVBoxLayout(this);
-    all->setMenuBar(bar);
-    all->addLayout(choices);
-    all->addWidget(fxgSchedGrid_, 1);
-    all->addLayout(bottom);
-
-    tmrGrid_ = new QTimer(this);
-    tmrGrid_->setObjectName(QStringLiteral("tmrGrid"));
-    tmrGrid_->setInterval(500);
-
+void frmLGrid::ConnectButtonsAndMenus(const MenuItems& menu) {
     auto guarded = [this](void (frmLGrid::*handler)()) {
         return [this, handler] { GuardFatal([this, handler] { (this->*handler)(); }); };
     };
@@ -226,12 +268,14 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
         GuardFatal([this, shift] { cmdEditJob_Click(shift); });
     });
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
-    connect(mnuClose, &QAction::triggered, cmdClose_, &QPushButton::click);
+    connect(menu.close, &QAction::triggered, cmdClose_, &QPushButton::click);
     for (const auto& [action, button] : menuButtons_) connect(action, &QAction::triggered, button, &QPushButton::click);
-    connect(mnuCustomise, &QAction::triggered, this, guarded(&frmLGrid::mnuCustomise_Click));
-    connect(mnuProfile, &QAction::triggered, this, [this] { cboProfile_->setFocus(); });
-    connect(mnuHelpHelp, &QAction::triggered, this, [] { ShowHelp(QStringLiteral("Schedule Update Form")); });
+    connect(menu.customise, &QAction::triggered, this, guarded(&frmLGrid::mnuCustomise_Click));
+    connect(menu.profile, &QAction::triggered, this, [this] { cboProfile_->setFocus(); });
+    connect(menu.help, &QAction::triggered, this, [] { ShowHelp(QStringLiteral("Schedule Update Form")); });
+}
 
+void frmLGrid::ConnectChoicesAndGrid() {
     connect(cboGroup_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (G.gFillingGroups) return;
         G.gGroupFilter = text;
@@ -263,30 +307,6 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     });
     connect(fxgSchedGrid_, &Grid::DblClick, cmdModify_, &QPushButton::click);
     connect(tmrGrid_, &QTimer::timeout, this, [this] { SizeWindow(); });
-
-    NameControls(this);
-
-    // Loading.
-    DefineGridColumns();
-    SetProfileNames();
-    ReadColProfile();
-    DisplayGrid();
-    RowChange();
-    // The grid shows a good number of rows; a remembered height that no
-    // longer fits the screen is cut to it.
-    fxgSchedGrid_->setMinimumHeight(fxgSchedGrid_->horizontalHeader()->sizeHint().height() +
-                                    8 * fxgSchedGrid_->verticalHeader()->defaultSectionSize() +
-                                    2 * fxgSchedGrid_->frameWidth());
-    const QString gridHeight = GetSetting(gAppName, gRegSection, kGridHeightKey);
-    const int roomHeight = screen() ? screen()->availableGeometry().height() - 40 : 4000;
-    if (!gridHeight.isEmpty() && Val(gridHeight) > 0)
-        resize(width(), static_cast<int>(std::min<qint64>(Val(gridHeight) / kTwips, std::max(roomHeight, 100))));
-    SetEditJobDesc(FindArrayRow(fxgSchedGrid_->Row()));
-    SizeWindow();
-    PositionForm(this, QStringLiteral("tc"));
-    Buttons();
-    loading_ = false;
-    tmrGrid_->start();
 }
 
 frmLGrid::~frmLGrid() {

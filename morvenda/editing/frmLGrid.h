@@ -10,6 +10,8 @@
 class Grid;
 class QAction;
 class QComboBox;
+class QHBoxLayout;
+class QMenuBar;
 class QPushButton;
 class QTimer;
 
@@ -69,6 +71,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The menu bar and the items the constructor connects once it is built.
+    struct MenuItems {
+        QMenuBar* bar;
+        QAction* close;
+        QAction* customise;
+        QAction* profile;
+        QAction* help;
+    };
+    // The window's set-up, in the order the constructor takes it.
+    QHBoxLayout* BuildChoices();
+    QHBoxLayout* BuildButtons();
+    MenuItems BuildMenus();
+    void ConnectButtonsAndMenus(const MenuItems& menu);
+    void ConnectChoicesAndGrid();
+
     void NewJob(bool Paste);
     void RowChange();
     void MoveTo(int Target);

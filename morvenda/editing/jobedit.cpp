@@ -151,34 +151,10 @@ VarRow VarRowOf(const QString& Definition) {
                   GetLineField(Definition, 3, kQuote, kComma), GetLineField(Definition, 4, kQuote, kComma)};
 }
 
-JobEdit LoadJobEdit(int JobIndex) {
-    JobEdit E;
-    if (JobIndex < 0 || JobIndex > JobCount()) return E;
-    const JobRec& J = Job(JobIndex);
-    QStringList corrected;
+namespace {
 
-    for (int i = 1; i <= JobCount(); ++i) {
-        const QString g = Job(i).Group.trimmed();
-        if (!E.Groups.contains(g)) E.Groups.append(g);
-    }
-    E.Group = J.Group.trimmed();
-    if (E.Group.isEmpty() && E.Groups.size() == 1) E.Group = E.Groups.first();
-
-    E.JobName = J.JobName.trimmed();
-    E.CmdLine = J.CommandLine.trimmed();
-    E.WasNullJob = E.CmdLine.isEmpty();
-    E.DosProgram = J.DosProgram;
-    E.SubmitOnly = J.SubmitOnly;
-    E.Time = J.EarlyStartText.trimmed();
-    E.Frequency = J.Frequency.trimmed();
-    E.Exclusive = J.Exclusive.trimmed();
-    E.DeferRollover = J.DeferRollover;
-
-    E.SkipOnList = QStringList{QString(), SkipOnDateEntry(J.SkipOn), gSkipKeyword, QStringLiteral("Other Date")};
-    for (int k = 0; k <= 2; ++k) {
-        if (E.SkipOnList.at(k).trimmed() == J.SkipOn.trimmed()) E.SkipOnIndex = k;
-    }
-
+// The two end-of-job messages, their flags read as ticks.
+void LoadEojParts(const JobRec& J, JobEdit& E, QStringList& corrected) {
     const std::array<const std::array<QString, 5>*, 2> msgs{&J.EojMsg, &J.AbEojMsg};
     const std::array<const std::array<QString, 5>*, 2> flags{&J.EojFlags, &J.AbEojFlags};
     const std::array<QString, 2> partName{QStringLiteral("Normal"), QStringLiteral("Abnormal")};
@@ -204,7 +180,9 @@ JobEdit LoadJobEdit(int JobIndex) {
     E.Eoj[0].Cc = J.EojCc;
     E.Eoj[1].To = J.AbEojTo;
     E.Eoj[1].Cc = J.AbEojCc;
+}
 
+void LoadDependencies(const JobRec& J, JobEdit& E, QStringList& corrected) {
     // Dependencies. An empty entry is dropped with a warning: stopping the
     // program here would lose the grid's unsaved edits.
     int missingAnswer = 0;  // 0 not asked, 1 keep, 2 drop
@@ -242,18 +220,10 @@ JobEdit LoadJobEdit(int JobIndex) {
     if (emptyEntry)
         MsgBox(QStringLiteral("Empty dependency entry of job ") + J.JobName.trimmed() + QStringLiteral(" dropped."),
                MsgButtons::Ok, MsgIcon::Warning);
+}
 
-    E.DeferEojBy = J.DeferEojMins == 0 ? QString() : QString::number(J.DeferEojMins);
-    E.SuppNoBody = J.SuppNoBody;
-    E.Critical = J.Critical;
-    E.Resched = J.AutoResched;
-    if (E.Resched > 3) {
-        corrected << QStringLiteral("Reschedule on Completion ") + QString::number(E.Resched) +
-                         QStringLiteral(" shown as 3 (Failure)");
-        E.Resched = 3;
-    }
-    E.CpuUsage = QString::number(J.CpuUsage);
-
+// The trigger the job raises and the one it waits for.
+void LoadTriggerAndWait(const JobRec& J, JobEdit& E) {
     const QString t = J.TriggerFile.trimmed();
     if (t == gStdTrigger)
         E.Trigger = tkInterschedule;
@@ -280,6 +250,54 @@ JobEdit LoadJobEdit(int JobIndex) {
         E.Wait = wkExternal;
         E.WaitForFile = J.WaitForFile.trimmed();
     }
+}
+
+}  // namespace
+
+JobEdit LoadJobEdit(int JobIndex) {
+    JobEdit E;
+    if (JobIndex < 0 || JobIndex > JobCount()) return E;
+    const JobRec& J = Job(JobIndex);
+    QStringList corrected;
+
+    for (int i = 1; i <= JobCount(); ++i) {
+        const QString g = Job(i).Group.trimmed();
+        if (!E.Groups.contains(g)) E.Groups.append(g);
+    }
+    E.Group = J.Group.trimmed();
+    if (E.Group.isEmpty() && E.Groups.size() == 1) E.Group = E.Groups.first();
+
+    E.JobName = J.JobName.trimmed();
+    E.CmdLine = J.CommandLine.trimmed();
+    E.WasNullJob = E.CmdLine.isEmpty();
+    E.DosProgram = J.DosProgram;
+    E.SubmitOnly = J.SubmitOnly;
+    E.Time = J.EarlyStartText.trimmed();
+    E.Frequency = J.Frequency.trimmed();
+    E.Exclusive = J.Exclusive.trimmed();
+    E.DeferRollover = J.DeferRollover;
+
+    E.SkipOnList = QStringList{QString(), SkipOnDateEntry(J.SkipOn), gSkipKeyword, QStringLiteral("Other Date")};
+    for (int k = 0; k <= 2; ++k) {
+        if (E.SkipOnList.at(k).trimmed() == J.SkipOn.trimmed()) E.SkipOnIndex = k;
+    }
+
+    LoadEojParts(J, E, corrected);
+
+    LoadDependencies(J, E, corrected);
+
+    E.DeferEojBy = J.DeferEojMins == 0 ? QString() : QString::number(J.DeferEojMins);
+    E.SuppNoBody = J.SuppNoBody;
+    E.Critical = J.Critical;
+    E.Resched = J.AutoResched;
+    if (E.Resched > 3) {
+        corrected << QStringLiteral("Reschedule on Completion ") + QString::number(E.Resched) +
+                         QStringLiteral(" shown as 3 (Failure)");
+        E.Resched = 3;
+    }
+    E.CpuUsage = QString::number(J.CpuUsage);
+
+    LoadTriggerAndWait(J, E);
     E.DelTrigger = J.DelWaitFile;
     E.JobDesc = J.JobDesc.trimmed();
 

@@ -134,6 +134,42 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     setModal(true);
     run_.ShowEventsOption = ShowEventsOption;
 
+    BuildStatusFrame();
+    QGridLayout* buttons = BuildButtons();
+    BuildProgressList();
+    BuildEventLists();
+    QMenuBar* bar = BuildMenus();
+
+    tmrKick_ = new QTimer(this);
+    tmrKick_->setObjectName(QStringLiteral("tmrKick"));
+    // The kick interval display counts down to the next pass once a second.
+    tmrCountdown_ = new QTimer(this);
+    tmrCountdown_->setObjectName(QStringLiteral("tmrCountdown"));
+    tmrCountdown_->setInterval(1000);
+
+    LayOutControls(bar, buttons);
+
+    // What the window offers before the run starts: the "Status" item has no
+    // action of its own. A run date starts with Next Day off; the schedule's
+    // completion turns it on.
+    mnuViewStatus_->setEnabled(false);
+    SetButton(cmdNextDay_, mnuScheduleNext_, false);
+    mnuTrigger_->setEnabled(false);
+
+    ConnectButtonsAndMenus();
+    ConnectLists();
+
+    resize(9600 / kTwipsPerPixel, kHeightListsHidden / kTwipsPerPixel);
+
+    // Alt+X, Alt+V, Alt+H: the menu-bar entries, not the buttons that share
+    // their letters.
+    MenuBarWinsMnemonics(this);
+
+    // Every line the run logs shows here while the window lives.
+    G.ProgList = progList_;
+}
+
+void frmSched::BuildStatusFrame() {
     // The status frame: title, run date, start time, kick interval, failures.
     fraStatus_ = new QGroupBox(QStringLiteral("Schedule Status"), this);
     fraStatus_->setObjectName(QStringLiteral("fraStatus"));
@@ -168,7 +204,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     fraStatus_->findChild<QLabel*>(QStringLiteral("lblRunDateCap"))->setBuddy(lblRelDays_);
     fraStatus_->findChild<QLabel*>(QStringLiteral("lblStartTimeCap"))->setBuddy(lblSchedStart_);
     fraStatus_->findChild<QLabel*>(QStringLiteral("lblKickCap"))->setBuddy(lblKick_);
+}
 
+QGridLayout* frmSched::BuildButtons() {
     cmdKick_ = Button("cmdKick", QStringLiteral("&Kick"), this);
     CmdKickInt_ = Button("CmdKickInt", QStringLiteral("Kick &Int"), this);
     cmdModSched_ = Button("cmdModSched", QStringLiteral("&Mod Sched"), this);
@@ -186,7 +224,10 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     buttons->addWidget(cmdHelp_, 2, 1);
     buttons->addWidget(cmdExit_, 3, 0, 1, 2);
     buttons->setRowStretch(4, 1);
+    return buttons;
+}
 
+void frmSched::BuildProgressList() {
     progList_ = new QStringListModel(this);
     lstProgList_ = new QListView(this);
     lstProgList_->setObjectName(QStringLiteral("lstProgList"));
@@ -203,7 +244,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     // the window's first layout, the lists shown or hidden, a scroll bar.
     connect(lstProgList_->verticalScrollBar(), &QScrollBar::rangeChanged, this,
             [this](int, int max) { lstProgList_->verticalScrollBar()->setValue(max); });
+}
 
+void frmSched::BuildEventLists() {
     // The events and unsubmitted-jobs lists, shown by Show Events.
     lists_ = new QWidget(this);
     lists_->setObjectName(QStringLiteral("fraLists"));
@@ -230,7 +273,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     lblEvents_->hide();
     lblUnsubJob_->hide();
     lists_->hide();
+}
 
+QMenuBar* frmSched::BuildMenus() {
     // Menus.
     auto* bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("mnuBar"));
@@ -260,14 +305,10 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     puUnsub_->setObjectName(QStringLiteral("puUnsub"));
     puStatus_ = NamedMenuItem(puUnsub_, "puStatus", QStringLiteral("&Status"));
     puForceSub_ = NamedMenuItem(puUnsub_, "puForceSub", QStringLiteral("&Force Submit"));
+    return bar;
+}
 
-    tmrKick_ = new QTimer(this);
-    tmrKick_->setObjectName(QStringLiteral("tmrKick"));
-    // The kick interval display counts down to the next pass once a second.
-    tmrCountdown_ = new QTimer(this);
-    tmrCountdown_->setObjectName(QStringLiteral("tmrCountdown"));
-    tmrCountdown_->setInterval(1000);
-
+void frmSched::LayOutControls(QMenuBar* bar, QGridLayout* buttons) {
     auto* top = new QHBoxLayout;
     top->addWidget(fraStatus_, 1);
     top->addLayout(buttons);
@@ -278,14 +319,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     all->addWidget(cmdShowEvents_);
     all->addWidget(lists_, 1);
     NameControls(this);
+}
 
-    // What the window offers before the run starts: the "Status" item has no
-    // action of its own. A run date starts with Next Day off; the schedule's
-    // completion turns it on.
-    mnuViewStatus_->setEnabled(false);
-    SetButton(cmdNextDay_, mnuScheduleNext_, false);
-    mnuTrigger_->setEnabled(false);
-
+void frmSched::ConnectButtonsAndMenus() {
     connect(cmdKick_, &QPushButton::clicked, this, &frmSched::cmdKick_Click);
     connect(CmdKickInt_, &QPushButton::clicked, this, &frmSched::CmdKickInt_Click);
     connect(cmdSuspend_, &QPushButton::clicked, this, &frmSched::cmdSuspend_Click);
@@ -312,7 +348,9 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     press(mnuKickInterval_, CmdKickInt_);
     press(mnuHelpF1_, cmdHelp_);
     connect(mnuTrigger_, &QAction::triggered, this, &frmSched::lsbEvents_DblClick);
+}
 
+void frmSched::ConnectLists() {
     connect(lstProgList_, &QListView::clicked, this, &frmSched::lstProgList_Click);
     connect(lstProgList_, &QListView::doubleClicked, this, &frmSched::lstProgList_DblClick);
     connect(mnuJobDoc_, &QAction::triggered, this, &frmSched::lstProgList_DblClick);
@@ -336,15 +374,6 @@ frmSched::frmSched(bool ShowEventsOption, QWidget* parent) : QDialog(parent), ru
     connect(lsbUnsub_, &QListWidget::itemClicked, this, &frmSched::lsbUnsub_Click);
     connect(puStatus_, &QAction::triggered, this, &frmSched::puStatus_Click);
     connect(puForceSub_, &QAction::triggered, this, &frmSched::puForceSub_click);
-
-    resize(9600 / kTwipsPerPixel, kHeightListsHidden / kTwipsPerPixel);
-
-    // Alt+X, Alt+V, Alt+H: the menu-bar entries, not the buttons that share
-    // their letters.
-    MenuBarWinsMnemonics(this);
-
-    // Every line the run logs shows here while the window lives.
-    G.ProgList = progList_;
 }
 
 frmSched::~frmSched() {

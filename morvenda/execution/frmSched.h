@@ -10,11 +10,13 @@
 
 class QAction;
 class QCheckBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QListView;
 class QListWidget;
 class QMenu;
+class QMenuBar;
 class QModelIndex;
 class QPoint;
 class QPushButton;
@@ -128,6 +130,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's set-up, in the order the constructor takes it.
+    void BuildStatusFrame();
+    QGridLayout* BuildButtons();
+    void BuildProgressList();
+    void BuildEventLists();
+    QMenuBar* BuildMenus();
+    void LayOutControls(QMenuBar* bar, QGridLayout* buttons);
+    void ConnectButtonsAndMenus();
+    void ConnectLists();
+
     template <typename F>
     void Run(F Logic);
     template <typename F>

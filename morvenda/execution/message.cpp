@@ -232,6 +232,247 @@ QString MessageFileNameFrom(const QString& JobName, int DeferMins, int First) {
 // The counter of a name MessageFileName made (the four digits after the stem).
 int CounterOf(const QString& Name) { return Name.mid(4, 4).toInt(); }
 
+// One end-of-job message while it is made.
+struct MessageDraft {
+    explicit MessageDraft(const JobRec& Job) : J(Job), jobName(ControlsToBlanks(J.JobName.trimmed())) {}
+
+    const JobRec J;
+    const QString jobName;
+    // Files to delete when the message is done, one slot per body line.
+    std::array<QString, 5> deleteList;
+    // Copies made for deferred attachments: removed again when the message is
+    // not published, since nothing would ever send or delete them.
+    std::vector<QString> copies;
+    // Run log lines, written once the files are settled: a run log that
+    // cannot be written stops the program, and must not leave a half-made
+    // message behind.
+    QStringList logLines;
+    QStringList lines;
+    QString name;
+    QString tempPath;
+    QFile out;
+    bool allEmpty = true;
+    bool cancel = false;
+
+    void Make(const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
+              const std::array<QString, 5>& Flags, bool Critical);
+    bool ReserveFile();
+    void AddAddresses(const QString& To, const QString& Cc, bool Critical);
+    void AddFileLine(int i, const std::array<QString, 5>& body, const QString& flags);
+    void AddAttachment(int i, const QString& path, bool del);
+    bool Publish();
+};
+
+void MessageDraft::Make(const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
+                        const std::array<QString, 5>& Flags, bool Critical) {
+    std::array<QString, 5> body;
+    for (int i = 1; i <= 4; ++i) {
+        body[i] = ControlsToBlanks(Msg[i]);
+        if (body[i].contains(QLatin1Char('%'))) ReplacePlaceholders(body[i], J);
+    }
+
+    if (G.gEmailPath.isEmpty()) {
+        WriteLog(G.gLogFile, NotGeneratedLine(jobName, QStringLiteral("No messages folder (EmailPath) is set")));
+        return;
+    }
+    if (!ReserveFile()) return;
+
+    AddAddresses(To, Cc, Critical);
+    lines << QStringLiteral("SUBJ=") + ControlsToBlanks(Msg[0]);
+
+    for (int i = 1; i <= 4; ++i) {
+        if (body[i].trimmed().isEmpty()) continue;
+        const QString& flags = Flags[i];
+        if (!FlagOn(flags, fIsFile)) {
+            lines << QStringLiteral("BODY=") + body[i] + QLatin1Char('~');
+            continue;
+        }
+        AddFileLine(i, body, flags);
+    }
+    if (J.SuppNoBody && allEmpty) cancel = true;
+
+    bool published = false;
+    if (cancel) {
+        out.close();
+        QFile::remove(tempPath);
+        RemoveFiles(copies);
+        logLines << NotGeneratedLine(jobName, QStringLiteral("All include files empty or non-existent"));
+    } else {
+        published = Publish();
+    }
+
+    // A message that could not be written sends nothing: the files it would
+    // have delivered stay. A published or cancelled one is done with them.
+    if (published || cancel) {
+        for (const QString& f : deleteList) {
+            if (!f.isEmpty()) QFile::remove(f);
+        }
+    }
+    for (const QString& line : logLines) WriteLog(G.gLogFile, line);
+}
+
+// False when the folder takes no file (the reason is logged).
+bool MessageDraft::ReserveFile() {
+    // The message is created as a new file: should another scheduler sharing
+    // the folder take the same name at the same moment, the next free name is
+    // tried instead of writing over its file.
+    bool opened = false;
+    int refused = 0;
+    for (int attempt = 0, first = 0; attempt < kNameAttempts && !opened; ++attempt) {
+        name = MessageFileNameFrom(J.JobName, J.DeferEojMins, first);
+        tempPath = JoinPath(G.gEmailPath, name + QStringLiteral(".$$$"));
+        out.setFileName(tempPath);
+        opened = out.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        if (opened) break;
+        // A name that no file holds was refused for another reason: the
+        // folder will not take a file, whatever its name.
+        if (!PathExists(tempPath)) {
+            if (++refused >= 3) break;
+            continue;
+        }
+        first = CounterOf(name) + 1;
+    }
+    if (!opened) {
+        WriteLog(G.gLogFile, NotGeneratedLine(jobName, gPathMsgPrefix + tempPath + kQuote + QStringLiteral(": ") +
+                                                           out.errorString()));
+        return false;
+    }
+    return true;
+}
+
+void MessageDraft::AddAddresses(const QString& To, const QString& Cc, bool Critical) {
+    const int bookLine = Critical ? 2 : 1;
+    for (int k = 1;; ++k) {
+        const QString field = GetLineField(To, k, kQuote, kComma);
+        if (field.isEmpty()) break;
+        const QString addr = GetEmailAddr(field, bookLine);
+        if (!addr.isEmpty()) lines << QStringLiteral("TO=") + ControlsToBlanks(addr);
+    }
+    if (!Cc.trimmed().isEmpty()) {
+        for (int k = 1;; ++k) {
+            const QString field = GetLineField(Cc, k, kQuote, kComma);
+            if (field.isEmpty()) break;
+            const QString addr = GetEmailAddr(field, bookLine);
+            if (!addr.isEmpty()) lines << QStringLiteral("CC=") + ControlsToBlanks(addr);
+        }
+    }
+}
+
+// A body line that names a file: the file attached, or its text included.
+void MessageDraft::AddFileLine(int i, const std::array<QString, 5>& body, const QString& flags) {
+    const bool attach = FlagOn(flags, fAttach);
+    const bool del = FlagOn(flags, fDelete);
+    const QString F = FlagOn(flags, fVarSub) ? VarSub(body[i].trimmed()) : body[i].trimmed();
+    QString notFound;
+    if (attach) {
+        notFound = QStringLiteral("File to be attached (") + F + QStringLiteral(") not found.~");
+    } else {
+        notFound = QStringLiteral("*** No Data ***~");
+        lines << QStringLiteral("BODY=Contents of File \"") + F + QStringLiteral("\" follow:~");
+        lines << QStringLiteral("BODY=~");
+    }
+    const QString folder = F.left(LastSeparator(F) + 1);
+    const QString found = FindFirstFile(folder, F.mid(folder.size()));
+    if (found.isEmpty()) {
+        lines << QStringLiteral("BODY=") + notFound + QLatin1Char('~');
+        return;
+    }
+    const QString path = folder + found;
+    if (attach) {
+        AddAttachment(i, path, del);
+        return;
+    }
+    QStringList included;
+    if (!ReadTextLines(path, &included)) {
+        lines << QStringLiteral("BODY=") + notFound + QLatin1Char('~');
+        return;
+    }
+    for (const QString& raw : included) {
+        allEmpty = false;
+        if (raw.contains(QLatin1String("$CANCEL"), Qt::CaseInsensitive)) {
+            // A "$CANCEL" in any included file cancels the whole message.
+            cancel = true;
+            break;
+        }
+        QString text = ControlsToBlanks(raw);
+        if (FlagOn(flags, fFilter)) {
+            text = DirFilter(text);
+            if (text.isEmpty()) continue;
+        }
+        lines << QStringLiteral("BODY=") + text + QLatin1Char('~');
+    }
+    if (del) deleteList[i] = path;
+}
+
+void MessageDraft::AddAttachment(int i, const QString& path, bool del) {
+    allEmpty = false;  // an attachment is content: the message is not empty
+    if (J.DeferEojMins != 0) {
+        // The e-mailer sends later: it gets a copy, which it deletes
+        // after sending, and the file itself may go at once.
+        const QString copy = CopyForAtt(path);
+        if (!copy.isEmpty()) {
+            copies.push_back(copy);
+            lines << QStringLiteral("ATT=") + AttValue(copy) + QStringLiteral(",DEL=YES");
+            if (del) deleteList[i] = path;
+        } else {
+            // Without a copy the file itself is sent and kept, so
+            // nothing is lost to a failed copy.
+            logLines << QStringLiteral("EOJ message for job ") + jobName + QStringLiteral(": attachment ") +
+                            AddQuotes(path) + QStringLiteral(" could not be copied to ") + AddQuotes(G.gEmailAttPath) +
+                            QStringLiteral("; the file itself is attached and kept");
+            lines << QStringLiteral("ATT=") + AttValue(QFileInfo(path).absoluteFilePath());
+        }
+    } else {
+        // The e-mailer runs in its own folder: the path must not be
+        // relative to ours.
+        lines << QStringLiteral("ATT=") + AttValue(QFileInfo(path).absoluteFilePath()) +
+                     (del ? QStringLiteral(",DEL=YES") : QString());
+    }
+}
+
+// Writes the message and publishes it under a free name; false when it
+// could not be (the reason is logged).
+bool MessageDraft::Publish() {
+    bool published = false;
+    const DateVal now = SchedNow();
+    lines << QStringLiteral("BODY=~") << QStringLiteral("BODY=Generated by: Morvenda~")
+          << QStringLiteral("BODY=Schedule:     ") + ControlsToBlanks(G.gSchedName) + QLatin1Char('~')
+          << QStringLiteral("BODY=Job:          ") + jobName + QLatin1Char('~')
+          << QStringLiteral("BODY=Date:         ") + FormatDate(now, QStringLiteral("dddd ") + G.gDateFmt) +
+                 QLatin1Char('~')
+          << QStringLiteral("BODY=Time:         ") + FormatDate(now, QStringLiteral("hh:mm:ss")) + QLatin1Char('~');
+    QString finalPath = JoinPath(G.gEmailPath, name + QStringLiteral(".eml"));
+    // The whole message is written to the reserved temporary name first
+    // (every write checked and flushed), then linked to its final name,
+    // which never replaces a message of that name: another scheduler
+    // sharing the folder may have published one since this name was
+    // chosen (its ".$$$" was gone by then). The next free name is taken
+    // instead.
+    out.close();
+    QString why;
+    PublishResult result = PublishResult::Failed;
+    if (WriteFileAtomic(tempPath, EncodeLines(lines), &why)) {
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            result = PublishFileNoReplace(tempPath, finalPath, &why);
+            if (result != PublishResult::NameTaken) break;
+            finalPath = JoinPath(G.gEmailPath,
+                                 MessageFileNameFrom(J.JobName, J.DeferEojMins, CounterOf(FileNameOf(finalPath)) + 1) +
+                                     QStringLiteral(".eml"));
+        }
+        if (result == PublishResult::NameTaken)
+            why = QStringLiteral("Cannot write file \"") + finalPath + kQuote +
+                  QStringLiteral(": every free name was taken");
+    }
+    if (result != PublishResult::Published) {
+        QFile::remove(tempPath);
+        RemoveFiles(copies);
+        logLines << NotGeneratedLine(jobName, why);
+    } else {
+        published = true;
+    }
+    return published;
+}
+
 }  // namespace
 
 QString MessageFileName(const QString& JobName, int DeferMins) { return MessageFileNameFrom(JobName, DeferMins, 0); }
@@ -295,203 +536,6 @@ QString CopyForAtt(const QString& File) {
 void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
                 const std::array<QString, 5>& Flags, bool Critical) {
     if (JobIndex < 1 || JobIndex > JobCount()) return;
-    const JobRec J = G.Jobs[JobIndex];
-    const QString jobName = ControlsToBlanks(J.JobName.trimmed());
-
-    // Files to delete when the message is done, one slot per body line.
-    std::array<QString, 5> deleteList;
-    // Copies made for deferred attachments: removed again when the message is
-    // not published, since nothing would ever send or delete them.
-    std::vector<QString> copies;
-    // Run log lines, written once the files are settled: a run log that
-    // cannot be written stops the program, and must not leave a half-made
-    // message behind.
-    QStringList logLines;
-
-    std::array<QString, 5> body;
-    for (int i = 1; i <= 4; ++i) {
-        body[i] = ControlsToBlanks(Msg[i]);
-        if (body[i].contains(QLatin1Char('%'))) ReplacePlaceholders(body[i], J);
-    }
-
-    if (G.gEmailPath.isEmpty()) {
-        WriteLog(G.gLogFile, NotGeneratedLine(jobName, QStringLiteral("No messages folder (EmailPath) is set")));
-        return;
-    }
-    // The message is created as a new file: should another scheduler sharing
-    // the folder take the same name at the same moment, the next free name is
-    // tried instead of writing over its file.
-    QString name;
-    QString tempPath;
-    QFile out;
-    bool opened = false;
-    int refused = 0;
-    for (int attempt = 0, first = 0; attempt < kNameAttempts && !opened; ++attempt) {
-        name = MessageFileNameFrom(J.JobName, J.DeferEojMins, first);
-        tempPath = JoinPath(G.gEmailPath, name + QStringLiteral(".$$$"));
-        out.setFileName(tempPath);
-        opened = out.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-        if (opened) break;
-        // A name that no file holds was refused for another reason: the
-        // folder will not take a file, whatever its name.
-        if (!PathExists(tempPath)) {
-            if (++refused >= 3) break;
-            continue;
-        }
-        first = CounterOf(name) + 1;
-    }
-    if (!opened) {
-        WriteLog(G.gLogFile, NotGeneratedLine(jobName, gPathMsgPrefix + tempPath + kQuote + QStringLiteral(": ") +
-                                                           out.errorString()));
-        return;
-    }
-
-    QStringList lines;
-    const int bookLine = Critical ? 2 : 1;
-    for (int k = 1;; ++k) {
-        const QString field = GetLineField(To, k, kQuote, kComma);
-        if (field.isEmpty()) break;
-        const QString addr = GetEmailAddr(field, bookLine);
-        if (!addr.isEmpty()) lines << QStringLiteral("TO=") + ControlsToBlanks(addr);
-    }
-    if (!Cc.trimmed().isEmpty()) {
-        for (int k = 1;; ++k) {
-            const QString field = GetLineField(Cc, k, kQuote, kComma);
-            if (field.isEmpty()) break;
-            const QString addr = GetEmailAddr(field, bookLine);
-            if (!addr.isEmpty()) lines << QStringLiteral("CC=") + ControlsToBlanks(addr);
-        }
-    }
-    lines << QStringLiteral("SUBJ=") + ControlsToBlanks(Msg[0]);
-
-    bool allEmpty = true;
-    bool cancel = false;
-    for (int i = 1; i <= 4; ++i) {
-        if (body[i].trimmed().isEmpty()) continue;
-        const QString& flags = Flags[i];
-        if (!FlagOn(flags, fIsFile)) {
-            lines << QStringLiteral("BODY=") + body[i] + QLatin1Char('~');
-            continue;
-        }
-        const bool attach = FlagOn(flags, fAttach);
-        const bool del = FlagOn(flags, fDelete);
-        const QString F = FlagOn(flags, fVarSub) ? VarSub(body[i].trimmed()) : body[i].trimmed();
-        QString notFound;
-        if (attach) {
-            notFound = QStringLiteral("File to be attached (") + F + QStringLiteral(") not found.~");
-        } else {
-            notFound = QStringLiteral("*** No Data ***~");
-            lines << QStringLiteral("BODY=Contents of File \"") + F + QStringLiteral("\" follow:~");
-            lines << QStringLiteral("BODY=~");
-        }
-        const QString folder = F.left(LastSeparator(F) + 1);
-        const QString found = FindFirstFile(folder, F.mid(folder.size()));
-        if (found.isEmpty()) {
-            lines << QStringLiteral("BODY=") + notFound + QLatin1Char('~');
-            continue;
-        }
-        const QString path = folder + found;
-        if (attach) {
-            allEmpty = false;  // an attachment is content: the message is not empty
-            if (J.DeferEojMins != 0) {
-                // The e-mailer sends later: it gets a copy, which it deletes
-                // after sending, and the file itself may go at once.
-                const QString copy = CopyForAtt(path);
-                if (!copy.isEmpty()) {
-                    copies.push_back(copy);
-                    lines << QStringLiteral("ATT=") + AttValue(copy) + QStringLiteral(",DEL=YES");
-                    if (del) deleteList[i] = path;
-                } else {
-                    // Without a copy the file itself is sent and kept, so
-                    // nothing is lost to a failed copy.
-                    logLines << QStringLiteral("EOJ message for job ") + jobName + QStringLiteral(": attachment ") +
-                                    AddQuotes(path) + QStringLiteral(" could not be copied to ") +
-                                    AddQuotes(G.gEmailAttPath) +
-                                    QStringLiteral("; the file itself is attached and kept");
-                    lines << QStringLiteral("ATT=") + AttValue(QFileInfo(path).absoluteFilePath());
-                }
-            } else {
-                // The e-mailer runs in its own folder: the path must not be
-                // relative to ours.
-                lines << QStringLiteral("ATT=") + AttValue(QFileInfo(path).absoluteFilePath()) +
-                             (del ? QStringLiteral(",DEL=YES") : QString());
-            }
-            continue;
-        }
-        QStringList included;
-        if (!ReadTextLines(path, &included)) {
-            lines << QStringLiteral("BODY=") + notFound + QLatin1Char('~');
-            continue;
-        }
-        for (const QString& raw : included) {
-            allEmpty = false;
-            if (raw.contains(QLatin1String("$CANCEL"), Qt::CaseInsensitive)) {
-                // A "$CANCEL" in any included file cancels the whole message.
-                cancel = true;
-                break;
-            }
-            QString text = ControlsToBlanks(raw);
-            if (FlagOn(flags, fFilter)) {
-                text = DirFilter(text);
-                if (text.isEmpty()) continue;
-            }
-            lines << QStringLiteral("BODY=") + text + QLatin1Char('~');
-        }
-        if (del) deleteList[i] = path;
-    }
-    if (J.SuppNoBody && allEmpty) cancel = true;
-
-    bool published = false;
-    if (cancel) {
-        out.close();
-        QFile::remove(tempPath);
-        RemoveFiles(copies);
-        logLines << NotGeneratedLine(jobName, QStringLiteral("All include files empty or non-existent"));
-    } else {
-        const DateVal now = SchedNow();
-        lines << QStringLiteral("BODY=~") << QStringLiteral("BODY=Generated by: Morvenda~")
-              << QStringLiteral("BODY=Schedule:     ") + ControlsToBlanks(G.gSchedName) + QLatin1Char('~')
-              << QStringLiteral("BODY=Job:          ") + jobName + QLatin1Char('~')
-              << QStringLiteral("BODY=Date:         ") + FormatDate(now, QStringLiteral("dddd ") + G.gDateFmt) +
-                     QLatin1Char('~')
-              << QStringLiteral("BODY=Time:         ") + FormatDate(now, QStringLiteral("hh:mm:ss")) + QLatin1Char('~');
-        QString finalPath = JoinPath(G.gEmailPath, name + QStringLiteral(".eml"));
-        // The whole message is written to the reserved temporary name first
-        // (every write checked and flushed), then linked to its final name,
-        // which never replaces a message of that name: another scheduler
-        // sharing the folder may have published one since this name was
-        // chosen (its ".$$$" was gone by then). The next free name is taken
-        // instead.
-        out.close();
-        QString why;
-        PublishResult result = PublishResult::Failed;
-        if (WriteFileAtomic(tempPath, EncodeLines(lines), &why)) {
-            for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-                result = PublishFileNoReplace(tempPath, finalPath, &why);
-                if (result != PublishResult::NameTaken) break;
-                finalPath = JoinPath(
-                    G.gEmailPath, MessageFileNameFrom(J.JobName, J.DeferEojMins, CounterOf(FileNameOf(finalPath)) + 1) +
-                                      QStringLiteral(".eml"));
-            }
-            if (result == PublishResult::NameTaken)
-                why = QStringLiteral("Cannot write file \"") + finalPath + kQuote +
-                      QStringLiteral(": every free name was taken");
-        }
-        if (result != PublishResult::Published) {
-            QFile::remove(tempPath);
-            RemoveFiles(copies);
-            logLines << NotGeneratedLine(jobName, why);
-        } else {
-            published = true;
-        }
-    }
-
-    // A message that could not be written sends nothing: the files it would
-    // have delivered stay. A published or cancelled one is done with them.
-    if (published || cancel) {
-        for (const QString& f : deleteList) {
-            if (!f.isEmpty()) QFile::remove(f);
-        }
-    }
-    for (const QString& line : logLines) WriteLog(G.gLogFile, line);
+    MessageDraft draft(G.Jobs[JobIndex]);
+    draft.Make(To, Cc, Msg, Flags, Critical);
 }

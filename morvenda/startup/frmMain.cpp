@@ -57,6 +57,23 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
 
+    QLabel* lblIniCaption = BuildLogoAndIniRow(central, outer);
+    BuildScheduleFrame(central, outer, lblIniCaption);
+    BuildButtonsAndMenus(central, outer);
+    NameControls(this);
+    connect(txtRunDate_, &QLineEdit::textChanged, this, [this] { txtRunDate_Change(); });
+    connect(updRunDate_, &QSpinBox::valueChanged, this, [this](int v) {
+        if (v == 0) return;
+        UpDown_Change(v);
+        const QSignalBlocker block(updRunDate_);
+        updRunDate_->setValue(0);
+    });
+    // Alt+H, Alt+V: the Help and View menus, not the button and box that
+    // share their letters.
+    MenuBarWinsMnemonics(this);
+}
+
+QLabel* frmMain::BuildLogoAndIniRow(QWidget* central, QVBoxLayout* outer) {
     lblLogo_ = new QLabel(QStringLiteral("Morvenda"), central);
     lblLogo_->setObjectName(QStringLiteral("lblLogo"));
     QFont logoFont = lblLogo_->font();
@@ -74,7 +91,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     iniRow->addWidget(lblIniCaption);
     iniRow->addWidget(lblINIFile_, 1);
     outer->addLayout(iniRow);
+    return lblIniCaption;
+}
 
+void frmMain::BuildScheduleFrame(QWidget* central, QVBoxLayout* outer, QLabel* lblIniCaption) {
     fraSchedule_ = new QGroupBox(QStringLiteral("Schedule: "), central);
     fraSchedule_->setObjectName(QStringLiteral("fraSchedule"));
     auto* grid = new QGridLayout(fraSchedule_);
@@ -128,7 +148,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     grid->addWidget(chkDummyRun_, 4, 0);
     grid->addWidget(chkShowEvents_, 4, 2);
     outer->addWidget(fraSchedule_);
+}
 
+void frmMain::BuildButtonsAndMenus(QWidget* central, QVBoxLayout* outer) {
     auto* buttons = new QHBoxLayout;
     QPushButton* cmdLaunch = NamedButton(central, "cmdLaunch", QStringLiteral("&Launch Schedule"));
     QPushButton* cmdEdit = NamedButton(central, "cmdEdit", QStringLiteral("&Edit Schedule"));
@@ -182,17 +204,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
         about.setLogoText(lblLogo_->text());
         about.exec();
     });
-    NameControls(this);
-    connect(txtRunDate_, &QLineEdit::textChanged, this, [this] { txtRunDate_Change(); });
-    connect(updRunDate_, &QSpinBox::valueChanged, this, [this](int v) {
-        if (v == 0) return;
-        UpDown_Change(v);
-        const QSignalBlocker block(updRunDate_);
-        updRunDate_->setValue(0);
-    });
-    // Alt+H, Alt+V: the Help and View menus, not the button and box that
-    // share their letters.
-    MenuBarWinsMnemonics(this);
 }
 
 frmMain::~frmMain() = default;

@@ -11,6 +11,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QVBoxLayout;
+class QWidget;
 class frmAbout;
 
 /// The start-up window: the configuration file, the schedule, the run date
@@ -54,6 +56,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's set-up, in the order the constructor takes it.
+    QLabel* BuildLogoAndIniRow(QWidget* central, QVBoxLayout* outer);
+    void BuildScheduleFrame(QWidget* central, QVBoxLayout* outer, QLabel* lblIniCaption);
+    void BuildButtonsAndMenus(QWidget* central, QVBoxLayout* outer);
+
     void showSplash() override;
     void hideSplash() override;
     QString firstRunFile() override;

@@ -85,23 +85,10 @@ QString InitialRunDateText(const QString& dayStart) {
     return FormatDate(runDate, G.gDateFmt);
 }
 
-StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) {
-    StartupValues out;
-    G.gStartingUp = true;
-    G.gGeniePath = JoinPath(ProgramFolder(), QStringLiteral("MRVGenie"));
-    host.showSplash();
-    // The splash is hidden and unloaded when start-up ends, also when it
-    // ends the program.
-    struct SplashGuard {
-        StartupHost& host;
-        ~SplashGuard() { host.hideSplash(); }
-    } splashGuard{host};
-    G.gProgTitle = QStringLiteral("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
-    G.gFixedDrives = ListDrives();
-    G.gDumManFile = true;
-    G.gDumGenMsg = false;
-    G.gGroupFilter = gAllGroups;
+namespace {
 
+// Which configuration file, checked; whether the first-run window chose it.
+bool ChooseIniFile(const QString& commandLine, StartupHost& host) {
     // Which configuration file: the command line at the first start, else the
     // default of this computer, else the first-run window.
     const SchedulerCommandLine cl = ParseSchedulerCommandLine(commandLine);
@@ -121,7 +108,11 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     }
     if (!PathExists(G.gIniFile)) FatalClose(QStringLiteral("Cannot find INI file: ") + G.gIniFile);
     CheckScheduleIni(G.gIniFile);
+    return firstRun;
+}
 
+// The schedule's name and file, then the folders and files it works with.
+void ReadIniPaths() {
     QString missing;
     G.gSchedName = IniGetWarn(QStringLiteral("ScheduleName"), missing, QString());
     G.gSchedFile = IniGetWarn(QStringLiteral("ScheduleFile"), missing, QString());
@@ -145,7 +136,9 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
 
     G.gHelpPath = Read(QStringLiteral("HelpPath"));
     G.gJobIndexFile = G.gTriggerPath.isEmpty() ? QString() : JoinPath(G.gTriggerPath, QStringLiteral("Triggers.Lst"));
+}
 
+void ReadDateFormat() {
     QString fmt = Read(QStringLiteral("DateDisplayFormat"));
     if (!ValidDateDisplayFormat(fmt)) {
         MsgBox(QStringLiteral("Date format specification invalid or not present,  \"d mmm yyyy\" assumed."),
@@ -155,7 +148,9 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     const int order = Val(fmt) == 1 || Val(fmt) == 2 ? static_cast<int>(Val(fmt)) : 0;
     G.gDateFmt = DisplayDateMask(order, false);
     G.gDateFmtLong = DisplayDateMask(order, true);
+}
 
+void ReadSchedulingOptions() {
     if (!G.gPubHolsFile.isEmpty() && !PathExists(G.gPubHolsFile))
         FatalClose(QStringLiteral("Cannot find Public Holidays File: ") + G.gPubHolsFile);
 
@@ -169,7 +164,10 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gEmailAddrFormat = Read(QStringLiteral("EmailAddressFormat"));
     if (G.gEmailAddrFormat.isEmpty()) G.gEmailAddrFormat = Read(QStringLiteral("EmailAddressModel"));
     if (G.gEmailAddrFormat.isEmpty()) G.gEmailAddrFormat = QStringLiteral("Address");
+}
 
+// What the start window shows: start time, run date, CPU limit, schedule.
+void ReadStartValues(StartupValues& out) {
     out.startTime = Read(QStringLiteral("DayStart")).trimmed();
     if (out.startTime.isEmpty()) out.startTime = QStringLiteral("00:00");
     out.runDateText = InitialRunDateText(out.startTime);
@@ -180,7 +178,9 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
 
     out.schedTooltip = Read(QStringLiteral("ScheduleFile"));
     out.schedCaption = QStringLiteral("Schedule: ") + G.gSchedName;
+}
 
+void ReadProgramOptions() {
     G.gDummyProg = ExistingProgram(Read(QStringLiteral("DummyProg")));
     if (G.gDummyProg.isEmpty()) G.gDummyProg = JoinPath(ProgramFolder(), QStringLiteral("MRVDummy"));
     G.gDummyModel = Read(QStringLiteral("DummyModel"));
@@ -188,6 +188,33 @@ StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) 
     G.gLoopCheck = YesFlag(Read(QStringLiteral("LoopCheck")));
     G.gShowFailedWarn = YesFlag(Read(QStringLiteral("ShowFailedJobsWarning")));
     G.gRunTimeErrorText = Read(QStringLiteral("RunTimeErrorText")).toUpper();
+}
+
+}  // namespace
+
+StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host) {
+    StartupValues out;
+    G.gStartingUp = true;
+    G.gGeniePath = JoinPath(ProgramFolder(), QStringLiteral("MRVGenie"));
+    host.showSplash();
+    // The splash is hidden and unloaded when start-up ends, also when it
+    // ends the program.
+    struct SplashGuard {
+        StartupHost& host;
+        ~SplashGuard() { host.hideSplash(); }
+    } splashGuard{host};
+    G.gProgTitle = QStringLiteral("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
+    G.gFixedDrives = ListDrives();
+    G.gDumManFile = true;
+    G.gDumGenMsg = false;
+    G.gGroupFilter = gAllGroups;
+
+    const bool firstRun = ChooseIniFile(commandLine, host);
+    ReadIniPaths();
+    ReadDateFormat();
+    ReadSchedulingOptions();
+    ReadStartValues(out);
+    ReadProgramOptions();
 
     // The status decision at load needs the run day's start.
     G.gDayStart = DateVal::fromSeconds(ParseDate(out.startTime).value_or(DateVal()).secondsOfDay());
