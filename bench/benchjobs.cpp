@@ -70,6 +70,27 @@ std::vector<std::vector<int>> MakeDag(int n) {
     return deps;
 }
 
+QString DagName(int k) { return QStringLiteral("J%1").arg(k, 4, 10, QLatin1Char('0')); }
+
+JobTable DagJobs(const std::vector<std::vector<int>>& deps) {
+    JobTable jobs(1);
+    for (size_t k = 1; k < deps.size(); ++k) {
+        JobRec J;
+        J.JobName = DagName(static_cast<int>(k));
+        J.Group = QStringLiteral("DAG");
+        J.CommandLine = QStringLiteral("true");
+        J.Frequency = QStringLiteral("Daily");
+        J.LastDuration = 1;
+        for (const int p : deps[k]) {
+            J.RunAfter << DagName(p);
+            J.RunAfterStatus += QLatin1Char('S');
+            J.RunAfterUnsched += QLatin1Char('N');
+        }
+        jobs.push_back(J);
+    }
+    return jobs;
+}
+
 int RunBenchmarks(int argc, char** argv) {
     StderrPrompter noBoxes;
     setPrompter(&noBoxes);

@@ -13,6 +13,13 @@ JobTable BenchJobs(int N);
 /// distinct earlier jobs each, drawn from a fixed seed.
 std::vector<std::vector<int>> MakeDag(int N);
 
+/// The name of job k of the DAG: "J" and k in four digits ("J0042").
+QString DagName(int k);
+
+/// The jobs of the DAG deps (MakeDag): job k runs `true` once its
+/// prerequisites succeeded, in group "DAG" (element 0 empty).
+JobTable DagJobs(const std::vector<std::vector<int>>& deps);
+
 /// Runs the benchmarks the command line selects (the application object
 /// already made), with message boxes written to standard error instead of
 /// waiting for an answer. Returns main's exit status.

@@ -70,8 +70,6 @@ private:
     qint64 step_ = 0;
 };
 
-QString Name(int k) { return QStringLiteral("J%1").arg(k, 4, 10, QLatin1Char('0')); }
-
 // Runs argv and waits for it; its rusage (with its own reaped children).
 rusage RunAndWait(const std::vector<std::string>& args) {
     std::vector<char*> argv;
@@ -105,21 +103,7 @@ void BM_DagRun(benchmark::State& state) {
         G.gRunDate = Now().datePart();
         G.gDayStart = DateVal();
         G.gMinJobLaunch = 1;
-        G.Jobs = JobTable(1);
-        for (int k = 1; k <= kJobs; ++k) {
-            JobRec J;
-            J.JobName = Name(k);
-            J.Group = QStringLiteral("DAG");
-            J.CommandLine = QStringLiteral("true");
-            J.Frequency = QStringLiteral("Daily");
-            J.LastDuration = 1;
-            for (const int p : deps[static_cast<size_t>(k)]) {
-                J.RunAfter << Name(p);
-                J.RunAfterStatus += QLatin1Char('S');
-                J.RunAfterUnsched += QLatin1Char('N');
-            }
-            G.Jobs.push_back(J);
-        }
+        G.Jobs = DagJobs(deps);
         JobTableChanged();
         SetStartTimes();
         NullExecView view;
@@ -146,13 +130,13 @@ void BM_DagRun(benchmark::State& state) {
         QFile mk(root + QStringLiteral("/Makefile"));
         if (!mk.open(QIODevice::WriteOnly)) state.SkipWithError("cannot write the makefile");
         QByteArray text = ".PHONY: all";
-        for (int k = 1; k <= kJobs; ++k) text += " " + Name(k).toUtf8();
+        for (int k = 1; k <= kJobs; ++k) text += " " + DagName(k).toUtf8();
         text += "\nall:";
-        for (int k = 1; k <= kJobs; ++k) text += " " + Name(k).toUtf8();
+        for (int k = 1; k <= kJobs; ++k) text += " " + DagName(k).toUtf8();
         text += "\n";
         for (int k = 1; k <= kJobs; ++k) {
-            text += Name(k).toUtf8() + ":";
-            for (const int p : deps[static_cast<size_t>(k)]) text += " " + Name(p).toUtf8();
+            text += DagName(k).toUtf8() + ":";
+            for (const int p : deps[static_cast<size_t>(k)]) text += " " + DagName(p).toUtf8();
             text += "\n\t@/bin/true\n";
         }
         mk.write(text);

@@ -82,8 +82,6 @@ private:
     qint64 step_ = 0;
 };
 
-QString Name(int k) { return QStringLiteral("J%1").arg(k, 4, 10, QLatin1Char('0')); }
-
 // The schedule's files in root; the jobs saved, then loaded as at start-up.
 void Install(const QString& root, const JobTable& jobs) {
     ResetState();
@@ -123,21 +121,7 @@ int RunDate(frmSched& w, SteppingClock& clock) {
 
 void BM_WindowedRun(benchmark::State& state) {
     const std::vector<std::vector<int>> deps = MakeDag(kJobs);
-    JobTable jobs(1);
-    for (int k = 1; k <= kJobs; ++k) {
-        JobRec J;
-        J.JobName = Name(k);
-        J.Group = QStringLiteral("DAG");
-        J.CommandLine = QStringLiteral("true");
-        J.Frequency = QStringLiteral("Daily");
-        J.LastDuration = 1;
-        for (const int p : deps[static_cast<size_t>(k)]) {
-            J.RunAfter << Name(p);
-            J.RunAfterStatus += QLatin1Char('S');
-            J.RunAfterUnsched += QLatin1Char('N');
-        }
-        jobs.push_back(J);
-    }
+    const JobTable jobs = DagJobs(deps);
     for (auto _ : state) {
         QTemporaryDir dir;
         SteppingClock clock;
