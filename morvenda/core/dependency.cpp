@@ -145,7 +145,40 @@ struct DepGraph {
     std::vector<std::uint32_t> marked;  // stamp of the dependant walk
     std::uint32_t markStamp = 0;
     std::vector<int> queue;
+
+    // Wait texts are written into `scratch`, which keeps its storage between
+    // evaluations, then shared through `pool`: the jobs waiting on the same
+    // prerequisites (and a text that comes back on a later pass) hold one
+    // copy, and finding it again allocates nothing. Long texts, which name
+    // whole chains and are rarely alike, are not pooled.
+    QString scratch;
+    QSet<QString> pool;
 };
+
+constexpr qsizetype kMaxPooledText = 512;
+constexpr qsizetype kPoolPrune = 4096;
+
+// Drops the pooled texts no result, status or window holds any more.
+void PrunePool(QSet<QString>& pool) {
+    if (pool.size() < kPoolPrune) return;
+    for (auto it = pool.begin(); it != pool.end();) {
+        if (it->isDetached())
+            it = pool.erase(it);
+        else
+            ++it;
+    }
+    if (pool.size() >= kPoolPrune) pool.clear();
+}
+
+// The text in scratch as a string of its own, shared with an equal one
+// made before when there is one.
+QString Pooled(DepGraph& g) {
+    if (g.scratch.isEmpty()) return QString();
+    if (g.scratch.size() > kMaxPooledText) return QString(g.scratch.constData(), g.scratch.size());
+    auto it = g.pool.constFind(g.scratch);
+    if (it != g.pool.cend()) return *it;
+    return *g.pool.insert(QString(g.scratch.constData(), g.scratch.size()));
+}
 
 DepGraph& Graph() {
     static DepGraph g;
@@ -284,8 +317,9 @@ const QString& WaitWord(std::uint8_t state, const Edge& e, bool& never) {
 }
 
 // The result and wait text of the closure in g.closure.
-QString Evaluate(const DepGraph& g, QString& Text) {
-    QString text;
+QString Evaluate(DepGraph& g, QString& Text) {
+    QString& text = g.scratch;
+    text.resize(0);  // keeps the storage
     bool never = false;
     for (const Edge& e : g.closure) {
         const QString& word = WaitWord(Job(e.job).JobState, e, never);
@@ -298,7 +332,7 @@ QString Evaluate(const DepGraph& g, QString& Text) {
         text += QLatin1String(") - ");
         text += word;
     }
-    Text = text;
+    Text = Pooled(g);
     if (never) return gDepNever;
     return text.isEmpty() ? gDepMet : gDepWait;
 }
@@ -413,6 +447,7 @@ void DropResults(DepGraph& g) {
 void BeginDependencyPass() {
     DepGraph& g = Graph();
     Fit(g);
+    PrunePool(g.pool);
     // A job renamed without JobTableChanged: the name index and every
     // resolved name start again.
     if (g.names.size() != G.Jobs.size()) {

@@ -149,11 +149,34 @@ void Execution::SetFailed(bool visible) {
 QString Execution::WaitJobText(int j, const QString& unmet) {
     waitTexts_.resize(G.Jobs.size());
     CachedLine& c = waitTexts_[static_cast<size_t>(j)];
-    if (!SameData(c.status, unmet) || c.line.isEmpty()) {
+    if (SameData(c.status, unmet) && !c.line.isEmpty()) return c.line;
+    if (unmet.isEmpty()) {
         c.status = unmet;
         c.line = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
+        return c.line;
     }
+    CachedLine& shared = sharedWaitLines_[unmet.constData()];
+    if (!SameData(shared.status, unmet) || shared.line.isEmpty()) {
+        shared.status = unmet;
+        shared.line = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
+    }
+    c.status = shared.status;
+    c.line = shared.line;
     return c.line;
+}
+
+// Drops the shared wait lines whose text nothing else holds: no job's
+// dependency result gives that text any more.
+void Execution::PruneWaitLines() {
+    constexpr qsizetype kPrune = 4096;
+    if (sharedWaitLines_.size() < kPrune) return;
+    for (auto it = sharedWaitLines_.begin(); it != sharedWaitLines_.end();) {
+        if (it->status.isDetached())
+            it = sharedWaitLines_.erase(it);
+        else
+            ++it;
+    }
+    if (sharedWaitLines_.size() >= kPrune) sharedWaitLines_.clear();
 }
 
 void Execution::cmdKick_Click() {
@@ -475,6 +498,7 @@ void Execution::SubmissionLoop(bool& changed) {
     // their dependants. The clock is read once: every job of the loop is
     // tested against the same moment.
     BeginDependencyPass();
+    PruneWaitLines();
     const qint64 nowReal = NowReal();
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
