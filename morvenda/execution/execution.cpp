@@ -27,6 +27,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <utility>
 
@@ -500,6 +501,19 @@ void Execution::SubmissionLoop(bool& changed) {
     BeginDependencyPass();
     PruneWaitLines();
     const qint64 nowReal = NowReal();
+    // Most jobs share a few earliest starts: each one's real moment is looked
+    // up once in the loop (the zone cannot change within it).
+    struct StartMemo {
+        qint64 wall = 0;
+        qint64 real = 0;
+        bool set = false;
+    };
+    std::array<StartMemo, 32> startMemo{};
+    const auto startReal = [&startMemo](const DateVal& wall) {
+        StartMemo& m = startMemo[static_cast<quint64>(wall.seconds()) % startMemo.size()];
+        if (!m.set || m.wall != wall.seconds()) m = StartMemo{wall.seconds(), FirstReal(wall), true};
+        return m.real;
+    };
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
     inLoop_ = true;
@@ -519,7 +533,7 @@ void Execution::SubmissionLoop(bool& changed) {
             // Come once the clock first shows it: a time in the hour a clock
             // change skips comes at the change, one in a repeated hour at its
             // first showing.
-            if (!G.gDummyRun && FirstReal(NextDayIfEarlier(job.EarlyStart)) > nowReal) {
+            if (!G.gDummyRun && startReal(NextDayIfEarlier(job.EarlyStart)) > nowReal) {
                 ok = false;
                 job.StatusText = QStringLiteral("Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                                  QLatin1Char(')');
