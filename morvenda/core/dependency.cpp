@@ -316,25 +316,37 @@ const QString& WaitWord(std::uint8_t state, const Edge& e, bool& never) {
     return met;
 }
 
-// The result and wait text of the closure in g.closure.
-QString Evaluate(DepGraph& g, QString& Text) {
+// The frame of a waiting job's status around its wait text.
+constexpr QLatin1String kWaitBefore("Wait Job (");
+constexpr QLatin1String kWaitAfter(")");
+
+// The result and wait text of the closure in g.closure; with Framed, the text
+// is the waiting job's status, "Wait Job (...)" ("" when nothing is pending).
+QString Evaluate(DepGraph& g, QString& Text, bool Framed = false) {
     QString& text = g.scratch;
     text.resize(0);  // keeps the storage
+    if (Framed) text += kWaitBefore;
+    const qsizetype start = text.size();
     bool never = false;
     for (const Edge& e : g.closure) {
         const QString& word = WaitWord(Job(e.job).JobState, e, never);
         if (word.isEmpty()) continue;
         const QString& name = g.jobs[static_cast<size_t>(e.job)].name;
-        if (!text.isEmpty()) text += QLatin1String(", ");
+        if (text.size() > start) text += QLatin1String(", ");
         text += name;
         text += QLatin1Char('(');
         if (!e.letter.isNull()) text += e.letter;
         text += QLatin1String(") - ");
         text += word;
     }
+    const bool pending = text.size() > start;
+    if (!pending)
+        text.resize(0);
+    else if (Framed)
+        text += kWaitAfter;
     Text = Pooled(g);
     if (never) return gDepNever;
-    return text.isEmpty() ? gDepMet : gDepWait;
+    return pending ? gDepWait : gDepMet;
 }
 
 QString JobListText(const QString& list) { return list.mid(2).toUpper(); }
@@ -512,8 +524,10 @@ void JobStateChangedInPass(int JobIndex) {
     MarkDependants(g, JobIndex);
 }
 
-QString CheckDependencyInPass(int JobIndex, QString& Text) {
-    if (JobIndex < 1 || JobIndex > JobCount()) return CheckDependency(JobIndex, Text, false);
+namespace {
+
+// Job j's result in the pass, its text framed as the waiting job's status.
+const DepGraph::Result& PassResult(int JobIndex) {
     DepGraph& g = Graph();
     Fit(g);
     if (g.resultsStale || g.reverseStale) {
@@ -522,17 +536,33 @@ QString CheckDependencyInPass(int JobIndex, QString& Text) {
         DropResults(g);
     }
     const size_t j = static_cast<size_t>(JobIndex);
-    if (!g.results[j].result.isEmpty() && g.dirty[j] <= g.results[j].at) {
-        Text = g.results[j].text;
-        return g.results[j].result;
-    }
+    if (!g.results[j].result.isEmpty() && g.dirty[j] <= g.results[j].at) return g.results[j];
     Walk(g, JobIndex);
     // The walk may have found the table changed and refitted the graph.
     DepGraph::Result& fresh = g.results[j];
-    fresh.result = Evaluate(g, fresh.text);
+    fresh.result = Evaluate(g, fresh.text, true);
     fresh.at = g.clock;
-    Text = fresh.text;
-    return fresh.result;
+    return fresh;
+}
+
+}  // namespace
+
+QString CheckDependencyInPass(int JobIndex, QString& Text) {
+    if (JobIndex < 1 || JobIndex > JobCount()) return CheckDependency(JobIndex, Text, false);
+    const DepGraph::Result& r = PassResult(JobIndex);
+    Text = r.text.isEmpty() ? QString()
+                            : r.text.mid(kWaitBefore.size(), r.text.size() - kWaitBefore.size() - kWaitAfter.size());
+    return r.result;
+}
+
+QString WaitJobInPass(int JobIndex, QString& Line) {
+    if (JobIndex < 1 || JobIndex > JobCount()) {
+        Line.clear();
+        return gDepMet;
+    }
+    const DepGraph::Result& r = PassResult(JobIndex);
+    Line = r.text;
+    return r.result;
 }
 
 void UpdateDependents(const QString& OldName, QString& NewName) {

@@ -144,42 +144,6 @@ void Execution::SetFailed(bool visible) {
 
 // ---------------------------------------------------------------- the pass
 
-// "Wait Job (...)" for job j's unmet dependencies. A text the dependency test
-// gave back unchanged (it shares the earlier text's data) reuses the earlier
-// status: a long dependency chain's texts are not built again each pass.
-QString Execution::WaitJobText(int j, const QString& unmet) {
-    waitTexts_.resize(G.Jobs.size());
-    CachedLine& c = waitTexts_[static_cast<size_t>(j)];
-    if (SameData(c.status, unmet) && !c.line.isEmpty()) return c.line;
-    if (unmet.isEmpty()) {
-        c.status = unmet;
-        c.line = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
-        return c.line;
-    }
-    CachedLine& shared = sharedWaitLines_[unmet.constData()];
-    if (!SameData(shared.status, unmet) || shared.line.isEmpty()) {
-        shared.status = unmet;
-        shared.line = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
-    }
-    c.status = shared.status;
-    c.line = shared.line;
-    return c.line;
-}
-
-// Drops the shared wait lines whose text nothing else holds: no job's
-// dependency result gives that text any more.
-void Execution::PruneWaitLines() {
-    constexpr qsizetype kPrune = 4096;
-    if (sharedWaitLines_.size() < kPrune) return;
-    for (auto it = sharedWaitLines_.begin(); it != sharedWaitLines_.end();) {
-        if (it->status.isDetached())
-            it = sharedWaitLines_.erase(it);
-        else
-            ++it;
-    }
-    if (sharedWaitLines_.size() >= kPrune) sharedWaitLines_.clear();
-}
-
 void Execution::cmdKick_Click() {
     // Rollover: once the schedule is complete, or nothing deferred is pending
     // and nothing ran at the end of the last full pass, the run date moves on
@@ -499,7 +463,6 @@ void Execution::SubmissionLoop(bool& changed) {
     // their dependants. The clock is read once: every job of the loop is
     // tested against the same moment.
     BeginDependencyPass();
-    PruneWaitLines();
     const qint64 nowReal = NowReal();
     // Most jobs share a few earliest starts: each one's real moment is looked
     // up once in the loop (the zone cannot change within it).
@@ -543,11 +506,11 @@ void Execution::SubmissionLoop(bool& changed) {
                 if (!ok) job.StatusText = QStringLiteral("Wait DOS");
             }
             if (ok && !job.RunAfter.isEmpty()) {
-                QString unmet;
-                const QString r = CheckDependencyInPass(j, unmet);
+                QString line;
+                const QString r = WaitJobInPass(j, line);
                 if (r == gDepWait) {
                     ok = false;
-                    job.StatusText = WaitJobText(j, unmet);
+                    job.StatusText = line;
                 } else if (r == gDepNever) {
                     ok = false;
                     const RunMoment now = RunNow();

@@ -2,7 +2,6 @@
 
 #include "common/datetime.h"
 
-#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -140,8 +139,6 @@ private:
 
     template <typename F>
     bool WithTotals(F Test) const;
-    QString WaitJobText(int j, const QString& unmet);
-    void PruneWaitLines();
 
     // A text made from others, kept with copies of them: while the copies
     // share the sources' data, the sources are unchanged and so is the text.
@@ -151,12 +148,7 @@ private:
         QString status;
         QString line;
     };
-    std::vector<CachedLine> waitTexts_;   // per job: "Wait Job (...)"
     std::vector<CachedLine> unsubLines_;  // per job: its unsubmitted-jobs line
-    // "Wait Job (...)" lines by the data of the dependency text they were made
-    // from (each entry holds that text, so its data stays where it is): jobs
-    // given the same shared text share one line.
-    QHash<const QChar*, CachedLine> sharedWaitLines_;
 
     ExecView& view_;
     // Submissions recorded in the journal's open group, whose programs run
