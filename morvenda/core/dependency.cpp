@@ -145,7 +145,40 @@ struct DepGraph {
     std::vector<std::uint32_t> marked;  // stamp of the dependant walk
     std::uint32_t markStamp = 0;
     std::vector<int> queue;
+
+    // Wait texts are written into `scratch`, which keeps its storage between
+    // evaluations, then shared through `pool`: the jobs waiting on the same
+    // prerequisites (and a text that comes back on a later pass) hold one
+    // copy, and finding it again allocates nothing. Long texts, which name
+    // whole chains and are rarely alike, are not pooled.
+    QString scratch;
+    QSet<QString> pool;
 };
+
+constexpr qsizetype kMaxPooledText = 512;
+constexpr qsizetype kPoolPrune = 4096;
+
+// Drops the pooled texts no result, status or window holds any more.
+void PrunePool(QSet<QString>& pool) {
+    if (pool.size() < kPoolPrune) return;
+    for (auto it = pool.begin(); it != pool.end();) {
+        if (it->isDetached())
+            it = pool.erase(it);
+        else
+            ++it;
+    }
+    if (pool.size() >= kPoolPrune) pool.clear();
+}
+
+// The text in scratch as a string of its own, shared with an equal one
+// made before when there is one.
+QString Pooled(DepGraph& g) {
+    if (g.scratch.isEmpty()) return QString();
+    if (g.scratch.size() > kMaxPooledText) return QString(g.scratch.constData(), g.scratch.size());
+    auto it = g.pool.constFind(g.scratch);
+    if (it != g.pool.cend()) return *it;
+    return *g.pool.insert(QString(g.scratch.constData(), g.scratch.size()));
+}
 
 DepGraph& Graph() {
     static DepGraph g;
@@ -283,24 +316,37 @@ const QString& WaitWord(std::uint8_t state, const Edge& e, bool& never) {
     return met;
 }
 
-// The result and wait text of the closure in g.closure.
-QString Evaluate(const DepGraph& g, QString& Text) {
-    QString text;
+// The frame of a waiting job's status around its wait text.
+constexpr QLatin1String kWaitBefore("Wait Job (");
+constexpr QLatin1String kWaitAfter(")");
+
+// The result and wait text of the closure in g.closure; with Framed, the text
+// is the waiting job's status, "Wait Job (...)" ("" when nothing is pending).
+QString Evaluate(DepGraph& g, QString& Text, bool Framed = false) {
+    QString& text = g.scratch;
+    text.resize(0);  // keeps the storage
+    if (Framed) text += kWaitBefore;
+    const qsizetype start = text.size();
     bool never = false;
     for (const Edge& e : g.closure) {
         const QString& word = WaitWord(Job(e.job).JobState, e, never);
         if (word.isEmpty()) continue;
         const QString& name = g.jobs[static_cast<size_t>(e.job)].name;
-        if (!text.isEmpty()) text += QLatin1String(", ");
+        if (text.size() > start) text += QLatin1String(", ");
         text += name;
         text += QLatin1Char('(');
         if (!e.letter.isNull()) text += e.letter;
         text += QLatin1String(") - ");
         text += word;
     }
-    Text = text;
+    const bool pending = text.size() > start;
+    if (!pending)
+        text.resize(0);
+    else if (Framed)
+        text += kWaitAfter;
+    Text = Pooled(g);
     if (never) return gDepNever;
-    return text.isEmpty() ? gDepMet : gDepWait;
+    return pending ? gDepWait : gDepMet;
 }
 
 QString JobListText(const QString& list) { return list.mid(2).toUpper(); }
@@ -413,6 +459,7 @@ void DropResults(DepGraph& g) {
 void BeginDependencyPass() {
     DepGraph& g = Graph();
     Fit(g);
+    PrunePool(g.pool);
     // A job renamed without JobTableChanged: the name index and every
     // resolved name start again.
     if (g.names.size() != G.Jobs.size()) {
@@ -477,8 +524,10 @@ void JobStateChangedInPass(int JobIndex) {
     MarkDependants(g, JobIndex);
 }
 
-QString CheckDependencyInPass(int JobIndex, QString& Text) {
-    if (JobIndex < 1 || JobIndex > JobCount()) return CheckDependency(JobIndex, Text, false);
+namespace {
+
+// Job j's result in the pass, its text framed as the waiting job's status.
+const DepGraph::Result& PassResult(int JobIndex) {
     DepGraph& g = Graph();
     Fit(g);
     if (g.resultsStale || g.reverseStale) {
@@ -487,17 +536,33 @@ QString CheckDependencyInPass(int JobIndex, QString& Text) {
         DropResults(g);
     }
     const size_t j = static_cast<size_t>(JobIndex);
-    if (!g.results[j].result.isEmpty() && g.dirty[j] <= g.results[j].at) {
-        Text = g.results[j].text;
-        return g.results[j].result;
-    }
+    if (!g.results[j].result.isEmpty() && g.dirty[j] <= g.results[j].at) return g.results[j];
     Walk(g, JobIndex);
     // The walk may have found the table changed and refitted the graph.
     DepGraph::Result& fresh = g.results[j];
-    fresh.result = Evaluate(g, fresh.text);
+    fresh.result = Evaluate(g, fresh.text, true);
     fresh.at = g.clock;
-    Text = fresh.text;
-    return fresh.result;
+    return fresh;
+}
+
+}  // namespace
+
+QString CheckDependencyInPass(int JobIndex, QString& Text) {
+    if (JobIndex < 1 || JobIndex > JobCount()) return CheckDependency(JobIndex, Text, false);
+    const DepGraph::Result& r = PassResult(JobIndex);
+    Text = r.text.isEmpty() ? QString()
+                            : r.text.mid(kWaitBefore.size(), r.text.size() - kWaitBefore.size() - kWaitAfter.size());
+    return r.result;
+}
+
+QString WaitJobInPass(int JobIndex, QString& Line) {
+    if (JobIndex < 1 || JobIndex > JobCount()) {
+        Line.clear();
+        return gDepMet;
+    }
+    const DepGraph::Result& r = PassResult(JobIndex);
+    Line = r.text;
+    return r.result;
 }
 
 void UpdateDependents(const QString& OldName, QString& NewName) {

@@ -54,9 +54,15 @@ void JobStateChangedInPass(int JobIndex);
 /// CheckDependency(JobIndex, Text, false) for the kick pass: the same result
 /// and text, given back from the last call for the job when no job of the
 /// schedule changed state, name or dependencies since (see
-/// BeginDependencyPass and JobStateChangedInPass). Text then shares the
-/// earlier text's data, so a caller can tell it is unchanged without comparing.
+/// BeginDependencyPass and JobStateChangedInPass).
 QString CheckDependencyInPass(int JobIndex, QString& Text);
+
+/// CheckDependencyInPass, with Line the job's status while it waits:
+/// "Wait Job (" + Text + ")", "" when nothing is pending. One result's line
+/// is kept once: jobs given the same line, and a job given the same line as
+/// on the pass before, share its data (a caller tells an unchanged line
+/// without comparing).
+QString WaitJobInPass(int JobIndex, QString& Line);
 
 /// After a rename (NewName not empty): every RunAfter entry equal to OldName
 /// (trimmed, without regard to case) becomes NewName, and when any did the

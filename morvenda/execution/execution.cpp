@@ -27,6 +27,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <utility>
 
@@ -142,19 +143,6 @@ void Execution::SetFailed(bool visible) {
 }
 
 // ---------------------------------------------------------------- the pass
-
-// "Wait Job (...)" for job j's unmet dependencies. A text the dependency test
-// gave back unchanged (it shares the earlier text's data) reuses the earlier
-// status: a long dependency chain's texts are not built again each pass.
-QString Execution::WaitJobText(int j, const QString& unmet) {
-    waitTexts_.resize(G.Jobs.size());
-    CachedLine& c = waitTexts_[static_cast<size_t>(j)];
-    if (!SameData(c.status, unmet) || c.line.isEmpty()) {
-        c.status = unmet;
-        c.line = QStringLiteral("Wait Job (") + unmet + QLatin1Char(')');
-    }
-    return c.line;
-}
 
 void Execution::cmdKick_Click() {
     // Rollover: once the schedule is complete, or nothing deferred is pending
@@ -476,6 +464,19 @@ void Execution::SubmissionLoop(bool& changed) {
     // tested against the same moment.
     BeginDependencyPass();
     const qint64 nowReal = NowReal();
+    // Most jobs share a few earliest starts: each one's real moment is looked
+    // up once in the loop (the zone cannot change within it).
+    struct StartMemo {
+        qint64 wall = 0;
+        qint64 real = 0;
+        bool set = false;
+    };
+    std::array<StartMemo, 32> startMemo{};
+    const auto startReal = [&startMemo](const DateVal& wall) {
+        StartMemo& m = startMemo[static_cast<quint64>(wall.seconds()) % startMemo.size()];
+        if (!m.set || m.wall != wall.seconds()) m = StartMemo{wall.seconds(), FirstReal(wall), true};
+        return m.real;
+    };
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
     inLoop_ = true;
@@ -495,7 +496,7 @@ void Execution::SubmissionLoop(bool& changed) {
             // Come once the clock first shows it: a time in the hour a clock
             // change skips comes at the change, one in a repeated hour at its
             // first showing.
-            if (!G.gDummyRun && FirstReal(NextDayIfEarlier(job.EarlyStart)) > nowReal) {
+            if (!G.gDummyRun && startReal(NextDayIfEarlier(job.EarlyStart)) > nowReal) {
                 ok = false;
                 job.StatusText = QStringLiteral("Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                                  QLatin1Char(')');
@@ -505,11 +506,11 @@ void Execution::SubmissionLoop(bool& changed) {
                 if (!ok) job.StatusText = QStringLiteral("Wait DOS");
             }
             if (ok && !job.RunAfter.isEmpty()) {
-                QString unmet;
-                const QString r = CheckDependencyInPass(j, unmet);
+                QString line;
+                const QString r = WaitJobInPass(j, line);
                 if (r == gDepWait) {
                     ok = false;
-                    job.StatusText = WaitJobText(j, unmet);
+                    job.StatusText = line;
                 } else if (r == gDepNever) {
                     ok = false;
                     const RunMoment now = RunNow();

@@ -139,7 +139,6 @@ private:
 
     template <typename F>
     bool WithTotals(F Test) const;
-    QString WaitJobText(int j, const QString& unmet);
 
     // A text made from others, kept with copies of them: while the copies
     // share the sources' data, the sources are unchanged and so is the text.
@@ -149,7 +148,6 @@ private:
         QString status;
         QString line;
     };
-    std::vector<CachedLine> waitTexts_;   // per job: "Wait Job (...)"
     std::vector<CachedLine> unsubLines_;  // per job: its unsubmitted-jobs line
 
     ExecView& view_;

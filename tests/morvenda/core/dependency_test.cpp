@@ -319,6 +319,10 @@ TEST_F(DependencyTest, PassResultsFollowEveryChangeOfTheTable) {
             const QString r = CheckDependencyInPass(j, inPass);
             ASSERT_EQ(r, CheckDependency(j, fresh, false)) << "round " << round << " job " << j;
             ASSERT_EQ(inPass, fresh) << "round " << round << " job " << j;
+            QString line;
+            ASSERT_EQ(WaitJobInPass(j, line), r);
+            ASSERT_EQ(line, fresh.isEmpty() ? QString() : QStringLiteral("Wait Job (") + fresh + QLatin1Char(')'))
+                << "round " << round << " job " << j;
         }
     }
 }

@@ -154,6 +154,40 @@ TEST_F(ExecutionTest, ARealJobCompletesAfterItsGraceAndAFailingOneFails) {
     EXPECT_FALSE(job(bad).Killed);
 }
 
+TEST_F(ExecutionTest, JobsWaitingOnTheSamePrerequisitesFollowEachChangeOfIt) {
+    // The wait texts of jobs with the same prerequisites are shared between
+    // them and between passes; each pass must still show each job's own
+    // present reason, also when a reason of an earlier pass comes back.
+    const int a = addJob(S("JOBA"), S("/bin/true"));
+    const int b = addJob(S("JOBB"), S("/bin/true"));
+    std::vector<int> waiting;
+    for (int k = 0; k < 4; ++k)
+        waiting.push_back(
+            addJob(S("W%1").arg(k), S("/bin/true"), k % 2 ? S("JOBA,JOBB") : S("JOBA"), k % 2 ? S("SF") : S("S")));
+    const struct {
+        std::uint8_t a, b;
+        const char* one;  // JOBA alone
+        const char* two;  // JOBA, then JOBB
+    } rounds[] = {
+        {jsSubmitFailed, jsAborted, "JOBA(S) - Submit Failed", "JOBA(S) - Submit Failed"},
+        {jsAborted, jsCompleted, "JOBA(S) - Failed", "JOBA(S) - Failed, JOBB(F) - Succeeded"},
+        {jsSubmitFailed, jsCompleted, "JOBA(S) - Submit Failed", "JOBA(S) - Submit Failed, JOBB(F) - Succeeded"},
+        {jsAborted, jsCompleted, "JOBA(S) - Failed", "JOBA(S) - Failed, JOBB(F) - Succeeded"},
+        {jsSubmitFailed, jsAborted, "JOBA(S) - Submit Failed", "JOBA(S) - Submit Failed"},
+    };
+    for (const auto& r : rounds) {
+        job(a).JobState = r.a;
+        job(b).JobState = r.b;
+        pass();
+        for (size_t k = 0; k < waiting.size(); ++k) {
+            const QString want = S("Wait Job (") + QString::fromLatin1(k % 2 ? r.two : r.one) + QLatin1Char(')');
+            ASSERT_EQ(job(waiting[k]).JobState, jsScheduled);
+            EXPECT_EQ(job(waiting[k]).StatusText, want) << r.one << " / " << r.two << ", job " << k;
+            EXPECT_EQ(exec.Unsub[k].text, S("W%1").arg(k).leftJustified(8) + QLatin1Char('\t') + want);
+        }
+    }
+}
+
 TEST_F(ExecutionTest, FailureIsRememberedAcrossARestart) {
     const int bad = addJob(S("BAD"), S("/bin/false"));
     pass();
