@@ -1,6 +1,8 @@
 #include "bench/benchjobs.h"
 
+#include "common/clock.h"
 #include "common/prompter.h"
+#include "morvenda/core/state.h"
 
 #include <benchmark/benchmark.h>
 
@@ -89,6 +91,19 @@ JobTable DagJobs(const std::vector<std::vector<int>>& deps) {
         jobs.push_back(J);
     }
     return jobs;
+}
+
+void UseDagSchedule(const QString& root, const QString& LogName) {
+    ResetState();
+    G.gSchedName = QStringLiteral("DAG");
+    G.gSchedFile = root + QStringLiteral("/DAG.sch");
+    G.gIniFile = root + QStringLiteral("/DAG.ini");
+    G.gLogFile = root + QLatin1Char('/') + LogName;
+    G.gTriggerPath = root;
+    G.gTrackerPath = root;
+    G.gRunDate = Now().datePart();
+    G.gDayStart = DateVal();
+    G.gMinJobLaunch = 1;
 }
 
 int RunBenchmarks(int argc, char** argv) {

@@ -20,6 +20,12 @@ QString DagName(int k);
 /// prerequisites succeeded, in group "DAG" (element 0 empty).
 JobTable DagJobs(const std::vector<std::vector<int>>& deps);
 
+/// A fresh scheduler state for the DAG's schedule "DAG" with its files in
+/// root ("DAG.sch", "DAG.ini", the run log LogName, trigger and tracker files
+/// in root itself): run date today by the clock set, no day start, one second
+/// of start-up grace.
+void UseDagSchedule(const QString& root, const QString& LogName);
+
 /// Runs the benchmarks the command line selects (the application object
 /// already made), with message boxes written to standard error instead of
 /// waiting for an answer. Returns main's exit status.

@@ -91,18 +91,9 @@ void BM_DagRun(benchmark::State& state) {
     for (auto _ : state) {
         QTemporaryDir dir;
         const QString root = dir.path();
-        ResetState();
         SteppingClock clock;
         setClock(&clock);
-        G.gSchedName = QStringLiteral("DAG");
-        G.gSchedFile = root + QStringLiteral("/DAG.sch");
-        G.gIniFile = root + QStringLiteral("/DAG.ini");
-        G.gLogFile = root + QStringLiteral("/DAG.log");
-        G.gTriggerPath = root;
-        G.gTrackerPath = root;
-        G.gRunDate = Now().datePart();
-        G.gDayStart = DateVal();
-        G.gMinJobLaunch = 1;
+        UseDagSchedule(root, QStringLiteral("DAG.log"));
         G.Jobs = DagJobs(deps);
         JobTableChanged();
         SetStartTimes();

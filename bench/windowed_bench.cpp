@@ -84,16 +84,7 @@ private:
 
 // The schedule's files in root; the jobs saved, then loaded as at start-up.
 void Install(const QString& root, const JobTable& jobs) {
-    ResetState();
-    G.gSchedName = QStringLiteral("DAG");
-    G.gSchedFile = root + QStringLiteral("/DAG.sch");
-    G.gIniFile = root + QStringLiteral("/DAG.ini");
-    G.gLogFile = root + QStringLiteral("/DAG_yyyymmdd.log");
-    G.gTriggerPath = root;
-    G.gTrackerPath = root;
-    G.gRunDate = Now().datePart();
-    G.gDayStart = DateVal();
-    G.gMinJobLaunch = 1;
+    UseDagSchedule(root, QStringLiteral("DAG_yyyymmdd.log"));
     G.gCPULimit = 9999;
     QFile ini(G.gIniFile);
     if (ini.open(QIODevice::WriteOnly)) ini.write("[Morvenda]\r\nTimerSecs=1\r\n");

@@ -29,6 +29,7 @@
 #include "mrvdummy/frmDummy.h"
 #include "mrvemail/frmEmail.h"
 #include "mrvgenie/MRVGPages.h"
+#include "tests/support/scheduler.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -153,14 +154,9 @@ QWidget* WindowNamed(QWidget* Made, const char* Name) {
 }
 
 void AllWindowsTest::SetUp() {
-    ResetState();
-    JobTableChanged();
+    UseTempScheduler(dir);
     // What the execution window needs to start its run date.
-    G.gIniFile = dir.write(S("sched.ini"), "[Morvenda]\r\nTimerSecs=30\r\n");
-    G.gSchedFile = dir.path(S("sched.sch"));
-    G.gLogFile = dir.path(S("yyyymmdd.log"));
     G.gRunDate = DateVal::fromDate(2026, 12, 8);
-    G.gCPULimit = 9999;
     G.gMinJobLaunch = 10;
 }
 
