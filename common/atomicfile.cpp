@@ -93,3 +93,38 @@ int ReplaceWholeFile(const char* path, const void* data, std::size_t size, const
     ::close(dir);
     return e == 0 ? 0 : failed(ReplaceStep::Sync, e);
 }
+
+int RewriteFileInPlace(const char* path, const void* data, std::size_t size, const ReplaceOptions& options,
+                       ReplaceStep* step) {
+    if (step) *step = ReplaceStep::None;
+    // Non-blocking, so a named pipe planted at path cannot hold the caller.
+    const int fd = ::open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    // In place only where the new bytes fit in one page and in the blocks the
+    // file already has: such a write takes no new space and is not torn, so
+    // it cannot fail half-way on a full disk.
+    constexpr std::size_t kPage = 4096;
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || size > kPage ||
+                    static_cast<off_t>(size) > static_cast<off_t>(st.st_blocks) * 512)) {
+        ::close(fd);
+        return ReplaceWholeFile(path, data, size, options, step);
+    }
+    if (fd < 0) return ReplaceWholeFile(path, data, size, options, step);
+    const char* p = static_cast<const char*>(data);
+    std::size_t done = 0;
+    int e = 0;
+    while (done < size) {
+        const ssize_t w = ::pwrite(fd, p + done, size - done, static_cast<off_t>(done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            e = w < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    if (e == 0 && st.st_size > static_cast<off_t>(size) && ::ftruncate(fd, static_cast<off_t>(size)) != 0) e = errno;
+    if (e == 0 && options.flush && ::fdatasync(fd) != 0) e = errno;
+    if (::close(fd) != 0 && e == 0) e = errno;
+    if (e != 0 && step) *step = ReplaceStep::Write;
+    return e;
+}

@@ -35,3 +35,16 @@ struct ReplaceOptions {
 /// temporary file is removed and the old file is left byte for byte as it was.
 int ReplaceWholeFile(const char* path, const void* data, std::size_t size, const ReplaceOptions& options = {},
                      ReplaceStep* step = nullptr);
+
+/// Rewrites a small file that only reports a state (a tracker file) in
+/// place: the file at path keeps its inode, its bytes are overwritten from
+/// the start and its length then cut to size, so no file is made or removed
+/// for it (on ext4, each file made and removed slows every later creation in
+/// the folder for minutes). A file that is not there yet, a symbolic link, a
+/// file with other names, anything but a regular file, and bytes that would
+/// not fit in one page or in the blocks the file has are replaced instead
+/// (ReplaceWholeFile, with options). A reader may find the old bytes past the
+/// new line for a moment, never an empty file. Returns 0 or the errno of the
+/// failed step, with *step naming it.
+int RewriteFileInPlace(const char* path, const void* data, std::size_t size, const ReplaceOptions& options = {},
+                       ReplaceStep* step = nullptr);

@@ -184,14 +184,17 @@ QString ReplaceFailure(const QString& path, ReplaceStep step, int e) {
     }
 }
 
-bool Replace(const QString& path, const QByteArray& bytes, const ReplaceOptions& options, QString* error) {
+bool Replace(const QString& path, const QByteArray& bytes, const ReplaceOptions& options, QString* error,
+             bool inPlace = false) {
     if (path.isEmpty()) {
         if (error) *error = QStringLiteral("Cannot write a file without a name");
         return false;
     }
     ReplaceStep step = ReplaceStep::None;
-    const int e = ReplaceWholeFile(QFile::encodeName(path).constData(), bytes.constData(),
-                                   static_cast<std::size_t>(bytes.size()), options, &step);
+    const QByteArray name = QFile::encodeName(path);
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const int e = inPlace ? RewriteFileInPlace(name.constData(), bytes.constData(), size, options, &step)
+                          : ReplaceWholeFile(name.constData(), bytes.constData(), size, options, &step);
     if (e == 0) return true;
     if (error) *error = ReplaceFailure(path, step, e);
     return false;
@@ -239,6 +242,10 @@ const QLatin1String kTempSuffix(".tmp");
 
 bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error, int mode, bool flush) {
     return Replace(path, bytes, ReplaceOptions{mode, flush}, error);
+}
+
+bool RewriteFile(const QString& path, const QByteArray& bytes, QString* error, int mode) {
+    return Replace(path, bytes, ReplaceOptions{mode, false}, error, true);
 }
 
 QString FollowLinks(const QString& path) {

@@ -49,6 +49,11 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
 bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr, int mode = 0644,
                  bool flush = true);
 
+/// ReplaceFile, unflushed, for a small file rewritten many times over: an
+/// existing plain file is overwritten in place (RewriteFileInPlace), so no
+/// file is made or removed; anything else is replaced.
+bool RewriteFile(const QString& path, const QByteArray& bytes, QString* error = nullptr, int mode = 0644);
+
 /// The file that path leads to through its symbolic links (path itself when
 /// it is no link): the target of a link, relative targets taken from the
 /// link's folder, also when the target does not exist yet. A loop of links

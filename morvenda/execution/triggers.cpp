@@ -24,12 +24,14 @@ constexpr int kWritePauseMs = 100;
 
 // Writes Path with the single line Text through a temporary file renamed into
 // place, so a reader never sees an empty or half file; a symbolic link planted
-// at Path is replaced, never written through. A failure is tried
-// again a few times after a short pause; *error holds the last reason.
+// at Path is replaced, never written through. Flush false: an existing file
+// is rewritten in place instead and not flushed (see RewriteFile). A failure
+// is tried again a few times after a short pause; *error holds the last
+// reason.
 bool WriteLineFile(const QString& Path, const QString& Text, QString* error, bool flush = true) {
     const QByteArray bytes = Text.toUtf8() + "\r\n";
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFile(Path, bytes, error, 0644, flush)) return true;
+        if (flush ? ReplaceFile(Path, bytes, error) : RewriteFile(Path, bytes, error)) return true;
         if (attempt == kWriteAttempts || !QFileInfo(FolderOf(Path)).isDir())
             return false;  // a missing folder will not appear in a moment
         QThread::msleep(kWritePauseMs);
@@ -105,8 +107,9 @@ void DeleteTrigger(int JobIndex) {
 void Track(const QString& JobName, const QString& Status) {
     if (G.gTrackerPath.isEmpty()) return;
     // A tracker file only shows the job's latest state, which the schedule
-    // file and the run journal keep: it is replaced whole but not flushed to
-    // the disk, which would cost more than the rest of the job's handling.
+    // file and the run journal keep: it is rewritten in place and not flushed
+    // to the disk. A new file for each of a job's events, or a flush, would
+    // cost more than the rest of the job's handling.
     WriteFile(JoinPath(G.gTrackerPath, JobName.trimmed() + QStringLiteral(".trk")),
               Status.trimmed() + QLatin1Char(',') + G.gSchedName.trimmed() + QLatin1Char(',') +
                   NowStamp(QStringLiteral("hh:nn:ss")),

@@ -32,7 +32,8 @@ void Track(const QString& JobName, const QString& Status);
 /// Creates or replaces Path with the single line Text, trying up to 3
 /// times; when every attempt fails, "Cannot write to file <Path>: <reason>"
 /// is logged (one line). False then. Flush
-/// false: not flushed to the disk (see ReplaceFile).
+/// false: an existing file is rewritten in place, not flushed to the disk
+/// (see RewriteFile).
 bool WriteFile(const QString& Path, const QString& Text, bool Flush = true);
 
 /// The job name blank-padded (or cut) to 8 characters, as log lines show it.

@@ -14,6 +14,9 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,6 +62,43 @@ TEST(TextFile, ReplaceFileAndItsLeftovers) {
 
     EXPECT_FALSE(ReplaceFile(dir.path(S("missing/x.trg")), "x", &error));
     EXPECT_TRUE(error.contains(S("cannot create a file in the folder"))) << error.toStdString();
+}
+
+// A file rewritten many times over keeps its inode; a link, a second name or
+// a pipe planted at its name is replaced instead, never written through.
+TEST(TextFile, RewriteFileWritesOnlyAPlainFileInPlace) {
+    TempDir dir;
+    const QString victim = dir.write(S("victim"), "untouched");
+    const auto inode = [](const QString& p) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(p).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(const QString&)> plant;
+        bool inPlace;
+    } cases[] = {
+        {"plain file",
+         [&](const QString& p) { dir.write(FileNameOf(p), "Scheduled,ACCOUNTS,12/08/2026 06:00:00\r\n"); }, true},
+        {"missing", [](const QString&) {}, false},
+        {"symbolic link", [&](const QString& p) { ASSERT_TRUE(QFile::link(victim, p)); }, false},
+        {"second name",
+         [&](const QString& p) { ASSERT_EQ(::link(QFile::encodeName(victim), QFile::encodeName(p)), 0); }, false},
+        {"named pipe", [](const QString& p) { ASSERT_EQ(::mkfifo(QFile::encodeName(p).constData(), 0644), 0); }, false},
+    };
+    int k = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = dir.path(QStringLiteral("J%1.trk").arg(++k));
+        c.plant(path);
+        const ino_t before = inode(path);
+        QString error;
+        ASSERT_TRUE(RewriteFile(path, "Started,ACCOUNTS,12/08/2026 06:01:02\r\n", &error)) << error.toStdString();
+        ASSERT_TRUE(RewriteFile(path, "Failed,ACCOUNTS,12/08/2026 06:01:09\r\n", &error)) << error.toStdString();
+        EXPECT_EQ(dir.read(FileNameOf(path)), QByteArray("Failed,ACCOUNTS,12/08/2026 06:01:09\r\n"));
+        EXPECT_EQ(inode(path) == before, c.inPlace);
+        EXPECT_EQ(dir.read(S("victim")), QByteArray("untouched"));
+    }
 }
 
 // Publishing never replaces a file: a name taken is reported and the next
@@ -146,6 +186,9 @@ TEST(TextFile, AFailedWriteKeepsTheOldFileAndSaysWhy) {
         EXPECT_TRUE(error.endsWith(S(c.reason))) << error.toStdString();
         error.clear();
         EXPECT_FALSE(ReplaceFile(trk, big, &error, 0644, false));
+        EXPECT_TRUE(error.endsWith(S(c.reason))) << error.toStdString();
+        error.clear();
+        EXPECT_FALSE(RewriteFile(trk, big, &error));
         EXPECT_TRUE(error.endsWith(S(c.reason))) << error.toStdString();
         error.clear();
         EXPECT_FALSE(IniPut(gAppName, S("Notes"), QString::fromLatin1(big), ini, &error));
