@@ -836,7 +836,7 @@ void Execution::DoNextDay() {
 void Execution::InsertEvent(int JobIndex, const QString& Text) {
     ++G.gEventCounter;
     const int number = static_cast<int>(G.gEventCounter % 2000000000);
-    Events.push_back({PaddedName(JobIndex) + kTab + Text, number});
+    Events.push_back({PaddedName(JobIndex) + kTab + Text, number, QString()});
     Job(JobIndex).EventIndex = number;
     view_.EventsChanged();
 }
@@ -859,32 +859,28 @@ void Execution::DeleteEvent(int JobIndex) {
 }
 
 void Execution::UnsubBuild() {
-    const QString selected = UnsubSelected >= 0 && UnsubSelected < static_cast<int>(Unsub.size())
-                                 ? Unsub[static_cast<size_t>(UnsubSelected)].text
-                                 : QString();
+    const ListEntry selected = UnsubSelected >= 0 && UnsubSelected < static_cast<int>(Unsub.size())
+                                   ? Unsub[static_cast<size_t>(UnsubSelected)]
+                                   : ListEntry{};
     Unsub.clear();
-    // A job's line is made again only when its name or status text changed.
+    // A job's padded name is made again only when its name changed; its
+    // status text is shared, not copied.
     unsubLines_.resize(G.Jobs.size());
     for (int j = 1; j <= JobCount(); ++j) {
         const JobRec& job = Job(j);
         if (job.JobState != jsScheduled) continue;
         CachedLine& c = unsubLines_[static_cast<size_t>(j)];
-        if (!SameData(c.name, job.JobName)) {
+        if (!SameData(c.name, job.JobName) || c.prefix.isEmpty()) {
             c.name = job.JobName;
             c.prefix = PaddedName(j) + kTab;
-            c.status.clear();
-            c.line.clear();
         }
-        if (!SameData(c.status, job.StatusText) || c.line.isEmpty()) {
-            c.status = job.StatusText;
-            c.line = c.prefix + job.StatusText;
-        }
-        Unsub.push_back({c.line, j});
+        Unsub.push_back({c.prefix, j, job.StatusText});
     }
     UnsubSelected = -1;
-    if (!selected.isEmpty()) {
+    if (!selected.text.isEmpty()) {
         for (int i = static_cast<int>(Unsub.size()) - 1; i >= 0; --i) {
-            if (Unsub[static_cast<size_t>(i)].text == selected) {
+            const ListEntry& e = Unsub[static_cast<size_t>(i)];
+            if (e.text == selected.text && e.tail == selected.tail) {
                 UnsubSelected = i;
                 break;
             }

@@ -63,6 +63,12 @@ public:
 struct ListEntry {
     QString text;
     int data = 0;  // events: the entry's number; unsubmitted jobs: the job's index
+    /// Shown right after text: an unsubmitted job's status text, shared with
+    /// the job rather than copied into its line (a wait text can run to many
+    /// kilobytes in a large schedule).
+    QString tail;
+    /// The line as the list shows it.
+    QString line() const { return text + tail; }
     bool operator==(const ListEntry&) const = default;
 };
 
@@ -145,10 +151,8 @@ private:
     struct CachedLine {
         QString name;
         QString prefix;  // made from name
-        QString status;
-        QString line;
     };
-    std::vector<CachedLine> unsubLines_;  // per job: its unsubmitted-jobs line
+    std::vector<CachedLine> unsubLines_;  // per job: the start of its unsubmitted-jobs line
 
     ExecView& view_;
     // Submissions recorded in the journal's open group, whose programs run

@@ -118,6 +118,31 @@ QLabel* Label(const char* name, const QString& caption, QWidget* parent) {
     return l;
 }
 
+// A line of the events or unsubmitted-jobs list: the entry's text and its
+// tail, joined only when the line is shown or read, so a job's long wait text
+// is not held a second time in its line.
+class EntryItem : public QListWidgetItem {
+public:
+    explicit EntryItem(const ListEntry& e) : QListWidgetItem(e.text), entry_(e) { setData(Qt::UserRole, e.data); }
+
+    QVariant data(int role) const override {
+        if (role == Qt::DisplayRole && !entry_.tail.isEmpty()) return entry_.line();
+        return QListWidgetItem::data(role);
+    }
+
+    /// Whether the item shows e: a text shared with e's is not compared
+    /// character by character.
+    bool shows(const ListEntry& e) const {
+        const auto same = [](const QString& a, const QString& b) {
+            return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+        };
+        return entry_.data == e.data && same(entry_.text, e.text) && same(entry_.tail, e.tail);
+    }
+
+private:
+    ListEntry entry_;
+};
+
 QListWidget* List(const char* name, int tabStop, QWidget* parent) {
     auto* l = new QListWidget(parent);
     l->setObjectName(QLatin1String(name));
@@ -584,9 +609,9 @@ void frmSched::SetButton(QPushButton* button, QAction* item, bool enabled) {
 // the end, removes one, or lists the same entries again.
 void frmSched::FillList(QListWidget* list, const std::vector<ListEntry>& entries, int selected) {
     filling_ = true;
+    // Every item of the two lists is an EntryItem made here.
     const auto same = [&](int row, size_t entry) {
-        const QListWidgetItem* item = list->item(row);
-        return item->data(Qt::UserRole).toInt() == entries[entry].data && item->text() == entries[entry].text;
+        return static_cast<const EntryItem*>(list->item(row))->shows(entries[entry]);
     };
     const int oldCount = list->count();
     const int newCount = static_cast<int>(entries.size());
@@ -598,10 +623,7 @@ void frmSched::FillList(QListWidget* list, const std::vector<ListEntry>& entries
         ++tail;
     for (int row = oldCount - tail - 1; row >= head; --row) delete list->takeItem(row);
     for (int row = head; row < newCount - tail; ++row) {
-        const ListEntry& e = entries[static_cast<size_t>(row)];
-        auto* item = new QListWidgetItem(e.text);
-        item->setData(Qt::UserRole, e.data);
-        list->insertItem(row, item);
+        list->insertItem(row, new EntryItem(entries[static_cast<size_t>(row)]));
     }
     if (selected >= 0 && selected < list->count())
         list->setCurrentRow(selected);

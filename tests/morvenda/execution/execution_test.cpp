@@ -183,7 +183,7 @@ TEST_F(ExecutionTest, JobsWaitingOnTheSamePrerequisitesFollowEachChangeOfIt) {
             const QString want = S("Wait Job (") + QString::fromLatin1(k % 2 ? r.two : r.one) + QLatin1Char(')');
             ASSERT_EQ(job(waiting[k]).JobState, jsScheduled);
             EXPECT_EQ(job(waiting[k]).StatusText, want) << r.one << " / " << r.two << ", job " << k;
-            EXPECT_EQ(exec.Unsub[k].text, S("W%1").arg(k).leftJustified(8) + QLatin1Char('\t') + want);
+            EXPECT_EQ(exec.Unsub[k].line(), S("W%1").arg(k).leftJustified(8) + QLatin1Char('\t') + want);
         }
     }
 }
@@ -206,7 +206,9 @@ TEST_F(ExecutionTest, DependenciesWaitThenSubmit) {
     pass();
     EXPECT_EQ(job(b).StatusText, S("Wait Job (JOBA(S) - Running)"));
     ASSERT_EQ(exec.Unsub.size(), 2u);
-    EXPECT_EQ(exec.Unsub[0].text, S("JOBB    \tWait Job (JOBA(S) - Running)"));
+    EXPECT_EQ(exec.Unsub[0].line(), S("JOBB    \tWait Job (JOBA(S) - Running)"));
+    // The line holds the job's status text itself, not a copy of it.
+    EXPECT_EQ(exec.Unsub[0].tail.constData(), job(b).StatusText.constData());
     waitGone(a);
     passAfterGrace();
     EXPECT_EQ(job(a).JobState, jsCompleted);
