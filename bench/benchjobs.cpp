@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <random>
 
+#include <sys/resource.h>
+
 JobTable BenchJobs(int n) {
     JobTable jobs(1);
     jobs.reserve(static_cast<size_t>(n) + 1);
@@ -118,4 +120,10 @@ int RunBenchmarks(int argc, char** argv) {
     benchmark::Shutdown();
     setPrompter(nullptr);
     return 0;
+}
+
+double SelfCpuMs() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
 }

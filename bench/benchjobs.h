@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/clock.h"
 #include "morvenda/core/jobrec.h"
 
 #include <vector>
@@ -30,3 +31,31 @@ void UseDagSchedule(const QString& root, const QString& LogName);
 /// already made), with message boxes written to standard error instead of
 /// waiting for an answer. Returns main's exit status.
 int RunBenchmarks(int argc, char** argv);
+
+/// A clock for a run driven as fast as the machine goes: each step() moves it
+/// on by the given number of seconds from the moment it was made, so every
+/// job's start-up grace is over at the next pass.
+class SteppingClock : public Clock {
+public:
+    explicit SteppingClock(int secondsPerStep) : secondsPerStep_(secondsPerStep) {}
+    DateVal now() const override { return WallOf(real(), zone()); }
+    qint64 nowReal() const override { return real(); }
+    QTimeZone zone() const override { return system_.zone(); }
+    void step() { ++step_; }
+    /// On to a real moment (the next run date's morning).
+    void jumpTo(qint64 real) {
+        base_ = real;
+        step_ = 0;
+    }
+
+private:
+    qint64 real() const { return base_ + step_ * secondsPerStep_; }
+    SystemClock system_;
+    int secondsPerStep_;
+    qint64 base_ = SystemClock().nowReal();
+    qint64 step_ = 0;
+};
+
+/// This process's own CPU so far (user and system), in milliseconds; its
+/// children are not in it.
+double SelfCpuMs();

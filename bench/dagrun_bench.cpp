@@ -42,33 +42,11 @@ double CpuMs(const rusage& r) {
     return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
 }
 
-double SelfCpuMs() {
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return CpuMs(r);
-}
-
 double ChildrenCpuMs() {
     rusage r{};
     getrusage(RUSAGE_CHILDREN, &r);
     return CpuMs(r);
 }
-
-// The clock of the run moves on by a minute at each pass, so every job's
-// start-up grace is over at the next pass, however fast the machine.
-class SteppingClock : public Clock {
-public:
-    DateVal now() const override { return WallOf(real(), zone()); }
-    qint64 nowReal() const override { return real(); }
-    QTimeZone zone() const override { return system_.zone(); }
-    void step() { ++step_; }
-
-private:
-    qint64 real() const { return base_ + step_ * 60; }
-    SystemClock system_;
-    qint64 base_ = SystemClock().nowReal();
-    qint64 step_ = 0;
-};
 
 // Runs argv and waits for it; its rusage (with its own reaped children).
 rusage RunAndWait(const std::vector<std::string>& args) {
@@ -91,7 +69,7 @@ void BM_DagRun(benchmark::State& state) {
     for (auto _ : state) {
         QTemporaryDir dir;
         const QString root = dir.path();
-        SteppingClock clock;
+        SteppingClock clock(60);  // a minute a pass
         setClock(&clock);
         UseDagSchedule(root, QStringLiteral("DAG.log"));
         G.Jobs = DagJobs(deps);

@@ -49,12 +49,6 @@ int RunDates() {
     return n > 0 ? n : 10;
 }
 
-double SelfCpuMs() {
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
-}
-
 // A figure of /proc/self/status in megabytes (its value is in kB).
 double StatusMb(const char* key) {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -64,25 +58,6 @@ double StatusMb(const char* key) {
             return line.mid(static_cast<qsizetype>(qstrlen(key))).trimmed().split(' ')[0].toDouble() / 1024.0;
     return 0;
 }
-
-class SteppingClock : public Clock {
-public:
-    DateVal now() const override { return WallOf(real(), zone()); }
-    qint64 nowReal() const override { return real(); }
-    QTimeZone zone() const override { return system_.zone(); }
-    void step() { ++step_; }
-    /// On to a real moment (the next run date's morning).
-    void jumpTo(qint64 real) {
-        base_ = real;
-        step_ = 0;
-    }
-
-private:
-    qint64 real() const { return base_ + step_ * 2; }
-    SystemClock system_;
-    qint64 base_ = SystemClock().nowReal();
-    qint64 step_ = 0;
-};
 
 // The schedule's files in root, with the jobs saved. The table that made
 // them is gone when this returns, as a scheduler that starts up has none
@@ -116,7 +91,7 @@ int RunDate(frmSched& w, SteppingClock& clock) {
 void BM_WindowedRun(benchmark::State& state) {
     for (auto _ : state) {
         QTemporaryDir dir;
-        SteppingClock clock;
+        SteppingClock clock(2);
         setClock(&clock);
         WriteInstallation(dir.path(), DagJobs(MakeDag(kJobs)));
         LoadSchedule();
