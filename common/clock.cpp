@@ -37,7 +37,7 @@ qint64 FirstReal(const DateVal& Wall) {
     };
     static Entry cache[64];
     const QTimeZone zone = currentClock().zone();
-    if (zone == QTimeZone::utc()) return RealOf(Wall, zone).first;
+    if (zone == UtcZone()) return RealOf(Wall, zone).first;
     Entry& e = cache[static_cast<quint64>(Wall.seconds()) % 64];
     const QByteArray id = zone.id();
     if (!e.set || e.wall != Wall.seconds() || e.zone != id) {

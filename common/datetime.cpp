@@ -511,6 +511,11 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
     return d;
 }
 
+const QTimeZone& UtcZone() {
+    static const QTimeZone utc = QTimeZone::utc();
+    return utc;
+}
+
 namespace {
 
 // The zone's offset from UTC at a real moment. The span between the two
@@ -527,7 +532,7 @@ qint64 OffsetAt(qint64 real, const QTimeZone& zone) {
     static Span cache;
     const QByteArray id = zone.id();
     if (real >= cache.from && real < cache.to && cache.zone == id) return cache.offset;
-    const QDateTime at = QDateTime::fromSecsSinceEpoch(real, QTimeZone::utc());
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(real, UtcZone());
     const qint64 offset = zone.offsetFromUtc(at);
     qint64 from = std::numeric_limits<qint64>::min();
     qint64 to = std::numeric_limits<qint64>::max();
@@ -544,13 +549,13 @@ qint64 OffsetAt(qint64 real, const QTimeZone& zone) {
 }  // namespace
 
 DateVal WallOf(qint64 Real, const QTimeZone& Zone) {
-    const qint64 offset = Zone == QTimeZone::utc() ? 0 : OffsetAt(Real, Zone);
+    const qint64 offset = Zone == UtcZone() ? 0 : OffsetAt(Real, Zone);
     return DateVal::fromSeconds(Real + offset + kUnixEpochShift);
 }
 
 RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone) {
     const qint64 w = Wall.seconds() - kUnixEpochShift;
-    if (Zone == QTimeZone::utc()) return {w, w};
+    if (Zone == UtcZone()) return {w, w};
     // The offsets a day before and after cover every change near Wall.
     const qint64 before = OffsetAt(w - 86400, Zone);
     const qint64 after = OffsetAt(w + 86400, Zone);

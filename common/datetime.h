@@ -112,6 +112,9 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order = DateOrde
 /// Seconds from 30 Dec 1899 to 1 Jan 1970.
 inline constexpr qint64 kUnixEpochShift = 2209161600;
 
+/// The UTC zone, made once (the conversions compare every zone with it).
+const QTimeZone& UtcZone();
+
 /// The wall-clock value that zone's clocks show at the real moment Real.
 DateVal WallOf(qint64 Real, const QTimeZone& Zone);
 

@@ -42,6 +42,22 @@ QString DecodeText(const QByteArray& bytes) {
     return text;
 }
 
+void DecodeLineInto(QByteArrayView Line, QString& Out) {
+    const qsizetype n = Line.size();
+    const char* bytes = Line.data();
+    qsizetype i = 0;
+    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    if (i == n) {
+        Out.resize(n);
+        QChar* out = Out.data();
+        for (qsizetype k = 0; k < n; ++k) out[k] = QChar(static_cast<char16_t>(bytes[k]));
+        return;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    Out = utf8.decode(Line);
+    if (utf8.hasError()) Out = QString::fromLatin1(Line);
+}
+
 QStringList SplitLines(const QString& text) {
     QStringList lines;
     qsizetype start = 0;

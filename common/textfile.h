@@ -13,6 +13,11 @@
 /// UTF-8 as UTF-8, any other line as Latin-1.
 QString DecodeText(const QByteArray& bytes);
 
+/// One line's bytes decoded as DecodeText decodes them into Out, whose room
+/// is kept for the next line: ASCII at once, valid UTF-8 as UTF-8, anything
+/// else as Latin-1.
+void DecodeLineInto(QByteArrayView Line, QString& Out);
+
 /// Text split into lines at CR LF, LF or a lone CR; a final line end adds no
 /// empty line.
 QStringList SplitLines(const QString& text);

@@ -153,7 +153,7 @@ SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& Dat
 void DefaultDateVars(int JobIndex) {
     if (JobIndex < 0 || JobIndex > JobCount()) return;
     JobRec& J = Job(JobIndex);
-    if (J.DateVars[0].trimmed().isEmpty()) J.DateVars = gDefDateVars;
+    if (QStringView(J.DateVars[0]).trimmed().isEmpty()) J.DateVars = gDefDateVars;
 }
 
 QString RelDayInput(const QString& Code) {

@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -52,11 +54,16 @@ bool HasKey(const QString& name, const QString& key) {
 // its storage are those it was built for; JobTableChanged gives the table a
 // version never used before, ResetState a version of 0, which the index never
 // takes as its own.
+//
+// An open-addressed table of job indices under the hash of their name's key:
+// it holds no text of its own, so building it copies no name, and a look-up
+// compares the key with the job's own name.
 struct NameIndex {
     std::uint64_t version = 0;
     size_t size = 0;
     const JobRec* data = nullptr;
-    QHash<QString, int> first;
+    std::vector<std::uint32_t> hashes;  // per slot: the hash of its job's key
+    std::vector<int> entries;           // per slot: a job index, 0 free
 };
 
 NameIndex& Index() {
@@ -69,17 +76,60 @@ std::uint64_t& VersionCounter() {
     return counter;
 }
 
+// FNV-1a over the key's UTF-16 units.
+std::uint32_t KeyHash(const QString& key) {
+    std::uint32_t h = 2166136261u;
+    for (const QChar c : key) {
+        h = (h ^ c.unicode()) * 16777619u;
+    }
+    return h;
+}
+
+size_t FirstSlot(const NameIndex& idx, std::uint32_t hash) { return hash & (idx.entries.size() - 1); }
+
 void RebuildIndex(NameIndex& idx) {
     if (G.JobsVersion == 0) G.JobsVersion = ++VersionCounter();
     idx.version = G.JobsVersion;
     idx.size = G.Jobs.size();
     idx.data = G.Jobs.data();
-    idx.first.clear();
-    idx.first.reserve(static_cast<qsizetype>(G.Jobs.size()));
+    // At most half full, so a probe ends soon.
+    size_t capacity = 16;
+    while (capacity < 2 * G.Jobs.size()) capacity *= 2;
+    idx.entries.assign(capacity, 0);
+    idx.hashes.assign(capacity, 0);
+    QString key;
     for (int i = 1; i <= JobCount(); ++i) {
-        const QString key = NameKey(Job(i).JobName);
-        if (!key.isEmpty() && !idx.first.contains(key)) idx.first.insert(key, i);
+        KeyInto(Job(i).JobName, key);
+        if (key.isEmpty()) continue;
+        const std::uint32_t h = KeyHash(key);
+        // The first job of a name is the one found.
+        for (size_t s = FirstSlot(idx, h);; s = (s + 1) & (capacity - 1)) {
+            if (idx.entries[s] == 0) {
+                idx.entries[s] = i;
+                idx.hashes[s] = h;
+                break;
+            }
+            if (idx.hashes[s] == h && HasKey(Job(idx.entries[s]).JobName, key)) break;
+        }
     }
+}
+
+// The job the index holds under key: its index, 0 for none, -1 when an entry
+// of the same hash no longer has its name (the table changed unannounced).
+int IndexLookup(const NameIndex& idx, const QString& key) {
+    const std::uint32_t h = KeyHash(key);
+    const size_t mask = idx.entries.size() - 1;
+    for (size_t s = FirstSlot(idx, h); idx.entries[s] != 0; s = (s + 1) & mask) {
+        if (idx.hashes[s] != h) continue;
+        const int i = idx.entries[s];
+        if (i > JobCount()) return -1;
+        if (HasKey(Job(i).JobName, key)) return i;
+        // Another name of the same hash goes on; a job whose name is no
+        // longer the one it was indexed under means a stale index.
+        QString other;
+        if (KeyHash(KeyInto(Job(i).JobName, other)) != h) return -1;
+    }
+    return 0;
 }
 
 bool IndexCurrent(const NameIndex& idx) {
@@ -359,15 +409,12 @@ int FindJob(const QString& JobName) {
     if (key.isEmpty()) return 0;
     NameIndex& idx = Index();
     if (!IndexCurrent(idx)) RebuildIndex(idx);
-    auto it = idx.first.constFind(key);
-    if (it == idx.first.constEnd()) return 0;
-    const int i = it.value();
+    const int i = IndexLookup(idx, key);
+    if (i >= 0) return i;
     // A hit is checked against the table, so a change nobody announced cannot
     // return the wrong job.
-    if (i <= JobCount() && HasKey(Job(i).JobName, key)) return i;
-    const QString copy = key;  // the index is rebuilt with keys of their own
     RebuildIndex(idx);
-    return idx.first.value(copy, 0);
+    return std::max(IndexLookup(idx, key), 0);
 }
 
 void JobTableChanged() { G.JobsVersion = ++VersionCounter(); }

@@ -116,11 +116,14 @@ bool IsFrequencyItem(QStringView Item) {
                                         "Weekdays+", "Weekdays-", "Workdays+", "Workdays-"};
     for (const char* k : plain)
         if (Item.compare(QLatin1String(k), Qt::CaseInsensitive) == 0) return true;
-    QStringList suffixes{QStringLiteral("CDOM"), QStringLiteral("WDOM")};
-    for (int w = 1; w <= 7; ++w) {
-        if (Item.compare(DayName(w, true), Qt::CaseInsensitive) == 0) return true;
-        suffixes << DayName(w, true);
-    }
+    // Checked for every item of every job at load: the names are made once.
+    static const std::array<QString, 9> suffixes = [] {
+        std::array<QString, 9> s{QStringLiteral("CDOM"), QStringLiteral("WDOM")};
+        for (int w = 1; w <= 7; ++w) s[static_cast<size_t>(w + 1)] = DayName(w, true);
+        return s;
+    }();
+    for (size_t w = 2; w < suffixes.size(); ++w)
+        if (Item.compare(suffixes[w], Qt::CaseInsensitive) == 0) return true;
     // A counted day: a sign, a number without leading zeros and a suffix.
     if (Item.size() > 1 && (Item[0] == QLatin1Char('+') || Item[0] == QLatin1Char('-')) &&
         Item[1] != QLatin1Char('0')) {

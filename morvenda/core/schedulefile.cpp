@@ -27,9 +27,11 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -55,35 +57,40 @@ QStringView TrimBlanks(QStringView v) {
     return v;
 }
 
-QString Trimmed(const QString& s) { return TrimBlanks(s).toString(); }
-
 // One item of a list field. An item holding a comma or a double quote is
 // enclosed in quotes with its own quotes doubled, the form the list reader
 // already understands, so such an item survives a save and a reload.
-void AppendItem(QString& list, const QString& item) {
+void AppendItem(QString& list, QStringView item) {
     if (item.contains(kComma) || item.contains(kQuote))
-        list += kQuote + DoubleQuotes(item) + kQuote;
+        list += kQuote + DoubleQuotes(item.toString()) + kQuote;
     else
         list += item;
     list += kComma;
 }
 
+// The list fields are made in buffers kept between jobs (a save makes four of
+// them for every job): out is emptied, not freed.
 template <size_t N>
-QString ListField(const std::array<QString, N>& items, bool trim) {
-    QString out;
-    for (const QString& item : items) AppendItem(out, trim ? Trimmed(item) : item);
+const QString& ListField(const std::array<QString, N>& items, bool trim, QString& out) {
+    out.resize(0);
+    for (const QString& item : items) AppendItem(out, trim ? TrimBlanks(item) : QStringView(item));
     return out;
 }
 
-QString RunAfterField(const QStringList& items) {
-    QString out;
-    for (const QString& item : items) AppendItem(out, Trimmed(item));
+const QString& RunAfterField(const QStringList& items, QString& out) {
+    out.resize(0);
+    for (const QString& item : items) AppendItem(out, TrimBlanks(item));
     return out;
 }
 
-QString DateVarsField(const std::array<QString, 7>& vars) {
-    QString out;
-    for (QString v : vars) {
+const QString& DateVarsField(const std::array<QString, 7>& vars, QString& out) {
+    out.resize(0);
+    for (const QString& item : vars) {
+        if (!item.contains(kComma)) {
+            AppendItem(out, item);
+            continue;
+        }
+        QString v = item;
         v.replace(kComma, gListComma);
         AppendItem(out, v);
     }
@@ -91,17 +98,15 @@ QString DateVarsField(const std::array<QString, 7>& vars) {
 }
 
 // Appends text to a UTF-8 buffer; ASCII, the usual case, byte by byte.
-void PutText(QByteArray& out, QStringView v) {
+void PutText(std::string& out, QStringView v) {
     for (const QChar c : v) {
         if (c.unicode() >= 0x80) {
-            out += v.toUtf8();
+            const QByteArray bytes = v.toUtf8();
+            out.append(bytes.constData(), static_cast<size_t>(bytes.size()));
             return;
         }
     }
-    const qsizetype at = out.size();
-    out.resize(at + v.size());
-    char* p = out.data() + at;
-    for (const QChar c : v) *p++ = static_cast<char>(c.unicode());
+    for (const QChar c : v) out += static_cast<char>(c.unicode());
 }
 
 // Appends one field of a line: CR and LF become blanks (they would split the
@@ -109,7 +114,24 @@ void PutText(QByteArray& out, QStringView v) {
 // cannot shift the columns. One scan decides both. Trim false keeps leading
 // and trailing blanks, which carry meaning in the one-letter-per-dependency
 // columns.
-void PutField(QByteArray& out, QStringView field, bool trim = true) {
+void PutField(std::string& out, QStringView field, bool trim = true) {
+    // Most fields are plain ASCII with nothing to quote or clean: copied in
+    // one pass.
+    {
+        const QStringView v = trim ? TrimBlanks(field) : field;
+        const size_t at = out.size();
+        bool plain = true;
+        for (const QChar c : v) {
+            const char16_t u = c.unicode();
+            if (u >= 0x80 || u == u',' || u == u'"' || u == u'\t' || u == u'\r' || u == u'\n') {
+                plain = false;
+                break;
+            }
+            out += static_cast<char>(u);
+        }
+        if (plain) return;
+        out.resize(at);
+    }
     bool quote = false;
     bool lineEnds = false;
     for (const QChar c : field) {
@@ -146,26 +168,26 @@ void PutField(QByteArray& out, QStringView field, bool trim = true) {
     out += '"';
 }
 
-void PutNum(QByteArray& out, qint64 n) {
+void PutNum(std::string& out, qint64 n) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    out.append(digits, end - digits);
+    out.append(digits, static_cast<size_t>(end - digits));
 }
 
-void PutFlag(QByteArray& out, bool b) { out += b ? "-1" : "0"; }
+void PutFlag(std::string& out, bool b) { out += b ? "-1" : "0"; }
 
 // "dd mmm yyyy hh:mm:ss" with English month names, written directly: the
 // general date formatter would parse its mask again for every date of every
 // job, which dominated the time of a save.
-void PutDate(QByteArray& out, const DateVal& d) {
+void PutDate(std::string& out, const DateVal& d) {
     const int y = d.year();
     if (y < 1000 || y > 9999) {
         PutText(out, FormatDate(d, kDateMask));
         return;
     }
-    static const std::array<QByteArray, 12> months = [] {
-        std::array<QByteArray, 12> m;
-        for (int k = 0; k < 12; ++k) m[static_cast<size_t>(k)] = MonthName(k + 1, true).toUtf8();
+    static const std::array<std::string, 12> months = [] {
+        std::array<std::string, 12> m;
+        for (int k = 0; k < 12; ++k) m[static_cast<size_t>(k)] = MonthName(k + 1, true).toStdString();
         return m;
     }();
     auto two = [&out](int v) {
@@ -216,11 +238,21 @@ struct FieldViews {
     std::vector<QString> owned;
 };
 
+// The first sep in line at or after from, or -1. Fields are short: a plain
+// loop beats a vectorised search that pays its set-up for every field.
+qsizetype FindChar(QStringView line, qsizetype from, char16_t sep) {
+    const char16_t* p = line.utf16();
+    for (qsizetype i = from; i < line.size(); ++i)
+        if (p[i] == sep) return i;
+    return -1;
+}
+
 // Splits line at sep as SplitScheduleFields does. Returns 0, or the number
 // of the first field whose quote is never closed (the last view).
 int SplitViews(QStringView line, QChar sep, FieldViews& out) {
     out.views.clear();
     const qsizetype n = line.size();
+    const char16_t s = sep.unicode();
     qsizetype pos = 0;
     int fieldNo = 1;
     for (;;) {
@@ -230,13 +262,14 @@ int SplitViews(QStringView line, QChar sep, FieldViews& out) {
             qsizetype close = -1;
             QString* f = nullptr;  // made at the first doubled quote
             for (;;) {
-                const qsizetype q = line.indexOf(kQuote, run);
+                const qsizetype q = FindChar(line, run, u'"');
                 if (q < 0) break;
                 if (q + 1 < n && line[q + 1] == kQuote) {
                     if (!f) {
                         out.owned.emplace_back();
                         f = &out.owned.back();
-                        *f = line.mid(pos + 1, q + 1 - (pos + 1)).toString();
+                        f->reserve(n - pos);
+                        f->append(line.mid(pos + 1, q + 1 - (pos + 1)));
                     } else {
                         *f += line.mid(run, q + 1 - run);
                     }
@@ -254,9 +287,9 @@ int SplitViews(QStringView line, QChar sep, FieldViews& out) {
                 out.views.append(line.mid(pos + 1, end - (pos + 1)));
             }
             if (close < 0) return fieldNo;
-            next = line.indexOf(sep, close + 1);
+            next = FindChar(line, close + 1, s);
         } else {
-            next = line.indexOf(sep, pos);
+            next = FindChar(line, pos, s);
             out.views.append(next < 0 ? line.mid(pos) : line.mid(pos, next - pos));
         }
         if (next < 0) return 0;
@@ -415,7 +448,43 @@ int SplitScheduleFields(const QString& Line, QChar Sep, QStringList* Fields) {
     return bad;
 }
 
-void AppendScheduleLine(QByteArray& out, const JobRec& J) {
+namespace {
+
+// A list column as written, kept with copies of the items it was made from:
+// while every item shares its data with its copy, the items are unchanged and
+// so is the column. Jobs mostly share their flags and date variables (a load
+// shares texts equal to the job before's), so a save writes them once.
+template <size_t N>
+struct ListMemo {
+    std::array<QString, N> items;
+    std::string bytes;
+
+    template <typename Write>
+    void put(std::string& out, const std::array<QString, N>& now, Write write) {
+        bool same = !bytes.empty();
+        for (size_t k = 0; k < N && same; ++k) same = SameData(items[k], now[k]);
+        if (same) {
+            out += bytes;
+            return;
+        }
+        const size_t at = out.size();
+        write();
+        items = now;
+        bytes.assign(out, at);
+    }
+};
+
+}  // namespace
+
+void AppendScheduleLine(QByteArray& bytes, const JobRec& J) {
+    // The line is made in a buffer kept between jobs and appended whole.
+    thread_local QString list;
+    thread_local std::string buffer;
+    thread_local ListMemo<5> eojFlags;
+    thread_local ListMemo<5> abEojFlags;
+    thread_local ListMemo<7> dateVars;
+    std::string& out = buffer;
+    out.clear();
     auto text = [&out](const QString& field) {
         PutField(out, field);
         out += '\t';
@@ -432,50 +501,50 @@ void AppendScheduleLine(QByteArray& out, const JobRec& J) {
         PutDate(out, d);
         out += '\t';
     };
-    text(J.JobName);                       // 1
-    text(J.CommandLine);                   // 2
-    text(J.EarlyStartText);                // 3
-    text(J.Frequency);                     // 4
-    text(J.Exclusive);                     // 5
-    text(J.SkipOn);                        // 6
-    text(RunAfterField(J.RunAfter));       // 7
-    flag(J.DeferRollover);                 // 8
-    text(J.EojTo);                         // 9
-    text(J.SchedFlag);                     // 10
-    flag(J.Killed);                        // 11
-    out += '\t';                           // 12
-    date(J.Started);                       // 13
-    date(J.Completed);                     // 14
-    flag(J.EndForced);                     // 15
-    num(J.ProcInfo.hProcess);              // 16
-    num(J.ProcInfo.hThread);               // 17
-    num(J.ProcInfo.dwProcessId);           // 18
-    num(J.ProcInfo.dwThreadId);            // 19
-    date(J.EarlyStart);                    // 20
-    flag(J.DosProgram);                    // 21
-    text(ListField(J.EojMsg, true));       // 22
-    text(J.WaitForFile);                   // 23
-    text(J.Spare24);                       // 24
-    num(J.Spare25);                        // 25
-    num(J.LastDuration);                   // 26
-    text(ListField(J.EojFlags, false));    // 27
-    text(ListField(J.AbEojFlags, false));  // 28
-    text(J.EojCc);                         // 29
-    text(J.Group);                         // 30
-    text(J.TriggerFile);                   // 31
-    flag(J.DelWaitFile);                   // 32
-    text(J.JobDesc);                       // 33
-    num(J.Spare34);                        // 34
-    text(J.AbEojTo);                       // 35
-    text(J.AbEojCc);                       // 36
-    out += '\t';                           // 37
-    flag(J.SuppNoBody);                    // 38
-    text(ListField(J.AbEojMsg, true));     // 39
-    num(J.CpuUsage);                       // 40
-    flag(J.Critical);                      // 41
-    text(DateVarsField(J.DateVars));       // 42
-    flag(J.SubmitOnly);                    // 43
-    num(J.DeferEojMins);                   // 44
+    text(J.JobName);                                                                         // 1
+    text(J.CommandLine);                                                                     // 2
+    text(J.EarlyStartText);                                                                  // 3
+    text(J.Frequency);                                                                       // 4
+    text(J.Exclusive);                                                                       // 5
+    text(J.SkipOn);                                                                          // 6
+    text(RunAfterField(J.RunAfter, list));                                                   // 7
+    flag(J.DeferRollover);                                                                   // 8
+    text(J.EojTo);                                                                           // 9
+    text(J.SchedFlag);                                                                       // 10
+    flag(J.Killed);                                                                          // 11
+    out += '\t';                                                                             // 12
+    date(J.Started);                                                                         // 13
+    date(J.Completed);                                                                       // 14
+    flag(J.EndForced);                                                                       // 15
+    num(J.ProcInfo.hProcess);                                                                // 16
+    num(J.ProcInfo.hThread);                                                                 // 17
+    num(J.ProcInfo.dwProcessId);                                                             // 18
+    num(J.ProcInfo.dwThreadId);                                                              // 19
+    date(J.EarlyStart);                                                                      // 20
+    flag(J.DosProgram);                                                                      // 21
+    text(ListField(J.EojMsg, true, list));                                                   // 22
+    text(J.WaitForFile);                                                                     // 23
+    text(J.Spare24);                                                                         // 24
+    num(J.Spare25);                                                                          // 25
+    num(J.LastDuration);                                                                     // 26
+    eojFlags.put(out, J.EojFlags, [&] { text(ListField(J.EojFlags, false, list)); });        // 27
+    abEojFlags.put(out, J.AbEojFlags, [&] { text(ListField(J.AbEojFlags, false, list)); });  // 28
+    text(J.EojCc);                                                                           // 29
+    text(J.Group);                                                                           // 30
+    text(J.TriggerFile);                                                                     // 31
+    flag(J.DelWaitFile);                                                                     // 32
+    text(J.JobDesc);                                                                         // 33
+    num(J.Spare34);                                                                          // 34
+    text(J.AbEojTo);                                                                         // 35
+    text(J.AbEojCc);                                                                         // 36
+    out += '\t';                                                                             // 37
+    flag(J.SuppNoBody);                                                                      // 38
+    text(ListField(J.AbEojMsg, true, list));                                                 // 39
+    num(J.CpuUsage);                                                                         // 40
+    flag(J.Critical);                                                                        // 41
+    dateVars.put(out, J.DateVars, [&] { text(DateVarsField(J.DateVars, list)); });           // 42
+    flag(J.SubmitOnly);                                                                      // 43
+    num(J.DeferEojMins);                                                                     // 44
     // One letter per dependency: a blank is a letter there.
     PutField(out, J.RunAfterStatus, false);  // 45
     out += '\t';
@@ -483,6 +552,7 @@ void AppendScheduleLine(QByteArray& out, const JobRec& J) {
     out += '\t';
     PutNum(out, J.AutoResched);  // 47
     out += "\t\t\t";             // 48 to 50
+    bytes.append(out.data(), static_cast<qsizetype>(out.size()));
 }
 
 QString ScheduleLine(const JobRec& J) {
@@ -732,45 +802,51 @@ void LoadSchedule() {
     // Byte 0xFF stands for a double quote in old files; it never occurs in
     // UTF-8, so replacing the byte leaves every UTF-8 character alone.
     if (bytes.contains('\xff')) bytes.replace('\xff', '"');
-    const auto lineEnds = std::count(bytes.cbegin(), bytes.cend(), '\n');
-    const QString text = DecodeText(bytes);
-    bytes = QByteArray();
+    qsizetype lineEnds = 0;
+    for (const char *p = bytes.cbegin(), *end = bytes.cend();
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr; ++p)
+        ++lineEnds;
 
     // The whole table is read before it replaces G.Jobs, so a broken line
-    // leaves no half-read schedule behind. Lines are read as views of the
-    // text: no copy of each is kept while the jobs are made.
+    // leaves no half-read schedule behind. Each line is decoded on its own
+    // into one buffer (a line that is not UTF-8 is read as Latin-1), and read
+    // as views of it: no text of the whole file is made.
     JobTable jobs(1);
     jobs.reserve(static_cast<size_t>(lineEnds) + 2);
     QChar sep = kComma;
     qsizetype lineNo = 0;
-    const qsizetype n = text.size();
+    QString buffer;
+    const qsizetype n = bytes.size();
+    const char* chars = bytes.constData();
     for (qsizetype start = 0; start < n;) {
         qsizetype end = start;
-        while (end < n && text[end] != QLatin1Char('\n') && text[end] != QLatin1Char('\r')) ++end;
-        const QStringView line = QStringView(text).mid(start, end - start);
-        start = end + (end + 1 < n && text[end] == QLatin1Char('\r') && text[end + 1] == QLatin1Char('\n') ? 2 : 1);
+        while (end < n && chars[end] != '\n' && chars[end] != '\r') ++end;
+        DecodeLineInto(QByteArrayView(chars + start, end - start), buffer);
+        const QStringView line(buffer);
+        start = end + (end + 1 < n && chars[end] == '\r' && chars[end + 1] == '\n' ? 2 : 1);
         if (++lineNo == 1) sep = line.contains(kTab) ? kTab : kComma;
         if (line.trimmed().isEmpty()) continue;
-        JobRec job;
+        // Read in place, beside the job before, whose texts it may share.
+        jobs.emplace_back();
+        JobRec& job = jobs.back();
         QString error;
-        if (!ParseLine(line, sep, &job, &error, jobs.size() > 1 ? &jobs.back() : nullptr)) {
+        if (!ParseLine(line, sep, &job, &error, jobs.size() > 2 ? &jobs[jobs.size() - 2] : nullptr)) {
+            jobs.pop_back();
             FatalClose(QStringLiteral("Schedule file \"%1\", line %2, %3.  The file has not been changed; "
                                       "correct the line and start again.")
                            .arg(path, QString::number(lineNo), error));
         }
-        jobs.push_back(std::move(job));
+        // What the table starts with, set while the record is at hand.
+        job.RunsToday = true;
+        job.EventIndex = -1;
+        job.JobState = jsScheduled;
+        if (QStringView(job.DateVars[0]).trimmed().isEmpty()) job.DateVars = gDefDateVars;
     }
+    bytes = QByteArray();
 
     G.Jobs = std::move(jobs);
     JobTableChanged();
-    for (int k = 1; k <= JobCount(); ++k) {
-        JobRec& J = Job(k);
-        J.RunsToday = true;
-        J.EventIndex = -1;
-        J.JobState = jsScheduled;
-        DefaultDateVars(k);
-        SetJobStatus(k);
-    }
+    for (int k = 1; k <= JobCount(); ++k) SetJobStatus(k);
     ReportUnknownNames(path);
 }
 
@@ -779,18 +855,25 @@ void ReportUnknownNames(const QString& Path) {
     // still behaves as its fields say (such an item selects no date, such a
     // dependency takes no part), but the operator hears of it once, here.
     QStringList notes;
+    // Most jobs share their frequency text with the job before (the load
+    // shares equal texts): its items are checked once for a run of them.
+    QString checked;
+    QStringList unknown;
     for (int k = 1; k <= JobCount(); ++k) {
         const JobRec& J = Job(k);
-        const QString name = J.JobName.trimmed();
-        for (const QString& item : J.Frequency.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            if (!IsFrequencyItem(item.trimmed()))
-                notes << QStringLiteral("Job %1: frequency item \"%2\" is no keyword or date and selects no day")
-                             .arg(name, item.trimmed());
+        if (!SameData(checked, J.Frequency) && checked != J.Frequency) {
+            checked = J.Frequency;
+            unknown.clear();
+            for (const QStringView item : QStringView(J.Frequency).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                if (!IsFrequencyItem(item.trimmed())) unknown << item.trimmed().toString();
         }
+        for (const QString& item : unknown)
+            notes << QStringLiteral("Job %1: frequency item \"%2\" is no keyword or date and selects no day")
+                         .arg(J.JobName.trimmed(), item);
         for (const QString& entry : J.RunAfter) {
-            if (!entry.trimmed().isEmpty() && FindJob(entry) < 1)
+            if (!QStringView(entry).trimmed().isEmpty() && FindJob(entry) < 1)
                 notes << QStringLiteral("Job %1: dependency \"%2\" names no job of the schedule and is passed over")
-                             .arg(name, entry.trimmed());
+                             .arg(J.JobName.trimmed(), entry.trimmed());
         }
     }
     if (notes.isEmpty()) return;
@@ -816,17 +899,18 @@ bool SaveSchedule() {
     for (int k = 1; k <= n; ++k) {
         const JobRec& J = Job(k);
         for (const QString& dep : J.RunAfter) {
-            if (dep.trimmed().isEmpty())
+            if (QStringView(dep).trimmed().isEmpty())
                 FatalClose(QStringLiteral("Empty RunAfter entry for job ") + J.JobName.trimmed() +
                            QStringLiteral(".  Critical error."));
         }
     }
 
     QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(n) * 400);
     for (int k = 1; k <= n; ++k) {
         AppendScheduleLine(bytes, Job(k));
         bytes += "\r\n";
+        // Room for lines like the first, and some more, at once.
+        if (k == 1) bytes.reserve((bytes.size() + bytes.size() / 4 + 64) * n);
     }
 
     // The new schedule is written whole (every write checked, flushed) to a

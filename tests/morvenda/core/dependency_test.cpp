@@ -200,6 +200,20 @@ TEST_F(DependencyTest, FindJobFollowsChangesOfTheTable) {
     EXPECT_EQ(FindJob(QStringLiteral("P3")), 3);
 }
 
+TEST_F(DependencyTest, FindJobTellsApartNamesOfTheSameHash) {
+    // These two keys share the index's hash: each is found as itself, and a
+    // look-up of one never takes the other for a stale entry.
+    Add("YAGK3NEE");
+    Add("d52jy6cd");
+    EXPECT_EQ(FindJob(QStringLiteral("D52JY6CD")), 2);
+    EXPECT_EQ(FindJob(QStringLiteral("yagk3nee")), 1);
+    // Renamed unannounced: the entry left under the old hash is noticed.
+    G.Jobs[1].JobName = QStringLiteral("OTHER");
+    EXPECT_EQ(FindJob(QStringLiteral("D52JY6CD")), 2);
+    EXPECT_EQ(FindJob(QStringLiteral("OTHER")), 1);
+    EXPECT_EQ(FindJob(QStringLiteral("YAGK3NEE")), 0);
+}
+
 TEST_F(DependencyTest, RenameUpdatesDependentsAndDeleteOnlyReports) {
     Add("JOBA", {"JOBB:S", "OTHER:S"});
     Add("JOBB");

@@ -183,6 +183,34 @@ TEST_F(ScheduleFileTest, EveryColumnSurvivesSaveAndLoad) {
         << prompts.messages[0].toStdString();
 }
 
+TEST_F(ScheduleFileTest, SharedListsAreWrittenAsEachJobNowHoldsThem) {
+    // Jobs sharing their flags and date variables (as a load leaves them),
+    // then changed in place between saves, alone and all together.
+    JobRec a = FullJob();
+    JobRec b = a;
+    b.JobName = S("SECOND");
+    JobRec c = a;
+    c.JobName = S("THIRD");
+    SetJobs({a, b, c});
+    ASSERT_TRUE(SaveSchedule());
+    G.Jobs[2].EojFlags[2] = S("11111");
+    G.Jobs[2].DateVars[6].clear();
+    G.Jobs[3].AbEojFlags[1][0] = QLatin1Char('0');
+    ASSERT_TRUE(SaveSchedule());
+    for (JobRec& J : G.Jobs) J.DateVars[0] = S("RUNDATE,RunDate,0,yyyy");
+    ASSERT_TRUE(SaveSchedule());
+    const JobTable saved = G.Jobs;
+    LoadSchedule();
+    ASSERT_EQ(JobCount(), 3);
+    for (int k = 1; k <= 3; ++k)
+        EXPECT_TRUE(SavedPart(Job(k)) == SavedPart(saved[static_cast<size_t>(k)]))
+            << "job " << k << "\nwrote: " << ScheduleLine(saved[static_cast<size_t>(k)]).toStdString()
+            << "\nread:  " << ScheduleLine(Job(k)).toStdString();
+    EXPECT_EQ(Job(2).EojFlags[2], S("11111"));
+    EXPECT_EQ(Job(3).AbEojFlags[1], S("01111"));
+    EXPECT_EQ(Job(1).DateVars[0], S("RUNDATE,RunDate,0,yyyy"));
+}
+
 TEST_F(ScheduleFileTest, LineLayoutAsWritten) {
     JobRec J = FullJob();
     J.Started = DateVal();
