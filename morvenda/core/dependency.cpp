@@ -203,6 +203,7 @@ struct DepGraph {
     // whole chains and are rarely alike, are not pooled.
     QString scratch;
     QSet<QString> pool;
+    std::vector<const QString*> words;  // per closure entry: its wait word, null when met
 };
 
 constexpr qsizetype kMaxPooledText = 512;
@@ -373,30 +374,57 @@ constexpr QLatin1String kWaitAfter(")");
 // The result and wait text of the closure in g.closure; with Framed, the text
 // is the waiting job's status, "Wait Job (...)" ("" when nothing is pending).
 QString Evaluate(DepGraph& g, QString& Text, bool Framed = false) {
-    QString& text = g.scratch;
-    text.resize(0);  // keeps the storage
-    if (Framed) text += kWaitBefore;
-    const qsizetype start = text.size();
+    // The pending entries and the length of their text first, then the text
+    // written at once into storage of that size: a long wait text is not
+    // grown piece by piece.
     bool never = false;
+    g.words.clear();
+    qsizetype length = 0;
     for (const Edge& e : g.closure) {
         const QString& word = WaitWord(Job(e.job).JobState, e, never);
-        if (word.isEmpty()) continue;
-        const QString& name = g.jobs[static_cast<size_t>(e.job)].name;
-        if (text.size() > start) text += QLatin1String(", ");
-        text += name;
-        text += QLatin1Char('(');
-        if (!e.letter.isNull()) text += e.letter;
-        text += QLatin1String(") - ");
-        text += word;
+        if (word.isEmpty()) {
+            g.words.push_back(nullptr);
+            continue;
+        }
+        g.words.push_back(&word);
+        // ", " NAME "(" LETTER ") - " WORD
+        length +=
+            2 + g.jobs[static_cast<size_t>(e.job)].name.size() + 1 + (e.letter.isNull() ? 0 : 1) + 4 + word.size();
     }
-    const bool pending = text.size() > start;
-    if (!pending)
+    QString& text = g.scratch;
+    if (length == 0) {
         text.resize(0);
-    else if (Framed)
-        text += kWaitAfter;
+        Text = QString();
+        return gDepMet;
+    }
+    length -= 2;  // no separator before the first entry
+    if (Framed) length += kWaitBefore.size() + kWaitAfter.size();
+    text.resize(length);  // keeps the storage between evaluations
+    QChar* out = text.data();
+    const auto put = [&out](const QString& s) {
+        std::copy(s.cbegin(), s.cend(), out);
+        out += s.size();
+    };
+    const auto putLatin1 = [&out](QLatin1String s) {
+        for (const char c : s) *out++ = QLatin1Char(c);
+    };
+    if (Framed) putLatin1(kWaitBefore);
+    bool first = true;
+    for (size_t i = 0; i < g.closure.size(); ++i) {
+        const QString* word = g.words[i];
+        if (!word) continue;
+        const Edge& e = g.closure[i];
+        if (!first) putLatin1(QLatin1String(", "));
+        first = false;
+        put(g.jobs[static_cast<size_t>(e.job)].name);
+        *out++ = QLatin1Char('(');
+        if (!e.letter.isNull()) *out++ = e.letter;
+        putLatin1(QLatin1String(") - "));
+        put(*word);
+    }
+    if (Framed) putLatin1(kWaitAfter);
     Text = Pooled(g);
-    if (never) return gDepNever;
-    return pending ? gDepWait : gDepMet;
+    return never ? gDepNever : gDepWait;
 }
 
 QString JobListText(const QString& list) { return list.mid(2).toUpper(); }
