@@ -23,6 +23,7 @@
 #include <sys/epoll.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -143,6 +144,11 @@ struct KeeperWatch {
     pid_t keeper = 0;
     int fd = -1;
     bool ended = false;
+    // The keeper's record of the ending as it came through the socket (a
+    // whole line once `recorded`); the keeper waits for the word that the
+    // ending is kept before it lets the job's exit status go.
+    std::string record;
+    bool recorded = false;
 };
 
 struct WatchTable {
@@ -184,7 +190,28 @@ void CloseWatch(WatchTable& w, KeeperWatch& k) {
     --w.open;
 }
 
-// Takes the endings the pipes announced. A look costs one system call for all
+// Reads what the keeper of k sent: true while its socket stays open (a
+// record whole or in part, or nothing yet), false at its end (the keeper has
+// exited or was killed) or on an error.
+bool TakeRecord(KeeperWatch& k) {
+    char buf[128];
+    for (;;) {
+        const ssize_t got = ::recv(k.fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (got <= 0) return false;
+        if (k.recorded) continue;  // nothing more is expected: read and dropped
+        k.record.append(buf, static_cast<size_t>(got));
+        if (k.record.find('\n') != std::string::npos) {
+            k.recorded = true;
+            k.ended = true;
+        } else if (k.record.size() > 200) {
+            return false;  // not a record
+        }
+    }
+}
+
+// Takes the endings the sockets announced. A look costs one system call for all
 // the jobs; within a millisecond of the last one nothing new is asked, so a
 // pass over many running jobs looks a few times, not once per job.
 void DrainKeeperEvents() {
@@ -206,9 +233,11 @@ void DrainKeeperEvents() {
             auto it = w.jobs.find(pid);
             if (it == w.jobs.end() || it->second.startTime != static_cast<std::uint32_t>(events[i].data.u64)) continue;
             KeeperWatch& k = it->second;
+            if (TakeRecord(k)) continue;
+            // The keeper is exiting (it has written its record to the disk, or
+            // was killed): it is reaped with the other children.
             CloseWatch(w, k);
             k.ended = true;
-            // The keeper is exiting: it is reaped with the other children.
             ChildTable& t = Children();
             std::lock_guard lock(t.mu);
             if (t.children.count(k.keeper)) t.running.insert(k.keeper);
@@ -228,7 +257,7 @@ bool WatchKeeper(const ProcessStamp& job, pid_t keeper, int fd) {
     if (::epoll_ctl(w.epoll, EPOLL_CTL_ADD, fd, &ev) != 0) return false;
     auto it = w.jobs.find(job.pid);
     if (it != w.jobs.end()) CloseWatch(w, it->second);
-    w.jobs[job.pid] = KeeperWatch{job.startTime, keeper, fd, false};
+    w.jobs[job.pid] = KeeperWatch{job.startTime, keeper, fd, false, {}, false};
     ++w.open;
     // While its pipe is open the keeper runs: it need not be asked.
     ChildTable& t = Children();
@@ -244,10 +273,21 @@ KeeperWatch* WatchOf(const ProcessStamp& p) {
     return it != w.jobs.end() && it->second.startTime == p.startTime ? &it->second : nullptr;
 }
 
-void ForgetWatch(const ProcessStamp& p) {
+// Stops watching job p. A keeper that sent its record is told that the
+// ending is kept, so it writes no file of it: true when it was told.
+bool ForgetWatch(const ProcessStamp& p) {
     WatchTable& w = Watches();
     auto it = w.jobs.find(p.pid);
-    if (it == w.jobs.end() || it->second.startTime != p.startTime) return;
+    if (it == w.jobs.end() || it->second.startTime != p.startTime) return false;
+    bool told = false;
+    if (it->second.fd >= 0 && it->second.recorded) {
+        const char kept = 'K';
+        ssize_t sent;
+        do {
+            sent = ::send(it->second.fd, &kept, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+        } while (sent < 0 && errno == EINTR);
+        told = sent == 1;
+    }
     if (it->second.fd >= 0) {
         // Still open: its keeper runs on and is asked about with the others.
         ChildTable& t = Children();
@@ -256,6 +296,7 @@ void ForgetWatch(const ProcessStamp& p) {
     }
     CloseWatch(w, it->second);
     w.jobs.erase(it);
+    return told;
 }
 
 // ---- starting --------------------------------------------------------------
@@ -673,8 +714,10 @@ bool LaunchProcess(const QString& cmdLine, ProcessStamp* started, QString* error
 }
 
 QString KeeperProgram() {
-    const QString own = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    const QString beside = QFileInfo(own).absolutePath() + QStringLiteral("/MRVKeep");
+    // This program's own folder is looked up once: every submission asks.
+    static const QString beside =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+        QStringLiteral("/MRVKeep");
     if (::access(QFile::encodeName(beside).constData(), X_OK) == 0) return beside;
 #ifdef MRV_KEEPER_DEFAULT
     return QStringLiteral(MRV_KEEPER_DEFAULT);
@@ -697,9 +740,11 @@ bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* 
     const QString keeper = KeeperProgram();
     std::vector<QByteArray> args{QFile::encodeName(keeper), QFile::encodeName(endsFolder), plan.path};
     args.insert(args.end(), plan.args.begin(), plan.args.end());
+    // The report channel is a socket: the keeper also reads from it the word
+    // that its job's ending is kept.
     int report[2];
     int go[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return fail(qt_error_string(errno));
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, report) != 0) return fail(qt_error_string(errno));
     if (::pipe2(go, O_CLOEXEC) != 0) {
         const int e = errno;
         ::close(report[0]);
@@ -763,11 +808,7 @@ namespace {
 // Reads the keeper's record of job p: "<how> <number> <moment>" and a line
 // end, as the keeper writes it whole. Anything else (no file, an empty or cut
 // record, an unknown word) is no record: the keeper has not written it yet.
-bool ReadKeptRecord(const QString& endsFolder, const ProcessStamp& p, ProcessExit* e, qint64* endedAt) {
-    if (p.pid <= 0) return false;
-    QFile f(QString::fromLocal8Bit(EndRecordPath(endsFolder, p)));
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray line = f.read(200);
+bool ParseKeptRecord(const QByteArray& line, ProcessExit* e, qint64* endedAt) {
     if (!line.endsWith('\n') || line.count('\n') != 1) return false;
     const QList<QByteArray> words = line.trimmed().split(' ');
     if (words.size() != 3) return false;
@@ -793,6 +834,17 @@ bool ReadKeptRecord(const QString& endsFolder, const ProcessStamp& p, ProcessExi
     return true;
 }
 
+// The record of job p: the one its keeper sent to this program, else its
+// file in endsFolder.
+bool ReadKeptRecord(const QString& endsFolder, const ProcessStamp& p, ProcessExit* e, qint64* endedAt) {
+    if (p.pid <= 0) return false;
+    if (const KeeperWatch* w = WatchOf(p); w && w->recorded)
+        return ParseKeptRecord(QByteArray::fromStdString(w->record), e, endedAt);
+    QFile f(QString::fromLocal8Bit(EndRecordPath(endsFolder, p)));
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    return ParseKeptRecord(f.read(200), e, endedAt);
+}
+
 }  // namespace
 
 ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt) {
@@ -806,6 +858,7 @@ bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t 
     if (const KeeperWatch* w = WatchOf(p)) {
         DrainKeeperEvents();
         if (!w->ended) return true;
+        if (w->recorded) return false;
         // Ended: its record is there, unless the keeper was killed (and the
         // job may run on), which the look below tells.
     }
@@ -823,7 +876,8 @@ bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t 
 
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p) {
     if (p.pid <= 0) return;
-    ForgetWatch(p);
+    // A keeper told that the ending is kept writes no file of it.
+    if (ForgetWatch(p)) return;
     ::unlink(EndRecordPath(endsFolder, p).constData());
 }
 

@@ -154,8 +154,8 @@ bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* 
 
 /// Lets the held job's program run. False, with *error ("Cannot start
 /// \"prog\": reason"), when it could not be run: the keeper then records a
-/// StartFailed ending. On success the keeper's report pipe is kept (until
-/// RemoveKeptExit) to tell when the job ends.
+/// StartFailed ending. On success the keeper's report socket is kept (until
+/// RemoveKeptExit): the keeper sends the job's ending on it.
 bool ReleaseHeld(HeldProcess* held, QString* error = nullptr);
 
 /// Lets the held job go without running its program: its keeper records a
@@ -167,16 +167,20 @@ void AbandonHeld(HeldProcess* held);
 /// exit status and tries again until the record is written). False once a
 /// whole record is there, or when the process is gone and no keeper holds it.
 /// A damaged record (empty, cut short) counts as not yet written. A job
-/// released by this program is known from its keeper's report pipe, which
-/// stays open until the record is written: while it is open nothing else is
-/// looked at (a job that ended is seen within a millisecond of its record).
+/// released by this program is known from its keeper's report socket, which
+/// carries the record: while it is open nothing else is looked at (a job that
+/// ended is seen within a millisecond of its record). The keeper writes its
+/// record into endsFolder only when this program cannot take it: it has gone,
+/// or stops watching the job before RemoveKeptExit.
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper);
 
-/// The ending its keeper recorded for job p in endsFolder; How::Unknown when
-/// there is no whole record (the keeper was killed too). *endedAt (when given)
+/// The ending its keeper recorded for job p (sent to this program, else in
+/// endsFolder); How::Unknown when there is no whole record (the keeper was
+/// killed too). *endedAt (when given)
 /// receives the moment of the ending in seconds since 1970.
 ProcessExit KeptExit(const QString& endsFolder, const ProcessStamp& p, qint64* endedAt = nullptr);
 
-/// Deletes the ending record of job p (once its outcome is kept elsewhere) and
-/// stops watching its keeper.
+/// Once job p's outcome is kept elsewhere: tells its keeper, which sent the
+/// record, that it is kept (the keeper then lets the job go and writes no
+/// file), else deletes the record's file; stops watching the keeper.
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p);

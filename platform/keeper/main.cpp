@@ -2,18 +2,19 @@
 //
 //   MRVKeep <folder> <program path> <argv[0]> [<argv[1]> ...]
 //
-// File descriptor 3 carries reports to the scheduler, 4 the scheduler's go.
-// The keeper forks the job at once (its own pid and process group), reports
-// the job's pid and start time, and holds it until the scheduler, having
-// recorded the submission, writes "G" on 4. Then the job's program runs; an end
-// of file on 4 instead (the scheduler is gone) means it never runs. The keeper
-// reports whether the program could be started, waits for the job, and writes
-// a record of its ending into <folder> (flushed to the disk, tried again until
-// it is written) before the job's exit status is released, so a scheduler
-// restarted in the meantime reads the true outcome. Descriptor 3 stays open
-// until the keeper exits, after the record: its end of file is the
-// scheduler's news that the job ended. The keeper has no Qt and copies
-// nothing of the scheduler.
+// File descriptor 3, a socket, carries reports to the scheduler and its word
+// that an ending is kept; 4 carries the scheduler's go. The keeper forks the
+// job at once (its own pid and process group), reports the job's pid and
+// start time, and holds it until the scheduler, having recorded the
+// submission, writes "G" on 4. Then the job's program runs; an end of file on
+// 4 instead (the scheduler is gone) means it never runs. The keeper reports
+// whether the program could be started and waits for the job. Its record of
+// the ending goes to the scheduler on 3, which answers "K" once the ending is
+// on its own disk; without that answer (the scheduler is gone, or stopped
+// before it kept the ending) the record is written into <folder> (flushed to
+// the disk, tried again until it is written). Either way the job's exit status
+// is released only then, so a scheduler restarted in the meantime reads the
+// true outcome. The keeper has no Qt and copies nothing of the scheduler.
 
 #include "common/atomicfile.h"
 #include "platform/procstat.h"
@@ -28,6 +29,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -112,6 +114,22 @@ void WriteEndRecord(const std::string& folder, pid_t pid, std::uint32_t start, c
     }
 }
 
+// Hands the record to the scheduler: true once it answers that the ending is
+// kept. An end of file, an error or another answer: it is not.
+bool HandedToScheduler(const std::string& text) {
+    const char* p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        const ssize_t w = ::send(kReportFd, p, left, MSG_NOSIGNAL);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        left -= static_cast<size_t>(w);
+    }
+    char answer = 0;
+    return ReadUpTo(kReportFd, &answer, 1) == 1 && answer == 'K';
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -164,8 +182,9 @@ int main(int argc, char** argv) {
     ::close(execPipe[0]);
     const std::int32_t started = failedToRun ? execResult : 0;
     WriteAll(kReportFd, &started, sizeof started);
-    // The report pipe stays open until the ending is recorded: its closing,
-    // when the keeper exits, tells the scheduler at once that the job ended.
+    // The report socket stays open until the ending is recorded: the record
+    // on it, or its closing when the keeper exits, tells the scheduler at once
+    // that the job ended.
 
     siginfo_t info;
     std::memset(&info, 0, sizeof info);
@@ -181,7 +200,7 @@ int main(int argc, char** argv) {
     else
         text = "signalled " + std::to_string(info.si_status);
     text += " " + std::to_string(static_cast<long long>(std::time(nullptr))) + "\n";
-    WriteEndRecord(folder, child, start, text);
+    if (!HandedToScheduler(text)) WriteEndRecord(folder, child, start, text);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }

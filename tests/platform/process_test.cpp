@@ -355,7 +355,9 @@ bool WaitKept(const QString& folder, const HeldProcess& h) {
 // A job under its keeper is the program itself (own pid and group, its
 // command line tagged with its pid, /dev/null for input) and runs only once
 // released; the keeper records every kind of ending, and nothing when it is
-// killed itself.
+// killed itself. The ending of a released job reaches this program through
+// the keeper's socket and leaves no file; the keeper waits, holding the job's
+// exit status, until it hears that the ending is kept.
 TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     TempDir dir;
     const QString ends = dir.path(QStringLiteral("ends"));
@@ -376,7 +378,14 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     EXPECT_EQ(WaitFile(out), out.toUtf8() + '|' + QByteArray::number(h.stamp.pid) + '|' +
                                  QByteArray::number(h.stamp.pid) + "|/dev/null\n");
     ASSERT_TRUE(WaitKept(ends, h));
-    // Its keeper, which kept the report pipe open until now, leaves no zombie.
+    qint64 at = 0;
+    EXPECT_EQ(KeptExit(ends, h.stamp, &at), (ProcessExit{ProcessExit::How::Exited, 5}));
+    EXPECT_LE(std::llabs(at - QDateTime::currentSecsSinceEpoch()), 5);
+    QThread::msleep(100);
+    EXPECT_EQ(::waitpid(h.keeper, nullptr, WNOHANG), 0) << "the keeper waits to hear that the ending is kept";
+    EXPECT_EQ(ProcState(h.stamp.pid), 'Z') << "holding the job's exit status";
+    RemoveKeptExit(ends, h.stamp);
+    // Told, it lets the job go and leaves no zombie, and no file.
     for (int k = 0; k < 100 && ::waitpid(h.keeper, nullptr, WNOHANG) == 0; ++k) {
         KeptProcessRunning(ends, h.stamp, h.keeper);
         QThread::msleep(20);
@@ -384,10 +393,8 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     errno = 0;
     EXPECT_EQ(::waitpid(h.keeper, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
-    qint64 at = 0;
-    EXPECT_EQ(KeptExit(ends, h.stamp, &at), (ProcessExit{ProcessExit::How::Exited, 5}));
-    EXPECT_LE(std::llabs(at - QDateTime::currentSecsSinceEpoch()), 5);
-    RemoveKeptExit(ends, h.stamp);
+    EXPECT_EQ(ProcState(h.stamp.pid), 0);
+    EXPECT_EQ(QDir(ends).entryList(QDir::Files | QDir::Hidden), QStringList());
     EXPECT_EQ(KeptExit(ends, h.stamp).how, ProcessExit::How::Unknown);
 
     // Let go without running: it never ran.
@@ -421,10 +428,47 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     EXPECT_EQ(ExitStatusText(KeptExit(ends, h.stamp)), QStringLiteral("Exit status unknown"));
 }
 
+// A scheduler that stops before it has kept an ending it was sent (killed
+// between the keeper's report and its own record) leaves the keeper to write
+// the record into the folder, where a scheduler started again reads it.
+TEST(LaunchHeld, ASchedulerGoneBeforeItKeptTheEndingLeavesTheRecordFile) {
+    TempDir dir;
+    const QString ends = dir.path(QStringLiteral("ends"));
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t scheduler = ::fork();
+    ASSERT_GE(scheduler, 0);
+    if (scheduler == 0) {
+        // The scheduler: starts the job, takes its ending and stops.
+        ::alarm(20);
+        ::close(channel[0]);
+        HeldProcess h;
+        if (!LaunchHeld(QStringLiteral("sh -c \"exit 7\""), ends, &h) || !ReleaseHeld(&h)) ::_exit(1);
+        for (int i = 0; i < 1000 && KeptProcessRunning(ends, h.stamp, h.keeper); ++i) ::usleep(5000);
+        const bool sent = KeptExit(ends, h.stamp) == ProcessExit{ProcessExit::How::Exited, 7};
+        ProcessStamp stamp = h.stamp;
+        if (!sent || ::write(channel[1], &stamp, sizeof stamp) != static_cast<ssize_t>(sizeof stamp)) ::_exit(1);
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    ProcessStamp stamp;
+    ASSERT_EQ(ReadUpTo(channel[0], &stamp, sizeof stamp), sizeof stamp) << "the job ended for the first scheduler";
+    ::close(channel[0]);
+    int status = -1;
+    ASSERT_EQ(::waitpid(scheduler, &status, 0), scheduler);
+    EXPECT_EQ(status, 0);
+    ProcessExit e;
+    for (int i = 0; i < 500 && (e = KeptExit(ends, stamp)).how == ProcessExit::How::Unknown; ++i) QThread::msleep(10);
+    EXPECT_EQ(e, (ProcessExit{ProcessExit::How::Exited, 7}));
+    RemoveKeptExit(ends, stamp);
+    EXPECT_EQ(QDir(ends).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
 // A keeper that cannot write its record (a full disk) holds the job's exit
 // status and tries again until the disk takes it: meanwhile the job still
 // runs for the scheduler, never "Exit status unknown", and a damaged record
-// planted at its name counts as not yet written.
+// planted at its name counts as not yet written. The record is written to the
+// disk when no scheduler takes it: here the job was let go unreleased.
 TEST(LaunchHeld, AFullDiskDelaysTheRecordButNeverLosesIt) {
     SmallDisk disk(256 * 1024);
     MRV_NEED_SMALL_DISK(disk);
@@ -433,7 +477,7 @@ TEST(LaunchHeld, AFullDiskDelaysTheRecordButNeverLosesIt) {
     QString error;
     ASSERT_TRUE(LaunchHeld(QStringLiteral("/bin/true"), ends, &h, &error)) << error.toStdString();
     disk.fill();
-    ASSERT_TRUE(ReleaseHeld(&h, &error)) << error.toStdString();
+    AbandonHeld(&h);
     for (int i = 0; i < 500 && ProcState(h.stamp.pid) != 'Z'; ++i) QThread::msleep(10);
     ASSERT_EQ(ProcState(h.stamp.pid), 'Z') << "the keeper holds the ended job";
     QThread::msleep(400);  // a few failed attempts
@@ -455,7 +499,7 @@ TEST(LaunchHeld, AFullDiskDelaysTheRecordButNeverLosesIt) {
 
     disk.unfill();
     ASSERT_TRUE(WaitKept(ends, h));
-    EXPECT_EQ(KeptExit(ends, h.stamp), (ProcessExit{ProcessExit::How::Exited, 0}));
+    EXPECT_EQ(KeptExit(ends, h.stamp).how, ProcessExit::How::NotStarted);
     for (int i = 0; i < 500 && ProcState(h.stamp.pid) != 0; ++i) QThread::msleep(10);
     EXPECT_EQ(ProcState(h.stamp.pid), 0) << "released once recorded";
 }

@@ -134,7 +134,13 @@ TEST(DiskFullRun, EveryJobRunsOnceAndEndsRightAcrossAFullDisk) {
     EXPECT_TRUE(log.contains(S("B1       Failed(Exit code 5)")));
     for (const Step& s : kSteps)
         EXPECT_EQ(log.count(QString::fromLatin1(s.name).leftJustified(8) + S(" (Daily)  Submitted at ")), 1) << s.name;
-    EXPECT_TRUE(QDir(disk.path(S("sched/FULL.sch.ends"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    // The endings the schedulers took are gone from the keepers' folder. A
+    // keeper whose submission the first scheduler let go on the full disk
+    // (its journal could not take it) may write its "never ran" record once
+    // there is room, after the second start tidied the folder: the next
+    // start removes it.
+    for (const QString& f : QDir(disk.path(S("sched/FULL.sch.ends"))).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_TRUE(disk.read(S("sched/FULL.sch.ends/") + f).startsWith("notstarted ")) << f.toStdString();
     ResetState();
 }
 
