@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -872,6 +873,25 @@ bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t 
     // trying again until the disk takes it).
     if (st.state == 'Z' || st.state == 'X') return keeper > 0 && st.parent == keeper;
     return true;
+}
+
+bool KeptProgramStarted(const ProcessStamp& p, pid_t keeper) {
+    if (p.pid <= 0 || keeper <= 0) return false;
+    std::uint32_t started = 0;
+    if (!ProcessStartTime(p.pid, &started) || started != p.startTime) return false;
+    // Until it is released the job is the keeper's fork: the same program.
+    // A zombie's program cannot be read.
+    auto image = [](pid_t pid) {
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/%d/exe", static_cast<int>(pid));
+        char target[4096];
+        const ssize_t n = ::readlink(path, target, sizeof target);
+        return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+    };
+    const std::string job = image(p.pid);
+    if (job.empty()) return false;
+    const std::string own = image(keeper);
+    return own.empty() || job != own;
 }
 
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p) {

@@ -174,6 +174,12 @@ void AbandonHeld(HeldProcess* held);
 /// or stops watching the job before RemoveKeptExit.
 bool KeptProcessRunning(const QString& endsFolder, const ProcessStamp& p, pid_t keeper);
 
+/// True once the held job p under keeper `keeper` has become its program
+/// (it was released and its program started); false while it is still the
+/// keeper's own copy waiting to be released, and when it has ended or is
+/// gone (its record then tells how it ended).
+bool KeptProgramStarted(const ProcessStamp& p, pid_t keeper);
+
 /// The ending its keeper recorded for job p (sent to this program, else in
 /// endsFolder); How::Unknown when there is no whole record (the keeper was
 /// killed too). *endedAt (when given)

@@ -38,6 +38,11 @@ JobEnding JobExitStatus(const ProcessInfo& ProcInfo) {
     return JobEnding{false, ExitStatusText(e), e.how == ProcessExit::How::NotStarted};
 }
 
+bool JobSubmissionSettled(const ProcessInfo& ProcInfo) {
+    if (ProcInfo.dwProcessId <= 0 || ProcInfo.hThread <= 0) return true;
+    return JobWindowGone(ProcInfo) || KeptProgramStarted(StampOf(ProcInfo), static_cast<pid_t>(ProcInfo.hThread));
+}
+
 QString JobEndsFolder() { return G.gSchedFile + QStringLiteral(".ends"); }
 
 bool PrepareJob(const QString& CmdLine, ProcessInfo& ProcInfo, HeldJob& Held, QString* Error) {

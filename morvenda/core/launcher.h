@@ -67,6 +67,13 @@ bool ReleaseJob(HeldJob& Held, QString* Error = nullptr);
 /// Lets the held job go without running it.
 void AbandonJob(HeldJob& Held);
 
+/// True when it is known whether a job recorded as submitted ran: it has
+/// ended (its keeper's record tells), or its keeper released it and its
+/// program runs. False while its keeper still holds it (the scheduler that
+/// submitted it stopped before releasing it: the keeper lets it go and
+/// records that it never ran, at once).
+bool JobSubmissionSettled(const ProcessInfo& ProcInfo);
+
 /// The end of a job's run as its keeper recorded it, in seconds since 1970;
 /// 0 when unknown.
 qint64 JobEndedAt(const ProcessInfo& ProcInfo);

@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 #include <array>
@@ -433,8 +434,12 @@ void RecoverRun() {
         // A submission whose keeper never let the program run (the scheduler
         // stopped between its record and the release) has no effects: the
         // first pass submits the job again, and the file it waits for must
-        // still be there then.
+        // still be there then. A keeper still holding such a job lets it go
+        // and records so at once: that moment is awaited (a few seconds at
+        // most, for a keeper held up by a full disk), so the job is not taken
+        // for one that runs.
         const ProcessInfo& p = Job(j).ProcInfo;
+        for (int k = 0; k < 500 && !JobSubmissionSettled(p); ++k) QThread::msleep(10);
         if (JobWindowGone(p) && JobExitStatus(p).NeverRan) continue;
         RunSubmitEffects(j);
     }

@@ -428,6 +428,26 @@ TEST(LaunchHeld, TheKeeperHoldsRunsAndRecordsTheJob) {
     EXPECT_EQ(ExitStatusText(KeptExit(ends, h.stamp)), QStringLiteral("Exit status unknown"));
 }
 
+// A held job is the keeper's own copy until released: a scheduler started
+// again must not take it for its program, which it becomes once released.
+TEST(LaunchHeld, AHeldJobBecomesItsProgramOnlyOnceReleased) {
+    TempDir dir;
+    const QString ends = dir.path(QStringLiteral("ends"));
+    HeldProcess h;
+    QString error;
+    ASSERT_TRUE(LaunchHeld(QStringLiteral("sleep 30"), ends, &h, &error)) << error.toStdString();
+    QThread::msleep(50);
+    EXPECT_FALSE(KeptProgramStarted(h.stamp, h.keeper));
+    ASSERT_TRUE(ReleaseHeld(&h, &error)) << error.toStdString();
+    bool started = false;
+    for (int i = 0; i < 500 && !(started = KeptProgramStarted(h.stamp, h.keeper)); ++i) QThread::msleep(10);
+    EXPECT_TRUE(started);
+    ::kill(-h.stamp.pid, SIGKILL);
+    ASSERT_TRUE(WaitKept(ends, h));
+    EXPECT_FALSE(KeptProgramStarted(h.stamp, h.keeper)) << "ended";
+    RemoveKeptExit(ends, h.stamp);
+}
+
 // A scheduler that stops before it has kept an ending it was sent (killed
 // between the keeper's report and its own record) leaves the keeper to write
 // the record into the folder, where a scheduler started again reads it.
