@@ -25,6 +25,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -89,20 +90,38 @@ public:
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        // The list lays out every line whenever one comes or goes, and
+        // measuring a text means shaping it: a line's size is kept while the
+        // font and the style stay as they were.
         const QString text = index.data(Qt::DisplayRole).toString();
+        const QString fontKey = option.font.key();
+        const QStyle* style = option.widget ? option.widget->style() : nullptr;
+        if (fontKey != fontKey_ || style != style_ || sizes_.size() > kMaxKeptSizes) {
+            sizes_.clear();
+            fontKey_ = fontKey;
+            style_ = style;
+        }
+        if (const auto it = sizes_.constFind(text); it != sizes_.cend()) return *it;
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
         const int width =
             option.fontMetrics
                 .size(Qt::TextSingleLine | Qt::TextExpandTabs, text, static_cast<int>(tabStop(option.fontMetrics)))
                 .width();
         size.setWidth(width + 8);
+        sizes_.insert(text, size);
         return size;
     }
 
 private:
+    // Sizes kept: a few times the lines the run log list holds.
+    static constexpr qsizetype kMaxKeptSizes = 4 * kProgListMax;
+
     qreal tabStop(const QFontMetrics& metrics) const { return units_ * metrics.averageCharWidth() / 4.0; }
 
     int units_;
+    mutable QHash<QString, QSize> sizes_;
+    mutable QString fontKey_;
+    mutable const QStyle* style_ = nullptr;
 };
 
 // A button of this dialog: Enter never presses one by default.

@@ -462,6 +462,13 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
     AddLogListLine(S("LONGLINE\t") + QString(400, QLatin1Char('x')));
     EXPECT_TRUE(QTest::qWaitFor([&] { return list->horizontalScrollBar()->maximum() > 0; }));
     EXPECT_TRUE(QTest::qWaitFor(newestWhole));
+    // The lines' sizes are kept between layouts, but measured again in a
+    // larger font.
+    const int narrow = list->horizontalScrollBar()->maximum();
+    QFont larger = list->font();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    list->setFont(larger);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->horizontalScrollBar()->maximum() > narrow + 100; }));
 
     // The window gives the progress list back when it goes.
     w.reset();
