@@ -61,6 +61,7 @@ struct ChildTable {
     std::unordered_map<pid_t, ChildRecord> children;
     std::unordered_set<pid_t> running;  // the children not seen ending yet
     std::deque<ProcessStamp> endedOrder;
+    std::int64_t lastReapNs = -1;  // monotonic moment of the last ReapEndedChildren
 };
 
 ChildTable& Children() {
@@ -109,10 +110,18 @@ void PollChild(ChildTable& t, pid_t pid, ChildRecord& rec) {
 }
 
 // Reaps every child that has ended, so programs nobody follows (a document
-// viewer, the setup genie) do not stay behind as zombies.
+// viewer, the setup genie) do not stay behind as zombies. Every start asks
+// first: within a few milliseconds of the last look (a pass starting many
+// jobs) nothing is asked again.
 void ReapEndedChildren() {
     ChildTable& t = Children();
     std::lock_guard lock(t.mu);
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    const std::int64_t now = static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    constexpr std::int64_t kReapEveryNs = 5000000;
+    if (t.lastReapNs >= 0 && now - t.lastReapNs < kReapEveryNs) return;
+    t.lastReapNs = now;
     // Only the children still running are asked about, however many ended.
     const std::vector<pid_t> running(t.running.begin(), t.running.end());
     for (const pid_t pid : running) {
