@@ -899,8 +899,10 @@ bool KeptProgramStarted(const ProcessStamp& p, pid_t keeper) {
     };
     const std::string job = image(p.pid);
     if (job.empty()) return false;
-    const std::string own = image(keeper);
-    return own.empty() || job != own;
+    std::string own = image(keeper);
+    // A keeper that is gone is known by the program it runs.
+    if (own.empty()) own = QFile::encodeName(QFileInfo(KeeperProgram()).canonicalFilePath()).toStdString();
+    return job != own;
 }
 
 void RemoveKeptExit(const QString& endsFolder, const ProcessStamp& p) {

@@ -21,6 +21,7 @@
 #include <QVarLengthArray>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -842,12 +843,15 @@ void LoadSchedule() {
         job.JobState = jsScheduled;
         if (QStringView(job.DateVars[0]).trimmed().isEmpty()) job.DateVars = gDefDateVars;
     }
+    // The file's bytes lie among the jobs' texts now: their pages, and the
+    // table's before, are given back rather than kept for the run.
     bytes = QByteArray();
 
     G.Jobs = std::move(jobs);
     JobTableChanged();
     for (int k = 1; k <= JobCount(); ++k) SetJobStatus(k);
     ReportUnknownNames(path);
+    ::malloc_trim(0);
 }
 
 void ReportUnknownNames(const QString& Path) {
