@@ -204,6 +204,11 @@ struct DepGraph {
     QString scratch;
     QSet<QString> pool;
     std::vector<const QString*> words;  // per closure entry: its wait word, null when met
+    // Set by BeginDependencyPass: every job's prerequisites are as their
+    // records hold them and `states` holds every job's state (the pass tells
+    // each change). The pass's walks then read only the graph, not the
+    // records. Dropped by anything that rebuilds or reads outside the pass.
+    bool passFresh = false;
 };
 
 constexpr qsizetype kMaxPooledText = 512;
@@ -243,6 +248,7 @@ bool Fresh(const JobDeps& d, const JobRec& J) {
 
 void Build(DepGraph& g, JobDeps& d, const JobRec& J) {
     if (d.built) g.resultsStale = true;
+    g.passFresh = false;
     g.reverseStale = true;
     d.nameRef = J.JobName;
     d.listRef = J.RunAfter;
@@ -272,6 +278,7 @@ void Fit(DepGraph& g) {
     if (G.JobsVersion == 0) JobTableChanged();
     if (g.version == G.JobsVersion && g.jobs.size() == G.Jobs.size()) return;
     g.version = G.JobsVersion;
+    g.passFresh = false;
     g.jobs.assign(G.Jobs.size(), JobDeps{});
     g.seen.assign(G.Jobs.size(), 0);
     g.expanded.assign(G.Jobs.size(), 0);
@@ -306,15 +313,17 @@ void ReportEmpty(const JobDeps& d) { ReportEmptyDependency(d.name); }
 // are not yet in the list, with the letter and flag first seen. Each job is
 // expanded once; linear in the entries visited. False when a name changed
 // without JobTableChanged (the caller starts again on a new table version).
-bool WalkClosure(DepGraph& g, int JobIndex) {
+bool WalkClosure(DepGraph& g, int JobIndex, bool inPass) {
     Fit(g);
+    // In a pass every job's prerequisites are known to be current.
+    const bool trusted = inPass && g.passFresh;
     if (++g.stamp == 0) {
         std::fill(g.seen.begin(), g.seen.end(), 0);
         std::fill(g.expanded.begin(), g.expanded.end(), 0);
         g.stamp = 1;
     }
     g.closure.clear();
-    if (!Current(g, JobIndex)) return false;
+    if (!trusted && !Current(g, JobIndex)) return false;
     const JobDeps& own = g.jobs[static_cast<size_t>(JobIndex)];
     if (own.hasEmpty) ReportEmpty(own);
     for (const Edge& e : own.edges) {
@@ -328,7 +337,7 @@ bool WalkClosure(DepGraph& g, int JobIndex) {
         std::uint32_t& x = g.expanded[static_cast<size_t>(p)];
         if (x == g.stamp) continue;
         x = g.stamp;
-        if (!Current(g, p)) return false;
+        if (!trusted && !Current(g, p)) return false;
         const JobDeps& d = g.jobs[static_cast<size_t>(p)];
         if (d.hasEmpty) ReportEmpty(d);
         for (const Edge& e : d.edges) {
@@ -373,7 +382,9 @@ constexpr QLatin1String kWaitAfter(")");
 
 // The result and wait text of the closure in g.closure; with Framed, the text
 // is the waiting job's status, "Wait Job (...)" ("" when nothing is pending).
-QString Evaluate(DepGraph& g, QString& Text, bool Framed = false) {
+QString Evaluate(DepGraph& g, QString& Text, bool InPass = false) {
+    const bool Framed = InPass;
+    const bool passStates = InPass && g.passFresh;
     // The pending entries and the length of their text first, then the text
     // written at once into storage of that size: a long wait text is not
     // grown piece by piece.
@@ -381,7 +392,8 @@ QString Evaluate(DepGraph& g, QString& Text, bool Framed = false) {
     g.words.clear();
     qsizetype length = 0;
     for (const Edge& e : g.closure) {
-        const QString& word = WaitWord(Job(e.job).JobState, e, never);
+        const std::uint8_t state = passStates ? g.states[static_cast<size_t>(e.job)] : Job(e.job).JobState;
+        const QString& word = WaitWord(state, e, never);
         if (word.isEmpty()) {
             g.words.push_back(nullptr);
             continue;
@@ -451,10 +463,10 @@ namespace {
 
 // Walks the closure of JobIndex, starting again once on a new table version
 // when a job was renamed without JobTableChanged.
-void Walk(DepGraph& g, int JobIndex) {
-    if (WalkClosure(g, JobIndex)) return;
+void Walk(DepGraph& g, int JobIndex, bool inPass = false) {
+    if (WalkClosure(g, JobIndex, inPass)) return;
     JobTableChanged();
-    WalkClosure(g, JobIndex);
+    WalkClosure(g, JobIndex, inPass);
 }
 
 }  // namespace
@@ -575,6 +587,7 @@ void BeginDependencyPass() {
         }
         if (change) changed.push_back(static_cast<int>(j));
     }
+    g.passFresh = true;
     if (g.reverseStale) BuildReverse(g);
     if (g.resultsStale) {
         DropResults(g);
@@ -612,7 +625,7 @@ const DepGraph::Result& PassResult(int JobIndex) {
     }
     const size_t j = static_cast<size_t>(JobIndex);
     if (!g.results[j].result.isEmpty() && g.dirty[j] <= g.results[j].at) return g.results[j];
-    Walk(g, JobIndex);
+    Walk(g, JobIndex, true);
     // The walk may have found the table changed and refitted the graph.
     DepGraph::Result& fresh = g.results[j];
     fresh.result = Evaluate(g, fresh.text, true);
