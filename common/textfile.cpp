@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include <dirent.h>
@@ -45,17 +46,29 @@ QString DecodeText(const QByteArray& bytes) {
 void DecodeLineInto(QByteArrayView Line, QString& Out) {
     const qsizetype n = Line.size();
     const char* bytes = Line.data();
+    // ASCII, eight bytes at a time: the usual line is copied as Latin-1
+    // (the same characters) into the room Out already has.
     qsizetype i = 0;
-    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
-    if (i == n) {
-        Out.resize(n);
-        QChar* out = Out.data();
-        for (qsizetype k = 0; k < n; ++k) out[k] = QChar(static_cast<char16_t>(bytes[k]));
-        return;
+    bool ascii = true;
+    for (; ascii && i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + i, sizeof word);
+        ascii = (word & 0x8080808080808080ULL) == 0;
     }
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    Out = utf8.decode(Line);
-    if (utf8.hasError()) Out = QString::fromLatin1(Line);
+    for (; ascii && i < n; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+    Out.resize(0);
+    if (!ascii) {
+        // UTF-8 never takes more characters than bytes: decoded in place.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        Out.resize(n);
+        const QChar* end = utf8.appendToBuffer(Out.data(), Line);
+        if (!utf8.hasError()) {
+            Out.resize(end - Out.constData());
+            return;
+        }
+        Out.resize(0);
+    }
+    Out.append(QLatin1String(bytes, n));
 }
 
 QStringList SplitLines(const QString& text) {

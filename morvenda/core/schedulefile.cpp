@@ -311,13 +311,23 @@ void Take(QString& text, QStringView view, const QString* like) {
 
 // The items of a list field (split at "," honouring quotes): exactly N of
 // them, missing ones empty. False when an item's quote is never closed.
+// With `marker`, each item's markers become commas first (date variables are
+// written with their commas as markers), so an item equal to like's shares it.
 template <size_t N>
-bool ReadItems(QStringView field, std::array<QString, N>* items, const std::array<QString, N>* like) {
+bool ReadItems(QStringView field, std::array<QString, N>* items, const std::array<QString, N>* like,
+               QChar marker = QChar()) {
     FieldViews parts;
     if (SplitViews(field, kComma, parts) != 0) return false;
+    thread_local QString converted;
     for (size_t k = 0; k < N; ++k) {
-        const QStringView v =
+        QStringView v =
             static_cast<qsizetype>(k) < parts.views.size() ? parts.views[static_cast<qsizetype>(k)] : QStringView();
+        if (!marker.isNull() && v.contains(marker)) {
+            converted.resize(0);
+            converted.append(v);
+            converted.replace(marker, kComma);
+            v = converted;
+        }
         Take((*items)[k], v, like ? &(*like)[k] : nullptr);
     }
     return true;
@@ -729,12 +739,10 @@ bool LineReader::ReadMessagesAndOptions() const {
     J->CpuUsage = NumAs<std::int16_t>(col(40));
     J->Critical = FlagOf(col(41));
     // Date variables are most often the defaults.
-    if (!ReadItems(col(42), &J->DateVars, Like ? &Like->DateVars : &gDefDateVars)) {
+    if (!ReadItems(col(42), &J->DateVars, Like ? &Like->DateVars : &gDefDateVars, gListComma)) {
         *error = UnclosedQuote(42);
         return false;
     }
-    for (QString& v : J->DateVars)
-        if (v.contains(gListComma)) v.replace(gListComma, kComma);
     J->SubmitOnly = FlagOf(col(43));
     J->DeferEojMins = NumAs<std::int16_t>(col(44));
     takeCol(&JobRec::RunAfterStatus, kRunAfterStatusColumn);
