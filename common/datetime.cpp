@@ -216,8 +216,30 @@ QString Two(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'))
 
 }  // namespace
 
+namespace {
+
+// The tokens of a mask. The masks in use are few (the run log's times, the
+// date formats, the tracker stamps) and every line or file asks again: each
+// is taken apart once.
+const std::vector<Token>& TokensOf(const QString& mask) {
+    struct Entry {
+        bool set = false;
+        QString mask;
+        std::vector<Token> tokens;
+    };
+    thread_local std::array<Entry, 8> cache;
+    thread_local size_t next = 0;
+    for (const Entry& e : cache)
+        if (e.set && e.mask == mask) return e.tokens;
+    Entry& e = cache[next++ % cache.size()];
+    e = Entry{true, mask, Tokenize(mask)};
+    return e.tokens;
+}
+
+}  // namespace
+
 QString FormatDate(const DateVal& d, const QString& mask) {
-    const std::vector<Token> toks = Tokenize(mask);
+    const std::vector<Token>& toks = TokensOf(mask);
     bool twelve = false;
     for (const Token& t : toks) twelve = twelve || t.kind == Tok::AmPm;
     QString out;

@@ -771,7 +771,9 @@ bool LaunchHeld(const QString& cmdLine, const QString& endsFolder, HeldProcess* 
         return fail(QStringLiteral("cannot start the job keeper \"") + keeper + QStringLiteral("\": ") +
                     qt_error_string(err));
     }
-    RememberChild(keeperPid, StartTimeOf(keeperPid));
+    // The keeper is known by its pid alone (it is reaped by it, and no pid of
+    // an unreaped child is handed out again): no start time is read for it.
+    RememberChild(keeperPid, 0);
     std::int32_t rep[3] = {0, 0, 0};
     if (!ReadAll(report[0], rep, sizeof rep) || rep[0] != 0 || rep[1] <= 0) {
         ::close(report[0]);
