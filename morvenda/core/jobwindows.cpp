@@ -65,6 +65,7 @@ QString ErrorTextForRecord(const QString& text) {
 struct WindowScan {
     QString errorTexts;  // G.gRunTimeErrorText the items were made from
     QStringList items;
+    bool itemsMade = false;
     std::unique_ptr<XConnection> x;
     bool listed = false;
     struct Top {
@@ -77,9 +78,12 @@ struct WindowScan {
     std::vector<Top> tops;
 
     const QStringList& Items() {
-        if (items.isEmpty() || errorTexts != G.gRunTimeErrorText) {
+        // Made once for a pass over many running jobs, and again only when
+        // the texts change (none configured: no items).
+        if (!itemsMade || !SameData(errorTexts, G.gRunTimeErrorText)) {
             errorTexts = G.gRunTimeErrorText;
             items = ErrorTextItems(errorTexts);
+            itemsMade = true;
         }
         return items;
     }

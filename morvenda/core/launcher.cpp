@@ -1,5 +1,6 @@
 #include "morvenda/core/launcher.h"
 
+#include "common/text.h"
 #include "morvenda/core/state.h"
 #include "platform/process.h"
 
@@ -43,7 +44,17 @@ bool JobSubmissionSettled(const ProcessInfo& ProcInfo) {
     return JobWindowGone(ProcInfo) || KeptProgramStarted(StampOf(ProcInfo), static_cast<pid_t>(ProcInfo.hThread));
 }
 
-QString JobEndsFolder() { return G.gSchedFile + QStringLiteral(".ends"); }
+QString JobEndsFolder() {
+    // Asked for every running job on every pass: made again only when the
+    // schedule file changes.
+    thread_local QString file;
+    thread_local QString folder;
+    if (folder.isEmpty() || !SameData(file, G.gSchedFile)) {
+        file = G.gSchedFile;
+        folder = G.gSchedFile + QStringLiteral(".ends");
+    }
+    return folder;
+}
 
 bool PrepareJob(const QString& CmdLine, ProcessInfo& ProcInfo, HeldJob& Held, QString* Error) {
     if (!LaunchHeld(CmdLine, JobEndsFolder(), &Held.Held, Error)) return false;

@@ -231,7 +231,7 @@ void Execution::CompletionLoop(bool& changed) {
             endings.emplace_back(j, DecideEnding(j, true));
         } else if (job.JobState == jsRunning) {
             bool ended = false;
-            if (job.CommandLine.trimmed().isEmpty() || job.SubmitOnly) {
+            if (QStringView(job.CommandLine).trimmed().isEmpty() || job.SubmitOnly) {
                 ended = true;
             } else {
                 ended = JobWindowGone(job.ProcInfo);
@@ -254,7 +254,7 @@ void Execution::CompletionLoop(bool& changed) {
                 if (job.Killed) job.WinFailed = 1;
                 // A process that ended with a failing status failed, whatever
                 // its windows showed.
-                if (!job.WinFailed && !job.CommandLine.trimmed().isEmpty() && !job.SubmitOnly) {
+                if (!job.WinFailed && !QStringView(job.CommandLine).trimmed().isEmpty() && !job.SubmitOnly) {
                     const JobEnding ending = JobExitStatus(job.ProcInfo);
                     if (ending.NeverRan) {
                         cancelled.push_back(job.ProcInfo);
@@ -606,7 +606,7 @@ bool Execution::Submit(int j) {
         // alone, with the reason in the log.
         started = false;
         error = subst.error;
-    } else if (!job.CommandLine.trimmed().isEmpty()) {
+    } else if (!QStringView(job.CommandLine).trimmed().isEmpty()) {
         QString command = job.DosProgram ? CommandProcessorLine(subst.text) : subst.text;
         if (G.gDummyRun) command = DummyCmdLine(j, command);
         started = s.held = PrepareJob(command, job.ProcInfo, s.process, &error);
