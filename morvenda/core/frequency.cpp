@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/constants.h"
+#include "common/text.h"
 #include "morvenda/core/state.h"
 
 #include <QStringList>
@@ -188,13 +189,12 @@ QString DayKeywords(const DateVal& Date) {
     return k.join(QLatin1Char(','));
 }
 
-bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
-    const QStringView f = QStringView(Frequency).trimmed();
-    if (f.isEmpty()) return true;
+namespace {
+
+bool MatchesKeywords(QStringView f, const QStringList& keys) {
     // Items are compared with whole keywords, so an item can never match part
     // of one keyword or span two. Items are separated by blanks (or other
     // white space); runs of them yield no empty items.
-    const QStringList& keys = KeywordsOf(RunDate);
     qsizetype start = -1;
     for (qsizetype i = 0; i <= f.size(); ++i) {
         const bool space = i == f.size() || f[i].isSpace();
@@ -209,6 +209,27 @@ bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
+    const QStringView f = QStringView(Frequency).trimmed();
+    if (f.isEmpty()) return true;
+    const QStringList& keys = KeywordsOf(RunDate);
+    // Most jobs share their frequency text with others (a load shares equal
+    // texts): the last answer is kept with copies of what it was made from,
+    // and stands while both still share their data.
+    struct Memo {
+        QString frequency;
+        QStringList keys;
+        bool answer = false;
+        bool set = false;
+    };
+    thread_local Memo memo;
+    if (memo.set && SameData(memo.frequency, Frequency) && SameData(memo.keys, keys)) return memo.answer;
+    memo = Memo{Frequency, keys, MatchesKeywords(f, keys), true};
+    return memo.answer;
 }
 
 bool IsWeekday(const DateVal& D) { return Cal().isWeekday(D); }

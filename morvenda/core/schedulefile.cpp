@@ -233,10 +233,21 @@ bool FlagOf(QStringView text) { return Val(text) != 0; }
 // The fields of a line as views into it: a quoted field is the text between
 // its quotes; one with doubled quotes is unescaped into a text of its own,
 // kept in `owned` (a QString's characters stay where they are when the
-// vector grows, so the views stay valid).
+// vector grows, so the views stay valid). The caller keeps `owned` from one
+// line to the next, so the texts' room is reused.
 struct FieldViews {
+    explicit FieldViews(std::vector<QString>& keep) : owned(keep) {}
     QVarLengthArray<QStringView, 64> views;
-    std::vector<QString> owned;
+    std::vector<QString>& owned;
+    size_t used = 0;
+
+    // An empty text of its own for the next unescaped field.
+    QString& Own() {
+        if (used == owned.size()) owned.emplace_back();
+        QString& text = owned[used++];
+        text.resize(0);
+        return text;
+    }
 };
 
 // The first sep in line at or after from, or -1. Fields are short: a plain
@@ -267,8 +278,7 @@ int SplitViews(QStringView line, QChar sep, FieldViews& out) {
                 if (q < 0) break;
                 if (q + 1 < n && line[q + 1] == kQuote) {
                     if (!f) {
-                        out.owned.emplace_back();
-                        f = &out.owned.back();
+                        f = &out.Own();
                         f->reserve(n - pos);
                         f->append(line.mid(pos + 1, q + 1 - (pos + 1)));
                     } else {
@@ -316,7 +326,8 @@ void Take(QString& text, QStringView view, const QString* like) {
 template <size_t N>
 bool ReadItems(QStringView field, std::array<QString, N>* items, const std::array<QString, N>* like,
                QChar marker = QChar()) {
-    FieldViews parts;
+    thread_local std::vector<QString> keep;
+    FieldViews parts(keep);
     if (SplitViews(field, kComma, parts) != 0) return false;
     thread_local QString converted;
     for (size_t k = 0; k < N; ++k) {
@@ -451,7 +462,8 @@ bool PutInPlace(const QString& staged, const QString& path, QString* why) {
 // ---- public ------------------------------------------------------------------
 
 int SplitScheduleFields(const QString& Line, QChar Sep, QStringList* Fields) {
-    FieldViews f;
+    std::vector<QString> keep;
+    FieldViews f(keep);
     const int bad = SplitViews(Line, Sep, f);
     Fields->clear();
     Fields->reserve(f.views.size());
@@ -667,7 +679,8 @@ bool LineReader::ReadJobAndDependencies() const {
         commaDeps.replace(kBlank, kComma);
         deps = commaDeps;
     }
-    FieldViews items;
+    thread_local std::vector<QString> keep;
+    FieldViews items(keep);
     if (SplitViews(deps, kComma, items) != 0) {
         *error = UnclosedQuote(7);
         return false;
@@ -757,7 +770,8 @@ bool LineReader::ReadMessagesAndOptions() const {
 }
 
 bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
-    FieldViews f;
+    thread_local std::vector<QString> keep;
+    FieldViews f(keep);
     if (const int bad = SplitViews(Line, Sep, f); bad != 0) {
         *error = UnclosedQuote(bad);
         return false;
