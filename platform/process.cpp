@@ -60,8 +60,12 @@ struct ChildTable {
     std::mutex mu;
     std::unordered_map<pid_t, ChildRecord> children;
     std::unordered_set<pid_t> running;  // the children not seen ending yet
+    // Keepers whose job's ending is known: they exit in a moment. A pass that
+    // starts many jobs after many ended asks about them every few
+    // milliseconds, not at every start.
+    std::unordered_set<pid_t> exiting;
+    std::int64_t lastExitingNs = -1;  // monotonic moment of the last look at them
     std::deque<ProcessStamp> endedOrder;
-    std::int64_t lastReapNs = -1;  // monotonic moment of the last ReapEndedChildren
 };
 
 ChildTable& Children() {
@@ -86,6 +90,7 @@ void MarkEnded(ChildTable& t, pid_t pid, ChildRecord& rec, const ProcessExit& e)
     rec.ended = true;
     rec.exit = e;
     t.running.erase(pid);
+    t.exiting.erase(pid);
     t.endedOrder.push_back(ProcessStamp{pid, rec.startTime});
     while (t.endedOrder.size() > kKeepEnded) {
         const ProcessStamp old = t.endedOrder.front();
@@ -110,27 +115,29 @@ void PollChild(ChildTable& t, pid_t pid, ChildRecord& rec) {
 }
 
 // Reaps every child that has ended, so programs nobody follows (a document
-// viewer, the setup genie) do not stay behind as zombies. Every start asks
-// first: within a few milliseconds of the last look (a pass starting many
-// jobs) nothing is asked again.
+// viewer, the setup genie) do not stay behind as zombies.
 void ReapEndedChildren() {
     ChildTable& t = Children();
     std::lock_guard lock(t.mu);
+    // Only the children still running are asked about, however many ended.
+    const auto poll = [&t](std::unordered_set<pid_t>& set) {
+        const std::vector<pid_t> pids(set.begin(), set.end());
+        for (const pid_t pid : pids) {
+            auto it = t.children.find(pid);
+            if (it == t.children.end())
+                set.erase(pid);
+            else
+                PollChild(t, pid, it->second);
+        }
+    };
+    poll(t.running);
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     const std::int64_t now = static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-    constexpr std::int64_t kReapEveryNs = 5000000;
-    if (t.lastReapNs >= 0 && now - t.lastReapNs < kReapEveryNs) return;
-    t.lastReapNs = now;
-    // Only the children still running are asked about, however many ended.
-    const std::vector<pid_t> running(t.running.begin(), t.running.end());
-    for (const pid_t pid : running) {
-        auto it = t.children.find(pid);
-        if (it == t.children.end())
-            t.running.erase(pid);
-        else
-            PollChild(t, pid, it->second);
-    }
+    constexpr std::int64_t kExitingEveryNs = 5000000;
+    if (t.lastExitingNs >= 0 && now - t.lastExitingNs < kExitingEveryNs) return;
+    t.lastExitingNs = now;
+    poll(t.exiting);
 }
 
 // Reaps one child of ours (a keeper) once it has ended; one look, whatever the
@@ -250,7 +257,7 @@ void DrainKeeperEvents() {
             k.ended = true;
             ChildTable& t = Children();
             std::lock_guard lock(t.mu);
-            if (t.children.count(k.keeper)) t.running.insert(k.keeper);
+            if (t.children.count(k.keeper)) t.exiting.insert(k.keeper);
         }
     } while (n == 256);
 }
@@ -302,7 +309,7 @@ bool ForgetWatch(const ProcessStamp& p) {
         // Still open: its keeper runs on and is asked about with the others.
         ChildTable& t = Children();
         std::lock_guard lock(t.mu);
-        if (t.children.count(it->second.keeper)) t.running.insert(it->second.keeper);
+        if (t.children.count(it->second.keeper)) t.exiting.insert(it->second.keeper);
     }
     CloseWatch(w, it->second);
     w.jobs.erase(it);
