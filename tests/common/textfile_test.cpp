@@ -36,6 +36,25 @@ TEST(TextFile, DecodesLineByLine) {
         {"", QString()},
     };
     for (const Case& c : cases) EXPECT_EQ(DecodeText(c.bytes), c.text) << c.bytes.toHex().toStdString();
+
+    // One line at a time into a buffer kept between them: ASCII on either
+    // side of the eight-byte steps, UTF-8 and Latin-1 bytes anywhere, a short
+    // line after a long one.
+    const Case lines[] = {
+        {"0123456789abcdefXYZ", S("0123456789abcdefXYZ")},
+        {"abcdefgh", S("abcdefgh")},
+        {"abcdefgh\xc3\xa9", S("abcdefgh\u00e9")},
+        {"abcdefg\xe9", S("abcdefg\u00e9")},
+        {"\xac", S("\u00ac")},
+        {"abcdefghi\xe2\x82", S("abcdefghi\u00e2\u0082")},
+        {"x", S("x")},
+        {"", S("")},
+    };
+    QString buffer;
+    for (const Case& c : lines) {
+        DecodeLineInto(c.bytes, buffer);
+        EXPECT_EQ(buffer, c.text) << c.bytes.toHex().toStdString();
+    }
 }
 
 TEST(TextFile, ReplaceFileAndItsLeftovers) {
