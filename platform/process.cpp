@@ -306,7 +306,7 @@ bool ForgetWatch(const ProcessStamp& p) {
         told = sent == 1;
     }
     if (it->second.fd >= 0) {
-        // Still open: its keeper runs on and is asked about with the others.
+        // Still open: its keeper exits in a moment, or once its job ends.
         ChildTable& t = Children();
         std::lock_guard lock(t.mu);
         if (t.children.count(it->second.keeper)) t.exiting.insert(it->second.keeper);

@@ -152,7 +152,10 @@ SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& Dat
 
 void DefaultDateVars(int JobIndex) {
     if (JobIndex < 0 || JobIndex > JobCount()) return;
-    JobRec& J = Job(JobIndex);
+    DefaultDateVars(Job(JobIndex));
+}
+
+void DefaultDateVars(JobRec& J) {
     if (QStringView(J.DateVars[0]).trimmed().isEmpty()) J.DateVars = gDefDateVars;
 }
 

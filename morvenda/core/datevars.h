@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/datetime.h"
+#include "morvenda/core/jobrec.h"
 
 #include <QString>
 
@@ -29,6 +30,8 @@ std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency
 
 /// Fills job JobIndex's seven definitions with gDefDateVars when the first is empty.
 void DefaultDateVars(int JobIndex);
+/// The same for a job record of its own (one being read, not yet in G.Jobs).
+void DefaultDateVars(JobRec& J);
 
 /// The code with its "n" replaced by the number the operator enters; "" when
 /// the operator cancels.

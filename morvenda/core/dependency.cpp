@@ -380,10 +380,10 @@ const QString& WaitWord(std::uint8_t state, const Edge& e, bool& never) {
 constexpr QLatin1String kWaitBefore("Wait Job (");
 constexpr QLatin1String kWaitAfter(")");
 
-// The result and wait text of the closure in g.closure; with Framed, the text
-// is the waiting job's status, "Wait Job (...)" ("" when nothing is pending).
+// The result and wait text of the closure in g.closure. In the pass the text
+// is the waiting job's status, "Wait Job (...)" ("" when nothing is pending),
+// and the states are the pass's own (see passFresh).
 QString Evaluate(DepGraph& g, QString& Text, bool InPass = false) {
-    const bool Framed = InPass;
     const bool passStates = InPass && g.passFresh;
     // The pending entries and the length of their text first, then the text
     // written at once into storage of that size: a long wait text is not
@@ -410,7 +410,7 @@ QString Evaluate(DepGraph& g, QString& Text, bool InPass = false) {
         return gDepMet;
     }
     length -= 2;  // no separator before the first entry
-    if (Framed) length += kWaitBefore.size() + kWaitAfter.size();
+    if (InPass) length += kWaitBefore.size() + kWaitAfter.size();
     text.resize(length);  // keeps the storage between evaluations
     QChar* out = text.data();
     const auto put = [&out](const QString& s) {
@@ -420,7 +420,7 @@ QString Evaluate(DepGraph& g, QString& Text, bool InPass = false) {
     const auto putLatin1 = [&out](QLatin1String s) {
         for (const char c : s) *out++ = QLatin1Char(c);
     };
-    if (Framed) putLatin1(kWaitBefore);
+    if (InPass) putLatin1(kWaitBefore);
     bool first = true;
     for (size_t i = 0; i < g.closure.size(); ++i) {
         const QString* word = g.words[i];
@@ -434,7 +434,7 @@ QString Evaluate(DepGraph& g, QString& Text, bool InPass = false) {
         putLatin1(QLatin1String(") - "));
         put(*word);
     }
-    if (Framed) putLatin1(kWaitAfter);
+    if (InPass) putLatin1(kWaitAfter);
     Text = Pooled(g);
     return never ? gDepNever : gDepWait;
 }

@@ -69,23 +69,30 @@ void AppendItem(QString& list, QStringView item) {
     list += kComma;
 }
 
-// The list fields are made in buffers kept between jobs (a save makes four of
-// them for every job): out is emptied, not freed.
-template <size_t N>
-const QString& ListField(const std::array<QString, N>& items, bool trim, QString& out) {
+// A list field is made in a buffer of its own kept between jobs (a save makes
+// four of them for every job): emptied, not freed. The text it returns holds
+// until the next call.
+QString& ListBuffer() {
+    thread_local QString out;
     out.resize(0);
+    return out;
+}
+
+template <size_t N>
+const QString& ListField(const std::array<QString, N>& items, bool trim) {
+    QString& out = ListBuffer();
     for (const QString& item : items) AppendItem(out, trim ? TrimBlanks(item) : QStringView(item));
     return out;
 }
 
-const QString& RunAfterField(const QStringList& items, QString& out) {
-    out.resize(0);
+const QString& RunAfterField(const QStringList& items) {
+    QString& out = ListBuffer();
     for (const QString& item : items) AppendItem(out, TrimBlanks(item));
     return out;
 }
 
-const QString& DateVarsField(const std::array<QString, 7>& vars, QString& out) {
-    out.resize(0);
+const QString& DateVarsField(const std::array<QString, 7>& vars) {
+    QString& out = ListBuffer();
     for (const QString& item : vars) {
         if (!item.contains(kComma)) {
             AppendItem(out, item);
@@ -501,7 +508,6 @@ struct ListMemo {
 
 void AppendScheduleLine(QByteArray& bytes, const JobRec& J) {
     // The line is made in a buffer kept between jobs and appended whole.
-    thread_local QString list;
     thread_local std::string buffer;
     thread_local ListMemo<5> eojFlags;
     thread_local ListMemo<5> abEojFlags;
@@ -524,50 +530,54 @@ void AppendScheduleLine(QByteArray& bytes, const JobRec& J) {
         PutDate(out, d);
         out += '\t';
     };
-    text(J.JobName);                                                                         // 1
-    text(J.CommandLine);                                                                     // 2
-    text(J.EarlyStartText);                                                                  // 3
-    text(J.Frequency);                                                                       // 4
-    text(J.Exclusive);                                                                       // 5
-    text(J.SkipOn);                                                                          // 6
-    text(RunAfterField(J.RunAfter, list));                                                   // 7
-    flag(J.DeferRollover);                                                                   // 8
-    text(J.EojTo);                                                                           // 9
-    text(J.SchedFlag);                                                                       // 10
-    flag(J.Killed);                                                                          // 11
-    out += '\t';                                                                             // 12
-    date(J.Started);                                                                         // 13
-    date(J.Completed);                                                                       // 14
-    flag(J.EndForced);                                                                       // 15
-    num(J.ProcInfo.hProcess);                                                                // 16
-    num(J.ProcInfo.hThread);                                                                 // 17
-    num(J.ProcInfo.dwProcessId);                                                             // 18
-    num(J.ProcInfo.dwThreadId);                                                              // 19
-    date(J.EarlyStart);                                                                      // 20
-    flag(J.DosProgram);                                                                      // 21
-    text(ListField(J.EojMsg, true, list));                                                   // 22
-    text(J.WaitForFile);                                                                     // 23
-    text(J.Spare24);                                                                         // 24
-    num(J.Spare25);                                                                          // 25
-    num(J.LastDuration);                                                                     // 26
-    eojFlags.put(out, J.EojFlags, [&] { text(ListField(J.EojFlags, false, list)); });        // 27
-    abEojFlags.put(out, J.AbEojFlags, [&] { text(ListField(J.AbEojFlags, false, list)); });  // 28
-    text(J.EojCc);                                                                           // 29
-    text(J.Group);                                                                           // 30
-    text(J.TriggerFile);                                                                     // 31
-    flag(J.DelWaitFile);                                                                     // 32
-    text(J.JobDesc);                                                                         // 33
-    num(J.Spare34);                                                                          // 34
-    text(J.AbEojTo);                                                                         // 35
-    text(J.AbEojCc);                                                                         // 36
-    out += '\t';                                                                             // 37
-    flag(J.SuppNoBody);                                                                      // 38
-    text(ListField(J.AbEojMsg, true, list));                                                 // 39
-    num(J.CpuUsage);                                                                         // 40
-    flag(J.Critical);                                                                        // 41
-    dateVars.put(out, J.DateVars, [&] { text(DateVarsField(J.DateVars, list)); });           // 42
-    flag(J.SubmitOnly);                                                                      // 43
-    num(J.DeferEojMins);                                                                     // 44
+    auto flags = [&out, &text](ListMemo<5>& memo, const std::array<QString, 5>& items) {
+        memo.put(out, items, [&] { text(ListField(items, false)); });
+    };
+    auto vars = [&text, &J] { text(DateVarsField(J.DateVars)); };
+    text(J.JobName);                      // 1
+    text(J.CommandLine);                  // 2
+    text(J.EarlyStartText);               // 3
+    text(J.Frequency);                    // 4
+    text(J.Exclusive);                    // 5
+    text(J.SkipOn);                       // 6
+    text(RunAfterField(J.RunAfter));      // 7
+    flag(J.DeferRollover);                // 8
+    text(J.EojTo);                        // 9
+    text(J.SchedFlag);                    // 10
+    flag(J.Killed);                       // 11
+    out += '\t';                          // 12
+    date(J.Started);                      // 13
+    date(J.Completed);                    // 14
+    flag(J.EndForced);                    // 15
+    num(J.ProcInfo.hProcess);             // 16
+    num(J.ProcInfo.hThread);              // 17
+    num(J.ProcInfo.dwProcessId);          // 18
+    num(J.ProcInfo.dwThreadId);           // 19
+    date(J.EarlyStart);                   // 20
+    flag(J.DosProgram);                   // 21
+    text(ListField(J.EojMsg, true));      // 22
+    text(J.WaitForFile);                  // 23
+    text(J.Spare24);                      // 24
+    num(J.Spare25);                       // 25
+    num(J.LastDuration);                  // 26
+    flags(eojFlags, J.EojFlags);          // 27
+    flags(abEojFlags, J.AbEojFlags);      // 28
+    text(J.EojCc);                        // 29
+    text(J.Group);                        // 30
+    text(J.TriggerFile);                  // 31
+    flag(J.DelWaitFile);                  // 32
+    text(J.JobDesc);                      // 33
+    num(J.Spare34);                       // 34
+    text(J.AbEojTo);                      // 35
+    text(J.AbEojCc);                      // 36
+    out += '\t';                          // 37
+    flag(J.SuppNoBody);                   // 38
+    text(ListField(J.AbEojMsg, true));    // 39
+    num(J.CpuUsage);                      // 40
+    flag(J.Critical);                     // 41
+    dateVars.put(out, J.DateVars, vars);  // 42
+    flag(J.SubmitOnly);                   // 43
+    num(J.DeferEojMins);                  // 44
     // One letter per dependency: a blank is a letter there.
     PutField(out, J.RunAfterStatus, false);  // 45
     out += '\t';
@@ -863,7 +873,7 @@ void LoadSchedule() {
         job.RunsToday = true;
         job.EventIndex = -1;
         job.JobState = jsScheduled;
-        if (QStringView(job.DateVars[0]).trimmed().isEmpty()) job.DateVars = gDefDateVars;
+        DefaultDateVars(job);
     }
     // The file's bytes lie among the jobs' texts now: their pages, and the
     // table's before, are given back rather than kept for the run.
@@ -887,7 +897,7 @@ void ReportUnknownNames(const QString& Path) {
     QStringList unknown;
     for (int k = 1; k <= JobCount(); ++k) {
         const JobRec& J = Job(k);
-        if (!SameData(checked, J.Frequency) && checked != J.Frequency) {
+        if (checked != J.Frequency) {
             checked = J.Frequency;
             unknown.clear();
             for (const QStringView item : QStringView(J.Frequency).split(QLatin1Char(' '), Qt::SkipEmptyParts))

@@ -48,6 +48,9 @@ QString TimeNow() { return Hms(SchedNow()); }
 
 QString Name(int j) { return Job(j).JobName.trimmed(); }
 
+// A job without a command line has no process: it ends as it is submitted.
+bool HasCommand(const JobRec& job) { return !QStringView(job.CommandLine).trimmed().isEmpty(); }
+
 void Log(const QString& text) { LogAndList(G.gLogFile, text); }
 
 std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
@@ -231,7 +234,7 @@ void Execution::CompletionLoop(bool& changed) {
             endings.emplace_back(j, DecideEnding(j, true));
         } else if (job.JobState == jsRunning) {
             bool ended = false;
-            if (QStringView(job.CommandLine).trimmed().isEmpty() || job.SubmitOnly) {
+            if (!HasCommand(job) || job.SubmitOnly) {
                 ended = true;
             } else {
                 ended = JobWindowGone(job.ProcInfo);
@@ -254,7 +257,7 @@ void Execution::CompletionLoop(bool& changed) {
                 if (job.Killed) job.WinFailed = 1;
                 // A process that ended with a failing status failed, whatever
                 // its windows showed.
-                if (!job.WinFailed && !QStringView(job.CommandLine).trimmed().isEmpty() && !job.SubmitOnly) {
+                if (!job.WinFailed && HasCommand(job) && !job.SubmitOnly) {
                     const JobEnding ending = JobExitStatus(job.ProcInfo);
                     if (ending.NeverRan) {
                         cancelled.push_back(job.ProcInfo);
@@ -606,7 +609,7 @@ bool Execution::Submit(int j) {
         // alone, with the reason in the log.
         started = false;
         error = subst.error;
-    } else if (!QStringView(job.CommandLine).trimmed().isEmpty()) {
+    } else if (HasCommand(job)) {
         QString command = job.DosProgram ? CommandProcessorLine(subst.text) : subst.text;
         if (G.gDummyRun) command = DummyCmdLine(j, command);
         started = s.held = PrepareJob(command, job.ProcInfo, s.process, &error);
