@@ -174,6 +174,17 @@ TEST_F(Frequency, IsRunDayMatchesWholeItemsWithoutCase) {
         {"Weekends", Day(2026, 12, 12), true},
     };
     for (const auto& c : cases) EXPECT_EQ(IsRunDay(S(c.freq), c.d), c.want) << c.freq;
+
+    // One text shared by many jobs (as a load leaves them) is answered for the
+    // run date and the date format of each question.
+    const QString shared = S("Tue 09-Dec-2026");
+    EXPECT_TRUE(IsRunDay(shared, tue));
+    EXPECT_TRUE(IsRunDay(shared, Day(2026, 12, 9)));
+    EXPECT_FALSE(IsRunDay(shared, Day(2026, 12, 10)));
+    G.gDateFmtLong = S("dd/mm/yyyy");
+    EXPECT_FALSE(IsRunDay(shared, Day(2026, 12, 9)));
+    G.gDateFmtLong = S("dd mmm yyyy");
+    EXPECT_TRUE(IsRunDay(shared, Day(2026, 12, 9)));
 }
 
 TEST_F(Frequency, DateItemsFollowTheLongDateFormat) {

@@ -11,6 +11,7 @@
 #include "morvenda/core/state.h"
 #include "morvenda/editing/gridlogic.h"
 #include "morvenda/editing/resched.h"
+#include "morvenda/execution/journal.h"
 #include "morvenda/startup/startwindow.h"
 #include "tests/support/scheduler.h"
 #include "tests/support/testing.h"
@@ -453,6 +454,41 @@ TEST_F(ExecutionTest, AJobRescheduledByHandInTheSameRunRunsAgainAndItsDependantW
         EXPECT_EQ(job(b).StatusText, S("Wait Job (JOBA(S) - Running)"));
         ::kill(-job(a).ProcInfo.dwProcessId, SIGTERM);
     }
+}
+
+// A scheduler that stopped between a job's submission record and its release
+// leaves the keeper holding the job; the keeper lets it go and records that it
+// never ran a moment after. A scheduler started again in that moment must not
+// take the job for one that runs: the file it waits for stays, and the job is
+// submitted again by the next pass.
+TEST_F(ExecutionTest, ARestartWhileAKeeperStillLetsGoOfAJobKeepsTheFileItWaitsFor) {
+    const int j = addJob(S("WAITER"), S("/bin/true"));
+    job(j).WaitForFile = dir.path(S("in.dat"));
+    job(j).DelWaitFile = true;
+    dir.write(S("in.dat"), "x\r\n");
+    SetStartTimes();
+    SetJobStatus(j);
+    ASSERT_TRUE(SaveSchedule());
+
+    // The submission as a pass makes it, up to its record on the disk.
+    HeldJob held;
+    QString error;
+    ASSERT_TRUE(PrepareJob(S("/bin/true"), job(j).ProcInfo, held, &error)) << error.toStdString();
+    SetRunTimes(job(j), RunNow(), RunMoment{});
+    BeginJournalGroup();
+    ASSERT_TRUE(JournalSubmission(j, DateVal(), DateVal(), &error));
+    ASSERT_TRUE(CommitJournalGroup(&error)) << error.toStdString();
+    // The scheduler stops here: its keeper is let go at once.
+    AbandonJob(held);
+
+    LoadSchedule();
+    RecoverRun();
+    EXPECT_TRUE(QFile::exists(dir.path(S("in.dat")))) << "the file a job that never ran waits for";
+    EXPECT_FALSE(log().contains(S("Submitted at")));
+    pass();
+    EXPECT_TRUE(log().contains(S("WAITER   Not started before the scheduler stopped; scheduled again")));
+    EXPECT_EQ(log().count(S("Submitted at")), 1) << log().toStdString();
+    EXPECT_FALSE(QFile::exists(dir.path(S("in.dat"))));
 }
 
 // The pass that notices an ended job may come a whole kick interval later:
