@@ -136,9 +136,3 @@ QString ControlsToBlanks(const QString& Text) {
 }
 
 bool SameText(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
-
-bool SameData(const QString& a, const QString& b) { return a.constData() == b.constData() && a.size() == b.size(); }
-
-bool SameData(const QStringList& a, const QStringList& b) {
-    return a.constData() == b.constData() && a.size() == b.size();
-}

@@ -60,5 +60,9 @@ bool SameText(const QString& a, const QString& b);
 /// True when a and b hold the very same characters in memory: one is an
 /// unchanged copy of the other (any change to a copy makes it a text of its
 /// own). A test of "unchanged" that costs the same however long the text.
-bool SameData(const QString& a, const QString& b);
-bool SameData(const QStringList& a, const QStringList& b);
+inline bool SameData(const QString& a, const QString& b) {
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+inline bool SameData(const QStringList& a, const QStringList& b) {
+    return a.constData() == b.constData() && a.size() == b.size();
+}

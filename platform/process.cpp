@@ -114,11 +114,39 @@ void PollChild(ChildTable& t, pid_t pid, ChildRecord& rec) {
     MarkEnded(t, pid, rec, r == pid ? FromWaitStatus(status) : ProcessExit{});
 }
 
+// Reaps the children of ours that have ended, as the kernel names them, one
+// look for all of them plus one for each that ended. True when then no child
+// that had ended is left: every child of ours not marked ended still ran at
+// that moment. False when the first ended child the kernel names is not ours
+// to reap (a helper process of the toolkit): only a look at each child tells.
+bool ReapWhatEnded(ChildTable& t) {
+    for (size_t k = 0; k <= t.children.size(); ++k) {
+        siginfo_t info{};
+        int r;
+        do {
+            r = ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT);
+        } while (r < 0 && errno == EINTR);
+        if (r < 0) return errno == ECHILD;  // no children at all
+        if (info.si_pid == 0) return true;  // none has ended
+        auto it = t.children.find(info.si_pid);
+        if (it == t.children.end() || it->second.ended) return false;
+        PollChild(t, info.si_pid, it->second);
+    }
+    return false;
+}
+
+// Set on a thread while a ChildrenLook found every ended child reaped.
+thread_local int tChildrenLooks = 0;
+thread_local bool tChildrenSettled = false;
+
 // Reaps every child that has ended, so programs nobody follows (a document
 // viewer, the setup genie) do not stay behind as zombies.
 void ReapEndedChildren() {
     ChildTable& t = Children();
     std::lock_guard lock(t.mu);
+    // Usually the kernel names each ended child: the running ones are not
+    // asked one by one, however many there are.
+    if (ReapWhatEnded(t)) return;
     // Only the children still running are asked about, however many ended.
     const auto poll = [&t](std::unordered_set<pid_t>& set) {
         const std::vector<pid_t> pids(set.begin(), set.end());
@@ -958,7 +986,7 @@ bool ProcessRunning(const ProcessStamp& p) {
         std::lock_guard lock(t.mu);
         auto it = t.children.find(p.pid);
         if (it != t.children.end() && it->second.startTime == p.startTime) {
-            PollChild(t, p.pid, it->second);
+            if (!tChildrenSettled) PollChild(t, p.pid, it->second);
             return !it->second.ended;
         }
     }
@@ -966,6 +994,18 @@ bool ProcessRunning(const ProcessStamp& p) {
     if (!ReadProcStat(p.pid, &st)) return false;
     if (st.state == 'Z' || st.state == 'X') return false;  // ended, waiting to be reaped by its parent
     return static_cast<std::uint32_t>(st.startTime & 0xFFFFFFFFu) == p.startTime;
+}
+
+ChildrenLook::ChildrenLook() : outer_(tChildrenLooks++ == 0) {
+    if (!outer_) return;
+    ChildTable& t = Children();
+    std::lock_guard lock(t.mu);
+    tChildrenSettled = ReapWhatEnded(t);
+}
+
+ChildrenLook::~ChildrenLook() {
+    --tChildrenLooks;
+    if (outer_) tChildrenSettled = false;
 }
 
 ProcessExit ProcessExitStatus(const ProcessStamp& p) {

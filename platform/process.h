@@ -105,6 +105,23 @@ qint64 ProcessStartMoment(std::uint32_t startTime);
 /// not a zombie and has the recorded start time. False for pid <= 0.
 bool ProcessRunning(const ProcessStamp& p);
 
+/// For the life of one of these, on the thread that made it, ProcessRunning
+/// takes a child of LaunchProcess that had not ended when it was made to run
+/// on: one look at the kernel (which reaps every child of ours that ended)
+/// answers for all of them, instead of one look per child. When a child that
+/// is not ours waits to be reaped the look cannot tell, and every child is
+/// asked on its own as without one. Scopes may nest.
+class ChildrenLook {
+public:
+    ChildrenLook();
+    ~ChildrenLook();
+    ChildrenLook(const ChildrenLook&) = delete;
+    ChildrenLook& operator=(const ChildrenLook&) = delete;
+
+private:
+    bool outer_;
+};
+
 /// How an ended child of LaunchProcess ended, as seen by ProcessRunning (which
 /// this calls first). How::Unknown while it runs, for a process that was not
 /// started by this program run, and for a child reaped by someone else.

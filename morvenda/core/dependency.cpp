@@ -150,14 +150,15 @@ struct Edge {
 // copies share the record's text: any change to the record's own value
 // detaches it, so comparing the data pointers tells whether it changed.
 struct JobDeps {
+    // What every pass compares comes first.
+    bool built = false;
+    bool hasEmpty = false;
     QString nameRef;
     QStringList listRef;
     QString lettersRef;
     QString flagsRef;
     QString name;  // trimmed
     std::vector<Edge> edges;
-    bool hasEmpty = false;
-    bool built = false;
 };
 
 // The prerequisites of every job, and the scratch space of the walks.
@@ -541,36 +542,13 @@ void DropResults(DepGraph& g) {
     ++g.clock;
 }
 
-}  // namespace
-
-void BeginDependencyPass() {
-    DepGraph& g = Graph();
-    Fit(g);
-    PrunePool(g.pool);
-    // A job renamed without JobTableChanged: the name index and every
-    // resolved name start again.
-    if (g.names.size() != G.Jobs.size()) {
-        g.names.assign(G.Jobs.size(), QString());
-        for (size_t j = 0; j < G.Jobs.size(); ++j) g.names[j] = G.Jobs[j].JobName;
-    } else {
-        bool renamed = false;
-        for (size_t j = 0; j < G.Jobs.size(); ++j) {
-            if (!SameData(g.names[j], G.Jobs[j].JobName)) {
-                g.names[j] = G.Jobs[j].JobName;
-                renamed = true;
-            }
-        }
-        if (renamed) {
-            JobTableChanged();
-            Fit(g);
-        }
-    }
-    if (g.states.size() != G.Jobs.size()) g.states.assign(G.Jobs.size(), 0xFF);
-    // Every job's prerequisites up to date, so the reverse edges are whole;
-    // the jobs whose state or prerequisites changed.
-    std::vector<int> changed;
+// One walk over the table: the jobs whose prerequisites or state changed go
+// to `changed`. False, at the first job found renamed without
+// JobTableChanged (every resolved name may then be wrong).
+bool SeeChanges(DepGraph& g, std::vector<int>& changed) {
     for (size_t j = 1; j < G.Jobs.size(); ++j) {
         const JobRec& J = G.Jobs[j];
+        if (!SameData(g.names[j], J.JobName)) return false;
         JobDeps& d = g.jobs[j];
         bool change = false;
         if (!Fresh(d, J)) {
@@ -586,6 +564,33 @@ void BeginDependencyPass() {
             change = true;
         }
         if (change) changed.push_back(static_cast<int>(j));
+    }
+    return true;
+}
+
+}  // namespace
+
+void BeginDependencyPass() {
+    DepGraph& g = Graph();
+    Fit(g);
+    PrunePool(g.pool);
+    if (g.states.size() != G.Jobs.size()) g.states.assign(G.Jobs.size(), 0xFF);
+    // Every job's prerequisites up to date, so the reverse edges are whole;
+    // the jobs whose state or prerequisites changed.
+    std::vector<int> changed;
+    const bool sized = g.names.size() == G.Jobs.size() && !G.Jobs.empty();
+    if (!sized || !SameData(g.names[0], G.Jobs[0].JobName) || !SeeChanges(g, changed)) {
+        // A job renamed: the name index and every resolved name start again.
+        if (!sized) {
+            g.names.assign(G.Jobs.size(), QString());
+            for (size_t j = 0; j < G.Jobs.size(); ++j) g.names[j] = G.Jobs[j].JobName;
+        } else {
+            for (size_t j = 0; j < G.Jobs.size(); ++j) g.names[j] = G.Jobs[j].JobName;
+            JobTableChanged();
+        }
+        Fit(g);
+        changed.clear();
+        SeeChanges(g, changed);
     }
     g.passFresh = true;
     if (g.reverseStale) BuildReverse(g);

@@ -53,7 +53,20 @@ struct ProcessInfo {
 };
 
 struct JobRec {
-    QString Group;
+    // What a kick pass reads of every job, every pass, comes first: a few
+    // lines of memory, apart from the texts most passes never look into.
+    // (The schedule file's column order is its own, not this one.)
+    std::uint8_t JobState = jsScheduled;
+    bool DeferRollover = false;
+    bool SubmitOnly = false;
+    bool Killed = false;
+    bool DosProgram = false;
+    std::int16_t WinFailed = 0;
+    std::int16_t CpuUsage = 0;
+    std::int32_t LastDuration = 0;
+    ProcessInfo ProcInfo;
+    DateVal GraceUntil;
+    DateVal EarlyStart;
     QString JobName;
     QString CommandLine;
     /// Prerequisite job names: dependency k (numbered from 1) is RunAfter[k-1].
@@ -62,24 +75,21 @@ struct JobRec {
     QString RunAfterStatus;
     /// One letter per RunAfter item: "Y" unschedule when it can never be met.
     QString RunAfterUnsched;
+
+    QString Group;
     QString WaitForFile;
     QString EarlyStartText;
-    DateVal EarlyStart;
     QString Exclusive;
     bool RunsToday = false;
-    std::uint8_t JobState = jsScheduled;
     QString Frequency;
     QString SkipOn;
-    bool DeferRollover = false;
     DateVal Started;
     DateVal Completed;
     bool ForceTrigger = false;
     /// 0 never, 1 on success, 2 unconditionally, 3 on failure.
     std::uint8_t AutoResched = 0;
     std::int32_t JobWindow = 0;
-    DateVal GraceUntil;
     QString SchedFlag;
-    bool Killed = false;
     bool EndForced = false;
     bool SkipToday = false;
     std::int32_t EventIndex = -1;  // wide enough that the event counter never wraps
@@ -87,14 +97,11 @@ struct JobRec {
     QString EojCc;
     QString AbEojTo;
     QString AbEojCc;
-    bool DosProgram = false;
-    ProcessInfo ProcInfo;
     /// 0 the subject, 1 to 4 the body lines.
     std::array<QString, 5> EojMsg;
     std::array<QString, 5> AbEojMsg;
     QString Spare24;
     std::int16_t Spare25 = 0;
-    std::int32_t LastDuration = 0;
     /// Items 1 to 4: five "0"/"1" characters each (IsFile, VarSub, Attach,
     /// Filter, Delete) for the body line of the same number; item 0 unused.
     std::array<QString, 5> EojFlags;
@@ -104,15 +111,12 @@ struct JobRec {
     QString TriggerFile;
     bool DelWaitFile = false;
     QString JobDesc;
-    bool SubmitOnly = false;
     std::int32_t Spare34 = 0;
     bool Critical = false;
     bool SuppNoBody = false;
     QString ErrorText;
-    std::int16_t CpuUsage = 0;
     /// Seven definitions "name,relday,relmonth,format"; empty slots hold none.
     std::array<QString, 7> DateVars;
-    std::int16_t WinFailed = 0;
     QString WinErrorText;
     /// Real moments (seconds since 1970; 0 unknown) of Started and Completed,
     /// kept while the scheduler runs and in the run journal: the schedule file

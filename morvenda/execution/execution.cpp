@@ -49,7 +49,14 @@ QString TimeNow() { return Hms(SchedNow()); }
 QString Name(int j) { return Job(j).JobName.trimmed(); }
 
 // A job without a command line has no process: it ends as it is submitted.
-bool HasCommand(const JobRec& job) { return !QStringView(job.CommandLine).trimmed().isEmpty(); }
+// Asked of every running job on every pass: a line that starts with a
+// printable character needs no trimming.
+bool HasCommand(const JobRec& job) {
+    if (job.CommandLine.isEmpty()) return false;
+    const char16_t first = job.CommandLine.front().unicode();
+    if (first > u' ' && first < 0x7F) return true;
+    return !QStringView(job.CommandLine).trimmed().isEmpty();
+}
 
 void Log(const QString& text) { LogAndList(G.gLogFile, text); }
 
@@ -211,8 +218,10 @@ void Execution::cmdKick_Click() {
 }
 
 void Execution::CompletionLoop(bool& changed) {
-    // The window tests of the loop share one look at the display.
+    // The window tests of the loop share one look at the display, and the
+    // presence tests one look at which of our children ended.
     const JobWindowPass windows;
+    const ChildrenLook children;
     // The endings the loop finds are recorded together and made durable with
     // one flush; only then is anything done about them.
     std::vector<std::pair<int, JobEndRecord>> endings;

@@ -343,6 +343,53 @@ TEST(LaunchProcess, ChildrenNobodyFollowsAreReaped) {
     WaitEnded(q);
 }
 
+// Polls until the process sits unreaped; false after five seconds.
+bool WaitZombie(pid_t pid) {
+    for (int i = 0; i < 500 && ProcState(pid) != 'Z'; ++i) QThread::msleep(10);
+    return ProcState(pid) == 'Z';
+}
+
+TEST(ChildrenLook, OneLookAnswersForEveryChildUnlessAStrangerWaitsToBeReaped) {
+    const ProcessStamp quick = Launch(QStringLiteral("/bin/true"));
+    const ProcessStamp slow = Launch(QStringLiteral("sleep 30"));
+    ASSERT_TRUE(WaitZombie(quick.pid));
+    {
+        const ChildrenLook look;
+        EXPECT_EQ(ProcState(quick.pid), 0) << "the look reaps what had ended";
+        EXPECT_FALSE(ProcessRunning(quick));
+        EXPECT_TRUE(ProcessExitStatus(quick).succeeded());
+        EXPECT_TRUE(ProcessRunning(slow));
+        ::kill(slow.pid, SIGKILL);
+        ASSERT_TRUE(WaitZombie(slow.pid));
+        EXPECT_TRUE(ProcessRunning(slow)) << "ended after the look: seen by the next one";
+    }
+    EXPECT_FALSE(ProcessRunning(slow));
+    EXPECT_EQ(ProcessExitStatus(slow), (ProcessExit{ProcessExit::How::Signalled, SIGKILL}));
+
+    // A child that is not ours waits to be reaped: each child is asked.
+    const pid_t stranger = ::fork();
+    if (stranger == 0) ::_exit(0);
+    ASSERT_TRUE(WaitZombie(stranger));
+    const ProcessStamp other = Launch(QStringLiteral("sleep 30"));
+    const ProcessStamp done = Launch(QStringLiteral("/bin/true"));
+    ASSERT_TRUE(WaitZombie(done.pid));
+    {
+        const ChildrenLook look;
+        EXPECT_FALSE(ProcessRunning(done));
+        EXPECT_TRUE(ProcessRunning(other));
+        ::kill(other.pid, SIGKILL);
+        ASSERT_TRUE(WaitZombie(other.pid));
+        EXPECT_FALSE(ProcessRunning(other));
+    }
+    // The next start still reaps ours, and leaves the stranger to its parent.
+    const ProcessStamp last = Launch(QStringLiteral("/bin/true"));
+    ASSERT_TRUE(WaitZombie(last.pid));
+    Launch(QStringLiteral("/bin/true"));
+    EXPECT_NE(ProcState(last.pid), 'Z');
+    EXPECT_EQ(ProcState(stranger), 'Z');
+    EXPECT_EQ(::waitpid(stranger, nullptr, 0), stranger);
+}
+
 // Polls until the keeper has recorded the job's ending; false after five seconds.
 bool WaitKept(const QString& folder, const HeldProcess& h) {
     for (int i = 0; i < 500; ++i) {
