@@ -474,8 +474,20 @@ pid_t StartChild(ChildArgs& args) {
     sigset_t old;
     sigfillset(&all);
     ::pthread_sigmask(SIG_SETMASK, &all, &old);
+    // The child is done with its stack once clone returns (it has run its
+    // exec, or ended), so each thread keeps one for all its starts instead of
+    // a map and an unmap for each job.
     constexpr size_t kStack = 64 * 1024;
-    void* stack = ::mmap(nullptr, kStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    struct Stack {
+        void* at = MAP_FAILED;
+        ~Stack() {
+            if (at != MAP_FAILED) ::munmap(at, kStack);
+        }
+    };
+    thread_local Stack kept;
+    if (kept.at == MAP_FAILED)
+        kept.at = ::mmap(nullptr, kStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    void* const stack = kept.at;
     pid_t pid;
     if (stack != MAP_FAILED) {
         pid = ::clone(ChildEntry, static_cast<char*>(stack) + kStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &args);
@@ -484,7 +496,6 @@ pid_t StartChild(ChildArgs& args) {
         if (pid == 0) ChildEntry(&args);
     }
     const int err = errno;
-    if (stack != MAP_FAILED) ::munmap(stack, kStack);
     ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     errno = err;
     return pid;

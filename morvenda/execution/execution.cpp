@@ -185,6 +185,7 @@ void Execution::cmdKick_Click() {
     if (G.gSchedComplete) {
         if (changed) SaveSchedule();
         FlushJournalSteps();
+        if (changed || trimDue_) GiveBackFreedMemory(true);
         KickBusy = false;
         IniPut(gAppName, QStringLiteral("LastCompleted"), FormatDate(G.gRunDate, G.gDateFmt), G.gIniFile);
         const DateVal now = SchedNow();
@@ -208,13 +209,23 @@ void Execution::cmdKick_Click() {
     SetKickTimer();
     if (changed) SaveSchedule();
     FlushJournalSteps();
-    // A pass that changed jobs made and dropped many small texts (lines,
-    // records, the lists' entries) in among the ones that stay: the pages
-    // they leave free inside the heap are given back, or the run's memory
-    // would only grow. A quarter of a millisecond when there is nothing to
-    // give back.
-    if (changed) ::malloc_trim(0);
+    if (changed) GiveBackFreedMemory(false);
     KickBusy = false;
+}
+
+// A pass that changed jobs made and dropped many small texts (lines, records,
+// the lists' entries) in among the ones that stay: the pages they leave free
+// inside the heap are given back, or the run's memory would only grow. Not
+// after every such pass: the next pass takes most of them again, and each
+// page given back costs a fault when it is taken. At most every few seconds
+// while jobs run, and whenever the schedule completes.
+void Execution::GiveBackFreedMemory(bool completed) {
+    trimDue_ = true;
+    constexpr qint64 kEveryMs = 5000;
+    if (!completed && lastTrim_.isValid() && lastTrim_.elapsed() < kEveryMs) return;
+    ::malloc_trim(0);
+    lastTrim_.start();
+    trimDue_ = false;
 }
 
 void Execution::CompletionLoop(bool& changed) {

@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -142,6 +143,7 @@ private:
     void AbandonSubmissions();
     void SubmitFailed(int j, const QString& error);
     void SetFailed(bool visible);
+    void GiveBackFreedMemory(bool completed);
 
     template <typename F>
     bool WithTotals(F Test) const;
@@ -161,6 +163,8 @@ private:
     // What the running jobs hold, while the submission loop runs.
     bool inLoop_ = false;
     mutable std::unique_ptr<RunningTotals> loopTotals_;
+    QElapsedTimer lastTrim_;  // since the heap's free pages were last given back
+    bool trimDue_ = false;    // passes changed jobs since
 };
 
 /// Carries out the effects of job j's submission (G.Jobs): its tracker file,
