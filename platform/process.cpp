@@ -60,11 +60,8 @@ struct ChildTable {
     std::mutex mu;
     std::unordered_map<pid_t, ChildRecord> children;
     std::unordered_set<pid_t> running;  // the children not seen ending yet
-    // Keepers whose job's ending is known: they exit in a moment. A pass that
-    // starts many jobs after many ended asks about them every few
-    // milliseconds, not at every start.
+    // Keepers whose job's ending is known: they exit in a moment.
     std::unordered_set<pid_t> exiting;
-    std::int64_t lastExitingNs = -1;  // monotonic moment of the last look at them
     std::deque<ProcessStamp> endedOrder;
 };
 
@@ -147,7 +144,8 @@ void ReapEndedChildren() {
     // Usually the kernel names each ended child: the running ones are not
     // asked one by one, however many there are.
     if (ReapWhatEnded(t)) return;
-    // Only the children still running are asked about, however many ended.
+    // Else only the children still running are asked about, however many
+    // ended.
     const auto poll = [&t](std::unordered_set<pid_t>& set) {
         const std::vector<pid_t> pids(set.begin(), set.end());
         for (const pid_t pid : pids) {
@@ -159,12 +157,6 @@ void ReapEndedChildren() {
         }
     };
     poll(t.running);
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    const std::int64_t now = static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-    constexpr std::int64_t kExitingEveryNs = 5000000;
-    if (t.lastExitingNs >= 0 && now - t.lastExitingNs < kExitingEveryNs) return;
-    t.lastExitingNs = now;
     poll(t.exiting);
 }
 

@@ -581,13 +581,9 @@ void BeginDependencyPass() {
     const bool sized = g.names.size() == G.Jobs.size() && !G.Jobs.empty();
     if (!sized || !SameData(g.names[0], G.Jobs[0].JobName) || !SeeChanges(g, changed)) {
         // A job renamed: the name index and every resolved name start again.
-        if (!sized) {
-            g.names.assign(G.Jobs.size(), QString());
-            for (size_t j = 0; j < G.Jobs.size(); ++j) g.names[j] = G.Jobs[j].JobName;
-        } else {
-            for (size_t j = 0; j < G.Jobs.size(); ++j) g.names[j] = G.Jobs[j].JobName;
-            JobTableChanged();
-        }
+        g.names.resize(G.Jobs.size());
+        for (size_t j = 0; j < G.Jobs.size(); ++j) g.names[j] = G.Jobs[j].JobName;
+        if (sized) JobTableChanged();
         Fit(g);
         changed.clear();
         SeeChanges(g, changed);
