@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/constants.h"
 #include "common/text.h"
+#include "morvenda/core/jobstatus.h"
 #include "morvenda/core/state.h"
 
 #include <QStringList>
@@ -246,12 +247,22 @@ bool IsSkipDay(int JobIndex) {
 
 void SetStartTimes() {
     G.gRunDayStart = G.gRunDate.datePart().addSeconds(G.gDayStart.hour() * 3600 + G.gDayStart.minute() * 60);
+    // A dummy run's present moment is the run date with the clock's time, a
+    // day later for each midnight the clock passes, so its times never go
+    // back and a run across midnight keeps its true duration. A dummy run
+    // resumed for the same run date goes on from the latest time it kept.
+    G.gDummyFromDay = Now().dayNumber();
+    const std::int32_t rehearsal = RunDateTag(G.gRunDate, true);
+    DateVal latest;
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& J = Job(j);
         J.ForceTrigger = false;
         J.EventIndex = -1;
         J.EarlyStart = J.EarlyStartText.trimmed().isEmpty() ? G.gRunDayStart : ParseTimeField(J.EarlyStartText);
+        if (J.Spare34 == rehearsal) latest = std::max({latest, J.Started, J.Completed});
     }
+    const DateVal shown = G.gRunDate.datePart().addSeconds(Now().secondsOfDay());
+    if (latest > shown) G.gDummyFromDay -= (latest.seconds() - shown.seconds() + 86399) / 86400;
 }
 
 DateVal ParseTimeField(const QString& Text) {
@@ -274,6 +285,9 @@ DateVal TimeOnRunDate(int Hour, int Minute) { return G.gRunDate.datePart().addSe
 
 DateVal SchedNow() {
     const DateVal now = Now();
-    if (G.gDummyRun) return G.gRunDate.datePart().addSeconds(now.secondsOfDay());
+    if (G.gDummyRun) {
+        const qint64 passed = G.gDummyFromDay != 0 ? now.dayNumber() - G.gDummyFromDay : 0;
+        return G.gRunDate.datePart().addDays(passed).addSeconds(now.secondsOfDay());
+    }
     return now;
 }

@@ -23,7 +23,9 @@ bool IsWorkday(const DateVal& D);
 bool IsSkipDay(int JobIndex);
 
 /// Sets G.gRunDayStart and every job's ForceTrigger, EventIndex and EarlyStart
-/// for G.gRunDate.
+/// for G.gRunDate, and the day from which a dummy run's present moment
+/// counts (today, or earlier when a resumed dummy run of that date kept later
+/// times).
 void SetStartTimes();
 
 /// G.gRunDate plus the hour and minute of Text ("hh:mm" or a date-time text);
@@ -35,7 +37,8 @@ DateVal ParseTimeField(const QString& Text);
 DateVal TimeOnRunDate(int Hour, int Minute);
 
 /// The schedule's present moment: in a dummy run the run date with the
-/// clock's time of day, otherwise the clock's moment.
+/// clock's time of day, one day later for each midnight the clock passed
+/// since SetStartTimes (so it never goes back); otherwise the clock's moment.
 DateVal SchedNow();
 
 /// The date as a frequency item: gDateFmtLong with blanks turned into "-".

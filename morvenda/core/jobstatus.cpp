@@ -39,18 +39,19 @@ void SetJobStatus(int JobIndex) {
     const QChar flag = J.SchedFlag.isEmpty() ? QChar() : J.SchedFlag.at(0).toUpper();
     const bool byHandU = flag == QLatin1Char('U');
     const bool byHandS = flag == QLatin1Char('S');
-    // Compared as real moments: on the day the clocks go back a job started
-    // at 01:40 before the change and ended at 01:10 after it has ended, and a
-    // run day that began at the first 01:30 has begun.
-    const qint64 dayStart = FirstReal(G.gRunDayStart);
-    const qint64 started = StartedRealOf(J);
-    const bool startedToday = started >= dayStart;
-    const bool endedToday = startedToday && CompletedRealOf(J) >= started;
+    const bool startedToday = RanForRunDate(J);
+    const bool endedToday = startedToday && CompletedRealOf(J) >= StartedRealOf(J);
+    // A hand "S" schedules the job again unless it ran for this run date;
+    // in a schedule saved before run dates were kept, one started exactly
+    // at the day start counts as not yet run here.
+    const bool notRunByHand = J.Spare34 != 0 || J.Started.isZero()
+                                  ? !startedToday
+                                  : !startedToday || StartedRealOf(J) <= FirstReal(G.gRunDayStart);
 
     int state = J.JobState;
-    if (!byHandU && !J.SkipToday && started < dayStart && J.RunsToday)
+    if (!byHandU && !J.SkipToday && !startedToday && J.RunsToday)
         state = jsScheduled;
-    else if (byHandS && started <= dayStart)
+    else if (byHandS && notRunByHand)
         state = jsScheduled;
     else if (startedToday && !endedToday)
         state = jsRunning;
@@ -74,6 +75,30 @@ void SetJobStatus(int JobIndex) {
     if (state != jsSubmitFailed) J.StatusText = JobStateText(state);
 }
 
+std::int32_t RunDateTag(const DateVal& RunDate, bool Dummy) {
+    const auto day = static_cast<std::int32_t>(RunDate.dayNumber());
+    return Dummy ? -day : day;
+}
+
+std::int32_t CurrentRunTag() { return RunDateTag(G.gRunDate, G.gDummyRun); }
+
+bool RanForRunDate(const JobRec& J) {
+    if (J.Started.isZero()) return false;
+    if (J.Spare34 != 0) {
+        // The run date the run was made for decides, whatever the clock did
+        // since: a run for yesterday that went on past today's day start is
+        // not today's, nor is one made today for a missed day.
+        const std::int32_t real = RunDateTag(G.gRunDate, false);
+        return J.Spare34 == real || (G.gDummyRun && J.Spare34 == -real);
+    }
+    // Compared as real moments: on the day the clocks go back a job started
+    // at 01:40 before the change and ended at 01:10 after it has ended, and a
+    // run day that began at the first 01:30 has begun. A start in the future
+    // is a dummy run's rehearsal of a later date, never a real run.
+    const qint64 started = StartedRealOf(J);
+    return started >= FirstReal(G.gRunDayStart) && (G.gDummyRun || started <= NowReal());
+}
+
 qint64 StartedRealOf(const JobRec& J) {
     if (J.StartedReal != 0) return J.StartedReal;
     // A submission in an hour that a clock change repeated: the job's process
@@ -93,15 +118,16 @@ qint64 CompletedRealOf(const JobRec& J) {
     return RealOf(J.Completed, currentClock().zone()).last;
 }
 
-RunMoment RunNow() { return RunMoment{SchedNow(), G.gDummyRun ? 0 : NowReal()}; }
+RunMoment RunNow() { return RunMoment{SchedNow(), G.gDummyRun ? 0 : NowReal(), CurrentRunTag()}; }
 
-RunMoment StartedOf(const JobRec& J) { return RunMoment{J.Started, J.StartedReal}; }
+RunMoment StartedOf(const JobRec& J) { return RunMoment{J.Started, J.StartedReal, J.Spare34}; }
 
 RunMoment CompletedOf(const JobRec& J) { return RunMoment{J.Completed, J.CompletedReal}; }
 
 void SetRunTimes(JobRec& J, const RunMoment& Started, const RunMoment& Completed) {
     J.Started = Started.Wall;
     J.StartedReal = Started.Wall.isZero() ? 0 : Started.Real;
+    J.Spare34 = Started.Wall.isZero() ? 0 : Started.For;
     J.Completed = Completed.Wall;
     J.CompletedReal = Completed.Wall.isZero() ? 0 : Completed.Real;
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 /// Status text of a run state ("Scheduled", "Running", ...); "" for state 4,
 /// whose text the kick pass writes itself.
 QString JobStateText(int state);
@@ -23,14 +25,32 @@ qint64 CompletedRealOf(const JobRec& J);
 
 /// One of a job's run times: the wall-clock reading kept in the schedule file
 /// and the real moment (seconds since 1970) kept beside it while the program
-/// runs; Real 0 means "not known: read it from the wall clock".
+/// runs; Real 0 means "not known: read it from the wall clock". A start also
+/// carries the run date it was made for (RunDateTag; 0 not known).
 struct RunMoment {
     DateVal Wall;
     qint64 Real = 0;
+    std::int32_t For = 0;
 };
 
+/// The run date a run was made for, as the schedule file keeps it beside the
+/// job's Started (the number column 34 holds): the date's day number, negated
+/// for a dummy run's rehearsal. 0 means not known (a schedule saved before
+/// run dates were kept with the runs, or a job that has not run).
+std::int32_t RunDateTag(const DateVal& RunDate, bool Dummy);
+
+/// The tag of the run date being run: G.gRunDate, in a dummy run or not.
+std::int32_t CurrentRunTag();
+
+/// Whether the job's latest run was made for the run date being run. A
+/// rehearsal of a dummy run counts only in a dummy run of its own date; a
+/// dummy run takes the real run of its date as done. Without a tag (an older
+/// schedule file) a run since the run day's start that is not in the future.
+bool RanForRunDate(const JobRec& J);
+
 /// The schedule's present moment as a run time: SchedNow() with the real
-/// moment, or with none in a dummy run (whose times lie on the run date).
+/// moment, or with none in a dummy run (whose times lie on the run date), and
+/// the present run date's tag.
 RunMoment RunNow();
 
 /// The job's Started, or Completed, with its real moment.

@@ -54,6 +54,8 @@ struct MorvendaState {
     DateVal gRunDate;
     DateVal gDayStart;  // time of day (a value within 30 Dec 1899)
     DateVal gRunDayStart;
+    // The clock's day number on which a dummy run's run date began (0: today).
+    qint64 gDummyFromDay = 0;
 
     // Launch options.
     bool gDummyRun = false;

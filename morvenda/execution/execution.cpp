@@ -60,6 +60,13 @@ bool HasCommand(const JobRec& job) {
 
 void Log(const QString& text) { LogAndList(G.gLogFile, text); }
 
+// A job marked to defer the rollover that still waits, failed to submit or
+// failed keeps the run date from being left before it is complete.
+bool HoldsRollover(const JobRec& job) {
+    return job.DeferRollover &&
+           (job.JobState == jsScheduled || job.JobState == jsSubmitFailed || job.JobState == jsAborted);
+}
+
 std::array<QString, 5> Trimmed(const std::array<QString, 5>& items) {
     std::array<QString, 5> out;
     for (size_t i = 0; i < items.size(); ++i) out[i] = items[i].trimmed();
@@ -244,9 +251,7 @@ void Execution::CompletionLoop(bool& changed) {
     } discard;
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& job = Job(j);
-        if (job.DeferRollover &&
-            (job.JobState == jsScheduled || job.JobState == jsSubmitFailed || job.JobState == jsAborted))
-            G.gDeferredJobsDone = false;
+        if (HoldsRollover(job)) G.gDeferredJobsDone = false;
 
         if (job.JobState == jsEndForced) {
             DeleteEvent(j);
@@ -604,16 +609,6 @@ void Execution::SubmissionLoop(bool& changed) {
     ReleaseSubmissions();
 }
 
-// A submission recorded in the journal's open group: its keeper holds the
-// program until the group is on the disk.
-struct HeldSubmission {
-    int job = 0;
-    bool held = false;  // a keeper holds a program (a job without a command has none)
-    HeldJob process;
-    RunMoment prevStarted;  // the times it had, restored when it cannot run
-    RunMoment prevCompleted;
-};
-
 // Starts job j: records its submission in the journal's group and counts it
 // as running for the rest of the loop; its program runs once the group is
 // on the disk (ReleaseSubmissions). True (it always changes the job).
@@ -679,6 +674,8 @@ void Execution::ReleaseSubmissions() {
         if (!durable) {
             if (s.held) AbandonJob(s.process);
         } else if (s.held && !ReleaseJob(s.process, &why)) {
+            // The record names the times the job has again.
+            SetRunTimes(job, s.prevStarted, s.prevCompleted);
             QString ignored;
             JournalCancelled(s.job, &ignored);
             started = false;
@@ -779,7 +776,16 @@ void Execution::SchedRun() {
     SetFailed(false);
     Log(QStringLiteral("Schedule for ") + FormatDate(G.gRunDate, QStringLiteral("dddd ") + G.gDateFmt) +
         QStringLiteral(" ----------------------------------------"));
-    for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
+    // The run date's own rollover state, before its first pass's rollover
+    // test: what the last pass of the previous run date left says nothing
+    // of this one's deferred jobs.
+    G.gDeferredJobsDone = true;
+    for (int j = 1; j <= JobCount(); ++j) {
+        JobRec& job = Job(j);
+        SetJobStatus(j);
+        if (HoldsRollover(job)) G.gDeferredJobsDone = false;
+        if (job.JobState == jsRunning) G.gNoJobRunning = false;
+    }
     SchedRunList(jsNotScheduled, QString(), QStringLiteral("not scheduled"), QString());
     const int completed = SchedRunList(jsCompleted, QString(), QStringLiteral("previously completed"), QString());
     SchedRunList(jsUnscheduled, QString(), QStringLiteral("previously unscheduled"), QString());

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "common/datetime.h"
+#include "morvenda/core/jobstatus.h"
+#include "morvenda/core/launcher.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -9,8 +11,17 @@
 #include <vector>
 
 class RunningTotals;
-struct HeldSubmission;
 struct JobEndRecord;
+
+/// A submission recorded in the journal's open group: its keeper holds the
+/// program until the group is on the disk.
+struct HeldSubmission {
+    int job = 0;
+    bool held = false;  ///< a keeper holds a program (a job without a command has none)
+    HeldJob process;
+    RunMoment prevStarted;  ///< the times it had, restored when it cannot run
+    RunMoment prevCompleted;
+};
 
 // The run of a schedule: the kick pass that finds running jobs ended or
 // failed and submits waiting ones, the start of a run date, the rollover to

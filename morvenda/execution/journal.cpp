@@ -1,6 +1,7 @@
 #include "morvenda/execution/journal.h"
 
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/jobstatus.h"
 #include "morvenda/core/launcher.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
@@ -62,12 +63,14 @@ bool JournalSubmission(int j, const DateVal& PrevStarted, const DateVal& PrevCom
                         Num(job.Started.seconds()),    Num(job.StartedReal),
                         Num(job.ProcInfo.dwProcessId), Num(static_cast<std::uint32_t>(job.ProcInfo.hProcess)),
                         Num(job.ProcInfo.hThread),     Num(PrevStarted.seconds()),
-                        Num(PrevCompleted.seconds())};
+                        Num(PrevCompleted.seconds()),  Num(job.Spare34)};
     return Append(f.join(kTab), 'S', error);
 }
 
 bool JournalCancelled(int j, QString* error) {
-    const QStringList f{QStringLiteral("C"), NameOf(j), Num(Job(j).Started.seconds()), Num(Job(j).Completed.seconds())};
+    const JobRec& job = Job(j);
+    const QStringList f{QStringLiteral("C"), NameOf(j), Num(job.Started.seconds()), Num(job.Completed.seconds()),
+                        Num(job.Spare34)};
     return Append(f.join(kTab), 'C', error);
 }
 
@@ -146,7 +149,9 @@ PendingWork ReplayRunJournal() {
         if (j < 1) continue;
         JobRec& job = Job(j);
         const QString& kind = f[0];
-        if (kind == QLatin1String("S") && f.size() == 9) {
+        // Records written before the run date was kept with a run have one
+        // field fewer: their run date is not known.
+        if (kind == QLatin1String("S") && (f.size() == 9 || f.size() == 10)) {
             job.Started = DateVal::fromSeconds(f[2].toLongLong());
             job.StartedReal = f[3].toLongLong();
             job.ProcInfo.dwProcessId = f[4].toInt();
@@ -155,15 +160,17 @@ PendingWork ReplayRunJournal() {
             job.ProcInfo.hThread = f[6].toInt();
             job.Completed = DateVal();
             job.CompletedReal = 0;
+            job.Spare34 = f.size() == 10 ? f[9].toInt() : 0;
             job.Killed = false;
             openEnding.erase(j);
             settle(j);
             submitted.push_back(j);
         } else if (kind == QLatin1String("P") && f.size() == 2) {
             settle(j);
-        } else if (kind == QLatin1String("C") && f.size() == 4) {
+        } else if (kind == QLatin1String("C") && (f.size() == 4 || f.size() == 5)) {
             job.Started = DateVal::fromSeconds(f[2].toLongLong());
             job.Completed = DateVal::fromSeconds(f[3].toLongLong());
+            job.Spare34 = f.size() == 5 ? f[4].toInt() : 0;
             job.StartedReal = 0;
             job.CompletedReal = 0;
             openEnding.erase(j);
@@ -200,10 +207,7 @@ PendingWork ReplayRunJournal() {
             if (step < 1 || step > kLastEndStep) continue;
             p.StepsDone = std::max(p.StepsDone, step);
             if (step == static_cast<int>(EndStep::Reschedule) && p.Record.Resched) {
-                job.Started = DateVal();
-                job.Completed = DateVal();
-                job.StartedReal = 0;
-                job.CompletedReal = 0;
+                ClearRunTimes(job);
             }
         }
     }

@@ -76,7 +76,9 @@ bool ValidDateDisplayFormat(const QString& Value) {
 }
 
 QString InitialRunDateText(const QString& dayStart) {
-    const DateVal now = SchedNow();
+    // The clock's today, also after a dummy run of another date: the window
+    // offers the run date the clock is in.
+    const DateVal now = Now();
     const DateVal start = ParseDate(dayStart.trimmed()).value_or(DateVal());
     const DateVal todayStart = now.datePart().addSeconds(start.secondsOfDay());
     // Today's run day has begun once the clock first showed its start: a
@@ -171,7 +173,7 @@ void ReadStartValues(StartupValues& out) {
     out.startTime = Read(QStringLiteral("DayStart")).trimmed();
     if (out.startTime.isEmpty()) out.startTime = QStringLiteral("00:00");
     out.runDateText = InitialRunDateText(out.startTime);
-    G.gRunDate = ParseDate(out.runDateText).value_or(SchedNow().datePart()).datePart();
+    G.gRunDate = ParseDate(out.runDateText).value_or(Now().datePart()).datePart();
 
     const qint64 cpu = Val(Read(QStringLiteral("CPULimit")));
     out.cpuLimit = cpu == 0 ? QStringLiteral("9999") : QString::number(cpu);

@@ -60,7 +60,8 @@ public:
 StartupValues RunStartupSequence(const QString& commandLine, StartupHost& host);
 
 /// The run date start-up shows: yesterday when the moment lies before today's
-/// date plus the day start, else today (both from SchedNow).
+/// date plus the day start, else today (both from the clock, dummy run or
+/// not).
 QString InitialRunDateText(const QString& dayStart);
 
 // ProgramFolder and ExistingProgram: common/programfolder.h.

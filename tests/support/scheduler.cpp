@@ -11,3 +11,20 @@ void UseTempScheduler(const TempDir& Dir) {
     G.gLogFile = Dir.path(QStringLiteral("yyyymmdd.log"));
     G.gCPULimit = 9999;
 }
+
+int AddJob(const QString& Name, const QString& Command, const QString& After) {
+    JobRec j;
+    j.JobName = Name;
+    j.Group = QStringLiteral("General");
+    j.CommandLine = Command;
+    j.Frequency = QStringLiteral("Daily");
+    j.LastDuration = 30;
+    if (!After.isEmpty()) {
+        j.RunAfter = After.split(QLatin1Char(','));
+        j.RunAfterStatus = QString(j.RunAfter.size(), QLatin1Char('S'));
+        j.RunAfterUnsched = QString(j.RunAfter.size(), QLatin1Char('N'));
+    }
+    G.Jobs.push_back(j);
+    JobTableChanged();
+    return JobCount();
+}

@@ -7,3 +7,9 @@
 /// "yyyymmdd.log", with a CPU limit of 9999. Fixtures set what else they need
 /// after it.
 void UseTempScheduler(const TempDir& Dir);
+
+struct JobRec;
+
+/// Appends a job to the table (frequency "Daily", group "General", a last
+/// duration of 30 seconds) and tells the dependency index; returns its index.
+int AddJob(const QString& Name, const QString& Command, const QString& After = QString());

@@ -164,6 +164,7 @@ TEST_F(Resched, ApplySetsFlagsLogsAndSavesStatesThatSurviveAReload) {
 
     // The rescheduled killed job now runs and succeeds; after a reload it
     // reads as completed, not as never run.
+    clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 10, 0));
     job(aborted).Started = DateVal::fromDateTime(2026, 12, 8, 10, 5, 0);
     job(aborted).Completed = DateVal::fromDateTime(2026, 12, 8, 10, 6, 0);
     ASSERT_TRUE(SaveSchedule());
