@@ -30,7 +30,14 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-int WriteAll(int fd, const char* p, std::size_t left) {
+IoFaultHook gIoFault = nullptr;
+
+int WriteAll(int fd, const char* p, std::size_t left, const char* path) {
+    if (const int e = IoFault(IoStep::Write, path)) {
+        // Half of it first, as a disk that fills up takes it.
+        if (left > 1 && ::write(fd, p, left / 2) < 0) return errno;
+        return e;
+    }
     while (left > 0) {
         const ssize_t w = ::write(fd, p, left);
         if (w < 0 && errno == EINTR) continue;
@@ -43,6 +50,10 @@ int WriteAll(int fd, const char* p, std::size_t left) {
 }
 
 }  // namespace
+
+void SetIoFaultHook(IoFaultHook Hook) { gIoFault = Hook; }
+
+int IoFault(IoStep Step, const char* Path) { return gIoFault ? gIoFault(Step, Path) : 0; }
 
 int ReplaceWholeFile(const char* path, const void* data, std::size_t size, const ReplaceOptions& options,
                      ReplaceStep* step) {
@@ -71,17 +82,19 @@ int ReplaceWholeFile(const char* path, const void* data, std::size_t size, const
     const int fd = ::mkostemps(tmp.data(), 4, O_CLOEXEC);
     if (fd < 0) return failed(ReplaceStep::Create, errno);
 
-    int e = WriteAll(fd, static_cast<const char*>(data), size);
+    int e = WriteAll(fd, static_cast<const char*>(data), size, path);
     if (e == 0 && ::fchmod(fd, mode) != 0) e = errno;
     // A file system that allocates late reports a full disk only here.
+    if (e == 0 && options.flush) e = IoFault(IoStep::Flush, path);
     if (e == 0 && options.flush && ::fdatasync(fd) != 0) e = errno;
     if (::close(fd) != 0 && e == 0) e = errno;
     if (e != 0) {
         ::unlink(tmp.c_str());
         return failed(ReplaceStep::Write, e);
     }
-    if (::rename(tmp.c_str(), path) != 0) {
-        e = errno;
+    e = IoFault(IoStep::Rename, path);
+    if (e != 0 || ::rename(tmp.c_str(), path) != 0) {
+        if (e == 0) e = errno;
         ::unlink(tmp.c_str());
         return failed(ReplaceStep::Rename, e);
     }
@@ -112,8 +125,8 @@ int RewriteFileInPlace(const char* path, const void* data, std::size_t size, con
     if (fd < 0) return ReplaceWholeFile(path, data, size, options, step);
     const char* p = static_cast<const char*>(data);
     std::size_t done = 0;
-    int e = 0;
-    while (done < size) {
+    int e = IoFault(IoStep::Write, path);
+    while (e == 0 && done < size) {
         const ssize_t w = ::pwrite(fd, p + done, size - done, static_cast<off_t>(done));
         if (w < 0 && errno == EINTR) continue;
         if (w <= 0) {
@@ -123,6 +136,7 @@ int RewriteFileInPlace(const char* path, const void* data, std::size_t size, con
         done += static_cast<std::size_t>(w);
     }
     if (e == 0 && st.st_size > static_cast<off_t>(size) && ::ftruncate(fd, static_cast<off_t>(size)) != 0) e = errno;
+    if (e == 0 && options.flush) e = IoFault(IoStep::Flush, path);
     if (e == 0 && options.flush && ::fdatasync(fd) != 0) e = errno;
     if (::close(fd) != 0 && e == 0) e = errno;
     if (e != 0 && step) *step = ReplaceStep::Write;

@@ -6,6 +6,22 @@
 // Qt, so the job keeper (a program of its own) writes its records the same
 // way as every other program writes its files.
 
+/// What a checked writer is about to do to a file.
+enum class IoStep { Write, Flush, Rename };
+
+/// A test's hook into every checked write, flush and rename of the programs'
+/// own files (files replaced whole or in place, lines appended, files
+/// published, the run journal): it answers 0, or the errno with which that
+/// step then fails; a failing write writes half of its bytes first, as a disk
+/// that fills up does. Null (as in every program): nothing fails.
+using IoFaultHook = int (*)(IoStep Step, const char* Path);
+
+/// Installs the hook (null removes it).
+void SetIoFaultHook(IoFaultHook Hook);
+
+/// The hook's answer for the step (0 without a hook).
+int IoFault(IoStep Step, const char* Path);
+
 /// Where a failed replacement stopped.
 enum class ReplaceStep {
     None,    ///< nothing failed

@@ -1,5 +1,6 @@
 #include "common/text.h"
 
+#include "common/atomicfile.h"
 #include "common/fieldsplit_p.h"
 
 #include <QByteArray>
@@ -64,8 +65,13 @@ bool AppendLine(const QString& FileName, const QString& Text, QString* Error) {
     // inside it.
     const QByteArray line = Text.toUtf8() + "\r\n";
     qsizetype done = 0;
-    int e = 0;
-    while (done < line.size()) {
+    int e = IoFault(IoStep::Write, name.constData());
+    if (e != 0) {
+        // As a disk that fills up takes it: half the line, then the error.
+        const ssize_t n = ::write(fd, line.constData(), static_cast<size_t>(line.size() / 2));
+        if (n > 0) done = n;
+    }
+    while (e == 0 && done < line.size()) {
         const ssize_t n = ::write(fd, line.constData() + done, static_cast<size_t>(line.size() - done));
         if (n < 0) {
             if (errno == EINTR) continue;

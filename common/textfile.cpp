@@ -1,10 +1,9 @@
 #include "common/textfile.h"
 
-#include "common/atomicfile.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include "common/atomicfile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -356,7 +355,9 @@ PublishResult PublishFileNoReplace(const QString& tempPath, const QString& final
         if (error) *error = QStringLiteral("Cannot write \"%1\": %2").arg(finalPath, qt_error_string(e));
         return PublishResult::Failed;
     };
-    int e = RetryShared([&] { return ::link(from.constData(), to.constData()) == 0; }, IsStale);
+    int e = IoFault(IoStep::Rename, to.constData());
+    if (e != 0) return fail(e);
+    e = RetryShared([&] { return ::link(from.constData(), to.constData()) == 0; }, IsStale);
     // A link whose reply was lost and sent again reports EEXIST for the link
     // it made itself: the final name then leads to our own file.
     if (e == EEXIST && !SameFile(from, to)) return PublishResult::NameTaken;

@@ -19,6 +19,11 @@ struct RunJournalFile {
     bool group = false;
     qsizetype groupStart = 0;  ///< where the open group's records begin in pending
     QByteArray groupKinds;     ///< the letters of its S, C and E records, in order
+    /// A failed write could not be cut back: the length the file is cut back
+    /// to when it is opened again (-1: none).
+    qint64 cutBackTo = -1;
+    /// Records that outlive an emptying: written again at once after it.
+    QByteArray carried;
 };
 
 /// The one open journal file of the program.
@@ -30,12 +35,14 @@ QString RunJournalPath();
 /// Appends what waits in memory, flushed to the disk when sync is set. The run
 /// log lines kept in memory go first, so a record of an effect never reaches
 /// the disk ahead of the line it stands for. False, with *error naming the
-/// journal and the reason, when the open, a write or the flush failed.
+/// journal and the reason, when the open, a write or the flush failed: the
+/// file is then cut back to its last whole record and the records stay in
+/// `pending`, for the caller to drop those that must not take effect.
 bool WriteRunJournalPending(bool sync, QString* error);
 
-/// Empties the journal (the schedule file now holds everything in it); the
-/// records still waiting in memory are dropped and the run log lines they
-/// follow written.
+/// Empties the journal (the schedule file now holds everything in it) but for
+/// the `carried` records, which it then holds alone; the records still
+/// waiting in memory are dropped and the run log lines they follow written.
 void EmptyRunJournal();
 
 /// Writes the records waiting outside a group (without a flush) and closes

@@ -9,6 +9,7 @@
 #include <QStringListModel>
 
 #include <exception>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -125,30 +126,53 @@ RunLogBatch::~RunLogBatch() noexcept(false) {
         FlushRunLog();
         return;
     }
-    // A stop already unwinds: what can be written is, without a second stop.
-    try {
-        FlushRunLog();
-    } catch (const FatalStop&) {
-    }
+    // A stop already unwinds: what can be written is, without a second stop
+    // or a second message.
+    FlushRunLogQuietly();
 }
 
-void FlushRunLog() {
+namespace {
+
+// Appends the waiting lines; false, with the first failing file and its
+// reason, when some could not be written (they wait on, first in line).
+bool AppendPending(QString* failed, QString* why) {
     PendingLog& p = Pending();
-    if (p.runs.empty()) return;
+    if (p.runs.empty()) return true;
     std::vector<PendingLog::Run> runs = std::exchange(p.runs, {});
-    QString failed;
-    QString why;
-    for (const PendingLog::Run& r : runs) {
+    std::vector<PendingLog::Run> unwritten;
+    for (PendingLog::Run& r : runs) {
         // One write of all the lines: appends of other programs cannot land
         // inside them.
         QString error;
-        if (!AppendLine(r.file, r.lines.join(QStringLiteral("\r\n")), &error) && failed.isEmpty()) {
-            failed = r.file;
+        if (AppendLine(r.file, r.lines.join(QStringLiteral("\r\n")), &error)) continue;
+        if (failed->isEmpty()) {
+            *failed = r.file;
             // The reason alone: the message names the file itself.
-            why = RightOf(error, QStringLiteral("\": "));
+            *why = RightOf(error, QStringLiteral("\": "));
         }
+        unwritten.push_back(std::move(r));
     }
-    if (!failed.isEmpty()) CannotWrite(failed, why);
+    if (failed->isEmpty()) return true;
+    // Lines not written are not lost: they go first at the next write, and
+    // nothing that follows them (the run journal's records of what they
+    // report) reaches the disk before they do.
+    unwritten.insert(unwritten.end(), std::make_move_iterator(p.runs.begin()), std::make_move_iterator(p.runs.end()));
+    p.runs = std::move(unwritten);
+    return false;
+}
+
+}  // namespace
+
+void FlushRunLog() {
+    QString failed;
+    QString why;
+    if (!AppendPending(&failed, &why)) CannotWrite(failed, why);
+}
+
+bool FlushRunLogQuietly() {
+    QString failed;
+    QString why;
+    return AppendPending(&failed, &why);
 }
 
 void FatalClose(const QString& Reason) {

@@ -45,8 +45,14 @@ public:
 
 /// Appends the lines a RunLogBatch kept. When a file cannot be written, shows
 /// "Morvenda Cannot write to file " and the name and ends the program (throws
-/// FatalStop), as WriteLog does; the lines of other files are written first.
+/// FatalStop), as WriteLog does; the lines of other files are written first,
+/// and those not written wait in memory, first in line for the next write.
 void FlushRunLog();
+
+/// Writes the run log lines kept in memory, as FlushRunLog, but says nothing
+/// and goes on when they cannot be written (they wait on); false then. For
+/// a program already stopping.
+bool FlushRunLogQuietly();
 
 /// Logs Reason (when there is a run log), shows it, logs and shows
 /// "MRV999 Morvenda closing down" and ends the program by throwing FatalStop.

@@ -1,5 +1,6 @@
 #include "morvenda/core/schedulefile.h"
 
+#include "common/atomicfile.h"
 #include "common/constants.h"
 #include "common/datetime.h"
 #include "common/fatal.h"
@@ -459,8 +460,11 @@ bool WriteStaged(const QString& path, const QString& staged, const QByteArray& b
 }
 
 bool PutInPlace(const QString& staged, const QString& path, QString* why) {
-    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(path).constData()) == 0) return true;
-    *why = QStringLiteral("Cannot rename \"%1\" to \"%2\": %3").arg(staged, path, qt_error_string(errno));
+    const QByteArray to = QFile::encodeName(path);
+    int e = IoFault(IoStep::Rename, to.constData());
+    if (e == 0 && ::rename(QFile::encodeName(staged).constData(), to.constData()) == 0) return true;
+    if (e == 0) e = errno;
+    *why = QStringLiteral("Cannot rename \"%1\" to \"%2\": %3").arg(staged, path, qt_error_string(e));
     return false;
 }
 

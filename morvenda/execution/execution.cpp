@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <limits>
 #include <utility>
 
@@ -181,6 +182,16 @@ void Execution::cmdKick_Click() {
     // The pass's run log lines are appended together, at the moments its
     // records need them on the disk and at its end.
     const RunLogBatch lines;
+    // A pass that stops half-way (a fatal stop) still leaves the records of
+    // the effects it carried out, after their run log lines: a restart must
+    // not carry them out again.
+    struct StepsOnTheWayOut {
+        ~StepsOnTheWayOut() {
+            // When the run log cannot take the lines they stand for, the
+            // records stay off the disk too: a restart writes both.
+            if (std::uncaught_exceptions() > 0 && FlushRunLogQuietly()) FlushJournalSteps();
+        }
+    } steps;
     view_.HighLightButton(ExecButton::Kick, true);
 
     G.gSchedComplete = true;
@@ -194,7 +205,9 @@ void Execution::cmdKick_Click() {
         FlushJournalSteps();
         if (changed || trimDue_) GiveBackFreedMemory(true);
         KickBusy = false;
-        IniPut(gAppName, QStringLiteral("LastCompleted"), FormatDate(G.gRunDate, G.gDateFmt), G.gIniFile);
+        QString why;
+        if (!IniPut(gAppName, QStringLiteral("LastCompleted"), FormatDate(G.gRunDate, G.gDateFmt), G.gIniFile, &why))
+            Log(QStringLiteral("Could not record the completed run date (LastCompleted): ") + ControlsToBlanks(why));
         const DateVal now = SchedNow();
         const DateVal rollover = G.gRunDate.datePart().addDays(1).addSeconds(G.gDayStart.secondsOfDay());
         Log(QStringLiteral("Schedule Completed at ") + Hms(now) +
@@ -236,6 +249,13 @@ void Execution::GiveBackFreedMemory(bool completed) {
 }
 
 void Execution::CompletionLoop(bool& changed) {
+    // Effects of earlier endings that could not be carried out then.
+    for (PendingEnding p : UnfinishedEndingsToTry()) {
+        if (RunEndEffects(p.Job, p.Record, p.Done))
+            DropUnfinishedEnding(p.Job);
+        else
+            KeepUnfinishedEnding(p);
+    }
     // The window tests of the loop share one look at the display, and the
     // presence tests one look at which of our children ended.
     const JobWindowPass windows;
@@ -243,7 +263,10 @@ void Execution::CompletionLoop(bool& changed) {
     // The endings the loop finds are recorded together and made durable with
     // one flush; only then is anything done about them.
     std::vector<std::pair<int, JobEndRecord>> endings;
-    std::vector<ProcessInfo> cancelled;  // keepers' records of jobs that never ran
+    std::vector<int> cancelled;  // jobs whose keepers never let their programs run
+    // Each job as it was before the loop decided its end: put back when the
+    // records cannot be made durable, so nothing of them takes effect.
+    std::vector<std::pair<int, JobRec>> before;
     BeginJournalGroup();
     // A fatal stop inside the loop: none of its records took effect.
     struct Discard {
@@ -254,7 +277,7 @@ void Execution::CompletionLoop(bool& changed) {
         if (HoldsRollover(job)) G.gDeferredJobsDone = false;
 
         if (job.JobState == jsEndForced) {
-            DeleteEvent(j);
+            before.emplace_back(j, job);
             job.WinFailed = 0;
             endings.emplace_back(j, DecideEnding(j, true));
         } else if (job.JobState == jsRunning) {
@@ -282,12 +305,12 @@ void Execution::CompletionLoop(bool& changed) {
                 if (job.Killed) job.WinFailed = 1;
                 // A process that ended with a failing status failed, whatever
                 // its windows showed.
+                before.emplace_back(j, job);
                 if (!job.WinFailed && HasCommand(job) && !job.SubmitOnly) {
                     const JobEnding ending = JobExitStatus(job.ProcInfo);
                     if (ending.NeverRan) {
-                        cancelled.push_back(job.ProcInfo);
+                        cancelled.push_back(j);
                         Resubmit(j);
-                        changed = true;
                         continue;
                     }
                     if (!ending.Succeeded) {
@@ -300,21 +323,44 @@ void Execution::CompletionLoop(bool& changed) {
         }
         if (job.JobState == jsScheduled || job.JobState == jsRunning) G.gSchedComplete = false;
     }
-    if (!endings.empty()) changed = true;
-
     QString error;
     const bool durable = CommitJournalGroup(&error);
-    if (!durable) Log(error);
+    JournalWritten(durable, error);
+    if (!durable) {
+        // Not on the disk: the jobs stay as they were (running, their keepers
+        // holding the outcome; or ended by hand) and the next pass tries
+        // again. Nothing of these endings is carried out.
+        for (auto& [j, job] : before) Job(j) = std::move(job);
+        if (!before.empty()) G.gSchedComplete = false;
+        return;
+    }
+    if (!endings.empty() || !cancelled.empty()) changed = true;
     // The outcomes are on the disk: the keepers' records of them may go.
-    if (durable)
-        for (const ProcessInfo& p : cancelled) ForgetJobEnding(p);
+    for (const int j : cancelled) {
+        ForgetJobEnding(Job(j).ProcInfo);
+        Log(PaddedName(j) + kTab + QStringLiteral("Not started before the scheduler stopped; scheduled again at ") +
+            TimeNow());
+    }
     for (const auto& [j, r] : endings) {
-        if (durable) ForgetJobEnding(Job(j).ProcInfo);
-        if (!r.Failed) DeleteEvent(j);
-        RunEndEffects(j, r, 0);
+        ForgetJobEnding(Job(j).ProcInfo);
+        if (r.Forced || !r.Failed) DeleteEvent(j);
+        unsigned done = 0;
+        if (!RunEndEffects(j, r, done)) KeepUnfinishedEnding(PendingEnding{j, r, done});
         // Rescheduled: it waits again.
         if (Job(j).JobState == jsScheduled) G.gSchedComplete = false;
     }
+}
+
+// A group of records that could not be made durable is said once, with the
+// reason, until a group is written again.
+void Execution::JournalWritten(bool durable, const QString& error) {
+    if (durable) {
+        journalFailing_ = false;
+        return;
+    }
+    if (journalFailing_) return;
+    journalFailing_ = true;
+    Log(error + QStringLiteral(": the submissions and endings it would record wait and are tried again"));
 }
 
 // Job j ended (forced: by the operator): its new state and the record of its
@@ -379,7 +425,8 @@ JobEndRecord Execution::DecideEnding(int j, bool forced) {
 
 // The scheduler stopped after recording the job's submission and before its
 // keeper let the program run: it has not run, so it waits to be submitted.
-// The keeper's record goes once the cancellation is on the disk.
+// The keeper's record goes, and the line is logged, once the cancellation is
+// on the disk (the completion loop's group).
 void Execution::Resubmit(int j) {
     JobRec& job = Job(j);
     ClearRunTimes(job);
@@ -388,8 +435,6 @@ void Execution::Resubmit(int j) {
     job.JobState = jsScheduled;
     job.StatusText = JobStateText(jsScheduled);
     G.gSchedComplete = false;
-    Log(PaddedName(j) + kTab + QStringLiteral("Not started before the scheduler stopped; scheduled again at ") +
-        TimeNow());
 }
 
 void RunSubmitEffects(int j) {
@@ -403,56 +448,74 @@ void RunSubmitEffects(int j) {
     if (job.DelWaitFile) FlushJournalSteps();
 }
 
-void RunEndEffects(int j, const JobEndRecord& r, int StepsDone, bool ForcedLineDone) {
+bool RunEndEffects(int j, const JobEndRecord& r, unsigned& Done) {
     JobRec& job = Job(j);
     const bool failed = r.Failed;
-    auto due = [StepsDone](EndStep s) { return static_cast<int>(s) > StepsDone; };
+    auto due = [&Done](EndStep s) { return (Done & StepBit(s)) == 0; };
+    unsigned failedSteps = 0;  // effects that could not be carried out: tried again
+    auto did = [j, &Done](EndStep s) {
+        JournalStep(j, s);
+        Done |= StepBit(s);
+    };
     // Run log lines and their records may wait in memory (a repeat after a
     // crash costs a line); a message or a trigger file is another program's
     // to take, so everything before it is written first and its record right
-    // after it.
-    auto once = [j](EndStep step, auto effect) {
+    // after it. One that could not be written is not recorded: it is tried
+    // again.
+    auto once = [&](EndStep step, auto effect) {
         FlushJournalSteps();
-        effect();
-        JournalStep(j, step);
+        if (effect()) {
+            did(step);
+        } else {
+            JournalStepFailed(j, step);
+            failedSteps |= StepBit(step);
+        }
         FlushJournalSteps();
     };
-    if (r.Forced && StepsDone == 0 && !ForcedLineDone) {
+    if (r.Forced && due(EndStep::ForcedLine) && (Done & kAllEndSteps) == 0) {
         Log(Name(j) + kTab + QStringLiteral("Forced completion at ") + TimeNow());
-        JournalStep(j, EndStep::ForcedLine);
+        did(EndStep::ForcedLine);
     }
     if (failed && due(EndStep::AbnormalMessage) && !job.AbEojTo.trimmed().isEmpty())
-        once(EndStep::AbnormalMessage,
-             [&] { GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical); });
+        once(EndStep::AbnormalMessage, [&] {
+            return GenMessage(j, job.AbEojTo, job.AbEojCc, Trimmed(job.AbEojMsg), job.AbEojFlags, job.Critical);
+        });
     if (failed && due(EndStep::FailedLine)) {
         QString line = PaddedName(j) + kTab + QStringLiteral("Failed");
         if (!r.ErrorText.isEmpty()) line += QLatin1Char('(') + r.ErrorText + QLatin1Char(')');
         Log(line);
-        JournalStep(j, EndStep::FailedLine);
+        did(EndStep::FailedLine);
     }
     const QString status = failed ? QStringLiteral("Failed") : QStringLiteral("Completed");
     if (due(EndStep::TrackerFile) && !G.gTrackerPath.isEmpty()) {
-        Track(Name(j), status);
-        JournalStep(j, EndStep::TrackerFile);
+        if (Track(Name(j), status)) {
+            did(EndStep::TrackerFile);
+        } else {
+            JournalStepFailed(j, EndStep::TrackerFile);
+            failedSteps |= StepBit(EndStep::TrackerFile);
+        }
     }
     if (due(EndStep::CompletionLine)) {
         Log(PaddedName(j) + kTab + status + QStringLiteral(" at ") + Hms(r.Completed) + QStringLiteral(" (Duration ") +
             SpanHms(r.Span) + QLatin1Char(')'));
-        JournalStep(j, EndStep::CompletionLine);
+        did(EndStep::CompletionLine);
     }
     if (due(EndStep::NormalMessage) && !job.EojTo.trimmed().isEmpty() &&
         ((!failed && !G.gDummyRun) || (G.gDummyRun && G.gDumGenMsg)))
         once(EndStep::NormalMessage,
-             [&] { GenMessage(j, job.EojTo, job.EojCc, Trimmed(job.EojMsg), job.EojFlags, false); });
+             [&] { return GenMessage(j, job.EojTo, job.EojCc, Trimmed(job.EojMsg), job.EojFlags, false); });
     if (due(EndStep::TriggerFile) && !job.TriggerFile.trimmed().isEmpty() && (!G.gDummyRun || G.gDumCrtTriggers))
-        once(EndStep::TriggerFile, [&] { CrtTrigger(j); });
+        once(EndStep::TriggerFile, [&] { return CrtTrigger(j); });
     if (due(EndStep::Reschedule) && r.Resched) {
         ClearRunTimes(job);
         job.StatusText = QStringLiteral("Rescheduled");
         job.JobState = jsScheduled;
         Log(PaddedName(j) + kTab + job.StatusText + QStringLiteral(" at ") + TimeNow());
-        JournalStep(j, EndStep::Reschedule);
+        did(EndStep::Reschedule);
     }
+    // The steps with nothing to do count as done too.
+    Done = (Done | kAllEndSteps) & ~failedSteps;
+    return failedSteps == 0;
 }
 
 void RecoverRun() {
@@ -471,8 +534,12 @@ void RecoverRun() {
         if (JobWindowGone(p) && JobExitStatus(p).NeverRan) continue;
         RunSubmitEffects(j);
     }
-    for (const PendingEnding& p : pending.Endings) RunEndEffects(p.Job, p.Record, p.StepsDone, p.ForcedLineDone);
+    for (PendingEnding p : pending.Endings)
+        if (!RunEndEffects(p.Job, p.Record, p.Done)) KeepUnfinishedEnding(p);
     FlushJournalSteps();
+    // What the journal held goes into the schedule file (which empties the
+    // journal): the file shows the ended jobs as ended from now on.
+    if (pending.Replayed) SaveSchedule();
     TidyJobEnds();
     // Trigger and tracker folders may be shared with schedulers still
     // running: only files left for a while are a crash's leftovers.
@@ -611,7 +678,8 @@ void Execution::SubmissionLoop(bool& changed) {
 
 // Starts job j: records its submission in the journal's group and counts it
 // as running for the rest of the loop; its program runs once the group is
-// on the disk (ReleaseSubmissions). True (it always changes the job).
+// on the disk (ReleaseSubmissions). True when the job changed; false when its
+// record could not be written (it waits as it was).
 bool Execution::Submit(int j) {
     JobRec& job = Job(j);
     const SubstResult subst = SubstDateVars(job.CommandLine, job.DateVars, job.Frequency);
@@ -642,9 +710,23 @@ bool Execution::Submit(int j) {
         }
         if (s.held) AbandonJob(s.process);
         SetRunTimes(job, s.prevStarted, s.prevCompleted);
+        JournalWritten(false, error);
+        NotSubmitted(j);
+        return false;
     }
     SubmitFailed(j, error);
     return true;
+}
+
+// A submission whose record could not be made durable: the job has not run
+// and waits, to be submitted by a later pass (the operator is told once, by
+// JournalWritten).
+void Execution::NotSubmitted(int j) {
+    JobRec& job = Job(j);
+    job.JobState = jsScheduled;
+    job.StatusText = JobStateText(jsScheduled);
+    G.gSchedComplete = false;
+    if (inLoop_) JobStateChangedInPass(j);
 }
 
 void Execution::SubmitFailed(int j, const QString& error) {
@@ -666,14 +748,19 @@ void Execution::SubmitFailed(int j, const QString& error) {
 void Execution::ReleaseSubmissions() {
     QString error;
     const bool durable = CommitJournalGroup(&error);
+    if (!held_.empty()) JournalWritten(durable, error);
     std::vector<HeldSubmission> batch = std::exchange(held_, {});
     for (HeldSubmission& s : batch) {
         JobRec& job = Job(s.job);
         QString why = error;
-        bool started = durable;
         if (!durable) {
             if (s.held) AbandonJob(s.process);
-        } else if (s.held && !ReleaseJob(s.process, &why)) {
+            SetRunTimes(job, s.prevStarted, s.prevCompleted);
+            NotSubmitted(s.job);
+            continue;
+        }
+        bool started = true;
+        if (s.held && !ReleaseJob(s.process, &why)) {
             // The record names the times the job has again.
             SetRunTimes(job, s.prevStarted, s.prevCompleted);
             QString ignored;
@@ -686,6 +773,8 @@ void Execution::ReleaseSubmissions() {
             if (inLoop_) JobStateChangedInPass(s.job);
             continue;
         }
+        // Its earlier run's unfinished effects would come after this run's.
+        DropUnfinishedEnding(s.job);
         job.GraceUntil = DateVal();
         if (JobWindowGone(job.ProcInfo)) job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
         // A rerun is never reported with its previous run's failure.

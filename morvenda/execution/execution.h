@@ -153,6 +153,8 @@ private:
     void ReleaseSubmissions();
     void AbandonSubmissions();
     void SubmitFailed(int j, const QString& error);
+    void NotSubmitted(int j);
+    void JournalWritten(bool durable, const QString& error);
     void SetFailed(bool visible);
     void GiveBackFreedMemory(bool completed);
 
@@ -174,8 +176,9 @@ private:
     // What the running jobs hold, while the submission loop runs.
     bool inLoop_ = false;
     mutable std::unique_ptr<RunningTotals> loopTotals_;
-    QElapsedTimer lastTrim_;  // since the heap's free pages were last given back
-    bool trimDue_ = false;    // passes changed jobs since
+    QElapsedTimer lastTrim_;       // since the heap's free pages were last given back
+    bool trimDue_ = false;         // passes changed jobs since
+    bool journalFailing_ = false;  // the last group of records could not be made durable (said once)
 };
 
 /// Carries out the effects of job j's submission (G.Jobs): its tracker file,
@@ -183,17 +186,19 @@ private:
 /// (DelWaitFile), then records them as done in the run journal.
 void RunSubmitEffects(int j);
 
-/// Carries out the effects of job j's ending (G.Jobs) that come after step
-/// StepsDone (0: all of them), each recorded in the run journal once done:
-/// the forced-completion line of a forced end (unless ForcedLineDone), the
-/// end-of-job messages, the run log lines, the tracker and trigger files and
-/// the automatic reschedule.
-void RunEndEffects(int j, const JobEndRecord& Record, int StepsDone, bool ForcedLineDone = false);
+/// Carries out the effects of job j's ending (G.Jobs) that are not in Done,
+/// each recorded in the run journal and added to Done once done: the
+/// forced-completion line of a forced end, the end-of-job messages, the run
+/// log lines, the tracker and trigger files and the automatic reschedule.
+/// False when a message or the trigger file could not be written (it is left
+/// out of Done, to be tried again).
+bool RunEndEffects(int j, const JobEndRecord& Record, unsigned& Done);
 
 /// After the schedule is loaded at start-up: lays the run journal over the
 /// jobs (ReplayRunJournal), decides every job's state again, finishes the
-/// effects of a submission or an ending that a crash interrupted, and tidies
-/// the keepers' folder and half-written files.
+/// effects of a submission or an ending that a crash interrupted, saves the
+/// schedule when the journal held anything (which empties it), and tidies the
+/// keepers' folder and half-written files.
 void RecoverRun();
 
 /// A span of seconds as "hh:mm:ss"; a day or more shows its total hours

@@ -21,8 +21,10 @@
 //      trigger files, end-of-job messages and dependants' submissions;
 //   P  the effects of the latest submission done: its run log line, tracker
 //      file and the deletion of the file it waited for;
-//   X  one effect of the latest ending done (P and X are appended without a
-//      flush: they only spare a repeat of that effect after a crash).
+//   X  one effect of the latest ending done, or with a "-" before its
+//      number one that failed and is to be tried again (P and X are appended
+//      without a flush: they only spare a repeat of that effect after a
+//      crash).
 //
 // A kick pass commits its records as a group: between BeginJournalGroup and
 // CommitJournalGroup the S, C and E records are kept in memory, then appended
@@ -47,6 +49,12 @@ enum class EndStep {
 };
 inline constexpr int kLastEndStep = static_cast<int>(EndStep::Reschedule);
 
+/// One bit for each EndStep in a set of steps.
+inline constexpr unsigned StepBit(EndStep Step) { return 1u << static_cast<int>(Step); }
+
+/// Every step up to Reschedule.
+inline constexpr unsigned kAllEndSteps = ((1u << (kLastEndStep + 1)) - 1) & ~1u;
+
 /// A job's ending as the journal keeps it.
 struct JobEndRecord {
     bool Failed = false;
@@ -59,12 +67,12 @@ struct JobEndRecord {
     QString ErrorText;
 };
 
-/// An ending whose effects were not all done when the scheduler stopped.
+/// An ending whose effects were not all done when the scheduler stopped (or
+/// one of whose effects failed).
 struct PendingEnding {
     int Job = 0;  ///< index in G.Jobs
     JobEndRecord Record;
-    int StepsDone = 0;            ///< the last EndStep up to Reschedule done (0: none)
-    bool ForcedLineDone = false;  ///< the forced-completion line is written
+    unsigned Done = 0;  ///< the EndSteps carried out (StepBit each), the forced-completion line among them
 };
 
 /// Starts a group of records: the S, C and E records that follow are kept in
@@ -104,10 +112,15 @@ void JournalSubmitted(int j);
 /// Records that one effect of job j's latest ending is done.
 void JournalStep(int j, EndStep Step);
 
+/// Records that one effect of job j's latest ending could not be carried out
+/// (it is to be tried again; the steps after it go on).
+void JournalStepFailed(int j, EndStep Step);
+
 /// What a crash left undone.
 struct PendingWork {
     std::vector<int> Submissions;        ///< jobs whose latest submission's effects were not done
     std::vector<PendingEnding> Endings;  ///< endings whose effects were not all done, in journal order
+    bool Replayed = false;               ///< the journal held records of jobs of the schedule
     bool empty() const { return Submissions.empty() && Endings.empty(); }
 };
 
@@ -115,13 +128,31 @@ struct PendingWork {
 /// order: submissions set Started, ProcInfo and clear Completed; endings set
 /// Completed, the failure mark and LastDuration; a done reschedule clears
 /// Started and Completed. Records of jobs no longer in the schedule and broken
-/// lines (a record cut short by a crash) are skipped. Returns what was left
+/// lines (a record cut short by a crash) are skipped; a record with a field
+/// the schedule file could not hold (a time outside the years 1 to 9999, a
+/// number that is none) is refused as damaged, with a run log line. Returns what was left
 /// undone. A missing journal gives nothing.
 PendingWork ReplayRunJournal();
 
 /// Removes the keepers' records of endings that no running job of G.Jobs
 /// refers to any longer, and temporary files a crash left in that folder.
 void TidyJobEnds();
+
+/// Keeps an ending one of whose effects could not be carried out (a message
+/// or a trigger file that could not be written), or updates the one kept for
+/// its job, to be carried out by a later pass (UnfinishedEndingsToTry). Its
+/// records are carried over every emptying of the journal, so a restart
+/// carries them out too.
+void KeepUnfinishedEnding(const PendingEnding& Ending);
+
+/// Job j's kept ending is kept no longer: its effects are carried out, or
+/// the job runs again (what is left of its earlier run is not done then).
+void DropUnfinishedEnding(int j);
+
+/// The kept endings to try again now, with their jobs found again by name:
+/// each one a few times in a run of the program, so an effect that keeps
+/// failing is not reported at every pass.
+std::vector<PendingEnding> UnfinishedEndingsToTry();
 
 /// Called with the record's letter ('S', 'C', 'E') after each flushed record;
 /// lets a test stop the scheduler at exactly that moment. Null: none.

@@ -254,7 +254,7 @@ struct MessageDraft {
     bool allEmpty = true;
     bool cancel = false;
 
-    void Make(const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
+    bool Make(const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
               const std::array<QString, 5>& Flags, bool Critical);
     bool ReserveFile();
     void AddAddresses(const QString& To, const QString& Cc, bool Critical);
@@ -263,7 +263,7 @@ struct MessageDraft {
     bool Publish();
 };
 
-void MessageDraft::Make(const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
+bool MessageDraft::Make(const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
                         const std::array<QString, 5>& Flags, bool Critical) {
     std::array<QString, 5> body;
     for (int i = 1; i <= 4; ++i) {
@@ -273,9 +273,9 @@ void MessageDraft::Make(const QString& To, const QString& Cc, const std::array<Q
 
     if (G.gEmailPath.isEmpty()) {
         WriteLog(G.gLogFile, NotGeneratedLine(jobName, QStringLiteral("No messages folder (EmailPath) is set")));
-        return;
+        return true;
     }
-    if (!ReserveFile()) return;
+    if (!ReserveFile()) return false;
 
     AddAddresses(To, Cc, Critical);
     lines << QStringLiteral("SUBJ=") + ControlsToBlanks(Msg[0]);
@@ -309,6 +309,7 @@ void MessageDraft::Make(const QString& To, const QString& Cc, const std::array<Q
         }
     }
     for (const QString& line : logLines) WriteLog(G.gLogFile, line);
+    return published || cancel;
 }
 
 // False when the folder takes no file (the reason is logged).
@@ -533,9 +534,9 @@ QString CopyForAtt(const QString& File) {
     return target.isEmpty() ? QString() : QFileInfo(target).absoluteFilePath();
 }
 
-void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
+bool GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
                 const std::array<QString, 5>& Flags, bool Critical) {
-    if (JobIndex < 1 || JobIndex > JobCount()) return;
+    if (JobIndex < 1 || JobIndex > JobCount()) return true;
     MessageDraft draft(G.Jobs[JobIndex]);
-    draft.Make(To, Cc, Msg, Flags, Critical);
+    return draft.Make(To, Cc, Msg, Flags, Critical);
 }

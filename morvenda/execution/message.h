@@ -23,8 +23,10 @@
 /// and never asks the operator: a message that cannot be written, a
 /// suppressed or cancelled message and a failed attachment copy are reported
 /// in the run log. (A run log that cannot be written stops the program as
-/// everywhere else.)
-void GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
+/// everywhere else.) False when the message file could not be made or
+/// written, so writing it again later may succeed; true when it was written,
+/// or deliberately not (suppressed, cancelled, no messages folder set).
+bool GenMessage(int JobIndex, const QString& To, const QString& Cc, const std::array<QString, 5>& Msg,
                 const std::array<QString, 5>& Flags, bool Critical);
 
 /// A base name (no extension) that no file of G.gEmailPath uses: the first

@@ -64,21 +64,22 @@ QString TriggerPathOf(int JobIndex) {
     return trigger == gStdTrigger ? StdTriggerPath(job.JobName) : trigger;
 }
 
-void CrtTrigger(int JobIndex) {
+bool CrtTrigger(int JobIndex) {
     const JobRec& job = Job(JobIndex);
     const QString path = TriggerPathOf(JobIndex);
     if (path.isEmpty()) {
         LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kNoTriggerFolder +
                                    QStringLiteral(" at end of job ") + PaddedName(JobIndex));
-        return;
+        return true;
     }
     const QString line = QStringLiteral("Trigger file for job ") + job.JobName.trimmed() +
                          QStringLiteral(" written at ") + NowStamp(QStringLiteral("hh:mm:ss"));
     QString error;
-    if (!WriteLineFile(path, line, &error))
-        LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kQuoteChar + path + kQuoteChar +
-                                   QStringLiteral(" at end of job ") + PaddedName(JobIndex) + QStringLiteral(" (") +
-                                   ReasonOf(error) + QLatin1Char(')'));
+    if (WriteLineFile(path, line, &error)) return true;
+    LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kQuoteChar + path + kQuoteChar +
+                               QStringLiteral(" at end of job ") + PaddedName(JobIndex) + QStringLiteral(" (") +
+                               ReasonOf(error) + QLatin1Char(')'));
+    return false;
 }
 
 bool TrigFileFound(const QString& FileSpec) {
@@ -104,16 +105,16 @@ void DeleteTrigger(int JobIndex) {
                                    (path.isEmpty() ? QStringLiteral("no file is named") : why) + QLatin1Char(')'));
 }
 
-void Track(const QString& JobName, const QString& Status) {
-    if (G.gTrackerPath.isEmpty()) return;
+bool Track(const QString& JobName, const QString& Status) {
+    if (G.gTrackerPath.isEmpty()) return true;
     // A tracker file only shows the job's latest state, which the schedule
     // file and the run journal keep: it is rewritten in place and not flushed
     // to the disk. A new file for each of a job's events, or a flush, would
     // cost more than the rest of the job's handling.
-    WriteFile(JoinPath(G.gTrackerPath, JobName.trimmed() + QStringLiteral(".trk")),
-              Status.trimmed() + QLatin1Char(',') + G.gSchedName.trimmed() + QLatin1Char(',') +
-                  NowStamp(QStringLiteral("hh:nn:ss")),
-              false);
+    return WriteFile(JoinPath(G.gTrackerPath, JobName.trimmed() + QStringLiteral(".trk")),
+                     Status.trimmed() + QLatin1Char(',') + G.gSchedName.trimmed() + QLatin1Char(',') +
+                         NowStamp(QStringLiteral("hh:nn:ss")),
+                     false);
 }
 
 bool WriteFile(const QString& Path, const QString& Text, bool Flush) {

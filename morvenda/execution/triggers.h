@@ -13,9 +13,10 @@ QString StdTriggerPath(const QString& JobName);
 /// its TriggerFile is the standard marker, else the path it names.
 QString TriggerPathOf(int JobIndex);
 
-/// Writes job JobIndex's trigger file; a failure is logged with its reason,
-/// nothing else.
-void CrtTrigger(int JobIndex);
+/// Writes job JobIndex's trigger file; a failure is logged with its reason.
+/// False when the file could not be written (writing it later may succeed);
+/// true when it was, or when no trigger folder is set.
+bool CrtTrigger(int JobIndex);
 
 /// True when the awaited file exists: ".." and a job name stands for that
 /// job's standard trigger file. Any error while testing gives false.
@@ -27,7 +28,7 @@ void DeleteTrigger(int JobIndex);
 
 /// Replaces job JobName's tracker file with its status line (no tracker
 /// folder: nothing is written). The file is replaced whole, not flushed.
-void Track(const QString& JobName, const QString& Status);
+bool Track(const QString& JobName, const QString& Status);
 
 /// Creates or replaces Path with the single line Text, trying up to 3
 /// times; when every attempt fails, "Cannot write to file <Path>: <reason>"

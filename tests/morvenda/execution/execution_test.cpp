@@ -483,6 +483,9 @@ TEST_F(ExecutionTest, ARestartWhileAKeeperStillLetsGoOfAJobKeepsTheFileItWaitsFo
 
     LoadSchedule();
     RecoverRun();
+    // What the journal held is in the schedule file now.
+    EXPECT_TRUE(dir.read(S("sched.sch.journal")).isEmpty());
+    EXPECT_TRUE(dir.read(S("sched.sch")).contains(FormatDate(job(j).Started, S("dd mmm yyyy hh:mm:ss")).toUtf8()));
     EXPECT_TRUE(QFile::exists(dir.path(S("in.dat")))) << "the file a job that never ran waits for";
     EXPECT_FALSE(log().contains(S("Submitted at")));
     pass();

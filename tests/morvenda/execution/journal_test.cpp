@@ -1,11 +1,15 @@
 #include "morvenda/execution/journal.h"
 
+#include "common/atomicfile.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/journalfile.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -57,14 +61,13 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
     EXPECT_FALSE(done.Killed);
     ASSERT_EQ(pending.size(), 2u);
     EXPECT_EQ(pending[0].Job, 1);
-    EXPECT_EQ(pending[0].StepsDone, 4);
+    EXPECT_EQ(pending[0].Done, 0b11110u);  // steps 1 to 4
     EXPECT_EQ(pending[0].Record.Span, 60);
     EXPECT_FALSE(pending[0].Record.Forced);
     // A recorded forced end is an ending: never forced again.
     EXPECT_EQ(pending[1].Job, 6);
     EXPECT_TRUE(pending[1].Record.Forced);
-    EXPECT_TRUE(pending[1].ForcedLineDone);
-    EXPECT_EQ(pending[1].StepsDone, 0);
+    EXPECT_EQ(pending[1].Done, StepBit(EndStep::ForcedLine));
     EXPECT_FALSE(G.Jobs[6].EndForced);
 
     EXPECT_TRUE(G.Jobs[2].Killed);
@@ -81,6 +84,83 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
     EXPECT_EQ(dir.read(S("Live.sch.journal")), QByteArray());
     EXPECT_TRUE(ReplayRunJournal().empty());
     CloseRunJournal();
+    ResetState();
+    JobTableChanged();
+}
+
+}  // namespace
+
+namespace {
+
+// A record with a field the schedule file could not hold is damaged: it is
+// refused whole and said in the run log; the job keeps what it had.
+TEST(RunJournal, ReplayRefusesFieldsOutOfRange) {
+    const struct {
+        const char* record;
+        bool applied;
+    } cases[] = {
+        {"S\tJOB\t5000\t77000\t111\t222\t333\t0\t0\t46000", true},
+        {"S\tJOB\t9223372036854775807\t77000\t111\t222\t333\t0\t0", false},   // beyond the year 9999
+        {"S\tJOB\t-9223372036854775808\t77000\t111\t222\t333\t0\t0", false},  // before the year 1
+        {"S\tJOB\t5000\t77000\t111\t222\t333\t0\t0\t99999999999", false},     // a run date tag too large
+        {"S\tJOB\tfive\t77000\t111\t222\t333\t0\t0", false},                  // no number
+        {"C\tJOB\t5000\t400000000000\t46000", false},                         // Completed beyond 9999
+        {"E\tJOB\t0\t0\t5060\t-9223372036854775808\t60\t60\t", false},        // its real moment
+        {"E\tJOB\t0\t0\t5060\t77060\t60\t99999999999\t", false},              // LastDuration
+        {"E\tJOB\t0\t0\t5060\t77060\t60\t60\t", true},
+    };
+    for (const auto& c : cases) {
+        ResetState();
+        JobTableChanged();
+        TempDir dir;
+        G.gSchedFile = dir.path(S("Live.sch"));
+        G.gLogFile = dir.path(S("run.log"));
+        JobRec j;
+        j.JobName = S("JOB");
+        j.Started = DateVal::fromSeconds(1000);
+        j.Completed = DateVal::fromSeconds(1100);
+        G.Jobs.push_back(j);
+        JobTableChanged();
+        dir.write(S("Live.sch.journal"), QByteArray(c.record) + "\n");
+        const PendingWork work = ReplayRunJournal();
+        const bool changed = Job(1).Started != j.Started || Job(1).Completed != j.Completed;
+        EXPECT_EQ(changed, c.applied) << c.record;
+        EXPECT_EQ(work.Replayed, true) << c.record;
+        EXPECT_EQ(dir.read(S("run.log")).contains("damaged"), !c.applied) << c.record;
+    }
+    ResetState();
+    JobTableChanged();
+}
+
+// A record whose write fails half-way leaves nothing of itself: the next
+// record starts on a line of its own and is replayed.
+TEST(RunJournal, AFailedWriteIsCutBackToTheLastWholeRecord) {
+    ResetState();
+    JobTableChanged();
+    TempDir dir;
+    G.gSchedFile = dir.path(S("Live.sch"));
+    for (const char* name : {"ONE", "TWO"}) {
+        JobRec j;
+        j.JobName = S(name);
+        G.Jobs.push_back(j);
+    }
+    JobTableChanged();
+    static int fail = 0;
+    SetIoFaultHook([](IoStep step, const char*) { return step == IoStep::Write && fail-- == 1 ? ENOSPC : 0; });
+    QString error;
+    Job(1).Started = DateVal::fromSeconds(5000);
+    ASSERT_TRUE(JournalSubmission(1, DateVal(), DateVal(), &error)) << error.toStdString();
+    fail = 1;
+    Job(2).Started = DateVal::fromSeconds(6000);
+    EXPECT_FALSE(JournalSubmission(2, DateVal(), DateVal(), &error));
+    EXPECT_TRUE(error.contains(S("No space left on device"))) << error.toStdString();
+    ASSERT_TRUE(JournalSubmission(2, DateVal(), DateVal(), &error)) << error.toStdString();
+    SetIoFaultHook(nullptr);
+    CloseRunJournal();
+    EXPECT_EQ(dir.read(S("Live.sch.journal")).count('\n'), 2);
+    Job(1).Started = Job(2).Started = DateVal();
+    EXPECT_EQ(ReplayRunJournal().Submissions, (std::vector<int>{1, 2}));
+    EXPECT_EQ(Job(2).Started, DateVal::fromSeconds(6000));
     ResetState();
     JobTableChanged();
 }

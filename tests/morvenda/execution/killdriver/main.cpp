@@ -4,8 +4,12 @@
 // ("S2": the second submission record, "E1": the first ending record) it
 // kills itself with SIGKILL right after that record reached the disk: the
 // moment between a submission and the start of its program, or between an
-// ending and its effects.
+// ending and its effects. With MRV_FAIL_IO=k the k-th write, flush or rename
+// of its files fails (ENOSPC), and every later one of that file, and it stops
+// once that pass is over (exit 4);
+// with MRV_FAIL_IO=0 it counts them and prints "io=<count>" at the end.
 
+#include "common/atomicfile.h"
 #include "common/fatal.h"
 #include "common/prompter.h"
 #include "morvenda/core/state.h"
@@ -17,9 +21,11 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -28,6 +34,23 @@ int gKillCount = 0;
 
 void Observe(char kind) {
     if (kind == gKillKind && --gKillCount == 0) std::raise(SIGKILL);
+}
+
+long gIoCount = 0;
+long gIoFailAt = -1;
+bool gIoFailed = false;
+
+int FailOne(IoStep step, const char* path) {
+    ++gIoCount;
+    if (gIoFailAt == 0 && qEnvironmentVariableIsSet("MRV_IO_TRACE"))
+        std::fprintf(stderr, "io %ld %c %s\n", gIoCount, "WFR"[static_cast<int>(step)], path);
+    // From the k-th on, that file takes nothing more: a retry fails too.
+    static std::string full;
+    if (gIoFailed && full == path) return ENOSPC;
+    if (gIoCount != gIoFailAt) return 0;
+    gIoFailed = true;
+    full = path;
+    return ENOSPC;
 }
 
 }  // namespace
@@ -44,16 +67,24 @@ int main(int argc, char** argv) {
         gKillCount = kill.mid(1).toInt();
         SetJournalObserver(Observe);
     }
+    if (qEnvironmentVariableIsSet("MRV_FAIL_IO")) {
+        gIoFailAt = qEnvironmentVariableIntValue("MRV_FAIL_IO");
+        SetIoFaultHook(FailOne);
+    }
     try {
         QuietHost host;
         RunStartupSequence(QString::fromLocal8Bit(argv[1]) + QStringLiteral(",TEMP"), host);
         NullExecView view;
         Execution exec(view);
         exec.InitSchedule();
-        while (!G.gSchedComplete) {
+        while (!G.gSchedComplete && !gIoFailed) {
             QThread::msleep(30);
             exec.cmdKick_Click();
         }
+        // The failing pass is over: the scheduler stops there, whatever it
+        // has not saved yet.
+        if (gIoFailed) std::_Exit(4);
+        if (gIoFailAt == 0) std::printf("io=%ld\n", gIoCount);
     } catch (const FatalStop& stop) {
         std::fprintf(stderr, "stopped: %s\n", qPrintable(stop.reason()));
         return 3;
