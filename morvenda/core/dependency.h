@@ -44,7 +44,7 @@ void ReportEmptyDependency(const QString& JobName);
 /// Brings the kick pass's dependency results up to date with the table: notes
 /// the jobs whose state, name or dependencies changed since the last call (a
 /// job renamed without JobTableChanged makes the name index start again). The
-/// kick pass calls it at its start and before its submission loop.
+/// kick pass calls it once, before its submission loop.
 void BeginDependencyPass();
 
 /// Tells the kick pass's dependency results that job JobIndex changed state

@@ -580,6 +580,7 @@ void Execution::SubmissionLoop(bool& changed) {
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
     inLoop_ = true;
+    consumed_.clear();
     BeginJournalGroup();
     struct Leave {
         Execution& e;
@@ -617,10 +618,10 @@ void Execution::SubmissionLoop(bool& changed) {
                     SetRunTimes(job, now, now);
                     job.StatusText = QStringLiteral("Unscheduled");
                     job.JobState = jsUnscheduled;
-                    Log(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow());
                     // The list is rebuilt once at the end of the pass: no
                     // window shows anything in between.
-                    Track(Name(j), QStringLiteral("Unscheduled"));
+                    LoopOut(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow(), j,
+                            QStringLiteral("Unscheduled"));
                     changed = true;
                 } else if (r != gDepMet) {
                     MsgBox(QStringLiteral("Critical Error in CheckDependency Routine"), MsgButtons::Ok,
@@ -639,15 +640,18 @@ void Execution::SubmissionLoop(bool& changed) {
             if (job.SchedFlag.left(1).toUpper() == QLatin1String("S")) ok = true;
 
             const QString wait = job.WaitForFile.trimmed();
+            bool found = false;
             if (ok && !wait.isEmpty()) {
-                const bool found = TrigFileFound(wait);
+                // A file that a job started earlier in this loop deletes is
+                // gone for the jobs after it: one file starts one job.
+                found = TrigFileFound(wait) && !consumed_.contains(WaitFilePath(wait));
                 const bool autoTrigger = G.gDummyRun && !G.gDumManFile;
                 ok = found || job.ForceTrigger || autoTrigger;
                 if (ok) {
                     if (job.ForceTrigger)
-                        Log(Name(j) + kTab + QStringLiteral("Forced file trigger at ") + TimeNow());
+                        LoopOut(Name(j) + kTab + QStringLiteral("Forced file trigger at ") + TimeNow());
                     else if (autoTrigger)
-                        Log(PaddedName(j) + kTab + QStringLiteral("Auto file trigger at ") + TimeNow());
+                        LoopOut(PaddedName(j) + kTab + QStringLiteral("Auto file trigger at ") + TimeNow());
                     if (job.EventIndex != -1) DeleteEvent(j);
                 } else {
                     const bool trigger = job.WaitForFile.startsWith(QLatin1String(".."));
@@ -662,6 +666,7 @@ void Execution::SubmissionLoop(bool& changed) {
             if (ok && Submit(j)) {
                 changed = true;
                 if (loopTotals_ && job.JobState == jsRunning) loopTotals_->add(job);
+                if (job.JobState == jsRunning && job.DelWaitFile && found) consumed_.insert(WaitFilePath(wait));
             }
             if (job.JobState != jsScheduled) JobStateChangedInPass(j);
             // Every held job keeps two pipes open: a large pass commits its
@@ -706,6 +711,7 @@ bool Execution::Submit(int j) {
             job.StatusText = QStringLiteral("Running");
             if (job.SubmitOnly) QuickKick = 1;
             held_.push_back(std::move(s));
+            if (inLoop_) loopOut_.push_back({QString(), 0, QString(), true});
             return true;
         }
         if (s.held) AbandonJob(s.process);
@@ -738,7 +744,19 @@ void Execution::SubmitFailed(int j, const QString& error) {
     if (!error.isEmpty()) line += QStringLiteral(": ") + ControlsToBlanks(error);
     SetFailed(G.gShowFailedWarn);
     QuickKick = 1;
-    Log(line);
+    LoopOut(line);
+}
+
+// A line (and a tracker status) of the submission loop: written in the order
+// of the jobs, with the effects of the submissions held before it, once the
+// loop's submissions are released; outside the loop at once.
+void Execution::LoopOut(const QString& Line, int TrackJob, const QString& TrackStatus) {
+    if (!inLoop_ || releasing_) {
+        Log(Line);
+        if (TrackJob > 0) Track(Name(TrackJob), TrackStatus);
+        return;
+    }
+    loopOut_.push_back({Line, TrackJob, TrackStatus, false});
 }
 
 // Commits the journal's group of submissions (one flush for all of them):
@@ -750,40 +768,55 @@ void Execution::ReleaseSubmissions() {
     const bool durable = CommitJournalGroup(&error);
     if (!held_.empty()) JournalWritten(durable, error);
     std::vector<HeldSubmission> batch = std::exchange(held_, {});
-    for (HeldSubmission& s : batch) {
-        JobRec& job = Job(s.job);
-        QString why = error;
-        if (!durable) {
-            if (s.held) AbandonJob(s.process);
-            SetRunTimes(job, s.prevStarted, s.prevCompleted);
-            NotSubmitted(s.job);
+    std::vector<LoopLine> out = std::exchange(loopOut_, {});
+    releasing_ = true;
+    struct Released {
+        bool& flag;
+        ~Released() { flag = false; }
+    } released{releasing_};
+    size_t next = 0;
+    for (const LoopLine& l : out) {
+        if (l.held) {
+            if (next < batch.size()) ReleaseOne(batch[next++], durable, error);
             continue;
         }
-        bool started = true;
-        if (s.held && !ReleaseJob(s.process, &why)) {
-            // The record names the times the job has again.
-            SetRunTimes(job, s.prevStarted, s.prevCompleted);
-            QString ignored;
-            JournalCancelled(s.job, &ignored);
-            started = false;
-        }
-        if (!started) {
-            SetRunTimes(job, s.prevStarted, s.prevCompleted);
-            SubmitFailed(s.job, why);
-            if (inLoop_) JobStateChangedInPass(s.job);
-            continue;
-        }
-        // Its earlier run's unfinished effects would come after this run's.
-        DropUnfinishedEnding(s.job);
-        job.GraceUntil = DateVal();
-        if (JobWindowGone(job.ProcInfo)) job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
-        // A rerun is never reported with its previous run's failure.
-        job.Killed = false;
-        job.WinFailed = 0;
-        job.WinErrorText.clear();
-        job.JobWindow = 0;
-        RunSubmitEffects(s.job);
+        Log(l.line);
+        if (l.trackJob > 0) Track(Name(l.trackJob), l.trackStatus);
     }
+    // Submissions made outside the loop have no place among its lines.
+    while (next < batch.size()) ReleaseOne(batch[next++], durable, error);
+}
+
+// One submission of a committed (or failed) group: its program runs, or it
+// waits again.
+void Execution::ReleaseOne(HeldSubmission& s, bool durable, const QString& error) {
+    JobRec& job = Job(s.job);
+    QString why = error;
+    if (!durable) {
+        if (s.held) AbandonJob(s.process);
+        SetRunTimes(job, s.prevStarted, s.prevCompleted);
+        NotSubmitted(s.job);
+        return;
+    }
+    if (s.held && !ReleaseJob(s.process, &why)) {
+        // The record names the times the job has again.
+        SetRunTimes(job, s.prevStarted, s.prevCompleted);
+        QString ignored;
+        JournalCancelled(s.job, &ignored);
+        SubmitFailed(s.job, why);
+        if (inLoop_) JobStateChangedInPass(s.job);
+        return;
+    }
+    // Its earlier run's unfinished effects would come after this run's.
+    DropUnfinishedEnding(s.job);
+    job.GraceUntil = DateVal();
+    if (JobWindowGone(job.ProcInfo)) job.GraceUntil = Now().addSeconds(G.gMinJobLaunch);
+    // A rerun is never reported with its previous run's failure.
+    job.Killed = false;
+    job.WinFailed = 0;
+    job.WinErrorText.clear();
+    job.JobWindow = 0;
+    RunSubmitEffects(s.job);
 }
 
 // A pass that stops before its group is committed runs none of its jobs.
@@ -792,6 +825,12 @@ void Execution::AbandonSubmissions() {
     for (HeldSubmission& s : held_)
         if (s.held) AbandonJob(s.process);
     held_.clear();
+    // What the loop did to jobs that were not submitted still took place.
+    for (const LoopLine& l : std::exchange(loopOut_, {})) {
+        if (l.held) continue;
+        Log(l.line);
+        if (l.trackJob > 0) Track(Name(l.trackJob), l.trackStatus);
+    }
 }
 
 // ---------------------------------------------------------------- wait tests
@@ -825,9 +864,11 @@ QString Execution::DummyCmdLine(int JobIndex, const QString& Command) const {
     t = t.toUpper();
     t.replace(QStringLiteral("%DUMMYPROG%"), G.gDummyProg);
     t.replace(QStringLiteral("%JOBNAME%"), Name(JobIndex));
-    // The command keeps its own quotes, doubled inside the quoted field, so
-    // the dummy program shows the command line as the job holds it.
-    t.replace(QStringLiteral("%CMDLINE%"), AddQuotes(DoubleQuotes(Command)));
+    // The command without its quotes, enclosed in quotes: one field of the
+    // dummy program's command line.
+    QString command = Command;
+    command.remove(QLatin1Char('"'));
+    t.replace(QStringLiteral("%CMDLINE%"), AddQuotes(command));
     t.replace(QStringLiteral("%FREQ%"), AddQuotes(Job(JobIndex).Frequency));
     return t;
 }

@@ -5,6 +5,7 @@
 #include "morvenda/core/launcher.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -154,6 +155,8 @@ private:
     void AbandonSubmissions();
     void SubmitFailed(int j, const QString& error);
     void NotSubmitted(int j);
+    void ReleaseOne(HeldSubmission& s, bool durable, const QString& error);
+    void LoopOut(const QString& Line, int TrackJob = 0, const QString& TrackStatus = QString());
     void JournalWritten(bool durable, const QString& error);
     void SetFailed(bool visible);
     void GiveBackFreedMemory(bool completed);
@@ -173,6 +176,18 @@ private:
     // Submissions recorded in the journal's open group, whose programs run
     // once the group is on the disk.
     std::vector<HeldSubmission> held_;
+    // The submission loop's lines and tracker statuses, and the places of its
+    // held submissions among them, in the order of the jobs.
+    struct LoopLine {
+        QString line;
+        int trackJob = 0;
+        QString trackStatus;
+        bool held = false;
+    };
+    std::vector<LoopLine> loopOut_;
+    bool releasing_ = false;
+    // Files that the loop's submissions delete when they start.
+    QSet<QString> consumed_;
     // What the running jobs hold, while the submission loop runs.
     bool inLoop_ = false;
     mutable std::unique_ptr<RunningTotals> loopTotals_;

@@ -406,7 +406,6 @@ void MessageDraft::AddFileLine(int i, const std::array<QString, 5>& body, const 
 }
 
 void MessageDraft::AddAttachment(int i, const QString& path, bool del) {
-    allEmpty = false;  // an attachment is content: the message is not empty
     if (J.DeferEojMins != 0) {
         // The e-mailer sends later: it gets a copy, which it deletes
         // after sending, and the file itself may go at once.

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <QThread>
 
@@ -47,6 +48,13 @@ QString ReasonOf(const QString& error) {
     return p < 0 ? error : error.mid(p + 3);
 }
 
+// The trigger files the dummy runs of this program wrote: the only files a
+// dummy run deletes.
+QSet<QString>& DummyWritten() {
+    static QSet<QString> written;
+    return written;
+}
+
 }  // namespace
 
 QString PaddedName(int JobIndex) { return FixedText(Job(JobIndex).JobName.trimmed(), 8); }
@@ -75,15 +83,22 @@ bool CrtTrigger(int JobIndex) {
     const QString line = QStringLiteral("Trigger file for job ") + job.JobName.trimmed() +
                          QStringLiteral(" written at ") + NowStamp(QStringLiteral("hh:mm:ss"));
     QString error;
-    if (WriteLineFile(path, line, &error)) return true;
+    if (WriteLineFile(path, line, &error)) {
+        if (G.gDummyRun) DummyWritten().insert(path);
+        return true;
+    }
     LogAndList(G.gLogFile, QStringLiteral("Could not create trigger file: ") + kQuoteChar + path + kQuoteChar +
                                QStringLiteral(" at end of job ") + PaddedName(JobIndex) + QStringLiteral(" (") +
                                ReasonOf(error) + QLatin1Char(')'));
     return false;
 }
 
+QString WaitFilePath(const QString& FileSpec) {
+    return FileSpec.startsWith(QLatin1String("..")) ? StdTriggerPath(FileSpec.mid(2)) : FileSpec.trimmed();
+}
+
 bool TrigFileFound(const QString& FileSpec) {
-    const QString path = FileSpec.startsWith(QLatin1String("..")) ? StdTriggerPath(FileSpec.mid(2)) : FileSpec;
+    const QString path = WaitFilePath(FileSpec);
     // A trigger file written on another computer may meet a stale handle
     // here: that is retried, not taken for a missing file.
     return IsRegularFile(path);
@@ -92,10 +107,17 @@ bool TrigFileFound(const QString& FileSpec) {
 void DeleteTrigger(int JobIndex) {
     const JobRec& job = Job(JobIndex);
     const bool standard = job.WaitForFile.startsWith(QLatin1String(".."));
-    const QString path = standard ? StdTriggerPath(job.WaitForFile.mid(2)) : job.WaitForFile.trimmed();
+    const QString path = WaitFilePath(job.WaitForFile);
     if (path.isEmpty() && standard) {
         LogAndList(G.gLogFile, QStringLiteral("Could not delete trigger file: ") + kNoTriggerFolder +
                                    QStringLiteral(" at start of job ") + PaddedName(JobIndex));
+        return;
+    }
+    // A rehearsal must not take a real run's input away.
+    if (G.gDummyRun && !DummyWritten().remove(path)) {
+        LogAndList(G.gLogFile, QStringLiteral("Trigger file ") + kQuoteChar + path + kQuoteChar +
+                                   QStringLiteral(" kept at start of job ") + PaddedName(JobIndex) +
+                                   QStringLiteral(" (a real run deletes it)"));
         return;
     }
     QString why;

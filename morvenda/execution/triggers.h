@@ -18,12 +18,17 @@ QString TriggerPathOf(int JobIndex);
 /// true when it was, or when no trigger folder is set.
 bool CrtTrigger(int JobIndex);
 
-/// True when the awaited file exists: ".." and a job name stands for that
-/// job's standard trigger file. Any error while testing gives false.
+/// The path of an awaited file: ".." and a job name stands for that job's
+/// standard trigger file ("" without a trigger folder).
+QString WaitFilePath(const QString& FileSpec);
+
+/// True when the awaited file exists (WaitFilePath). Any error while testing
+/// gives false.
 bool TrigFileFound(const QString& FileSpec);
 
 /// Deletes the file job JobIndex waited for; a failure is logged with its
-/// reason.
+/// reason. A dummy run deletes only a trigger file it wrote itself: any other
+/// file stays, and the run log says what a real run would have deleted.
 void DeleteTrigger(int JobIndex);
 
 /// Replaces job JobName's tracker file with its status line (no tracker

@@ -2,6 +2,7 @@
 
 #include "common/constants.h"
 #include "common/ini.h"
+#include "common/textfile.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobstatus.h"
@@ -645,7 +646,7 @@ TEST_F(ExecutionTest, DummyRunsStartTheDummyProgram) {
     const int j = addJob(S("PAY"), S("run \"a b\""));
     job(j).Frequency = S("Mon Wed");
     EXPECT_EQ(exec.DummyCmdLine(j, S("run \"a b\"")),
-              S("/opt/m/MRVDummy JN=PAY,CL=\"run \"\"a b\"\"\",F=\"Mon Wed\",OTT=ON,RES=S,GO=Y"));
+              S("/opt/m/MRVDummy JN=PAY,CL=\"run a b\",F=\"Mon Wed\",OTT=ON,RES=S,GO=Y"));
 
     // No earliest start, and without the file option every file wait clears.
     job(j).EarlyStartText = S("23:00");
@@ -710,6 +711,57 @@ TEST_F(ExecutionTest, StatusAndForceSubmitFromTheUnsubmittedList) {
     EXPECT_TRUE(progress.stringList().contains(S("Job WAITING scheduled for forced submission.")));
     exec.puForceSub_click();
     EXPECT_EQ(prompts.messages.back(), S("Job WAITING already scheduled for forced submission.  Check Events Window."));
+}
+
+}  // namespace
+
+namespace {
+
+// One standard trigger file, two jobs waiting for it that delete it as they
+// start: one starts, the other waits for the next file. A dummy run never
+// deletes a file it did not write. The pass's lines come in job order.
+TEST_F(ExecutionTest, ATriggerFileThatAJobTakesStartsOneJob) {
+    for (const bool dummy : {false, true}) {
+        SCOPED_TRACE(dummy ? "dummy run" : "real run");
+        G.Jobs = JobTable(1);
+        JobTableChanged();
+        exec.Events.clear();
+        G.gDummyRun = dummy;
+        G.gDummyProg = S("/bin/true");
+        G.gDummyModel = S("%DUMMYPROG%");
+        QFile::remove(dir.path(S("20261208.log")));
+        const QString trigger = dir.write(S("trg/SRC.trg"), "x\r\n");
+        const int w1 = addJob(S("W1"), S("/bin/true"));
+        const int forced = addJob(S("FORCED"), S("/bin/true"));
+        const int w2 = addJob(S("W2"), S("/bin/true"));
+        for (const int j : {w1, w2}) {
+            job(j).WaitForFile = S("..SRC");
+            job(j).DelWaitFile = true;
+        }
+        job(forced).WaitForFile = dir.path(S("never"));
+        SetStartTimes();
+        job(forced).ForceTrigger = true;
+        pass();
+        EXPECT_EQ(job(w1).JobState, jsRunning);
+        EXPECT_EQ(job(forced).JobState, jsRunning);
+        EXPECT_EQ(job(w2).JobState, jsScheduled);
+        EXPECT_EQ(job(w2).StatusText, S("Wait Trigger (SRC)"));
+        ASSERT_EQ(exec.Events.size(), 1u);
+        EXPECT_EQ(exec.Events[0].text, S("W2      \tFile Trigger(SRC)"));
+        EXPECT_EQ(QFile::exists(trigger), dummy);
+        const QStringList lines = SplitLines(log());
+        QStringList order;
+        for (const QString& l : lines)
+            for (const char* what : {"W1       (Daily)  Submitted", "FORCED\tForced file trigger",
+                                     "FORCED   (Daily)  Submitted", "Trigger file \"", "Could not delete"})
+                if (l.contains(S(what).replace(QLatin1Char('\t'), QLatin1Char(' ')))) order << S(what);
+        QStringList want{S("W1       (Daily)  Submitted"), S("FORCED\tForced file trigger"),
+                         S("FORCED   (Daily)  Submitted")};
+        if (dummy) want.prepend(S("Trigger file \""));  // before the line of the job that would take it
+        EXPECT_EQ(order, want) << log().toStdString();
+        for (const int j : {w1, forced}) ::kill(-job(j).ProcInfo.dwProcessId, SIGTERM);
+    }
+    G.gDummyRun = false;
 }
 
 }  // namespace

@@ -353,7 +353,12 @@ TEST_F(MessageTest, SuppressesMessagesWithoutIncludedData) {
          {S("s"), empty, tmp.path(S("data/none.txt")), S(""), S("")},
          {S(""), S("10000"), S("10000"), S(""), S("")},
          false},
-        {"an attachment", {S("s"), attachment, S(""), S(""), S("")}, {S(""), S("10100"), S(""), S(""), S("")}, true},
+        // Only a line read from an include file counts as data.
+        {"an attachment", {S("s"), attachment, S(""), S(""), S("")}, {S(""), S("10100"), S(""), S(""), S("")}, false},
+        {"an attachment and an included line",
+         {S("s"), attachment, attachment, S(""), S("")},
+         {S(""), S("10100"), S("10000"), S(""), S("")},
+         true},
     };
     Job().SuppNoBody = true;
     for (const Case& c : cases) {
