@@ -41,17 +41,27 @@ QString Get(const IniDocument& doc, const QString& key) { return doc.value(gAppN
 
 void Put(IniDocument& doc, const QString& key, const QString& value) { doc.setValue(gAppName, key, value); }
 
-// Ticked for "Y" alone (in either case), as the editor writes it.
-bool YesFlag(const QString& value) { return value.trimmed().compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0; }
+// On as the scheduler's start-up reads the flag: the first letter is "Y" in
+// either case ("Yes" too), so a save never turns a hand-written value off.
+bool YesFlag(const QString& value) { return value.trimmed().left(1).toUpper() == QLatin1String("Y"); }
 
 QString Flag(bool on) { return on ? QStringLiteral("Y") : QStringLiteral("N"); }
 
-// A number as the scheduler's own checks take it: a decimal number, blanks
-// around it allowed.
-bool IsNumeric(const QString& text) {
-    bool ok = false;
-    text.trimmed().toDouble(&ok);
-    return ok;
+// Whole seconds, blanks around them allowed: the scheduler rounds a
+// fraction, so "2.6" would not be the interval the box shows.
+bool IsWholeSeconds(const QString& text) {
+    bool whole = false;
+    const int seconds = text.trimmed().toInt(&whole);
+    return whole && seconds >= 0;
+}
+
+// The list position of a "DateDisplayFormat" value: the scheduler's own rule
+// (a run of "012", read as 0, 1 or 2; empty gives 0, as it then uses 0); -1
+// for a value it refuses, which the list shows as no choice.
+int DateFormatPosition(const QString& value) {
+    if (value.isEmpty()) return 0;
+    const qint64 v = Val(value);
+    return QStringLiteral("012").contains(value) && v >= 0 && v <= 2 ? static_cast<int>(v) : -1;
 }
 
 }  // namespace
@@ -81,7 +91,7 @@ const QStringList& EmailModelNames() {
 
 ConfigSettings ReadConfigSettings(const IniDocument& doc) {
     ConfigSettings s;
-    s.TimerSecs = QString::number(Val(Get(doc, QStringLiteral("TimerSecs"))));
+    s.TimerSecs = QString::number(RoundedVal(Get(doc, QStringLiteral("TimerSecs"))));
     s.StartTime = Get(doc, QStringLiteral("DayStart"));
     s.CPULimit = QString::number(Val(Get(doc, QStringLiteral("CPULimit"))));
     for (int i = 0; i < kPathKeyCount; ++i) {
@@ -95,8 +105,7 @@ ConfigSettings ReadConfigSettings(const IniDocument& doc) {
     s.ShowFailed = YesFlag(Get(doc, QStringLiteral("ShowFailedJobsWarning")));
     s.MinLaunch = Get(doc, QStringLiteral("MinJobLaunch"));
     s.DummyModel = Get(doc, QStringLiteral("DummyModel"));
-    const qint64 fmt = Val(Get(doc, QStringLiteral("DateDisplayFormat")));
-    s.DateDisplayFormat = fmt >= 0 && fmt <= 2 ? static_cast<int>(fmt) : -1;
+    s.DateDisplayFormat = DateFormatPosition(Get(doc, QStringLiteral("DateDisplayFormat")));
     s.WorkDays = ReadWorkDays(Get(doc, QStringLiteral("Workdays")));
     s.ErrorTexts = ReadErrorTexts(Get(doc, QStringLiteral("RunTimeErrorText")));
     s.EmailAddressModel = Get(doc, QStringLiteral("EmailAddressFormat"));
@@ -111,7 +120,7 @@ void WriteSettingKeys(IniDocument& doc, const ConfigSettings& s) {
         if (info.optional && v.trimmed().isEmpty()) v = gMissingMark;
         Put(doc, Key(info.key), v);
     };
-    Put(doc, QStringLiteral("TimerSecs"), QString::number(Val(s.TimerSecs)));
+    Put(doc, QStringLiteral("TimerSecs"), QString::number(RoundedVal(s.TimerSecs)));
     Put(doc, QStringLiteral("DayStart"), s.StartTime);
     Put(doc, QStringLiteral("CPULimit"), s.CPULimit);
     path(kScheduleFile);
@@ -129,7 +138,9 @@ void WriteSettingKeys(IniDocument& doc, const ConfigSettings& s) {
     Put(doc, QStringLiteral("MinJobLaunch"), s.MinLaunch);
     // The key the scheduler reads first.
     Put(doc, QStringLiteral("EmailAddressFormat"), s.EmailAddressModel);
-    Put(doc, QStringLiteral("DateDisplayFormat"), QString::number(s.DateDisplayFormat));
+    // No choice (Valid refuses it): the key keeps the value it has.
+    if (!DisplayMask(s.DateDisplayFormat).isEmpty())
+        Put(doc, QStringLiteral("DateDisplayFormat"), QString::number(s.DateDisplayFormat));
     path(kHelpPath);
     Put(doc, QStringLiteral("DummyModel"), s.DummyModel);
     Put(doc, QStringLiteral("Workdays"), WorkDaysValue(s.WorkDays));
@@ -219,12 +230,13 @@ QString Valid(ConfigSettings& s) {
     if (s.paths[kLogFile].trimmed().isEmpty()) return QStringLiteral("Log file not specified.");
     if (const QString msg = ValidTime(s.StartTime); !msg.isEmpty()) return msg;
     if (s.TimerSecs.trimmed().isEmpty()) s.TimerSecs = QStringLiteral("60");
-    if (!IsNumeric(s.TimerSecs)) return QStringLiteral("Invalid Default Kick Interval");
-    // The box shows what the save writes: the number the text starts with.
+    if (!IsWholeSeconds(s.TimerSecs)) return QStringLiteral("Invalid Default Kick Interval");
     s.TimerSecs = QString::number(Val(s.TimerSecs));
     if (s.CPULimit.trimmed().isEmpty()) s.CPULimit = QStringLiteral("9999");
     // The start-up window takes the same range: the limit is a 16-bit field.
     if (!IsCpuLimit(s.CPULimit)) return QStringLiteral("Invalid CPU Limit");
+    if (DisplayMask(s.DateDisplayFormat).isEmpty())
+        return QStringLiteral("Date Display Format is invalid or is not specified.");
     return QString();
 }
 

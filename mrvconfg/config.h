@@ -83,17 +83,21 @@ struct ConfigSettings {
     QStringList ErrorTexts;     ///< run-time error texts, upper case
 };
 
-/// Reads every setting from a configuration file's text. Kick interval and
-/// CPU limit become their leading number ("0" when missing); Loop check and
-/// failure warning are ticked for "Y" alone (either case); a missing-key
-/// marker in a path key shows as ""; the address template is
-/// "EmailAddressFormat", else "EmailAddressModel" (what the scheduler reads).
+/// Reads every setting from a configuration file's text, each as the
+/// scheduler reads it, so a save writes back what every key meant: the kick
+/// interval becomes its leading number rounded ("2.6" gives "3"), the CPU
+/// limit its leading number ("0" when missing); Loop check and failure
+/// warning are ticked when the first letter is "Y" in either case ("Yes"
+/// too); a date display format the scheduler refuses shows no choice (-1),
+/// an empty one format 0; a missing-key marker in a path key shows as "";
+/// the address template is "EmailAddressFormat", else "EmailAddressModel".
 ConfigSettings ReadConfigSettings(const IniDocument& doc);
 
 /// Writes every setting key but the error texts (which WriteErrorTexts
 /// writes) into doc; other keys, comments and their order are kept. A path
 /// key the scheduler reports when missing gets the missing-key marker when
 /// its text is empty, so the scheduler reads it as empty without a warning.
+/// No date display format chosen leaves that key as it is.
 void WriteSettingKeys(IniDocument& doc, const ConfigSettings& s);
 
 /// Writes "RunTimeErrorText": the entries not blank after trimming joined by
@@ -131,9 +135,9 @@ QString ValidTime(QString& t);
 
 /// Checks the settings in order and returns the first message ("" when they
 /// may be saved). A valid start time is normalised; a blank kick interval
-/// becomes "60" and a blank CPU limit "9999" on the way, and a kick interval
-/// becomes the whole number it starts with (what the save writes: "2.6" is
-/// "2").
+/// becomes "60" and a blank CPU limit "9999" on the way. The kick interval
+/// must be whole seconds, 0 or more ("2.6" is refused, not saved as another
+/// value); the date display format must be one of the list's three.
 QString Valid(ConfigSettings& s);
 
 /// The folder text a browse leaves: one trailing "/" removed, except from

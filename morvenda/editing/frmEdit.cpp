@@ -16,10 +16,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -47,6 +49,24 @@ const std::array<const char*, 6> kPageNames{"Submission",   "Substitution", "Tim
 // Twips of the editor's inner area, as the schedule's windows size themselves.
 constexpr int kInnerWidthTwips = 8595;
 constexpr int kInnerHeightTwips = 6840;
+// Room around and between the controls of a page: the pages are full, and
+// the window keeps to its inner area.
+constexpr int kPageMargin = 4;
+constexpr int kPageSpacing = 4;
+// Room between the lines of an end-of-job message, stacked like a form.
+constexpr int kMessageLineSpacing = 2;
+
+// Tabs with half the usual room beside their captions, so the six page
+// names sit side by side within the editor's width, none behind a scroll
+// arrow. The captions themselves keep all the room they need.
+class CompactTabStyle : public QProxyStyle {
+public:
+    explicit CompactTabStyle(QObject* Owner) : QProxyStyle(QApplication::style()->name()) { setParent(Owner); }
+    int pixelMetric(PixelMetric Metric, const QStyleOption* Option, const QWidget* Widget) const override {
+        const int value = QProxyStyle::pixelMetric(Metric, Option, Widget);
+        return Metric == PM_TabBarTabHSpace ? value / 2 : value;
+    }
+};
 
 QPixmap TickPicture() {
     QPixmap p(16, 16);
@@ -101,6 +121,10 @@ frmEdit::frmEdit(QWidget* Parent) : QDialog(Parent), picTick_(TickPicture()), pi
     BuildDependenciesPage(TabEdit_->widget(pgDependencies));
     BuildEojPage(TabEdit_->widget(pgNormalEoj), 0);
     BuildEojPage(TabEdit_->widget(pgAbnormalEoj), 1);
+    for (int k = 0; k < TabEdit_->count(); ++k)
+        TabEdit_->widget(k)->layout()->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+    // Made after the tab strip, so the strip goes first when the window ends.
+    TabEdit_->tabBar()->setStyle(new CompactTabStyle(this));
     outer->addWidget(TabEdit_, 1);
 
     auto* row = new QHBoxLayout;
@@ -253,20 +277,23 @@ void frmEdit::BuildTimingPage(QWidget* Page) {
     hint->setWordWrap(true);
     g->addWidget(hint, 1, 1, 1, 3);
     // The list takes the height the fixed-height boxes beside it leave.
-    g->addWidget(cboKeys_, 2, 0, 5, 2);
-    g->setRowStretch(6, 1);
+    g->addWidget(cboKeys_, 2, 0, 6, 2);
+    g->setRowStretch(7, 1);
     g->addWidget(EditLabel(Page, QStringLiteral("lblTime"), QStringLiteral("Earliest &Start Time"), txtTime_), 2, 2);
     g->addWidget(txtTime_, 2, 3);
     g->addWidget(EditLabel(Page, QStringLiteral("lblSkipOn"), QStringLiteral("S&kip On"), cboSkipOn_), 3, 2);
     g->addWidget(cboSkipOn_, 3, 3);
     g->addWidget(chkSubmitOnly_, 4, 2);
     g->addWidget(chkDeferRollOver_, 4, 3);
+    // The long caption stands over its list, so the page fits the editor's
+    // width beside the run-dates frame.
     g->addWidget(
-        EditLabel(Page, QStringLiteral("lblResched"), QStringLiteral("Reschedule on Completion:"), cboResched_), 5, 2);
-    g->addWidget(cboResched_, 5, 3);
+        EditLabel(Page, QStringLiteral("lblResched"), QStringLiteral("Reschedule on Completion:"), cboResched_), 5, 2,
+        1, 2);
+    g->addWidget(cboResched_, 6, 3);
     g->addWidget(
-        EditLabel(Page, QStringLiteral("lblExclusive"), QStringLiteral("Exclusivity Key&words"), txtExclusive_), 7, 0);
-    g->addWidget(txtExclusive_, 7, 1, 1, 3);
+        EditLabel(Page, QStringLiteral("lblExclusive"), QStringLiteral("Exclusivity Key&words"), txtExclusive_), 8, 0);
+    g->addWidget(txtExclusive_, 8, 1, 1, 3);
 
     auto* fra = new QGroupBox(Page);
     fra->setObjectName(QStringLiteral("fraTryRunDates"));
@@ -338,10 +365,12 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     const size_t p = static_cast<size_t>(Part);
     const bool normal = Part == 0;
     auto* outer = new QVBoxLayout(Page);
+    outer->setSpacing(kPageSpacing);
     auto* fra = new QGroupBox(
         normal ? QStringLiteral("Message on Job Completion") : QStringLiteral("Abnormal EOJ Message"), Page);
     fra->setObjectName(normal ? QStringLiteral("fraNEOJ") : QStringLiteral("fraAEOJ"));
     auto* g = new QGridLayout(fra);
+    g->setVerticalSpacing(kMessageLineSpacing);
     const std::array<const char*, 2> addrCaption{"To:", "Cc:"};
     for (int a = 0; a < 2; ++a) {
         const int i = Part * 2 + a;
@@ -410,14 +439,19 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     row->addWidget(EditLabel(Page, QStringLiteral("lblDeferEOJMsgBy"), QStringLiteral("Defer EOJ message by (mins):"),
                              txtDeferEOJMsgBy_));
     row->addWidget(txtDeferEOJMsgBy_);
+    row->addStretch(1);
+    outer->addLayout(row);
+    // A line of its own: beside the deferral it would widen the page past
+    // the editor's width.
     chkSuppNoBody_ = EditCheck(Page, QStringLiteral("chkSuppNoBody"),
                                QStringLiteral("Suppress message if all included files empty/non-existent"));
-    row->addWidget(chkSuppNoBody_, 1);
-    outer->addLayout(row);
+    outer->addWidget(chkSuppNoBody_);
 
+    // The choice and the file on one line, so the page keeps to the
+    // editor's height.
     auto* trig = new QGroupBox(QStringLiteral("Trigger File Creation"), Page);
     trig->setObjectName(QStringLiteral("fraTrigger"));
-    auto* t = new QGridLayout(trig);
+    auto* t = new QHBoxLayout(trig);
     optNoTrig_ = EditOption(trig, QStringLiteral("optNoTrig"), QStringLiteral("None"));
     optExtTrig_ = EditOption(trig, QStringLiteral("optExtTrig"), QStringLiteral("External"));
     optInterTrig_ = EditOption(trig, QStringLiteral("optInterTrig"), QStringLiteral("Interschedule"));
@@ -425,11 +459,11 @@ void frmEdit::BuildEojPage(QWidget* Page, int Part) {
     txtExtTrigFile_->setMaxLength(kTriggerFileWidth);
     lblTrigFile_ =
         EditLabel(trig, QStringLiteral("lblTrigFile"), QStringLiteral("File Name/Location"), txtExtTrigFile_);
-    t->addWidget(optNoTrig_, 0, 0);
-    t->addWidget(optExtTrig_, 0, 1);
-    t->addWidget(optInterTrig_, 0, 2);
-    t->addWidget(lblTrigFile_, 1, 0);
-    t->addWidget(txtExtTrigFile_, 1, 1, 1, 2);
+    t->addWidget(optNoTrig_);
+    t->addWidget(optExtTrig_);
+    t->addWidget(optInterTrig_);
+    t->addWidget(lblTrigFile_);
+    t->addWidget(txtExtTrigFile_, 1);
     outer->addWidget(trig);
     outer->addStretch(1);
 }
@@ -846,7 +880,7 @@ void frmEdit::ConnectHandlers() {
                                                                std::pair{"mnuUnconditional", kCondUncond}};
     for (const auto& [name, cond] : conds) {
         QAction* a = puDepConds_->findChild<QAction*>(QLatin1String(name));
-        connect(a, &QAction::triggered, this, [this, cond] { SetDepCond(cond); });
+        connect(a, &QAction::triggered, this, [this, c = cond] { SetDepCond(c); });
     }
     connect(optThisGrp_, &QRadioButton::clicked, this, &frmEdit::Candidates_Click);
     connect(optAllGrps_, &QRadioButton::clicked, this, &frmEdit::Candidates_Click);

@@ -13,46 +13,57 @@ using namespace confg;
 
 namespace {
 
-TEST(ConfgValidation, StartTimeKickIntervalAndCpuLimit) {
+TEST(ConfgValidation, StartTimeKickIntervalCpuLimitAndDateFormat) {
     struct Case {
         const char* time;
         const char* timer;
         const char* cpu;
+        int format;           // position in the date display format list
         const char* message;  // "" = valid
         const char* timeAfter;
         const char* timerAfter;
         const char* cpuAfter;
     };
     const char* badTime = "Schedule Start Time is invalid or is not specified.";
+    const char* badTimer = "Invalid Default Kick Interval";
+    const char* badFormat = "Date Display Format is invalid or is not specified.";
     const Case cases[] = {
-        {"7:5", "45", "12", "", "07:05", "45", "12"},
-        {"23:59", "0", "0", "", "23:59", "0", "0"},
-        {"00:00", "  ", "", "", "00:00", "60", "9999"},
-        {"24:00", "", "", badTime, "24:00", "", ""},
-        {"12:60", "", "", badTime, "12:60", "", ""},
-        {"1200", "", "", badTime, "1200", "", ""},
-        {":30", "", "", badTime, ":30", "", ""},
-        {"123:00", "", "", badTime, "123:00", "", ""},
-        {" 7:00", "", "", badTime, " 7:00", "", ""},
-        {"7:", "", "", badTime, "7:", "", ""},
-        {"7:a0", "", "", badTime, "7:a0", "", ""},
-        {"", "", "", badTime, "", "", ""},
-        {"06:00", "abc", "", "Invalid Default Kick Interval", "06:00", "abc", ""},
-        {"06:00", "30", "abc", "Invalid CPU Limit", "06:00", "30", "abc"},
-        {"06:00", "30", "32768", "Invalid CPU Limit", "06:00", "30", "32768"},
-        {"06:00", "30", "-1", "Invalid CPU Limit", "06:00", "30", "-1"},
-        {"06:00", "30", "32767", "", "06:00", "30", "32767"},
-        {"06:00", "2.6", "", "", "06:00", "2", "9999"},  // shown as it is saved
-        {"06:00", " 45 ", "", "", "06:00", "45", "9999"},
+        {"7:5", "45", "12", 0, "", "07:05", "45", "12"},
+        {"23:59", "0", "0", 2, "", "23:59", "0", "0"},
+        {"00:00", "  ", "", 1, "", "00:00", "60", "9999"},
+        {"24:00", "", "", 0, badTime, "24:00", "", ""},
+        {"12:60", "", "", 0, badTime, "12:60", "", ""},
+        {"1200", "", "", 0, badTime, "1200", "", ""},
+        {":30", "", "", 0, badTime, ":30", "", ""},
+        {"123:00", "", "", 0, badTime, "123:00", "", ""},
+        {" 7:00", "", "", 0, badTime, " 7:00", "", ""},
+        {"7:", "", "", 0, badTime, "7:", "", ""},
+        {"7:a0", "", "", 0, badTime, "7:a0", "", ""},
+        {"", "", "", 0, badTime, "", "", ""},
+        {"06:00", "abc", "", 0, badTimer, "06:00", "abc", ""},
+        {"06:00", "30", "abc", 0, "Invalid CPU Limit", "06:00", "30", "abc"},
+        {"06:00", "30", "32768", 0, "Invalid CPU Limit", "06:00", "30", "32768"},
+        {"06:00", "30", "-1", 0, "Invalid CPU Limit", "06:00", "30", "-1"},
+        {"06:00", "30", "32767", 0, "", "06:00", "30", "32767"},
+        // Whole seconds only: the scheduler would round what the box shows.
+        {"06:00", "2.6", "", 0, badTimer, "06:00", "2.6", ""},
+        {"06:00", "-5", "", 0, badTimer, "06:00", "-5", ""},
+        {"06:00", "99999999999", "", 0, badTimer, "06:00", "99999999999", ""},
+        {"06:00", " 45 ", "", 0, "", "06:00", "45", "9999"},
+        // No format chosen, or one the list does not hold (a hand-edited
+        // key the scheduler refuses).
+        {"06:00", "30", "8", -1, badFormat, "06:00", "30", "8"},
+        {"06:00", "30", "8", 3, badFormat, "06:00", "30", "8"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.time) + " / " + c.timer + " / " + c.cpu);
+        SCOPED_TRACE(std::string(c.time) + " / " + c.timer + " / " + c.cpu + " / " + std::to_string(c.format));
         ConfigSettings s;
         s.paths[kScheduleFile] = S("/srv/a.sch");
         s.paths[kLogFile] = S("/srv/yyyymmdd.log");
         s.StartTime = S(c.time);
         s.TimerSecs = S(c.timer);
         s.CPULimit = S(c.cpu);
+        s.DateDisplayFormat = c.format;
         EXPECT_EQ(Valid(s), S(c.message));
         EXPECT_EQ(s.StartTime, S(c.timeAfter));
         if (S(c.message) != S(badTime)) {
@@ -116,15 +127,39 @@ TEST(ConfgKeys, WorkDaysErrorTextsAndFolders) {
     EXPECT_EQ(TrimFolder(S("/")), S("/"));
     EXPECT_EQ(TrimFolder(QString()), QString());
 
-    // The two flags are ticked for "Y" alone, in either case.
+    // The two flags are ticked as the scheduler reads them: on when the
+    // first letter is "Y" in either case.
     TempDir dir;
-    for (const auto& [value, ticked] :
-         {std::pair{"Y", true}, {"y", true}, {" Y ", true}, {"Yes", false}, {"N", false}, {"", false}, {"-1", false}}) {
+    const std::pair<const char*, bool> flags[] = {{"Y", true},          {"y", true},     {" Y ", true}, {"Yes", true},
+                                                  {"yes please", true}, {"N", false},    {"No", false}, {"", false},
+                                                  {"-1", false},        {"True", false}, {"AY", false}};
+    for (const auto& [value, ticked] : flags) {
         const QString ini = dir.write(S("flags.ini"), QByteArray("[Morvenda]\r\nLoopCheck=") + value +
                                                           "\r\nShowFailedJobsWarning=" + value + "\r\n");
         const ConfigSettings f = ReadConfigSettings(IniDocument::load(ini));
         EXPECT_EQ(f.LoopCheck, ticked) << value;
         EXPECT_EQ(f.ShowFailed, ticked) << value;
+    }
+
+    // A kick interval with a fraction shows as the scheduler rounds it; a
+    // date display format the scheduler refuses shows no choice, an empty
+    // one the format it takes instead.
+    struct Loaded {
+        const char* timer;
+        const char* timerShown;
+        const char* format;
+        int formatShown;
+    };
+    const Loaded loaded[] = {
+        {"2.6", "3", "0", 0}, {"2.4", "2", "1", 1}, {"45 seconds", "45", "2", 2},
+        {"", "0", "", 0},     {"7", "7", "01", 1},  {"7", "7", "12", -1},
+        {"7", "7", "3", -1},  {"7", "7", "-1", -1}, {"7", "7", "1x", -1},
+    };
+    for (const Loaded& l : loaded) {
+        const ConfigSettings f = ReadConfigSettings(IniDocument::fromText(
+            S("[Morvenda]\r\nTimerSecs=%1\r\nDateDisplayFormat=%2\r\n").arg(S(l.timer), S(l.format))));
+        EXPECT_EQ(f.TimerSecs, S(l.timerShown)) << l.timer;
+        EXPECT_EQ(f.DateDisplayFormat, l.formatShown) << l.format;
     }
 }
 
@@ -203,14 +238,14 @@ TEST(ConfgKeys, EveryKeyRoundTripsThroughAFile) {
     EXPECT_EQ(again.EmailAddressModel, s.EmailAddressModel);
 
     // The template the scheduler reads first wins over the older key; a date
-    // format out of range shows no choice and is written as "-1".
+    // format out of range shows no choice and is never written as one.
     IniDocument both = IniDocument::fromText(
         S("[Morvenda]\r\nEmailAddressModel=Address\r\nEmailAddressFormat=NAME <ADDRESS>\r\nDateDisplayFormat=3\r\n"));
     const ConfigSettings t = ReadConfigSettings(both);
     EXPECT_EQ(t.EmailAddressModel, S("NAME <ADDRESS>"));
     EXPECT_EQ(t.DateDisplayFormat, -1);
     WriteSettingKeys(both, t);
-    EXPECT_EQ(both.value(gAppName, S("DateDisplayFormat")), S("-1"));
+    EXPECT_EQ(both.value(gAppName, S("DateDisplayFormat")), S("3"));
     EXPECT_EQ(both.value(gAppName, S("EmailAddressModel")), S("Address"));
     EXPECT_EQ(both.value(gAppName, S("LogFile")), gMissingMark) << "an empty optional path is marked";
     EXPECT_EQ(both.value(gAppName, S("DummyProg")), QString());

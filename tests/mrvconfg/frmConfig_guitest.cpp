@@ -189,6 +189,38 @@ TEST_F(ConfigWindow, ShowsEditsChecksAndSavesTheKeys) {
                                                 .arg(QCoreApplication::applicationDirPath())});
 }
 
+// A save of another field keeps what every hand-edited key means to the
+// scheduler; a date display format it would not take is refused until one is
+// chosen, and nothing is written meanwhile.
+TEST_F(ConfigWindow, ASaveOfAnotherFieldKeepsWhatTheKeysMean) {
+    QString text = kIniText;
+    text.replace(S("LoopCheck=Y\r\n"), S("LoopCheck=Yes\r\nShowFailedJobsWarning=yes\r\n"));
+    text.replace(S("TimerSecs=45"), S("TimerSecs=2.6"));
+    text.replace(S("DateDisplayFormat=1"), S("DateDisplayFormat=3"));
+    const QString ini = writeIni(S("ACCOUNTS.ini"), text);
+    MRVConfig w;
+    w.Form_Load(ini);
+    w.show();
+    EXPECT_TRUE(Find<QCheckBox>(w, "chkLoop")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>(w, "chkShowFailed")->isChecked());
+    EXPECT_EQ(box(w, "txtTimerSecs")->text(), S("3"));
+    EXPECT_EQ(Find<QComboBox>(w, "cboDateDisplayFmt")->currentIndex(), -1);
+
+    box(w, "txtMinLaunch")->setText(S("20"));
+    const QByteArray before = dir.read(ini);
+    EXPECT_FALSE(w.cmdSave_Click());
+    EXPECT_EQ(prompts.messages, QStringList{S("Date Display Format is invalid or is not specified.")});
+    EXPECT_EQ(dir.read(ini), before);
+
+    Find<QComboBox>(w, "cboDateDisplayFmt")->setCurrentIndex(0);
+    ASSERT_TRUE(w.cmdSave_Click());
+    EXPECT_EQ(key(ini, "MinJobLaunch"), S("20"));
+    EXPECT_EQ(key(ini, "LoopCheck"), S("Y"));
+    EXPECT_EQ(key(ini, "ShowFailedJobsWarning"), S("Y"));
+    EXPECT_EQ(key(ini, "TimerSecs"), S("3")) << "as the scheduler rounded 2.6";
+    EXPECT_EQ(key(ini, "DateDisplayFormat"), S("0"));
+}
+
 TEST_F(ConfigWindow, RunTimeErrorTexts) {
     const QString ini = writeIni();
     MRVConfig w;

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -102,6 +103,32 @@ protected:
     FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
     ScriptedPrompter prompts;
 };
+
+// The editor opens at its inner size of 8595 by 6840 twips, every page whole
+// in it (the end-of-job page at its fullest, with an external trigger file)
+// and every page name in the tab strip, none behind a scroll arrow.
+TEST_F(FrmEditTest, OpensAtItsSizeWithEveryPageWhole) {
+    G.gCurJob = static_cast<std::int16_t>(FindJob(S("EXTRACT")));
+    const auto size = [](const QWidget& w) { return std::to_string(w.width()) + "x" + std::to_string(w.height()); };
+    Edit([&size](frmEdit& w) {
+        EXPECT_EQ(size(w), "573x456");
+        Child<QRadioButton>(w, "optExtTrig")->click();
+        auto* tabs = Child<QTabWidget>(w, "TabEdit");
+        for (int k = 0; k < tabs->count(); ++k) {
+            tabs->setCurrentIndex(k);
+            QWidget* page = tabs->widget(k);
+            const QSize need = page->minimumSizeHint();
+            EXPECT_TRUE(need.width() <= page->width() && need.height() <= page->height())
+                << tabs->tabText(k).toStdString() << " needs " << need.width() << "x" << need.height() << ", has "
+                << page->width() << "x" << page->height();
+        }
+        tabs->setCurrentIndex(0);
+        QTabBar* bar = tabs->tabBar();
+        EXPECT_LE(bar->tabRect(bar->count() - 1).right(), bar->width()) << "the last page's name is hidden";
+        EXPECT_EQ(size(w), "573x456");
+        Child<QPushButton>(w, "cmdCancel")->click();
+    });
+}
 
 // The group box shows a whole group name and Tab reaches it between the
 // job name and the command line.
