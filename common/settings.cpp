@@ -73,11 +73,13 @@ bool SaveSetting(const QString& App, const QString& Section, const QString& Key,
         Error);
 }
 
-bool DeleteSetting(const QString& App, const QString& Section, const QString& Key) {
-    return Update([&](IniDocument& doc) {
-        if (Key.isEmpty()) return doc.removeSection(SectionOf(App, Section));
-        return doc.removeKey(SectionOf(App, Section), Key);
-    });
+bool DeleteSetting(const QString& App, const QString& Section, const QString& Key, QString* Error) {
+    return Update(
+        [&](IniDocument& doc) {
+            if (Key.isEmpty()) return doc.removeSection(SectionOf(App, Section));
+            return doc.removeKey(SectionOf(App, Section), Key);
+        },
+        Error);
 }
 
 QList<QPair<QString, QString>> GetAllSettings(const QString& App, const QString& Section) {

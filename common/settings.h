@@ -24,8 +24,10 @@ bool SaveSetting(const QString& App, const QString& Section, const QString& Key,
                  QString* Error = nullptr);
 
 /// Deletes one key, or the whole section when Key is empty. False only when
-/// the settings file cannot be written (a missing key is no failure).
-bool DeleteSetting(const QString& App, const QString& Section, const QString& Key = QString());
+/// the settings file cannot be written (a missing key is no failure), with
+/// *Error (when given) naming the file and the reason.
+bool DeleteSetting(const QString& App, const QString& Section, const QString& Key = QString(),
+                   QString* Error = nullptr);
 
 /// Every key of a section with its value, in stored order.
 QList<QPair<QString, QString>> GetAllSettings(const QString& App, const QString& Section);

@@ -85,6 +85,50 @@ bool HeldAsIs(const QString& name, qsizetype i) {
     return EncodedAt(name, i) < 0;
 }
 
+// One setting written; the settings file's reason when it cannot be.
+ProfileResult Stored(const QString& section, const QString& key, const QString& value) {
+    QString error;
+    if (SaveSetting(gAppName, section, key, value, &error)) return {};
+    return {false, error};
+}
+
+// Every column of gGridCols under profile Name, stopping at the first
+// failure (the rest would fail for the same reason).
+ProfileResult StoreColumns(const QString& Name) {
+    const QString section = ProfileStoredName(Name);
+    for (const GridColumn& c : gGridCols) {
+        const QString value = QStringLiteral("%1,%2,%3,%4")
+                                  .arg(c.Width)
+                                  .arg(c.Order)
+                                  .arg(c.Align)
+                                  .arg(c.Hidden ? QStringLiteral("True") : QStringLiteral("False"));
+        const ProfileResult r = Stored(section, c.Title, value);
+        if (!r) return r;
+    }
+    return {};
+}
+
+// The items of "List" (stored names), trimmed, up to the first empty one.
+QStringList ListedProfiles() {
+    const QString list = GetSetting(gAppName, gProfSection, gProfListKey).trimmed();
+    QStringList items;
+    for (int n = 1;; ++n) {
+        const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(',')).trimmed();
+        if (item.isEmpty()) break;
+        items << item;
+    }
+    return items;
+}
+
+// Profile Name stored whole: its columns, then its item of the list, then
+// "Current" last, so that "Current" names only a profile that is stored.
+ProfileResult StoreProfile(const QString& Name) {
+    ProfileResult r = StoreColumns(Name);
+    if (r) r = AddColProfileName(ProfileStoredName(Name));
+    if (r) r = ChooseProfile(Name);
+    return r;
+}
+
 }  // namespace
 
 void DefineGridColumns() {
@@ -155,21 +199,12 @@ QString ProfileNameOf(const QString& Stored) {
     return out;
 }
 
-bool SaveColProfile() {
-    bool ok = SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(G.gCurProfile));
-    const QString section = ProfileSection();
-    for (const GridColumn& c : gGridCols) {
-        const QString value = QStringLiteral("%1,%2,%3,%4")
-                                  .arg(c.Width)
-                                  .arg(c.Order)
-                                  .arg(c.Align)
-                                  .arg(c.Hidden ? QStringLiteral("True") : QStringLiteral("False"));
-        ok = SaveSetting(gAppName, section, c.Title, value) && ok;
-    }
-    return ok;
+ProfileResult SaveColProfile() {
+    const ProfileResult stored = StoreColumns(G.gCurProfile);
+    return stored ? Stored(gProfSection, gProfCurrentKey, ProfileStoredName(G.gCurProfile)) : stored;
 }
 
-bool AddColProfileName(const QString& Name) {
+ProfileResult AddColProfileName(const QString& Name) {
     const QString list = GetSetting(gAppName, gProfSection, gProfListKey).trimmed();
     // Whole items are compared: a new name that is only part of a listed one
     // ("Gen" beside "General") must still be listed, or the profile could be
@@ -179,9 +214,77 @@ bool AddColProfileName(const QString& Name) {
         const QChar comma = QLatin1Char(',');
         const int items = static_cast<int>(list.count(comma)) + 1;
         for (int n = 1; n <= items; ++n) {
-            if (SameText(GetLineField(list, n, quote, comma).trimmed(), Name.trimmed())) return true;
+            if (SameText(GetLineField(list, n, quote, comma).trimmed(), Name.trimmed())) return {};
         }
     }
-    const QString updated = list.isEmpty() ? Name : list + QLatin1Char(',') + Name;
-    return SaveSetting(gAppName, gProfSection, gProfListKey, updated);
+    return Stored(gProfSection, gProfListKey, list.isEmpty() ? Name : list + QLatin1Char(',') + Name);
+}
+
+ProfileNames ReadProfileNames() {
+    ProfileNames out;
+    const QString current = GetSetting(gAppName, gProfSection, gProfCurrentKey);
+    if (!current.isEmpty()) {
+        G.gCurProfile = ProfileNameOf(current);
+        for (const QString& item : ListedProfiles()) out.Names << ProfileNameOf(item);
+    } else {
+        G.gCurProfile = QStringLiteral("General");
+        out.Names << G.gCurProfile;
+        out.Stored = StoreProfile(G.gCurProfile);
+    }
+    for (int i = static_cast<int>(out.Names.size()) - 1; i >= 0 && out.Current < 0; --i)
+        if (SameText(out.Names.at(i), G.gCurProfile)) out.Current = i;
+    if (out.Current < 0) {
+        out.Names << G.gCurProfile;
+        out.Current = static_cast<int>(out.Names.size()) - 1;
+    }
+    return out;
+}
+
+ProfileResult ChooseProfile(const QString& Name) {
+    return Stored(gProfSection, gProfCurrentKey, ProfileStoredName(Name));
+}
+
+bool ProfileExists(const QString& Name) {
+    return !GetSetting(gAppName, ProfileStoredName(Name), QStringLiteral("Job Name")).isEmpty();
+}
+
+ProfileResult SaveProfileAs(const QString& Name, const std::vector<int>& Displayed,
+                            const std::vector<int>& Undisplayed) {
+    int order = 0;
+    gGridCols[0].Order = 0;
+    gGridCols[0].Hidden = false;
+    const auto place = [&order](const std::vector<int>& ids, bool hidden) {
+        for (const int id : ids) {
+            if (id <= 0 || id >= kGridColCount) continue;
+            GridColumn& col = gGridCols[static_cast<size_t>(id)];
+            col.Order = static_cast<std::int16_t>(++order);
+            col.Hidden = hidden;
+        }
+    };
+    place(Displayed, false);
+    place(Undisplayed, true);
+    const ProfileResult stored = StoreProfile(Name);
+    if (stored) G.gCurProfile = Name;
+    return stored;
+}
+
+ProfileResult DeleteProfile(const QString& Name) {
+    const QString section = ProfileStoredName(Name);
+    if (GetAllSettings(gAppName, section).isEmpty())
+        return {false, QStringLiteral("There is no view profile \"%1\".").arg(Name)};
+    QString error;
+    if (!DeleteSetting(gAppName, section, QString(), &error)) return {false, error};
+    // The name leaves the list, and "Current" when it named it.
+    QStringList kept = ListedProfiles();
+    kept.removeIf([&section](const QString& item) { return SameText(item, section); });
+    ProfileResult done = Stored(gProfSection, gProfListKey, kept.join(QLatin1Char(',')));
+    if (!done || !SameText(GetSetting(gAppName, gProfSection, gProfCurrentKey), section)) return done;
+    if (!kept.isEmpty()) return Stored(gProfSection, gProfCurrentKey, kept.front());
+    if (!DeleteSetting(gAppName, gProfSection, gProfCurrentKey, &error)) return {false, error};
+    return {};
+}
+
+ProfileResult SaveGridLayout(int HeightTwips) {
+    const ProfileResult saved = SaveColProfile();
+    return saved ? Stored(gRegSection, gGridHeightKey, QString::number(HeightTwips)) : saved;
 }

@@ -5,7 +5,6 @@
 #include "common/gui/controls.h"
 #include "common/gui/mnemonics.h"
 #include "common/prompter.h"
-#include "common/settings.h"
 #include "common/text.h"
 #include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/gridcols.h"
@@ -28,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -420,24 +420,10 @@ void frmColSel::cmdDel_Click() {
     if (MsgBox(QStringLiteral("Delete the view profile ") + name + QLatin1Char('?'), MsgButtons::YesNo,
                MsgIcon::Question, gAppName) != MsgAnswer::Yes)
         return;
-    const QString section = ProfileStoredName(name);
-    bool ok = !GetAllSettings(gAppName, section).isEmpty() && DeleteSetting(gAppName, section);
-    if (ok) {
-        // The name leaves the list, and "Current" when it named it.
-        const QString list = GetSetting(gAppName, gProfSection, gProfListKey);
-        QStringList kept;
-        for (int n = 1;; ++n) {
-            const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
-            if (item.isEmpty()) break;
-            if (!SameText(item.trimmed(), section)) kept << item.trimmed();
-        }
-        ok = SaveSetting(gAppName, gProfSection, gProfListKey, kept.join(QLatin1Char(',')));
-        if (SameText(GetSetting(gAppName, gProfSection, gProfCurrentKey), section))
-            ok = (kept.isEmpty() ? DeleteSetting(gAppName, gProfSection, gProfCurrentKey)
-                                 : SaveSetting(gAppName, gProfSection, gProfCurrentKey, kept.front())) &&
-                 ok;
-    }
-    if (!ok) MsgBox(QStringLiteral("Could not delete edit view profile"));
+    const ProfileResult deleted = DeleteProfile(name);
+    if (!deleted)
+        MsgBox(QStringLiteral("Could not delete edit view profile\n\n") + deleted.error, MsgButtons::Ok,
+               MsgIcon::Critical);
 }
 
 void frmColSel::cmdOK_Click() {
@@ -485,8 +471,7 @@ bool frmColSel::SaveOnUnload() {
         MsgBox(QStringLiteral("Please enter a profile name for this view."));
         return false;
     }
-    if (!SameText(name, openingName_) &&
-        !GetSetting(gAppName, ProfileStoredName(name), QStringLiteral("Job Name")).isEmpty()) {
+    if (!SameText(name, openingName_) && ProfileExists(name)) {
         if (MsgBox(QStringLiteral("A view profile already exists with the name specified.  "
                                   "Do you want to replace it with this one?"),
                    MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
@@ -494,23 +479,16 @@ bool frmColSel::SaveOnUnload() {
             return true;
         }
     }
-    AddColProfileName(ProfileStoredName(name));
-
-    int order = 0;
-    gGridCols[0].Order = 0;
-    gGridCols[0].Hidden = false;
-    for (int i = 0; i < lsbDisplayed_->count(); ++i) {
-        GridColumn& col = gGridCols[static_cast<size_t>(ColumnOf(lsbDisplayed_->item(i)))];
-        col.Order = static_cast<std::int16_t>(++order);
-        col.Hidden = false;
+    std::vector<int> displayed;
+    std::vector<int> undisplayed;
+    for (int i = 0; i < lsbDisplayed_->count(); ++i) displayed.push_back(ColumnOf(lsbDisplayed_->item(i)));
+    for (int i = 0; i < lsbUndisplayed_->count(); ++i) undisplayed.push_back(ColumnOf(lsbUndisplayed_->item(i)));
+    // A layout that cannot be stored keeps the dialog open with the reason,
+    // so the operator can put the settings right and press OK again.
+    const ProfileResult saved = SaveProfileAs(name, displayed, undisplayed);
+    if (!saved) {
+        MsgBox(QStringLiteral("Could not save edit view profile\n\n") + saved.error, MsgButtons::Ok, MsgIcon::Critical);
+        return false;
     }
-    for (int i = 0; i < lsbUndisplayed_->count(); ++i) {
-        GridColumn& col = gGridCols[static_cast<size_t>(ColumnOf(lsbUndisplayed_->item(i)))];
-        col.Order = static_cast<std::int16_t>(++order);
-        col.Hidden = true;
-    }
-    G.gCurProfile = name;
-    SaveColProfile();
-    SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(G.gCurProfile));
     return true;
 }

@@ -49,8 +49,6 @@ namespace {
 constexpr int kTwips = Grid::kTwipsPerPixel;
 const char* const kTag = "tag";
 
-const QString kGridHeightKey = QStringLiteral("GridHeight");
-
 QPixmap TickPicture() {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
@@ -66,6 +64,11 @@ QPixmap BlankPicture() {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     return pm;
+}
+
+// What could not be done to a view profile, and why.
+void ShowProfileFailure(const char* What, const ProfileResult& Failed) {
+    MsgBox(QString::fromLatin1(What) + QStringLiteral("\n\n") + Failed.error, MsgButtons::Ok, MsgIcon::Critical);
 }
 
 GridAlign AlignOf(QChar mark) {
@@ -120,7 +123,7 @@ frmLGrid::frmLGrid(QWidget* parent) : QDialog(parent) {
     fxgSchedGrid_->setMinimumHeight(fxgSchedGrid_->horizontalHeader()->sizeHint().height() +
                                     8 * fxgSchedGrid_->verticalHeader()->defaultSectionSize() +
                                     2 * fxgSchedGrid_->frameWidth());
-    const QString gridHeight = GetSetting(gAppName, gRegSection, kGridHeightKey);
+    const QString gridHeight = GetSetting(gAppName, gRegSection, gGridHeightKey);
     const int roomHeight = screen() ? screen()->availableGeometry().height() - 40 : 4000;
     if (!gridHeight.isEmpty() && Val(gridHeight) > 0)
         resize(width(), static_cast<int>(std::min<qint64>(Val(gridHeight) / kTwips, std::max(roomHeight, 100))));
@@ -286,10 +289,15 @@ void frmLGrid::ConnectChoicesAndGrid() {
     connect(cboProfile_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         if (profileBusy_ || loading_ || text == G.gCurProfile || text.isEmpty()) return;
         profileBusy_ = true;
-        SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(text));
+        // A choice that cannot be stored is not taken: the combo goes back to
+        // the current profile and the grid keeps its columns.
+        const ProfileResult chosen = ChooseProfile(text);
+        if (!chosen) ShowProfileFailure("Could not choose edit view profile", chosen);
         SetProfileNames();
-        ReadColProfile();
-        GuardFatal([this] { DisplayGrid(); });
+        if (chosen) {
+            ReadColProfile();
+            GuardFatal([this] { DisplayGrid(); });
+        }
         profileBusy_ = false;
     });
     connect(fxgSchedGrid_, &Grid::RowColChange, this, [this] {
@@ -454,32 +462,12 @@ void frmLGrid::SyncMenus() {
 void frmLGrid::SetProfileNames() {
     const bool busy = profileBusy_;
     profileBusy_ = true;
-    const QString current = GetSetting(gAppName, gProfSection, gProfCurrentKey);
+    const ProfileNames names = ReadProfileNames();
     cboProfile_->clear();
-    if (!current.isEmpty()) {
-        G.gCurProfile = ProfileNameOf(current);
-        const QString list = GetSetting(gAppName, gProfSection, gProfListKey);
-        for (int n = 1;; ++n) {
-            const QString item = GetLineField(list, n, QLatin1Char('"'), QLatin1Char(','));
-            if (item.isEmpty()) break;
-            cboProfile_->addItem(ProfileNameOf(item));
-        }
-    } else {
-        G.gCurProfile = QStringLiteral("General");
-        SaveSetting(gAppName, gProfSection, gProfCurrentKey, ProfileStoredName(G.gCurProfile));
-        AddColProfileName(ProfileStoredName(G.gCurProfile));
-        cboProfile_->addItem(QStringLiteral("General"));
-        SaveColProfile();
-    }
-    int found = -1;
-    for (int i = cboProfile_->count() - 1; i >= 0 && found < 0; --i)
-        if (SameText(cboProfile_->itemText(i), G.gCurProfile)) found = i;
-    if (found < 0) {
-        cboProfile_->addItem(G.gCurProfile);
-        found = cboProfile_->count() - 1;
-    }
-    cboProfile_->setCurrentIndex(found);
+    cboProfile_->addItems(names.Names);
+    cboProfile_->setCurrentIndex(names.Current);
     profileBusy_ = busy;
+    if (!names.Stored) ShowProfileFailure("Could not save edit view profile", names.Stored);
 }
 
 void frmLGrid::RowChange() {
@@ -722,19 +710,28 @@ void frmLGrid::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
 }
 
-void frmLGrid::Unload() {
-    if (unloaded_) return;
-    unloaded_ = true;
+bool frmLGrid::Unload() {
+    if (unloaded_) return true;
     tmrGrid_->stop();
     SizeWindow();
-    SaveColProfile();
-    SaveSetting(gAppName, gRegSection, kGridHeightKey, QString::number(height() * kTwips));
+    // A layout that cannot be stored is not given up without asking: the
+    // window stays open unless the operator chooses to close it all the same.
+    const ProfileResult saved = SaveGridLayout(height() * kTwips);
+    if (!saved && MsgBox(QStringLiteral("Could not save edit view profile\n\n") + saved.error +
+                             QStringLiteral("\n\nClose the window without saving it?"),
+                         MsgButtons::YesNo, MsgIcon::Warning) != MsgAnswer::Yes) {
+        tmrGrid_->start();
+        return false;
+    }
+    unloaded_ = true;
     // Deletes, moves and one-job reschedules live only in memory until a
     // save: the table is saved here rather than lost at exit.
     if (tableChanged_ && SaveSchedule()) tableChanged_ = false;
+    return true;
 }
 
 void frmLGrid::done(int r) {
-    GuardFatal([this] { Unload(); });
-    QDialog::done(r);
+    bool closing = true;
+    GuardFatal([this, &closing] { closing = Unload(); });
+    if (closing) QDialog::done(r);
 }

@@ -92,7 +92,9 @@ private:
     void SelectJob(int j);
     void FocusGrid();
     void SyncMenus();
-    void Unload();
+    /// Stores the layout and the changed job table; false when the layout
+    /// could not be stored and the operator keeps the window open.
+    bool Unload();
 
     Grid* fxgSchedGrid_;
     QComboBox* cboGroup_;

@@ -2,13 +2,16 @@
 
 #include "common/constants.h"
 #include "common/settings.h"
+#include "common/textfile.h"
 #include "morvenda/core/state.h"
+#include "tests/support/asuser.h"
 #include "tests/support/testing.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iterator>
 
 namespace {
@@ -218,6 +221,117 @@ TEST_F(GridColsTest, AddColProfileNameListsEachNameOnce) {
             ASSERT_TRUE(DeleteSetting(gAppName, gProfSection, S("List")));
         EXPECT_TRUE(AddColProfileName(S(c.name)));
         EXPECT_EQ(GetSetting(gAppName, gProfSection, S("List")), S(c.after)) << c.name;
+    }
+}
+
+// Reading, choosing, saving under a name, deleting and the grid's closing
+// save, on settings that hold "General" (current) and "Night"; then each
+// again with the settings folder read-only, where every one that writes fails
+// with the settings file's reason and leaves the file and the current
+// profile as they were. (Only a user other than root is held by a read-only
+// folder.)
+TEST_F(GridColsTest, ProfileOperationsAndTheirFailures) {
+    MRV_RUN_AS_USER();
+    const QString folder = FolderOf(SettingsFilePath());
+    for (const char* name : {"General", "Night"}) {
+        G.gCurProfile = S(name);
+        ASSERT_TRUE(SaveColProfile());
+        ASSERT_TRUE(AddColProfileName(ProfileStoredName(S(name))));
+    }
+    ASSERT_TRUE(ChooseProfile(S("General")));
+    const QByteArray prepared = config_.read(SettingsFilePath());
+    const auto prepare = [&](bool fresh) {
+        QFile::remove(SettingsFilePath());
+        if (!fresh) config_.write(S("Morvenda/settings.ini"), prepared);
+        DefineGridColumns();
+        G.gCurProfile = S("General");
+    };
+    const auto setting = [](const QString& section, const char* key) { return GetSetting(gAppName, section, S(key)); };
+    struct Case {
+        const char* what;
+        bool fresh;   // no settings yet
+        bool writes;  // fails when the settings cannot be written
+        std::function<ProfileResult()> op;
+        const char* error;  // the reason when writable; "" for success
+        const char* current;
+        const char* list;
+        const char* curProfile;  // G.gCurProfile afterwards
+    };
+    const Case cases[] = {
+        {"first use starts General", true, true,
+         [] {
+             const ProfileNames n = ReadProfileNames();
+             EXPECT_EQ(n.Names, QStringList{S("General")});
+             EXPECT_EQ(n.Current, 0);
+             return n.Stored;
+         },
+         "", "VP_General", "VP_General", "General"},
+        {"listed profiles, the current one chosen", false, false,
+         [] {
+             G.gCurProfile.clear();
+             const ProfileNames n = ReadProfileNames();
+             EXPECT_EQ(n.Names, (QStringList{S("General"), S("Night")}));
+             EXPECT_EQ(n.Current, 0);
+             return n.Stored;
+         },
+         "", "VP_General", "VP_General,VP_Night", "General"},
+        {"choose", false, true, [] { return ChooseProfile(S("Night")); }, "", "VP_Night", "VP_General,VP_Night",
+         "General"},
+        {"save under a new name", false, true,
+         [] {
+             const ProfileResult r = SaveProfileAs(S("Day"), {10, 1}, {2});
+             if (r) {
+                 EXPECT_EQ(GetSetting(gAppName, S("VP_Day"), S("Frequency")), S("900,1,^,False"));
+                 EXPECT_EQ(GetSetting(gAppName, S("VP_Day"), S("Command Line")), S("1200,3,<,True"));
+                 EXPECT_EQ(GetSetting(gAppName, S("VP_General"), S("Frequency")), S("900,10,^,True"));
+             }
+             return r;
+         },
+         "", "VP_Day", "VP_General,VP_Night,VP_Day", "Day"},
+        {"delete another profile", false, true, [] { return DeleteProfile(S("Night")); }, "", "VP_General",
+         "VP_General", "General"},
+        {"delete the current profile", false, true, [] { return DeleteProfile(S("general")); }, "", "VP_Night",
+         "VP_Night", "General"},
+        {"delete a profile that is not there", false, false, [] { return DeleteProfile(S("Gone")); },
+         "There is no view profile \"Gone\".", "VP_General", "VP_General,VP_Night", "General"},
+        {"the grid's layout at closing", false, true,
+         [] {
+             gGridCols[3].Width = 2222;
+             const ProfileResult r = SaveGridLayout(4500);
+             if (r) {
+                 EXPECT_EQ(GetSetting(gAppName, gRegSection, gGridHeightKey), S("4500"));
+                 EXPECT_EQ(GetSetting(gAppName, S("VP_General"), S("Job Description")), S("2222,3,<,False"));
+             }
+             return r;
+         },
+         "", "VP_General", "VP_General,VP_Night", "General"},
+    };
+    for (const bool readOnly : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (readOnly ? " (read-only)" : ""));
+            prepare(c.fresh);
+            const QByteArray before = config_.read(SettingsFilePath());
+            const QString current = setting(gProfSection, "Current");
+            const QString list = setting(gProfSection, "List");
+            if (readOnly) QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            const ProfileResult r = c.op();
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            if (readOnly && c.writes) {
+                EXPECT_FALSE(r);
+                EXPECT_TRUE(r.error.contains(SettingsFilePath()) && r.error.endsWith(S("Permission denied")))
+                    << r.error.toStdString();
+                EXPECT_EQ(config_.read(SettingsFilePath()), before);
+                EXPECT_EQ(setting(gProfSection, "Current"), current);
+                EXPECT_EQ(setting(gProfSection, "List"), list);
+                EXPECT_EQ(G.gCurProfile, S("General"));
+                continue;
+            }
+            EXPECT_EQ(r.ok, S(c.error).isEmpty());
+            EXPECT_EQ(r.error, S(c.error));
+            EXPECT_EQ(setting(gProfSection, "Current"), S(c.current));
+            EXPECT_EQ(setting(gProfSection, "List"), S(c.list));
+            EXPECT_EQ(G.gCurProfile, S(c.curProfile));
+        }
     }
 }
 

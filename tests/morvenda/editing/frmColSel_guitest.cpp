@@ -3,10 +3,12 @@
 #include "common/constants.h"
 #include "common/gui/grid.h"
 #include "common/settings.h"
+#include "common/textfile.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/gridcols.h"
 #include "morvenda/core/state.h"
 #include "morvenda/editing/frmLGrid.h"
+#include "tests/support/asuser.h"
 #include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
@@ -254,7 +256,7 @@ TEST_F(FrmColSelTest, DeletingAProfileAsksAndForgetsIt) {
     EXPECT_EQ(setting(gProfSection, "List"), gProfPrefix + S("General"));
     EXPECT_EQ(setting(gProfSection, "Current"), gProfPrefix + S("General"));
     del->click();  // no longer there
-    EXPECT_EQ(prompts.messages.back(), S("Could not delete edit view profile"));
+    EXPECT_EQ(prompts.messages.back(), S("Could not delete edit view profile\n\nThere is no view profile \"Night\"."));
     child<QLineEdit>(d, "txtProfile")->setText(S(" "));
     EXPECT_FALSE(del->isEnabled());
 }
@@ -301,6 +303,37 @@ TEST_F(FrmColSelTest, CustomiseFromTheGridShowsTheNewLayout) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_EQ(text.count(S("[Morvenda\\") + ProfileStoredName(S("Ops]1, \"late\"")) + S("]")), 1) << text.toStdString();
+}
+
+// A layout that cannot be saved (the settings folder read-only: only a user
+// other than root is held by it) keeps the dialog open with the reason and
+// writes nothing; once the folder can be written, OK saves it.
+TEST_F(FrmColSelTest, AProfileThatCannotBeSavedKeepsTheDialogOpenWithTheReason) {
+    MRV_RUN_AS_USER();
+    const QString folder = FolderOf(SettingsFilePath());
+    const QByteArray before = config.read(SettingsFilePath());
+    frmColSel d;
+    d.show();
+    child<QPushButton>(d, "cmdUnselAll")->click();
+    child<QLineEdit>(d, "txtProfile")->setText(S("Night"));
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    child<QPushButton>(d, "cmdOK")->click();
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_TRUE(d.isVisible());
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(
+        prompts.messages[0].startsWith(S("Could not save edit view profile\n\nCannot write \"") + SettingsFilePath()))
+        << prompts.messages[0].toStdString();
+    EXPECT_TRUE(prompts.messages[0].endsWith(S("Permission denied"))) << prompts.messages[0].toStdString();
+    EXPECT_EQ(config.read(SettingsFilePath()), before);
+    EXPECT_EQ(G.gCurProfile, S("General"));
+
+    child<QPushButton>(d, "cmdOK")->click();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(G.gCurProfile, S("Night"));
+    EXPECT_EQ(setting(gProfSection, "Current"), gProfPrefix + S("Night"));
+    EXPECT_EQ(setting(gProfPrefix + S("Night"), "Group").section(QLatin1Char(','), 3), S("True"));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "common/constants.h"
 #include "common/gui/grid.h"
+#include "common/settings.h"
+#include "common/textfile.h"
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/gridcols.h"
 #include "morvenda/core/jobstatus.h"
@@ -9,6 +11,7 @@
 #include "morvenda/core/state.h"
 #include "morvenda/editing/frmEdit.h"
 #include "morvenda/editing/frmEditJob.h"
+#include "tests/support/asuser.h"
 #include "tests/support/guitest.h"
 #include "tests/support/testing.h"
 
@@ -489,6 +492,53 @@ TEST_F(FrmLGridTest, WithoutJobsOnlyNewAndCloseWork) {
         EXPECT_FALSE(button(w, name)->isEnabled()) << name;
     EXPECT_TRUE(button(w, "cmdNew")->isEnabled());
     EXPECT_TRUE(button(w, "cmdClose")->isEnabled());
+}
+
+// With the settings folder read-only (only a user other than root is held by
+// it) a profile choice is not taken and closing asks before the layout is
+// given up; both say why.
+TEST_F(FrmLGridTest, AViewProfileThatCannotBeSavedIsNotGivenUpSilently) {
+    MRV_RUN_AS_USER();
+    frmLGrid w;
+    w.show();
+    G.gCurProfile = S("Night");
+    gGridCols[10].Hidden = false;
+    ASSERT_TRUE(SaveColProfile());
+    gGridCols[10].Hidden = true;
+    ASSERT_TRUE(AddColProfileName(gProfPrefix + S("Night")));
+    ASSERT_TRUE(SaveSetting(gAppName, gProfSection, gProfCurrentKey, gProfPrefix + S("General")));
+    w.SetProfileNames();
+    ASSERT_EQ(G.gCurProfile, S("General"));
+    auto* profiles = child<QComboBox>(w, "cboProfile");
+    const QString folder = FolderOf(SettingsFilePath());
+    const QByteArray before = config.read(SettingsFilePath());
+    const auto reason = [&](const QString& message, const char* what) {
+        return message.startsWith(S(what) + S("\n\nCannot write \"") + SettingsFilePath()) &&
+               message.contains(S("Permission denied"));
+    };
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+    profiles->setCurrentText(S("Night"));
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(reason(prompts.messages.value(0), "Could not choose edit view profile"))
+        << prompts.messages.value(0).toStdString();
+    EXPECT_EQ(profiles->currentText(), S("General"));
+    EXPECT_EQ(grid(w)->Cols(), 9);
+
+    prompts.queueAnswer(MsgAnswer::No);
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(prompts.messages.size(), 2);
+    EXPECT_TRUE(reason(prompts.messages.value(1), "Could not save edit view profile"))
+        << prompts.messages.value(1).toStdString();
+    EXPECT_TRUE(prompts.messages.value(1).endsWith(S("\n\nClose the window without saving it?")));
+    EXPECT_EQ(config.read(SettingsFilePath()), before);
+
+    prompts.queueAnswer(MsgAnswer::Yes);
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(config.read(SettingsFilePath()), before);
 }
 
 }  // namespace
