@@ -27,6 +27,28 @@ std::optional<QString> KeyName(const QString& line) {
 
 QString ValueOf(const QString& line) { return line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed(); }
 
+bool HasLineEnd(QStringView text) { return text.contains(u'\n') || text.contains(u'\r'); }
+
+// A name as a message shows it: its line ends written out.
+QString Shown(QString text) {
+    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    return text;
+}
+
+// Why a key cannot be written: a line end in its section, name or value
+// would split its line, and what follows the line end would be read back as
+// a line of its own (another key, another section).
+QString LineEndRefusal(const QString& section, const QString& key, const QString& file) {
+    const QString what = HasLineEnd(section) ? QStringLiteral("the section's name")
+                         : HasLineEnd(key)   ? QStringLiteral("its name")
+                                             : QStringLiteral("its value");
+    return QStringLiteral(
+               "Key \"%1\" of section [%2] was not written to \"%3\": %4 holds a line end, which would split it "
+               "into two lines")
+        .arg(Shown(key), Shown(section), file, what);
+}
+
 }  // namespace
 
 IniDocument::IniDocument(QStringList lines) : lines_(std::move(lines)), origin_(lines_.size(), -1) {}
@@ -192,10 +214,14 @@ QByteArray IniDocument::toBytes() const {
             end = raw_[o].end;
         } else {
             const QString& text = lines_[i];
-            // A Latin-1 file stays Latin-1 as long as the text allows it.
+            // A Latin-1 file stays Latin-1 as long as the text allows it, and
+            // as long as its bytes are not UTF-8 too ("\u00EF\u00BB\u00BF"
+            // would read back as one character): a line is read as UTF-8
+            // whenever it is.
             bool fitsLatin1 = latin1_;
             for (qsizetype c = 0; fitsLatin1 && c < text.size(); ++c) fitsLatin1 = text[c].unicode() <= 0xff;
-            out += fitsLatin1 ? text.toLatin1() : text.toUtf8();
+            const QByteArray latin1 = fitsLatin1 ? text.toLatin1() : QByteArray();
+            out += fitsLatin1 && DecodeText(latin1) == text ? latin1 : text.toUtf8();
         }
         // A last line without a line end keeps it so; any other line ends.
         if (end.isEmpty() && (o < 0 || i + 1 < n)) end = lineEnd_;
@@ -204,13 +230,35 @@ QByteArray IniDocument::toBytes() const {
     return out;
 }
 
-bool IniDocument::save(const QString& path, QString* error) const { return WriteFileAtomic(path, toBytes(), error); }
+bool IniDocument::save(const QString& path, QString* error) const {
+    // Lines read from the file hold no line end; one set here may.
+    QString section;
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
+        const QString& line = lines_[i];
+        const std::optional<QString> header = SectionName(line);
+        if (header) section = *header;
+        if (origin_[i] >= 0 || !HasLineEnd(line)) continue;
+        if (error) {
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            QString key = eq < 0 ? line.trimmed() : line.left(eq).trimmed();
+            // A new section is followed by the key it was made for.
+            if (header) key = i + 1 < lines_.size() ? KeyName(lines_[i + 1]).value_or(QString()) : QString();
+            *error = LineEndRefusal(section, key, path);
+        }
+        return false;
+    }
+    return WriteFileAtomic(path, toBytes(), error);
+}
 
 QString IniGet(const QString& Section, const QString& Key, const QString& IniFile) {
     return IniDocument::load(IniFile).value(Section, Key).value_or(QString());
 }
 
 bool IniPut(const QString& Section, const QString& Key, const QString& Value, const QString& IniFile, QString* Error) {
+    if (HasLineEnd(Section) || HasLineEnd(Key) || HasLineEnd(Value)) {
+        if (Error) *Error = LineEndRefusal(Section, Key, IniFile);
+        return false;
+    }
     IniDocument doc;
     if (!IniDocument::loadForUpdate(IniFile, &doc, Error)) return false;
     doc.setValue(Section, Key, Value);

@@ -69,7 +69,9 @@ public:
     QByteArray toBytes() const;
 
     /// Writes toBytes() atomically. False (with *error set) when it cannot
-    /// be written; the old file is then untouched.
+    /// be written, or when a section, key or value set in the document holds
+    /// a line end (CR or LF), which would split its line; the old file is
+    /// then untouched.
     bool save(const QString& path, QString* error = nullptr) const;
 
 private:
@@ -105,7 +107,9 @@ QString IniGet(const QString& Section, const QString& Key, const QString& IniFil
 
 /// Writes Key=Value into Section of IniFile, creating the file, the section
 /// and the key when missing. False when the file cannot be read or written,
-/// with *Error (when given) naming the file and the reason; the file is then
-/// as it was.
+/// or when Section, Key or Value holds a line end (CR or LF: written as it
+/// is, it would split the key, and the rest would read back as other keys),
+/// with *Error (when given) naming the key, the file and the reason; the file
+/// is then as it was (a missing file is not created).
 bool IniPut(const QString& Section, const QString& Key, const QString& Value, const QString& IniFile,
             QString* Error = nullptr);

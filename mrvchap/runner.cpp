@@ -46,6 +46,48 @@ private:
     bool held_ = false;
 };
 
+// Per line of the script, whether a run can come to it: from the first line
+// on, each line leads to the next, except that exit ends the run, goto goes on
+// after its label, found and notfound may go either way (the windows at that
+// moment decide), and skip goes on after the next "[noskip]" (none: the run
+// ends there; the loader takes no label from the lines skipped, so no jump
+// lands among them).
+QList<bool> ReachableRows(const LoadedScript& Script) {
+    const int count = static_cast<int>(Script.lines.size());
+    // The first "[noskip]" after each line, found in one pass from the end,
+    // so that many skips cost no more than one.
+    QList<int> noSkipAfter(count, -1);
+    for (int row = count - 2; row >= 0; --row)
+        noSkipAfter[row] = IsNoSkip(Script.lines[row + 1]) ? row + 1 : noSkipAfter[row + 1];
+    QList<bool> reached(count, false);
+    QList<int> todo;
+    // Each line is followed once, so a loop in the script ends the walk too.
+    auto reach = [&](int row) {
+        if (row >= 0 && row < count && !reached[row]) {
+            reached[row] = true;
+            todo.append(row);
+        }
+    };
+    reach(0);
+    while (!todo.isEmpty()) {
+        const int row = todo.takeLast();
+        const std::optional<ScriptCommand> c = ParseCommand(Script.lines[row]);
+        const QString verb = c ? c->verb : QString();
+        if (verb == u"exit") continue;
+        if (verb == u"skip") {
+            if (noSkipAfter[row] >= 0) reach(noSkipAfter[row] + 1);
+            continue;
+        }
+        // A jump goes on after its label; one without a label (the loader
+        // refuses such a script) goes on with the next line, as the runner does.
+        const int target =
+            verb == u"goto" || verb == u"found" || verb == u"notfound" ? Script.jumpTarget.value(row, -1) : -1;
+        if (target >= 0) reach(target + 1);
+        if (verb != u"goto" || target < 0) reach(row + 1);
+    }
+    return reached;
+}
+
 }  // namespace
 
 bool WindowFinder::find(const QList<ChapWindow>& Windows, const QString& Text) {
@@ -102,19 +144,10 @@ void ScriptRunner::checkCancel() {
 }
 
 void ScriptRunner::CheckKeys(const QString (&Parms)[5]) {
-    bool skip = false;
+    const QList<bool> reached = ReachableRows(s_);
     for (int row = 0; row < s_.lines.size(); ++row) {
-        const QString& line = s_.lines[row];
-        if (skip) {
-            skip = !IsNoSkip(line);
-            continue;
-        }
-        const std::optional<ScriptCommand> c = ParseCommand(line);
-        if (c) {
-            skip = c->verb == u"skip";
-            continue;
-        }
-        const QString keys = SubstituteParms(line, Parms);
+        if (!reached[row] || ParseCommand(s_.lines[row])) continue;
+        const QString keys = SubstituteParms(s_.lines[row], Parms);
         if (keys.isEmpty() || ParseKeys(keys).ok) continue;
         diag_.select(row);
         throw ChapStop{InvalidKeysMessage(keys), 1};
@@ -124,8 +157,9 @@ void ScriptRunner::CheckKeys(const QString (&Parms)[5]) {
 void ScriptRunner::RunScript(const QString (&Parms)[5]) {
     lockFile = s_.lockFile;
     validateOnly = s_.validateOnly;
-    // Every row of keys is read before the first is typed: a script that
-    // would stop on a bad row halfway has typed nothing when it stops.
+    // Every row of keys the run can reach is read before the first is typed:
+    // a script that would stop on a bad row halfway has typed nothing when it
+    // stops.
     CheckKeys(Parms);
     bool skip = false;
     bool exit = false;

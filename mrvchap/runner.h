@@ -153,9 +153,10 @@ public:
     QString lockFile;
 
 private:
-    /// Reads every row of keys the run may type, with the parameters put in,
-    /// as sending reads it; throws ChapStop with the invalid-keystrokes
-    /// message for the first row it refuses (that row made current).
+    /// Reads every row of keys that a run can reach, with the parameters put
+    /// in, as sending reads it; throws ChapStop with the invalid-keystrokes
+    /// message for the first row it refuses (that row made current). Rows no
+    /// run reaches (after exit, jumped over) are not read.
     void CheckKeys(const QString (&Parms)[5]);
     void command(int& Row, const ScriptCommand& C, QString& Keys, bool& Skip, bool& Exit);
     void waitFor(int Row, const ScriptCommand& C, bool Text);

@@ -156,7 +156,22 @@ void DefaultDateVars(int JobIndex) {
 }
 
 void DefaultDateVars(JobRec& J) {
-    if (QStringView(J.DateVars[0]).trimmed().isEmpty()) J.DateVars = gDefDateVars;
+    if (!QStringView(J.DateVars[0]).trimmed().isEmpty()) return;
+    // A job whose first slot is empty may still hold variables of its own in
+    // the others (a hand-edited file): those stay, and only the empty slots
+    // take their defaults. A default whose name the job already uses is left
+    // out, as it would come first and hide the job's own.
+    const QChar quote = QLatin1Char('"');
+    const QChar comma = QLatin1Char(',');
+    auto nameOf = [&](const QString& def) { return GetLineField(def, 1, quote, comma).trimmed(); };
+    QStringList names;
+    for (const QString& def : J.DateVars)
+        if (!QStringView(def).trimmed().isEmpty()) names << nameOf(def);
+    for (size_t k = 0; k < J.DateVars.size(); ++k) {
+        if (!QStringView(J.DateVars[k]).trimmed().isEmpty()) continue;
+        if (names.contains(nameOf(gDefDateVars[k]), Qt::CaseInsensitive)) continue;
+        J.DateVars[k] = gDefDateVars[k];
+    }
 }
 
 QString RelDayInput(const QString& Code) {

@@ -28,7 +28,10 @@ SubstResult SubstDateVars(const QString& Text, const std::array<QString, 7>& Dat
 std::optional<DateVal> RelativeDay(const DateVal& Base, const QString& Frequency, const QString& RelDay,
                                    QString* error = nullptr);
 
-/// Fills job JobIndex's seven definitions with gDefDateVars when the first is empty.
+/// When job JobIndex's first definition is empty, fills each empty slot with
+/// the default of that slot (gDefDateVars): a job without variables gets all
+/// seven, one with variables of its own in other slots keeps them, and a
+/// default whose name the job already uses is left out.
 void DefaultDateVars(int JobIndex);
 /// The same for a job record of its own (one being read, not yet in G.Jobs).
 void DefaultDateVars(JobRec& J);

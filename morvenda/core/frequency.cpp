@@ -105,6 +105,21 @@ DateOrder DisplayDateOrder() {
     return DateOrder::DMY;
 }
 
+// The most working days a month can hold (public holidays aside): four
+// whole weeks and the best three days in a row of a 31-day month.
+int MostWorkdaysInAMonth() {
+    const Calendar& cal = Cal();
+    int perWeek = 0;
+    int bestThree = 0;
+    for (int w = 1; w <= 7; ++w) {
+        perWeek += cal.workWeekday[static_cast<size_t>(w)] ? 1 : 0;
+        int three = 0;
+        for (int k = 0; k < 3; ++k) three += cal.workWeekday[static_cast<size_t>((w - 1 + k) % 7 + 1)] ? 1 : 0;
+        bestThree = std::max(bestThree, three);
+    }
+    return 4 * perWeek + bestThree;
+}
+
 }  // namespace
 
 QString FrequencyDateItem(const DateVal& D) {
@@ -126,14 +141,20 @@ bool IsFrequencyItem(QStringView Item) {
     }();
     for (size_t w = 2; w < suffixes.size(); ++w)
         if (Item.compare(suffixes[w], Qt::CaseInsensitive) == 0) return true;
-    // A counted day: a sign, a number without leading zeros and a suffix.
+    // A counted day: a sign, a number without leading zeros and a suffix,
+    // the number one that some month reaches.
     if (Item.size() > 1 && (Item[0] == QLatin1Char('+') || Item[0] == QLatin1Char('-')) &&
         Item[1] != QLatin1Char('0')) {
         qsizetype digits = 1;
-        while (digits < Item.size() && Item[digits].isDigit()) ++digits;
+        while (digits < Item.size() && Item[digits] >= QLatin1Char('0') && Item[digits] <= QLatin1Char('9')) ++digits;
         if (digits > 1 && digits <= 3) {
-            for (const QString& s : suffixes)
-                if (Item.mid(digits).compare(s, Qt::CaseInsensitive) == 0) return true;
+            const int n = Item.mid(1, digits - 1).toInt();
+            for (size_t k = 0; k < suffixes.size(); ++k) {
+                if (Item.mid(digits).compare(suffixes[k], Qt::CaseInsensitive) != 0) continue;
+                if (k == 0) return n <= 31;
+                if (k == 1) return n <= MostWorkdaysInAMonth();
+                return n <= 5;
+            }
         }
     }
     // A date: it must read back as the very item the date gives.

@@ -47,5 +47,7 @@ QString FrequencyDateItem(const DateVal& D);
 /// True when Item (one blank-free item of a frequency) can ever select a
 /// date: a keyword that DayKeywords gives on some date ("Daily", "Tue",
 /// "+2Tue", "-1WDOM", "Workdays+" ..., in any case) or a date written as
-/// FrequencyDateItem writes it. An item that is neither selects no date.
+/// FrequencyDateItem writes it. An item that is neither selects no date; so
+/// does a count that no month reaches ("+6Mon", "-32CDOM", or "+24WDOM" when
+/// G.gWorkdays holds five days a week).
 bool IsFrequencyItem(QStringView Item);

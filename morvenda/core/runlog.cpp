@@ -169,6 +169,8 @@ void FlushRunLog() {
     if (!AppendPending(&failed, &why)) CannotWrite(failed, why);
 }
 
+void DropPendingRunLog() { Pending().runs.clear(); }
+
 bool FlushRunLogQuietly() {
     QString failed;
     QString why;

@@ -54,6 +54,9 @@ void FlushRunLog();
 /// a program already stopping.
 bool FlushRunLogQuietly();
 
+/// Forgets the run log lines kept in memory (a fresh program state).
+void DropPendingRunLog();
+
 /// Logs Reason (when there is a run log), shows it, logs and shows
 /// "MRV999 Morvenda closing down" and ends the program by throwing FatalStop.
 /// The reason is always shown, even when the run log cannot be written.

@@ -851,6 +851,7 @@ void LoadSchedule() {
     JobTable jobs(1);
     jobs.reserve(static_cast<size_t>(lineEnds) + 2);
     QChar sep = kComma;
+    bool firstLineEmpty = false;
     qsizetype lineNo = 0;
     QString buffer;
     const qsizetype n = bytes.size();
@@ -861,7 +862,10 @@ void LoadSchedule() {
         DecodeLineInto(QByteArrayView(chars + start, end - start), buffer);
         const QStringView line(buffer);
         start = end + (end + 1 < n && chars[end] == '\r' && chars[end + 1] == '\n' ? 2 : 1);
-        if (++lineNo == 1) sep = line.contains(kTab) ? kTab : kComma;
+        if (++lineNo == 1) {
+            sep = line.contains(kTab) ? kTab : kComma;
+            firstLineEmpty = line.trimmed().isEmpty();
+        }
         if (line.trimmed().isEmpty()) continue;
         // Read in place, beside the job before, whose texts it may share.
         jobs.emplace_back();
@@ -869,9 +873,18 @@ void LoadSchedule() {
         QString error;
         if (!ParseLine(line, sep, &job, &error, jobs.size() > 2 ? &jobs[jobs.size() - 2] : nullptr)) {
             jobs.pop_back();
-            FatalClose(QStringLiteral("Schedule file \"%1\", line %2, %3.  The file has not been changed; "
+            // A TAB line read as comma-separated fails for a reason that lies
+            // in line 1, not in the line itself: the operator hears which.
+            QString why;
+            if (sep == kComma && line.contains(kTab))
+                why = (firstLineEmpty ? QStringLiteral("  Line 1 is empty") : QStringLiteral("  Line 1 holds no TAB")) +
+                      QStringLiteral(
+                          ", so the file is read as comma-separated (the first line decides: a TAB in it "
+                          "makes the file TAB-separated)") +
+                      (firstLineEmpty ? QStringLiteral("; remove the empty first line.") : QStringLiteral("."));
+            FatalClose(QStringLiteral("Schedule file \"%1\", line %2, %3.%4  The file has not been changed; "
                                       "correct the line and start again.")
-                           .arg(path, QString::number(lineNo), error));
+                           .arg(path, QString::number(lineNo), error, why));
         }
         // What the table starts with, set while the record is at hand.
         job.RunsToday = true;

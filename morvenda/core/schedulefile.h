@@ -20,7 +20,9 @@ inline constexpr int kScheduleColumns = 50;
 /// a line that is not a job (not exactly 50 columns, a job name longer than 8
 /// characters), with an unclosed quote or with a start or end time that is not
 /// a date ends it through FatalClose with a message naming the file, the line and the
-/// column. The file itself is never changed by a failed load.
+/// column; when the line holds TABs but line 1 made the file comma-separated
+/// (line 1 empty, or without a TAB), the message says so. The file itself is
+/// never changed by a failed load.
 void LoadSchedule();
 
 /// Reports, once, what the loaded jobs name that the schedule does not know:

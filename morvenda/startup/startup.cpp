@@ -41,11 +41,12 @@ SchedulerCommandLine ParseSchedulerCommandLine(const QString& commandLine) {
     return cl;
 }
 
-QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Marker) {
+QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Marker, QString* NotMarked) {
     const QString value = Read(Key);
     if (value.isEmpty()) {
         MissingList += QStringLiteral(", ") + Key;
-        IniPut(gAppName, Key, Marker, G.gIniFile);
+        QString why;
+        if (!IniPut(gAppName, Key, Marker, G.gIniFile, &why) && NotMarked && NotMarked->isEmpty()) *NotMarked = why;
         return QString();
     }
     if (value == Marker) return QString();
@@ -123,17 +124,23 @@ void ReadIniPaths() {
                    missing.mid(2));
 
     missing.clear();
-    G.gLogFile = IniGetWarn(QStringLiteral("LogFile"), missing, gMissingMark);
-    G.gEmailAddrPath = IniGetWarn(QStringLiteral("EmailAddrPath"), missing, gMissingMark);
-    G.gTriggerPath = IniGetWarn(QStringLiteral("TriggerPath"), missing, gMissingMark);
-    G.gTrackerPath = IniGetWarn(QStringLiteral("TrackerPath"), missing, gMissingMark);
-    G.gJobDocPath = IniGetWarn(QStringLiteral("JobDocPath"), missing, gMissingMark);
-    G.gEmailPath = IniGetWarn(QStringLiteral("EmailPath"), missing, gMissingMark);
-    G.gEmailAttPath = IniGetWarn(QStringLiteral("EmailAttPath"), missing, gMissingMark);
-    G.gPubHolsFile = IniGetWarn(QStringLiteral("PubHols"), missing, gMissingMark);
+    QString notMarked;
+    G.gLogFile = IniGetWarn(QStringLiteral("LogFile"), missing, gMissingMark, &notMarked);
+    G.gEmailAddrPath = IniGetWarn(QStringLiteral("EmailAddrPath"), missing, gMissingMark, &notMarked);
+    G.gTriggerPath = IniGetWarn(QStringLiteral("TriggerPath"), missing, gMissingMark, &notMarked);
+    G.gTrackerPath = IniGetWarn(QStringLiteral("TrackerPath"), missing, gMissingMark, &notMarked);
+    G.gJobDocPath = IniGetWarn(QStringLiteral("JobDocPath"), missing, gMissingMark, &notMarked);
+    G.gEmailPath = IniGetWarn(QStringLiteral("EmailPath"), missing, gMissingMark, &notMarked);
+    G.gEmailAttPath = IniGetWarn(QStringLiteral("EmailAttPath"), missing, gMissingMark, &notMarked);
+    G.gPubHolsFile = IniGetWarn(QStringLiteral("PubHols"), missing, gMissingMark, &notMarked);
+    // The promise holds only when the keys were marked in the file.
     if (!missing.isEmpty())
         MsgBox(QStringLiteral("The following optional specifications are missing from the INI file\n\n") +
-                   missing.mid(2) + QStringLiteral(".\n\nThis warning will not appear again."),
+                   missing.mid(2) +
+                   (notMarked.isEmpty() ? QStringLiteral(".\n\nThis warning will not appear again.")
+                                        : QStringLiteral(".\n\nThey could not be marked in the file, so this "
+                                                         "warning will appear again: ") +
+                                              notMarked),
                MsgButtons::Ok, MsgIcon::Information);
 
     G.gHelpPath = Read(QStringLiteral("HelpPath"));

@@ -18,7 +18,9 @@ SchedulerCommandLine ParseSchedulerCommandLine(const QString& commandLine);
 
 /// Reads Key of G.gIniFile. An empty value appends ", " & Key to MissingList
 /// and writes Key back with Marker; a value equal to Marker reads as "".
-QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Marker);
+/// When the marker cannot be written, *NotMarked (when given and still
+/// empty) says why.
+QString IniGetWarn(const QString& Key, QString& MissingList, const QString& Marker, QString* NotMarked = nullptr);
 
 /// Stops the program through FatalClose, naming Path, when Path is not a
 /// readable file with a "[Morvenda]" section; nothing is written to it.

@@ -144,9 +144,13 @@ int DelOldLogs() {
     return deleted;
 }
 
-void SaveForExit(const QString& startTime, const QString& cpuLimit) {
-    IniPut(gAppName, QStringLiteral("DayStart"), startTime, G.gIniFile);
-    IniPut(gAppName, QStringLiteral("CPULimit"), cpuLimit, G.gIniFile);
+bool SaveForExit(const QString& startTime, const QString& cpuLimit) {
+    QString why;
+    if (IniPut(gAppName, QStringLiteral("DayStart"), startTime, G.gIniFile, &why) &&
+        IniPut(gAppName, QStringLiteral("CPULimit"), cpuLimit, G.gIniFile, &why))
+        return true;
+    MsgBox(QStringLiteral("The start time and CPU limit were not saved.\n\n") + why, MsgButtons::Ok, MsgIcon::Warning);
+    return false;
 }
 
 bool ResetRunValues() {

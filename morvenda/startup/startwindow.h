@@ -33,8 +33,9 @@ bool JobLoops();
 /// Returns how many were deleted.
 int DelOldLogs();
 
-/// Writes DayStart and CPULimit into the configuration file.
-void SaveForExit(const QString& startTime, const QString& cpuLimit);
+/// Writes DayStart and CPULimit into the configuration file. False, after a
+/// message that says why, when either cannot be written.
+bool SaveForExit(const QString& startTime, const QString& cpuLimit);
 
 /// Resets the run values of every job after the operator's confirmations
 /// ("Are you sure ...", then whether standard and non-standard trigger files

@@ -112,6 +112,49 @@ TEST(Ini, ReplacesAtomicallyAndNeverShrinksAnUnreadableFile) {
     EXPECT_EQ(IniGet(kSec, S("A"), ro), S("1"));
 }
 
+// A line end written raw would split the key: the rest of the value would
+// come back as a line of its own (or as a key or section of its own).
+TEST(Ini, ALineEndInAValueIsRefusedAndChangesNothing) {
+    struct Case {
+        const char* what;
+        QString section;
+        QString key;
+        QString value;
+    };
+    const Case cases[] = {
+        {"LF in the value", kSec, S("DayStart"), S("06:00\nScheduleFile=/tmp/other.sch")},
+        {"CR LF in the value", kSec, S("LastCompleted"), S("08 Dec 2026\r\n[Other]")},
+        {"a lone CR in the value", kSec, S("CPULimit"), S("4\r")},
+        {"a line end in the key", kSec, S("Day\nStart"), S("06:00")},
+        {"a line end in the section", S("Morvenda\n[X"), S("DayStart"), S("06:00")},
+    };
+    TempDir dir;
+    const QByteArray before = "[Morvenda]\r\nDayStart=05:00\r\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString f = dir.write(S("e.ini"), before);
+        QString error;
+        EXPECT_FALSE(IniPut(c.section, c.key, c.value, f, &error));
+        EXPECT_TRUE(error.contains(f)) << error.toStdString();
+        EXPECT_TRUE(error.contains(S("holds a line end"))) << error.toStdString();
+        EXPECT_EQ(dir.read(f), before);
+    }
+    QString error;
+    EXPECT_FALSE(IniPut(kSec, S("DayStart"), S("a\nb"), dir.path(S("e.ini")), &error));
+    EXPECT_EQ(error, S("Key \"DayStart\" of section [Morvenda] was not written to \"") + dir.path(S("e.ini")) +
+                         S("\": its value holds a line end, which would split it into two lines"));
+    // A document saved with such a value (the configuration editor writes
+    // its keys that way) is refused as well, and the file stays.
+    IniDocument doc = IniDocument::fromBytes(before);
+    doc.setValue(kSec, S("LogFile"), S("/var/log/x\n.log"));
+    EXPECT_FALSE(doc.save(dir.path(S("e.ini")), &error));
+    EXPECT_TRUE(error.contains(S("\"LogFile\""))) << error.toStdString();
+    EXPECT_EQ(dir.read(S("e.ini")), before);
+    // Nor is a missing file made for it.
+    EXPECT_FALSE(IniPut(kSec, S("A"), S("x\ny"), dir.path(S("new.ini"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.path(S("new.ini"))));
+}
+
 TEST(Ini, ReadsLatin1Files) {
     TempDir dir;
     const QString f = dir.write(S("l.ini"), "[Morvenda]\r\nName=Caf\xe9\r\n");

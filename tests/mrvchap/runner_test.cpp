@@ -185,6 +185,17 @@ TEST(ScriptRunner, AnUnreadableRowOfKeysStopsTheRunBeforeAnyIsTyped) {
         {"the runner's command rule: a row with a command in front is no keys",
          {S("[waitforwindowtitle Pay]"), S("[rem x] {FOO}"), S("ok")},
          ""},
+        {"a row after exit is never reached", {S("[waitforwindowtitle Pay]"), S("ok"), S("[exit]"), S("{FOO}")}, ""},
+        {"a row that a goto jumps over is never reached",
+         {S("[waitforwindowtitle Pay]"), S("[goto on]"), S("{FOO}"), S("[label on]"), S("ok")},
+         ""},
+        {"a row that only a goto reaches is read",
+         {S("[waitforwindowtitle Pay]"), S("[goto bad]"), S("ok"), S("[exit]"), S("[label bad]"), S("x{FOO}")},
+         "x{FOO}"},
+        {"a row that a conditional jump may reach is read, whatever this run's search finds",
+         {S("[waitforwindowtitle Pay]"), S("[checkforwindowtitle Absent]"), S("[found bad]"), S("ok"), S("[exit]"),
+          S("[label bad]"), S("x{FOO}")},
+         "x{FOO}"},
     };
     const QString parms[5] = {S("a{")};
     for (const Case& c : cases) {

@@ -209,6 +209,18 @@ TEST_F(DateVars, DefaultDefinitionsFillOnlyAnEmptyFirstSlot) {
     DefaultDateVars(7);  // no such job: nothing happens
     EXPECT_EQ(G.Jobs[1].DateVars, gDefDateVars);
     EXPECT_EQ(G.Jobs[2].DateVars, Vars({"MINE,RunDate,0,yyyy"}));
+
+    // A hand-edited job with its first slot empty keeps its own variables:
+    // only the empty slots take their defaults, and none whose name the job
+    // already uses (the default would come first and hide the job's own).
+    JobRec J;
+    J.DateVars = Vars({"", "MINE,RunDate,0,yyyy", " ", "rundate,RUND+1CD,0,dd", "NEXTWD,RUND+2WD,0,dd"});
+    DefaultDateVars(J);
+    EXPECT_EQ(J.DateVars, Vars({"", "MINE,RunDate,0,yyyy", "NEXTRUN,+1RUND,0,yyyymmdd", "rundate,RUND+1CD,0,dd",
+                                "NEXTWD,RUND+2WD,0,dd", "FIRSTWD,+1WDOM,0,yyyymmdd", "LASTWDPM,-1WDOM,-1,yyyymmdd"}));
+    const std::array<QString, 7> once = J.DateVars;
+    DefaultDateVars(J);
+    EXPECT_EQ(J.DateVars, once);
 }
 
 TEST_F(DateVars, RelDayInputAsksUntilTheNumberFits) {

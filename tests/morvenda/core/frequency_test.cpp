@@ -211,6 +211,18 @@ TEST_F(Frequency, ItemsThatCanSelectADate) {
     for (const char* item : {"Workdayz", "Weekday", "Tues", "+0WDOM", "+01CDOM", "1WDOM", "+WDOM", "+1000CDOM",
                              "-1Tuesday", "31-Feb-2026", "8-Dec-2026", "08 Dec 2026", "Daily+", ""})
         EXPECT_FALSE(IsFrequencyItem(S(item))) << item;
+    // Counts that no month reaches: a sixth weekday, a 32nd day, a 24th
+    // working day of a five-day week.
+    for (const char* item : {"+6Mon", "-6sun", "+32CDOM", "-32cdom", "+24WDOM", "-24WDOM", "+99CDOM"})
+        EXPECT_FALSE(IsFrequencyItem(S(item))) << item;
+    for (const char* item : {"+23WDOM", "-23wdom", "-31CDOM", "+5Mon"}) EXPECT_TRUE(IsFrequencyItem(S(item))) << item;
+    // The working week decides how many working days a month can hold.
+    G.gWorkdays = QStringLiteral("Mon,Tue,Wed,Thu,Fri,Sat");
+    EXPECT_TRUE(IsFrequencyItem(S("+27WDOM")));
+    EXPECT_FALSE(IsFrequencyItem(S("+28WDOM")));
+    G.gWorkdays = QStringLiteral("Mon,Wed,Fri");
+    EXPECT_TRUE(IsFrequencyItem(S("-14WDOM")));
+    EXPECT_FALSE(IsFrequencyItem(S("-15WDOM")));
     G.gDateFmtLong = QStringLiteral("dd/mm/yyyy");
     EXPECT_TRUE(IsFrequencyItem(S("08/12/2026")));
     EXPECT_FALSE(IsFrequencyItem(S("08-Dec-2026")));

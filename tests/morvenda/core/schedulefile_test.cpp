@@ -479,6 +479,22 @@ TEST_F(ScheduleFileTest, BrokenHandEditedFileStopsAndIsLeftAlone) {
         EXPECT_TRUE(stop.reason().contains(S("\", line 3, column 2: a quoted text has no closing quote")))
             << stop.reason().toStdString();
     }
+
+    // The first line decides the separator: TAB lines after an empty first
+    // line are read as comma-separated, and the message says why.
+    const QByteArray tabAfterBlank = "\r\n" + goodLine + "\r\n";
+    dir.write(S("Live.sch"), tabAfterBlank);
+    try {
+        LoadSchedule();
+        FAIL() << "TAB lines read as comma-separated must stop the load";
+    } catch (const FatalStop& stop) {
+        EXPECT_TRUE(stop.reason().contains(S("\", line 2, column "))) << stop.reason().toStdString();
+        EXPECT_TRUE(stop.reason().contains(
+            S("Line 1 is empty, so the file is read as comma-separated (the first line decides: a TAB in it makes "
+              "the file TAB-separated); remove the empty first line.  The file has not been changed")))
+            << stop.reason().toStdString();
+    }
+    EXPECT_EQ(dir.read(S("Live.sch")), tabAfterBlank);
 }
 
 // A hand-edited file that names unknown frequency items or jobs loads as it
@@ -493,7 +509,7 @@ TEST_F(ScheduleFileTest, UnknownNamesAreReportedOnceAtLoad) {
     a.RunAfterUnsched = S("NN");
     JobRec b;
     b.JobName = S("EXTRACT");
-    b.Frequency = S("Daily 08-Dec-2026 -1tue Weekdays+");
+    b.Frequency = S("Daily 08-Dec-2026 -1tue Weekdays+ +6Mon -32CDOM");
     SetJobs({a, b});
     ASSERT_TRUE(SaveSchedule());
     const QByteArray saved = dir.read(S("Live.sch"));
@@ -505,9 +521,13 @@ TEST_F(ScheduleFileTest, UnknownNamesAreReportedOnceAtLoad) {
     EXPECT_TRUE(msg.contains(S("Job PAYROLL: frequency item \"Workdayz\" is no keyword or date"))) << msg.toStdString();
     EXPECT_TRUE(msg.contains(S("Job PAYROLL: dependency \"GHOST\" names no job of the schedule"))) << msg.toStdString();
     EXPECT_FALSE(msg.contains(S("EXTRACT\" names"))) << msg.toStdString();
-    EXPECT_FALSE(msg.contains(S("Mon"))) << msg.toStdString();
+    EXPECT_FALSE(msg.contains(S("\"Mon\""))) << msg.toStdString();
+    // A count that no month reaches selects no day either.
+    EXPECT_TRUE(msg.contains(S("Job EXTRACT: frequency item \"+6Mon\" is no keyword or date"))) << msg.toStdString();
+    EXPECT_TRUE(msg.contains(S("Job EXTRACT: frequency item \"-32CDOM\""))) << msg.toStdString();
     const QString log = QString::fromUtf8(dir.read(S("run.log")));
     EXPECT_EQ(log.count(S("Job PAYROLL: ")), 2) << log.toStdString();
+    EXPECT_EQ(log.count(S("Job EXTRACT: ")), 2) << log.toStdString();
     // The jobs and the file are as they were.
     EXPECT_EQ(G.Jobs[1].Frequency, a.Frequency);
     EXPECT_EQ(G.Jobs[1].RunAfter, a.RunAfter);
@@ -516,6 +536,7 @@ TEST_F(ScheduleFileTest, UnknownNamesAreReportedOnceAtLoad) {
     // A schedule that names nothing unknown says nothing.
     prompts.messages.clear();
     a.Frequency = S("Mon");
+    b.Frequency = S("Daily -5Fri +23WDOM");
     a.RunAfter = {S("EXTRACT")};
     a.RunAfterStatus = S("S");
     a.RunAfterUnsched = S("N");

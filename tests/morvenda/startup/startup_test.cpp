@@ -6,9 +6,13 @@
 #include "common/settings.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
+#include "tests/support/asuser.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +222,23 @@ TEST_F(StartupTest, MissingOptionalKeysAreReportedOnce) {
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(G.gLogFile, S(""));
     EXPECT_EQ(G.gPubHolsFile, S(""));
+}
+
+// A file the keys cannot be marked in: the warning says why it will come again.
+TEST_F(StartupTest, MissingKeysThatCannotBeMarkedAreReportedAgain) {
+    MRV_RUN_AS_USER();
+    const QString ini = writeIni({S("LogFile"), S("PubHols")});
+    const QByteArray before = dir.read(S("sched.ini"));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0500), 0);
+    run(ini);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith(
+        S("The following optional specifications are missing from the INI file\n\nLogFile, PubHols.\n\nThey could "
+          "not be marked in the file, so this warning will appear again: Cannot write \"") +
+        ini))
+        << prompts.messages[0].toStdString();
+    EXPECT_EQ(dir.read(S("sched.ini")), before);
 }
 
 TEST_F(StartupTest, RunDateFollowsTheDayStart) {
