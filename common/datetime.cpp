@@ -526,7 +526,9 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
     const int year = date->year;
     month = date->month;
     const int day = date->day;
-    if (month < 1 || month > 12 || day < 1 || year < 100 || year > 9999 || day > DaysInMonth(year, month))
+    // A year below 100 comes only from three or four digits ("0050"): it is
+    // what the writers make of such a year, so it reads back.
+    if (month < 1 || month > 12 || day < 1 || year < 1 || year > 9999 || day > DaysInMonth(year, month))
         return std::nullopt;
     DateVal d = DateVal::fromDate(year, month, day);
     if (hour >= 0) d = d.addSeconds(static_cast<qint64>(hour) * 3600 + minute * 60 + second);

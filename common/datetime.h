@@ -97,8 +97,9 @@ enum class DateOrder { DMY, MDY, YMD };
 /// "Dec 8 2026", "2026 Dec 08", "08-Dec-2026", "8 December 26"), numeric dates
 /// ("2026-12-08", or with "/" "-" "." in the given order), each optionally
 /// followed by a time "hh:mm" or "hh:mm:ss" (with AM/PM), or a time alone
-/// (which lies on 30 Dec 1899). Two-digit years 00-29 are 20xx, 30-99 19xx.
-/// nullopt when the text is not such a date or names an impossible day.
+/// (which lies on 30 Dec 1899). Years run from 1 to 9999; two-digit years
+/// 00-29 are 20xx, 30-99 19xx ("0050" is the year 50). nullopt when the text
+/// is not such a date or names an impossible day.
 std::optional<DateVal> ParseDate(const QString& text, DateOrder order = DateOrder::DMY);
 
 // ---- wall-clock values and real moments ------------------------------------
