@@ -113,6 +113,12 @@ ConfigSettings ReadConfigSettings(const IniDocument& doc) {
     return s;
 }
 
+bool SameSettingKeys(const ConfigSettings& a, const ConfigSettings& b) {
+    ConfigSettings withTextsOfA = b;
+    withTextsOfA.ErrorTexts = a.ErrorTexts;
+    return a == withTextsOfA;
+}
+
 void WriteSettingKeys(IniDocument& doc, const ConfigSettings& s) {
     const auto path = [&](PathKey k) {
         const PathKeyInfo& info = PathKeyAt(k);

@@ -81,7 +81,13 @@ struct ConfigSettings {
     QString DummyModel;
     QString EmailAddressModel;  ///< the address template as shown
     QStringList ErrorTexts;     ///< run-time error texts, upper case
+
+    bool operator==(const ConfigSettings&) const = default;
 };
+
+/// True when a and b agree in every setting WriteSettingKeys writes (all but
+/// the error texts).
+bool SameSettingKeys(const ConfigSettings& a, const ConfigSettings& b);
 
 /// Reads every setting from a configuration file's text, each as the
 /// scheduler reads it, so a save writes back what every key meant: the kick

@@ -315,7 +315,8 @@ void MRVConfig::showSettings(const ConfigSettings& s) {
 }
 
 void MRVConfig::LoadIniFile() {
-    showSettings(ReadConfigSettings(IniDocument::load(CurrentIni)));
+    FileSettings = ReadConfigSettings(IniDocument::load(CurrentIni));
+    showSettings(FileSettings);
     TextsChanged = false;
     SettingsChanged = false;
     EnableControls();
@@ -365,7 +366,21 @@ void MRVConfig::displayFormatChosen(int position) {
 }
 
 bool MRVConfig::cmdSave_Click() {
-    if (!DataChanged() && !SaveAsPending) return true;
+    IniDocument doc;
+    QString error;
+    // A Save As starts from the file it copies, so keys this editor does not
+    // know (and comments) go with it; nothing is written before this save.
+    if (!IniDocument::loadForUpdate(SaveAsPending ? SaveAsSource : CurrentIni, &doc, &error)) {
+        MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, kConfgTitle);
+        return false;
+    }
+    // Another program may have written the file since it was loaded (the
+    // scheduler writes the start time and CPU limit at its exit): a save
+    // makes it what the window shows again, edited here or not.
+    const ConfigSettings onFile = ReadConfigSettings(doc);
+    const bool writeSettings = SettingsChanged || SaveAsPending || !SameSettingKeys(onFile, FileSettings);
+    const bool writeTexts = TextsChanged || SaveAsPending || onFile.ErrorTexts != FileSettings.ErrorTexts;
+    if (!writeSettings && !writeTexts) return true;
     ConfigSettings s = settings();
     const QString refusal = Valid(s);
     // Valid fills the defaults and puts a valid time into its normal form.
@@ -376,23 +391,16 @@ bool MRVConfig::cmdSave_Click() {
         MsgBox(refusal, MsgButtons::Ok, MsgIcon::Warning, kConfgTitle);
         return false;
     }
-    IniDocument doc;
-    QString error;
-    // A Save As starts from the file it copies, so keys this editor does not
-    // know (and comments) go with it; nothing is written before this save.
-    if (!IniDocument::loadForUpdate(SaveAsPending ? SaveAsSource : CurrentIni, &doc, &error)) {
-        MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, kConfgTitle);
-        return false;
-    }
     if (SaveAsPending) doc.setValue(gAppName, QStringLiteral("ScheduleName"), SaveAsName);
-    if (SettingsChanged || SaveAsPending) WriteSettingKeys(doc, s);
-    if (TextsChanged || SaveAsPending) WriteErrorTexts(doc, s.ErrorTexts);
+    if (writeSettings) WriteSettingKeys(doc, s);
+    if (writeTexts) WriteErrorTexts(doc, s.ErrorTexts);
     // All keys in one atomic write: a failure leaves the file as it was and
     // the edits in the window.
     if (!doc.save(CurrentIni, &error)) {
         MsgBox(error, MsgButtons::Ok, MsgIcon::Critical, kConfgTitle);
         return false;
     }
+    FileSettings = ReadConfigSettings(doc);
     SettingsChanged = false;
     TextsChanged = false;
     if (StartIni.isEmpty() || SaveAsPending) {

@@ -54,8 +54,10 @@ public:
 
 public slots:
     void cmdOpenIni_Click();
-    /// Checks and writes the changed keys. True when there was nothing to
-    /// write or it was written; false after a refusal (already shown).
+    /// Checks and writes the changed keys, and the keys another program
+    /// changed in the file since it was loaded (back to what the window
+    /// shows). True when there was nothing to write or it was written; false
+    /// after a refusal (already shown).
     bool cmdSave_Click();
     void cmdClose_Click();
     void mnuSaveAs_Click();
@@ -115,6 +117,9 @@ private:
     bool SettingsChanged = false;
     bool TextsChanged = false;
     bool SaveAsPending = false;
+    // The settings as the file held them at the last load or save: a file
+    // that reads otherwise now was written by another program meanwhile.
+    confg::ConfigSettings FileSettings;
     // What a pending Save As writes: the file it copies ("" for none) and
     // the "ScheduleName" it keeps.
     QString SaveAsSource;

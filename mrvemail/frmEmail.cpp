@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "common/clock.h"
@@ -22,6 +24,26 @@
 namespace {
 
 const QString kTitle = QStringLiteral("MRVEmail");
+
+// A label whose text wraps and whose lines all show: it asks the window for
+// the height its text takes at its width, so a long reason grows the window
+// downwards instead of being cut.
+class WrappedLabel : public QLabel {
+public:
+    explicit WrappedLabel(QWidget* parent) : QLabel(parent) { setWordWrap(true); }
+
+    QSize minimumSizeHint() const override {
+        QSize size = QLabel::minimumSizeHint();
+        if (width() > 0) size.setHeight(std::max(size.height(), heightForWidth(width())));
+        return size;
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        if (event->size().width() != event->oldSize().width()) updateGeometry();
+    }
+};
 
 QString ChooseIniFile(const QString& folder) {
     return QFileDialog::getOpenFileName(nullptr, QString(), folder + QStringLiteral("/MRVEmail.ini"),
@@ -43,7 +65,8 @@ frmEmail::frmEmail(QWidget* parent) : QMainWindow(parent) {
     logoFont.setBold(true);
     logoFont.setPointSizeF(logoFont.pointSizeF() * 1.5);
     lblLogo_->setFont(logoFont);
-    lblProgress_ = new QLabel(central);
+    // A mail server's reason can run long: it wraps within the window.
+    lblProgress_ = new WrappedLabel(central);
     lblProgress_->setObjectName(QStringLiteral("lblProgress"));
     lblProgress_->setMinimumWidth(320);
     lblErrors_ = new QLabel(central);

@@ -16,6 +16,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 
     lblLogo_ = new QLabel(this);
     lblLogo_->setObjectName(QStringLiteral("lblLogo"));
+    lblLogo_->hide();
     lblTitle_ = new QLabel(QStringLiteral("Morvenda"), this);
     lblTitle_->setObjectName(QStringLiteral("lblTitle"));
     QFont big = lblTitle_->font();
@@ -52,14 +53,19 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 }
 
 QString frmAbout::DefaultVersionText() {
-    return QStringLiteral("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
+    // The title above it already names the program.
+    return QStringLiteral("Version %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR);
 }
 
 void frmAbout::setCaption(const QString& caption) { setWindowTitle(caption); }
 
 void frmAbout::setVersionText(const QString& text) { lblVersion_->setText(text); }
 
-void frmAbout::setLogoText(const QString& text) { lblLogo_->setText(text); }
+void frmAbout::setLogoText(const QString& text) {
+    lblLogo_->setText(text);
+    // A logo that only repeats the title beside it is not shown twice.
+    lblLogo_->setHidden(text.isEmpty() || text == lblTitle_->text());
+}
 
 void frmAbout::setStartingUp(std::function<bool()> StartingUp) { startingUp_ = std::move(StartingUp); }
 

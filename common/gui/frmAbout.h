@@ -23,9 +23,10 @@ public:
 
     /// The window caption; "About Morvenda" until set.
     void setCaption(const QString& caption);
-    /// The version line; "Morvenda v <major>.<minor>" until set.
+    /// The version line; "Version <major>.<minor>" until set.
     void setVersionText(const QString& text);
-    /// The logo label's text; "" until set.
+    /// The logo label's text; "" until set. The label shows only when its
+    /// text differs from the title's.
     void setLogoText(const QString& text);
     /// While StartingUp returns true, close requests are refused. An unset
     /// function refuses nothing.
@@ -33,7 +34,7 @@ public:
     /// The same with the program's own flag (not owned; null refuses nothing).
     void setStartingUp(const bool* Flag);
 
-    /// The default version line: "Morvenda v " major "." minor.
+    /// The default version line: "Version " major "." minor.
     static QString DefaultVersionText();
 
 public slots:

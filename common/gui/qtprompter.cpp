@@ -1,11 +1,18 @@
 #include "common/gui/qtprompter.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
 
-MsgAnswer QtPrompter::message(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
-    QMessageBox box;
+#include "common/gui/screenfit.h"
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, MsgButtons buttons, MsgIcon icon,
+                                            const QString& title) {
+    auto made = std::make_unique<QMessageBox>();
+    QMessageBox& box = *made;
+    box.setObjectName(QStringLiteral("msgBox"));
     box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
     box.setText(text);
     switch (icon) {
@@ -41,7 +48,18 @@ MsgAnswer QtPrompter::message(const QString& text, MsgButtons buttons, MsgIcon i
             box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
             break;
     }
-    switch (box.exec()) {
+    // The box sizes itself to its text each time it shows, with too little
+    // room for its caption under a window manager: a row as wide as the
+    // title bar needs keeps it wide enough.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(CaptionWidth(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return made;
+}
+
+MsgAnswer QtPrompter::message(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(text, buttons, icon, title);
+    switch (box->exec()) {
         case QMessageBox::Ok:
             return MsgAnswer::Ok;
         case QMessageBox::Yes:

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPointer>
@@ -17,8 +18,12 @@ namespace {
 // framed yet: the title bar above, a border on the other sides.
 constexpr int kTitleBar = 30;
 constexpr int kBorder = 6;
-// Room the title bar's buttons and icon take beside the caption.
-constexpr int kTitleButtons = 100;
+// Room the title bar's icon and its buttons (minimise, maximise, close)
+// take beside the caption, with the gaps between them.
+constexpr int kTitleButtons = 140;
+// A window manager draws the caption in a font of its own, often bold and a
+// size larger than the application's: a tenth more than the bold width.
+constexpr int kTitleFontMarginPercent = 10;
 
 bool Fits(QWidget* w) {
     QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
@@ -72,6 +77,13 @@ private:
 
 }  // namespace
 
+int CaptionWidth(const QString& Caption) {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int text = QFontMetrics(font).horizontalAdvance(Caption);
+    return text + text * kTitleFontMarginPercent / 100 + kTitleButtons;
+}
+
 void FitOnScreen(QWidget* Window) {
     QScreen* screen = Window->screen() ? Window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
@@ -94,7 +106,7 @@ void FitOnScreen(QWidget* Window) {
     QSize size = Window->size();
     const bool fixed = Window->minimumSize() == Window->maximumSize();
     if (!fixed) {
-        const int title = QFontMetrics(QApplication::font()).horizontalAdvance(Window->windowTitle()) + kTitleButtons;
+        const int title = CaptionWidth(Window->windowTitle());
         const QSize content = Window->minimumSizeHint().expandedTo(Window->minimumSize());
         size = size.expandedTo(QSize(std::min(title, maxW), 0)).expandedTo(content);
         size = size.boundedTo(QSize(maxW, maxH)).boundedTo(Window->maximumSize());

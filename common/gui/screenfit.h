@@ -1,10 +1,17 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 // Windows that open whole on their screen: a window a program shows (or a
 // size or place it remembered) never reaches past the screen's edges, and
 // its title bar has room for its caption.
+
+/// The width a window needs for Caption to show whole in its title bar:
+/// the caption in a title font (the application's font, bold, with a margin
+/// for a window manager whose title font runs larger) plus room for the
+/// title bar's icon and buttons.
+int CaptionWidth(const QString& Caption);
 
 /// Fits Window onto the available area of its screen: at least as wide as
 /// its caption needs beside the title-bar buttons and as large as its

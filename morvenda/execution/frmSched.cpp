@@ -51,6 +51,8 @@ namespace {
 constexpr int kProgListTabStop = 150;
 constexpr int kEventsTabStop = 48;
 constexpr int kUnsubTabStop = 20;
+// The width PaddedName pads a job name to.
+constexpr int kPaddedNameChars = 8;
 
 const QString kSuspendCaption = QStringLiteral("&Suspend");
 const QString kUnsuspendCaption = QStringLiteral("Un&suspend");
@@ -59,10 +61,13 @@ const QString kHighLight = QStringLiteral("background-color: rgb(0, 255, 0)");
 QString TabsAsBlanks(QString text) { return text.replace(QLatin1Char('\t'), QLatin1Char(' ')); }
 
 // Draws an item's text with a tab stop every so many dialog units, so the
-// run log's name TAB event lines line up in columns.
+// run log's name TAB event lines line up in columns. A list whose lines begin
+// with a blank-padded job name keeps its stops past the widest such name, so
+// the text after the tab starts in one column whatever the name.
 class TabStopDelegate : public QStyledItemDelegate {
 public:
-    TabStopDelegate(int dialogUnits, QObject* parent) : QStyledItemDelegate(parent), units_(dialogUnits) {}
+    TabStopDelegate(int dialogUnits, QObject* parent, int paddedNameChars = 0)
+        : QStyledItemDelegate(parent), units_(dialogUnits), nameChars_(paddedNameChars) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
@@ -116,9 +121,19 @@ private:
     // Sizes kept: a few times the lines the run log list holds.
     static constexpr qsizetype kMaxKeptSizes = 4 * kProgListMax;
 
-    qreal tabStop(const QFontMetrics& metrics) const { return units_ * metrics.averageCharWidth() / 4.0; }
+    qreal tabStop(const QFontMetrics& metrics) const {
+        const qreal stop = units_ * metrics.averageCharWidth() / 4.0;
+        if (nameChars_ <= 0) return stop;
+        // The widest name the padding can hold, in the letters of a job name
+        // that run widest, and a blank's room before the text that follows.
+        int widest = 0;
+        for (const QChar c : QStringLiteral("WM@%#&m_"))
+            widest = std::max(widest, metrics.horizontalAdvance(QString(nameChars_, c)));
+        return std::max(stop, static_cast<qreal>(widest + metrics.horizontalAdvance(QLatin1Char(' '))));
+    }
 
     int units_;
+    int nameChars_;
     mutable QHash<QString, QSize> sizes_;
     mutable QString fontKey_;
     mutable const QStyle* style_ = nullptr;
@@ -162,12 +177,13 @@ private:
     ListEntry entry_;
 };
 
+// A list of padded job name + tab + text lines.
 QListWidget* List(const char* name, int tabStop, QWidget* parent) {
     auto* l = new QListWidget(parent);
     l->setObjectName(QLatin1String(name));
     l->setSelectionMode(QAbstractItemView::SingleSelection);
     l->setUniformItemSizes(true);
-    l->setItemDelegate(new TabStopDelegate(tabStop, l));
+    l->setItemDelegate(new TabStopDelegate(tabStop, l, kPaddedNameChars));
     return l;
 }
 
@@ -380,8 +396,8 @@ void frmSched::ConnectButtonsAndMenus() {
     connect(chkIgnCPU_, &QCheckBox::toggled, this, [this](bool on) { run_.IgnoreCpuLimit = on; });
 
     // Menu items press their buttons, so a disabled button's item does nothing.
-    const auto press = [this](QAction* item, QPushButton* button) {
-        connect(item, &QAction::triggered, button, &QPushButton::click);
+    const auto press = [](QAction* item, QPushButton* button) {
+        QObject::connect(item, &QAction::triggered, button, &QPushButton::click);
     };
     press(mnuExit_, cmdExit_);
     press(mnuViewEvents_, cmdShowEvents_);
@@ -530,9 +546,10 @@ void frmSched::resizeEvent(QResizeEvent* event) {
 
 void frmSched::HighLightButton(ExecButton button, bool on) {
     QPushButton* b = button == ExecButton::Kick ? cmdKick_ : cmdSuspend_;
-    // The colour shows at the next repaint: no window events run in the
-    // middle of a pass.
+    // No window events run in the middle of a pass: the button alone is
+    // painted now, so its colour shows while the pass works.
     b->setStyleSheet(on ? kHighLight : QString());
+    b->repaint();
 }
 
 void frmSched::SetFailedVisible(bool visible) { lblFailed_->setVisible(visible); }

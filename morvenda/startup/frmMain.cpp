@@ -27,18 +27,25 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 namespace {
+
+// How long start-up waits at most for its splash to be exposed.
+constexpr qint64 kSplashExposeMs = 1500;
 
 // The run date's up-down arrows: only their clicks count, so no number shows.
 class UpDown : public QSpinBox {
@@ -221,6 +228,7 @@ void frmMain::ShowStartupValues(const StartupValues& v) {
     lblINIFile_->setToolTip(G.gIniFile);
     lblStartTime_->setText(v.startTime);
     lblCPULimit_->setText(v.cpuLimit);
+    read_ = {v.startTime, v.cpuLimit};
     fraSchedule_->setTitle(v.schedCaption);
     fraSchedule_->setToolTip(v.schedTooltip);
     setRunDateText(v.runDateText);
@@ -234,6 +242,19 @@ void frmMain::showSplash() {
     // Any other window the start-up shows (the first-run window, a message
     // box) takes the splash's place, so it never stands behind them.
     qApp->installEventFilter(this);
+    // A window manager maps and exposes the splash a moment after it is
+    // shown, and start-up runs no window events until it ends: the splash is
+    // painted once it is exposed (or after a bounded wait) before it goes on.
+    const QPointer<frmAbout> splash(splash_);
+    QElapsedTimer waited;
+    waited.start();
+    const auto exposed = [&splash] { return splash && splash->windowHandle() && splash->windowHandle()->isExposed(); };
+    QCoreApplication::processEvents();
+    while (splash && !exposed() && waited.elapsed() < kSplashExposeMs) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
+    if (splash) splash->repaint();
     QCoreApplication::processEvents();
 }
 
@@ -314,7 +335,7 @@ void frmMain::cmdLaunch_Click() {
 
 void frmMain::mnuOpen_Click() {
     if (!Valid()) return;
-    SaveForExit(lblStartTime_->text(), lblCPULimit_->text());
+    SaveForExit(read_, {lblStartTime_->text(), lblCPULimit_->text()});
     FileDialog dlg(this);
     dlg.Filter = QStringLiteral("Ini Files (*.ini)|*.ini");
     dlg.FileName = G.gIniFile;
@@ -341,7 +362,7 @@ void frmMain::cmdExit_Click() {
 void frmMain::closeEvent(QCloseEvent* event) {
     GuardFatal([this] {
         // A failed check shows its message; the program ends without saving.
-        if (Valid()) SaveForExit(lblStartTime_->text(), lblCPULimit_->text());
+        if (Valid()) SaveForExit(read_, {lblStartTime_->text(), lblCPULimit_->text()});
         OfferAsDefault();
     });
     event->accept();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "morvenda/startup/startup.h"
+#include "morvenda/startup/startwindow.h"
 
 #include <QMainWindow>
 
@@ -68,6 +69,9 @@ private:
     void ShowStartupValues(const StartupValues& v);
 
     QString commandLine_;
+    // The start time and CPU limit as read from the file at the last load,
+    // or as last written: exit writes back only what differs from them.
+    ExitValues read_;
     QLabel* lblLogo_;
     QLabel* lblINIFile_;
     QGroupBox* fraSchedule_;

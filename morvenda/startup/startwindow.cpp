@@ -144,11 +144,24 @@ int DelOldLogs() {
     return deleted;
 }
 
-bool SaveForExit(const QString& startTime, const QString& cpuLimit) {
+bool SaveForExit(ExitValues& Read, const ExitValues& Shown) {
+    const bool startChanged = Shown.startTime != Read.startTime;
+    const bool cpuChanged = Shown.cpuLimit != Read.cpuLimit;
+    if (!startChanged && !cpuChanged) return true;
+    // Read afresh: the configuration editor may have saved since start-up,
+    // and only what this window changed may replace what the file holds.
+    IniDocument doc;
     QString why;
-    if (IniPut(gAppName, QStringLiteral("DayStart"), startTime, G.gIniFile, &why) &&
-        IniPut(gAppName, QStringLiteral("CPULimit"), cpuLimit, G.gIniFile, &why))
+    bool saved = IniDocument::loadForUpdate(G.gIniFile, &doc, &why);
+    if (saved) {
+        if (startChanged) doc.setValue(gAppName, QStringLiteral("DayStart"), Shown.startTime);
+        if (cpuChanged) doc.setValue(gAppName, QStringLiteral("CPULimit"), Shown.cpuLimit);
+        saved = doc.save(G.gIniFile, &why);
+    }
+    if (saved) {
+        Read = Shown;
         return true;
+    }
     MsgBox(QStringLiteral("The start time and CPU limit were not saved.\n\n") + why, MsgButtons::Ok, MsgIcon::Warning);
     return false;
 }

@@ -33,9 +33,20 @@ bool JobLoops();
 /// Returns how many were deleted.
 int DelOldLogs();
 
-/// Writes DayStart and CPULimit into the configuration file. False, after a
-/// message that says why, when either cannot be written.
-bool SaveForExit(const QString& startTime, const QString& cpuLimit);
+/// The values the start-up window writes back into the configuration file.
+struct ExitValues {
+    QString startTime;  ///< DayStart, as lblStartTime shows it
+    QString cpuLimit;   ///< CPULimit, as lblCPULimit shows it
+};
+
+/// Writes back the values the window changed: DayStart and CPULimit each
+/// only when Shown differs from Read (what the window read from the file at
+/// start-up, or last wrote), both in one write of the file as it is now. A
+/// key the window did not change keeps what the file holds, so a value the
+/// configuration editor saved meanwhile stays. Read becomes Shown once
+/// written. False, after a message that says why, when the file cannot be
+/// read or written; it is then as it was.
+bool SaveForExit(ExitValues& Read, const ExitValues& Shown);
 
 /// Resets the run values of every job after the operator's confirmations
 /// ("Are you sure ...", then whether standard and non-standard trigger files

@@ -221,6 +221,31 @@ TEST_F(ConfigWindow, ASaveOfAnotherFieldKeepsWhatTheKeysMean) {
     EXPECT_EQ(key(ini, "DateDisplayFormat"), S("0"));
 }
 
+// Another program (the scheduler at exit) wrote the file after the window
+// read it: Save puts back what the window shows, though nothing was edited
+// here. A change to a key the window does not show leaves nothing to write.
+TEST_F(ConfigWindow, SaveWritesWhatTheWindowShowsOverAFileChangedBehindIt) {
+    const QString ini = writeIni();
+    MRVConfig w;
+    w.Form_Load(ini);
+    box(w, "txtStartTime")->setText(S("18:00"));
+    box(w, "txtCPULimit")->setText(S("4"));
+    ASSERT_TRUE(w.cmdSave_Click());
+    for (const auto& [k, v] : {std::pair{"DayStart", "00:00"}, {"CPULimit", "9999"}, {"RunTimeErrorText", "X"}})
+        ASSERT_TRUE(IniPut(gAppName, S(k), S(v), ini));
+    EXPECT_FALSE(w.DataChanged());
+    ASSERT_TRUE(w.cmdSave_Click());
+    EXPECT_EQ(key(ini, "DayStart"), S("18:00"));
+    EXPECT_EQ(key(ini, "CPULimit"), S("4"));
+    EXPECT_EQ(key(ini, "RunTimeErrorText"), S("RUN-TIME ERROR|FATAL|CRITICAL"));
+
+    ASSERT_TRUE(IniPut(gAppName, S("LastCompleted"), S("8 Dec 2026"), ini));
+    const QByteArray before = dir.read(ini);
+    ASSERT_TRUE(w.cmdSave_Click());
+    EXPECT_EQ(dir.read(ini), before);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST_F(ConfigWindow, RunTimeErrorTexts) {
     const QString ini = writeIni();
     MRVConfig w;

@@ -224,6 +224,29 @@ TEST(frmEmail, ServerDownLeavesTheMessagesAndSaysWhy) {
     EXPECT_EQ(progress->text(), S("Awaiting First Email")) << "the text before the wait comes back";
 }
 
+// A long reason from the mail server shows whole, wrapped, in a window that
+// keeps its width.
+TEST(frmEmail, ALongServerReasonWrapsInTheWindow) {
+    Emailer s;
+    ASSERT_TRUE(s.server.started());
+    frmEmail w;
+    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const int width = w.width();
+    auto* progress = Find<QLabel>(w, "lblProgress");
+    s.message(S("WAIT0000.eml"), "TO=ann@example.org\r\nBODY=waits\r\n");
+    s.server.stop();
+    QTest::mouseClick(Find<QPushButton>(w, "cmdKick"), Qt::LeftButton);
+    ASSERT_TRUE(progress->text().startsWith(WaitingText(QString())));
+    QTest::qWait(50);
+    // The reason is longer than one line of the window holds.
+    EXPECT_GT(progress->fontMetrics().horizontalAdvance(progress->text()), width);
+    EXPECT_EQ(w.width(), width);
+    EXPECT_LE(progress->heightForWidth(progress->width()), progress->height()) << progress->text().toStdString();
+    EXPECT_LE(progress->geometry().right(), w.centralWidget()->width());
+}
+
 TEST(frmEmail, AboutBoxShowsTheEmailersOwnTitle) {
     Emailer s;
     ASSERT_TRUE(s.server.started());

@@ -17,7 +17,7 @@ TEST(frmAbout, ShowsTitleDescriptionAndVersion) {
     EXPECT_EQ(about.findChild<QLabel*>(S("lblTitle"))->text(), S("Morvenda"));
     EXPECT_EQ(about.findChild<QLabel*>(S("lblDescription"))->text(), S("32 BIT Job Scheduler and Launcher"));
     EXPECT_EQ(about.findChild<QLabel*>(S("lblVersion"))->text(),
-              S("Morvenda v %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR));
+              S("Version %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR));
     EXPECT_EQ(about.findChild<QPushButton*>(S("cmdSysInfo"))->text(), S("&System Info..."));
 
     about.setCaption(S("About MRVEmail"));
@@ -26,6 +26,22 @@ TEST(frmAbout, ShowsTitleDescriptionAndVersion) {
     EXPECT_EQ(about.windowTitle(), S("About MRVEmail"));
     EXPECT_EQ(about.findChild<QLabel*>(S("lblVersion"))->text(), S("MRVEmail    Version 1.0"));
     EXPECT_EQ(about.findChild<QLabel*>(S("lblLogo"))->text(), S("Morvenda"));
+}
+
+// The box names the program once, whichever program shows it: the title,
+// not a logo that repeats it or the version line again.
+TEST(frmAbout, NamesTheProgramOnce) {
+    const char* const versions[] = {nullptr, "MRVEmail    Version 1.0"};  // the scheduler's, the e-mailer's
+    for (const char* version : versions) {
+        frmAbout about;
+        about.setLogoText(S("Morvenda"));
+        if (version) about.setVersionText(S(version));
+        about.show();
+        QStringList shown;
+        for (QLabel* l : about.findChildren<QLabel*>())
+            if (l->isVisible()) shown << l->text();
+        EXPECT_EQ(shown.join(S("|")).count(S("Morvenda")), 1) << shown.join(S(" | ")).toStdString();
+    }
 }
 
 TEST(frmAbout, CloseIsRefusedWhileStartingUp) {

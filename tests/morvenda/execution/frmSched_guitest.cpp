@@ -23,6 +23,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStringListModel>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 
@@ -205,6 +206,59 @@ TEST_F(frmSchedTest, SuspendTogglesCaptionColourAndSubmission) {
     }
     Find<QPushButton>(*w, "cmdKick")->click();
     EXPECT_EQ(job(j).JobState, jsRunning);
+}
+
+// The Kick button shows green while its pass works, though no window events
+// run in the middle of the pass.
+TEST_F(frmSchedTest, KickButtonIsPaintedGreenDuringThePass) {
+    addJob(S("WAITING"));
+    auto w = open();
+    auto* kick = Find<QPushButton>(*w, "cmdKick");
+    QTest::qWait(20);
+
+    struct PaintWatch : QObject {
+        QPushButton* button = nullptr;
+        bool green = false;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (o == button && e->type() == QEvent::Paint && button->styleSheet().contains(S("0, 255, 0")))
+                green = true;
+            return false;
+        }
+    } watch;
+    watch.button = kick;
+    kick->installEventFilter(&watch);
+    kick->click();
+    kick->removeEventFilter(&watch);
+    EXPECT_TRUE(watch.green);
+    EXPECT_FALSE(kick->styleSheet().contains(S("0, 255, 0"))) << "plain again after the pass";
+}
+
+// Padded name, tab, text: the text starts in one column whatever the name's
+// length and letters, in both lists that show job names so.
+TEST_F(frmSchedTest, ListsStartTheTextAfterTheNameInOneColumn) {
+    const QStringList names{S("A"),        S("IIIIIII"), S("IIIIIIII"), S("ABCDEFG"),
+                            S("ABCDEFGH"), S("WWWWWWW"), S("WWWWWWWW"), S("MMMMMMMM")};
+    for (const QString& name : names) job(addJob(name)).WaitForFile = dir.path(S("none.dat"));
+    auto w = open(true);
+    for (const char* name : {"lsbUnsub", "lsbEvents"}) {
+        SCOPED_TRACE(name);
+        auto* list = Find<QListWidget>(*w, name);
+        ASSERT_EQ(list->count(), names.size());
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.widget = list;
+        const QFontMetrics fm = list->fontMetrics();
+        int column = -1;
+        for (int row = 0; row < list->count(); ++row) {
+            const QString text = list->item(row)->text();
+            const QString tail = text.mid(text.indexOf(QLatin1Char('\t')) + 1);
+            const int end = list->itemDelegate()->sizeHint(option, list->model()->index(row, 0)).width();
+            const int start = end - fm.horizontalAdvance(tail);
+            if (column < 0) column = start;
+            EXPECT_EQ(start, column) << text.toStdString();
+            EXPECT_GT(start, fm.horizontalAdvance(text.left(8))) << text.toStdString();
+        }
+    }
 }
 
 TEST_F(frmSchedTest, ShowEventsTogglesCaptionListsAndHeight) {

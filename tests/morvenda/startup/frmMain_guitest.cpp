@@ -3,6 +3,7 @@
 #include "common/constants.h"
 #include "common/fatal.h"
 #include "common/gui/frmAbout.h"
+#include "common/ini.h"
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "morvenda/core/dependency.h"
@@ -208,6 +209,26 @@ TEST_F(FrmMainTest, LaunchRefusesLoopsAndBadFields) {
     EXPECT_EQ(prompts.messages.back(), S("Circular job dependencies exist.  See log for details"));
     EXPECT_TRUE(
         dir.read(S("DEMO/Log/20261208.log")).contains("Circular dependencies involving jobs EXTRACT and ARCHIVE"));
+}
+
+// The configuration editor saves while the window is open: Exit keeps what
+// it saved. Only a value this window changed is written back, once.
+TEST_F(FrmMainTest, ExitKeepsWhatTheEditorSavedMeanwhile) {
+    window.Form_Load(ini() + S(",TEMP"));
+    const auto value = [&](const char* key) { return IniGet(gAppName, S(key), ini()); };
+    ASSERT_TRUE(IniPut(gAppName, S("DayStart"), S("18:00"), ini()));
+    ASSERT_TRUE(IniPut(gAppName, S("CPULimit"), S("4"), ini()));
+    child<QLabel>("lblStartTime")->setText(S("07:30"));
+    WhenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    window.mnuOpen_Click();  // saves before it asks for another file
+    EXPECT_EQ(value("DayStart"), S("07:30"));
+    EXPECT_EQ(value("CPULimit"), S("4"));
+
+    ASSERT_TRUE(IniPut(gAppName, S("DayStart"), S("19:00"), ini()));
+    window.close();
+    EXPECT_EQ(value("DayStart"), S("19:00"));
+    EXPECT_EQ(value("CPULimit"), S("4"));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(FrmMainTest, ExitOffersTheDefaultOnlyWhenItShould) {

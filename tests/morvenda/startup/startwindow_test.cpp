@@ -173,14 +173,17 @@ TEST_F(StartWindowTest, ResetClearsRunValuesAndDeletesOnlyWhatWasAskedFor) {
 }
 
 TEST_F(StartWindowTest, ExitWritesBackAndOffersTheDefault) {
-    EXPECT_TRUE(SaveForExit(S("07:30"), S("16")));
+    ExitValues read{S("06:00"), S("8")};
+    EXPECT_TRUE(SaveForExit(read, {S("07:30"), S("16")}));
     EXPECT_EQ(IniGet(gAppName, S("DayStart"), G.gIniFile), S("07:30"));
     EXPECT_EQ(IniGet(gAppName, S("CPULimit"), G.gIniFile), S("16"));
+    EXPECT_EQ(read.cpuLimit, S("16"));
     EXPECT_TRUE(prompts.messages.isEmpty());
     // A configuration file that cannot be written: the operator hears why.
     const QString ini = G.gIniFile;
     G.gIniFile = dir.path(S("gone/sched.ini"));
-    EXPECT_FALSE(SaveForExit(S("08:00"), S("4")));
+    EXPECT_FALSE(SaveForExit(read, {S("08:00"), S("4")}));
+    EXPECT_EQ(read.startTime, S("07:30"));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith(S("The start time and CPU limit were not saved.\n\nCannot write \"") +
                                                G.gIniFile + u'"'))
