@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QFile>
+#include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QUuid>
 #include <mutex>
@@ -108,6 +109,15 @@ NameParameters AttachmentNameParameters(const QString& name) {
         }
     }
     return {"name=\"" + EncodedWords(name).replace("\r\n ", " ") + '"', disposition};
+}
+
+// The content type of an attachment, from its name's extension, so a mail
+// reader shows a text report inline and offers an image as an image. The file
+// is not looked into: a name the desktop's type database does not know goes
+// as application/octet-stream.
+QByteArray AttachmentType(const QString& name) {
+    static const QMimeDatabase db;
+    return db.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name().toLatin1();
 }
 
 // Characters that make a display name a quoted string.
@@ -403,7 +413,7 @@ MailStatus MailSession::send(const MailMessage& m, const std::function<void()>& 
         const NameParameters names = AttachmentNameParameters(a.name);
         curl_slist* partHeaders = nullptr;
         partHeaders =
-            curl_slist_append(partHeaders, ("Content-Type: application/octet-stream; " + names.type).constData());
+            curl_slist_append(partHeaders, ("Content-Type: " + AttachmentType(a.name) + "; " + names.type).constData());
         partHeaders =
             curl_slist_append(partHeaders, ("Content-Disposition: attachment; " + names.disposition).constData());
         curl_mime_headers(part, partHeaders, 1);

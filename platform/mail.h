@@ -50,7 +50,9 @@ struct MailAttachment {
 
 /// A message to send: the text goes as a UTF-8 text part (quoted-printable, so
 /// long lines and lines that begin with "." arrive as written), attachments as
-/// base64 parts.
+/// base64 parts typed by the extension of their names (text/plain for
+/// "report.txt"; application/octet-stream for an extension the system's MIME
+/// database does not know).
 struct MailMessage {
     QList<MailAddress> to;
     QList<MailAddress> cc;

@@ -9,10 +9,17 @@
 #include "platform/shell.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
 const QString kTitle = QStringLiteral("New Morvenda Documentation");
+
+// What a document holds that would otherwise be empty: one empty line.
+// xdg-open takes the type of a file with an unknown extension (".rtd") from
+// its content, and an empty file has none, so the desktop hands it to the web
+// browser; one empty line reads as plain text and opens in the text editor.
+const QByteArray kEmptyDoc = QByteArrayLiteral("\r\n");
 
 // An empty setting and the marker written into a missing key both mean that
 // no documentation folder is configured.
@@ -67,14 +74,14 @@ bool OpenJobDoc(const QString& JobName, const std::function<void(const QString&)
                 msg = QStringLiteral("New Job Documentation file created.");
             } else {
                 msg = QStringLiteral("Failed to create Job Documentation file from template.");
-                if (WriteFileAtomic(doc, QByteArray())) msg += QStringLiteral("  Empty file created.");
+                if (WriteFileAtomic(doc, kEmptyDoc)) msg += QStringLiteral("  Empty file created.");
                 msg += QStringLiteral("\n\n");
             }
         } else {
             // The desktop's editor, unlike a plain text editor, cannot open a
-            // file that is not there: the new document starts empty.
+            // file that is not there: the new document starts as an empty line.
             QString error;
-            if (!WriteFileAtomic(doc, QByteArray(), &error)) {
+            if (!WriteFileAtomic(doc, kEmptyDoc, &error)) {
                 MsgBox(error, MsgButtons::Ok, MsgIcon::Warning);
                 return false;
             }
@@ -88,6 +95,10 @@ bool OpenJobDoc(const QString& JobName, const std::function<void(const QString&)
             MsgBox(msg, MsgButtons::OkCancel, MsgIcon::Information, kTitle);
         }
     }
+
+    // A document copied from an empty template, or emptied by hand, gets its
+    // empty line too; one that cannot be written is opened as it is.
+    if (const QFileInfo info(doc); info.isFile() && info.size() == 0) WriteFileAtomic(doc, kEmptyDoc);
 
     QString error;
     if (!ShellOpen(doc, &error)) {

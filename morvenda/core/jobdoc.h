@@ -16,8 +16,10 @@ QString JobDocFile(const QString& JobName);
 /// Without a documentation folder (G.gJobDocPath empty or the missing-key
 /// marker) says that the configuration file names no documentation folder,
 /// and returns false. A missing document is made from
-/// the template (a copy that fails leaves an empty file and says so) or, with
-/// no template, made empty; when the job (found with FindJob) has a
+/// the template (a copy that fails leaves an empty document and says so) or,
+/// with no template, made empty. An empty document holds one empty line (CR
+/// LF), also one found with no bytes at all, so the desktop sees plain text
+/// and opens it in the text editor. When the job (found with FindJob) has a
 /// description the operator is offered it for the clipboard, and a Yes hands
 /// it to PutOnClipboard. A document that cannot be opened is reported.
 /// True when the editor was started.

@@ -85,6 +85,47 @@ TEST(MailSession, MessageArrivesIntact) {
     EXPECT_EQ(name, S("notes file.txt"));
 }
 
+// Each attachment goes with the type of its name, as the receiver's own MIME
+// parser reads it; the content is never looked into.
+TEST(MailSession, AttachmentsAreTypedByTheirNames) {
+    SmtpServer server;
+    ASSERT_TRUE(server.started());
+    TempDir dir;
+    const struct {
+        const char* name;
+        const char* type;
+    } cases[] = {
+        {"report.txt", "text/plain"},
+        {"UFN101530.SALES.TXT", "text/plain"},  // a deferred attachment's copy
+        {"chart.png", "image/png"},
+        {"totals.csv", "text/csv"},
+        {"dump.zz9q", "application/octet-stream"},
+        {"extract", "application/octet-stream"},  // no extension
+    };
+    MailMessage m;
+    m.to = {{QString(), S("ann@example.org")}};
+    m.subject = S("typed");
+    m.text = S("see attached");
+    for (const auto& c : cases) m.attachments.append({S(c.name), dir.write(S(c.name), "plain words\r\n")});
+
+    MailSession session;
+    ASSERT_TRUE(session.logOn(Local(server.port())));
+    const MailStatus sent = session.send(m);
+    ASSERT_TRUE(sent) << sent.message.toStdString();
+    const QList<QJsonObject> got = server.messages();
+    ASSERT_EQ(got.size(), 1);
+    const QJsonArray parts = got[0][S("attachments")].toArray();
+    ASSERT_EQ(parts.size(), static_cast<qsizetype>(std::size(cases)));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const QJsonObject part = parts[i].toObject();
+        EXPECT_EQ(part[S("filename")].toString(), S(c.name));
+        EXPECT_EQ(part[S("content_type")].toString(), S(c.type));
+        EXPECT_EQ(Attachment(got[0], static_cast<int>(i)), QByteArray("plain words\r\n"));
+    }
+}
+
 TEST(MailSession, RefusedRecipientFailsWithTheServersAnswer) {
     SmtpServer server({S("--refuse"), S("nobody@example.org")});
     ASSERT_TRUE(server.started());

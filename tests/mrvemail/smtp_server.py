@@ -64,6 +64,7 @@ class SavingHandler:
         for part in msg.iter_attachments():
             attachments.append({
                 "filename": part.get_filename(),
+                "content_type": part.get_content_type(),
                 "data": base64.b64encode(part.get_payload(decode=True) or b"").decode("ascii"),
             })
         record = {

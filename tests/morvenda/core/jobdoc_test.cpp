@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMimeDatabase>
 
 #include <gtest/gtest.h>
 
@@ -101,7 +102,36 @@ TEST_F(JobDocTest, WithoutTemplateOrDescription) {
         EXPECT_EQ(prompts.messages[0], S("Failed to create Job Documentation file from template.  Empty file "
                                          "created.\n\n  Would you like the job description putting on the "
                                          "Windows clipboard?"));
-        EXPECT_EQ(dir.read(doc("PAYROLL")), QByteArray());
+        EXPECT_EQ(dir.read(doc("PAYROLL")), QByteArray("\r\n"));
+    }
+}
+
+// xdg-open takes the type of a document with an unknown extension from its
+// content, and an empty file has none (it went to the web browser): a
+// document that would open empty holds one empty line, which the MIME
+// database (the one the desktop uses) reads as plain text.
+TEST_F(JobDocTest, ADocumentThatWouldBeEmptyOpensAsText) {
+    const struct {
+        const char* why;
+        const char* templateText;  // nullptr: no template
+        const char* existing;      // nullptr: no document yet
+        QByteArray opened;
+    } cases[] = {
+        {"no template", nullptr, nullptr, "\r\n"},
+        {"an empty template", "", nullptr, "\r\n"},
+        {"a document emptied by hand", nullptr, "", "\r\n"},
+        {"a document with text", nullptr, "notes", "notes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        QFile::remove(doc("NODESC"));
+        QFile::remove(dir.path(S("run docs/template.rtd")));
+        if (c.templateText) dir.write(S("run docs/template.rtd"), c.templateText);
+        if (c.existing) dir.write(S("run docs/NODESC.rtd"), c.existing);
+        ASSERT_TRUE(open("NODESC"));
+        EXPECT_EQ(opener.waitRecord(), doc("NODESC") + S("\n"));
+        EXPECT_EQ(dir.read(doc("NODESC")), c.opened);
+        EXPECT_EQ(QMimeDatabase().mimeTypeForFile(doc("NODESC")).name(), S("text/plain"));
     }
 }
 
