@@ -1,7 +1,8 @@
 # cmake --install: the programs side by side in bin/, their help pages and the
-# demo installation in share/morvenda/, a desktop entry for each program an
-# operator starts, the icon and the README. The help folder is found from the
-# programs' own folder (bin/../share/morvenda), so any prefix works.
+# demo installation in share/morvenda/ (its morvenda-demo command in bin/), a
+# desktop entry for each program an operator starts, the icon and the README.
+# The help folder is found from the programs' own folder
+# (bin/../share/morvenda), so any prefix works.
 #
 # Two components, so a test can install the data alone: "programs" and "data".
 
@@ -14,6 +15,10 @@ install(FILES ${MRV_CONFG_HELP_PAGES}
   DESTINATION ${MRV_DATA_DIR} COMPONENT data)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/demo
   DESTINATION ${MRV_DATA_DIR} COMPONENT data)
+# The installed demo holds @BASE@ in place of its folder: morvenda-demo copies
+# it to a folder of the user's and fills in that folder and the programs.
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/morvenda-demo
+  DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT data)
 
 file(GLOB _desktop_entries ${PROJECT_SOURCE_DIR}/packaging/*.desktop)
 install(FILES ${_desktop_entries}

@@ -326,6 +326,8 @@ void ReportFailures(GenerateResult& r, GenieLog& Log, bool complete) {
                     (unset.size() > 1 ? QStringLiteral("s ") : QStringLiteral(" ")) +
                     unset.join(QStringLiteral(" and ")) + QLatin1Char('.');
         }
+        // The log may be far from the program (the user's state folder).
+        if (!Log.Failed()) text += QStringLiteral("\n\nThe log of this run: ") + Quoted(Log.Path());
         MsgBox(text, MsgButtons::Ok, MsgIcon::Critical);
     }
 }

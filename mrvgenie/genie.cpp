@@ -6,6 +6,7 @@
 
 #include "common/constants.h"
 #include "common/datetime.h"
+#include "common/programfolder.h"
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "platform/process.h"
@@ -51,12 +52,26 @@ QString WorkDaysText(const QList<int>& SelectedDays) {
     return names.join(QLatin1Char(','));
 }
 
+bool ProgramFolderIsUsers(const QString& ProgramFolder) {
+    const QFileInfo folder(ProgramFolder);
+    if (ProgramFolder.isEmpty() || !folder.isDir() || !folder.isWritable()) return false;
+    // Root may write anywhere, so being writable says nothing about who owns
+    // the folder. An installation (its help pages in share/morvenda beside
+    // bin/) and the system's program folders belong to the package manager,
+    // which would leave a log there behind on removal.
+    if (HelpFolderOf(ProgramFolder) != ProgramFolder) return false;
+    const QString real = folder.canonicalFilePath();
+    for (const char* system : {"/usr", "/bin", "/sbin", "/lib", "/lib64", "/opt", "/snap"}) {
+        const QString top = QString::fromLatin1(system);
+        if (real == top || real.startsWith(top + QLatin1Char('/'))) return false;
+    }
+    return true;
+}
+
 QString GenieLogPath(const QString& ProgramFolder, const QString& Stamp) {
     const QString name = QStringLiteral("MRVG") + Stamp + QStringLiteral(".log");
-    const QFileInfo folder(ProgramFolder);
-    if (!ProgramFolder.isEmpty() && folder.isDir() && folder.isWritable()) return JoinPath(ProgramFolder, name);
-    // An installed program's folder belongs to root: the log goes with the
-    // user's other state.
+    if (ProgramFolderIsUsers(ProgramFolder)) return JoinPath(ProgramFolder, name);
+    // Otherwise the log goes with the user's other state.
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || !QDir::isAbsolutePath(state)) state = QDir::homePath() + QStringLiteral("/.local/state");
     const QString dir = JoinPath(state, gAppName);

@@ -55,10 +55,16 @@ QString OrderExample(int Order);
 /// 6): their three-letter names in week order, joined by ",".
 QString WorkDaysText(const QList<int>& SelectedDays);
 
+/// True when ProgramFolder is the user's own to write into (a build tree):
+/// it exists, can be written, is not an installation (no help pages in
+/// share/morvenda beside it) and is not under a system folder (/usr, /bin,
+/// /sbin, /lib, /lib64, /opt, /snap). False for an empty or missing folder.
+bool ProgramFolderIsUsers(const QString& ProgramFolder);
+
 /// Where the genie's log goes: "MRVG" & Stamp & ".log" in ProgramFolder when
-/// that folder can be written, else in $XDG_STATE_HOME/Morvenda
-/// (~/.local/state/Morvenda when XDG_STATE_HOME is not set), which is
-/// created.
+/// ProgramFolderIsUsers, else in $XDG_STATE_HOME/Morvenda
+/// (~/.local/state/Morvenda when XDG_STATE_HOME is not set or not absolute),
+/// which is created.
 QString GenieLogPath(const QString& ProgramFolder, const QString& Stamp);
 
 /// Reads the setting CallBack of Morvenda/@General; when it is not empty,

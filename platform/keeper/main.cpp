@@ -133,6 +133,24 @@ bool HandedToScheduler(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Installed beside the other programs, it answers as they do; the
+    // scheduler never starts it with a single operand.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(
+            "Usage: MRVKeep FOLDER PROGRAM ARGV0 [ARG...]\n"
+            "Runs one job for the scheduler and keeps how it ended; the scheduler starts it\n"
+            "for every job, with its report socket on descriptor 3 and its go on 4.\n\n"
+            "  FOLDER   where the ending is recorded when the scheduler cannot take it\n"
+            "  PROGRAM  the job's program, ARGV0 and ARG... its arguments\n\n"
+            "  --help     show this text and end\n"
+            "  --version  show the version and end\n",
+            stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("MRVKeep %d.%d\n", MRV_VERSION_MAJOR, MRV_VERSION_MINOR);
+        return 0;
+    }
     if (argc < 4) {
         std::fprintf(stderr, "MRVKeep: usage: MRVKeep <folder> <program> <argv0> [args...]\n");
         return 2;

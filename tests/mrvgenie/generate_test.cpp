@@ -242,7 +242,8 @@ TEST_F(GenerateTest, AFailedWriteStopsTheGenerationAndNoSettingNamesAMissingFile
     EXPECT_EQ(r.Written, (QStringList{base("PAYROLL/PAYROLL.ini"), base("PAYROLL/PAYROLL.sch"), base("PubHols.phf")}));
     EXPECT_EQ(prompts.messages, QStringList{S("The Morvenda Genie could not complete the installation:\n\n") +
                                             r.Failures[0] + S("\n\nFiles written:\n") + r.Written.join(S("\n")) +
-                                            S("\n\nNot changed: the settings \"Current\" and \"MRVEmailIni\".")});
+                                            S("\n\nNot changed: the settings \"Current\" and \"MRVEmailIni\".") +
+                                            S("\n\nThe log of this run: \"") + prog() + S("/MRVG101112.log\"")});
     EXPECT_FALSE(QFileInfo::exists(base("ReadMe.txt"))) << "nothing after the failure";
     EXPECT_FALSE(r.CurrentSet);
     EXPECT_FALSE(r.EmailIniSet);
@@ -329,13 +330,69 @@ TEST(GenieRules, NameKeysOrdersAndWorkingDays) {
     EXPECT_EQ(WorkDaysText({0, 6}), S("Sun,Sat"));
 }
 
-TEST(GenieRules, LogBesideTheProgramElseInTheStateFolder) {
+// The log stays beside a build tree's programs; an installation's folder and
+// the system's program folders belong to the package (root may write there,
+// and removing the package would leave the log behind).
+TEST(GenieRules, LogBesideABuildTreeElseInTheStateFolder) {
     TempDir dir;
+    ScopedEnv home("HOME", dir.path(S("home")).toLocal8Bit());
+    QDir().mkpath(dir.path(S("build/bin")));
+    QDir().mkpath(dir.path(S("usr/bin")));
+    QDir().mkpath(dir.path(S("usr/share/morvenda/help")));
+    const struct {
+        const char* what;
+        QString folder;
+        const char* state;  // XDG_STATE_HOME, relative to dir; "" for unset
+        QString log;
+    } cases[] = {
+        {"build tree", dir.path(S("build/bin")), "state", dir.path(S("build/bin/MRVG101112.log"))},
+        {"missing folder", dir.path(S("gone")), "state", dir.path(S("state/Morvenda/MRVG101112.log"))},
+        {"no folder", QString(), "state", dir.path(S("state/Morvenda/MRVG101112.log"))},
+        {"installation", dir.path(S("usr/bin")), "state", dir.path(S("state/Morvenda/MRVG101112.log"))},
+        {"system folder", S("/usr/bin"), "state", dir.path(S("state/Morvenda/MRVG101112.log"))},
+        {"system folder, no XDG_STATE_HOME", S("/usr/bin"), "",
+         dir.path(S("home/.local/state/Morvenda/MRVG101112.log"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScopedEnv state("XDG_STATE_HOME", *c.state ? dir.path(S(c.state)).toLocal8Bit() : QByteArray());
+        const QString log = GenieLogPath(c.folder, S("101112"));
+        EXPECT_EQ(log, c.log);
+        EXPECT_TRUE(QFileInfo(QFileInfo(log).path()).isDir());
+    }
+}
+
+// Run from an installation, the genie writes nothing into the programs'
+// folder; the log's last line, and the closing message of a run that fails,
+// say where the log went.
+TEST_F(GenerateTest, AnInstalledGenieLogsIntoTheStateFolderAndSaysSo) {
     ScopedEnv state("XDG_STATE_HOME", dir.path(S("state")).toLocal8Bit());
-    QDir().mkpath(dir.path(S("bin")));
-    EXPECT_EQ(GenieLogPath(dir.path(S("bin")), S("101112")), dir.path(S("bin/MRVG101112.log")));
-    EXPECT_EQ(GenieLogPath(dir.path(S("gone")), S("101112")), dir.path(S("state/Morvenda/MRVG101112.log")));
-    EXPECT_TRUE(QFileInfo(dir.path(S("state/Morvenda"))).isDir());
+    const QString programs = dir.path(S("usr/bin"));
+    QDir().mkpath(programs);
+    QDir().mkpath(dir.path(S("usr/share/morvenda/help")));
+    const QString logPath = dir.path(S("state/Morvenda/MRVG101112.log"));
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "failing run" : "good run");
+        if (fails) {
+            // A file where the e-mailer's folder belongs stops the second run.
+            QDir(base("@Email")).removeRecursively();
+            dir.write(S("Morvenda/@Email"), "in the way");
+        }
+        listed.clear();
+        prompts.messages.clear();
+        GenieLog log(GenieLogPath(programs, FormatDate(Now(), S("hhnnss"))), [this](const QString& l) { listed << l; });
+        const GenerateResult r = DoGenerate(A, programs, log);
+        EXPECT_EQ(QDir(programs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList());
+        EXPECT_TRUE(QFileInfo::exists(logPath));
+        if (fails) {
+            ASSERT_EQ(prompts.messages.size(), 1);
+            EXPECT_TRUE(prompts.messages[0].endsWith(S("The log of this run: \"") + logPath + S("\"")))
+                << prompts.messages[0].toStdString();
+        } else {
+            EXPECT_TRUE(r.Failures.isEmpty());
+            EXPECT_EQ(listed.last(), S("This log written to \"") + logPath + S("\""));
+        }
+    }
 }
 
 // The genie writes "DummyProg" and "HelpPath" for the layout it runs from: the

@@ -8,7 +8,8 @@
 // Every program answers --help and --version on standard output and ends with
 // status 0 before it makes its application object: run with Qt's X11 platform
 // forced and no display, any window (or the start of one) would end the
-// program with an error instead.
+// program with an error instead. The keeper is installed beside them and
+// answers the same way.
 
 namespace {
 
@@ -21,7 +22,7 @@ TEST(ProgramCommandLines, HelpAndVersionAnswerWithoutAWindow) {
     env.remove(S("WAYLAND_DISPLAY"));
     env.remove(S("MRV_CMDLINE"));
     env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
-    for (const char* name : {"Morvenda", "MRVEmail", "MRVDummy", "MRVChap", "MRVGenie", "MRVConfg"}) {
+    for (const char* name : {"Morvenda", "MRVEmail", "MRVDummy", "MRVChap", "MRVGenie", "MRVConfg", "MRVKeep"}) {
         const QString program = S(name);
         for (const char* option : {"--help", "--version"}) {
             SCOPED_TRACE(std::string(name) + " " + option);

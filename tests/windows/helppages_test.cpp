@@ -1,6 +1,7 @@
 #include "common/programfolder.h"
 #include "tests/support/testing.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -119,6 +120,49 @@ TEST_F(HelpPages, InstalledDataHasValidDesktopEntriesTheIconTheReadmeAndTheDemo)
     EXPECT_TRUE(QFileInfo::exists(prefix_->path(S("share/icons/hicolor/scalable/apps/morvenda.svg"))));
     EXPECT_TRUE(QFileInfo::exists(prefix_->path(S("share/doc/morvenda/README.md"))));
     EXPECT_TRUE(QFileInfo::exists(prefix_->path(S("share/morvenda/demo/DEMO/DEMO.ini"))));
+}
+
+// The installed demo holds @BASE@ for its folder: morvenda-demo makes a copy
+// that names its own folder and the installed programs, into a new or empty
+// folder only, and refuses bad command lines.
+TEST_F(HelpPages, TheInstalledDemoCommandMakesAUsableCopy) {
+    ASSERT_TRUE(installed_) << installLog_.toStdString();
+    TempDir dir;
+    dir.write(S("taken/mine.txt"), "the user's");
+    const struct {
+        const char* what;
+        QStringList args;
+        int status;
+    } cases[] = {
+        {"new folder", {S("--copy-only"), dir.path(S("run"))}, 0},
+        {"empty folder", {S("--copy-only"), dir.path(S("empty"))}, 0},
+        {"folder in use", {S("--copy-only"), dir.path(S("taken"))}, 1},
+        {"no folder", {S("--copy-only")}, 2},
+        {"unknown option", {S("--frobnicate")}, 2},
+        {"help", {S("--help")}, 0},
+    };
+    QDir().mkpath(dir.path(S("empty")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcess demo;
+        demo.start(prefix_->path(S("bin/morvenda-demo")), c.args);
+        ASSERT_TRUE(demo.waitForFinished(30000));
+        EXPECT_EQ(demo.exitCode(), c.status) << demo.readAllStandardError().toStdString();
+        if (c.status != 0 || c.args.size() != 2) continue;
+        const QString run = c.args[1];
+        for (const char* file : {"DEMO/DEMO.ini", "DEMO/DEMO.sch", "@Email/MRVEmail.ini"}) {
+            const QByteArray text = dir.read(run + S("/") + S(file));
+            EXPECT_FALSE(text.isEmpty()) << file;
+            EXPECT_FALSE(text.contains("@BASE@")) << file;
+        }
+        const QByteArray ini = dir.read(run + S("/DEMO/DEMO.ini"));
+        EXPECT_TRUE(ini.contains((S("ScheduleFile=") + run + S("/DEMO/DEMO.sch\r\n")).toUtf8()));
+        EXPECT_TRUE(ini.contains((S("DummyProg=") + prefix_->path(S("bin/MRVDummy")) + S("\r\n")).toUtf8()));
+        for (const char* folder : {"@Trigger", "@Email/Messages", "DEMO/Log", "DEMO/Output"})
+            EXPECT_TRUE(QFileInfo(run + S("/") + S(folder)).isDir()) << folder;
+    }
+    EXPECT_EQ(QDir(dir.path(S("taken"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{S("mine.txt")});
 }
 
 }  // namespace
