@@ -519,6 +519,8 @@ bool RunEndEffects(int j, const JobEndRecord& r, unsigned& Done) {
 }
 
 void RecoverRun() {
+    // What was kept of another schedule's endings is not this one's.
+    ForgetUnfinishedEndings();
     const PendingWork pending = ReplayRunJournal();
     for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
     for (int j : pending.Submissions) {

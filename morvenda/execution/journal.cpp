@@ -173,6 +173,11 @@ void KeepUnfinishedEnding(const PendingEnding& Ending) {
     CarryUnfinished();
 }
 
+void ForgetUnfinishedEndings() {
+    gUnfinished.clear();
+    CarryUnfinished();
+}
+
 void DropUnfinishedEnding(int j) {
     const QString name = Job(j).JobName.trimmed();
     std::erase_if(gUnfinished, [&](const Unfinished& u) { return u.name.compare(name, Qt::CaseInsensitive) == 0; });

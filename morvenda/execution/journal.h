@@ -149,6 +149,9 @@ void KeepUnfinishedEnding(const PendingEnding& Ending);
 /// the job runs again (what is left of its earlier run is not done then).
 void DropUnfinishedEnding(int j);
 
+/// Forgets every kept ending (another schedule is loaded).
+void ForgetUnfinishedEndings();
+
 /// The kept endings to try again now, with their jobs found again by name:
 /// each one a few times in a run of the program, so an effect that keeps
 /// failing is not reported at every pass.

@@ -12,7 +12,7 @@ void UseTempScheduler(const TempDir& Dir) {
     G.gCPULimit = 9999;
 }
 
-int AddJob(const QString& Name, const QString& Command, const QString& After) {
+int AddJob(const QString& Name, const QString& Command, const QString& After, const QString& Letters) {
     JobRec j;
     j.JobName = Name;
     j.Group = QStringLiteral("General");
@@ -21,8 +21,8 @@ int AddJob(const QString& Name, const QString& Command, const QString& After) {
     j.LastDuration = 30;
     if (!After.isEmpty()) {
         j.RunAfter = After.split(QLatin1Char(','));
-        j.RunAfterStatus = QString(j.RunAfter.size(), QLatin1Char('S'));
-        j.RunAfterUnsched = QString(j.RunAfter.size(), QLatin1Char('N'));
+        j.RunAfterStatus = Letters.isEmpty() ? QString(j.RunAfter.size(), QLatin1Char('S')) : Letters;
+        j.RunAfterUnsched = QString(j.RunAfterStatus.size(), QLatin1Char('N'));
     }
     G.Jobs.push_back(j);
     JobTableChanged();

@@ -12,4 +12,7 @@ struct JobRec;
 
 /// Appends a job to the table (frequency "Daily", group "General", a last
 /// duration of 30 seconds) and tells the dependency index; returns its index.
-int AddJob(const QString& Name, const QString& Command, const QString& After = QString());
+/// After lists its prerequisites, comma-separated, with the condition letters
+/// Letters (default: each must succeed).
+int AddJob(const QString& Name, const QString& Command, const QString& After = QString(),
+           const QString& Letters = QString());

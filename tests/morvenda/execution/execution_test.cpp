@@ -76,20 +76,7 @@ protected:
 
     int addJob(const QString& name, const QString& cmd, const QString& after = QString(),
                const QString& letters = QString()) {
-        JobRec j;
-        j.JobName = name;
-        j.Group = S("General");
-        j.CommandLine = cmd;
-        j.Frequency = S("Daily");
-        j.LastDuration = 30;
-        if (!after.isEmpty()) {
-            j.RunAfter = after.split(QLatin1Char(','));
-            j.RunAfterStatus = letters;
-            j.RunAfterUnsched = QString(letters.size(), QLatin1Char('N'));
-        }
-        G.Jobs.push_back(j);
-        JobTableChanged();
-        return JobCount();
+        return AddJob(name, cmd, after, letters);
     }
     JobRec& job(int j) { return Job(j); }
     QString log() const { return QString::fromUtf8(dir.read(S("20261208.log"))); }
