@@ -303,9 +303,9 @@ void Execution::CompletionLoop(bool& changed) {
                 // A job whose windows were closed for an error text failed,
                 // even when its error box had gone by this pass.
                 if (job.Killed) job.WinFailed = 1;
+                before.emplace_back(j, job);
                 // A process that ended with a failing status failed, whatever
                 // its windows showed.
-                before.emplace_back(j, job);
                 if (!job.WinFailed && HasCommand(job) && !job.SubmitOnly) {
                     const JobEnding ending = JobExitStatus(job.ProcInfo);
                     if (ending.NeverRan) {
