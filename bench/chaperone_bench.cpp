@@ -4,7 +4,7 @@
 // goal: a million rows within 5 s.
 
 #include "bench/benchjobs.h"
-#include "mrvchap/frmMRVChap.h"
+#include "mrvchap/windows/frmMRVChap.h"
 
 #include <QApplication>
 #include <QFile>

@@ -10,7 +10,7 @@
 #include "morvenda/core/dependency.h"
 #include "morvenda/core/gridcols.h"
 #include "morvenda/core/state.h"
-#include "morvenda/editing/frmLGrid.h"
+#include "morvenda/windows/frmLGrid.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -25,7 +25,7 @@
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
-#include "morvenda/execution/frmSched.h"
+#include "morvenda/windows/frmSched.h"
 
 #include <QApplication>
 #include <QFile>

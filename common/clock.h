@@ -1,6 +1,6 @@
 #pragma once
 
-#include "datetime.h"
+#include "common/datetime.h"
 
 // The present moment comes from a Clock, so tests can set the time.
 

@@ -8,7 +8,7 @@
 
 // Helpers of the scheduler's windows that need no widgets: key filters for
 // text boxes, file path and drive checks, help pages and the start of the
-// setup genie. Their widget companions are in frmHelpers.h.
+// setup genie. Their widget companions are in morvenda/windows/widgethelpers.h.
 
 /// Key filter of number boxes: Key when it is Backspace or a digit
 /// (gDigitChars), else QChar(0) (the key is dropped).

@@ -3,7 +3,7 @@
 // records the keys it receives.
 
 #include "common/settings.h"
-#include "mrvchap/frmMRVChap.h"
+#include "mrvchap/windows/frmMRVChap.h"
 #include "platform/x11.h"
 #include "tests/support/testing.h"
 #include "tests/support/xvfb.h"

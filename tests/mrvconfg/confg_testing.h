@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/gui/MRVDir.h"
+#include "gui/MRVDir.h"
 #include "tests/support/guitest.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/support/accessible.h"
 
-#include "common/gui/controls.h"
+#include "gui/controls.h"
 
 #include <QAccessibleInterface>
 #include <QObject>

@@ -2,8 +2,8 @@
 
 #include "common/fatal.h"
 #include "common/programfolder.h"
-#include "morvenda/core/frmHelpers.h"
 #include "morvenda/core/state.h"
+#include "morvenda/windows/widgethelpers.h"
 #include "platform/drives.h"
 #include "tests/support/testing.h"
 

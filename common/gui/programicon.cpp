@@ -1,7 +1,0 @@
-#include "common/gui/programicon.h"
-
-#include <QApplication>
-
-QIcon ProgramIcon() { return QIcon(QStringLiteral(":/icons/morvenda.png")); }
-
-void UseProgramIcon() { QApplication::setWindowIcon(ProgramIcon()); }

@@ -1,0 +1,7 @@
+#include "gui/programicon.h"
+
+#include <QApplication>
+
+QIcon ProgramIcon() { return QIcon(QStringLiteral(":/icons/morvenda.png")); }
+
+void UseProgramIcon() { QApplication::setWindowIcon(ProgramIcon()); }
