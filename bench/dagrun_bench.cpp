@@ -11,7 +11,6 @@
 
 #include "bench/benchjobs.h"
 #include "common/clock.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/execution.h"
@@ -73,7 +72,6 @@ void BM_DagRun(benchmark::State& state) {
         setClock(&clock);
         UseDagSchedule(root, QStringLiteral("DAG.log"));
         G.Jobs = DagJobs(deps);
-        JobTableChanged();
         SetStartTimes();
         NullExecView view;
         Execution exec(view);

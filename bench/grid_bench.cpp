@@ -7,7 +7,6 @@
 #include "bench/benchjobs.h"
 #include "common/constants.h"
 #include "common/settings.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/gridcols.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmLGrid.h"
@@ -32,7 +31,6 @@ void LoadJobs(int n) {
     G.gRunDate = DateVal::fromDate(2026, 12, 8);
     G.gRunDayStart = G.gRunDate;
     G.Jobs = BenchJobs(n);
-    JobTableChanged();
 }
 
 std::unique_ptr<frmLGrid> Open() {

@@ -12,7 +12,6 @@
 
 #include "bench/benchjobs.h"
 #include "common/clock.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/journal.h"
@@ -45,12 +44,10 @@ public:
             J.LastDuration = 100;
             G.Jobs.push_back(J);
         }
-        JobTableChanged();
     }
     ~Schedule() {
         CloseRunJournal();
         ResetState();
-        JobTableChanged();
     }
     QTemporaryDir dir;
 };

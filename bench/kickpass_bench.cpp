@@ -23,12 +23,11 @@
 
 #include "bench/benchjobs.h"
 #include "common/clock.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/launcher.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/execution.h"
-#include "platform/process.h"
+#include "platform/children.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -160,7 +159,6 @@ struct Fixture {
             G.Jobs.push_back(J);
         }
         G.gDOSSerial = kind == Kind::WaitOnResources;
-        JobTableChanged();
         SetStartTimes();
         exec.gTimerSecs = 30;
         exec.cmdKick_Click();  // the first pass sets the wait texts
@@ -178,7 +176,6 @@ void RunPasses(benchmark::State& state, Kind kind, Change change = Change::None)
     JobRec idle = BaseJob(n + 1);
     idle.JobState = jsNotScheduled;
     G.Jobs.push_back(idle);
-    JobTableChanged();
     f.exec.cmdKick_Click();
     const std::uint8_t first = G.Jobs[1].JobState;
     for (auto _ : state) {

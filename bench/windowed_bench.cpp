@@ -21,7 +21,6 @@
 
 #include "bench/benchjobs.h"
 #include "common/clock.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
@@ -70,10 +69,8 @@ void WriteInstallation(const QString& root, JobTable jobs) {
     ini.close();
     SetStartTimes();
     G.Jobs = std::move(jobs);
-    JobTableChanged();
     SaveSchedule();
     G.Jobs = JobTable(1);
-    JobTableChanged();
 }
 
 int RunDate(frmSched& w, SteppingClock& clock) {

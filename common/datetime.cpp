@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
+#include <memory>
 
 namespace {
 
@@ -220,26 +220,28 @@ namespace {
 
 // The tokens of a mask. The masks in use are few (the run log's times, the
 // date formats, the tracker stamps) and every line or file asks again: each
-// is taken apart once.
-const std::vector<Token>& TokensOf(const QString& mask) {
+// is taken apart once. The tokens depend on the mask alone, so the memo is
+// the function's own; the caller gets a share of them, which stays valid
+// whatever masks are asked for after.
+std::shared_ptr<const std::vector<Token>> TokensOf(const QString& mask) {
     struct Entry {
-        bool set = false;
         QString mask;
-        std::vector<Token> tokens;
+        std::shared_ptr<const std::vector<Token>> tokens;
     };
-    thread_local std::array<Entry, 8> cache;
-    thread_local size_t next = 0;
+    static std::array<Entry, 8> cache;
+    static size_t next = 0;
     for (const Entry& e : cache)
-        if (e.set && e.mask == mask) return e.tokens;
+        if (e.tokens && e.mask == mask) return e.tokens;
     Entry& e = cache[next++ % cache.size()];
-    e = Entry{true, mask, Tokenize(mask)};
+    e = Entry{mask, std::make_shared<const std::vector<Token>>(Tokenize(mask))};
     return e.tokens;
 }
 
 }  // namespace
 
 QString FormatDate(const DateVal& d, const QString& mask) {
-    const std::vector<Token>& toks = TokensOf(mask);
+    const std::shared_ptr<const std::vector<Token>> tokens = TokensOf(mask);
+    const std::vector<Token>& toks = *tokens;
     bool twelve = false;
     for (const Token& t : toks) twelve = twelve || t.kind == Tok::AmPm;
     QString out;
@@ -538,70 +540,6 @@ std::optional<DateVal> ParseDate(const QString& text, DateOrder order) {
 const QTimeZone& UtcZone() {
     static const QTimeZone utc = QTimeZone::utc();
     return utc;
-}
-
-namespace {
-
-// The zone's offset from UTC at a real moment. The span between the two
-// transitions around the moment is kept with its offset: a load or a pass
-// asks for moments close to each other, and asking the zone costs far more
-// than the arithmetic (the logic runs on one thread).
-qint64 OffsetAt(qint64 real, const QTimeZone& zone) {
-    struct Span {
-        QByteArray zone;
-        qint64 from = 1;  // empty until first set
-        qint64 to = 0;
-        qint64 offset = 0;
-    };
-    static Span cache;
-    const QByteArray id = zone.id();
-    if (real >= cache.from && real < cache.to && cache.zone == id) return cache.offset;
-    const QDateTime at = QDateTime::fromSecsSinceEpoch(real, UtcZone());
-    const qint64 offset = zone.offsetFromUtc(at);
-    qint64 from = std::numeric_limits<qint64>::min();
-    qint64 to = std::numeric_limits<qint64>::max();
-    if (zone.hasTransitions()) {
-        const QTimeZone::OffsetData before = zone.previousTransition(at.addSecs(1));
-        const QTimeZone::OffsetData after = zone.nextTransition(at);
-        if (before.atUtc.isValid()) from = before.atUtc.toSecsSinceEpoch();
-        if (after.atUtc.isValid()) to = after.atUtc.toSecsSinceEpoch();
-    }
-    if (from <= real && real < to) cache = Span{id, from, to, offset};
-    return offset;
-}
-
-}  // namespace
-
-DateVal WallOf(qint64 Real, const QTimeZone& Zone) {
-    const qint64 offset = Zone == UtcZone() ? 0 : OffsetAt(Real, Zone);
-    return DateVal::fromSeconds(Real + offset + kUnixEpochShift);
-}
-
-RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone) {
-    const qint64 w = Wall.seconds() - kUnixEpochShift;
-    if (Zone == UtcZone()) return {w, w};
-    // The offsets a day before and after cover every change near Wall.
-    const qint64 before = OffsetAt(w - 86400, Zone);
-    const qint64 after = OffsetAt(w + 86400, Zone);
-    qint64 r1 = w - before;
-    qint64 r2 = w - after;
-    const bool ok1 = OffsetAt(r1, Zone) == before;
-    const bool ok2 = OffsetAt(r2, Zone) == after;
-    if (ok1 && ok2) return {std::min(r1, r2), std::max(r1, r2)};
-    if (ok1) return {r1, r1};
-    if (ok2) return {r2, r2};
-    // Skipped by a change: find the moment of the change between the two.
-    qint64 lo = std::min(r1, r2);
-    qint64 hi = std::max(r1, r2);
-    const qint64 offLo = OffsetAt(lo, Zone);
-    while (hi - lo > 1) {
-        const qint64 mid = lo + (hi - lo) / 2;
-        if (OffsetAt(mid, Zone) == offLo)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return {hi, hi};
 }
 
 QString DisplayDateMask(int Order, bool TwoDigitDay) {

@@ -116,16 +116,6 @@ inline constexpr qint64 kUnixEpochShift = 2209161600;
 /// The UTC zone, made once (the conversions compare every zone with it).
 const QTimeZone& UtcZone();
 
-/// The wall-clock value that zone's clocks show at the real moment Real.
-DateVal WallOf(qint64 Real, const QTimeZone& Zone);
-
-/// The real moments at which zone's clocks show a wall-clock value.
-struct RealSpan {
-    qint64 first = 0;  ///< the first moment (the earlier reading of a repeated hour)
-    qint64 last = 0;   ///< the last moment (the later reading; = first outside a repeated hour)
-};
-
-/// The real moments at which Zone's clocks show Wall. A value that a clock
-/// change skips (the missing hour of spring) comes at the moment of the
-/// change: first and last are both that moment.
-RealSpan RealOf(const DateVal& Wall, const QTimeZone& Zone);
+// WallOf and RealOf, which turn real moments into wall-clock values of a zone
+// and back, are in common/clock.h: the installed clock keeps what they ask
+// of the zone.

@@ -9,7 +9,7 @@
 #include "common/programfolder.h"
 #include "common/settings.h"
 #include "common/textfile.h"
-#include "platform/process.h"
+#include "platform/start.h"
 
 QChar FilterNameKey(QChar C) {
     if (C == QChar(8) || gSchedNameChars.contains(C.toUpper())) return C;

@@ -15,33 +15,23 @@
 
 namespace {
 
-// The working-day calendar derived from G.gWorkdays and G.gPubHols. The
-// weekday and working-day tests run once per day during date searches, so the
-// holidays are kept as sorted day numbers and the working days as a weekday
-// mask. The snapshot is compared with the program-wide values on every use and
-// rebuilt when either changed, so a holiday list edited in place is seen too.
-// The program runs its logic on one thread; so does this cache.
-struct Calendar {
-    std::vector<DateVal> srcHols;
-    QString srcWorkdays;
-    bool built = false;
-    std::uint64_t generation = 0;  // counts the rebuilds
+// The weekday and working-day tests run once per day during date searches:
+// they read the calendar G keeps.
+using Calendar = FrequencyMemo::Calendar;
 
-    std::vector<qint64> holidays;       // sorted day numbers
-    std::array<bool, 8> workWeekday{};  // index 1 (Sunday) to 7 (Saturday)
-
-    bool isHoliday(const DateVal& D) const {
-        return std::binary_search(holidays.begin(), holidays.end(), D.dayNumber());
-    }
-    bool isWeekday(const DateVal& D) const {
-        const int w = D.weekday();
-        return w >= 2 && w <= 6 && !isHoliday(D);
-    }
-    bool isWorkday(const DateVal& D) const { return workWeekday[static_cast<size_t>(D.weekday())] && !isHoliday(D); }
-};
+bool IsHoliday(const Calendar& c, const DateVal& D) {
+    return std::binary_search(c.holidays.begin(), c.holidays.end(), D.dayNumber());
+}
+bool IsWeekday(const Calendar& c, const DateVal& D) {
+    const int w = D.weekday();
+    return w >= 2 && w <= 6 && !IsHoliday(c, D);
+}
+bool IsWorkday(const Calendar& c, const DateVal& D) {
+    return c.workWeekday[static_cast<size_t>(D.weekday())] && !IsHoliday(c, D);
+}
 
 const Calendar& Cal() {
-    static Calendar c;
+    Calendar& c = G.Frequency.calendar;
     if (c.built && c.srcHols == G.gPubHols && c.srcWorkdays == G.gWorkdays) return c;
     c.srcHols = G.gPubHols;
     c.srcWorkdays = G.gWorkdays;
@@ -70,15 +60,8 @@ const Calendar& Cal() {
 // The keywords of one date, kept while the date, the calendar and the date
 // format stay the same: a load or a pass asks for the run date's keywords once
 // per job.
-const QStringList& KeywordsOf(const DateVal& Date) {
-    struct Memo {
-        qint64 day = 0;
-        std::uint64_t generation = 0;
-        QString format;
-        QStringList keys;
-        bool valid = false;
-    };
-    static Memo m;
+QStringList KeywordsOf(const DateVal& Date) {
+    FrequencyMemo::Keywords& m = G.Frequency.keywords;
     const std::uint64_t generation = Cal().generation;
     const qint64 day = Date.dayNumber();
     if (!m.valid || m.day != day || m.generation != generation || m.format != G.gDateFmtLong) {
@@ -176,14 +159,14 @@ QString DayKeywords(const DateVal& Date) {
     k << QLatin1Char('-') + Num(lastDay - d + 1) + QStringLiteral("CDOM");
     k << QLatin1Char('+') + Num(d) + QStringLiteral("CDOM");
 
-    if (cal.isWorkday(D)) {
+    if (IsWorkday(cal, D)) {
         // D is a working day itself, so counting the working days of the whole
         // month up to and from D is the same as counting from the month's
         // first and to its last working day.
         int upTo = 0;
         int from = 0;
         for (int day = 1; day <= lastDay; ++day) {
-            if (!cal.isWorkday(first.addDays(day - 1))) continue;
+            if (!IsWorkday(cal, first.addDays(day - 1))) continue;
             if (day <= d) ++upTo;
             if (day >= d) ++from;
         }
@@ -203,11 +186,11 @@ QString DayKeywords(const DateVal& Date) {
 
     const int w = D.weekday();
     k << (w >= 2 && w <= 6 ? QStringLiteral("Weekdays") : QStringLiteral("Weekends"));
-    if (cal.isWorkday(D)) k << QStringLiteral("Workdays");
-    if (cal.isWeekday(D.addDays(-1))) k << QStringLiteral("Weekdays+");
-    if (cal.isWeekday(D.addDays(1))) k << QStringLiteral("Weekdays-");
-    if (cal.isWorkday(D.addDays(-1))) k << QStringLiteral("Workdays+");
-    if (cal.isWorkday(D.addDays(1))) k << QStringLiteral("Workdays-");
+    if (IsWorkday(cal, D)) k << QStringLiteral("Workdays");
+    if (IsWeekday(cal, D.addDays(-1))) k << QStringLiteral("Weekdays+");
+    if (IsWeekday(cal, D.addDays(1))) k << QStringLiteral("Weekdays-");
+    if (IsWorkday(cal, D.addDays(-1))) k << QStringLiteral("Workdays+");
+    if (IsWorkday(cal, D.addDays(1))) k << QStringLiteral("Workdays-");
     return k.join(QLatin1Char(','));
 }
 
@@ -238,25 +221,19 @@ bool MatchesKeywords(QStringView f, const QStringList& keys) {
 bool IsRunDay(const QString& Frequency, const DateVal& RunDate) {
     const QStringView f = QStringView(Frequency).trimmed();
     if (f.isEmpty()) return true;
-    const QStringList& keys = KeywordsOf(RunDate);
+    const QStringList keys = KeywordsOf(RunDate);
     // Most jobs share their frequency text with others (a load shares equal
     // texts): the last answer is kept with copies of what it was made from,
     // and stands while both still share their data.
-    struct Memo {
-        QString frequency;
-        QStringList keys;
-        bool answer = false;
-        bool set = false;
-    };
-    thread_local Memo memo;
+    FrequencyMemo::RunDay& memo = G.Frequency.runDay;
     if (memo.set && SameData(memo.frequency, Frequency) && SameData(memo.keys, keys)) return memo.answer;
-    memo = Memo{Frequency, keys, MatchesKeywords(f, keys), true};
+    memo = FrequencyMemo::RunDay{Frequency, keys, MatchesKeywords(f, keys), true};
     return memo.answer;
 }
 
-bool IsWeekday(const DateVal& D) { return Cal().isWeekday(D); }
+bool IsWeekday(const DateVal& D) { return IsWeekday(Cal(), D); }
 
-bool IsWorkday(const DateVal& D) { return Cal().isWorkday(D); }
+bool IsWorkday(const DateVal& D) { return IsWorkday(Cal(), D); }
 
 bool IsSkipDay(int JobIndex) {
     if (JobIndex < 0 || JobIndex > JobCount()) return false;

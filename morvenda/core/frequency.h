@@ -3,6 +3,44 @@
 #include "common/datetime.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+/// What the frequency tests keep between calls; G owns it, so a fresh program
+/// state starts without it. Each part is checked against what it was made
+/// from on every use, so a holiday list or a date format changed in place is
+/// seen at once.
+struct FrequencyMemo {
+    /// The working-day calendar made from G.gWorkdays and G.gPubHols: the
+    /// holidays as sorted day numbers, the working days as a weekday mask.
+    struct Calendar {
+        std::vector<DateVal> srcHols;
+        QString srcWorkdays;
+        bool built = false;
+        std::uint64_t generation = 0;       ///< counts the rebuilds
+        std::vector<qint64> holidays;       ///< sorted day numbers
+        std::array<bool, 8> workWeekday{};  ///< index 1 (Sunday) to 7 (Saturday)
+    } calendar;
+    /// The keywords of the last date asked, with the calendar and the date
+    /// format they were made with.
+    struct Keywords {
+        qint64 day = 0;
+        std::uint64_t generation = 0;
+        QString format;
+        QStringList keys;
+        bool valid = false;
+    } keywords;
+    /// The last answer of IsRunDay, with copies of what it was made from.
+    struct RunDay {
+        QString frequency;
+        QStringList keys;
+        bool answer = false;
+        bool set = false;
+    } runDay;
+};
 
 /// The keywords that hold on D, joined by commas, in their fixed order (the
 /// six CDOM/WDOM/weekday-count codes first; a WDOM field is empty on a

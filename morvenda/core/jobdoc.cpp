@@ -4,7 +4,7 @@
 #include "common/prompter.h"
 #include "common/text.h"
 #include "common/textfile.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/state.h"
 #include "platform/shell.h"
 

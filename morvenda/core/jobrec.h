@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // One job of a schedule and the table of all of them.
@@ -128,4 +129,71 @@ struct JobRec {
 };
 
 /// The job table: element 0 is the grid's copy buffer, jobs are 1 to n.
-using JobTable = std::vector<JobRec>;
+///
+/// A vector of records that counts its changes of size and order: every
+/// member that adds, removes, moves or replaces records gives the table a new
+/// Version(), so the name index and the dependency results built over it know
+/// they are stale without being told. Reading and writing a record's fields
+/// leave the version alone (see jobnames.h and dependencypass.h for how such
+/// writes are caught).
+class JobTable {
+public:
+    using value_type = JobRec;
+    using iterator = std::vector<JobRec>::iterator;
+    using const_iterator = std::vector<JobRec>::const_iterator;
+
+    JobTable() = default;
+    explicit JobTable(size_t Count) : jobs_(Count) {}
+    JobTable(std::vector<JobRec> Jobs) : jobs_(std::move(Jobs)) {}
+    JobTable(const JobTable& Other) : jobs_(Other.jobs_) {}
+    JobTable(JobTable&& Other) noexcept : jobs_(std::move(Other.jobs_)) { Other.Changed(); }
+    /// Assignment takes the other table's records and gives this one a
+    /// version it never had, whatever the other's.
+    JobTable& operator=(const JobTable& Other);
+    JobTable& operator=(JobTable&& Other) noexcept;
+
+    /// Counts every change of size or order since the table was made.
+    std::uint64_t Version() const { return version_; }
+
+    size_t size() const { return jobs_.size(); }
+    bool empty() const { return jobs_.empty(); }
+    JobRec& operator[](size_t i) { return jobs_[i]; }
+    const JobRec& operator[](size_t i) const { return jobs_[i]; }
+    JobRec& front() { return jobs_.front(); }
+    const JobRec& front() const { return jobs_.front(); }
+    JobRec& back() { return jobs_.back(); }
+    const JobRec& back() const { return jobs_.back(); }
+    JobRec* data() { return jobs_.data(); }
+    const JobRec* data() const { return jobs_.data(); }
+    iterator begin() { return jobs_.begin(); }
+    iterator end() { return jobs_.end(); }
+    const_iterator begin() const { return jobs_.begin(); }
+    const_iterator end() const { return jobs_.end(); }
+    void reserve(size_t Count) { jobs_.reserve(Count); }
+
+    void resize(size_t Count);
+    void push_back(const JobRec& Job);
+    void push_back(JobRec&& Job);
+    /// Appends a default record and returns it.
+    JobRec& emplace_back();
+    void pop_back();
+    iterator insert(const_iterator Where, const JobRec& Job);
+    iterator erase(const_iterator Where);
+    iterator erase(const_iterator First, const_iterator Last);
+    void clear();
+    /// Exchanges records A and B (indices within the table; nothing happens
+    /// otherwise).
+    void Swap(size_t A, size_t B);
+    /// Moves record From to index To, the records between shifting by one
+    /// (indices within the table; nothing happens otherwise).
+    void Move(size_t From, size_t To);
+
+    /// The same records, in the same order (versions aside).
+    bool operator==(const JobTable& Other) const { return jobs_ == Other.jobs_; }
+
+private:
+    void Changed() { ++version_; }
+
+    std::vector<JobRec> jobs_;
+    std::uint64_t version_ = 0;
+};

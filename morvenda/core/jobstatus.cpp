@@ -70,7 +70,7 @@ void SetJobStatus(int JobIndex) {
     else if (byHandU)
         state = jsUnscheduled;
 
-    J.JobState = static_cast<std::uint8_t>(state);
+    SetJobState(JobIndex, state);
     // State 4 keeps the text the kick pass gave it.
     if (state != jsSubmitFailed) J.StatusText = JobStateText(state);
 }

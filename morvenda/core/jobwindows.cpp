@@ -2,10 +2,9 @@
 
 #include "common/text.h"
 #include "morvenda/core/state.h"
-#include "platform/process.h"
+#include "platform/children.h"
 #include "platform/x11.h"
 
-#include <QFile>
 #include <QHash>
 #include <QStringList>
 
@@ -15,21 +14,6 @@
 #include <vector>
 
 namespace {
-
-// The process group of a process from /proc/<pid>/stat ("pid (comm) state
-// ppid pgrp ..."; comm may hold blanks and parentheses, so fields are counted
-// from the last ")"); -1 when there is no such process.
-pid_t ProcessGroupOf(qint64 pid) {
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    const QByteArray stat = f.read(4096);
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0) return -1;
-    const QList<QByteArray> fields = stat.mid(close + 1).simplified().split(' ');
-    bool ok = false;
-    const pid_t group = fields.size() > 2 ? static_cast<pid_t>(fields[2].toLong(&ok)) : -1;
-    return ok ? group : -1;
-}
 
 // The job's recorded pid is still its own process, or gone (the group may
 // outlive its leader); false when a process with another start time now has it.
@@ -60,8 +44,11 @@ QString ErrorTextForRecord(const QString& text) {
     return t;
 }
 
+}  // namespace
+
 // What the window tests read from the display: the top-level windows with
-// the process group of each and the texts inside them, read once each.
+// the process group of each and the texts inside them, read once each. A
+// kick pass's scan is G's while its JobWindowPass lives.
 struct WindowScan {
     QString errorTexts;  // G.gRunTimeErrorText the items were made from
     QStringList items;
@@ -112,19 +99,9 @@ struct WindowScan {
     }
 };
 
-WindowScan*& PassScan() {
-    static WindowScan* scan = nullptr;
-    return scan;
-}
+JobWindowPass::JobWindowPass() { G.PassWindows = std::make_shared<WindowScan>(); }
 
-}  // namespace
-
-JobWindowPass::JobWindowPass() { PassScan() = new WindowScan; }
-
-JobWindowPass::~JobWindowPass() {
-    delete PassScan();
-    PassScan() = nullptr;
-}
+JobWindowPass::~JobWindowPass() { G.PassWindows.reset(); }
 
 void CheckJobWindows(int JobIndex) {
     if (JobIndex < 1 || JobIndex > JobCount()) return;
@@ -135,7 +112,7 @@ void CheckJobWindows(int JobIndex) {
     if (group < 0) return;
     // Outside a kick pass, a scan of its own for this one test.
     std::unique_ptr<WindowScan> own;
-    WindowScan* scan = PassScan();
+    WindowScan* scan = G.PassWindows.get();
     if (!scan) {
         own = std::make_unique<WindowScan>();
         scan = own.get();

@@ -3,38 +3,44 @@
 #include "common/atomicfile.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "platform/durablefile.h"
 
 #include <QFile>
 
-#include <cerrno>
 #include <utility>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
-QString WriteError(const QString& path) {
-    return QStringLiteral("Cannot write the run journal \"%1\": %2").arg(path, qt_error_string(errno));
+QString WriteError(const QString& path, const QString& why) {
+    return QStringLiteral("Cannot write the run journal \"%1\": %2").arg(path, why);
+}
+
+// The tests' write seam: a fault it injects fails the step as the system
+// would, with the system's text for it.
+bool PassesSeam(IoStep step, const QByteArray& name, QString* why) {
+    const int e = IoFault(step, name.constData());
+    if (e != 0) *why = qt_error_string(e);
+    return e == 0;
 }
 
 bool OpenJournal(QString* error) {
     RunJournalFile& jf = TheRunJournal();
     const QString path = RunJournalPath();
     if (jf.fd >= 0 && jf.path == path) return true;
-    if (jf.fd >= 0) ::close(jf.fd);
-    jf.fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    DurableClose(&jf.fd);
+    QString why;
+    jf.fd = OpenDurable(path, &why);
     if (jf.fd < 0) {
         jf.path.clear();
-        if (error) *error = WriteError(path);
+        if (error) *error = WriteError(path, why);
         return false;
     }
     jf.path = path;
     if (jf.cutBackTo >= 0) {
-        if (::ftruncate(jf.fd, jf.cutBackTo) != 0) {
-            if (error) *error = WriteError(path);
-            ::close(jf.fd);
-            jf.fd = -1;
+        if (!DurableCutBack(jf.fd, jf.cutBackTo, &why)) {
+            if (error) *error = WriteError(path, why);
+            DurableClose(&jf.fd);
             jf.path.clear();
             return false;
         }
@@ -46,8 +52,14 @@ bool OpenJournal(QString* error) {
 }  // namespace
 
 RunJournalFile& TheRunJournal() {
-    static RunJournalFile j;
-    return j;
+    // G owns the journal: a fresh program state closes the file and drops
+    // the records that wait in memory.
+    if (!G.Journal)
+        G.Journal = std::shared_ptr<RunJournalFile>(new RunJournalFile, [](RunJournalFile* j) {
+            DurableClose(&j->fd);
+            delete j;
+        });
+    return *G.Journal;
 }
 
 QString RunJournalPath() { return G.gSchedFile + QStringLiteral(".journal"); }
@@ -60,42 +72,29 @@ bool WriteRunJournalPending(bool sync, QString* error) {
     // Where the last whole record ends: a write or a flush that fails is cut
     // back to it, so no half record is left for the next one to join, and no
     // record that may not be on the disk can be replayed.
-    const off_t whole = ::lseek(jf.fd, 0, SEEK_END);
+    const qint64 whole = DurableLength(jf.fd, nullptr);
     const char* p = jf.pending.constData();
-    size_t left = static_cast<size_t>(jf.pending.size());
+    const size_t size = static_cast<size_t>(jf.pending.size());
     const QByteArray name = QFile::encodeName(jf.path);
-    int e = IoFault(IoStep::Write, name.constData());
-    if (e != 0 && left > 1) {
-        // As a disk that fills up takes it: half, then the error.
-        if (::write(jf.fd, p, left / 2) < 0) e = errno;
-    }
-    while (e == 0 && left > 0) {
-        const ssize_t w = ::write(jf.fd, p, left);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            e = w == 0 ? ENOSPC : errno;
-            break;
-        }
-        p += w;
-        left -= static_cast<size_t>(w);
-    }
-    if (e == 0 && sync) e = IoFault(IoStep::Flush, name.constData());
-    if (e == 0 && sync && ::fdatasync(jf.fd) != 0) e = errno;
-    if (e == 0) {
+    QString why;
+    bool ok = PassesSeam(IoStep::Write, name, &why);
+    // As a disk that fills up takes it: half, then the error.
+    if (!ok && size > 1) DurableAppend(jf.fd, p, size / 2, &why);
+    ok = ok && DurableAppend(jf.fd, p, size, &why);
+    if (ok && sync) ok = PassesSeam(IoStep::Flush, name, &why) && DurableSync(jf.fd, &why);
+    if (ok) {
         jf.pending.clear();
         return true;
     }
     // The records stay in memory; the caller drops those that must not take
     // effect now. A journal that cannot even be cut back is closed, and
     // opened again (and cut back) by the next record.
-    if (whole < 0 || ::ftruncate(jf.fd, whole) != 0) {
-        ::close(jf.fd);
-        jf.fd = -1;
+    if (whole < 0 || !DurableCutBack(jf.fd, whole, nullptr)) {
+        DurableClose(&jf.fd);
         jf.path.clear();
         jf.cutBackTo = whole;
     }
-    errno = e;
-    if (error) *error = WriteError(RunJournalPath());
+    if (error) *error = WriteError(RunJournalPath(), why);
     return false;
 }
 
@@ -110,16 +109,12 @@ void EmptyRunJournal() {
     jf.cutBackTo = -1;
     const QString path = RunJournalPath();
     if (jf.fd >= 0 && jf.path == path) {
-        if (::ftruncate(jf.fd, 0) == 0) ::fdatasync(jf.fd);
+        if (DurableCutBack(jf.fd, 0, nullptr)) DurableSync(jf.fd, nullptr);
     } else {
-        const QByteArray p = QFile::encodeName(path);
-        if (::access(p.constData(), F_OK) == 0) {
-            const int fd = ::open(p.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
-            if (fd >= 0) {
-                ::fdatasync(fd);
-                ::close(fd);
-            }
-        }
+        // A journal that is not there stays so: none is made to be emptied.
+        int fd = OpenDurable(path, nullptr, WhenMissing::Fail);
+        if (fd >= 0 && DurableCutBack(fd, 0, nullptr)) DurableSync(fd, nullptr);
+        DurableClose(&fd);
     }
     if (jf.carried.isEmpty()) return;
     // Should they not reach the disk, they are still in memory: the next
@@ -131,7 +126,6 @@ void EmptyRunJournal() {
 void CloseRunJournal() {
     RunJournalFile& jf = TheRunJournal();
     if (!jf.group) WriteRunJournalPending(false, nullptr);
-    if (jf.fd >= 0) ::close(jf.fd);
-    jf.fd = -1;
+    DurableClose(&jf.fd);
     jf.path.clear();
 }

@@ -9,7 +9,8 @@
 // morvenda/execution/journal.h.
 
 /// The journal file kept open between records: a record is then one write
-/// and one fdatasync, whatever the size of the schedule. fd is -1 while closed.
+/// and one flush to the disk, whatever the size of the schedule. fd is the
+/// file's descriptor for platform/durablefile.h, -1 while closed.
 /// Records wait in `pending`, in their order, until a durable record (or the
 /// end of a group, or a flush of the steps) writes them out.
 struct RunJournalFile {

@@ -1,8 +1,9 @@
 #include "morvenda/core/launcher.h"
 
-#include "common/text.h"
 #include "morvenda/core/state.h"
-#include "platform/process.h"
+#include "platform/children.h"
+#include "platform/keepers.h"
+#include "platform/start.h"
 
 namespace {
 
@@ -44,17 +45,7 @@ bool JobSubmissionSettled(const ProcessInfo& ProcInfo) {
     return JobWindowGone(ProcInfo) || KeptProgramStarted(StampOf(ProcInfo), static_cast<pid_t>(ProcInfo.hThread));
 }
 
-QString JobEndsFolder() {
-    // Asked for every running job on every pass: made again only when the
-    // schedule file changes.
-    thread_local QString file;
-    thread_local QString folder;
-    if (folder.isEmpty() || !SameData(file, G.gSchedFile)) {
-        file = G.gSchedFile;
-        folder = G.gSchedFile + QStringLiteral(".ends");
-    }
-    return folder;
-}
+QString JobEndsFolder() { return G.gSchedFile + QStringLiteral(".ends"); }
 
 bool PrepareJob(const QString& CmdLine, ProcessInfo& ProcInfo, HeldJob& Held, QString* Error) {
     if (!LaunchHeld(CmdLine, JobEndsFolder(), &Held.Held, Error)) return false;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "morvenda/core/jobrec.h"
-#include "platform/process.h"
+#include "platform/keepers.h"
 
 #include <QString>
 
@@ -14,7 +14,7 @@
 // scheduler), hThread 0 or, for a job started under a keeper (PrepareJob), the
 // keeper's pid.
 
-/// Starts CmdLine (see LaunchProcess in platform/process.h: argv split with
+/// Starts CmdLine (see LaunchProcess in platform/start.h: argv split with
 /// double quotes, no shell, own process group, stdin from /dev/null). True when
 /// the process was created; ProcInfo then receives its values. False when it
 /// could not be started: ProcInfo is left as it was, and Error (when given)

@@ -37,25 +37,7 @@ QString CannotWriteLog(const QString& name, const QString& why) {
     return QStringLiteral("Morvenda Cannot write to file ") + name + QStringLiteral(": ") + why;
 }
 
-// The lines a RunLogBatch keeps: runs of lines for one file, in order.
-struct PendingLog {
-    int depth = 0;
-    struct Run {
-        QString file;
-        QStringList lines;
-    };
-    std::vector<Run> runs;
-    // The file name of the last line's second, so a pass's lines expand the
-    // log file's date tokens once.
-    QString logFile;
-    qint64 second = -1;
-    QString expanded;
-};
-
-PendingLog& Pending() {
-    static PendingLog p;
-    return p;
-}
+PendingRunLog& Pending() { return G.RunLogLines; }
 
 [[noreturn]] void CannotWrite(const QString& name, const QString& why) {
     const QString reason = CannotWriteLog(name, why);
@@ -100,7 +82,7 @@ QString RunLogLine(const QString& Text, const DateVal& At) {
 
 void WriteLog(const QString& LogFile, const QString& Text) {
     if (LogFile.isEmpty()) return;  // the schedule keeps no run log
-    PendingLog& p = Pending();
+    PendingRunLog& p = Pending();
     if (p.depth > 0) {
         const DateVal now = Now();
         if (now.seconds() != p.second || LogFile != p.logFile) {
@@ -120,8 +102,9 @@ void WriteLog(const QString& LogFile, const QString& Text) {
 RunLogBatch::RunLogBatch() { ++Pending().depth; }
 
 RunLogBatch::~RunLogBatch() noexcept(false) {
-    PendingLog& p = Pending();
-    if (--p.depth > 0) return;
+    PendingRunLog& p = Pending();
+    // A fresh program state made inside the batch counts no batch alive.
+    if (p.depth > 0 && --p.depth > 0) return;
     if (std::uncaught_exceptions() == 0) {
         FlushRunLog();
         return;
@@ -136,11 +119,11 @@ namespace {
 // Appends the waiting lines; false, with the first failing file and its
 // reason, when some could not be written (they wait on, first in line).
 bool AppendPending(QString* failed, QString* why) {
-    PendingLog& p = Pending();
+    PendingRunLog& p = Pending();
     if (p.runs.empty()) return true;
-    std::vector<PendingLog::Run> runs = std::exchange(p.runs, {});
-    std::vector<PendingLog::Run> unwritten;
-    for (PendingLog::Run& r : runs) {
+    std::vector<PendingRunLog::Run> runs = std::exchange(p.runs, {});
+    std::vector<PendingRunLog::Run> unwritten;
+    for (PendingRunLog::Run& r : runs) {
         // One write of all the lines: appends of other programs cannot land
         // inside them.
         QString error;
@@ -168,8 +151,6 @@ void FlushRunLog() {
     QString why;
     if (!AppendPending(&failed, &why)) CannotWrite(failed, why);
 }
-
-void DropPendingRunLog() { Pending().runs.clear(); }
 
 bool FlushRunLogQuietly() {
     QString failed;

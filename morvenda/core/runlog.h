@@ -3,6 +3,9 @@
 #include "common/datetime.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 class QStringListModel;
 
@@ -43,6 +46,22 @@ public:
     RunLogBatch& operator=(const RunLogBatch&) = delete;
 };
 
+/// The run log lines a RunLogBatch keeps (G owns them, so a fresh program
+/// state has none): runs of lines for one file, in order.
+struct PendingRunLog {
+    int depth = 0;  ///< RunLogBatch objects alive
+    struct Run {
+        QString file;
+        QStringList lines;
+    };
+    std::vector<Run> runs;
+    /// The file name of the last line's second, so a pass's lines expand the
+    /// log file's date tokens once.
+    QString logFile;
+    qint64 second = -1;
+    QString expanded;
+};
+
 /// Appends the lines a RunLogBatch kept. When a file cannot be written, shows
 /// "Morvenda Cannot write to file " and the name and ends the program (throws
 /// FatalStop), as WriteLog does; the lines of other files are written first,
@@ -53,9 +72,6 @@ void FlushRunLog();
 /// and goes on when they cannot be written (they wait on); false then. For
 /// a program already stopping.
 bool FlushRunLogQuietly();
-
-/// Forgets the run log lines kept in memory (a fresh program state).
-void DropPendingRunLog();
 
 /// Logs Reason (when there is a run log), shows it, logs and shows
 /// "MRV999 Morvenda closing down" and ends the program by throwing FatalStop.

@@ -8,26 +8,23 @@
 #include "common/text.h"
 #include "common/textfile.h"
 #include "morvenda/core/datevars.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobindex.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/journalfile.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "platform/files.h"
+#include "platform/memory.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <QVarLengthArray>
 
-#include <fcntl.h>
-#include <malloc.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <functional>
@@ -70,30 +67,23 @@ void AppendItem(QString& list, QStringView item) {
     list += kComma;
 }
 
-// A list field is made in a buffer of its own kept between jobs (a save makes
-// four of them for every job): emptied, not freed. The text it returns holds
-// until the next call.
-QString& ListBuffer() {
-    thread_local QString out;
-    out.resize(0);
-    return out;
-}
-
+// A list field is made in the caller's buffer (a save makes four of them for
+// every job, in one buffer): emptied, not freed.
 template <size_t N>
-const QString& ListField(const std::array<QString, N>& items, bool trim) {
-    QString& out = ListBuffer();
+const QString& ListField(QString& out, const std::array<QString, N>& items, bool trim) {
+    out.resize(0);
     for (const QString& item : items) AppendItem(out, trim ? TrimBlanks(item) : QStringView(item));
     return out;
 }
 
-const QString& RunAfterField(const QStringList& items) {
-    QString& out = ListBuffer();
+const QString& RunAfterField(QString& out, const QStringList& items) {
+    out.resize(0);
     for (const QString& item : items) AppendItem(out, TrimBlanks(item));
     return out;
 }
 
-const QString& DateVarsField(const std::array<QString, 7>& vars) {
-    QString& out = ListBuffer();
+const QString& DateVarsField(QString& out, const std::array<QString, 7>& vars) {
+    out.resize(0);
     for (const QString& item : vars) {
         if (!item.contains(kComma)) {
             AppendItem(out, item);
@@ -241,8 +231,7 @@ bool FlagOf(QStringView text) { return Val(text) != 0; }
 // The fields of a line as views into it: a quoted field is the text between
 // its quotes; one with doubled quotes is unescaped into a text of its own,
 // kept in `owned` (a QString's characters stay where they are when the
-// vector grows, so the views stay valid). The caller keeps `owned` from one
-// line to the next, so the texts' room is reused.
+// vector grows, so the views stay valid). The caller owns `owned`.
 struct FieldViews {
     explicit FieldViews(std::vector<QString>& keep) : owned(keep) {}
     QVarLengthArray<QStringView, 64> views;
@@ -331,23 +320,31 @@ void Take(QString& text, QStringView view, const QString* like) {
 // them, missing ones empty. False when an item's quote is never closed.
 // With `marker`, each item's markers become commas first (date variables are
 // written with their commas as markers), so an item equal to like's shares it.
+// Whether text is the item as written with its markers read as commas.
+bool SameWithMarkers(const QString& text, QStringView item, QChar marker) {
+    if (text.size() != item.size()) return false;
+    for (qsizetype i = 0; i < item.size(); ++i)
+        if (text[i] != (item[i] == marker ? kComma : item[i])) return false;
+    return true;
+}
+
 template <size_t N>
 bool ReadItems(QStringView field, std::array<QString, N>* items, const std::array<QString, N>* like,
                QChar marker = QChar()) {
-    thread_local std::vector<QString> keep;
+    std::vector<QString> keep;  // takes room only for an item with doubled quotes
     FieldViews parts(keep);
     if (SplitViews(field, kComma, parts) != 0) return false;
-    thread_local QString converted;
     for (size_t k = 0; k < N; ++k) {
-        QStringView v =
+        const QStringView v =
             static_cast<qsizetype>(k) < parts.views.size() ? parts.views[static_cast<qsizetype>(k)] : QStringView();
-        if (!marker.isNull() && v.contains(marker)) {
-            converted.resize(0);
-            converted.append(v);
-            converted.replace(marker, kComma);
-            v = converted;
+        const QString* same = like ? &(*like)[k] : nullptr;
+        if (marker.isNull() || !v.contains(marker)) {
+            Take((*items)[k], v, same);
+        } else if (same && SameWithMarkers(*same, v, marker)) {
+            (*items)[k] = *same;
+        } else {
+            (*items)[k] = v.toString().replace(marker, kComma);
         }
-        Take((*items)[k], v, like ? &(*like)[k] : nullptr);
     }
     return true;
 }
@@ -412,10 +409,7 @@ void WithRetry(const std::function<bool(QString*)>& Step, const std::function<vo
 // A schedule file without write permission is left as it is: the operator
 // made it read-only.
 bool Writable(const QString& path, QString* why) {
-    struct stat st;
-    const QByteArray p = QFile::encodeName(path);
-    if (::stat(p.constData(), &st) != 0) return true;  // not there yet
-    if ((st.st_mode & 0222) != 0 && ::access(p.constData(), W_OK) == 0) return true;
+    if (FileWriteAccess(path) != WriteAccess::ReadOnly) return true;  // writable, or not there yet
     *why = QStringLiteral("Schedule file \"") + path +
            QStringLiteral("\" is read-only (it has no write permission), so it is not replaced.");
     return false;
@@ -425,16 +419,15 @@ bool Writable(const QString& path, QString* why) {
 // second link is made and renamed over the backup, so there is never a moment
 // without a schedule file. Where links are not supported the backup is a copy.
 bool MakeBackup(const QString& path, const QString& backup, QString* why) {
-    const QByteArray live = QFile::encodeName(path);
-    const QByteArray bak = QFile::encodeName(backup);
-    const QByteArray link = bak + ".new";
-    ::unlink(link.constData());
-    if (::link(live.constData(), link.constData()) == 0) {
-        if (::rename(link.constData(), bak.constData()) == 0) return true;
-        const int e = errno;
-        ::unlink(link.constData());
-        *why = QStringLiteral("Cannot make the backup \"%1\": %2").arg(backup, qt_error_string(e));
-        return false;
+    QString reason;
+    switch (LinkReplacing(path, backup, &reason)) {
+        case LinkResult::Done:
+            return true;
+        case LinkResult::Failed:
+            *why = QStringLiteral("Cannot make the backup \"%1\": %2").arg(backup, reason);
+            return false;
+        case LinkResult::NoLink:
+            break;
     }
     QByteArray bytes;
     if (!ReadFileBytes(path, &bytes, why)) return false;
@@ -460,11 +453,12 @@ bool WriteStaged(const QString& path, const QString& staged, const QByteArray& b
 }
 
 bool PutInPlace(const QString& staged, const QString& path, QString* why) {
-    const QByteArray to = QFile::encodeName(path);
-    int e = IoFault(IoStep::Rename, to.constData());
-    if (e == 0 && ::rename(QFile::encodeName(staged).constData(), to.constData()) == 0) return true;
-    if (e == 0) e = errno;
-    *why = QStringLiteral("Cannot rename \"%1\" to \"%2\": %3").arg(staged, path, qt_error_string(e));
+    QString reason;
+    if (const int e = IoFault(IoStep::Rename, QFile::encodeName(path).constData()); e != 0)
+        reason = qt_error_string(e);
+    else if (RenameFile(staged, path, &reason))
+        return true;
+    *why = QStringLiteral("Cannot rename \"%1\" to \"%2\": %3").arg(staged, path, reason);
     return false;
 }
 
@@ -511,13 +505,15 @@ struct ListMemo {
 }  // namespace
 
 void AppendScheduleLine(QByteArray& bytes, const JobRec& J) {
-    // The line is made in a buffer kept between jobs and appended whole.
-    thread_local std::string buffer;
-    thread_local ListMemo<5> eojFlags;
-    thread_local ListMemo<5> abEojFlags;
-    thread_local ListMemo<7> dateVars;
-    std::string& out = buffer;
-    out.clear();
+    // The line is made in a buffer of its own and appended whole; its list
+    // fields share one buffer. The columns' memos hold only what the items
+    // make, so they are the function's own.
+    static ListMemo<5> eojFlags;
+    static ListMemo<5> abEojFlags;
+    static ListMemo<7> dateVars;
+    std::string out;
+    out.reserve(512);
+    QString list;
     auto text = [&out](const QString& field) {
         PutField(out, field);
         out += '\t';
@@ -534,54 +530,54 @@ void AppendScheduleLine(QByteArray& bytes, const JobRec& J) {
         PutDate(out, d);
         out += '\t';
     };
-    auto flags = [&out, &text](ListMemo<5>& memo, const std::array<QString, 5>& items) {
-        memo.put(out, items, [&] { text(ListField(items, false)); });
+    auto flags = [&out, &text, &list](ListMemo<5>& memo, const std::array<QString, 5>& items) {
+        memo.put(out, items, [&] { text(ListField(list, items, false)); });
     };
-    auto vars = [&text, &J] { text(DateVarsField(J.DateVars)); };
-    text(J.JobName);                      // 1
-    text(J.CommandLine);                  // 2
-    text(J.EarlyStartText);               // 3
-    text(J.Frequency);                    // 4
-    text(J.Exclusive);                    // 5
-    text(J.SkipOn);                       // 6
-    text(RunAfterField(J.RunAfter));      // 7
-    flag(J.DeferRollover);                // 8
-    text(J.EojTo);                        // 9
-    text(J.SchedFlag);                    // 10
-    flag(J.Killed);                       // 11
-    out += '\t';                          // 12
-    date(J.Started);                      // 13
-    date(J.Completed);                    // 14
-    flag(J.EndForced);                    // 15
-    num(J.ProcInfo.hProcess);             // 16
-    num(J.ProcInfo.hThread);              // 17
-    num(J.ProcInfo.dwProcessId);          // 18
-    num(J.ProcInfo.dwThreadId);           // 19
-    date(J.EarlyStart);                   // 20
-    flag(J.DosProgram);                   // 21
-    text(ListField(J.EojMsg, true));      // 22
-    text(J.WaitForFile);                  // 23
-    text(J.Spare24);                      // 24
-    num(J.Spare25);                       // 25
-    num(J.LastDuration);                  // 26
-    flags(eojFlags, J.EojFlags);          // 27
-    flags(abEojFlags, J.AbEojFlags);      // 28
-    text(J.EojCc);                        // 29
-    text(J.Group);                        // 30
-    text(J.TriggerFile);                  // 31
-    flag(J.DelWaitFile);                  // 32
-    text(J.JobDesc);                      // 33
-    num(J.Spare34);                       // 34
-    text(J.AbEojTo);                      // 35
-    text(J.AbEojCc);                      // 36
-    out += '\t';                          // 37
-    flag(J.SuppNoBody);                   // 38
-    text(ListField(J.AbEojMsg, true));    // 39
-    num(J.CpuUsage);                      // 40
-    flag(J.Critical);                     // 41
-    dateVars.put(out, J.DateVars, vars);  // 42
-    flag(J.SubmitOnly);                   // 43
-    num(J.DeferEojMins);                  // 44
+    auto vars = [&text, &list, &J] { text(DateVarsField(list, J.DateVars)); };
+    text(J.JobName);                          // 1
+    text(J.CommandLine);                      // 2
+    text(J.EarlyStartText);                   // 3
+    text(J.Frequency);                        // 4
+    text(J.Exclusive);                        // 5
+    text(J.SkipOn);                           // 6
+    text(RunAfterField(list, J.RunAfter));    // 7
+    flag(J.DeferRollover);                    // 8
+    text(J.EojTo);                            // 9
+    text(J.SchedFlag);                        // 10
+    flag(J.Killed);                           // 11
+    out += '\t';                              // 12
+    date(J.Started);                          // 13
+    date(J.Completed);                        // 14
+    flag(J.EndForced);                        // 15
+    num(J.ProcInfo.hProcess);                 // 16
+    num(J.ProcInfo.hThread);                  // 17
+    num(J.ProcInfo.dwProcessId);              // 18
+    num(J.ProcInfo.dwThreadId);               // 19
+    date(J.EarlyStart);                       // 20
+    flag(J.DosProgram);                       // 21
+    text(ListField(list, J.EojMsg, true));    // 22
+    text(J.WaitForFile);                      // 23
+    text(J.Spare24);                          // 24
+    num(J.Spare25);                           // 25
+    num(J.LastDuration);                      // 26
+    flags(eojFlags, J.EojFlags);              // 27
+    flags(abEojFlags, J.AbEojFlags);          // 28
+    text(J.EojCc);                            // 29
+    text(J.Group);                            // 30
+    text(J.TriggerFile);                      // 31
+    flag(J.DelWaitFile);                      // 32
+    text(J.JobDesc);                          // 33
+    num(J.Spare34);                           // 34
+    text(J.AbEojTo);                          // 35
+    text(J.AbEojCc);                          // 36
+    out += '\t';                              // 37
+    flag(J.SuppNoBody);                       // 38
+    text(ListField(list, J.AbEojMsg, true));  // 39
+    num(J.CpuUsage);                          // 40
+    flag(J.Critical);                         // 41
+    dateVars.put(out, J.DateVars, vars);      // 42
+    flag(J.SubmitOnly);                       // 43
+    num(J.DeferEojMins);                      // 44
     // One letter per dependency: a blank is a letter there.
     PutField(out, J.RunAfterStatus, false);  // 45
     out += '\t';
@@ -599,11 +595,13 @@ QString ScheduleLine(const JobRec& J) {
 }
 
 namespace {
-bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like);
+bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like,
+               std::vector<QString>& unescaped);
 }  // namespace
 
 bool ParseScheduleLine(const QString& Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
-    return ParseLine(Line, Sep, J, error, Like);
+    std::vector<QString> unescaped;
+    return ParseLine(Line, Sep, J, error, Like, unescaped);
 }
 
 namespace {
@@ -693,7 +691,7 @@ bool LineReader::ReadJobAndDependencies() const {
         commaDeps.replace(kBlank, kComma);
         deps = commaDeps;
     }
-    thread_local std::vector<QString> keep;
+    std::vector<QString> keep;  // takes room only for an item with doubled quotes
     FieldViews items(keep);
     if (SplitViews(deps, kComma, items) != 0) {
         *error = UnclosedQuote(7);
@@ -783,9 +781,11 @@ bool LineReader::ReadMessagesAndOptions() const {
     return true;
 }
 
-bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like) {
-    thread_local std::vector<QString> keep;
-    FieldViews f(keep);
+// Unescaped fields go to the caller's texts, whose room a load reuses from one
+// line to the next.
+bool ParseLine(QStringView Line, QChar Sep, JobRec* J, QString* error, const JobRec* Like,
+               std::vector<QString>& unescaped) {
+    FieldViews f(unescaped);
     if (const int bad = SplitViews(Line, Sep, f); bad != 0) {
         *error = UnclosedQuote(bad);
         return false;
@@ -854,6 +854,7 @@ void LoadSchedule() {
     bool firstLineEmpty = false;
     qsizetype lineNo = 0;
     QString buffer;
+    std::vector<QString> unescaped;  // ParseLine's texts, their room reused
     const qsizetype n = bytes.size();
     const char* chars = bytes.constData();
     for (qsizetype start = 0; start < n;) {
@@ -871,7 +872,7 @@ void LoadSchedule() {
         jobs.emplace_back();
         JobRec& job = jobs.back();
         QString error;
-        if (!ParseLine(line, sep, &job, &error, jobs.size() > 2 ? &jobs[jobs.size() - 2] : nullptr)) {
+        if (!ParseLine(line, sep, &job, &error, jobs.size() > 2 ? &jobs[jobs.size() - 2] : nullptr, unescaped)) {
             jobs.pop_back();
             // A TAB line read as comma-separated fails for a reason that lies
             // in line 1, not in the line itself: the operator hears which.
@@ -897,10 +898,9 @@ void LoadSchedule() {
     bytes = QByteArray();
 
     G.Jobs = std::move(jobs);
-    JobTableChanged();
     for (int k = 1; k <= JobCount(); ++k) SetJobStatus(k);
     ReportUnknownNames(path);
-    ::malloc_trim(0);
+    ReturnFreeMemory();
 }
 
 void ReportUnknownNames(const QString& Path) {
@@ -985,13 +985,7 @@ bool SaveSchedule() {
     WithRetry([&](QString* why) { return PutInPlace(staged, path, why); }, dropStaged);
     // The new file's name is on the disk before the run journal, whose
     // records it now holds, is emptied.
-    const int dir =
-        ::open(QFile::encodeName(FolderOf(path).isEmpty() ? QStringLiteral(".") : FolderOf(path)).constData(),
-               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    SyncFolder(FolderOf(path));
     EmptyRunJournal();
 
     UpdateJobIndexFile();
@@ -1000,12 +994,11 @@ bool SaveSchedule() {
 
 void CreateDefaultSchedule() {
     G.Jobs = JobTable(2);
-    JobTableChanged();
+    RenameJob(1, QStringLiteral("Dummy"));
+    SetJobState(1, jsScheduled);
     JobRec& J = G.Jobs[1];
-    J.JobName = QStringLiteral("Dummy");
     J.Group = QStringLiteral("Dummy");
     J.Frequency = QStringLiteral("WorkDays");
-    J.JobState = jsScheduled;
     DefaultDateVars(1);
     SaveSchedule();
 }

@@ -1,12 +1,6 @@
 #include "morvenda/core/state.h"
 
-#include "morvenda/core/runlog.h"
-
 MorvendaState G;
 
-void ResetState() {
-    G = MorvendaState();
-    // Lines kept for a run log that could not be written belong to the
-    // state that is gone.
-    DropPendingRunLog();
-}
+// Everything G owns goes with it: no list of other things to forget.
+void ResetState() { G = MorvendaState(); }

@@ -8,8 +8,8 @@
 #include "morvenda/core/launcher.h"
 #include "morvenda/core/state.h"
 #include "platform/drives.h"
-#include "platform/process.h"
 #include "platform/shell.h"
+#include "platform/start.h"
 
 #include <QDir>
 #include <QFileInfo>

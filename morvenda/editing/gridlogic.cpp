@@ -8,7 +8,7 @@
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
-#include "platform/process.h"
+#include "platform/start.h"
 
 #include <QSet>
 
@@ -191,29 +191,19 @@ int AddNewJob(bool Paste) {
         J.Frequency = QStringLiteral("WorkDays");
         DefaultDateVars(n);
     }
-    JobTableChanged();
     return n;
 }
 
 void RemoveJob(int j) {
     if (j < 1 || j > JobCount()) return;
     G.Jobs.erase(G.Jobs.begin() + j);
-    JobTableChanged();
 }
 
 int MoveJob(int From, int To) {
     if (From < 1 || From > JobCount() || To < 1 || To > JobCount()) return From;
     // The copy buffer (element 0) is never touched.
-    while (From > To) {
-        std::swap(Job(From), Job(From - 1));
-        --From;
-    }
-    while (From < To) {
-        std::swap(Job(From), Job(From + 1));
-        ++From;
-    }
-    JobTableChanged();
-    return From;
+    G.Jobs.Move(static_cast<size_t>(From), static_cast<size_t>(To));
+    return To;
 }
 
 void SkipJobs(const std::vector<int>& Jobs, SkipMode Mode) {
@@ -267,7 +257,7 @@ void RescheduleOne(int j) {
     // A job whose end was forced, or that is not scheduled today, is still
     // taken out of the day by hand: its dependants see it unscheduled.
     if (unschedule && J.JobState != jsUnscheduled) {
-        J.JobState = jsUnscheduled;
+        SetJobState(j, jsUnscheduled);
         J.StatusText = JobStateText(jsUnscheduled);
     }
 }

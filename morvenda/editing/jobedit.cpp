@@ -11,9 +11,9 @@
 #include "common/text.h"
 #include "common/textfile.h"
 #include "morvenda/core/datevars.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobdoc.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 
@@ -608,7 +608,8 @@ std::optional<SaveStop> SaveJobEdit(JobEdit& E, int CurJob, const std::function<
         RenameJobDocument(oldName, newName);
     }
     ApplyJobEdit(E, J);
-    JobTableChanged();
+    // The record's name is written with the rest: the name index hears of it.
+    RenameJob(CurJob, J.JobName);
     G.gEditCancelled = false;
     SaveSchedule();
     return std::nullopt;

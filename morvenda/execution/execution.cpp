@@ -9,7 +9,9 @@
 #include "common/textfile.h"
 #include "morvenda/core/datevars.h"
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/dependencypass.h"
 #include "morvenda/core/frequency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/jobwindows.h"
 #include "morvenda/core/launcher.h"
@@ -19,7 +21,9 @@
 #include "morvenda/execution/journal.h"
 #include "morvenda/execution/message.h"
 #include "morvenda/execution/triggers.h"
-#include "platform/process.h"
+#include "platform/children.h"
+#include "platform/memory.h"
+#include "platform/start.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -32,8 +36,6 @@
 #include <exception>
 #include <limits>
 #include <utility>
-
-#include <malloc.h>
 
 namespace {
 
@@ -243,7 +245,7 @@ void Execution::GiveBackFreedMemory(bool completed) {
     trimDue_ = true;
     constexpr qint64 kEveryMs = 5000;
     if (!completed && lastTrim_.isValid() && lastTrim_.elapsed() < kEveryMs) return;
-    ::malloc_trim(0);
+    ReturnFreeMemory();
     lastTrim_.start();
     trimDue_ = false;
 }
@@ -374,11 +376,11 @@ JobEndRecord Execution::DecideEnding(int j, bool forced) {
         // scheduler never takes the job for completed.
         job.Killed = true;
         SetFailed(G.gShowFailedWarn);
-        job.JobState = jsAborted;
+        SetJobState(j, jsAborted);
         job.StatusText = QStringLiteral("Failed");
     } else {
         job.StatusText = QStringLiteral("Completed");
-        job.JobState = jsCompleted;
+        SetJobState(j, jsCompleted);
         job.ErrorText.clear();
         job.Killed = false;
         // A forced end, once carried out, is a completion: a reload must not
@@ -432,7 +434,7 @@ void Execution::Resubmit(int j) {
     ClearRunTimes(job);
     QString error;
     if (!JournalCancelled(j, &error)) Log(error);
-    job.JobState = jsScheduled;
+    SetJobState(j, jsScheduled);
     job.StatusText = JobStateText(jsScheduled);
     G.gSchedComplete = false;
 }
@@ -509,7 +511,7 @@ bool RunEndEffects(int j, const JobEndRecord& r, unsigned& Done) {
     if (due(EndStep::Reschedule) && r.Resched) {
         ClearRunTimes(job);
         job.StatusText = QStringLiteral("Rescheduled");
-        job.JobState = jsScheduled;
+        SetJobState(j, jsScheduled);
         Log(PaddedName(j) + kTab + job.StatusText + QStringLiteral(" at ") + TimeNow());
         did(EndStep::Reschedule);
     }
@@ -566,19 +568,9 @@ void Execution::SubmissionLoop(bool& changed) {
     // tested against the same moment.
     BeginDependencyPass();
     const qint64 nowReal = NowReal();
-    // Most jobs share a few earliest starts: each one's real moment is looked
-    // up once in the loop (the zone cannot change within it).
-    struct StartMemo {
-        qint64 wall = 0;
-        qint64 real = 0;
-        bool set = false;
-    };
-    std::array<StartMemo, 32> startMemo{};
-    const auto startReal = [&startMemo](const DateVal& wall) {
-        StartMemo& m = startMemo[static_cast<quint64>(wall.seconds()) % startMemo.size()];
-        if (!m.set || m.wall != wall.seconds()) m = StartMemo{wall.seconds(), FirstReal(wall), true};
-        return m.real;
-    };
+    // The zone is read once too (it cannot change within the loop): the
+    // earliest starts' real moments are then the clock's arithmetic.
+    ZoneOffsets& offsets = currentClock().offsets();
     // The loop's totals are taken at its first wait test and dropped with it.
     loopTotals_.reset();
     inLoop_ = true;
@@ -599,7 +591,7 @@ void Execution::SubmissionLoop(bool& changed) {
             // Come once the clock first shows it: a time in the hour a clock
             // change skips comes at the change, one in a repeated hour at its
             // first showing.
-            if (!G.gDummyRun && startReal(NextDayIfEarlier(job.EarlyStart)) > nowReal) {
+            if (!G.gDummyRun && offsets.realOf(NextDayIfEarlier(job.EarlyStart)).first > nowReal) {
                 ok = false;
                 job.StatusText = QStringLiteral("Too early (") + FormatDate(job.EarlyStart, QStringLiteral("hh:mm")) +
                                  QLatin1Char(')');
@@ -619,7 +611,7 @@ void Execution::SubmissionLoop(bool& changed) {
                     const RunMoment now = RunNow();
                     SetRunTimes(job, now, now);
                     job.StatusText = QStringLiteral("Unscheduled");
-                    job.JobState = jsUnscheduled;
+                    SetJobState(j, jsUnscheduled);
                     // The list is rebuilt once at the end of the pass: no
                     // window shows anything in between.
                     LoopOut(Name(j) + kTab + QStringLiteral("Unscheduled at ") + TimeNow(), j,
@@ -670,7 +662,6 @@ void Execution::SubmissionLoop(bool& changed) {
                 if (loopTotals_ && job.JobState == jsRunning) loopTotals_->add(job);
                 if (job.JobState == jsRunning && job.DelWaitFile && found) consumed_.insert(WaitFilePath(wait));
             }
-            if (job.JobState != jsScheduled) JobStateChangedInPass(j);
             // Every held job keeps two pipes open: a large pass commits its
             // submissions in groups of this many.
             if (held_.size() >= kMaxHeldSubmissions) {
@@ -709,7 +700,7 @@ bool Execution::Submit(int j) {
         s.prevCompleted = CompletedOf(job);
         SetRunTimes(job, RunNow(), RunMoment{});
         if (JournalSubmission(j, s.prevStarted.Wall, s.prevCompleted.Wall, &error)) {
-            job.JobState = jsRunning;
+            SetJobState(j, jsRunning);
             job.StatusText = QStringLiteral("Running");
             if (job.SubmitOnly) QuickKick = 1;
             held_.push_back(std::move(s));
@@ -731,16 +722,15 @@ bool Execution::Submit(int j) {
 // JournalWritten).
 void Execution::NotSubmitted(int j) {
     JobRec& job = Job(j);
-    job.JobState = jsScheduled;
+    SetJobState(j, jsScheduled);
     job.StatusText = JobStateText(jsScheduled);
     G.gSchedComplete = false;
-    if (inLoop_) JobStateChangedInPass(j);
 }
 
 void Execution::SubmitFailed(int j, const QString& error) {
     JobRec& job = Job(j);
     job.StatusText = QStringLiteral("Submit Failed");
-    job.JobState = jsSubmitFailed;
+    SetJobState(j, jsSubmitFailed);
     QString line = Name(j) + QStringLiteral("(") + job.Frequency.trimmed() + QStringLiteral(") ") + kTab +
                    QStringLiteral("Submission failed at ") + TimeNow();
     if (!error.isEmpty()) line += QStringLiteral(": ") + ControlsToBlanks(error);
@@ -806,7 +796,6 @@ void Execution::ReleaseOne(HeldSubmission& s, bool durable, const QString& error
         QString ignored;
         JournalCancelled(s.job, &ignored);
         SubmitFailed(s.job, why);
-        if (inLoop_) JobStateChangedInPass(s.job);
         return;
     }
     // Its earlier run's unfinished effects would come after this run's.
@@ -1075,7 +1064,7 @@ void Execution::TriggerSelectedEvent() {
         if (upper.contains(QLatin1String("FILE(")) || upper.contains(QLatin1String("FILE TRIGGER(")))
             Job(j).ForceTrigger = true;
         else
-            Job(j).JobState = jsEndForced;
+            SetJobState(j, jsEndForced);
     }
     EventsSelected = -1;
     view_.EventsChanged();

@@ -1,10 +1,11 @@
 #include "morvenda/execution/journal.h"
 
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/launcher.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "morvenda/execution/executioncaches.h"
 #include "platform/procstat.h"
 
 #include <QDir>
@@ -18,8 +19,6 @@
 #include <map>
 #include <utility>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -58,10 +57,6 @@ bool Append(const QString& line, char kind, QString* error) {
     if (ok && gObserver) gObserver(kind);
     return ok;
 }
-
-// The run journal could not take the steps' records: said once, until a
-// write succeeds again.
-bool gStepsFailing = false;
 
 // Fields of a record as the schedule file can hold them: whole numbers, and
 // times (DateVal seconds, or real seconds since 1970) within the years 1 to
@@ -123,18 +118,14 @@ QString StepLine(int j, EndStep Step) {
     return QStringLiteral("X") + kTab + NameOf(j) + kTab + Num(static_cast<int>(Step));
 }
 
-// Endings with an effect still to carry out, and how often a pass tried.
-struct Unfinished {
-    QString name;
-    PendingEnding ending;
-    int tries = 0;
-};
-std::vector<Unfinished> gUnfinished;
+using Unfinished = ExecutionCaches::Unfinished;
+
+std::vector<Unfinished>& KeptUnfinished() { return TheExecutionCaches().unfinished; }
 
 // The kept endings' records, carried over every emptying of the journal.
 void CarryUnfinished() {
     QByteArray carried;
-    for (const Unfinished& u : gUnfinished) {
+    for (const Unfinished& u : KeptUnfinished()) {
         const int j = FindJob(u.name);
         if (j < 1) continue;
         carried += EndingLine(j, u.ending.Record).toUtf8() + '\n';
@@ -164,23 +155,25 @@ void JournalStepFailed(int j, EndStep Step) {
 
 void KeepUnfinishedEnding(const PendingEnding& Ending) {
     const QString name = Job(Ending.Job).JobName.trimmed();
-    auto it = std::find_if(gUnfinished.begin(), gUnfinished.end(),
+    std::vector<Unfinished>& kept = KeptUnfinished();
+    auto it = std::find_if(kept.begin(), kept.end(),
                            [&](const Unfinished& u) { return u.name.compare(name, Qt::CaseInsensitive) == 0; });
-    if (it == gUnfinished.end())
-        gUnfinished.push_back({name, Ending, 1});
+    if (it == kept.end())
+        kept.push_back({name, Ending, 1});
     else
         it->ending = Ending;
     CarryUnfinished();
 }
 
 void ForgetUnfinishedEndings() {
-    gUnfinished.clear();
+    KeptUnfinished().clear();
     CarryUnfinished();
 }
 
 void DropUnfinishedEnding(int j) {
     const QString name = Job(j).JobName.trimmed();
-    std::erase_if(gUnfinished, [&](const Unfinished& u) { return u.name.compare(name, Qt::CaseInsensitive) == 0; });
+    std::erase_if(KeptUnfinished(),
+                  [&](const Unfinished& u) { return u.name.compare(name, Qt::CaseInsensitive) == 0; });
     CarryUnfinished();
 }
 
@@ -190,7 +183,7 @@ std::vector<PendingEnding> UnfinishedEndingsToTry() {
     // restart.
     constexpr int kTries = 3;
     std::vector<PendingEnding> out;
-    for (Unfinished& u : gUnfinished) {
+    for (Unfinished& u : KeptUnfinished()) {
         const int j = FindJob(u.name);
         if (j < 1 || u.tries >= kTries) continue;
         ++u.tries;
@@ -239,9 +232,11 @@ void FlushJournalSteps() {
     const bool ok = WriteRunJournalPending(false, &error);
     // The records stay in memory for the next write; should the scheduler
     // stop first, the effects they stand for are carried out again.
-    if (!ok && !gStepsFailing)
+    // Said once, until a write succeeds again.
+    bool& failing = TheExecutionCaches().stepsFailing;
+    if (!ok && !failing)
         LogAndList(G.gLogFile, error + QStringLiteral(" (the records of effects already carried out wait in memory)"));
-    gStepsFailing = !ok;
+    failing = !ok;
 }
 
 void SetJournalObserver(void (*Observer)(char)) { gObserver = Observer; }

@@ -18,7 +18,6 @@
 #include <QSet>
 #include <QStringList>
 
-#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <vector>

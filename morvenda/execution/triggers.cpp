@@ -7,6 +7,7 @@
 #include "morvenda/core/jobrec.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
+#include "morvenda/execution/executioncaches.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,12 +49,7 @@ QString ReasonOf(const QString& error) {
     return p < 0 ? error : error.mid(p + 3);
 }
 
-// The trigger files the dummy runs of this program wrote: the only files a
-// dummy run deletes.
-QSet<QString>& DummyWritten() {
-    static QSet<QString> written;
-    return written;
-}
+QSet<QString>& DummyWritten() { return TheExecutionCaches().dummyTriggers; }
 
 }  // namespace
 

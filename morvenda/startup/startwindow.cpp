@@ -8,7 +8,7 @@
 #include "common/settings.h"
 #include "common/text.h"
 #include "common/textfile.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/logview.h"
 #include "morvenda/core/runlog.h"
@@ -176,7 +176,7 @@ bool ResetRunValues() {
                               MsgIcon::Question) == MsgAnswer::Yes;
     for (int j = 1; j <= JobCount(); ++j) {
         JobRec& job = Job(j);
-        job.JobState = jsScheduled;
+        SetJobState(j, jsScheduled);
         ClearRunTimes(job);
         job.Spare34 = 0;
         job.ForceTrigger = false;

@@ -8,8 +8,8 @@
 #include "common/textfile.h"
 #include "gui/controls.h"
 #include "gui/errorwindow.h"
-#include "platform/process.h"
 #include "platform/shell.h"
+#include "platform/start.h"
 
 #include <QClipboard>
 #include <QCloseEvent>

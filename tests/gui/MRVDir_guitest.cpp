@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -9,11 +8,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "gui/MRVDir.h"
 #include "tests/support/asuser.h"
+#include "tests/support/companiontests.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 namespace {
 
@@ -22,9 +22,9 @@ namespace {
 class Drives {
 public:
     Drives() {
-        for (const char* name : {"Fixed/Data/Sub", "Other", "Stick/Photos"}) QDir().mkpath(dir.path(S(name)));
-        fixed = {dir.path(S("Fixed")), dir.path(S("Other"))};
-        all = {dir.path(S("Fixed")), dir.path(S("Other")), dir.path(S("Stick"))};
+        for (const char* name : {"Fixed/Data/Sub", "Other", "Stick/Photos"}) QDir().mkpath(at(name));
+        fixed = {at("Fixed"), at("Other")};
+        all = {at("Fixed"), at("Other"), at("Stick")};
         SetChooserDrives([this] { return fixed; },
                          [this](const QString& path) {
                              for (const QString& d : all)
@@ -33,6 +33,8 @@ public:
                          });
     }
     ~Drives() { SetChooserDrives({}, {}); }
+    // The path of a folder inside the temporary folder.
+    QString at(const char* name) const { return dir.path(S(name)); }
 
     TempDir dir;
     QStringList fixed;
@@ -40,19 +42,18 @@ public:
 };
 
 QListWidget* Folders(MRVDir& w) { return w.findChild<QListWidget*>(S("dirDir")); }
-QComboBox* DriveList(MRVDir& w) { return w.findChild<QComboBox*>(S("drvDrive")); }
-void Click(MRVDir& w, const char* name) { QTest::mouseClick(w.findChild<QPushButton*>(S(name)), Qt::LeftButton); }
-
-// Double-clicks the entry of the folder list that holds Path.
-void Open(MRVDir& w, const QString& path) {
-    QListWidget* list = Folders(w);
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->data(Qt::UserRole).toString() == path) {
-            emit list->itemActivated(list->item(i));
-            return;
-        }
-    ADD_FAILURE() << "no entry for " << path.toStdString();
+// Opens W at the folder Path under the program's Title, as the programs do.
+void Start(MRVDir& w, const QString& path, const char* title = "") {
+    if (*title) w.setWindowTitle(S(title));
+    w.Path = path;
+    w.Start();
 }
+// Chooses the drive Path in the drive list.
+void PickDrive(MRVDir& w, const QString& path) {
+    QComboBox* list = w.findChild<QComboBox*>(S("drvDrive"));
+    list->setCurrentIndex(list->findText(path));
+}
+void Click(MRVDir& w, const char* name) { QTest::mouseClick(Child<QPushButton>(w, name), Qt::LeftButton); }
 
 TEST(MRVDir, OkReturnsTheChosenFolderWithItsCaseAndNoTrailingSlash) {
     Drives d;
@@ -70,63 +71,59 @@ TEST(MRVDir, OkReturnsTheChosenFolderWithItsCaseAndNoTrailingSlash) {
     };
     for (const Case& c : cases) {
         MRVDir w;
-        w.setWindowTitle(S("Morvenda Startup Genie"));
-        w.Path = d.dir.path(S(c.start));
-        w.Start();
-        EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed"))) << c.start;
-        if (*c.open) Open(w, d.dir.path(S(c.open)));
+        Start(w, d.at(c.start), "Morvenda Startup Genie");
+        EXPECT_EQ(w.CurrentDrive(), d.at("Fixed")) << c.start;
+        if (*c.open) OpenInChooser(w, d.at(c.open));
         Click(w, "cmdOK");
         EXPECT_EQ(w.result(), QDialog::Accepted) << c.start;
         EXPECT_FALSE(w.Cancelled);
-        EXPECT_EQ(w.Path, d.dir.path(S(c.chosen))) << c.start;
+        EXPECT_EQ(w.Path, d.at(c.chosen)) << c.start;
     }
     EXPECT_TRUE(prompts.messages.isEmpty());
 
     // The highlighted folder is the one taken, not only the open one.
     MRVDir w;
-    w.Path = d.dir.path(S("Fixed"));
-    w.Start();
+    Start(w, d.at("Fixed"));
     QListWidget* list = Folders(w);
     QListWidgetItem* data = list->findItems(S("Data"), Qt::MatchEndsWith).value(0);
     ASSERT_NE(data, nullptr);
     list->setCurrentItem(data);
     Click(w, "cmdOK");
-    EXPECT_EQ(w.Path, d.dir.path(S("Fixed/Data")));
+    EXPECT_EQ(w.Path, d.at("Fixed/Data"));
 }
 
 TEST(MRVDir, NewCreatesOneFolderInsideTheListsFolderAndOpensIt) {
     Drives d;
     ScriptedPrompter prompts;
     MRVDir w;
-    w.Path = d.dir.path(S("Fixed/Data"));
-    w.Start();
+    Start(w, d.at("Fixed/Data"));
 
     prompts.queueInput(QString());  // an empty answer does nothing
     Click(w, "cmdNew");
     EXPECT_EQ(prompts.prompts, QStringList{S("Please enter new folder name")});
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
+    EXPECT_EQ(w.OpenFolder(), d.at("Fixed/Data"));
 
     for (const char* bad : {"..", "a/b", "Sub"}) {
         prompts.messages.clear();
         prompts.queueInput(S(bad));
         Click(w, "cmdNew");
         EXPECT_EQ(prompts.messages, QStringList{S("Could not create folder")}) << bad;
-        EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
+        EXPECT_EQ(w.OpenFolder(), d.at("Fixed/Data"));
     }
-    EXPECT_FALSE(QFileInfo::exists(d.dir.path(S("Fixed/Data/a"))));
+    EXPECT_FALSE(QFileInfo::exists(d.at("Fixed/Data/a")));
 
     prompts.messages.clear();
     prompts.queueInput(S("New Jobs"));
     Click(w, "cmdNew");
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_TRUE(QFileInfo(d.dir.path(S("Fixed/Data/New Jobs"))).isDir());
+    EXPECT_TRUE(QFileInfo(d.at("Fixed/Data/New Jobs")).isDir());
     // The new folder is highlighted among its siblings.
-    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
-    EXPECT_EQ(w.FolderPath(), d.dir.path(S("Fixed/Data/New Jobs")));
+    EXPECT_EQ(w.OpenFolder(), d.at("Fixed/Data"));
+    EXPECT_EQ(w.FolderPath(), d.at("Fixed/Data/New Jobs"));
     EXPECT_FALSE(Folders(w)->findItems(S("Sub"), Qt::MatchEndsWith).isEmpty());
     Click(w, "cmdOK");
-    EXPECT_EQ(w.Path, d.dir.path(S("Fixed/Data/New Jobs")));
+    EXPECT_EQ(w.Path, d.at("Fixed/Data/New Jobs"));
 }
 
 TEST(MRVDir, RefusedDrivesGiveTheirMessagesAndGoBackToTheRememberedDrive) {
@@ -137,10 +134,8 @@ TEST(MRVDir, RefusedDrivesGiveTheirMessagesAndGoBackToTheRememberedDrive) {
     // Opened on a removable drive: OK and New are refused, the list stays.
     {
         MRVDir w;
-        w.setWindowTitle(S("Morvenda Configuration"));
-        w.Path = d.dir.path(S("Stick/Photos"));
-        w.Start();
-        EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Stick")));
+        Start(w, d.at("Stick/Photos"), "Morvenda Configuration");
+        EXPECT_EQ(w.CurrentDrive(), d.at("Stick"));
         Click(w, "cmdOK");
         Click(w, "cmdNew");
         EXPECT_EQ(prompts.messages, QStringList(2, S("Please select a non-removable drive")));
@@ -148,53 +143,50 @@ TEST(MRVDir, RefusedDrivesGiveTheirMessagesAndGoBackToTheRememberedDrive) {
         EXPECT_NE(w.result(), QDialog::Accepted);
         // Another drive is taken.
         prompts.messages.clear();
-        DriveList(w)->setCurrentIndex(DriveList(w)->findText(d.dir.path(S("Other"))));
-        EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Other")));
+        PickDrive(w, d.at("Other"));
+        EXPECT_EQ(w.OpenFolder(), d.at("Other"));
         Click(w, "cmdOK");
-        EXPECT_EQ(w.Path, d.dir.path(S("Other")));
+        EXPECT_EQ(w.Path, d.at("Other"));
         EXPECT_TRUE(prompts.messages.isEmpty());
     }
 
     // A drive that stopped being fixed after the list was made (a device
     // pulled out), and one that cannot be read.
     MRVDir w;
-    w.Path = d.dir.path(S("Fixed/Data"));
-    w.Start();
-    d.fixed.removeAll(d.dir.path(S("Other")));
-    DriveList(w)->setCurrentIndex(DriveList(w)->findText(d.dir.path(S("Other"))));
+    Start(w, d.at("Fixed/Data"));
+    d.fixed.removeAll(d.at("Other"));
+    PickDrive(w, d.at("Other"));
     EXPECT_EQ(prompts.messages, QStringList{S("Please select a non-removable drive")});
-    EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed")));
-    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
+    EXPECT_EQ(w.CurrentDrive(), d.at("Fixed"));
+    EXPECT_EQ(w.OpenFolder(), d.at("Fixed/Data"));
 
     prompts.messages.clear();
-    d.fixed.append(d.dir.path(S("Other")));
-    QFile(d.dir.path(S("Other"))).setPermissions(QFileDevice::WriteOwner);
-    DriveList(w)->setCurrentIndex(DriveList(w)->findText(d.dir.path(S("Other"))));
-    QFile(d.dir.path(S("Other")))
-        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    d.fixed.append(d.at("Other"));
+    QFile(d.at("Other")).setPermissions(QFileDevice::WriteOwner);
+    PickDrive(w, d.at("Other"));
+    QFile(d.at("Other")).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(prompts.messages, QStringList{S("Cannot access the specified drive")});
-    EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed")));
-    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
+    EXPECT_EQ(w.CurrentDrive(), d.at("Fixed"));
+    EXPECT_EQ(w.OpenFolder(), d.at("Fixed/Data"));
 }
 
 TEST(MRVDir, AFolderReachedInsideARefusedMountIsRefused) {
     // From the root of the fixed drive that holds the others, into the
     // removable one mounted below it.
     Drives d;
-    d.fixed = {d.dir.path(), d.dir.path(S("Other"))};
+    d.fixed = {d.dir.path(), d.at("Other")};
     d.all.append(d.dir.path());
     ScriptedPrompter prompts;
     MRVDir w;
-    w.Path = d.dir.path();
-    w.Start();
-    Open(w, d.dir.path(S("Stick")));
-    EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Stick")));
-    Open(w, d.dir.path(S("Stick/Photos")));
+    Start(w, d.dir.path());
+    OpenInChooser(w, d.at("Stick"));
+    EXPECT_EQ(w.CurrentDrive(), d.at("Stick"));
+    OpenInChooser(w, d.at("Stick/Photos"));
     Click(w, "cmdNew");
     EXPECT_TRUE(prompts.prompts.isEmpty());
     EXPECT_EQ(w.OpenFolder(), d.dir.path());
-    Open(w, d.dir.path(S("Stick")));
-    Open(w, d.dir.path(S("Stick/Photos")));
+    OpenInChooser(w, d.at("Stick"));
+    OpenInChooser(w, d.at("Stick/Photos"));
     Click(w, "cmdOK");
     EXPECT_EQ(prompts.messages, QStringList(2, S("Please select a non-removable drive")));
     EXPECT_NE(w.result(), QDialog::Accepted);
@@ -202,25 +194,25 @@ TEST(MRVDir, AFolderReachedInsideARefusedMountIsRefused) {
     // Back where the window opened, on the drive it showed then.
     EXPECT_EQ(w.OpenFolder(), d.dir.path());
     EXPECT_EQ(w.CurrentDrive(), d.dir.path());
-    Open(w, d.dir.path(S("Other")));
+    OpenInChooser(w, d.at("Other"));
     Click(w, "cmdOK");
     EXPECT_EQ(w.result(), QDialog::Accepted);
-    EXPECT_EQ(w.Path, d.dir.path(S("Other")));
+    EXPECT_EQ(w.Path, d.at("Other"));
 }
 
 TEST(MRVDir, WithNoPathItStartsInTheHomeFolder) {
     Drives d;
-    ScopedEnv home("HOME", d.dir.path(S("Fixed/Data")).toUtf8());
+    ScopedEnv home("HOME", d.at("Fixed/Data").toUtf8());
     MRVDir w;
     w.Start();
-    EXPECT_EQ(w.OpenFolder(), d.dir.path(S("Fixed/Data")));
-    EXPECT_EQ(w.CurrentDrive(), d.dir.path(S("Fixed")));
+    EXPECT_EQ(w.OpenFolder(), d.at("Fixed/Data"));
+    EXPECT_EQ(w.CurrentDrive(), d.at("Fixed"));
 }
 
 TEST(MRVDir, ChooseDirectoryChangesThePathOnlyOnOk) {
     Drives d;
     ScriptedPrompter prompts;
-    const QString start = d.dir.path(S("Fixed/Data"));
+    const QString start = d.at("Fixed/Data");
     struct Case {
         const char* how;
         bool chosen;
@@ -229,11 +221,9 @@ TEST(MRVDir, ChooseDirectoryChangesThePathOnlyOnOk) {
     for (const Case& c : cases) {
         QString path = start;
         QString title;
-        QTimer::singleShot(0, [&] {
-            auto* w = qobject_cast<MRVDir*>(QApplication::activeModalWidget());
-            ASSERT_NE(w, nullptr);
+        WhenShown<MRVDir>([&](MRVDir* w) {
             title = w->windowTitle();
-            Open(*w, d.dir.path(S("Fixed/Data/Sub")));
+            OpenInChooser(*w, d.at("Fixed/Data/Sub"));
             const QString how = S(c.how);
             if (how == S("ok"))
                 Click(*w, "cmdOK");
@@ -246,7 +236,7 @@ TEST(MRVDir, ChooseDirectoryChangesThePathOnlyOnOk) {
         });
         EXPECT_EQ(ChooseDirectory(nullptr, S("Morvenda Startup Genie"), path), c.chosen) << c.how;
         EXPECT_EQ(title, S("Morvenda Startup Genie"));
-        EXPECT_EQ(path, c.chosen ? d.dir.path(S("Fixed/Data/Sub")) : start) << c.how;
+        EXPECT_EQ(path, c.chosen ? d.at("Fixed/Data/Sub") : start) << c.how;
     }
 }
 

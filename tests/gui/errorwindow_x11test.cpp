@@ -2,10 +2,10 @@
 
 #include "morvenda/core/jobwindows.h"
 #include "morvenda/core/state.h"
-#include "platform/process.h"
+#include "platform/children.h"
 #include "platform/x11.h"
 #include "tests/support/testing.h"
-#include "tests/support/xvfb.h"
+#include "tests/support/xvfbsuite.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -82,20 +82,9 @@ QStringList WmNamesBelow(unsigned long top) {
     return names;
 }
 
-class ErrorWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { server_ = new XvfbServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    static XvfbServer* server_;
-};
-
-XvfbServer* ErrorWindow::server_ = nullptr;
+using ErrorWindow = XvfbSuite;
 
 TEST_F(ErrorWindow, ShownBoxIsSeenAsTheJobsFailure) {
-    ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
     pid_t pid = 0;
     {
         ScopedEnv platform("QT_QPA_PLATFORM", "xcb");

@@ -2,15 +2,13 @@
 
 #include "tests/support/asuser.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 
 #include <sys/stat.h>
@@ -18,22 +16,38 @@
 
 namespace {
 
-// Runs Drive on the file dialog once it is shown (it is modal, so the call
-// that shows it does not return until Drive has closed it).
-void WhenShown(std::function<void(QFileDialog*)> drive) {
-    QTimer::singleShot(0, [drive] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dlg) {
-            WhenShown(drive);
-            return;
-        }
-        drive(dlg);
-    });
-}
+// What the file dialog showed when it came up, and how it ended.
+struct Shown {
+    bool accepted = false;
+    QString name, title, filter, folder;
+    QStringList preset;
+    bool openMode = false;    // opens an existing file
+    bool stayedOpen = false;  // OK was refused
+};
 
-// Presses OK as the operator would (QFileDialog hides accept(), QDialog's
-// is public and reaches the same override).
-void Accept(QFileDialog* d) { static_cast<QDialog*>(d)->accept(); }
+// Shows Fd's open (or save) dialog; once it is up, takes what it shows,
+// types Pick (unless empty) and presses OK, or Cancel when Ok is false. A
+// dialog that OK leaves open is cancelled.
+Shown Show(FileDialog& Fd, bool Save, const QString& Pick, bool Ok = true) {
+    Shown s;
+    WhenShown<QFileDialog>([&](QFileDialog* d) {
+        s = {false,
+             d->objectName(),
+             d->windowTitle(),
+             d->selectedNameFilter(),
+             d->directory().absolutePath(),
+             d->selectedFiles(),
+             d->acceptMode() == QFileDialog::AcceptOpen && d->fileMode() == QFileDialog::ExistingFile};
+        if (!Pick.isEmpty()) d->selectFile(Pick);
+        // As the operator presses OK: QFileDialog hides accept(), QDialog's is
+        // public and reaches the same override.
+        if (Ok) static_cast<QDialog*>(d)->accept();
+        s.stayedOpen = d->isVisible();
+        if (s.stayedOpen) d->reject();
+    });
+    s.accepted = Save ? Fd.ShowSave() : Fd.ShowOpen();
+    return s;
+}
 
 TEST(QtNameFilters, ConvertsDesignFilters) {
     struct Case {
@@ -63,24 +77,14 @@ TEST(FileDialog, OpenReturnsTheChosenFile) {
     fd.FileName = S("*.ini");
     fd.InitDir = dir.path();
     fd.Flags = FileDialog::HideReadOnly | FileDialog::PathMustExist | FileDialog::FileMustExist;
-    QString name, title, filter, folder;
-    bool open = false;
-    WhenShown([&](QFileDialog* d) {
-        name = d->objectName();
-        title = d->windowTitle();
-        filter = d->selectedNameFilter();
-        folder = d->directory().absolutePath();
-        open = d->acceptMode() == QFileDialog::AcceptOpen && d->fileMode() == QFileDialog::ExistingFile;
-        EXPECT_TRUE(d->selectedFiles().value(0).isEmpty() || !d->selectedFiles().value(0).endsWith(S("*.ini")));
-        d->selectFile(chosen);
-        Accept(d);
-    });
-    ASSERT_TRUE(fd.ShowOpen());
-    EXPECT_EQ(name, S("cdgFiles"));
-    EXPECT_EQ(title, S("Open"));
-    EXPECT_EQ(filter, S("All Files (*)"));
-    EXPECT_EQ(folder, QDir(dir.path()).absolutePath());
-    EXPECT_TRUE(open);
+    const Shown shown = Show(fd, false, chosen);
+    ASSERT_TRUE(shown.accepted);
+    EXPECT_TRUE(shown.preset.value(0).isEmpty() || !shown.preset.value(0).endsWith(S("*.ini")));
+    EXPECT_EQ(shown.name, S("cdgFiles"));
+    EXPECT_EQ(shown.title, S("Open"));
+    EXPECT_EQ(shown.filter, S("All Files (*)"));
+    EXPECT_EQ(shown.folder, QDir(dir.path()).absolutePath());
+    EXPECT_TRUE(shown.openMode);
     EXPECT_EQ(fd.FileName, chosen);
     EXPECT_EQ(fd.FileTitle(), S("b.txt"));
     EXPECT_EQ(fd.FilterIndex, 2);
@@ -93,13 +97,9 @@ TEST(FileDialog, CancelLeavesTheFileNameAsItWas) {
     fd.FileName = S("*.key");
     fd.InitDir = dir.path();
     fd.DialogTitle = S("Keystroke Files");
-    QString title;
-    WhenShown([&](QFileDialog* d) {
-        title = d->windowTitle();
-        d->reject();
-    });
-    EXPECT_FALSE(fd.ShowOpen());
-    EXPECT_EQ(title, S("Keystroke Files"));
+    const Shown shown = Show(fd, false, QString(), false);
+    EXPECT_FALSE(shown.accepted);
+    EXPECT_EQ(shown.title, S("Keystroke Files"));
     EXPECT_EQ(fd.FileName, S("*.key"));
 }
 
@@ -110,16 +110,10 @@ TEST(FileDialog, APathInTheFileNamePresetsFolderAndName) {
     fd.Filter = S("All Files|*.*");
     fd.FileName = file;
     fd.InitDir = S("/");  // the file name's folder wins
-    QStringList preset;
-    QString folder;
-    WhenShown([&](QFileDialog* d) {
-        preset = d->selectedFiles();
-        folder = d->directory().absolutePath();
-        Accept(d);
-    });
-    ASSERT_TRUE(fd.ShowOpen());
-    EXPECT_EQ(folder, QDir(dir.path(S("sub"))).absolutePath());
-    EXPECT_EQ(preset, QStringList{file});
+    const Shown shown = Show(fd, false, QString());
+    ASSERT_TRUE(shown.accepted);
+    EXPECT_EQ(shown.folder, QDir(dir.path(S("sub"))).absolutePath());
+    EXPECT_EQ(shown.preset, QStringList{file});
     EXPECT_EQ(fd.FileName, file);
 }
 
@@ -157,16 +151,9 @@ TEST(FileDialog, OptionChecksAskOrRefuse) {
         fd.Flags = c.flags;
         fd.DefaultExt = S(c.defaultExt);
         fd.InitDir = dir.path();
-        bool stayedOpen = false;
-        WhenShown([&](QFileDialog* d) {
-            d->selectFile(c.typed);
-            Accept(d);
-            stayedOpen = d->isVisible();
-            if (stayedOpen) d->reject();
-        });
-        const bool accepted = c.save ? fd.ShowSave() : fd.ShowOpen();
-        EXPECT_EQ(stayedOpen, c.refused) << c.name;
-        EXPECT_EQ(accepted, !c.refused) << c.name;
+        const Shown shown = Show(fd, c.save, c.typed);
+        EXPECT_EQ(shown.stayedOpen, c.refused) << c.name;
+        EXPECT_EQ(shown.accepted, !c.refused) << c.name;
         EXPECT_EQ(prompter.messages.size(), c.answer ? 1 : 0) << c.name;
         if (!c.refused) {
             EXPECT_EQ(fd.FileName, c.result) << c.name;
@@ -183,12 +170,7 @@ TEST(FileDialog, RefusesAReadOnlyFileWhenAskedTo) {
     FileDialog fd;
     fd.Flags = FileDialog::NoReadOnlyReturn | FileDialog::FileMustExist;
     fd.InitDir = dir.path();
-    WhenShown([&](QFileDialog* d) {
-        d->selectFile(file);
-        Accept(d);
-        if (d->isVisible()) d->reject();
-    });
-    EXPECT_FALSE(fd.ShowOpen());
+    EXPECT_FALSE(Show(fd, false, file).accepted);
     ASSERT_EQ(prompter.messages.size(), 1);
     EXPECT_TRUE(prompter.messages[0].contains(S("read-only")));
 }

@@ -8,24 +8,25 @@
 
 #include "gui/frmAbout.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 namespace {
 
 TEST(frmAbout, ShowsTitleDescriptionAndVersion) {
     frmAbout about;
     EXPECT_EQ(about.windowTitle(), S("About Morvenda"));
-    EXPECT_EQ(about.findChild<QLabel*>(S("lblTitle"))->text(), S("Morvenda"));
-    EXPECT_EQ(about.findChild<QLabel*>(S("lblDescription"))->text(), S("32 BIT Job Scheduler and Launcher"));
-    EXPECT_EQ(about.findChild<QLabel*>(S("lblVersion"))->text(),
+    EXPECT_EQ(Child<QLabel>(about, "lblTitle")->text(), S("Morvenda"));
+    EXPECT_EQ(Child<QLabel>(about, "lblDescription")->text(), S("32 BIT Job Scheduler and Launcher"));
+    EXPECT_EQ(Child<QLabel>(about, "lblVersion")->text(),
               S("Version %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR));
-    EXPECT_EQ(about.findChild<QPushButton*>(S("cmdSysInfo"))->text(), S("&System Info..."));
+    EXPECT_EQ(Child<QPushButton>(about, "cmdSysInfo")->text(), S("&System Info..."));
 
     about.setCaption(S("About MRVEmail"));
     about.setVersionText(S("MRVEmail    Version 1.0"));
     about.setLogoText(S("Morvenda"));
     EXPECT_EQ(about.windowTitle(), S("About MRVEmail"));
-    EXPECT_EQ(about.findChild<QLabel*>(S("lblVersion"))->text(), S("MRVEmail    Version 1.0"));
-    EXPECT_EQ(about.findChild<QLabel*>(S("lblLogo"))->text(), S("Morvenda"));
+    EXPECT_EQ(Child<QLabel>(about, "lblVersion")->text(), S("MRVEmail    Version 1.0"));
+    EXPECT_EQ(Child<QLabel>(about, "lblLogo")->text(), S("Morvenda"));
 }
 
 // The box names the program once, whichever program shows it: the title,
@@ -53,13 +54,13 @@ TEST(frmAbout, CloseIsRefusedWhileStartingUp) {
 
     about.close();
     EXPECT_TRUE(about.isVisible()) << "close box";
-    QTest::mouseClick(about.findChild<QPushButton*>(S("cmdOK")), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(about, "cmdOK"), Qt::LeftButton);
     EXPECT_TRUE(about.isVisible()) << "OK";
     QTest::keyClick(&about, Qt::Key_Escape);
     EXPECT_TRUE(about.isVisible()) << "Escape";
 
     startingUp = false;
-    QTest::mouseClick(about.findChild<QPushButton*>(S("cmdOK")), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(about, "cmdOK"), Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
 
     // The same through a function, and without any guard.
@@ -77,7 +78,7 @@ TEST(frmAbout, SystemInfoStartsTheFirstProgramFoundOrSaysItIsUnavailable) {
     TempDir dir;
     ScriptedPrompter prompts;
     frmAbout about;
-    auto* sysInfo = about.findChild<QPushButton*>(S("cmdSysInfo"));
+    auto* sysInfo = Child<QPushButton>(about, "cmdSysInfo");
     {
         ScopedEnv path("PATH", "");
         QTest::mouseClick(sysInfo, Qt::LeftButton);

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 QPixmap Picture(Qt::GlobalColor color) {
@@ -28,6 +30,17 @@ QStringList RowTexts(const Grid& g, int row) {
     QStringList out;
     for (int c = 0; c < g.Cols(); ++c) out << g.TextMatrix(row, c);
     return out;
+}
+
+// The current cell, and the cell under the pointer: (row, column).
+std::pair<int, int> Current(const Grid& g) { return {g.Row(), g.Col()}; }
+std::pair<int, int> UnderMouse(const Grid& g) { return {g.MouseRow(), g.MouseCol()}; }
+
+// Shows the grid at that size; false when it did not appear.
+bool Shown(Grid& g, int width, int height) {
+    g.resize(width, height);
+    g.show();
+    return QTest::qWaitForWindowExposed(&g);
 }
 
 // Centre of a cell in the coordinates of the grid's viewport.
@@ -211,9 +224,7 @@ TEST(Grid, CellPicturesAndColours) {
     g.SetTextMatrix(2, 1, QString());
     g.SetCellAlignment(2, 1, GridAlign::Centre);
     g.SetColWidth(1, 80 * 15);
-    g.resize(300, 200);
-    g.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+    ASSERT_TRUE(Shown(g, 300, 200));
     const QImage shot = g.viewport()->grab().toImage();
     const QPoint centre = CellCentre(g, 2, 1);
     EXPECT_EQ(QColor(shot.pixel(centre)), QColor(Qt::black));
@@ -225,8 +236,7 @@ TEST(Grid, CurrentCellAndItsSignal) {
     Grid g(S("fxg"));
     QSignalSpy changes(&g, &Grid::RowColChange);
     Fill(g, 3, {S("a"), S("b"), S("c")});
-    EXPECT_EQ(g.Row(), 1);  // the first data row is current in a filled grid
-    EXPECT_EQ(g.Col(), 0);
+    EXPECT_EQ(Current(g), std::pair(1, 0));  // the first data row is current in a filled grid
     changes.clear();
 
     EXPECT_TRUE(g.SetRow(3));
@@ -235,12 +245,10 @@ TEST(Grid, CurrentCellAndItsSignal) {
     EXPECT_TRUE(g.SetRow(3));
     EXPECT_EQ(changes.count(), 1);  // no change, no signal
     EXPECT_TRUE(g.SetCol(2));
-    EXPECT_EQ(g.Col(), 2);
-    EXPECT_EQ(g.Row(), 3);
+    EXPECT_EQ(Current(g), std::pair(3, 2));
     EXPECT_EQ(changes.count(), 2);
     EXPECT_TRUE(g.SetRow(0));  // the header: no data row current
-    EXPECT_EQ(g.Row(), 0);
-    EXPECT_EQ(g.Col(), 2);
+    EXPECT_EQ(Current(g), std::pair(0, 2));
     EXPECT_EQ(g.currentRow(), -1);
     EXPECT_EQ(changes.count(), 3);
     EXPECT_TRUE(g.SetRow(2));
@@ -265,9 +273,7 @@ TEST(Grid, ScrollingAndVisibleRows) {
     Grid g(S("fxg"));
     g.SetFormatString(S("Name"));
     for (int i = 1; i <= 60; ++i) g.AddItem(QString::number(i));
-    g.resize(200, 160);
-    g.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+    ASSERT_TRUE(Shown(g, 200, 160));
     EXPECT_EQ(g.TopRow(), 1);
     EXPECT_TRUE(g.RowIsVisible(0));
     EXPECT_TRUE(g.RowIsVisible(1));
@@ -302,9 +308,7 @@ TEST(Grid, ScrollingAndVisibleRows) {
 TEST(Grid, MouseEvents) {
     Grid g(S("fxg"));
     Fill(g, 3, {S("a\tb\tc"), S("d\te\tf"), S("g\th\ti")});
-    g.resize(400, 300);
-    g.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+    ASSERT_TRUE(Shown(g, 400, 300));
     QSignalSpy down(&g, &Grid::MouseDown);
     QSignalSpy clicks(&g, &Grid::Click);
     QSignalSpy doubles(&g, &Grid::DblClick);
@@ -313,10 +317,8 @@ TEST(Grid, MouseEvents) {
     QTest::mouseClick(g.viewport(), Qt::LeftButton, Qt::ShiftModifier, p);
     ASSERT_EQ(down.count(), 1);
     EXPECT_EQ(clicks.count(), 1);
-    EXPECT_EQ(g.Row(), 2);
-    EXPECT_EQ(g.Col(), 1);
-    EXPECT_EQ(g.MouseRow(), 2);
-    EXPECT_EQ(g.MouseCol(), 1);
+    EXPECT_EQ(Current(g), std::pair(2, 1));
+    EXPECT_EQ(UnderMouse(g), std::pair(2, 1));
     const QList<QVariant> args = down.takeFirst();
     EXPECT_EQ(args[0].value<Qt::MouseButton>(), Qt::LeftButton);
     EXPECT_EQ(args[1].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ShiftModifier));
@@ -328,8 +330,7 @@ TEST(Grid, MouseEvents) {
     // The right button moves the current cell and clicks too.
     QTest::mouseClick(g.viewport(), Qt::RightButton, {}, CellCentre(g, 3, 2));
     EXPECT_EQ(clicks.count(), 2);
-    EXPECT_EQ(g.Row(), 3);
-    EXPECT_EQ(g.Col(), 2);
+    EXPECT_EQ(Current(g), std::pair(3, 2));
     EXPECT_EQ(down.takeFirst()[0].value<Qt::MouseButton>(), Qt::RightButton);
 
     // Below the last row: no row under the pointer.
@@ -340,10 +341,6 @@ TEST(Grid, MouseEvents) {
     EXPECT_EQ(doubles.count(), 1);
     EXPECT_EQ(g.Row(), 1);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(Grid, ComputedRowsReadLikeStoredOnes) {
     Grid g(S("fxg"));

@@ -1,6 +1,5 @@
 #include "common/ini.h"
 #include "common/settings.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
@@ -10,6 +9,7 @@
 #include "mrvgenie/genie.h"
 #include "platform/x11.h"
 #include "tests/support/quiethost.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 #include "tests/support/xvfb.h"
 
@@ -147,7 +147,6 @@ TEST_F(ProgramsTest, GenieMadeInstallationRunsItsDummyAndFindsItsHelp) {
 
     // The same start-up in this process, then a dummy run of one job.
     ResetState();
-    JobTableChanged();
     ScriptedPrompter prompts;
     QuietHost host;
     RunStartupSequence(ini + S(",TEMP"), host);
@@ -156,12 +155,7 @@ TEST_F(ProgramsTest, GenieMadeInstallationRunsItsDummyAndFindsItsHelp) {
     for (const char* topic : {"Startup", "Schedule Execution Form"})
         EXPECT_TRUE(QFileInfo(HelpPagePath(S(topic))).isFile()) << HelpPagePath(S(topic)).toStdString();
 
-    JobRec j;
-    j.JobName = S("SMOKE1");
-    j.CommandLine = S("false");
-    j.Frequency = S("Daily");
-    G.Jobs.push_back(j);
-    JobTableChanged();
+    const size_t job = static_cast<size_t>(AddJob(S("SMOKE1"), S("false")));
     G.gDummyRun = true;
     G.gMinJobLaunch = 1;
     G.gCPULimit = 9999;
@@ -173,13 +167,12 @@ TEST_F(ProgramsTest, GenieMadeInstallationRunsItsDummyAndFindsItsHelp) {
     QElapsedTimer t;
     t.start();
     exec.cmdKick_Click();
-    while (G.Jobs[1].JobState != jsCompleted && G.Jobs[1].JobState != jsAborted && t.elapsed() < 30000) {
+    while (G.Jobs[job].JobState != jsCompleted && G.Jobs[job].JobState != jsAborted && t.elapsed() < 30000) {
         QThread::msleep(200);
         exec.cmdKick_Click();
     }
-    EXPECT_EQ(G.Jobs[1].JobState, jsCompleted) << G.Jobs[1].ErrorText.toStdString();
+    EXPECT_EQ(G.Jobs[job].JobState, jsCompleted) << G.Jobs[job].ErrorText.toStdString();
     ResetState();
-    JobTableChanged();
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include "common/settings.h"
 #include "mrvchap/windows/frmMRVChap.h"
 #include "platform/x11.h"
+#include "tests/support/companiontests.h"
+#include "tests/support/programs.h"
 #include "tests/support/testing.h"
 #include "tests/support/xvfb.h"
 
@@ -32,12 +34,6 @@
 
 namespace {
 
-QString ChapBinary() {
-    QString build = qEnvironmentVariable("MRV_BUILD_DIR");
-    if (build.isEmpty()) build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    return build + QStringLiteral("/bin/MRVChap");
-}
-
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, const std::function<void()>& meanwhile = {}) {
     QElapsedTimer t;
     t.start();
@@ -49,13 +45,30 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, const std::func
     return true;
 }
 
-// The windows of the display with the names inside them, for failure messages.
-std::string DescribeWindows() {
-    XConnection x;
-    QString out;
-    for (const XTopWindow& w : x.topLevelWindows())
-        out += QStringLiteral("%1 \"%2\" [%3]\n").arg(w.pid).arg(w.title, x.descendantNames(w.window).join(u'|'));
-    return out.toStdString();
+// A window of this test's own process, named Title, inside Parent, that takes
+// key presses; mapped by the test.
+Window OwnWindow(Display* d, Window parent, const char* title) {
+    const Window w = XCreateSimpleWindow(d, parent, 0, 0, 300, 100, 0, 0, 0);
+    const long pid = ::getpid();
+    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    XStoreName(d, w, title);
+    XSelectInput(d, w, KeyPressMask);
+    return w;
+}
+
+// Hands each key press waiting on D, modifier keys aside, to Take with the
+// text it types ("" for none) and its key symbol.
+void TakeKeyPresses(Display* d, const std::function<void(const XKeyEvent&, const QByteArray&, KeySym)>& take) {
+    while (XPending(d)) {
+        XEvent ev;
+        XNextEvent(d, &ev);
+        if (ev.type != KeyPress) continue;
+        char text[16] = {};
+        KeySym sym = 0;
+        const int n = XLookupString(&ev.xkey, text, sizeof text - 1, &sym, nullptr);
+        if (!IsModifierKey(sym)) take(ev.xkey, QByteArray(text, n > 0 ? n : 0), sym);
+    }
 }
 
 class ChaperoneOnX : public ::testing::Test {
@@ -70,15 +83,12 @@ protected:
         }
     }
 
-    QProcessEnvironment Env() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
-        env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
-        env.insert(S("XDG_STATE_HOME"), dir.path(S("state")));
-        env.insert(S("XDG_RUNTIME_DIR"), dir.path());
-        env.remove(S("MRV_CMDLINE"));
-        env.remove(S("MRV_CMDLINE_PID"));
-        return env;
+    // Our programs show their windows on the X server unless told otherwise.
+    QProcessEnvironment Env(const QString& platform = S("xcb")) {
+        return ProgramEnvironment({{"QT_QPA_PLATFORM", platform},
+                                   {"XDG_CONFIG_HOME", dir.path(S("config"))},
+                                   {"XDG_STATE_HOME", dir.path(S("state"))},
+                                   {"XDG_RUNTIME_DIR", dir.path()}});
     }
     QProcess* Start(const QString& program, const QStringList& args) {
         processes.push_back(std::make_unique<QProcess>());
@@ -96,7 +106,7 @@ protected:
     }
     QProcess* StartChap(const QString& name, const QByteArray& script, const QString& parms = QString()) {
         const QString path = dir.write(name + S(".key"), script);
-        return Start(ChapBinary(), {path + parms});
+        return Start(BuiltProgram("MRVChap"), {path + parms});
     }
     QString Log(const QString& name) {
         return QString::fromUtf8(dir.read(dir.path(S("state/Morvenda/MRVChap.") + name + S(".log"))));
@@ -148,37 +158,21 @@ TEST_F(ChaperoneOnX, WaitsForATextInsideAWindowAndTypesIntoIt) {
     // A window of this test's own, with the text in a window inside it.
     Display* d = XOpenDisplay(server.display().constData());
     ASSERT_NE(d, nullptr);
-    const Window root = XDefaultRootWindow(d);
-    const Window top = XCreateSimpleWindow(d, root, 0, 0, 300, 100, 0, 0, 0);
-    const long pid = ::getpid();
-    XChangeProperty(d, top, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pid), 1);
-    XStoreName(d, top, "Recorder");
-    const Window inner = XCreateSimpleWindow(d, top, 10, 10, 100, 30, 0, 0, 0);
-    XStoreName(d, inner, "Ready for input");
-    XSelectInput(d, top, KeyPressMask);
-    XSelectInput(d, inner, KeyPressMask);
-    XMapWindow(d, inner);
+    const Window top = OwnWindow(d, XDefaultRootWindow(d), "Recorder");
+    XMapWindow(d, OwnWindow(d, top, "Ready for input"));
     XMapWindow(d, top);
     XSync(d, False);
 
     QStringList received;
     const auto record = [&] {
-        while (XPending(d)) {
-            XEvent ev;
-            XNextEvent(d, &ev);
-            if (ev.type != KeyPress) continue;
-            char text[16] = {};
-            KeySym sym = 0;
-            const int n = XLookupString(&ev.xkey, text, sizeof text - 1, &sym, nullptr);
-            if (IsModifierKey(sym)) continue;
-            if (ev.xkey.state & ControlMask)
+        TakeKeyPresses(d, [&](const XKeyEvent& key, const QByteArray& text, KeySym sym) {
+            if (key.state & ControlMask)
                 received << S("^") + QString::fromLatin1(XKeysymToString(sym));
-            else if (n > 0 && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7f)
-                received << QString::fromLatin1(text, n);
+            else if (!text.isEmpty() && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7f)
+                received << QString::fromLatin1(text);
             else
                 received << u'<' + QString::fromLatin1(XKeysymToString(sym)) + u'>';
-        }
+        });
     };
     QProcess* chap = StartChap(S("rec"),
                                "[log]\r\n"
@@ -231,17 +225,8 @@ TEST_F(ChaperoneOnX, KeysGoToTheModalDialogOverTheWindowFound) {
     // dialog's hold on it keeps the keys from going there.
     Display* d = XOpenDisplay(server.display().constData());
     ASSERT_NE(d, nullptr);
-    const long pid = ::getpid();
-    const auto make = [&](const char* title) {
-        const Window w = XCreateSimpleWindow(d, XDefaultRootWindow(d), 0, 0, 200, 100, 0, 0, 0);
-        XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&pid), 1);
-        XStoreName(d, w, title);
-        XSelectInput(d, w, KeyPressMask);
-        return w;
-    };
-    const Window main = make("Ledger Editor");
-    const Window box = make("Save As");
+    const Window main = OwnWindow(d, XDefaultRootWindow(d), "Ledger Editor");
+    const Window box = OwnWindow(d, XDefaultRootWindow(d), "Save As");
     XSetTransientForHint(d, box, main);
     const Atom modal = XInternAtom(d, "_NET_WM_STATE_MODAL", False);
     XChangeProperty(d, box, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
@@ -253,15 +238,9 @@ TEST_F(ChaperoneOnX, KeysGoToTheModalDialogOverTheWindowFound) {
 
     QStringList received;  // "window:key"
     const auto record = [&] {
-        while (XPending(d)) {
-            XEvent ev;
-            XNextEvent(d, &ev);
-            if (ev.type != KeyPress) continue;
-            char text[16] = {};
-            KeySym sym = 0;
-            if (XLookupString(&ev.xkey, text, sizeof text - 1, &sym, nullptr) > 0 && !IsModifierKey(sym))
-                received << (ev.xkey.window == box ? S("box:") : S("main:")) + QString::fromLatin1(text);
-        }
+        TakeKeyPresses(d, [&](const XKeyEvent& key, const QByteArray& text, KeySym) {
+            if (!text.isEmpty()) received << (key.window == box ? S("box:") : S("main:")) + QString::fromLatin1(text);
+        });
     };
     QProcess* chap = StartChap(S("dlg"),
                                "[log]\r\n"
@@ -309,15 +288,13 @@ TEST_F(ChaperoneOnX, AnInvalidKeyOnTheLastRowTypesNothing) {
     StartCat(S("Entry Form"), out);
     processes.push_back(std::make_unique<QProcess>());
     QProcess* chap = processes.back().get();
-    QProcessEnvironment env = Env();
-    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
-    chap->setProcessEnvironment(env);
-    chap->start(ChapBinary(), {dir.write(S("bad.key"),
-                                         "[timeout 20]\r\n"
-                                         "[waitforwindowtitle \"Entry Form\"]\r\n"
-                                         "first row~\r\n"
-                                         "second{TAB}row~\r\n"
-                                         "last {FOO} row~\r\n")});
+    chap->setProcessEnvironment(Env(S("offscreen")));
+    chap->start(BuiltProgram("MRVChap"), {dir.write(S("bad.key"),
+                                                    "[timeout 20]\r\n"
+                                                    "[waitforwindowtitle \"Entry Form\"]\r\n"
+                                                    "first row~\r\n"
+                                                    "second{TAB}row~\r\n"
+                                                    "last {FOO} row~\r\n")});
     ASSERT_TRUE(chap->waitForFinished(30000));
     EXPECT_EQ(chap->exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(chap->readAllStandardError())
@@ -421,8 +398,7 @@ TEST(ChaperoneWindowOnX, CancelDuringARunAsksAndFails) {
     QSignalSpy ended(&w, &frmMRVChap::finished);
     w.Form_Load(dir.path(S("s.key")), dir.path());
     w.move(30, 45);
-    prompts.queueAnswer(MsgAnswer::No);
-    prompts.queueAnswer(MsgAnswer::Yes);
+    NextAnswers(prompts, {MsgAnswer::No, MsgAnswer::Yes});
     QTimer::singleShot(200, &w, [&] { w.cmdCancel_Click(); });
     QTimer::singleShot(400, &w, [&] { w.cmdCancel_Click(); });
     w.cmdOK_Click();

@@ -1,6 +1,7 @@
 #include "mrvchap/runner.h"
 
 #include "tests/support/testing.h"
+#include "tests/support/textfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,14 @@ struct FakeWindow {
     qint64 shownAtMs = 0;
 };
 
+constexpr bool kPayRun = true;
+
 struct FakeWorld : WindowSystem, KeySender, ScriptLock, RunTime, RunnerHost {
+    FakeWorld() = default;
+    /// With the window "Pay Run" of process 10 there from the start.
+    explicit FakeWorld(bool PayRun) {
+        if (PayRun) addWindow(1, 10, "Pay Run");
+    }
     // The display.
     QList<FakeWindow> windows;
     int searches = 0;
@@ -114,12 +122,14 @@ struct Outcome {
 // state stay for the test to read.
 class Played {
 public:
+    Played(FakeWorld& World, const char* Lines, const QString (&Parms)[5] = kNoParms)
+        : Played(World, Rows(Lines), Parms) {}
     Played(FakeWorld& World, const QStringList& Lines, const QString (&Parms)[5] = kNoParms,
-           const std::function<void()>& BeforeRun = {})
+           const std::function<void(DiagList&)>& BeforeRun = {})
         : finder(World, {kOwnPid, kOwnClient}), runner(script, diag, finder, World, World, World, World) {
         script = CheckScript(Lines, diag);
         EXPECT_FALSE(script.error) << diag.shown().join(u'\n').toStdString();
-        if (BeforeRun) BeforeRun();
+        if (BeforeRun) BeforeRun(diag);
         try {
             runner.RunScript(Parms);
         } catch (const ChapStop& s) {
@@ -138,69 +148,53 @@ public:
 TEST(ScriptRunner, JumpsFollowTheSearches) {
     struct Case {
         const char* what;
-        QStringList lines;
-        QStringList typed;
+        const char* lines;
+        const char* typed;
     };
     const Case cases[] = {
         {"notfound jumps when no title holds the word in that letter case",
-         {S("[waitforwindowtitle Pay]"), S("[checkforwindowtitle notepad]"), S("[notfound no]"), S("yes"),
-          S("[goto end]"), S("[label no]"), S("no"), S("[label end]")},
-         {S("no@1")}},
+         "[waitforwindowtitle Pay]|[checkforwindowtitle notepad]|[notfound no]|yes|[goto end]|[label no]|no|[label "
+         "end]",
+         "no@1"},
         {"found jumps when one does",
-         {S("[waitforwindowtitle Pay]"), S("[checkforwindowtitle Pay]"), S("[found yes]"), S("no"), S("[exit]"),
-          S("[label yes]"), S("yes"), S("[exit]"), S("after exit")},
-         {S("yes@1")}},
+         "[waitforwindowtitle Pay]|[checkforwindowtitle Pay]|[found yes]|no|[exit]|[label yes]|yes|[exit]|after exit",
+         "yes@1"},
         {"a text search sees windows inside the top-level ones",
-         {S("[checkforwindowtext Ready]"), S("[found yes]"), S("[exit]"), S("[label yes]"),
-          S("[waitforwindowtext Ready]"), S("ok")},
-         {S("ok@1")}},
-        {"skip leaves out rows up to noskip",
-         {S("[waitforwindowtitle Pay]"), S("[skip]"), S("skipped"), S("[noskip]"), S("kept")},
-         {S("kept@1")}},
+         "[checkforwindowtext Ready]|[found yes]|[exit]|[label yes]|[waitforwindowtext Ready]|ok", "ok@1"},
+        {"skip leaves out rows up to noskip", "[waitforwindowtitle Pay]|[skip]|skipped|[noskip]|kept", "kept@1"},
     };
     for (const Case& c : cases) {
-        FakeWorld world;
-        world.addWindow(1, 10, "Pay Run");
+        FakeWorld world(kPayRun);
         world.addWindow(2, 10, "Ready for input", 0, false);
         Played run(world, c.lines);
         EXPECT_FALSE(run.out.stopped) << c.what << ": " << run.out.stop.message.toStdString();
-        EXPECT_EQ(world.typed, c.typed) << c.what;
+        EXPECT_EQ(world.typed, Rows(c.typed)) << c.what;
     }
 }
 
 TEST(ScriptRunner, AnUnreadableRowOfKeysStopsTheRunBeforeAnyIsTyped) {
     struct Case {
         const char* what;
-        QStringList lines;
+        const char* lines;
         const char* refused;  // the keys of the message; "" when the run goes through
     };
     const Case cases[] = {
-        {"an unknown key name on the last row",
-         {S("[waitforwindowtitle Pay]"), S("abc"), S("{ENTER}"), S("x{FOO}")},
-         "x{FOO}"},
-        {"a parameter that makes a row unreadable", {S("[waitforwindowtitle Pay]"), S("ok"), S("{parm1}")}, "a{"},
-        {"a row the runner never reaches in skip mode is not read",
-         {S("[waitforwindowtitle Pay]"), S("ok"), S("[skip]"), S("{FOO}"), S("[noskip]")},
+        {"an unknown key name on the last row", "[waitforwindowtitle Pay]|abc|{ENTER}|x{FOO}", "x{FOO}"},
+        {"a parameter that makes a row unreadable", "[waitforwindowtitle Pay]|ok|{parm1}", "a{"},
+        {"a row the runner never reaches in skip mode is not read", "[waitforwindowtitle Pay]|ok|[skip]|{FOO}|[noskip]",
          ""},
         {"the runner's command rule: a row with a command in front is no keys",
-         {S("[waitforwindowtitle Pay]"), S("[rem x] {FOO}"), S("ok")},
-         ""},
-        {"a row after exit is never reached", {S("[waitforwindowtitle Pay]"), S("ok"), S("[exit]"), S("{FOO}")}, ""},
-        {"a row that a goto jumps over is never reached",
-         {S("[waitforwindowtitle Pay]"), S("[goto on]"), S("{FOO}"), S("[label on]"), S("ok")},
-         ""},
-        {"a row that only a goto reaches is read",
-         {S("[waitforwindowtitle Pay]"), S("[goto bad]"), S("ok"), S("[exit]"), S("[label bad]"), S("x{FOO}")},
+         "[waitforwindowtitle Pay]|[rem x] {FOO}|ok", ""},
+        {"a row after exit is never reached", "[waitforwindowtitle Pay]|ok|[exit]|{FOO}", ""},
+        {"a row that a goto jumps over is never reached", "[waitforwindowtitle Pay]|[goto on]|{FOO}|[label on]|ok", ""},
+        {"a row that only a goto reaches is read", "[waitforwindowtitle Pay]|[goto bad]|ok|[exit]|[label bad]|x{FOO}",
          "x{FOO}"},
         {"a row that a conditional jump may reach is read, whatever this run's search finds",
-         {S("[waitforwindowtitle Pay]"), S("[checkforwindowtitle Absent]"), S("[found bad]"), S("ok"), S("[exit]"),
-          S("[label bad]"), S("x{FOO}")},
-         "x{FOO}"},
+         "[waitforwindowtitle Pay]|[checkforwindowtitle Absent]|[found bad]|ok|[exit]|[label bad]|x{FOO}", "x{FOO}"},
     };
     const QString parms[5] = {S("a{")};
     for (const Case& c : cases) {
-        FakeWorld world;
-        world.addWindow(1, 10, "Pay Run");
+        FakeWorld world(kPayRun);
         Played run(world, c.lines, parms);
         if (*c.refused) {
             EXPECT_TRUE(world.typed.isEmpty()) << c.what;
@@ -208,7 +202,7 @@ TEST(ScriptRunner, AnUnreadableRowOfKeysStopsTheRunBeforeAnyIsTyped) {
             EXPECT_EQ(run.out.stop.message,
                       S("MRVChap - Critical error: The following keystrokes are invalid:  \"") + S(c.refused) + u'"')
                 << c.what;
-            EXPECT_EQ(run.diag.row(run.diag.current()), c.lines.last()) << c.what;
+            EXPECT_EQ(run.diag.row(run.diag.current()), Rows(c.lines).last()) << c.what;
         } else {
             EXPECT_FALSE(run.out.stopped) << c.what << run.out.stop.message.toStdString();
             EXPECT_EQ(world.typed, QStringList{S("ok@1")}) << c.what;
@@ -219,47 +213,32 @@ TEST(ScriptRunner, AnUnreadableRowOfKeysStopsTheRunBeforeAnyIsTyped) {
 TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
     struct Case {
         const char* what;
-        QStringList lines;
+        const char* lines;
         qint64 appearsAt;     // of the "Pay Run" window; -1 never
         const char* message;  // "" when the wait succeeds
         const char* row;      // the wait's row afterwards
         qint64 endsAt;        // fake time at the end
     };
+    const QString timedOut = S("MRVChap - Critical error (Timeout waiting for window ");
     const Case cases[] = {
-        {"found at once", {S("[waitforwindowtitle Pay]")}, 0, "", "[waitforwindowtitle Pay] - Found", 0},
-        {"found after three polls",
-         {S("[delay 1]"), S("[waitforwindowtitle Pay]")},
-         2500,
-         "",
-         "[waitforwindowtitle Pay] - ...Found",
-         3000},
-        {"timeout 30 with delay 1 gives up after 30 seconds",
-         {S("[timeout 30]"), S("[delay 1]"), S("[waitforwindowtitle Pay]")},
-         -1,
-         "MRVChap - Critical error (Timeout waiting for window title \"Pay\"",
-         nullptr,
-         30000},
-        {"timeout with no delay still gives up, polling every 100 ms",
-         {S("[timeout 1]"), S("[waitforwindowtext \"Pay Run\"]")},
-         -1,
-         "MRVChap - Critical error (Timeout waiting for window text \"Pay Run\"",
-         nullptr,
-         1000},
-        {"a timeout shorter than the delay ends after one delay",
-         {S("[timeout 0.5]"), S("[delay 2]"), S("[waitforwindowtitle Pay]")},
-         -1,
-         "MRVChap - Critical error (Timeout waiting for window title \"Pay\"",
-         nullptr,
-         2000},
+        {"found at once", "[waitforwindowtitle Pay]", 0, "", "[waitforwindowtitle Pay] - Found", 0},
+        {"found after three polls", "[delay 1]|[waitforwindowtitle Pay]", 2500, "",
+         "[waitforwindowtitle Pay] - ...Found", 3000},
+        {"timeout 30 with delay 1 gives up after 30 seconds", "[timeout 30]|[delay 1]|[waitforwindowtitle Pay]", -1,
+         "title \"Pay\"", nullptr, 30000},
+        {"timeout with no delay still gives up, polling every 100 ms", "[timeout 1]|[waitforwindowtext \"Pay Run\"]",
+         -1, "text \"Pay Run\"", nullptr, 1000},
+        {"a timeout shorter than the delay ends after one delay", "[timeout 0.5]|[delay 2]|[waitforwindowtitle Pay]",
+         -1, "title \"Pay\"", nullptr, 2000},
     };
     for (const Case& c : cases) {
         FakeWorld world;
         if (c.appearsAt >= 0) world.addWindow(1, 10, "Pay Run", c.appearsAt);
         Played run(world, c.lines);
-        EXPECT_EQ(run.out.stop.message, S(c.message)) << c.what;
+        EXPECT_EQ(run.out.stop.message, *c.message ? timedOut + S(c.message) : QString()) << c.what;
         EXPECT_EQ(run.out.stopped, *c.message != 0) << c.what;
         if (c.row) {
-            EXPECT_EQ(run.diag.row(static_cast<int>(c.lines.size()) - 1), S(c.row)) << c.what;
+            EXPECT_EQ(run.diag.row(static_cast<int>(Rows(c.lines).size()) - 1), S(c.row)) << c.what;
         }
         EXPECT_EQ(world.now, c.endsAt) << c.what;
         for (int ms : world.sleeps) EXPECT_GE(ms, kMinPollMs) << c.what;
@@ -268,7 +247,7 @@ TEST(ScriptRunner, WaitsMarkTheirRowAndTimeOut) {
     // until the window comes; its row stays short however long it waits.
     FakeWorld world;
     world.addWindow(1, 10, "Pay Run", 60000);
-    Played run(world, {S("[waitforwindowtitle Pay]")});
+    Played run(world, "[waitforwindowtitle Pay]");
     EXPECT_FALSE(run.out.stopped);
     EXPECT_EQ(world.searches, 601);
     EXPECT_LE(run.diag.row(0).size(), 110);
@@ -282,9 +261,10 @@ TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
     world.addWindow(1, 10, "Pay Run");
     world.addWindow(2, 20, "Ledger");
     world.addWindow(3, 10, "Pay Run options", 0, true, false);  // not shown: never activated
-    Played run(world, {S("[waitforwindowtitle Pay]"), S("[checkforwindowtitle Ledger]"), S("[found other]"),
-                       S("[checkforwindowtext OK]"), S("[found own]"), S("a"), S("[exit]"), S("[label other]"),
-                       S("other"), S("[exit]"), S("[label own]"), S("own")});
+    Played run(
+        world,
+        "[waitforwindowtitle Pay]|[checkforwindowtitle Ledger]|[found other]|[checkforwindowtext OK]|[found own]|"
+        "a|[exit]|[label other]|other|[exit]|[label own]|own");
     EXPECT_FALSE(run.out.stopped) << run.out.stop.message.toStdString();
     EXPECT_EQ(run.finder.gTargetThread, 10);
     EXPECT_EQ(world.typed, QStringList{S("a@1")});
@@ -293,7 +273,7 @@ TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
     FakeWorld own;
     own.addWindow(6, kOwnPid, "OK", 0, false);
     own.addWindow(9, kOwnClient, "OK");
-    Played first(own, {S("[timeout 1]"), S("[waitforwindowtext OK]")});
+    Played first(own, "[timeout 1]|[waitforwindowtext OK]");
     EXPECT_TRUE(first.out.stop.message.contains(S("Timeout waiting for window text")));
     EXPECT_EQ(first.finder.gTargetThread, 0);
 
@@ -302,8 +282,7 @@ TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
     FakeWorld longText;
     longText.addWindow(7, 30, "", 0, false);
     longText.addWindow(8, 30, (QByteArray(254, 'x') + "TAIL").constData(), 0, false);
-    Played empty(longText, {S("[checkforwindowtext TAIL]"), S("[found bad]"), S("[waitforwindowtext]"), S("k"),
-                            S("[exit]"), S("[label bad]")});
+    Played empty(longText, "[checkforwindowtext TAIL]|[found bad]|[waitforwindowtext]|k|[exit]|[label bad]");
     EXPECT_EQ(empty.finder.foundWindow, 8u);
     EXPECT_EQ(longText.typed, QStringList{});  // window 8 is no top-level window to activate
     EXPECT_EQ(empty.out.stop.message, S("MRVChap - Critical error: Cannot find window for keystrokes: k"));
@@ -312,41 +291,24 @@ TEST(ScriptRunner, TheTargetIsPinnedAtTheFirstMatch) {
 TEST(ScriptRunner, KeysNeedAWindowValidKeysAndTheLock) {
     struct Case {
         const char* what;
-        QStringList lines;
+        const char* lines;
         const char* message;
-        QStringList typed;
-        QStringList lockEvents;
+        const char* typed;
     };
-    const QString lock = S("/run/chap.Lck");
+    const char* noWindow = "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.";
     const Case cases[] = {
-        {"keys before any wait",
-         {S("abc")},
-         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.",
-         {},
-         {}},
-        {"paste is keys too",
-         {S("[paste]")},
-         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.",
-         {},
-         {}},
-        {"a successful check is not a wait",
-         {S("[checkforwindowtitle Pay]"), S("abc")},
-         "MRVChap - Critical error: Keystrokes cannot be sent until a window has been specified.",
-         {},
-         {}},
-        {"invalid keys are refused before the lock is taken",
-         {S("[waitforwindowtitle Pay]"), S("ab{c")},
-         "MRVChap - Critical error: The following keystrokes are invalid:  \"ab{c\"",
-         {},
-         {}},
-        {"copy and paste", {S("[waitforwindowtitle Pay]"), S("[copy]"), S("[paste]")}, "", {S("c@1"), S("v@1")}, {}},
+        {"keys before any wait", "abc", noWindow, ""},
+        {"paste is keys too", "[paste]", noWindow, ""},
+        {"a successful check is not a wait", "[checkforwindowtitle Pay]|abc", noWindow, ""},
+        {"invalid keys are refused before the lock is taken", "[waitforwindowtitle Pay]|ab{c",
+         "MRVChap - Critical error: The following keystrokes are invalid:  \"ab{c\"", ""},
+        {"copy and paste", "[waitforwindowtitle Pay]|[copy]|[paste]", "", "c@1|v@1"},
     };
     for (const Case& c : cases) {
-        FakeWorld world;
-        world.addWindow(1, 10, "Pay Run");
+        FakeWorld world(kPayRun);
         Played run(world, c.lines);
         EXPECT_EQ(run.out.stop.message, S(c.message)) << c.what;
-        EXPECT_EQ(world.typed, c.typed) << c.what;
+        EXPECT_EQ(world.typed, Rows(c.typed)) << c.what;
         EXPECT_FALSE(world.locked) << c.what;
     }
 
@@ -354,38 +316,34 @@ TEST(ScriptRunner, KeysNeedAWindowValidKeysAndTheLock) {
     // activation and the keys, and let go after the pause that follows them.
     TempDir dir;
     const QString file = dir.write(S("chap.Lck"), "");
-    FakeWorld world;
-    world.addWindow(1, 10, "Pay Run");
+    FakeWorld world(kPayRun);
     world.busyTries = 2;
-    Played run(world, {S("[lockfile ") + file + u']', S("[delay 0.3]"), S("[waitforwindowtitle Pay]"), S("x")});
+    Played run(world, QStringList{S("[lockfile ") + file + u']'} + Rows("[delay 0.3]|[waitforwindowtitle Pay]|x"));
     EXPECT_FALSE(run.out.stopped) << run.out.stop.message.toStdString();
     EXPECT_EQ(world.typed, QStringList{S("x@1 locked")});
     EXPECT_EQ(world.lockEvents, (QStringList{S("try ") + file, S("try ") + file, S("try ") + file, S("unlock")}));
     EXPECT_EQ(world.sleeps, (QList<int>{300, 300, 300, 200}));
 
     // A window found before it is shown gets a moment to come up.
-    FakeWorld late;
-    late.addWindow(1, 10, "Pay Run");
+    FakeWorld late(kPayRun);
     late.windows[0].shownAtMs = 700;
-    Played waited(late, {S("[waitforwindowtitle Pay]"), S("x")});
+    Played waited(late, "[waitforwindowtitle Pay]|x");
     EXPECT_FALSE(waited.out.stopped) << waited.out.stop.message.toStdString();
     EXPECT_EQ(late.typed, QStringList{S("x@1")});
 
     // A window that cannot be activated ends the run with the lock let go.
-    FakeWorld stuck;
-    stuck.addWindow(1, 10, "Pay Run");
+    FakeWorld stuck(kPayRun);
     stuck.activationWorks = false;
-    Played blocked(stuck, {S("[lockfile ") + file + u']', S("[waitforwindowtitle Pay]"), S("x~")});
+    Played blocked(stuck, QStringList{S("[lockfile ") + file + u']'} + Rows("[waitforwindowtitle Pay]|x~"));
     EXPECT_EQ(blocked.out.stop.message, S("MRVChap - Critical error: Cannot find window for keystrokes: x~"));
     EXPECT_EQ(stuck.lockEvents, (QStringList{S("try ") + file, S("unlock")}));
     EXPECT_FALSE(stuck.locked);
 
     // A lock file removed after loading ends the run at once.
-    FakeWorld gone;
-    gone.addWindow(1, 10, "Pay Run");
+    FakeWorld gone(kPayRun);
     const QString removed = dir.write(S("gone.Lck"), "");
     Played missing(gone, {S("[waitforwindowtitle Pay]"), S("[lockfile ") + removed + u']', S("x")}, Played::kNoParms,
-                   [&] { QFile::remove(removed); });
+                   [&](DiagList&) { QFile::remove(removed); });
     EXPECT_TRUE(missing.out.stopped);
     EXPECT_EQ(missing.out.stop.status, 1);
     EXPECT_TRUE(missing.diag.row(1).endsWith(S(" Lock file does not exist  ***************")));
@@ -407,21 +365,19 @@ TEST(ScriptRunner, ParametersAreSubstitutedOnce) {
     };
     for (const Case& c : cases) EXPECT_EQ(SubstituteParms(S(c.row), parms), S(c.sent)) << c.row;
 
-    FakeWorld world;
-    world.addWindow(1, 10, "Pay Run");
+    FakeWorld world(kPayRun);
     const QString sent[5] = {S("World"), S("{"), {}, {}, {}};
-    Played run(world, {S("[waitforwindowtitle Pay]"), S("Hello {parm1}+1{TAB}")}, sent);
+    Played run(world, "[waitforwindowtitle Pay]|Hello {parm1}+1{TAB}", sent);
     EXPECT_EQ(world.typed, QStringList{S("Hello World1<Tab>@1")});
     // The keys are checked after the parameters are put in.
-    Played bad(world, {S("[waitforwindowtitle Pay]"), S("x{parm2}")}, sent);
+    Played bad(world, "[waitforwindowtitle Pay]|x{parm2}", sent);
     EXPECT_EQ(bad.out.stop.message, S("MRVChap - Critical error: The following keystrokes are invalid:  \"x{\""));
 }
 
 TEST(ScriptRunner, WaitBoxesCancelAndWindowCommands) {
     FakeWorld world;
     ScriptedPrompter prompts;
-    Played run(world, {S("[wait]"), S("[wait Load the paper]"), S("[ontop]"), S("[notontop]"), S("[clearclipboard]"),
-                       S("[exec \"/opt/my app/run\"]")});
+    Played run(world, "[wait]|[wait Load the paper]|[ontop]|[notontop]|[clearclipboard]|[exec \"/opt/my app/run\"]");
     EXPECT_FALSE(run.out.stopped);
     ASSERT_EQ(prompts.messages.size(), 2);
     EXPECT_EQ(
@@ -433,7 +389,7 @@ TEST(ScriptRunner, WaitBoxesCancelAndWindowCommands) {
 
     // Cancel at a wait box, or Cancel during a run, ends with a failure and no box.
     prompts.queueAnswer(MsgAnswer::Cancel);
-    Played cancelled(world, {S("[wait]"), S("[exec never]")});
+    Played cancelled(world, "[wait]|[exec never]");
     EXPECT_TRUE(cancelled.out.stopped);
     EXPECT_EQ(cancelled.out.stop.status, 1);
     EXPECT_TRUE(cancelled.out.stop.message.isEmpty());
@@ -441,13 +397,13 @@ TEST(ScriptRunner, WaitBoxesCancelAndWindowCommands) {
     // With no display a search ends the run at once instead of waiting for ever.
     FakeWorld dark;
     dark.display = false;
-    Played blind(dark, {S("[waitforwindowtitle Pay]")});
+    Played blind(dark, "[waitforwindowtitle Pay]");
     EXPECT_EQ(blind.out.stop.message, S("MRVChap - Critical error: No windows to search (no display)"));
     EXPECT_EQ(dark.now, 0);
 
     FakeWorld waiting;
     waiting.cancelAtMs = 500;
-    Played stopped(waiting, {S("[waitforwindowtitle Never]")});
+    Played stopped(waiting, "[waitforwindowtitle Never]");
     EXPECT_TRUE(stopped.out.stopped);
     EXPECT_TRUE(stopped.out.stop.message.isEmpty());
     EXPECT_EQ(waiting.now, 500);
@@ -459,21 +415,16 @@ TEST(ScriptRunner, LogAndLongScripts) {
     FakeWorld world;
     world.addWindow(1, 10, "Pay Run", 1000);
     // A script longer than the list shows: the rows run are still the script's.
-    QStringList lines{S("[log]"), S("[delay 1]"), S("[goto start]")};
-    for (int i = 0; i < 600; ++i) lines << S("[rem filler]");
-    lines << S("[label start]") << S("[waitforwindowtitle Pay]") << S("last");
-    FakeWorld* w = &world;
+    QStringList lines = Rows("[log]|[delay 1]|[goto start]") + QStringList(600, S("[rem filler]")) +
+                        Rows("[label start]|[waitforwindowtitle Pay]|last");
     {
-        DiagList diag;
-        LoadedScript script = CheckScript(lines, diag);
-        ASSERT_FALSE(script.error);
-        EXPECT_EQ(diag.shown().size(), kMaxDiagRows);
-        diag.logPath = dir.path(S("state/Morvenda/MRVChap.pay.log"));
-        WindowFinder finder(*w, {kOwnPid});
-        ScriptRunner runner(script, diag, finder, *w, *w, *w, *w);
-        runner.RunScript(Played::kNoParms);
+        Played run(world, lines, Played::kNoParms, [&](DiagList& diag) {
+            EXPECT_EQ(diag.shown().size(), kMaxDiagRows);
+            diag.logPath = dir.path(S("state/Morvenda/MRVChap.pay.log"));
+        });
+        EXPECT_FALSE(run.out.stopped) << run.out.stop.message.toStdString();
         EXPECT_EQ(world.typed, QStringList{S("last@1")});
-        EXPECT_EQ(diag.row(604), S("[waitforwindowtitle Pay] - .Found"));
+        EXPECT_EQ(run.diag.row(604), S("[waitforwindowtitle Pay] - .Found"));
     }
     const QString log = QString::fromUtf8(dir.read(S("state/Morvenda/MRVChap.pay.log")));
     EXPECT_EQ(log, S("08 Dec 2026 10:00:00 Starting at 2026 Dec 08 10:00:00\r\n"

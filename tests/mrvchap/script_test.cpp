@@ -1,6 +1,7 @@
 #include "mrvchap/script.h"
 
 #include "tests/support/testing.h"
+#include "tests/support/textfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,65 +118,55 @@ TEST(ScriptLoader, ChecksEachVerb) {
 TEST(ScriptLoader, LabelsSkipValidateAndLockFile) {
     struct Case {
         const char* what;
-        QStringList lines;
-        QStringList rows;  // as shown after loading
+        const char* lines;
+        QStringList rows;  // as shown after loading; empty: the lines as they are
         bool error;
         bool validateOnly;
         QList<int> jumps;  // jump target per row
     };
     const Case cases[] = {
         {"labels match in any letter case",
-         {S("[label Start]"), S("[goto start]"), S("[found START]"), S("[notfound start]")},
-         {S("[label Start]"), S("[goto start]"), S("[found START]"), S("[notfound start]")},
+         "[label Start]|[goto start]|[found START]|[notfound start]",
+         {},
          false,
          false,
          {-1, 0, 0, 0}},
-        {"quoted two-word labels",
-         {S("[goto \"The End\"]"), S("[label \"the end\"]")},
-         {S("[goto \"The End\"]"), S("[label \"the end\"]")},
-         false,
-         false,
-         {1, -1}},
+        {"quoted two-word labels", "[goto \"The End\"]|[label \"the end\"]", {}, false, false, {1, -1}},
         {"unquoted two words",
-         {S("[label \"two words\"]"), S("[goto two words]")},
+         "[label \"two words\"]|[goto two words]",
          {S("[label \"two words\"]"), S("[goto two words] - Embedded spaces in unenquoted value") + kMark},
          true,
          false,
          {-1, 0}},
         {"duplicate label",
-         {S("[label start]"), S("[label START]")},
-         {S("[label start]"), S("[label START] - Duplicate label")},
+         "[label start]|[label START]",
+         Rows("[label start]|[label START] - Duplicate label"),
          true,
          false,
          {-1, -1}},
-        {"missing label", {S("[goto nowhere]")}, {S("[goto nowhere] - Label not found")}, true, false, {-1}},
+        {"missing label", "[goto nowhere]", Rows("[goto nowhere] - Label not found"), true, false, {-1}},
         {"a jump with text after it is checked too",
-         {S("[goto end] x")},
-         {S("[goto end] x - Label not found")},
+         "[goto end] x",
+         Rows("[goto end] x - Label not found"),
          true,
          false,
          {-1}},
         {"skip hides lines from the checks until noskip",
-         {S("[skip]"), S("[bogus]"), S("[delay x]"), S(" [NOSKIP] "), S("[bogus]")},
-         {S("[skip]"), S("[bogus]"), S("[delay x]"), S(" [NOSKIP] "), S("[bogus] - Invalid command ") + kMark},
+         "[skip]|[bogus]|[delay x]| [NOSKIP] |[bogus]",
+         Rows("[skip]|[bogus]|[delay x]| [NOSKIP] ") << S("[bogus] - Invalid command ") + kMark,
          true,
          false,
          {-1, -1, -1, -1, -1}},
-        {"validate on the last line",
-         {S("keys"), S("[validate]")},
-         {S("keys"), S("[validate]")},
-         false,
-         true,
-         {-1, -1}},
+        {"validate on the last line", "keys|[validate]", {}, false, true, {-1, -1}},
     };
     for (const Case& c : cases) {
         DiagList diag;
-        const LoadedScript s = Check(c.lines, diag);
-        EXPECT_EQ(diag.shown(), c.rows) << c.what;
+        const LoadedScript s = Check(Rows(c.lines), diag);
+        EXPECT_EQ(diag.shown(), c.rows.isEmpty() ? Rows(c.lines) : c.rows) << c.what;
         EXPECT_EQ(s.error, c.error) << c.what;
         EXPECT_EQ(s.validateOnly, c.validateOnly) << c.what;
         EXPECT_EQ(s.jumpTarget, c.jumps) << c.what;
-        EXPECT_EQ(s.lines, c.lines) << c.what;
+        EXPECT_EQ(s.lines, Rows(c.lines)) << c.what;
     }
 }
 

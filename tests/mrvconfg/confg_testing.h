@@ -1,7 +1,8 @@
 #pragma once
 
 #include "gui/MRVDir.h"
-#include "tests/support/guitest.h"
+#include "mrvconfg/windows/frmConfig.h"
+#include "tests/support/windowdriver.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 // Helpers of the configuration editor's window tests.
 
 // Modal windows are driven by WhenShown and controls found by Child
-// (tests/support/guitest.h).
+// (tests/support/windowdriver.h).
 
 /// Chooses Path in the file or folder dialog shown next and presses OK.
 inline void ChooseInDialog(const QString& Path) {
@@ -50,8 +51,12 @@ inline void ChooseFolder(const QString& Folder) {
     });
 }
 
-/// The control of that name; fails the test when there is none.
-template <typename T>
-T* Find(const QObject& w, const char* name) {
-    return Child<T>(w, name);
-}
+/// The configuration editor started on Ini (Form_Load), and shown unless
+/// Show is false.
+class OpenConfig : public MRVConfig {
+public:
+    explicit OpenConfig(const QString& Ini, bool Show = true) {
+        Form_Load(Ini);
+        if (Show) show();
+    }
+};

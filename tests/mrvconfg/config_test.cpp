@@ -7,6 +7,7 @@
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
 #include "mrvconfg/pubholidays.h"
+#include "tests/support/quiethost.h"
 #include "tests/support/testing.h"
 
 using namespace confg;
@@ -251,13 +252,6 @@ TEST(ConfgKeys, EveryKeyRoundTripsThroughAFile) {
     EXPECT_EQ(both.value(gAppName, S("DummyProg")), QString());
 }
 
-class NoWindows : public StartupHost {
-public:
-    void showSplash() override {}
-    void hideSplash() override {}
-    QString firstRunFile() override { return QString(); }
-};
-
 // A configuration and a holidays file written by the editor alone start the
 // scheduler without a single message.
 TEST(ConfgKeys, SchedulerStartsOnWhatTheEditorWrote) {
@@ -297,7 +291,7 @@ TEST(ConfgKeys, SchedulerStartsOnWhatTheEditorWrote) {
     WriteErrorTexts(doc, s.ErrorTexts);
     ASSERT_TRUE(doc.save(ini));
 
-    NoWindows host;
+    QuietHost host;
     const StartupValues v = RunStartupSequence(ini, host);
     EXPECT_EQ(prompts.messages, QStringList());
     EXPECT_EQ(v.startTime, S("06:00"));

@@ -2,7 +2,9 @@
 // scheduler runs it in a dummy run: its exit status and standard error are all
 // that a scheduler without a display sees of it.
 
-#include "platform/process.h"
+#include "platform/children.h"
+#include "platform/start.h"
+#include "tests/support/programs.h"
 #include "tests/support/testing.h"
 
 #include <QCoreApplication>
@@ -14,14 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The build folder from MRV_BUILD_DIR, else the parent of the tests' folder,
-// where this test program is built.
-QString DummyBinary() {
-    QString build = qEnvironmentVariable("MRV_BUILD_DIR");
-    if (build.isEmpty()) build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    return build + QStringLiteral("/bin/MRVDummy");
-}
 
 enum class CmdFrom {
     Args,        // the operands as arguments only
@@ -40,7 +34,7 @@ struct RunCase {
 };
 
 TEST(MRVDummyProcess, EndsAsItsOperandsAsk) {
-    const QString bin = DummyBinary();
+    const QString bin = BuiltProgram("MRVDummy");
     ASSERT_TRUE(QFileInfo(bin).isExecutable()) << bin.toStdString();
     const RunCase cases[] = {
         {"success", "JN=A,RES=S,RFS=1,GO=Y", "", CmdFrom::Args, false, 0, ""},
@@ -57,16 +51,9 @@ TEST(MRVDummyProcess, EndsAsItsOperandsAsk) {
         {"rejected operand cancels GO", "XYZ=1,RES=S,RFS=1,GO=Y", "", CmdFrom::Args, false, -1, ""},
     };
     for (const RunCase& c : cases) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("MRV_CMDLINE"));
-        env.remove(QStringLiteral("MRV_CMDLINE_PID"));
-        if (c.noDisplay) {
-            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-            env.remove(QStringLiteral("DISPLAY"));
-            env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        } else {
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        }
+        QProcessEnvironment env =
+            c.noDisplay ? ProgramEnvironment({{"QT_QPA_PLATFORM", {}}, {"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}})
+                        : ProgramEnvironment({{"QT_QPA_PLATFORM", S("offscreen")}});
         QProcess p;
         QStringList args;
         if (*c.args) args.append(S(c.args));
@@ -121,7 +108,8 @@ TEST(MRVDummyProcess, StartedByTheLauncher) {
     for (const LaunchCase& c : cases) {
         ProcessStamp p;
         QString error;
-        ASSERT_TRUE(LaunchProcess(QuoteArgument(DummyBinary()) + QLatin1Char(' ') + S(c.operands), &p, &error))
+        ASSERT_TRUE(
+            LaunchProcess(QuoteArgument(BuiltProgram("MRVDummy")) + QLatin1Char(' ') + S(c.operands), &p, &error))
             << error.toStdString();
         for (int i = 0; i < 150 && ProcessRunning(p); ++i) QThread::msleep(100);
         if (ProcessRunning(p)) {

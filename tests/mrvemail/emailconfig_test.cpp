@@ -8,6 +8,7 @@
 
 #include "common/ini.h"
 #include "common/settings.h"
+#include "tests/support/companiontests.h"
 #include "tests/support/testing.h"
 
 namespace {
@@ -164,8 +165,7 @@ TEST(EmailConfig, SearchIsOfferedUntilAFileIsChosenOrDeclined) {
         chooserFolders << folder;
         return ++calls < 2 ? QString() : S("/chosen/MRVEmail.ini");
     };
-    prompts.queueAnswer(MsgAnswer::Yes);
-    prompts.queueAnswer(MsgAnswer::Yes);
+    NextAnswers(prompts, {MsgAnswer::Yes, MsgAnswer::Yes});
     EXPECT_EQ(LocateEmailIni(QString(), program, chooser), S("/chosen/MRVEmail.ini"));
     EXPECT_EQ(prompts.messages, QStringList({question, question}));
     EXPECT_EQ(chooserFolders.first(), dir.path(QStringLiteral("bin")));

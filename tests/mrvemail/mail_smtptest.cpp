@@ -183,6 +183,7 @@ TEST(MailSession, LogOnChecksServerAndCredentials) {
 
 // The pass end to end: message files in, mail out, files renamed.
 struct PassFixture {
+    FakeClock clock;  // 8 Dec 2026 10:00
     SmtpServer server;
     TempDir dir;
     EmailConfig cfg;
@@ -199,7 +200,6 @@ struct PassFixture {
 };
 
 TEST(SendPassSmtp, MessagesAreSentRenamedAndTheirFilesDeleted) {
-    FakeClock clock;
     PassFixture f;
     ASSERT_TRUE(f.logOn());
     const QString att = f.dir.write(S("Attach/UFN101530.REPORT.TXT"), "report data");
@@ -259,7 +259,6 @@ TEST(SendPassSmtp, MessagesAreSentRenamedAndTheirFilesDeleted) {
 // ASCII (long ones too), arrive decoded to exactly what the job wrote; the
 // raw message holds no 8-bit header byte.
 TEST(SendPassSmtp, EncodedLookingTextAndForeignFileNamesArriveAsWritten) {
-    FakeClock clock;
     PassFixture f;
     ASSERT_TRUE(f.logOn());
     const QString shortName = S("Größe.txt");
@@ -292,7 +291,6 @@ TEST(SendPassSmtp, EncodedLookingTextAndForeignFileNamesArriveAsWritten) {
 }
 
 TEST(SendPassSmtp, SentMessageIsRenamedBeforeTheSessionClosesAndKeepsItsIdWhenSentAgain) {
-    FakeClock clock;
     PassFixture f;
     ASSERT_TRUE(f.logOn());
     const int quitsBefore = f.server.quits();
@@ -344,7 +342,6 @@ TEST(SendPassSmtp, ARefusedSessionEndsThePassAndLeavesEveryMessageForLater) {
     const QStringList servers[] = {{S("--refuse-sender")}, {S("--user"), S("jobs"), S("--password"), S("pw")}};
     for (const QStringList& options : servers) {
         SCOPED_TRACE(options.join(QLatin1Char(' ')).toStdString());
-        FakeClock clock;
         PassFixture f(options);
         ASSERT_TRUE(f.logOn());
         for (const char* name : {"SESS0000.eml", "SESS0001.eml", "SESS0002.eml"})
@@ -360,7 +357,6 @@ TEST(SendPassSmtp, ARefusedSessionEndsThePassAndLeavesEveryMessageForLater) {
 }
 
 TEST(SendPassSmtp, RefusedRecipientEndsAsErrorWithTheServersText) {
-    FakeClock clock;
     PassFixture f({S("--refuse"), S("gone@example.org")});
     ASSERT_TRUE(f.logOn());
     f.cfg.dateFormat = S("yyyy-mm-dd");
@@ -376,7 +372,6 @@ TEST(SendPassSmtp, RefusedRecipientEndsAsErrorWithTheServersText) {
 }
 
 TEST(SendPassSmtp, SentMessageWhoseRenameFailsIsNeverSentAgain) {
-    FakeClock clock;
     PassFixture f;
     ASSERT_TRUE(f.logOn());
     f.msg(S("ONCE0000.eml"), S("TO=ann@example.org\r\nBODY=only once\r\n"));
@@ -407,7 +402,6 @@ TEST(SendPassSmtp, SentMessageWhoseRenameFailsIsNeverSentAgain) {
 }
 
 TEST(SendPassSmtp, ServerDownLeavesMessagesForALaterPass) {
-    FakeClock clock;
     PassFixture f;
     ASSERT_TRUE(f.logOn());
     const QString att = f.dir.write(S("Attach/UFN101530.TXT"), "attached");
@@ -442,7 +436,6 @@ TEST(SendPassSmtp, ServerDownLeavesMessagesForALaterPass) {
 }
 
 TEST(SendPassSmtp, MessagePutOffByTheServerStaysAndThePassGoesOn) {
-    FakeClock clock;
     PassFixture f({S("--defer"), S("busy@example.org")});
     ASSERT_TRUE(f.logOn());
     f.msg(S("BUSY0000.eml"), S("TO=busy@example.org\r\nSUBJ=later\r\n"));
@@ -458,9 +451,9 @@ TEST(SendPassSmtp, MessagePutOffByTheServerStaysAndThePassGoesOn) {
 }
 
 TEST(SendPassSmtp, DeferredMessageIsSentOnTheFirstPassAtItsMoment) {
-    FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 15, 0));
     PassFixture f;
     ASSERT_TRUE(f.logOn());
+    f.clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 15, 0));
     // As the scheduler names a message deferred by 30 minutes at 10:15.
     f.msg(S("PAYR0000.202612081045.eml"), S("TO=ann@example.org\r\nSUBJ=deferred\r\n"));
     f.msg(S("PAYR0001.202612081045x.eml"), S("TO=ann@example.org\r\nSUBJ=no stamp\r\n"));
@@ -473,12 +466,12 @@ TEST(SendPassSmtp, DeferredMessageIsSentOnTheFirstPassAtItsMoment) {
     EXPECT_TRUE(f.has(S("PAYR0001.202612081045x.DON")));
     EXPECT_TRUE(f.has(S("PAYR0002.202612311260.DON")));
 
-    clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 44, 59));
+    f.clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 44, 59));
     s = RunSendPass(f.cfg, f.mail, f.state);
     EXPECT_EQ(s.held, 1);
     EXPECT_EQ(f.server.messages().size(), 2);
 
-    clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 46, 30));
+    f.clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 46, 30));
     s = RunSendPass(f.cfg, f.mail, f.state);
     EXPECT_EQ(s.sent, 1);
     EXPECT_TRUE(f.has(S("PAYR0000.202612081045.DON")));

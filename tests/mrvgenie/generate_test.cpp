@@ -14,27 +14,27 @@
 #include "common/textfile.h"
 #include "tests/support/asuser.h"
 #include "tests/support/fulldisk.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 
 namespace {
 
-class GenerateTest : public ::testing::Test {
+class GenerateTest : public SchedulerStateTest {
 protected:
     GenerateTest() {
         QDir().mkpath(prog());
-        A.Base = dir.path(S("Morvenda"));
-        A.Name = S("PAYROLL");
-        A.WorkDays = S("Mon,Tue,Wed,Thu,Fri");
-        A.DateOrder = 0;
-        A.EmailDateFormat = S("dd mmm yyyy");
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 11, 12));
     }
     QString prog() const { return dir.path(S("bin")); }
     QString base(const char* name = "") const { return JoinPath(A.Base, S(name)); }
     QString setting(const char* key) const { return GetSetting(gAppName, gRegSection, S(key)); }
 
-    GenerateResult run() {
-        GenieLog log(GenieLogPath(prog(), FormatDate(Now(), S("hhnnss"))), [this](const QString& l) { listed << l; });
-        return DoGenerate(A, prog(), log);
+    // A generation by the genie in Programs (default: the fixture's bin), its
+    // log's lines listed.
+    GenerateResult run(const QString& Programs = QString()) {
+        const QString programs = Programs.isEmpty() ? prog() : Programs;
+        GenieLog log(GenieLogPath(programs, FormatDate(Now(), S("hhnnss"))), [this](const QString& l) { listed << l; });
+        return DoGenerate(A, programs, log);
     }
     QStringList lines(const QString& path) const {
         QStringList out;
@@ -42,12 +42,7 @@ protected:
         return out;
     }
 
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 11, 12)};
-    ScriptedPrompter prompts;
-    GenieAnswers A;
+    GenieAnswers A{dir.path(S("Morvenda")), S("PAYROLL"), S("Mon,Tue,Wed,Thu,Fri"), 0, S("dd mmm yyyy")};
     QStringList listed;
 };
 
@@ -380,8 +375,7 @@ TEST_F(GenerateTest, AnInstalledGenieLogsIntoTheStateFolderAndSaysSo) {
         }
         listed.clear();
         prompts.messages.clear();
-        GenieLog log(GenieLogPath(programs, FormatDate(Now(), S("hhnnss"))), [this](const QString& l) { listed << l; });
-        const GenerateResult r = DoGenerate(A, programs, log);
+        const GenerateResult r = run(programs);
         EXPECT_EQ(QDir(programs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList());
         EXPECT_TRUE(QFileInfo::exists(logPath));
         if (fails) {

@@ -28,6 +28,18 @@ QByteArray Escaped(const QString& path) {
     return QFile::encodeName(path).replace("\\", "\\134").replace(" ", "\\040").replace("\t", "\\011");
 }
 
+// Makes the disk Disk in the fake sysfs Sys, with its removable flag and a
+// first partition when Partition is set, and links Link to the device (the
+// partition, else the disk); false when the link could not be made.
+bool AddDisk(const TempDir& sys, const QString& disk, const QByteArray& removable, bool partition,
+             const QString& link) {
+    const QString device = S("devices/") + disk + (partition ? S("/") + disk + S("1") : QString());
+    sys.write(S("devices/") + disk + S("/removable"), removable);
+    if (partition) sys.write(device + S("/partition"), "1\n");
+    QDir().mkpath(QFileInfo(sys.path(link)).path());
+    return QFile::link(sys.path(device), sys.path(link));
+}
+
 struct Fixture {
     TempDir dir;
     QString root = Canonical(dir.path());
@@ -76,13 +88,7 @@ TEST(FixedDrives, LeavesOutRemovableDevices) {
     for (const Case& c : cases) {
         Fixture f;
         TempDir sys;
-        const QString diskDir = sys.path(S("devices/sdx"));
-        const QString deviceDir = c.partition ? diskDir + S("/sdx1") : diskDir;
-        QDir().mkpath(deviceDir);
-        QDir().mkpath(sys.path(S("dev/block")));
-        sys.write(S("devices/sdx/removable"), c.flag);
-        if (c.partition) sys.write(S("devices/sdx/sdx1/partition"), "1\n");
-        ASSERT_TRUE(QFile::link(deviceDir, sys.path(S("dev/block/") + DeviceNumber(f.root)))) << c.name;
+        ASSERT_TRUE(AddDisk(sys, S("sdx"), c.flag, c.partition, S("dev/block/") + DeviceNumber(f.root))) << c.name;
         const QStringList drives = FixedDrivesFrom(f.mounts, sys.path());
         EXPECT_EQ(drives.isEmpty(), c.removable) << c.name << ": " << drives.join(S(",")).toStdString();
     }
@@ -92,11 +98,7 @@ TEST(ChooserDrives, ClassifiesRealMountTableLines) {
     // Lines as /proc/self/mounts shows them on machines that have these
     // file systems; the fake sysfs knows sdb as a removable disk.
     TempDir sys;
-    QDir().mkpath(sys.path(S("devices/sdb/sdb1")));
-    sys.write(S("devices/sdb/removable"), "1\n");
-    sys.write(S("devices/sdb/sdb1/partition"), "1\n");
-    QDir().mkpath(sys.path(S("class/block")));
-    ASSERT_TRUE(QFile::link(sys.path(S("devices/sdb/sdb1")), sys.path(S("class/block/sdb1"))));
+    ASSERT_TRUE(AddDisk(sys, S("sdb"), "1\n", true, S("class/block/sdb1")));
     struct Case {
         const char* line;
         const char* mountPoint;

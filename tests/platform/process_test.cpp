@@ -1,6 +1,7 @@
-#include "platform/process.h"
-
+#include "platform/children.h"
+#include "platform/keepers.h"
 #include "platform/procstat.h"
+#include "platform/start.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/testing.h"
 
@@ -30,13 +31,19 @@ QStringList L(std::initializer_list<const char*> items) {
     return l;
 }
 
-// Polls until the process has ended; false after five seconds.
-bool WaitEnded(const ProcessStamp& p) {
+// Polls until done() holds; false when it still does not after five seconds.
+template <class Done>
+bool Eventually(Done done) {
     for (int i = 0; i < 500; ++i) {
-        if (!ProcessRunning(p)) return true;
+        if (done()) return true;
         QThread::msleep(10);
     }
-    return false;
+    return done();
+}
+
+// Polls until the process has ended; false after five seconds.
+bool WaitEnded(const ProcessStamp& p) {
+    return Eventually([&] { return !ProcessRunning(p); });
 }
 
 // Polls until a file has content; its content, "" after five seconds.
@@ -66,6 +73,16 @@ char ProcState(pid_t pid) {
     const QByteArray b = f.readAll();
     const qsizetype p = b.lastIndexOf(')');
     return p >= 0 && p + 2 < b.size() ? b.at(p + 2) : 0;
+}
+
+// Polls until the process sits unreaped; false after five seconds.
+bool WaitZombie(pid_t pid) {
+    return Eventually([&] { return ProcState(pid) == 'Z'; });
+}
+
+// Polls until the process is gone, reaped; false after five seconds.
+bool WaitGone(pid_t pid) {
+    return Eventually([&] { return ProcState(pid) == 0; });
 }
 
 ProcessStamp Launch(const QString& cmdLine) {
@@ -294,12 +311,10 @@ TEST(TerminateProcessGroup, ReachesTheWholeGroupAndRefusesOthers) {
 
     EXPECT_TRUE(TerminateProcessGroup(p));
     ASSERT_TRUE(WaitEnded(p));
-    bool gone = false;
-    for (int i = 0; i < 500 && !gone; ++i) {
+    const bool gone = Eventually([&] {
         const char s = ProcState(grandchild);
-        gone = s == 0 || s == 'Z';
-        if (!gone) QThread::msleep(10);
-    }
+        return s == 0 || s == 'Z';
+    });
     EXPECT_TRUE(gone) << "the job's own child ended with it";
 }
 
@@ -334,19 +349,12 @@ TEST(ProcessRunning, StartTimeTellsAReusedPidApart) {
 TEST(LaunchProcess, ChildrenNobodyFollowsAreReaped) {
     const ProcessStamp p = Launch(QStringLiteral("/bin/true"));
     // Wait until it has exited and sits unreaped.
-    for (int i = 0; i < 500 && ProcState(p.pid) != 'Z'; ++i) QThread::msleep(10);
-    ASSERT_EQ(ProcState(p.pid), 'Z');
+    ASSERT_TRUE(WaitZombie(p.pid));
     // The next start reaps it; its ending is still known.
     const ProcessStamp q = Launch(QStringLiteral("/bin/true"));
     EXPECT_NE(ProcState(p.pid), 'Z');
     EXPECT_TRUE(ProcessExitStatus(p).succeeded());
     WaitEnded(q);
-}
-
-// Polls until the process sits unreaped; false after five seconds.
-bool WaitZombie(pid_t pid) {
-    for (int i = 0; i < 500 && ProcState(pid) != 'Z'; ++i) QThread::msleep(10);
-    return ProcState(pid) == 'Z';
 }
 
 TEST(ChildrenLook, OneLookAnswersForEveryChildUnlessAStrangerWaitsToBeReaped) {
@@ -393,11 +401,7 @@ TEST(ChildrenLook, OneLookAnswersForEveryChildUnlessAStrangerWaitsToBeReaped) {
 
 // Polls until the keeper has recorded the job's ending; false after five seconds.
 bool WaitKept(const QString& folder, const HeldProcess& h) {
-    for (int i = 0; i < 500; ++i) {
-        if (!KeptProcessRunning(folder, h.stamp, h.keeper)) return true;
-        QThread::msleep(10);
-    }
-    return false;
+    return Eventually([&] { return !KeptProcessRunning(folder, h.stamp, h.keeper); });
 }
 
 // A job under its keeper is the program itself (own pid and group, its
@@ -487,9 +491,7 @@ TEST(LaunchHeld, AHeldJobBecomesItsProgramOnlyOnceReleased) {
     QThread::msleep(50);
     EXPECT_FALSE(KeptProgramStarted(h.stamp, h.keeper));
     ASSERT_TRUE(ReleaseHeld(&h, &error)) << error.toStdString();
-    bool started = false;
-    for (int i = 0; i < 500 && !(started = KeptProgramStarted(h.stamp, h.keeper)); ++i) QThread::msleep(10);
-    EXPECT_TRUE(started);
+    EXPECT_TRUE(Eventually([&] { return KeptProgramStarted(h.stamp, h.keeper); }));
     ::kill(-h.stamp.pid, SIGKILL);
     ASSERT_TRUE(WaitKept(ends, h));
     EXPECT_FALSE(KeptProgramStarted(h.stamp, h.keeper)) << "ended";
@@ -525,9 +527,8 @@ TEST(LaunchHeld, ASchedulerGoneBeforeItKeptTheEndingLeavesTheRecordFile) {
     int status = -1;
     ASSERT_EQ(::waitpid(scheduler, &status, 0), scheduler);
     EXPECT_EQ(status, 0);
-    ProcessExit e;
-    for (int i = 0; i < 500 && (e = KeptExit(ends, stamp)).how == ProcessExit::How::Unknown; ++i) QThread::msleep(10);
-    EXPECT_EQ(e, (ProcessExit{ProcessExit::How::Exited, 7}));
+    Eventually([&] { return KeptExit(ends, stamp).how != ProcessExit::How::Unknown; });
+    EXPECT_EQ(KeptExit(ends, stamp), (ProcessExit{ProcessExit::How::Exited, 7}));
     RemoveKeptExit(ends, stamp);
     EXPECT_EQ(QDir(ends).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
@@ -546,8 +547,7 @@ TEST(LaunchHeld, AFullDiskDelaysTheRecordButNeverLosesIt) {
     ASSERT_TRUE(LaunchHeld(QStringLiteral("/bin/true"), ends, &h, &error)) << error.toStdString();
     disk.fill();
     AbandonHeld(&h);
-    for (int i = 0; i < 500 && ProcState(h.stamp.pid) != 'Z'; ++i) QThread::msleep(10);
-    ASSERT_EQ(ProcState(h.stamp.pid), 'Z') << "the keeper holds the ended job";
+    ASSERT_TRUE(WaitZombie(h.stamp.pid)) << "the keeper holds the ended job";
     QThread::msleep(400);  // a few failed attempts
     EXPECT_TRUE(KeptProcessRunning(ends, h.stamp, h.keeper));
     char name[64];
@@ -568,8 +568,7 @@ TEST(LaunchHeld, AFullDiskDelaysTheRecordButNeverLosesIt) {
     disk.unfill();
     ASSERT_TRUE(WaitKept(ends, h));
     EXPECT_EQ(KeptExit(ends, h.stamp).how, ProcessExit::How::NotStarted);
-    for (int i = 0; i < 500 && ProcState(h.stamp.pid) != 0; ++i) QThread::msleep(10);
-    EXPECT_EQ(ProcState(h.stamp.pid), 0) << "released once recorded";
+    EXPECT_TRUE(WaitGone(h.stamp.pid)) << "released once recorded";
 }
 
 }  // namespace

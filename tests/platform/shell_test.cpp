@@ -1,6 +1,6 @@
 #include "platform/shell.h"
 
-#include "tests/support/testing.h"
+#include "tests/support/openeronpath.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,7 @@ TEST(ShellOpen, PassesTheTargetAsOneArgument) {
         {"/data/\xc3\xa9t\xc3\xa9 \"q\".txt", "/data/\xc3\xa9t\xc3\xa9 \"q\".txt\n"},
     };
     for (const Case& c : cases) {
-        FakeOpener opener;
-        ScopedEnv path("PATH", (opener.bin() + S(":/usr/bin:/bin")).toUtf8());
-        ScopedEnv out("MRV_TEST_OPENED", opener.record.toUtf8());
+        OpenerOnPath opener;
         QString error;
         EXPECT_TRUE(ShellOpen(S(c.target), &error)) << c.target << ": " << error.toStdString();
         EXPECT_EQ(opener.waitRecord(), S(c.recorded)) << c.target;

@@ -1,7 +1,7 @@
 #include "platform/x11.h"
 
 #include "tests/support/testing.h"
-#include "tests/support/xvfb.h"
+#include "tests/support/xvfbsuite.h"
 
 #include <QElapsedTimer>
 
@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,16 +19,12 @@ namespace {
 
 // Windows are made by the test's own Xlib connection, standing in for a
 // program: the properties a program sets are all the layer reads.
-class X11Layer : public ::testing::Test {
+class X11Layer : public XvfbSuite {
 protected:
-    static void SetUpTestSuite() { server_ = new XvfbServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
-        d_ = XOpenDisplay(server_->display().constData());
+        XvfbSuite::SetUp();
+        if (HasFatalFailure()) return;
+        d_ = XOpenDisplay(server().display().constData());
         ASSERT_NE(d_, nullptr);
         root_ = XDefaultRootWindow(d_);
     }
@@ -34,26 +32,52 @@ protected:
         if (d_) XCloseDisplay(d_);
     }
 
-    Window makeWindow(Window parent) {
-        const Window w = XCreateSimpleWindow(d_, parent ? parent : root_, 0, 0, 20, 20, 0, 0, 0);
+    // A window made (below Parent, else the root) and given its properties
+    // one call after another: make().pid(77).wmName("Client").
+    struct Made {
+        X11Layer& t;
+        Window id;
+        operator Window() const { return id; }
+        const Made& bytes(const char* prop, const char* type, const QByteArray& value) const {
+            XChangeProperty(t.d_, id, t.atom(prop), t.atom(type), 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(value.constData()), static_cast<int>(value.size()));
+            return sync();
+        }
+        const Made& wmName(const QByteArray& name) const { return bytes("WM_NAME", "STRING", name); }
+        const Made& netName(const QString& name) const { return bytes("_NET_WM_NAME", "UTF8_STRING", name.toUtf8()); }
+        const Made& cardinal(const char* prop, long value) const {
+            XChangeProperty(t.d_, id, t.atom(prop), t.atom("CARDINAL"), 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&value), 1);
+            return sync();
+        }
+        const Made& pid(long value) const { return cardinal("_NET_WM_PID", value); }
+        const Made& transientFor(Window owner) const {
+            if (owner) XSetTransientForHint(t.d_, id, owner);
+            return sync();
+        }
+        const Made& state(const char* name) const {
+            const long value = static_cast<long>(t.atom(name));
+            XChangeProperty(t.d_, id, t.atom("_NET_WM_STATE"), t.atom("ATOM"), 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&value), 1);
+            return sync();
+        }
+        const Made& map() const {
+            XMapWindow(t.d_, id);
+            return sync();
+        }
+        const Made& sync() const {
+            XSync(t.d_, False);
+            return *this;
+        }
+    };
+    Made make(Window parent = 0) {
+        return Made{*this, XCreateSimpleWindow(d_, parent ? parent : root_, 0, 0, 20, 20, 0, 0, 0)}.sync();
+    }
+    void destroy(Window w) {
+        XDestroyWindow(d_, w);
         XSync(d_, False);
-        return w;
     }
     Atom atom(const char* name) { return XInternAtom(d_, name, False); }
-    void setBytes(Window w, const char* prop, const char* type, const QByteArray& value) {
-        XChangeProperty(d_, w, atom(prop), atom(type), 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(value.constData()), static_cast<int>(value.size()));
-        XSync(d_, False);
-    }
-    void setCardinal(Window w, const char* prop, long value) {
-        XChangeProperty(d_, w, atom(prop), atom("CARDINAL"), 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&value), 1);
-        XSync(d_, False);
-    }
-    void setTransientFor(Window w, Window owner) {
-        XSetTransientForHint(d_, w, owner);
-        XSync(d_, False);
-    }
     // Windows of this connection that were asked to close within TimeoutMs.
     QList<Window> closeRequests(int count, int timeoutMs = 3000) {
         QList<Window> got;
@@ -72,17 +96,15 @@ protected:
         return got;
     }
 
-    static XvfbServer* server_;
     Display* d_ = nullptr;
     Window root_ = 0;
 };
 
-XvfbServer* X11Layer::server_ = nullptr;
-
-const XTopWindow* FindTop(const QList<XTopWindow>& tops, XWindowId w) {
+// The pid and title the layer gives for W, or nothing when it does not list W.
+std::optional<std::pair<qint64, QString>> Top(const QList<XTopWindow>& tops, XWindowId w) {
     for (const XTopWindow& t : tops)
-        if (t.window == w) return &t;
-    return nullptr;
+        if (t.window == w) return std::pair(t.pid, t.title);
+    return std::nullopt;
 }
 
 TEST(X11NoDisplay, EveryCallDoesNothing) {
@@ -112,60 +134,38 @@ TEST(X11NoDisplay, EveryCallDoesNothing) {
 }
 
 TEST_F(X11Layer, TopLevelWindowsCarryPidAndTitle) {
-    const Window utf8 = makeWindow(0);
-    setCardinal(utf8, "_NET_WM_PID", 4242);
-    setBytes(utf8, "_NET_WM_NAME", "UTF8_STRING", S("Jöb — ✓").toUtf8());
-    setBytes(utf8, "WM_NAME", "STRING", "old name");
-    const Window latin1 = makeWindow(0);
-    setBytes(latin1, "WM_NAME", "STRING", S("Café").toLatin1());
+    const Window utf8 = make().pid(4242).netName(S("Jöb — ✓")).wmName("old name");
+    const Window latin1 = make().wmName(S("Café").toLatin1());
     // A window manager's frame: the client inside carries WM_STATE and is
     // the window the layer reports; the frame's own name is not the title.
-    const Window frame = makeWindow(0);
-    setBytes(frame, "WM_NAME", "STRING", "frame");
-    const Window decoration = makeWindow(frame);
-    const Window client = makeWindow(decoration);
-    setCardinal(client, "WM_STATE", 1);
-    setCardinal(client, "_NET_WM_PID", 77);
-    setBytes(client, "WM_NAME", "STRING", "Client");
+    const Window frame = make().wmName("frame");
+    const Window client = make(make(frame)).cardinal("WM_STATE", 1).pid(77).wmName("Client");
 
     XConnection x;
     ASSERT_TRUE(x.isOpen()) << x.error().toStdString();
     const QList<XTopWindow> tops = x.topLevelWindows();
-    ASSERT_NE(FindTop(tops, utf8), nullptr);
-    EXPECT_EQ(FindTop(tops, utf8)->pid, 4242);
-    EXPECT_EQ(FindTop(tops, utf8)->title, S("Jöb — ✓"));
-    ASSERT_NE(FindTop(tops, latin1), nullptr);
-    EXPECT_EQ(FindTop(tops, latin1)->pid, 0);
-    EXPECT_EQ(FindTop(tops, latin1)->title, S("Café"));
-    EXPECT_EQ(FindTop(tops, frame), nullptr);
-    ASSERT_NE(FindTop(tops, client), nullptr);
-    EXPECT_EQ(FindTop(tops, client)->pid, 77);
-    EXPECT_EQ(FindTop(tops, client)->title, S("Client"));
+    EXPECT_EQ(Top(tops, utf8), std::pair(qint64(4242), S("Jöb — ✓")));
+    EXPECT_EQ(Top(tops, latin1), std::pair(qint64(0), S("Café")));
+    EXPECT_EQ(Top(tops, frame), std::nullopt);
+    EXPECT_EQ(Top(tops, client), std::pair(qint64(77), S("Client")));
 }
 
 TEST_F(X11Layer, DescendantNamesAtEveryDepth) {
-    const Window top = makeWindow(0);
-    setBytes(top, "WM_NAME", "STRING", "the title");
-    const Window one = makeWindow(top);
-    setBytes(one, "WM_NAME", "STRING", "one");
-    const Window nameless = makeWindow(one);
-    const Window three = makeWindow(nameless);
-    setBytes(three, "_NET_WM_NAME", "UTF8_STRING", S("drei ü").toUtf8());
-    const Window sibling = makeWindow(top);
-    setBytes(sibling, "WM_NAME", "STRING", "sibling");
+    const Window top = make().wmName("the title");
+    make(make(make(top).wmName("one"))).netName(S("drei ü"));  // the middle one has no name
+    make(top).wmName("sibling");
 
     XConnection x;
     EXPECT_EQ(x.descendantNames(top), QStringList({S("one"), S("drei ü"), S("sibling")}));
     EXPECT_EQ(x.windowName(top), S("the title"));
-    XDestroyWindow(d_, top);
-    XSync(d_, False);
+    destroy(top);
     EXPECT_TRUE(x.descendantNames(top).isEmpty());
     EXPECT_EQ(x.windowName(top), QString());
     EXPECT_TRUE(x.isOpen());
 }
 
 TEST_F(X11Layer, SetWindowNameWritesBothProperties) {
-    const Window w = makeWindow(0);
+    const Window w = make();
     XConnection x;
     for (const QString& name : {S("Run-time error '13': Type mismatch"), S("Fehler: Größe"), S("错误 ✗")}) {
         ASSERT_TRUE(x.setWindowName(w, name));
@@ -178,17 +178,15 @@ TEST_F(X11Layer, SetWindowNameWritesBothProperties) {
         EXPECT_EQ(latin1 ? QString::fromLatin1(raw) : QString::fromUtf8(raw), name);
         XFree(tp.value);
     }
-    XDestroyWindow(d_, w);
-    XSync(d_, False);
+    destroy(w);
     EXPECT_FALSE(x.setWindowName(w, S("gone")));
     EXPECT_FALSE(x.windowExists(w));
 }
 
 TEST_F(X11Layer, CloseRequestClimbsTheTransientChain) {
-    const Window main = makeWindow(0);
-    const Window box = makeWindow(0);
-    setTransientFor(box, main);
-    const Window other = makeWindow(0);
+    const Window main = make();
+    const Window box = make().transientFor(main);
+    const Window other = make();
 
     XConnection x;
     EXPECT_EQ(x.transientFor(box), main);
@@ -201,19 +199,16 @@ TEST_F(X11Layer, CloseRequestClimbsTheTransientChain) {
     EXPECT_FALSE(got.contains(other));
 
     // A chain that loops, or ends at the root window, stops.
-    const Window a = makeWindow(0);
-    const Window b = makeWindow(0);
-    setTransientFor(a, b);
-    setTransientFor(b, a);
+    const Made a = make();
+    const Window b = make().transientFor(a);
+    a.transientFor(b);
     EXPECT_EQ(x.requestClose(a, &last), 2);
     EXPECT_EQ(last, b);
-    const Window dialog = makeWindow(0);
-    setTransientFor(dialog, root_);
+    const Window dialog = make().transientFor(root_);
     EXPECT_EQ(x.requestClose(dialog), 1);
     EXPECT_EQ(closeRequests(3), QList<Window>({a, b, dialog}));
 
-    XDestroyWindow(d_, other);
-    XSync(d_, False);
+    destroy(other);
     EXPECT_EQ(x.requestClose(other, &last), 0);
     EXPECT_EQ(last, other);
 }
@@ -228,16 +223,7 @@ TEST_F(X11Layer, InputWindowsSayWhichCanTakeKeys) {
         bool enabled;
     };
     const auto dialog = [this](Window transientFor, long pid) {
-        const Window w = makeWindow(0);
-        setCardinal(w, "_NET_WM_PID", pid);
-        if (transientFor) setTransientFor(w, transientFor);
-        XMapWindow(d_, w);
-        return w;
-    };
-    const auto setState = [this](Window w, const char* state) {
-        const long value = static_cast<long>(atom(state));
-        XChangeProperty(d_, w, atom("_NET_WM_STATE"), atom("ATOM"), 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&value), 1);
+        return make().pid(pid).transientFor(transientFor).map();
     };
     const auto refuseInput = [this](Window w) {
         XWMHints hints{};
@@ -248,7 +234,11 @@ TEST_F(X11Layer, InputWindowsSayWhichCanTakeKeys) {
     const Case cases[] = {
         {"a plain window", [](Window) {}, true, true},
         {"unmapped", [this](Window m) { XUnmapWindow(d_, m); }, false, false},
-        {"minimised", [&](Window m) { setState(m, "_NET_WM_STATE_HIDDEN"); }, false, false},
+        {"minimised",
+         [&](Window m) {
+             Made{*this, m}.state("_NET_WM_STATE_HIDDEN");
+         },
+         false, false},
         {"refuses input", [&](Window m) { refuseInput(m); }, true, false},
         {"refuses input but asks for the focus itself",
          [&](Window m) {
@@ -257,19 +247,14 @@ TEST_F(X11Layer, InputWindowsSayWhichCanTakeKeys) {
              XSetWMProtocols(d_, m, &take, 1);
          },
          true, true},
-        {"under its modal dialog", [&](Window m) { setState(dialog(m, 500), "_NET_WM_STATE_MODAL"); }, true, false},
+        {"under its modal dialog", [&](Window m) { dialog(m, 500).state("_NET_WM_STATE_MODAL"); }, true, false},
         {"beside a dialog that is not modal", [&](Window m) { dialog(m, 500); }, true, true},
         {"after its modal dialog closed",
-         [&](Window m) {
-             const Window box = dialog(m, 500);
-             setState(box, "_NET_WM_STATE_MODAL");
-             XUnmapWindow(d_, box);
-         },
-         true, true},
+         [&](Window m) { XUnmapWindow(d_, dialog(m, 500).state("_NET_WM_STATE_MODAL")); }, true, true},
         {"under an application-modal dialog of its program",
-         [&](Window) { setState(dialog(root_, 500), "_NET_WM_STATE_MODAL"); }, true, false},
+         [&](Window) { dialog(root_, 500).state("_NET_WM_STATE_MODAL"); }, true, false},
         {"beside an application-modal dialog of another program",
-         [&](Window) { setState(dialog(0, 501), "_NET_WM_STATE_MODAL"); }, true, true},
+         [&](Window) { dialog(0, 501).state("_NET_WM_STATE_MODAL"); }, true, true},
         {"under a Motif modal dialog",
          [&](Window m) {
              const Window box = dialog(m, 500);
@@ -280,9 +265,7 @@ TEST_F(X11Layer, InputWindowsSayWhichCanTakeKeys) {
          true, false},
     };
     for (const Case& c : cases) {
-        const Window main = makeWindow(0);
-        setCardinal(main, "_NET_WM_PID", 500);
-        XMapWindow(d_, main);
+        const Window main = make().pid(500).map();
         c.make(main);
         XSync(d_, False);
         XConnection x;

@@ -2,8 +2,16 @@
 
 #include "gui/controls.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessibleInterface>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QObject>
+#include <QWidget>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -51,4 +59,18 @@ const AccessibleControl* FindAccessible(const std::vector<AccessibleControl>& Co
     for (const AccessibleControl& c : Controls)
         if (c.role == Role && (c.name == Name || (!c.label.isEmpty() && AccessibleCaption(c.label) == Name))) return &c;
     return nullptr;
+}
+
+QMap<QString, QString> ExpectAccessibleNames(QWidget* Window) {
+    QMap<QString, QString> names;
+    for (QWidget* w : Window->findChildren<QWidget*>()) {
+        const QString name = w->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
+        if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QAbstractItemView*>(w) &&
+            !qobject_cast<QComboBox*>(w) && !qobject_cast<QLineEdit*>(w) && !qobject_cast<QCalendarWidget*>(w))
+            continue;
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << name.toStdString();
+        names.insert(name, w->accessibleName());
+    }
+    return names;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QAccessible>
+#include <QMap>
 #include <QString>
 
 #include <vector>
 
 class QObject;
+class QWidget;
 
 // What assistive tools see of a window: its controls as the accessibility
 // interface (QAccessible) publishes them.
@@ -28,3 +30,8 @@ std::vector<AccessibleControl> AccessibleControls(QObject* Window);
 /// its current text; assistive tools find it by its label), or null.
 const AccessibleControl* FindAccessible(const std::vector<AccessibleControl>& Controls, QAccessible::Role Role,
                                         const QString& Name);
+
+/// Every named control of Window (buttons, check boxes, options, lists,
+/// combo boxes, text boxes, calendars) has an accessible name; returns them
+/// by objectName.
+QMap<QString, QString> ExpectAccessibleNames(QWidget* Window);

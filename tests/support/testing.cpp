@@ -3,9 +3,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
-
-#include <sys/stat.h>
 
 FakeClock::FakeClock(DateVal at) {
     set(at);
@@ -96,27 +93,4 @@ void InstallDemo(const TempDir& Dir) {
     for (const char* folder : {"@Trigger", "@Email/Messages", "@Email/Attachments", "DEMO/Log", "DEMO/JobDoc",
                                "DEMO/Tracker", "DEMO/Output"})
         QDir().mkpath(Dir.path(QString::fromLatin1(folder)));
-}
-
-FakeOpener::FakeOpener() : record(dir.path(S("opened.txt"))) {
-    const QString script =
-        dir.write(S("bin/xdg-open"),
-                  "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$MRV_TEST_OPENED.tmp\"\n"
-                  "mv \"$MRV_TEST_OPENED.tmp\" \"$MRV_TEST_OPENED\"\n");
-    ::chmod(QFile::encodeName(script).constData(), 0755);
-}
-
-QString FakeOpener::bin() const { return dir.path(S("bin")); }
-
-QString FakeOpener::waitRecord() const {
-    for (int i = 0; i < 500; ++i) {
-        QFile f(record);
-        if (f.open(QIODevice::ReadOnly)) {
-            const QString text = QString::fromUtf8(f.readAll());
-            f.remove();
-            return text;
-        }
-        QThread::msleep(10);
-    }
-    return QString();
 }

@@ -102,19 +102,6 @@ private:
     std::optional<QByteArray> old_;
 };
 
-/// A folder holding a stand-in xdg-open that writes its arguments, one a
-/// line, to the file named by MRV_TEST_OPENED. Put bin() first on PATH and
-/// record into MRV_TEST_OPENED while it is used.
-struct FakeOpener {
-    FakeOpener();
-    TempDir dir;
-    QString record;
-    QString bin() const;
-    /// The recorded arguments once the detached opener has run; "" after five
-    /// seconds. The record is removed, so the next opening can be awaited.
-    QString waitRecord() const;
-};
-
 /// Copies the bundled demo installation (examples/demo) into Dir with every
 /// "@BASE@" replaced by Dir's path, and makes the folders it leaves empty.
 void InstallDemo(const TempDir& Dir);

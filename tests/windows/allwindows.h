@@ -1,10 +1,8 @@
 #pragma once
 
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <QWidget>
-
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -31,16 +29,8 @@ std::vector<WindowFactory> AllWindows();
 QWidget* WindowNamed(QWidget* Made, const char* Name);
 
 /// What the windows need: a schedule configuration, a run date and a log in a
-/// temporary folder, settings in another, a fake clock and a scripted
-/// prompter. Program state is reset before and after.
-class AllWindowsTest : public ::testing::Test {
+/// temporary folder, besides what every state test has.
+class AllWindowsTest : public SchedulerStateTest {
 protected:
     void SetUp() override;
-    void TearDown() override;
-
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };

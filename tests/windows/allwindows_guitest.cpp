@@ -7,7 +7,6 @@
 #include "gui/programicon.h"
 #include "gui/qtprompter.h"
 #include "gui/screenfit.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmColSel.h"
 #include "morvenda/windows/frmDateSel.h"
@@ -30,14 +29,15 @@
 #include "mrvdummy/windows/frmDummy.h"
 #include "mrvemail/windows/frmEmail.h"
 #include "mrvgenie/windows/MRVGPages.h"
-#include "tests/support/scheduler.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/openeronpath.h"
+#include "tests/support/statefixture.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,14 +92,8 @@ std::unique_ptr<QWidget> HolidaysEditor() {
 
 // The job editor on a job of its own.
 std::unique_ptr<QWidget> JobEditor() {
-    JobRec job;
-    job.JobName = S("MNEMO");
-    job.Group = S("General");
-    job.Frequency = S("Daily");
     G.Jobs.resize(1);
-    G.Jobs.push_back(job);
-    JobTableChanged();
-    G.gCurJob = 1;
+    G.gCurJob = static_cast<std::int16_t>(JobBuilder(S("MNEMO")).group(S("General")).frequency(S("Daily")).add());
     return std::make_unique<frmEdit>();
 }
 
@@ -156,15 +150,11 @@ QWidget* WindowNamed(QWidget* Made, const char* Name) {
 }
 
 void AllWindowsTest::SetUp() {
+    SchedulerStateTest::SetUp();
     UseTempScheduler(dir);
     // What the execution window needs to start its run date.
     G.gRunDate = DateVal::fromDate(2026, 12, 8);
     G.gMinJobLaunch = 10;
-}
-
-void AllWindowsTest::TearDown() {
-    ResetState();
-    JobTableChanged();
 }
 
 namespace {
@@ -199,9 +189,7 @@ TEST_F(AllWindowsTest, F1OpensTheHelpPageOfEveryWindowAndPage) {
         {"MRVConfig", "Schedule Data", "MRVConfg Sched", true},
         {"MRVPubHol", nullptr, "Public Holidays", true},
     };
-    FakeOpener opener;
-    ScopedEnv path("PATH", (opener.bin() + S(":") + qEnvironmentVariable("PATH")).toLocal8Bit());
-    ScopedEnv record("MRV_TEST_OPENED", opener.record.toLocal8Bit());
+    OpenerOnPath desktop;
     TempDir help;
     std::map<std::string, WindowFactory> factories;
     for (const WindowFactory& f : AllWindows()) factories.emplace(f.name, f);
@@ -231,7 +219,7 @@ TEST_F(AllWindowsTest, F1OpensTheHelpPageOfEveryWindowAndPage) {
         QWidget* focus =
             QApplication::focusWidget() && QApplication::focusWidget()->window() == w ? QApplication::focusWidget() : w;
         QTest::keyClick(focus, Qt::Key_F1);
-        EXPECT_EQ(opener.waitRecord(), page + S("\n"));
+        EXPECT_EQ(desktop.waitRecord(), page + S("\n"));
         EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S(" | ")).toStdString();
         prompts.messages.clear();
     }

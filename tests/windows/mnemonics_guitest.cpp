@@ -1,36 +1,9 @@
 #include "gui/mnemonics.h"
 
-#include "gui/MRVDir.h"
-#include "gui/frmAbout.h"
-#include "morvenda/core/dependency.h"
-#include "morvenda/core/state.h"
-#include "morvenda/windows/frmColSel.h"
-#include "morvenda/windows/frmDateSel.h"
-#include "morvenda/windows/frmDumOp.h"
-#include "morvenda/windows/frmEdVar.h"
-#include "morvenda/windows/frmEdit.h"
-#include "morvenda/windows/frmIncFile.h"
-#include "morvenda/windows/frmLGrid.h"
-#include "morvenda/windows/frmLogVw.h"
-#include "morvenda/windows/frmMain.h"
-#include "morvenda/windows/frmResched.h"
-#include "morvenda/windows/frmSched.h"
-#include "morvenda/windows/frmSelAddr.h"
-#include "morvenda/windows/frmStartUp.h"
-#include "mrvchap/windows/frmMRVChap.h"
-#include "mrvconfg/windows/frmConfig.h"
-#include "mrvconfg/windows/frmDateSel.h"
-#include "mrvconfg/windows/frmPubHol.h"
-#include "mrvdummy/windows/frmDummy.h"
-#include "mrvemail/windows/frmEmail.h"
-#include "mrvgenie/windows/MRVGPages.h"
-#include "tests/support/scheduler.h"
-#include "tests/support/testing.h"
 #include "tests/windows/allwindows.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -40,10 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 
 // Every window of every program, checked for its Alt+letters: a letter may be
 // claimed twice only by one menu-bar entry and controls, and then pressing it

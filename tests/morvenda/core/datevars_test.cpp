@@ -3,7 +3,7 @@
 #include "common/constants.h"
 #include "common/fatal.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <gtest/gtest.h>
 
@@ -26,19 +26,15 @@ const QString kWeekdaysMsg = QStringLiteral(
 
 // Run date Monday 7 December 2026; Friday 4 Dec, Friday 25 Dec, Monday 28 Dec
 // and Friday 1 Jan are public holidays, which leaves December 20 working days.
-class DateVars : public ::testing::Test {
+class DateVars : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 15, 20));
         G.gRunDate = Day(2026, 12, 7);
         G.gPubHols = {Day(2026, 12, 4), Day(2026, 12, 25), Day(2026, 12, 28), Day(2027, 1, 1)};
     }
-    void TearDown() override { ResetState(); }
-
     static DateVal BaseFor(int relMonth) { return Day(G.gRunDate.year(), G.gRunDate.month() + relMonth, 1); }
-
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 15, 20)};
-    ScriptedPrompter prompts;
 };
 
 TEST_F(DateVars, EveryRelativeDayCode) {

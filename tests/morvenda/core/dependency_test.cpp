@@ -1,4 +1,6 @@
 #include "morvenda/core/dependency.h"
+#include "morvenda/core/dependencypass.h"
+#include "morvenda/core/jobnames.h"
 
 #include "common/constants.h"
 #include "common/fatal.h"
@@ -29,7 +31,6 @@ protected:
         }
         j.JobState = state;
         G.Jobs.push_back(j);
-        JobTableChanged();
         return JobCount();
     }
 
@@ -172,9 +173,8 @@ TEST_F(DependencyTest, FindJobFollowsChangesOfTheTable) {
     Add("JOBC");
     EXPECT_EQ(FindJob(QStringLiteral("JOBB")), 2);
 
-    // Renamed and announced.
+    // Renamed by a write into the record.
     G.Jobs[2].JobName = QStringLiteral("JOBX");
-    JobTableChanged();
     EXPECT_EQ(FindJob(QStringLiteral("JOBX")), 2);
     EXPECT_EQ(FindJob(QStringLiteral("JOBB")), 0);
 
@@ -285,7 +285,6 @@ void RandomSchedule(std::mt19937& rng, int n) {
         j.JobState = static_cast<std::uint8_t>(rng() % 8);
         G.Jobs.push_back(j);
     }
-    JobTableChanged();
 }
 
 }  // namespace
@@ -301,7 +300,7 @@ TEST_F(DependencyTest, PassResultsFollowEveryChangeOfTheTable) {
             case 0:  // state changed between passes
                 Job(k).JobState = static_cast<std::uint8_t>(rng() % 8);
                 break;
-            case 1:  // renamed, without JobTableChanged
+            case 1:  // renamed by a write into the record
                 Job(k).JobName = QStringLiteral("J%1").arg(1 + rng() % 62);
                 break;
             case 2:  // a prerequisite added

@@ -2,9 +2,11 @@
 
 #include "common/constants.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <QLocale>
+
+#include <span>
 
 #include <gtest/gtest.h>
 
@@ -12,15 +14,24 @@ namespace {
 
 DateVal Day(int y, int m, int d) { return DateVal::fromDate(y, m, d); }
 
-class Frequency : public ::testing::Test {
-protected:
-    void SetUp() override { ResetState(); }
-    void TearDown() override { ResetState(); }
+using Frequency = SchedulerStateTest;
 
-    static bool Holds(const DateVal& d, const QString& keyword) {
-        return DayKeywords(d).split(QLatin1Char(',')).contains(keyword);
-    }
+// Whether the day holds the keyword: DayKeywords lists it.
+bool Holds(const DateVal& d, const QString& keyword) {
+    return DayKeywords(d).split(QLatin1Char(',')).contains(keyword);
+}
+
+struct HoldsCase {
+    DateVal d;
+    const char* keyword;
+    bool holds;
 };
+
+void ExpectHolds(std::span<const HoldsCase> cases) {
+    for (const HoldsCase& c : cases)
+        EXPECT_EQ(Holds(c.d, S(c.keyword)), c.holds)
+            << FormatDate(c.d, QStringLiteral("dd mmm yyyy")).toStdString() << " " << c.keyword;
+}
 
 TEST_F(Frequency, DayKeywordsListsEveryKeywordInOrder) {
     const struct {
@@ -53,11 +64,7 @@ TEST_F(Frequency, DayKeywordsListsEveryKeywordInOrder) {
 }
 
 TEST_F(Frequency, KeywordsAcrossMonthEndsAndLeapYears) {
-    const struct {
-        DateVal d;
-        const char* keyword;
-        bool holds;
-    } cases[] = {
+    const HoldsCase cases[] = {
         {Day(2026, 2, 28), "-1CDOM", true},   // Saturday, last day
         {Day(2026, 2, 28), "-1WDOM", false},  // not a working day
         {Day(2026, 2, 27), "-1WDOM", true},   // the Friday before
@@ -71,18 +78,12 @@ TEST_F(Frequency, KeywordsAcrossMonthEndsAndLeapYears) {
         {Day(2026, 11, 30), "+5Mon", true},  {Day(2026, 11, 30), "-1Mon", true},
         {Day(2026, 12, 1), "-5Tue", true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Holds(c.d, S(c.keyword)), c.holds)
-            << FormatDate(c.d, QStringLiteral("dd mmm yyyy")).toStdString() << " " << c.keyword;
+    ExpectHolds(cases);
 }
 
 TEST_F(Frequency, HolidaysAndWorkingDays) {
     G.gPubHols = {Day(2026, 1, 1), Day(2026, 12, 7)};
-    const struct {
-        DateVal d;
-        const char* keyword;
-        bool holds;
-    } cases[] = {
+    const HoldsCase cases[] = {
         // New Year's Day is a Thursday holiday: the first working day is Friday 2 January.
         {Day(2026, 1, 1), "+1WDOM", false},
         {Day(2026, 1, 1), "Workdays", false},
@@ -102,9 +103,7 @@ TEST_F(Frequency, HolidaysAndWorkingDays) {
         {Day(2026, 12, 4), "+4WDOM", true},
         {Day(2026, 12, 4), "-19WDOM", true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Holds(c.d, S(c.keyword)), c.holds)
-            << FormatDate(c.d, QStringLiteral("dd mmm yyyy")).toStdString() << " " << c.keyword;
+    ExpectHolds(cases);
 }
 
 TEST_F(Frequency, WeekdayAndWorkdayFollowTheConfigurationAndItsChanges) {
@@ -309,7 +308,7 @@ TEST_F(Frequency, ParseTimeFieldPutsTheTimeOnTheRunDate) {
 }
 
 TEST_F(Frequency, SchedNowInRealAndDummyRuns) {
-    FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 15, 20));
+    clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 15, 20));
     G.gRunDate = Day(2027, 3, 1);
     EXPECT_EQ(SchedNow(), DateVal::fromDateTime(2026, 12, 8, 10, 15, 20));
     G.gDummyRun = true;

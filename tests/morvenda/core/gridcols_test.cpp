@@ -5,7 +5,7 @@
 #include "common/textfile.h"
 #include "morvenda/core/state.h"
 #include "tests/support/asuser.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <QFile>
 
@@ -17,20 +17,22 @@
 namespace {
 
 // Settings in a temporary folder and a fresh program state for each test.
-class GridColsTest : public ::testing::Test {
+class GridColsTest : public SchedulerStateTest {
 protected:
-    GridColsTest() : xdg_("XDG_CONFIG_HOME", config_.path().toUtf8()) {
-        ResetState();
+    void SetUp() override {
+        SchedulerStateTest::SetUp();
         DefineGridColumns();
     }
-    ~GridColsTest() override { ResetState(); }
 
-    static void Store(const QString& profile, const QString& title, const QString& value) {
-        ASSERT_TRUE(SaveSetting(gAppName, gProfPrefix + profile, title, value));
+    // The default columns, then profile Profile, holding these column values
+    // by title, read as the current one.
+    static void ReadProfile(const QString& profile, const std::vector<std::pair<QString, QString>>& values) {
+        DefineGridColumns();
+        G.gCurProfile = profile;
+        for (const auto& [title, value] : values)
+            ASSERT_TRUE(SaveSetting(gAppName, gProfPrefix + profile, title, value));
+        ReadColProfile();
     }
-
-    TempDir config_;
-    ScopedEnv xdg_;
 };
 
 TEST_F(GridColsTest, DefaultColumns) {
@@ -65,27 +67,16 @@ TEST_F(GridColsTest, DefaultColumns) {
 }
 
 TEST_F(GridColsTest, StoredOrdersMustPlaceEveryColumnOnce) {
-    DefineGridColumns();
-    G.gCurProfile = S("Swap");
-    Store(S("Swap"), gGridCols[3].Title, S("1500,7,<,False"));
-    Store(S("Swap"), gGridCols[7].Title,
-          QStringLiteral("%1,3,%2,False").arg(gGridCols[7].Width).arg(gGridCols[7].Align));
-    ReadColProfile();
+    ReadProfile(S("Swap"), {{gGridCols[3].Title, S("1500,7,<,False")},
+                            {gGridCols[7].Title, S("%1,3,%2,False").arg(gGridCols[7].Width).arg(gGridCols[7].Align)}});
     EXPECT_EQ(gGridCols[3].Order, 7);
     EXPECT_EQ(gGridCols[7].Order, 3);
 
-    DefineGridColumns();
-    G.gCurProfile = S("Broken");
-    Store(S("Broken"), gGridCols[3].Title, S("1500,99,<,False"));
-    ReadColProfile();
+    ReadProfile(S("Broken"), {{gGridCols[3].Title, S("1500,99,<,False")}});
     for (int id = 0; id < kGridColCount; ++id) EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
 
     // The job name stays first and shown, whatever a profile says.
-    DefineGridColumns();
-    G.gCurProfile = S("NameMoved");
-    Store(S("NameMoved"), gGridCols[0].Title, S("800,1,<,True"));
-    Store(S("NameMoved"), gGridCols[1].Title, S("500,0,^,False"));
-    ReadColProfile();
+    ReadProfile(S("NameMoved"), {{gGridCols[0].Title, S("800,1,<,True")}, {gGridCols[1].Title, S("500,0,^,False")}});
     EXPECT_FALSE(gGridCols[0].Hidden);
     for (int id = 0; id < kGridColCount; ++id) EXPECT_EQ(gGridCols[static_cast<size_t>(id)].Order, id);
 }
@@ -120,10 +111,7 @@ TEST_F(GridColsTest, ReadsStoredValues) {
         {"", 1500, 3, '<', false},  // no value: unchanged
     };
     for (const Case& c : cases) {
-        DefineGridColumns();
-        G.gCurProfile = S("Test");
-        Store(S("Test"), S("Job Description"), S(c.value));
-        ReadColProfile();
+        ReadProfile(S("Test"), {{S("Job Description"), S(c.value)}});
         const GridColumn& col = gGridCols[3];
         EXPECT_EQ(col.Width, c.width) << c.value;
         EXPECT_EQ(col.Order, c.order) << c.value;
@@ -239,10 +227,10 @@ TEST_F(GridColsTest, ProfileOperationsAndTheirFailures) {
         ASSERT_TRUE(AddColProfileName(ProfileStoredName(S(name))));
     }
     ASSERT_TRUE(ChooseProfile(S("General")));
-    const QByteArray prepared = config_.read(SettingsFilePath());
+    const QByteArray prepared = config.read(SettingsFilePath());
     const auto prepare = [&](bool fresh) {
         QFile::remove(SettingsFilePath());
-        if (!fresh) config_.write(S("Morvenda/settings.ini"), prepared);
+        if (!fresh) config.write(S("Morvenda/settings.ini"), prepared);
         DefineGridColumns();
         G.gCurProfile = S("General");
     };
@@ -310,7 +298,7 @@ TEST_F(GridColsTest, ProfileOperationsAndTheirFailures) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (readOnly ? " (read-only)" : ""));
             prepare(c.fresh);
-            const QByteArray before = config_.read(SettingsFilePath());
+            const QByteArray before = config.read(SettingsFilePath());
             const QString current = setting(gProfSection, "Current");
             const QString list = setting(gProfSection, "List");
             if (readOnly) QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -320,7 +308,7 @@ TEST_F(GridColsTest, ProfileOperationsAndTheirFailures) {
                 EXPECT_FALSE(r);
                 EXPECT_TRUE(r.error.contains(SettingsFilePath()) && r.error.endsWith(S("Permission denied")))
                     << r.error.toStdString();
-                EXPECT_EQ(config_.read(SettingsFilePath()), before);
+                EXPECT_EQ(config.read(SettingsFilePath()), before);
                 EXPECT_EQ(setting(gProfSection, "Current"), current);
                 EXPECT_EQ(setting(gProfSection, "List"), list);
                 EXPECT_EQ(G.gCurProfile, S("General"));

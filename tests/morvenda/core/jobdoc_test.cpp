@@ -1,9 +1,10 @@
 #include "morvenda/core/jobdoc.h"
 
 #include "common/constants.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/openeronpath.h"
+#include "tests/support/statefixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,33 +16,24 @@
 
 namespace {
 
-class JobDocTest : public ::testing::Test {
+class JobDocTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         G.gIniFile = S("/etc/sched/PAY.ini");
         G.gJobDocPath = dir.path(S("run docs"));  // a folder with a blank in its name
         G.Jobs.resize(3);
         G.Jobs[1].JobName = S("PAYROLL");
         G.Jobs[1].JobDesc = S("  Monthly payroll run  ");
         G.Jobs[2].JobName = S("NODESC");
-        JobTableChanged();
         QDir().mkpath(G.gJobDocPath);
-    }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
     }
     QString doc(const char* name) const { return dir.path(S("run docs/") + S(name) + S(".rtd")); }
     bool open(const char* name) {
         return OpenJobDoc(S(name), [this](const QString& text) { clipboard = text; });
     }
 
-    TempDir dir;
-    FakeOpener opener;
-    ScopedEnv path{"PATH", (opener.bin() + S(":/usr/bin:/bin")).toUtf8()};
-    ScopedEnv out{"MRV_TEST_OPENED", opener.record.toUtf8()};
-    ScriptedPrompter prompts;
+    OpenerOnPath opener;
     QString clipboard;
 };
 

@@ -4,7 +4,7 @@
 #include "common/textfile.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <QFileInfo>
 
@@ -15,13 +15,13 @@
 
 namespace {
 
-JobTable Table(const std::vector<std::pair<const char*, QString>>& jobs) {
+// A job table (copy buffer first) of jobs named with their trigger files.
+JobTable Table(const std::vector<std::pair<QString, QString>>& jobs) {
     JobTable t(1);
     for (const auto& [name, trigger] : jobs) {
-        JobRec J;
-        J.JobName = S(name);
-        J.TriggerFile = trigger;
-        t.push_back(J);
+        t.emplace_back();
+        t.back().JobName = name;
+        t.back().TriggerFile = trigger;
     }
     return t;
 }
@@ -39,40 +39,37 @@ TEST(JobIndex, MergeReplacesOnlyThisSchedulesShare) {
         {"others kept in order, ours appended in table order",
          {S("PAYROLL (ACCOUNTS)"), S("OLD (ACC)"), S("LOAD (STOCK)")},
          "ACC",
-         Table({{"B", stdTrig}, {"NOTRIG", S("/tmp/x.trg")}, {"A", S("  ") + stdTrig + S(" ")}, {"C", QString()}}),
+         Table({{S("B"), stdTrig}, {S("NOTRIG"), S("/tmp/x.trg")}, {S("A"), S("  ") + stdTrig + S(" ")}, {S("C"), {}}}),
          {S("PAYROLL (ACCOUNTS)"), S("LOAD (STOCK)"), S("B (ACC)"), S("A (ACC)")}},
         {"no standard-trigger jobs removes our lines",
          {S("X (ACC)"), S("Y (OTHER)")},
          "ACC",
-         Table({{"X", QString()}}),
+         Table({{S("X"), QString()}}),
          {S("Y (OTHER)")}},
         {"schedule names compared without case, trimmed",
          {S("x (acc)"), S("y (Acc)"), S("z (ACCT)")},
          " ACC ",
-         Table({{"NEWNAME ", stdTrig}}),
+         Table({{S("NEWNAME "), stdTrig}}),
          {S("z (ACCT)"), S("NEWNAME (ACC)")}},
-        {"empty list", {}, "S1", Table({{"J", stdTrig}}), {S("J (S1)")}},
+        {"empty list", {}, "S1", Table({{S("J"), stdTrig}}), {S("J (S1)")}},
     };
     for (const Case& c : cases) EXPECT_EQ(MergeJobIndexLines(c.existing, S(c.sched), c.jobs), c.want) << c.what;
 }
 
-class JobIndexTest : public ::testing::Test {
+class JobIndexTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         G.gTriggerPath = dir.path();
         G.gJobIndexFile = dir.path(S("Triggers.Lst"));
         G.gSchedName = S("ACC");
         G.gSchedFile = dir.path(S("acc.sch"));
         G.gRunDate = DateVal::fromDate(2026, 12, 10);
     }
-    void TearDown() override { ResetState(); }
-    TempDir dir;
-    ScriptedPrompter prompts;
 };
 
 TEST_F(JobIndexTest, SaveCreatesThenRewritesTheList) {
-    G.Jobs = Table({{"PAY", gStdTrigger}, {"QUIET", QString()}});
+    G.Jobs = Table({{S("PAY"), gStdTrigger}, {S("QUIET"), QString()}});
     ASSERT_FALSE(QFileInfo::exists(G.gJobIndexFile));
     ASSERT_TRUE(SaveSchedule());
     EXPECT_EQ(dir.read(S("Triggers.Lst")), QByteArray("PAY (ACC)\r\n"));
@@ -88,14 +85,14 @@ TEST_F(JobIndexTest, SaveCreatesThenRewritesTheList) {
 
 TEST_F(JobIndexTest, EmptyNameDoesNothing) {
     G.gJobIndexFile.clear();
-    G.Jobs = Table({{"PAY", gStdTrigger}});
+    G.Jobs = Table({{S("PAY"), gStdTrigger}});
     UpdateJobIndexFile();
     EXPECT_FALSE(QFileInfo::exists(dir.path(S("Triggers.Lst"))));
 }
 
 TEST_F(JobIndexTest, FailureIsReportedAndSaveGoesOn) {
     G.gJobIndexFile = dir.path(S("no-such-folder/Triggers.Lst"));
-    G.Jobs = Table({{"PAY", gStdTrigger}});
+    G.Jobs = Table({{S("PAY"), gStdTrigger}});
     EXPECT_TRUE(SaveSchedule());
     EXPECT_EQ(prompts.messages,
               QStringList{gPathMsgPrefix + G.gJobIndexFile + S(".lock\"\n\nNo such file or directory")});
@@ -115,11 +112,7 @@ TEST_F(JobIndexTest, SchedulesRewritingAtOnceKeepEachOthersLines) {
         std::vector<std::thread> threads;
         for (int s = 0; s < kSchedules; ++s) {
             threads.emplace_back([s, &file, &ready, &failures] {
-                JobTable jobs(1);
-                JobRec J;
-                J.JobName = QStringLiteral("J%1").arg(s);
-                J.TriggerFile = gStdTrigger;
-                jobs.push_back(J);
+                const JobTable jobs = Table({{QStringLiteral("J%1").arg(s), gStdTrigger}});
                 ++ready;
                 while (ready.load() < kSchedules) std::this_thread::yield();
                 if (!RewriteJobIndexFile(file, QStringLiteral("S%1").arg(s), jobs)) ++failures;

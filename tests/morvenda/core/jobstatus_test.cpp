@@ -2,7 +2,7 @@
 
 #include "common/constants.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +30,14 @@ struct StatusCase {
     const char* wantText;
 };
 
-class JobStatus : public ::testing::Test {
+class JobStatus : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         G.gRunDate = kRunDate;
         G.gRunDayStart = kDayStart;
         G.Jobs.resize(2);
     }
-    void TearDown() override { ResetState(); }
 };
 
 TEST_F(JobStatus, DecisionTable) {

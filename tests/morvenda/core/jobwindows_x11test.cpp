@@ -1,10 +1,10 @@
 #include "morvenda/core/jobwindows.h"
 
 #include "morvenda/core/state.h"
-#include "platform/process.h"
+#include "platform/children.h"
 #include "platform/x11.h"
 #include "tests/support/testing.h"
-#include "tests/support/xvfb.h"
+#include "tests/support/xvfbsuite.h"
 
 #include <gtest/gtest.h>
 
@@ -113,15 +113,10 @@ pid_t StartJob(const std::vector<WindowSpec>& spec, bool viaChild = false) {
     return ready ? pid : 0;
 }
 
-class JobWindows : public ::testing::Test {
+class JobWindows : public XvfbSuite {
 protected:
-    static void SetUpTestSuite() { server_ = new XvfbServer; }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
+        XvfbSuite::SetUp();
         ResetState();
         G.gRunTimeErrorText = kDefaultErrors;
         G.Jobs.resize(3);
@@ -145,13 +140,11 @@ protected:
         return pid;
     }
 
-    static XvfbServer* server_;
     std::vector<pid_t> started_;
 };
 
-XvfbServer* JobWindows::server_ = nullptr;
-
-const WindowSpec kErrorBox{"MRVDummy", {{1, "Run-time error '13': Type mismatch"}, {1, "OK"}}};
+const QString kErrorText = S("Run-time error '13': Type mismatch");
+const WindowSpec kErrorBox{"MRVDummy", {{1, kErrorText.toStdString()}, {1, "OK"}}};
 
 TEST_F(JobWindows, ErrorTextsInTheJobsWindows) {
     struct Case {
@@ -164,45 +157,20 @@ TEST_F(JobWindows, ErrorTextsInTheJobsWindows) {
         std::string window;  // title of the top-level window found
     };
     const std::string longLine(150, 'x');
+    const QString def = kDefaultErrors;
+    const QString deepText = (S("Critical error: line two ") + QString::fromStdString(longLine)).left(100);
+    const std::string bar = "1 x|y 2";
+    const WindowSpec logWindow{"Critical error log", {{1, "Log"}, {1, "Close"}}};
+    const WindowSpec deep{"W", {{1, "frame"}, {2, "pane"}, {3, "  Critical error:\nline\ttwo " + longLine}}};
     const Case cases[] = {
-        {"error box",
-         kDefaultErrors,
-         {{"Main", {{1, "Ready"}}}, kErrorBox},
-         false,
-         true,
-         S("Run-time error '13': Type mismatch"),
-         "MRVDummy"},
-        {"box of a second process of the group",
-         kDefaultErrors,
-         {kErrorBox},
-         true,
-         true,
-         S("Run-time error '13': Type mismatch"),
-         "MRVDummy"},
-        {"title alone is not compared",
-         kDefaultErrors,
-         {{"Critical error log", {{1, "Log"}, {1, "Close"}}}},
-         false,
-         false,
-         QString(),
-         ""},
-        {"empty item ends the list", S("A||B"), {{"W", {{1, "xbx"}}}}, false, false, QString(), ""},
+        {"error box", def, {{"Main", {{1, "Ready"}}}, kErrorBox}, false, true, kErrorText, "MRVDummy"},
+        {"box of a second process of the group", def, {kErrorBox}, true, true, kErrorText, "MRVDummy"},
+        {"title alone is not compared", def, {logWindow}, false, false, {}, ""},
+        {"empty item ends the list", S("A||B"), {{"W", {{1, "xbx"}}}}, false, false, {}, ""},
         {"first item still counts", S("A||B"), {{"W", {{1, "xbx"}, {1, "xax"}}}}, false, true, S("xax"), "W"},
-        {"quoted item keeps its bar",
-         S("\"X|Y\"|Z"),
-         {{"W", {{1, "y"}, {1, "1 x|y 2"}}}},
-         false,
-         true,
-         S("1 x|y 2"),
-         "W"},
-        {"text deep inside, cleaned and cut",
-         kDefaultErrors,
-         {{"W", {{1, "frame"}, {2, "pane"}, {3, "  Critical error:\nline\ttwo " + longLine}}}},
-         false,
-         true,
-         (S("Critical error: line two ") + QString::fromStdString(longLine)).left(100),
-         "W"},
-        {"no error texts configured", QString(), {kErrorBox}, false, false, QString(), ""},
+        {"quoted item keeps its bar", S("\"X|Y\"|Z"), {{"W", {{1, "y"}, {1, bar}}}}, false, true, S(bar.c_str()), "W"},
+        {"text deep inside, cleaned and cut", def, {deep}, false, true, deepText, "W"},
+        {"no error texts configured", {}, {kErrorBox}, false, false, {}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -295,7 +263,7 @@ TEST_F(JobWindows, JobWithoutAWindowGetsSigterm) {
         G.Jobs[1].JobWindow = c.otherJobsWindow ? G.Jobs[2].JobWindow : 0;
         G.Jobs[1].WinFailed = 1;
         {
-            ScopedEnv display("DISPLAY", c.noDisplay ? "" : server_->display());
+            ScopedEnv display("DISPLAY", c.noDisplay ? "" : server().display());
             CheckJobWindows(1);
             EXPECT_EQ(G.Jobs[1].WinFailed, 0);
             EXPECT_EQ(CloseJobWindows(1), JobCloseResult::GroupSignalled);
@@ -321,7 +289,7 @@ TEST_F(JobWindows, APassLooksAtTheDisplayOnceForEveryJob) {
         CheckJobWindows(2);
         EXPECT_EQ(G.Jobs[1].WinFailed, 0);
         EXPECT_EQ(G.Jobs[2].WinFailed, 1);
-        EXPECT_EQ(G.Jobs[2].WinErrorText, S("Run-time error '13': Type mismatch"));
+        EXPECT_EQ(G.Jobs[2].WinErrorText, kErrorText);
         // A window that comes up during the pass is seen by the next one.
         ASSERT_TRUE(start(3, {kErrorBox}));
         CheckJobWindows(3);

@@ -1,10 +1,11 @@
 #include "morvenda/core/launcher.h"
 
-#include "platform/process.h"
+#include "platform/children.h"
+#include "platform/start.h"
+#include "tests/support/programs.h"
 #include "tests/support/testing.h"
 
 #include <QFile>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,7 @@
 namespace {
 
 bool WaitGone(const ProcessInfo& pi) {
-    for (int i = 0; i < 500; ++i) {
-        if (JobWindowGone(pi)) return true;
-        QThread::msleep(10);
-    }
-    return false;
+    return PollUntil([&] { return JobWindowGone(pi); }, 5000, 10);
 }
 
 TEST(StartProcess, FillsProcInfoWithPidAndStartTime) {

@@ -1,15 +1,15 @@
 #include "morvenda/core/logview.h"
 
 #include "common/textfile.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/execution.h"
 #include "morvenda/startup/startup.h"
-#include "tests/support/testing.h"
+#include "tests/support/programs.h"
+#include "tests/support/quiethost.h"
+#include "tests/support/statefixture.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -19,13 +19,6 @@
 // submission fails, and LOAD and LOADBIG form the group LOADS.
 
 namespace {
-
-class QuietHost : public StartupHost {
-public:
-    void showSplash() override {}
-    void hideSplash() override {}
-    QString firstRunFile() override { return QString(); }
-};
 
 JobRec& Named(const char* name) { return Job(FindJob(S(name))); }
 
@@ -41,20 +34,16 @@ QStringList Events(const QStringList& lines) {
     return out;
 }
 
-// Runs the changed demo day in Base and returns its run log's lines; G then
-// holds the schedule as the run left it.
-QStringList RunDemoDay(const TempDir& Base) {
+// Runs the changed demo day in Base, on a fresh state, moving Clock from
+// 10:00 on 8 December 2026, and returns its run log's lines; G then holds the
+// schedule as the run left it.
+QStringList RunDemoDay(const TempDir& Base, FakeClock& clock) {
     InstallDemo(Base);
-    ResetState();
-    JobTableChanged();
-    FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
-    ScriptedPrompter prompts;
     QuietHost host;
     RunStartupSequence(Base.path(S("DEMO/DEMO.ini,TEMP")), host);
     JobRec& big = Named("BIGCPU");
     big.JobName = S("LOADBIG");
     big.CommandLine = S("no-such-program-of-the-demo");
-    JobTableChanged();
     Named("LOAD").Group = S("LOADS");
     Named("LOADBIG").Group = S("LOADS");
     G.gCPULimit = 8;
@@ -63,19 +52,18 @@ QStringList RunDemoDay(const TempDir& Base) {
     NullExecView view;
     Execution exec(view);
     exec.InitSchedule();
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 60000) {
-        QThread::msleep(200);
-        clock.advance(1);
-        exec.cmdKick_Click();
-        bool busy = false;
-        for (int j = 1; j <= JobCount(); ++j) {
-            const JobRec& J = Job(j);
-            busy = busy || J.JobState == jsRunning || (J.JobState == jsScheduled && J.JobName != S("NIGHTLY"));
-        }
-        if (!busy) break;
-    }
+    // Until every job but the nightly one has run, a second of the clock a pass.
+    PollUntil(
+        [&] {
+            clock.advance(1);
+            exec.cmdKick_Click();
+            for (int j = 1; j <= JobCount(); ++j) {
+                const JobRec& J = Job(j);
+                if (J.JobState == jsRunning || (J.JobState == jsScheduled && J.JobName != S("NIGHTLY"))) return false;
+            }
+            return true;
+        },
+        60000, 200);
     EXPECT_EQ(Named("LOADBIG").JobState, jsSubmitFailed);
     EXPECT_EQ(Named("BROKEN").JobState, jsAborted);
     QStringList log;
@@ -83,13 +71,13 @@ QStringList RunDemoDay(const TempDir& Base) {
     return log;
 }
 
-TEST(LogView, ExtractsOfARealRun) {
-    TempDir base;
-    TempDir config;
-    ScopedEnv xdg("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    const QStringList log = RunDemoDay(base);
-    const QString logPath = base.path(S("DEMO/Log/20261208.log"));
-    const QString out = base.path(S("DEMO/Log/20261208.tmp"));
+// The demo's folder is the test's own, its settings in a folder of their own.
+using LogView = SchedulerStateTest;
+
+TEST_F(LogView, ExtractsOfARealRun) {
+    const QStringList log = RunDemoDay(dir, clock);
+    const QString logPath = dir.path(S("DEMO/Log/20261208.log"));
+    const QString out = dir.path(S("DEMO/Log/20261208.tmp"));
     const auto extract = [&](LogSel sel, const QStringList& names) {
         QString error;
         EXPECT_TRUE(WriteLogExtract(logPath, out, sel, names, &error)) << error.toStdString();
@@ -132,10 +120,10 @@ TEST(LogView, ExtractsOfARealRun) {
                                                                 S("LOADBIG(Daily)  Submission failed")}));
 
     // The log files of the folder, sorted by name, with their extracts.
-    base.write(S("DEMO/Log/20261207.log"), "x\r\n");
-    base.write(S("DEMO/Log/20261130.LOG"), "x\r\n");
-    base.write(S("DEMO/Log/20261209.txt"), "x\r\n");
-    base.write(S("DEMO/Log/notes.log"), "x\r\n");
+    dir.write(S("DEMO/Log/20261207.log"), "x\r\n");
+    dir.write(S("DEMO/Log/20261130.LOG"), "x\r\n");
+    dir.write(S("DEMO/Log/20261209.txt"), "x\r\n");
+    dir.write(S("DEMO/Log/notes.log"), "x\r\n");
     const std::vector<LogFileEntry> files = ListLogFiles();
     QStringList entries;
     for (const LogFileEntry& f : files) entries << f.entry;
@@ -144,13 +132,11 @@ TEST(LogView, ExtractsOfARealRun) {
     EXPECT_EQ(files.back().extract, out);
 
     // A log named without date tokens is its only entry; no log, no entries.
-    G.gLogFile = base.path(S("DEMO/Log/notes.log"));
+    G.gLogFile = dir.path(S("DEMO/Log/notes.log"));
     ASSERT_EQ(ListLogFiles().size(), 1u);
     EXPECT_EQ(ListLogFiles().front().entry, S("notes"));
     G.gLogFile.clear();
     EXPECT_TRUE(ListLogFiles().empty());
-    ResetState();
-    JobTableChanged();
 }
 
 TEST(LogLine, MatchesEveryShape) {

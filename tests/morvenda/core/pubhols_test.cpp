@@ -3,7 +3,7 @@
 #include "common/constants.h"
 #include "common/fatal.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +11,13 @@ namespace {
 
 DateVal Day(int y, int m, int d) { return DateVal::fromDate(y, m, d); }
 
-class PubHolsTest : public ::testing::Test {
+class PubHolsTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 23, 59, 0));
         G.gDateFmt = S("d mmm yyyy");
     }
-    void TearDown() override { ResetState(); }
 
     // Writes the file, runs the check; the reason of a fatal stop, or "".
     QString Check(const QByteArray& content) {
@@ -29,10 +29,6 @@ protected:
         }
         return QString();
     }
-
-    TempDir dir;
-    ScriptedPrompter prompts;
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 23, 59, 0)};
 };
 
 TEST_F(PubHolsTest, ReadsDatesInFileOrderSkippingComments) {

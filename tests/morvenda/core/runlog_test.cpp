@@ -2,7 +2,8 @@
 
 #include "common/fatal.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/stopreason.h"
 
 #include <QFile>
 #include <QStringListModel>
@@ -11,13 +12,12 @@
 
 namespace {
 
-class RunLogTest : public ::testing::Test {
+class RunLogTest : public SchedulerStateTest {
 protected:
-    void SetUp() override { ResetState(); }
-    void TearDown() override { ResetState(); }
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 9, 7, 3)};
-    ScriptedPrompter prompts;
-    TempDir dir;
+    void SetUp() override {
+        SchedulerStateTest::SetUp();
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 9, 7, 3));
+    }
 };
 
 TEST_F(RunLogTest, ExpandsDateTokensOfTheFilePartOnly) {
@@ -73,14 +73,12 @@ TEST_F(RunLogTest, ABatchAppendsItsLinesTogetherWhenFlushed) {
               QByteArray("09 Dec 2026  00:00:01 next day\r\n09 Dec 2026  00:00:01 at the end\r\n"));
 
     const QString bad = dir.path(S("no/such/folder/x.log"));
-    try {
+    StopReason([&] {
         const RunLogBatch batch;
         WriteLog(bad, S("lost"));
         WriteLog(G.gLogFile, S("kept"));
         FlushRunLog();
-        FAIL() << "expected a fatal stop";
-    } catch (const FatalStop&) {
-    }
+    });
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + bad + S(": No such file or directory"));
     EXPECT_TRUE(dir.read(S("run-20261209.log")).endsWith("kept\r\n"));
@@ -92,11 +90,7 @@ TEST_F(RunLogTest, EmptyLogFileMeansNoRunLog) {
 }
 
 TEST_F(RunLogTest, UnwritableLogStopsWithItsMessage) {
-    try {
-        WriteLog(dir.path(S("no/such/folder/x.log")), S("text"));
-        FAIL() << "expected a fatal stop";
-    } catch (const FatalStop&) {
-    }
+    StopReason([&] { WriteLog(dir.path(S("no/such/folder/x.log")), S("text")); });
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0], S("Morvenda Cannot write to file ") + dir.path(S("no/such/folder/x.log")) +
                                        S(": No such file or directory"));
@@ -104,12 +98,7 @@ TEST_F(RunLogTest, UnwritableLogStopsWithItsMessage) {
 
 TEST_F(RunLogTest, FatalCloseLogsShowsAndStops) {
     G.gLogFile = dir.path(S("yyyymmdd.log"));
-    try {
-        FatalClose(S("Cannot find INI file: /x.ini"));
-        FAIL() << "expected a fatal stop";
-    } catch (const FatalStop& e) {
-        EXPECT_EQ(e.reason(), S("Cannot find INI file: /x.ini"));
-    }
+    EXPECT_EQ(StopReason([] { FatalClose(S("Cannot find INI file: /x.ini")); }), S("Cannot find INI file: /x.ini"));
     EXPECT_EQ(prompts.messages, (QStringList{S("Cannot find INI file: /x.ini"), S("MRV999 Morvenda closing down")}));
     EXPECT_EQ(dir.read(S("20261208.log")), QByteArray("08 Dec 2026  09:07:03 Cannot find INI file: /x.ini\r\n"
                                                       "08 Dec 2026  09:07:03 MRV999 Morvenda closing down\r\n"));

@@ -7,7 +7,9 @@
 #include "morvenda/core/state.h"
 #include "tests/support/asuser.h"
 #include "tests/support/fulldisk.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/stopreason.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,13 +24,15 @@
 namespace {
 
 const QChar kTab = QLatin1Char('\t');
+// How every failed save's question ends.
+const QString kRetryOrCancel = QStringLiteral("\n\nCannot rename or save schedule.  Retry or Cancel?");
 
 DateVal At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return DateVal::fromDateTime(y, mo, d, h, mi, s); }
 
 // A job with every saved column set to something other than its default.
-JobRec FullJob() {
+JobRec FullJob(const QString& name = S("PAYROLL")) {
     JobRec J;
-    J.JobName = S("PAYROLL");
+    J.JobName = name;
     J.CommandLine = S("payrun.exe \"C:/Pay Data/in.txt\" /mode=full");
     J.EarlyStartText = S("14:35");
     J.Frequency = S("WorkDays +1WDOM");
@@ -93,6 +97,13 @@ JobRec SavedPart(JobRec J) {
     return J;
 }
 
+// A line with the given columns set and every other column empty.
+QString LineWith(const std::vector<std::pair<int, QString>>& cols, QChar sep = kTab) {
+    QStringList f(kScheduleColumns);
+    for (const auto& [c, v] : cols) f[c - 1] = v;
+    return f.join(sep);
+}
+
 JobRec ReadBack(const QString& line, QChar sep = kTab) {
     JobRec J;
     QString error;
@@ -100,26 +111,37 @@ JobRec ReadBack(const QString& line, QChar sep = kTab) {
     return J;
 }
 
-class ScheduleFileTest : public ::testing::Test {
+class ScheduleFileTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
+        clock.set(At(2026, 12, 10, 8, 0, 0));
         G.gRunDate = At(2026, 12, 10);
         G.gRunDayStart = At(2026, 12, 10, 6, 0, 0);
         G.gSchedName = S("ACCOUNTS");
         G.gSchedFile = dir.path(S("Live.sch"));
     }
-    void TearDown() override { ResetState(); }
 
     void SetJobs(const std::vector<JobRec>& jobs) {
         G.Jobs = JobTable(1);
         for (const JobRec& j : jobs) G.Jobs.push_back(j);
     }
+    // The jobs as the table, saved.
+    bool Saved(const std::vector<JobRec>& jobs = {FullJob()}) {
+        SetJobs(jobs);
+        return SaveSchedule();
+    }
     QStringList FilesInDir() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-
-    TempDir dir;
-    ScriptedPrompter prompts;
-    FakeClock clock{At(2026, 12, 10, 8, 0, 0)};
+    // Loads the schedule and finds every saved column of the table Saved
+    // again (a copy: the load replaces the table).
+    static void ExpectLoadedAsSaved(const JobTable saved) {
+        LoadSchedule();
+        ASSERT_EQ(JobCount(), static_cast<int>(saved.size()) - 1);
+        for (int k = 1; k <= JobCount(); ++k)
+            EXPECT_TRUE(SavedPart(Job(k)) == SavedPart(saved[static_cast<size_t>(k)]))
+                << "job " << k << "\nwrote: " << ScheduleLine(saved[static_cast<size_t>(k)]).toStdString()
+                << "\nread:  " << ScheduleLine(Job(k)).toStdString();
+    }
 };
 
 TEST(ScheduleFields, SplitterAgreesWithGetLineField) {
@@ -143,14 +165,10 @@ TEST(ScheduleFields, SplitterAgreesWithGetLineField) {
 }
 
 TEST_F(ScheduleFileTest, EveryColumnSurvivesSaveAndLoad) {
-    JobRec full = FullJob();
-    JobRec plain;
-    plain.JobName = S("A");
-    plain.Group = S("General");
+    JobRec plain = JobBuilder(S("A")).group(S("General")).rec();
     plain.LastDuration = 1;
     plain.DateVars[0] = S("RUNDATE,RunDate,0,yyyymmdd");
-    JobRec tricky = FullJob();
-    tricky.JobName = S("TRICKY");
+    JobRec tricky = FullJob(S("TRICKY"));
     tricky.CommandLine = S("\"/opt/my tools/run\" a,b \"c\"");
     tricky.SchedFlag = S("U");
     tricky.Killed = false;
@@ -162,18 +180,8 @@ TEST_F(ScheduleFileTest, EveryColumnSurvivesSaveAndLoad) {
     tricky.RunAfter = {S("ONE")};
     tricky.RunAfterStatus = S("U");
     tricky.RunAfterUnsched = S("N");
-    SetJobs({full, plain, tricky});
-
-    ASSERT_TRUE(SaveSchedule());
-    const JobTable saved = G.Jobs;
-    LoadSchedule();
-    ASSERT_EQ(JobCount(), 3);
-    for (int k = 1; k <= 3; ++k) {
-        const JobRec& got = Job(k);
-        EXPECT_TRUE(SavedPart(got) == SavedPart(saved[static_cast<size_t>(k)]))
-            << "job " << k << "\nwrote: " << ScheduleLine(saved[static_cast<size_t>(k)]).toStdString()
-            << "\nread:  " << ScheduleLine(got).toStdString();
-    }
+    ASSERT_TRUE(Saved({FullJob(), plain, tricky}));
+    ASSERT_NO_FATAL_FAILURE(ExpectLoadedAsSaved(G.Jobs));
     // The start time keeps its hour and minute, on the run date.
     EXPECT_EQ(G.Jobs[1].EarlyStart, At(2026, 12, 10, 14, 35, 0));
     // The only word of the load is about the dependencies on jobs this
@@ -191,21 +199,14 @@ TEST_F(ScheduleFileTest, SharedListsAreWrittenAsEachJobNowHoldsThem) {
     b.JobName = S("SECOND");
     JobRec c = a;
     c.JobName = S("THIRD");
-    SetJobs({a, b, c});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved({a, b, c}));
     G.Jobs[2].EojFlags[2] = S("11111");
     G.Jobs[2].DateVars[6].clear();
     G.Jobs[3].AbEojFlags[1][0] = QLatin1Char('0');
     ASSERT_TRUE(SaveSchedule());
     for (JobRec& J : G.Jobs) J.DateVars[0] = S("RUNDATE,RunDate,0,yyyy");
     ASSERT_TRUE(SaveSchedule());
-    const JobTable saved = G.Jobs;
-    LoadSchedule();
-    ASSERT_EQ(JobCount(), 3);
-    for (int k = 1; k <= 3; ++k)
-        EXPECT_TRUE(SavedPart(Job(k)) == SavedPart(saved[static_cast<size_t>(k)]))
-            << "job " << k << "\nwrote: " << ScheduleLine(saved[static_cast<size_t>(k)]).toStdString()
-            << "\nread:  " << ScheduleLine(Job(k)).toStdString();
+    ASSERT_NO_FATAL_FAILURE(ExpectLoadedAsSaved(G.Jobs));
     EXPECT_EQ(Job(2).EojFlags[2], S("11111"));
     EXPECT_EQ(Job(3).AbEojFlags[1], S("01111"));
     EXPECT_EQ(Job(1).DateVars[0], S("RUNDATE,RunDate,0,yyyy"));
@@ -243,13 +244,6 @@ TEST_F(ScheduleFileTest, LineLayoutAsWritten) {
         SplitScheduleFields(ScheduleLine(J), kTab, &g);
         EXPECT_EQ(g[12], FormatDate(d, S("dd mmm yyyy hh:mm:ss")));
     }
-}
-
-// A TAB line with the given columns set and every other column empty.
-QString LineWith(const std::vector<std::pair<int, QString>>& cols) {
-    QStringList f(kScheduleColumns);
-    for (const auto& [c, v] : cols) f[c - 1] = v;
-    return f.join(kTab);
 }
 
 TEST(ScheduleRead, ColumnRulesOnRead) {
@@ -337,37 +331,26 @@ TEST(ScheduleRead, ColumnRulesOnRead) {
 }
 
 TEST(ScheduleRead, BrokenLinesSayWhatAndWhere) {
-    struct Case {
-        std::vector<std::pair<int, QString>> cols;
-        const char* want;
-    };
-    const Case cases[] = {
-        {{{13, S("31 Foo 2026")}}, "column 13: \"31 Foo 2026\" is not a date"},
-        {{{14, S("yesterday")}}, "column 14: \"yesterday\" is not a date"},
-        {{{33, S("\"no closing quote")}}, "column 33: a quoted text has no closing quote"},
-        {{{22, S("\"open,b,")}}, "column 22: a quoted text has no closing quote"},
-        {{{1, S("NINECHARS")}}, "column 1: the job name \"NINECHARS\" is longer than 8 characters"},
-    };
-    for (const Case& c : cases) {
-        JobRec J;
-        QString error;
-        EXPECT_FALSE(ParseScheduleLine(LineWith(c.cols), kTab, &J, &error)) << c.want;
-        EXPECT_EQ(error, S(c.want));
-    }
-    // Lines that are no job at all: a stray text, a line cut short, two lines
-    // run together. An older comma line counts its columns the same way.
+    // Broken columns, then lines that are no job at all: a stray text, a line
+    // cut short, two lines run together. An older comma line counts its
+    // columns the same way.
     const struct {
         QString line;
         QChar sep;
         const char* want;
-    } shapes[] = {
+    } cases[] = {
+        {LineWith({{13, S("31 Foo 2026")}}), kTab, "column 13: \"31 Foo 2026\" is not a date"},
+        {LineWith({{14, S("yesterday")}}), kTab, "column 14: \"yesterday\" is not a date"},
+        {LineWith({{33, S("\"no closing quote")}}), kTab, "column 33: a quoted text has no closing quote"},
+        {LineWith({{22, S("\"open,b,")}}), kTab, "column 22: a quoted text has no closing quote"},
+        {LineWith({{1, S("NINECHARS")}}), kTab, "column 1: the job name \"NINECHARS\" is longer than 8 characters"},
         {S("THIS IS A GARBAGE LINE, not a job at all"), kTab, "column 2: the line ends after 1 of its 50 columns"},
         {LineWith({{1, S("JOB")}}).section(kTab, 0, 40), kTab, "column 42: the line ends after 41 of its 50 columns"},
         {LineWith({{1, S("A")}}) + kTab + LineWith({{1, S("B")}}), kTab, "column 51: the line has 100 columns, not 50"},
         {S("THIS IS A GARBAGE LINE, not a job at all"), QLatin1Char(','),
          "column 3: the line ends after 2 of its 50 columns"},
     };
-    for (const auto& c : shapes) {
+    for (const auto& c : cases) {
         JobRec J;
         QString error;
         EXPECT_FALSE(ParseScheduleLine(c.line, c.sep, &J, &error)) << c.want;
@@ -390,16 +373,16 @@ TEST(ScheduleWrite, LetterColumnsKeepTheirBlanks) {
 TEST_F(ScheduleFileTest, LegacyCommaFileLoads) {
     // Commas separate the columns; "%" stands for a comma of the command line
     // and blanks separate the dependencies.
-    QStringList f(kScheduleColumns);
-    f[0] = S("OLDJOB");
-    f[1] = S("copy a%b c");
-    f[3] = S("Daily");
-    f[6] = S("FIRST SECOND");
-    f[21] = S("\"Subj,body,,,,\"");
-    f[29] = S("LEGACY");
-    f[44] = S("SS");
-    f[45] = S("YN");
-    dir.write(S("Live.sch"), f.join(QLatin1Char(',')).toLatin1() + "\r\n");
+    const QString line = LineWith({{1, S("OLDJOB")},
+                                   {2, S("copy a%b c")},
+                                   {4, S("Daily")},
+                                   {7, S("FIRST SECOND")},
+                                   {22, S("\"Subj,body,,,,\"")},
+                                   {30, S("LEGACY")},
+                                   {45, S("SS")},
+                                   {46, S("YN")}},
+                                  QLatin1Char(','));
+    dir.write(S("Live.sch"), line.toLatin1() + "\r\n");
     LoadSchedule();
     ASSERT_EQ(JobCount(), 1);
     const JobRec& J = G.Jobs[1];
@@ -414,9 +397,7 @@ TEST_F(ScheduleFileTest, LegacyCommaFileLoads) {
     // Saved back, it becomes a TAB file that reads the same.
     ASSERT_TRUE(SaveSchedule());
     EXPECT_TRUE(dir.read(S("Live.sch")).contains('\t'));
-    const JobRec before = G.Jobs[1];
-    LoadSchedule();
-    EXPECT_TRUE(SavedPart(G.Jobs[1]) == SavedPart(before));
+    ExpectLoadedAsSaved(G.Jobs);
 }
 
 TEST_F(ScheduleFileTest, EmptyFirstLineMeansCommaFile) {
@@ -431,19 +412,10 @@ TEST_F(ScheduleFileTest, EmptyFirstLineMeansCommaFile) {
 }
 
 TEST_F(ScheduleFileTest, OlderLatin1FileAndByteFF) {
-    // Latin-1 bytes: 0xAC is the list comma, 0xE9 an accented letter, 0xFF an
-    // old stand-in for a double quote.
-    QByteArray line = "J1\t\xffprog, x\xff";
-    for (int c = 3; c <= kScheduleColumns; ++c) {
-        line += '\t';
-        if (c == 33) line += "Caf\xe9";
-        if (c == 42)
-            line +=
-                "A\xac+1WDOM\xac"
-                "0\xac"
-                "dd,";
-    }
-    dir.write(S("Live.sch"), line + "\n");
+    // Written as Latin-1: 0xAC (¬) is the list comma, 0xE9 an accented letter,
+    // 0xFF an old stand-in for a double quote.
+    const QString line = LineWith({{1, S("J1")}, {2, S("ÿprog, xÿ")}, {33, S("Café")}, {42, S("A¬+1WDOM¬0¬dd,")}});
+    dir.write(S("Live.sch"), line.toLatin1() + "\n");
     LoadSchedule();
     ASSERT_EQ(JobCount(), 1);
     EXPECT_EQ(G.Jobs[1].CommandLine, S("prog, x")) << G.Jobs[1].CommandLine.toStdString();
@@ -452,48 +424,32 @@ TEST_F(ScheduleFileTest, OlderLatin1FileAndByteFF) {
 }
 
 TEST_F(ScheduleFileTest, BrokenHandEditedFileStopsAndIsLeftAlone) {
-    JobRec good = FullJob();
-    const QByteArray goodLine = ScheduleLine(good).toUtf8();
-    QStringList bad(kScheduleColumns);
-    bad[0] = S("BROKEN");
-    bad[12] = S("32 Dec 2026 10:00:00");
-    const QByteArray content = goodLine + "\r\n" + bad.join(kTab).toUtf8() + "\r\n";
+    const QByteArray goodLine = ScheduleLine(FullJob()).toUtf8();
+    const QString bad = LineWith({{1, S("BROKEN")}, {13, S("32 Dec 2026 10:00:00")}});
+    const QByteArray content = goodLine + "\r\n" + bad.toUtf8() + "\r\n";
     const QString path = dir.write(S("Live.sch"), content);
-    try {
-        LoadSchedule();
-        FAIL() << "a bad date must stop the load";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.reason(), S("Schedule file \"%1\", line 2, column 13: \"32 Dec 2026 10:00:00\" is not a date.  "
-                                   "The file has not been changed; correct the line and start again.")
-                                     .arg(path));
-    }
+    EXPECT_EQ(StopReason(LoadSchedule),
+              S("Schedule file \"%1\", line 2, column 13: \"32 Dec 2026 10:00:00\" is not a date.  "
+                "The file has not been changed; correct the line and start again.")
+                  .arg(path));
     EXPECT_EQ(dir.read(S("Live.sch")), content);
     EXPECT_EQ(JobCount(), 0);
     EXPECT_FALSE(QFileInfo::exists(dir.path(S("Live.bak"))));
 
     dir.write(S("Live.sch"), goodLine + "\r\n\r\n" + "X\t\"open quote\tmore\r\n");
-    try {
-        LoadSchedule();
-        FAIL() << "an unclosed quote must stop the load";
-    } catch (const FatalStop& stop) {
-        EXPECT_TRUE(stop.reason().contains(S("\", line 3, column 2: a quoted text has no closing quote")))
-            << stop.reason().toStdString();
-    }
+    const QString quote = StopReason(LoadSchedule);
+    EXPECT_TRUE(quote.contains(S("\", line 3, column 2: a quoted text has no closing quote"))) << quote.toStdString();
 
     // The first line decides the separator: TAB lines after an empty first
     // line are read as comma-separated, and the message says why.
     const QByteArray tabAfterBlank = "\r\n" + goodLine + "\r\n";
     dir.write(S("Live.sch"), tabAfterBlank);
-    try {
-        LoadSchedule();
-        FAIL() << "TAB lines read as comma-separated must stop the load";
-    } catch (const FatalStop& stop) {
-        EXPECT_TRUE(stop.reason().contains(S("\", line 2, column "))) << stop.reason().toStdString();
-        EXPECT_TRUE(stop.reason().contains(
-            S("Line 1 is empty, so the file is read as comma-separated (the first line decides: a TAB in it makes "
-              "the file TAB-separated); remove the empty first line.  The file has not been changed")))
-            << stop.reason().toStdString();
-    }
+    const QString tab = StopReason(LoadSchedule);
+    EXPECT_TRUE(tab.contains(S("\", line 2, column "))) << tab.toStdString();
+    EXPECT_TRUE(
+        tab.contains(S("Line 1 is empty, so the file is read as comma-separated (the first line decides: a TAB in it "
+                       "makes the file TAB-separated); remove the empty first line.  The file has not been changed")))
+        << tab.toStdString();
     EXPECT_EQ(dir.read(S("Live.sch")), tabAfterBlank);
 }
 
@@ -501,17 +457,9 @@ TEST_F(ScheduleFileTest, BrokenHandEditedFileStopsAndIsLeftAlone) {
 // stands, and says so once: one run log line each, one message for all.
 TEST_F(ScheduleFileTest, UnknownNamesAreReportedOnceAtLoad) {
     G.gLogFile = dir.path(S("run.log"));
-    JobRec a;
-    a.JobName = S("PAYROLL");
-    a.Frequency = S("Workdayz  Mon +1WDOM");
-    a.RunAfter = {S("EXTRACT"), S("GHOST")};
-    a.RunAfterStatus = S("SS");
-    a.RunAfterUnsched = S("NN");
-    JobRec b;
-    b.JobName = S("EXTRACT");
-    b.Frequency = S("Daily 08-Dec-2026 -1tue Weekdays+ +6Mon -32CDOM");
-    SetJobs({a, b});
-    ASSERT_TRUE(SaveSchedule());
+    JobRec a = JobBuilder(S("PAYROLL")).frequency(S("Workdayz  Mon +1WDOM")).after(S("EXTRACT,GHOST")).rec();
+    JobRec b = JobBuilder(S("EXTRACT")).frequency(S("Daily 08-Dec-2026 -1tue Weekdays+ +6Mon -32CDOM")).rec();
+    ASSERT_TRUE(Saved({a, b}));
     const QByteArray saved = dir.read(S("Live.sch"));
 
     LoadSchedule();
@@ -535,25 +483,16 @@ TEST_F(ScheduleFileTest, UnknownNamesAreReportedOnceAtLoad) {
 
     // A schedule that names nothing unknown says nothing.
     prompts.messages.clear();
-    a.Frequency = S("Mon");
+    a = JobBuilder(S("PAYROLL")).frequency(S("Mon")).after(S("EXTRACT")).rec();
     b.Frequency = S("Daily -5Fri +23WDOM");
-    a.RunAfter = {S("EXTRACT")};
-    a.RunAfterStatus = S("S");
-    a.RunAfterUnsched = S("N");
-    SetJobs({a, b});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved({a, b}));
     LoadSchedule();
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S(" | ")).toStdString();
 }
 
 TEST_F(ScheduleFileTest, MissingFileCreateOrStop) {
     prompts.queueAnswer(MsgAnswer::No);
-    try {
-        LoadSchedule();
-        FAIL();
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.reason(), S("Morvenda terminated due to no schedule found"));
-    }
+    EXPECT_EQ(StopReason(LoadSchedule), S("Morvenda terminated due to no schedule found"));
     EXPECT_EQ(prompts.messages.value(0),
               S("Schedule file \"%1\" does not exist.  Do you wish to create it?").arg(G.gSchedFile));
     EXPECT_FALSE(QFileInfo::exists(G.gSchedFile));
@@ -587,9 +526,7 @@ TEST(ScheduleBackup, NameReplacesOnlyTheFileExtension) {
 TEST_F(ScheduleFileTest, SaveKeepsBackupInDottedFolder) {
     QDir().mkpath(dir.path(S("My.Data")));
     G.gSchedFile = dir.path(S("My.Data/Live.sch"));
-    JobRec J = FullJob();
-    SetJobs({J});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     const QByteArray first = dir.read(S("My.Data/Live.sch"));
     EXPECT_FALSE(QFileInfo::exists(dir.path(S("My.Data/Live.bak"))));  // nothing to back up yet
     G.Jobs[1].JobName = S("RENAMED");
@@ -613,19 +550,12 @@ TEST_F(ScheduleFileTest, SavingToBakFileIsRefused) {
 }
 
 TEST_F(ScheduleFileTest, EmptyDependencyStopsBeforeAnythingIsWritten) {
-    SetJobs({FullJob()});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     const QByteArray before = dir.read(S("Live.sch"));
-    JobRec bad = FullJob();
-    bad.JobName = S("BADDEP  ");
+    JobRec bad = FullJob(S("BADDEP  "));
     bad.RunAfter = {S("A"), S("  ")};
     G.Jobs.push_back(bad);
-    try {
-        SaveSchedule();
-        FAIL();
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.reason(), S("Empty RunAfter entry for job BADDEP.  Critical error."));
-    }
+    EXPECT_EQ(StopReason([] { SaveSchedule(); }), S("Empty RunAfter entry for job BADDEP.  Critical error."));
     EXPECT_EQ(dir.read(S("Live.sch")), before);
     EXPECT_EQ(FilesInDir(), QStringList{S("Live.sch")});
 }
@@ -656,17 +586,12 @@ private:
 
 std::vector<JobRec> ManyJobs(int n) {
     std::vector<JobRec> jobs;
-    for (int k = 0; k < n; ++k) {
-        JobRec J = FullJob();
-        J.JobName = S("J%1").arg(k);
-        jobs.push_back(J);
-    }
+    for (int k = 0; k < n; ++k) jobs.push_back(FullJob(S("J%1").arg(k)));
     return jobs;
 }
 
 TEST_F(ScheduleFileTest, WriteFailureKeepsScheduleAndBackup) {
-    SetJobs({FullJob()});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     G.Jobs[1].JobName = S("SECOND");
     ASSERT_TRUE(SaveSchedule());
     const QByteArray live = dir.read(S("Live.sch"));
@@ -678,16 +603,11 @@ TEST_F(ScheduleFileTest, WriteFailureKeepsScheduleAndBackup) {
     prompts.queueAnswer(MsgAnswer::Cancel);
     {
         FileSizeLimit limit(4096);
-        try {
-            SaveSchedule();
-            ADD_FAILURE() << "the save must fail";
-        } catch (const FatalStop& stop) {
-            limit.lift();
-            EXPECT_EQ(stop.reason(), S("Morvenda cancelled due to save error."));
-        }
+        const QString reason = StopReason([] { SaveSchedule(); });
+        limit.lift();
+        EXPECT_EQ(reason, S("Morvenda cancelled due to save error."));
     }
-    EXPECT_TRUE(
-        prompts.messages.value(0).endsWith(S(": File too large\n\nCannot rename or save schedule.  Retry or Cancel?")))
+    EXPECT_TRUE(prompts.messages.value(0).endsWith(S(": File too large") + kRetryOrCancel))
         << prompts.messages.value(0).toStdString();
     EXPECT_EQ(dir.read(S("Live.sch")), live);
     EXPECT_EQ(dir.read(S("Live.bak")), backup);
@@ -715,14 +635,13 @@ private:
 };
 
 TEST_F(ScheduleFileTest, RetryAfterTheCauseIsGoneSaves) {
-    SetJobs({FullJob()});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     SetJobs(ManyJobs(200));
     FileSizeLimit limit(4096);
     LiftOnRetry answer(&limit);
     ASSERT_TRUE(SaveSchedule());
     ASSERT_EQ(answer.texts.size(), 1);
-    EXPECT_TRUE(answer.texts[0].endsWith(S(": File too large\n\nCannot rename or save schedule.  Retry or Cancel?")));
+    EXPECT_TRUE(answer.texts[0].endsWith(S(": File too large") + kRetryOrCancel));
     LoadSchedule();
     EXPECT_EQ(JobCount(), 200);
 }
@@ -733,8 +652,7 @@ TEST_F(ScheduleFileTest, AFullDiskKeepsScheduleAndBackupAndSaysWhy) {
     SmallDisk disk(256 * 1024);
     MRV_NEED_SMALL_DISK(disk);
     G.gSchedFile = disk.path(S("Live.sch"));
-    SetJobs({FullJob()});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     G.Jobs[1].JobName = S("SECOND");
     ASSERT_TRUE(SaveSchedule());
     const QByteArray live = disk.read(S("Live.sch"));
@@ -745,9 +663,8 @@ TEST_F(ScheduleFileTest, AFullDiskKeepsScheduleAndBackupAndSaysWhy) {
     prompts.queueAnswer(MsgAnswer::Cancel);
     EXPECT_THROW(SaveSchedule(), FatalStop);
     ASSERT_EQ(prompts.messages.size(), 4);
-    EXPECT_EQ(prompts.messages[0], S("Cannot write \"%1\": No space left on device\n\n"
-                                     "Cannot rename or save schedule.  Retry or Cancel?")
-                                       .arg(G.gSchedFile));
+    EXPECT_EQ(prompts.messages[0],
+              S("Cannot write \"%1\": No space left on device").arg(G.gSchedFile) + kRetryOrCancel);
     EXPECT_EQ(prompts.messages[1], prompts.messages[0]);
     EXPECT_EQ(prompts.messages[2], S("Morvenda cancelled due to save error."));
     EXPECT_EQ(disk.read(S("Live.sch")), live);
@@ -763,8 +680,7 @@ TEST_F(ScheduleFileTest, AFullDiskKeepsScheduleAndBackupAndSaysWhy) {
 }
 
 TEST_F(ScheduleFileTest, BackupBlockedByAFolderKeepsSchedule) {
-    SetJobs({FullJob()});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     const QByteArray live = dir.read(S("Live.sch"));
     dir.write(S("Live.bak/in-the-way.txt"), "x");  // a folder holding a file, where the backup goes
     G.Jobs[1].JobName = S("NEWER");
@@ -777,12 +693,8 @@ TEST_F(ScheduleFileTest, BackupBlockedByAFolderKeepsSchedule) {
 // A line of an older program with one Latin-1 byte spoils nothing else: the
 // other lines keep their UTF-8, and the save writes UTF-8 throughout.
 TEST_F(ScheduleFileTest, AStrayByteSpoilsOnlyItsOwnLine) {
-    JobRec first;
-    first.JobName = S("OLD");
-    first.JobDesc = S("Caf\u00e9 report");
-    JobRec second;
-    second.JobName = S("NEW");
-    second.JobDesc = S("Na\u00efve \u00ac note");
+    const JobRec first = JobBuilder(S("OLD")).with([](JobRec& j) { j.JobDesc = S("Caf\u00e9 report"); }).rec();
+    JobRec second = JobBuilder(S("NEW")).with([](JobRec& j) { j.JobDesc = S("Na\u00efve \u00ac note"); }).rec();
     second.DateVars = {S("X,+1WDOM,0,dd"), S(""), S(""), S(""), S(""), S(""), S("")};
     QByteArray bytes = ScheduleLine(first).toLatin1() + "\r\n" + ScheduleLine(second).toUtf8() + "\r\n";
     ASSERT_TRUE(bytes.contains("Caf\xe9 report"));
@@ -802,9 +714,8 @@ TEST_F(ScheduleFileTest, AStrayByteSpoilsOnlyItsOwnLine) {
 // link stays, the file it leads to gets the new schedule and its backup.
 TEST_F(ScheduleFileTest, SaveGoesThroughASymbolicLink) {
     QDir().mkpath(dir.path(S("real")));
-    SetJobs({FullJob()});
     G.gSchedFile = dir.path(S("real/Live.sch"));
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     const QByteArray before = dir.read(S("real/Live.sch"));
     ASSERT_TRUE(QFile::link(S("real/Live.sch"), dir.path(S("Link.sch"))));  // relative target
     G.gSchedFile = dir.path(S("Link.sch"));
@@ -821,17 +732,16 @@ TEST_F(ScheduleFileTest, SaveGoesThroughASymbolicLink) {
 // why. (A read-only folder can only be shown to a user other than root.)
 TEST_F(ScheduleFileTest, AReadOnlyScheduleIsNotReplaced) {
     MRV_RUN_AS_USER();
-    SetJobs({FullJob()});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     const QByteArray before = dir.read(S("Live.sch"));
     QFile::setPermissions(dir.path(S("Live.sch")), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
     G.Jobs[1].JobName = S("CHANGED");
     prompts.queueAnswer(MsgAnswer::Cancel);
     EXPECT_THROW(SaveSchedule(), FatalStop);
     EXPECT_EQ(prompts.messages.value(0),
-              S("Schedule file \"") + dir.path(S("Live.sch")) +
-                  S("\" is read-only (it has no write permission), so it is not replaced.\n\n"
-                    "Cannot rename or save schedule.  Retry or Cancel?"));
+              S("Schedule file \"%1\" is read-only (it has no write permission), so it is not replaced.")
+                      .arg(dir.path(S("Live.sch"))) +
+                  kRetryOrCancel);
     EXPECT_EQ(dir.read(S("Live.sch")), before);
     EXPECT_EQ(FilesInDir(), (QStringList{S("Live.sch")}));
 
@@ -841,18 +751,17 @@ TEST_F(ScheduleFileTest, AReadOnlyScheduleIsNotReplaced) {
     prompts.queueAnswer(MsgAnswer::Cancel);
     EXPECT_THROW(SaveSchedule(), FatalStop);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(prompts.messages.value(0), S("Cannot write \"") + dir.path(S("Live.sch")) +
-                                             S("\": cannot create a file in the folder \"") + dir.path() +
-                                             S("\": Permission denied\n\nCannot rename or save schedule.  Retry or "
-                                               "Cancel?"));
+    EXPECT_EQ(prompts.messages.value(0),
+              S("Cannot write \"%1\": cannot create a file in the folder \"%2\": Permission denied")
+                      .arg(dir.path(S("Live.sch")), dir.path()) +
+                  kRetryOrCancel);
     EXPECT_EQ(dir.read(S("Live.sch")), before);
 }
 
 // The temporary file of a save cut short by a crash goes at the next load;
 // files that only look alike stay.
 TEST_F(ScheduleFileTest, LoadRemovesATemporaryFileLeftByACrash) {
-    SetJobs({FullJob()});
-    ASSERT_TRUE(SaveSchedule());
+    ASSERT_TRUE(Saved());
     const QByteArray live = dir.read(S("Live.sch"));
     dir.write(S(".Live.sch.Ab12Cd.tmp"), "half a sched");
     dir.write(S(".Other.sch.Ab12Cd.tmp"), "another schedule's");

@@ -3,33 +3,22 @@
 #include <gtest/gtest.h>
 
 #include "common/constants.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/statefixture.h"
 
 // The rules behind the job editor's controls and dialogs.
 
 namespace {
 
-class EditControlsTest : public ::testing::Test {
+class EditControlsTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         G.gRunDate = DateVal::fromDate(2026, 12, 8);
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
-    void Add(const char* name, const char* group) {
-        JobRec j;
-        j.JobName = S(name);
-        j.Group = S(group);
-        G.Jobs.push_back(j);
-        JobTableChanged();
-    }
-    ScriptedPrompter prompts;
+    static void Add(const char* name, const char* group) { JobBuilder(S(name)).group(S(group)).add(); }
 };
 
 QString RowText(const DepRow& r) {
@@ -211,7 +200,7 @@ TEST_F(EditControlsTest, CommandLineProgramParametersAndCaption) {
 }
 
 TEST_F(EditControlsTest, AddressBooksAndPreselection) {
-    TempDir books;
+    const TempDir& books = dir;
     books.write(S("jones.ADR"), "jones@corp.example,\"Jones, Ann\"\r\n");
     books.write(S("j.smith.adr"), "smith@corp.example,John Smith\r\n");
     books.write(S("empty.adr"), "");
@@ -232,7 +221,6 @@ TEST_F(EditControlsTest, AddressBooksAndPreselection) {
 }
 
 TEST_F(EditControlsTest, IncludeFileNames) {
-    TempDir dir;
     G.gFixedDrives = ListDrives();
     const QString folder = dir.path();
     if (!OnFixedDrive(folder)) GTEST_SKIP() << "the temporary folder is not on a fixed drive here";

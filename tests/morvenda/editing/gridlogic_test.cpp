@@ -1,11 +1,12 @@
 #include "morvenda/editing/gridlogic.h"
 
 #include "common/constants.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/gridcols.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/statefixture.h"
 
 #include <functional>
 
@@ -145,31 +146,19 @@ TEST(JobBatchFile, ScriptProgramsOnly) {
     }
 }
 
-class GridOpsTest : public ::testing::Test {
+class GridOpsTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gRunDayStart = G.gRunDate;
-        G.Jobs.resize(1);
-        for (const char* name : {"A", "B", "C", "D", "E"}) {
-            JobRec J;
-            J.JobName = S(name);
-            J.Frequency = S("Daily");
-            G.Jobs.push_back(J);
-        }
-        JobTableChanged();
-    }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::SetUp();
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 14, 30, 0));
+        UseRunDate();
+        for (const char* name : {"A", "B", "C", "D", "E"}) JobBuilder(S(name)).frequency(S("Daily")).add();
     }
     static QString Order() {
         QString s;
         for (int j = 1; j <= JobCount(); ++j) s += Job(j).JobName;
         return s;
     }
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 14, 30, 0)};
 };
 
 TEST_F(GridOpsTest, MovesAndRemovalKeepTheOthersInOrder) {

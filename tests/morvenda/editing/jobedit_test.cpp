@@ -5,58 +5,42 @@
 #include <QFile>
 
 #include "common/constants.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/statefixture.h"
 
 // The job editor's values: loading, checks, saving through the real schedule
 // file, and the try buttons.
 
 namespace {
 
-class JobEditTest : public ::testing::Test {
+class JobEditTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);  // a Tuesday
-        G.gRunDayStart = G.gRunDate;
+        SchedulerStateTest::SetUp();
+        UseRunDate();
         G.gSchedFile = dir.path(S("TEST.sch"));
         SetJobDocRenamer({});
     }
     void TearDown() override {
         SetJobDocRenamer({});
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::TearDown();
     }
 
-    int Add(const QString& name, const QString& group = S("NIGHT"), const QString& cmd = S("true")) {
-        JobRec j;
-        j.JobName = name;
-        j.Group = group;
-        j.CommandLine = cmd;
-        j.Frequency = S("Daily");
-        j.DateVars = gDefDateVars;
-        G.Jobs.push_back(j);
-        JobTableChanged();
-        return JobCount();
+    static JobBuilder Made(const QString& name, const QString& group = S("NIGHT"), const QString& cmd = S("true")) {
+        return JobBuilder(name).group(group).command(cmd).frequency(S("Daily")).defaultDateVars();
+    }
+    static int Add(const QString& name, const QString& group = S("NIGHT"), const QString& cmd = S("true")) {
+        return Made(name, group, cmd).add();
     }
 
     // Saves the table, loads it again from the file and returns job k.
     JobRec Reloaded(int k) {
         EXPECT_TRUE(SaveSchedule());
-        ResetState();
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gRunDayStart = G.gRunDate;
-        G.gSchedFile = dir.path(S("TEST.sch"));
-        JobTableChanged();
-        LoadSchedule();
+        LoadScheduleFrom(dir.path(S("TEST.sch")));
         return Job(k);
     }
-
-    TempDir dir;
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };
 
 TEST_F(JobEditTest, ChecksRunInOrderWithTheirPagesAndMessages) {
@@ -197,7 +181,6 @@ TEST_F(JobEditTest, ChecksRunInOrderWithTheirPagesAndMessages) {
     EXPECT_EQ(twice.front().Message, S("Duplicate Job Name"));
     EXPECT_FALSE(CheckJobEdit(own, twin).empty());
     G.Jobs.pop_back();
-    JobTableChanged();
 
     // Order: the normal message is reported before the abnormal one, and a
     // subject alone passes with its warning.
@@ -383,9 +366,7 @@ TEST_F(JobEditTest, LoadingDropsReportsAndCorrectsWhatAFileGotWrong) {
 
     // A new blank job: empty name and command, one blank group entry.
     ResetState();
-    G.Jobs.push_back(JobRec{});
-    G.Jobs[1].Frequency = S("WorkDays");
-    JobTableChanged();
+    JobBuilder().frequency(S("WorkDays")).add();
     JobEdit blank = LoadJobEdit(1);
     EXPECT_EQ(blank.Groups, QStringList{QString()});
     EXPECT_TRUE(blank.JobName.isEmpty());
@@ -397,10 +378,7 @@ TEST_F(JobEditTest, LoadingDropsReportsAndCorrectsWhatAFileGotWrong) {
 
 TEST_F(JobEditTest, RenameReachesDependantsWaitsAndDocumentation) {
     const int self = Add(S("PAYROLL"));
-    const int dep = Add(S("REPORT"));
-    Job(dep).RunAfter = QStringList{S("payroll")};
-    Job(dep).RunAfterStatus = S("S");
-    Job(dep).RunAfterUnsched = S("N");
+    const int dep = Made(S("REPORT")).after(S("payroll")).add();
     const int waiter = Add(S("WAITER"));
     Job(waiter).WaitForFile = S("..PAYROLL");
     TempDir docs;
@@ -429,9 +407,7 @@ TEST_F(JobEditTest, RenameReachesDependantsWaitsAndDocumentation) {
 
     // A new job has no old name: nothing else is touched.
     renames.clear();
-    G.Jobs.push_back(JobRec{});
-    const int fresh = JobCount();
-    JobTableChanged();
+    const int fresh = JobBuilder().add();
     Job(waiter).WaitForFile = S("..");
     JobEdit n = LoadJobEdit(fresh);
     n.Group = S("NIGHT");

@@ -1,12 +1,11 @@
 #include "morvenda/editing/resched.h"
 
 #include "common/constants.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "tests/morvenda/editing/statusjobs.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
 
 #include <QStringListModel>
 
@@ -21,25 +20,19 @@ const DateVal kDayStart = DateVal::fromDateTime(2026, 12, 8, 6, 0, 0);
 const DateVal kStarted = DateVal::fromDateTime(2026, 12, 8, 9, 0, 0);
 const DateVal kEnded = DateVal::fromDateTime(2026, 12, 8, 9, 30, 0);
 
-class Resched : public ::testing::Test {
+class Resched : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::SetUp();
         G.gSchedFile = dir.path(S("sched.sch"));
         G.gLogFile = dir.path(S("yyyymmdd.log"));
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gRunDayStart = kDayStart;
+        UseRunDate(kDayStart);
         G.gGroupFilter = gAllGroups;
         G.ProgList = &progList;
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
 
-    int add(const char* name, const char* group, const char* freq, const char* flag = " ", DateVal started = {},
-            DateVal completed = {}, bool killed = false, const char* after = nullptr) {
+    static int add(const char* name, const char* group, const char* freq, const char* flag = " ", DateVal started = {},
+                   DateVal completed = {}, bool killed = false, const char* after = nullptr) {
         return AddStatusJob({name, group, freq, flag, started, completed, killed, after});
     }
     JobRec& job(int j) { return Job(j); }
@@ -49,9 +42,6 @@ protected:
         return out;
     }
 
-    TempDir dir;
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
     QStringListModel progList;
 };
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "morvenda/core/dependency.h"
-#include "morvenda/core/jobstatus.h"
 #include "morvenda/core/state.h"
+#include "tests/support/jobbuilder.h"
 #include "tests/support/testing.h"
 
 // Jobs for the reschedule tests, whose run state the status decision derives
@@ -21,22 +20,12 @@ struct StatusJob {
 
 /// Appends the job to G.Jobs, evaluates its state and returns its index.
 inline int AddStatusJob(const StatusJob& s) {
-    JobRec j;
-    j.JobName = S(s.name);
-    j.Group = S(s.group);
-    j.Frequency = S(s.freq);
-    j.SchedFlag = S(s.flag);
-    j.Started = s.started;
-    j.Completed = s.completed;
-    j.Killed = s.killed;
-    j.LastDuration = 30;
-    if (s.after) {
-        j.RunAfter = QStringList{S(s.after)};
-        j.RunAfterStatus = S("S");
-        j.RunAfterUnsched = S("N");
-    }
-    G.Jobs.push_back(j);
-    JobTableChanged();
-    SetJobStatus(JobCount());
-    return JobCount();
+    return JobBuilder(S(s.name))
+        .group(S(s.group))
+        .frequency(S(s.freq))
+        .flag(S(s.flag))
+        .ran(s.started, s.completed, s.killed)
+        .after(S(s.after))
+        .with([](JobRec& j) { j.LastDuration = 30; })
+        .addEvaluated();
 }

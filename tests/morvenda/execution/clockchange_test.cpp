@@ -1,12 +1,10 @@
 #include "morvenda/execution/execution.h"
 
-#include "common/textfile.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
-#include "tests/support/scheduler.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 
 #include <gtest/gtest.h>
@@ -27,17 +25,14 @@ DateVal Wall(int month, int day, int hour, int minute) {
     return DateVal::fromDateTime(2026, month, day, hour, minute, 0);
 }
 
-class ClockChangeTest : public ::testing::Test {
+class ClockChangeTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
+        SchedulerStateTest::SetUp();
         if (!kLondon.isValid()) GTEST_SKIP() << "no time zone data for Europe/London";
         UseTempScheduler(dir);
         clock.setZone(kLondon);
         G.gSchedName = S("DST");
-    }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
     }
     void RunDate(int month, int day, int dayStartHour, int dayStartMinute) {
         G.gRunDate = DateVal::fromDate(2026, month, day);
@@ -45,22 +40,13 @@ protected:
         SetStartTimes();
     }
     JobRec& Add(const QString& name, const QString& early = QString()) {
-        JobRec j;
-        j.JobName = name;
-        j.Group = S("General");
-        j.Frequency = S("Daily");
+        JobRec& j = Job(AddJob(name, QString()));
         j.EarlyStartText = early;
-        j.LastDuration = 30;
-        G.Jobs.push_back(j);
-        JobTableChanged();
         SetStartTimes();
-        return G.Jobs.back();
+        return j;
     }
     QString Log() const { return QString::fromUtf8(dir.read(FormatDate(Now(), S("yyyymmdd")) + S(".log"))); }
 
-    TempDir dir;
-    FakeClock clock;
-    ScriptedPrompter prompts;
     NullExecView view;
 };
 

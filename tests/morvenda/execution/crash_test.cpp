@@ -1,12 +1,13 @@
 #include "common/constants.h"
 #include "common/textfile.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/execution.h"
 #include "morvenda/execution/journal.h"
+#include "tests/support/programs.h"
+#include "tests/support/scheduleinstall.h"
 #include "tests/support/testing.h"
 
 #include <QDateTime>
@@ -37,7 +38,7 @@ struct Plan {
     int exitCode = 0;
     QString after;    // prerequisites
     QString letters;  // their conditions
-    QString unsched;
+    bool unsched = false;
     QString wait;     // file awaited
     QString trigger;  // trigger file written
     bool nullJob = false;
@@ -54,14 +55,13 @@ std::vector<Plan> Jobs(const QString& externalTrigger) {
         if (k % 5 != 1) {
             p.after = QStringLiteral("J%1").arg(k - 1, 2, 10, QLatin1Char('0'));
             p.letters = QStringLiteral("S");
-            p.unsched = QStringLiteral("N");
         }
         plans.push_back(p);
     }
     plans[7].exitCode = 3;                    // J08 fails
     plans[8].letters = QStringLiteral("F");   // J09 needs that failure
     plans[29].after = QStringLiteral("J08");  // J30 needs J08 to succeed: unscheduled
-    plans[29].unsched = QStringLiteral("Y");
+    plans[29].unsched = true;
     plans[10].nullJob = true;                  // J11 has no command
     plans[5].trigger = gStdTrigger;            // J06 writes its standard trigger file ...
     plans[20].wait = QStringLiteral("..J06");  // ... that J21 waits for
@@ -75,72 +75,41 @@ int KillCount() {
     return n > 0 ? n : 20;
 }
 
+// A job of the schedule KILL, run daily.
+JobBuilder Killed(const QString& name) { return JobBuilder(name).group(S("KILL")).frequency(S("Daily")); }
+
 class CrashTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetState();
-        JobTableChanged();
-        for (const char* f : {"sched", "trg", "trk", "log", "eml", "adr", "att", "doc"})
-            QDir().mkpath(dir.path(QString::fromLatin1(f)));
-        ini = dir.write(S("sched/KILL.ini"),
-                        QStringLiteral("[Morvenda]\r\nScheduleName=KILL\r\nScheduleFile=%1/sched/KILL.sch\r\n"
-                                       "LogFile=%1/log/yyyymmdd.log\r\nTriggerPath=%1/trg\r\nTrackerPath=%1/trk\r\n"
-                                       "EmailAddrPath=%1/adr\r\nEmailPath=%1/eml\r\nEmailAttPath=%1/att\r\n"
-                                       "JobDocPath=%1/doc\r\nPubHols=*Missing*\r\nDayStart=00:00\r\n"
-                                       "MinJobLaunch=1\r\nTimerSecs=1\r\nCPULimit=9999\r\nDateDisplayFormat=0\r\n")
-                            .arg(dir.path())
-                            .toUtf8());
+        ini = WriteScheduleIni(dir.path(), S("KILL"));
         ledger = dir.path(S("ledger.txt"));
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
+    void TearDown() override { ResetState(); }
 
-    // A schedule of the given jobs (group KILL, daily), saved.
-    void SaveJobs(const std::vector<JobRec>& jobs) {
-        G.gSchedFile = dir.path(S("sched/KILL.sch"));
-        G.Jobs = JobTable(1);
-        for (JobRec j : jobs) {
-            j.Group = S("KILL");
-            j.Frequency = S("Daily");
-            G.Jobs.push_back(j);
-        }
-        JobTableChanged();
-        ASSERT_TRUE(SaveSchedule());
-    }
+    void SaveJobs(const std::vector<JobBuilder>& jobs) { ASSERT_TRUE(SaveJobsAs(dir.path(S("sched/KILL.sch")), jobs)); }
     QString Log() const {
         return QString::fromUtf8(
             dir.read(dir.path(QStringLiteral("log/%1.log").arg(FormatDate(Now(), S("yyyymmdd"))))));
     }
 
     void WriteSchedule(double secondsPerJob) {
-        G.gSchedFile = dir.path(S("sched/KILL.sch"));
-        G.Jobs = JobTable(1);
+        std::vector<JobBuilder> jobs;
         for (const Plan& p : Jobs(dir.path(S("trg/external.flag")))) {
-            JobRec j;
-            j.JobName = p.name;
-            j.Group = S("KILL");
-            j.Frequency = S("Daily");
-            j.LastDuration = 30;
-            if (!p.nullJob)
-                j.CommandLine =
-                    QStringLiteral("/bin/sh -c \"echo %1 $$ >> '%2'; sleep %3; exit %4\"")
-                        .arg(p.name, ledger, QString::number(secondsPerJob * (1 + p.name.right(1).toInt() % 3)),
-                             QString::number(p.exitCode));
-            if (!p.after.isEmpty()) {
-                j.RunAfter = QStringList{p.after};
-                j.RunAfterStatus = p.letters;
-                j.RunAfterUnsched = p.unsched;
-            }
-            j.WaitForFile = p.wait;
-            j.DelWaitFile = !p.wait.isEmpty();
-            j.TriggerFile = p.trigger;
-            if (p.name == QLatin1String("J02") || p.name == QLatin1String("J17")) j.Exclusive = S("DB");
-            G.Jobs.push_back(j);
+            const QString seconds = QString::number(secondsPerJob * (1 + p.name.right(1).toInt() % 3));
+            const QString run = QStringLiteral("/bin/sh -c \"echo %1 $$ >> '%2'; sleep %3; exit %4\"")
+                                    .arg(p.name, ledger, seconds, QString::number(p.exitCode));
+            jobs.push_back(
+                Killed(p.name).command(p.nullJob ? QString() : run).after(p.after, p.letters).with([&](JobRec& j) {
+                    j.LastDuration = 30;
+                    if (p.unsched) j.RunAfterUnsched = S("Y");
+                    j.WaitForFile = p.wait;
+                    j.DelWaitFile = !p.wait.isEmpty();
+                    j.TriggerFile = p.trigger;
+                    if (p.name == QLatin1String("J02") || p.name == QLatin1String("J17")) j.Exclusive = S("DB");
+                }));
         }
-        JobTableChanged();
-        ASSERT_TRUE(SaveSchedule());
+        SaveJobs(jobs);
     }
 
     // Runs the driver; kill is "" (run to the end), "S<n>"/"E<n>" (it kills
@@ -148,27 +117,24 @@ protected:
     // "T<ms>" (the test kills it after ms). Returns the letter of the kill
     // that happened (S, E or T), 0 when the driver ended by itself.
     char Round(const QString& kill) {
-        QProcess driver;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
         const bool self = kill.startsWith(QLatin1Char('S')) || kill.startsWith(QLatin1Char('E'));
-        if (self) env.insert(S("MRV_KILL_AFTER"), kill);
-        driver.setProcessEnvironment(env);
-        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        driver.start(QStringLiteral(MRV_KILLDRIVER), {ini});
-        if (!driver.waitForStarted() || driver.processId() <= 0) {
+        const std::unique_ptr<QProcess> driver =
+            StartProgram(QStringLiteral(MRV_KILLDRIVER), {ini},
+                         {{"XDG_CONFIG_HOME", dir.path(S("config"))}, {"MRV_KILL_AFTER", self ? kill : QString()}},
+                         QProcess::ForwardedErrorChannel);
+        if (driver->processId() <= 0) {
             ADD_FAILURE() << "the driver did not start";
             return 0;
         }
         const int wait = kill.isEmpty() ? 120000 : self ? 1500 : kill.mid(1).toInt();
-        if (!driver.waitForFinished(wait)) {
+        if (!driver->waitForFinished(wait)) {
             EXPECT_FALSE(kill.isEmpty()) << "the driver did not finish";
-            ::kill(static_cast<pid_t>(driver.processId()), SIGKILL);
-            driver.waitForFinished();
+            ::kill(static_cast<pid_t>(driver->processId()), SIGKILL);
+            driver->waitForFinished();
             return 'T';
         }
-        if (driver.exitStatus() == QProcess::CrashExit) return kill.at(0).toLatin1();
-        EXPECT_EQ(driver.exitCode(), 0) << "the driver stopped with a fault";
+        if (driver->exitStatus() == QProcess::CrashExit) return kill.at(0).toLatin1();
+        EXPECT_EQ(driver->exitCode(), 0) << "the driver stopped with a fault";
         return 0;
     }
 
@@ -203,9 +169,7 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     EXPECT_EQ(done, kills) << "the schedule completed before every kill";
 
     // Every job that has a program ran exactly once.
-    std::map<QString, int> runs;
-    for (const QString& line : SplitLines(QString::fromUtf8(dir.read(ledger))))
-        ++runs[line.section(QLatin1Char(' '), 0, 0)];
+    std::map<QString, int> runs = CountLines(QString::fromUtf8(dir.read(ledger)), true);
     for (const Plan& p : Jobs(QString())) {
         const int expected = p.nullJob || p.name == QLatin1String("J30") ? 0 : 1;
         EXPECT_EQ(runs[p.name], expected) << p.name.toStdString();
@@ -237,8 +201,7 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     }
 
     // Every ending reached the run log, whole lines only.
-    const QString log =
-        QString::fromUtf8(dir.read(dir.path(QStringLiteral("log/%1.log").arg(FormatDate(Now(), S("yyyymmdd"))))));
+    const QString log = Log();
     for (const Plan& p : Jobs(QString())) {
         if (p.name == QLatin1String("J30")) continue;
         const QString ending = p.exitCode ? S(" Failed at ") : S(" Completed at ");
@@ -258,7 +221,6 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
     EXPECT_EQ(dir.read(S("sched/KILL.sch.journal")), QByteArray());
     const QStringList left = QDir(dir.path(S("sched"))).entryList(QDir::Files | QDir::Hidden);
     for (const QString& f : left) EXPECT_FALSE(f.endsWith(QLatin1String(".tmp"))) << f.toStdString();
-    ResetState();
 }
 
 // The submissions of a pass are on the disk together before any keeper lets
@@ -266,13 +228,9 @@ TEST_F(CrashTest, EveryJobRunsOnceAndEndsRightWhateverMomentTheSchedulerDies) {
 // leaves every job of the pass recorded and none run; after the restart each
 // runs exactly once.
 TEST_F(CrashTest, APassRecordsAllItsSubmissionsBeforeAnyJobRuns) {
-    std::vector<JobRec> jobs;
-    for (const char* name : {"ONE", "TWO", "THREE"}) {
-        JobRec j;
-        j.JobName = S(name);
-        j.CommandLine = QStringLiteral("/bin/sh -c \"echo %1 >> '%2'\"").arg(S(name), ledger);
-        jobs.push_back(j);
-    }
+    std::vector<JobBuilder> jobs;
+    for (const char* name : {"ONE", "TWO", "THREE"})
+        jobs.push_back(Killed(S(name)).command(QStringLiteral("/bin/sh -c \"echo %1 >> '%2'\"").arg(S(name), ledger)));
     SaveJobs(jobs);
     ASSERT_EQ(Round(S("S1")), 'S');
     const QStringList records = SplitLines(QString::fromUtf8(dir.read(S("sched/KILL.sch.journal"))));
@@ -291,14 +249,11 @@ TEST_F(CrashTest, APassRecordsAllItsSubmissionsBeforeAnyJobRuns) {
 // the scheduler died: after the restart it has one forced-completion line, one
 // completion line, one tracker line and its trigger file, and is completed.
 TEST_F(CrashTest, AForcedEndIsCarriedOutOnceWhenTheSchedulerDiesAfterItsRecord) {
-    JobRec j;
-    j.JobName = S("FORCE");
-    j.CommandLine = S("sleep 30");
-    j.Started = Now();
-    j.Completed = j.Started;
-    j.EndForced = true;
-    j.TriggerFile = gStdTrigger;
-    SaveJobs({j});
+    const DateVal now = Now();
+    SaveJobs({Killed(S("FORCE")).command(S("sleep 30")).ran(now, now).with([](JobRec& j) {
+        j.EndForced = true;
+        j.TriggerFile = gStdTrigger;
+    })});
     ASSERT_EQ(Round(S("E1")), 'E');
     ASSERT_EQ(Round(QString()), 0);
     const QString log = Log();
@@ -308,6 +263,7 @@ TEST_F(CrashTest, AForcedEndIsCarriedOutOnceWhenTheSchedulerDiesAfterItsRecord) 
     EXPECT_EQ(tracker.count("\r\n"), 1);
     EXPECT_TRUE(tracker.startsWith("Completed,KILL,")) << tracker.constData();
     EXPECT_TRUE(QFile::exists(dir.path(S("trg/FORCE.trg"))));
+    G.gSchedFile = dir.path(S("sched/KILL.sch"));
     G.gRunDate = Now().datePart();
     G.gDayStart = DateVal();
     SetStartTimes();
@@ -327,7 +283,6 @@ TEST_F(CrashTest, AForcedEndIsCarriedOutOnceWhenTheSchedulerDiesAfterItsRecord) 
 TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     auto setUp = [&] {
         ResetState();
-        JobTableChanged();
         G.gIniFile = ini;
         G.gSchedName = S("KILL");
         G.gSchedFile = dir.path(S("sched/KILL.sch"));
@@ -338,15 +293,8 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     };
     setUp();
     for (const auto& [name, cmd] : {std::pair{"LATE", "/bin/sh -c \"sleep 0.5; exit 4\""},
-                                    std::pair{"FINE", "/bin/sh -c \"sleep 0.5\""}, std::pair{"ORPHAN", "sleep 30"}}) {
-        JobRec j;
-        j.JobName = S(name);
-        j.Group = S("KILL");
-        j.Frequency = S("Daily");
-        j.CommandLine = S(cmd);
-        G.Jobs.push_back(j);
-    }
-    JobTableChanged();
+                                    std::pair{"FINE", "/bin/sh -c \"sleep 0.5\""}, std::pair{"ORPHAN", "sleep 30"}})
+        Killed(S(name)).command(S(cmd)).add();
     ASSERT_TRUE(SaveSchedule());
     LoadSchedule();
     {
@@ -396,7 +344,6 @@ TEST_F(CrashTest, AJobThatEndsWhileTheSchedulerIsDownKeepsItsExitStatus) {
     EXPECT_EQ(G.Jobs[3].ErrorText, S("Exit status unknown"));
     // The outcomes are kept: the keepers' records are gone.
     EXPECT_TRUE(QDir(dir.path(S("sched/KILL.sch.ends"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
-    ResetState();
 }
 
 }  // namespace

@@ -1,18 +1,16 @@
 #include "morvenda/execution/execution.h"
 
-#include "common/textfile.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
 #include "morvenda/startup/startwindow.h"
+#include "tests/support/programs.h"
 #include "tests/support/quiethost.h"
+#include "tests/support/scheduleinstall.h"
 #include "tests/support/testing.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +27,6 @@ TEST(Demo, RunsItsDayFromStartToEnd) {
     ScopedEnv xdg("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     InstallDemo(dir);
     ResetState();
-    JobTableChanged();
     FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
     ScriptedPrompter prompts;
     QuietHost host;
@@ -42,20 +39,17 @@ TEST(Demo, RunsItsDayFromStartToEnd) {
     NullExecView view;
     Execution exec(view);
     exec.InitSchedule();
-    QElapsedTimer t;
-    t.start();
     // Passes every 200 ms of real time, each a second of schedule time, until
     // only the job held for 23:30 is waiting.
-    while (t.elapsed() < 60000) {
-        QThread::msleep(200);
-        clock.advance(1);
-        exec.cmdKick_Click();
-        bool busy = false;
-        for (int j = 1; j <= JobCount(); ++j)
-            busy = busy || Job(j).JobState == jsRunning ||
-                   (Job(j).JobState == jsScheduled && Job(j).JobName != QLatin1String("NIGHTLY"));
-        if (!busy) break;
-    }
+    PollUntil(
+        [&] {
+            clock.advance(1);
+            exec.cmdKick_Click();
+            for (int j = 1; j <= JobCount(); ++j)
+                if (Job(j).JobState == jsScheduled && Job(j).JobName != QLatin1String("NIGHTLY")) return false;
+            return !AnyJobRunning();
+        },
+        60000, 200);
     for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH"})
         EXPECT_EQ(Named(done).JobState, jsCompleted) << done << ": " << Named(done).StatusText.toStdString();
     EXPECT_EQ(Named("BROKEN").JobState, jsAborted);
@@ -71,7 +65,6 @@ TEST(Demo, RunsItsDayFromStartToEnd) {
     EXPECT_TRUE(log.contains(QStringLiteral("Wait CPU")) || Named("BIGCPU").Started > Named("EXTRACT").Started);
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
     ResetState();
-    JobTableChanged();
 }
 
 }  // namespace

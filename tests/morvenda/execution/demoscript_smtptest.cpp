@@ -1,9 +1,11 @@
 #include "morvenda/execution/execution.h"
 
 #include "common/clock.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
+#include "tests/support/programs.h"
+#include "tests/support/quiethost.h"
 #include "tests/support/testing.h"
 
 #include <QDateTime>
@@ -14,7 +16,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringListModel>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -25,13 +26,6 @@
 
 namespace {
 
-class QuietHost : public StartupHost {
-public:
-    void showSplash() override {}
-    void hideSplash() override {}
-    QString firstRunFile() override { return QString(); }
-};
-
 TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     TempDir dir;
     TempDir config;
@@ -40,16 +34,15 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
 
     // The script, as the demo runs it but for the scheduler; an absolute
     // build folder, and no runtime folder in the environment.
-    QProcess script;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(S("MRV_BUILD_DIR"), QDir(qEnvironmentVariable("MRV_BUILD_DIR")).absolutePath());
-    env.insert(S("MRV_DEMO_RUN_DIR"), run);
-    env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
-    env.remove(S("XDG_RUNTIME_DIR"));
-    script.setProcessEnvironment(env);
-    script.setProcessChannelMode(QProcess::MergedChannels);
-    script.start(qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + S("/scripts/demo"), {S("--no-scheduler")});
-    ASSERT_TRUE(script.waitForStarted(5000));
+    const std::unique_ptr<QProcess> started =
+        StartProgram(qEnvironmentVariable("MRV_TEST_SOURCE_DIR") + S("/scripts/demo"), {S("--no-scheduler")},
+                     {{"MRV_BUILD_DIR", QDir(qEnvironmentVariable("MRV_BUILD_DIR")).absolutePath()},
+                      {"MRV_DEMO_RUN_DIR", run},
+                      {"QT_QPA_PLATFORM", S("offscreen")},
+                      {"XDG_RUNTIME_DIR", QString()}},
+                     QProcess::MergedChannels);
+    QProcess& script = *started;
+    ASSERT_EQ(script.state(), QProcess::Running);
     QByteArray said;
     QElapsedTimer t;
     t.start();
@@ -61,7 +54,6 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     EXPECT_TRUE(QFileInfo(run + S("/.runtime")).isDir());
 
     ResetState();
-    JobTableChanged();
     const QDateTime real = QDateTime::currentDateTime();
     FakeClock clock(DateVal::fromDateTime(real.date().year(), real.date().month(), real.date().day(),
                                           real.time().hour(), real.time().minute(), real.time().second()));
@@ -86,23 +78,24 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     Execution exec(view);
     exec.InitSchedule();
     // A pass every 200 ms of real time, each five seconds of schedule time.
-    t.restart();
-    while (!G.gSchedComplete && t.elapsed() < 120000) {
-        QThread::msleep(200);
-        clock.advance(5);
-        exec.cmdKick_Click();
-    }
+    PollUntil(
+        [&] {
+            clock.advance(5);
+            exec.cmdKick_Click();
+            return G.gSchedComplete;
+        },
+        120000, 200);
     EXPECT_TRUE(G.gSchedComplete);
     EXPECT_EQ(progress.stringList().filter(S("Schedule Completed at ")).size(), 1);
     G.ProgList = nullptr;
 
     // The e-mailer sends REPORT's message; the server keeps it under Mail.
     QStringList mail;
-    t.restart();
-    while (mail.isEmpty() && t.elapsed() < 30000) {
-        QThread::msleep(200);
-        mail = QDir(run + S("/Mail")).entryList({S("msg-*.json")}, QDir::Files, QDir::Name);
-    }
+    PollUntil(
+        [&] {
+            return !(mail = QDir(run + S("/Mail")).entryList({S("msg-*.json")}, QDir::Files, QDir::Name)).isEmpty();
+        },
+        30000, 200);
     ASSERT_EQ(mail.size(), 1) << said.toStdString();
     QFile json(run + S("/Mail/") + mail[0]);
     ASSERT_TRUE(json.open(QIODevice::ReadOnly));
@@ -117,7 +110,6 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     script.terminate();
     EXPECT_TRUE(script.waitForFinished(10000));
     ResetState();
-    JobTableChanged();
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-#include "common/textfile.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "tests/support/fulldisk.h"
+#include "tests/support/programs.h"
+#include "tests/support/scheduleinstall.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -44,20 +45,16 @@ const Step kSteps[] = {
 // Runs the scheduler without a window on the configuration file until it
 // ends by itself; its exit code (-1 when it had to be killed).
 int RunScheduler(const QString& ini, const QString& config, int waitMs) {
-    QProcess driver;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(S("XDG_CONFIG_HOME"), config);
-    env.remove(S("MRV_KILL_AFTER"));
-    driver.setProcessEnvironment(env);
-    driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    driver.start(QStringLiteral(MRV_KILLDRIVER), {ini});
-    if (!driver.waitForStarted()) return -2;
-    if (!driver.waitForFinished(waitMs)) {
-        driver.kill();
-        driver.waitForFinished();
+    const std::unique_ptr<QProcess> driver =
+        StartProgram(QStringLiteral(MRV_KILLDRIVER), {ini},
+                     {{"XDG_CONFIG_HOME", config}, {"MRV_KILL_AFTER", QString()}}, QProcess::ForwardedErrorChannel);
+    if (driver->state() == QProcess::NotRunning) return -2;
+    if (!driver->waitForFinished(waitMs)) {
+        driver->kill();
+        driver->waitForFinished();
         return -1;
     }
-    return driver.exitStatus() == QProcess::NormalExit ? driver.exitCode() : -1;
+    return driver->exitStatus() == QProcess::NormalExit ? driver->exitCode() : -1;
 }
 
 TEST(DiskFullRun, EveryJobRunsOnceAndEndsRightAcrossAFullDisk) {
@@ -65,42 +62,18 @@ TEST(DiskFullRun, EveryJobRunsOnceAndEndsRightAcrossAFullDisk) {
     MRV_NEED_SMALL_DISK(disk);
     TempDir outside;
     const QString ledger = outside.path(S("ledger.txt"));
-    for (const char* f : {"sched", "trg", "trk", "log", "eml", "adr", "att", "doc"})
-        QDir().mkpath(disk.path(QString::fromLatin1(f)));
-    const QString ini = disk.path(S("sched/FULL.ini"));
-    ASSERT_TRUE(WriteFileAtomic(
-        ini, QStringLiteral("[Morvenda]\r\nScheduleName=FULL\r\nScheduleFile=%1/sched/FULL.sch\r\n"
-                            "LogFile=%1/log/yyyymmdd.log\r\nTriggerPath=%1/trg\r\nTrackerPath=%1/trk\r\n"
-                            "EmailAddrPath=%1/adr\r\nEmailPath=%1/eml\r\nEmailAttPath=%1/att\r\n"
-                            "JobDocPath=%1/doc\r\nPubHols=*Missing*\r\nDayStart=00:00\r\n"
-                            "MinJobLaunch=1\r\nTimerSecs=1\r\nCPULimit=9999\r\nDateDisplayFormat=0\r\n")
-                 .arg(disk.path())
-                 .toUtf8()));
-    {
-        ResetState();
-        JobTableChanged();
-        ScriptedPrompter prompts;
-        G.gSchedFile = disk.path(S("sched/FULL.sch"));
-        G.Jobs = JobTable(1);
-        for (const Step& s : kSteps) {
-            JobRec j;
-            j.JobName = S(s.name);
-            j.Group = S("FULL");
-            j.Frequency = S("Daily");
-            j.LastDuration = 30;
-            j.CommandLine = QStringLiteral("/bin/sh -c \"echo %1 >> '%2'; %3\"")
+    const QString ini = WriteScheduleIni(disk.path(), S("FULL"));
+    ASSERT_FALSE(ini.isEmpty());
+    ScriptedPrompter prompts;
+    ResetState();
+    G.gSchedFile = disk.path(S("sched/FULL.sch"));
+    for (const Step& s : kSteps) {
+        const QString run = QStringLiteral("/bin/sh -c \"echo %1 >> '%2'; %3\"")
                                 .arg(S(s.name), ledger, S(s.command).replace(S("%1"), disk.path()));
-            if (*s.after) {
-                j.RunAfter = QStringList{S(s.after)};
-                j.RunAfterStatus = S(s.letters);
-                j.RunAfterUnsched = S("N");
-            }
-            G.Jobs.push_back(j);
-        }
-        JobTableChanged();
-        ASSERT_TRUE(SaveSchedule());
-        ResetState();
+        Job(AddJob(S(s.name), run, S(s.after), S(s.letters))).Group = S("FULL");
     }
+    ASSERT_TRUE(SaveSchedule());
+    ResetState();
 
     // The first run cannot finish on the full disk: it stops when it cannot
     // write its run log or its schedule, or is stopped after a while; the
@@ -112,12 +85,9 @@ TEST(DiskFullRun, EveryJobRunsOnceAndEndsRightAcrossAFullDisk) {
     QFile::remove(disk.path(S("filler")));
     ASSERT_EQ(RunScheduler(ini, config, 120000), 0) << "the run ends by itself once there is room";
 
-    std::map<QString, int> runs;
-    for (const QString& line : SplitLines(QString::fromUtf8(outside.read(ledger)))) ++runs[line.trimmed()];
+    std::map<QString, int> runs = CountLines(QString::fromUtf8(outside.read(ledger)));
     for (const Step& s : kSteps) EXPECT_EQ(runs[S(s.name)], 1) << s.name;
 
-    ResetState();
-    ScriptedPrompter prompts;
     G.gSchedFile = disk.path(S("sched/FULL.sch"));
     G.gRunDate = Now().datePart();
     LoadSchedule();
@@ -127,9 +97,7 @@ TEST(DiskFullRun, EveryJobRunsOnceAndEndsRightAcrossAFullDisk) {
         const bool failed = job.JobName.trimmed() == QLatin1String("B1");
         EXPECT_EQ(job.JobState, failed ? jsAborted : jsCompleted) << job.JobName.toStdString();
     }
-    QString log;
-    for (const QString& f : QDir(disk.path(S("log"))).entryList(QDir::Files))
-        log += QString::fromUtf8(disk.read(S("log/") + f));
+    const QString log = ReadLogs(disk.path(S("log")));
     EXPECT_FALSE(log.contains(S("Exit status unknown")));
     EXPECT_TRUE(log.contains(S("B1       Failed(Exit code 5)")));
     for (const Step& s : kSteps)

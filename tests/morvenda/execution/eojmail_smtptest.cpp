@@ -1,15 +1,15 @@
 #include "morvenda/execution/execution.h"
 
 #include "common/ini.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/state.h"
 #include "tests/mrvemail/smtp_fixture.h"
+#include "tests/support/messagefolders.h"
+#include "tests/support/programs.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -27,53 +27,38 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     SmtpServer server;
     ASSERT_TRUE(server.started());
     TempDir dir;
-    ResetState();
-    JobTableChanged();
+    UseTempScheduler(dir);
     ScriptedPrompter prompts;
-    G.gIniFile = dir.write(QStringLiteral("s.ini"), "[Morvenda]\r\nTimerSecs=1\r\n");
-    G.gSchedFile = dir.path(QStringLiteral("s.sch"));
-    G.gLogFile = dir.path(QStringLiteral("yyyymmdd.log"));
-    G.gSchedName = QStringLiteral("MAILTEST");
-    G.gEmailPath = dir.path(QStringLiteral("Messages"));
-    G.gEmailAddrPath = dir.path(QStringLiteral("Addresses"));
-    G.gEmailAttPath = dir.path(QStringLiteral("Attachments"));
-    for (const QString& folder : {G.gEmailPath, G.gEmailAddrPath, G.gEmailAttPath}) QDir().mkpath(folder);
+    UseMessageFolders(dir);
+    G.gSchedName = S("MAILTEST");
     ::chmod(G.gEmailPath.toLocal8Bit().constData(), 0755);
-    dir.write(QStringLiteral("Addresses/OPERATOR.adr"), "; the night operator\r\nop@example.org\r\n");
+    dir.write(S("books/OPERATOR.adr"), "; the night operator\r\nop@example.org\r\n");
     G.gRunDate = DateVal::currentLocal().datePart();
-    G.gCPULimit = 9999;
     G.gMinJobLaunch = 1;
     SetStartTimes();
 
-    JobRec good;
-    good.JobName = QStringLiteral("GOOD");
-    good.CommandLine = QStringLiteral("/bin/true");
-    good.Frequency = QStringLiteral("Daily");
-    good.EojTo = QStringLiteral("OPERATOR");
-    good.EojMsg = {QStringLiteral("Job completed"), QStringLiteral("Job %JN% ended at %CT%."), QString(), QString(),
-                   QString()};
-    good.EojFlags = {QString(), QStringLiteral("00000"), QStringLiteral("00000"), QStringLiteral("00000"),
-                     QStringLiteral("00000")};
+    JobRec& good = Job(AddJob(S("GOOD"), S("/bin/true")));
+    good.EojTo = S("OPERATOR");
+    good.EojMsg = {S("Job completed"), S("Job %JN% ended at %CT%."), QString(), QString(), QString()};
+    good.EojFlags = {QString(), S("00000"), S("00000"), S("00000"), S("00000")};
     JobRec bad = good;
-    bad.JobName = QStringLiteral("BAD");
-    bad.CommandLine = QStringLiteral("/bin/sh -c \"exit 4\"");
+    bad.JobName = S("BAD");
+    bad.CommandLine = S("/bin/sh -c \"exit 4\"");
     bad.EojTo.clear();
-    bad.AbEojTo = QStringLiteral("OPERATOR");
-    bad.AbEojMsg = {QStringLiteral("Job failed"), QStringLiteral("Error: %ED%"), QString(), QString(), QString()};
+    bad.AbEojTo = S("OPERATOR");
+    bad.AbEojMsg = {S("Job failed"), S("Error: %ED%"), QString(), QString(), QString()};
     bad.AbEojFlags = good.EojFlags;
-    G.Jobs.push_back(good);
     G.Jobs.push_back(bad);
-    JobTableChanged();
 
     NullExecView view;
     Execution exec(view);
-    QElapsedTimer t;
-    t.start();
     exec.cmdKick_Click();
-    while (t.elapsed() < 20000 && (G.Jobs[1].JobState == jsRunning || G.Jobs[2].JobState == jsRunning)) {
-        QThread::msleep(200);
-        exec.cmdKick_Click();
-    }
+    PollUntil(
+        [&] {
+            exec.cmdKick_Click();
+            return G.Jobs[1].JobState != jsRunning && G.Jobs[2].JobState != jsRunning;
+        },
+        20000, 200);
     ASSERT_EQ(G.Jobs[1].JobState, jsCompleted);
     ASSERT_EQ(G.Jobs[2].JobState, jsAborted);
     ASSERT_EQ(QDir(G.gEmailPath).entryList({QStringLiteral("*.eml")}, QDir::Files).size(), 2);
@@ -85,19 +70,14 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
                       .arg(G.gEmailPath)
                       .arg(server.port())
                       .toUtf8());
-    QProcess mailer;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path(QStringLiteral("config")));
-    mailer.setProcessEnvironment(env);
-    mailer.start(qEnvironmentVariable("MRV_BUILD_DIR") + QStringLiteral("/bin/MRVEmail"), {mailIni});
-    ASSERT_TRUE(mailer.waitForStarted(5000));
-    QElapsedTimer m;
-    m.start();
-    while (m.elapsed() < 30000 && server.messages().size() < 2) QThread::msleep(100);
+    const std::unique_ptr<QProcess> mailer =
+        StartProgram(BuiltProgram("MRVEmail"), {mailIni},
+                     {{"QT_QPA_PLATFORM", S("offscreen")}, {"XDG_CONFIG_HOME", dir.path(S("config"))}});
+    ASSERT_EQ(mailer->state(), QProcess::Running);
+    PollUntil([&] { return server.messages().size() >= 2; }, 30000);
     QThread::msleep(300);  // the renames follow the sending
-    mailer.kill();
-    mailer.waitForFinished(5000);
+    mailer->kill();
+    mailer->waitForFinished(5000);
 
     const QList<QJsonObject> sent = server.messages();
     ASSERT_EQ(sent.size(), 2);
@@ -118,7 +98,6 @@ TEST(EndOfJobMail, MessagesOfARunAreSentByTheMailer) {
     }
     EXPECT_EQ(QDir(G.gEmailPath).entryList({QStringLiteral("*.DON")}, QDir::Files).size(), 2);
     ResetState();
-    JobTableChanged();
 }
 
 }  // namespace

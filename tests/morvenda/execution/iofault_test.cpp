@@ -1,9 +1,10 @@
 #include "common/constants.h"
 #include "common/textfile.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
-#include "tests/support/scheduler.h"
+#include "tests/support/programs.h"
+#include "tests/support/scheduleinstall.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -35,19 +36,9 @@ struct Trial {
 // A schedule with a trigger file taken by a dependant, end-of-job messages,
 // and a job that fails once and is rescheduled automatically.
 void Install(Trial& t) {
-    for (const char* f : {"sched", "trg", "trk", "log", "eml", "adr", "att", "doc"})
-        QDir().mkpath(t.dir.path(QString::fromLatin1(f)));
+    t.ini = WriteScheduleIni(t.dir.path(), S("IO"));
     t.dir.write(S("adr/ops.adr"), "ops@example.com,Operations\r\n");
-    t.ini = t.dir.write(S("sched/IO.ini"),
-                        QStringLiteral("[Morvenda]\r\nScheduleName=IO\r\nScheduleFile=%1/sched/IO.sch\r\n"
-                                       "LogFile=%1/log/yyyymmdd.log\r\nTriggerPath=%1/trg\r\nTrackerPath=%1/trk\r\n"
-                                       "EmailAddrPath=%1/adr\r\nEmailPath=%1/eml\r\nEmailAttPath=%1/att\r\n"
-                                       "JobDocPath=%1/doc\r\nPubHols=*Missing*\r\nDayStart=00:00\r\n"
-                                       "MinJobLaunch=1\r\nTimerSecs=1\r\nCPULimit=9999\r\nDateDisplayFormat=0\r\n")
-                            .arg(t.dir.path())
-                            .toUtf8());
     ResetState();
-    JobTableChanged();
     G.gSchedFile = t.dir.path(S("sched/IO.sch"));
     const QString ledger = t.dir.path(S("ledger.txt"));
     auto run = [&](const char* name, const QString& then = QString()) {
@@ -69,17 +60,12 @@ void Install(Trial& t) {
     j4.EojMsg[0] = S("J4 done");
     ASSERT_TRUE(SaveSchedule());
     ResetState();
-    JobTableChanged();
 }
 
-QProcess* Driver(const Trial& t, long failAt) {
-    auto* p = new QProcess;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(S("XDG_CONFIG_HOME"), t.dir.path(S("config")));
-    if (failAt >= 0) env.insert(S("MRV_FAIL_IO"), QString::number(failAt));
-    p->setProcessEnvironment(env);
-    p->start(QStringLiteral(MRV_KILLDRIVER), {t.ini});
-    return p;
+std::unique_ptr<QProcess> Driver(const Trial& t, long failAt) {
+    return StartProgram(QStringLiteral(MRV_KILLDRIVER), {t.ini},
+                        {{"XDG_CONFIG_HOME", t.dir.path(S("config"))},
+                         {"MRV_FAIL_IO", failAt >= 0 ? QString::number(failAt) : QString()}});
 }
 
 int Count(const QString& text, const QString& what) { return static_cast<int>(text.count(what)); }
@@ -87,13 +73,10 @@ int Count(const QString& text, const QString& what) { return static_cast<int>(te
 // What must hold after the run, whatever failed on the way.
 void Check(const Trial& t) {
     SCOPED_TRACE(QStringLiteral("write, flush or rename %1 failed").arg(t.k).toStdString());
-    std::map<QString, int> runs;
-    for (const QString& line : SplitLines(QString::fromUtf8(t.dir.read(S("ledger.txt"))))) ++runs[line];
-    EXPECT_EQ(runs, (std::map<QString, int>{{S("J1"), 1}, {S("J2"), 1}, {S("J3"), 2}, {S("J4"), 1}}));
+    EXPECT_EQ(CountLines(QString::fromUtf8(t.dir.read(S("ledger.txt")))),
+              (std::map<QString, int>{{S("J1"), 1}, {S("J2"), 1}, {S("J3"), 2}, {S("J4"), 1}}));
 
-    QString log;
-    for (const QString& f : QDir(t.dir.path(S("log"))).entryList(QDir::Files))
-        log += QString::fromUtf8(t.dir.read(t.dir.path(S("log/")) + f));
+    const QString log = ReadLogs(t.dir.path(S("log")));
     // Each job's lines, by its name blank-padded to eight characters.
     const struct {
         const char* job;
@@ -118,7 +101,6 @@ void Check(const Trial& t) {
             << job;
 
     ResetState();
-    JobTableChanged();
     G.gSchedFile = t.dir.path(S("sched/IO.sch"));
     G.gRunDate = Now().datePart();
     ScriptedPrompter prompts;
@@ -130,7 +112,6 @@ void Check(const Trial& t) {
             << "nobody was told: " << t.told.toStdString();
     }
     ResetState();
-    JobTableChanged();
 }
 
 TEST(IoFault, EveryRunOfTheScheduleEndsRightWhicheverWriteFails) {

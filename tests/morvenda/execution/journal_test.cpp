@@ -1,10 +1,10 @@
 #include "morvenda/execution/journal.h"
 
 #include "common/atomicfile.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/journalfile.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
+#include "tests/support/jobbuilder.h"
 #include "tests/support/testing.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,6 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
         j.EndForced = QByteArray(name) == "FORCED";
         G.Jobs.push_back(j);
     }
-    JobTableChanged();
     dir.write(S("Live.sch.journal"),
               "S\tDONE\t5000\t77000\t111\t222\t333\t1000\t1100\n"
               "P\tDONE\n"
@@ -85,7 +84,6 @@ TEST(RunJournal, ReplayLaysTheRecordsOverTheSchedule) {
     EXPECT_TRUE(ReplayRunJournal().empty());
     CloseRunJournal();
     ResetState();
-    JobTableChanged();
 }
 
 }  // namespace
@@ -111,7 +109,6 @@ TEST(RunJournal, ReplayRefusesFieldsOutOfRange) {
     };
     for (const auto& c : cases) {
         ResetState();
-        JobTableChanged();
         TempDir dir;
         G.gSchedFile = dir.path(S("Live.sch"));
         G.gLogFile = dir.path(S("run.log"));
@@ -120,7 +117,6 @@ TEST(RunJournal, ReplayRefusesFieldsOutOfRange) {
         j.Started = DateVal::fromSeconds(1000);
         j.Completed = DateVal::fromSeconds(1100);
         G.Jobs.push_back(j);
-        JobTableChanged();
         dir.write(S("Live.sch.journal"), QByteArray(c.record) + "\n");
         const PendingWork work = ReplayRunJournal();
         const bool changed = Job(1).Started != j.Started || Job(1).Completed != j.Completed;
@@ -129,22 +125,15 @@ TEST(RunJournal, ReplayRefusesFieldsOutOfRange) {
         EXPECT_EQ(dir.read(S("run.log")).contains("damaged"), !c.applied) << c.record;
     }
     ResetState();
-    JobTableChanged();
 }
 
 // A record whose write fails half-way leaves nothing of itself: the next
 // record starts on a line of its own and is replayed.
 TEST(RunJournal, AFailedWriteIsCutBackToTheLastWholeRecord) {
     ResetState();
-    JobTableChanged();
     TempDir dir;
     G.gSchedFile = dir.path(S("Live.sch"));
-    for (const char* name : {"ONE", "TWO"}) {
-        JobRec j;
-        j.JobName = S(name);
-        G.Jobs.push_back(j);
-    }
-    JobTableChanged();
+    AddJobs({JobBuilder(S("ONE")), JobBuilder(S("TWO"))});
     static int fail = 0;
     SetIoFaultHook([](IoStep step, const char*) { return step == IoStep::Write && fail-- == 1 ? ENOSPC : 0; });
     QString error;
@@ -162,7 +151,6 @@ TEST(RunJournal, AFailedWriteIsCutBackToTheLastWholeRecord) {
     EXPECT_EQ(ReplayRunJournal().Submissions, (std::vector<int>{1, 2}));
     EXPECT_EQ(Job(2).Started, DateVal::fromSeconds(6000));
     ResetState();
-    JobTableChanged();
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include "common/textfile.h"
 #include "morvenda/core/state.h"
 #include "mrvemail/messagefile.h"
+#include "tests/support/messagefolders.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -27,25 +27,9 @@ class MailerReadsMessages : public ::testing::Test {
 public:
     void SetUp() override {
         ResetState();
-        G.gSchedName = S("NIGHTLY");
-        G.gDateFmt = S("d mmm yyyy");
-        G.gLogFile = tmp.path(S("run.log"));
-        G.gEmailPath = tmp.path(S("msgs"));
-        G.gEmailAttPath = tmp.path(S("att"));
-        G.gEmailAddrPath = tmp.path(S("books"));
-        for (const char* d : {"msgs", "att", "books", "data"}) QDir().mkpath(tmp.path(QString::fromLatin1(d)));
-        tmp.write(S("books/ops.adr"), "; desk\r\nops@example.com,Operations Desk\r\noncall@example.com,On Call\r\n");
-        tmp.write(S("books/boss.adr"), "boss@example.com,\"Boss, The\"\r\n");
+        UseMessageFolders(tmp);
 
-        JobRec J;
-        J.JobName = S("PAYROLL");
-        J.Group = S("FINANCE");
-        J.CommandLine = S("/opt/pay/run.sh");
-        J.Started = At(2026, 12, 8, 9, 0, 0);
-        J.Completed = At(2026, 12, 8, 10, 15, 30);
-        J.EojTo = S("ops");
-        J.EojFlags = {S(""), S("00000"), S("00000"), S("00000"), S("00000")};
-        G.Jobs.push_back(J);
+        AddPayrollJob(At(2026, 12, 8, 9, 0, 0));
     }
 
     // Writes job 1's normal message and reads it as the e-mailer does.

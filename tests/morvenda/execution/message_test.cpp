@@ -5,6 +5,7 @@
 #include "morvenda/core/state.h"
 #include "platform/mail.h"
 #include "tests/support/fulldisk.h"
+#include "tests/support/messagefolders.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -32,34 +33,26 @@ class MessageTest : public ::testing::Test {
 public:
     void SetUp() override {
         ResetState();
-        G.gSchedName = S("NIGHTLY");
-        G.gDateFmt = S("d mmm yyyy");
-        G.gLogFile = tmp.path(S("run.log"));
-        G.gEmailPath = tmp.path(S("msgs"));
-        G.gEmailAttPath = tmp.path(S("att"));
-        G.gEmailAddrPath = tmp.path(S("books"));
-        for (const char* d : {"msgs", "att", "books", "data"}) QDir().mkpath(tmp.path(QString::fromLatin1(d)));
-        tmp.write(S("books/ops.adr"),
-                  "; operations desk\r\nops@example.com,Operations Desk\r\n"
-                  "; call-out after hours\r\noncall@example.com,Ops On Call\r\n");
-        tmp.write(S("books/boss.adr"), "boss@example.com,\"Boss, The\"\r\n");
-        tmp.write(S("books/smith.adr"), "j.surname@example.com,Jane Surname\r\n");
+        UseMessageFolders(tmp);
 
-        JobRec J;
-        J.JobName = S("PAYROLL");
-        J.Group = S("FINANCE");
-        J.CommandLine = S("/opt/pay/run.sh --full");
+        JobRec& J = AddPayrollJob(At(2026, 12, 7, 9, 15, 30));
+        J.CommandLine += S(" --full");
         J.JobDesc = S("Monthly payroll");
-        J.Started = At(2026, 12, 7, 9, 15, 30);
-        J.Completed = At(2026, 12, 8, 10, 15, 30);
-        J.EojTo = S("ops");
         J.EojMsg = {S("Payroll done"), S(""), S(""), S(""), S("")};
-        J.EojFlags = {S(""), S("00000"), S("00000"), S("00000"), S("00000")};
         J.AbEojFlags = J.EojFlags;
-        G.Jobs.push_back(J);
     }
 
     JobRec& Job() { return G.Jobs[1]; }
+    // Job 1's normal message, sent.
+    void Send(const std::array<QString, 5>& msg, const std::array<QString, 5>& flags) {
+        Job().EojMsg = msg;
+        Job().EojFlags = flags;
+        Send();
+    }
+    void ClearMessages() {
+        QDir(G.gEmailPath).removeRecursively();
+        QDir().mkpath(G.gEmailPath);
+    }
 
     // Calls GenMessage as the kick pass does for one ending of job 1.
     void Send(bool abnormal = false) {
@@ -250,8 +243,7 @@ TEST_F(MessageTest, NamesMessagesAfterTheJobPastEveryTakenName) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
-        QDir(G.gEmailPath).removeRecursively();
-        QDir().mkpath(G.gEmailPath);
+        ClearMessages();
         for (const QString& f : c.existing) tmp.write(S("msgs/") + f, "x");
         EXPECT_EQ(MessageFileName(QString::fromLatin1(c.job), c.defer), QString::fromLatin1(c.expected));
     }
@@ -259,8 +251,7 @@ TEST_F(MessageTest, NamesMessagesAfterTheJobPastEveryTakenName) {
     // e-mailer holds the message by its own clock.
     G.gDummyRun = true;
     G.gRunDate = DateVal::fromDate(2027, 1, 20);
-    QDir(G.gEmailPath).removeRecursively();
-    QDir().mkpath(G.gEmailPath);
+    ClearMessages();
     EXPECT_EQ(MessageFileName(S("PAYROLL"), 30), S("PAYR0000.202612081045"));
     G.gDummyRun = false;
 }
@@ -364,9 +355,7 @@ TEST_F(MessageTest, SuppressesMessagesWithoutIncludedData) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QFile::remove(G.gLogFile);
-        Job().EojMsg = c.msg;
-        Job().EojFlags = c.flags;
-        Send();
+        Send(c.msg, c.flags);
         EXPECT_EQ(QDir(G.gEmailPath).entryList(QDir::Files).size(), c.written ? 1 : 0);
         const QStringList log = LogLines();
         if (c.written) {
@@ -375,8 +364,7 @@ TEST_F(MessageTest, SuppressesMessagesWithoutIncludedData) {
             ASSERT_EQ(log.size(), 1);
             EXPECT_TRUE(log[0].endsWith(expectedLog)) << log[0].toStdString();
         }
-        QDir(G.gEmailPath).removeRecursively();
-        QDir().mkpath(G.gEmailPath);
+        ClearMessages();
     }
 }
 
@@ -386,10 +374,8 @@ TEST_F(MessageTest, CancelDeletesMarkedFilesAndCopiesButNoOtherFile) {
     const QString cancel = tmp.write(S("data/cancel.txt"), "line\r\nplease $Cancel this\r\n");
     const QString later = tmp.write(S("data/later.txt"), "more\r\n");
     Job().DeferEojMins = 10;
-    Job().EojMsg = {S("s"), report, keep, cancel, later};
     // The cancel sits in the third file; a later file does not undo it.
-    Job().EojFlags = {S(""), S("10101"), S("10100"), S("10001"), S("10000")};
-    Send();
+    Send({S("s"), report, keep, cancel, later}, {S(""), S("10101"), S("10100"), S("10001"), S("10000")});
     EXPECT_TRUE(Files(S("msgs")).isEmpty());
     EXPECT_TRUE(Files(S("att")).isEmpty());
     EXPECT_FALSE(QFile::exists(report));
@@ -403,9 +389,7 @@ TEST_F(MessageTest, CancelDeletesMarkedFilesAndCopiesButNoOtherFile) {
 TEST_F(MessageTest, DeletesIncludedFilesAfterUseAndLeavesAttachmentsToTheMailer) {
     const QString inc = tmp.write(S("data/inc.txt"), "hello\r\n");
     const QString att = tmp.write(S("data/att.txt"), "a");
-    Job().EojMsg = {S("s"), inc, att, S(""), S("")};
-    Job().EojFlags = {S(""), S("10001"), S("10101"), S(""), S("")};
-    Send();
+    Send({S("s"), inc, att, S(""), S("")}, {S(""), S("10001"), S("10101"), S(""), S("")});
     const QString text = QString::fromUtf8(Message());
     EXPECT_TRUE(text.contains(S("BODY=hello~\r\n")));
     EXPECT_TRUE(text.contains(S("ATT=") + QFileInfo(att).absoluteFilePath() + S(",DEL=YES\r\n")));
@@ -417,9 +401,7 @@ TEST_F(MessageTest, FailedCopyIsLoggedAndTheFileItselfIsSentAndKept) {
     const QString report = tmp.write(S("data/report.txt"), "r");
     G.gEmailAttPath = tmp.path(S("no-such-folder"));
     Job().DeferEojMins = 10;
-    Job().EojMsg = {S("s"), report, S(""), S(""), S("")};
-    Job().EojFlags = {S(""), S("10101"), S(""), S(""), S("")};
-    Send();
+    Send({S("s"), report, S(""), S(""), S("")}, {S(""), S("10101"), S(""), S(""), S("")});
     const QString text = QString::fromUtf8(Message());
     EXPECT_TRUE(text.contains(S("\r\nATT=") + report + S("\r\n"))) << text.toStdString();
     EXPECT_TRUE(QFile::exists(report));
@@ -430,10 +412,8 @@ TEST_F(MessageTest, FailedCopyIsLoggedAndTheFileItselfIsSentAndKept) {
 
 TEST_F(MessageTest, UnwritableMessageFolderIsLoggedWithoutAskingOrDeleting) {
     const QString inc = tmp.write(S("data/inc.txt"), "hello\r\n");
-    Job().EojMsg = {S("s"), inc, S(""), S(""), S("")};
-    Job().EojFlags = {S(""), S("10001"), S(""), S(""), S("")};
     G.gEmailPath = tmp.path(S("gone"));
-    Send();
+    Send({S("s"), inc, S(""), S(""), S("")}, {S(""), S("10001"), S(""), S(""), S("")});
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(QFile::exists(inc));
     ASSERT_EQ(LogLines().size(), 1);
@@ -448,12 +428,10 @@ TEST_F(MessageTest, AFullDiskLeavesNoHalfMessageAndSaysWhy) {
     SmallDisk disk(256 * 1024);
     MRV_NEED_SMALL_DISK(disk);
     const QString inc = tmp.write(S("data/inc.txt"), "hello\r\n");
-    Job().EojMsg = {S("s"), inc, S(""), S(""), S("")};
-    Job().EojFlags = {S(""), S("10001"), S(""), S(""), S("")};
     G.gEmailPath = disk.path(S("msgs"));
     QDir().mkpath(G.gEmailPath);
     disk.fill();
-    Send();
+    Send({S("s"), inc, S(""), S(""), S("")}, {S(""), S("10001"), S(""), S(""), S("")});
     ASSERT_EQ(LogLines().size(), 1);
     EXPECT_TRUE(LogLines()[0].endsWith(S("EOJ message not generated for job PAYROLL.  Cannot write \"") +
                                        disk.path(S("msgs/PAYR0000.$$$")) + S("\": No space left on device")))

@@ -1,19 +1,17 @@
 #include "common/datetime.h"
 #include "common/ini.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "platform/x11.h"
-#include "tests/support/scheduler.h"
+#include "tests/support/programs.h"
+#include "tests/support/scheduleinstall.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 #include "tests/support/xvfb.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -43,42 +41,37 @@ TEST(OverrunOnX, JobsThatEndAfterMidnightRunAgainForTheNextRunDate) {
 
     // A starts at 23:59 and runs eight seconds, past midnight; B follows it.
     ResetState();
-    JobTableChanged();
     G.gSchedFile = IniGet(S("Morvenda"), S("ScheduleFile"), ini);
     Job(AddJob(S("A"), S("sleep 8"))).EarlyStartText = S("23:59");
     AddJob(S("B"), S("true"), S("A"));
     ASSERT_TRUE(SaveSchedule());
     ResetState();
-    JobTableChanged();
 
     // The clock of the scheduler, its keepers and its jobs: 11 Feb 2026
     // 23:59:52 UTC now.
     const qint64 shift = QDateTime(QDate(2026, 2, 11), QTime(23, 59, 52), QTimeZone::utc()).toSecsSinceEpoch() -
                          QDateTime::currentSecsSinceEpoch();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(S("DISPLAY"), QString::fromLatin1(xvfb.display()));
-    env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
-    env.insert(S("TZ"), S("UTC"));
-    env.insert(S("LD_PRELOAD"), QString::fromLatin1(kFakeTime));
-    env.insert(S("FAKETIME"), QString::number(shift));
-    env.insert(S("FAKETIME_DONT_FAKE_MONOTONIC"), S("1"));
-    env.remove(S("MRV_CMDLINE"));
-    QProcess scheduler;
-    scheduler.setProcessEnvironment(env);
-    scheduler.start(programs + S("/Morvenda"), {ini + S(",TEMP")});
-    ASSERT_TRUE(scheduler.waitForStarted(5000));
+    const std::unique_ptr<QProcess> scheduler = StartProgram(programs + S("/Morvenda"), {ini + S(",TEMP")},
+                                                             {{"DISPLAY", QString::fromLatin1(xvfb.display())},
+                                                              {"QT_QPA_PLATFORM", S("xcb")},
+                                                              {"TZ", S("UTC")},
+                                                              {"LD_PRELOAD", QString::fromLatin1(kFakeTime)},
+                                                              {"FAKETIME", QString::number(shift)},
+                                                              {"FAKETIME_DONT_FAKE_MONOTONIC", S("1")},
+                                                              {"MRV_CMDLINE", QString()}});
+    ASSERT_EQ(scheduler->state(), QProcess::Running);
 
     // The start-up window offers 11 Feb: Alt+L launches it.
     XConnection x;
     ASSERT_TRUE(x.isOpen()) << x.error().toStdString();
     XWindowId start = 0;
-    QElapsedTimer t;
-    t.start();
-    while (start == 0 && t.elapsed() < 20000) {
-        for (const XTopWindow& w : x.topLevelWindows())
-            if (w.pid == scheduler.processId() && w.title.startsWith(S("Morvenda"))) start = w.window;
-        QThread::msleep(100);
-    }
+    PollUntil(
+        [&] {
+            for (const XTopWindow& w : x.topLevelWindows())
+                if (w.pid == scheduler->processId() && w.title.startsWith(S("Morvenda"))) start = w.window;
+            return start != 0;
+        },
+        20000);
     ASSERT_NE(start, 0UL) << "the start-up window did not appear";
     QThread::msleep(1000);
     ASSERT_TRUE(x.activateWindow(start, 3000));
@@ -86,20 +79,12 @@ TEST(OverrunOnX, JobsThatEndAfterMidnightRunAgainForTheNextRunDate) {
     ASSERT_TRUE(x.sendKeys({{XKeysymFromName(S("l")), XKeyAlt}}, &error)) << error.toStdString();
 
     // Every log line, of both calendar days.
-    auto logs = [&] {
-        QString all;
-        const QString folder = dir.path(S("DEMO/Log"));
-        for (const QString& f : QDir(folder).entryList({S("*.log")}, QDir::Files, QDir::Name))
-            all += QString::fromUtf8(dir.read(folder + QLatin1Char('/') + f));
-        return all;
-    };
     const QString next = S("Schedule for Thursday 12 Feb 2026");
-    t.restart();
-    while (!logs().contains(next) && t.elapsed() < 60000) QThread::msleep(250);
-    scheduler.kill();
-    scheduler.waitForFinished(5000);
+    PollUntil([&] { return ReadLogs(dir.path(S("DEMO/Log"))).contains(next); }, 60000, 250);
+    scheduler->kill();
+    scheduler->waitForFinished(5000);
 
-    const QString log = logs();
+    const QString log = ReadLogs(dir.path(S("DEMO/Log")));
     ASSERT_TRUE(log.contains(next)) << log.toStdString();
     EXPECT_TRUE(log.contains(S("A        (Daily)  Submitted at 23:59:5"))) << log.toStdString();
     EXPECT_TRUE(log.contains(S("B        (Daily)  Submitted at 00:00:"))) << log.toStdString();

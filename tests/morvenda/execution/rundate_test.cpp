@@ -1,11 +1,11 @@
 #include "morvenda/execution/execution.h"
 
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/frequency.h"
 #include "morvenda/core/jobwindows.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
-#include "tests/support/scheduler.h"
+#include "tests/support/scheduleinstall.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -71,15 +71,9 @@ protected:
     void finish() {
         exec.reset();
         ResetState();
-        JobTableChanged();
         for (const QString& f : QDir(dir.path()).entryList(QDir::Files)) QFile::remove(dir.path(f));
     }
 
-    bool anyRunning() const {
-        for (int j = 1; j <= JobCount(); ++j)
-            if (Job(j).JobState == jsRunning) return true;
-        return false;
-    }
     void waitForJobs() const {
         QElapsedTimer t;
         t.start();
@@ -106,7 +100,7 @@ protected:
                 // ten minutes.
                 for (;;) {
                     waitForJobs();
-                    clock.advance(anyRunning() ? runStep : 600);
+                    clock.advance(AnyJobRunning() ? runStep : 600);
                     if (Now() > s.at) break;
                     exec->cmdKick_Click();
                 }
@@ -124,12 +118,6 @@ protected:
                 start(s);
                 break;
         }
-    }
-    QString logs() const {
-        QString all;
-        for (const QString& f : QDir(dir.path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name))
-            all += QString::fromUtf8(dir.read(f));
-        return all;
     }
 
     TempDir dir;
@@ -180,7 +168,7 @@ TEST_F(RunDateTest, EachRunDateRunsItsJobsOnceWithItsOwnDate) {
         prepare();
         for (const Step& s : c.steps) perform(s);
         EXPECT_EQ(QString::fromUtf8(dir.read(S("ran.txt"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts), c.ran);
-        const QString log = logs();
+        const QString log = ReadLogs(dir.path());
         for (const QString& line : c.logged) EXPECT_TRUE(log.contains(line)) << line.toStdString();
         EXPECT_FALSE(log.contains(S("Duration 00:00:00")));
         finish();

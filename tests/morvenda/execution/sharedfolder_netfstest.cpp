@@ -1,14 +1,15 @@
 #include "common/constants.h"
 #include "common/textfile.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/jobrec.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "tests/support/glusterfs.h"
+#include "tests/support/messagefolders.h"
+#include "tests/support/programs.h"
+#include "tests/support/scheduleinstall.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
@@ -43,15 +44,9 @@ protected:
 
     // Starts a worker or a scheduler driver with computer k's own settings.
     std::unique_ptr<QProcess> Start(const QString& program, const QStringList& args, int k) {
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(S("XDG_CONFIG_HOME"), local.path(QStringLiteral("config%1").arg(k)));
-        env.insert(S("MRV_GO_FILE"), local.path(S("go")));
-        p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::SeparateChannels);
-        p->start(program, args);
-        EXPECT_TRUE(p->waitForStarted()) << program.toStdString();
-        return p;
+        return StartProgram(
+            program, args,
+            {{"XDG_CONFIG_HOME", local.path(QStringLiteral("config%1").arg(k))}, {"MRV_GO_FILE", local.path(S("go"))}});
     }
 
     // Waits for every process, then returns each one's output.
@@ -97,29 +92,20 @@ protected:
     // Writes schedule Name (as computer k sees it): each job appends its
     // name and the moment it ran to the ledger, a local file.
     void WriteSchedule(const QString& Name, int k, const std::vector<Job>& jobs) {
-        ResetState();
-        G.gSchedFile = QStringLiteral("%1/%2/%2.sch").arg(Base(k), Name);
-        G.Jobs = JobTable(1);
-        for (const Job& p : jobs) {
-            JobRec j;
-            j.JobName = p.name;
-            j.Group = Name;
-            j.Frequency = S("Daily");
-            j.CommandLine = QStringLiteral("/bin/sh -c \"sleep %3; echo %1 $(date +%s.%N) >> '%2'\"")
-                                .arg(p.name, local.path(S("ledger")), QString::number(p.seconds));
-            j.WaitForFile = p.wait;
-            j.DelWaitFile = !p.wait.isEmpty();
-            if (p.trigger) j.TriggerFile = gStdTrigger;
-            if (!p.after.isEmpty()) {
-                j.RunAfter = QStringList{p.after};
-                j.RunAfterStatus = S("S");
-                j.RunAfterUnsched = S("N");
-            }
-            G.Jobs.push_back(j);
-        }
-        JobTableChanged();
-        ASSERT_TRUE(SaveSchedule());
-        ResetState();
+        std::vector<JobBuilder> builders;
+        for (const Job& p : jobs)
+            builders.push_back(JobBuilder(p.name)
+                                   .group(Name)
+                                   .frequency(S("Daily"))
+                                   .command(QStringLiteral("/bin/sh -c \"sleep %3; echo %1 $(date +%s.%N) >> '%2'\"")
+                                                .arg(p.name, local.path(S("ledger")), QString::number(p.seconds)))
+                                   .after(p.after)
+                                   .with([&](JobRec& j) {
+                                       j.WaitForFile = p.wait;
+                                       j.DelWaitFile = !p.wait.isEmpty();
+                                       if (p.trigger) j.TriggerFile = gStdTrigger;
+                                   }));
+        ASSERT_TRUE(SaveJobsAs(QStringLiteral("%1/%2/%2.sch").arg(Base(k), Name), builders));
     }
 
     // Each job of the ledger with the moments it ran.
@@ -131,6 +117,13 @@ protected:
     }
 
     void Go() { local.write(S("go"), "go"); }
+
+    // The trigger list's lines as computer k sees it, sorted.
+    void ReadTriggerList(int k, QStringList* lines) {
+        RefreshFolderView(Base(k) + S("/@Trigger"));
+        ASSERT_TRUE(ReadTextLines(Base(k) + S("/@Trigger/Triggers.Lst"), lines));
+        lines->sort();
+    }
 
     TempDir local;  // this computer's own disk: settings, ledger
     std::unique_ptr<GlusterVolume> volume;
@@ -151,18 +144,9 @@ TEST_F(SharedFolderTest, MessagesOfTwoComputersAllArrive) {
                   k));
     Go();
     Finish(procs, 100000);
-    const QString folder = Base(0) + S("/@Email/Messages");
-    const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
     QSet<QString> subjects;
     int messages = 0;
-    for (const QString& f : files) {
-        EXPECT_TRUE(f.endsWith(S(".eml"))) << f.toStdString();  // no temporary file is left
-        QStringList lines;
-        ASSERT_TRUE(ReadTextLines(folder + QLatin1Char('/') + f, &lines));
-        for (const QString& l : lines)
-            if (l.startsWith(S("SUBJ="))) subjects.insert(l.mid(5));
-        ++messages;
-    }
+    ASSERT_NO_FATAL_FAILURE(ReadMessageSubjects(Base(0) + S("/@Email/Messages"), &subjects, &messages));
     std::printf("messages: %d files, %lld of %d arrived\n", messages, static_cast<long long>(subjects.size()),
                 2 * kEach);
     EXPECT_EQ(messages, 2 * kEach);
@@ -198,9 +182,7 @@ TEST_F(SharedFolderTest, TriggerListRewritesFromFourProcessesOnTwoMountsAllSucce
     EXPECT_EQ(lost, 0);
     for (int k = 0; k < 2; ++k) {
         QStringList lines;
-        RefreshFolderView(Base(k) + S("/@Trigger"));
-        ASSERT_TRUE(ReadTextLines(Base(k) + S("/@Trigger/Triggers.Lst"), &lines));
-        lines.sort();
+        ASSERT_NO_FATAL_FAILURE(ReadTriggerList(k, &lines));
         EXPECT_EQ(lines, (QStringList{S("S0V100 (S0)"), S("S1V100 (S1)"), S("S2V100 (S2)"), S("S3V100 (S3)")}))
             << "as mount " << k << " shows it";
     }
@@ -251,9 +233,7 @@ TEST_F(SharedFolderTest, TriggerFilesHopBothWaysBetweenSchedulersOnTwoComputers)
     // trigger list holds the lines of both schedules, once each.
     EXPECT_EQ(QDir(Base(0) + S("/@Trigger")).entryList({S("*.trg")}, QDir::Files), QStringList());
     QStringList lines;
-    RefreshFolderView(Base(1) + S("/@Trigger"));
-    ASSERT_TRUE(ReadTextLines(Base(1) + S("/@Trigger/Triggers.Lst"), &lines));
-    lines.sort();
+    ASSERT_NO_FATAL_FAILURE(ReadTriggerList(1, &lines));
     EXPECT_EQ(lines, (QStringList{S("HA1 (SCHEDA)"), S("HA2 (SCHEDA)"), S("HA3 (SCHEDA)"), S("HA4 (SCHEDA)"),
                                   S("HB1 (SCHEDB)"), S("HB2 (SCHEDB)"), S("HB3 (SCHEDB)")}));
 }

@@ -1,4 +1,5 @@
-#include "common/textfile.h"
+#include "tests/support/messagefolders.h"
+#include "tests/support/programs.h"
 #include "tests/support/testing.h"
 
 #include <QDir>
@@ -21,16 +22,13 @@ TEST(SharedFolder, MessagesOfTwoSchedulersInOneFolderAllArrive) {
     TempDir dir;
     QDir().mkpath(dir.path(S("Messages")));
     std::vector<std::unique_ptr<QProcess>> workers;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(S("MRV_GO_FILE"), dir.path(S("go")));
     for (int k = 0; k < 2; ++k) {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env);
-        p->start(QStringLiteral(MRV_NETFSWORKER),
-                 {S("messages"), dir.path(S("Messages")), dir.path(QStringLiteral("w%1.log").arg(k)),
-                  QStringLiteral("PAYROLL%1").arg(k), QString::number(kEach), QStringLiteral("W%1").arg(k)});
-        ASSERT_TRUE(p->waitForStarted());
-        workers.push_back(std::move(p));
+        workers.push_back(
+            StartProgram(QStringLiteral(MRV_NETFSWORKER),
+                         {S("messages"), dir.path(S("Messages")), dir.path(QStringLiteral("w%1.log").arg(k)),
+                          QStringLiteral("PAYROLL%1").arg(k), QString::number(kEach), QStringLiteral("W%1").arg(k)},
+                         {{"MRV_GO_FILE", dir.path(S("go"))}}));
+        ASSERT_EQ(workers.back()->state(), QProcess::Running);
     }
     dir.write(S("go"), "go");
     for (auto& p : workers) {
@@ -38,15 +36,9 @@ TEST(SharedFolder, MessagesOfTwoSchedulersInOneFolderAllArrive) {
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
     QSet<QString> subjects;
-    const QStringList files = QDir(dir.path(S("Messages"))).entryList(QDir::Files | QDir::Hidden);
-    for (const QString& f : files) {
-        EXPECT_TRUE(f.endsWith(S(".eml"))) << f.toStdString();
-        QStringList lines;
-        ASSERT_TRUE(ReadTextLines(dir.path(S("Messages/") + f), &lines));
-        for (const QString& l : lines)
-            if (l.startsWith(S("SUBJ="))) subjects.insert(l.mid(5));
-    }
-    EXPECT_EQ(files.size(), 2 * kEach);
+    int files = 0;
+    ASSERT_NO_FATAL_FAILURE(ReadMessageSubjects(dir.path(S("Messages")), &subjects, &files));
+    EXPECT_EQ(files, 2 * kEach);
     EXPECT_EQ(subjects.size(), 2 * kEach);
     // Nothing was given up: neither run log says a message was not written.
     for (int k = 0; k < 2; ++k) EXPECT_EQ(dir.read(QStringLiteral("w%1.log").arg(k)), QByteArray());

@@ -7,7 +7,8 @@
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
 #include "tests/support/asuser.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/stopreason.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,13 +31,12 @@ public:
     QString firstRunAnswer;
 };
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         dir.write(S("sched.sch"), "");
     }
-    void TearDown() override { ResetState(); }
 
     // A complete configuration file; entries listed in `drop` are left out,
     // `extra` adds or overrides keys.
@@ -68,12 +68,11 @@ protected:
     }
 
     StartupValues run(const QString& commandLine) { return RunStartupSequence(commandLine, host); }
+    // The reason the start-up with CommandLine stops for.
+    QString stop(const QString& commandLine) {
+        return StopReason([&] { run(commandLine); });
+    }
 
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
     FakeHost host;
 };
 
@@ -148,32 +147,16 @@ TEST_F(StartupTest, FirstRunFileBecomesTheDefaultOnlyAfterAGoodStart) {
 }
 
 TEST_F(StartupTest, StopsWithoutAUsableFile) {
-    try {
-        run(QString());
-        FAIL();
-    } catch (const FatalStop& e) {
-        // The first-run window ends the program itself; nothing more is shown.
-        EXPECT_EQ(e.reason(), S("No configuration file chosen"));
-        EXPECT_TRUE(prompts.messages.isEmpty());
-    }
+    // The first-run window ends the program itself; nothing more is shown.
+    EXPECT_EQ(stop(QString()), S("No configuration file chosen"));
+    EXPECT_TRUE(prompts.messages.isEmpty());
     ResetState();
-    try {
-        run(dir.path(S("nothere.ini")));
-        FAIL();
-    } catch (const FatalStop& e) {
-        EXPECT_EQ(e.reason(), S("Cannot find INI file: ") + dir.path(S("nothere.ini")));
-    }
+    EXPECT_EQ(stop(dir.path(S("nothere.ini"))), S("Cannot find INI file: ") + dir.path(S("nothere.ini")));
 }
 
 TEST_F(StartupTest, MissingMandatoryKeysStopAndAreWrittenBackEmpty) {
     const QString ini = writeIni({S("ScheduleName")});
-    try {
-        run(ini);
-        FAIL();
-    } catch (const FatalStop& e) {
-        EXPECT_EQ(e.reason(),
-                  S("The following mandatory specifications are missing from the INI file\n\nScheduleName"));
-    }
+    EXPECT_EQ(stop(ini), S("The following mandatory specifications are missing from the INI file\n\nScheduleName"));
     EXPECT_EQ(IniDocument::load(ini).value(gAppName, S("ScheduleName")), std::optional<QString>(S("")));
 }
 
@@ -195,13 +178,9 @@ TEST_F(StartupTest, AFileThatIsNoConfigurationFileStopsAndIsLeftAsItWas) {
     for (const auto& f : files) {
         ResetState();
         const QString path = dir.write(S(f.name), f.bytes);
-        try {
-            run(path);
-            FAIL() << f.name;
-        } catch (const FatalStop& e) {
-            EXPECT_TRUE(e.reason().startsWith(S("\"%1\" is not a Morvenda configuration file: ").arg(path)))
-                << e.reason().toStdString();
-        }
+        const QString reason = stop(path);
+        EXPECT_TRUE(reason.startsWith(S("\"%1\" is not a Morvenda configuration file: ").arg(path)))
+            << f.name << ": " << reason.toStdString();
         EXPECT_EQ(dir.read(S(f.name)), f.bytes) << f.name;
     }
     ResetState();
@@ -306,12 +285,7 @@ TEST_F(StartupTest, AddressTemplateAndDummyProgramFallbacks) {
 
 TEST_F(StartupTest, AMissingHolidaysFileStops) {
     const QString ini = writeIni({}, {{S("PubHols"), dir.path(S("nohols.txt"))}});
-    try {
-        run(ini);
-        FAIL();
-    } catch (const FatalStop& e) {
-        EXPECT_EQ(e.reason(), S("Cannot find Public Holidays File: ") + dir.path(S("nohols.txt")));
-    }
+    EXPECT_EQ(stop(ini), S("Cannot find Public Holidays File: ") + dir.path(S("nohols.txt")));
 }
 
 }  // namespace

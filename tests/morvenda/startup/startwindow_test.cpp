@@ -3,9 +3,9 @@
 #include "common/constants.h"
 #include "common/ini.h"
 #include "common/settings.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/statefixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,11 +16,10 @@
 
 namespace {
 
-class StartWindowTest : public ::testing::Test {
+class StartWindowTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::SetUp();
         G.gLogFile = dir.path(S("Log/yyyymmdd.log"));
         QDir().mkpath(dir.path(S("Log")));
         G.gSchedFile = dir.path(S("sched.sch"));
@@ -28,26 +27,11 @@ protected:
         G.gTriggerPath = dir.path(S("trg"));
         QDir().mkpath(G.gTriggerPath);
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
-    void jobs(const QList<QPair<const char*, const char*>>& table) {
-        for (const auto& [name, after] : table) {
-            JobRec j;
-            j.JobName = S(name);
-            if (*after) j.RunAfter = S(after).split(QLatin1Char(','));
-            G.Jobs.push_back(j);
-        }
-        JobTableChanged();
+    static void jobs(const QList<QPair<const char*, const char*>>& table) {
+        for (const auto& [name, after] : table)
+            JobBuilder(S(name)).with([&](JobRec& j) { j.RunAfter = S(after).split(u',', Qt::SkipEmptyParts); }).add();
     }
     QString log() const { return QString::fromUtf8(dir.read(S("Log/20261208.log"))); }
-
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };
 
 TEST_F(StartWindowTest, FieldChecksStopAtTheFirstFailure) {
@@ -94,18 +78,18 @@ TEST_F(StartWindowTest, LoopsAreFoundAndNamed) {
 }
 
 TEST_F(StartWindowTest, OldLogExtractsGoAfterADay) {
+    // A file of the folder, last changed DaysOld days ago.
     auto make = [&](const char* name, int daysOld) {
-        const QString p = dir.write(QStringLiteral("Log/") + S(name), "x");
-        const DateVal when = Now().addDays(-daysOld);
+        const QString p = dir.write(S(name), "x");
         struct utimbuf t;
-        t.actime = t.modtime = when.toQDateTime().toSecsSinceEpoch();
+        t.actime = t.modtime = Now().addDays(-daysOld).toQDateTime().toSecsSinceEpoch();
         ::utime(p.toLocal8Bit().constData(), &t);
         return p;
     };
-    const QString yesterday = make("20261207.tmp", 1);
-    const QString old = make("20261206.tmp", 2);
-    const QString otherKind = make("20261201.log", 7);
-    const QString otherName = make("notes.tmp", 7);
+    const QString yesterday = make("Log/20261207.tmp", 1);
+    const QString old = make("Log/20261206.tmp", 2);
+    const QString otherKind = make("Log/20261201.log", 7);
+    const QString otherName = make("Log/notes.tmp", 7);
     EXPECT_EQ(DelOldLogs(), 1);
     EXPECT_TRUE(QFile::exists(yesterday));
     EXPECT_FALSE(QFile::exists(old));
@@ -114,18 +98,13 @@ TEST_F(StartWindowTest, OldLogExtractsGoAfterADay) {
 
     // A dotted folder does not change the pattern, and a dotted log name
     // loses only its last extension.
-    QDir().mkpath(dir.path(S("my.logs")));
     G.gLogFile = dir.path(S("my.logs/yyyymmdd.log"));
-    const QString dotted = dir.write(S("my.logs/20261101.tmp"), "x");
-    struct utimbuf t;
-    t.actime = t.modtime = Now().addDays(-30).toQDateTime().toSecsSinceEpoch();
-    ::utime(dotted.toLocal8Bit().constData(), &t);
+    make("my.logs/20261101.tmp", 30);
     EXPECT_EQ(DelOldLogs(), 1);
 
     G.gLogFile = dir.path(S("my.logs/run.yyyymmdd.log"));
-    const QString named = dir.write(S("my.logs/run.20261101.tmp"), "x");
-    const QString other = dir.write(S("my.logs/other.20261101.tmp"), "x");
-    for (const QString& f : {named, other}) ::utime(f.toLocal8Bit().constData(), &t);
+    const QString named = make("my.logs/run.20261101.tmp", 30);
+    const QString other = make("my.logs/other.20261101.tmp", 30);
     EXPECT_EQ(DelOldLogs(), 1);
     EXPECT_FALSE(QFile::exists(named));
     EXPECT_TRUE(QFile::exists(other));

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -14,22 +12,19 @@
 #include "morvenda/windows/frmEdVar.h"
 #include "morvenda/windows/frmIncFile.h"
 #include "morvenda/windows/frmSelAddr.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
 // The job editor's three small dialogs, driven through their controls.
 
 namespace {
 
-class EditDialogsTest : public ::testing::Test {
+class EditDialogsTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         G.gFixedDrives = ListDrives();
     }
-    void TearDown() override { ResetState(); }
-    TempDir dir;
-    ScriptedPrompter prompts;
 };
 
 TEST_F(EditDialogsTest, IncludeFileChecksTheNameAndAsksAboutVariables) {
@@ -45,7 +40,7 @@ TEST_F(EditDialogsTest, IncludeFileChecksTheNameAndAsksAboutVariables) {
     EXPECT_EQ(Child<QCheckBox>(dlg, "chkDateVar")->accessibleName(), S("Filename contains date variables"));
 
     // A name without a folder is refused and the dialog stays.
-    Child<QPushButton>(dlg, "cmdOK")->click();
+    Press(dlg, "cmdOK");
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(prompts.messages.back(), S("File name not present or invalid.  File name must be fully qualified and "
                                          "file must be on a fixed disk drive"));
@@ -54,7 +49,7 @@ TEST_F(EditDialogsTest, IncludeFileChecksTheNameAndAsksAboutVariables) {
     const QString name = dir.path(S("report-&RUNDATE&.txt"));
     Child<QLineEdit>(dlg, "txtFilename")->setText(S("  ") + name);
     prompts.queueAnswer(MsgAnswer::No);
-    Child<QPushButton>(dlg, "cmdOK")->click();
+    Press(dlg, "cmdOK");
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_TRUE(prompts.messages.back().startsWith(S("The filename contains at least one \"&\" character.\n\n")));
     EXPECT_EQ(params.FileName, name);
@@ -91,7 +86,7 @@ TEST_F(EditDialogsTest, AddressPickerPreselectsAndReportsMissingBooks) {
     EXPECT_EQ(list->item(0)->text(), S("BROWN(Bob Brown)"));
     EXPECT_FALSE(list->item(0)->isSelected());
     EXPECT_TRUE(list->item(1)->isSelected());
-    Child<QPushButton>(dlg, "cmdOK")->click();
+    Press(dlg, "cmdOK");
     EXPECT_EQ(G.gEmailAddrSel, S("JONES"));
 
     // Nothing selected empties the list; the close box cancels with a message.
@@ -115,7 +110,7 @@ TEST_F(EditDialogsTest, DateVariableEditorNeedsAllThreeFields) {
     // "RunDate" has no relative month: hidden and 0.
     EXPECT_FALSE(Child<QLineEdit>(dlg, "txtRelMonth")->isVisible());
     EXPECT_EQ(Child<QLineEdit>(dlg, "txtRelMonth")->text(), S("0"));
-    Child<QPushButton>(dlg, "cmdOK")->click();
+    Press(dlg, "cmdOK");
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(prompts.messages.back(), S("No format string specified\nNo Variable Name specified"));
     EXPECT_EQ(dlg.focusWidget(), Child<QLineEdit>(dlg, "txtName"));
@@ -132,7 +127,7 @@ TEST_F(EditDialogsTest, DateVariableEditorNeedsAllThreeFields) {
     EXPECT_TRUE(Child<QLineEdit>(dlg, "txtRelMonth")->isVisible());
     Child<QSpinBox>(dlg, "vscRelMonth")->stepDown();
     EXPECT_EQ(Child<QLineEdit>(dlg, "txtRelMonth")->text(), S("-1"));
-    Child<QPushButton>(dlg, "cmdOK")->click();
+    Press(dlg, "cmdOK");
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(params.Name, S("MONTHEND"));
     EXPECT_EQ(params.Format, S("YYYY-MM-DD"));

@@ -4,72 +4,70 @@
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "gui/grid.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/gridcols.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmLGrid.h"
 #include "tests/support/asuser.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 // The column dialog over the default columns, profiles in a temporary
 // settings file.
 
 namespace {
 
-class FrmColSelTest : public ::testing::Test {
+class FrmColSelTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         DefineGridColumns();
         G.gCurProfile = S("General");
         ASSERT_TRUE(SaveColProfile());
         ASSERT_TRUE(AddColProfileName(gProfPrefix + S("General")));
     }
-    void TearDown() override { ResetState(); }
 
-    template <typename T>
-    T* child(QWidget& w, const char* name) {
-        return Child<T>(w, name);
-    }
-    static QStringList texts(const QListWidget* l) {
-        QStringList out;
-        for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
-        return out;
-    }
     static QString setting(const QString& section, const char* key) { return GetSetting(gAppName, section, S(key)); }
-
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    ScriptedPrompter prompts;
+    // Opens the dialog, lets Change act on it, names the profile Name and
+    // presses OK; whether the dialog stayed open (it is then cancelled).
+    static bool OkAs(const char* Name, const std::function<void(frmColSel&)>& Change = {}) {
+        frmColSel d;
+        d.show();
+        if (Change) Change(d);
+        Child<QLineEdit>(d, "txtProfile")->setText(S(Name));
+        Child<QPushButton>(d, "cmdOK")->click();
+        const bool open = d.isVisible();
+        if (open) Child<QPushButton>(d, "cmdCancel")->click();
+        return open;
+    }
 };
 
 TEST_F(FrmColSelTest, MovesBetweenTheLists) {
     frmColSel d;
-    auto* shown = child<QListWidget>(d, "lsbDisplayed");
-    auto* hidden = child<QListWidget>(d, "lsbUndisplayed");
-    auto* sel1 = child<QPushButton>(d, "cmdSel1");
-    EXPECT_EQ(texts(shown), (QStringList{S("Group"), S("Command Line"), S("Job Description"), S("DOS/CP Prog"),
-                                         S("Submit Only"), S("Auto Reschedule"), S("CPU Usage"), S("Date Variables")}));
+    auto* shown = Child<QListWidget>(d, "lsbDisplayed");
+    auto* hidden = Child<QListWidget>(d, "lsbUndisplayed");
+    auto* sel1 = Child<QPushButton>(d, "cmdSel1");
+    EXPECT_EQ(ItemTexts(shown),
+              (QStringList{S("Group"), S("Command Line"), S("Job Description"), S("DOS/CP Prog"), S("Submit Only"),
+                           S("Auto Reschedule"), S("CPU Usage"), S("Date Variables")}));
     ASSERT_EQ(hidden->count(), 14);
     // Alphabetical without regard to case: "Early Start" before "EOJ Email To".
-    QStringList sorted = texts(hidden);
+    QStringList sorted = ItemTexts(hidden);
     std::sort(sorted.begin(), sorted.end(),
               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    EXPECT_EQ(texts(hidden), sorted);
-    EXPECT_LT(texts(hidden).indexOf(S("Early Start")), texts(hidden).indexOf(S("EOJ Email To")));
+    EXPECT_EQ(ItemTexts(hidden), sorted);
+    EXPECT_LT(ItemTexts(hidden).indexOf(S("Early Start")), ItemTexts(hidden).indexOf(S("EOJ Email To")));
     EXPECT_FALSE(sel1->isEnabled());
 
     // One entry moved: its neighbour is selected, so presses move runs.
@@ -79,38 +77,38 @@ TEST_F(FrmColSelTest, MovesBetweenTheLists) {
     EXPECT_EQ(sel1->text(), S(">"));
     sel1->click();
     sel1->click();
-    EXPECT_EQ(texts(shown).mid(8), (QStringList{third, fourth}));
+    EXPECT_EQ(ItemTexts(shown).mid(8), (QStringList{third, fourth}));
     hidden->item(0)->setSelected(true);
     hidden->item(1)->setSelected(true);
     EXPECT_EQ(sel1->text(), S("> > >"));
 
     // Up and down exchange neighbours; the moved entry stays current.
     shown->setCurrentRow(0);
-    EXPECT_FALSE(child<QPushButton>(d, "cmdUp")->isEnabled());
-    child<QPushButton>(d, "cmdDown")->click();
-    EXPECT_EQ(texts(shown).mid(0, 2), (QStringList{S("Command Line"), S("Group")}));
+    EXPECT_FALSE(Child<QPushButton>(d, "cmdUp")->isEnabled());
+    Child<QPushButton>(d, "cmdDown")->click();
+    EXPECT_EQ(ItemTexts(shown).mid(0, 2), (QStringList{S("Command Line"), S("Group")}));
     EXPECT_EQ(shown->currentRow(), 1);
-    child<QPushButton>(d, "cmdUp")->click();
-    EXPECT_EQ(texts(shown).mid(0, 2), (QStringList{S("Group"), S("Command Line")}));
+    Child<QPushButton>(d, "cmdUp")->click();
+    EXPECT_EQ(ItemTexts(shown).mid(0, 2), (QStringList{S("Group"), S("Command Line")}));
 
     // Back to the undisplayed list at its sorted place; the next one current.
     shown->setCurrentRow(1);
-    child<QPushButton>(d, "cmdUnsel1")->click();
+    Child<QPushButton>(d, "cmdUnsel1")->click();
     EXPECT_TRUE(hidden->findItems(S("Command Line"), Qt::MatchExactly).size() == 1);
     EXPECT_EQ(shown->currentItem()->text(), S("Job Description"));
 
     // All back, then all out again with nothing current.
-    child<QPushButton>(d, "cmdUnselAll")->click();
+    Child<QPushButton>(d, "cmdUnselAll")->click();
     EXPECT_EQ(shown->count(), 0);
     hidden->clearSelection();
     hidden->setCurrentRow(-1);
-    child<QPushButton>(d, "cmdSelAll")->click();
+    Child<QPushButton>(d, "cmdSelAll")->click();
     EXPECT_EQ(shown->count(), 22);
     EXPECT_EQ(hidden->count(), 0);
-    child<QPushButton>(d, "cmdUnselAll")->click();
+    Child<QPushButton>(d, "cmdUnselAll")->click();
 
     // Saved with nothing displayed: only the job name is left in the grid.
-    child<QPushButton>(d, "cmdOK")->click();
+    Child<QPushButton>(d, "cmdOK")->click();
     for (int c = 1; c < kGridColCount; ++c) EXPECT_TRUE(gGridCols[static_cast<size_t>(c)].Hidden) << c;
     EXPECT_EQ(setting(gProfPrefix + S("General"), "Job Name"), S("800,0,<,False"));
     EXPECT_EQ(setting(gProfPrefix + S("General"), "Group").section(QLatin1Char(','), 3), S("True"));
@@ -119,10 +117,10 @@ TEST_F(FrmColSelTest, MovesBetweenTheLists) {
 TEST_F(FrmColSelTest, WidthsAndAlignments) {
     frmColSel d;
     d.show();
-    auto* shown = child<QListWidget>(d, "lsbDisplayed");
-    auto* width = child<QLineEdit>(d, "txtColWidth");
-    auto* align = child<QComboBox>(d, "cboAlign");
-    auto* apply = child<QPushButton>(d, "cmdApplyWidth");
+    auto* shown = Child<QListWidget>(d, "lsbDisplayed");
+    auto* width = Child<QLineEdit>(d, "txtColWidth");
+    auto* align = Child<QComboBox>(d, "cboAlign");
+    auto* apply = Child<QPushButton>(d, "cmdApplyWidth");
     shown->setCurrentRow(2);  // Job Description: 1500, left
     EXPECT_EQ(width->text(), S("1500"));
     EXPECT_EQ(align->currentText(), S("< (Left)"));
@@ -157,7 +155,7 @@ TEST_F(FrmColSelTest, WidthsAndAlignments) {
     width->clear();
     QTest::keyClicks(width, S("1234"));
     prompts.queueAnswer(MsgAnswer::Yes);
-    child<QPushButton>(d, "cmdOK")->click();
+    Child<QPushButton>(d, "cmdOK")->click();
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.messages.front(), S("You have not applied a change made to Column Alignment/Width.  "
                                           "Do you wish to apply it now?"));
@@ -175,28 +173,18 @@ TEST_F(FrmColSelTest, ProfileNamesAndSaving) {
         {"  ", "Please enter a profile name for this view."},
     };
     for (const Case& c : refused) {
-        frmColSel d;
-        d.show();
-        child<QLineEdit>(d, "txtProfile")->setText(S(c.name));
-        child<QPushButton>(d, "cmdOK")->click();
+        EXPECT_TRUE(OkAs(c.name)) << c.name;
         EXPECT_EQ(prompts.messages.back(), S(c.message)) << c.name;
-        EXPECT_TRUE(d.isVisible()) << c.name;
-        child<QPushButton>(d, "cmdCancel")->click();
         EXPECT_EQ(G.gCurProfile, S("General"));
     }
     EXPECT_EQ(setting(gProfSection, "List"), gProfPrefix + S("General"));
 
     // A new name: a new profile, the old one unchanged.
     const QString general = setting(gProfPrefix + S("General"), "Group");
-    {
-        frmColSel d;
-        d.show();
-        auto* shown = child<QListWidget>(d, "lsbDisplayed");
-        shown->setCurrentRow(0);
-        child<QPushButton>(d, "cmdDown")->click();
-        child<QLineEdit>(d, "txtProfile")->setText(S("Night"));
-        child<QPushButton>(d, "cmdOK")->click();
-    }
+    EXPECT_FALSE(OkAs("Night", [](frmColSel& d) {
+        Child<QListWidget>(d, "lsbDisplayed")->setCurrentRow(0);
+        Press(d, "cmdDown");
+    }));
     EXPECT_EQ(G.gCurProfile, S("Night"));
     EXPECT_EQ(setting(gProfSection, "Current"), gProfPrefix + S("Night"));
     EXPECT_EQ(setting(gProfSection, "List"), gProfPrefix + S("General,") + gProfPrefix + S("Night"));
@@ -204,26 +192,15 @@ TEST_F(FrmColSelTest, ProfileNamesAndSaving) {
     EXPECT_EQ(setting(gProfPrefix + S("General"), "Group"), general);
 
     // The same name in other letters is the same profile: no question.
-    {
-        frmColSel d;
-        d.show();
-        child<QLineEdit>(d, "txtProfile")->setText(S("NIGHT"));
-        child<QPushButton>(d, "cmdOK")->click();
-        EXPECT_FALSE(d.isVisible());
-    }
+    EXPECT_FALSE(OkAs("NIGHT"));
     EXPECT_EQ(setting(gProfSection, "List"), gProfPrefix + S("General,") + gProfPrefix + S("Night"));
 
     // Another existing name asks; No saves nothing.
     prompts.messages.clear();
-    {
-        frmColSel d;
-        d.show();
-        child<QPushButton>(d, "cmdUnselAll")->click();
-        child<QLineEdit>(d, "txtProfile")->setText(S("General"));
+    EXPECT_FALSE(OkAs("General", [this](frmColSel& d) {
+        Press(d, "cmdUnselAll");
         prompts.queueAnswer(MsgAnswer::No);
-        child<QPushButton>(d, "cmdOK")->click();
-        EXPECT_FALSE(d.isVisible());
-    }
+    }));
     EXPECT_EQ(prompts.messages, QStringList{S("A view profile already exists with the name specified.  "
                                               "Do you want to replace it with this one?")});
     EXPECT_EQ(setting(gProfPrefix + S("General"), "Group"), general);
@@ -245,7 +222,7 @@ TEST_F(FrmColSelTest, DeletingAProfileAsksAndForgetsIt) {
     ASSERT_TRUE(SaveColProfile());
     ASSERT_TRUE(AddColProfileName(gProfPrefix + S("Night")));
     frmColSel d;
-    auto* del = child<QPushButton>(d, "cmdDel");
+    auto* del = Child<QPushButton>(d, "cmdDel");
     prompts.queueAnswer(MsgAnswer::No);
     del->click();
     EXPECT_EQ(prompts.messages.back(), S("Delete the view profile Night?"));
@@ -257,33 +234,28 @@ TEST_F(FrmColSelTest, DeletingAProfileAsksAndForgetsIt) {
     EXPECT_EQ(setting(gProfSection, "Current"), gProfPrefix + S("General"));
     del->click();  // no longer there
     EXPECT_EQ(prompts.messages.back(), S("Could not delete edit view profile\n\nThere is no view profile \"Night\"."));
-    child<QLineEdit>(d, "txtProfile")->setText(S(" "));
+    Child<QLineEdit>(d, "txtProfile")->setText(S(" "));
     EXPECT_FALSE(del->isEnabled());
 }
 
 TEST_F(FrmColSelTest, CustomiseFromTheGridShowsTheNewLayout) {
     G.gGroupFilter = gAllGroups;
-    G.Jobs.resize(2);
-    G.Jobs[1].JobName = S("A");
-    G.Jobs[1].Frequency = S("Daily");
-    JobTableChanged();
+    JobBuilder(S("A")).frequency(S("Daily")).add();
     frmLGrid grid;
     auto* g = grid.findChild<Grid*>(S("fxgSchedGrid"));
     ASSERT_EQ(g->Cols(), 9);
     bool driven = false;
-    QTimer::singleShot(0, [&] {
-        auto* d = qobject_cast<frmColSel*>(QApplication::activeModalWidget());
-        ASSERT_NE(d, nullptr);
+    WhenShown<frmColSel>([&](frmColSel* d) {
         driven = true;
-        child<QPushButton>(*d, "cmdUnselAll")->click();
-        auto* hidden = child<QListWidget>(*d, "lsbUndisplayed");
+        Child<QPushButton>(*d, "cmdUnselAll")->click();
+        auto* hidden = Child<QListWidget>(*d, "lsbUndisplayed");
         hidden->setCurrentItem(hidden->findItems(S("Status"), Qt::MatchExactly).front());
-        child<QPushButton>(*d, "cmdSel1")->click();
+        Child<QPushButton>(*d, "cmdSel1")->click();
         // Any character: the name is stored in a form the settings hold.
-        child<QLineEdit>(*d, "txtProfile")->setText(S("Ops]1, \"late\""));
-        child<QPushButton>(*d, "cmdOK")->click();
+        Child<QLineEdit>(*d, "txtProfile")->setText(S("Ops]1, \"late\""));
+        Child<QPushButton>(*d, "cmdOK")->click();
     });
-    grid.findChild<QAction*>(S("mnuCustomise"))->trigger();
+    Press(grid, "mnuCustomise");
     ASSERT_TRUE(driven);
     ASSERT_EQ(g->Cols(), 2);
     EXPECT_EQ(g->TextMatrix(0, 1), S("Status"));
@@ -314,10 +286,10 @@ TEST_F(FrmColSelTest, AProfileThatCannotBeSavedKeepsTheDialogOpenWithTheReason) 
     const QByteArray before = config.read(SettingsFilePath());
     frmColSel d;
     d.show();
-    child<QPushButton>(d, "cmdUnselAll")->click();
-    child<QLineEdit>(d, "txtProfile")->setText(S("Night"));
+    Child<QPushButton>(d, "cmdUnselAll")->click();
+    Child<QLineEdit>(d, "txtProfile")->setText(S("Night"));
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    child<QPushButton>(d, "cmdOK")->click();
+    Child<QPushButton>(d, "cmdOK")->click();
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_TRUE(d.isVisible());
     ASSERT_EQ(prompts.messages.size(), 1);
@@ -328,7 +300,7 @@ TEST_F(FrmColSelTest, AProfileThatCannotBeSavedKeepsTheDialogOpenWithTheReason) 
     EXPECT_EQ(config.read(SettingsFilePath()), before);
     EXPECT_EQ(G.gCurProfile, S("General"));
 
-    child<QPushButton>(d, "cmdOK")->click();
+    Child<QPushButton>(d, "cmdOK")->click();
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(G.gCurProfile, S("Night"));

@@ -1,12 +1,12 @@
 #include "morvenda/windows/frmDumOp.h"
 
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmDateSel.h"
 #include "morvenda/windows/frmLogVw.h"
 #include "morvenda/windows/frmMain.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/accessible.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -25,29 +25,15 @@
 
 namespace {
 
-class StartDialogsTest : public ::testing::Test {
+class StartDialogsTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::SetUp();
         InstallDemo(dir);
         dir.write(S("DEMO/Log/20261207.log"), "07 Dec 2026  10:00:00 Starting\r\n");
         window.Form_Load(dir.path(S("DEMO/DEMO.ini,TEMP")));
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
-    template <typename T>
-    T* child(const char* name) {
-        return Child<T>(window, name);
-    }
 
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
     frmMain window;
 };
 
@@ -60,15 +46,13 @@ void SetOptions(bool manFile, bool genMsg, bool crtTriggers, const char* button)
         d->findChild<QCheckBox*>(S("chkCrtTriggers"))->setChecked(crtTriggers);
         if (QString::fromLatin1(button) == S("close box"))
             d->close();
-        else if (QString::fromLatin1(button) == S("mnuOK"))
-            d->findChild<QAction*>(S("mnuOK"))->trigger();
         else
-            d->findChild<QPushButton*>(S(button))->click();
+            Press(*d, button);
     });
 }
 
 TEST_F(StartDialogsTest, DummyRunOptionsOpenWhenTickedAndOnlyOKCopiesThem) {
-    auto* dummy = child<QCheckBox>("chkDummyRun");
+    auto* dummy = Child<QCheckBox>(window, "chkDummyRun");
     EXPECT_TRUE(G.gDumManFile);
     SetOptions(false, true, true, "cmdCancel");
     dummy->click();
@@ -94,7 +78,7 @@ TEST_F(StartDialogsTest, DummyRunOptionsOpenWhenTickedAndOnlyOKCopiesThem) {
         shown = !d->findChild<QCheckBox*>(S("chkManFile"))->isChecked() &&
                 d->findChild<QCheckBox*>(S("chkGenMsg"))->isChecked();
         d->findChild<QCheckBox*>(S("chkCrtTriggers"))->setChecked(true);
-        d->findChild<QAction*>(S("mnuOK"))->trigger();
+        Press(*d, "mnuOK");
     });
     dummy->click();
     EXPECT_TRUE(shown);
@@ -121,7 +105,7 @@ TEST_F(StartDialogsTest, CalendarPicksTheRunDate) {
         {"31 Feb 2026", "d mmm yyyy", Act::Esc, today, today, "31 Feb 2026"},
         {"2026 Dec 08", "yyyy mmm dd", Act::Enter, QDate(2027, 1, 5), today, "2027 Jan 05"},
     };
-    auto* date = child<QLineEdit>("txtRunDate");
+    auto* date = Child<QLineEdit>(window, "txtRunDate");
     for (const Case& c : cases) {
         G.gDateFmt = S(c.format);
         date->setText(S(c.box));
@@ -139,12 +123,12 @@ TEST_F(StartDialogsTest, CalendarPicksTheRunDate) {
                 QTest::keyClick(cal->findChild<QAbstractItemView*>(),
                                 c.act == Act::Enter ? Qt::Key_Return : Qt::Key_Escape);
         });
-        child<QPushButton>("cmdCalendar")->click();
+        Child<QPushButton>(window, "cmdCalendar")->click();
         EXPECT_EQ(shown, c.wantShown) << c.box;
         EXPECT_EQ(date->text(), S(c.wantBox)) << c.box;
     }
     EXPECT_EQ(G.gRunDate, DateVal::fromDate(2027, 1, 5));
-    EXPECT_EQ(child<QLabel>("lblDay")->text(), S("Tuesday"));
+    EXPECT_EQ(Child<QLabel>(window, "lblDay")->text(), S("Tuesday"));
 
     // A double-click on the box opens the picker too.
     bool opened = false;
@@ -157,14 +141,14 @@ TEST_F(StartDialogsTest, CalendarPicksTheRunDate) {
 }
 
 TEST_F(StartDialogsTest, ViewLogOpensTheViewerOnTheSchedulesLogs) {
-    ASSERT_TRUE(child<QPushButton>("cmdViewLog")->isEnabled());
+    ASSERT_TRUE(Child<QPushButton>(window, "cmdViewLog")->isEnabled());
     QStringList entries;
     WhenShown<frmLogVw>([&](frmLogVw* d) {
         auto* files = d->findChild<QComboBox*>(S("cboLogFiles"));
         for (int i = 0; i < files->count(); ++i) entries << files->itemText(i);
-        d->findChild<QPushButton*>(S("cmdCancel"))->click();
+        Press(*d, "cmdCancel");
     });
-    child<QAction>("mnuViewLog")->trigger();
+    Child<QAction>(window, "mnuViewLog")->trigger();
     EXPECT_EQ(entries, QStringList{S("20261207")});
 }
 

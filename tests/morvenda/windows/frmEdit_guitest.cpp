@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -20,7 +19,7 @@
 
 #include "common/constants.h"
 #include "gui/grid.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/core/windowhelpers.h"
@@ -31,45 +30,27 @@
 #include "morvenda/windows/frmIncFile.h"
 #include "morvenda/windows/frmSelAddr.h"
 #include "platform/drives.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
 // The job editor opened through EditJob (the grid's road into it) on the demo
 // schedule, driven through its controls.
 
 namespace {
 
-class FrmEditTest : public ::testing::Test {
+class FrmEditTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::SetUp();
         InstallDemo(dir);
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gRunDayStart = G.gRunDate;
         LoadAgain();
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
-    void LoadAgain() {
-        ResetState();
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gRunDayStart = G.gRunDate;
-        G.gSchedFile = dir.path(S("DEMO/DEMO.sch"));
-        JobTableChanged();
-        LoadSchedule();
-    }
+    void LoadAgain() { LoadScheduleFrom(dir.path(S("DEMO/DEMO.sch"))); }
     // A new blank job at the end of the table, as the grid's New makes it.
-    int AppendNew() {
-        JobRec j;
-        j.Frequency = S("WorkDays");
-        j.DateVars = gDefDateVars;
-        G.Jobs.push_back(j);
-        JobTableChanged();
-        G.gCurJob = static_cast<std::int16_t>(JobCount());
-        return JobCount();
+    static int AppendNew() {
+        G.gCurJob = static_cast<std::int16_t>(JobBuilder().frequency(S("WorkDays")).defaultDateVars().add());
+        return G.gCurJob;
     }
     // Opens the editor through EditJob and runs Drive on it while it is shown.
     bool Edit(const std::function<void(frmEdit&)>& Drive) {
@@ -84,24 +65,19 @@ protected:
         EXPECT_TRUE(driven);
         return ok;
     }
-    // Drives the next modal dialog of type T once it is shown.
-    template <typename T>
-    static void WhenShown(const std::function<void(T&)>& Drive) {
-        QTimer::singleShot(0, [Drive] {
-            auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
-            ASSERT_NE(d, nullptr);
-            Drive(*d);
-        });
+    // Makes W the active window, then shows Other over it until it is active
+    // and answered, then makes W active again.
+    static void ActivateAround(QWidget& W, QDialog* Other = nullptr) {
+        if (Other) {
+            QTimer::singleShot(0, Other, [Other] {
+                QTRY_VERIFY(Other->isActiveWindow());
+                Other->accept();
+            });
+            Other->exec();
+        }
+        W.activateWindow();
+        QTRY_VERIFY(W.isActiveWindow());
     }
-    static void Type(QWidget& w, const char* name, const QString& text) {
-        auto* box = Child<QLineEdit>(w, name);
-        box->clear();
-        QTest::keyClicks(box, text);
-    }
-
-    TempDir dir;
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };
 
 // The editor opens at its inner size of 8595 by 6840 twips, every page whole
@@ -166,13 +142,13 @@ TEST_F(FrmEditTest, NewJobFilledThroughTheControlsIsSavedToTheFile) {
         EXPECT_EQ(Child<QLineEdit>(w, "txtDeferEOJMsgBy")->accessibleName(), S("Defer EOJ message by (mins)"));
 
         Child<QComboBox>(w, "cboGroup")->setEditText(S("DEMO"));
-        Type(w, "txtJobName", S("NEWONE"));
-        Type(w, "txtCmdLine", S("true"));
-        Type(w, "txtJobDesc", S("Made in the editor"));
-        Type(w, "txtTime", S("06:30"));
+        TypeInto(w, "txtJobName", S("NEWONE"));
+        TypeInto(w, "txtCmdLine", S("true"));
+        TypeInto(w, "txtJobDesc", S("Made in the editor"));
+        TypeInto(w, "txtTime", S("06:30"));
         Child<QComboBox>(w, "cboResched")->setCurrentIndex(1);
-        Type(w, "txtEmailAddrs_0", S("OPS"));
-        Type(w, "txtNEOJMsgSubj", S("NEWONE ended"));
+        TypeInto(w, "txtEmailAddrs_0", S("OPS"));
+        TypeInto(w, "txtNEOJMsgSubj", S("NEWONE ended"));
         Child<QRadioButton>(w, "optInterTrig")->setChecked(true);
 
         // The try buttons work from the controls as they are.
@@ -180,7 +156,7 @@ TEST_F(FrmEditTest, NewJobFilledThroughTheControlsIsSavedToTheFile) {
         auto* dates = Child<QListWidget>(w, "lsbTryRunDates");
         ASSERT_EQ(dates->count(), 20);
         EXPECT_EQ(dates->item(0)->text(), S("Tuesday 08 Dec 2026"));
-        Type(w, "txtCmdLine", S("echo &RUNDATE&"));
+        TypeInto(w, "txtCmdLine", S("echo &RUNDATE&"));
         Child<QPushButton>(w, "cmdTry")->click();
         EXPECT_EQ(Child<QLineEdit>(w, "txtSubsCmdLine")->text(), S("echo 20261208"));
         EXPECT_EQ(Child<QLineEdit>(w, "txtTryRunDate")->text(), S("Tuesday 8 Dec 2026"));
@@ -231,13 +207,13 @@ TEST_F(FrmEditTest, FailedCheckKeepsTheEditorOpenOnTheField) {
     AppendNew();
     const bool ok = Edit([this](frmEdit& w) {
         Child<QComboBox>(w, "cboGroup")->setEditText(S("DEMO"));
-        Type(w, "txtJobName", S("extract"));  // the demo's first job
+        TypeInto(w, "txtJobName", S("extract"));  // the demo's first job
         Child<QPushButton>(w, "cmdOK")->click();
         EXPECT_TRUE(w.isVisible());
         EXPECT_EQ(prompts.messages.back(), S("Duplicate Job Name"));
         EXPECT_EQ(Child<QTabWidget>(w, "TabEdit")->currentIndex(), pgSubmission);
-        Type(w, "txtTime", S("9:30"));
-        Type(w, "txtJobName", S("OTHER"));
+        TypeInto(w, "txtTime", S("9:30"));
+        TypeInto(w, "txtJobName", S("OTHER"));
         Child<QPushButton>(w, "cmdOK")->click();
         EXPECT_TRUE(w.isVisible());
         EXPECT_EQ(Child<QTabWidget>(w, "TabEdit")->currentIndex(), pgTiming);
@@ -254,7 +230,7 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
 
     // Cancel: nothing written.
     EXPECT_FALSE(Edit([](frmEdit& w) {
-        Type(w, "txtJobDesc", S("changed"));
+        TypeInto(w, "txtJobDesc", S("changed"));
         Child<QPushButton>(w, "cmdCancel")->click();
     }));
     EXPECT_TRUE(G.gEditCancelled);
@@ -265,7 +241,7 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
     prompts.queueAnswer(MsgAnswer::Cancel);
     prompts.queueAnswer(MsgAnswer::No);
     EXPECT_FALSE(Edit([this](frmEdit& w) {
-        Type(w, "txtJobDesc", S("changed"));
+        TypeInto(w, "txtJobDesc", S("changed"));
         w.close();
         EXPECT_TRUE(w.isVisible());
         EXPECT_EQ(prompts.messages.back(), S("Do you want to save any changes made to this job?"));
@@ -276,7 +252,7 @@ TEST_F(FrmEditTest, CancelAndTheCloseBoxQuestion) {
     // Yes saves as OK does.
     prompts.queueAnswer(MsgAnswer::Yes);
     EXPECT_TRUE(Edit([](frmEdit& w) {
-        Type(w, "txtJobDesc", S("changed"));
+        TypeInto(w, "txtJobDesc", S("changed"));
         w.close();
     }));
     LoadAgain();
@@ -301,14 +277,14 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
         auto* tabs = Child<QTabWidget>(w, "TabEdit");
         // Submission: the name filter drops the blank; the caption follows.
         Child<QComboBox>(w, "cboGroup")->setEditText(S("DEMO"));
-        Type(w, "txtJobName", S("WALK ER"));
+        TypeInto(w, "txtJobName", S("WALK ER"));
         EXPECT_EQ(Child<QLineEdit>(w, "txtJobName")->text(), S("WALKER"));
         EXPECT_EQ(w.windowTitle(), S("Edit Job - WALKER"));
-        Type(w, "txtCmdLine", S("backup.com /all"));
+        TypeInto(w, "txtCmdLine", S("backup.com /all"));
         EXPECT_TRUE(Child<QCheckBox>(w, "chkDOSProgram")->isChecked());
-        Type(w, "txtCmdLine", S("true &RUNDATE&"));
+        TypeInto(w, "txtCmdLine", S("true &RUNDATE&"));
         EXPECT_FALSE(Child<QCheckBox>(w, "chkDOSProgram")->isChecked());  // the tick the line made goes with it
-        Type(w, "txtCPUUsage", S("3"));
+        TypeInto(w, "txtCPUUsage", S("3"));
 
         // Timing: keywords from the list, the completion exclusions.
         tabs->setCurrentIndex(pgTiming);
@@ -319,7 +295,7 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
         // date item the frequency matches.
         const auto keys = Child<QListWidget>(w, "cboKeys")->findItems(S("Selected Date"), Qt::MatchExactly);
         ASSERT_EQ(keys.size(), 1);
-        WhenShown<frmDateSel>([](frmDateSel& d) { d.MonthView1_DateClick(QDate(2026, 12, 24)); });
+        WhenShown<frmDateSel>([](frmDateSel* d) { d->MonthView1_DateClick(QDate(2026, 12, 24)); });
         w.cboKeys_DblClick(Child<QListWidget>(w, "cboKeys")->row(keys.first()));
         EXPECT_EQ(Child<QLineEdit>(w, "txtFrequency")->text(), S("WorkDays +1CDOM 24-Dec-2026"));
         Child<QCheckBox>(w, "chkDeferRollOver")->click();
@@ -327,21 +303,21 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
         Child<QCheckBox>(w, "chkDeferRollOver")->click();
         Child<QComboBox>(w, "cboResched")->setCurrentIndex(3);
         EXPECT_FALSE(Child<QCheckBox>(w, "chkSubmitOnly")->isEnabled());
-        Type(w, "txtTime", S("07,15"));
+        TypeInto(w, "txtTime", S("07,15"));
         EXPECT_EQ(Child<QLineEdit>(w, "txtTime")->text(), S("07 15"));
-        Type(w, "txtTime", S("07:15"));
-        Type(w, "txtExclusive", S("db-tape"));
+        TypeInto(w, "txtTime", S("07:15"));
+        TypeInto(w, "txtExclusive", S("db-tape"));
         EXPECT_EQ(Child<QLineEdit>(w, "txtExclusive")->text(), S("DBTAPE"));
 
         // Substitution: the date-variable editor writes its row back.
         tabs->setCurrentIndex(pgSubstitution);
         auto* vars = Child<Grid>(w, "fxgVar");
         vars->SetRow(7);
-        WhenShown<frmEdVar>([](frmEdVar& d) {
-            EXPECT_EQ(Child<QLineEdit>(d, "txtName")->text(), S("LASTWDPM"));
-            Child<QLineEdit>(d, "txtName")->setText(S("MONTHEND"));
-            Child<QLineEdit>(d, "txtRelDIM")->setText(S("-1CDOM"));
-            Child<QPushButton>(d, "cmdOK")->click();
+        WhenShown<frmEdVar>([](frmEdVar* d) {
+            EXPECT_EQ(Child<QLineEdit>(*d, "txtName")->text(), S("LASTWDPM"));
+            Child<QLineEdit>(*d, "txtName")->setText(S("MONTHEND"));
+            Child<QLineEdit>(*d, "txtRelDIM")->setText(S("-1CDOM"));
+            Child<QPushButton>(*d, "cmdOK")->click();
         });
         w.cmdEdit_Click();
         EXPECT_EQ(vars->TextMatrix(7, 0), S("MONTHEND"));
@@ -352,19 +328,15 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
         tabs->setCurrentIndex(pgDependencies);
         auto* deps = Child<Grid>(w, "fxgDependencies");
         EXPECT_EQ(deps->Rows(), 11);  // the ten demo jobs, not the job itself
-        int row = 0;
-        for (int r = 1; r < deps->Rows(); ++r)
-            if (deps->TextMatrix(r, 0) == S("EXTRACT")) row = r;
+        const int row = GridRowOf(deps, S("EXTRACT"));
         ASSERT_GT(row, 0);
         // A real click on the "Wait EOJ" cell ticks the row.
-        deps->scrollTo(deps->model()->index(row - 1, 2));
-        QTest::mouseClick(deps->viewport(), Qt::LeftButton, {},
-                          deps->visualRect(deps->model()->index(row - 1, 2)).center());
+        ClickCell(deps, deps->model()->index(row - 1, 2));
         EXPECT_EQ(deps->TextMatrix(row, 3), S("Uncond"));
         w.fxgDependencies_CellClick(row, 3, Qt::RightButton);
         auto* menu = w.findChild<QMenu*>(S("puDepConds"));
         ASSERT_NE(menu, nullptr);
-        menu->findChild<QAction*>(S("mnuSuccess"))->trigger();
+        Press(*menu, "mnuSuccess");
         menu->hide();
         w.fxgDependencies_CellClick(row, 4, Qt::LeftButton);
         EXPECT_EQ(deps->TextMatrix(row, 3), S("Success"));
@@ -375,28 +347,28 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
 
         // Normal end of job: an include file, a picked address, a trigger file.
         tabs->setCurrentIndex(pgNormalEoj);
-        WhenShown<frmIncFile>([&include](frmIncFile& d) {
-            Child<QLineEdit>(d, "txtFilename")->setText(include);
-            Child<QRadioButton>(d, "optAttach")->click();
-            Child<QCheckBox>(d, "chkDateVar")->setChecked(true);
-            Child<QPushButton>(d, "cmdOK")->click();
+        WhenShown<frmIncFile>([&include](frmIncFile* d) {
+            Child<QLineEdit>(*d, "txtFilename")->setText(include);
+            Child<QRadioButton>(*d, "optAttach")->click();
+            Child<QCheckBox>(*d, "chkDateVar")->setChecked(true);
+            Child<QPushButton>(*d, "cmdOK")->click();
         });
         w.cmdConfigInc_Click(0, 0);
         EXPECT_EQ(Child<QLineEdit>(w, "txtNEOJMsgCont_0")->text(), include);
         EXPECT_FALSE(Child<QCheckBox>(w, "chkFilter_0")->isEnabled());  // attached: no filter
-        Type(w, "txtEmailAddrs_0", S("OPS,GONE"));
-        WhenShown<frmSelAddr>([](frmSelAddr& d) {
-            auto* list = Child<QListWidget>(d, "lsbEmlAddr");
+        TypeInto(w, "txtEmailAddrs_0", S("OPS,GONE"));
+        WhenShown<frmSelAddr>([](frmSelAddr* d) {
+            auto* list = Child<QListWidget>(*d, "lsbEmlAddr");
             ASSERT_EQ(list->count(), 2);
             list->item(0)->setSelected(true);  // BOSS
-            Child<QPushButton>(d, "cmdOK")->click();
+            Child<QPushButton>(*d, "cmdOK")->click();
         });
         w.cmdChgAddr_Click(0);
         EXPECT_EQ(Child<QLineEdit>(w, "txtEmailAddrs_0")->text(), S("BOSS,OPS"));
-        Type(w, "txtNEOJMsgSubj", S("Walk, done"));
+        TypeInto(w, "txtNEOJMsgSubj", S("Walk, done"));
         EXPECT_EQ(Child<QLineEdit>(w, "txtNEOJMsgSubj")->text(), S("Walk done"));
-        Type(w, "txtNEOJMsgCont_3", S("all well"));
-        Type(w, "txtDeferEOJMsgBy", S("-5x"));
+        TypeInto(w, "txtNEOJMsgCont_3", S("all well"));
+        TypeInto(w, "txtDeferEOJMsgBy", S("-5x"));
         EXPECT_EQ(Child<QLineEdit>(w, "txtDeferEOJMsgBy")->text(), S("5"));
         Child<QRadioButton>(w, "optExtTrig")->click();
         EXPECT_TRUE(Child<QLineEdit>(w, "txtExtTrigFile")->isVisible());
@@ -404,8 +376,8 @@ TEST_F(FrmEditTest, WalkThroughEveryPageUsingEveryControlGroup) {
 
         // Abnormal end of job.
         tabs->setCurrentIndex(pgAbnormalEoj);
-        Type(w, "txtEmailAddrs_2", S("OPS"));
-        Type(w, "txtAEOJMsgSubj", S("Walk failed"));
+        TypeInto(w, "txtEmailAddrs_2", S("OPS"));
+        TypeInto(w, "txtAEOJMsgSubj", S("Walk failed"));
 
         Child<QPushButton>(w, "cmdOK")->click();
     });
@@ -447,15 +419,11 @@ TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency)
         Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
         Child<QRadioButton>(w, "optAllGrps")->click();
         auto* deps = Child<Grid>(w, "fxgDependencies");
-        int row = 0;
-        for (int r = 1; r < deps->Rows(); ++r)
-            if (deps->TextMatrix(r, 3).isEmpty()) row = r;
+        const int row = GridRowOf(deps, QString(), 3);
         EXPECT_GT(row, 0);
         for (int col : {0, 1, 3}) {
             if (row == 0) break;
-            const QModelIndex cell = deps->model()->index(row - 1, col);
-            deps->scrollTo(cell);
-            QTest::mouseClick(deps->viewport(), Qt::LeftButton, {}, deps->visualRect(cell).center());
+            ClickCell(deps, deps->model()->index(row - 1, col));
             EXPECT_EQ(deps->Row(), row) << col;  // the click selects the row
             EXPECT_EQ(deps->TextMatrix(row, 3), QString()) << col;
         }
@@ -473,8 +441,7 @@ TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain
     G.gCurJob = static_cast<std::int16_t>(k);
     Job(k).WaitForFile = S("..payroll");
     EXPECT_FALSE(Edit([this](frmEdit& w) {
-        w.activateWindow();
-        QTRY_VERIFY(w.isActiveWindow());
+        ActivateAround(w);
         Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
         auto* triggers = Child<QComboBox>(w, "cboTriggers");
         EXPECT_EQ(triggers->count(), 1);
@@ -484,13 +451,7 @@ TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain
         // A dialog of the program takes the focus; back in the editor, the
         // page's field has it and the list is read again, its choice kept.
         QDialog other(&w);
-        QTimer::singleShot(0, &other, [&other] {
-            QTRY_VERIFY(other.isActiveWindow());
-            other.accept();
-        });
-        other.exec();
-        w.activateWindow();
-        QTRY_VERIFY(w.isActiveWindow());
+        ActivateAround(w, &other);
         EXPECT_EQ(triggers->count(), 2);
         EXPECT_EQ(triggers->currentText(), S("PAYROLL (NIGHTLY)"));
         EXPECT_EQ(QApplication::focusWidget(), Child<Grid>(w, "fxgDependencies"));
@@ -498,13 +459,7 @@ TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain
         // A message box is no such dialog: the focus stays where it was.
         Child<QCheckBox>(w, "chkDelTrigger")->setFocus();
         QMessageBox box(QMessageBox::Warning, S("Morvenda"), S("note"), QMessageBox::Ok, &w);
-        QTimer::singleShot(0, &box, [&box] {
-            QTRY_VERIFY(box.isActiveWindow());
-            box.accept();
-        });
-        box.exec();
-        w.activateWindow();
-        QTRY_VERIFY(w.isActiveWindow());
+        ActivateAround(w, &box);
         EXPECT_EQ(QApplication::focusWidget(), Child<QCheckBox>(w, "chkDelTrigger"));
         Child<QPushButton>(w, "cmdCancel")->click();
     }));

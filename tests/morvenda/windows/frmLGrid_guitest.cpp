@@ -12,14 +12,15 @@
 #include "morvenda/windows/editjob.h"
 #include "morvenda/windows/frmEdit.h"
 #include "tests/support/asuser.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/openeronpath.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
 #include <QAccessible>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -31,44 +32,34 @@
 
 namespace {
 
-class FrmLGridTest : public ::testing::Test {
+class FrmLGridTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 14, 30, 0));
         G.gSchedFile = dir.path(S("T.sch"));
         G.gLogFile = dir.path(S("run.log"));
         G.gJobDocPath = dir.path(S(""));
         G.gGroupFilter = gAllGroups;
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
-        G.gRunDayStart = G.gRunDate;
-        for (const char* nameGroup : {"A PAY", "X GL", "B PAY", "Y GL", "C PAY"}) {
-            const QStringList f = S(nameGroup).split(QLatin1Char(' '));
-            JobRec J;
-            J.JobName = f[0];
-            J.Group = f[1];
-            J.Frequency = S("Daily");
-            J.CommandLine = S("/bin/true");
-            G.Jobs.push_back(J);
-        }
-        G.Jobs[3].RunAfter = QStringList{S("A")};
-        G.Jobs[3].RunAfterStatus = S("S");
-        G.Jobs[3].RunAfterUnsched = S("N");
-        for (int j = 1; j <= JobCount(); ++j) SetJobStatus(j);
-        JobTableChanged();
+        UseRunDate();
+        const char* jobs[][3] = {
+            {"A", "PAY", ""}, {"X", "GL", ""}, {"B", "PAY", "A"}, {"Y", "GL", ""}, {"C", "PAY", ""}};
+        for (const auto& [name, group, after] : jobs)
+            JobBuilder(S(name))
+                .group(S(group))
+                .frequency(S("Daily"))
+                .command(S("/bin/true"))
+                .after(S(after))
+                .addEvaluated();
         ASSERT_TRUE(SaveSchedule());
     }
     void TearDown() override {
         SetEditJobOverride({});
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::TearDown();
     }
 
-    template <typename T>
-    T* child(QWidget& w, const char* name) {
-        return Child<T>(w, name);
-    }
-    Grid* grid(QWidget& w) { return child<Grid>(w, "fxgSchedGrid"); }
-    QPushButton* button(QWidget& w, const char* name) { return child<QPushButton>(w, name); }
+    Grid* grid(QWidget& w) { return Child<Grid>(w, "fxgSchedGrid"); }
+    QPushButton* button(QWidget& w, const char* name) { return Child<QPushButton>(w, name); }
     // Job names in grid order.
     QString shown(QWidget& w) {
         QString s;
@@ -82,12 +73,9 @@ protected:
     }
     // Selects the row that shows job Name.
     void select(QWidget& w, const char* name) {
-        for (int r = 1; r < grid(w)->Rows(); ++r)
-            if (grid(w)->TextMatrix(r, 0) == S(name)) {
-                grid(w)->SetRow(r);
-                return;
-            }
-        ADD_FAILURE() << name << " not shown";
+        const int r = GridRowOf(grid(w), S(name));
+        if (r > 0) grid(w)->SetRow(r);
+        EXPECT_GT(r, 0) << name << " not shown";
     }
     // The schedule file as a reload reads it.
     JobTable reload() {
@@ -96,15 +84,8 @@ protected:
         LoadSchedule();
         JobTable loaded = G.Jobs;
         G = keep;
-        JobTableChanged();
         return loaded;
     }
-
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 14, 30, 0)};
-    ScriptedPrompter prompts;
 };
 
 TEST_F(FrmLGridTest, ShowsTheGroupChosenWithTheProfilesColumns) {
@@ -124,7 +105,7 @@ TEST_F(FrmLGridTest, ShowsTheGroupChosenWithTheProfilesColumns) {
     EXPECT_FALSE(button(w, "cmdPasteNew")->isEnabled());
     EXPECT_TRUE(button(w, "cmdModify")->isEnabled());
 
-    auto* group = child<QComboBox>(w, "cboGroup");
+    auto* group = Child<QComboBox>(w, "cboGroup");
     EXPECT_EQ(group->count(), 3);  // all groups, PAY, GL
     group->setCurrentText(S("PAY"));
     EXPECT_EQ(G.gGroupFilter, S("PAY"));
@@ -168,7 +149,6 @@ TEST_F(FrmLGridTest, ShowsTheGroupChosenWithTheProfilesColumns) {
 TEST_F(FrmLGridTest, HeadingsNamesAndGroupsAreNeverCut) {
     G.Jobs[1].JobName = S("WWWWWWWW");
     G.Jobs[2].Group = S("MMMMMMMM");
-    JobTableChanged();
     frmLGrid w;
     Grid* g = grid(w);
     const QFontMetrics header(g->horizontalHeader()->font());
@@ -228,22 +208,16 @@ TEST_F(FrmLGridTest, NewOpensTheJobEditorWhoseJobIsSaved) {
     // in the schedule file once OK is pressed.
     frmLGrid w;
     WhenShown<frmEdit>([this](frmEdit* e) {
-        auto type = [e](const char* name, const QString& text) {
-            auto* box = e->findChild<QLineEdit*>(QString::fromLatin1(name));
-            ASSERT_NE(box, nullptr) << name;
-            box->clear();
-            QTest::keyClicks(box, text);
-        };
-        type("txtJobName", S("newjob"));
-        type("txtCmdLine", S("/bin/true"));
-        auto* group = e->findChild<QComboBox*>(S("cboGroup"));
+        TypeInto(*e, "txtJobName", S("newjob"));
+        TypeInto(*e, "txtCmdLine", S("/bin/true"));
+        auto* group = Child<QComboBox>(*e, "cboGroup");
         ASSERT_NE(group, nullptr);
         group->lineEdit()->clear();
         QTest::keyClicks(group->lineEdit(), S("PAY"));
-        e->findChild<QPushButton*>(S("cmdOK"))->click();
+        Press(*e, "cmdOK");
         if (e->isVisible()) {
             ADD_FAILURE() << "the editor stayed open: " << prompts.messages.join(S(" | ")).toStdString();
-            e->findChild<QPushButton*>(S("cmdCancel"))->click();
+            Press(*e, "cmdCancel");
         }
     });
     button(w, "cmdNew")->click();
@@ -277,11 +251,7 @@ TEST_F(FrmLGridTest, ModifyByButtonOrDoubleClick) {
     EXPECT_TRUE(button(w, "cmdModify")->isEnabled());  // the buttons are back
     EXPECT_FALSE(button(w, "cmdPasteNew")->isEnabled());
 
-    Grid* g = grid(w);
-    const QModelIndex cell = g->model()->index(1, 0);
-    g->scrollTo(cell);
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(cell).center());
-    QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(cell).center());
+    ClickCell(grid(w), grid(w)->model()->index(1, 0), 2);
     EXPECT_EQ(edits, 2);
     EXPECT_EQ(reload()[2].JobDesc, S("edited 2"));  // X, the job double-clicked
 }
@@ -304,7 +274,7 @@ TEST_F(FrmLGridTest, DeleteAsksAndKeepsDanglingNames) {
         EXPECT_EQ(G.Jobs[2].RunAfter, QStringList{S("A")});
 
         // The last of a filtered group: the grid goes back to every group.
-        child<QComboBox>(w, "cboGroup")->setCurrentText(S("GL"));
+        Child<QComboBox>(w, "cboGroup")->setCurrentText(S("GL"));
         select(w, "X");
         button(w, "cmdDelete")->click();
         select(w, "Y");
@@ -322,7 +292,6 @@ TEST_F(FrmLGridTest, DeleteAsksAndKeepsDanglingNames) {
 
     // The schedule keeps one job at least.
     G.Jobs.resize(2);
-    JobTableChanged();
     frmLGrid w;
     prompts.messages.clear();
     button(w, "cmdDelete")->click();
@@ -365,7 +334,7 @@ TEST_F(FrmLGridTest, TheRowSelectedByAnyMeansIsTheOneActedOn) {
 TEST_F(FrmLGridTest, MovesUnderAGroupFilterPassOtherGroups) {
     {
         frmLGrid w;
-        child<QComboBox>(w, "cboGroup")->setCurrentText(S("PAY"));
+        Child<QComboBox>(w, "cboGroup")->setCurrentText(S("PAY"));
         struct Step {
             const char* job;
             const char* button;
@@ -415,7 +384,7 @@ TEST_F(FrmLGridTest, SkipByTheKeysOfEachPress) {
     EXPECT_EQ(skipOn(), S("*EveryDay*|8 Dec 2026|8 Dec 2026|8 Dec 2026|8 Dec 2026"));
 
     // A keyboard press without keys toggles one job, whatever the mouse did.
-    child<QComboBox>(w, "cboGroup")->setCurrentText(S("PAY"));
+    Child<QComboBox>(w, "cboGroup")->setCurrentText(S("PAY"));
     select(w, "C");
     QTest::keyClick(skip, Qt::Key_Space);
     EXPECT_EQ(skipOn(), S("*EveryDay*|8 Dec 2026|8 Dec 2026|8 Dec 2026|"));
@@ -462,9 +431,7 @@ TEST_F(FrmLGridTest, RescheduleAndUnscheduleSurviveAReload) {
 }
 
 TEST_F(FrmLGridTest, EditingOpensTheScriptOrTheDocumentation) {
-    FakeOpener opener;
-    ScopedEnv path("PATH", (opener.bin() + S(":/usr/bin:/bin")).toUtf8());
-    ScopedEnv out("MRV_TEST_OPENED", opener.record.toUtf8());
+    OpenerOnPath opener;
     G.Jobs[5].CommandLine = S("\"/opt/night jobs/run.sh\" -v");
     frmLGrid w;
     w.show();
@@ -485,7 +452,6 @@ TEST_F(FrmLGridTest, EditingOpensTheScriptOrTheDocumentation) {
 
 TEST_F(FrmLGridTest, WithoutJobsOnlyNewAndCloseWork) {
     G.Jobs.resize(1);
-    JobTableChanged();
     frmLGrid w;
     for (const char* name : {"cmdModify", "cmdDelete", "cmdResched", "cmdEditJob", "cmdSkip", "cmdCopy", "cmdTop",
                              "cmdUp1", "cmdDown1", "cmdBottom", "cmdPasteNew"})
@@ -509,7 +475,7 @@ TEST_F(FrmLGridTest, AViewProfileThatCannotBeSavedIsNotGivenUpSilently) {
     ASSERT_TRUE(SaveSetting(gAppName, gProfSection, gProfCurrentKey, gProfPrefix + S("General")));
     w.SetProfileNames();
     ASSERT_EQ(G.gCurProfile, S("General"));
-    auto* profiles = child<QComboBox>(w, "cboProfile");
+    auto* profiles = Child<QComboBox>(w, "cboProfile");
     const QString folder = FolderOf(SettingsFilePath());
     const QByteArray before = config.read(SettingsFilePath());
     const auto reason = [&](const QString& message, const char* what) {

@@ -1,10 +1,12 @@
 #include "morvenda/windows/frmLogVw.h"
 
 #include "common/textfile.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/accessible.h"
+#include "tests/support/jobbuilder.h"
+#include "tests/support/openeronpath.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -21,10 +23,10 @@
 
 namespace {
 
-class frmLogVwTest : public ::testing::Test {
+class frmLogVwTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
+        SchedulerStateTest::SetUp();
         G.gLogFile = dir.path(S("Log/yyyymmdd.log"));
         dir.write(S("Log/20261208.log"),
                   "08 Dec 2026  10:00:00 JOB      (Daily)  Submitted at 10:00:00\r\n"
@@ -32,35 +34,18 @@ protected:
                   "08 Dec 2026  10:00:02 JOB      Completed at 10:00:02\r\n");
         dir.write(S("Log/20261206.log"), "x\r\n");
         dir.write(S("Log/20261207.log"), "x\r\n");
-        for (const auto& [name, group] : {std::pair{"JOB", "PAY"}, {"JOBA", "GL"}, {"OTHER", "PAY"}}) {
-            JobRec j;
-            j.JobName = S(name);
-            j.Group = S(group);
-            G.Jobs.push_back(j);
-        }
-        JobTableChanged();
+        AddJobs({JobBuilder(S("JOB")).group(S("PAY")), JobBuilder(S("JOBA")).group(S("GL")),
+                 JobBuilder(S("OTHER")).group(S("PAY"))});
         viewer = std::make_unique<frmLogVw>();
         QObject::connect(viewer.get(), &QDialog::finished, viewer.get(), [this](int r) { closedWith = r; });
     }
     void TearDown() override {
         viewer.reset();
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::TearDown();
     }
-    template <typename T>
-    T* child(const char* name) {
-        return Child<T>(*viewer, name);
-    }
-    QStringList items() {
-        QStringList out;
-        auto* list = child<QListWidget>("lsbLogSpec");
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-        return out;
-    }
+    QStringList items() { return ItemTexts(Child<QListWidget>(*viewer, "lsbLogSpec")); }
     QString extract() const { return QString::fromUtf8(dir.read(S("Log/20261208.tmp"))); }
 
-    TempDir dir;
-    ScriptedPrompter prompts;
     ScopedEnv noDisplay{"DISPLAY", ""};
     ScopedEnv noWayland{"WAYLAND_DISPLAY", ""};
     std::unique_ptr<frmLogVw> viewer;
@@ -68,7 +53,7 @@ protected:
 };
 
 TEST_F(frmLogVwTest, OpensOnTheLastLogAndTheOptionsFillTheNameList) {
-    auto* files = child<QComboBox>("cboLogFiles");
+    auto* files = Child<QComboBox>(*viewer, "cboLogFiles");
     ASSERT_EQ(files->count(), 3);
     EXPECT_EQ(files->itemText(0), S("20261206"));
     EXPECT_EQ(files->currentText(), S("20261208"));
@@ -76,9 +61,9 @@ TEST_F(frmLogVwTest, OpensOnTheLastLogAndTheOptionsFillTheNameList) {
     EXPECT_EQ(names.value(S("optSel3")), S("Failed Jobs"));
     EXPECT_EQ(names.value(S("cboLogFiles")), S("Log file"));
 
-    auto* list = child<QListWidget>("lsbLogSpec");
+    auto* list = Child<QListWidget>(*viewer, "lsbLogSpec");
     EXPECT_FALSE(list->isEnabled());
-    child<QRadioButton>("optSel1")->click();
+    Child<QRadioButton>(*viewer, "optSel1")->click();
     EXPECT_EQ(items(), (QStringList{S("GL"), S("PAY")}));
     EXPECT_EQ(list->toolTip(), S("Select a single group name"));
     // A group is chosen alone, even when the selection is extended.
@@ -89,26 +74,26 @@ TEST_F(frmLogVwTest, OpensOnTheLastLogAndTheOptionsFillTheNameList) {
     ASSERT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(list->selectedItems().first()->text(), S("PAY"));
 
-    child<QRadioButton>("optSel2")->click();
+    Child<QRadioButton>(*viewer, "optSel2")->click();
     EXPECT_EQ(items(), (QStringList{S("JOB"), S("JOBA"), S("OTHER")}));
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::MultiSelection);
-    child<QRadioButton>("optSel3")->click();
+    Child<QRadioButton>(*viewer, "optSel3")->click();
     EXPECT_TRUE(items().isEmpty());
 }
 
 TEST_F(frmLogVwTest, OKWritesTheExtractAndShowsWhereWithoutADesktop) {
-    child<QRadioButton>("optSel1")->click();
-    child<QPushButton>("cmdOK")->click();
+    Child<QRadioButton>(*viewer, "optSel1")->click();
+    Child<QPushButton>(*viewer, "cmdOK")->click();
     EXPECT_EQ(prompts.messages, QStringList{S("You must select a group name")});
     EXPECT_EQ(closedWith, -1);
     EXPECT_FALSE(QFile::exists(dir.path(S("Log/20261208.tmp"))));
 
-    child<QRadioButton>("optSel2")->click();
-    child<QPushButton>("cmdOK")->click();
+    Child<QRadioButton>(*viewer, "optSel2")->click();
+    Child<QPushButton>(*viewer, "cmdOK")->click();
     EXPECT_EQ(prompts.messages.back(), S("You must select a job name"));
 
-    child<QListWidget>("lsbLogSpec")->item(0)->setSelected(true);  // JOB, not JOBA
-    child<QPushButton>("cmdOK")->click();
+    Child<QListWidget>(*viewer, "lsbLogSpec")->item(0)->setSelected(true);  // JOB, not JOBA
+    Child<QPushButton>(*viewer, "cmdOK")->click();
     EXPECT_EQ(extract(), S("08 Dec 2026  10:00:00 JOB      (Daily)  Submitted at 10:00:00\r\n"
                            "08 Dec 2026  10:00:02 JOB      Completed at 10:00:02\r\n"));
     EXPECT_EQ(prompts.messages.back(), S("Log extract written to ") + dir.path(S("Log/20261208.tmp")));
@@ -116,17 +101,14 @@ TEST_F(frmLogVwTest, OKWritesTheExtractAndShowsWhereWithoutADesktop) {
 }
 
 TEST_F(frmLogVwTest, OKOpensTheExtractWithTheDesktopsViewer) {
-    // A stand-in xdg-open records what it was asked to open.
-    const QString bin = dir.path(S("bin"));
-    const QString opener = dir.write(S("bin/xdg-open"), "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/opened\"\n");
-    QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ScopedEnv path("PATH", (bin + S(":") + qEnvironmentVariable("PATH")).toLocal8Bit());
+    OpenerOnPath desktop;  // records what it was asked to open
     ScopedEnv display("DISPLAY", ":99");
-    child<QRadioButton>("optSel3")->click();
-    child<QPushButton>("cmdOK")->click();
+    Child<QRadioButton>(*viewer, "optSel3")->click();
+    Child<QPushButton>(*viewer, "cmdOK")->click();
     EXPECT_EQ(extract(), S("08 Dec 2026  10:00:01 JOBA     Failed(Exit code 1)\r\n"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.path(S("bin/opened"))); }, 5000));
-    EXPECT_EQ(dir.read(S("bin/opened")).trimmed(), dir.path(S("Log/20261208.tmp")).toUtf8());
+    const QString opened = desktop.waitRecord();
+    ASSERT_FALSE(opened.isEmpty());
+    EXPECT_EQ(opened.trimmed(), dir.path(S("Log/20261208.tmp")));
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S("\n")).toStdString();
 }
 
@@ -134,8 +116,8 @@ TEST_F(frmLogVwTest, AnExtractThatCannotBeOpenedIsNamedNotCalledACopyError) {
     // No opener on PATH: the extract is written all the same.
     ScopedEnv path("PATH", dir.path(S("nothing")).toLocal8Bit());
     ScopedEnv display("DISPLAY", ":99");
-    child<QRadioButton>("optSel3")->click();
-    child<QPushButton>("cmdOK")->click();
+    Child<QRadioButton>(*viewer, "optSel3")->click();
+    Child<QPushButton>(*viewer, "cmdOK")->click();
     EXPECT_EQ(extract(), S("08 Dec 2026  10:00:01 JOBA     Failed(Exit code 1)\r\n"));
     ASSERT_EQ(prompts.messages.size(), 1);
     const QString msg = prompts.messages[0];
@@ -148,7 +130,7 @@ TEST_F(frmLogVwTest, AnExtractThatCannotBeOpenedIsNamedNotCalledACopyError) {
 
 TEST_F(frmLogVwTest, AnUnreadableLogIsReportedAndClosesTheViewer) {
     QFile::remove(dir.path(S("Log/20261208.log")));
-    child<QPushButton>("cmdOK")->click();
+    Child<QPushButton>(*viewer, "cmdOK")->click();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith(S("Error copying log: "))) << prompts.messages[0].toStdString();
     EXPECT_EQ(closedWith, QDialog::Rejected);

@@ -6,19 +6,17 @@
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "gui/frmAbout.h"
-#include "morvenda/core/dependency.h"
+#include "morvenda/core/jobnames.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmLGrid.h"
 #include "morvenda/windows/frmSched.h"
 #include "morvenda/windows/frmStartUp.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QDirIterator>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -27,7 +25,6 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -35,28 +32,15 @@
 
 namespace {
 
-class FrmMainTest : public ::testing::Test {
+class FrmMainTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::SetUp();
+        clock.set(DateVal::fromDateTime(2026, 12, 8, 23, 20, 0));
         InstallDemo(dir);
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
     QString ini() const { return dir.path(S("DEMO/DEMO.ini")); }
-    template <typename T>
-    T* child(const char* name) {
-        return Child<T>(window, name);
-    }
 
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 23, 20, 0)};
-    ScriptedPrompter prompts;
     frmMain window;
 };
 
@@ -73,7 +57,7 @@ TEST_F(FrmMainTest, TheSplashGivesWayToTheFirstRunWindowAndEndsWithStartUp) {
     WhenShown<frmStartUp>([&](frmStartUp* w) {
         firstRunShown = true;
         splashBehind = splashShown();
-        w->findChild<QPushButton*>(S("cmdCancel"))->click();
+        Press(*w, "cmdCancel");
     });
     EXPECT_THROW(window.Form_Load(QString()), FatalStop);
     EXPECT_TRUE(firstRunShown);
@@ -91,12 +75,12 @@ TEST_F(FrmMainTest, TheSplashGivesWayToTheFirstRunWindowAndEndsWithStartUp) {
 
 TEST_F(FrmMainTest, StartsOnTheDemoAndShowsTheSchedule) {
     window.Form_Load(ini() + S(",TEMP"));
-    EXPECT_EQ(child<QLabel>("lblINIFile")->text(), ini());
-    EXPECT_EQ(child<QGroupBox>("fraSchedule")->title(), S("Schedule: DEMO"));
-    EXPECT_EQ(child<QLineEdit>("txtRunDate")->text(), S("8 Dec 2026"));
-    EXPECT_EQ(child<QLabel>("lblDay")->text(), S("Tuesday"));
-    EXPECT_EQ(child<QLabel>("lblStartTime")->text(), S("00:00"));
-    EXPECT_EQ(child<QLabel>("lblCPULimit")->text(), S("8"));
+    EXPECT_EQ(Child<QLabel>(window, "lblINIFile")->text(), ini());
+    EXPECT_EQ(Child<QGroupBox>(window, "fraSchedule")->title(), S("Schedule: DEMO"));
+    EXPECT_EQ(Child<QLineEdit>(window, "txtRunDate")->text(), S("8 Dec 2026"));
+    EXPECT_EQ(Child<QLabel>(window, "lblDay")->text(), S("Tuesday"));
+    EXPECT_EQ(Child<QLabel>(window, "lblStartTime")->text(), S("00:00"));
+    EXPECT_EQ(Child<QLabel>(window, "lblCPULimit")->text(), S("8"));
     EXPECT_EQ(window.windowTitle(), S("Morvenda - Windows Scheduler"));
     EXPECT_EQ(JobCount(), 10);
     EXPECT_FALSE(G.gStartingUp);
@@ -104,25 +88,23 @@ TEST_F(FrmMainTest, StartsOnTheDemoAndShowsTheSchedule) {
 
     // The arrows move the run date; a text that is no date changes nothing.
     window.UpDown_Change(1);
-    EXPECT_EQ(child<QLineEdit>("txtRunDate")->text(), S("9 Dec 2026"));
+    EXPECT_EQ(Child<QLineEdit>(window, "txtRunDate")->text(), S("9 Dec 2026"));
     EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
-    child<QLineEdit>("txtRunDate")->setText(S("not a date"));
+    Child<QLineEdit>(window, "txtRunDate")->setText(S("not a date"));
     EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
     window.UpDown_Change(-1);
-    EXPECT_EQ(child<QLineEdit>("txtRunDate")->text(), S("not a date"));
+    EXPECT_EQ(Child<QLineEdit>(window, "txtRunDate")->text(), S("not a date"));
 }
 
 TEST_F(FrmMainTest, TheConfigurationFileLabelNamesTheFileAndOpensAnother) {
     window.Form_Load(ini() + S(",TEMP"));
-    auto* label = child<QLabel>("lblINIFile");
+    auto* label = Child<QLabel>(window, "lblINIFile");
     EXPECT_EQ(label->text(), ini());
     EXPECT_EQ(label->toolTip(), ini());
     // A double-click offers another file, starting at this one; cancelled,
     // nothing changes.
     QString shownFolder;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
+    WhenShown<QFileDialog>([&](QFileDialog* dlg) {
         shownFolder = dlg->directory().absolutePath();
         dlg->reject();
     });
@@ -138,9 +120,7 @@ TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
     // Drives the execution window while it is shown modally: a pass every
     // 200 ms of real time, each twenty seconds of schedule time, until the
     // schedule completes; then Exit.
-    QTimer::singleShot(0, [&] {
-        auto* sched = qobject_cast<frmSched*>(QApplication::activeModalWidget());
-        ASSERT_NE(sched, nullptr);
+    WhenShown<frmSched>([&](frmSched* sched) {
         sawWindow = true;
         auto* kick = sched->findChild<QPushButton*>(S("cmdKick"));
         for (int i = 0; i < 300 && !G.gSchedComplete; ++i) {
@@ -148,12 +128,12 @@ TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
             kick->click();
             QTest::qWait(200);
         }
-        auto* list = sched->findChild<QListView*>(S("lstProgList"));
+        auto* list = Child<QListView>(*sched, "lstProgList");
         ASSERT_NE(list, nullptr);
         const QStringList lines = qobject_cast<QStringListModel*>(list->model())->stringList();
         EXPECT_TRUE(lines.filter(S("Schedule Completed at ")).size() == 1)
             << lines.join(QLatin1Char('\n')).toStdString();
-        sched->findChild<QPushButton*>(S("cmdExit"))->click();
+        Press(*sched, "cmdExit");
     });
     window.cmdLaunch_Click();
     ASSERT_TRUE(sawWindow);
@@ -166,12 +146,7 @@ TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
     EXPECT_TRUE(log.contains(S("Closing")));
 
     // The saved schedule holds the final states.
-    ResetState();
-    JobTableChanged();
-    G.gSchedFile = dir.path(S("DEMO/DEMO.sch"));
-    G.gRunDate = DateVal::fromDate(2026, 12, 8);
-    G.gRunDayStart = G.gRunDate;
-    LoadSchedule();
+    LoadScheduleFrom(dir.path(S("DEMO/DEMO.sch")));
     auto state = [](const char* name) { return Job(FindJob(S(name))).JobState; };
     for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH", "NIGHTLY"})
         EXPECT_EQ(state(done), jsCompleted) << done;
@@ -181,12 +156,10 @@ TEST_F(FrmMainTest, LaunchRunsTheDemoToItsEnd) {
 TEST_F(FrmMainTest, EditScheduleOpensTheGrid) {
     window.Form_Load(ini() + S(",TEMP"));
     bool sawGrid = false;
-    QTimer::singleShot(0, [&] {
-        auto* grid = qobject_cast<frmLGrid*>(QApplication::activeModalWidget());
-        ASSERT_NE(grid, nullptr);
+    WhenShown<frmLGrid>([&](frmLGrid* grid) {
         sawGrid = true;
         EXPECT_EQ(grid->windowTitle(), S("Schedule Update"));
-        grid->findChild<QPushButton*>(S("cmdClose"))->click();
+        Press(*grid, "cmdClose");
     });
     auto* mnuEdit = window.findChild<QAction*>(S("mnuEdit"));
     ASSERT_TRUE(mnuEdit->isEnabled());
@@ -197,10 +170,10 @@ TEST_F(FrmMainTest, EditScheduleOpensTheGrid) {
 
 TEST_F(FrmMainTest, LaunchRefusesLoopsAndBadFields) {
     window.Form_Load(ini() + S(",TEMP"));
-    child<QLineEdit>("txtRunDate")->setText(S("31 Feb 2026"));
+    Child<QLineEdit>(window, "txtRunDate")->setText(S("31 Feb 2026"));
     window.cmdLaunch_Click();
     EXPECT_EQ(prompts.messages.back(), S("Invalid schedule run date"));
-    child<QLineEdit>("txtRunDate")->setText(S("8 Dec 2026"));
+    Child<QLineEdit>(window, "txtRunDate")->setText(S("8 Dec 2026"));
 
     // EXTRACT after ARCHIVE closes a circle through LOAD, REPORT and ARCHIVE.
     Job(FindJob(S("EXTRACT"))).RunAfter = QStringList{S("ARCHIVE")};
@@ -218,7 +191,7 @@ TEST_F(FrmMainTest, ExitKeepsWhatTheEditorSavedMeanwhile) {
     const auto value = [&](const char* key) { return IniGet(gAppName, S(key), ini()); };
     ASSERT_TRUE(IniPut(gAppName, S("DayStart"), S("18:00"), ini()));
     ASSERT_TRUE(IniPut(gAppName, S("CPULimit"), S("4"), ini()));
-    child<QLabel>("lblStartTime")->setText(S("07:30"));
+    Child<QLabel>(window, "lblStartTime")->setText(S("07:30"));
     WhenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
     window.mnuOpen_Click();  // saves before it asks for another file
     EXPECT_EQ(value("DayStart"), S("07:30"));

@@ -1,16 +1,15 @@
 #include "morvenda/windows/frmResched.h"
 
 #include "common/constants.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/jobstatus.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmSched.h"
 #include "tests/morvenda/editing/statusjobs.h"
-#include "tests/support/guitest.h"
-#include "tests/support/scheduler.h"
+#include "tests/support/accessible.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -32,52 +31,38 @@ namespace {
 const DateVal kStarted = DateVal::fromDateTime(2026, 12, 8, 9, 0, 0);
 const DateVal kEnded = DateVal::fromDateTime(2026, 12, 8, 9, 30, 0);
 
-class frmReschedTest : public ::testing::Test {
+class frmReschedTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
         UseTempScheduler(dir);
         G.gProgTitle = S("Morvenda - TEST");
-        G.gRunDate = DateVal::fromDate(2026, 12, 8);
+        UseRunDate(DateVal::fromDateTime(2026, 12, 8, 6, 0, 0));
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
-        G.gRunDayStart = DateVal::fromDateTime(2026, 12, 8, 6, 0, 0);
         G.gGroupFilter = gAllGroups;
     }
     void TearDown() override {
         dialog.reset();
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::TearDown();
     }
-    int add(const char* name, const char* group, DateVal started = {}, DateVal completed = {},
-            const char* after = nullptr) {
+    static int add(const char* name, const char* group, DateVal started = {}, DateVal completed = {},
+                   const char* after = nullptr) {
         return AddStatusJob({name, group, "Daily", " ", started, completed, false, after});
     }
     frmResched& open() {
         dialog = std::make_unique<frmResched>([this] { ++unsubBuilds; });
         return *dialog;
     }
-    template <typename T>
-    T* child(const char* name) {
-        return Child<T>(*dialog, name);
-    }
-    QStringList entries() {
-        QStringList out;
-        auto* list = child<QListWidget>("lsbResched");
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-        return out;
-    }
+    QStringList entries() { return ItemTexts(Child<QListWidget>(*dialog, "lsbResched")); }
     QStringList selected() {
         QStringList out;
-        for (QListWidgetItem* item : child<QListWidget>("lsbResched")->selectedItems())
+        for (QListWidgetItem* item : Child<QListWidget>(*dialog, "lsbResched")->selectedItems())
             out << item->text().left(8).trimmed();
         out.sort();
         return out;
     }
-    void select(int row) { child<QListWidget>("lsbResched")->item(row)->setSelected(true); }
+    void select(int row) { Child<QListWidget>(*dialog, "lsbResched")->item(row)->setSelected(true); }
     JobRec& job(int j) { return Job(j); }
 
-    TempDir dir;
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
     std::unique_ptr<frmResched> dialog;
     int unsubBuilds = 0;
 };
@@ -92,32 +77,32 @@ TEST_F(frmReschedTest, OptionsListTheirJobsByGroupAndOrder) {
     open();
     EXPECT_EQ(dialog->windowTitle(), S("Modify Schedule"));
     EXPECT_TRUE(entries().isEmpty());
-    EXPECT_FALSE(child<QComboBox>("cboGroup")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>("cmdOK")->isEnabled());
+    EXPECT_FALSE(Child<QComboBox>(*dialog, "cboGroup")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*dialog, "cmdOK")->isEnabled());
     const auto names = ExpectAccessibleNames(dialog.get());
     EXPECT_EQ(names.value(S("cboGroup")), S("Group"));
     EXPECT_EQ(names.value(S("chkInclDep")), S("Cascade Dependent Jobs"));
     EXPECT_EQ(names.value(S("lsbResched")), S("Jobs"));
 
-    child<QRadioButton>("optUnsched")->click();
+    Child<QRadioButton>(*dialog, "optUnsched")->click();
     EXPECT_EQ(entries(), (QStringList{S("ZED     \tScheduled"), S("RUN     \tRunning")}));
-    EXPECT_TRUE(child<QCheckBox>("chkInclDep")->isEnabled());
-    EXPECT_FALSE(child<QCheckBox>("chkInclUnsch")->isEnabled());
-    EXPECT_TRUE(child<QComboBox>("cboGroup")->isEnabled());
-    child<QCheckBox>("chkSorted")->click();
+    EXPECT_TRUE(Child<QCheckBox>(*dialog, "chkInclDep")->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(*dialog, "chkInclUnsch")->isEnabled());
+    EXPECT_TRUE(Child<QComboBox>(*dialog, "cboGroup")->isEnabled());
+    Child<QCheckBox>(*dialog, "chkSorted")->click();
     EXPECT_EQ(entries(), (QStringList{S("RUN     \tRunning"), S("ZED     \tScheduled")}));
 
-    child<QRadioButton>("OptReschedule")->click();
+    Child<QRadioButton>(*dialog, "OptReschedule")->click();
     EXPECT_EQ(entries(), QStringList{S("DONE    \tCompleted")});
-    EXPECT_FALSE(child<QCheckBox>("chkInclDep")->isEnabled());
-    child<QCheckBox>("chkInclUnsch")->click();
+    EXPECT_FALSE(Child<QCheckBox>(*dialog, "chkInclDep")->isEnabled());
+    Child<QCheckBox>(*dialog, "chkInclUnsch")->click();
     EXPECT_EQ(entries(), (QStringList{S("DONE    \tCompleted"), S("OFF     \tUnscheduled")}));
 
     // A group chosen later takes effect at the next rebuild only.
-    child<QComboBox>("cboGroup")->setCurrentText(S("GL"));
+    Child<QComboBox>(*dialog, "cboGroup")->setCurrentText(S("GL"));
     EXPECT_EQ(G.gGroupFilter, S("GL"));
     EXPECT_EQ(entries().size(), 2);
-    child<QCheckBox>("chkSorted")->click();
+    Child<QCheckBox>(*dialog, "chkSorted")->click();
     EXPECT_EQ(entries(), QStringList{S("OFF     \tUnscheduled")});
 }
 
@@ -129,25 +114,25 @@ TEST_F(frmReschedTest, CascadeSelectsDependentsOnlyWhileItIsEnabled) {
     add("E", "G", kStarted, kEnded);
     add("F", "G", kStarted, kEnded, "E");
     open();
-    child<QRadioButton>("optUnsched")->click();
-    child<QCheckBox>("chkInclDep")->click();
+    Child<QRadioButton>(*dialog, "optUnsched")->click();
+    Child<QCheckBox>(*dialog, "chkInclDep")->click();
     select(0);
     EXPECT_EQ(selected(), (QStringList{S("A"), S("B"), S("C")}));
-    EXPECT_TRUE(child<QPushButton>("cmdOK")->isEnabled());
-    child<QPushButton>("cmdClear")->click();
+    EXPECT_TRUE(Child<QPushButton>(*dialog, "cmdOK")->isEnabled());
+    Child<QPushButton>(*dialog, "cmdClear")->click();
     EXPECT_TRUE(selected().isEmpty());
-    EXPECT_FALSE(child<QPushButton>("cmdOK")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*dialog, "cmdOK")->isEnabled());
 
     // Ticking the box cascades what is already selected.
-    child<QCheckBox>("chkInclDep")->click();
+    Child<QCheckBox>(*dialog, "chkInclDep")->click();
     select(1);
     EXPECT_EQ(selected(), QStringList{S("B")});
-    child<QCheckBox>("chkInclDep")->click();
+    Child<QCheckBox>(*dialog, "chkInclDep")->click();
     EXPECT_EQ(selected(), (QStringList{S("B"), S("C")}));
 
     // The reschedule list: the box still shows its tick but is disabled.
-    child<QRadioButton>("OptReschedule")->click();
-    ASSERT_TRUE(child<QCheckBox>("chkInclDep")->isChecked());
+    Child<QRadioButton>(*dialog, "OptReschedule")->click();
+    ASSERT_TRUE(Child<QCheckBox>(*dialog, "chkInclDep")->isChecked());
     select(0);
     EXPECT_EQ(selected(), QStringList{S("E")});
 }
@@ -159,7 +144,7 @@ TEST_F(frmReschedTest, CloseBoxAsksAndOnlyApplyChangesAnything) {
     // Closed with nothing selected: no question, nothing saved.
     open();
     WhenShown<frmResched>([](frmResched* d) {
-        d->findChild<QRadioButton*>(S("OptReschedule"))->click();
+        Press(*d, "OptReschedule");
         d->close();
     });
     dialog->exec();
@@ -170,7 +155,7 @@ TEST_F(frmReschedTest, CloseBoxAsksAndOnlyApplyChangesAnything) {
     open();
     bool keptOpen = false;
     WhenShown<frmResched>([&](frmResched* d) {
-        d->findChild<QRadioButton*>(S("OptReschedule"))->click();
+        Press(*d, "OptReschedule");
         d->findChild<QListWidget*>(S("lsbResched"))->item(0)->setSelected(true);
         prompts.queueAnswer(MsgAnswer::Cancel);
         d->close();
@@ -199,20 +184,20 @@ TEST_F(frmReschedTest, ExecutionWindowReschedulesAndKicksAPass) {
 
     clock.advance(60);
     WhenShown<frmResched>([](frmResched* d) {
-        d->findChild<QRadioButton*>(S("optUnsched"))->click();
+        Press(*d, "optUnsched");
         d->findChild<QListWidget*>(S("lsbResched"))->item(0)->setSelected(true);  // LATER
-        d->findChild<QPushButton*>(S("cmdOK"))->click();
+        Press(*d, "cmdOK");
     });
-    sched.findChild<QPushButton*>(S("cmdModSched"))->click();
+    Press(sched, "cmdModSched");
     EXPECT_EQ(job(wait).JobState, jsUnscheduled);
     EXPECT_TRUE(G.ProgList->stringList().contains(S("LATER    (Daily)\tUnscheduled")));
 
     WhenShown<frmResched>([](frmResched* d) {
-        d->findChild<QRadioButton*>(S("OptReschedule"))->click();
+        Press(*d, "OptReschedule");
         d->findChild<QListWidget*>(S("lsbResched"))->item(0)->setSelected(true);  // DONE
-        d->findChild<QPushButton*>(S("cmdOK"))->click();
+        Press(*d, "cmdOK");
     });
-    sched.findChild<QPushButton*>(S("cmdModSched"))->click();
+    Press(sched, "cmdModSched");
     // The pass that follows at once submits the rescheduled job.
     const QStringList lines = G.ProgList->stringList();
     EXPECT_TRUE(lines.contains(S("DONE     (Daily)\tScheduled"))) << lines.join(S("\n")).toStdString();
@@ -228,7 +213,7 @@ TEST_F(frmReschedTest, ExecutionWindowReschedulesAndKicksAPass) {
         kickOff = d->objectName() == S("frmLogVw") && !sched.findChild<QPushButton*>(S("cmdKick"))->isEnabled();
         d->reject();
     });
-    sched.findChild<QAction*>(S("mnuViewLog"))->trigger();
+    Press(sched, "mnuViewLog");
     EXPECT_TRUE(kickOff);
     EXPECT_TRUE(sched.findChild<QPushButton*>(S("cmdKick"))->isEnabled());
     sched.close();

@@ -3,15 +3,14 @@
 #include "common/constants.h"
 #include "common/fatal.h"
 #include "common/ini.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/runlog.h"
 #include "morvenda/core/state.h"
-#include "tests/support/guitest.h"
-#include "tests/support/scheduler.h"
+#include "tests/support/openeronpath.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -33,12 +32,7 @@
 
 namespace {
 
-template <typename T>
-T* Find(QObject& w, const char* name) {
-    return Child<T>(w, name);
-}
-
-class frmSchedTest : public ::testing::Test {
+class frmSchedTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
         UseTempScheduler(dir);
@@ -51,27 +45,9 @@ protected:
         G.gDayStart = DateVal::fromSeconds(6 * 3600);
         G.gMinJobLaunch = 10;
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
 
     // A job without a command line: it runs from one pass to the next.
-    int addJob(const QString& name, const QString& after = QString()) {
-        JobRec j;
-        j.JobName = name;
-        j.Group = S("General");
-        j.Frequency = S("Daily");
-        j.LastDuration = 30;
-        if (!after.isEmpty()) {
-            j.RunAfter = QStringList{after};
-            j.RunAfterStatus = S("S");
-            j.RunAfterUnsched = S("N");
-        }
-        G.Jobs.push_back(j);
-        JobTableChanged();
-        return JobCount();
-    }
+    static int addJob(const QString& name, const QString& after = QString()) { return AddJob(name, {}, after); }
     JobRec& job(int j) { return Job(j); }
     QString log() const { return QString::fromUtf8(dir.read(S("20261208.log"))); }
     QStringList progress() const { return G.ProgList ? G.ProgList->stringList() : QStringList(); }
@@ -84,15 +60,6 @@ protected:
         return w;
     }
     static QPoint rowCentre(QListWidget* list, int row) { return list->visualItemRect(list->item(row)).center(); }
-    static QStringList texts(QListWidget* list) {
-        QStringList out;
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-        return out;
-    }
-
-    TempDir dir;
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };
 
 TEST_F(frmSchedTest, LoadListsTheRunDateAndRunsTheFirstPass) {
@@ -102,35 +69,35 @@ TEST_F(frmSchedTest, LoadListsTheRunDateAndRunsTheFirstPass) {
     auto w = open();
 
     EXPECT_EQ(w->windowTitle(), S("Morvenda - TEST"));
-    EXPECT_EQ(Find<QLabel>(*w, "lblTitle")->text(), S("Morvenda - TEST"));
-    EXPECT_EQ(Find<QGroupBox>(*w, "fraStatus")->title(), S("Started on 08-Dec-26 @ 10:00:00"));
-    EXPECT_EQ(Find<QLabel>(*w, "lblRelDays")->text(),
+    EXPECT_EQ(Child<QLabel>(*w, "lblTitle")->text(), S("Morvenda - TEST"));
+    EXPECT_EQ(Child<QGroupBox>(*w, "fraStatus")->title(), S("Started on 08-Dec-26 @ 10:00:00"));
+    EXPECT_EQ(Child<QLabel>(*w, "lblRelDays")->text(),
               S("Tuesday, 8 Dec 2026\n (+8CDOM, -24CDOM, +6WDOM, -18WDOM, +2Tue, -4Tue)"));
-    EXPECT_EQ(Find<QLabel>(*w, "lblSchedStart")->text(), S("06:00"));
+    EXPECT_EQ(Child<QLabel>(*w, "lblSchedStart")->text(), S("06:00"));
     EXPECT_TRUE(log().contains(S("10:00:00 Starting")));
 
     const QStringList lines = progress();
     EXPECT_TRUE(lines.contains(S("NULLJOB  (Daily)\tscheduled")));
     EXPECT_TRUE(lines.contains(S("2 Job(s) scheduled.")));
     EXPECT_EQ(lines.back(), S("NULLJOB  (Daily) \tSubmitted at 10:00:00"));
-    auto* list = Find<QListView>(*w, "lstProgList");
+    auto* list = Child<QListView>(*w, "lstProgList");
     EXPECT_EQ(list->model(), G.ProgList);
     EXPECT_EQ(list->selectionModel()->currentIndex().row(), lines.size() - 1);
 
-    EXPECT_EQ(texts(Find<QListWidget>(*w, "lsbUnsub")), QStringList{S("LATER   \tToo early (23:00)")});
+    EXPECT_EQ(ItemTexts(Child<QListWidget>(*w, "lsbUnsub")), QStringList{S("LATER   \tToo early (23:00)")});
     // One job runs with a last duration of 30: a pass every 15 seconds.
-    auto* timer = Find<QTimer>(*w, "tmrKick");
+    auto* timer = Child<QTimer>(*w, "tmrKick");
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 15000);
-    EXPECT_EQ(Find<QLabel>(*w, "lblKick")->text(), S("30/15 seconds"));
+    EXPECT_EQ(Child<QLabel>(*w, "lblKick")->text(), S("30/15 seconds"));
     EXPECT_EQ(w->frameGeometry().height(), frmSched::kHeightListsHidden / 15);  // frame included
 
-    EXPECT_FALSE(Find<QPushButton>(*w, "cmdNextDay")->isEnabled());
-    EXPECT_TRUE(Find<QPushButton>(*w, "cmdModSched")->isEnabled());
-    EXPECT_TRUE(Find<QAction>(*w, "mnuViewLog")->isEnabled());
-    EXPECT_FALSE(Find<QAction>(*w, "mnuTrigger")->isEnabled());
-    EXPECT_TRUE(Find<QPushButton>(*w, "cmdHelp")->isEnabled());
-    EXPECT_TRUE(Find<QLabel>(*w, "lblFailed")->isHidden());
+    EXPECT_FALSE(Child<QPushButton>(*w, "cmdNextDay")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*w, "cmdModSched")->isEnabled());
+    EXPECT_TRUE(Child<QAction>(*w, "mnuViewLog")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(*w, "mnuTrigger")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*w, "cmdHelp")->isEnabled());
+    EXPECT_TRUE(Child<QLabel>(*w, "lblFailed")->isHidden());
 }
 
 TEST_F(frmSchedTest, KickIntervalKickAndTimerDriveTheRunToCompletion) {
@@ -140,16 +107,16 @@ TEST_F(frmSchedTest, KickIntervalKickAndTimerDriveTheRunToCompletion) {
     ASSERT_EQ(job(a).JobState, jsRunning);
     ASSERT_EQ(job(b).JobState, jsScheduled);
 
-    Find<QPushButton>(*w, "CmdKickInt")->click();
-    EXPECT_EQ(Find<QTimer>(*w, "tmrKick")->interval(), 30000);
-    EXPECT_EQ(Find<QLabel>(*w, "lblKick")->text(), S("30/30 seconds"));
+    Child<QPushButton>(*w, "CmdKickInt")->click();
+    EXPECT_EQ(Child<QTimer>(*w, "tmrKick")->interval(), 30000);
+    EXPECT_EQ(Child<QLabel>(*w, "lblKick")->text(), S("30/30 seconds"));
     // Each second the display counts down to the next pass.
     {
-        auto* countdown = Find<QTimer>(*w, "tmrCountdown");
+        auto* countdown = Child<QTimer>(*w, "tmrCountdown");
         ASSERT_TRUE(countdown->isActive());
         QSignalSpy ticks(countdown, &QTimer::timeout);
         ASSERT_TRUE(ticks.wait(3000));
-        const QString shown = Find<QLabel>(*w, "lblKick")->text();
+        const QString shown = Child<QLabel>(*w, "lblKick")->text();
         ASSERT_TRUE(shown.startsWith(S("30/")) && shown.endsWith(S(" seconds"))) << shown.toStdString();
         const int left = shown.mid(3).section(QLatin1Char(' '), 0, 0).toInt();
         EXPECT_GE(left, 1);
@@ -158,29 +125,29 @@ TEST_F(frmSchedTest, KickIntervalKickAndTimerDriveTheRunToCompletion) {
 
     // Kick: the first job ends and, in the same pass, the second starts.
     QFile::remove(G.gSchedFile);
-    Find<QAction>(*w, "mnuScheduleKick")->trigger();
+    Child<QAction>(*w, "mnuScheduleKick")->trigger();
     EXPECT_EQ(job(a).JobState, jsCompleted);
     EXPECT_EQ(job(b).JobState, jsRunning);
     EXPECT_TRUE(progress().contains(S("FIRST   \tCompleted at 10:00:00 (Duration 00:00:00)")));
     EXPECT_TRUE(QFile::exists(G.gSchedFile));  // a pass that changed a job saved the schedule
 
     // The timer presses Kick: the last job ends and the schedule completes.
-    Find<QTimer>(*w, "tmrKick")->setInterval(10);
+    Child<QTimer>(*w, "tmrKick")->setInterval(10);
     ASSERT_TRUE(QTest::qWaitFor([] { return G.gSchedComplete; }, 5000));
     EXPECT_EQ(job(b).JobState, jsCompleted);
     EXPECT_EQ(IniGet(gAppName, S("LastCompleted"), G.gIniFile), S("8 Dec 2026"));
-    EXPECT_TRUE(Find<QPushButton>(*w, "cmdNextDay")->isEnabled());
-    EXPECT_TRUE(Find<QAction>(*w, "mnuScheduleNext")->isEnabled());
-    EXPECT_FALSE(Find<QPushButton>(*w, "CmdKickInt")->isEnabled());
-    EXPECT_FALSE(Find<QPushButton>(*w, "cmdSuspend")->isEnabled());
-    EXPECT_FALSE(Find<QAction>(*w, "mnuScheduleSuspend")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*w, "cmdNextDay")->isEnabled());
+    EXPECT_TRUE(Child<QAction>(*w, "mnuScheduleNext")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*w, "CmdKickInt")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*w, "cmdSuspend")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(*w, "mnuScheduleSuspend")->isEnabled());
 }
 
 TEST_F(frmSchedTest, SuspendTogglesCaptionColourAndSubmission) {
     const int j = addJob(S("WAITING"));
     G.gSuspended = true;  // the start-up window's Start Suspended option
     auto w = open();
-    auto* suspend = Find<QPushButton>(*w, "cmdSuspend");
+    auto* suspend = Child<QPushButton>(*w, "cmdSuspend");
     EXPECT_EQ(suspend->text(), S("Un&suspend"));
     EXPECT_TRUE(suspend->styleSheet().contains(S("0, 255, 0")));
     EXPECT_EQ(job(j).JobState, jsScheduled);  // the first pass submitted nothing
@@ -196,15 +163,12 @@ TEST_F(frmSchedTest, SuspendTogglesCaptionColourAndSubmission) {
         {"mnuScheduleSuspend", "&Suspend", false},
     };
     for (const Step& s : steps) {
-        if (QString::fromLatin1(s.press).startsWith(S("cmd")))
-            Find<QPushButton>(*w, s.press)->click();
-        else
-            Find<QAction>(*w, s.press)->trigger();
+        Press(*w, s.press);
         EXPECT_EQ(suspend->text(), S(s.caption)) << s.press;
         EXPECT_EQ(G.gSuspended, s.suspended) << s.press;
         EXPECT_EQ(suspend->styleSheet().contains(S("0, 255, 0")), s.suspended) << s.press;
     }
-    Find<QPushButton>(*w, "cmdKick")->click();
+    Child<QPushButton>(*w, "cmdKick")->click();
     EXPECT_EQ(job(j).JobState, jsRunning);
 }
 
@@ -213,7 +177,7 @@ TEST_F(frmSchedTest, SuspendTogglesCaptionColourAndSubmission) {
 TEST_F(frmSchedTest, KickButtonIsPaintedGreenDuringThePass) {
     addJob(S("WAITING"));
     auto w = open();
-    auto* kick = Find<QPushButton>(*w, "cmdKick");
+    auto* kick = Child<QPushButton>(*w, "cmdKick");
     QTest::qWait(20);
 
     struct PaintWatch : QObject {
@@ -242,7 +206,7 @@ TEST_F(frmSchedTest, ListsStartTheTextAfterTheNameInOneColumn) {
     auto w = open(true);
     for (const char* name : {"lsbUnsub", "lsbEvents"}) {
         SCOPED_TRACE(name);
-        auto* list = Find<QListWidget>(*w, name);
+        auto* list = Child<QListWidget>(*w, name);
         ASSERT_EQ(list->count(), names.size());
         QStyleOptionViewItem option;
         option.initFrom(list);
@@ -264,9 +228,9 @@ TEST_F(frmSchedTest, ListsStartTheTextAfterTheNameInOneColumn) {
 TEST_F(frmSchedTest, ShowEventsTogglesCaptionListsAndHeight) {
     addJob(S("ONE"));
     auto w = open();
-    auto* button = Find<QPushButton>(*w, "cmdShowEvents");
+    auto* button = Child<QPushButton>(*w, "cmdShowEvents");
     EXPECT_EQ(button->text(), S("Show E&vents/Unsubmitted Job Status"));
-    EXPECT_FALSE(Find<QListWidget>(*w, "lsbEvents")->isVisible());
+    EXPECT_FALSE(Child<QListWidget>(*w, "lsbEvents")->isVisible());
 
     struct Step {
         const char* caption;
@@ -278,18 +242,18 @@ TEST_F(frmSchedTest, ShowEventsTogglesCaptionListsAndHeight) {
         {"Show E&vents/Unsubmitted Job Status", false, frmSched::kHeightListsHidden},
     };
     for (const Step& s : steps) {
-        Find<QAction>(*w, "mnuViewEvents")->trigger();
+        Child<QAction>(*w, "mnuViewEvents")->trigger();
         EXPECT_EQ(button->text(), S(s.caption));
         for (const char* name : {"lblUnsubJob", "lblEvents", "lsbEvents", "lsbUnsub"})
-            EXPECT_EQ(Find<QWidget>(*w, name)->isVisible(), s.shown) << name;
+            EXPECT_EQ(Child<QWidget>(*w, name)->isVisible(), s.shown) << name;
         EXPECT_EQ(w->frameGeometry().height(), s.twips / 15);
     }
 
     // The start-up window's Show Events option shows them from the start.
     w.reset();
     auto shown = open(true);
-    EXPECT_EQ(Find<QPushButton>(*shown, "cmdShowEvents")->text(), S("Hide E&vents/Unsubmitted Job Status"));
-    EXPECT_TRUE(Find<QLabel>(*shown, "lblUnsubJob")->isVisible());
+    EXPECT_EQ(Child<QPushButton>(*shown, "cmdShowEvents")->text(), S("Hide E&vents/Unsubmitted Job Status"));
+    EXPECT_TRUE(Child<QLabel>(*shown, "lblUnsubJob")->isVisible());
     EXPECT_EQ(shown->frameGeometry().height(), frmSched::kHeightListsShown / 15);
 }
 
@@ -307,9 +271,9 @@ TEST_F(frmSchedTest, ExitAsksWhileTheScheduleIsIncompleteThenSavesAndLogs) {
         frmSched w(false);
         auto closeIt = [&] {
             if (how == How::Button)
-                Find<QPushButton>(w, "cmdExit")->click();
+                Child<QPushButton>(w, "cmdExit")->click();
             else if (how == How::Menu)
-                Find<QAction>(w, "mnuExit")->trigger();
+                Child<QAction>(w, "mnuExit")->trigger();
             else
                 QTest::keyClick(&w, Qt::Key_Escape);
         };
@@ -331,9 +295,8 @@ TEST_F(frmSchedTest, ExitAsksWhileTheScheduleIsIncompleteThenSavesAndLogs) {
         EXPECT_EQ(prompts.messages, (QStringList{question, question}));
         EXPECT_TRUE(QFile::exists(G.gSchedFile));
         EXPECT_TRUE(log().trimmed().endsWith(S("Closing")));
-        EXPECT_FALSE(Find<QTimer>(w, "tmrKick")->isActive());
+        EXPECT_FALSE(Child<QTimer>(w, "tmrKick")->isActive());
         G.Jobs.resize(1);
-        JobTableChanged();
     }
 
     // A complete schedule closes without the question.
@@ -341,7 +304,7 @@ TEST_F(frmSchedTest, ExitAsksWhileTheScheduleIsIncompleteThenSavesAndLogs) {
     frmSched w(false);
     QTimer::singleShot(0, &w, [&] {
         EXPECT_TRUE(QTest::qWaitFor([] { return G.gSchedComplete; }, 5000));
-        Find<QPushButton>(w, "cmdExit")->click();
+        Child<QPushButton>(w, "cmdExit")->click();
     });
     w.exec();
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -350,9 +313,9 @@ TEST_F(frmSchedTest, ExitAsksWhileTheScheduleIsIncompleteThenSavesAndLogs) {
 TEST_F(frmSchedTest, NextDayAsksThenRollsTheDateAndStartsItsFirstPass) {
     const int j = addJob(S("ONLY"));
     auto w = open(true);
-    Find<QPushButton>(*w, "cmdKick")->click();
+    Child<QPushButton>(*w, "cmdKick")->click();
     ASSERT_TRUE(G.gSchedComplete);
-    auto* nextDay = Find<QPushButton>(*w, "cmdNextDay");
+    auto* nextDay = Child<QPushButton>(*w, "cmdNextDay");
     ASSERT_TRUE(nextDay->isEnabled());
     const int width = w->width();
 
@@ -362,27 +325,27 @@ TEST_F(frmSchedTest, NextDayAsksThenRollsTheDateAndStartsItsFirstPass) {
     EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 8));
 
     prompts.queueAnswer(MsgAnswer::Yes);
-    Find<QAction>(*w, "mnuScheduleNext")->trigger();
+    Child<QAction>(*w, "mnuScheduleNext")->trigger();
     EXPECT_EQ(G.gRunDate, DateVal::fromDate(2026, 12, 9));
     EXPECT_TRUE(log().contains(S("End of day for Tuesday 8 Dec 2026 ----------------------------------------")));
-    EXPECT_TRUE(Find<QLabel>(*w, "lblRelDays")->text().startsWith(S("Wednesday, 9 Dec 2026")));
+    EXPECT_TRUE(Child<QLabel>(*w, "lblRelDays")->text().startsWith(S("Wednesday, 9 Dec 2026")));
     // The new day's first pass: its day has not started yet.
     EXPECT_EQ(job(j).JobState, jsScheduled);
     EXPECT_EQ(job(j).StatusText, S("Too early (06:00)"));
     // The new run date starts with what the completion had turned off on;
     // Next Day stays offered, and the window keeps its width.
     EXPECT_TRUE(nextDay->isEnabled());
-    EXPECT_TRUE(Find<QAction>(*w, "mnuScheduleNext")->isEnabled());
-    EXPECT_TRUE(Find<QPushButton>(*w, "cmdSuspend")->isEnabled());
+    EXPECT_TRUE(Child<QAction>(*w, "mnuScheduleNext")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*w, "cmdSuspend")->isEnabled());
     for (int day = 10; day < 20; ++day) {
         prompts.queueAnswer(MsgAnswer::Yes);
         nextDay->click();
         QCoreApplication::processEvents();
         EXPECT_EQ(w->width(), width) << day;
     }
-    EXPECT_TRUE(Find<QPushButton>(*w, "CmdKickInt")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*w, "CmdKickInt")->isEnabled());
     // The lists stay shown at the new run date.
-    EXPECT_EQ(Find<QPushButton>(*w, "cmdShowEvents")->text(), S("Hide E&vents/Unsubmitted Job Status"));
+    EXPECT_EQ(Child<QPushButton>(*w, "cmdShowEvents")->text(), S("Hide E&vents/Unsubmitted Job Status"));
 }
 
 TEST_F(frmSchedTest, EventsDoubleClickForcesTheTriggerAfterTheWarningOnce) {
@@ -391,10 +354,10 @@ TEST_F(frmSchedTest, EventsDoubleClickForcesTheTriggerAfterTheWarningOnce) {
     const int b = addJob(S("EXTB"));
     job(b).WaitForFile = dir.path(S("b.dat"));
     auto w = open(true);
-    auto* events = Find<QListWidget>(*w, "lsbEvents");
-    auto* trigger = Find<QAction>(*w, "mnuTrigger");
-    ASSERT_EQ(texts(events), (QStringList{S("EXTA    \tFile(") + dir.path(S("a.dat")) + S(")"),
-                                          S("EXTB    \tFile(") + dir.path(S("b.dat")) + S(")")}));
+    auto* events = Child<QListWidget>(*w, "lsbEvents");
+    auto* trigger = Child<QAction>(*w, "mnuTrigger");
+    ASSERT_EQ(ItemTexts(events), (QStringList{S("EXTA    \tFile(") + dir.path(S("a.dat")) + S(")"),
+                                              S("EXTB    \tFile(") + dir.path(S("b.dat")) + S(")")}));
 
     // The warning's No leaves the job waiting; it is not asked again.
     QTest::mouseClick(events->viewport(), Qt::LeftButton, {}, rowCentre(events, 0));
@@ -413,14 +376,14 @@ TEST_F(frmSchedTest, EventsDoubleClickForcesTheTriggerAfterTheWarningOnce) {
     EXPECT_EQ(job(a).JobState, jsRunning);
     EXPECT_TRUE(progress().contains(S("EXTA\tForced file trigger at 10:00:00")));
     EXPECT_FALSE(trigger->isEnabled());
-    EXPECT_EQ(texts(events), QStringList{S("EXTB    \tFile(") + dir.path(S("b.dat")) + S(")")});
+    EXPECT_EQ(ItemTexts(events), QStringList{S("EXTB    \tFile(") + dir.path(S("b.dat")) + S(")")});
     EXPECT_EQ(events->item(0)->data(Qt::UserRole).toInt(), w->execution().Events[0].data);
 
     // The menu item triggers the selected entry the same way.
     QTest::mouseClick(events->viewport(), Qt::LeftButton, {}, rowCentre(events, 0));
     trigger->trigger();
     EXPECT_EQ(job(b).JobState, jsRunning);
-    EXPECT_TRUE(texts(events).isEmpty());
+    EXPECT_TRUE(ItemTexts(events).isEmpty());
 }
 
 TEST_F(frmSchedTest, UnsubPopupActsOnTheRowUnderThePointer) {
@@ -428,9 +391,9 @@ TEST_F(frmSchedTest, UnsubPopupActsOnTheRowUnderThePointer) {
     job(early).EarlyStartText = S("23:00");
     const int late = addJob(S("LATE"), S("EARLY"));
     auto w = open(true);
-    auto* unsub = Find<QListWidget>(*w, "lsbUnsub");
-    auto* popup = Find<QMenu>(*w, "puUnsub");
-    ASSERT_EQ(texts(unsub),
+    auto* unsub = Child<QListWidget>(*w, "lsbUnsub");
+    auto* popup = Child<QMenu>(*w, "puUnsub");
+    ASSERT_EQ(ItemTexts(unsub),
               (QStringList{S("EARLY   \tToo early (23:00)"), S("LATE    \tWait Job (EARLY(S) - Not Started)")}));
 
     QTest::mouseClick(unsub->viewport(), Qt::LeftButton, {}, rowCentre(unsub, 0));
@@ -456,19 +419,19 @@ TEST_F(frmSchedTest, UnsubPopupActsOnTheRowUnderThePointer) {
         }
     }
 
-    Find<QAction>(*w, "puStatus")->trigger();
+    Child<QAction>(*w, "puStatus")->trigger();
     popup->hide();
     EXPECT_EQ(prompts.messages.back(), S("Job LATE     status: Wait Job (EARLY(S) - Not Started)"));
     EXPECT_EQ(unsub->toolTip(), S("Wait Job (EARLY(S) - Not Started)"));
 
     prompts.queueAnswer(MsgAnswer::Yes);
-    Find<QAction>(*w, "puForceSub")->trigger();
+    Child<QAction>(*w, "puForceSub")->trigger();
     EXPECT_EQ(job(late).SchedFlag, S("S"));
     EXPECT_TRUE(progress().contains(S("Job LATE scheduled for forced submission.")));
-    Find<QPushButton>(*w, "cmdKick")->click();
+    Child<QPushButton>(*w, "cmdKick")->click();
     EXPECT_EQ(job(late).JobState, jsRunning);
     EXPECT_EQ(job(early).JobState, jsScheduled);
-    EXPECT_EQ(texts(unsub), QStringList{S("EARLY   \tToo early (23:00)")});
+    EXPECT_EQ(ItemTexts(unsub), QStringList{S("EARLY   \tToo early (23:00)")});
 }
 
 TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
@@ -476,7 +439,7 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
     job(pay).JobDesc = S("  Pays everyone  ");
     addJob(S("NODESC"));
     auto w = open();
-    auto* list = Find<QListView>(*w, "lstProgList");
+    auto* list = Child<QListView>(*w, "lstProgList");
     struct Case {
         const char* line;
         const char* tip;
@@ -489,9 +452,7 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
     for (const Case& c : cases) {
         const int row = static_cast<int>(progress().indexOf(S(c.line)));
         ASSERT_GE(row, 0) << c.line;
-        const QModelIndex index = G.ProgList->index(row);
-        list->scrollTo(index);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        ClickCell(list, G.ProgList->index(row));
         EXPECT_EQ(list->toolTip(), S(c.tip));
     }
 
@@ -511,7 +472,7 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
         return r.isValid() && list->viewport()->rect().contains(QRect(0, r.top(), 1, r.height()));
     };
     EXPECT_TRUE(QTest::qWaitFor(newestWhole));
-    Find<QPushButton>(*w, "cmdShowEvents")->click();
+    Child<QPushButton>(*w, "cmdShowEvents")->click();
     EXPECT_TRUE(QTest::qWaitFor(newestWhole));
     AddLogListLine(S("LONGLINE\t") + QString(400, QLatin1Char('x')));
     EXPECT_TRUE(QTest::qWaitFor([&] { return list->horizontalScrollBar()->maximum() > 0; }));
@@ -530,24 +491,20 @@ TEST_F(frmSchedTest, ProgressListTooltipAndNewestLine) {
 }
 
 TEST_F(frmSchedTest, ProgressListOpensTheJobsDocumentation) {
-    FakeOpener opener;
-    ScopedEnv path("PATH", (opener.bin() + S(":/usr/bin:/bin")).toUtf8());
-    ScopedEnv out("MRV_TEST_OPENED", opener.record.toUtf8());
+    OpenerOnPath opener;
     G.gJobDocPath = dir.path(S("docs"));
     QDir().mkpath(G.gJobDocPath);
     addJob(S("PAY"));
     auto w = open();
-    auto* list = Find<QListView>(*w, "lstProgList");
+    auto* list = Child<QListView>(*w, "lstProgList");
     auto openFrom = [&](const char* line, bool byMenu) {
         const QModelIndex index = G.ProgList->index(static_cast<int>(progress().indexOf(S(line))));
         list->scrollTo(index);
         list->setCurrentIndex(index);
         if (byMenu)
-            Find<QAction>(*w, "mnuJobDoc")->trigger();
-        else {
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
-        }
+            Child<QAction>(*w, "mnuJobDoc")->trigger();
+        else
+            ClickCell(list, index, 2);
     };
 
     // No document yet: asked first; No opens nothing.
@@ -569,7 +526,7 @@ TEST_F(frmSchedTest, ProgressListOpensTheJobsDocumentation) {
 
 TEST_F(frmSchedTest, HelpShowsItsPage) {
     auto w = open();
-    Find<QAction>(*w, "mnuHelpF1")->trigger();
+    Child<QAction>(*w, "mnuHelpF1")->trigger();
     EXPECT_EQ(prompts.messages.back(), S("Sorry - cannot find a help file matching \"Schedule Execution Form\""));
 }
 
@@ -582,7 +539,7 @@ TEST_F(frmSchedTest, AFatalStopEndsTheWindowWithoutSavingAndReachesTheCaller) {
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_TRUE(prompts.messages[0].startsWith(S("Morvenda Cannot write to file ")));
     EXPECT_FALSE(QFile::exists(G.gSchedFile));
-    EXPECT_FALSE(Find<QTimer>(w, "tmrKick")->isActive());
+    EXPECT_FALSE(Child<QTimer>(w, "tmrKick")->isActive());
 }
 
 }  // namespace

@@ -3,18 +3,17 @@
 #include "common/constants.h"
 #include "common/fatal.h"
 #include "common/settings.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmMain.h"
-#include "tests/support/guitest.h"
-#include "tests/support/testing.h"
+#include "tests/support/accessible.h"
+#include "tests/support/statefixture.h"
+#include "tests/support/windowdriver.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,32 +22,21 @@
 
 namespace {
 
-class frmStartUpTest : public ::testing::Test {
+class frmStartUpTest : public SchedulerStateTest {
 protected:
     void SetUp() override {
-        ResetState();
-        JobTableChanged();
+        SchedulerStateTest::SetUp();
         InstallDemo(dir);
     }
-    void TearDown() override {
-        ResetState();
-        JobTableChanged();
-    }
     QString current() const { return GetSetting(gAppName, gRegSection, S("Current")); }
-
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };
 
 // Chooses Option in the first-run window and presses OK.
 void Choose(const char* Option) {
     WhenShown<frmStartUp>([Option](frmStartUp* w) {
-        auto* ok = w->findChild<QPushButton*>(S("cmdOK"));
+        auto* ok = Child<QPushButton>(*w, "cmdOK");
         EXPECT_FALSE(ok->isEnabled());
-        w->findChild<QRadioButton*>(S(Option))->click();
+        Press(*w, Option);
         EXPECT_TRUE(ok->isEnabled());
         ok->click();
     });
@@ -83,11 +71,11 @@ TEST_F(frmStartUpTest, NewScheduleStartsTheGenieAndEnds) {
     QString title;
     WhenShown<frmStartUp>([&](frmStartUp* w) {
         title = w->windowTitle();
-        w->findChild<QRadioButton*>(S("optGenie"))->click();
+        Press(*w, "optGenie");
         const auto names = ExpectAccessibleNames(w);
         EXPECT_EQ(names.value(S("optGenie")), S("I want to create a new schedule."));
         EXPECT_EQ(names.value(S("cmdCancel")), S("Cancel"));
-        w->findChild<QPushButton*>(S("cmdOK"))->click();
+        Press(*w, "cmdOK");
     });
     EXPECT_THROW(RunFirstRun(nullptr), FatalStop);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.path(S("bin/ran"))); }, 5000));
@@ -139,14 +127,12 @@ TEST_F(frmStartUpTest, EveryOtherWayOutEndsTheProgram) {
           "from execution elsewhere.\n\nPress Cancel to terminate or OK to locate the Morvenda "
           "INI file for the required schedule.");
     const Case cases[] = {
-        {"Cancel",
-         [] { WhenShown<frmStartUp>([](frmStartUp* w) { w->findChild<QPushButton*>(S("cmdCancel"))->click(); }); },
-         {}},
+        {"Cancel", [] { WhenShown<frmStartUp>([](frmStartUp* w) { Press(*w, "cmdCancel"); }); }, {}},
         {"close box", [] { WhenShown<frmStartUp>([](frmStartUp* w) { w->close(); }); }, {S("Morvenda Terminating")}},
         {"Esc after choosing",
          [] {
              WhenShown<frmStartUp>([](frmStartUp* w) {
-                 w->findChild<QRadioButton*>(S("optExist"))->click();
+                 Press(*w, "optExist");
                  QTest::keyClick(w, Qt::Key_Escape);
              });
          },

@@ -7,7 +7,6 @@
 #include "tests/support/testing.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTest>

@@ -1,7 +1,9 @@
 #include "mrvchap/windows/frmMRVChap.h"
 
 #include "common/settings.h"
+#include "tests/support/programs.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -28,12 +30,7 @@ protected:
     ScriptedPrompter prompts;
 
     QPushButton* button(frmMRVChap& w, const char* name) { return w.findChild<QPushButton*>(QLatin1String(name)); }
-    QStringList listed(frmMRVChap& w) {
-        QStringList out;
-        auto* box = w.findChild<QComboBox*>(S("lsbKeyFiles"));
-        for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
-        return out;
-    }
+    QStringList listed(frmMRVChap& w) { return ItemTexts(Child<QComboBox>(w, "lsbKeyFiles")); }
     QStringList diagRows(frmMRVChap& w) {
         QStringList out;
         const QAbstractItemModel* model = w.findChild<QListView*>(S("lsbDiag"))->model();
@@ -202,15 +199,11 @@ TEST_F(ChapWindowTest, TheProgramSaysWhyItRefusedAScript) {
     for (const Case& c : cases) {
         const QString script = dir.write(S("p.key"), c.script);
         QProcess chap;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
-        env.insert(S("XDG_CONFIG_HOME"), dir.path(S("config")));
-        env.insert(S("XDG_STATE_HOME"), dir.path(S("state")));
-        env.insert(S("XDG_RUNTIME_DIR"), dir.path(S("run")));
-        env.remove(S("MRV_CMDLINE"));
-        env.remove(S("MRV_CMDLINE_PID"));
-        chap.setProcessEnvironment(env);
-        chap.start(qEnvironmentVariable("MRV_BUILD_DIR") + S("/bin/MRVChap"), {script});
+        chap.setProcessEnvironment(ProgramEnvironment({{"QT_QPA_PLATFORM", S("offscreen")},
+                                                       {"XDG_CONFIG_HOME", dir.path(S("config"))},
+                                                       {"XDG_STATE_HOME", dir.path(S("state"))},
+                                                       {"XDG_RUNTIME_DIR", dir.path(S("run"))}}));
+        chap.start(BuiltProgram("MRVChap"), {script});
         ASSERT_TRUE(chap.waitForFinished(20000)) << c.what;
         EXPECT_EQ(chap.exitCode(), 1) << c.what;
         const QString said = QString::fromUtf8(chap.readAllStandardError());

@@ -18,8 +18,12 @@
 #include "mrvconfg/windows/frmConfig.h"
 #include "mrvconfg/windows/frmPubHol.h"
 #include "tests/mrvconfg/confg_testing.h"
+#include "tests/support/accessible.h"
+#include "tests/support/companiontests.h"
 #include "tests/support/fulldisk.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 using namespace confg;
 
@@ -45,27 +49,24 @@ const QString kIniText =
       "LastCompleted=7 Dec 2026\r\n"
       "AllowCritical=Y\r\n");
 
-class ConfigWindow : public ::testing::Test {
+class ConfigWindow : public SchedulerStateTest {
 protected:
-    void SetUp() override { gConfg = ConfgGlobals(); }
+    void SetUp() override {
+        SchedulerStateTest::SetUp();
+        gConfg = ConfgGlobals();
+    }
 
     QString writeIni(const QString& name = S("ACCOUNTS.ini"), QString text = kIniText) {
         return dir.write(name, text.replace(S("@DIR@"), dir.path()).toUtf8());
     }
     QString key(const QString& ini, const char* k) const { return IniGet(gAppName, S(k), ini); }
-    QLineEdit* box(MRVConfig& w, const char* name) { return Find<QLineEdit>(w, name); }
+    QLineEdit* box(MRVConfig& w, const char* name) { return Child<QLineEdit>(w, name); }
     QPushButton* browse(MRVConfig& w, int index) {
         for (QPushButton* b : w.findChildren<QPushButton*>(S("cmdBrowse")))
             if (b->property("Index").toInt() == index) return b;
         ADD_FAILURE() << "no browse button " << index;
         return nullptr;
     }
-
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toUtf8()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };
 
 TEST_F(ConfigWindow, StartUpFindsTheFileOrSaysWhy) {
@@ -90,47 +91,42 @@ TEST_F(ConfigWindow, StartUpFindsTheFileOrSaysWhy) {
         SCOPED_TRACE(c.commandLine.toStdString() + " / " + c.current.toStdString());
         SaveSetting(gAppName, gRegSection, S("Current"), c.current);
         prompts.messages.clear();
-        MRVConfig w;
-        w.Form_Load(c.commandLine);
+        OpenConfig w(c.commandLine, false);
         EXPECT_EQ(prompts.messages, c.messages);
-        EXPECT_EQ(Find<QLabel>(w, "lblIniFile")->text(), c.loaded                            ? good
-                                                         : c.commandLine.trimmed().isEmpty() ? c.current
-                                                                                             : c.commandLine);
-        EXPECT_TRUE(Find<QPushButton>(w, "cmdOpenIni")->isEnabled());
-        EXPECT_TRUE(Find<QPushButton>(w, "cmdClose")->isEnabled());
-        EXPECT_EQ(Find<QPushButton>(w, "cmdSave")->isEnabled(), c.loaded);
-        EXPECT_EQ(Find<QTabWidget>(w, "tabConfig")->isEnabled(), c.loaded);
-        EXPECT_EQ(Find<QAction>(w, "mnuSaveAs")->isEnabled(), c.loaded);
-        EXPECT_EQ(Find<QTabWidget>(w, "tabConfig")->currentIndex(), 0);
+        EXPECT_EQ(Child<QLabel>(w, "lblIniFile")->text(), c.loaded                            ? good
+                                                          : c.commandLine.trimmed().isEmpty() ? c.current
+                                                                                              : c.commandLine);
+        EXPECT_TRUE(Child<QPushButton>(w, "cmdOpenIni")->isEnabled());
+        EXPECT_TRUE(Child<QPushButton>(w, "cmdClose")->isEnabled());
+        EXPECT_EQ(Child<QPushButton>(w, "cmdSave")->isEnabled(), c.loaded);
+        EXPECT_EQ(Child<QTabWidget>(w, "tabConfig")->isEnabled(), c.loaded);
+        EXPECT_EQ(Child<QAction>(w, "mnuSaveAs")->isEnabled(), c.loaded);
+        EXPECT_EQ(Child<QTabWidget>(w, "tabConfig")->currentIndex(), 0);
         EXPECT_EQ(w.helpTopic(), S("MRVConfg Files"));
         EXPECT_EQ(w.startIni().isEmpty(), !c.found);
         EXPECT_FALSE(w.DataChanged());
         if (c.loaded) {
-            EXPECT_FALSE(Find<QPushButton>(w, "cmdChgERT")->isEnabled());
-            EXPECT_FALSE(Find<QPushButton>(w, "cmdDelERT")->isEnabled());
+            EXPECT_FALSE(Child<QPushButton>(w, "cmdChgERT")->isEnabled());
+            EXPECT_FALSE(Child<QPushButton>(w, "cmdDelERT")->isEnabled());
         }
     }
 }
 
 TEST_F(ConfigWindow, ShowsEditsChecksAndSavesTheKeys) {
     const QString ini = writeIni();
-    MRVConfig w;
-    w.Form_Load(ini);
-    w.show();
+    OpenConfig w(ini);
     EXPECT_EQ(w.windowTitle(), S("MRVConfg - Morvenda Configurator"));
     EXPECT_EQ(box(w, "txtStartTime")->text(), S("06:00"));
     EXPECT_EQ(box(w, "txtTimerSecs")->text(), S("45"));
     EXPECT_EQ(box(w, "txtTrackerPath")->text(), QString());
-    EXPECT_TRUE(Find<QCheckBox>(w, "chkLoop")->isChecked());
-    EXPECT_FALSE(Find<QCheckBox>(w, "chkShowFailed")->isChecked());
-    auto* days = Find<QListWidget>(w, "lstWorkDays");
-    QStringList chosen;
-    for (QListWidgetItem* i : days->selectedItems()) chosen << i->text();
-    EXPECT_EQ(chosen, (QStringList{S("Monday"), S("Wednesday")}));
-    EXPECT_EQ(Find<QComboBox>(w, "cboDateDisplayFmt")->currentText(), S("mdy"));
+    EXPECT_TRUE(Child<QCheckBox>(w, "chkLoop")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(w, "chkShowFailed")->isChecked());
+    auto* days = Child<QListWidget>(w, "lstWorkDays");
+    EXPECT_EQ(SelectedTexts(days), (QStringList{S("Monday"), S("Wednesday")}));
+    EXPECT_EQ(Child<QComboBox>(w, "cboDateDisplayFmt")->currentText(), S("mdy"));
     EXPECT_EQ(gConfg.gDisplayFmt, S("mmm dd yyyy"));
-    EXPECT_EQ(Find<QComboBox>(w, "cboEmAdrModel")->currentIndex(), 3);
-    EXPECT_EQ(Find<QListWidget>(w, "lstRunTimeErrorText")->count(), 3);
+    EXPECT_EQ(Child<QComboBox>(w, "cboEmAdrModel")->currentIndex(), 3);
+    EXPECT_EQ(Child<QListWidget>(w, "lstRunTimeErrorText")->count(), 3);
     EXPECT_EQ(gConfg.gHelpPath, QString());
 
     // Nothing changed: nothing written, nothing asked.
@@ -142,8 +138,7 @@ TEST_F(ConfigWindow, ShowsEditsChecksAndSavesTheKeys) {
     // The key filters keep letters out of the number boxes; a pasted text is
     // refused by the check and nothing is written.
     auto* cpu = box(w, "txtCPULimit");
-    cpu->clear();
-    QTest::keyClicks(cpu, S("1x2"));
+    TypeInto(w, "txtCPULimit", S("1x2"));
     EXPECT_EQ(cpu->text(), S("12"));
     QTest::keyClicks(box(w, "txtStartTime"), S("a:"));
     EXPECT_EQ(box(w, "txtStartTime")->text(), S("06:00:"));
@@ -156,15 +151,15 @@ TEST_F(ConfigWindow, ShowsEditsChecksAndSavesTheKeys) {
     EXPECT_EQ(dir.read(ini), before);
     EXPECT_TRUE(w.DataChanged());
     cpu->clear();
-    Find<QComboBox>(w, "cboDateDisplayFmt")->setCurrentIndex(2);
+    Child<QComboBox>(w, "cboDateDisplayFmt")->setCurrentIndex(2);
     EXPECT_EQ(gConfg.gDisplayFmt, S("yyyy mmm dd"));
-    EXPECT_EQ(Find<QComboBox>(w, "cboDateDisplayFmt")->toolTip(), S("2026 Dec 08"));
+    EXPECT_EQ(Child<QComboBox>(w, "cboDateDisplayFmt")->toolTip(), S("2026 Dec 08"));
     days->item(5)->setSelected(true);
-    Find<QTabWidget>(w, "tabConfig")->setCurrentIndex(1);
+    Child<QTabWidget>(w, "tabConfig")->setCurrentIndex(1);
     EXPECT_EQ(w.helpTopic(), S("MRVConfg Sched"));
 
     prompts.messages.clear();
-    Find<QAction>(w, "mnuSave")->trigger();
+    Press(w, "mnuSave");
     EXPECT_TRUE(prompts.messages.isEmpty()) << "no default offer for a file from the command line";
     EXPECT_FALSE(w.DataChanged());
     EXPECT_EQ(box(w, "txtStartTime")->text(), S("07:05"));
@@ -184,7 +179,7 @@ TEST_F(ConfigWindow, ShowsEditsChecksAndSavesTheKeys) {
     w.LoadIniFile();
     EXPECT_EQ(gConfg.gHelpPath, QString()) << "the saved value, not the edited one";
     prompts.messages.clear();
-    Find<QAction>(w, "mnuHelpF1")->trigger();
+    Press(w, "mnuHelpF1");
     EXPECT_EQ(prompts.messages, QStringList{S("Sorry - cannot find a help file matching \"%1/MRVConfg Sched.htm\"")
                                                 .arg(QCoreApplication::applicationDirPath())});
 }
@@ -198,13 +193,11 @@ TEST_F(ConfigWindow, ASaveOfAnotherFieldKeepsWhatTheKeysMean) {
     text.replace(S("TimerSecs=45"), S("TimerSecs=2.6"));
     text.replace(S("DateDisplayFormat=1"), S("DateDisplayFormat=3"));
     const QString ini = writeIni(S("ACCOUNTS.ini"), text);
-    MRVConfig w;
-    w.Form_Load(ini);
-    w.show();
-    EXPECT_TRUE(Find<QCheckBox>(w, "chkLoop")->isChecked());
-    EXPECT_TRUE(Find<QCheckBox>(w, "chkShowFailed")->isChecked());
+    OpenConfig w(ini);
+    EXPECT_TRUE(Child<QCheckBox>(w, "chkLoop")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(w, "chkShowFailed")->isChecked());
     EXPECT_EQ(box(w, "txtTimerSecs")->text(), S("3"));
-    EXPECT_EQ(Find<QComboBox>(w, "cboDateDisplayFmt")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(w, "cboDateDisplayFmt")->currentIndex(), -1);
 
     box(w, "txtMinLaunch")->setText(S("20"));
     const QByteArray before = dir.read(ini);
@@ -212,7 +205,7 @@ TEST_F(ConfigWindow, ASaveOfAnotherFieldKeepsWhatTheKeysMean) {
     EXPECT_EQ(prompts.messages, QStringList{S("Date Display Format is invalid or is not specified.")});
     EXPECT_EQ(dir.read(ini), before);
 
-    Find<QComboBox>(w, "cboDateDisplayFmt")->setCurrentIndex(0);
+    Child<QComboBox>(w, "cboDateDisplayFmt")->setCurrentIndex(0);
     ASSERT_TRUE(w.cmdSave_Click());
     EXPECT_EQ(key(ini, "MinJobLaunch"), S("20"));
     EXPECT_EQ(key(ini, "LoopCheck"), S("Y"));
@@ -226,8 +219,7 @@ TEST_F(ConfigWindow, ASaveOfAnotherFieldKeepsWhatTheKeysMean) {
 // here. A change to a key the window does not show leaves nothing to write.
 TEST_F(ConfigWindow, SaveWritesWhatTheWindowShowsOverAFileChangedBehindIt) {
     const QString ini = writeIni();
-    MRVConfig w;
-    w.Form_Load(ini);
+    OpenConfig w(ini, false);
     box(w, "txtStartTime")->setText(S("18:00"));
     box(w, "txtCPULimit")->setText(S("4"));
     ASSERT_TRUE(w.cmdSave_Click());
@@ -248,18 +240,11 @@ TEST_F(ConfigWindow, SaveWritesWhatTheWindowShowsOverAFileChangedBehindIt) {
 
 TEST_F(ConfigWindow, RunTimeErrorTexts) {
     const QString ini = writeIni();
-    MRVConfig w;
-    w.Form_Load(ini);
-    w.show();
-    auto* list = Find<QListWidget>(w, "lstRunTimeErrorText");
-    auto* change = Find<QPushButton>(w, "cmdChgERT");
-    auto* del = Find<QPushButton>(w, "cmdDelERT");
-    const auto texts = [&] {
-        QStringList out;
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-        return out;
-    };
-    EXPECT_EQ(texts(), (QStringList{S("RUN-TIME ERROR"), S("FATAL"), S("CRITICAL")}));
+    OpenConfig w(ini);
+    auto* list = Child<QListWidget>(w, "lstRunTimeErrorText");
+    auto* change = Child<QPushButton>(w, "cmdChgERT");
+    auto* del = Child<QPushButton>(w, "cmdDelERT");
+    EXPECT_EQ(ItemTexts(list), (QStringList{S("RUN-TIME ERROR"), S("FATAL"), S("CRITICAL")}));
 
     w.cmdChgERT_Click();
     w.cmdDelERT_Click();
@@ -272,25 +257,22 @@ TEST_F(ConfigWindow, RunTimeErrorTexts) {
     EXPECT_FALSE(w.textsChanged());
     prompts.queueInput(S(" has stopped "));
     w.cmdAddERT_Click();
-    EXPECT_EQ(texts(), (QStringList{S("RUN-TIME ERROR"), S("FATAL"), S("CRITICAL"), S(" HAS STOPPED ")}));
+    EXPECT_EQ(ItemTexts(list), (QStringList{S("RUN-TIME ERROR"), S("FATAL"), S("CRITICAL"), S(" HAS STOPPED ")}));
     EXPECT_TRUE(w.textsChanged());
     EXPECT_FALSE(w.settingsChanged());
     EXPECT_EQ(list->currentRow(), -1) << "an added text is not made current";
 
-    Find<QTabWidget>(w, "tabConfig")->setCurrentIndex(1);
+    Child<QTabWidget>(w, "tabConfig")->setCurrentIndex(1);
     list->setCurrentRow(1);
     EXPECT_TRUE(change->isEnabled());
     EXPECT_EQ(list->toolTip(), S("FATAL"));
     prompts.queueInput(S("fatal error"));
-    const QPoint at = list->visualItemRect(list->item(1)).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    ClickCell(list, list->model()->index(1, 0), 2);
     EXPECT_EQ(list->item(1)->text(), S("FATAL ERROR"));
 
     // Deleting the last entry makes the new last one current.
     list->setCurrentRow(3);
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::No);
+    NextAnswers(prompts, {MsgAnswer::No});
     w.cmdDelERT_Click();
     EXPECT_EQ(list->count(), 4);
     w.cmdDelERT_Click();
@@ -318,13 +300,11 @@ TEST_F(ConfigWindow, RunTimeErrorTexts) {
 }
 
 TEST_F(ConfigWindow, AnAddedErrorTextIsNotCurrentThoughTheListTakesTheFocus) {
-    MRVConfig w;
-    w.Form_Load(writeIni());
-    w.show();
+    OpenConfig w(writeIni());
     w.activateWindow();
     QTRY_VERIFY(w.isActiveWindow());
-    Find<QTabWidget>(w, "tabConfig")->setCurrentIndex(1);
-    auto* list = Find<QListWidget>(w, "lstRunTimeErrorText");
+    Child<QTabWidget>(w, "tabConfig")->setCurrentIndex(1);
+    auto* list = Child<QListWidget>(w, "lstRunTimeErrorText");
     prompts.queueInput(S("out of memory"));
     w.cmdAddERT_Click();
     EXPECT_EQ(QApplication::focusWidget(), list);
@@ -338,15 +318,11 @@ TEST_F(ConfigWindow, ClosingAsksAboutUnsavedEdits) {
     const QString ini = writeIni(S("sub/ACCOUNTS.ini"));
     const QByteArray before = dir.read(ini);
     {
-        MRVConfig w;
-        w.Form_Load(ini);
-        w.show();
+        OpenConfig w(ini);
         EXPECT_TRUE(w.close()) << "no edits: no question";
         EXPECT_TRUE(prompts.messages.isEmpty());
     }
-    MRVConfig w;
-    w.Form_Load(ini);
-    w.show();
+    OpenConfig w(ini);
     box(w, "txtCPULimit")->setText(S("99999"));
     // The close box: Cancel keeps the window; Yes with a refused check keeps
     // it too; No closes without writing.
@@ -358,24 +334,22 @@ TEST_F(ConfigWindow, ClosingAsksAboutUnsavedEdits) {
     EXPECT_EQ(prompts.messages,
               (QStringList{S("Save changed data?"), S("Save changed data?"), S("Invalid CPU Limit")}));
     // The Exit menu asks the same.
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::Cancel);
-    Find<QAction>(w, "mnuExit")->trigger();
+    NextAnswers(prompts, {MsgAnswer::Cancel});
+    Press(w, "mnuExit");
     EXPECT_TRUE(w.isVisible());
     box(w, "txtCPULimit")->setText(S("20"));
     // A file that cannot be written is reported, and the window stays.
     const QString moved = dir.path(S("moved"));
     ASSERT_TRUE(QDir().rename(dir.path(S("sub")), moved));
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::Yes);
-    Find<QAction>(w, "mnuExit")->trigger();
+    NextAnswers(prompts, {MsgAnswer::Yes});
+    Press(w, "mnuExit");
     EXPECT_TRUE(w.isVisible());
     ASSERT_EQ(prompts.messages.size(), 2);
     EXPECT_TRUE(prompts.messages[1].startsWith(S("Cannot write \"%1\"").arg(ini))) << prompts.messages[1].toStdString();
     EXPECT_TRUE(w.DataChanged());
     ASSERT_TRUE(QDir().rename(moved, dir.path(S("sub"))));
     prompts.queueAnswer(MsgAnswer::Yes);
-    Find<QAction>(w, "mnuExit")->trigger();
+    Press(w, "mnuExit");
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(key(ini, "CPULimit"), S("20"));
     EXPECT_NE(dir.read(ini), before);
@@ -385,21 +359,19 @@ TEST_F(ConfigWindow, SaveAsCopiesTheFileAndOffersTheDefault) {
     const QString ini = writeIni();
     IniPut(gAppName, S("MysteryKey"), S("kept"), ini);
     const QString other = dir.write(S("Other.Ini"), "[Morvenda]\r\nScheduleName=OTHER\r\n");
-    MRVConfig w;
-    w.Form_Load(ini);
-    w.show();
+    OpenConfig w(ini);
     box(w, "txtMinLaunch")->setText(S("20"));
 
     // A cancelled dialog does nothing at all.
     CancelDialog();
-    Find<QAction>(w, "mnuSaveAs")->trigger();
+    Press(w, "mnuSaveAs");
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(w.currentIni(), ini);
 
     // No at the overwrite question leaves everything where it was.
     ChooseInDialog(other);
     prompts.queueAnswer(MsgAnswer::No);
-    Find<QAction>(w, "mnuSaveAs")->trigger();
+    Press(w, "mnuSaveAs");
     EXPECT_EQ(prompts.messages, QStringList{S("File \"%1\" already exists.  Do you want to overwrite it?").arg(other)});
     EXPECT_EQ(w.currentIni(), ini);
     EXPECT_EQ(key(other, "ScheduleName"), S("OTHER"));
@@ -409,13 +381,13 @@ TEST_F(ConfigWindow, SaveAsCopiesTheFileAndOffersTheDefault) {
     prompts.messages.clear();
     const QString copy = dir.path(S("Copy.Ini"));
     ChooseInDialog(copy);
-    Find<QAction>(w, "mnuSaveAs")->trigger();
+    Press(w, "mnuSaveAs");
     EXPECT_EQ(prompts.messages,
               QStringList{S("Do you wish to make the schedule for this Inifile the default Morvenda schedule on this "
                             "computer?")});
     EXPECT_EQ(w.currentIni(), copy);
     EXPECT_EQ(w.startIni(), copy);
-    EXPECT_EQ(Find<QLabel>(w, "lblIniFile")->text(), copy);
+    EXPECT_EQ(Child<QLabel>(w, "lblIniFile")->text(), copy);
     EXPECT_EQ(GetSetting(gAppName, gRegSection, S("Current")), copy);
     for (const char* k : {"ScheduleName", "MysteryKey", "LastCompleted", "AllowCritical", "TrackerPath"})
         EXPECT_EQ(key(copy, k), key(ini, k)) << k;
@@ -424,11 +396,9 @@ TEST_F(ConfigWindow, SaveAsCopiesTheFileAndOffersTheDefault) {
     EXPECT_FALSE(w.DataChanged());
 
     // Onto the file in hand (Yes): its unknown keys survive too.
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::Yes);
-    prompts.queueAnswer(MsgAnswer::No);
+    NextAnswers(prompts, {MsgAnswer::Yes, MsgAnswer::No});
     ChooseInDialog(copy);
-    Find<QAction>(w, "mnuSaveAs")->trigger();
+    Press(w, "mnuSaveAs");
     EXPECT_EQ(prompts.messages.size(), 2);
     EXPECT_EQ(key(copy, "MysteryKey"), S("kept"));
     EXPECT_EQ(key(copy, "ScheduleName"), S("ACCOUNTS"));
@@ -442,27 +412,24 @@ TEST_F(ConfigWindow, AFailedSaveKeepsTheFileAndTheWindow) {
     const QString ini = disk.path(S("ACCOUNTS.ini"));
     ASSERT_TRUE(QFile::copy(writeIni(), ini));
     const QByteArray before = disk.read(ini);
-    MRVConfig w;
-    w.Form_Load(ini);
-    w.show();
+    OpenConfig w(ini);
     box(w, "txtMinLaunch")->setText(S("20"));
     disk.fill();
     const QString reason = S("Cannot write \"%1\": No space left on device").arg(ini);
 
-    Find<QPushButton>(w, "cmdSave")->click();
+    Child<QPushButton>(w, "cmdSave")->click();
     EXPECT_EQ(prompts.messages, QStringList{reason});
     EXPECT_TRUE(w.DataChanged());
 
     prompts.messages.clear();
     const QString copy = disk.path(S("Copy.Ini"));
     ChooseInDialog(copy);
-    Find<QAction>(w, "mnuSaveAs")->trigger();
+    Press(w, "mnuSaveAs");
     EXPECT_EQ(prompts.messages, QStringList{S("Cannot write \"%1\": No space left on device").arg(copy)});
     EXPECT_FALSE(QFileInfo::exists(copy));
 
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::Yes);
-    Find<QPushButton>(w, "cmdClose")->click();
+    NextAnswers(prompts, {MsgAnswer::Yes});
+    Child<QPushButton>(w, "cmdClose")->click();
     EXPECT_EQ(prompts.messages.size(), 2);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(disk.read(ini), before);
@@ -470,9 +437,8 @@ TEST_F(ConfigWindow, AFailedSaveKeepsTheFileAndTheWindow) {
 
     // With room again the pending Save As writes the whole copy.
     disk.unfill();
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::No);
-    Find<QPushButton>(w, "cmdSave")->click();
+    NextAnswers(prompts, {MsgAnswer::No});
+    Child<QPushButton>(w, "cmdSave")->click();
     EXPECT_EQ(key(copy, "MinJobLaunch"), S("20"));
     EXPECT_EQ(key(copy, "AllowCritical"), S("Y"));
     EXPECT_EQ(disk.read(ini), before);
@@ -484,32 +450,26 @@ TEST_F(ConfigWindow, OpenAsksBeforeDroppingEditsAndOffersTheDefault) {
     const QString second = writeIni(S("Second.ini"), QString(kIniText).replace(S("ACCOUNTS"), S("SECOND")));
     IniPut(gAppName, S("DayStart"), S("05:00"), second);
     // Started without a file: only Open and Close work.
-    MRVConfig w;
-    w.Form_Load(QString());
-    w.show();
+    OpenConfig w{QString()};
     prompts.messages.clear();
     ChooseInDialog(ini);
-    Find<QPushButton>(w, "cmdOpenIni")->click();
+    Child<QPushButton>(w, "cmdOpenIni")->click();
     EXPECT_EQ(w.windowTitle(), S("Morvenda INI file: ") + ini);
-    EXPECT_TRUE(Find<QTabWidget>(w, "tabConfig")->isEnabled());
+    EXPECT_TRUE(Child<QTabWidget>(w, "tabConfig")->isEnabled());
     EXPECT_EQ(prompts.messages.size(), 1) << "the default offer";
 
     box(w, "txtStartTime")->setText(S("8:15"));
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::Cancel);
-    Find<QPushButton>(w, "cmdOpenIni")->click();  // no dialog: Cancel stops first
+    NextAnswers(prompts, {MsgAnswer::Cancel});
+    Child<QPushButton>(w, "cmdOpenIni")->click();  // no dialog: Cancel stops first
     EXPECT_EQ(prompts.messages, QStringList{S("Save changed data?")});
     EXPECT_EQ(box(w, "txtStartTime")->text(), S("8:15"));
 
     // Yes saves the edits (the first save since the editor started without
     // a file offers the default again), then the other file is loaded and
     // offered.
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::Yes);
-    prompts.queueAnswer(MsgAnswer::No);
-    prompts.queueAnswer(MsgAnswer::No);
+    NextAnswers(prompts, {MsgAnswer::Yes, MsgAnswer::No, MsgAnswer::No});
     ChooseInDialog(second);
-    Find<QAction>(w, "mnuOpen")->trigger();
+    Press(w, "mnuOpen");
     EXPECT_EQ(prompts.messages.size(), 3);
     EXPECT_EQ(key(ini, "DayStart"), S("08:15"));
     EXPECT_EQ(w.currentIni(), second);
@@ -522,9 +482,7 @@ TEST_F(ConfigWindow, BrowseFillsThePathBoxes) {
     const QString mixed = dir.path(S("Trig/MixedCase"));
     QDir().mkpath(mixed);
     const QString sched = dir.write(S("Sched/Daily.SCH.sch"), "");
-    MRVConfig w;
-    w.Form_Load(ini);
-    w.show();
+    OpenConfig w(ini);
     auto* trigger = box(w, "txtTriggerPath");
 
     struct Case {
@@ -563,23 +521,15 @@ TEST_F(ConfigWindow, BrowseFillsThePathBoxes) {
 }
 
 TEST_F(ConfigWindow, EveryControlHasAnAccessibleName) {
-    MRVConfig w;
-    w.Form_Load(writeIni());
-    int named = 0;
-    for (QWidget* c : w.findChildren<QWidget*>()) {
-        if (!qobject_cast<QLineEdit*>(c) && !qobject_cast<QPushButton*>(c) && !qobject_cast<QCheckBox*>(c) &&
-            !qobject_cast<QListWidget*>(c) && !qobject_cast<QComboBox*>(c))
-            continue;
-        if (c->objectName().isEmpty()) continue;  // the inner parts of a combo box or a list
-        const QString name = c->accessibleName();
-        EXPECT_FALSE(name.isEmpty()) << c->objectName().toStdString();
+    OpenConfig w(writeIni(), false);
+    // Every named control, the inner parts of combo boxes and lists aside.
+    const QMap<QString, QString> names = ExpectAccessibleNames(&w);
+    for (const QString& name : names)
         EXPECT_FALSE(name.contains(QLatin1Char('&')) || name.contains(QLatin1Char(':'))) << name.toStdString();
-        ++named;
-    }
-    EXPECT_GE(named, 30);
+    EXPECT_GE(names.size(), 30);
     EXPECT_EQ(box(w, "txtMsgAddrPath")->accessibleName(), S("Email Address Folder"));
-    EXPECT_EQ(Find<QComboBox>(w, "cboEmAdrModel")->accessibleName(), S("Email Address Model"));
-    EXPECT_EQ(Find<QPushButton>(w, "cmdPubHols")->accessibleName(), S("Public Holidays"));
+    EXPECT_EQ(Child<QComboBox>(w, "cboEmAdrModel")->accessibleName(), S("Email Address Model"));
+    EXPECT_EQ(Child<QPushButton>(w, "cmdPubHols")->accessibleName(), S("Public Holidays"));
 }
 
 }  // namespace

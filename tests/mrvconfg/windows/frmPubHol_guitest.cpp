@@ -11,6 +11,8 @@
 #include "mrvconfg/windows/frmDateSel.h"
 #include "mrvconfg/windows/frmPubHol.h"
 #include "tests/mrvconfg/confg_testing.h"
+#include "tests/support/companiontests.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
 
 using namespace confg;
@@ -31,9 +33,10 @@ void CloseThePicker() {
     WhenShown<MRVDateSel>([](MRVDateSel* d) { d->close(); });
 }
 
-class PubHolWindow : public ::testing::Test {
+class PubHolWindow : public SchedulerStateTest {
 protected:
     void SetUp() override {
+        SchedulerStateTest::SetUp();
         gConfg = ConfgGlobals();
         file = dir.write(S("PubHols.phf"),
                          ";Public Holidays File\r\n"
@@ -43,11 +46,8 @@ protected:
         box.setText(file);
     }
     QStringList entries(const MRVPubHol& w) const { return w.entries(); }
-    QPushButton* button(MRVPubHol& w, const char* name) { return Find<QPushButton>(w, name); }
+    QPushButton* button(MRVPubHol& w, const char* name) { return Child<QPushButton>(w, name); }
 
-    TempDir dir;
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
     QLineEdit box;
     QString file;
     const QString ini = S("/srv/ACC.ini");
@@ -57,7 +57,7 @@ TEST_F(PubHolWindow, DatePickerPicksOrCancels) {
     MRVDateSel d;
     EXPECT_EQ(d.windowTitle(), S("Date Selection"));
     const DateVal start = DateVal::fromDate(2026, 12, 25);
-    auto* cal = Find<QCalendarWidget>(d, "MonthView1");
+    auto* cal = Child<QCalendarWidget>(d, "MonthView1");
     struct Case {
         std::function<void()> leave;
         bool cancelled;
@@ -87,7 +87,7 @@ TEST_F(PubHolWindow, AddChangeDeleteAndSave) {
     EXPECT_EQ(entries(w),
               (QStringList{S("01 Jan 2026 (New Year's Day)"), S("25 Dec 2026 (Christmas Day)"), S("01 May 2026")}));
     auto* save = button(w, "cmdSavePH");
-    auto* list = Find<QListWidget>(w, "lstPubHols");
+    auto* list = Child<QListWidget>(w, "lstPubHols");
     EXPECT_FALSE(save->isEnabled());
     EXPECT_FALSE(button(w, "cmdChgPH")->isEnabled());
 
@@ -116,9 +116,8 @@ TEST_F(PubHolWindow, AddChangeDeleteAndSave) {
     EXPECT_EQ(list->currentRow(), 0);
 
     // Delete asks; No keeps, Yes removes and leaves nothing current.
-    prompts.messages.clear();
     list->setCurrentRow(1);
-    prompts.queueAnswer(MsgAnswer::No);
+    NextAnswers(prompts, {MsgAnswer::No});
     w.cmdDelPH_Click();
     w.cmdDelPH_Click();
     EXPECT_EQ(prompts.messages, (QStringList{S("Delete the public holiday entry for \"01 May 2026\"?"),
@@ -198,8 +197,7 @@ TEST_F(PubHolWindow, CloseOpenAndSaveAs) {
 
     // Open: Cancel stops before the dialog; No drops the edits.
     const QString other = dir.write(S("Other.phf"), "02 Feb 2027,Other\r\n31 Feb 2027,no such day\r\n");
-    prompts.messages.clear();
-    prompts.queueAnswer(MsgAnswer::Cancel);
+    NextAnswers(prompts, {MsgAnswer::Cancel});
     w.cmdOpenPH_Click();
     EXPECT_EQ(entries(w).size(), 4);
     prompts.queueAnswer(MsgAnswer::No);
@@ -236,12 +234,8 @@ TEST_F(PubHolWindow, CloseOpenAndSaveAs) {
 // The configuration editor's holidays box is the editor's file: a new name
 // chosen there marks the configuration changed.
 TEST_F(PubHolWindow, ShownFromTheConfigurationEditor) {
-    TempDir config;
-    ScopedEnv xdg("XDG_CONFIG_HOME", config.path().toUtf8());
     const QString cfg = dir.write(S("ACC.ini"), "[Morvenda]\r\nScheduleName=ACC\r\nPubHols=*Missing*\r\n");
-    MRVConfig w;
-    w.Form_Load(cfg);
-    w.show();
+    OpenConfig w(cfg);
     ASSERT_FALSE(w.DataChanged());
     WhenShown<MRVPubHol>([&](MRVPubHol* ph) {
         EXPECT_TRUE(ph->entries().isEmpty()) << "the marker names no file";
@@ -250,8 +244,8 @@ TEST_F(PubHolWindow, ShownFromTheConfigurationEditor) {
         EXPECT_EQ(ph->entries().size(), 3);
         ph->cmdClose_Click();
     });
-    Find<QPushButton>(w, "cmdPubHols")->click();
-    EXPECT_EQ(Find<QLineEdit>(w, "txtPubHols")->text(), file);
+    Child<QPushButton>(w, "cmdPubHols")->click();
+    EXPECT_EQ(Child<QLineEdit>(w, "txtPubHols")->text(), file);
     EXPECT_TRUE(w.settingsChanged());
 }
 

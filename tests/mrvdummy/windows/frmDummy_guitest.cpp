@@ -1,8 +1,8 @@
 #include "mrvdummy/windows/frmDummy.h"
 
 #include "tests/support/accessible.h"
-#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 #include <QApplication>
 #include <QLabel>

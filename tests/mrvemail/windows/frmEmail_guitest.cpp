@@ -14,8 +14,8 @@
 #include "mrvemail/windows/frmEmail.h"
 #include "tests/mrvemail/smtp_fixture.h"
 #include "tests/support/accessible.h"
-#include "tests/support/guitest.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 namespace {
 
@@ -39,12 +39,14 @@ struct Emailer {
     QString program() const { return dir.path(S("bin/MRVEmail")); }
     void message(const QString& name, const QByteArray& text) { dir.write(S("Messages/") + name, text); }
     bool has(const QString& name) const { return QFileInfo::exists(messages + QLatin1Char('/') + name); }
+    /// Starts W on the configuration file and shows it: false when the server
+    /// is not up or the window would end at once.
+    bool open(frmEmail& w) {
+        if (!server.started() || w.Form_Load(ini, program()) != std::nullopt) return false;
+        w.show();
+        return true;
+    }
 };
-
-template <typename T>
-T* Find(QObject& w, const char* name) {
-    return Child<T>(w, name);
-}
 
 TEST(frmEmail, StartUpFailuresShowTheirMessageAndEnd) {
     Emailer s;
@@ -84,7 +86,7 @@ TEST(frmEmail, StartUpFailuresShowTheirMessageAndEnd) {
         frmEmail w;
         EXPECT_EQ(w.Form_Load(commandLine, s.program()), std::optional<int>(c.status)) << c.ini.constData();
         EXPECT_EQ(s.prompts.messages, QStringList{c.message}) << c.ini.constData();
-        EXPECT_FALSE(Find<QTimer>(w, "tmrEmail")->isActive());
+        EXPECT_FALSE(Child<QTimer>(w, "tmrEmail")->isActive());
     }
 }
 
@@ -96,9 +98,9 @@ TEST(frmEmail, CountdownKicksAPassThatSendsTheMessages) {
     frmEmail w;
     ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
     EXPECT_EQ(w.windowTitle(), S("MRVEmail - Morvenda Automated Emailer"));
-    EXPECT_EQ(Find<QLabel>(w, "lblProgress")->text(), S("Awaiting First Email"));
+    EXPECT_EQ(Child<QLabel>(w, "lblProgress")->text(), S("Awaiting First Email"));
     EXPECT_EQ(w.countdown(), 1);
-    auto* timer = Find<QTimer>(w, "tmrEmail");
+    auto* timer = Child<QTimer>(w, "tmrEmail");
     EXPECT_EQ(timer->interval(), 1000);
     EXPECT_TRUE(timer->isActive());
     w.show();
@@ -111,27 +113,25 @@ TEST(frmEmail, CountdownKicksAPassThatSendsTheMessages) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return s.has(S("JOBx0000.DON")); }, 5000));
     EXPECT_TRUE(s.has(S("JOBx0001.ERR")));
     EXPECT_EQ(s.server.messages().size(), 1);
-    EXPECT_EQ(Find<QLabel>(w, "lblProgress")->text(), S("Job done"));
-    EXPECT_EQ(Find<QLabel>(w, "lblErrors")->text(), S("1 error files in %1").arg(s.messages));
+    EXPECT_EQ(Child<QLabel>(w, "lblProgress")->text(), S("Job done"));
+    EXPECT_EQ(Child<QLabel>(w, "lblErrors")->text(), S("1 error files in %1").arg(s.messages));
     // After the pass the countdown starts again from the clamped interval.
     EXPECT_EQ(w.config().kickInterval, 5);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.countdown() == 3; }, 5000));
-    EXPECT_EQ(Find<QLabel>(w, "lblSecs")->text(), S("3 seconds to next timed kick"));
-    EXPECT_TRUE(Find<QPushButton>(w, "cmdKick")->isEnabled());
+    EXPECT_EQ(Child<QLabel>(w, "lblSecs")->text(), S("3 seconds to next timed kick"));
+    EXPECT_TRUE(Child<QPushButton>(w, "cmdKick")->isEnabled());
 }
 
 TEST(frmEmail, SuspendHoldsEvenAfterAPassByHand) {
     Emailer s;
-    ASSERT_TRUE(s.server.started());
     frmEmail w;
-    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
-    w.show();
-    auto* timer = Find<QTimer>(w, "tmrEmail");
-    auto* suspend = Find<QPushButton>(w, "cmdSuspend");
-    auto* progress = Find<QLabel>(w, "lblProgress");
+    ASSERT_TRUE(s.open(w));
+    auto* timer = Child<QTimer>(w, "tmrEmail");
+    auto* suspend = Child<QPushButton>(w, "cmdSuspend");
+    auto* progress = Child<QLabel>(w, "lblProgress");
     timer->setInterval(10);
 
-    Find<QAction>(w, "mnuSuspend")->trigger();
+    Child<QAction>(w, "mnuSuspend")->trigger();
     EXPECT_TRUE(w.isSuspended());
     EXPECT_EQ(suspend->text(), S("Re&sume"));
     EXPECT_FALSE(timer->isActive());
@@ -140,7 +140,7 @@ TEST(frmEmail, SuspendHoldsEvenAfterAPassByHand) {
     QTest::qWait(100);
     EXPECT_TRUE(s.has(S("HELD0000.eml"))) << "no timed pass while suspended";
 
-    QTest::mouseClick(Find<QPushButton>(w, "cmdKick"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(w, "cmdKick"), Qt::LeftButton);
     EXPECT_TRUE(s.has(S("HELD0000.DON"))) << "a pass by hand runs while suspended";
     EXPECT_EQ(progress->text(), S("Held back"));
     EXPECT_FALSE(timer->isActive()) << "the end of a pass does not resume a suspended window";
@@ -155,11 +155,9 @@ TEST(frmEmail, SuspendHoldsEvenAfterAPassByHand) {
 
 TEST(frmEmail, CloseDuringAPassWaitsForItAndSavesThePosition) {
     Emailer s("Left=1500\r\nTop=3000\r\n");
-    ASSERT_TRUE(s.server.started());
     s.message(S("LAST0000.eml"), "TO=ann@example.org\r\nSUBJ=Last one\r\n");
     frmEmail w;
-    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
-    w.show();
+    ASSERT_TRUE(s.open(w));
     EXPECT_EQ(w.pos(), QPoint(100, 200));
 
     // The close request arrives while the pass lets window events run.
@@ -168,7 +166,7 @@ TEST(frmEmail, CloseDuringAPassWaitsForItAndSavesThePosition) {
         closedDuringPass = w.isPassRunning();
         w.close();
     });
-    QTest::mouseClick(Find<QPushButton>(w, "cmdKick"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(w, "cmdKick"), Qt::LeftButton);
     EXPECT_TRUE(closedDuringPass);
     EXPECT_TRUE(s.has(S("LAST0000.DON"))) << "the message in hand was finished";
     EXPECT_FALSE(w.isVisible());
@@ -178,23 +176,21 @@ TEST(frmEmail, CloseDuringAPassWaitsForItAndSavesThePosition) {
 
 TEST(frmEmail, SuspendFromTheMenuDuringAPassEndsItAfterTheMessageInHand) {
     Emailer s;
-    ASSERT_TRUE(s.server.started());
     for (const char* name : {"SUSP0000.eml", "SUSP0001.eml", "SUSP0002.eml"})
         s.message(S(name), "TO=ann@example.org\r\nSUBJ=One of three\r\n");
     frmEmail w;
-    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
-    w.show();
-    auto* suspend = Find<QPushButton>(w, "cmdSuspend");
+    ASSERT_TRUE(s.open(w));
+    auto* suspend = Child<QPushButton>(w, "cmdSuspend");
     bool duringPass = false;
     QTimer::singleShot(0, &w, [&] {
         duringPass = w.isPassRunning();
-        Find<QAction>(w, "mnuSuspend")->trigger();
+        Child<QAction>(w, "mnuSuspend")->trigger();
     });
-    QTest::mouseClick(Find<QPushButton>(w, "cmdKick"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(w, "cmdKick"), Qt::LeftButton);
     EXPECT_TRUE(duringPass);
     EXPECT_TRUE(w.isSuspended());
     EXPECT_EQ(suspend->text(), S("Re&sume"));
-    EXPECT_FALSE(Find<QTimer>(w, "tmrEmail")->isActive());
+    EXPECT_FALSE(Child<QTimer>(w, "tmrEmail")->isActive());
     EXPECT_EQ(s.server.messages().size(), 1);
     EXPECT_TRUE(s.has(S("SUSP0000.DON")));
     EXPECT_TRUE(s.has(S("SUSP0001.eml")) && s.has(S("SUSP0002.eml")));
@@ -202,19 +198,17 @@ TEST(frmEmail, SuspendFromTheMenuDuringAPassEndsItAfterTheMessageInHand) {
 
 TEST(frmEmail, ServerDownLeavesTheMessagesAndSaysWhy) {
     Emailer s;
-    ASSERT_TRUE(s.server.started());
     frmEmail w;
-    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
-    w.show();
-    auto* kick = Find<QPushButton>(w, "cmdKick");
-    auto* progress = Find<QLabel>(w, "lblProgress");
+    ASSERT_TRUE(s.open(w));
+    auto* kick = Child<QPushButton>(w, "cmdKick");
+    auto* progress = Child<QLabel>(w, "lblProgress");
     s.message(S("WAIT0000.eml"), "TO=ann@example.org\r\nBODY=waits\r\n");
 
     s.server.stop();
     QTest::mouseClick(kick, Qt::LeftButton);
     EXPECT_TRUE(s.has(S("WAIT0000.eml")));
     EXPECT_TRUE(progress->text().startsWith(WaitingText(QString()))) << progress->text().toStdString();
-    EXPECT_TRUE(Find<QLabel>(w, "lblErrors")->text().isEmpty());
+    EXPECT_TRUE(Child<QLabel>(w, "lblErrors")->text().isEmpty());
     EXPECT_TRUE(kick->isEnabled());
 
     ASSERT_TRUE(s.server.start());
@@ -228,16 +222,14 @@ TEST(frmEmail, ServerDownLeavesTheMessagesAndSaysWhy) {
 // keeps its width.
 TEST(frmEmail, ALongServerReasonWrapsInTheWindow) {
     Emailer s;
-    ASSERT_TRUE(s.server.started());
     frmEmail w;
-    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
-    w.show();
+    ASSERT_TRUE(s.open(w));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     const int width = w.width();
-    auto* progress = Find<QLabel>(w, "lblProgress");
+    auto* progress = Child<QLabel>(w, "lblProgress");
     s.message(S("WAIT0000.eml"), "TO=ann@example.org\r\nBODY=waits\r\n");
     s.server.stop();
-    QTest::mouseClick(Find<QPushButton>(w, "cmdKick"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(w, "cmdKick"), Qt::LeftButton);
     ASSERT_TRUE(progress->text().startsWith(WaitingText(QString())));
     QTest::qWait(50);
     // The reason is longer than one line of the window holds.
@@ -249,10 +241,8 @@ TEST(frmEmail, ALongServerReasonWrapsInTheWindow) {
 
 TEST(frmEmail, AboutBoxShowsTheEmailersOwnTitle) {
     Emailer s;
-    ASSERT_TRUE(s.server.started());
     frmEmail w;
-    ASSERT_EQ(w.Form_Load(s.ini, s.program()), std::nullopt);
-    w.show();
+    ASSERT_TRUE(s.open(w));
     QString caption, version, logo;
     bool timerStopped = false;
     QTimer::singleShot(0, &w, [&] {
@@ -264,12 +254,12 @@ TEST(frmEmail, AboutBoxShowsTheEmailersOwnTitle) {
         timerStopped = !w.findChild<QTimer*>(S("tmrEmail"))->isActive();
         about->findChild<QPushButton*>(S("cmdOK"))->click();
     });
-    Find<QAction>(w, "mnuAbout")->trigger();
+    Child<QAction>(w, "mnuAbout")->trigger();
     EXPECT_EQ(caption, S("About MRVEmail"));
     EXPECT_EQ(version, S("MRVEmail    Version %1.%2").arg(MRV_VERSION_MAJOR).arg(MRV_VERSION_MINOR));
-    EXPECT_EQ(logo, Find<QLabel>(w, "lblLogo")->text());
+    EXPECT_EQ(logo, Child<QLabel>(w, "lblLogo")->text());
     EXPECT_TRUE(timerStopped);
-    EXPECT_TRUE(Find<QTimer>(w, "tmrEmail")->isActive());
+    EXPECT_TRUE(Child<QTimer>(w, "tmrEmail")->isActive());
 }
 
 TEST(frmEmail, ControlsAreFoundByTheirNames) {

@@ -19,39 +19,30 @@
 #include "common/settings.h"
 #include "common/textfile.h"
 #include "gui/MRVDir.h"
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/state.h"
 #include "morvenda/windows/frmMain.h"
 #include "morvenda/windows/frmSched.h"
 #include "mrvemail/emailconfig.h"
 #include "mrvgenie/windows/MRVGPages.h"
-#include "tests/support/guitest.h"
+#include "tests/support/companiontests.h"
+#include "tests/support/statefixture.h"
 #include "tests/support/testing.h"
+#include "tests/support/windowdriver.h"
 
 namespace {
 
-class GenieTest : public ::testing::Test {
+class GenieTest : public SchedulerStateTest {
 protected:
     GenieTest() {
         QDir().mkpath(dir.path(S("bin")));
         // The temporary folder stands for a fixed drive.
         SetChooserDrives([this] { return QStringList{dir.path()}; },
                          [this](const QString& p) { return p.startsWith(dir.path()) ? dir.path() : S("/"); });
-        ResetState();
-        JobTableChanged();
     }
-    ~GenieTest() override {
-        SetChooserDrives({}, {});
-        ResetState();
-        JobTableChanged();
-    }
+    ~GenieTest() override { SetChooserDrives({}, {}); }
 
-    template <typename T>
-    static T* child(QWidget* page, const char* name) {
-        return Child<T>(*page, name);
-    }
     static void click(QWidget* page, const char* name) {
-        QTest::mouseClick(child<QPushButton>(page, name), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(*page, name), Qt::LeftButton);
     }
 
     // Browse on the Base page, with What done in the chooser.
@@ -67,12 +58,6 @@ protected:
         click(genie.Base(), "cmdBrowse");
         EXPECT_TRUE(seen);
     }
-
-    TempDir dir;
-    TempDir config;
-    ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().toLocal8Bit()};
-    FakeClock clock{DateVal::fromDateTime(2026, 12, 8, 10, 0, 0)};
-    ScriptedPrompter prompts;
 };
 
 TEST_F(GenieTest, AGenieRunLeavesAnInstallationThatMorvendaAndTheEmailerStartOn) {
@@ -93,32 +78,30 @@ TEST_F(GenieTest, AGenieRunLeavesAnInstallationThatMorvendaAndTheEmailerStartOn)
     // The chooser starts at the genie's folder; a new folder beside it.
     browse(genie, [&](MRVDir& chooser) {
         EXPECT_EQ(chooser.OpenFolder(), dir.path(S("bin")));
-        auto* list = chooser.findChild<QListWidget*>(S("dirDir"));
-        for (int i = 0; i < list->count(); ++i)
-            if (list->item(i)->data(Qt::UserRole).toString() == dir.path()) emit list->itemActivated(list->item(i));
+        OpenInChooser(chooser, dir.path());
         prompts.queueInput(S("Morvenda"));
         click(&chooser, "cmdNew");
         click(&chooser, "cmdOK");
     });
     const QString base = dir.path(S("Morvenda"));
-    EXPECT_EQ(child<QLineEdit>(genie.Base(), "txtBase")->text(), base);
-    EXPECT_EQ(child<QLineEdit>(genie.Base(), "txtBase")->toolTip(), base);
+    EXPECT_EQ(Child<QLineEdit>(*genie.Base(), "txtBase")->text(), base);
+    EXPECT_EQ(Child<QLineEdit>(*genie.Base(), "txtBase")->toolTip(), base);
     click(genie.Base(), "cmdNext");
 
-    QTest::keyClicks(child<QLineEdit>(genie.Name(), "txtName"), S("Pay roll"));
+    QTest::keyClicks(Child<QLineEdit>(*genie.Name(), "txtName"), S("Pay roll"));
     click(genie.Name(), "cmdNext");
     click(genie.WDays(), "cmdNext");
-    EXPECT_FALSE(child<QPushButton>(genie.Select(), "cmdFinish")->isEnabled());
-    child<QRadioButton>(genie.Select(), "optStandard")->click();
+    EXPECT_FALSE(Child<QPushButton>(*genie.Select(), "cmdFinish")->isEnabled());
+    Child<QRadioButton>(*genie.Select(), "optStandard")->click();
     click(genie.Select(), "cmdFinish");
     ASSERT_EQ(genie.Visible(), genie.Generate());
     EXPECT_EQ(genie.Generate()->geometry(), place);
 
     // The generation runs once the page is up; Close waits for it.
-    auto* close = child<QPushButton>(genie.Generate(), "cmdClose");
+    auto* close = Child<QPushButton>(*genie.Generate(), "cmdClose");
     for (int i = 0; i < 100 && !close->isEnabled(); ++i) QTest::qWait(20);
     ASSERT_TRUE(close->isEnabled());
-    auto* log = child<QListWidget>(genie.Generate(), "lstLog");
+    auto* log = Child<QListWidget>(*genie.Generate(), "lstLog");
     EXPECT_EQ(log->item(0)->text(), S("Morvenda Genie Configuration Log"));
     QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, log->visualItemRect(log->item(2)).center());
     EXPECT_EQ(log->toolTip(), S("Folder ") + base + S(" already exists."));  // made in the chooser
@@ -140,7 +123,7 @@ TEST_F(GenieTest, AGenieRunLeavesAnInstallationThatMorvendaAndTheEmailerStartOn)
     window.Form_Load(QString());
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(S("\n")).toStdString();
     EXPECT_EQ(G.gIniFile, ini);
-    EXPECT_EQ(child<QGroupBox>(&window, "fraSchedule")->title(), S("Schedule: Payroll"));
+    EXPECT_EQ(Child<QGroupBox>(window, "fraSchedule")->title(), S("Schedule: Payroll"));
     EXPECT_EQ(JobCount(), 0);
     bool launched = false;
     QTimer::singleShot(0, [&] {
@@ -173,19 +156,19 @@ TEST_F(GenieTest, PagesFollowTheirRulesAndKeepTheirAnswers) {
 
     // Base: nothing chosen, nothing to go on with; the close box of the
     // chooser takes nothing either.
-    auto* next = child<QPushButton>(genie.Base(), "cmdNext");
+    auto* next = Child<QPushButton>(*genie.Base(), "cmdNext");
     EXPECT_FALSE(next->isEnabled());
     browse(genie, [](MRVDir& chooser) { chooser.close(); });
-    EXPECT_EQ(child<QLineEdit>(genie.Base(), "txtBase")->text(), S(""));
+    EXPECT_EQ(Child<QLineEdit>(*genie.Base(), "txtBase")->text(), S(""));
     EXPECT_FALSE(next->isEnabled());
     browse(genie, [&](MRVDir& chooser) { click(&chooser, "cmdOK"); });
-    EXPECT_EQ(child<QLineEdit>(genie.Base(), "txtBase")->text(), dir.path(S("bin")));
+    EXPECT_EQ(Child<QLineEdit>(*genie.Base(), "txtBase")->text(), dir.path(S("bin")));
     EXPECT_TRUE(next->isEnabled());
     click(genie.Base(), "cmdNext");
 
     // Name: only allowed characters, as typed; backspace always works.
-    auto* name = child<QLineEdit>(genie.Name(), "txtName");
-    next = child<QPushButton>(genie.Name(), "cmdNext");
+    auto* name = Child<QLineEdit>(*genie.Name(), "txtName");
+    next = Child<QPushButton>(*genie.Name(), "cmdNext");
     EXPECT_FALSE(next->isEnabled());
     QTest::keyClicks(name, S("ab c.d/e,f"));
     EXPECT_EQ(name->text(), S("abcdef"));
@@ -200,15 +183,10 @@ TEST_F(GenieTest, PagesFollowTheirRulesAndKeepTheirAnswers) {
 
     // Working days: no order found, none chosen yet.
     MRVGWDays* wdays = genie.WDays();
-    auto* days = child<QListWidget>(wdays, "lsbWDays");
-    auto* order = child<QComboBox>(wdays, "cboDateDsplyFormat");
-    auto selected = [&] {
-        QStringList out;
-        for (int i = 0; i < days->count(); ++i)
-            if (days->item(i)->isSelected()) out << days->item(i)->text();
-        return out;
-    };
-    EXPECT_EQ(selected(), (QStringList{S("Monday"), S("Tuesday"), S("Wednesday"), S("Thursday"), S("Friday")}));
+    auto* days = Child<QListWidget>(*wdays, "lsbWDays");
+    auto* order = Child<QComboBox>(*wdays, "cboDateDsplyFormat");
+    EXPECT_EQ(SelectedTexts(days),
+              (QStringList{S("Monday"), S("Tuesday"), S("Wednesday"), S("Thursday"), S("Friday")}));
     EXPECT_EQ(order->currentIndex(), -1);
     click(wdays, "cmdNext");
     EXPECT_EQ(prompts.messages, QStringList{S("Please select a date display format.")});
@@ -220,7 +198,7 @@ TEST_F(GenieTest, PagesFollowTheirRulesAndKeepTheirAnswers) {
     days->clearSelection();
     click(wdays, "cmdNext");
     EXPECT_EQ(prompts.messages, QStringList{S("Please select at least one day as a normal working day.")});
-    EXPECT_EQ(selected().size(), 5);
+    EXPECT_EQ(SelectedTexts(days).size(), 5);
     EXPECT_EQ(days->currentItem(), nullptr);
     EXPECT_EQ(genie.Visible(), wdays);
 
@@ -234,25 +212,25 @@ TEST_F(GenieTest, PagesFollowTheirRulesAndKeepTheirAnswers) {
 
     // Select: the second option leaves the page where it is and says why.
     MRVGSelect* select = genie.Select();
-    child<QRadioButton>(select, "optOwnFolders")->click();
-    EXPECT_FALSE(child<QPushButton>(select, "cmdNext")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>(select, "cmdFinish")->isEnabled());
-    EXPECT_TRUE(child<QLabel>(select, "lblOwnFolders")->isVisible());
-    child<QRadioButton>(select, "optStandard")->click();
-    EXPECT_TRUE(child<QPushButton>(select, "cmdNext")->isEnabled());
-    EXPECT_FALSE(child<QLabel>(select, "lblOwnFolders")->isVisible());
+    Child<QRadioButton>(*select, "optOwnFolders")->click();
+    EXPECT_FALSE(Child<QPushButton>(*select, "cmdNext")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*select, "cmdFinish")->isEnabled());
+    EXPECT_TRUE(Child<QLabel>(*select, "lblOwnFolders")->isVisible());
+    Child<QRadioButton>(*select, "optStandard")->click();
+    EXPECT_TRUE(Child<QPushButton>(*select, "cmdNext")->isEnabled());
+    EXPECT_FALSE(Child<QLabel>(*select, "lblOwnFolders")->isVisible());
 
     // Back all the way: every page as it was left.
     click(select, "cmdBack");
     ASSERT_EQ(genie.Visible(), wdays);
-    EXPECT_EQ(selected().size(), 6);
+    EXPECT_EQ(SelectedTexts(days).size(), 6);
     EXPECT_EQ(order->currentIndex(), 1);
     click(wdays, "cmdBack");
     ASSERT_EQ(genie.Visible(), genie.Name());
     EXPECT_EQ(name->text(), S("Ops_1"));
     click(genie.Name(), "cmdBack");
     ASSERT_EQ(genie.Visible(), genie.Base());
-    EXPECT_EQ(child<QLineEdit>(genie.Base(), "txtBase")->text(), dir.path(S("bin")));
+    EXPECT_EQ(Child<QLineEdit>(*genie.Base(), "txtBase")->text(), dir.path(S("bin")));
     click(genie.Base(), "cmdBack");
     EXPECT_EQ(genie.Visible(), genie.Intro());
     EXPECT_FALSE(QFileInfo::exists(dir.path(S("bin/Ops_1"))));
@@ -261,7 +239,7 @@ TEST_F(GenieTest, PagesFollowTheirRulesAndKeepTheirAnswers) {
     for (int probe : {0, 1}) {
         MRVGenie other(dir.path(S("bin")));
         other.DateOrderProbe = [probe] { return probe; };
-        EXPECT_EQ(child<QComboBox>(other.WDays(), "cboDateDsplyFormat")->currentIndex(), probe);
+        EXPECT_EQ(Child<QComboBox>(*other.WDays(), "cboDateDsplyFormat")->currentIndex(), probe);
         EXPECT_EQ(other.A.EmailDateFormat, OrderEmailFormat(probe));
     }
 }
@@ -274,7 +252,7 @@ TEST_F(GenieTest, NoPageGoesOnAndNothingIsMadeWithoutABaseFolderAndAName) {
     click(genie.Intro(), "cmdNext");
     genie.Base()->cmdNext_Click();
     EXPECT_EQ(genie.Visible(), genie.Base());
-    EXPECT_FALSE(child<QPushButton>(genie.Base(), "cmdNext")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*genie.Base(), "cmdNext")->isEnabled());
     genie.Show(genie.Base(), genie.Name());
     genie.Name()->cmdNext_Click();
     EXPECT_EQ(genie.Visible(), genie.Name());

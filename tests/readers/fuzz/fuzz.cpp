@@ -1,6 +1,5 @@
 #include "tests/readers/fuzz/fuzz.h"
 
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "tests/support/testing.h"
@@ -71,6 +70,10 @@ void PutFile(const QString& Path, const QByteArray& Bytes) {
             QStringLiteral("cannot write ") + Path);
 }
 
+namespace {
+
+// What a folder holds: every file's path with a hash of its bytes, sorted,
+// so that a change to any file, or a file made or removed, shows.
 QStringList FolderState(const QString& Folder) {
     QStringList out;
     QDirIterator it(Folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -87,10 +90,22 @@ QStringList FolderState(const QString& Folder) {
     return out;
 }
 
+}  // namespace
+
+InputFolder::InputFolder(const QString& Name) : path(FreshFolder(Name)) {}
+
+QString InputFolder::put(const QString& File, const QByteArray& Bytes) {
+    const QString file = QDir::isAbsolutePath(File) ? File : path + QLatin1Char('/') + File;
+    PutFile(file, Bytes);
+    before_ = FolderState(path);
+    return file;
+}
+
+void InputFolder::requireUnchanged(const char* What) const { Require(FolderState(path) == before_, What); }
+
 void FreshScheduler() {
     World& w = TheWorld();
     ResetState();
-    JobTableChanged();
     w.clock.set(DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
     w.prompter.messages.clear();
     w.prompter.prompts.clear();
@@ -104,19 +119,15 @@ bool StorableDate(const DateVal& D) {
     return D.isZero() || (D >= first && D < end);
 }
 
-bool ScheduleLineReadsBack(const JobRec& J, QString* Why) {
+void RequireSavable(const JobRec& J) {
+    Require(StorableDate(J.Started) && StorableDate(J.Completed),
+            QStringLiteral("job %1 holds a time outside the years 1 to 9999").arg(J.JobName));
     const QString line = ScheduleLine(J);
     JobRec back;
     QString error;
-    if (!ParseScheduleLine(line, QLatin1Char('\t'), &back, &error)) {
-        *Why =
-            QStringLiteral("job %1 is saved as a line the schedule file refuses (%2): %3").arg(J.JobName, error, line);
-        return false;
-    }
-    if (ScheduleLine(back) != line) {
-        *Why = QStringLiteral("job %1 is saved as\n  %2\nwhich reads back as\n  %3")
-                   .arg(J.JobName, line, ScheduleLine(back));
-        return false;
-    }
-    return true;
+    Require(ParseScheduleLine(line, QLatin1Char('\t'), &back, &error),
+            QStringLiteral("job %1 is saved as a line the schedule file refuses (%2): %3").arg(J.JobName, error, line));
+    Require(
+        ScheduleLine(back) == line,
+        QStringLiteral("job %1 is saved as\n  %2\nwhich reads back as\n  %3").arg(J.JobName, line, ScheduleLine(back)));
 }

@@ -37,9 +37,24 @@ QString FreshFolder(const QString& Name);
 /// Writes Bytes as the file Path (plainly: no flush, the file is the input).
 void PutFile(const QString& Path, const QByteArray& Bytes);
 
-/// What a folder holds: every file's path with a hash of its bytes, sorted,
-/// so that a change to any file, or a file made or removed, shows.
-QStringList FolderState(const QString& Folder);
+/// A fresh folder (FreshFolder) that holds the input as a file, and what it
+/// held once the input was put in, so that a reader that changes any file of
+/// it is caught.
+class InputFolder {
+public:
+    explicit InputFolder(const QString& Name);
+    /// The folder's path.
+    const QString path;
+    /// Writes Bytes as File (a name in the folder, or an absolute path inside
+    /// it) and takes what the folder holds; returns File's path.
+    QString put(const QString& File, const QByteArray& Bytes);
+    /// Ends the program with What when the folder holds other files or bytes
+    /// than after put.
+    void requireUnchanged(const char* What) const;
+
+private:
+    QStringList before_;
+};
 
 /// The scheduler as at a fresh start: a new state (G), a fake clock at
 /// 8 Dec 2026 10:00 UTC, a prompter that answers Ok and Yes and forgets
@@ -50,6 +65,6 @@ void FreshScheduler();
 /// years 1 to 9999.
 bool StorableDate(const DateVal& D);
 
-/// True when the job's schedule-file line reads back as the same line: every
-/// value of it can be saved and read again. *Why says what differs.
-bool ScheduleLineReadsBack(const JobRec& J, QString* Why);
+/// Ends the program unless the job can be saved: its start and end are
+/// StorableDate and its schedule-file line reads back as the same line.
+void RequireSavable(const JobRec& J);

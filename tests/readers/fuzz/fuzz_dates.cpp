@@ -1,6 +1,7 @@
 #include "common/datetime.h"
 #include "morvenda/core/jobrec.h"
 #include "tests/readers/fuzz/fuzz.h"
+#include "tests/support/jobbuilder.h"
 
 // Dates as the files hold them. The first byte of the input chooses the order
 // of an all-numeric date, the rest is the text. A date that is read lies in
@@ -40,13 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     for (int display = 0; display < 3; ++display)
         CheckReadsBack(*d, DisplayDateMask(display, true) + QStringLiteral(" hh:nn:ss"));
 
-    JobRec job;
-    job.JobName = QStringLiteral("DATES");
-    job.Group = QStringLiteral("General");
-    job.LastDuration = 30;
-    job.Started = *d;
-    job.Completed = *d;
-    QString why;
-    Require(ScheduleLineReadsBack(job, &why), why);
+    RequireSavable(JobBuilder(QStringLiteral("DATES"))
+                       .group(QStringLiteral("General"))
+                       .with([](JobRec& j) { j.LastDuration = 30; })
+                       .ran(*d, *d)
+                       .rec());
     return 0;
 }

@@ -66,11 +66,9 @@ void CheckWrite(const QByteArray& Bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     const QByteArray bytes = InputBytes(Data, Size);
-    const QString folder = FreshFolder(QStringLiteral("ini"));
     FreshScheduler();
-    const QString path = folder + QStringLiteral("/fuzz.ini");
-    PutFile(path, bytes);
-    const QStringList before = FolderState(folder);
+    InputFolder folder(QStringLiteral("ini"));
+    const QString path = folder.put(QStringLiteral("fuzz.ini"), bytes);
 
     const IniDocument doc = IniDocument::load(path);
     Require(doc.toBytes() == bytes, "an unchanged document does not give back the bytes it read");
@@ -87,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     } catch (const FatalStop&) {
         // A file that is no schedule configuration is refused.
     }
-    Require(FolderState(folder) == before, "reading a configuration file changed its folder");
+    folder.requireUnchanged("reading a configuration file changed its folder");
     return 0;
 }

@@ -1,9 +1,9 @@
-#include "morvenda/core/dependency.h"
 #include "morvenda/core/journalfile.h"
 #include "morvenda/core/schedulefile.h"
 #include "morvenda/core/state.h"
 #include "morvenda/execution/journal.h"
 #include "tests/readers/fuzz/fuzz.h"
+#include "tests/support/jobbuilder.h"
 
 // The run journal, replayed over a schedule of four jobs (BACKUP, REPORTS,
 // MAILOUT, CLEANUP; the last has run). The replay changes no file; replayed
@@ -18,17 +18,13 @@ namespace {
 JobTable Schedule() {
     JobTable jobs(1);
     for (const char* name : {"BACKUP", "REPORTS", "MAILOUT", "CLEANUP"}) {
-        JobRec j;
-        j.JobName = QString::fromLatin1(name);
-        j.CommandLine = QStringLiteral("/bin/true");
-        j.Frequency = QStringLiteral("Daily");
-        if (j.JobName == QLatin1String("CLEANUP")) {
-            j.Started = DateVal::fromDateTime(2026, 12, 8, 6, 0, 0);
-            j.Completed = DateVal::fromDateTime(2026, 12, 8, 6, 5, 0);
-        }
+        JobBuilder j(QString::fromLatin1(name));
+        j.command(QStringLiteral("/bin/true")).frequency(QStringLiteral("Daily"));
+        if (qstrcmp(name, "CLEANUP") == 0)
+            j.ran(DateVal::fromDateTime(2026, 12, 8, 6, 0, 0), DateVal::fromDateTime(2026, 12, 8, 6, 5, 0));
         JobRec loaded;
         QString error;
-        Require(ParseScheduleLine(ScheduleLine(j), QLatin1Char('\t'), &loaded, &error), error);
+        Require(ParseScheduleLine(ScheduleLine(j.rec()), QLatin1Char('\t'), &loaded, &error), error);
         jobs.push_back(loaded);
     }
     return jobs;
@@ -52,18 +48,16 @@ bool SameWork(const PendingWork& A, const PendingWork& B) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const QString folder = FreshFolder(QStringLiteral("journal"));
+    InputFolder folder(QStringLiteral("journal"));
     FreshScheduler();
     static const JobTable schedule = Schedule();
-    G.gSchedFile = folder + QStringLiteral("/fuzz.sch");
+    G.gSchedFile = folder.path + QStringLiteral("/fuzz.sch");
     G.Jobs = schedule;
-    JobTableChanged();
-    PutFile(RunJournalPath(), InputBytes(Data, Size));
-    const QStringList before = FolderState(folder);
+    folder.put(RunJournalPath(), InputBytes(Data, Size));
 
     const PendingWork once = ReplayRunJournal();
     const JobTable afterOnce = G.Jobs;
-    Require(FolderState(folder) == before, "replaying the journal changed its folder");
+    folder.requireUnchanged("replaying the journal changed its folder");
     const PendingWork twice = ReplayRunJournal();
     Require(G.Jobs == afterOnce, "replaying the journal a second time changed the jobs again");
     Require(SameWork(once, twice), "replaying the journal a second time leaves other work undone");
@@ -72,12 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         Require(StorableDate(p.Record.Completed),
                 QStringLiteral("an ending of job %1 is kept with a time outside the years 1 to 9999")
                     .arg(G.Jobs[static_cast<size_t>(p.Job)].JobName));
-    for (size_t k = 1; k < G.Jobs.size(); ++k) {
-        const JobRec& J = G.Jobs[k];
-        Require(StorableDate(J.Started) && StorableDate(J.Completed),
-                QStringLiteral("job %1 is given a time outside the years 1 to 9999").arg(J.JobName));
-        QString why;
-        Require(ScheduleLineReadsBack(J, &why), why);
-    }
+    for (size_t k = 1; k < G.Jobs.size(); ++k) RequireSavable(G.Jobs[k]);
     return 0;
 }

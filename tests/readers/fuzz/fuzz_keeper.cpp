@@ -30,9 +30,9 @@ QByteArray KeeperText(const ProcessExit& E, qint64 At) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const QString folder = FreshFolder(QStringLiteral("keeper"));
+    InputFolder folder(QStringLiteral("keeper"));
     FreshScheduler();
-    G.gSchedFile = folder + QStringLiteral("/fuzz.sch");
+    G.gSchedFile = folder.path + QStringLiteral("/fuzz.sch");
     ProcessInfo job;
     job.dwProcessId = kPid;
     job.dwThreadId = kPid;
@@ -41,14 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const ProcessStamp stamp{kPid, static_cast<std::uint32_t>(job.hProcess)};
     Require(QDir().mkpath(JobEndsFolder()), "cannot make the ends folder");
     const QString record = JobEndsFolder() + QStringLiteral("/%1.%2.end").arg(kPid).arg(job.hProcess);
-    PutFile(record, InputBytes(Data, Size));
-    const QStringList before = FolderState(folder);
+    folder.put(record, InputBytes(Data, Size));
 
     const JobEnding ending = JobExitStatus(job);
     const qint64 at = JobEndedAt(job);
     qint64 keptAt = 0;
     const ProcessExit kept = KeptExit(JobEndsFolder(), stamp, &keptAt);
-    Require(FolderState(folder) == before, "reading a keeper's record changed its folder");
+    folder.requireUnchanged("reading a keeper's record changed its folder");
 
     Require(ending.Succeeded == kept.succeeded() && ending.Succeeded == ending.ErrorText.isEmpty(),
             QStringLiteral("the ending is taken for %1 with the text \"%2\"")

@@ -39,12 +39,11 @@ void MakeFiles(const QString& Folder) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const QString folder = FreshFolder(QStringLiteral("message"));
-    MakeFiles(folder);
-    const QString path = folder + QStringLiteral("/MSG00001.eml");
+    InputFolder folder(QStringLiteral("message"));
+    MakeFiles(folder.path);
     // "@DIR@" in the seeds stands for the folder.
-    PutFile(path, InputBytes(Data, Size).replace("@DIR@", QFile::encodeName(folder)));
-    const QStringList before = FolderState(folder);
+    const QString path = folder.put(QStringLiteral("MSG00001.eml"),
+                                    InputBytes(Data, Size).replace("@DIR@", QFile::encodeName(folder.path)));
 
     QStringList lines;
     Require(ReadTextLines(path, &lines), "the message just written cannot be read");
@@ -53,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
                 "the subject holds a line break");
     };
     const EojMessage m = ParseEojMessage(lines, oneLine);
-    Require(FolderState(folder) == before, "reading a message changed its folder");
+    folder.requireUnchanged("reading a message changed its folder");
 
     for (const QList<MailAddress>* list : {&m.to, &m.cc})
         for (const MailAddress& a : *list)

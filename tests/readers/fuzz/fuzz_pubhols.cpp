@@ -25,11 +25,9 @@ void CheckWrittenAgain(const PublicHolidayLine& Read, const QString& DateText) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const QString folder = FreshFolder(QStringLiteral("pubhols"));
+    InputFolder folder(QStringLiteral("pubhols"));
     FreshScheduler();
-    G.gPubHolsFile = folder + QStringLiteral("/fuzz.phf");
-    PutFile(G.gPubHolsFile, InputBytes(Data, Size));
-    const QStringList before = FolderState(folder);
+    G.gPubHolsFile = folder.put(QStringLiteral("fuzz.phf"), InputBytes(Data, Size));
 
     QStringList lines;
     Require(ReadTextLines(G.gPubHolsFile, &lines), "the file just written cannot be read");
@@ -51,6 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     } catch (const FatalStop&) {
         // An expired file, or one with a line that is not a date.
     }
-    Require(FolderState(folder) == before, "reading the public holidays file changed its folder");
+    folder.requireUnchanged("reading the public holidays file changed its folder");
     return 0;
 }

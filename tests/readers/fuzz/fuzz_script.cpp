@@ -10,14 +10,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     const QByteArray bytes = InputBytes(Data, Size);
-    const QString folder = FreshFolder(QStringLiteral("script"));
-    const QString path = folder + QStringLiteral("/fuzz.key");
-    PutFile(path, bytes);
-    const QStringList before = FolderState(folder);
+    InputFolder folder(QStringLiteral("script"));
+    const QString path = folder.put(QStringLiteral("fuzz.key"), bytes);
 
     DiagList diag;
     const LoadedScript s = LoadScript(path, QStringLiteral("fuzz"), diag);
-    Require(FolderState(folder) == before, "loading a script changed its folder");
+    folder.requireUnchanged("loading a script changed its folder");
     if (bytes.contains('\0')) {
         Require(s.error && !s.readError.isEmpty() && s.lines.isEmpty(), "a script with NUL bytes was loaded");
         return 0;
