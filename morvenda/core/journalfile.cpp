@@ -9,7 +9,6 @@
 
 #include <utility>
 
-
 namespace {
 
 QString WriteError(const QString& path, const QString& why) {

@@ -19,7 +19,6 @@
 #include <map>
 #include <utility>
 
-
 namespace {
 
 const QChar kTab = QLatin1Char('\t');
