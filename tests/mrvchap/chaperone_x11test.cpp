@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QThread>
@@ -84,20 +83,15 @@ protected:
     }
 
     // Our programs show their windows on the X server unless told otherwise.
-    QProcessEnvironment Env(const QString& platform = S("xcb")) {
-        return ProgramEnvironment({{"QT_QPA_PLATFORM", platform},
-                                   {"XDG_CONFIG_HOME", dir.path(S("config"))},
-                                   {"XDG_STATE_HOME", dir.path(S("state"))},
-                                   {"XDG_RUNTIME_DIR", dir.path()}});
-    }
-    QProcess* Start(const QString& program, const QStringList& args) {
-        processes.push_back(std::make_unique<QProcess>());
-        QProcess* p = processes.back().get();
-        p->setProcessEnvironment(Env());
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(program, args);
-        EXPECT_TRUE(p->waitForStarted(5000)) << program.toStdString();
-        return p;
+    QProcess* Start(const QString& program, const QStringList& args, const QString& platform = S("xcb"),
+                    QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel) {
+        processes.push_back(StartProgram(program, args,
+                                         {{"QT_QPA_PLATFORM", platform},
+                                          {"XDG_CONFIG_HOME", dir.path(S("config"))},
+                                          {"XDG_STATE_HOME", dir.path(S("state"))},
+                                          {"XDG_RUNTIME_DIR", dir.path()}},
+                                         channels));
+        return processes.back().get();
     }
     // Starts xterm with cat writing what it is typed into Out.
     void StartCat(const QString& title, const QString& out) {
@@ -286,15 +280,14 @@ TEST_F(ChaperoneOnX, AnInvalidKeyOnTheLastRowTypesNothing) {
     // X display: what it says goes to standard error.
     const QString out = dir.path(S("typed.txt"));
     StartCat(S("Entry Form"), out);
-    processes.push_back(std::make_unique<QProcess>());
-    QProcess* chap = processes.back().get();
-    chap->setProcessEnvironment(Env(S("offscreen")));
-    chap->start(BuiltProgram("MRVChap"), {dir.write(S("bad.key"),
-                                                    "[timeout 20]\r\n"
-                                                    "[waitforwindowtitle \"Entry Form\"]\r\n"
-                                                    "first row~\r\n"
-                                                    "second{TAB}row~\r\n"
-                                                    "last {FOO} row~\r\n")});
+    QProcess* chap = Start(BuiltProgram("MRVChap"),
+                           {dir.write(S("bad.key"),
+                                      "[timeout 20]\r\n"
+                                      "[waitforwindowtitle \"Entry Form\"]\r\n"
+                                      "first row~\r\n"
+                                      "second{TAB}row~\r\n"
+                                      "last {FOO} row~\r\n")},
+                           S("offscreen"), QProcess::SeparateChannels);
     ASSERT_TRUE(chap->waitForFinished(30000));
     EXPECT_EQ(chap->exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(chap->readAllStandardError())

@@ -1,10 +1,11 @@
 #include "tests/support/glusterfs.h"
 
+#include "tests/support/programs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -129,17 +130,20 @@ GlusterVolume::GlusterVolume() : dir_(QStringLiteral("/tmp/mrvnetfs-XXXXXX")) {
         tearDown();
         return;
     }
-    for (int k = 0; k < 100 && glusterdPid_ == 0; ++k) {
-        QFile f(pidFile);
-        if (f.open(QIODevice::ReadOnly)) glusterdPid_ = f.readAll().trimmed().toLongLong();
-        if (glusterdPid_ == 0) QThread::msleep(100);
-    }
-    bool up = false;
-    for (int k = 0; k < 50 && !up; ++k) {
-        up = Run(gluster, {QStringLiteral("--mode=script"), QStringLiteral("volume"), QStringLiteral("list")}, &out,
-                 10000);
-        if (!up) QThread::msleep(200);
-    }
+    PollUntil(
+        [&] {
+            QFile f(pidFile);
+            if (f.open(QIODevice::ReadOnly)) glusterdPid_ = f.readAll().trimmed().toLongLong();
+            return glusterdPid_ != 0;
+        },
+        10000);
+    // Each try may itself wait up to ten seconds for an answer.
+    const bool up = PollUntil(
+        [&] {
+            return Run(gluster, {QStringLiteral("--mode=script"), QStringLiteral("volume"), QStringLiteral("list")},
+                       &out, 10000);
+        },
+        60000, 200);
     if (!up) {
         error_ = QStringLiteral("glusterd did not answer: ") + out;
         tearDown();
@@ -200,7 +204,7 @@ void GlusterVolume::tearDown() {
     }
     if (glusterdPid_ > 0) {
         ::kill(static_cast<pid_t>(glusterdPid_), SIGTERM);
-        for (int k = 0; k < 50 && ::kill(static_cast<pid_t>(glusterdPid_), 0) == 0; ++k) QThread::msleep(100);
+        PollUntil([&] { return ::kill(static_cast<pid_t>(glusterdPid_), 0) != 0; }, 5000);
         if (::kill(static_cast<pid_t>(glusterdPid_), 0) == 0) ::kill(static_cast<pid_t>(glusterdPid_), SIGKILL);
         glusterdPid_ = 0;
     }

@@ -3,10 +3,7 @@
 #include "common/textfile.h"
 #include "morvenda/core/jobnames.h"
 #include "morvenda/core/state.h"
-#include "morvenda/execution/execution.h"
-#include "morvenda/startup/startup.h"
-#include "tests/support/programs.h"
-#include "tests/support/quiethost.h"
+#include "tests/support/demorun.h"
 #include "tests/support/statefixture.h"
 
 #include <QFile>
@@ -39,31 +36,14 @@ QStringList Events(const QStringList& lines) {
 // schedule as the run left it.
 QStringList RunDemoDay(const TempDir& Base, FakeClock& clock) {
     InstallDemo(Base);
-    QuietHost host;
-    RunStartupSequence(Base.path(S("DEMO/DEMO.ini,TEMP")), host);
+    StartDemo(Base.path());
     JobRec& big = Named("BIGCPU");
     big.JobName = S("LOADBIG");
     big.CommandLine = S("no-such-program-of-the-demo");
     Named("LOAD").Group = S("LOADS");
     Named("LOADBIG").Group = S("LOADS");
-    G.gCPULimit = 8;
-    G.gDayStart = DateVal();
-
-    NullExecView view;
-    Execution exec(view);
-    exec.InitSchedule();
     // Until every job but the nightly one has run, a second of the clock a pass.
-    PollUntil(
-        [&] {
-            clock.advance(1);
-            exec.cmdKick_Click();
-            for (int j = 1; j <= JobCount(); ++j) {
-                const JobRec& J = Job(j);
-                if (J.JobState == jsRunning || (J.JobState == jsScheduled && J.JobName != S("NIGHTLY"))) return false;
-            }
-            return true;
-        },
-        60000, 200);
+    KickUntil(clock, 1, 60000, OnlyNightlyWaits);
     EXPECT_EQ(Named("LOADBIG").JobState, jsSubmitFailed);
     EXPECT_EQ(Named("BROKEN").JobState, jsAborted);
     QStringList log;

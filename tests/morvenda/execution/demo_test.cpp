@@ -4,9 +4,7 @@
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
 #include "morvenda/startup/startwindow.h"
-#include "tests/support/programs.h"
-#include "tests/support/quiethost.h"
-#include "tests/support/scheduleinstall.h"
+#include "tests/support/demorun.h"
 #include "tests/support/testing.h"
 
 #include <QDirIterator>
@@ -29,27 +27,12 @@ TEST(Demo, RunsItsDayFromStartToEnd) {
     ResetState();
     FakeClock clock(DateVal::fromDateTime(2026, 12, 8, 10, 0, 0));
     ScriptedPrompter prompts;
-    QuietHost host;
-    RunStartupSequence(dir.path(QStringLiteral("DEMO/DEMO.ini,TEMP")), host);
+    StartDemo(dir.path());
     ASSERT_EQ(JobCount(), 10);
     EXPECT_FALSE(JobLoops());
-    G.gCPULimit = 8;
-    G.gDayStart = DateVal();
-
-    NullExecView view;
-    Execution exec(view);
-    exec.InitSchedule();
     // Passes every 200 ms of real time, each a second of schedule time, until
     // only the job held for 23:30 is waiting.
-    PollUntil(
-        [&] {
-            clock.advance(1);
-            exec.cmdKick_Click();
-            for (int j = 1; j <= JobCount(); ++j)
-                if (Job(j).JobState == jsScheduled && Job(j).JobName != QLatin1String("NIGHTLY")) return false;
-            return !AnyJobRunning();
-        },
-        60000, 200);
+    KickUntil(clock, 1, 60000, OnlyNightlyWaits);
     for (const char* done : {"EXTRACT", "LOAD", "REPORT", "BIGCPU", "CLEANUP", "ARCHIVE", "PUBLISH"})
         EXPECT_EQ(Named(done).JobState, jsCompleted) << done << ": " << Named(done).StatusText.toStdString();
     EXPECT_EQ(Named("BROKEN").JobState, jsAborted);

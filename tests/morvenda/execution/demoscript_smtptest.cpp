@@ -4,8 +4,8 @@
 #include "morvenda/core/jobnames.h"
 #include "morvenda/core/state.h"
 #include "morvenda/startup/startup.h"
+#include "tests/support/demorun.h"
 #include "tests/support/programs.h"
-#include "tests/support/quiethost.h"
 #include "tests/support/testing.h"
 
 #include <QDateTime>
@@ -58,8 +58,7 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
     FakeClock clock(DateVal::fromDateTime(real.date().year(), real.date().month(), real.date().day(),
                                           real.time().hour(), real.time().minute(), real.time().second()));
     ScriptedPrompter prompts;
-    QuietHost host;
-    RunStartupSequence(run + S("/DEMO/DEMO.ini,TEMP"), host);
+    StartDemo(run);
     ASSERT_EQ(JobCount(), 10);
     // NIGHTLY is due a few minutes from now, not at night.
     const JobRec& nightly = Job(FindJob(S("NIGHTLY")));
@@ -72,19 +71,8 @@ TEST(DemoScript, RunsTheDayToItsCompletionAndTheMailArrives) {
 
     QStringListModel progress;
     G.ProgList = &progress;
-    G.gCPULimit = 8;
-    G.gDayStart = DateVal();
-    NullExecView view;
-    Execution exec(view);
-    exec.InitSchedule();
     // A pass every 200 ms of real time, each five seconds of schedule time.
-    PollUntil(
-        [&] {
-            clock.advance(5);
-            exec.cmdKick_Click();
-            return G.gSchedComplete;
-        },
-        120000, 200);
+    KickUntil(clock, 5, 120000, [] { return G.gSchedComplete; });
     EXPECT_TRUE(G.gSchedComplete);
     EXPECT_EQ(progress.stringList().filter(S("Schedule Completed at ")).size(), 1);
     G.ProgList = nullptr;

@@ -52,6 +52,16 @@ protected:
         G.gCurJob = static_cast<std::int16_t>(JobBuilder().frequency(S("WorkDays")).defaultDateVars().add());
         return G.gCurJob;
     }
+    // PUBLISH as the job to edit, waiting for the job PAYROLL of another
+    // schedule, with Triggers as the list of other schedules' jobs; its index.
+    int EditPublishWaitingForPayroll(const QByteArray& Triggers) {
+        G.gJobIndexFile = dir.path(S("Triggers.Lst"));
+        dir.write(S("Triggers.Lst"), Triggers);
+        const int k = FindJob(S("PUBLISH"));
+        G.gCurJob = static_cast<std::int16_t>(k);
+        Job(k).WaitForFile = S("..payroll");
+        return k;
+    }
     // Opens the editor through EditJob and runs Drive on it while it is shown.
     bool Edit(const std::function<void(frmEdit&)>& Drive) {
         bool driven = false;
@@ -435,11 +445,7 @@ TEST_F(FrmEditTest, ClicksOnTheNameGroupOrConditionOfACandidateSaveNoDependency)
 }
 
 TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain) {
-    G.gJobIndexFile = dir.path(S("Triggers.Lst"));
-    dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\n");
-    const int k = FindJob(S("PUBLISH"));
-    G.gCurJob = static_cast<std::int16_t>(k);
-    Job(k).WaitForFile = S("..payroll");
+    EditPublishWaitingForPayroll("PAYROLL (NIGHTLY)\r\n");
     EXPECT_FALSE(Edit([this](frmEdit& w) {
         ActivateAround(w);
         Child<QTabWidget>(w, "TabEdit")->setCurrentIndex(pgDependencies);
@@ -466,11 +472,7 @@ TEST_F(FrmEditTest, BecomingActiveAgainFocusesThePageAndReadsTheTriggerListAgain
 }
 
 TEST_F(FrmEditTest, InterscheduleWaitDroppedOnlyWhenSaved) {
-    G.gJobIndexFile = dir.path(S("Triggers.Lst"));
-    dir.write(S("Triggers.Lst"), "PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
-    const int k = FindJob(S("PUBLISH"));
-    G.gCurJob = static_cast<std::int16_t>(k);
-    Job(k).WaitForFile = S("..payroll");
+    const int k = EditPublishWaitingForPayroll("PAYROLL (NIGHTLY)\r\nPAYROLL (WEEKLY)\r\nOTHER (NIGHTLY)\r\n");
 
     // The later of two entries is chosen.
     EXPECT_FALSE(Edit([](frmEdit& w) {
