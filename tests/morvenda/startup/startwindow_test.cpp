@@ -28,8 +28,10 @@ protected:
         QDir().mkpath(G.gTriggerPath);
     }
     static void jobs(const QList<QPair<const char*, const char*>>& table) {
-        for (const auto& [name, after] : table)
-            JobBuilder(S(name)).with([&](JobRec& j) { j.RunAfter = S(after).split(u',', Qt::SkipEmptyParts); }).add();
+        for (const auto& row : table) {
+            const QStringList after = S(row.second).split(u',', Qt::SkipEmptyParts);
+            JobBuilder(S(row.first)).with([&after](JobRec& j) { j.RunAfter = after; }).add();
+        }
     }
     QString log() const { return QString::fromUtf8(dir.read(S("Log/20261208.log"))); }
 };
